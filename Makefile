@@ -1,0 +1,26 @@
+# The two everyday commands:
+#   make run   set up, build, and render the bundled demo blog into build/public
+#   make test  set up, build, and run every test
+BUILD ?= build
+JOBS ?= $(shell nproc)
+
+.PHONY: all setup build run test clean bench
+
+all: build
+
+setup:
+	@scripts/setup.sh
+
+build: setup
+	cmake -S . -B $(BUILD) -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
+	cmake --build $(BUILD) -j $(JOBS)
+
+run: build
+	$(BUILD)/tarn --help
+	@echo "(the site build arrives with the build command)"
+
+test: build
+	cd $(BUILD) && ctest --output-on-failure -j $(JOBS)
+
+clean:
+	rm -rf $(BUILD)

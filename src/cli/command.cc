@@ -1,0 +1,35 @@
+#include "cli/command.h"
+
+#include <algorithm>
+#include <cstring>
+
+namespace tarn {
+namespace {
+
+std::vector<const Command*>& Registry() {
+  static std::vector<const Command*> commands;
+  return commands;
+}
+
+}  // namespace
+
+Command::Command(const char* name, const char* usage, const char* summary, Run run)
+    : name_(name), usage_(usage), summary_(summary), run_(run) {
+  Registry().push_back(this);
+}
+
+std::vector<const Command*> Command::All() {
+  std::vector<const Command*> all = Registry();
+  std::sort(all.begin(), all.end(), [](const Command* a, const Command* b) {
+    return std::strcmp(a->name(), b->name()) < 0;
+  });
+  return all;
+}
+
+const Command* Command::Find(const std::string& name) {
+  for (const Command* c : Registry())
+    if (name == c->name()) return c;
+  return nullptr;
+}
+
+}  // namespace tarn

@@ -1,0 +1,39 @@
+// Text files and text conversions. Text is UTF-8 everywhere in the program:
+// files are read as their bytes, unchanged (no percent-decoding, no code page
+// conversion), and written as UTF-8 without a byte-order mark.
+//
+// Every write is atomic: the bytes go to a temporary file in the same folder,
+// which is then renamed over the target, so a crash or a full disk never
+// leaves half a file behind. On failure the target is untouched and the
+// temporary file is removed.
+#pragma once
+
+#include <string>
+#include <string_view>
+
+namespace tarn {
+
+// Reads the whole file into *contents. Returns false, leaving *contents
+// empty and setting *error to "PATH: reason" when given, when the file
+// cannot be opened or read (missing, a folder, no permission).
+bool ReadTextFile(const std::string& path, std::string* contents, std::string* error = nullptr);
+
+// Writes contents to path atomically, creating or replacing the file with the
+// permissions a new file gets (0666 less the umask) or the existing file's.
+// Does not create missing folders. Returns false and sets *error on failure.
+bool WriteTextFile(const std::string& path, std::string_view contents,
+                   std::string* error = nullptr);
+
+// UTF-8 to UTF-16. Each byte that is not part of a valid UTF-8 sequence
+// becomes U+FFFD; never fails.
+std::u16string Utf8ToUtf16(std::string_view text);
+
+// UTF-16 to UTF-8. An unpaired surrogate becomes U+FFFD; never fails.
+std::string Utf16ToUtf8(std::u16string_view text);
+
+// The longest prefix of text that holds at most max_bytes bytes when every
+// character outside ASCII counts as two bytes (as a double-byte code page
+// would count it), never cutting a character in two.
+std::string_view CutAtWidth(std::string_view text, std::size_t max_bytes);
+
+}  // namespace tarn

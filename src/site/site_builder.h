@@ -1,0 +1,99 @@
+// SiteBuilder: everything the site generator knows about one workspace. It
+// owns the site data (config/base.json plus what the program adds: the post
+// index, the theme's _conf.json, the post being rendered), renders theme
+// templates with the native template engine, and writes the whole site into
+// public/ (Build).
+//
+// Markdown conversion (markToHtml) and the manager page (TplRender) are page
+// JavaScript, called through a ScriptHost that the front end supplies.
+// Failures are returned as the documented results; the reasons go to the
+// DiagnosticSink (which file, which line, what is wrong).
+//
+// Thread safety: none; the front end uses it from one thread.
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "data/diagnostics.h"
+#include "data/json_document.h"
+
+namespace tarn {
+
+class ScriptHost;
+
+class SiteBuilder {
+ public:
+  // root: the workspace folder, without a trailing separator. The host and
+  // the sink may be null (no conversion; reasons dropped) and are not owned.
+  SiteBuilder(std::string root, ScriptHost* host, DiagnosticSink sink);
+  ~SiteBuilder();
+
+  void set_script_host(ScriptHost* host) { host_ = host; }
+  ScriptHost* script_host() const { return host_; }
+
+  // Loads config/base.json into the site data and reads AbsoluteUrl from
+  // config/conf.ini (the URL prefix), counts the posts into
+  // system.articleCount and sets system.head. A base.json that cannot be read
+  // or parsed is reported (file, line, column, parser error) and leaves the
+  // site data empty; returns false then, true otherwise.
+  bool LoadConfig();
+
+  // The whole site into public/. True when index, timeline and feed were
+  // written; false (with the reason reported) when one rendered empty; the
+  // files written before that stay.
+  bool Build();
+
+  std::string RenderIndex();     // "" when index.mtpl is missing or renders empty
+  std::string RenderTimeline();  // "" when timeline.mtpl is missing or renders empty
+  int RenderPosts();             // article files written; -1 without post.mtpl
+  int RenderPages();             // always 1
+
+  // Calls the page's TplRender with the template file's text and the site
+  // data's JSON text; returns its result ("" when the call fails, reported).
+  std::string ScriptRender(const std::string& template_path);
+
+  // Calls the page's markToHtml; "" when the call fails (reported).
+  std::string ConvertMarkdown(const std::string& markdown);
+
+  // Rebuilds the post index into the site data and returns a deep copy of it.
+  JsonDocument GetSiteData();
+
+  // Renders template text against the site data (inheritance, loops,
+  // variables) and returns the result; "" is the callers' sign of failure.
+  std::string RenderTemplate(const std::string& template_text);
+
+  // Expands every loop of text against data.
+  std::string ExpandLoops(const std::string& text, const JsonDocument& data) const;
+
+  // Splits the post's header block (between two lines of ten dashes) at "|"
+  // into *parts; returns their number, 0 when there is no header.
+  int ReadPostHeader(const std::string& path, std::vector<std::string>* parts) const;
+
+  // Builds the post index from _posts/, replaces the site data by it and
+  // returns its compact JSON text.
+  std::string BuildPostIndex();
+
+  // Sets the text value at path in the site data, creating it.
+  void SetVariable(const std::string& name, const std::string& value);
+
+  // The RSS feed's text; "" on failure.
+  std::string BuildFeed();
+
+  const std::string& root() const { return root_; }
+  // workspace root + "/themes/" + system.theme
+  std::string ThemeDir() const;
+  const std::string& url_prefix() const { return url_prefix_; }
+  const JsonDocument& site_data() const { return data_; }
+
+ private:
+  void Report(const std::string& message) const;
+
+  std::string root_;
+  ScriptHost* host_;
+  DiagnosticSink sink_;
+  JsonDocument data_;
+  std::string url_prefix_ = ".";
+};
+
+}  // namespace tarn
