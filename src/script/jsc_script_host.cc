@@ -5,7 +5,9 @@
 
 #include <atomic>
 #include <cmath>
+#include <cstdint>
 #include <cstdio>
+#include <cstring>
 #include <filesystem>
 #include <unordered_map>
 #include <utility>
@@ -59,23 +61,58 @@ constexpr char kBootstrap[] = R"JS((function (global, report) {
   global.self = global;
 }))JS";
 
-// Text conversions between our UTF-8 and the engine's UTF-16.
-JSStringRef NewJsString(std::string_view utf8) {
+// Text conversions between our UTF-8 and the engine's UTF-16. Posts go
+// through here twice per conversion, so the common case (valid UTF-8) is
+// left to the engine's own converter and the way back is a tight loop.
+// Invalid bytes and unpaired surrogates become U+FFFD, as elsewhere.
+JSStringRef NewJsString(const std::string& utf8) {
+  if (std::memchr(utf8.data(), 0, utf8.size()) == nullptr) {
+    // The engine gives an empty string for input that is not valid UTF-8.
+    JSStringRef s = JSStringCreateWithUTF8CString(utf8.c_str());
+    if (JSStringGetLength(s) > 0 || utf8.empty()) return s;
+    JSStringRelease(s);
+  }
   std::u16string text = Utf8ToUtf16(utf8);
   return JSStringCreateWithCharacters(reinterpret_cast<const JSChar*>(text.data()), text.size());
 }
 
 std::string JsStringToUtf8(JSStringRef s) {
-  const JSChar* chars = JSStringGetCharactersPtr(s);
-  return Utf16ToUtf8(
-      std::u16string_view(reinterpret_cast<const char16_t*>(chars), JSStringGetLength(s)));
+  const JSChar* in = JSStringGetCharactersPtr(s);
+  size_t length = JSStringGetLength(s);
+  std::string out(length * 3, '\0');
+  char* o = out.data();
+  for (size_t i = 0; i < length; ++i) {
+    uint32_t c = in[i];
+    if (c < 0x80) {
+      *o++ = static_cast<char>(c);
+      continue;
+    }
+    if (c < 0x800) {
+      *o++ = static_cast<char>(0xC0 | (c >> 6));
+      *o++ = static_cast<char>(0x80 | (c & 0x3F));
+      continue;
+    }
+    if (c >= 0xD800 && c <= 0xDBFF && i + 1 < length && in[i + 1] >= 0xDC00 &&
+        in[i + 1] <= 0xDFFF) {
+      c = 0x10000 + ((c - 0xD800) << 10) + (in[++i] - 0xDC00);
+      *o++ = static_cast<char>(0xF0 | (c >> 18));
+      *o++ = static_cast<char>(0x80 | ((c >> 12) & 0x3F));
+      *o++ = static_cast<char>(0x80 | ((c >> 6) & 0x3F));
+      *o++ = static_cast<char>(0x80 | (c & 0x3F));
+      continue;
+    }
+    if (c >= 0xD800 && c <= 0xDFFF) c = 0xFFFD;
+    *o++ = static_cast<char>(0xE0 | (c >> 12));
+    *o++ = static_cast<char>(0x80 | ((c >> 6) & 0x3F));
+    *o++ = static_cast<char>(0x80 | (c & 0x3F));
+  }
+  out.resize(static_cast<size_t>(o - out.data()));
+  return out;
 }
 
-// The script's bytes as the engine should see them: a UTF-8 byte-order mark
-// is not part of the code.
-std::string_view WithoutBom(std::string_view code) {
-  if (code.substr(0, 3) == "\xEF\xBB\xBF") code.remove_prefix(3);
-  return code;
+// A UTF-8 byte-order mark at the start of a script file is not code.
+void StripBom(std::string* code) {
+  if (code->rfind("\xEF\xBB\xBF", 0) == 0) code->erase(0, 3);
 }
 
 bool HasScheme(std::string_view url, std::string* scheme) {
@@ -341,7 +378,8 @@ void JscScriptHost::RunPage(std::string_view html) {
       return;
     }
     add_to_digest(src, code);
-    RunScript(WithoutBom(code), file, 1);
+    StripBom(&code);
+    RunScript(code, file, 1);
   };
 
   std::vector<const PageScript*> deferred;
@@ -376,7 +414,7 @@ void JscScriptHost::RunPage(std::string_view html) {
   g_checksum_free(checksum);
 }
 
-void JscScriptHost::RunScript(std::string_view code, const std::string& file, int line) {
+void JscScriptHost::RunScript(const std::string& code, const std::string& file, int line) {
   JSGlobalContextRef ctx = engine_->context;
   JSStringRef source = NewJsString(code);
   JSStringRef url = NewJsString(file);

@@ -75,7 +75,7 @@ class JscScriptHost : public ScriptHost {
   JscScriptHost(const std::string& page_path, DiagnosticSink sink, double time_limit_seconds);
   bool CreateEngine();
   void RunPage(std::string_view html);
-  void RunScript(std::string_view code, const std::string& file, int line);
+  void RunScript(const std::string& code, const std::string& file, int line);
   void Report(const std::string& message) const;
 
   std::string page_path_;
