@@ -5,25 +5,14 @@
 
 #include <atomic>
 #include <cmath>
-#include <cstdint>
 #include <cstdio>
-#include <cstring>
 #include <filesystem>
 #include <unordered_map>
 #include <utility>
 
+#include "data/jsc_support.h"
 #include "data/text_file.h"
 #include "script/page_scripts.h"
-
-// The execution time limit is part of JavaScriptCore's exported C API but is
-// declared only in a header the distribution does not install; the
-// declaration below is the one WebKit has kept unchanged since 2013.
-extern "C" {
-typedef bool (*JSShouldTerminateCallback)(JSContextRef ctx, void* context);
-JS_EXPORT void JSContextGroupSetExecutionTimeLimit(JSContextGroupRef group, double limit,
-                                                   JSShouldTerminateCallback callback,
-                                                   void* context);
-}
 
 namespace tarn {
 namespace {
@@ -60,55 +49,6 @@ constexpr char kBootstrap[] = R"JS((function (global, report) {
   Object.defineProperty(global, 'window', { value: global, enumerable: true });
   global.self = global;
 }))JS";
-
-// Text conversions between our UTF-8 and the engine's UTF-16. Posts go
-// through here twice per conversion, so the common case (valid UTF-8) is
-// left to the engine's own converter and the way back is a tight loop.
-// Invalid bytes and unpaired surrogates become U+FFFD, as elsewhere.
-JSStringRef NewJsString(const std::string& utf8) {
-  if (std::memchr(utf8.data(), 0, utf8.size()) == nullptr) {
-    // The engine gives an empty string for input that is not valid UTF-8.
-    JSStringRef s = JSStringCreateWithUTF8CString(utf8.c_str());
-    if (JSStringGetLength(s) > 0 || utf8.empty()) return s;
-    JSStringRelease(s);
-  }
-  std::u16string text = Utf8ToUtf16(utf8);
-  return JSStringCreateWithCharacters(reinterpret_cast<const JSChar*>(text.data()), text.size());
-}
-
-std::string JsStringToUtf8(JSStringRef s) {
-  const JSChar* in = JSStringGetCharactersPtr(s);
-  size_t length = JSStringGetLength(s);
-  std::string out(length * 3, '\0');
-  char* o = out.data();
-  for (size_t i = 0; i < length; ++i) {
-    uint32_t c = in[i];
-    if (c < 0x80) {
-      *o++ = static_cast<char>(c);
-      continue;
-    }
-    if (c < 0x800) {
-      *o++ = static_cast<char>(0xC0 | (c >> 6));
-      *o++ = static_cast<char>(0x80 | (c & 0x3F));
-      continue;
-    }
-    if (c >= 0xD800 && c <= 0xDBFF && i + 1 < length && in[i + 1] >= 0xDC00 &&
-        in[i + 1] <= 0xDFFF) {
-      c = 0x10000 + ((c - 0xD800) << 10) + (in[++i] - 0xDC00);
-      *o++ = static_cast<char>(0xF0 | (c >> 18));
-      *o++ = static_cast<char>(0x80 | ((c >> 12) & 0x3F));
-      *o++ = static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-      *o++ = static_cast<char>(0x80 | (c & 0x3F));
-      continue;
-    }
-    if (c >= 0xD800 && c <= 0xDFFF) c = 0xFFFD;
-    *o++ = static_cast<char>(0xE0 | (c >> 12));
-    *o++ = static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-    *o++ = static_cast<char>(0x80 | (c & 0x3F));
-  }
-  out.resize(static_cast<size_t>(o - out.data()));
-  return out;
-}
 
 // A UTF-8 byte-order mark at the start of a script file is not code.
 void StripBom(std::string* code) {
@@ -228,20 +168,15 @@ namespace {
 
 JSValueRef ReportFromScript(JSContextRef ctx, JSObjectRef function, JSObjectRef, size_t argc,
                             const JSValueRef argv[], JSValueRef*) {
-  auto* host = static_cast<const DiagnosticSink*>(JSObjectGetPrivate(function));
-  if (host && *host && argc > 0 && JSValueIsString(ctx, argv[0])) {
+  auto* sink = static_cast<const DiagnosticSink*>(JSObjectGetPrivate(function));
+  if (sink && *sink && argc > 0 && JSValueIsString(ctx, argv[0])) {
     JSStringRef s = JSValueToStringCopy(ctx, argv[0], nullptr);
     if (s) {
-      (*host)(JsStringToUtf8(s));
+      (*sink)(JsStringToUtf8(s));
       JSStringRelease(s);
     }
   }
   return JSValueMakeUndefined(ctx);
-}
-
-bool TerminateOnTimeLimit(JSContextRef, void* data) {
-  static_cast<std::atomic<bool>*>(data)->store(true);
-  return true;
 }
 
 }  // namespace
@@ -290,8 +225,7 @@ bool JscScriptHost::CreateEngine() {
   engine->group = JSContextGroupCreate();
   if (!engine->group) return false;
   if (time_limit_seconds_ > 0) {
-    JSContextGroupSetExecutionTimeLimit(engine->group, time_limit_seconds_, TerminateOnTimeLimit,
-                                        &engine->timed_out);
+    SetExecutionTimeLimit(engine->group, time_limit_seconds_, &engine->timed_out);
   }
   engine->context = JSGlobalContextCreateInGroup(engine->group, nullptr);
   if (!engine->context) return false;
