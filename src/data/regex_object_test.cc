@@ -185,9 +185,25 @@ TEST(RegexObjectTest, InvalidUtf8SubjectStillMatches) {
   re.GetMatch(2, &position);
   EXPECT_EQ(subject.substr(position, 4), "{$b}");
   EXPECT_EQ(re.Replace("_"), "ok\xff\xfe_\xc3 \xe4\xb8_");
-  // Empty matches step over invalid bytes one at a time.
-  ASSERT_TRUE(re.Execute("", "\xff\xfe"));
+  // Empty matches step over invalid bytes one at a time, stray
+  // continuation bytes included.
+  ASSERT_TRUE(re.Execute("", "\xff\x80"));
   EXPECT_EQ(re.GetMatchCount(), 3);
+
+  // A stray byte inside a block neither hides the block nor reaches the
+  // output changed; "." crosses it too, but no literal matches it.
+  const std::string block = "{-block name=\"a\"}caf\xe9 \xed\xa0\x80 \xf0\x9f\x98\x80{-block/}";
+  ASSERT_TRUE(re.Execute("{-block name=\"(.*?)\"}([\\s\\S]*?){-block\\/}", block));
+  ASSERT_EQ(re.GetMatchCount(), 1);
+  EXPECT_EQ(re.GetSubMatch(1, 2), "caf\xe9 \xed\xa0\x80 \xf0\x9f\x98\x80");
+  ASSERT_TRUE(re.Execute("f.( )(...) (.)", block));
+  EXPECT_EQ(re.GetSubMatch(1, 1), " ");
+  EXPECT_EQ(re.GetSubMatch(1, 2), "\xed\xa0\x80");  // a surrogate: three bytes
+  EXPECT_EQ(re.GetSubMatch(1, 3), "\xf0\x9f\x98\x80");  // a valid emoji: one
+  ASSERT_TRUE(re.Execute("\\x1a", "a\xff"));
+  EXPECT_EQ(re.GetMatchCount(), 1);  // only the escape names the stand-in
+  ASSERT_TRUE(re.Execute("caf.", "caf\xe9"));
+  EXPECT_EQ(re.GetMatch(1), "caf\xe9");
 }
 
 TEST(RegexObjectTest, CopiesAreIndependentAndTheCacheKeepsOptionsApart) {
