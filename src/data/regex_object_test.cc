@@ -169,6 +169,11 @@ TEST(RegexObjectTest, RejectedPatternLeavesNothingBehind) {
     EXPECT_EQ(re.GetMatch(1), "");
     EXPECT_EQ(re.GetSubMatch(1, 1), "");
   }
+  // Runaway backtracking stops at the engine's limit and says so, rather
+  // than hanging or returning a partial list as if it were complete.
+  EXPECT_FALSE(re.Execute("^(\\w+\\s?)*$", std::string(40, 'a') + "!"));
+  EXPECT_NE(re.error().find("limit"), std::string::npos) << re.error();
+  EXPECT_EQ(re.GetMatchCount(), 0);
   // The next good pattern works again and clears the reason.
   ASSERT_TRUE(re.Execute("a", "a"));
   EXPECT_TRUE(re.error().empty());
