@@ -308,52 +308,90 @@ describe('offline pages', () => {
   });
 });
 
-// The editor page needs a DOM (EasyMDE): check it in a real browser when one
-// is installed.
+// The pages' own scripts need a DOM: check them in a real browser when one
+// is installed (headless Chromium).
 const chromium = ['chromium', 'chromium-browser', 'google-chrome'].find((c) => {
   try { execFileSync('which', [c], { stdio: 'ignore' }); return true; } catch { return false; }
 });
 
-describe('editor page in a browser', { skip: chromium ? false : 'no chromium installed' }, () => {
-  it('round-trips text through setValue and getValue and previews it', () => {
-    const dir = fs.mkdtempSync(path.join(os.tmpdir(), 'tarn-editor-'));
-    try {
-      fs.cpSync(lib.templateDir, dir, { recursive: true });
-      fs.cpSync(lib.vendorDir, path.join(dir, 'vendor'), { recursive: true });
-      const text = '## 你好 Tarn\r\n\r\n| a | b |\r\n| - | - |\r\n| ~~x~~ | 表 |\r\n';
-      fs.writeFileSync(path.join(dir, 'check.html'), `<!DOCTYPE html><html><body>
-<iframe id="f" src="editor.html" style="width:670px;height:690px"></iframe><pre id="out"></pre>
+// Copies the pages with their vendor files into a temporary folder, adds
+// check.html, which loads `page` in a frame and runs `script` (the body of a
+// function of w, the frame's window, returning a JSON-able result) once the
+// frame has loaded and `delayMs` has passed, and returns that result.
+function inBrowser(page, script, { delayMs = 0, files = {} } = {}) {
+  const dir = fs.mkdtempSync(path.join(os.tmpdir(), 'tarn-pages-'));
+  try {
+    fs.cpSync(lib.templateDir, dir, { recursive: true });
+    fs.cpSync(lib.vendorDir, path.join(dir, 'vendor'), { recursive: true });
+    for (const [name, text] of Object.entries(files)) fs.writeFileSync(path.join(dir, name), text);
+    fs.writeFileSync(path.join(dir, 'check.html'), `<!DOCTYPE html><html><body>
+<iframe id="f" src="${encodeURI(page)}" style="width:780px;height:500px"></iframe><pre id="out"></pre>
 <script>
 document.getElementById('f').onload = function () {
-  var w = document.getElementById('f').contentWindow, r = {};
-  try {
-    w.setValue(${JSON.stringify(text)});
-    r.value = w.getValue(0, 0);
-    w.showMsg('保存成功', 1);
-    r.toast = w.document.getElementById('toast').className + '|' + w.document.getElementById('toast').textContent;
-    r.preview = w.document.querySelector('.editor-preview-side').innerHTML;
-    r.markToHtml = w.markToHtml(r.value);
-    w.setValue(${JSON.stringify(text.replace(/\r\n/g, '\n'))});
-    r.lf = w.getValue(0, 0);
-  } catch (e) { r.error = String(e); }
-  document.getElementById('out').textContent = JSON.stringify(r);
+  var w = document.getElementById('f').contentWindow;
+  var run = function (w) { ${script} };
+  var state = {};
+  function finish(r) { document.getElementById('out').textContent = JSON.stringify(r); }
+  try { state.first = run.call(state, w); } catch (e) { return finish({ error: String(e) }); }
+  setTimeout(function () {
+    try { finish(state.later ? state.later() : state.first); } catch (e) { finish({ error: String(e) }); }
+  }, ${delayMs});
 };
 </script></body></html>`);
-      const dom = execFileSync(chromium, [
-        '--headless', '--no-sandbox', '--disable-gpu', '--allow-file-access-from-files',
-        '--virtual-time-budget=3000', '--dump-dom', 'file://' + path.join(dir, 'check.html'),
-      ], { encoding: 'utf8', stdio: ['ignore', 'pipe', 'ignore'], timeout: 60000 });
-      const json = /<pre id="out">([\s\S]*?)<\/pre>/.exec(dom)[1]
-        .replace(/&quot;/g, '"').replace(/&lt;/g, '<').replace(/&gt;/g, '>').replace(/&amp;/g, '&');
-      const r = JSON.parse(json);
-      assert.equal(r.error, undefined);
-      assert.equal(r.value, text, 'a file with CR LF line ends is saved with CR LF');
-      assert.equal(r.lf, text.replace(/\r\n/g, '\n'), 'and one with LF with LF');
-      assert.equal(r.toast, 'toast show ok|保存成功');
-      assert.equal(r.preview, r.markToHtml, 'the live preview is markToHtml of the text');
-      assert.match(r.preview, /<h2>你好 Tarn<\/h2>[\s\S]*<s>x<\/s>/);
-    } finally {
-      fs.rmSync(dir, { recursive: true, force: true });
-    }
+    const dom = execFileSync(chromium, [
+      '--headless', '--no-sandbox', '--disable-gpu', '--allow-file-access-from-files',
+      '--virtual-time-budget=5000', '--dump-dom', 'file://' + path.join(dir, 'check.html'),
+    ], { encoding: 'utf8', stdio: ['ignore', 'pipe', 'ignore'], timeout: 60000 });
+    const out = /<pre id="out">([\s\S]*?)<\/pre>/.exec(dom)[1]
+      .replace(/&quot;/g, '"').replace(/&lt;/g, '<').replace(/&gt;/g, '>').replace(/&amp;/g, '&');
+    assert.ok(out, 'the check ran');
+    const result = JSON.parse(out);
+    assert.equal(result.error, undefined);
+    return result;
+  } finally {
+    fs.rmSync(dir, { recursive: true, force: true });
+  }
+}
+
+describe('pages in a browser', { skip: chromium ? false : 'no chromium installed' }, () => {
+  it('editor: round-trips text through setValue and getValue and previews it', () => {
+    const text = '## 你好 Tarn\r\n\r\n| a | b |\r\n| - | - |\r\n| ~~x~~ | 表 |\r\n';
+    const r = inBrowser('editor.html', `
+      var r = {};
+      w.setValue(${JSON.stringify(text)});
+      r.value = w.getValue(0, 0);
+      w.showMsg('保存成功', 1);
+      var toast = w.document.getElementById('toast');
+      r.toast = toast.className + '|' + toast.textContent;
+      r.preview = w.document.querySelector('.editor-preview-side').innerHTML;
+      r.markToHtml = w.markToHtml(r.value);
+      w.setValue(${JSON.stringify(text.replace(/\r\n/g, '\n'))});
+      r.lf = w.getValue(0, 0);
+      return r;`);
+    assert.equal(r.value, text, 'a file with CR LF line ends is saved with CR LF');
+    assert.equal(r.lf, text.replace(/\r\n/g, '\n'), 'and one with LF with LF');
+    assert.equal(r.toast, 'toast show ok|保存成功');
+    assert.equal(r.preview, r.markToHtml, 'the live preview is markToHtml of the text');
+    assert.match(r.preview, /<h2>你好 Tarn<\/h2>[\s\S]*<s>x<\/s>/);
+  });
+
+  it('manager: buttons call the program, newest edits first', () => {
+    const data = lib.siteData(base, themeConf, samplePosts);
+    data.posts[1].update_time = '2030-01-01 00:00:00';
+    const rendered = page.TplRender(fs.readFileSync(managerPage, 'utf8'), JSON.stringify(data));
+    const r = inBrowser('index.html', `
+      var calls = [];
+      w.Rendering = function () { calls.push('Rendering:' + arguments.length); };
+      w.document.querySelector('[data-call="Rendering"]').click();
+      w.document.querySelector('[data-call="Push"]').click();   // not provided by this "program"
+      var toast = w.document.getElementById('toast');
+      var missing = toast.textContent;
+      var titles = Array.prototype.map.call(w.document.querySelectorAll('.post-title'), function (e) { return e.textContent; });
+      this.later = function () { return { calls: calls, missing: missing, titles: titles }; };`,
+    { delayMs: 200, files: { 'index.html': rendered } });
+    assert.deepEqual(r.calls, ['Rendering:0']);
+    assert.match(r.missing, /Push.*只能在 Tarn Blog Editor 程序里使用/);
+    assert.equal(r.titles[0], data.posts[1].title);
+    assert.equal(r.titles.length, samplePosts.length);
   });
 });
