@@ -324,7 +324,7 @@ function inBrowser(page, script, { delayMs = 0, files = {} } = {}) {
     fs.cpSync(lib.templateDir, dir, { recursive: true });
     fs.cpSync(lib.vendorDir, path.join(dir, 'vendor'), { recursive: true });
     for (const [name, text] of Object.entries(files)) fs.writeFileSync(path.join(dir, name), text);
-    fs.writeFileSync(path.join(dir, 'check.html'), `<!DOCTYPE html><html><body>
+    fs.writeFileSync(path.join(dir, 'check.html'), `<!DOCTYPE html><html><head><meta charset="utf-8"></head><body>
 <iframe id="f" src="${encodeURI(page)}" style="width:780px;height:500px"></iframe><pre id="out"></pre>
 <script>
 document.getElementById('f').onload = function () {
