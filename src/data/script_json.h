@@ -7,9 +7,9 @@
 // by appending it: "" is `da`, "[0].x" gives `da[0].x`, "pages[1]" gives
 // `da.pages[1]`. Paths and value texts are script code and are evaluated as
 // such; only the texts of Append/SetItem with is_text and of Extend are
-// quoted. Backslashes travel as U+2400 where a text is carried into the
-// engine (Extend), and every text read back turns each U+2400 into a
-// backslash again.
+// quoted, exactly (quotes, backslashes and line breaks escaped). The script
+// variables str_Code (U+2400) and str_reg carry backslashes: every text read
+// back turns each U+2400 into a backslash.
 //
 // Engine: JavaScriptCore, one context group per object, with nothing in it
 // but the standard library and a small prelude (get__count, get__name_All,
@@ -20,11 +20,14 @@
 // evaluation, and allocate memory within that time (the engine has no heap
 // quota; it stops single strings at 2^31 characters and throws on
 // allocations it cannot make, and deep recursion ends in a RangeError).
+// It can also change this object's own engine (plant getters in its value,
+// replace JSON or the prelude), so later operations on it may run its code
+// again, each bounded the same way; other objects never see it.
 //
 // Failure: an operation whose script throws returns its empty result (false,
 // "", 0, an empty list, or a ScriptJson holding null); nothing is reported.
-// Every operation but Init, Parse's precondition and Expression needs an
-// engine: without one (before Init) they fail the same way.
+// Without an engine (before Init, after Detach) every operation but Init
+// and Expression fails the same way.
 //
 // Thread safety: none; use an object from one thread at a time. Objects are
 // independent of each other and may live on different threads.
