@@ -110,11 +110,12 @@ PatternCache& Cache() {
 }
 
 std::uint32_t CompileOptions(const RegexObject::Options& options) {
-  // UTF mode (subjects are made valid before matching; the engine's own
-  // tolerance of invalid UTF also spares it a validity check per call, which
-  // would make a global search quadratic); ECMAScript-like
-  // details: "\uHHHH" escapes, "[^]" for any character, "$" at the very end
-  // only, and a reference to a group that did not take part matching "".
+  // UTF mode. Subjects are made valid before matching; PCRE2_MATCH_INVALID_UTF
+  // is still set because it spares the engine a validity check of the rest
+  // of the subject on every call, which would make a global search
+  // quadratic. ECMAScript-like details: "\uHHHH" escapes, "[^]" for any
+  // character, "$" at the very end only (without multiline), and a reference
+  // to a group that took no part matching "".
   std::uint32_t flags = PCRE2_UTF | PCRE2_MATCH_INVALID_UTF | PCRE2_ALT_BSUX |
                         PCRE2_ALLOW_EMPTY_CLASS | PCRE2_MATCH_UNSET_BACKREF |
                         PCRE2_DOLLAR_ENDONLY;
@@ -138,9 +139,11 @@ std::string ReplaceQuoteMarkers(std::string_view pattern) {
   return out;
 }
 
-// The offset just past the character at `at`: one byte for ASCII or an
-// invalid byte, else the whole UTF-8 sequence.
+// The offset just past the character at `at`: one byte for ASCII, else the
+// whole UTF-8 sequence; CR LF counts as one character, being one line break
+// to "^" and "$".
 std::size_t NextCharacter(std::string_view text, std::size_t at) {
+  if (text[at] == '\r' && at + 1 < text.size() && text[at + 1] == '\n') return at + 2;
   ++at;
   while (at < text.size() && (static_cast<unsigned char>(text[at]) & 0xC0) == 0x80) {
     ++at;

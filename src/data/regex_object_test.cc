@@ -150,6 +150,11 @@ TEST(RegexObjectTest, EmptyMatchesAdvanceLikeScripts) {
   EXPECT_EQ(re.Replace("|"), "|日|本|");
   ASSERT_TRUE(re.Execute("^", "l1\nl2\n"));
   EXPECT_EQ(re.Replace("> "), "> l1\n> l2\n");
+  // CR LF is one line break: nothing is put between its two characters.
+  ASSERT_TRUE(re.Execute("^", "l1\r\nl2"));
+  EXPECT_EQ(re.Replace("> "), "> l1\r\n> l2");
+  ASSERT_TRUE(re.Execute("$", "l1\r\nl2"));
+  EXPECT_EQ(re.Replace(";"), "l1;\r\nl2;");
   ASSERT_TRUE(re.Execute("x*", ""));
   EXPECT_EQ(re.GetMatchCount(), 1);
 }
