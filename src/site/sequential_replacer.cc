@@ -28,7 +28,11 @@ SequentialReplacer::SequentialReplacer(const std::vector<std::string_view>& text
     steps_.push_back(it->second);
   }
   last_step_.assign(distinct_.size(), -1);
-  for (size_t k = 0; k < steps_.size(); ++k) last_step_[steps_[k]] = static_cast<int>(k);
+  std::vector<int> seen(distinct_.size(), 0);
+  for (size_t k = 0; k < steps_.size(); ++k) {
+    last_step_[steps_[k]] = static_cast<int>(k);
+    if (++seen[steps_[k]] == 2) repeated_.push_back(steps_[k]);
+  }
   // The map keys point into distinct_, which no longer grows.
   for (size_t id = 0; id < distinct_.size(); ++id) {
     const std::string& text = distinct_[id];
@@ -82,6 +86,11 @@ void SequentialReplacer::MarkNewOccurrences(const std::string& text,
                                             size_t value_size, int step,
                                             std::vector<char>* present) const {
   auto wanted = [&](int id) { return !(*present)[id] && last_step_[id] > step; };
+  // Nothing to look for when every text still to come is known present.
+  // Only texts with more than one step can be wanted.
+  bool any = false;
+  for (size_t i = 0; i < repeated_.size() && !any; ++i) any = wanted(repeated_[i]);
+  if (!any) return;
   if (braced_) {
     // An occurrence [i, j] starts with "{" and ends at the first "}" after
     // it; it is new when i < x + value_size and j >= x.
@@ -101,8 +110,8 @@ void SequentialReplacer::MarkNewOccurrences(const std::string& text,
     }
     return;
   }
-  for (size_t id = 0; id < distinct_.size(); ++id) {
-    if (!wanted(static_cast<int>(id))) continue;
+  for (int id : repeated_) {
+    if (!wanted(id)) continue;
     const std::string& t = distinct_[id];
     if (t.empty()) continue;
     for (size_t x : inserts) {

@@ -53,6 +53,7 @@ class SequentialReplacer {
   std::vector<std::string> distinct_;
   std::vector<int> steps_;      // step -> distinct id
   std::vector<int> last_step_;  // distinct id -> index of its last step
+  std::vector<int> repeated_;   // ids of the texts that have more than one step
   std::unordered_map<std::string_view, int> ids_;
   // True when every text starts with "{" and holds "}" only as its last
   // character (placeholders): an occurrence then starts at a "{" and ends at
