@@ -18,6 +18,8 @@ packages=(
   clang libclang-rt-14-dev
   # benchmarks
   nlohmann-json3-dev hugo time
+  # the pages' browser tests
+  chromium
 )
 
 missing=()

@@ -13,6 +13,7 @@ typedef bool (*JSShouldTerminateCallback)(JSContextRef ctx, void* context);
 JS_EXPORT void JSContextGroupSetExecutionTimeLimit(JSContextGroupRef group, double limit,
                                                    JSShouldTerminateCallback callback,
                                                    void* context);
+JS_EXPORT void JSContextGroupClearExecutionTimeLimit(JSContextGroupRef group);
 }
 
 namespace tarn {
@@ -75,7 +76,11 @@ std::string JsStringToUtf8(JSStringRef s) {
 
 void SetExecutionTimeLimit(JSContextGroupRef group, double seconds,
                            std::atomic<bool>* timed_out) {
-  JSContextGroupSetExecutionTimeLimit(group, seconds, TerminateOnTimeLimit, timed_out);
+  if (seconds > 0) {
+    JSContextGroupSetExecutionTimeLimit(group, seconds, TerminateOnTimeLimit, timed_out);
+  } else {
+    JSContextGroupClearExecutionTimeLimit(group);
+  }
 }
 
 }  // namespace tarn

@@ -22,7 +22,7 @@ std::string JsStringToUtf8(JSStringRef s);
 // call from outside) stop with an exception once it has run for `seconds`;
 // *timed_out is set true when that happens (clear it before each entry to
 // tell a time-out from an ordinary exception). The flag must outlive the
-// group.
+// group. seconds <= 0 removes the bound.
 void SetExecutionTimeLimit(JSContextGroupRef group, double seconds,
                            std::atomic<bool>* timed_out);
 

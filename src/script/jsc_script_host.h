@@ -59,9 +59,9 @@ class JscScriptHost : public ScriptHost {
                     std::string* result, std::string* error) override;
   std::string Origin() const override;
 
-  // A SHA-256 (hex) over the scripts that were run, in order, with the names
-  // of their files: it changes whenever the page's code changes, so results
-  // computed with these scripts can be cached under it.
+  // A SHA-256 (hex) over the scripts the page runs or tries to run, in order,
+  // with the names of their files: it changes whenever the page's code
+  // changes, so results computed with these scripts can be cached under it.
   std::string ScriptsDigest() const;
 
   // The number of scripts that ran to completion / that threw or could not

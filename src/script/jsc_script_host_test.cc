@@ -180,6 +180,7 @@ TEST_F(JscScriptHostTest, StringsCrossAsUtf8WhateverTheirSize) {
       "  for (var i = 0; i < 200000; i++) junk.push({ i: i, s: 'x' + i });\n"
       "  return a.length + ',' + b + ',' + c;\n"
       "}\n"
+      "function lone() { return 'a\\uD800b\\uDC00'; }\n"
       "function big(n) { return new Array(Number(n) + 1).join('\u4e2d'); }\n"
       "</script>");
   ASSERT_NE(host, nullptr);
@@ -189,6 +190,9 @@ TEST_F(JscScriptHostTest, StringsCrossAsUtf8WhateverTheirSize) {
   EXPECT_EQ(Call(host.get(), "lengths", {chinese + emoji}), "4:3");
   EXPECT_EQ(Call(host.get(), "echo", {std::string("a\0b", 3), "\xFF"}),
             std::string("a\0b|\xEF\xBF\xBD", 7));
+
+  // Unpaired surrogates become U+FFFD instead of cutting the text short.
+  EXPECT_EQ(Call(host.get(), "lone"), "a\xEF\xBF\xBD" "b\xEF\xBF\xBD");
 
   std::string large(1 << 20, 'm');
   large += "\n\xE7\xBB\x93\xE6\x9D\x9F";

@@ -1,0 +1,397 @@
+// The bundled pages and demo theme: the manager page's scripts run without a
+// DOM (as the command line's script host runs them), TplRender and
+// markToHtml give the expected HTML, the lake theme uses only the template
+// constructs the program knows and its pages link to files that exist, and
+// nothing is loaded from the network. Run: node --test tests/pages_test.mjs
+// (TARN_BUILD_DIR names the build folder that holds template/vendor).
+import { describe, it, before } from 'node:test';
+import assert from 'node:assert/strict';
+import fs from 'node:fs';
+import os from 'node:os';
+import path from 'node:path';
+import { execFileSync } from 'node:child_process';
+import * as lib from './pages_lib.mjs';
+
+const managerPage = path.join(lib.templateDir, 'index copy.html');
+const editorPage = path.join(lib.templateDir, 'editor.html');
+const themeDir = path.join(lib.workspaceDir, 'themes', 'lake');
+const read = (p) => fs.readFileSync(p, 'utf8');
+
+const base = JSON.parse(read(path.join(lib.workspaceDir, 'config', 'base.json')));
+const themeConf = JSON.parse(read(path.join(themeDir, '_conf.json')));
+const postFiles = fs.readdirSync(path.join(lib.workspaceDir, '_posts')).filter((f) => f.endsWith('.md')).sort();
+const samplePosts = postFiles.map((file, i) => ({
+  file,
+  content: read(path.join(lib.workspaceDir, '_posts', file)),
+  // Two months, so the archive has more than one section.
+  post_time: i % 2 ? `2020-02-0${i + 1} 14:03:09` : `2019-12-1${i} 08:00:00`,
+  update_time: `2020-03-0${i + 1} 09:30:00`,
+}));
+
+let page;  // the manager page's global object, loaded without a DOM
+before(() => {
+  assert.ok(fs.existsSync(lib.vendorDir),
+    `${lib.vendorDir} is missing: build the workspace target (it copies web/node_modules)`);
+  page = lib.loadHeadless(managerPage);
+});
+
+describe('markToHtml', () => {
+  it('is defined by the manager page without touching a DOM', () => {
+    assert.equal(typeof page.markToHtml, 'function');
+    assert.equal(typeof page.TplRender, 'function');
+    assert.equal(typeof page.document, 'undefined');
+  });
+
+  it('converts CommonMark with tables and strikethrough', () => {
+    const html = page.markToHtml([
+      '## 标题 Title', '',
+      '| 名称 | Value |', '| --- | ---: |', '| 苹果 | 3 |', '',
+      'Some ~~old~~ text, *em* and **strong**.', '',
+      '```cpp', 'if (a < b && c) {}', '```',
+    ].join('\n'));
+    assert.match(html, /<h2>标题 Title<\/h2>/);
+    assert.match(html, /<table>[\s\S]*<th>名称<\/th>[\s\S]*<td style="text-align:right">3<\/td>/);
+    assert.match(html, /<s>old<\/s>/);
+    assert.match(html, /<em>em<\/em> and <strong>strong<\/strong>/);
+    assert.match(html, /<pre><code class="language-cpp">if \(a &lt; b &amp;&amp; c\) \{\}\n<\/code><\/pre>/);
+  });
+
+  it('keeps raw HTML and Chinese text, links bare addresses', () => {
+    const html = page.markToHtml('按 <kbd>Ctrl</kbd>+<kbd>S</kbd> 保存。见 https://example.com');
+    assert.equal(html,
+      '<p>按 <kbd>Ctrl</kbd>+<kbd>S</kbd> 保存。见 <a href="https://example.com">https://example.com</a></p>\n');
+  });
+
+  it('converts a post with a CR LF header block as text', () => {
+    const hello = samplePosts.find((p) => p.file === 'Hello Tarn.md');
+    assert.ok(hello.content.startsWith('----------\r\n'), 'the sample keeps its header block');
+    const html = page.markToHtml(hello.content);
+    assert.ok(!html.includes('\r'));
+    assert.match(html, /^<hr>\n<p>welcome\|tarn\|english<\/p>\n<hr>\n/);
+    assert.match(html, /<img src="\.\.\/assets\/img\/lake\.svg"/);
+  });
+
+  it('treats a missing argument as an empty post', () => {
+    assert.equal(page.markToHtml(undefined), '');
+    assert.equal(page.markToHtml(null), '');
+    assert.equal(page.markToHtml(42), '<p>42</p>\n');
+  });
+
+  it('is the same converter in the editor preview', () => {
+    const scriptsOf = (p) => lib.pageScripts(read(p)).filter((s) => s.src).map((s) => s.src);
+    for (const p of [managerPage, editorPage]) {
+      const srcs = scriptsOf(p);
+      const mdAt = srcs.indexOf('vendor/markdown-it.min.js');
+      assert.ok(mdAt >= 0 && srcs.indexOf('tarn-markdown.js') > mdAt, `${path.basename(p)}: ${srcs}`);
+    }
+    assert.match(read(editorPage), /previewRender: function \(text\) \{ return window\.markToHtml\(text\); \}/);
+  });
+});
+
+describe('TplRender on the manager page', () => {
+  const template = fs.readFileSync(managerPage, 'utf8');
+  const render = (data) => page.TplRender(template, JSON.stringify(data));
+
+  it('lists the site, its post count and every post', () => {
+    const data = lib.siteData(base, themeConf, samplePosts);
+    const html = render(data);
+    assert.ok(!/{{|}}/.test(html), 'no template tag is left');
+    assert.match(html, /<body data-raw="">/, 'the loading panel gives way to the page');
+    assert.ok(html.includes(`<h1 class="site-title">${base.system.title}</h1>`));
+    assert.ok(html.includes(`共 ${samplePosts.length} 篇`));
+    for (const p of data.posts) {
+      assert.ok(html.includes(`<span class="post-title">${p.title}</span>`), p.title);
+      assert.ok(html.includes(`data-time="${p.update_time}"`), p.update_time);
+    }
+    assert.ok(!html.includes('class="empty"'));
+  });
+
+  it('shows a hint when the post index is not there yet', () => {
+    const data = structuredClone(base);
+    data.system.articleCount = '3';
+    const html = render(data);
+    assert.ok(html.includes('class="empty"'));
+    assert.ok(html.includes('共 3 篇'));
+    assert.ok(!html.includes('<li class="post"'));
+  });
+
+  it('says whether a push address is set', () => {
+    const data = structuredClone(base);
+    data.system.deployUrl = '';
+    assert.match(render(data), /未设置推送地址/);
+    data.system.deployUrl = 'git@example.com:me/blog.git';
+    const html = render(data);
+    assert.ok(html.includes('推送到 <code>git@example.com:me&#x2F;blog.git</code>'));
+    assert.ok(!html.includes('未设置推送地址'));
+  });
+
+  it('escapes markup in titles', () => {
+    const data = lib.siteData(base, themeConf, [{ ...samplePosts[0], file: 'a <b>&amp; c.md' }]);
+    data.system.title = '<script>x</script>';
+    const html = render(data);
+    assert.ok(!html.includes('<script>x</script>'));
+    assert.ok(html.includes('&lt;script&gt;x&lt;&#x2F;script&gt;'));
+    assert.ok(html.includes('a &lt;b&gt;&amp;amp; c'));
+  });
+
+  it('reports site data that is not JSON', () => {
+    assert.throws(() => page.TplRender(template, '{"system": '), /TplRender: the site data is not valid JSON/);
+  });
+});
+
+describe('lake theme', () => {
+  const templates = fs.readdirSync(themeDir).filter((f) => f.endsWith('.mtpl'));
+  const children = templates.filter((f) => f !== 'layout.mtpl');
+  const render = (name, data) => lib.renderTemplate(read(path.join(themeDir, name)), data, themeDir);
+
+  // A small site: the demo posts plus, for the archive, a month with more
+  // posts than it has slots.
+  function bigSite(prefix) {
+    const extra = Array.from({ length: 33 }, (_, i) => ({
+      file: `Note ${String(i).padStart(2, '0')}.md`,
+      content: 'note',
+      post_time: `2021-05-${String((i % 28) + 1).padStart(2, '0')} 10:00:00`,
+      update_time: '2021-06-01 10:00:00',
+    }));
+    return lib.siteData(base, themeConf, [...samplePosts, ...extra], { prefix });
+  }
+
+  it('uses only extend, block, volist and placeholders', () => {
+    const allowed = [
+      /^{-extend name="[^"\n]+"}/, /^{-block name="[\w-]+"}/, /^{-block\/}/,
+      /^{-volist name="[\w.[\]]+" key="\w+"}/, /^{-volist\/}/, /^{\$[\w.[\]]+}/,
+    ];
+    for (const name of templates) {
+      const text = read(path.join(themeDir, name));
+      for (const m of text.matchAll(/{[-$%#{]/g)) {
+        const rest = text.slice(m.index);
+        assert.ok(allowed.some((re) => re.test(rest)),
+          `${name}: unknown construct ${JSON.stringify(rest.slice(0, 40))}`);
+      }
+      // A loop body ends at the first closing tag: an inner loop would break the outer one.
+      const tags = [...text.matchAll(/{-volist( name|\/)/g)].map((t) => t[1]);
+      tags.forEach((t, i) => assert.equal(t, i % 2 ? '/' : ' name', `${name}: loops must not nest`));
+      assert.equal(tags.length % 2, 0, `${name}: every loop is closed`);
+    }
+  });
+
+  it('fills every slot of the layout from every page', () => {
+    const slots = [...read(path.join(themeDir, 'layout.mtpl')).matchAll(/{-block name="(.*?)"}/g)].map((m) => m[1]);
+    assert.deepEqual([...new Set(slots)].sort(), ['assets', 'main', 'page', 'root', 'title']);
+    for (const name of children) {
+      const text = read(path.join(themeDir, name));
+      assert.ok(text.startsWith('{-extend name="./layout.mtpl"}'), name);
+      const defined = [...text.matchAll(/{-block name="(.*?)"}[\s\S]*?{-block\/}/g)].map((m) => m[1]);
+      assert.deepEqual([...defined].sort(), [...new Set(slots)].sort(), name);
+    }
+    const pages = themeConf.pages.map((p) => `${p.tpl}.mtpl`);
+    assert.deepEqual([...children].sort(), ['index.mtpl', 'post.mtpl', 'timeline.mtpl', ...pages].sort());
+  });
+
+  it('lists every post on the front page and in its month of the archive', () => {
+    const data = bigSite('.');
+    const index = render('index.mtpl', data);
+    const timeline = render('timeline.mtpl', data);
+    for (const html of [index, timeline]) assert.ok(!/{[$-]/.test(html), 'nothing left unrendered');
+    for (const p of data.posts) assert.ok(index.includes(`<a class="post-link" href="${p.url}">${p.title}</a>`), p.title);
+
+    const sections = timeline.split('<section class="month">').slice(1);
+    assert.equal(sections.length, data.timeline.length);
+    data.timeline.forEach((group, i) => {
+      const s = sections[i];
+      assert.ok(s.includes(`<h2 class="month-title">${group.date}</h2>`), group.date);
+      const shown = [...s.matchAll(/<li data-u="([^"]*)">/g)].map((m) => m[1]).filter(Boolean);
+      assert.deepEqual(shown, group.posts.slice(0, 31).map((p) => p.url), group.date);
+      const more = /<a class="month-more" data-u="([^"]*)"/.exec(s)[1];
+      assert.equal(more !== '', group.posts.length > 31, `${group.date}: the link to the rest`);
+    });
+    assert.deepEqual(data.timeline.map((g) => g.date), ['一十二月,2019', '二月,2020', '五月,2021']);
+  });
+
+  it('links only to files the build writes, from every page', () => {
+    for (const prefix of ['.', 'https://example.github.io']) {
+      const data = bigSite(prefix);
+      const outputs = new Map([
+        ['index.html', render('index.mtpl', data)],
+        ['timeline.html', render('timeline.mtpl', data)],
+      ]);
+      for (const p of themeConf.pages) outputs.set(`${p.target}.html`, render(`${p.tpl}.mtpl`, data));
+      for (const p of data.posts) {
+        data.post = { ...p, content: page.markToHtml(p.content) };
+        outputs.set(`articles/${p.title}.html`, render('post.mtpl', data));
+      }
+      // What public/ holds after a build: the pages, the feed, the theme's assets.
+      const exists = (rel) => outputs.has(rel) || rel === 'atom.xml' ||
+        (rel.startsWith('assets/') && fs.existsSync(path.join(themeDir, rel)));
+      for (const [file, html] of outputs) {
+        for (const m of html.matchAll(/\b(?:href|src)="([^"#]*)(?:#[^"]*)?"/g)) {
+          let ref = m[1];
+          if (ref.startsWith(prefix + '/') && prefix !== '.') ref = ref.slice(prefix.length + 1);
+          else if (/^[a-z]+:/i.test(ref) || ref === '') continue;  // the blogger's own external links
+          else ref = path.posix.normalize(path.posix.join(path.posix.dirname(file), ref));
+          assert.ok(exists(ref), `${prefix}: ${file} links to ${m[1]}, which is not in public/`);
+        }
+      }
+    }
+  });
+
+  it('puts the post content into the article unchanged', () => {
+    // The theme guide shows template syntax; the page must not expand it.
+    const data = lib.siteData(base, themeConf, samplePosts);
+    for (const p of data.posts) {
+      const content = page.markToHtml(p.content);
+      data.post = { ...p, content };
+      const html = render('post.mtpl', data);
+      assert.ok(html.includes(content), p.title);
+      assert.ok(html.includes(`<h1 class="post-title">${p.title}</h1>`), p.title);
+    }
+    const guide = data.posts.find((p) => p.title === '写一个主题');
+    assert.match(page.markToHtml(guide.content), /{\$p\.title}/);
+  });
+});
+
+describe('offline pages', () => {
+  const pageFiles = [managerPage, editorPage];
+  const themeFiles = fs.readdirSync(themeDir).filter((f) => f.endsWith('.mtpl')).map((f) => path.join(themeDir, f));
+
+  // Scripts, stylesheets, fonts and images the file loads (not plain links).
+  function loads(text) {
+    const refs = [];
+    for (const m of text.matchAll(/<script\b[^>]*\bsrc="([^"]*)"/gi)) refs.push(m[1]);
+    for (const m of text.matchAll(/<link\b[^>]*>/gi)) {
+      if (/rel="(stylesheet|icon)"/i.test(m[0])) refs.push(/href="([^"]*)"/i.exec(m[0])[1]);
+    }
+    for (const m of text.matchAll(/<img\b[^>]*\bsrc="([^"]*)"/gi)) refs.push(m[1]);
+    for (const m of text.matchAll(/url\(\s*['"]?([^'")]+)/gi)) refs.push(m[1]);
+    for (const m of text.matchAll(/@import\s+['"]([^'"]+)/gi)) refs.push(m[1]);
+    return refs;
+  }
+
+  it('loads nothing from the network', () => {
+    const cssFiles = [
+      ...fs.readdirSync(lib.templateDir).filter((f) => f.endsWith('.css')).map((f) => path.join(lib.templateDir, f)),
+      path.join(themeDir, 'assets', 'css', 'lake.css'),
+    ];
+    for (const file of [...pageFiles, ...themeFiles, ...cssFiles]) {
+      for (const ref of loads(read(file))) {
+        assert.ok(!/^(https?:)?\/\//i.test(ref), `${path.basename(file)} loads ${ref}`);
+      }
+    }
+    const editor = read(editorPage);
+    assert.match(editor, /autoDownloadFontAwesome: false/);
+    assert.match(editor, /spellChecker: false/);
+  });
+
+  it('finds every file the manager and editor pages load', () => {
+    for (const file of pageFiles) {
+      for (const ref of loads(read(file))) {
+        const target = lib.resolvePageFile(path.dirname(file), ref);
+        assert.ok(fs.existsSync(target), `${path.basename(file)} loads ${ref}: ${target} is missing`);
+        if (target.endsWith('.css')) {
+          for (const inner of loads(read(target))) {
+            if (inner.startsWith('data:')) continue;
+            const font = path.join(path.dirname(target), inner.split(/[?#]/)[0]);
+            assert.ok(fs.existsSync(font), `${ref} loads ${inner}: ${font} is missing`);
+          }
+        }
+      }
+    }
+  });
+
+  it('ships a base.json with every key the program reads', () => {
+    for (const key of ['url', 'theme', 'author', 'title', 'description', 'deployUrl']) {
+      assert.equal(typeof base.system[key], 'string', `system.${key}`);
+    }
+    assert.ok(!base.system.url.endsWith('/'), 'system.url has no trailing slash');
+    assert.equal(base.system.deployUrl, '', 'the demo pushes nowhere');
+    assert.ok(fs.existsSync(path.join(lib.workspaceDir, 'themes', base.system.theme, 'index.mtpl')));
+  });
+});
+
+// The pages' own scripts need a DOM: check them in a real browser when one
+// is installed (headless Chromium).
+const chromium = ['chromium', 'chromium-browser', 'google-chrome'].find((c) => {
+  try { execFileSync('which', [c], { stdio: 'ignore' }); return true; } catch { return false; }
+});
+
+// Copies the pages with their vendor files into a temporary folder, adds
+// check.html, which loads `page` in a frame and runs `script` (the body of a
+// function of w, the frame's window, returning a JSON-able result) once the
+// frame has loaded and `delayMs` has passed, and returns that result.
+function inBrowser(page, script, { delayMs = 0, files = {} } = {}) {
+  const dir = fs.mkdtempSync(path.join(os.tmpdir(), 'tarn-pages-'));
+  try {
+    fs.cpSync(lib.templateDir, dir, { recursive: true });
+    fs.cpSync(lib.vendorDir, path.join(dir, 'vendor'), { recursive: true });
+    for (const [name, text] of Object.entries(files)) fs.writeFileSync(path.join(dir, name), text);
+    fs.writeFileSync(path.join(dir, 'check.html'), `<!DOCTYPE html><html><head><meta charset="utf-8"></head><body>
+<iframe id="f" src="${encodeURI(page)}" style="width:780px;height:500px"></iframe><pre id="out"></pre>
+<script>
+document.getElementById('f').onload = function () {
+  var w = document.getElementById('f').contentWindow;
+  var run = function (w) { ${script} };
+  var state = {};
+  function finish(r) { document.getElementById('out').textContent = JSON.stringify(r); }
+  try { state.first = run.call(state, w); } catch (e) { return finish({ error: String(e) }); }
+  setTimeout(function () {
+    try { finish(state.later ? state.later() : state.first); } catch (e) { finish({ error: String(e) }); }
+  }, ${delayMs});
+};
+</script></body></html>`);
+    const dom = execFileSync(chromium, [
+      '--headless', '--no-sandbox', '--disable-gpu', '--allow-file-access-from-files',
+      '--virtual-time-budget=5000', '--dump-dom', 'file://' + path.join(dir, 'check.html'),
+    ], { encoding: 'utf8', stdio: ['ignore', 'pipe', 'ignore'], timeout: 60000 });
+    const out = /<pre id="out">([\s\S]*?)<\/pre>/.exec(dom)[1]
+      .replace(/&quot;/g, '"').replace(/&lt;/g, '<').replace(/&gt;/g, '>').replace(/&amp;/g, '&');
+    assert.ok(out, 'the check ran');
+    const result = JSON.parse(out);
+    assert.equal(result.error, undefined);
+    return result;
+  } finally {
+    fs.rmSync(dir, { recursive: true, force: true });
+  }
+}
+
+describe('pages in a browser', { skip: chromium ? false : 'no chromium installed' }, () => {
+  it('editor: round-trips text through setValue and getValue and previews it', () => {
+    const text = '## 你好 Tarn\r\n\r\n| a | b |\r\n| - | - |\r\n| ~~x~~ | 表 |\r\n';
+    const r = inBrowser('editor.html', `
+      var r = {};
+      w.setValue(${JSON.stringify(text)});
+      r.value = w.getValue(0, 0);
+      w.showMsg('保存成功', 1);
+      var toast = w.document.getElementById('toast');
+      r.toast = toast.className + '|' + toast.textContent;
+      r.preview = w.document.querySelector('.editor-preview-side').innerHTML;
+      r.markToHtml = w.markToHtml(r.value);
+      w.setValue(${JSON.stringify(text.replace(/\r\n/g, '\n'))});
+      r.lf = w.getValue(0, 0);
+      return r;`);
+    assert.equal(r.value, text, 'a file with CR LF line ends is saved with CR LF');
+    assert.equal(r.lf, text.replace(/\r\n/g, '\n'), 'and one with LF with LF');
+    assert.equal(r.toast, 'toast show ok|保存成功');
+    assert.equal(r.preview, r.markToHtml, 'the live preview is markToHtml of the text');
+    assert.match(r.preview, /<h2>你好 Tarn<\/h2>[\s\S]*<s>x<\/s>/);
+  });
+
+  it('manager: buttons call the program, newest edits first', () => {
+    const data = lib.siteData(base, themeConf, samplePosts);
+    data.posts[1].update_time = '2030-01-01 00:00:00';
+    const rendered = page.TplRender(fs.readFileSync(managerPage, 'utf8'), JSON.stringify(data));
+    const r = inBrowser('index.html', `
+      var calls = [];
+      w.Rendering = function () { calls.push('Rendering:' + arguments.length); };
+      w.document.querySelector('[data-call="Rendering"]').click();
+      w.document.querySelector('[data-call="Push"]').click();   // not provided by this "program"
+      var toast = w.document.getElementById('toast');
+      var missing = toast.textContent;
+      var titles = Array.prototype.map.call(w.document.querySelectorAll('.post-title'), function (e) { return e.textContent; });
+      this.later = function () { return { calls: calls, missing: missing, titles: titles }; };`,
+    { delayMs: 200, files: { 'index.html': rendered } });
+    assert.deepEqual(r.calls, ['Rendering:0']);
+    assert.match(r.missing, /Push.*只能在 Tarn Blog Editor 程序里使用/);
+    assert.equal(r.titles[0], data.posts[1].title);
+    assert.equal(r.titles.length, samplePosts.length);
+  });
+});

@@ -1,0 +1,41 @@
+# Copies the pages' front-end libraries from WEB/node_modules into
+# DST/template/vendor. Included by scripts/copy_workspace.cmake with WEB and
+# DST set. Unlike the rest of the workspace these files are ours, not the
+# blogger's, so they are always brought up to date. The pages load them by
+# relative path (vendor/...): nothing is ever fetched from the network.
+
+set(_tarn_modules ${WEB}/node_modules)
+set(_tarn_vendor ${DST}/template/vendor)
+
+# source (under node_modules) -> destination (under template/vendor)
+set(_tarn_vendor_files
+  "markdown-it/dist/browser/markdown-it.umd.min.js|markdown-it.min.js"
+  "markdown-it/LICENSE|licenses/markdown-it.txt"
+  "mustache/mustache.min.js|mustache.min.js"
+  "mustache/LICENSE|licenses/mustache.txt"
+  "easymde/dist/easymde.min.js|easymde/easymde.min.js"
+  "easymde/dist/easymde.min.css|easymde/easymde.min.css"
+  "easymde/LICENSE|licenses/easymde.txt"
+  "@fortawesome/fontawesome-free/css/fontawesome.min.css|fontawesome/css/fontawesome.min.css"
+  "@fortawesome/fontawesome-free/css/solid.min.css|fontawesome/css/solid.min.css"
+  "@fortawesome/fontawesome-free/webfonts/fa-solid-900.woff2|fontawesome/webfonts/fa-solid-900.woff2"
+  "@fortawesome/fontawesome-free/LICENSE.txt|licenses/fontawesome-free.txt"
+)
+
+if(NOT EXISTS ${_tarn_modules})
+  message(WARNING "web/node_modules is missing: run scripts/setup.sh (npm ci in web/); "
+                  "the manager and editor pages need template/vendor")
+  return()
+endif()
+
+foreach(_entry ${_tarn_vendor_files})
+  string(REPLACE "|" ";" _pair "${_entry}")
+  list(GET _pair 0 _from)
+  list(GET _pair 1 _to)
+  if(NOT EXISTS ${_tarn_modules}/${_from})
+    message(FATAL_ERROR "web/node_modules/${_from} is missing: run npm ci in web/")
+  endif()
+  get_filename_component(_dir ${_tarn_vendor}/${_to} DIRECTORY)
+  file(MAKE_DIRECTORY ${_dir})
+  file(COPY_FILE ${_tarn_modules}/${_from} ${_tarn_vendor}/${_to} ONLY_IF_DIFFERENT)
+endforeach()
