@@ -190,6 +190,24 @@ TEST_F(BuildCommandTest, PageWithoutMarkdownConverterFails) {
   EXPECT_FALSE(Exists("public/articles/Hello.html"));
 }
 
+TEST_F(BuildCommandTest, OddPostsBuildOrAreReported) {
+  std::string huge;
+  const std::string paragraph = "Lorem ipsum {$system.title} dolor sit amet.\n\n";
+  while (huge.size() < 50u * 1024 * 1024) huge += paragraph;
+  Put("_posts/huge.md", huge);
+  Put("_posts/empty.md", "");
+  Put("_posts/latin1.md", "# Caf\xe9\n\nna\xefve\n");
+  Outcome built = Build();
+  EXPECT_EQ(built.status, 0) << built.err;
+  EXPECT_CONTAINS(built.err, "_posts/latin1.md:1: not valid UTF-8");
+  EXPECT_CONTAINS(Read("public/articles/empty.html"), "<div class=\"content\"></div>");
+  EXPECT_CONTAINS(Read("public/articles/latin1.html"), "<h1>Caf\xEF\xBF\xBD</h1>");
+  std::string big = Read("public/articles/huge.html");
+  EXPECT_GT(big.size(), huge.size());
+  // The post's own placeholders are text, not template: they stay.
+  EXPECT_CONTAINS(big, "<p>Lorem ipsum {$system.title} dolor sit amet.</p>");
+}
+
 TEST_F(BuildCommandTest, BrokenConfigurationIsReportedWithItsPosition) {
   Put("config/base.json", "{\n  \"system\": {\n    \"theme\": \"plain\",\n  \n");
   Outcome built = Build();

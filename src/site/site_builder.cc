@@ -379,9 +379,12 @@ int SiteBuilder::RenderPages() {
     std::string tpl = ContainedName(tpl_text);
     std::string target = ContainedName(target_text);
     if (tpl.empty() || target.empty()) {
+      const std::string& bad = tpl.empty() ? tpl_text : target_text;
       Report(conf_path + ": " + entry + " (tpl \"" + tpl_text + "\", target \"" + target_text +
              "\"): " + (tpl.empty() ? "tpl" : "target") +
-             " must stay inside its folder (no absolute path, no \"..\"); page skipped");
+             (bad.empty() ? " is empty"
+                          : " must stay inside its folder (no absolute path, no \"..\")") +
+             "; page skipped");
       continue;
     }
     std::string template_path = ThemeDir() + "/" + tpl + ".mtpl";

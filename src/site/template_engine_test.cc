@@ -92,6 +92,10 @@ TEST_F(TemplateEngineTest, InheritanceEdgeCases) {
                    Data("{}")),
             "<B>");
 
+  // Unknown tags are text; a block that is never closed defines nothing.
+  Put("f.mtpl", "<{-block name=\"a\"}>{-if x}");
+  EXPECT_EQ(Render("{-extend name=\"./f.mtpl\"}{-block name=\"a\"}A", Data("{}")), "<>{-if x}");
+
   // Without an inheritance tag the block definitions stay, tags and all.
   EXPECT_EQ(Render("x{-block name=\"t\"}T{-block/}y", Data("{}")),
             "x{-block name=\"t\"}T{-block/}y");
