@@ -94,8 +94,8 @@ int main(int argc, char** argv) {
   start = Clock::now();
   std::string literal = LiteralVariables(looped, small);
   double literal_time = Seconds(start);
-  std::printf("variables pass, %d posts: %.4f s, literal pass %.4f s (%.0fx), %s\n", few,
-              ours_time, literal_time, literal_time / (ours_time > 0 ? ours_time : 1e-9),
+  std::printf("variables pass, %d posts: %.4f s, literal pass %.4f s (%.0fx), %s\n", few, ours_time,
+              literal_time, literal_time / (ours_time > 0 ? ours_time : 1e-9),
               ours == literal ? "same output" : "OUTPUT DIFFERS");
   return ours == literal ? 0 : 1;
 }

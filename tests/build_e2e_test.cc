@@ -37,8 +37,8 @@ class BuildCommandTest : public ::testing::Test {
   void TearDown() override { fs::remove_all(tmp_); }
 
   Outcome Build() {
-    std::string command = "'" + std::string(TARN_BINARY) + "' -w '" + ws_ + "' build >'" +
-                          tmp_ + "/out' 2>'" + tmp_ + "/err'";
+    std::string command = "'" + std::string(TARN_BINARY) + "' -w '" + ws_ + "' build >'" + tmp_ +
+                          "/out' 2>'" + tmp_ + "/err'";
     Outcome outcome;
     int raw = std::system(command.c_str());
     outcome.status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
@@ -108,7 +108,8 @@ TEST_F(BuildCommandTest, WritesTheWholeSite) {
   EXPECT_EQ(Read("public/CNAME"), "blog.example.org");
 
   // Pages, nested targets included; assets copied over older copies.
-  EXPECT_CONTAINS(Read("public/about.html"), "<p class=\"about\">About Ann Example; theme plain</p>");
+  EXPECT_CONTAINS(Read("public/about.html"),
+                  "<p class=\"about\">About Ann Example; theme plain</p>");
   EXPECT_EQ(Read("public/blog/x/about.html"), Read("public/about.html"));
   EXPECT_EQ(Read("public/assets/css/site.css"), "body { font-family: serif; }\n");
 
@@ -163,11 +164,10 @@ TEST_F(BuildCommandTest, MissingPostTemplateWritesNoArticlesButSucceeds) {
 }
 
 TEST_F(BuildCommandTest, PagesThatWouldLeaveTheirFolderAreRefused) {
-  Put("themes/plain/_conf.json",
-      R"({"pages":[{"tpl":"pages/about","target":"../escaped"},)"
-      R"({"tpl":"pages/about","target":"/tmp/absolute"},)"
-      R"({"tpl":"../../../config/conf","target":"conf"},)"
-      R"({"tpl":"pages/about","target":"blog\\deep\\about"}]})");
+  Put("themes/plain/_conf.json", R"({"pages":[{"tpl":"pages/about","target":"../escaped"},)"
+                                 R"({"tpl":"pages/about","target":"/tmp/absolute"},)"
+                                 R"({"tpl":"../../../config/conf","target":"conf"},)"
+                                 R"({"tpl":"pages/about","target":"blog\\deep\\about"}]})");
   Outcome built = Build();
   EXPECT_EQ(built.status, 0) << built.err;
   EXPECT_CONTAINS(built.err, "pages[0] (tpl \"pages/about\", target \"../escaped\")");
@@ -180,8 +180,7 @@ TEST_F(BuildCommandTest, PagesThatWouldLeaveTheirFolderAreRefused) {
 }
 
 TEST_F(BuildCommandTest, PageWithoutMarkdownConverterFails) {
-  Put("template/index copy.html",
-      "<script>function TplRender(t, d) { return t; }</script>");
+  Put("template/index copy.html", "<script>function TplRender(t, d) { return t; }</script>");
   Outcome built = Build();
   EXPECT_EQ(built.status, 1);
   EXPECT_EQ(built.out, "渲染出错\n");
@@ -215,8 +214,8 @@ TEST_F(BuildCommandTest, BrokenConfigurationIsReportedWithItsPosition) {
   EXPECT_CONTAINS(built.err, "config/base.json:");
   EXPECT_CONTAINS(built.err, "JSON error -5");
 
-  int raw = std::system(("'" + std::string(TARN_BINARY) + "' -w '" + ws_ +
-                         "' build extra >/dev/null 2>&1").c_str());
+  int raw = std::system(
+      ("'" + std::string(TARN_BINARY) + "' -w '" + ws_ + "' build extra >/dev/null 2>&1").c_str());
   EXPECT_EQ(WEXITSTATUS(raw), 2);
 }
 

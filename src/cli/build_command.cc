@@ -22,8 +22,7 @@ int RunBuild(const CommandContext& context) {
   }
   std::error_code ec;
   if (!std::filesystem::is_directory(context.workspace, ec)) {
-    std::fprintf(stderr, "tarn build: %s: no such workspace folder\n",
-                 context.workspace.c_str());
+    std::fprintf(stderr, "tarn build: %s: no such workspace folder\n", context.workspace.c_str());
     return 1;
   }
   DiagnosticSink sink = [](const std::string& message) {

@@ -124,8 +124,8 @@ std::string PostIndex::LinkName(std::string_view title) {
 }
 
 std::string PostIndex::MonthKey(int year, int month) {
-  static const char* const kMonths[] = {"一",   "二",   "三",     "四",    "五",    "六",
-                                        "七",   "八",   "九",     "一十",  "一十一", "一十二"};
+  static const char* const kMonths[] = {"一", "二", "三", "四",   "五",     "六",
+                                        "七", "八", "九", "一十", "一十一", "一十二"};
   if (month < 1 || month > 12) return "";
   return std::string(kMonths[month - 1]) + "月," + std::to_string(year);
 }
@@ -151,8 +151,8 @@ bool PostIndex::GetPostTimes(const std::string& path, std::string* post_time,
   struct statx stx {};
   if (statx(AT_FDCWD, path.c_str(), 0, STATX_BTIME | STATX_MTIME, &stx) != 0) return false;
   std::time_t modified = static_cast<std::time_t>(stx.stx_mtime.tv_sec);
-  std::time_t born = (stx.stx_mask & STATX_BTIME) ? static_cast<std::time_t>(stx.stx_btime.tv_sec)
-                                                  : modified;
+  std::time_t born =
+      (stx.stx_mask & STATX_BTIME) ? static_cast<std::time_t>(stx.stx_btime.tv_sec) : modified;
   *post_time = FormatPostTime(born);
   *update_time = FormatPostTime(modified);
   return true;
@@ -187,9 +187,8 @@ std::vector<PostFile> PostIndex::Scan(const std::string& posts_dir, const Diagno
       if (valid != post.content.size() && sink) {
         std::string_view before = std::string_view(post.content).substr(0, valid);
         int line = 1 + static_cast<int>(std::count(before.begin(), before.end(), '\n'));
-        sink(post.path + ":" + std::to_string(line) +
-             ": not valid UTF-8 (byte " + std::to_string(valid) +
-             "); invalid bytes show as U+FFFD");
+        sink(post.path + ":" + std::to_string(line) + ": not valid UTF-8 (byte " +
+             std::to_string(valid) + "); invalid bytes show as U+FFFD");
       }
     }
     post.title = TitleOf(name);

@@ -35,8 +35,8 @@ TEST(PostIndex, LinksEncodeOnlyWhatBreaksThem) {
 }
 
 TEST(PostIndex, MonthKeysInChineseNumerals) {
-  const char* const expected[] = {"一月,2020", "二月,2020",   "三月,2020",   "四月,2020",
-                                  "五月,2020", "六月,2020",   "七月,2020",   "八月,2020",
+  const char* const expected[] = {"一月,2020", "二月,2020",   "三月,2020",     "四月,2020",
+                                  "五月,2020", "六月,2020",   "七月,2020",     "八月,2020",
                                   "九月,2020", "一十月,2020", "一十一月,2020", "一十二月,2020"};
   for (int month = 1; month <= 12; ++month)
     EXPECT_EQ(PostIndex::MonthKey(2020, month), expected[month - 1]);

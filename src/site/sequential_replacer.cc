@@ -82,9 +82,8 @@ std::string SequentialReplacer::Apply(std::string subject, const ValueFunction& 
 // insertions was there before, so only occurrences that overlap an inserted
 // value, or straddle the seam where an empty value went, can be new.
 void SequentialReplacer::MarkNewOccurrences(const std::string& text,
-                                            const std::vector<size_t>& inserts,
-                                            size_t value_size, int step,
-                                            std::vector<char>* present) const {
+                                            const std::vector<size_t>& inserts, size_t value_size,
+                                            int step, std::vector<char>* present) const {
   auto wanted = [&](int id) { return !(*present)[id] && last_step_[id] > step; };
   // Nothing to look for when every text still to come is known present.
   // Only texts with more than one step can be wanted.

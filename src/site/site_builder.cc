@@ -50,9 +50,8 @@ bool ParseConfig(const std::string& path, std::string text, JsonDocument* doc,
     int column = 1;
     JsonDocument::LineAndColumn(text, result.position, &line, &column);
     if (sink) {
-      sink(path + ":" + std::to_string(line) + ":" + std::to_string(column) +
-           ": JSON error " + std::to_string(result.code) + " (" + ParseErrorName(result.code) +
-           ")");
+      sink(path + ":" + std::to_string(line) + ":" + std::to_string(column) + ": JSON error " +
+           std::to_string(result.code) + " (" + ParseErrorName(result.code) + ")");
     }
     doc->Create();
     return false;
@@ -111,8 +110,8 @@ bool SiteBuilder::LoadConfig() {
     ok = ParseConfig(path, std::move(text), &data_, sink_);
   }
   IniFile ini(root_ + "/config/conf.ini");
-  url_prefix_ = ini.GetString("base", "AbsoluteUrl", "0") == "1" ? data_.GetText("system.url")
-                                                                  : ".";
+  url_prefix_ =
+      ini.GetString("base", "AbsoluteUrl", "0") == "1" ? data_.GetText("system.url") : ".";
   data_.SetText("system.articleCount", std::to_string(PostIndex::Count(PostsDir())));
   data_.SetText("system.head", kHead);
   return ok;
@@ -200,8 +199,7 @@ std::string SiteBuilder::ScriptRender(const std::string& template_path) {
   return result;
 }
 
-bool SiteBuilder::CallMarkdown(const std::string& markdown, std::string* html,
-                               std::string* error) {
+bool SiteBuilder::CallMarkdown(const std::string& markdown, std::string* html, std::string* error) {
   if (!host_) {
     *error = "no page is loaded to run markToHtml";
     return false;
@@ -293,8 +291,9 @@ int SiteBuilder::RenderPosts() {
   const std::vector<PostFile>& posts = Posts();
   if (posts.empty()) return 0;
   if (!host_ || !host_->HasFunction("markToHtml")) {
-    Report((host_ ? host_->Origin() : std::string("the page")) +
-           " defines no markToHtml function: article pages are not written");
+    Report(host_
+               ? host_->Origin() + " defines no markToHtml function: article pages are not written"
+               : std::string("no page is loaded to run markToHtml: article pages are not written"));
     build_failed_ = true;
     return 0;
   }

@@ -53,7 +53,8 @@ class SiteBuilderTest : public ::testing::Test {
     ASSERT_NE(mkdtemp(pattern), nullptr);
     root_ = pattern;
     Put("config/base.json",
-        "{\r\n  \"system\": {\"title\": \"My Blog\", \"theme\": \"t\", \"url\": \"https://x.org\",\r\n"
+        "{\r\n  \"system\": {\"title\": \"My Blog\", \"theme\": \"t\", \"url\": "
+        "\"https://x.org\",\r\n"
         "    \"head\": \"mine\", \"articleCount\": \"7\", \"note\": \"two\\nlines\"}\r\n}\r\n");
     Put("themes/t/index.mtpl", "{-volist name=\"posts\" key=\"p\"}{$p.url}{-volist/}");
     Put("themes/t/timeline.mtpl", "{-volist name=\"timeline\" key=\"g\"}{$g.date}{-volist/}");
@@ -168,8 +169,7 @@ TEST_F(SiteBuilderTest, BuildRendersEveryPostWithTheFakeConverter) {
   builder.LoadConfig();
   ASSERT_TRUE(builder.Build()) << Messages();
   EXPECT_EQ(Read("public/index.html"), "./articles/Hello.html\r\n./articles/a%20b.html\r\n");
-  EXPECT_EQ(Read("public/articles/Hello.html"),
-            "[Hello|./articles/Hello.html|<p>hi</p>|./assets]");
+  EXPECT_EQ(Read("public/articles/Hello.html"), "[Hello|./articles/Hello.html|<p>hi</p>|./assets]");
   EXPECT_EQ(Read("public/articles/a b.html"), "[a b|./articles/a%20b.html|<p>ab</p>|./assets]");
   // The site data keeps the last post rendered.
   EXPECT_EQ(builder.site_data().GetText("post.title"), "a b");

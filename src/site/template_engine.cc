@@ -42,11 +42,10 @@ int LineOf(std::string_view text, size_t position) {
 }
 
 bool ContainsIgnoringCase(std::string_view text, std::string_view needle) {
-  auto it = std::search(text.begin(), text.end(), needle.begin(), needle.end(),
-                        [](char a, char b) {
-                          return std::tolower(static_cast<unsigned char>(a)) ==
-                                 std::tolower(static_cast<unsigned char>(b));
-                        });
+  auto it = std::search(text.begin(), text.end(), needle.begin(), needle.end(), [](char a, char b) {
+    return std::tolower(static_cast<unsigned char>(a)) ==
+           std::tolower(static_cast<unsigned char>(b));
+  });
   return it != text.end();
 }
 
@@ -175,8 +174,7 @@ std::string TemplateEngine::ExpandLoops(std::string_view text, const JsonDocumen
     int type = data.GetType(list);
     if (type != JsonDocument::kArray && type != JsonDocument::kObject) {
       Warn(std::string(name) + ": loop over \"" + list + "\", which is " +
-           (type == JsonDocument::kMissing ? "missing" : "not a list") +
-           "; it renders as nothing");
+           (type == JsonDocument::kMissing ? "missing" : "not a list") + "; it renders as nothing");
     }
     if (n > 0) {
       RegexObject fields;

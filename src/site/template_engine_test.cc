@@ -28,9 +28,8 @@ class TemplateEngineTest : public ::testing::Test {
     char pattern[] = "/tmp/tarn-tpl-XXXXXX";
     ASSERT_NE(mkdtemp(pattern), nullptr);
     dir_ = pattern;
-    engine_ = std::make_unique<TemplateEngine>(dir_, dir_, [this](const std::string& m) {
-      messages_.push_back(m);
-    });
+    engine_ = std::make_unique<TemplateEngine>(
+        dir_, dir_, [this](const std::string& m) { messages_.push_back(m); });
   }
   void TearDown() override { fs::remove_all(dir_); }
 
@@ -112,8 +111,7 @@ TEST_F(TemplateEngineTest, LayoutPaths) {
 }
 
 TEST_F(TemplateEngineTest, MissingOrEmptyLayoutRendersNothingAndIsReported) {
-  EXPECT_EQ(Render("{-extend name=\"./nope.mtpl\"}{-block name=\"a\"}x{-block/}", Data("{}")),
-            "");
+  EXPECT_EQ(Render("{-extend name=\"./nope.mtpl\"}{-block name=\"a\"}x{-block/}", Data("{}")), "");
   EXPECT_TRUE(Reported("nope.mtpl"));
   Put("empty.mtpl", "");
   EXPECT_EQ(Render("{-extend name=\"./empty.mtpl\"}", Data("{}")), "");
@@ -121,13 +119,10 @@ TEST_F(TemplateEngineTest, MissingOrEmptyLayoutRendersNothingAndIsReported) {
 }
 
 TEST_F(TemplateEngineTest, Variables) {
-  JsonDocument data = Data(
-      R"({"system":{"title":"T","n":1.50,"on":true,"none":null},)"
-      R"("posts":[{"title":"first"},{"title":"second"}]})");
-  EXPECT_EQ(Render("{$posts[0].title}|{$posts[1].title}|{$posts[5].title}", data),
-            "first|second|");
-  EXPECT_EQ(Render("[{$system}][{$posts}][{$system.none}][{$missing.path}]", data),
-            "[][][][]");
+  JsonDocument data = Data(R"({"system":{"title":"T","n":1.50,"on":true,"none":null},)"
+                           R"("posts":[{"title":"first"},{"title":"second"}]})");
+  EXPECT_EQ(Render("{$posts[0].title}|{$posts[1].title}|{$posts[5].title}", data), "first|second|");
+  EXPECT_EQ(Render("[{$system}][{$posts}][{$system.none}][{$missing.path}]", data), "[][][][]");
   EXPECT_EQ(Render("{$system.n} {$system.on} {$SYSTEM.TITLE} {$system.title}", data),
             "1.50 true  T");
   // Odd paths are paths like any other; a placeholder cannot span lines.
@@ -136,9 +131,8 @@ TEST_F(TemplateEngineTest, Variables) {
 }
 
 TEST_F(TemplateEngineTest, LoopsRepeatTheirBodyWithCrLf) {
-  JsonDocument data = Data(
-      R"({"posts":[{"title":"a","url":"./a"},{"title":"b"},{"title":"c"}],)"
-      R"("theme":{"x":"1","y":"2"},"n":"5","empty":[]})");
+  JsonDocument data = Data(R"({"posts":[{"title":"a","url":"./a"},{"title":"b"},{"title":"c"}],)"
+                           R"("theme":{"x":"1","y":"2"},"n":"5","empty":[]})");
   EXPECT_EQ(Render("{-volist name=\"posts\" key=\"p\"}<li>{$p.title}</li>{-volist/}", data),
             "<li>a</li>\r\n<li>b</li>\r\n<li>c</li>\r\n");
   // Field names are matched ignoring case and read as written; missing ones
@@ -146,8 +140,7 @@ TEST_F(TemplateEngineTest, LoopsRepeatTheirBodyWithCrLf) {
   EXPECT_EQ(Render("{-volist name=\"posts\" key=\"p\"}{$P.url};{-volist/}", data),
             "./a;\r\n;\r\n;\r\n");
   // Objects count their members, and an index takes the member's value.
-  EXPECT_EQ(Render("{-volist name=\"theme\" key=\"v\"}[{$v.}]{-volist/}", data),
-            "[1]\r\n[2]\r\n");
+  EXPECT_EQ(Render("{-volist name=\"theme\" key=\"v\"}[{$v.}]{-volist/}", data), "[1]\r\n[2]\r\n");
   EXPECT_EQ(Render("a{-volist name=\"empty\" key=\"p\"}x{-volist/}b", data), "ab");
   // Scalars and missing paths give nothing, reported.
   EXPECT_EQ(Render("a{-volist name=\"n\" key=\"p\"}x{-volist/}b", data), "ab");
@@ -160,9 +153,9 @@ TEST_F(TemplateEngineTest, LoopsRepeatTheirBodyWithCrLf) {
 }
 
 TEST_F(TemplateEngineTest, LoopOddities) {
-  JsonDocument data = Data(
-      R"({"posts":[{"title":"{$site}","tag":"{$p.title}"},{"title":"b"}],"site":"S",)"
-      R"("tags":[{"n":"x"}]})");
+  JsonDocument data =
+      Data(R"({"posts":[{"title":"{$site}","tag":"{$p.title}"},{"title":"b"}],"site":"S",)"
+           R"("tags":[{"n":"x"}]})");
   // A value inserted by a loop that holds a placeholder is expanded later.
   EXPECT_EQ(Render("{-volist name=\"posts\" key=\"p\"}{$p.title}|{-volist/}", data),
             "S|\r\nb|\r\n");
@@ -174,8 +167,9 @@ TEST_F(TemplateEngineTest, LoopOddities) {
   std::string nested =
       "{-volist name=\"posts\" key=\"p\"}[{-volist name=\"tags\" key=\"t\"}{$t.n}"
       "{-volist/}]{-volist/}";
-  EXPECT_EQ(Render(nested, data), "[{-volist name=\"tags\" key=\"t\"}\r\n"
-                                  "[{-volist name=\"tags\" key=\"t\"}\r\n]{-volist/}");
+  EXPECT_EQ(Render(nested, data),
+            "[{-volist name=\"tags\" key=\"t\"}\r\n"
+            "[{-volist name=\"tags\" key=\"t\"}\r\n]{-volist/}");
   EXPECT_TRUE(Reported("page.mtpl:1: loop \"tags\" has no {-volist/}"));
   // A key that is no valid pattern finds no fields; the body repeats as is.
   EXPECT_EQ(Render("{-volist name=\"tags\" key=\"(\"}{$(.n}{-volist/}", data), "\r\n");
@@ -204,11 +198,11 @@ std::string NaiveVariables(const std::string& input, const JsonDocument& data) {
 }
 
 TEST_F(TemplateEngineTest, FastVariablesPassEqualsTheLiteralOne) {
-  JsonDocument data = Data(
-      R"({"a":"{$b}","b":"B{$a}","c":"{$c}{$c}","d":"{${$e}","e":"}","f":"{$","g":"a}",)"
-      R"("list":[{"x":"{$a}"}]})");
+  JsonDocument data =
+      Data(R"({"a":"{$b}","b":"B{$a}","c":"{$c}{$c}","d":"{${$e}","e":"}","f":"{$","g":"a}",)"
+           R"("list":[{"x":"{$a}"}]})");
   const std::vector<std::string> tricky = {
-      "{$a}{$b}{$a}", "{$b}{$a}{$b}", "{$c}{$c}{$c}", "{$d}{$e}{$d}", "{$f}{$g}{$a}",
+      "{$a}{$b}{$a}",       "{$b}{$a}{$b}",     "{$c}{$c}{$c}",    "{$d}{$e}{$d}",  "{$f}{$g}{$a}",
       "{$nope}{$a}{$nope}", "{$list[0].x}{$a}", "{${$a}}{$a}{$b}", "x{$}y{$ }z{$a",
   };
   for (const std::string& text : tricky)
