@@ -139,6 +139,15 @@ TEST_F(BuildCommandTest, WritesTheWholeSite) {
   EXPECT_EQ(Read("public/index.html").find("Hello.html"), std::string::npos);
   ASSERT_TRUE(db.Parse(Read("public/database.json")));
   EXPECT_EQ(db.GetCount("posts"), 2);
+
+  // And so does the last one.
+  fs::remove_all(ws_ + "/_posts");
+  built = Build();
+  EXPECT_EQ(built.status, 0) << built.err;
+  EXPECT_FALSE(Exists("public/articles/C# tips.html"));
+  EXPECT_TRUE(Exists("public/articles/notes.txt"));
+  ASSERT_TRUE(db.Parse(Read("public/database.json")));
+  EXPECT_EQ(db.GetCount("posts"), 0);
 }
 
 TEST_F(BuildCommandTest, ThemeWithoutIndexFailsAfterTheIndexFile) {

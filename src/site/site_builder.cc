@@ -289,7 +289,11 @@ int SiteBuilder::RenderPosts() {
     return -1;
   }
   const std::vector<PostFile>& posts = Posts();
-  if (posts.empty()) return 0;
+  std::string folder = PublicDir() + "/articles";
+  if (posts.empty()) {
+    RemoveStaleArticles(folder, {});
+    return 0;
+  }
   if (!host_ || !host_->HasFunction("markToHtml")) {
     Report(host_
                ? host_->Origin() + " defines no markToHtml function: article pages are not written"
@@ -304,7 +308,6 @@ int SiteBuilder::RenderPosts() {
     Report(path + ": renders to empty text (no article pages are written)");
     return 0;
   }
-  std::string folder = PublicDir() + "/articles";
   std::error_code ec;
   fs::create_directories(folder, ec);
 
