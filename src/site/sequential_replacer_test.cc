@@ -67,14 +67,6 @@ TEST(SequentialReplacer, MatchesTheStepByStepDefinitionOnTrickyCases) {
   }
 }
 
-TEST(SequentialReplacer, SharesIdsBetweenEqualTexts) {
-  SequentialReplacer replacer({"{$a}", "{$b}", "{$a}"});
-  EXPECT_EQ(replacer.step_count(), 3);
-  EXPECT_EQ(replacer.distinct_count(), 2);
-  EXPECT_EQ(replacer.distinct_id(2), 0);
-  EXPECT_EQ(replacer.distinct_text(1), "{$b}");
-}
-
 // Random subjects over a tiny alphabet, so that values often hold other
 // steps' texts and neighbouring pieces often join into new occurrences.
 TEST(SequentialReplacer, AgreesWithTheStepByStepDefinitionOnRandomInput) {
