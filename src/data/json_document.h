@@ -38,6 +38,13 @@ namespace tarn {
 
 struct JsonNode;
 
+// Options of JsonDocument::Parse (declared outside the class so that it can
+// serve as a defaulted argument of the class's own methods).
+struct JsonParseOptions {
+  bool decode_unicode_escapes = false;   // "\u0041" -> "A"; off: kept as six characters
+  bool reject_top_level_scalar = false;  // a text not starting with { or [ is ignored
+};
+
 class JsonDocument {
  public:
   // Kinds reported by GetType.
@@ -62,10 +69,7 @@ class JsonDocument {
     kBadValue = -6,            // e.g. "[1 ,\"x]"
   };
 
-  struct ParseOptions {
-    bool decode_unicode_escapes = false;  // "\u0041" -> "A"; off: kept as six characters
-    bool reject_top_level_scalar = false;  // a text not starting with { or [ is ignored
-  };
+  using ParseOptions = JsonParseOptions;
 
   struct ParseResult {
     int code = kOk;

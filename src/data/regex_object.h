@@ -21,15 +21,19 @@
 
 namespace tarn {
 
+// How a pattern is run; RegexObject::Options names the same type. (Declared
+// outside the class so that "Options options = {}" can default an argument.)
+struct RegexOptions {
+  bool case_sensitive = false;
+  bool multiline = true;
+  bool global = true;
+  // Every "#引号" in the pattern stands for a double quote.
+  bool quote_marker = false;
+};
+
 class RegexObject {
  public:
-  struct Options {
-    bool case_sensitive = false;
-    bool multiline = true;
-    bool global = true;
-    // Every "#引号" in the pattern stands for a double quote.
-    bool quote_marker = false;
-  };
+  using Options = RegexOptions;
 
   RegexObject();
   ~RegexObject();
@@ -58,7 +62,8 @@ class RegexObject {
   // Text of group `group` (from 1) of match `match` (from 1); "" for a group
   // that took no part or is out of range (position npos then).
   std::string GetSubMatch(int match, int group, std::size_t* position = nullptr) const;
-  // Number of groups in the pattern (the groups of the first match).
+  // Number of groups in the pattern (the groups of the first match); 0 when
+  // nothing matched.
   int GetSubMatchCount() const;
 
   // Views into the stored subject, for hot paths; valid until the next

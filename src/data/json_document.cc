@@ -1,0 +1,1843 @@
+#include "data/json_document.h"
+
+#include <glib.h>
+
+#include <algorithm>
+#include <charconv>
+#include <cmath>
+#include <cstring>
+#include <limits>
+#include <new>
+
+#include "data/json_node.h"
+
+namespace tarn {
+namespace {
+
+using json_text::FromUtf16;
+using json_text::KeyHash;
+using json_text::ToUtf16;
+
+constexpr std::size_t kFirstBucketCount = 11;
+
+JsonNode* NewNode(int type) {
+  JsonNode* node = new JsonNode;
+  node->type = type;
+  return node;
+}
+
+bool IsContainer(const JsonNode* node) {
+  return node->type == JsonDocument::kArray || node->type == JsonDocument::kObject;
+}
+
+// Frees a node and everything below it without recursion, so that a tree
+// of any depth can be destroyed.
+void FreeTree(JsonNode* node) {
+  if (node == nullptr) return;
+  if (node->children.empty()) {
+    delete node;
+    return;
+  }
+  std::vector<JsonNode*> pending;
+  pending.push_back(node);
+  while (!pending.empty()) {
+    JsonNode* n = pending.back();
+    pending.pop_back();
+    pending.insert(pending.end(), n->children.begin(), n->children.end());
+    n->children.clear();
+    delete n;
+  }
+}
+
+// Discards a node's content, keeping its place (parent, key) in the tree.
+void FreeContent(JsonNode* node) {
+  for (JsonNode* child : node->children) FreeTree(child);
+  node->children.clear();
+  node->buckets.clear();
+  node->text.clear();
+  node->num.i = 0;
+}
+
+void MakeEmpty(JsonNode* node, int type) {
+  FreeContent(node);
+  node->type = type;
+}
+
+// --- object members: a chained hash table over the member nodes --------------
+
+std::size_t BucketOf(std::uint32_t hash, std::size_t count) {
+  return (hash & 0x7FFFFFFFu) % count;
+}
+
+void Rehash(JsonNode* object, std::size_t count) {
+  object->buckets.assign(count, nullptr);
+  for (JsonNode* child : object->children) {
+    std::size_t b = BucketOf(child->hash, count);
+    child->next_in_bucket = object->buckets[b];
+    object->buckets[b] = child;
+  }
+}
+
+JsonNode* FindMemberNode(const JsonNode* object, std::string_view key, std::uint32_t hash) {
+  if (object->buckets.empty()) return nullptr;
+  for (JsonNode* n = object->buckets[BucketOf(hash, object->buckets.size())]; n != nullptr;
+       n = n->next_in_bucket) {
+    if (n->hash == hash && n->key == key) return n;
+  }
+  return nullptr;
+}
+
+// Links a member whose key and hash are set at position `at` of the member
+// order (the end by default).
+void LinkMember(JsonNode* object, JsonNode* member, std::size_t at) {
+  member->parent = object;
+  if (at >= object->children.size()) {
+    object->children.push_back(member);
+  } else {
+    object->children.insert(object->children.begin() + static_cast<std::ptrdiff_t>(at), member);
+  }
+  if (object->buckets.empty()) object->buckets.assign(kFirstBucketCount, nullptr);
+  std::size_t count = object->buckets.size();
+  if (object->children.size() >= count * 3 / 4) {
+    Rehash(object, count * 2 + 1);
+    return;
+  }
+  std::size_t b = BucketOf(member->hash, count);
+  member->next_in_bucket = object->buckets[b];
+  object->buckets[b] = member;
+}
+
+void AddMember(JsonNode* object, JsonNode* member) {
+  LinkMember(object, member, std::numeric_limits<std::size_t>::max());
+}
+
+// Takes a child out of its container without freeing it.
+void Unlink(JsonNode* child) {
+  JsonNode* parent = child->parent;
+  if (parent == nullptr) return;
+  auto& kids = parent->children;
+  kids.erase(std::find(kids.begin(), kids.end(), child));
+  if (parent->type == JsonDocument::kObject && !parent->buckets.empty()) {
+    JsonNode** link = &parent->buckets[BucketOf(child->hash, parent->buckets.size())];
+    while (*link != nullptr && *link != child) link = &(*link)->next_in_bucket;
+    if (*link == child) *link = child->next_in_bucket;
+  }
+  child->parent = nullptr;
+  child->next_in_bucket = nullptr;
+}
+
+// Member `key` of object, added as null at the end when missing.
+JsonNode* MemberForWrite(JsonNode* object, std::string_view key) {
+  std::uint32_t hash = KeyHash(key);
+  JsonNode* member = FindMemberNode(object, key, hash);
+  if (member != nullptr) return member;
+  member = NewNode(JsonDocument::kNull);
+  member->key.assign(key);
+  member->hash = hash;
+  AddMember(object, member);
+  return member;
+}
+
+// --- copying -------------------------------------------------------------------
+
+void CopyScalarPart(const JsonNode* from, JsonNode* to) {
+  to->type = from->type;
+  to->num = from->num;
+  to->text = from->text;
+}
+
+// A deep copy of a subtree, made without recursion. The copy has no parent;
+// it keeps the source's key and hash so it can become a member directly.
+JsonNode* CopyTree(const JsonNode* source) {
+  JsonNode* top = NewNode(source->type);
+  CopyScalarPart(source, top);
+  top->key = source->key;
+  top->hash = source->hash;
+  if (source->children.empty()) return top;
+  std::vector<std::pair<const JsonNode*, JsonNode*>> pending;
+  pending.emplace_back(source, top);
+  while (!pending.empty()) {
+    auto [from, to] = pending.back();
+    pending.pop_back();
+    to->children.reserve(from->children.size());
+    for (const JsonNode* child : from->children) {
+      JsonNode* copy = new JsonNode;
+      CopyScalarPart(child, copy);
+      copy->parent = to;
+      if (from->type == JsonDocument::kObject) {
+        copy->key = child->key;
+        copy->hash = child->hash;
+      }
+      to->children.push_back(copy);
+      if (!child->children.empty()) pending.emplace_back(child, copy);
+    }
+    if (from->type == JsonDocument::kObject) Rehash(to, from->buckets.size());
+  }
+  return top;
+}
+
+// Moves the value held by `from` (a detached node) into `to`, which keeps
+// its place in its tree; `from` is deleted.
+void MoveInto(JsonNode* to, JsonNode* from) {
+  FreeContent(to);
+  to->type = from->type;
+  to->num = from->num;
+  to->text.swap(from->text);
+  to->children.swap(from->children);
+  to->buckets.swap(from->buckets);
+  for (JsonNode* child : to->children) child->parent = to;
+  delete from;
+}
+
+// --- text helpers ----------------------------------------------------------------
+
+// `text` when it is valid UTF-8, else a copy in *scratch with every invalid
+// byte replaced by U+FFFD. Paths and keys may also hold the lone surrogates
+// of WTF-8, which is how the W forms hand them over.
+std::string_view CleanUtf8(std::string_view text, std::string* scratch,
+                           bool allow_surrogates = false) {
+  if (json_text::IsValidUtf8(text, allow_surrogates)) return text;
+  *scratch = json_text::SanitizeUtf8(text);
+  return *scratch;
+}
+
+std::string Utf8Out(std::string_view wtf8) {
+  std::string out;
+  json_text::AppendUtf8(wtf8, &out);
+  return out;
+}
+
+std::string NumberText(std::int64_t value) {
+  char buffer[32];
+  auto end = std::to_chars(buffer, buffer + sizeof buffer, value).ptr;
+  return std::string(buffer, end);
+}
+
+std::string NumberText(double value) {
+  char buffer[64];
+  auto end = std::to_chars(buffer, buffer + sizeof buffer, value).ptr;
+  return std::string(buffer, end);
+}
+
+bool IsSpace(unsigned char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n'; }
+
+// The C library's atoll, without locale or overflow surprises: leading
+// white space, an optional sign, then digits up to the first other
+// character; 0 when there are none. Saturates instead of overflowing.
+std::int64_t ParseLeadingInteger(std::string_view text) {
+  std::size_t i = 0;
+  while (i < text.size() && (IsSpace(text[i]) || text[i] == '\v' || text[i] == '\f')) ++i;
+  bool negative = false;
+  if (i < text.size() && (text[i] == '+' || text[i] == '-')) negative = text[i++] == '-';
+  std::uint64_t value = 0;
+  const std::uint64_t limit = negative ? 9223372036854775808ULL : 9223372036854775807ULL;
+  for (; i < text.size() && text[i] >= '0' && text[i] <= '9'; ++i) {
+    value = value * 10 + static_cast<unsigned>(text[i] - '0');
+    if (value > limit) {
+      value = limit;
+      for (; i < text.size() && text[i] >= '0' && text[i] <= '9'; ++i) {
+      }
+      break;
+    }
+  }
+  if (negative) return value == limit ? std::numeric_limits<std::int64_t>::min()
+                                      : -static_cast<std::int64_t>(value);
+  return static_cast<std::int64_t>(value);
+}
+
+// strtod without the locale: leading white space and an optional "+" are
+// allowed; 0 when no number starts the text.
+double ParseLeadingDouble(std::string_view text) {
+  std::size_t i = 0;
+  while (i < text.size() && (IsSpace(text[i]) || text[i] == '\v' || text[i] == '\f')) ++i;
+  if (i < text.size() && text[i] == '+') {
+    ++i;
+    if (i < text.size() && text[i] == '-') return 0;
+  }
+  double value = 0;
+  auto result = std::from_chars(text.data() + i, text.data() + text.size(), value);
+  if (result.ec == std::errc::result_out_of_range) {
+    // from_chars leaves the value alone on overflow; strtod gives +-HUGE_VAL
+    // or 0, which std::strtod reproduces on a copy.
+    std::string copy(text.substr(i, static_cast<std::size_t>(result.ptr - text.data()) - i));
+    return std::strtod(copy.c_str(), nullptr);
+  }
+  return result.ec == std::errc() ? value : 0;
+}
+
+std::int64_t DoubleToInt64(double d) {
+  if (std::isnan(d)) return 0;
+  if (d >= 9223372036854775807.0) return std::numeric_limits<std::int64_t>::max();
+  if (d <= -9223372036854775808.0) return std::numeric_limits<std::int64_t>::min();
+  return static_cast<std::int64_t>(d);
+}
+
+// --- paths -------------------------------------------------------------------------
+
+// Splits a path into name and index segments. Names without escapes are
+// views into the path, so walking a plain path allocates nothing.
+class PathScanner {
+ public:
+  explicit PathScanner(std::string_view path) : path_(path) {}
+
+  bool Next() {
+    const std::size_t n = path_.size();
+    while (pos_ < n && path_[pos_] == '.') ++pos_;
+    if (pos_ >= n) return false;
+    if (path_[pos_] == '[') {
+      std::size_t start = ++pos_;
+      std::size_t close = path_.find(']', start);
+      if (close == std::string_view::npos) close = n;
+      std::int64_t value = ParseLeadingInteger(path_.substr(start, close - start));
+      index = value < std::numeric_limits<int>::min() ? std::numeric_limits<int>::min()
+              : value > std::numeric_limits<int>::max() ? std::numeric_limits<int>::max()
+                                                        : static_cast<int>(value);
+      is_index = true;
+      pos_ = close < n ? close + 1 : n;
+      return true;
+    }
+    is_index = false;
+    std::size_t start = pos_;
+    bool escaped = false;
+    while (pos_ < n) {
+      char c = path_[pos_];
+      if (c == '\\' && pos_ + 1 < n) {
+        escaped = true;
+        pos_ += 2;
+        continue;
+      }
+      if (c == '.' || c == '[') break;
+      ++pos_;
+    }
+    name = path_.substr(start, pos_ - start);
+    if (escaped) {
+      scratch_.clear();
+      for (std::size_t i = 0; i < name.size(); ++i) {
+        char c = name[i];
+        if (c == '\\' && i + 1 < name.size()) {
+          char e = name[i + 1];
+          if (e == '.' || e == '[' || e == ']' || e == '\\') {
+            scratch_.push_back(e);
+            ++i;
+            continue;
+          }
+        }
+        scratch_.push_back(c);
+      }
+      name = scratch_;
+    }
+    return true;
+  }
+
+  bool is_index = false;
+  int index = 0;
+  std::string_view name;
+
+ private:
+  std::string_view path_;
+  std::size_t pos_ = 0;
+  std::string scratch_;
+};
+
+// Follows a path for reading; nullptr when any segment does not resolve.
+JsonNode* Lookup(JsonNode* root, std::string_view path) {
+  if (root == nullptr) return nullptr;
+  std::string clean;
+  path = CleanUtf8(path, &clean, true);
+  PathScanner scanner(path);
+  JsonNode* node = root;
+  while (scanner.Next()) {
+    if (scanner.is_index) {
+      if (!IsContainer(node) || scanner.index < 0 ||
+          static_cast<std::size_t>(scanner.index) >= node->children.size()) {
+        return nullptr;
+      }
+      node = node->children[static_cast<std::size_t>(scanner.index)];
+    } else {
+      if (node->type != JsonDocument::kObject) return nullptr;
+      node = FindMemberNode(node, scanner.name, KeyHash(scanner.name));
+      if (node == nullptr) return nullptr;
+    }
+  }
+  return node;
+}
+
+// Follows a path for writing, creating what is missing: a name makes the
+// current node an object, an index makes it an array padded with nulls.
+// nullptr (and nothing changed) when there is no tree or an index is negative.
+JsonNode* Walk(JsonNode* root, std::string_view path) {
+  if (root == nullptr) return nullptr;
+  std::string clean;
+  path = CleanUtf8(path, &clean, true);
+  {
+    PathScanner check(path);
+    while (check.Next()) {
+      if (check.is_index && check.index < 0) return nullptr;
+    }
+  }
+  PathScanner scanner(path);
+  JsonNode* node = root;
+  while (scanner.Next()) {
+    if (scanner.is_index) {
+      if (node->type != JsonDocument::kArray) MakeEmpty(node, JsonDocument::kArray);
+      auto index = static_cast<std::size_t>(scanner.index);
+      while (node->children.size() <= index) {
+        JsonNode* pad = NewNode(JsonDocument::kNull);
+        pad->parent = node;
+        node->children.push_back(pad);
+      }
+      node = node->children[index];
+    } else {
+      if (node->type != JsonDocument::kObject) MakeEmpty(node, JsonDocument::kObject);
+      node = MemberForWrite(node, scanner.name);
+    }
+  }
+  return node;
+}
+
+// --- parsing -----------------------------------------------------------------------
+
+// The lenient parser over UTF-8 (or WTF-8) text. Containers are tracked on
+// an explicit stack, so nesting depth is bounded by memory only.
+class Parser {
+ public:
+  Parser(std::string_view text, bool decode_unicode_escapes)
+      : p_(text.data()), n_(text.size()), decode_(decode_unicode_escapes) {}
+
+  // Parses into root (an empty object). False with error()/error_offset() set.
+  bool Run(JsonNode* root, bool reject_top_level_scalar);
+
+  int error() const { return error_; }
+  std::size_t error_offset() const { return error_offset_; }
+
+ private:
+  bool Fail(int code, std::size_t at) {
+    error_ = code;
+    error_offset_ = at;
+    return false;
+  }
+  void SkipBlank() {
+    while (pos_ < n_) {
+      char c = p_[pos_];
+      if (c == ' ' || c == '\t' || c == '\r' || c == '\n' || c == '\0') {
+        ++pos_;
+      } else {
+        break;
+      }
+    }
+  }
+  bool ScanQuoted(std::size_t start, std::size_t* close) const;
+  bool ReadKey(std::string* key);
+  bool ReadValue(JsonNode* node);
+  bool ReadTopScalar(JsonNode* root);
+  void Unescape(std::string_view raw, std::string* out) const;
+  static bool ScalarFromToken(std::string_view token, JsonNode* node);
+
+  const char* p_;
+  std::size_t n_;
+  std::size_t pos_ = 0;
+  bool decode_;
+  int error_ = JsonDocument::kOk;
+  std::size_t error_offset_ = 0;
+  std::string key_;
+};
+
+// Finds the closing quote of the string starting at `start`. A backslash
+// makes the next character literal; "\u" steps over the whole escape.
+bool Parser::ScanQuoted(std::size_t start, std::size_t* close) const {
+  const char quote = p_[start];
+  std::size_t i = start + 1;
+  while (i < n_) {
+    const char* hit = static_cast<const char*>(std::memchr(p_ + i, quote, n_ - i));
+    std::size_t stop = hit == nullptr ? n_ : static_cast<std::size_t>(hit - p_);
+    const char* slash = static_cast<const char*>(std::memchr(p_ + i, '\\', stop - i));
+    if (slash == nullptr) {
+      if (hit == nullptr) return false;
+      *close = stop;
+      return true;
+    }
+    i = static_cast<std::size_t>(slash - p_);
+    i += (i + 1 < n_ && p_[i + 1] == 'u') ? 6 : 2;
+  }
+  return false;
+}
+
+int HexDigit(char c) {
+  if (c >= '0' && c <= '9') return c - '0';
+  if (c >= 'a' && c <= 'f') return c - 'a' + 10;
+  if (c >= 'A' && c <= 'F') return c - 'A' + 10;
+  return -1;
+}
+
+int Hex4(std::string_view raw, std::size_t at) {
+  if (at + 4 > raw.size()) return -1;
+  int value = 0;
+  for (std::size_t k = 0; k < 4; ++k) {
+    int d = HexDigit(raw[at + k]);
+    if (d < 0) return -1;
+    value = value * 16 + d;
+  }
+  return value;
+}
+
+void AppendCodeUnit(std::uint32_t cp, std::string* out) {
+  if (cp < 0x80) {
+    out->push_back(static_cast<char>(cp));
+  } else if (cp < 0x800) {
+    out->push_back(static_cast<char>(0xC0 | (cp >> 6)));
+    out->push_back(static_cast<char>(0x80 | (cp & 0x3F)));
+  } else if (cp < 0x10000) {
+    out->push_back(static_cast<char>(0xE0 | (cp >> 12)));
+    out->push_back(static_cast<char>(0x80 | ((cp >> 6) & 0x3F)));
+    out->push_back(static_cast<char>(0x80 | (cp & 0x3F)));
+  } else {
+    out->push_back(static_cast<char>(0xF0 | (cp >> 18)));
+    out->push_back(static_cast<char>(0x80 | ((cp >> 12) & 0x3F)));
+    out->push_back(static_cast<char>(0x80 | ((cp >> 6) & 0x3F)));
+    out->push_back(static_cast<char>(0x80 | (cp & 0x3F)));
+  }
+}
+
+void Parser::Unescape(std::string_view raw, std::string* out) const {
+  out->clear();
+  std::size_t i = 0;
+  const std::size_t n = raw.size();
+  for (;;) {
+    const char* slash = static_cast<const char*>(std::memchr(raw.data() + i, '\\', n - i));
+    if (slash == nullptr) {
+      out->append(raw.data() + i, n - i);
+      return;
+    }
+    std::size_t at = static_cast<std::size_t>(slash - raw.data());
+    out->append(raw.data() + i, at - i);
+    if (at + 1 >= n) {
+      out->push_back('\\');
+      return;
+    }
+    char c = raw[at + 1];
+    i = at + 2;
+    switch (c) {
+      case '\\':
+      case '/':
+      case '"':
+        out->push_back(c);
+        break;
+      case 'b':
+        out->push_back('\b');
+        break;
+      case 't':
+        out->push_back('\t');
+        break;
+      case 'r':
+        out->push_back('\r');
+        break;
+      case 'f':
+        out->push_back('\f');
+        break;
+      case 'n':
+        // Line breaks are kept in the Windows form the files were written
+        // with: a lone "\n" becomes CR LF, "\r\n" stays CR LF.
+        if (!out->empty() && out->back() == '\r') {
+          out->push_back('\n');
+        } else {
+          out->append("\r\n");
+        }
+        break;
+      case 'u': {
+        int unit = decode_ ? Hex4(raw, at + 2) : -1;
+        if (unit < 0) {
+          out->append("\\u");
+          break;
+        }
+        std::uint32_t cp = static_cast<std::uint32_t>(unit);
+        i = at + 6;
+        if (cp >= 0xD800 && cp <= 0xDBFF && i + 1 < n && raw[i] == '\\' && raw[i + 1] == 'u') {
+          int low = Hex4(raw, i + 2);
+          if (low >= 0xDC00 && low <= 0xDFFF) {
+            cp = 0x10000 + ((cp - 0xD800) << 10) + (static_cast<std::uint32_t>(low) - 0xDC00);
+            i += 6;
+          }
+        }
+        AppendCodeUnit(cp, out);
+        break;
+      }
+      default:
+        out->push_back('\\');
+        out->push_back(c);
+        break;
+    }
+  }
+}
+
+bool Parser::ScalarFromToken(std::string_view token, JsonNode* node) {
+  if (token.empty()) return false;
+  if (token == "null") {
+    node->type = JsonDocument::kNull;
+    return true;
+  }
+  if (token == "true" || token == "false") {
+    node->type = JsonDocument::kBool;
+    node->num.b = token[0] == 't';
+    return true;
+  }
+  char first = token[0];
+  if (!(first == '+' || first == '-' || first == '.' || (first >= '0' && first <= '9'))) {
+    return false;
+  }
+  int dots = first == '.' ? 1 : 0;
+  int exponents = 0;
+  int signs = 0;
+  int digits = (first >= '0' && first <= '9') ? 1 : 0;
+  bool blanks = false;
+  for (std::size_t i = 1; i < token.size(); ++i) {
+    auto c = static_cast<unsigned char>(token[i]);
+    if (c <= 32) {
+      blanks = true;
+    } else if (c >= '0' && c <= '9') {
+      ++digits;
+    } else if (c == '.') {
+      if (++dots > 1) return false;
+    } else if (c == 'e' || c == 'E') {
+      if (++exponents > 1) return false;
+    } else if (c == '+' || c == '-') {
+      if (++signs > 1) return false;
+    } else {
+      return false;
+    }
+  }
+  // A sign or dot with no digit at all ("-", ".") is not a number; keeping
+  // it would write an unreadable literal back out.
+  if (digits == 0) return false;
+  if (blanks) {
+    node->text.clear();
+    for (char c : token) {
+      if (static_cast<unsigned char>(c) > 32) node->text.push_back(c);
+    }
+  } else {
+    node->text.assign(token);
+  }
+  std::string_view literal = node->text;
+  std::string_view unsigned_part = literal[0] == '+' ? literal.substr(1) : literal;
+  if (dots == 0 && exponents == 0 && signs == 0) {
+    std::int64_t value = 0;
+    auto result = std::from_chars(unsigned_part.data(),
+                                  unsigned_part.data() + unsigned_part.size(), value);
+    if (result.ec == std::errc() && result.ptr == unsigned_part.data() + unsigned_part.size()) {
+      node->type = JsonDocument::kInteger;
+      node->num.i = value;
+      return true;
+    }
+    // Too large for 64 bits: still a number, kept as a double.
+  }
+  node->type = JsonDocument::kDouble;
+  node->num.d = ParseLeadingDouble(literal);
+  return true;
+}
+
+bool Parser::ReadKey(std::string* key) {
+  std::size_t start = pos_;
+  char c = p_[pos_];
+  std::string_view raw;
+  if (c == '"' || c == '\'') {
+    std::size_t close;
+    if (!ScanQuoted(start, &close)) return Fail(JsonDocument::kBadValue, start);
+    raw = std::string_view(p_ + start + 1, close - start - 1);
+    pos_ = close + 1;
+    SkipBlank();
+    if (pos_ >= n_ || p_[pos_] != ':') return Fail(JsonDocument::kBadValue, pos_);
+  } else {
+    while (pos_ < n_) {
+      c = p_[pos_];
+      if (c == ':') break;
+      if (c == ',' || c == '}' || c == ']') return Fail(JsonDocument::kBadValue, pos_);
+      if (c == '"' || c == '\'' || c == '{' || c == '[') {
+        return Fail(JsonDocument::kMisplacedStructure, pos_);
+      }
+      ++pos_;
+    }
+    if (pos_ >= n_) return Fail(JsonDocument::kBadValue, pos_);
+    std::size_t end = pos_;
+    while (end > start && static_cast<unsigned char>(p_[end - 1]) <= 32) --end;
+    raw = std::string_view(p_ + start, end - start);
+  }
+  Unescape(raw, key);
+  if (key->empty()) return Fail(JsonDocument::kMisplacedStructure, start);
+  ++pos_;  // the colon
+  return true;
+}
+
+// Reads one scalar value token at pos_ (not blank, not a structure
+// character) into node.
+bool Parser::ReadValue(JsonNode* node) {
+  std::size_t start = pos_;
+  char c = p_[pos_];
+  if (c == '"' || c == '\'') {
+    std::size_t close;
+    if (!ScanQuoted(start, &close)) return Fail(JsonDocument::kBadValue, start);
+    pos_ = close + 1;
+    SkipBlank();
+    if (pos_ < n_ && p_[pos_] != ',' && p_[pos_] != '}' && p_[pos_] != ']') {
+      return Fail(JsonDocument::kBadValue, pos_);
+    }
+    node->type = JsonDocument::kString;
+    Unescape(std::string_view(p_ + start + 1, close - start - 1), &node->text);
+    return true;
+  }
+  while (pos_ < n_) {
+    c = p_[pos_];
+    if (c == ',' || c == '}' || c == ']') break;
+    if (c == '{' || c == '[') return Fail(JsonDocument::kBadValue, pos_);
+    ++pos_;
+  }
+  std::size_t end = pos_;
+  while (end > start && static_cast<unsigned char>(p_[end - 1]) <= 32) --end;
+  if (!ScalarFromToken(std::string_view(p_ + start, end - start), node)) {
+    return Fail(JsonDocument::kBadValue, start);
+  }
+  return true;
+}
+
+bool Parser::ReadTopScalar(JsonNode* root) {
+  std::size_t start = pos_;
+  char c = p_[pos_];
+  if (c == '"' || c == '\'') {
+    std::size_t close;
+    if (!ScanQuoted(start, &close)) return Fail(JsonDocument::kBadValue, start);
+    pos_ = close + 1;
+    SkipBlank();
+    if (pos_ < n_) return Fail(JsonDocument::kBadValue, pos_);
+    root->type = JsonDocument::kString;
+    Unescape(std::string_view(p_ + start + 1, close - start - 1), &root->text);
+    return true;
+  }
+  std::size_t end = n_;
+  while (end > start && static_cast<unsigned char>(p_[end - 1]) <= 32) --end;
+  if (!ScalarFromToken(std::string_view(p_ + start, end - start), root)) {
+    return Fail(JsonDocument::kBadValue, start);
+  }
+  pos_ = n_;
+  return true;
+}
+
+bool Parser::Run(JsonNode* root, bool reject_top_level_scalar) {
+  if (n_ == 0) return Fail(JsonDocument::kEmptyInput, 0);
+  // A byte-order mark some editors put in front of the text.
+  if (n_ >= 3 && std::memcmp(p_, "\xEF\xBB\xBF", 3) == 0) pos_ = 3;
+  SkipBlank();
+  if (pos_ >= n_) return Fail(JsonDocument::kEmptyInput, pos_);
+  char c = p_[pos_];
+  if (c != '{' && c != '[') {
+    if (reject_top_level_scalar) return true;
+    return ReadTopScalar(root);
+  }
+  root->type = c == '{' ? JsonDocument::kObject : JsonDocument::kArray;
+  ++pos_;
+  std::vector<JsonNode*> open;
+  open.push_back(root);
+  while (!open.empty()) {
+    JsonNode* top = open.back();
+    SkipBlank();
+    if (pos_ >= n_) return Fail(JsonDocument::kUnclosed, pos_);
+    c = p_[pos_];
+    if (c == ',') {  // empty elements and trailing commas are skipped
+      ++pos_;
+      continue;
+    }
+    if (c == '}' || c == ']') {
+      ++pos_;
+      open.pop_back();
+      continue;
+    }
+    JsonNode* value;
+    if (top->type == JsonDocument::kArray) {
+      if (c == ':') return Fail(JsonDocument::kBadValue, pos_);
+      value = new JsonNode;
+      value->parent = top;
+      top->children.push_back(value);
+    } else {
+      if (c == '{' || c == '[' || c == ':') return Fail(JsonDocument::kMisplacedStructure, pos_);
+      if (!ReadKey(&key_)) return false;
+      SkipBlank();
+      if (pos_ >= n_) return Fail(JsonDocument::kUnclosed, pos_);
+      c = p_[pos_];
+      if (c == ',' || c == '}' || c == ']') return Fail(JsonDocument::kBadValue, pos_);
+      std::uint32_t hash = KeyHash(key_);
+      value = FindMemberNode(top, key_, hash);
+      if (value != nullptr) {
+        FreeContent(value);  // a repeated key replaces the value in place
+      } else {
+        value = new JsonNode;
+        value->key = key_;
+        value->hash = hash;
+        AddMember(top, value);
+      }
+    }
+    if (c == '{' || c == '[') {
+      value->type = c == '{' ? JsonDocument::kObject : JsonDocument::kArray;
+      ++pos_;
+      open.push_back(value);
+      continue;
+    }
+    if (!ReadValue(value)) return false;
+  }
+  SkipBlank();
+  if (pos_ < n_) return Fail(JsonDocument::kBadValue, pos_);
+  return true;
+}
+
+// --- serialising ---------------------------------------------------------------------
+
+struct EscapeTable {
+  char replacement[256] = {};
+  EscapeTable() {
+    replacement[static_cast<unsigned char>('\\')] = '\\';
+    replacement[static_cast<unsigned char>('/')] = '/';
+    replacement[static_cast<unsigned char>('"')] = '"';
+    replacement['\b'] = 'b';
+    replacement['\t'] = 't';
+    replacement['\n'] = 'n';
+    replacement['\r'] = 'r';
+    replacement['\f'] = 'f';
+  }
+};
+const EscapeTable kEscapes;
+
+void WriteString(std::string_view text, bool escape, std::string* out) {
+  out->push_back('"');
+  if (!escape) {
+    out->append(text);
+    out->push_back('"');
+    return;
+  }
+  const char* p = text.data();
+  const char* end = p + text.size();
+  const char* run = p;
+  for (; p < end; ++p) {
+    char r = kEscapes.replacement[static_cast<unsigned char>(*p)];
+    if (r != 0) {
+      out->append(run, static_cast<std::size_t>(p - run));
+      char pair[2] = {'\\', r};
+      out->append(pair, 2);
+      run = p + 1;
+    }
+  }
+  out->append(run, static_cast<std::size_t>(end - run));
+  out->push_back('"');
+}
+
+void WriteScalar(const JsonNode* node, bool escape, std::string* out) {
+  switch (node->type) {
+    case JsonDocument::kNull:
+      out->append("null");
+      break;
+    case JsonDocument::kBool:
+      out->append(node->num.b ? "true" : "false");
+      break;
+    case JsonDocument::kString:
+      WriteString(node->text, escape, out);
+      break;
+    default:
+      out->append(node->text);
+      break;
+  }
+}
+
+void Indent(std::size_t depth, std::string* out) { out->append(depth, '\t'); }
+
+// Writes a subtree without recursion.
+void Serialize(const JsonNode* node, bool pretty, bool escape, std::string* out) {
+  if (!IsContainer(node)) {
+    WriteScalar(node, escape, out);
+    return;
+  }
+  struct Frame {
+    const JsonNode* node;
+    std::size_t next;
+  };
+  std::vector<Frame> open;
+  auto enter = [&](const JsonNode* container) {
+    if (container->type == JsonDocument::kObject) {
+      out->append(pretty ? "{\r\n" : "{");
+    } else {
+      out->push_back('[');
+    }
+    open.push_back({container, 0});
+  };
+  enter(node);
+  while (!open.empty()) {
+    Frame& frame = open.back();
+    const JsonNode* container = frame.node;
+    const bool object = container->type == JsonDocument::kObject;
+    if (frame.next < container->children.size()) {
+      const JsonNode* child = container->children[frame.next];
+      if (frame.next++ > 0) out->append(pretty && object ? ",\r\n" : ",");
+      if (object) {
+        if (pretty) Indent(open.size(), out);
+        WriteString(child->key, escape, out);
+        out->push_back(':');
+      }
+      if (IsContainer(child)) {
+        enter(child);  // invalidates frame
+      } else {
+        WriteScalar(child, escape, out);
+      }
+      continue;
+    }
+    if (object) {
+      if (pretty) {
+        if (!container->children.empty()) out->append("\r\n");
+        Indent(open.size() - 1, out);
+      }
+      out->push_back('}');
+    } else {
+      out->push_back(']');
+    }
+    open.pop_back();
+  }
+}
+
+// Strings may hold lone surrogates (from UTF-16 input); UTF-8 output shows
+// them as U+FFFD.
+void FixSurrogates(std::string* out) {
+  std::size_t pos = out->find('\xED');
+  while (pos != std::string::npos) {
+    if (pos + 1 < out->size() && static_cast<unsigned char>((*out)[pos + 1]) >= 0xA0) {
+      std::string fixed;
+      fixed.reserve(out->size());
+      json_text::AppendUtf8(*out, &fixed);
+      out->swap(fixed);
+      return;
+    }
+    pos = out->find('\xED', pos + 1);
+  }
+}
+
+}  // namespace
+
+// --- life cycle ----------------------------------------------------------------------
+
+JsonDocument::JsonDocument() = default;
+
+JsonDocument::~JsonDocument() { FreeTree(root_); }
+
+JsonDocument::JsonDocument(const JsonDocument& other)
+    : root_(other.root_ ? CopyTree(other.root_) : nullptr) {
+  if (root_ != nullptr) root_->key.clear();
+}
+
+JsonDocument& JsonDocument::operator=(const JsonDocument& other) {
+  if (this != &other) {
+    JsonNode* copy = other.root_ ? CopyTree(other.root_) : nullptr;
+    if (copy != nullptr) copy->key.clear();
+    FreeTree(root_);
+    root_ = copy;
+  }
+  return *this;
+}
+
+JsonDocument::JsonDocument(JsonDocument&& other) noexcept : root_(other.root_) {
+  other.root_ = nullptr;
+}
+
+JsonDocument& JsonDocument::operator=(JsonDocument&& other) noexcept {
+  if (this != &other) {
+    FreeTree(root_);
+    root_ = other.root_;
+    other.root_ = nullptr;
+  }
+  return *this;
+}
+
+JsonDocument JsonDocument::Clone() const { return JsonDocument(*this); }
+
+bool JsonDocument::Create() {
+  Release();
+  root_ = NewNode(kObject);
+  return true;
+}
+
+bool JsonDocument::Create(std::string_view text, ParseOptions options, ParseResult* result) {
+  Create();
+  return Parse(text, options, result);
+}
+
+bool JsonDocument::CreateW(std::u16string_view text, ParseOptions options,
+                           ParseResult* result) {
+  Create();
+  return ParseW(text, options, result);
+}
+
+void JsonDocument::Release() {
+  FreeTree(root_);
+  root_ = nullptr;
+}
+
+bool JsonDocument::HasTree() const { return root_ != nullptr; }
+
+namespace {
+
+bool ParseInto(JsonNode* root, std::string_view text, JsonDocument::ParseOptions options,
+               JsonDocument::ParseResult* result) {
+  JsonDocument::ParseResult local;
+  JsonDocument::ParseResult& r = result ? *result : local;
+  MakeEmpty(root, JsonDocument::kObject);
+  try {
+    Parser parser(text, options.decode_unicode_escapes);
+    if (parser.Run(root, options.reject_top_level_scalar)) {
+      r.code = JsonDocument::kOk;
+      r.position = 0;
+      return true;
+    }
+    r.code = parser.error();
+    r.position = json_text::Utf16Length(text.substr(0, parser.error_offset()));
+  } catch (const std::bad_alloc&) {
+    r.code = JsonDocument::kOutOfMemory;
+    r.position = 0;
+  }
+  MakeEmpty(root, JsonDocument::kObject);
+  return false;
+}
+
+}  // namespace
+
+bool JsonDocument::Parse(std::string_view text, ParseOptions options, ParseResult* result) {
+  if (root_ == nullptr) root_ = NewNode(kObject);
+  std::string clean;
+  return ParseInto(root_, CleanUtf8(text, &clean), options, result);
+}
+
+bool JsonDocument::ParseW(std::u16string_view text, ParseOptions options, ParseResult* result) {
+  if (root_ == nullptr) root_ = NewNode(kObject);
+  return ParseInto(root_, FromUtf16(text), options, result);
+}
+
+void JsonDocument::LineAndColumn(std::string_view text, std::size_t utf16_position, int* line,
+                                 int* column) {
+  std::string clean;
+  std::u16string units = ToUtf16(CleanUtf8(text, &clean));
+  int l = 1;
+  int c = 1;
+  std::size_t end = std::min(utf16_position, units.size());
+  for (std::size_t i = 0; i < end; ++i) {
+    char16_t u = units[i];
+    if (u == u'\n' || (u == u'\r' && (i + 1 >= units.size() || units[i + 1] != u'\n'))) {
+      ++l;
+      c = 1;
+    } else if (u >= 0xDC00 && u <= 0xDFFF && i > 0 && units[i - 1] >= 0xD800 &&
+               units[i - 1] <= 0xDBFF) {
+      // second half of a pair: same character
+    } else if (u != u'\r') {
+      ++c;
+    }
+  }
+  if (line) *line = l;
+  if (column) *column = c;
+}
+
+// --- single-value documents ------------------------------------------------------------
+
+JsonDocument JsonDocument::NewObject() {
+  JsonDocument doc;
+  doc.Create();
+  return doc;
+}
+
+JsonDocument JsonDocument::NewArray() {
+  JsonDocument doc;
+  doc.Create();
+  doc.root_->type = kArray;
+  return doc;
+}
+
+JsonDocument JsonDocument::NewNull() {
+  JsonDocument doc;
+  doc.Create();
+  doc.SetNull("");
+  return doc;
+}
+
+JsonDocument JsonDocument::NewBool(bool value) {
+  JsonDocument doc;
+  doc.Create();
+  doc.SetBool("", value);
+  return doc;
+}
+
+JsonDocument JsonDocument::NewText(std::string_view value) {
+  JsonDocument doc;
+  doc.Create();
+  doc.SetText("", value);
+  return doc;
+}
+
+JsonDocument JsonDocument::NewTextW(std::u16string_view value) {
+  JsonDocument doc;
+  doc.Create();
+  doc.SetTextW(u"", value);
+  return doc;
+}
+
+JsonDocument JsonDocument::NewDouble(double value) {
+  JsonDocument doc;
+  doc.Create();
+  doc.SetDouble("", value);
+  return doc;
+}
+
+JsonDocument JsonDocument::NewInt64(std::int64_t value) {
+  JsonDocument doc;
+  doc.Create();
+  doc.SetInt64("", value);
+  return doc;
+}
+
+// --- serialising -----------------------------------------------------------------------
+
+std::string JsonDocument::ToText(std::string_view path, bool pretty, bool escape,
+                                 int initial_capacity) const {
+  const JsonNode* node = Lookup(root_, path);
+  std::string out;
+  if (node == nullptr) return out;
+  out.reserve(initial_capacity > 0 ? static_cast<std::size_t>(initial_capacity) : 1024);
+  Serialize(node, pretty, escape, &out);
+  FixSurrogates(&out);
+  return out;
+}
+
+std::u16string JsonDocument::ToUnicode(std::u16string_view path, bool pretty, bool escape,
+                                       int initial_capacity) const {
+  const JsonNode* node = Lookup(root_, FromUtf16(path));
+  if (node == nullptr) return std::u16string();
+  std::string out;
+  out.reserve(initial_capacity > 0 ? static_cast<std::size_t>(initial_capacity) : 1024);
+  Serialize(node, pretty, escape, &out);
+  return ToUtf16(out);
+}
+
+// --- reading ---------------------------------------------------------------------------------
+
+int JsonDocument::GetType(std::string_view path) const {
+  const JsonNode* node = Lookup(root_, path);
+  return node ? node->type : kMissing;
+}
+
+int JsonDocument::GetTypeW(std::u16string_view path) const { return GetType(FromUtf16(path)); }
+
+int JsonDocument::GetCount(std::string_view path) const {
+  const JsonNode* node = Lookup(root_, path);
+  return node ? static_cast<int>(node->children.size()) : 0;
+}
+
+int JsonDocument::GetCountW(std::u16string_view path) const { return GetCount(FromUtf16(path)); }
+
+bool JsonDocument::Exists(std::string_view path) const { return Lookup(root_, path) != nullptr; }
+
+bool JsonDocument::ExistsW(std::u16string_view path) const { return Exists(FromUtf16(path)); }
+
+std::string JsonDocument::GetText(std::string_view path) const {
+  const JsonNode* node = Lookup(root_, path);
+  if (node == nullptr) return std::string();
+  switch (node->type) {
+    case kString:
+      return Utf8Out(node->text);
+    case kDouble:
+    case kInteger:
+      return node->text;
+    case kBool:
+      return node->num.b ? "true" : "false";
+    default:
+      return std::string();
+  }
+}
+
+std::u16string JsonDocument::GetTextW(std::u16string_view path) const {
+  const JsonNode* node = Lookup(root_, FromUtf16(path));
+  if (node == nullptr) return std::u16string();
+  switch (node->type) {
+    case kString:
+    case kDouble:
+    case kInteger:
+      return ToUtf16(node->text);
+    case kBool:
+      return node->num.b ? u"true" : u"false";
+    default:
+      return std::u16string();
+  }
+}
+
+std::string JsonDocument::GetLiteral(std::string_view path) const {
+  const JsonNode* node = Lookup(root_, path);
+  if (node == nullptr) return std::string();
+  switch (node->type) {
+    case kNull:
+      return "null";
+    case kBool:
+      return node->num.b ? "true" : "false";
+    case kDouble:
+    case kInteger:
+      return node->text;
+    default:
+      return std::string();
+  }
+}
+
+std::u16string JsonDocument::GetLiteralW(std::u16string_view path) const {
+  return ToUtf16(GetLiteral(FromUtf16(path)));
+}
+
+namespace {
+
+double NodeDouble(const JsonNode* node) {
+  if (node == nullptr) return 0;
+  switch (node->type) {
+    case JsonDocument::kDouble:
+      return node->num.d;
+    case JsonDocument::kInteger:
+      return static_cast<double>(node->num.i);
+    case JsonDocument::kBool:
+      return node->num.b ? 1 : 0;
+    case JsonDocument::kString:
+      return ParseLeadingDouble(node->text);
+    default:
+      return 0;
+  }
+}
+
+std::int64_t NodeInt64(const JsonNode* node) {
+  if (node == nullptr) return 0;
+  switch (node->type) {
+    case JsonDocument::kDouble:
+      return DoubleToInt64(node->num.d);
+    case JsonDocument::kInteger:
+      return node->num.i;
+    case JsonDocument::kBool:
+      return node->num.b ? 1 : 0;
+    case JsonDocument::kString:
+      return ParseLeadingInteger(node->text);
+    default:
+      return 0;
+  }
+}
+
+}  // namespace
+
+bool JsonDocument::GetBool(std::string_view path) const {
+  const JsonNode* node = Lookup(root_, path);
+  if (node == nullptr) return false;
+  switch (node->type) {
+    case kDouble:
+      return std::fabs(node->num.d) > 1e-7;
+    case kInteger:
+      return node->num.i != 0;
+    case kBool:
+      return node->num.b;
+    default:
+      return false;
+  }
+}
+
+bool JsonDocument::GetBoolW(std::u16string_view path) const { return GetBool(FromUtf16(path)); }
+
+double JsonDocument::GetDouble(std::string_view path) const {
+  return NodeDouble(Lookup(root_, path));
+}
+
+double JsonDocument::GetDoubleW(std::u16string_view path) const {
+  return GetDouble(FromUtf16(path));
+}
+
+std::int64_t JsonDocument::GetInt64(std::string_view path) const {
+  return NodeInt64(Lookup(root_, path));
+}
+
+std::int64_t JsonDocument::GetInt64W(std::u16string_view path) const {
+  return GetInt64(FromUtf16(path));
+}
+
+int JsonDocument::GetInt(std::string_view path) const {
+  std::int64_t value = GetInt64(path);
+  return static_cast<int>(std::clamp<std::int64_t>(value, std::numeric_limits<int>::min(),
+                                                   std::numeric_limits<int>::max()));
+}
+
+int JsonDocument::GetIntW(std::u16string_view path) const { return GetInt(FromUtf16(path)); }
+
+std::string JsonDocument::GetKey(std::string_view path) const {
+  const JsonNode* node = Lookup(root_, path);
+  if (node == nullptr || node->parent == nullptr || node->parent->type != kObject) return {};
+  return Utf8Out(node->key);
+}
+
+std::u16string JsonDocument::GetKeyW(std::u16string_view path) const {
+  const JsonNode* node = Lookup(root_, FromUtf16(path));
+  if (node == nullptr || node->parent == nullptr || node->parent->type != kObject) return {};
+  return ToUtf16(node->key);
+}
+
+int JsonDocument::GetKeys(std::string_view path, std::vector<std::string>* keys) const {
+  if (keys) keys->clear();
+  const JsonNode* node = Lookup(root_, path);
+  if (node == nullptr || node->type != kObject) return 0;
+  if (keys) {
+    keys->reserve(node->children.size());
+    for (const JsonNode* child : node->children) keys->push_back(Utf8Out(child->key));
+  }
+  return static_cast<int>(node->children.size());
+}
+
+int JsonDocument::GetKeysW(std::u16string_view path, std::vector<std::u16string>* keys) const {
+  if (keys) keys->clear();
+  const JsonNode* node = Lookup(root_, FromUtf16(path));
+  if (node == nullptr || node->type != kObject) return 0;
+  if (keys) {
+    for (const JsonNode* child : node->children) keys->push_back(ToUtf16(child->key));
+  }
+  return static_cast<int>(node->children.size());
+}
+
+JsonDocument JsonDocument::GetItem(std::string_view path, int index) const {
+  JsonDocument doc;
+  const JsonNode* node = Lookup(root_, path);
+  if (node == nullptr || !IsContainer(node) || index < 0 ||
+      static_cast<std::size_t>(index) >= node->children.size()) {
+    return doc;
+  }
+  doc.root_ = CopyTree(node->children[static_cast<std::size_t>(index)]);
+  doc.root_->key.clear();
+  return doc;
+}
+
+JsonDocument JsonDocument::GetItemW(std::u16string_view path, int index) const {
+  return GetItem(FromUtf16(path), index);
+}
+
+// --- writing -------------------------------------------------------------------------------
+
+bool JsonDocument::Ensure(std::string_view path) { return Walk(root_, path) != nullptr; }
+
+bool JsonDocument::EnsureW(std::u16string_view path) { return Ensure(FromUtf16(path)); }
+
+bool JsonDocument::SetText(std::string_view path, std::string_view value) {
+  JsonNode* node = Walk(root_, path);
+  if (node == nullptr) return false;
+  FreeContent(node);
+  node->type = kString;
+  if (json_text::IsValidUtf8(value)) {
+    node->text.assign(value);
+  } else {
+    node->text = json_text::SanitizeUtf8(value);
+  }
+  return true;
+}
+
+bool JsonDocument::SetTextW(std::u16string_view path, std::u16string_view value) {
+  JsonNode* node = Walk(root_, FromUtf16(path));
+  if (node == nullptr) return false;
+  FreeContent(node);
+  node->type = kString;
+  node->text = FromUtf16(value);
+  return true;
+}
+
+bool JsonDocument::SetNull(std::string_view path) {
+  JsonNode* node = Walk(root_, path);
+  if (node == nullptr) return false;
+  MakeEmpty(node, kNull);
+  return true;
+}
+
+bool JsonDocument::SetNullW(std::u16string_view path) { return SetNull(FromUtf16(path)); }
+
+bool JsonDocument::SetBool(std::string_view path, bool value) {
+  JsonNode* node = Walk(root_, path);
+  if (node == nullptr) return false;
+  MakeEmpty(node, kBool);
+  node->num.b = value;
+  return true;
+}
+
+bool JsonDocument::SetBoolW(std::u16string_view path, bool value) {
+  return SetBool(FromUtf16(path), value);
+}
+
+bool JsonDocument::SetDouble(std::string_view path, double value) {
+  JsonNode* node = Walk(root_, path);
+  if (node == nullptr) return false;
+  if (!std::isfinite(value)) {
+    // JSON has no literal for these; null is what other writers use.
+    MakeEmpty(node, kNull);
+    return true;
+  }
+  MakeEmpty(node, kDouble);
+  node->num.d = value;
+  node->text = NumberText(value);
+  return true;
+}
+
+bool JsonDocument::SetDoubleW(std::u16string_view path, double value) {
+  return SetDouble(FromUtf16(path), value);
+}
+
+bool JsonDocument::SetInt64(std::string_view path, std::int64_t value) {
+  JsonNode* node = Walk(root_, path);
+  if (node == nullptr) return false;
+  MakeEmpty(node, kInteger);
+  node->num.i = value;
+  node->text = NumberText(value);
+  return true;
+}
+
+bool JsonDocument::SetInt64W(std::u16string_view path, std::int64_t value) {
+  return SetInt64(FromUtf16(path), value);
+}
+
+bool JsonDocument::SetInt(std::string_view path, int value) { return SetInt64(path, value); }
+
+bool JsonDocument::SetIntW(std::u16string_view path, int value) {
+  return SetInt64(FromUtf16(path), value);
+}
+
+bool JsonDocument::SetEmptyObject(std::string_view path) {
+  JsonNode* node = Walk(root_, path);
+  if (node == nullptr) return false;
+  if (node->type != kObject) MakeEmpty(node, kObject);
+  return true;
+}
+
+bool JsonDocument::SetEmptyObjectW(std::u16string_view path) {
+  return SetEmptyObject(FromUtf16(path));
+}
+
+bool JsonDocument::SetEmptyArray(std::string_view path) {
+  JsonNode* node = Walk(root_, path);
+  if (node == nullptr) return false;
+  if (node->type != kArray) MakeEmpty(node, kArray);
+  return true;
+}
+
+bool JsonDocument::SetEmptyArrayW(std::u16string_view path) {
+  return SetEmptyArray(FromUtf16(path));
+}
+
+bool JsonDocument::Clear(std::string_view path) {
+  JsonNode* node = Walk(root_, path);
+  if (node == nullptr) return false;
+  if (IsContainer(node)) {
+    MakeEmpty(node, node->type);
+  } else if (node->type == kString) {
+    node->text.clear();
+  }
+  return true;
+}
+
+bool JsonDocument::ClearW(std::u16string_view path) { return Clear(FromUtf16(path)); }
+
+bool JsonDocument::SetObject(std::string_view path, std::string_view key,
+                             const JsonDocument& doc) {
+  // An empty key could not be read back by the parser, so it is refused.
+  if (doc.root_ == nullptr || root_ == nullptr || key.empty()) return false;
+  std::string clean_key;
+  key = CleanUtf8(key, &clean_key, true);
+  // Copy first: doc may be this document, or the target may hold doc's root.
+  JsonNode* copy = CopyTree(doc.root_);
+  JsonNode* node = Walk(root_, path);
+  if (node == nullptr) {
+    FreeTree(copy);
+    return false;
+  }
+  if (node->type != kObject) MakeEmpty(node, kObject);
+  std::uint32_t hash = KeyHash(key);
+  JsonNode* existing = FindMemberNode(node, key, hash);
+  if (existing != nullptr) {
+    MoveInto(existing, copy);
+  } else {
+    copy->key.assign(key);
+    copy->hash = hash;
+    AddMember(node, copy);
+  }
+  return true;
+}
+
+bool JsonDocument::SetObjectW(std::u16string_view path, std::u16string_view key,
+                              const JsonDocument& doc) {
+  return SetObject(FromUtf16(path), FromUtf16(key), doc);
+}
+
+bool JsonDocument::SetItem(std::string_view path, int index, const JsonDocument& doc) {
+  if (doc.root_ == nullptr || root_ == nullptr || index < 0) return false;
+  JsonNode* copy = CopyTree(doc.root_);
+  JsonNode* node = Walk(root_, path);
+  if (node == nullptr) {
+    FreeTree(copy);
+    return false;
+  }
+  if (node->type != kArray) MakeEmpty(node, kArray);
+  auto at = static_cast<std::size_t>(index);
+  if (at < node->children.size()) {
+    MoveInto(node->children[at], copy);
+    return true;
+  }
+  while (node->children.size() < at) {
+    JsonNode* pad = NewNode(kNull);
+    pad->parent = node;
+    node->children.push_back(pad);
+  }
+  copy->key.clear();
+  copy->parent = node;
+  node->children.push_back(copy);
+  return true;
+}
+
+bool JsonDocument::SetItemW(std::u16string_view path, int index, const JsonDocument& doc) {
+  return SetItem(FromUtf16(path), index, doc);
+}
+
+bool JsonDocument::Append(std::string_view path, const JsonDocument& doc) {
+  if (doc.root_ == nullptr || root_ == nullptr) return false;
+  JsonNode* copy = CopyTree(doc.root_);
+  JsonNode* node = Walk(root_, path);
+  if (node == nullptr) {
+    FreeTree(copy);
+    return false;
+  }
+  if (node->type != kArray) MakeEmpty(node, kArray);
+  copy->key.clear();
+  copy->parent = node;
+  node->children.push_back(copy);
+  return true;
+}
+
+bool JsonDocument::AppendW(std::u16string_view path, const JsonDocument& doc) {
+  return Append(FromUtf16(path), doc);
+}
+
+bool JsonDocument::Insert(std::string_view path, int index, const JsonDocument& doc) {
+  if (doc.root_ == nullptr || root_ == nullptr || index < 0) return false;
+  JsonNode* copy = CopyTree(doc.root_);
+  JsonNode* node = Walk(root_, path);
+  if (node == nullptr) {
+    FreeTree(copy);
+    return false;
+  }
+  if (node->type != kArray) MakeEmpty(node, kArray);
+  if (static_cast<std::size_t>(index) > node->children.size()) {
+    FreeTree(copy);
+    return false;
+  }
+  copy->key.clear();
+  copy->parent = node;
+  node->children.insert(node->children.begin() + index, copy);
+  return true;
+}
+
+bool JsonDocument::InsertW(std::u16string_view path, int index, const JsonDocument& doc) {
+  return Insert(FromUtf16(path), index, doc);
+}
+
+bool JsonDocument::InsertMember(std::string_view path, int position, std::string_view key,
+                                const JsonDocument& doc) {
+  if (doc.root_ == nullptr || root_ == nullptr || key.empty() || position < 0) return false;
+  std::string clean_key;
+  key = CleanUtf8(key, &clean_key, true);
+  JsonNode* copy = CopyTree(doc.root_);
+  JsonNode* node = Walk(root_, path);
+  if (node == nullptr) {
+    FreeTree(copy);
+    return false;
+  }
+  if (node->type != kObject) MakeEmpty(node, kObject);
+  std::uint32_t hash = KeyHash(key);
+  JsonNode* existing = FindMemberNode(node, key, hash);
+  if (existing != nullptr) {  // the key moves to the requested place
+    Unlink(existing);
+    FreeTree(existing);
+  }
+  copy->key.assign(key);
+  copy->hash = hash;
+  LinkMember(node, copy, static_cast<std::size_t>(position));
+  return true;
+}
+
+bool JsonDocument::InsertMemberW(std::u16string_view path, int position,
+                                 std::u16string_view key, const JsonDocument& doc) {
+  return InsertMember(FromUtf16(path), position, FromUtf16(key), doc);
+}
+
+// Removal only looks paths up: creating the path (and turning what is on
+// the way into objects) to then remove nothing would destroy data.
+bool JsonDocument::RemoveMember(std::string_view path, std::string_view key) {
+  JsonNode* node = Lookup(root_, path);
+  if (node == nullptr || node->type != kObject) return false;
+  std::string clean_key;
+  key = CleanUtf8(key, &clean_key, true);
+  JsonNode* member = FindMemberNode(node, key, KeyHash(key));
+  if (member == nullptr) return false;
+  Unlink(member);
+  FreeTree(member);
+  return true;
+}
+
+bool JsonDocument::RemoveMemberW(std::u16string_view path, std::u16string_view key) {
+  JsonNode* node = Lookup(root_, FromUtf16(path));
+  if (node == nullptr || node->type != kObject) return false;
+  std::string wkey = FromUtf16(key);
+  JsonNode* member = FindMemberNode(node, wkey, KeyHash(wkey));
+  if (member == nullptr) return false;
+  Unlink(member);
+  FreeTree(member);
+  return true;
+}
+
+bool JsonDocument::RemoveAt(std::string_view path, int index) {
+  JsonNode* node = Lookup(root_, path);
+  if (node == nullptr || node->type != kArray || index < 0 ||
+      static_cast<std::size_t>(index) >= node->children.size()) {
+    return false;
+  }
+  JsonNode* element = node->children[static_cast<std::size_t>(index)];
+  node->children.erase(node->children.begin() + index);
+  FreeTree(element);
+  return true;
+}
+
+bool JsonDocument::RemoveAtW(std::u16string_view path, int index) {
+  return RemoveAt(FromUtf16(path), index);
+}
+
+JsonDocument JsonDocument::GetDocument(std::string_view path) {
+  JsonDocument doc;
+  const JsonNode* node = Walk(root_, path);
+  if (node == nullptr) return doc;
+  doc.root_ = CopyTree(node);
+  doc.root_->key.clear();
+  return doc;
+}
+
+JsonDocument JsonDocument::GetDocumentW(std::u16string_view path) {
+  return GetDocument(FromUtf16(path));
+}
+
+namespace {
+
+// Merges the detached tree `source` into `target`: members of two objects
+// one by one (recursively when deep), anything else replaced. Consumes
+// source.
+void MergeInto(JsonNode* target, JsonNode* source, bool deep) {
+  std::vector<std::pair<JsonNode*, JsonNode*>> pending;
+  pending.emplace_back(target, source);
+  while (!pending.empty()) {
+    auto [to, from] = pending.back();
+    pending.pop_back();
+    if (to->type != JsonDocument::kObject || from->type != JsonDocument::kObject) {
+      MoveInto(to, from);
+      continue;
+    }
+    std::vector<JsonNode*> members;
+    members.swap(from->children);
+    delete from;
+    for (JsonNode* member : members) {
+      member->parent = nullptr;
+      member->next_in_bucket = nullptr;
+      JsonNode* existing = FindMemberNode(to, member->key, member->hash);
+      if (existing == nullptr) {
+        AddMember(to, member);
+      } else if (deep && existing->type == JsonDocument::kObject &&
+                 member->type == JsonDocument::kObject) {
+        pending.emplace_back(existing, member);
+      } else {
+        MoveInto(existing, member);
+      }
+    }
+  }
+}
+
+}  // namespace
+
+bool JsonDocument::MergeObject(std::string_view path, const JsonDocument& doc) {
+  if (doc.root_ == nullptr || root_ == nullptr || doc.root_->type != kObject) return false;
+  JsonNode* copy = CopyTree(doc.root_);
+  JsonNode* node = Walk(root_, path);
+  if (node == nullptr) {
+    FreeTree(copy);
+    return false;
+  }
+  if (node->type != kObject) MakeEmpty(node, kObject);
+  MergeInto(node, copy, false);
+  return true;
+}
+
+bool JsonDocument::AppendAll(std::string_view path, const JsonDocument& doc) {
+  if (doc.root_ == nullptr || root_ == nullptr || doc.root_->type != kArray) return false;
+  JsonNode* copy = CopyTree(doc.root_);
+  JsonNode* node = Walk(root_, path);
+  if (node == nullptr) {
+    FreeTree(copy);
+    return false;
+  }
+  if (node->type != kArray) MakeEmpty(node, kArray);
+  for (JsonNode* element : copy->children) {
+    element->parent = node;
+    node->children.push_back(element);
+  }
+  copy->children.clear();
+  delete copy;
+  return true;
+}
+
+namespace {
+
+// Merges a freshly parsed tree (taken out of *parsed_root) into the value
+// at path.
+bool MergeParsed(JsonNode* root, std::string_view path, bool ok, bool deep,
+                 JsonNode** parsed_root) {
+  if (!ok) return false;
+  JsonNode* node = Walk(root, path);
+  if (node == nullptr) return false;
+  JsonNode* source = *parsed_root;
+  *parsed_root = nullptr;
+  MergeInto(node, source, deep);
+  return true;
+}
+
+}  // namespace
+
+bool JsonDocument::MergeJson(std::string_view path, std::string_view text,
+                             bool decode_unicode_escapes, bool deep) {
+  if (root_ == nullptr) return false;
+  JsonDocument parsed;
+  ParseOptions options;
+  options.decode_unicode_escapes = decode_unicode_escapes;
+  bool ok = parsed.Create(text, options);
+  return MergeParsed(root_, path, ok, deep, &parsed.root_);
+}
+
+bool JsonDocument::MergeJsonW(std::u16string_view path, std::u16string_view text,
+                              bool decode_unicode_escapes, bool deep) {
+  if (root_ == nullptr) return false;
+  JsonDocument parsed;
+  ParseOptions options;
+  options.decode_unicode_escapes = decode_unicode_escapes;
+  bool ok = parsed.CreateW(text, options);
+  return MergeParsed(root_, FromUtf16(path), ok, deep, &parsed.root_);
+}
+
+bool JsonDocument::SortKeys(std::string_view path, bool ascending, bool ignore_case) {
+  JsonNode* node = Lookup(root_, path);
+  if (node == nullptr || node->type != kObject) return false;
+  std::vector<std::pair<std::string, JsonNode*>> keyed;
+  keyed.reserve(node->children.size());
+  for (JsonNode* child : node->children) {
+    std::string key = Utf8Out(child->key);
+    gchar* folded = ignore_case ? g_utf8_casefold(key.c_str(), -1) : nullptr;
+    gchar* collate = g_utf8_collate_key(folded ? folded : key.c_str(), -1);
+    keyed.emplace_back(collate, child);
+    g_free(collate);
+    g_free(folded);
+  }
+  std::stable_sort(keyed.begin(), keyed.end(), [ascending](const auto& a, const auto& b) {
+    return ascending ? a.first < b.first : b.first < a.first;
+  });
+  for (std::size_t i = 0; i < keyed.size(); ++i) node->children[i] = keyed[i].second;
+  return true;
+}
+
+bool JsonDocument::SortKeysW(std::u16string_view path, bool ascending, bool ignore_case) {
+  return SortKeys(FromUtf16(path), ascending, ignore_case);
+}
+
+bool JsonDocument::SortBy(std::string_view path, const Comparator& less) {
+  JsonNode* node = Lookup(root_, path);
+  if (node == nullptr || !IsContainer(node) || !less) return false;
+  // The comparator sees documents; each element is copied once, not per
+  // comparison.
+  std::vector<JsonDocument> values(node->children.size());
+  std::vector<std::size_t> order(node->children.size());
+  for (std::size_t i = 0; i < values.size(); ++i) {
+    values[i].root_ = CopyTree(node->children[i]);
+    values[i].root_->key.clear();
+    order[i] = i;
+  }
+  std::stable_sort(order.begin(), order.end(), [&](std::size_t a, std::size_t b) {
+    return less(values[a], values[b]);
+  });
+  std::vector<JsonNode*> sorted;
+  sorted.reserve(order.size());
+  for (std::size_t i : order) sorted.push_back(node->children[i]);
+  node->children.swap(sorted);
+  return true;
+}
+
+bool JsonDocument::SortByW(std::u16string_view path, const Comparator& less) {
+  return SortBy(FromUtf16(path), less);
+}
+
+// --- handles ---------------------------------------------------------------------------
+
+JsonDocument::Handle JsonDocument::GetRootHandle() const {
+  return reinterpret_cast<Handle>(root_);
+}
+
+bool JsonDocument::SetRootHandle(Handle handle) {
+  auto* node = reinterpret_cast<JsonNode*>(handle);
+  if (node == nullptr || node == root_) return false;
+  for (const JsonNode* n = node; n != nullptr; n = n->parent) {
+    if (n == root_) return false;
+  }
+  // A node without a container is some document's root; taking it would
+  // leave two documents owning the same tree.
+  if (node->parent == nullptr) return false;
+  Unlink(node);
+  node->key.clear();
+  FreeTree(root_);
+  root_ = node;
+  return true;
+}
+
+JsonDocument::Handle JsonDocument::GetParentHandle(std::string_view path) const {
+  const JsonNode* node = Lookup(root_, path);
+  if (node == nullptr) return -1;
+  return node == root_ ? 0 : reinterpret_cast<Handle>(node->parent);
+}
+
+JsonDocument::Handle JsonDocument::GetParentHandleW(std::u16string_view path) const {
+  return GetParentHandle(FromUtf16(path));
+}
+
+JsonDocument::Handle JsonDocument::FindMember(std::string_view path, std::string_view key) const {
+  const JsonNode* node = Lookup(root_, path);
+  if (node == nullptr || node->type != kObject) return 0;
+  std::string clean_key;
+  key = CleanUtf8(key, &clean_key, true);
+  return reinterpret_cast<Handle>(FindMemberNode(node, key, KeyHash(key)));
+}
+
+JsonDocument::Handle JsonDocument::FindMemberW(std::u16string_view path,
+                                               std::u16string_view key) const {
+  const JsonNode* node = Lookup(root_, FromUtf16(path));
+  if (node == nullptr || node->type != kObject) return 0;
+  std::string wkey = FromUtf16(key);
+  return reinterpret_cast<Handle>(FindMemberNode(node, wkey, KeyHash(wkey)));
+}
+
+int JsonDocument::GetChildHandles(std::string_view path, std::vector<Handle>* handles) const {
+  if (handles) handles->clear();
+  const JsonNode* node = Lookup(root_, path);
+  if (node == nullptr) return 0;
+  if (handles) {
+    for (const JsonNode* child : node->children) {
+      handles->push_back(reinterpret_cast<Handle>(child));
+    }
+  }
+  return static_cast<int>(node->children.size());
+}
+
+int JsonDocument::GetChildHandlesW(std::u16string_view path,
+                                   std::vector<Handle>* handles) const {
+  return GetChildHandles(FromUtf16(path), handles);
+}
+
+void JsonDocument::DetachRoot() {
+  if (root_ != nullptr && root_->parent != nullptr) Unlink(root_);
+}
+
+}  // namespace tarn

@@ -1,0 +1,219 @@
+#include "data/json_node.h"
+
+#include <cstring>
+
+namespace tarn {
+namespace json_text {
+namespace {
+
+// Length of the well-formed UTF-8 sequence at p (p < end), 0 when the byte
+// there does not start one. Lone surrogates are rejected when strict.
+inline int SequenceLength(const unsigned char* p, const unsigned char* end, bool strict) {
+  unsigned char c = p[0];
+  if (c < 0x80) return 1;
+  std::ptrdiff_t left = end - p;
+  if (c >= 0xC2 && c <= 0xDF) {
+    return (left >= 2 && (p[1] & 0xC0) == 0x80) ? 2 : 0;
+  }
+  if (c >= 0xE0 && c <= 0xEF) {
+    if (left < 3 || (p[1] & 0xC0) != 0x80 || (p[2] & 0xC0) != 0x80) return 0;
+    if (c == 0xE0 && p[1] < 0xA0) return 0;               // overlong
+    if (strict && c == 0xED && p[1] >= 0xA0) return 0;    // surrogate
+    return 3;
+  }
+  if (c >= 0xF0 && c <= 0xF4) {
+    if (left < 4 || (p[1] & 0xC0) != 0x80 || (p[2] & 0xC0) != 0x80 ||
+        (p[3] & 0xC0) != 0x80) {
+      return 0;
+    }
+    if (c == 0xF0 && p[1] < 0x90) return 0;  // overlong
+    if (c == 0xF4 && p[1] >= 0x90) return 0;  // above U+10FFFF
+    return 4;
+  }
+  return 0;
+}
+
+inline bool AllAscii8(const unsigned char* p) {
+  std::uint64_t v;
+  std::memcpy(&v, p, 8);
+  return (v & 0x8080808080808080ULL) == 0;
+}
+
+inline void AppendCodePoint(std::uint32_t cp, std::string* out) {
+  if (cp < 0x80) {
+    out->push_back(static_cast<char>(cp));
+  } else if (cp < 0x800) {
+    out->push_back(static_cast<char>(0xC0 | (cp >> 6)));
+    out->push_back(static_cast<char>(0x80 | (cp & 0x3F)));
+  } else if (cp < 0x10000) {
+    out->push_back(static_cast<char>(0xE0 | (cp >> 12)));
+    out->push_back(static_cast<char>(0x80 | ((cp >> 6) & 0x3F)));
+    out->push_back(static_cast<char>(0x80 | (cp & 0x3F)));
+  } else {
+    out->push_back(static_cast<char>(0xF0 | (cp >> 18)));
+    out->push_back(static_cast<char>(0x80 | ((cp >> 12) & 0x3F)));
+    out->push_back(static_cast<char>(0x80 | ((cp >> 6) & 0x3F)));
+    out->push_back(static_cast<char>(0x80 | (cp & 0x3F)));
+  }
+}
+
+// Decodes the (well-formed WTF-8) sequence at p of length n.
+inline std::uint32_t Decode(const unsigned char* p, int n) {
+  switch (n) {
+    case 1:
+      return p[0];
+    case 2:
+      return ((p[0] & 0x1Fu) << 6) | (p[1] & 0x3Fu);
+    case 3:
+      return ((p[0] & 0x0Fu) << 12) | ((p[1] & 0x3Fu) << 6) | (p[2] & 0x3Fu);
+    default:
+      return ((p[0] & 0x07u) << 18) | ((p[1] & 0x3Fu) << 12) | ((p[2] & 0x3Fu) << 6) |
+             (p[3] & 0x3Fu);
+  }
+}
+
+}  // namespace
+
+bool IsValidUtf8(std::string_view text, bool allow_surrogates) {
+  auto p = reinterpret_cast<const unsigned char*>(text.data());
+  auto end = p + text.size();
+  while (p < end) {
+    if (end - p >= 8 && AllAscii8(p)) {
+      p += 8;
+      continue;
+    }
+    int n = SequenceLength(p, end, !allow_surrogates);
+    if (n == 0) return false;
+    p += n;
+  }
+  return true;
+}
+
+std::string SanitizeUtf8(std::string_view text) {
+  std::string out;
+  out.reserve(text.size() + 16);
+  auto begin = reinterpret_cast<const unsigned char*>(text.data());
+  auto p = begin;
+  auto end = p + text.size();
+  while (p < end) {
+    int n = SequenceLength(p, end, true);
+    if (n == 0) {
+      out.append("\xEF\xBF\xBD");
+      ++p;
+    } else {
+      out.append(reinterpret_cast<const char*>(p), n);
+      p += n;
+    }
+  }
+  return out;
+}
+
+std::string FromUtf16(std::u16string_view text) {
+  std::string out;
+  out.reserve(text.size() + text.size() / 2);
+  for (std::size_t i = 0; i < text.size(); ++i) {
+    std::uint32_t u = text[i];
+    if (u >= 0xD800 && u <= 0xDBFF && i + 1 < text.size() && text[i + 1] >= 0xDC00 &&
+        text[i + 1] <= 0xDFFF) {
+      std::uint32_t cp = 0x10000 + ((u - 0xD800) << 10) + (text[i + 1] - 0xDC00);
+      AppendCodePoint(cp, &out);
+      ++i;
+    } else {
+      AppendCodePoint(u, &out);  // lone surrogates keep their three-byte form
+    }
+  }
+  return out;
+}
+
+std::u16string ToUtf16(std::string_view wtf8) {
+  std::u16string out;
+  out.reserve(wtf8.size());
+  auto p = reinterpret_cast<const unsigned char*>(wtf8.data());
+  auto end = p + wtf8.size();
+  while (p < end) {
+    int n = SequenceLength(p, end, false);
+    if (n == 0) {
+      out.push_back(0xFFFD);
+      ++p;
+      continue;
+    }
+    std::uint32_t cp = Decode(p, n);
+    p += n;
+    if (cp >= 0x10000) {
+      cp -= 0x10000;
+      out.push_back(static_cast<char16_t>(0xD800 + (cp >> 10)));
+      out.push_back(static_cast<char16_t>(0xDC00 + (cp & 0x3FF)));
+    } else {
+      out.push_back(static_cast<char16_t>(cp));
+    }
+  }
+  return out;
+}
+
+void AppendUtf8(std::string_view wtf8, std::string* out) {
+  // A lone surrogate is encoded ED A0..BF xx; anything else passes as is.
+  std::size_t start = 0;
+  std::size_t pos = 0;
+  while ((pos = wtf8.find('\xED', pos)) != std::string_view::npos) {
+    if (pos + 1 < wtf8.size() && static_cast<unsigned char>(wtf8[pos + 1]) >= 0xA0) {
+      out->append(wtf8.data() + start, pos - start);
+      out->append("\xEF\xBF\xBD");
+      pos += 3;
+      start = pos < wtf8.size() ? pos : wtf8.size();
+    } else {
+      ++pos;
+    }
+  }
+  out->append(wtf8.data() + start, wtf8.size() - start);
+}
+
+std::size_t Utf16Length(std::string_view wtf8) {
+  std::size_t units = 0;
+  for (unsigned char c : wtf8) {
+    if ((c & 0xC0) != 0x80) ++units;
+    if (c >= 0xF0) ++units;
+  }
+  return units;
+}
+
+std::uint32_t KeyHash(std::string_view key) {
+  // Walking the bytes from last to first with hash = hash * 31 + byte is the
+  // same as summing byte[i] * 31^i over the bytes in forward order, which
+  // lets us decode the UTF-8 forwards.
+  std::uint32_t hash = 0;
+  std::uint32_t power = 1;
+  auto p = reinterpret_cast<const unsigned char*>(key.data());
+  auto end = p + key.size();
+  while (p < end) {
+    std::uint32_t cp;
+    if (*p < 0x80) {
+      cp = *p++;
+    } else {
+      int n = SequenceLength(p, end, false);
+      if (n == 0) {
+        cp = 0xFFFD;
+        ++p;
+      } else {
+        cp = Decode(p, n);
+        p += n;
+      }
+    }
+    auto unit = [&](std::uint32_t u) {
+      hash += (u & 0xFF) * power;
+      power *= 31;
+      hash += (u >> 8) * power;
+      power *= 31;
+    };
+    if (cp >= 0x10000) {
+      cp -= 0x10000;
+      unit(0xD800 + (cp >> 10));
+      unit(0xDC00 + (cp & 0x3FF));
+    } else {
+      unit(cp);
+    }
+  }
+  return hash;
+}
+
+}  // namespace json_text
+}  // namespace tarn

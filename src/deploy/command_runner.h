@@ -1,0 +1,69 @@
+// CommandRunner: runs a child process with its standard output and standard
+// error merged into one pipe, hands every piece of output to a callback as
+// soon as it arrives, and returns the whole output when the child is done.
+//
+// The desktop program calls it on the user-interface thread: while it waits
+// it iterates the calling thread's GLib main context (the thread-default
+// one), so windows stay responsive and an event handled in between may start
+// another run, which finishes before the outer one goes on. Waiting blocks in
+// poll() on the pipe and on the child's exit; it never spins.
+//
+// Output is read in chunks of at most kChunkSize bytes; a chunk is cut at its
+// first zero byte (the rest of that read is dropped). A callback that returns
+// non-zero stops the run: that chunk is not kept, the child is sent SIGTERM
+// and reaped, and the text gathered so far is returned. Children are always
+// reaped before a call returns.
+//
+// Thread safety: a call works on the calling thread only; calls on
+// different threads with different main contexts do not interfere.
+#pragma once
+
+#include <functional>
+#include <string>
+#include <utility>
+#include <vector>
+
+namespace tarn {
+
+// Receives one chunk of output; 0 means go on, anything else stops reading.
+using ChunkCallback = std::function<int(const std::string& chunk)>;
+
+struct ProgramOptions {
+  // The folder the program runs in. Empty: the caller's current folder.
+  // A folder that does not exist is an error; the program is not started.
+  std::string work_dir;
+  // Variables set (or replaced) in the inherited environment.
+  std::vector<std::pair<std::string, std::string>> env;
+};
+
+struct CommandResult {
+  bool started = false;      // false: nothing ran; error says why
+  bool stopped = false;      // the callback asked to stop reading
+  int exit_status = -1;      // the exit code; -1 when killed by a signal or not started
+  std::string output;        // every accepted chunk, in arrival order
+  std::string error;         // why the program could not be started
+
+  bool succeeded() const { return started && !stopped && exit_status == 0; }
+};
+
+class CommandRunner {
+ public:
+  static constexpr std::size_t kChunkSize = 1023;
+
+  // Runs command through "/bin/sh -c" in the current folder and returns its
+  // output. Empty text when the command is empty (nothing is started), when
+  // the shell cannot be started, or when the command printed nothing. The
+  // exit status is not reported; use RunProgram where it matters.
+  static std::string RunCommand(const std::string& command,
+                                const ChunkCallback& callback = nullptr);
+
+  // Runs argv[0] (looked up on PATH when it has no slash) with the argument
+  // vector as given: no shell sees the arguments. Standard input is
+  // /dev/null. Returns started == false with the reason in error when argv is
+  // empty, the folder is missing, or the program cannot be executed.
+  static CommandResult RunProgram(const std::vector<std::string>& argv,
+                                  const ProgramOptions& options,
+                                  const ChunkCallback& callback = nullptr);
+};
+
+}  // namespace tarn

@@ -1,0 +1,178 @@
+#include "deploy/command_runner.h"
+
+#include <errno.h>
+#include <glib.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <string>
+#include <vector>
+
+#include "gtest/gtest.h"
+
+namespace tarn {
+namespace {
+
+// True when this process has no child left, running or unreaped.
+bool NoChildrenLeft() {
+  int status;
+  return waitpid(-1, &status, WNOHANG) == -1 && errno == ECHILD;
+}
+
+TEST(CommandRunnerTest, StreamsLongOutputInOrderedChunksOfAtMost1023Bytes) {
+  std::string expected;
+  for (int i = 1; i <= 3000; ++i) expected += std::to_string(i) + "\n";
+  std::vector<std::string> chunks;
+  std::string output = CommandRunner::RunCommand("seq 1 3000", [&](const std::string& chunk) {
+    chunks.push_back(chunk);
+    return 0;
+  });
+  EXPECT_EQ(output, expected);
+  ASSERT_GT(chunks.size(), 1u);
+  std::string joined;
+  for (const std::string& chunk : chunks) {
+    EXPECT_LE(chunk.size(), CommandRunner::kChunkSize);
+    joined += chunk;
+  }
+  EXPECT_EQ(joined, expected);
+}
+
+TEST(CommandRunnerTest, StandardErrorArrivesInTheSameStreamInWritingOrder) {
+  EXPECT_EQ(CommandRunner::RunCommand("echo one; echo two >&2; echo three; echo four >&2"),
+            "one\ntwo\nthree\nfour\n");
+}
+
+TEST(CommandRunnerTest, ZeroByteCutsTheChunk) {
+  std::vector<std::string> chunks;
+  std::string output = CommandRunner::RunCommand("printf 'ab\\000cd'", [&](const std::string& c) {
+    chunks.push_back(c);
+    return 0;
+  });
+  EXPECT_EQ(output, "ab");
+  ASSERT_EQ(chunks.size(), 1u);
+  EXPECT_EQ(chunks[0], "ab");
+}
+
+TEST(CommandRunnerTest, NothingToReportMeansNoCallback) {
+  int calls = 0;
+  auto count = [&](const std::string&) {
+    ++calls;
+    return 0;
+  };
+  EXPECT_EQ(CommandRunner::RunCommand("", count), "");
+  EXPECT_EQ(CommandRunner::RunCommand("true", count), "");
+  // Standard input is /dev/null: a program that reads it ends at once.
+  EXPECT_EQ(CommandRunner::RunCommand("cat", count), "");
+  EXPECT_EQ(calls, 0);
+  // A null function is the same as no callback.
+  EXPECT_EQ(CommandRunner::RunCommand("echo hi", ChunkCallback()), "hi\n");
+  EXPECT_TRUE(NoChildrenLeft());
+}
+
+TEST(CommandRunnerTest, CallbackThatStopsEndsTheRunAndReapsTheChild) {
+  int calls = 0;
+  // Without the stop this would print forever.
+  std::string output = CommandRunner::RunCommand("yes", [&](const std::string&) {
+    ++calls;
+    return 1;
+  });
+  EXPECT_EQ(output, "");
+  EXPECT_EQ(calls, 1);
+  EXPECT_TRUE(NoChildrenLeft());
+
+  // A child that goes quiet after the stop is not waited for until it ends.
+  CommandResult result = CommandRunner::RunProgram(
+      {"/bin/sh", "-c", "echo first; exec sleep 600"}, ProgramOptions(),
+      [](const std::string&) { return 7; });
+  EXPECT_TRUE(result.stopped);
+  EXPECT_FALSE(result.succeeded());
+  EXPECT_EQ(result.output, "");
+  EXPECT_TRUE(NoChildrenLeft());
+}
+
+TEST(CommandRunnerTest, WaitsForTheChildAfterItsLastOutput) {
+  CommandResult result = CommandRunner::RunProgram(
+      {"/bin/sh", "-c", "echo early; exec >/dev/null 2>&1; sleep 0.3; exit 3"}, ProgramOptions());
+  EXPECT_TRUE(result.started);
+  EXPECT_EQ(result.output, "early\n");
+  EXPECT_EQ(result.exit_status, 3);
+  EXPECT_TRUE(NoChildrenLeft());
+}
+
+TEST(CommandRunnerTest, BackgroundGrandchildHoldingThePipeDoesNotHoldTheCaller) {
+  // sleep inherits the pipe and outlives the shell; the run ends with the
+  // shell, having read everything the shell wrote.
+  std::string output = CommandRunner::RunCommand("sleep 30 & echo done");
+  EXPECT_EQ(output, "done\n");
+}
+
+TEST(CommandRunnerTest, ArgumentsReachTheProgramUnchangedAndNoShellRuns) {
+  const std::string hostile = "x; touch owned \"$(id)\" `id` 'q";
+  char tmpl[] = "/tmp/tarn-runner-XXXXXX";
+  ASSERT_NE(mkdtemp(tmpl), nullptr);
+  std::string dir = tmpl;
+  ProgramOptions options;
+  options.work_dir = dir;
+  options.env.push_back({"TARN_PROBE", "from env"});
+  CommandResult result = CommandRunner::RunProgram(
+      {"/bin/sh", "-c", "printf '%s|%s|%s' \"$1\" \"$TARN_PROBE\" \"$(pwd)\"", "sh", hostile},
+      options);
+  EXPECT_TRUE(result.succeeded());
+  EXPECT_EQ(result.output, hostile + "|from env|" + dir);
+  EXPECT_FALSE(g_file_test((dir + "/owned").c_str(), G_FILE_TEST_EXISTS));
+  rmdir(dir.c_str());
+}
+
+TEST(CommandRunnerTest, FailuresToStartAreReportedNotRun) {
+  ProgramOptions missing;
+  missing.work_dir = "/nonexistent/tarn-folder";
+  CommandResult result = CommandRunner::RunProgram({"/bin/echo", "hi"}, missing);
+  EXPECT_FALSE(result.started);
+  EXPECT_NE(result.error.find("/nonexistent/tarn-folder"), std::string::npos);
+  EXPECT_EQ(result.output, "");
+
+  result = CommandRunner::RunProgram({"tarn-no-such-program-anywhere"}, ProgramOptions());
+  EXPECT_FALSE(result.started);
+  EXPECT_FALSE(result.error.empty());
+
+  result = CommandRunner::RunProgram({}, ProgramOptions());
+  EXPECT_FALSE(result.started);
+
+  result = CommandRunner::RunProgram({"/bin/sh", "-c", "echo bad >&2; exit 4"}, ProgramOptions());
+  EXPECT_TRUE(result.started);
+  EXPECT_EQ(result.exit_status, 4);
+  EXPECT_EQ(result.output, "bad\n");
+  EXPECT_FALSE(result.succeeded());
+}
+
+TEST(CommandRunnerTest, KeepsTheMainContextRunningAndAllowsNestedRuns) {
+  // An event source of the caller's context is served while the child runs.
+  int idle_calls = 0;
+  g_idle_add(
+      [](gpointer data) -> gboolean {
+        ++*static_cast<int*>(data);
+        return G_SOURCE_REMOVE;
+      },
+      &idle_calls);
+  EXPECT_EQ(CommandRunner::RunCommand("sleep 0.2; echo slept"), "slept\n");
+  EXPECT_EQ(idle_calls, 1);
+
+  // A run started from inside another run's callback finishes first.
+  std::vector<std::string> events;
+  std::string outer = CommandRunner::RunCommand("echo outer1; sleep 0.1; echo outer2",
+                                                [&](const std::string& chunk) {
+                                                  events.push_back("outer:" + chunk);
+                                                  if (events.size() == 1)
+                                                    events.push_back(
+                                                        "inner:" +
+                                                        CommandRunner::RunCommand("echo inner"));
+                                                  return 0;
+                                                });
+  EXPECT_EQ(outer, "outer1\nouter2\n");
+  ASSERT_EQ(events.size(), 3u);
+  EXPECT_EQ(events[1], "inner:inner\n");
+  EXPECT_TRUE(NoChildrenLeft());
+}
+
+}  // namespace
+}  // namespace tarn

@@ -1,0 +1,163 @@
+#include "deploy/git_deployer.h"
+
+#include <glib.h>
+
+#include <algorithm>
+#include <cctype>
+
+namespace tarn {
+namespace {
+
+// The commit timestamps count from the Unix epoch as read on a clock eight
+// hours ahead of UTC, whatever the machine's own zone.
+constexpr long long kEpochOffsetSeconds = 8 * 3600;
+
+std::string Lowercase(std::string text) {
+  std::transform(text.begin(), text.end(), text.begin(),
+                 [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+  return text;
+}
+
+}  // namespace
+
+bool GitDeployer::InitRepository(const std::string& work_dir, OutputCallback callback) {
+  work_dir_ = work_dir;
+  if (callback) callback_ = std::move(callback);
+  if (!g_file_test(work_dir_.c_str(), G_FILE_TEST_IS_DIR)) {
+    Report("cannot prepare the git repository: the folder " + work_dir_ + " does not exist");
+    return false;
+  }
+  std::string git_dir = work_dir_ + "/.git";
+  if (g_file_test(git_dir.c_str(), G_FILE_TEST_IS_DIR)) {
+    Notify(kRepositoryReadyNotice);
+    return true;
+  }
+  // Every push names master, so the repository must start on master even
+  // when the user's init.defaultBranch says otherwise.
+  return RunInWorkDir({"git", "-c", std::string("init.defaultBranch=") + kBranch, "init"})
+      .succeeded();
+}
+
+bool GitDeployer::SetRemote(const std::string& url) {
+  remote_url_ = url;
+  CommandResult remotes = RunInWorkDir({"git", "remote", "-v"});
+  if (!remotes.succeeded()) return false;
+  if (remotes.output.size() > 4) {
+    Notify(kRemoteReadyNotice);
+    return true;
+  }
+  return RunInWorkDir({"git", "remote", "add", "origin", url}).succeeded();
+}
+
+bool GitDeployer::Commit(std::string* message) {
+  if (!RunInWorkDir({"git", "add", "-A", "."}).succeeded()) return false;
+  std::string text = message ? *message : std::string();
+  if (text.empty()) {
+    text = AutomaticCommitMessage(std::time(nullptr));
+    if (message) *message = text;
+  }
+  CommandResult commit = RunInWorkDir({"git", "commit", "-m", text});
+  if (commit.succeeded()) return true;
+  if (!commit.started || commit.stopped) return false;
+  // git commit fails both when there is nothing to commit and when it
+  // really failed; only a clean work tree makes it the harmless case.
+  // (git's wording depends on the user's language, its status does not.)
+  CommandResult status = RunQuietly({"git", "status", "--porcelain"});
+  return status.succeeded() && status.output.empty();
+}
+
+bool GitDeployer::Push() {
+  const std::vector<std::string> push = {"git", "push", "-u", "origin", kBranch};
+  CommandResult first = RunInWorkDir(push);
+  if (!first.started) return false;
+  if (!first.succeeded() && IsRejectedAsBehind(first.output)) {
+    Notify(kConflictNotice);
+    Pull();  // when it fails the second push fails too and says why
+  }
+  return RunInWorkDir(push).succeeded();
+}
+
+bool GitDeployer::Pull() {
+  // --no-rebase: git 2.27 and later refuse to reconcile diverged branches
+  // without being told how. The branch is named because the first push set
+  // no upstream. Unrelated histories are allowed so that a remote created
+  // with a README on the hosting site can be joined.
+  CommandResult pull = RunInWorkDir({"git", "pull", "--no-rebase", "--allow-unrelated-histories",
+                                     "-v", "--progress", "origin", kBranch});
+  if (pull.succeeded()) return true;
+  if (pull.started && RunQuietly({"git", "rev-parse", "-q", "--verify", "MERGE_HEAD"}).succeeded()) {
+    // A merge stopped on a conflict. Leaving it would make the next commit
+    // publish the conflict markers; the user's own files are untouched.
+    RunInWorkDir({"git", "merge", "--abort"});
+  }
+  return false;
+}
+
+bool GitDeployer::Status() { return RunInWorkDir({"git", "status"}).succeeded(); }
+
+void GitDeployer::Notify(const std::string& text) {
+  if (callback_) callback_(text + "\n");
+}
+
+CommandResult GitDeployer::RunInWorkDir(const std::vector<std::string>& argv) {
+  if (work_dir_.empty()) {
+    Report("cannot run git: no repository folder was set");
+    return CommandResult();
+  }
+  CommandResult result = CommandRunner::RunProgram(argv, Options(), callback_);
+  if (!result.started) Report(result.error);
+  return result;
+}
+
+CommandResult GitDeployer::RunQuietly(const std::vector<std::string>& argv) {
+  if (work_dir_.empty()) return CommandResult();
+  return CommandRunner::RunProgram(argv, Options());
+}
+
+ProgramOptions GitDeployer::Options() const {
+  ProgramOptions options;
+  options.work_dir = work_dir_;
+  // Nobody can answer a prompt: fail at once instead of waiting forever.
+  options.env.push_back({"GIT_TERMINAL_PROMPT", "0"});
+  // A merge made by a pull must not open an editor.
+  options.env.push_back({"GIT_MERGE_AUTOEDIT", "no"});
+  return options;
+}
+
+void GitDeployer::Report(const std::string& reason) {
+  if (sink_)
+    sink_(reason);
+  else
+    Notify(reason);
+}
+
+std::string GitDeployer::AutomaticCommitMessage(std::time_t now) {
+  struct tm local;
+  localtime_r(&now, &local);
+  long long seconds = static_cast<long long>(now) + local.tm_gmtoff - kEpochOffsetSeconds;
+  return std::to_string(seconds) + "000 TarnBlogEdit Commit";
+}
+
+bool GitDeployer::IsRejectedAsBehind(const std::string& push_output) {
+  std::string text = Lowercase(push_output);
+  // The last line of git's advice: "hint: 'git pull ...') before pushing
+  // again." in older versions, "... use 'git pull' before pushing again." in
+  // newer ones.
+  if (text.find("before pushing again") != std::string::npos) return true;
+  // The per-branch status line, which git never translates:
+  //  ! [rejected]        master -> master (fetch first)
+  std::size_t start = 0;
+  while (start < text.size()) {
+    std::size_t end = text.find('\n', start);
+    if (end == std::string::npos) end = text.size();
+    std::string_view line(text.data() + start, end - start);
+    if (line.find("[rejected]") != std::string_view::npos &&
+        (line.find("(fetch first)") != std::string_view::npos ||
+         line.find("(non-fast-forward)") != std::string_view::npos))
+      return true;
+    start = end + 1;
+  }
+  return false;
+}
+
+}  // namespace tarn

@@ -1,0 +1,113 @@
+// GitDeployer: publishes the generated site (the workspace's public/ folder)
+// to a git remote by running the git command-line tool in that folder. Its
+// own notices and the live output of every git command go to one output
+// callback (the desktop program's console, or standard output on the
+// command line).
+//
+// git always runs with an argument vector in the work folder, never through
+// a shell, so a deploy URL or a commit message reaches git as one argument
+// whatever characters it holds. git runs without standard input and with
+// GIT_TERMINAL_PROMPT=0: a remote that wants a password fails at once with
+// git's own message instead of waiting for an answer nobody can type.
+//
+// Operations return false when git (or starting it) failed; the output
+// callback has then seen git's messages, and a reason that did not come from
+// git (a missing folder, git not installed) goes to the diagnostic sink.
+//
+// Thread safety: none; one thread uses it. A run keeps that thread's GLib
+// main context running (see CommandRunner), so another operation may start
+// in the middle of one; it finishes before the first goes on.
+#pragma once
+
+#include <ctime>
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "data/diagnostics.h"
+#include "deploy/command_runner.h"
+
+namespace tarn {
+
+// Receives notices and git's output chunks; 0 means go on, anything else
+// stops the command that is running.
+using OutputCallback = std::function<int(const std::string& text)>;
+
+class GitDeployer {
+ public:
+  // The branch that init creates and every push names.
+  static constexpr const char* kBranch = "master";
+
+  static constexpr const char* kRepositoryReadyNotice = ".git is all ready";
+  static constexpr const char* kRemoteReadyNotice = "remote is ready";
+  static constexpr const char* kConflictNotice = "提交冲突，试图执行\"git pull\"用以解决";
+
+  GitDeployer() = default;
+
+  // Where reasons for failures that git did not print go. When none is set
+  // they go to the output callback, like a notice.
+  void set_diagnostic_sink(DiagnosticSink sink) { sink_ = std::move(sink); }
+
+  // Makes work_dir the folder git runs in and, when callback is given,
+  // the output callback. Sends ".git is all ready" when work_dir/.git is a
+  // folder; otherwise runs "git init" there (branch master). False when the
+  // folder is missing or git init failed.
+  bool InitRepository(const std::string& work_dir, OutputCallback callback = nullptr);
+
+  // Remembers url. When "git remote -v" prints more than 4 bytes (some
+  // remote is configured, whatever its URL) sends "remote is ready" and
+  // changes nothing; otherwise runs "git remote add origin URL". False when
+  // a git command failed.
+  bool SetRemote(const std::string& url);
+
+  // Runs "git add -A ." and "git commit -m MESSAGE". When *message is empty
+  // or message is null the automatic message is used, and *message (when
+  // given) receives it. Nothing to commit is not a failure; false when git
+  // failed otherwise (no identity configured, say).
+  bool Commit(std::string* message = nullptr);
+
+  // Pushes master to origin. When the remote has commits this repository
+  // lacks, sends the conflict notice, pulls and pushes again. The last push's
+  // exit status decides: false when it failed.
+  bool Push();
+
+  // Merges origin's master into master, joining unrelated histories. A
+  // merge that stops on a conflict is aborted, so no conflict markers are
+  // left to be committed. False when the pull failed.
+  bool Pull();
+
+  // Runs "git status". False when it failed.
+  bool Status();
+
+  // Hands text, followed by a line break, to the output callback; its
+  // result is ignored. Does nothing without a callback.
+  void Notify(const std::string& text);
+
+  // Runs argv in the work folder, streaming its output to the callback.
+  // A missing work folder is reported and nothing runs.
+  CommandResult RunInWorkDir(const std::vector<std::string>& argv);
+
+  // "<13 digits> TarnBlogEdit Commit": the seconds from 1970-01-01 08:00:00
+  // local time to the local time of now, and "000" for the milliseconds.
+  static std::string AutomaticCommitMessage(std::time_t now);
+
+  // True when the push output says the remote holds commits this
+  // repository lacks (the case a pull can resolve).
+  static bool IsRejectedAsBehind(const std::string& push_output);
+
+  const std::string& work_dir() const { return work_dir_; }
+  const std::string& remote_url() const { return remote_url_; }
+
+ private:
+  // Runs a git command quietly (its output is not streamed), for checks.
+  CommandResult RunQuietly(const std::vector<std::string>& argv);
+  ProgramOptions Options() const;
+  void Report(const std::string& reason);
+
+  std::string work_dir_;
+  OutputCallback callback_;
+  std::string remote_url_;
+  DiagnosticSink sink_;
+};
+
+}  // namespace tarn

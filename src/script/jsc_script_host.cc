@@ -1,0 +1,421 @@
+#include "script/jsc_script_host.h"
+
+#include <JavaScriptCore/JavaScript.h>
+#include <glib.h>
+
+#include <atomic>
+#include <cmath>
+#include <cstdio>
+#include <filesystem>
+#include <unordered_map>
+#include <utility>
+
+#include "data/jsc_support.h"
+#include "data/text_file.h"
+#include "script/page_scripts.h"
+
+namespace tarn {
+namespace {
+
+// Runs once per engine before the page: the little of a browser's global
+// environment that scripts commonly touch at load time.
+constexpr char kBootstrap[] = R"JS((function (global, report) {
+  'use strict';
+  function text(args) {
+    var parts = [];
+    for (var i = 0; i < args.length; i++) {
+      try { parts.push(String(args[i])); } catch (e) { parts.push('[unprintable]'); }
+    }
+    return parts.join(' ');
+  }
+  function quiet() {}
+  function timer() { return 0; }
+  global.console = {
+    log: quiet, info: quiet, debug: quiet, trace: quiet, dir: quiet, table: quiet,
+    group: quiet, groupCollapsed: quiet, groupEnd: quiet, time: quiet, timeEnd: quiet,
+    count: quiet,
+    assert: function (ok) {
+      if (!ok) report('console.assert: ' + text(Array.prototype.slice.call(arguments, 1)));
+    },
+    warn: function () { report('console.warn: ' + text(arguments)); },
+    error: function () { report('console.error: ' + text(arguments)); }
+  };
+  global.setTimeout = timer;
+  global.setInterval = timer;
+  global.clearTimeout = quiet;
+  global.clearInterval = quiet;
+  global.addEventListener = quiet;
+  global.removeEventListener = quiet;
+  Object.defineProperty(global, 'window', { value: global, enumerable: true });
+  global.self = global;
+}))JS";
+
+// A UTF-8 byte-order mark at the start of a script file is not code.
+void StripBom(std::string* code) {
+  if (code->rfind("\xEF\xBB\xBF", 0) == 0) code->erase(0, 3);
+}
+
+bool HasScheme(std::string_view url, std::string* scheme) {
+  size_t colon = url.find(':');
+  if (colon == std::string_view::npos || colon < 2) return false;  // "C:" is no scheme
+  for (size_t i = 0; i < colon; ++i) {
+    char c = url[i];
+    bool ok = (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') ||
+              (i > 0 && ((c >= '0' && c <= '9') || c == '+' || c == '-' || c == '.'));
+    if (!ok) return false;
+  }
+  scheme->clear();
+  for (size_t i = 0; i < colon; ++i) scheme->push_back(static_cast<char>(g_ascii_tolower(url[i])));
+  return true;
+}
+
+// A URL path as a file name: query and fragment dropped, "%XX" decoded.
+std::string UrlPathToFileName(std::string_view path) {
+  size_t cut = path.find_first_of("?#");
+  if (cut != std::string_view::npos) path = path.substr(0, cut);
+  std::string out;
+  for (size_t i = 0; i < path.size(); ++i) {
+    char c = path[i];
+    if (c == '%' && i + 2 < path.size() && g_ascii_isxdigit(path[i + 1]) &&
+        g_ascii_isxdigit(path[i + 2])) {
+      out.push_back(static_cast<char>(g_ascii_xdigit_value(path[i + 1]) * 16 +
+                                      g_ascii_xdigit_value(path[i + 2])));
+      i += 2;
+    } else {
+      out.push_back(c == '\\' ? '/' : c);
+    }
+  }
+  return out;
+}
+
+std::string Trimmed(std::string_view s) {
+  while (!s.empty() && g_ascii_isspace(s.front())) s.remove_prefix(1);
+  while (!s.empty() && g_ascii_isspace(s.back())) s.remove_suffix(1);
+  return std::string(s);
+}
+
+std::string FormatSeconds(double seconds) {
+  char buf[32];
+  std::snprintf(buf, sizeof buf, "%g", seconds);
+  return buf;
+}
+
+}  // namespace
+
+struct JscScriptHost::Engine {
+  JSContextGroupRef group = nullptr;
+  JSGlobalContextRef context = nullptr;
+  JSObjectRef global = nullptr;
+  JSClassRef reporter_class = nullptr;
+  JSObjectRef string_function = nullptr;  // the engine's own String, protected
+  std::unordered_map<std::string, JSStringRef> names;
+  std::atomic<bool> timed_out{false};
+
+  ~Engine() {
+    if (context) {
+      if (string_function) JSValueUnprotect(context, string_function);
+      for (auto& entry : names) JSStringRelease(entry.second);
+      JSGlobalContextRelease(context);
+    }
+    if (group) JSContextGroupRelease(group);
+    if (reporter_class) JSClassRelease(reporter_class);
+  }
+
+  JSStringRef Name(const std::string& name) {
+    auto it = names.find(name);
+    if (it != names.end()) return it->second;
+    JSStringRef s = NewJsString(name);
+    names.emplace(name, s);
+    return s;
+  }
+
+  // String(value) as the page would get it; false when that throws.
+  bool ToText(JSValueRef value, std::string* text, JSValueRef* exception) {
+    JSValueRef str = JSObjectCallAsFunction(context, string_function, nullptr, 1, &value, exception);
+    if (!str || *exception) return false;
+    JSStringRef s = JSValueToStringCopy(context, str, exception);
+    if (!s) return false;
+    *text = JsStringToUtf8(s);
+    JSStringRelease(s);
+    return true;
+  }
+
+  // "FILE:LINE: Name: message" for a thrown value, as far as it tells.
+  std::string Describe(JSValueRef exception, double time_limit) {
+    if (timed_out) return "did not finish within " + FormatSeconds(time_limit) + " seconds";
+    if (!exception) return "unknown error";
+    std::string message;
+    JSValueRef ignored = nullptr;
+    if (!ToText(exception, &message, &ignored)) message = "an exception that cannot be shown";
+    if (!JSValueIsObject(context, exception)) return message;
+    JSObjectRef object = JSValueToObject(context, exception, nullptr);
+    std::string file;
+    JSValueRef url = JSObjectGetProperty(context, object, Name("sourceURL"), nullptr);
+    if (url && JSValueIsString(context, url)) ToText(url, &file, &ignored);
+    JSValueRef line = JSObjectGetProperty(context, object, Name("line"), nullptr);
+    std::string where = file;
+    if (line && JSValueIsNumber(context, line)) {
+      double n = JSValueToNumber(context, line, nullptr);
+      if (std::isfinite(n) && n > 0) {
+        where += (where.empty() ? "line " : ":") + std::to_string(static_cast<long long>(n));
+      }
+    }
+    return where.empty() ? message : where + ": " + message;
+  }
+};
+
+namespace {
+
+JSValueRef ReportFromScript(JSContextRef ctx, JSObjectRef function, JSObjectRef, size_t argc,
+                            const JSValueRef argv[], JSValueRef*) {
+  auto* sink = static_cast<const DiagnosticSink*>(JSObjectGetPrivate(function));
+  if (sink && *sink && argc > 0 && JSValueIsString(ctx, argv[0])) {
+    JSStringRef s = JSValueToStringCopy(ctx, argv[0], nullptr);
+    if (s) {
+      (*sink)(JsStringToUtf8(s));
+      JSStringRelease(s);
+    }
+  }
+  return JSValueMakeUndefined(ctx);
+}
+
+}  // namespace
+
+JscScriptHost::JscScriptHost(const std::string& page_path, DiagnosticSink sink,
+                             double time_limit_seconds)
+    : page_path_(page_path), sink_(std::move(sink)), time_limit_seconds_(time_limit_seconds) {
+  // Messages from console.warn/error name the page they came from.
+  console_sink_ = [this](const std::string& message) { Report(page_path_ + ": " + message); };
+}
+
+JscScriptHost::~JscScriptHost() = default;
+
+std::unique_ptr<JscScriptHost> JscScriptHost::Load(const std::string& page_path,
+                                                   DiagnosticSink sink,
+                                                   double time_limit_seconds) {
+  std::string html;
+  std::string error;
+  if (!ReadTextFile(page_path, &html, &error)) {
+    if (sink) sink(error);
+    return nullptr;
+  }
+  return LoadFromText(html, page_path, std::move(sink), time_limit_seconds);
+}
+
+std::unique_ptr<JscScriptHost> JscScriptHost::LoadFromText(std::string_view html,
+                                                           const std::string& page_path,
+                                                           DiagnosticSink sink,
+                                                           double time_limit_seconds) {
+  std::unique_ptr<JscScriptHost> host(
+      new JscScriptHost(page_path, std::move(sink), time_limit_seconds));
+  if (!host->CreateEngine()) {
+    host->Report(page_path + ": cannot start the JavaScript engine");
+    return nullptr;
+  }
+  host->RunPage(html);
+  return host;
+}
+
+void JscScriptHost::Report(const std::string& message) const {
+  if (sink_) sink_(message);
+}
+
+bool JscScriptHost::CreateEngine() {
+  auto engine = std::make_unique<Engine>();
+  engine->group = JSContextGroupCreate();
+  if (!engine->group) return false;
+  if (time_limit_seconds_ > 0) {
+    SetExecutionTimeLimit(engine->group, time_limit_seconds_, &engine->timed_out);
+  }
+  engine->context = JSGlobalContextCreateInGroup(engine->group, nullptr);
+  if (!engine->context) return false;
+  JSGlobalContextRef ctx = engine->context;
+  engine->global = JSContextGetGlobalObject(ctx);
+
+  JSValueRef exception = nullptr;
+  JSValueRef string_value = JSObjectGetProperty(ctx, engine->global, engine->Name("String"),
+                                                &exception);
+  if (!string_value || !JSValueIsObject(ctx, string_value)) return false;
+  engine->string_function = JSValueToObject(ctx, string_value, nullptr);
+  JSValueProtect(ctx, engine->string_function);
+
+  JSClassDefinition definition = kJSClassDefinitionEmpty;
+  definition.className = "TarnReport";
+  definition.callAsFunction = ReportFromScript;
+  engine->reporter_class = JSClassCreate(&definition);
+  JSObjectRef reporter = JSObjectMake(ctx, engine->reporter_class, &console_sink_);
+
+  JSStringRef code = NewJsString(kBootstrap);
+  JSValueRef setup = JSEvaluateScript(ctx, code, nullptr, nullptr, 1, &exception);
+  JSStringRelease(code);
+  if (!setup || exception || !JSValueIsObject(ctx, setup)) return false;
+  JSValueRef args[] = {engine->global, reporter};
+  JSObjectCallAsFunction(ctx, JSValueToObject(ctx, setup, nullptr), nullptr, 2, args, &exception);
+  if (exception) return false;
+  engine_ = std::move(engine);
+  return true;
+}
+
+void JscScriptHost::RunPage(std::string_view html) {
+  GChecksum* checksum = g_checksum_new(G_CHECKSUM_SHA256);
+  auto add_to_digest = [checksum](std::string_view name, std::string_view code) {
+    g_checksum_update(checksum, reinterpret_cast<const guchar*>(name.data()), name.size());
+    g_checksum_update(checksum, reinterpret_cast<const guchar*>("\0"), 1);
+    g_checksum_update(checksum, reinterpret_cast<const guchar*>(code.data()), code.size());
+    g_checksum_update(checksum, reinterpret_cast<const guchar*>("\0"), 1);
+  };
+  std::filesystem::path folder = std::filesystem::path(page_path_).parent_path();
+  std::vector<PageScript> scripts = ExtractPageScripts(html);
+
+  auto run = [&](const PageScript& script) {
+    std::string at = page_path_ + ":" + std::to_string(script.tag_line) + ": ";
+    if (!script.has_src) {
+      add_to_digest("", script.text);
+      RunScript(script.text, page_path_, script.text_line);
+      return;
+    }
+    std::string src = Trimmed(script.src);
+    std::string scheme;
+    std::string file;
+    if (src.empty()) {
+      Report(at + "<script src> names no file; nothing was run");
+    } else if (src.rfind("//", 0) == 0 || (HasScheme(src, &scheme) &&
+                                            (scheme == "http" || scheme == "https"))) {
+      Report(at + "remote script " + src +
+             " was not loaded: pages must work offline, so copy it beside the page and "
+             "refer to it by a relative path");
+    } else if (!scheme.empty() && scheme != "file") {
+      Report(at + "script " + src + " was not loaded: only files can be loaded");
+    } else {
+      std::string path = src;
+      if (scheme == "file") {
+        path = path.substr(5);
+        if (path.rfind("//localhost/", 0) == 0) path = path.substr(11);
+        else if (path.rfind("//", 0) == 0) path = path.substr(2);
+      }
+      path = UrlPathToFileName(path);
+      std::filesystem::path resolved =
+          (!path.empty() && path[0] == '/') ? std::filesystem::path(path) : folder / path;
+      file = resolved.lexically_normal().string();
+    }
+    if (file.empty()) {
+      ++scripts_failed_;
+      add_to_digest(src, "");
+      return;
+    }
+    std::string code;
+    std::string error;
+    if (!ReadTextFile(file, &code, &error)) {
+      Report(at + "cannot load script " + src + ": " + error);
+      ++scripts_failed_;
+      add_to_digest(src, "");
+      return;
+    }
+    add_to_digest(src, code);
+    StripBom(&code);
+    RunScript(code, file, 1);
+  };
+
+  std::vector<const PageScript*> deferred;
+  for (const PageScript& script : scripts) {
+    std::string at = page_path_ + ":" + std::to_string(script.tag_line) + ": ";
+    switch (script.kind) {
+      case PageScript::kData:
+        break;
+      case PageScript::kModule:
+        Report(at + "module script not run: only classic scripts run without a window");
+        ++scripts_failed_;
+        break;
+      case PageScript::kImportMap:
+        Report(at + "import map ignored: only classic scripts run without a window");
+        break;
+      case PageScript::kUnterminated:
+        Report(at + "<script> is never closed; it was not run");
+        ++scripts_failed_;
+        break;
+      case PageScript::kClassic:
+        // A browser runs deferred src scripts after the page has been read.
+        if (script.has_src && script.defer && !script.async) {
+          deferred.push_back(&script);
+        } else {
+          run(script);
+        }
+        break;
+    }
+  }
+  for (const PageScript* script : deferred) run(*script);
+  digest_ = g_checksum_get_string(checksum);
+  g_checksum_free(checksum);
+}
+
+void JscScriptHost::RunScript(const std::string& code, const std::string& file, int line) {
+  JSGlobalContextRef ctx = engine_->context;
+  JSStringRef source = NewJsString(code);
+  JSStringRef url = NewJsString(file);
+  JSValueRef exception = nullptr;
+  engine_->timed_out = false;
+  JSEvaluateScript(ctx, source, nullptr, url, line, &exception);
+  JSStringRelease(source);
+  JSStringRelease(url);
+  if (exception) {
+    std::string message = engine_->Describe(exception, time_limit_seconds_);
+    if (engine_->timed_out) message = file + ":" + std::to_string(line) + ": script " + message;
+    Report(message);
+    ++scripts_failed_;
+  } else {
+    ++scripts_run_;
+  }
+}
+
+bool JscScriptHost::HasFunction(const std::string& name) {
+  JSGlobalContextRef ctx = engine_->context;
+  JSValueRef exception = nullptr;
+  engine_->timed_out = false;
+  JSValueRef value = JSObjectGetProperty(ctx, engine_->global, engine_->Name(name), &exception);
+  if (exception || !value || !JSValueIsObject(ctx, value)) return false;
+  return JSObjectIsFunction(ctx, JSValueToObject(ctx, value, nullptr));
+}
+
+bool JscScriptHost::CallFunction(const std::string& name, const std::vector<std::string>& args,
+                                 std::string* result, std::string* error) {
+  if (result) result->clear();
+  if (error) error->clear();
+  JSGlobalContextRef ctx = engine_->context;
+  auto fail = [&](const std::string& why) {
+    if (error) *error = why;
+    return false;
+  };
+  if (!HasFunction(name)) return fail(Origin() + " defines no function " + name);
+  JSValueRef exception = nullptr;
+  JSObjectRef function = JSValueToObject(
+      ctx, JSObjectGetProperty(ctx, engine_->global, engine_->Name(name), &exception), &exception);
+  if (!function || exception) return fail(Origin() + " defines no function " + name);
+
+  // Argument values live on the heap here, out of sight of the engine's
+  // stack scan, so they are protected from collection during the call.
+  std::vector<JSValueRef> argv;
+  argv.reserve(args.size());
+  for (const std::string& arg : args) {
+    JSStringRef s = NewJsString(arg);
+    JSValueRef value = JSValueMakeString(ctx, s);
+    JSStringRelease(s);
+    JSValueProtect(ctx, value);
+    argv.push_back(value);
+  }
+  engine_->timed_out = false;
+  JSValueRef value = JSObjectCallAsFunction(ctx, function, engine_->global, argv.size(),
+                                            argv.data(), &exception);
+  for (JSValueRef v : argv) JSValueUnprotect(ctx, v);
+  std::string text;
+  if (exception || !value || !engine_->ToText(value, &text, &exception)) {
+    return fail(name + " failed: " + engine_->Describe(exception, time_limit_seconds_));
+  }
+  if (result) *result = std::move(text);
+  return true;
+}
+
+std::string JscScriptHost::Origin() const { return page_path_; }
+
+std::string JscScriptHost::ScriptsDigest() const { return digest_; }
+
+}  // namespace tarn

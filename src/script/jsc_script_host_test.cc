@@ -1,0 +1,274 @@
+#include "script/jsc_script_host.h"
+
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <filesystem>
+#include <thread>
+
+#include "data/text_file.h"
+
+namespace tarn {
+namespace {
+
+class JscScriptHostTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    dir_ = std::filesystem::temp_directory_path() /
+           ("tarn-jsc-" + std::to_string(::getpid()) + "-" +
+            ::testing::UnitTest::GetInstance()->current_test_info()->name());
+    std::filesystem::remove_all(dir_);
+    std::filesystem::create_directories(dir_ / "vendor");
+  }
+  void TearDown() override { std::filesystem::remove_all(dir_); }
+
+  std::string Write(const std::string& name, const std::string& text) {
+    std::string path = (dir_ / name).string();
+    EXPECT_TRUE(WriteTextFile(path, text));
+    return path;
+  }
+
+  std::unique_ptr<JscScriptHost> LoadPage(const std::string& html, double limit = 30) {
+    messages_.clear();
+    return JscScriptHost::Load(Write("index copy.html", html),
+                               [this](const std::string& m) { messages_.push_back(m); }, limit);
+  }
+
+  std::string Call(JscScriptHost* host, const std::string& name,
+                   const std::vector<std::string>& args = {}) {
+    std::string result, error;
+    EXPECT_TRUE(host->CallFunction(name, args, &result, &error)) << error;
+    return result;
+  }
+
+  std::string AllMessages() const {
+    std::string all;
+    for (const auto& m : messages_) all += m + "\n";
+    return all;
+  }
+
+  std::filesystem::path dir_;
+  std::vector<std::string> messages_;
+};
+
+TEST_F(JscScriptHostTest, RunsInlineAndLocalScriptsInBrowserOrder) {
+  Write("vendor/b.js", "\xEF\xBB\xBForder.push('b');");
+  Write("vendor/d.js", "order.push('d');");
+  Write("vendor/my lib.js", "order.push('lib');");
+  auto host = LoadPage(
+      "<html><head>\n"
+      "<script>var order = ['a']; function getOrder() { return order.join(); }</script>\n"
+      "<SCRIPT src='vendor/d.js' DEFER></SCRIPT>\n"
+      "<script src=\"./vendor/b.js?v=2\"></script>\n"
+      "<script type=\"text/template\">order.push('template')</script>\n"
+      "<!-- <script>order.push('comment')</script> -->\n"
+      "<script src=\"vendor/my%20lib.js\"></script>\n"
+      "<script>order.push('c')</script>\n"
+      "</head></html>");
+  ASSERT_NE(host, nullptr);
+  EXPECT_EQ(Call(host.get(), "getOrder"), "a,b,lib,c,d");
+  EXPECT_EQ(host->scripts_run(), 5);
+  EXPECT_EQ(host->scripts_failed(), 0);
+  EXPECT_TRUE(messages_.empty()) << AllMessages();
+}
+
+TEST_F(JscScriptHostTest, ReportsFailingScriptsWithFileAndLineAndGoesOn) {
+  Write("vendor/bad.js", "// first\n\nundefinedFunction();\n");
+  auto host = LoadPage(
+      "<html>\n"
+      "<script>\n"
+      "  var reached = [];\n"
+      "  null.x;\n"
+      "</script>\n"
+      "<script src=\"vendor/bad.js\"></script>\n"
+      "<script>reached.push('after errors'); var x = ;</script>\n"
+      "<script src=\"vendor/missing.js\"></script>\n"
+      "<script src=\"https://cdn.example.com/lib.js\"></script>\n"
+      "<script src=\"//cdn.example.com/lib.js\"></script>\n"
+      "<script type=\"module\">import x from './x.js';</script>\n"
+      "<script>reached.push('end'); function got() { return reached.join(); }</script>\n");
+  ASSERT_NE(host, nullptr);
+  EXPECT_EQ(Call(host.get(), "got"), "end");  // the syntax error kept 'after errors' out
+  std::string page = (dir_ / "index copy.html").string();
+  std::string bad = (dir_ / "vendor/bad.js").string();
+  ASSERT_EQ(messages_.size(), 7u) << AllMessages();
+  EXPECT_EQ(messages_[0].rfind(page + ":4: TypeError", 0), 0u) << messages_[0];
+  EXPECT_EQ(messages_[1].rfind(bad + ":3: ReferenceError", 0), 0u) << messages_[1];
+  EXPECT_EQ(messages_[2].rfind(page + ":7: SyntaxError", 0), 0u) << messages_[2];
+  EXPECT_EQ(messages_[3].rfind(page + ":8: cannot load script vendor/missing.js", 0), 0u)
+      << messages_[3];
+  EXPECT_NE(messages_[4].find(page + ":9: remote script https://cdn.example.com/lib.js"),
+            std::string::npos);
+  EXPECT_NE(messages_[5].find("offline"), std::string::npos);
+  EXPECT_EQ(messages_[6].rfind(page + ":11: module script not run", 0), 0u) << messages_[6];
+  EXPECT_EQ(host->scripts_failed(), 7);
+}
+
+TEST_F(JscScriptHostTest, GlobalEnvironmentIsAWindowWithoutDomOrSystemAccess) {
+  auto host = LoadPage(
+      "<script>\n"
+      "function probe() {\n"
+      "  return [window === globalThis, self === window, this === window,\n"
+      "          typeof document, typeof require, typeof process, typeof fetch,\n"
+      "          typeof XMLHttpRequest, typeof setTimeout(function () { boom(); }, 0)].join();\n"
+      "}\n"
+      "console.log('quiet'); console.warn('careful', 1); console.error('broken');\n"
+      "window.fromWindow = 'w';\n"
+      "</script>\n"
+      "<script>function viaGlobal() { return fromWindow; }</script>");
+  ASSERT_NE(host, nullptr);
+  EXPECT_EQ(Call(host.get(), "probe"),
+            "true,true,true,undefined,undefined,undefined,undefined,undefined,number");
+  EXPECT_EQ(Call(host.get(), "viaGlobal"), "w");
+  std::string page = (dir_ / "index copy.html").string();
+  EXPECT_EQ(messages_, (std::vector<std::string>{page + ": console.warn: careful 1",
+                                                 page + ": console.error: broken"}));
+}
+
+TEST_F(JscScriptHostTest, CallFunctionConvertsResultsAndReportsFailures) {
+  auto host = LoadPage(
+      "<script>\n"
+      "var notAFunction = 3;\n"
+      "function num() { return 42.5; }\n"
+      "function nothing() {}\n"
+      "function nul() { return null; }\n"
+      "function obj() { return { toString: function () { return 'custom'; } }; }\n"
+      "function arr() { return [1, [2, 3]]; }\n"
+      "function sym() { return Symbol('s'); }\n"
+      "function thrower(a) {\n"
+      "  throw new Error('bad input ' + a);\n"
+      "}\n"
+      "function throwsString() { throw 'plain'; }\n"
+      "function badToString() { return { toString: function () { throw new Error('no'); } }; }\n"
+      "</script>");
+  ASSERT_NE(host, nullptr);
+  EXPECT_TRUE(host->HasFunction("num"));
+  EXPECT_FALSE(host->HasFunction("notAFunction"));
+  EXPECT_FALSE(host->HasFunction("markToHtml"));
+  EXPECT_EQ(Call(host.get(), "num"), "42.5");
+  EXPECT_EQ(Call(host.get(), "nothing"), "undefined");
+  EXPECT_EQ(Call(host.get(), "nul"), "null");
+  EXPECT_EQ(Call(host.get(), "obj"), "custom");
+  EXPECT_EQ(Call(host.get(), "arr"), "1,2,3");
+  EXPECT_EQ(Call(host.get(), "sym"), "Symbol(s)");
+
+  std::string result = "stale", error;
+  EXPECT_FALSE(host->CallFunction("markToHtml", {"# x"}, &result, &error));
+  EXPECT_EQ(result, "");
+  EXPECT_NE(error.find("markToHtml"), std::string::npos);
+  EXPECT_NE(error.find("index copy.html"), std::string::npos);
+
+  EXPECT_FALSE(host->CallFunction("thrower", {"7"}, &result, &error));
+  EXPECT_NE(error.find("thrower"), std::string::npos);
+  EXPECT_NE(error.find("index copy.html:10: Error: bad input 7"), std::string::npos) << error;
+  EXPECT_FALSE(host->CallFunction("throwsString", {}, &result, &error));
+  EXPECT_NE(error.find("plain"), std::string::npos);
+  EXPECT_FALSE(host->CallFunction("badToString", {}, &result, &error));
+  EXPECT_NE(error.find("Error: no"), std::string::npos);
+  EXPECT_EQ(result, "");
+  // A failed call leaves the host usable.
+  EXPECT_EQ(Call(host.get(), "num"), "42.5");
+}
+
+TEST_F(JscScriptHostTest, StringsCrossAsUtf8WhateverTheirSize) {
+  auto host = LoadPage(
+      "<script>\n"
+      "function echo(a, b) { return a + '|' + b; }\n"
+      "function lengths(a) { return a.length + ':' + Array.from(a).length; }\n"
+      "function churn(a, b, c) {\n"
+      "  var junk = [];\n"
+      "  for (var i = 0; i < 200000; i++) junk.push({ i: i, s: 'x' + i });\n"
+      "  return a.length + ',' + b + ',' + c;\n"
+      "}\n"
+      "function big(n) { return new Array(Number(n) + 1).join('\u4e2d'); }\n"
+      "</script>");
+  ASSERT_NE(host, nullptr);
+  std::string chinese = "\xE4\xB8\xAD\xE6\x96\x87";  // 中文
+  std::string emoji = "\xF0\x9F\x98\x80";            // U+1F600, two UTF-16 units
+  EXPECT_EQ(Call(host.get(), "echo", {chinese, emoji}), chinese + "|" + emoji);
+  EXPECT_EQ(Call(host.get(), "lengths", {chinese + emoji}), "4:3");
+  EXPECT_EQ(Call(host.get(), "echo", {std::string("a\0b", 3), "\xFF"}),
+            std::string("a\0b|\xEF\xBF\xBD", 7));
+
+  std::string large(1 << 20, 'm');
+  large += "\n\xE7\xBB\x93\xE6\x9D\x9F";
+  EXPECT_EQ(Call(host.get(), "echo", {large, "end"}), large + "|end");
+  // Arguments survive a collection triggered inside the call.
+  EXPECT_EQ(Call(host.get(), "churn", {large, "second", "third"}),
+            std::to_string(large.size() - 4) + ",second,third");
+  std::string result = Call(host.get(), "big", {"300000"});
+  EXPECT_EQ(result.size(), 900000u);
+  EXPECT_EQ(result.substr(0, 3), "\xE4\xB8\xAD");
+}
+
+TEST_F(JscScriptHostTest, EndlessScriptsAreStoppedAndReported) {
+  auto host = LoadPage(
+      "<script>while (true) {}</script>\n"
+      "<script>function spin(s) { for (;;) {} }\n"
+      "function ok() { return 'still here'; }</script>",
+      0.3);
+  ASSERT_NE(host, nullptr);
+  ASSERT_EQ(messages_.size(), 1u) << AllMessages();
+  EXPECT_NE(messages_[0].find("index copy.html:1: script did not finish within 0.3 seconds"),
+            std::string::npos)
+      << messages_[0];
+  std::string result, error;
+  EXPECT_FALSE(host->CallFunction("spin", {"x"}, &result, &error));
+  EXPECT_EQ(error, "spin failed: did not finish within 0.3 seconds");
+  EXPECT_EQ(Call(host.get(), "ok"), "still here");
+}
+
+TEST_F(JscScriptHostTest, UnreadablePageGivesNoHost) {
+  std::vector<std::string> messages;
+  std::string path = (dir_ / "nope.html").string();
+  auto host = JscScriptHost::Load(path, [&](const std::string& m) { messages.push_back(m); });
+  EXPECT_EQ(host, nullptr);
+  ASSERT_EQ(messages.size(), 1u);
+  EXPECT_EQ(messages[0].rfind(path, 0), 0u);
+}
+
+TEST_F(JscScriptHostTest, DigestFollowsTheCodeThatRuns) {
+  Write("vendor/lib.js", "var v = 1;");
+  std::string page =
+      "<script src=vendor/lib.js></script><script>var w;</script>"
+      "<script type=text/template>{$title}</script>";
+  std::string first = LoadPage(page)->ScriptsDigest();
+  EXPECT_EQ(first.size(), 64u);
+  EXPECT_EQ(LoadPage(page)->ScriptsDigest(), first);
+  // Markup and data blocks are not code.
+  EXPECT_EQ(LoadPage("<p>hello</p>" + page + "<script type=text/template>x</script>")
+                ->ScriptsDigest(),
+            first);
+  Write("vendor/lib.js", "var v = 2;");
+  std::string changed = LoadPage(page)->ScriptsDigest();
+  EXPECT_NE(changed, first);
+  EXPECT_NE(LoadPage(page + "<script></script>")->ScriptsDigest(), changed);
+}
+
+TEST_F(JscScriptHostTest, HostsOnSeparateThreadsRunIndependently) {
+  std::string page = Write("index copy.html",
+                           "<script>var calls = 0;\n"
+                           "function markToHtml(s) { calls++; return '<p>' + s + '</p>#' + calls; }"
+                           "</script>");
+  std::vector<std::string> last(3);
+  std::vector<std::thread> threads;
+  for (int t = 0; t < 3; ++t) {
+    threads.emplace_back([&, t] {
+      auto host = JscScriptHost::Load(page, nullptr);
+      if (!host) return;
+      std::string result, error;
+      for (int i = 0; i < 500; ++i) {
+        if (!host->CallFunction("markToHtml", {"t" + std::to_string(t)}, &result, &error)) {
+          result = error;
+          break;
+        }
+      }
+      last[t] = result;
+    });
+  }
+  for (auto& thread : threads) thread.join();
+  for (int t = 0; t < 3; ++t) EXPECT_EQ(last[t], "<p>t" + std::to_string(t) + "</p>#500");
+}
+
+}  // namespace
+}  // namespace tarn
