@@ -228,7 +228,8 @@ TEST_F(DeployE2eTest, RemotesThatCannotBeReachedFailWithGitsOwnWords) {
   const std::vector<std::pair<std::string, std::string>> cases = {
       {root_ + "/missing.git", "does not appear to be a git repository"},
       {server.url(), "terminal prompts disabled"},  // no prompt, no hang
-      {shelly, "does not appear to be a git repository"}};
+      {shelly, "does not appear to be a git repository"},
+      {"--mirror=push", "strange pathname"}};  // an option in disguise
   for (const auto& [url, says] : cases) {
     fs::remove_all(public_ + "/.git");
     SetDeployUrl(url);
