@@ -202,9 +202,17 @@ TEST_F(DeployE2eTest, RemoteStartedWithAReadmeOfItsOwnIsJoined) {
   std::string remote = MakeBareRemote("site");
   PushFromAnotherClone(remote, "README.md", "# made on the hosting site\n");
   SetDeployUrl(remote);
+  // As from a hook of another repository: git must not be pointed there.
+  std::string decoy = root_ + "/decoy";
+  Git(root_, {"init", "-q", decoy});
+  env_.push_back({"GIT_DIR", decoy + "/.git"});
+  env_.push_back({"GIT_WORK_TREE", decoy});
+
   CommandResult result = Tarn("push");
+  env_.resize(env_.size() - 2);
   EXPECT_EQ(result.exit_status, 0) << result.output;
   EXPECT_EQ(Git(remote, {"ls-tree", "--name-only", "master"}), "README.md\nindex.html\n");
+  EXPECT_FALSE(fs::exists(decoy + "/.git/index"));
 }
 
 TEST_F(DeployE2eTest, ConflictingRemoteChangeIsAnErrorAndLeavesTheWorkTreeClean) {

@@ -122,6 +122,13 @@ ProgramOptions GitDeployer::Options() const {
   options.env.push_back({"GIT_TERMINAL_PROMPT", "0"});
   // A merge made by a pull must not open an editor.
   options.env.push_back({"GIT_MERGE_AUTOEDIT", "no"});
+  // Started from a git hook (deploying after each commit of the blog's own
+  // repository, say), tarn inherits variables that point git at that other
+  // repository; the site's commits must land in the work folder's own.
+  options.unset_env = {"GIT_DIR", "GIT_WORK_TREE", "GIT_INDEX_FILE", "GIT_COMMON_DIR",
+                       "GIT_OBJECT_DIRECTORY", "GIT_ALTERNATE_OBJECT_DIRECTORIES",
+                       "GIT_NAMESPACE", "GIT_PREFIX", "GIT_SHALLOW_FILE",
+                       "GIT_IMPLICIT_WORK_TREE"};
   return options;
 }
 
