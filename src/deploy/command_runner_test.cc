@@ -139,16 +139,17 @@ TEST(CommandRunnerTest, FailuresToStartAreReportedNotRun) {
 }
 
 TEST(CommandRunnerTest, KeepsTheMainContextRunningAndAllowsNestedRuns) {
-  // An event source of the caller's context is served while the child runs.
-  int idle_calls = 0;
+  // An event of the caller's context is served while the child runs, and
+  // may itself run a command, as a click during a push would.
+  std::string inner;
   g_idle_add(
       [](gpointer data) -> gboolean {
-        ++*static_cast<int*>(data);
+        *static_cast<std::string*>(data) = CommandRunner::RunCommand("echo inner");
         return G_SOURCE_REMOVE;
       },
-      &idle_calls);
+      &inner);
   EXPECT_EQ(CommandRunner::RunCommand("sleep 0.2; echo slept"), "slept\n");
-  EXPECT_EQ(idle_calls, 1);
+  EXPECT_EQ(inner, "inner\n");
 
   // A run started from inside another run's callback finishes first.
   std::vector<std::string> events;
@@ -162,7 +163,7 @@ TEST(CommandRunnerTest, KeepsTheMainContextRunningAndAllowsNestedRuns) {
                                                   return 0;
                                                 });
   EXPECT_EQ(outer, "outer1\nouter2\n");
-  ASSERT_EQ(events.size(), 3u);
+  ASSERT_GE(events.size(), 2u);  // the outer output may come in one chunk or two
   EXPECT_EQ(events[1], "inner:inner\n");
   EXPECT_TRUE(NoChildrenLeft());
 }
