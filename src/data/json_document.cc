@@ -171,7 +171,9 @@ JsonNode* CopyTree(const JsonNode* source) {
       to->children.push_back(copy);
       if (!child->children.empty()) pending.emplace_back(child, copy);
     }
-    if (from->type == JsonDocument::kObject) Rehash(to, from->buckets.size());
+    if (from->type == JsonDocument::kObject) {
+      Rehash(to, std::max(from->buckets.size(), kFirstBucketCount));
+    }
   }
   return top;
 }
