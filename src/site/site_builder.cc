@@ -407,6 +407,12 @@ int SiteBuilder::RenderPages() {
 }
 
 bool SiteBuilder::Build() {
+  // The desktop program keeps serving its window while a page function runs,
+  // so a second Build can arrive in the middle of the first.
+  if (in_build_) {
+    Report("a build is already running; try again when it has finished");
+    return false;
+  }
   in_build_ = true;
   index_ready_ = false;
   build_failed_ = false;
