@@ -307,6 +307,11 @@ int SiteBuilder::RenderPosts() {
   }
   std::error_code ec;
   fs::create_directories(folder, ec);
+  if (!fs::is_directory(folder, ec)) {
+    Report(folder + ": cannot create the articles folder (no article pages are written)");
+    build_failed_ = true;
+    return 0;
+  }
 
   int written = 0;
   std::map<std::string, const PostFile*> by_title;
