@@ -307,6 +307,11 @@ int SiteBuilder::RenderPosts() {
   }
   std::error_code ec;
   fs::create_directories(folder, ec);
+  if (!fs::is_directory(folder, ec)) {
+    Report(folder + ": cannot create the articles folder (no article pages are written)");
+    build_failed_ = true;
+    return 0;
+  }
 
   int written = 0;
   std::map<std::string, const PostFile*> by_title;
@@ -407,6 +412,12 @@ int SiteBuilder::RenderPages() {
 }
 
 bool SiteBuilder::Build() {
+  // The desktop program keeps serving its window while a page function runs,
+  // so a second Build can arrive in the middle of the first.
+  if (in_build_) {
+    Report("a build is already running; try again when it has finished");
+    return false;
+  }
   in_build_ = true;
   index_ready_ = false;
   build_failed_ = false;
