@@ -23,8 +23,9 @@ import time
 
 
 def make_workspace(source, posts, root):
-    shutil.copytree(source, root, ignore=shutil.ignore_patterns(
-        "public", "_posts", "tarn", "tarn_tests", "CMakeFiles", "*.cmake", "Testing", "bench"))
+    for folder in ("config", "template", "themes"):
+        shutil.copytree(os.path.join(source, folder), os.path.join(root, folder),
+                        ignore=shutil.ignore_patterns("index.html"))
     os.makedirs(os.path.join(root, "_posts"))
     for i in range(posts):
         with open(os.path.join(root, "_posts", "post-%04d.md" % i), "w") as f:
@@ -32,10 +33,10 @@ def make_workspace(source, posts, root):
             f.write(("Some *text* of post %d, with a [link](https://example.org/).\n\n" % i) * 20)
 
 
-def timed(argv, pattern, env):
+def timed(argv, pattern, env, trace=None):
     start = time.perf_counter()
-    proc = subprocess.Popen(argv, stdout=subprocess.PIPE, stderr=subprocess.DEVNULL, text=True,
-                            env=env)
+    proc = subprocess.Popen(argv, stdout=subprocess.PIPE,
+                            stderr=trace if trace else subprocess.DEVNULL, text=True, env=env)
     regex = re.compile(pattern)
     for line in proc.stdout:
         if regex.search(line):
@@ -61,11 +62,19 @@ def main():
     with tempfile.TemporaryDirectory(ignore_cleanup_errors=True) as tmp:
         root = os.path.join(tmp, "blog")
         make_workspace(args.workspace, args.posts, root)
-        env = dict(os.environ, XDG_CACHE_HOME=os.path.join(tmp, "cache"))
+        env = dict(os.environ, XDG_CACHE_HOME=os.path.join(tmp, "cache"),
+                   TARN_UPDATE_URL="http://127.0.0.1:9/", NO_AT_BRIDGE="1")
         # One run first, so that both measure a warm file cache.
         timed([args.tarn, "gui", "-w", root], r"^page: loaded .*/template/index\.html$", env)
         ours = [timed([args.tarn, "gui", "-w", root], r"^page: loaded .*/template/index\.html$",
                       env) for _ in range(args.runs)]
+        # One more, with the program's own account of its steps.
+        trace_path = os.path.join(tmp, "trace")
+        with open(trace_path, "w") as trace:
+            timed([args.tarn, "gui", "-w", root], r"^page: loaded .*/template/index\.html$",
+                  dict(env, TARN_STARTUP_TRACE="1"), trace)
+        with open(trace_path) as f:
+            steps = [line.rstrip() for line in f if line.startswith("startup:")]
         page = os.path.join(root, "template", "index.html")
         floor = [timed([args.floor, page], r"^page: loaded", env)
                  for _ in range(args.runs)]
@@ -78,6 +87,9 @@ def main():
     print("bare WebKitGTK window, one page:   median %.3f s (min %.3f, max %.3f)"
           % (floor_median, min(floor), max(floor)))
     print("ratio tarn / bare WebKitGTK: %.2f" % (ours_median / floor_median))
+    print("steps of one more run (ms since the window was created):")
+    for step in steps:
+        print("  " + step)
 
 
 if __name__ == "__main__":

@@ -39,6 +39,16 @@ bool IsFile(const std::string& path) {
   return g_file_test(path.c_str(), G_FILE_TEST_IS_REGULAR);
 }
 
+// With TARN_STARTUP_TRACE set, each start-up step says on stderr when it
+// ended, in milliseconds since the window was created (for bench/).
+void Trace(const char* step) {
+  static const bool enabled = g_getenv("TARN_STARTUP_TRACE") != nullptr;
+  if (!enabled) return;
+  static const gint64 start = g_get_monotonic_time();
+  std::fprintf(stderr, "startup: %-28s %6.0f ms\n", step,
+               static_cast<double>(g_get_monotonic_time() - start) / 1000.0);
+}
+
 }  // namespace
 
 MainWindow::MainWindow(AppState* state, SiteBuilder* site, GitDeployer* deployer,
@@ -57,6 +67,7 @@ MainWindow::~MainWindow() {
 GtkWindow* MainWindow::window() const { return window_ ? GTK_WINDOW(window_) : nullptr; }
 
 void MainWindow::Create() {
+  Trace("create window");
   window_ = gtk_window_new(GTK_WINDOW_TOPLEVEL);
   gtk_window_set_title(GTK_WINDOW(window_), kTitle);
   gtk_window_set_default_size(GTK_WINDOW(window_), kWidth, kHeight);
@@ -69,6 +80,7 @@ void MainWindow::Create() {
     const std::string& path = web_main_->loaded_path();
     std::printf("page: loaded %s\n", path.empty() ? "(error page)" : path.c_str());
     std::fflush(stdout);
+    Trace("page load ended");
   });
   web_main_->set_crash_handler([this] {
     Report("the manager page's web process ended unexpectedly");
@@ -111,16 +123,19 @@ void MainWindow::StartUp() {
     web_main_->BindFunction(command.name, [this, run = command.run] { (this->*run)(); });
   }
   if (have_template) web_main_->WaitForLoad();
+  Trace("template page loaded");
   if (closing_) return;
 
   TakeReasons();
   bool configured = site_->LoadConfig();
   std::string config_problem = TakeReasons();
+  Trace("site configuration loaded");
   // The console takes git's output from now on, shown or not.
   deployer_->InitRepository(state_->rootDir + "/public",
                             [console = console_](const std::string& text) {
                               return console->Output(text);
                             });
+  Trace("git work tree ready");
   if (closing_) return;
   RegisterDropTarget();
   StartUpdateCheck();
@@ -168,6 +183,7 @@ void MainWindow::Refresh() {
   TakeReasons();
   std::string page = site_->ScriptRender(template_path);
   std::string reasons = TakeReasons();
+  Trace("manager page rendered");
   if (!reasons.empty()) {
     web_main_->ShowErrorPage("The manager page could not be rendered",
                              "Template: " + template_path + "\n\n" + reasons);
