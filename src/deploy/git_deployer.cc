@@ -46,7 +46,8 @@ bool GitDeployer::SetRemote(const std::string& url) {
     Notify(kRemoteReadyNotice);
     return true;
   }
-  return RunInWorkDir({"git", "remote", "add", "origin", url}).succeeded();
+  // "--": a URL that starts with a dash is a URL, not an option of git remote.
+  return RunInWorkDir({"git", "remote", "add", "--", "origin", url}).succeeded();
 }
 
 bool GitDeployer::Commit(std::string* message) {

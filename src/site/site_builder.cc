@@ -10,6 +10,7 @@
 #include "data/regex_object.h"
 #include "data/text_file.h"
 #include "script/script_host.h"
+#include "site/feed_builder.h"
 #include "site/template_engine.h"
 
 namespace tarn {
@@ -245,11 +246,7 @@ std::string SiteBuilder::RenderTimeline() {
   return html;
 }
 
-std::string SiteBuilder::BuildFeed() {
-  // TODO: the feed builder; until then a channel without items.
-  return "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\r\n<rss version=\"2.0\"><channel><title>" +
-         std::string("feed") + "</title></channel></rss>\r\n";
-}
+std::string SiteBuilder::BuildFeed() { return FeedBuilder::BuildFeed(data_, std::time(nullptr)); }
 
 JsonDocument SiteBuilder::LoadThemeConf() {
   JsonDocument conf;
