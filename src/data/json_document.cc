@@ -369,7 +369,7 @@ JsonNode* Walk(JsonNode* root, std::string_view path) {
   if (root == nullptr) return nullptr;
   std::string clean;
   path = CleanUtf8(path, &clean, true);
-  {
+  if (path.find('-') != std::string_view::npos) {
     PathScanner check(path);
     while (check.Next()) {
       if (check.is_index && check.index < 0) return nullptr;

@@ -24,6 +24,12 @@
 // tree, a path cannot be created (a negative index), or an argument document
 // is empty. Getters never fail: they give "", 0, false, an empty document or
 // kMissing.
+//
+// Parse errors point at the character where reading stopped: for a bad value
+// its first character (an unclosed string: its opening quote), for an
+// unclosed container the end of the text. A UTF-8 byte-order mark in front
+// is skipped; anything but blanks after the closing root bracket is a bad
+// value; a text of blanks only counts as empty.
 #pragma once
 
 #include <cstddef>
@@ -153,7 +159,7 @@ class JsonDocument {
   double GetDoubleW(std::u16string_view path) const;
   std::int64_t GetInt64(std::string_view path) const;
   std::int64_t GetInt64W(std::u16string_view path) const;
-  int GetInt(std::string_view path) const;
+  int GetInt(std::string_view path) const;  // saturates outside the int range
   int GetIntW(std::u16string_view path) const;
   // The key under which the node at path is stored in its object; "" else.
   std::string GetKey(std::string_view path) const;
@@ -175,7 +181,7 @@ class JsonDocument {
   bool SetNullW(std::u16string_view path);
   bool SetBool(std::string_view path, bool value);
   bool SetBoolW(std::u16string_view path, bool value);
-  bool SetDouble(std::string_view path, double value);
+  bool SetDouble(std::string_view path, double value);  // NaN and infinities: null
   bool SetDoubleW(std::u16string_view path, double value);
   bool SetInt64(std::string_view path, std::int64_t value);
   bool SetInt64W(std::u16string_view path, std::int64_t value);
@@ -188,7 +194,8 @@ class JsonDocument {
   // Empties the value at path, keeping its kind.
   bool Clear(std::string_view path);
   bool ClearW(std::u16string_view path);
-  // Member `key` of the object at path := deep copy of doc's root.
+  // Member `key` of the object at path := deep copy of doc's root. An empty
+  // key is refused (false): the parser could not read it back.
   bool SetObject(std::string_view path, std::string_view key, const JsonDocument& doc);
   bool SetObjectW(std::u16string_view path, std::u16string_view key, const JsonDocument& doc);
   // Element `index` of the array at path := deep copy of doc's root; past the
@@ -203,6 +210,8 @@ class JsonDocument {
                     const JsonDocument& doc);
   bool InsertMemberW(std::u16string_view path, int position, std::u16string_view key,
                      const JsonDocument& doc);
+  // Removal looks the path up as a getter does and never creates it; false
+  // when there is nothing to remove.
   bool RemoveMember(std::string_view path, std::string_view key);
   bool RemoveMemberW(std::u16string_view path, std::u16string_view key);
   bool RemoveAt(std::string_view path, int index);  // arrays only
@@ -228,8 +237,10 @@ class JsonDocument {
   // --- handles ---------------------------------------------------------------
   Handle GetRootHandle() const;
   // The node becomes this document's root, detached from its former parent
-  // (in whatever document it was); the old tree is freed. The node must not
-  // be this document's root or one of its descendants.
+  // (in whatever document it was); the old tree is freed. False, changing
+  // nothing, for this document's root or one of its descendants, and for a
+  // node that sits in no container (another document's root: two documents
+  // would own it).
   bool SetRootHandle(Handle node);
   // The node's container; 0 for the root; -1 when the path does not resolve.
   Handle GetParentHandle(std::string_view path) const;

@@ -110,9 +110,12 @@ PatternCache& Cache() {
 }
 
 std::uint32_t CompileOptions(const RegexObject::Options& options) {
-  // UTF mode that tolerates invalid bytes in subjects; ECMAScript-like
-  // details: "\uHHHH" escapes, "[^]" for any character, "$" at the very end
-  // only, and a reference to a group that did not take part matching "".
+  // UTF mode. Subjects are made valid before matching; PCRE2_MATCH_INVALID_UTF
+  // is still set because it spares the engine a validity check of the rest
+  // of the subject on every call, which would make a global search
+  // quadratic. ECMAScript-like details: "\uHHHH" escapes, "[^]" for any
+  // character, "$" at the very end only (without multiline), and a reference
+  // to a group that took no part matching "".
   std::uint32_t flags = PCRE2_UTF | PCRE2_MATCH_INVALID_UTF | PCRE2_ALT_BSUX |
                         PCRE2_ALLOW_EMPTY_CLASS | PCRE2_MATCH_UNSET_BACKREF |
                         PCRE2_DOLLAR_ENDONLY;
@@ -136,14 +139,72 @@ std::string ReplaceQuoteMarkers(std::string_view pattern) {
   return out;
 }
 
-// The offset just past the character at `at`: one byte for ASCII or an
-// invalid byte, else the whole UTF-8 sequence.
+// The offset just past the character at `at`: one byte for ASCII, else the
+// whole UTF-8 sequence; CR LF counts as one character, being one line break
+// to "^" and "$".
 std::size_t NextCharacter(std::string_view text, std::size_t at) {
+  if (text[at] == '\r' && at + 1 < text.size() && text[at + 1] == '\n') return at + 2;
   ++at;
   while (at < text.size() && (static_cast<unsigned char>(text[at]) & 0xC0) == 0x80) {
     ++at;
   }
   return at;
+}
+
+// Length of the valid UTF-8 sequence starting at text[at], 0 when the byte
+// there does not start one (a stray continuation byte, a truncated, overlong
+// or surrogate sequence, or one beyond U+10FFFF).
+std::size_t ValidSequenceAt(std::string_view text, std::size_t at) {
+  auto byte = [&](std::size_t i) { return static_cast<unsigned char>(text[i]); };
+  const unsigned char lead = byte(at);
+  if (lead < 0x80) return 1;
+  std::size_t length;
+  unsigned char low = 0x80, high = 0xBF;  // range of the second byte
+  if (lead >= 0xC2 && lead <= 0xDF) {
+    length = 2;
+  } else if (lead >= 0xE0 && lead <= 0xEF) {
+    length = 3;
+    if (lead == 0xE0) low = 0xA0;
+    if (lead == 0xED) high = 0x9F;
+  } else if (lead >= 0xF0 && lead <= 0xF4) {
+    length = 4;
+    if (lead == 0xF0) low = 0x90;
+    if (lead == 0xF4) high = 0x8F;
+  } else {
+    return 0;
+  }
+  if (at + length > text.size()) return 0;
+  if (byte(at + 1) < low || byte(at + 1) > high) return 0;
+  for (std::size_t i = 2; i < length; ++i) {
+    if ((byte(at + i) & 0xC0) != 0x80) return 0;
+  }
+  return length;
+}
+
+// The text the engine sees: the subject itself when it is valid UTF-8, else
+// a copy of the same length with every invalid byte replaced by U+001A, so
+// that byte offsets into either are the same.
+bool MakeValidForMatching(std::string_view subject, std::string* copy) {
+  std::size_t at = 0;
+  const std::size_t size = subject.size();
+  bool changed = false;
+  while (at < size) {
+    if (static_cast<unsigned char>(subject[at]) < 0x80) {
+      ++at;
+      continue;
+    }
+    std::size_t length = ValidSequenceAt(subject, at);
+    if (length == 0) {
+      if (!changed) {
+        copy->assign(subject);
+        changed = true;
+      }
+      (*copy)[at] = '\x1A';
+      length = 1;
+    }
+    at += length;
+  }
+  return changed;
 }
 
 }  // namespace
@@ -166,7 +227,10 @@ bool RegexObject::Execute(std::string_view pattern, std::string_view subject, Op
   CompiledPattern* compiled = cache.Get(pattern_, CompileOptions(options), &error_);
   if (compiled == nullptr) return false;
 
-  const auto* data = reinterpret_cast<PCRE2_SPTR>(subject_.data());
+  std::string valid_copy;
+  const std::string& engine_subject =
+      MakeValidForMatching(subject_, &valid_copy) ? valid_copy : subject_;
+  const auto* data = reinterpret_cast<PCRE2_SPTR>(engine_subject.data());
   const std::size_t length = subject_.size();
   const int groups = compiled->group_count;
   std::size_t start = 0;
@@ -198,7 +262,7 @@ bool RegexObject::Execute(std::string_view pattern, std::string_view subject, Op
     std::size_t next = ovector[1];
     if (ovector[1] <= ovector[0] || next <= start) {
       if (next >= length) break;
-      next = NextCharacter(subject_, next > start ? next : start);
+      next = NextCharacter(engine_subject, next > start ? next : start);
     }
     start = next;
   }

@@ -8,8 +8,9 @@
 // match at line breaks unless asked, and every match is found unless asked.
 // Match and group numbers count from 1; positions are 0-based byte offsets
 // into the UTF-8 subject. A subject that is not valid UTF-8 never fails:
-// invalid bytes match nothing but "[\s\S]"-style classes do not cross them
-// (PCRE2_MATCH_INVALID_UTF), and positions stay byte offsets.
+// each byte that is not part of a valid sequence is matched as if it were
+// the control character U+001A, so "." and "[\s\S]" cross it and no literal
+// matches it, while the texts handed back keep the subject's own bytes.
 //
 // Thread safety: none; one object per thread.
 #pragma once

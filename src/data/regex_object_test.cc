@@ -150,6 +150,11 @@ TEST(RegexObjectTest, EmptyMatchesAdvanceLikeScripts) {
   EXPECT_EQ(re.Replace("|"), "|日|本|");
   ASSERT_TRUE(re.Execute("^", "l1\nl2\n"));
   EXPECT_EQ(re.Replace("> "), "> l1\n> l2\n");
+  // CR LF is one line break: nothing is put between its two characters.
+  ASSERT_TRUE(re.Execute("^", "l1\r\nl2"));
+  EXPECT_EQ(re.Replace("> "), "> l1\r\n> l2");
+  ASSERT_TRUE(re.Execute("$", "l1\r\nl2"));
+  EXPECT_EQ(re.Replace(";"), "l1;\r\nl2;");
   ASSERT_TRUE(re.Execute("x*", ""));
   EXPECT_EQ(re.GetMatchCount(), 1);
 }
@@ -169,6 +174,11 @@ TEST(RegexObjectTest, RejectedPatternLeavesNothingBehind) {
     EXPECT_EQ(re.GetMatch(1), "");
     EXPECT_EQ(re.GetSubMatch(1, 1), "");
   }
+  // Runaway backtracking stops at the engine's limit and says so, rather
+  // than hanging or returning a partial list as if it were complete.
+  EXPECT_FALSE(re.Execute("^(\\w+\\s?)*$", std::string(40, 'a') + "!"));
+  EXPECT_NE(re.error().find("limit"), std::string::npos) << re.error();
+  EXPECT_EQ(re.GetMatchCount(), 0);
   // The next good pattern works again and clears the reason.
   ASSERT_TRUE(re.Execute("a", "a"));
   EXPECT_TRUE(re.error().empty());
@@ -185,9 +195,25 @@ TEST(RegexObjectTest, InvalidUtf8SubjectStillMatches) {
   re.GetMatch(2, &position);
   EXPECT_EQ(subject.substr(position, 4), "{$b}");
   EXPECT_EQ(re.Replace("_"), "ok\xff\xfe_\xc3 \xe4\xb8_");
-  // Empty matches step over invalid bytes one at a time.
-  ASSERT_TRUE(re.Execute("", "\xff\xfe"));
+  // Empty matches step over invalid bytes one at a time, stray
+  // continuation bytes included.
+  ASSERT_TRUE(re.Execute("", "\xff\x80"));
   EXPECT_EQ(re.GetMatchCount(), 3);
+
+  // A stray byte inside a block neither hides the block nor reaches the
+  // output changed; "." crosses it too, but no literal matches it.
+  const std::string block = "{-block name=\"a\"}caf\xe9 \xed\xa0\x80 \xf0\x9f\x98\x80{-block/}";
+  ASSERT_TRUE(re.Execute("{-block name=\"(.*?)\"}([\\s\\S]*?){-block\\/}", block));
+  ASSERT_EQ(re.GetMatchCount(), 1);
+  EXPECT_EQ(re.GetSubMatch(1, 2), "caf\xe9 \xed\xa0\x80 \xf0\x9f\x98\x80");
+  ASSERT_TRUE(re.Execute("f.( )(...) (.)", block));
+  EXPECT_EQ(re.GetSubMatch(1, 1), " ");
+  EXPECT_EQ(re.GetSubMatch(1, 2), "\xed\xa0\x80");  // a surrogate: three bytes
+  EXPECT_EQ(re.GetSubMatch(1, 3), "\xf0\x9f\x98\x80");  // a valid emoji: one
+  ASSERT_TRUE(re.Execute("\\x1a", "a\xff"));
+  EXPECT_EQ(re.GetMatchCount(), 1);  // only the escape names the stand-in
+  ASSERT_TRUE(re.Execute("caf.", "caf\xe9"));
+  EXPECT_EQ(re.GetMatch(1), "caf\xe9");
 }
 
 TEST(RegexObjectTest, CopiesAreIndependentAndTheCacheKeepsOptionsApart) {

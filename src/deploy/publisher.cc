@@ -1,0 +1,88 @@
+#include "deploy/publisher.h"
+
+#include <filesystem>
+
+#include "data/text_file.h"
+#include "deploy/git_deployer.h"
+#include "site/site_builder.h"
+
+namespace tarn {
+namespace {
+
+constexpr char kReadme[] = R"(> 这个博客由 **Tarn Blog Editor** 生成并自动部署。本文件随站点一起发布，每次推送都会被重新写入。
+
+# Tarn Blog Editor
+
+## 简介
+
+Tarn Blog Editor 是一个桌面静态博客编辑器：用 Markdown 写文章，一键把整个站点渲染成静态页面，再通过 git 推送到你的仓库（例如 GitHub Pages 或任何 git 托管服务）。
+
+## 如何使用
+
+### 0x00
+
+所有配置都在工作区的 `/config` 目录下。`base.json` 保存站点信息：标题、作者、使用的主题（`system.theme`）以及推送地址（`system.deployUrl`）。
+
+### 0x01
+
+在主界面新建文章，编辑器中按 `Ctrl+S` 保存，文章保存在 `_posts` 目录。点击渲染生成站点，点击推送把 `public/` 发布出去。
+
+### 0x02
+
+推送依赖 git 命令行工具，请先安装 git（https://git-scm.com/downloads），并配置好 `user.name`、`user.email` 和仓库的访问权限。
+
+### 0x03
+
+`config/conf.ini` 的 `[base]` 中，`ShowDOS=1` 打开 git 输出窗口；`AbsoluteUrl=1` 让页面使用站点地址作为资源前缀，主题模板里用 `{$assetsPath}` 引用资源目录。
+
+## 自建主题
+
+主题放在 `themes/<主题名>/` 下，需要 `index.mtpl`、`timeline.mtpl`、`post.mtpl` 三个模板和一个 `assets` 目录，额外的页面登记在 `_conf.json` 中。
+
+## 联系我
+
+有问题或建议，欢迎在项目主页提交 issue。
+)";
+
+}  // namespace
+
+Publisher::Publisher(SiteBuilder* site, GitDeployer* git, DiagnosticSink sink)
+    : site_(site), git_(git), sink_(std::move(sink)) {}
+
+const char* Publisher::ReadmeText() { return kReadme; }
+
+bool Publisher::CommitAndPush(bool* has_url) {
+  bool committed = git_->Commit();
+  std::string url = site_->GetSiteData().GetText("system.deployUrl");
+  *has_url = !url.empty();
+  // A failed commit is not pushed: the remote would get the previous state
+  // while the user believes the new one went out.
+  if (!*has_url || !committed) return committed;
+  return git_->SetRemote(url) && git_->Push();
+}
+
+DeployOutcome Publisher::Push() {
+  bool has_url = false;
+  bool ok = CommitAndPush(&has_url);
+  if (!has_url) return {false, "推送地址未设置，无法推送", kError};
+  if (!ok) return {false, "推送失败，请查看控制台输出", kError};
+  return {true, "推送成功", kSucceed};
+}
+
+DeployOutcome Publisher::RenderingAndPush() {
+  std::string public_dir = site_->root() + "/public";
+  std::error_code ec;
+  std::filesystem::create_directories(public_dir, ec);
+  std::string error;
+  if (!WriteTextFile(public_dir + "/README.md", kReadme, &error) && sink_) sink_(error);
+
+  if (!site_->Build()) return {false, "渲染出错，请确认文件是否完整", kError};
+
+  bool has_url = false;
+  bool ok = CommitAndPush(&has_url);
+  if (!has_url) return {true, "渲染完成", kSucceed};
+  if (!ok) return {false, "渲染完成，但推送失败，请查看控制台输出", kError};
+  return {true, "渲染完成并已经自动推送", kSucceed};
+}
+
+}  // namespace tarn

@@ -1,0 +1,68 @@
+// Publisher: the two deploy commands of the manager page, Push (commit the
+// rendered site and push it) and RenderingAndPush (write the site's
+// README.md, render the whole site, then do what Push does). The desktop
+// program and the command line both run them through this class, so both
+// show the same outcome texts.
+//
+// A failure is never reported as success: the outcome says "Succeed" only
+// when every step that ran succeeded (git's own messages have gone to the
+// deployer's output callback by then).
+//
+// The SiteBuilder must have loaded its configuration, and the GitDeployer
+// must have been initialised on the workspace's public/ folder.
+//
+// Thread safety: none; use it on the thread that owns the builder and the
+// deployer.
+#pragma once
+
+#include <string>
+
+#include "data/diagnostics.h"
+
+namespace tarn {
+
+class GitDeployer;
+class SiteBuilder;
+
+// What the front end shows: message with caption "Succeed" when ok, "Error"
+// otherwise.
+struct DeployOutcome {
+  bool ok = false;
+  std::string message;
+  std::string caption;
+};
+
+class Publisher {
+ public:
+  static constexpr const char* kSucceed = "Succeed";
+  static constexpr const char* kError = "Error";
+
+  // Neither is owned; both must outlive the publisher. The sink receives
+  // reasons that are not git output (the README could not be written).
+  Publisher(SiteBuilder* site, GitDeployer* git, DiagnosticSink sink = nullptr);
+
+  // Commit; read system.deployUrl; when set, SetRemote and Push.
+  // "推送成功" on success, "推送地址未设置，无法推送" without a deploy URL,
+  // "推送失败，请查看控制台输出" when the commit or a git step failed.
+  DeployOutcome Push();
+
+  // README.md into public/; Build; then as Push. "渲染出错，请确认文件是否完整"
+  // when the build failed (nothing is committed), "渲染完成" without a deploy
+  // URL, "渲染完成并已经自动推送" on success, "渲染完成，但推送失败，请查看控制台输出"
+  // when the commit or a git step failed.
+  DeployOutcome RenderingAndPush();
+
+  // The README.md published with the site.
+  static const char* ReadmeText();
+
+ private:
+  // Commit, then push to the deploy URL. Returns false when a git step
+  // failed; *has_url tells whether a deploy URL was set.
+  bool CommitAndPush(bool* has_url);
+
+  SiteBuilder* site_;
+  GitDeployer* git_;
+  DiagnosticSink sink_;
+};
+
+}  // namespace tarn
