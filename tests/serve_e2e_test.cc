@@ -264,6 +264,10 @@ TEST_F(ServeCommandTest, EditsShowInTheNextResponseAndReachOpenPages) {
   Response article = Get(port_, "/articles/Hello.html");
   EXPECT_TRUE(Contains(article.body, "<p>Second words.</p>")) << article.body;
   EXPECT_NE(SiteId(article.body), site);
+  // public/ keeps up, as tarn build would have left it.
+  std::string on_disk;
+  ASSERT_TRUE(ReadTextFile(ws_ + "/public/articles/Hello.html", &on_disk));
+  EXPECT_TRUE(Contains(on_disk, "<p>Second words.</p>"));
 
   // A page served from the old site that connects late reloads at once.
   Stream late(port_, site);
@@ -319,6 +323,9 @@ TEST_F(ServeCommandTest, ABrokenTemplateKeepsTheLastGoodSiteAndSaysWhy) {
   EXPECT_EQ(index.status, 200);
   EXPECT_TRUE(Contains(index.body, "<h1>Preview Blog</h1>"));
   EXPECT_EQ(SiteId(index.body), site);
+  std::string on_disk;
+  ASSERT_TRUE(ReadTextFile(ws_ + "/public/index.html", &on_disk));
+  EXPECT_TRUE(Contains(on_disk, "<h1>Preview Blog</h1>"));  // untouched by the failed build
   // A page opened now learns of the failure as soon as it connects.
   Stream later(port_, site);
   EXPECT_TRUE(Contains(later.WaitFor("failure"), "missing-layout.mtpl"));

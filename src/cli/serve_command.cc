@@ -10,6 +10,7 @@
 #include <glib-unix.h>
 #include <glib.h>
 
+#include <cerrno>
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
@@ -44,30 +45,55 @@ bool ParsePort(const std::string& text, int* port) {
   return *port <= 65535;
 }
 
-// The build as the serve thread runs it. The script host is loaded on that
-// thread at the first build and again whenever template/ changed.
+// The build as the builder's thread runs it, in the staging workspace. The
+// script host is loaded on that thread at the first build and again
+// whenever template/ changed. Messages name the workspace's files, not the
+// stage's links to them.
 class ThreadBuild {
  public:
-  explicit ThreadBuild(std::string root) : root_(std::move(root)) {}
+  explicit ThreadBuild(std::string workspace) : workspace_(std::move(workspace)) {}
 
-  bool operator()(const std::vector<std::string>& changed, const DiagnosticSink& sink) {
+  bool operator()(const std::string& stage_root, const std::vector<std::string>& changed,
+                  const DiagnosticSink& sink) {
+    DiagnosticSink named = [&](const std::string& message) {
+      std::string text = message;
+      for (size_t at; (at = text.find(stage_root + "/")) != std::string::npos;)
+        text.replace(at, stage_root.size(), workspace_);
+      sink(text);
+    };
     bool pages_changed = false;
     for (const std::string& path : changed)
       if (path.rfind("template/", 0) == 0) pages_changed = true;
     if (!host_ || pages_changed) {
       host_.reset();
-      host_ = JscScriptHost::Load(root_ + "/template/index copy.html", sink);
+      host_ = JscScriptHost::Load(workspace_ + "/template/index copy.html", named);
     }
-    SiteBuilder builder(root_, host_.get(), sink);
+    SiteBuilder builder(stage_root, host_.get(), named);
     bool configured = builder.LoadConfig();
     bool built = builder.Build();
     return configured && built;
   }
 
  private:
-  std::string root_;
+  std::string workspace_;
   std::shared_ptr<JscScriptHost> host_;
 };
+
+// A folder for the staging workspace and the served copies: on a memory
+// file system when there is one, since builds write every page there.
+std::string MakeStageFolder(std::string* error) {
+  std::vector<std::string> bases;
+  if (const char* runtime = g_getenv("XDG_RUNTIME_DIR")) bases.push_back(runtime);
+  bases.push_back("/dev/shm");
+  bases.push_back(g_get_tmp_dir());
+  for (const std::string& base : bases) {
+    if (base.empty()) continue;
+    std::string pattern = base + "/tarn-serve-XXXXXX";
+    if (g_mkdtemp(pattern.data())) return pattern;
+    *error = pattern + ": " + g_strerror(errno);
+  }
+  return "";
+}
 
 std::string Milliseconds(double seconds) {
   return std::to_string(static_cast<long>(seconds * 1000 + 0.5)) + " ms";
@@ -106,24 +132,20 @@ int RunServe(const CommandContext& context) {
   // program does at start.
   std::filesystem::create_directory(root + "/public", ec);
 
-  GError* failure = nullptr;
-  gchar* snapshots = g_dir_make_tmp("tarn-serve-XXXXXX", &failure);
-  if (!snapshots) {
-    Print(stderr, std::string("tarn serve: cannot create a temporary folder: ") + failure->message);
-    g_error_free(failure);
+  std::string error;
+  std::string stage_dir = MakeStageFolder(&error);
+  if (stage_dir.empty()) {
+    Print(stderr, "tarn serve: cannot create a temporary folder: " + error);
     return 1;
   }
-  std::string snapshot_dir = snapshots;
-  g_free(snapshots);
 
   GMainLoop* loop = g_main_loop_new(nullptr, FALSE);
   int status = 0;
   {
     PreviewServer server([](const std::string& message) { Print(stderr, message); });
-    std::string error;
     if (!server.Listen(port, &error)) {
       Print(stderr, "tarn serve: " + error);
-      std::filesystem::remove_all(snapshot_dir, ec);
+      std::filesystem::remove_all(stage_dir, ec);
       g_main_loop_unref(loop);
       return 1;
     }
@@ -133,11 +155,11 @@ int RunServe(const CommandContext& context) {
       if (result.ok) {
         server.ShowSite(result.snapshot);
         if (!result.messages.empty()) Print(stderr, result.messages);
-        if (result.number == 1) {
-          Print(stdout, "built in " + Milliseconds(result.seconds));
-        } else {
-          Print(stdout, "rebuilt in " + Milliseconds(result.seconds));
-        }
+        Print(stdout, std::string(result.number == 1 ? "built" : "rebuilt") + " in " +
+                          Milliseconds(result.seconds) + " (build " +
+                          Milliseconds(result.build_seconds) + ", processor " +
+                          Milliseconds(result.cpu_seconds) + "; " +
+                          std::to_string(result.written) + " files updated in public/)");
       } else {
         std::string what = result.number == 1 ? "the site could not be built"
                                               : "the site could not be rebuilt; the last good "
@@ -150,7 +172,7 @@ int RunServe(const CommandContext& context) {
         Print(stdout, "serving " + root + "/public at " + server.Url() + " (Ctrl+C stops)");
       }
     };
-    PreviewBuilder builder(root + "/public", snapshot_dir, ThreadBuild(root), done);
+    PreviewBuilder builder(root, stage_dir, ThreadBuild(root), done);
 
     SiteWatcher watcher(root, [&](const std::vector<std::string>& changed) {
       std::string list;

@@ -2,9 +2,13 @@
 
 #include <glib.h>
 
+#include <time.h>
+
 #include <chrono>
 #include <filesystem>
 #include <set>
+
+#include "data/text_file.h"
 
 namespace tarn {
 namespace {
@@ -60,10 +64,10 @@ struct PreviewBuilder::Shared {
   std::string shown;  // the snapshot last delivered as good
 };
 
-PreviewBuilder::PreviewBuilder(std::string public_dir, std::string snapshot_dir,
+PreviewBuilder::PreviewBuilder(std::string workspace, std::string stage_dir,
                                BuildFunction build, ResultCallback done)
-    : public_dir_(std::move(public_dir)),
-      snapshot_dir_(std::move(snapshot_dir)),
+    : workspace_(std::move(workspace)),
+      stage_dir_(std::move(stage_dir)),
       shared_(std::make_shared<Shared>()) {
   shared_->context = g_main_context_ref_thread_default();
   shared_->done = std::move(done);
@@ -81,7 +85,7 @@ PreviewBuilder::~PreviewBuilder() {
   shared_->done = nullptr;
   shared_.reset();  // deliveries still queued find nothing to call
   std::error_code ec;
-  fs::remove_all(snapshot_dir_, ec);
+  fs::remove_all(stage_dir_, ec);
 }
 
 void PreviewBuilder::Request(const std::vector<std::string>& changed) {
@@ -107,8 +111,92 @@ bool PreviewBuilder::CopySite(const std::string& from, const std::string& to,
   return CopyTree(from, to, true, error);
 }
 
+bool PreviewBuilder::Prepare(std::string* error) {
+  std::error_code ec;
+  fs::create_directories(StageRoot(), ec);
+  fs::create_directories(stage_dir_ + "/snapshots", ec);
+  if (ec) {
+    *error = stage_dir_ + ": cannot be created: " + ec.message();
+    return false;
+  }
+  // Links even to folders that do not exist yet (_posts before the first
+  // post): they resolve once the folder appears.
+  for (const char* folder : {"_posts", "config", "template", "themes"}) {
+    fs::create_directory_symlink(workspace_ + "/" + folder, StageRoot() + "/" + folder, ec);
+    if (ec) {
+      *error = StageRoot() + "/" + folder + ": cannot be linked: " + ec.message();
+      return false;
+    }
+  }
+  std::string public_dir = workspace_ + "/public";
+  if (!fs::is_directory(public_dir, ec)) {
+    if (fs::create_directory(StageRoot() + "/public", ec)) return true;
+    *error = StageRoot() + "/public: cannot be created: " + ec.message();
+    return false;
+  }
+  if (!CopySite(public_dir, StageRoot() + "/public", error)) return false;
+  // What the workspace's public/ held at the start counts as the builds'
+  // own: a page the build removes in the stage is removed there too.
+  for (fs::recursive_directory_iterator it(StageRoot() + "/public", ec), end; !ec && it != end;
+       it.increment(ec)) {
+    if (it->is_regular_file() && !it->is_symlink())
+      mirrored_.insert(fs::relative(it->path(), StageRoot() + "/public").string());
+  }
+  return true;
+}
+
+int PreviewBuilder::Mirror(std::string* messages) {
+  const std::string from = StageRoot() + "/public";
+  const std::string to = workspace_ + "/public";
+  int written = 0;
+  std::set<std::string> present;
+  std::error_code ec;
+  for (fs::recursive_directory_iterator it(from, ec), end; !ec && it != end; it.increment(ec)) {
+    std::error_code entry_ec;
+    if (it->is_symlink(entry_ec) || !it->is_regular_file(entry_ec)) continue;
+    std::string relative = fs::relative(it->path(), from, entry_ec).string();
+    present.insert(relative);
+    std::string built, existing, error;
+    if (!ReadTextFile(it->path().string(), &built, &error)) {
+      *messages += error + '\n';
+      continue;
+    }
+    std::string target = to + "/" + relative;
+    if (fs::is_symlink(target, entry_ec)) continue;  // the blogger's link, left alone
+    if (ReadTextFile(target, &existing) && existing == built) {
+      mirrored_.insert(relative);
+      continue;
+    }
+    fs::create_directories(fs::path(target).parent_path(), entry_ec);
+    if (WriteTextFile(target, built, &error)) {
+      mirrored_.insert(relative);
+      ++written;
+    } else {
+      *messages += error + '\n';
+    }
+  }
+  if (ec) {
+    *messages += from + ": cannot be read: " + ec.message() + '\n';
+    return written;  // without the full list, removing would guess
+  }
+  for (auto it = mirrored_.begin(); it != mirrored_.end();) {
+    if (present.count(*it)) {
+      ++it;
+      continue;
+    }
+    std::error_code remove_ec;
+    std::string target = to + "/" + *it;
+    if (fs::is_regular_file(fs::symlink_status(target, remove_ec)) && fs::remove(target, remove_ec))
+      ++written;
+    it = mirrored_.erase(it);
+  }
+  return written;
+}
+
 void PreviewBuilder::Run(BuildFunction build) {
   int number = 0;
+  std::string prepare_error;
+  bool prepared = Prepare(&prepare_error);
   while (true) {
     std::vector<std::string> changed;
     std::vector<std::string> retired;
@@ -141,12 +229,21 @@ void PreviewBuilder::Run(BuildFunction build) {
       messages += message;
       messages += '\n';
     };
-    result.ok = build(changed, sink);
+    timespec cpu_start{}, cpu_end{};
+    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &cpu_start);
+    if (prepared) {
+      result.ok = build(StageRoot(), changed, sink);
+    } else {
+      messages = prepare_error + '\n';
+    }
+    result.build_seconds =
+        std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
     if (result.ok) {
-      std::string snapshot = snapshot_dir_ + "/" + std::to_string(number);
+      std::string snapshot = stage_dir_ + "/snapshots/" + std::to_string(number);
       std::string error;
-      if (CopySite(public_dir_, snapshot, &error)) {
+      if (CopySite(StageRoot() + "/public", snapshot, &error)) {
         result.snapshot = snapshot;
+        result.written = Mirror(&messages);
       } else {
         result.ok = false;
         messages += error + '\n';
@@ -158,6 +255,9 @@ void PreviewBuilder::Run(BuildFunction build) {
     result.messages = messages;
     result.seconds =
         std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &cpu_end);
+    result.cpu_seconds = static_cast<double>(cpu_end.tv_sec - cpu_start.tv_sec) +
+                         static_cast<double>(cpu_end.tv_nsec - cpu_start.tv_nsec) / 1e9;
     Deliver(std::move(result));
   }
   // The function may hold objects bound to this thread: they end here.

@@ -26,11 +26,17 @@ class PreviewBuilderTest : public ::testing::Test {
     char pattern[] = "/tmp/tarn-preview-XXXXXX";
     ASSERT_NE(mkdtemp(pattern), nullptr);
     tmp_ = pattern;
-    public_ = tmp_ + "/public";
-    snapshots_ = tmp_ + "/snapshots";
+    ws_ = tmp_ + "/ws";
+    public_ = ws_ + "/public";
+    stage_ = tmp_ + "/stage";
     fs::create_directories(public_ + "/.git");
-    fs::create_directories(snapshots_);
+    fs::create_directories(public_ + "/articles");
+    fs::create_directories(ws_ + "/config");
+    fs::create_directories(stage_);
     ASSERT_TRUE(WriteTextFile(public_ + "/.git/HEAD", "ref"));
+    ASSERT_TRUE(WriteTextFile(public_ + "/CNAME", "blog.example.org"));
+    ASSERT_TRUE(WriteTextFile(public_ + "/articles/Gone.html", "old"));
+    ASSERT_TRUE(WriteTextFile(ws_ + "/config/base.json", "{\"v\": 1}"));
     context_ = g_main_context_new();
     g_main_context_push_thread_default(context_);
   }
@@ -42,7 +48,10 @@ class PreviewBuilderTest : public ::testing::Test {
   }
 
   void Start() {
-    auto build = [this](const std::vector<std::string>& changed, const DiagnosticSink& sink) {
+    // Reads the configuration through the stage's link and writes the stage's
+    // public/, as the real build does; drops one stale page.
+    auto build = [this](const std::string& root, const std::vector<std::string>& changed,
+                        const DiagnosticSink& sink) {
       ++entered_;
       while (hold_) g_usleep(1000);
       {
@@ -54,10 +63,14 @@ class PreviewBuilderTest : public ::testing::Test {
         return false;
       }
       int n = static_cast<int>(++version_);
-      return WriteTextFile(public_ + "/version.txt", std::to_string(n));
+      std::string config;
+      ReadTextFile(root + "/config/base.json", &config);
+      fs::remove(root + "/public/articles/Gone.html");
+      return WriteTextFile(root + "/public/version.txt", std::to_string(n)) &&
+             WriteTextFile(root + "/public/config.json", config);
     };
     builder_ = std::make_unique<PreviewBuilder>(
-        public_, snapshots_, build,
+        ws_, stage_, build,
         [this](const PreviewBuilder::Result& result) { results_.push_back(result); });
   }
 
@@ -76,7 +89,7 @@ class PreviewBuilderTest : public ::testing::Test {
     return text;
   }
 
-  std::string tmp_, public_, snapshots_;
+  std::string tmp_, ws_, public_, stage_;
   GMainContext* context_ = nullptr;
   std::unique_ptr<PreviewBuilder> builder_;
   std::vector<PreviewBuilder::Result> results_;
@@ -95,7 +108,15 @@ TEST_F(PreviewBuilderTest, AFailedBuildKeepsTheLastGoodCopy) {
   ASSERT_TRUE(first.ok) << first.messages;
   EXPECT_EQ(first.number, 1);
   EXPECT_EQ(Read(first.snapshot + "/version.txt"), "1");
+  EXPECT_EQ(Read(first.snapshot + "/config.json"), "{\"v\": 1}");
+  EXPECT_EQ(Read(first.snapshot + "/CNAME"), "blog.example.org");  // the blogger's own file
   EXPECT_FALSE(fs::exists(first.snapshot + "/.git"));  // the deploy repository stays out
+  // public/ gets what changed, and loses the page the build removed.
+  EXPECT_EQ(first.written, 3);
+  EXPECT_EQ(Read(public_ + "/version.txt"), "1");
+  EXPECT_FALSE(fs::exists(public_ + "/articles/Gone.html"));
+  EXPECT_EQ(Read(public_ + "/CNAME"), "blog.example.org");
+  EXPECT_EQ(Read(public_ + "/.git/HEAD"), "ref");
 
   fail_ = true;
   builder_->Request({"themes/lake/index.mtpl"});
@@ -104,19 +125,23 @@ TEST_F(PreviewBuilderTest, AFailedBuildKeepsTheLastGoodCopy) {
   EXPECT_EQ(failed.messages, "themes/lake/index.mtpl:3: unclosed block");
   EXPECT_TRUE(failed.snapshot.empty());
   EXPECT_EQ(Read(first.snapshot + "/version.txt"), "1");
+  EXPECT_EQ(Read(public_ + "/version.txt"), "1");
 
   fail_ = false;
   builder_->Request({"themes/lake/index.mtpl"});
   PreviewBuilder::Result fixed = WaitForResult();
   ASSERT_TRUE(fixed.ok);
   EXPECT_EQ(Read(fixed.snapshot + "/version.txt"), "2");
+  EXPECT_EQ(fixed.written, 1);  // only the file whose text changed
+  EXPECT_EQ(Read(public_ + "/version.txt"), "2");
   // The copy no longer served goes (on the builder's thread, soon after).
   builder_->Request({"_posts/a.md"});
   WaitForResult();
   EXPECT_FALSE(fs::exists(first.snapshot));
 
   builder_.reset();
-  EXPECT_FALSE(fs::exists(snapshots_));
+  EXPECT_FALSE(fs::exists(stage_));
+  EXPECT_TRUE(fs::exists(ws_ + "/config/base.json"));  // links removed, not what they lead to
 }
 
 TEST_F(PreviewBuilderTest, RequestsDuringABuildBecomeOneMoreBuild) {
