@@ -214,6 +214,9 @@ void MainWindow::Rendering() {
   bool built = site_->Build();
   --building_;
   if (built) {
+    // The manager page lists the posts from the site data; show the new
+    // index now rather than at the next timed refresh.
+    Refresh();
     Message("渲染完成", "Succeed");
   } else {
     std::string reasons = TakeReasons();
@@ -226,6 +229,7 @@ void MainWindow::RenderingAndPush() {
   ++building_;
   DeployOutcome outcome = publisher.RenderingAndPush();
   --building_;
+  if (outcome.ok) Refresh();
   // A failed build is the one outcome shown with the exclamation mark.
   bool build_failed = !outcome.ok && outcome.message.rfind("渲染出错", 0) == 0;
   Message(outcome.message, outcome.caption,
