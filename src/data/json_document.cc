@@ -10,6 +10,7 @@
 #include <new>
 
 #include "data/json_node.h"
+#include "data/text_file.h"
 
 namespace tarn {
 namespace {
@@ -482,24 +483,6 @@ int Hex4(std::string_view raw, std::size_t at) {
   return value;
 }
 
-void AppendCodeUnit(std::uint32_t cp, std::string* out) {
-  if (cp < 0x80) {
-    out->push_back(static_cast<char>(cp));
-  } else if (cp < 0x800) {
-    out->push_back(static_cast<char>(0xC0 | (cp >> 6)));
-    out->push_back(static_cast<char>(0x80 | (cp & 0x3F)));
-  } else if (cp < 0x10000) {
-    out->push_back(static_cast<char>(0xE0 | (cp >> 12)));
-    out->push_back(static_cast<char>(0x80 | ((cp >> 6) & 0x3F)));
-    out->push_back(static_cast<char>(0x80 | (cp & 0x3F)));
-  } else {
-    out->push_back(static_cast<char>(0xF0 | (cp >> 18)));
-    out->push_back(static_cast<char>(0x80 | ((cp >> 12) & 0x3F)));
-    out->push_back(static_cast<char>(0x80 | ((cp >> 6) & 0x3F)));
-    out->push_back(static_cast<char>(0x80 | (cp & 0x3F)));
-  }
-}
-
 void Parser::Unescape(std::string_view raw, std::string* out) const {
   out->clear();
   std::size_t i = 0;
@@ -560,7 +543,7 @@ void Parser::Unescape(std::string_view raw, std::string* out) const {
             i += 6;
           }
         }
-        AppendCodeUnit(cp, out);
+        AppendUtf8(out, static_cast<char32_t>(cp));
         break;
       }
       default:

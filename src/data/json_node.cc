@@ -1,5 +1,7 @@
 #include "data/json_node.h"
 
+#include "data/text_file.h"
+
 #include <cstring>
 
 namespace tarn {
@@ -37,24 +39,6 @@ inline bool AllAscii8(const unsigned char* p) {
   std::uint64_t v;
   std::memcpy(&v, p, 8);
   return (v & 0x8080808080808080ULL) == 0;
-}
-
-inline void AppendCodePoint(std::uint32_t cp, std::string* out) {
-  if (cp < 0x80) {
-    out->push_back(static_cast<char>(cp));
-  } else if (cp < 0x800) {
-    out->push_back(static_cast<char>(0xC0 | (cp >> 6)));
-    out->push_back(static_cast<char>(0x80 | (cp & 0x3F)));
-  } else if (cp < 0x10000) {
-    out->push_back(static_cast<char>(0xE0 | (cp >> 12)));
-    out->push_back(static_cast<char>(0x80 | ((cp >> 6) & 0x3F)));
-    out->push_back(static_cast<char>(0x80 | (cp & 0x3F)));
-  } else {
-    out->push_back(static_cast<char>(0xF0 | (cp >> 18)));
-    out->push_back(static_cast<char>(0x80 | ((cp >> 12) & 0x3F)));
-    out->push_back(static_cast<char>(0x80 | ((cp >> 6) & 0x3F)));
-    out->push_back(static_cast<char>(0x80 | (cp & 0x3F)));
-  }
 }
 
 // Decodes the (well-formed WTF-8) sequence at p of length n.
@@ -116,10 +100,10 @@ std::string FromUtf16(std::u16string_view text) {
     if (u >= 0xD800 && u <= 0xDBFF && i + 1 < text.size() && text[i + 1] >= 0xDC00 &&
         text[i + 1] <= 0xDFFF) {
       std::uint32_t cp = 0x10000 + ((u - 0xD800) << 10) + (text[i + 1] - 0xDC00);
-      AppendCodePoint(cp, &out);
+      ::tarn::AppendUtf8(&out, static_cast<char32_t>(cp));
       ++i;
     } else {
-      AppendCodePoint(u, &out);  // lone surrogates keep their three-byte form
+      ::tarn::AppendUtf8(&out, static_cast<char32_t>(u));  // lone surrogates keep their three-byte form
     }
   }
   return out;

@@ -29,9 +29,12 @@ bool WriteAll(int fd, std::string_view data) {
   return true;
 }
 
-// Decodes one UTF-8 sequence at text[i]; returns the code point and advances
-// i, or returns -1 and advances one byte for an invalid sequence.
-long DecodeUtf8(std::string_view text, size_t& i) {
+
+
+}  // namespace
+
+long DecodeUtf8(std::string_view text, std::size_t* index) {
+  size_t& i = *index;
   unsigned char c = static_cast<unsigned char>(text[i]);
   if (c < 0x80) {
     ++i;
@@ -70,7 +73,9 @@ long DecodeUtf8(std::string_view text, size_t& i) {
   return cp;
 }
 
-void AppendUtf8(std::string& out, unsigned long cp) {
+void AppendUtf8(std::string* out_text, char32_t code_point) {
+  std::string& out = *out_text;
+  unsigned long cp = code_point;
   if (cp < 0x80) {
     out += static_cast<char>(cp);
   } else if (cp < 0x800) {
@@ -87,8 +92,6 @@ void AppendUtf8(std::string& out, unsigned long cp) {
     out += static_cast<char>(0x80 | (cp & 0x3F));
   }
 }
-
-}  // namespace
 
 bool ReadTextFile(const std::string& path, std::string* contents, std::string* error) {
   contents->clear();
@@ -176,7 +179,7 @@ std::u16string Utf8ToUtf16(std::string_view text) {
   out.reserve(text.size());
   size_t i = 0;
   while (i < text.size()) {
-    long cp = DecodeUtf8(text, i);
+    long cp = DecodeUtf8(text, &i);
     if (cp < 0) {
       out += u'\uFFFD';
     } else if (cp >= 0x10000) {
@@ -202,7 +205,7 @@ std::string Utf16ToUtf8(std::u16string_view text) {
     } else if (c >= 0xD800 && c <= 0xDFFF) {
       c = 0xFFFD;
     }
-    AppendUtf8(out, c);
+    AppendUtf8(&out, static_cast<char32_t>(c));
   }
   return out;
 }
@@ -212,7 +215,7 @@ std::string_view CutAtWidth(std::string_view text, std::size_t max_bytes) {
   size_t i = 0;
   while (i < text.size()) {
     size_t start = i;
-    long cp = DecodeUtf8(text, i);
+    long cp = DecodeUtf8(text, &i);
     size_t w = (cp >= 0 && cp < 0x80) ? 1 : 2;
     if (width + w > max_bytes) return text.substr(0, start);
     width += w;

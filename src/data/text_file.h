@@ -41,6 +41,15 @@ std::u16string Utf8ToUtf16(std::string_view text);
 // UTF-16 to UTF-8. An unpaired surrogate becomes U+FFFD; never fails.
 std::string Utf16ToUtf8(std::u16string_view text);
 
+// Appends the UTF-8 form of code_point (at most 0x10FFFF). Surrogate values
+// get their three-byte form; callers that must not write them check first.
+void AppendUtf8(std::string* out, char32_t code_point);
+
+// Decodes the UTF-8 sequence at text[*index] and advances *index past it.
+// Returns the code point, or -1 for an invalid, overlong, surrogate or
+// truncated sequence, advancing one byte then.
+long DecodeUtf8(std::string_view text, std::size_t* index);
+
 // The longest prefix of text that holds at most max_bytes bytes when every
 // character outside ASCII counts as two bytes (as a double-byte code page
 // would count it), never cutting a character in two.

@@ -4,6 +4,8 @@
 #include <cstdlib>
 #include <optional>
 
+#include "data/text_file.h"
+
 namespace tarn {
 namespace {
 
@@ -45,23 +47,11 @@ bool TagAt(std::string_view html, size_t i, std::string_view name, bool closing)
   return n < html.size() && (IsSpace(html[n]) || html[n] == '/' || html[n] == '>');
 }
 
-void AppendUtf8(std::string* out, uint32_t cp) {
+// Character references name code points; the ones HTML maps to U+FFFD
+// (NUL, surrogates, beyond Unicode) become that.
+void AppendReference(std::string* out, uint32_t cp) {
   if (cp == 0 || cp > 0x10FFFF || (cp >= 0xD800 && cp <= 0xDFFF)) cp = 0xFFFD;
-  if (cp < 0x80) {
-    out->push_back(static_cast<char>(cp));
-  } else if (cp < 0x800) {
-    out->push_back(static_cast<char>(0xC0 | (cp >> 6)));
-    out->push_back(static_cast<char>(0x80 | (cp & 0x3F)));
-  } else if (cp < 0x10000) {
-    out->push_back(static_cast<char>(0xE0 | (cp >> 12)));
-    out->push_back(static_cast<char>(0x80 | ((cp >> 6) & 0x3F)));
-    out->push_back(static_cast<char>(0x80 | (cp & 0x3F)));
-  } else {
-    out->push_back(static_cast<char>(0xF0 | (cp >> 18)));
-    out->push_back(static_cast<char>(0x80 | ((cp >> 12) & 0x3F)));
-    out->push_back(static_cast<char>(0x80 | ((cp >> 6) & 0x3F)));
-    out->push_back(static_cast<char>(0x80 | (cp & 0x3F)));
-  }
+  AppendUtf8(out, static_cast<char32_t>(cp));
 }
 
 // Attribute values may hold character references ("a.js?x=1&amp;y=2"). The
@@ -96,7 +86,7 @@ std::string DecodeAttribute(std::string_view value) {
         char* stop = nullptr;
         unsigned long cp = std::strtoul(digits.c_str(), &stop, hex ? 16 : 10);
         if (stop && *stop == '\0') {
-          AppendUtf8(&out, static_cast<uint32_t>(cp));
+          AppendReference(&out, static_cast<uint32_t>(cp));
           i += end + 1;
           done = true;
         }

@@ -23,35 +23,11 @@ bool MatchesMdAt(std::string_view text, size_t i) {
 // Length of the valid UTF-8 prefix of text.
 size_t ValidUtf8Prefix(std::string_view text) {
   size_t i = 0;
-  const auto* s = reinterpret_cast<const unsigned char*>(text.data());
-  size_t n = text.size();
-  while (i < n) {
-    unsigned char c = s[i];
-    if (c < 0x80) {
-      ++i;
-      continue;
-    }
-    size_t len;
-    unsigned long cp;
-    unsigned long min;
-    if ((c & 0xE0) == 0xC0) {
-      len = 2, cp = c & 0x1F, min = 0x80;
-    } else if ((c & 0xF0) == 0xE0) {
-      len = 3, cp = c & 0x0F, min = 0x800;
-    } else if ((c & 0xF8) == 0xF0) {
-      len = 4, cp = c & 0x07, min = 0x10000;
-    } else {
-      return i;
-    }
-    if (i + len > n) return i;
-    for (size_t k = 1; k < len; ++k) {
-      if ((s[i + k] & 0xC0) != 0x80) return i;
-      cp = (cp << 6) | (s[i + k] & 0x3F);
-    }
-    if (cp < min || cp > 0x10FFFF || (cp >= 0xD800 && cp <= 0xDFFF)) return i;
-    i += len;
+  while (i < text.size()) {
+    size_t start = i;
+    if (DecodeUtf8(text, &i) < 0) return start;
   }
-  return n;
+  return text.size();
 }
 
 std::string FormatTime(std::time_t time, const char* format) {
