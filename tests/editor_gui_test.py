@@ -59,6 +59,82 @@ window.show_all(); Gtk.main()
 '''
 
 
+# A stand-in for a desktop's panel and notification daemon on the session
+# bus: it takes notifications and StatusNotifier items, reports them as
+# "desktop: ..." lines, and starts the command given after it once its names
+# are on the bus. SIGUSR1 makes it activate the item, as a middle click on a
+# panel icon does.
+FAKE_DESKTOP = r'''
+import os, signal, subprocess, sys, threading
+from gi.repository import Gio, GLib
+XML = """<node>
+<interface name="org.freedesktop.Notifications">
+ <method name="Notify"><arg type="s"/><arg type="u"/><arg type="s"/><arg type="s"/>
+  <arg type="s"/><arg type="as"/><arg type="a{sv}"/><arg type="i"/>
+  <arg type="u" direction="out"/></method>
+ <method name="GetCapabilities"><arg type="as" direction="out"/></method>
+ <method name="GetServerInformation"><arg type="s" direction="out"/><arg type="s" direction="out"/>
+  <arg type="s" direction="out"/><arg type="s" direction="out"/></method>
+ <method name="CloseNotification"><arg type="u"/></method>
+</interface>
+<interface name="org.kde.StatusNotifierWatcher">
+ <method name="RegisterStatusNotifierItem"><arg type="s"/></method>
+ <method name="RegisterStatusNotifierHost"><arg type="s"/></method>
+ <property name="RegisteredStatusNotifierItems" type="as" access="read"/>
+ <property name="IsStatusNotifierHostRegistered" type="b" access="read"/>
+ <property name="ProtocolVersion" type="i" access="read"/>
+</interface></node>"""
+bus = Gio.bus_get_sync(Gio.BusType.SESSION)
+node = Gio.DBusNodeInfo.new_for_xml(XML)
+items = []
+def say(text):
+    print("desktop: " + text, flush=True)
+def call(conn, sender, path, iface, method, params, inv):
+    if method == "Notify":
+        say("notification: %s: %s" % (params[3], params[4]))
+        inv.return_value(GLib.Variant("(u)", (1,)))
+    elif method == "GetCapabilities":
+        inv.return_value(GLib.Variant("(as)", (["body"],)))
+    elif method == "GetServerInformation":
+        inv.return_value(GLib.Variant("(ssss)", ("fake", "tarn", "1", "1.2")))
+    elif method == "RegisterStatusNotifierItem":
+        where = params[0] if params[0].startswith("/") else "/StatusNotifierItem"
+        items.append((sender, where))
+        title = bus.call_sync(sender, where, "org.freedesktop.DBus.Properties", "Get",
+                              GLib.Variant("(ss)", ("org.kde.StatusNotifierItem", "Title")),
+                              None, 0, 5000, None).unpack()[0]
+        say("tray item: " + title)
+        bus.signal_subscribe(sender, "org.kde.StatusNotifierItem", "NewStatus", where, None, 0,
+                             lambda *a: say("tray status: " + a[5].unpack()[0]))
+        inv.return_value(None)
+    else:
+        inv.return_value(None)
+def prop(conn, sender, path, iface, name):
+    return {"RegisteredStatusNotifierItems": GLib.Variant("as", [p for _, p in items]),
+            "IsStatusNotifierHostRegistered": GLib.Variant("b", True),
+            "ProtocolVersion": GLib.Variant("i", 0)}[name]
+for iface, path in ((node.interfaces[0], "/org/freedesktop/Notifications"),
+                    (node.interfaces[1], "/StatusNotifierWatcher")):
+    bus.register_object(path, iface, call, prop, None)
+for name in ("org.freedesktop.Notifications", "org.kde.StatusNotifierWatcher"):
+    bus.call_sync("org.freedesktop.DBus", "/org/freedesktop/DBus", "org.freedesktop.DBus",
+                  "RequestName", GLib.Variant("(su)", (name, 4)), None, 0, 5000, None)
+def activate():
+    for sender, where in items:
+        bus.call_sync(sender, where, "org.kde.StatusNotifierItem", "SecondaryActivate",
+                      GLib.Variant("(ii)", (0, 0)), None, 0, 5000, None)
+    return False
+GLib.unix_signal_add(GLib.PRIORITY_DEFAULT, signal.SIGUSR1, activate)
+child = subprocess.Popen(sys.argv[1:])
+def ended(pid, status):  # what the program said last is still on its way
+    GLib.timeout_add(1000, lambda: os._exit(0))
+GLib.child_watch_add(GLib.PRIORITY_DEFAULT, child.pid, ended)
+signal.signal(signal.SIGTERM, lambda *a: (child.terminate(), child.wait(), os._exit(0)))
+say("pid %d" % os.getpid())
+GLib.MainLoop().run()
+'''
+
+
 def xdotool(*args, check=True):
     result = subprocess.run(["xdotool", *args], capture_output=True, text=True)
     if check and result.returncode != 0:
@@ -123,7 +199,7 @@ def ask_to_close(window):
 class Session:
     """One run of `tarn gui` on a fresh copy of the bundled workspace."""
 
-    def __init__(self, test, conf=None):
+    def __init__(self, test, conf=None, desktop=False):
         self.test = test
         self.tmp = tempfile.mkdtemp(prefix="tarn-editor-")
         self.root = os.path.join(self.tmp, "blog")
@@ -152,10 +228,14 @@ class Session:
         self.stderr = []
         self.proc = None
         self.helpers = []
+        self.desktop = desktop
 
     def start(self):
+        command = [TARN, "gui", "-w", self.root]
+        if self.desktop:
+            command = ["/usr/bin/python3", "-c", FAKE_DESKTOP] + command
         self.proc = subprocess.Popen(
-            ["dbus-run-session", "--", TARN, "gui", "-w", self.root],
+            ["dbus-run-session", "--"] + command,
             stdout=subprocess.PIPE, stderr=subprocess.PIPE, env=self.env, text=True,
             start_new_session=True)
         self.pumps = [threading.Thread(target=self._pump, args=(stream, keep), daemon=True)
@@ -476,6 +556,21 @@ class TrayModeTest(EditorTest):
         service = [l for l in s.stderr if "no desktop notification service" in l]
         self.assertEqual((len(area), len(service)), (1, 1), "\n".join(s.stderr))
         self.assertIsNone(s.proc.poll())
+
+    def test_with_a_panel_and_a_notification_daemon(self):
+        s = self.session(conf={"Mini": "1"}, desktop=True)
+        desktop = int(s.wait_line(r"^desktop: pid \d+$").split()[-1])
+        s.wait_line(r"^desktop: notification: 提示: Alt\+B可以快速呼出编写界面哦$")
+        s.wait_line(r"^desktop: tray item: TarnBE$")
+        # The icon brings the hidden window back.
+        self.hide_main_window(s)
+        os.kill(desktop, signal.SIGUSR1)
+        window = s.wait_window(MAIN_TITLE)
+        self.assertFalse([l for l in s.stderr if "notification" in l], "\n".join(s.stderr))
+        # The icon goes with the main window.
+        ask_to_close(window)
+        s.answer("提示", "alt+y")
+        s.wait_line(r"^desktop: tray status: Passive$")
 
     def test_without_mini_alt_b_is_left_to_other_programs(self):
         s = self.session(conf={"Mini": "0"})
