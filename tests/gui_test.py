@@ -277,6 +277,20 @@ class StartUpTest(GuiTest):
         s.wait_line(r"^page: loaded \(error page\)$")
         self.assertFalse(os.path.exists(s.path("template", "index.html")))
 
+    def test_a_throwing_tplrender_shows_its_message(self):
+        def throw(root):
+            path = os.path.join(root, "template", "index copy.html")
+            with open(path, encoding="utf-8") as f:
+                text = f.read()
+            with open(path, "w", encoding="utf-8") as f:
+                f.write(text.replace("var data = JSON.parse(siteJson);",
+                                     "throw new Error('template broken here');"))
+        s = self.session(edit=throw)
+        s.wait_line(r"^tarn: .*TplRender.*template broken here")
+        s.wait_line(r"^page: loaded \(error page\)$")
+        s.shot("error_page_tplrender_threw")
+        self.assertFalse(os.path.exists(s.path("template", "index.html")))
+
     def test_a_broken_site_configuration_is_reported(self):
         def break_config(root):
             with open(os.path.join(root, "config", "base.json"), "w") as f:

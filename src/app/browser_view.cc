@@ -188,10 +188,21 @@ bool BrowserView::CallFunction(const std::string& name, const std::vector<std::s
   }
   // A missing function gives null rather than an exception, so that the
   // reason can be told apart from an error thrown by the function itself.
+  // An exception is passed on with where it was thrown, which the engine's
+  // own report leaves out.
   std::string body =
       "const f = globalThis[tarnName];\n"
       "if (typeof f !== 'function') return null;\n"
-      "return String(f(" + list + "));";
+      "try {\n"
+      "  return String(f(" + list + "));\n"
+      "} catch (e) {\n"
+      "  let text = String(e);\n"
+      "  if (e && e.line) {\n"
+      "    const file = e.sourceURL ? decodeURI(e.sourceURL.replace(/^file:\\/\\//, '')) : 'the page';\n"
+      "    text += ' (' + file + ', line ' + e.line + ')';\n"
+      "  }\n"
+      "  throw text;\n"
+      "}";
   std::string value;
   std::string reason;
   bool missing = false;

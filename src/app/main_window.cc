@@ -148,7 +148,11 @@ void MainWindow::StartUp() {
   refresh_timer_ = g_timeout_add(
       kRefreshMs,
       [](gpointer data) -> gboolean {
-        static_cast<MainWindow*>(data)->Refresh();
+        auto* self = static_cast<MainWindow*>(data);
+        // A build converts Markdown in the shown page; reloading that page
+        // under it would fail the posts converted meanwhile. The refresh
+        // waits for the next turn instead.
+        if (self->building_ == 0) self->Refresh();
         return G_SOURCE_CONTINUE;
       },
       this);
@@ -211,7 +215,10 @@ void MainWindow::ShowEditor() {
 
 void MainWindow::Rendering() {
   TakeReasons();
-  if (site_->Build()) {
+  ++building_;
+  bool built = site_->Build();
+  --building_;
+  if (built) {
     Message("渲染完成", "Succeed");
   } else {
     std::string reasons = TakeReasons();
@@ -221,7 +228,9 @@ void MainWindow::Rendering() {
 
 void MainWindow::RenderingAndPush() {
   Publisher publisher(site_, deployer_, [this](const std::string& reason) { Report(reason); });
+  ++building_;
   DeployOutcome outcome = publisher.RenderingAndPush();
+  --building_;
   // A failed build is the one outcome shown with the exclamation mark.
   bool build_failed = !outcome.ok && outcome.message.rfind("渲染出错", 0) == 0;
   Message(outcome.message, outcome.caption,

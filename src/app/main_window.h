@@ -116,6 +116,7 @@ class MainWindow {
   std::function<void(const std::string&)> drop_handler_;
   DesktopSettings settings_;  // conf.ini as read at start
   unsigned refresh_timer_ = 0;
+  int building_ = 0;  // site builds in progress (commands may nest)
   bool closing_ = false;
   bool dropping_ = false;  // between a drop and its data
 };
