@@ -423,6 +423,7 @@ class CommandTest(GuiTest):
         editor = s.wait_window("Tarn Blog Editor - 编辑")
         s.wait_window(MAIN_TITLE, visible=False)
         X11.close_window(editor)
+        s.answer("是否关闭？", "alt+y")  # the editor asks first
         s.wait_window(MAIN_TITLE)
 
 

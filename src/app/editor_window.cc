@@ -1,16 +1,61 @@
 #include "app/editor_window.h"
 
+#include <sys/stat.h>
+
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+
 #include <gtk/gtk.h>
+#include <webkit2/webkit2.h>
 
 #include "app/app_state.h"
 #include "app/browser_view.h"
+#include "app/message_box.h"
+#include "data/text_file.h"
 
 namespace tarn {
 namespace {
 
-constexpr int kWidth = 670;
-constexpr int kHeight = 700;
-constexpr int kTop = 50;
+// Kinds of showMsg in the editor page.
+constexpr int kPageSuccess = 1;
+constexpr int kPageError = 2;
+
+// The native function the page calls on Ctrl+S, and the key listener that
+// calls it. It listens before the editor component, which must not see the
+// key; the key's code catches Ctrl+S under Caps Lock and other layouts.
+constexpr char kSaveFunction[] = "tarnSavePost";
+constexpr char kSaveKeyScript[] = R"js(
+window.addEventListener('keydown', function (event) {
+  if (!event.ctrlKey || event.altKey || event.metaKey || event.shiftKey || event.isComposing) return;
+  if (event.code !== 'KeyS' && event.key !== 's' && event.key !== 'S') return;
+  event.preventDefault();
+  event.stopPropagation();
+  if (typeof window.tarnSavePost === 'function') window.tarnSavePost();
+}, true);
+)js";
+
+// Makes folder when it is missing. Returns false with *error when it cannot
+// be made or something else than a folder has its name.
+bool EnsureFolder(const std::string& folder, std::string* error) {
+  if (g_file_test(folder.c_str(), G_FILE_TEST_IS_DIR)) return true;
+  if (g_file_test(folder.c_str(), G_FILE_TEST_EXISTS)) {
+    *error = folder + ": not a folder";
+    return false;
+  }
+  if (mkdir(folder.c_str(), 0777) != 0 && errno != EEXIST) {
+    *error = folder + ": cannot create the folder: " + std::strerror(errno);
+    return false;
+  }
+  return true;
+}
+
+// The URI without its fragment: a jump inside the page is no new page.
+std::string WithoutFragment(const char* uri) {
+  std::string text = uri ? uri : "";
+  std::size_t hash = text.find('#');
+  return hash == std::string::npos ? text : text.substr(0, hash);
+}
 
 }  // namespace
 
@@ -25,20 +70,53 @@ EditorWindow::~EditorWindow() {
 
 GtkWindow* EditorWindow::window() const { return window_ ? GTK_WINDOW(window_) : nullptr; }
 
+std::string EditorWindow::PageUri() const {
+  std::string page = state_->templateDir + kPage;
+  gchar* uri = g_filename_to_uri(page.c_str(), nullptr, nullptr);
+  std::string text = uri ? uri : "";
+  g_free(uri);
+  return text;
+}
+
 void EditorWindow::Open() {
   if (window_) {
     gtk_window_present(GTK_WINDOW(window_));
     return;
   }
   retired_.reset();
+  awaiting_text_ = false;
   window_ = gtk_window_new(GTK_WINDOW_TOPLEVEL);
   gtk_window_set_title(GTK_WINDOW(window_), kTitle);
   gtk_window_set_default_size(GTK_WINDOW(window_), kWidth, kHeight);
-  gtk_window_move(GTK_WINDOW(window_), 50, kTop);
+  gtk_window_move(GTK_WINDOW(window_), kLeft, kTop);
+  g_signal_connect(window_, "delete-event", G_CALLBACK(OnDeleteEvent), this);
   g_signal_connect(window_, "destroy", G_CALLBACK(OnDestroy), this);
 
+  // The view takes the whole width and the height less a strip below it,
+  // whatever the window's size: the box keeps the strip fixed.
+  GtkWidget* column = gtk_box_new(GTK_ORIENTATION_VERTICAL, 0);
   view_ = std::make_unique<BrowserView>();
-  gtk_container_add(GTK_CONTAINER(window_), view_->widget());
+  view_->set_loaded_handler([view = view_.get()] {
+    const std::string& path = view->loaded_path();
+    std::printf("page: loaded %s\n", path.empty() ? "(error page)" : path.c_str());
+    std::fflush(stdout);
+  });
+  gtk_box_pack_start(GTK_BOX(column), view_->widget(), TRUE, TRUE, 0);
+  GtkWidget* strip = gtk_drawing_area_new();
+  gtk_widget_set_size_request(strip, -1, kViewShortfall);
+  gtk_box_pack_start(GTK_BOX(column), strip, FALSE, FALSE, 0);
+  gtk_container_add(GTK_CONTAINER(window_), column);
+  g_signal_connect(view_->widget(), "decide-policy", G_CALLBACK(OnDecidePolicy), this);
+  // Ctrl+S reaches the program through the page, in line with the keys
+  // typed before it: the page still has keys to handle when a shortcut of
+  // the window would already run, and the save would miss the last letters.
+  view_->BindFunction(kSaveFunction, [this] { Save(); });
+  WebKitUserScript* script = webkit_user_script_new(
+      kSaveKeyScript, WEBKIT_USER_CONTENT_INJECT_TOP_FRAME,
+      WEBKIT_USER_SCRIPT_INJECT_AT_DOCUMENT_START, nullptr, nullptr);
+  webkit_user_content_manager_add_script(
+      webkit_web_view_get_user_content_manager(WEBKIT_WEB_VIEW(view_->widget())), script);
+  webkit_user_script_unref(script);
   gtk_widget_show_all(window_);
 
   std::string page = state_->templateDir + kPage;
@@ -51,12 +129,162 @@ void EditorWindow::Open() {
   }
 }
 
+bool EditorWindow::LoadPost(const std::string& path) {
+  BrowserView* view = view_.get();
+  if (!view) return false;
+  awaiting_text_ = true;
+  bool loaded = view->WaitForLoad();
+  if (view_.get() != view) return false;  // the window was closed meanwhile
+  std::string text;
+  std::string error;
+  bool ok = loaded && ReadTextFile(path, &text, &error);
+  if (loaded && ok) {
+    std::string ignored;
+    ok = view->CallFunction("setValue", {text}, &ignored, &error);
+    if (view_.get() != view) return false;
+  } else if (!loaded) {
+    error = "the editor page has gone";
+  }
+  awaiting_text_ = false;
+  if (!ok) {
+    // Saving must not put an empty editor over the post it failed to open.
+    state_->editingExisting = false;
+    state_->postPath.clear();
+    ShowFailure("无法打开 " + path + "\n" + error);
+  }
+  return ok;
+}
+
+void EditorWindow::Save() {
+  if (!window_ || saving_ || awaiting_text_) return;
+  saving_ = true;
+  BrowserView* view = view_.get();
+  std::string posts = state_->rootDir + "/_posts";
+  std::string folder_error;
+  bool have_folder = EnsureFolder(posts, &folder_error);
+
+  std::string text;
+  std::string error;
+  bool have_text = view->CallFunction("getValue", {"0", "0"}, &text, &error);
+  if (view_.get() != view) return;  // closed while the page answered
+  std::string path;
+  if (!have_text) {
+    ShowFailure(std::string(kSaveFailed) + "\n" + error);
+  } else if (state_->editingExisting) {
+    // The folder matters only when the post lives in it; the write says so.
+    path = state_->postPath;
+  } else if (!have_folder) {
+    ShowFailure(std::string(kSaveFailed) + "\n" + folder_error);
+  } else {
+    path = AskSavePath(posts);
+    if (view_.get() != view) return;
+    if (path.empty()) {
+      saving_ = false;
+      if (save_cancelled_handler_) save_cancelled_handler_();
+      return;
+    }
+  }
+  if (!path.empty()) {
+    if (WriteTextFile(path, text, &error)) {
+      std::printf("editor: saved %s\n", path.c_str());
+      std::fflush(stdout);
+      ShowInPage(kSaved, kPageSuccess);
+    } else {
+      ShowFailure(std::string(kSaveFailed) + "\n" + error);
+    }
+  }
+  if (view_.get() == view) saving_ = false;
+}
+
+std::string EditorWindow::AskSavePath(const std::string& folder) {
+  GtkWidget* dialog = gtk_file_chooser_dialog_new(
+      kSaveTitle, GTK_WINDOW(window_), GTK_FILE_CHOOSER_ACTION_SAVE, "取消(_C)",
+      GTK_RESPONSE_CANCEL, "保存(_S)", GTK_RESPONSE_ACCEPT, nullptr);
+  GtkFileChooser* chooser = GTK_FILE_CHOOSER(dialog);
+  GtkFileFilter* filter = gtk_file_filter_new();
+  gtk_file_filter_set_name(filter, kSaveFilter);
+  gtk_file_filter_add_pattern(filter, "*.md");
+  gtk_file_chooser_add_filter(chooser, filter);
+  gtk_file_chooser_set_current_folder(chooser, folder.c_str());
+  gtk_file_chooser_set_do_overwrite_confirmation(chooser, TRUE);
+  gtk_dialog_set_default_response(GTK_DIALOG(dialog), GTK_RESPONSE_ACCEPT);
+
+  std::string path;
+  while (path.empty() && gtk_dialog_run(GTK_DIALOG(dialog)) == GTK_RESPONSE_ACCEPT) {
+    gchar* chosen = gtk_file_chooser_get_filename(chooser);
+    if (!chosen) continue;
+    path = chosen;
+    g_free(chosen);
+    // The default extension, as a name typed without one gets it.
+    std::size_t slash = path.rfind('/');
+    if (path.find('.', slash == std::string::npos ? 0 : slash + 1) == std::string::npos) {
+      path += ".md";
+      // The dialog asked about the name as typed; ask about the real one.
+      if (g_file_test(path.c_str(), G_FILE_TEST_EXISTS) &&
+          MessageBox::Ask(GTK_WINDOW(dialog), path + " 已存在，是否替换？", kSaveTitle, false,
+                          MessageIcon::kExclamation) != MessageAnswer::kYes) {
+        path.clear();
+      }
+    }
+  }
+  gtk_widget_destroy(dialog);
+  return path;
+}
+
+void EditorWindow::ShowFailure(const std::string& message) {
+  std::fprintf(stderr, "tarn: %s\n", message.c_str());
+  ShowInPage(message, kPageError);
+  if (window_) {
+    MessageBox::ShowTimed(GTK_WINDOW(window_), message, "Error", MessageIcon::kExclamation);
+  }
+}
+
+void EditorWindow::ShowInPage(const std::string& text, int kind) {
+  if (!view_) return;
+  std::string ignored;
+  std::string error;
+  view_->CallFunction("showMsg", {text, std::to_string(kind)}, &ignored, &error);
+}
+
+int EditorWindow::OnDeleteEvent(GtkWidget*, void*, EditorWindow* self) {
+  MessageAnswer answer = MessageBox::Ask(GTK_WINDOW(self->window_), kCloseText, kCloseCaption,
+                                         false, MessageIcon::kExclamation);
+  return answer == MessageAnswer::kYes ? FALSE : TRUE;  // FALSE lets the window go
+}
+
 void EditorWindow::OnDestroy(GtkWidget*, EditorWindow* self) {
   self->window_ = nullptr;
+  self->saving_ = false;
+  self->awaiting_text_ = false;
   // The view's widget went with the window. The object is kept until the
   // next Open: this may run while one of its own waits is on the stack.
   self->retired_ = std::move(self->view_);
   if (self->closed_handler_) self->closed_handler_();
+}
+
+int EditorWindow::OnDecidePolicy(void* view, void* decision, int type, EditorWindow* self) {
+  if (type == WEBKIT_POLICY_DECISION_TYPE_RESPONSE) return FALSE;
+  auto* action_decision = WEBKIT_NAVIGATION_POLICY_DECISION(decision);
+  WebKitNavigationAction* action =
+      webkit_navigation_policy_decision_get_navigation_action(action_decision);
+  WebKitURIRequest* request = webkit_navigation_action_get_request(action);
+  std::string target = WithoutFragment(webkit_uri_request_get_uri(request));
+  std::string page = self->PageUri();
+  // Only the editor page is protected: its own loads, and anything while
+  // something else (an error page) is shown, go ahead.
+  if (target == page ||
+      WithoutFragment(webkit_web_view_get_uri(WEBKIT_WEB_VIEW(view))) != page) {
+    return FALSE;
+  }
+  if (webkit_navigation_action_get_navigation_type(action) ==
+          WEBKIT_NAVIGATION_TYPE_LINK_CLICKED &&
+      (g_str_has_prefix(target.c_str(), "http://") ||
+       g_str_has_prefix(target.c_str(), "https://") ||
+       g_str_has_prefix(target.c_str(), "mailto:"))) {
+    g_app_info_launch_default_for_uri(webkit_uri_request_get_uri(request), nullptr, nullptr);
+  }
+  webkit_policy_decision_ignore(WEBKIT_POLICY_DECISION(decision));
+  return TRUE;
 }
 
 }  // namespace tarn

@@ -13,6 +13,7 @@
 #include "app/browser_view.h"
 #include "app/console_window.h"
 #include "app/editor_window.h"
+#include "app/tray_mode.h"
 #include "data/text_file.h"
 #include "deploy/git_deployer.h"
 #include "deploy/publisher.h"
@@ -97,6 +98,7 @@ void MainWindow::Create() {
   editor_->set_closed_handler([this] {
     if (!closing_) Show();
   });
+  editor_->set_save_cancelled_handler([this] { Refresh(); });
   drop_handler_ = [this](const std::string& path) { OpenDroppedPost(path); };
 
   gtk_widget_show_all(window_);
@@ -114,7 +116,10 @@ void MainWindow::StartUp() {
 
   settings_ = DesktopSettings::Read(state_->configDir + "conf.ini");
   if (settings_.show_dos) console_->Open(GTK_WINDOW(window_));
-  // With settings_.mini the tray icon, its balloon and Alt+B come in here.
+  if (settings_.mini) {
+    tray_mode_ = std::make_unique<TrayMode>();
+    tray_mode_->Start(this, state_);
+  }
 
   std::string template_path = state_->templateDir + kTemplateName;
   bool have_template = IsFile(template_path);
@@ -348,16 +353,7 @@ void MainWindow::OpenDroppedPost(const std::string& path) {
   state_->postPath = path;
   editor_->Open();
   Hide();
-  BrowserView* view = editor_->view();
-  if (!view || !view->WaitForLoad() || editor_->view() != view) return;
-  std::string text;
-  std::string error;
-  if (!ReadTextFile(path, &text, &error)) {
-    Message(error, "Error", MessageIcon::kExclamation);
-    return;
-  }
-  std::string ignored;
-  if (!view->CallFunction("setValue", {text}, &ignored, &error)) Report(error);
+  editor_->LoadPost(path);
 }
 
 void MainWindow::StartUpdateCheck() {

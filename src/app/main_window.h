@@ -28,6 +28,7 @@ class ConsoleWindow;
 class EditorWindow;
 class GitDeployer;
 class SiteBuilder;
+class TrayMode;
 struct UpdateNotice;
 
 class MainWindow {
@@ -110,6 +111,7 @@ class MainWindow {
   GtkWidget* window_ = nullptr;
   std::unique_ptr<BrowserView> web_main_;
   std::unique_ptr<EditorWindow> editor_;
+  std::unique_ptr<TrayMode> tray_mode_;  // with conf.ini's Mini=1
   std::vector<std::string> reasons_;
   std::function<void(const std::string&)> drop_handler_;
   DesktopSettings settings_;  // conf.ini as read at start

@@ -151,6 +151,12 @@ void TrayIcon::RemoveIcon() {
     app_indicator_set_status(indicator_, APP_INDICATOR_STATUS_PASSIVE);
     g_object_unref(indicator_);
     indicator_ = nullptr;
+    // The icon often goes as the program ends: the panel must hear of it
+    // before the connection does.
+    if (GDBusConnection* bus = g_bus_get_sync(G_BUS_TYPE_SESSION, nullptr, nullptr)) {
+      g_dbus_connection_flush_sync(bus, nullptr, nullptr);
+      g_object_unref(bus);
+    }
   }
   if (menu_) {
     gtk_widget_destroy(menu_);
