@@ -333,6 +333,13 @@ TEST_F(ServeCommandTest, ABrokenTemplateKeepsTheLastGoodSiteAndSaysWhy) {
 
   Put("themes/plain/index.mtpl", good);
   stream.WaitFor("reload");
+
+  // A build that succeeds but reports problems serves the new site and
+  // shows them on the reloaded pages.
+  Put("themes/plain/post.mtpl", "{-extend name=\"./nowhere.mtpl\"}\n");
+  stream.WaitFor("reload");
+  Stream reloaded(port_, SiteId(Get(port_, "/").body));
+  EXPECT_TRUE(Contains(reloaded.WaitFor("notice"), "nowhere.mtpl")) << reloaded.text();
   EXPECT_EQ(Stop(), 0);
   EXPECT_TRUE(Contains(out_, "rebuilt")) << out_;
 }

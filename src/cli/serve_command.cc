@@ -153,7 +153,7 @@ int RunServe(const CommandContext& context) {
     bool announced = false;
     auto done = [&](const PreviewBuilder::Result& result) {
       if (result.ok) {
-        server.ShowSite(result.snapshot);
+        server.ShowSite(result.snapshot, result.messages);
         if (!result.messages.empty()) Print(stderr, result.messages);
         Print(stdout, std::string(result.number == 1 ? "built" : "rebuilt") + " in " +
                           Milliseconds(result.seconds) + " (build " +
