@@ -10,6 +10,7 @@
 #include "data/regex_object.h"
 #include "data/text_file.h"
 #include "script/script_host.h"
+#include "site/feed_builder.h"
 #include "site/template_engine.h"
 
 namespace tarn {
@@ -245,11 +246,7 @@ std::string SiteBuilder::RenderTimeline() {
   return html;
 }
 
-std::string SiteBuilder::BuildFeed() {
-  // TODO: the feed builder; until then a channel without items.
-  return "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\r\n<rss version=\"2.0\"><channel><title>" +
-         std::string("feed") + "</title></channel></rss>\r\n";
-}
+std::string SiteBuilder::BuildFeed() { return FeedBuilder::BuildFeed(data_, std::time(nullptr)); }
 
 JsonDocument SiteBuilder::LoadThemeConf() {
   JsonDocument conf;
@@ -310,6 +307,11 @@ int SiteBuilder::RenderPosts() {
   }
   std::error_code ec;
   fs::create_directories(folder, ec);
+  if (!fs::is_directory(folder, ec)) {
+    Report(folder + ": cannot create the articles folder (no article pages are written)");
+    build_failed_ = true;
+    return 0;
+  }
 
   int written = 0;
   std::map<std::string, const PostFile*> by_title;
@@ -410,6 +412,12 @@ int SiteBuilder::RenderPages() {
 }
 
 bool SiteBuilder::Build() {
+  // The desktop program keeps serving its window while a page function runs,
+  // so a second Build can arrive in the middle of the first.
+  if (in_build_) {
+    Report("a build is already running; try again when it has finished");
+    return false;
+  }
   in_build_ = true;
   index_ready_ = false;
   build_failed_ = false;
