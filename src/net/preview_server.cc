@@ -121,7 +121,11 @@ struct PreviewServer::Impl {
   guint keep_alive = 0;
 
   ~Impl() {
-    if (keep_alive) g_source_remove(keep_alive);
+    if (keep_alive) {
+      GSource* source =
+          g_main_context_find_source_by_id(g_main_context_get_thread_default(), keep_alive);
+      if (source) g_source_destroy(source);
+    }
     // Streams are let go before the server drops their connections, so that
     // no handler runs into a half-destroyed server.
     for (Stream* stream : streams) {
@@ -330,8 +334,13 @@ struct PreviewServer::Impl {
       hello += EventText("notice", notes);
     }
     Write(stream, hello);
-    if (!keep_alive)
-      keep_alive = g_timeout_add_seconds(kKeepAliveSeconds, OnKeepAlive, this);
+    if (!keep_alive) {
+      // On the server's own context, which need not be the global default.
+      GSource* source = g_timeout_source_new_seconds(kKeepAliveSeconds);
+      g_source_set_callback(source, OnKeepAlive, this, nullptr);
+      keep_alive = g_source_attach(source, g_main_context_get_thread_default());
+      g_source_unref(source);
+    }
   }
 
   static void OnStreamFinished(SoupServerMessage*, gpointer data) {
