@@ -53,6 +53,10 @@ class PreviewBuilder {
     double seconds = 0;    // build and copies
     double build_seconds = 0;  // the build alone
     double cpu_seconds = 0;    // processor time of the builder's thread
+    // A second result follows every good build once the workspace's public/
+    // has been brought up to date: public_updated set, snapshot empty, ok
+    // false when some file could not be written (messages say which).
+    bool public_updated = false;
     int written = 0;       // files written into or removed from public/
   };
   using ResultCallback = std::function<void(const Result& result)>;
