@@ -154,6 +154,7 @@ int PreviewBuilder::Mirror(std::string* messages) {
   for (fs::recursive_directory_iterator it(from, ec), end; !ec && it != end; it.increment(ec)) {
     std::error_code entry_ec;
     if (it->is_symlink(entry_ec) || !it->is_regular_file(entry_ec)) continue;
+    if (Waiting()) return -1;  // the next build comes first; its update redoes this
     std::string relative = fs::relative(it->path(), from, entry_ec).string();
     present.insert(relative);
     std::string built, existing, error;
@@ -191,6 +192,11 @@ int PreviewBuilder::Mirror(std::string* messages) {
     it = mirrored_.erase(it);
   }
   return written;
+}
+
+bool PreviewBuilder::Waiting() {
+  std::lock_guard<std::mutex> lock(shared_->mutex);
+  return shared_->requested || shared_->stopping;
 }
 
 void PreviewBuilder::Run(BuildFunction build) {
@@ -270,7 +276,7 @@ void PreviewBuilder::Run(BuildFunction build) {
       update.ok = update_messages.empty();
       if (!update_messages.empty()) update_messages.pop_back();
       update.messages = update_messages;
-      Deliver(std::move(update));
+      if (update.written >= 0) Deliver(std::move(update));
     }
   }
   // The function may hold objects bound to this thread: they end here.

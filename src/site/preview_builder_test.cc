@@ -172,8 +172,18 @@ TEST_F(PreviewBuilderTest, RequestsDuringABuildBecomeOneMoreBuild) {
   builder_->Request({"_posts/a.md", "_posts/b.md"});
   builder_->Request({"config/base.json"});
   hold_ = false;
-  WaitForResult();
-  WaitForResult();
+  // The first build's update of public/ gives way to the waiting build,
+  // whose own update follows it.
+  PreviewBuilder::Result first = Next();
+  EXPECT_EQ(first.number, 1);
+  EXPECT_FALSE(first.public_updated);
+  PreviewBuilder::Result second = Next();
+  EXPECT_EQ(second.number, 2);
+  EXPECT_FALSE(second.public_updated);
+  PreviewBuilder::Result update = Next();
+  EXPECT_EQ(update.number, 2);
+  EXPECT_TRUE(update.public_updated);
+  EXPECT_EQ(Read(public_ + "/version.txt"), "2");
   {
     std::lock_guard<std::mutex> lock(mutex_);
     ASSERT_EQ(builds_.size(), 2u);
