@@ -124,7 +124,8 @@ bool ReadTextFile(const std::string& path, std::string* contents, std::string* e
   return true;
 }
 
-bool WriteTextFile(const std::string& path, std::string_view contents, std::string* error) {
+bool WriteTextFile(const std::string& path, std::string_view contents, std::string* error,
+                   WriteMode write_mode) {
   size_t slash = path.rfind('/');
   std::string dir = slash == std::string::npos ? "." : path.substr(0, slash + 1);
   std::string name = slash == std::string::npos ? path : path.substr(slash + 1);
@@ -148,7 +149,7 @@ bool WriteTextFile(const std::string& path, std::string_view contents, std::stri
   ::fchmod(fd, mode);
   bool ok = WriteAll(fd, contents);
   int err = errno;
-  if (ok && ::fsync(fd) != 0 && errno != EINVAL) {
+  if (ok && write_mode == WriteMode::kDurable && ::fsync(fd) != 0 && errno != EINVAL) {
     ok = false;
     err = errno;
   }

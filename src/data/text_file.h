@@ -18,11 +18,21 @@ namespace tarn {
 // cannot be opened or read (missing, a folder, no permission).
 bool ReadTextFile(const std::string& path, std::string* contents, std::string* error = nullptr);
 
+// How far a write goes before it returns.
+enum class WriteMode {
+  // The data is flushed to the disk before the rename: for the blogger's own
+  // files (posts, pages of the program), which exist nowhere else.
+  kDurable,
+  // No flush: for output that the next build writes again (public/). The
+  // rename still makes the replacement all-or-nothing for readers.
+  kRegenerable,
+};
+
 // Writes contents to path atomically, creating or replacing the file with the
 // permissions a new file gets (0666 less the umask) or the existing file's.
 // Does not create missing folders. Returns false and sets *error on failure.
 bool WriteTextFile(const std::string& path, std::string_view contents,
-                   std::string* error = nullptr);
+                   std::string* error = nullptr, WriteMode mode = WriteMode::kDurable);
 
 // UTF-8 to UTF-16. Each byte that is not part of a valid UTF-8 sequence
 // becomes U+FFFD; never fails.

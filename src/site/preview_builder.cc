@@ -169,7 +169,7 @@ int PreviewBuilder::Mirror(std::string* messages) {
       continue;
     }
     fs::create_directories(fs::path(target).parent_path(), entry_ec);
-    if (WriteTextFile(target, built, &error)) {
+    if (WriteTextFile(target, built, &error, WriteMode::kRegenerable)) {
       mirrored_.insert(relative);
       ++written;
     } else {

@@ -271,7 +271,7 @@ void SiteBuilder::CopyAssets() {
 
 bool SiteBuilder::Write(const std::string& path, const std::string& text) {
   std::string error;
-  if (WriteTextFile(path, text, &error)) return true;
+  if (WriteTextFile(path, text, &error, WriteMode::kRegenerable)) return true;
   Report(error);
   build_failed_ = true;
   return false;
