@@ -9,6 +9,10 @@
 // markdown-it through the headless script host); hugo a minimal theme.
 //
 //   cmake --build build --target bench_serve && build/bench/bench_serve [POSTS] [RUNS]
+//
+// A run with 1,000 posts, 10 edits, on a shared 2-core machine (load ~12):
+// tarn median 328 ms (max 390 ms) from save to the page showing it, the
+// reload event at the same moment; hugo server 507 ms; ratio 0.65.
 
 #include <arpa/inet.h>
 #include <fcntl.h>
