@@ -255,8 +255,11 @@ int main(int argc, char** argv) {
     return 1;
   }
   size_t built = tarn_server.log.find("built in ");
-  std::printf("tarn first build: %s\n",
-              built == std::string::npos ? "?" : tarn_server.log.substr(built + 9, 12).c_str());
+  std::string first_build =
+      built == std::string::npos
+          ? "?"
+          : tarn_server.log.substr(built + 9, tarn_server.log.find('\n', built) - built - 9);
+  std::printf("tarn first build: %s\n", first_build.c_str());
   Timing tarn_timing;
   int stream = Connect(tarn_server.port);
   std::string hello = "GET /__tarn/events?site=bench HTTP/1.1\r\nHost: 127.0.0.1\r\n\r\n";
