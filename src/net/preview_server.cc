@@ -26,7 +26,7 @@ constexpr const char kReloadScript[] = R"(<script data-tarn-serve>
 (function () {
   var site = "SITE_ID";
   var panel = null;
-  function show(text) {
+  function show(heading, text) {
     if (!panel) {
       panel = document.createElement('pre');
       panel.setAttribute('data-tarn-serve-error', '');
@@ -38,14 +38,18 @@ constexpr const char kReloadScript[] = R"(<script data-tarn-serve>
       panel.addEventListener('click', function () { panel.style.display = 'none'; });
       (document.body || document.documentElement).appendChild(panel);
     }
-    panel.textContent = 'tarn serve: the site could not be rebuilt; ' +
-      'this is the last good version.\n\n' + text;
+    panel.textContent = 'tarn serve: ' + heading + '\n\n' + text;
     panel.style.display = 'block';
   }
   if (!window.EventSource) return;
   var events = new EventSource('/__tarn/events?site=' + encodeURIComponent(site));
   events.addEventListener('reload', function () { events.close(); location.reload(); });
-  events.addEventListener('failure', function (e) { show(e.data); });
+  events.addEventListener('failure', function (e) {
+    show('the site could not be rebuilt; this is the last good version.', e.data);
+  });
+  events.addEventListener('notice', function (e) {
+    show('the site was rebuilt, with these problems:', e.data);
+  });
 })();
 </script>
 )";
@@ -112,11 +116,16 @@ struct PreviewServer::Impl {
   std::string site_id = kNoSiteId;
   int sites_shown = 0;
   std::string error;        // the last build failure; "" when the site is good
+  std::string notes;        // what the build of the site served reported
   std::vector<Stream*> streams;
   guint keep_alive = 0;
 
   ~Impl() {
-    if (keep_alive) g_source_remove(keep_alive);
+    if (keep_alive) {
+      GSource* source =
+          g_main_context_find_source_by_id(g_main_context_get_thread_default(), keep_alive);
+      if (source) g_source_destroy(source);
+    }
     // Streams are let go before the server drops their connections, so that
     // no handler runs into a half-destroyed server.
     for (Stream* stream : streams) {
@@ -321,10 +330,17 @@ struct PreviewServer::Impl {
       hello += EventText("reload", site_id);
     } else if (!error.empty()) {
       hello += EventText("failure", error);
+    } else if (!notes.empty()) {
+      hello += EventText("notice", notes);
     }
     Write(stream, hello);
-    if (!keep_alive)
-      keep_alive = g_timeout_add_seconds(kKeepAliveSeconds, OnKeepAlive, this);
+    if (!keep_alive) {
+      // On the server's own context, which need not be the global default.
+      GSource* source = g_timeout_source_new_seconds(kKeepAliveSeconds);
+      g_source_set_callback(source, OnKeepAlive, this, nullptr);
+      keep_alive = g_source_attach(source, g_main_context_get_thread_default());
+      g_source_unref(source);
+    }
   }
 
   static void OnStreamFinished(SoupServerMessage*, gpointer data) {
@@ -412,7 +428,8 @@ std::string PreviewServer::Url() const {
   return "http://127.0.0.1:" + std::to_string(port_) + "/";
 }
 
-void PreviewServer::ShowSite(const std::string& folder) {
+void PreviewServer::ShowSite(const std::string& folder, const std::string& notes) {
+  impl_->notes = notes;
   impl_->folder = folder;
   impl_->folder_real = RealPath(folder);
   if (impl_->folder_real.empty()) impl_->folder_real = folder;

@@ -49,8 +49,9 @@ class PreviewServer {
   std::string Url() const;
 
   // Serves the site in folder from now on, forgets any build failure and
-  // makes every open page reload.
-  void ShowSite(const std::string& folder);
+  // makes every open page reload. notes (what a build that still succeeded
+  // reported, "" for none) are shown on the reloaded pages.
+  void ShowSite(const std::string& folder, const std::string& notes = "");
 
   // Keeps the site served and shows message (the reasons a rebuild failed)
   // on every open page and on pages opened later, until the next ShowSite.

@@ -154,6 +154,7 @@ int PreviewBuilder::Mirror(std::string* messages) {
   for (fs::recursive_directory_iterator it(from, ec), end; !ec && it != end; it.increment(ec)) {
     std::error_code entry_ec;
     if (it->is_symlink(entry_ec) || !it->is_regular_file(entry_ec)) continue;
+    if (Waiting()) return -1;  // the next build comes first; its update redoes this
     std::string relative = fs::relative(it->path(), from, entry_ec).string();
     present.insert(relative);
     std::string built, existing, error;
@@ -191,6 +192,11 @@ int PreviewBuilder::Mirror(std::string* messages) {
     it = mirrored_.erase(it);
   }
   return written;
+}
+
+bool PreviewBuilder::Waiting() {
+  std::lock_guard<std::mutex> lock(shared_->mutex);
+  return shared_->requested || shared_->stopping;
 }
 
 void PreviewBuilder::Run(BuildFunction build) {
@@ -243,7 +249,6 @@ void PreviewBuilder::Run(BuildFunction build) {
       std::string error;
       if (CopySite(StageRoot() + "/public", snapshot, &error)) {
         result.snapshot = snapshot;
-        result.written = Mirror(&messages);
       } else {
         result.ok = false;
         messages += error + '\n';
@@ -258,7 +263,21 @@ void PreviewBuilder::Run(BuildFunction build) {
     clock_gettime(CLOCK_THREAD_CPUTIME_ID, &cpu_end);
     result.cpu_seconds = static_cast<double>(cpu_end.tv_sec - cpu_start.tv_sec) +
                          static_cast<double>(cpu_end.tv_nsec - cpu_start.tv_nsec) / 1e9;
+    bool mirror = result.ok;
     Deliver(std::move(result));
+    if (mirror) {
+      // After the preview is out: public/ on a disk syncs every file it
+      // writes, which the open pages need not wait for.
+      Result update;
+      update.number = number;
+      update.public_updated = true;
+      std::string update_messages;
+      update.written = Mirror(&update_messages);
+      update.ok = update_messages.empty();
+      if (!update_messages.empty()) update_messages.pop_back();
+      update.messages = update_messages;
+      if (update.written >= 0) Deliver(std::move(update));
+    }
   }
   // The function may hold objects bound to this thread: they end here.
   build = nullptr;
@@ -277,7 +296,7 @@ void PreviewBuilder::Deliver(Result result) {
         std::shared_ptr<Shared> shared = delivery->shared.lock();
         if (!shared) return G_SOURCE_REMOVE;
         const Result& result = delivery->result;
-        if (result.ok) {
+        if (result.ok && !result.public_updated) {
           std::string previous = shared->shown;
           shared->shown = result.snapshot;
           if (shared->done) shared->done(result);

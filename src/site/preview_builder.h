@@ -53,6 +53,11 @@ class PreviewBuilder {
     double seconds = 0;    // build and copies
     double build_seconds = 0;  // the build alone
     double cpu_seconds = 0;    // processor time of the builder's thread
+    // A second result follows a good build once the workspace's public/ has
+    // been brought up to date: public_updated set, snapshot empty, ok false
+    // when some file could not be written (messages say which). When
+    // another build was asked for meanwhile, that one's update replaces it.
+    bool public_updated = false;
     int written = 0;       // files written into or removed from public/
   };
   using ResultCallback = std::function<void(const Result& result)>;
@@ -82,8 +87,12 @@ class PreviewBuilder {
   struct Shared;
   void Run(BuildFunction build);
   bool Prepare(std::string* error);
-  // Writes what differs from stage public/ into the workspace's public/.
+  // Writes what differs from stage public/ into the workspace's public/;
+  // returns the files written or removed, or -1 when it stopped early
+  // because another build is waiting (which brings public/ up to date in
+  // turn: the update compares texts, so what was done is not done again).
   int Mirror(std::string* messages);
+  bool Waiting();
   void Deliver(Result result);
 
   std::string workspace_;

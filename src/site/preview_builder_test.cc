@@ -74,13 +74,28 @@ class PreviewBuilderTest : public ::testing::Test {
         [this](const PreviewBuilder::Result& result) { results_.push_back(result); });
   }
 
-  const PreviewBuilder::Result& WaitForResult() {
+  // The next build's result; with its public/ update too when the build
+  // was good (then *update gets that).
+  PreviewBuilder::Result WaitForResult(PreviewBuilder::Result* update = nullptr) {
+    PreviewBuilder::Result result = Next();
+    EXPECT_FALSE(result.public_updated);
+    if (result.ok) {
+      PreviewBuilder::Result second = Next();
+      EXPECT_TRUE(second.public_updated);
+      EXPECT_EQ(second.number, result.number);
+      if (update) *update = second;
+    }
+    return result;
+  }
+  PreviewBuilder::Result Next() {
     gint64 guard = g_get_monotonic_time() + 20 * G_TIME_SPAN_SECOND;
-    size_t before = results_.size();
-    while (results_.size() == before && g_get_monotonic_time() < guard)
+    while (taken_ == results_.size() && g_get_monotonic_time() < guard)
       g_main_context_iteration(context_, FALSE), g_usleep(1000);
-    EXPECT_GT(results_.size(), before) << "no build result";
-    return results_.back();
+    if (taken_ == results_.size()) {
+      ADD_FAILURE() << "no build result";
+      return {};
+    }
+    return results_[taken_++];
   }
 
   std::string Read(const std::string& path) {
@@ -93,6 +108,7 @@ class PreviewBuilderTest : public ::testing::Test {
   GMainContext* context_ = nullptr;
   std::unique_ptr<PreviewBuilder> builder_;
   std::vector<PreviewBuilder::Result> results_;
+  size_t taken_ = 0;
   std::mutex mutex_;
   std::vector<std::vector<std::string>> builds_;
   std::atomic<bool> hold_{false};
@@ -104,7 +120,8 @@ class PreviewBuilderTest : public ::testing::Test {
 TEST_F(PreviewBuilderTest, AFailedBuildKeepsTheLastGoodCopy) {
   Start();
   builder_->Request({});
-  PreviewBuilder::Result first = WaitForResult();
+  PreviewBuilder::Result update;
+  PreviewBuilder::Result first = WaitForResult(&update);
   ASSERT_TRUE(first.ok) << first.messages;
   EXPECT_EQ(first.number, 1);
   EXPECT_EQ(Read(first.snapshot + "/version.txt"), "1");
@@ -112,7 +129,8 @@ TEST_F(PreviewBuilderTest, AFailedBuildKeepsTheLastGoodCopy) {
   EXPECT_EQ(Read(first.snapshot + "/CNAME"), "blog.example.org");  // the blogger's own file
   EXPECT_FALSE(fs::exists(first.snapshot + "/.git"));  // the deploy repository stays out
   // public/ gets what changed, and loses the page the build removed.
-  EXPECT_EQ(first.written, 3);
+  EXPECT_TRUE(update.ok) << update.messages;
+  EXPECT_EQ(update.written, 3);
   EXPECT_EQ(Read(public_ + "/version.txt"), "1");
   EXPECT_FALSE(fs::exists(public_ + "/articles/Gone.html"));
   EXPECT_EQ(Read(public_ + "/CNAME"), "blog.example.org");
@@ -129,10 +147,10 @@ TEST_F(PreviewBuilderTest, AFailedBuildKeepsTheLastGoodCopy) {
 
   fail_ = false;
   builder_->Request({"themes/lake/index.mtpl"});
-  PreviewBuilder::Result fixed = WaitForResult();
+  PreviewBuilder::Result fixed = WaitForResult(&update);
   ASSERT_TRUE(fixed.ok);
   EXPECT_EQ(Read(fixed.snapshot + "/version.txt"), "2");
-  EXPECT_EQ(fixed.written, 1);  // only the file whose text changed
+  EXPECT_EQ(update.written, 1);  // only the file whose text changed
   EXPECT_EQ(Read(public_ + "/version.txt"), "2");
   // The copy no longer served goes (on the builder's thread, soon after).
   builder_->Request({"_posts/a.md"});
@@ -154,15 +172,25 @@ TEST_F(PreviewBuilderTest, RequestsDuringABuildBecomeOneMoreBuild) {
   builder_->Request({"_posts/a.md", "_posts/b.md"});
   builder_->Request({"config/base.json"});
   hold_ = false;
-  WaitForResult();
-  WaitForResult();
+  // The first build's update of public/ gives way to the waiting build,
+  // whose own update follows it.
+  PreviewBuilder::Result first = Next();
+  EXPECT_EQ(first.number, 1);
+  EXPECT_FALSE(first.public_updated);
+  PreviewBuilder::Result second = Next();
+  EXPECT_EQ(second.number, 2);
+  EXPECT_FALSE(second.public_updated);
+  PreviewBuilder::Result update = Next();
+  EXPECT_EQ(update.number, 2);
+  EXPECT_TRUE(update.public_updated);
+  EXPECT_EQ(Read(public_ + "/version.txt"), "2");
   {
     std::lock_guard<std::mutex> lock(mutex_);
     ASSERT_EQ(builds_.size(), 2u);
     EXPECT_EQ(builds_[1],
               (std::vector<std::string>{"_posts/a.md", "_posts/b.md", "config/base.json"}));
   }
-  EXPECT_EQ(Read(results_.back().snapshot + "/version.txt"), "2");
+  EXPECT_EQ(Read(results_[results_.size() - 2].snapshot + "/version.txt"), "2");
 }
 
 TEST_F(PreviewBuilderTest, ResultsAfterTheBuilderEndedAreDropped) {
