@@ -16,8 +16,8 @@ build: setup
 	cmake --build $(BUILD) -j $(JOBS)
 
 run: build
-	$(BUILD)/tarn --help
-	@echo "(the site build arrives with the build command)"
+	$(BUILD)/tarn build
+	@echo "Open $(abspath $(BUILD))/public/index.html in a browser."
 
 test: build
 	cd $(BUILD) && ctest --output-on-failure -j $(JOBS)

@@ -12,15 +12,18 @@
 // Thread safety: none; the front end uses it from one thread.
 #pragma once
 
+#include <memory>
 #include <string>
 #include <vector>
 
 #include "data/diagnostics.h"
 #include "data/json_document.h"
+#include "site/post_index.h"
 
 namespace tarn {
 
 class ScriptHost;
+class TemplateEngine;
 
 class SiteBuilder {
  public:
@@ -32,22 +35,31 @@ class SiteBuilder {
   void set_script_host(ScriptHost* host) { host_ = host; }
   ScriptHost* script_host() const { return host_; }
 
-  // Loads config/base.json into the site data and reads AbsoluteUrl from
-  // config/conf.ini (the URL prefix), counts the posts into
-  // system.articleCount and sets system.head. A base.json that cannot be read
-  // or parsed is reported (file, line, column, parser error) and leaves the
-  // site data empty; returns false then, true otherwise.
+  // Loads config/base.json into the site data (as written: spaces and line
+  // breaks in values are kept) and reads AbsoluteUrl from config/conf.ini
+  // (the URL prefix), counts the posts into system.articleCount and sets
+  // system.head. A base.json that cannot be read or parsed, or is not an
+  // object, is reported (file, line, column, parser error) and leaves the
+  // site data without its keys (system.articleCount and system.head are
+  // still set); returns false then, true otherwise.
   bool LoadConfig();
 
   // The whole site into public/. True when index, timeline and feed were
   // written; false (with the reason reported) when one rendered empty; the
-  // files written before that stay.
+  // files written before that stay. Also false, after writing everything
+  // else, when posts could not be converted (the page defines no markToHtml,
+  // or it threw) or a file could not be written.
   bool Build();
 
   std::string RenderIndex();     // "" when index.mtpl is missing or renders empty
   std::string RenderTimeline();  // "" when timeline.mtpl is missing or renders empty
-  int RenderPosts();             // article files written; -1 without post.mtpl
-  int RenderPages();             // always 1
+  // Article files written (public/articles/TITLE.html); -1 without
+  // post.mtpl. Pages of posts that no longer exist are removed.
+  int RenderPosts();
+  // Renders the pages listed in the theme's _conf.json; a page whose tpl or
+  // target would leave the theme folder or public/ is refused (reported).
+  // Always 1.
+  int RenderPages();
 
   // Calls the page's TplRender with the template file's text and the site
   // data's JSON text; returns its result ("" when the call fails, reported).
@@ -88,12 +100,31 @@ class SiteBuilder {
 
  private:
   void Report(const std::string& message) const;
+  std::string PublicDir() const { return root_ + "/public"; }
+  std::string PostsDir() const { return root_ + "/_posts"; }
+  // The posts: scanned once per Build, afresh otherwise.
+  const std::vector<PostFile>& Posts();
+  // BuildPostIndex without the serialisation.
+  void RebuildIndex();
+  TemplateEngine& Engine();
+  JsonDocument LoadThemeConf();
+  void CopyAssets();
+  bool Write(const std::string& path, const std::string& text);
+  bool CallMarkdown(const std::string& markdown, std::string* html, std::string* error);
+  void RemoveStaleArticles(const std::string& folder, const std::vector<std::string>& keep);
 
   std::string root_;
   ScriptHost* host_;
   DiagnosticSink sink_;
   JsonDocument data_;
   std::string url_prefix_ = ".";
+
+  // State of the Build in progress.
+  bool in_build_ = false;
+  bool index_ready_ = false;  // posts and timeline are current in data_
+  bool build_failed_ = false;
+  std::vector<PostFile> posts_;
+  std::unique_ptr<TemplateEngine> engine_;
 };
 
 }  // namespace tarn

@@ -1,0 +1,492 @@
+#!/usr/bin/env python3
+"""Site build benchmark: `tarn build` against Hugo on the same posts.
+
+For each post count N the script writes N deterministic posts (about 6 KB of
+Markdown each) into a tarn workspace and into a Hugo site with an equivalent
+minimal theme (index listing every post, a timeline page, one page per post,
+a feed and a JSON index), then measures, for both tools:
+
+  cold   a build into an empty public/ folder
+  edit   the build after appending a paragraph to one post
+
+Wall time and peak resident memory come from /usr/bin/time -f "%e %M". The
+figures, the tarn/hugo ratios and tarn's 10x-posts scaling are printed as a
+table at the end. Builds that fail, or that do not write one page per post,
+stop the run with the tool's output.
+
+    bench/site/run.py --tarn build/tarn --posts 1000,10000 [--keep DIR]
+"""
+
+import argparse
+import datetime
+import os
+import shutil
+import subprocess
+import sys
+import tempfile
+import time
+
+sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
+import posts as postgen  # noqa: E402
+
+TIME = "/usr/bin/time"
+
+# --- tarn workspace ---------------------------------------------------------
+
+TARN_BASE_JSON = """{
+  "system": {
+    "title": "Bench Blog",
+    "description": "A benchmark blog",
+    "url": "https://bench.example",
+    "author": "Bench",
+    "theme": "bench",
+    "deployUrl": ""
+  }
+}
+"""
+
+TARN_CONF_INI = "[base]\r\nShowDOS=0\r\nMini=0\r\nAbsoluteUrl=0\r\n"
+
+TARN_INDEX = """<!DOCTYPE html>
+<html lang="zh-CN">
+<head><meta charset="utf-8"><title>{$system.title}</title>
+{$system.head}
+<link rel="stylesheet" href="{$assetsPath}/style.css"></head>
+<body>
+<h1>{$system.title}</h1>
+<p>{$system.description}</p>
+<ul>
+{-volist name="posts" key="p"}<li><a href="{$p.url}">{$p.title}</a> <time>{$p.update_time}</time></li>{-volist/}
+</ul>
+<p><a href="timeline.html">Timeline</a> <a href="atom.xml">RSS</a></p>
+</body>
+</html>
+"""
+
+# Loops do not nest, so the month headings and the posts are two lists.
+TARN_TIMELINE = """<!DOCTYPE html>
+<html lang="zh-CN">
+<head><meta charset="utf-8"><title>Timeline - {$system.title}</title>
+<link rel="stylesheet" href="{$assetsPath}/style.css"></head>
+<body>
+<h1>Timeline</h1>
+<nav>{-volist name="timeline" key="g"}<span>{$g.date}</span> {-volist/}</nav>
+<ul>
+{-volist name="posts" key="p"}<li><time>{$p.post_time}</time> <a href="{$p.url}">{$p.title}</a></li>{-volist/}
+</ul>
+</body>
+</html>
+"""
+
+TARN_POST = """<!DOCTYPE html>
+<html lang="zh-CN">
+<head><meta charset="utf-8"><title>{$post.title} - {$system.title}</title>
+<link rel="stylesheet" href="../assets/style.css"></head>
+<body>
+<article>
+<h1>{$post.title}</h1>
+<time>{$post.post_time}</time>
+{$post.content}
+</article>
+<p><a href="../index.html">{$system.title}</a></p>
+</body>
+</html>
+"""
+
+# Used only when no built manager page is found beside the tarn binary: a
+# converter this trivial makes tarn look faster than it is.
+STAND_IN_PAGE = """<!DOCTYPE html>
+<html><head><meta charset="utf-8"><script>
+function markToHtml(md) {
+  return md.split(/\\r?\\n\\r?\\n/).map(function (b) {
+    return "<p>" + b.replace(/&/g, "&amp;").replace(/</g, "&lt;") + "</p>";
+  }).join("\\n");
+}
+function TplRender(tpl, data) { return tpl; }
+</script></head><body></body></html>
+"""
+
+STYLE_CSS = "body { font-family: sans-serif; max-width: 48em; margin: auto; }\n"
+
+# --- Hugo site --------------------------------------------------------------
+
+HUGO_CONFIG = """baseURL = "https://bench.example/"
+title = "Bench Blog"
+languageCode = "zh-CN"
+uglyURLs = true
+disableKinds = ["taxonomy", "term", "section", "sitemap", "robotsTXT", "404"]
+
+[outputs]
+home = ["HTML", "RSS", "JSON"]
+
+[services.rss]
+limit = -1
+
+[markup.highlight]
+codeFences = false
+"""
+
+HUGO_INDEX = """<!DOCTYPE html>
+<html lang="zh-CN">
+<head><meta charset="utf-8"><title>{{ site.Title }}</title>
+<meta name="generator" content="Hugo">
+<link rel="stylesheet" href="{{ "assets/style.css" | relURL }}"></head>
+<body>
+<h1>{{ site.Title }}</h1>
+<p>A benchmark blog</p>
+<ul>
+{{ range where site.RegularPages "Section" "posts" }}<li><a href="{{ .RelPermalink }}">{{ .Title }}</a> <time>{{ .Lastmod.Format "2006-01-02 15:04:05" }}</time></li>
+{{ end }}</ul>
+<p><a href="timeline.html">Timeline</a> <a href="index.xml">RSS</a></p>
+</body>
+</html>
+"""
+
+HUGO_INDEX_JSON = """[{{ range $i, $p := where site.RegularPages "Section" "posts" }}{{ if $i }},{{ end }}{{ dict "title" $p.Title "url" $p.Permalink "content" $p.RawContent "post_time" ($p.Date.Format "2006-01-02 15:04:05") | jsonify }}{{ end }}]
+"""
+
+HUGO_TIMELINE = """<!DOCTYPE html>
+<html lang="zh-CN">
+<head><meta charset="utf-8"><title>Timeline - {{ site.Title }}</title>
+<link rel="stylesheet" href="{{ "assets/style.css" | relURL }}"></head>
+<body>
+<h1>Timeline</h1>
+{{ range (where site.RegularPages "Section" "posts").GroupByDate "2006-01" }}<h2>{{ .Key }}</h2>
+<ul>
+{{ range .Pages }}<li><time>{{ .Date.Format "2006-01-02 15:04:05" }}</time> <a href="{{ .RelPermalink }}">{{ .Title }}</a></li>
+{{ end }}</ul>
+{{ end }}</body>
+</html>
+"""
+
+HUGO_SINGLE = """<!DOCTYPE html>
+<html lang="zh-CN">
+<head><meta charset="utf-8"><title>{{ .Title }} - {{ site.Title }}</title>
+<link rel="stylesheet" href="{{ "assets/style.css" | relURL }}"></head>
+<body>
+<article>
+<h1>{{ .Title }}</h1>
+<time>{{ .Date.Format "2006-01-02 15:04:05" }}</time>
+{{ .Content }}
+</article>
+<p><a href="{{ "index.html" | relURL }}">{{ site.Title }}</a></p>
+</body>
+</html>
+"""
+
+HUGO_TIMELINE_PAGE = "---\ntitle: Timeline\nlayout: timeline\nurl: /timeline.html\n---\n"
+
+
+def write(path, text, newline="\n"):
+    os.makedirs(os.path.dirname(path), exist_ok=True)
+    with open(path, "w", encoding="utf-8", newline=newline) as f:
+        f.write(text)
+
+
+def timestamp(date):
+    return time.mktime(date.timetuple())
+
+
+def tarn_post_text(post):
+    # The header block between two lines of ten dashes, then the Markdown.
+    header = "----------\n%s|%s|bench\n----------\n\n" % (post.title, post.date.strftime("%Y-%m-%d"))
+    return header + post.body
+
+
+def hugo_post_text(post):
+    date = post.date.strftime("%Y-%m-%dT%H:%M:%S")
+    return "---\ntitle: %s\ndate: %s\nlastmod: %s\n---\n\n%s" % (post.stem, date, date, post.body)
+
+
+def find_manager_page(tarn):
+    """The template/ folder beside the tarn binary when it holds the manager
+    page (the Markdown converter the real workspace uses); None otherwise."""
+    folder = os.path.join(os.path.dirname(os.path.abspath(tarn)), "template")
+    if os.path.isfile(os.path.join(folder, "index copy.html")):
+        return folder
+    return None
+
+
+def make_tarn_workspace(root, posts, template_folder):
+    write(os.path.join(root, "config", "base.json"), TARN_BASE_JSON)
+    write(os.path.join(root, "config", "conf.ini"), TARN_CONF_INI, newline="")
+    theme = os.path.join(root, "themes", "bench")
+    write(os.path.join(theme, "index.mtpl"), TARN_INDEX)
+    write(os.path.join(theme, "timeline.mtpl"), TARN_TIMELINE)
+    write(os.path.join(theme, "post.mtpl"), TARN_POST)
+    write(os.path.join(theme, "_conf.json"), '{"pages": []}\n')
+    write(os.path.join(theme, "assets", "style.css"), STYLE_CSS)
+    if template_folder:
+        shutil.copytree(template_folder, os.path.join(root, "template"))
+    else:
+        write(os.path.join(root, "template", "index copy.html"), STAND_IN_PAGE)
+    folder = os.path.join(root, "_posts")
+    os.makedirs(folder)
+    for post in posts:
+        path = os.path.join(folder, post.stem + ".md")
+        # Posts written on Windows editors carry CR LF; the header needs it.
+        write(path, tarn_post_text(post), newline="\r\n")
+        os.utime(path, (timestamp(post.date), timestamp(post.date)))
+
+
+def make_hugo_site(root, posts):
+    write(os.path.join(root, "config.toml"), HUGO_CONFIG)
+    write(os.path.join(root, "layouts", "index.html"), HUGO_INDEX)
+    write(os.path.join(root, "layouts", "index.json"), HUGO_INDEX_JSON)
+    write(os.path.join(root, "layouts", "_default", "single.html"), HUGO_SINGLE)
+    write(os.path.join(root, "layouts", "_default", "timeline.html"), HUGO_TIMELINE)
+    write(os.path.join(root, "static", "assets", "style.css"), STYLE_CSS)
+    write(os.path.join(root, "content", "timeline.md"), HUGO_TIMELINE_PAGE)
+    folder = os.path.join(root, "content", "posts")
+    os.makedirs(folder)
+    for post in posts:
+        write(os.path.join(folder, post.stem + ".md"), hugo_post_text(post))
+
+
+def edit_post(path, newline):
+    """Appends a paragraph, as a blogger fixing a post would."""
+    with open(path, "a", encoding="utf-8", newline=newline) as f:
+        f.write("\nEdited: one more paragraph with a [link](https://example.com/edit) "
+                "and 一些中文。\n")
+    now = time.time()
+    os.utime(path, (now, now))
+
+
+class Measurement:
+    def __init__(self, tool, posts, kind, wall, peak_kb):
+        self.tool = tool
+        self.posts = posts
+        self.kind = kind
+        self.wall = wall
+        self.peak_kb = peak_kb
+
+
+def run_measured(command, cwd, log_path):
+    """Runs command under /usr/bin/time; (wall seconds, peak RSS KB, exit code)."""
+    fd, time_path = tempfile.mkstemp(prefix="bench-time-")
+    os.close(fd)
+    try:
+        with open(log_path, "w") as log:
+            start = time.monotonic()
+            code = subprocess.call([TIME, "-f", "%e %M", "-o", time_path] + command, cwd=cwd,
+                                   stdout=log, stderr=subprocess.STDOUT)
+            wall = time.monotonic() - start
+        with open(time_path) as f:
+            lines = [line for line in f.read().splitlines() if line.strip()]
+        # A non-zero exit makes time(1) add a "Command exited..." line first.
+        fields = lines[-1].split() if lines else []
+        peak_kb = int(fields[1]) if len(fields) == 2 else 0
+        return wall, peak_kb, code
+    finally:
+        os.remove(time_path)
+
+
+def fail(message, log_path):
+    sys.stderr.write("bench/site: %s\n" % message)
+    if log_path and os.path.exists(log_path):
+        with open(log_path, errors="replace") as f:
+            tail = f.read()[-4000:]
+        sys.stderr.write("--- %s (last lines) ---\n%s\n" % (log_path, tail))
+    sys.exit(1)
+
+
+def count_files(folder, suffix):
+    if not os.path.isdir(folder):
+        return 0
+    return sum(1 for name in os.listdir(folder) if name.endswith(suffix))
+
+
+def build_tarn(tarn, root, count, kind, logs):
+    if kind == "cold":
+        shutil.rmtree(os.path.join(root, "public"), ignore_errors=True)
+    log = os.path.join(logs, "tarn-%d-%s.log" % (count, kind))
+    wall, peak, code = run_measured([os.path.abspath(tarn), "build", "-w", root], root, log)
+    if code != 0:
+        fail("tarn build exited with %d (%d posts, %s)" % (code, count, kind), log)
+    public = os.path.join(root, "public")
+    for name in ("index.html", "timeline.html", "atom.xml", "database.json"):
+        if not os.path.isfile(os.path.join(public, name)):
+            fail("tarn build wrote no public/%s" % name, log)
+    pages = count_files(os.path.join(public, "articles"), ".html")
+    if pages != count:
+        fail("tarn build wrote %d article pages for %d posts" % (pages, count), log)
+    return Measurement("tarn", count, kind, wall, peak)
+
+
+def build_hugo(hugo, root, count, kind, logs):
+    if kind == "cold":
+        for name in ("public", "resources", ".hugo_build.lock"):
+            path = os.path.join(root, name)
+            if os.path.isdir(path):
+                shutil.rmtree(path)
+            elif os.path.exists(path):
+                os.remove(path)
+    log = os.path.join(logs, "hugo-%d-%s.log" % (count, kind))
+    wall, peak, code = run_measured([hugo, "--quiet", "--source", root], root, log)
+    if code != 0:
+        fail("hugo exited with %d (%d posts, %s)" % (code, count, kind), log)
+    public = os.path.join(root, "public")
+    for name in ("index.html", "timeline.html", "index.xml", "index.json"):
+        if not os.path.isfile(os.path.join(public, name)):
+            fail("hugo wrote no public/%s" % name, log)
+    pages = count_files(os.path.join(public, "posts"), ".html")
+    if pages != count:
+        fail("hugo wrote %d post pages for %d posts" % (pages, count), log)
+    return Measurement("hugo", count, kind, wall, peak)
+
+
+def tool_version(command):
+    try:
+        out = subprocess.run(command, capture_output=True, text=True, timeout=30)
+        return (out.stdout or out.stderr).strip().splitlines()[0]
+    except (OSError, IndexError, subprocess.SubprocessError):
+        return "unknown"
+
+
+def ratio(a, b):
+    return a / b if b else float("nan")
+
+
+def report(results, tools, counts):
+    print()
+    print("%7s  %-5s %-5s %9s %10s" % ("posts", "tool", "build", "wall s", "peak MB"))
+    for m in results:
+        print("%7d  %-5s %-5s %9.2f %10.1f" % (m.posts, m.tool, m.kind, m.wall, m.peak_kb / 1024))
+
+    by_key = {(m.tool, m.posts, m.kind): m for m in results}
+    if "tarn" in tools and "hugo" in tools:
+        print()
+        print("tarn / hugo")
+        print("%7s  %-5s %9s %10s" % ("posts", "build", "time", "memory"))
+        for count in counts:
+            for kind in ("cold", "edit"):
+                t, h = by_key.get(("tarn", count, kind)), by_key.get(("hugo", count, kind))
+                if t and h:
+                    print("%7d  %-5s %8.2fx %9.2fx" % (count, kind, ratio(t.wall, h.wall),
+                                                       ratio(t.peak_kb, h.peak_kb)))
+    if len(counts) >= 2:
+        small, large = counts[0], counts[-1]
+        print()
+        print("scaling %d -> %d posts (%.0fx the posts)" % (small, large, large / small))
+        for tool in tools:
+            for kind in ("cold", "edit"):
+                a, b = by_key.get((tool, small, kind)), by_key.get((tool, large, kind))
+                if a and b:
+                    print("  %-5s %-5s time %6.2fx  memory %6.2fx" % (
+                        tool, kind, ratio(b.wall, a.wall), ratio(b.peak_kb, a.peak_kb)))
+
+    # The goals tarn is held to, checked on the largest run with both tools.
+    large = counts[-1]
+    t, h = by_key.get(("tarn", large, "cold")), by_key.get(("hugo", large, "cold"))
+    if t and h:
+        print()
+        print("goals at %d posts (cold build):" % large)
+        print("  tarn time <= hugo time:        %s" % ("yes" if t.wall <= h.wall else "NO"))
+        print("  tarn memory <= hugo memory / 4: %s" % (
+            "yes" if t.peak_kb * 4 <= h.peak_kb else "NO"))
+        s = by_key.get(("tarn", counts[0], "cold"))
+        if s and counts[0] * 10 == large:
+            print("  tarn %d-post time <= 11x %d-post: %s (%.2fx)" % (
+                large, counts[0], "yes" if t.wall <= 11 * s.wall else "NO",
+                ratio(t.wall, s.wall)))
+
+
+def main():
+    parser = argparse.ArgumentParser(description=__doc__.split("\n\n")[0])
+    parser.add_argument("--tarn", help="the tarn executable (omit to run Hugo only)")
+    parser.add_argument("--hugo", default="hugo", help="the hugo executable (default: hugo)")
+    parser.add_argument("--posts", default="1000,10000",
+                        help="comma-separated post counts (default: 1000,10000)")
+    parser.add_argument("--keep", metavar="DIR",
+                        help="write the sites into DIR and keep them (default: a temporary "
+                             "folder, removed afterwards)")
+    parser.add_argument("--seed", type=int, default=20200205, help="post generator seed")
+    parser.add_argument("--skip-hugo", action="store_true", help="run tarn only")
+    args = parser.parse_args()
+
+    try:
+        counts = [int(x) for x in args.posts.split(",") if x.strip()]
+    except ValueError:
+        parser.error("--posts takes numbers separated by commas")
+    if not counts or min(counts) <= 0:
+        parser.error("--posts needs at least one positive count")
+    if not os.access(TIME, os.X_OK):
+        sys.exit("bench/site: %s is missing (Debian package: time)" % TIME)
+
+    tools = []
+    if args.tarn:
+        if not os.access(args.tarn, os.X_OK):
+            sys.exit("bench/site: %s is not an executable" % args.tarn)
+        tools.append("tarn")
+    if not args.skip_hugo:
+        if shutil.which(args.hugo) is None:
+            sys.exit("bench/site: %s not found (Debian package: hugo)" % args.hugo)
+        tools.append("hugo")
+    if not tools:
+        parser.error("nothing to run: give --tarn, or drop --skip-hugo")
+
+    if args.keep:
+        base = os.path.abspath(args.keep)
+        os.makedirs(base, exist_ok=True)
+    else:
+        base = tempfile.mkdtemp(prefix="tarn-bench-site-")
+    logs = os.path.join(base, "logs")
+    os.makedirs(logs, exist_ok=True)
+
+    template_folder = find_manager_page(args.tarn) if args.tarn else None
+    print("bench/site: %s" % datetime.datetime.now().strftime("%Y-%m-%d %H:%M"))
+    print("  machine: %d CPUs, %s" % (os.cpu_count() or 0, os.uname().machine))
+    if "tarn" in tools:
+        print("  tarn: %s (%s)" % (tool_version([args.tarn, "--version"]), args.tarn))
+        if template_folder:
+            print("  tarn markdown: the manager page in %s" % template_folder)
+        else:
+            print("  tarn markdown: STAND-IN converter (no template/index copy.html beside "
+                  "tarn); tarn's times are too low")
+    if "hugo" in tools:
+        print("  hugo: %s" % tool_version([args.hugo, "version"]))
+    print("  sites: %s" % base)
+
+    results = []
+    try:
+        for count in counts:
+            site = os.path.join(base, "posts-%d" % count)
+            shutil.rmtree(site, ignore_errors=True)
+            started = time.monotonic()
+            posts = postgen.make_posts(count, args.seed)
+            size = sum(len(p.body.encode("utf-8")) for p in posts)
+            tarn_root = os.path.join(site, "tarn")
+            hugo_root = os.path.join(site, "hugo")
+            if "tarn" in tools:
+                make_tarn_workspace(tarn_root, posts, template_folder)
+            if "hugo" in tools:
+                make_hugo_site(hugo_root, posts)
+            print("  %d posts, %.1f MB of Markdown, written in %.1f s" % (
+                count, size / 1e6, time.monotonic() - started))
+            sys.stdout.flush()
+
+            edited = posts[count // 2].stem + ".md"
+            for kind in ("cold", "edit"):
+                if kind == "edit":
+                    if "tarn" in tools:
+                        edit_post(os.path.join(tarn_root, "_posts", edited), "\r\n")
+                    if "hugo" in tools:
+                        edit_post(os.path.join(hugo_root, "content", "posts", edited), "\n")
+                if "tarn" in tools:
+                    results.append(build_tarn(args.tarn, tarn_root, count, kind, logs))
+                if "hugo" in tools:
+                    results.append(build_hugo(args.hugo, hugo_root, count, kind, logs))
+                for m in results[-len(tools):]:
+                    print("    %-5s %-5s %7.2f s %8.1f MB" % (m.tool, m.kind, m.wall,
+                                                             m.peak_kb / 1024))
+                sys.stdout.flush()
+            if not args.keep:
+                shutil.rmtree(site, ignore_errors=True)
+        report(results, tools, counts)
+    finally:
+        if not args.keep:
+            shutil.rmtree(base, ignore_errors=True)
+
+
+if __name__ == "__main__":
+    main()

@@ -1,0 +1,3 @@
+# The template engine on a big index page: build/bench_template.
+add_executable(bench_template ${CMAKE_CURRENT_LIST_DIR}/template_bench.cc)
+target_link_libraries(bench_template PRIVATE tarncore)

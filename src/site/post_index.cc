@@ -1,0 +1,239 @@
+#include "site/post_index.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <filesystem>
+#include <unordered_map>
+
+#include "data/text_file.h"
+
+namespace tarn {
+namespace {
+
+char Lower(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c; }
+
+bool MatchesMdAt(std::string_view text, size_t i) {
+  return i + 3 <= text.size() && text[i] == '.' && Lower(text[i + 1]) == 'm' &&
+         Lower(text[i + 2]) == 'd';
+}
+
+// Length of the valid UTF-8 prefix of text.
+size_t ValidUtf8Prefix(std::string_view text) {
+  size_t i = 0;
+  const auto* s = reinterpret_cast<const unsigned char*>(text.data());
+  size_t n = text.size();
+  while (i < n) {
+    unsigned char c = s[i];
+    if (c < 0x80) {
+      ++i;
+      continue;
+    }
+    size_t len;
+    unsigned long cp;
+    unsigned long min;
+    if ((c & 0xE0) == 0xC0) {
+      len = 2, cp = c & 0x1F, min = 0x80;
+    } else if ((c & 0xF0) == 0xE0) {
+      len = 3, cp = c & 0x0F, min = 0x800;
+    } else if ((c & 0xF8) == 0xF0) {
+      len = 4, cp = c & 0x07, min = 0x10000;
+    } else {
+      return i;
+    }
+    if (i + len > n) return i;
+    for (size_t k = 1; k < len; ++k) {
+      if ((s[i + k] & 0xC0) != 0x80) return i;
+      cp = (cp << 6) | (s[i + k] & 0x3F);
+    }
+    if (cp < min || cp > 0x10FFFF || (cp >= 0xD800 && cp <= 0xDFFF)) return i;
+    i += len;
+  }
+  return n;
+}
+
+std::string FormatTime(std::time_t time, const char* format) {
+  std::tm tm{};
+  localtime_r(&time, &tm);
+  char buffer[64];
+  if (format[0] == 'C') {
+    std::snprintf(buffer, sizeof buffer, "%d-%d-%d %02d:%02d:%02d", tm.tm_year + 1900,
+                  tm.tm_mon + 1, tm.tm_mday, tm.tm_hour, tm.tm_min, tm.tm_sec);
+  } else {
+    std::snprintf(buffer, sizeof buffer, "%04d-%02d-%02d %02d:%02d:%02d", tm.tm_year + 1900,
+                  tm.tm_mon + 1, tm.tm_mday, tm.tm_hour, tm.tm_min, tm.tm_sec);
+  }
+  return buffer;
+}
+
+std::vector<std::string> PostNames(const std::string& posts_dir) {
+  std::vector<std::string> names;
+  std::error_code ec;
+  std::filesystem::directory_iterator it(posts_dir, ec);
+  if (ec) return names;
+  for (const auto& entry : it) {
+    std::string name = entry.path().filename().string();
+    if (!PostIndex::IsPostName(name)) continue;
+    std::error_code type_ec;
+    if (!entry.is_regular_file(type_ec)) continue;
+    names.push_back(std::move(name));
+  }
+  // Byte order of the UTF-8 names: the same on every file system.
+  std::sort(names.begin(), names.end());
+  return names;
+}
+
+}  // namespace
+
+bool PostIndex::IsPostName(std::string_view file_name) {
+  return file_name.size() >= 3 && MatchesMdAt(file_name, file_name.size() - 3);
+}
+
+std::string PostIndex::TitleOf(std::string_view file_name) {
+  std::string title;
+  title.reserve(file_name.size());
+  for (size_t i = 0; i < file_name.size();) {
+    if (MatchesMdAt(file_name, i)) {
+      i += 3;
+    } else {
+      title += file_name[i++];
+    }
+  }
+  return title;
+}
+
+std::string PostIndex::LinkName(std::string_view title) {
+  static const char kHex[] = "0123456789ABCDEF";
+  std::string link;
+  link.reserve(title.size());
+  for (char ch : title) {
+    unsigned char c = static_cast<unsigned char>(ch);
+    bool encode = c < 0x20 || c == 0x7F || c == ' ' || c == '#' || c == '?' || c == '%' ||
+                  c == '"' || c == '<' || c == '>' || c == '\\';
+    if (encode) {
+      link += '%';
+      link += kHex[c >> 4];
+      link += kHex[c & 15];
+    } else {
+      link += ch;
+    }
+  }
+  return link;
+}
+
+std::string PostIndex::MonthKey(int year, int month) {
+  static const char* const kMonths[] = {"一", "二", "三", "四",   "五",     "六",
+                                        "七", "八", "九", "一十", "一十一", "一十二"};
+  if (month < 1 || month > 12) return "";
+  return std::string(kMonths[month - 1]) + "月," + std::to_string(year);
+}
+
+std::string PostIndex::MonthKeyOf(std::string_view post_time) {
+  if (post_time.size() < 7 || post_time[4] != '-') return "";
+  int year = 0;
+  for (size_t i = 0; i < 4; ++i) {
+    if (post_time[i] < '0' || post_time[i] > '9') return "";
+    year = year * 10 + (post_time[i] - '0');
+  }
+  if (post_time[5] < '0' || post_time[5] > '9' || post_time[6] < '0' || post_time[6] > '9')
+    return "";
+  return MonthKey(year, (post_time[5] - '0') * 10 + (post_time[6] - '0'));
+}
+
+std::string PostIndex::FormatPostTime(std::time_t time) { return FormatTime(time, "P"); }
+
+std::string PostIndex::FormatCreateTime(std::time_t time) { return FormatTime(time, "C"); }
+
+bool PostIndex::GetPostTimes(const std::string& path, std::string* post_time,
+                             std::string* update_time) {
+  struct statx stx {};
+  if (statx(AT_FDCWD, path.c_str(), 0, STATX_BTIME | STATX_MTIME, &stx) != 0) return false;
+  std::time_t modified = static_cast<std::time_t>(stx.stx_mtime.tv_sec);
+  std::time_t born =
+      (stx.stx_mask & STATX_BTIME) ? static_cast<std::time_t>(stx.stx_btime.tv_sec) : modified;
+  *post_time = FormatPostTime(born);
+  *update_time = FormatPostTime(modified);
+  return true;
+}
+
+std::string PostIndex::ArticleLink(std::string_view url_prefix, std::string_view title) {
+  std::string link(url_prefix);
+  link += "/articles/";
+  link += LinkName(title);
+  link += ".html";
+  return link;
+}
+
+int PostIndex::Count(const std::string& posts_dir) {
+  return static_cast<int>(PostNames(posts_dir).size());
+}
+
+std::vector<PostFile> PostIndex::Scan(const std::string& posts_dir, const DiagnosticSink& sink) {
+  std::vector<PostFile> posts;
+  std::string dir = posts_dir;
+  if (!dir.empty() && dir.back() != '/') dir += '/';
+  for (std::string& name : PostNames(posts_dir)) {
+    PostFile post;
+    post.path = dir + name;
+    // A post deleted since the listing is simply gone.
+    if (!GetPostTimes(post.path, &post.post_time, &post.update_time)) continue;
+    std::string error;
+    if (!ReadTextFile(post.path, &post.content, &error)) {
+      if (sink) sink(error + " (the post is indexed with no content)");
+    } else {
+      size_t valid = ValidUtf8Prefix(post.content);
+      if (valid != post.content.size() && sink) {
+        std::string_view before = std::string_view(post.content).substr(0, valid);
+        int line = 1 + static_cast<int>(std::count(before.begin(), before.end(), '\n'));
+        sink(post.path + ":" + std::to_string(line) + ": not valid UTF-8 (byte " +
+             std::to_string(valid) + "); invalid bytes show as U+FFFD");
+      }
+    }
+    post.title = TitleOf(name);
+    post.name = std::move(name);
+    posts.push_back(std::move(post));
+  }
+  return posts;
+}
+
+void PostIndex::Fill(JsonDocument* data, const std::vector<PostFile>& posts,
+                     const std::string& url_prefix, std::time_t now) {
+  if (!data->HasTree()) data->Create();
+  data->SetText("create_time", FormatCreateTime(now));
+  data->SetText("generation_tool", "TarnBlogEditor");
+  // Built afresh: a post deleted since the last index leaves no trace, and a
+  // base.json member of the same name gives way (keeping its place).
+  data->SetObject("", "posts", JsonDocument::NewArray());
+  data->SetObject("", "timeline", JsonDocument::NewArray());
+  std::string site_url = data->GetText("system.url");
+  std::string author = data->GetText("system.author");
+
+  std::unordered_map<std::string, int> groups;  // month key -> index in timeline
+  for (const PostFile& post : posts) {
+    JsonDocument record = JsonDocument::NewObject();
+    record.SetText("title", post.title);
+    record.SetText("url", ArticleLink(url_prefix, post.title));
+    record.SetText("absolute_url", ArticleLink(site_url, post.title));
+    record.SetText("content", post.content);
+    record.SetText("author", author);
+    record.SetText("post_time", post.post_time);
+    record.SetText("update_time", post.update_time);
+    data->Append("posts", record);
+
+    std::string key = MonthKeyOf(post.post_time);
+    auto it = groups.find(key);
+    if (it == groups.end()) {
+      int index = static_cast<int>(groups.size());
+      JsonDocument group = JsonDocument::NewObject();
+      group.SetText("date", key);
+      group.SetEmptyArray("posts");
+      data->Append("timeline", group);
+      it = groups.emplace(key, index).first;
+    }
+    data->Append("timeline[" + std::to_string(it->second) + "].posts", record);
+  }
+}
+
+}  // namespace tarn

@@ -1,0 +1,457 @@
+#include "site/site_builder.h"
+
+#include <algorithm>
+#include <ctime>
+#include <filesystem>
+#include <map>
+#include <set>
+
+#include "data/ini_file.h"
+#include "data/regex_object.h"
+#include "data/text_file.h"
+#include "script/script_host.h"
+#include "site/template_engine.h"
+
+namespace tarn {
+namespace {
+
+namespace fs = std::filesystem;
+
+constexpr char kHead[] =
+    "<meta name=\"generator\" content=\"TarnBlogEditor\">\r\n"
+    "<meta name=\"author\" content=\"MORVEN Tarn\" />";
+
+const char* ParseErrorName(int code) {
+  switch (code) {
+    case JsonDocument::kEmptyInput:
+      return "empty input";
+    case JsonDocument::kOutOfMemory:
+      return "out of memory";
+    case JsonDocument::kMisplacedStructure:
+      return "misplaced structure";
+    case JsonDocument::kUnclosed:
+      return "unclosed object or array";
+    case JsonDocument::kBadValue:
+      return "bad value";
+    default:
+      return "parse error";
+  }
+}
+
+// Parses a JSON configuration file into *doc. Reports "PATH:LINE:COLUMN:
+// ..." and leaves *doc an empty object on failure.
+bool ParseConfig(const std::string& path, std::string text, JsonDocument* doc,
+                 const DiagnosticSink& sink) {
+  // Editors on other systems like to start UTF-8 files with a byte-order mark.
+  if (text.rfind("\xEF\xBB\xBF", 0) == 0) text.erase(0, 3);
+  JsonDocument::ParseResult result;
+  if (!doc->Parse(text, {}, &result)) {
+    int line = 1;
+    int column = 1;
+    JsonDocument::LineAndColumn(text, result.position, &line, &column);
+    if (sink) {
+      sink(path + ":" + std::to_string(line) + ":" + std::to_string(column) + ": JSON error " +
+           std::to_string(result.code) + " (" + ParseErrorName(result.code) + ")");
+    }
+    doc->Create();
+    return false;
+  }
+  if (doc->GetType("") != JsonDocument::kObject) {
+    if (sink) sink(path + ": not a JSON object");
+    doc->Create();
+    return false;
+  }
+  return true;
+}
+
+// A theme-relative or public-relative name from _conf.json, with "\" taken
+// as the folder separator it is on the systems themes are written on; ""
+// when it would leave its folder (absolute, or a ".." step).
+std::string ContainedName(std::string name) {
+  std::replace(name.begin(), name.end(), '\\', '/');
+  if (!name.empty() && name[0] == '/') return "";
+  size_t start = 0;
+  while (start <= name.size()) {
+    size_t end = name.find('/', start);
+    if (end == std::string::npos) end = name.size();
+    if (name.compare(start, end - start, "..") == 0) return "";
+    start = end + 1;
+  }
+  return name;
+}
+
+}  // namespace
+
+SiteBuilder::SiteBuilder(std::string root, ScriptHost* host, DiagnosticSink sink)
+    : root_(std::move(root)), host_(host), sink_(std::move(sink)) {
+  data_.Create();
+}
+
+SiteBuilder::~SiteBuilder() = default;
+
+void SiteBuilder::Report(const std::string& message) const {
+  if (sink_) sink_(message);
+}
+
+std::string SiteBuilder::ThemeDir() const {
+  return root_ + "/themes/" + data_.GetText("system.theme");
+}
+
+bool SiteBuilder::LoadConfig() {
+  bool ok = true;
+  data_.Create();
+  std::string path = root_ + "/config/base.json";
+  std::string text;
+  std::string error;
+  if (!ReadTextFile(path, &text, &error)) {
+    Report(error);
+    ok = false;
+  } else {
+    ok = ParseConfig(path, std::move(text), &data_, sink_);
+  }
+  IniFile ini(root_ + "/config/conf.ini");
+  url_prefix_ =
+      ini.GetString("base", "AbsoluteUrl", "0") == "1" ? data_.GetText("system.url") : ".";
+  data_.SetText("system.articleCount", std::to_string(PostIndex::Count(PostsDir())));
+  data_.SetText("system.head", kHead);
+  return ok;
+}
+
+void SiteBuilder::SetVariable(const std::string& name, const std::string& value) {
+  if (!data_.HasTree()) data_.Create();
+  data_.SetText(name, value);
+}
+
+const std::vector<PostFile>& SiteBuilder::Posts() {
+  if (!in_build_) posts_ = PostIndex::Scan(PostsDir(), sink_);
+  return posts_;
+}
+
+void SiteBuilder::RebuildIndex() {
+  // Within one Build only this object touches posts and timeline, so after
+  // the first index only its time moves on.
+  if (in_build_ && index_ready_) {
+    data_.SetText("create_time", PostIndex::FormatCreateTime(std::time(nullptr)));
+    return;
+  }
+  PostIndex::Fill(&data_, Posts(), url_prefix_, std::time(nullptr));
+  if (in_build_) index_ready_ = true;
+}
+
+std::string SiteBuilder::BuildPostIndex() {
+  RebuildIndex();
+  return data_.ToText();
+}
+
+JsonDocument SiteBuilder::GetSiteData() {
+  RebuildIndex();
+  return data_;
+}
+
+TemplateEngine& SiteBuilder::Engine() {
+  if (!engine_ || !in_build_) engine_ = std::make_unique<TemplateEngine>(ThemeDir(), root_, sink_);
+  return *engine_;
+}
+
+std::string SiteBuilder::RenderTemplate(const std::string& template_text) {
+  return Engine().Render(template_text, data_);
+}
+
+std::string SiteBuilder::ExpandLoops(const std::string& text, const JsonDocument& data) const {
+  TemplateEngine engine(ThemeDir(), root_, sink_);
+  return engine.ExpandLoops(text, data);
+}
+
+int SiteBuilder::ReadPostHeader(const std::string& path, std::vector<std::string>* parts) const {
+  parts->clear();
+  std::string text;
+  if (!ReadTextFile(path, &text)) return 0;
+  RegexObject header;
+  header.Execute("----------\\r\\n([\\s\\S]*?)\\r\\n----------", text);
+  if (header.GetMatchCount() == 0) return 0;
+  std::string_view block = header.SubMatchView(1, 1);
+  size_t start = 0;
+  while (true) {
+    size_t bar = block.find('|', start);
+    parts->emplace_back(block.substr(start, bar == std::string_view::npos ? bar : bar - start));
+    if (bar == std::string_view::npos) break;
+    start = bar + 1;
+  }
+  return static_cast<int>(parts->size());
+}
+
+std::string SiteBuilder::ScriptRender(const std::string& template_path) {
+  std::string text;
+  std::string error;
+  if (!ReadTextFile(template_path, &text, &error)) {
+    Report(error);
+    return "";
+  }
+  if (!host_) {
+    Report(template_path + ": no page is loaded to run TplRender");
+    return "";
+  }
+  std::string result;
+  if (!host_->CallFunction("TplRender", {text, data_.ToText()}, &result, &error)) {
+    Report(host_->Origin() + ": TplRender failed: " + error);
+    return "";
+  }
+  return result;
+}
+
+bool SiteBuilder::CallMarkdown(const std::string& markdown, std::string* html, std::string* error) {
+  if (!host_) {
+    *error = "no page is loaded to run markToHtml";
+    return false;
+  }
+  return host_->CallFunction("markToHtml", {markdown}, html, error);
+}
+
+std::string SiteBuilder::ConvertMarkdown(const std::string& markdown) {
+  std::string html;
+  std::string error;
+  if (!CallMarkdown(markdown, &html, &error)) {
+    Report((host_ ? host_->Origin() + ": " : std::string()) + "markToHtml failed: " + error);
+    return "";
+  }
+  return html;
+}
+
+std::string SiteBuilder::RenderIndex() {
+  std::string path = ThemeDir() + "/index.mtpl";
+  std::string text;
+  std::string error;
+  if (!ReadTextFile(path, &text, &error)) {
+    Report(error + " (the theme needs an index page)");
+    return "";
+  }
+  RebuildIndex();
+  std::string html = Engine().Render(text, data_, path);
+  if (html.empty()) Report(path + ": renders to empty text");
+  return html;
+}
+
+std::string SiteBuilder::RenderTimeline() {
+  std::string path = ThemeDir() + "/timeline.mtpl";
+  std::string text;
+  std::string error;
+  if (!ReadTextFile(path, &text, &error)) {
+    Report(error + " (the theme needs a timeline page)");
+    return "";
+  }
+  RebuildIndex();
+  std::string html = Engine().Render(text, data_, path);
+  if (html.empty()) Report(path + ": renders to empty text");
+  return html;
+}
+
+std::string SiteBuilder::BuildFeed() {
+  // TODO: the feed builder; until then a channel without items.
+  return "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\r\n<rss version=\"2.0\"><channel><title>" +
+         std::string("feed") + "</title></channel></rss>\r\n";
+}
+
+JsonDocument SiteBuilder::LoadThemeConf() {
+  JsonDocument conf;
+  conf.Create();
+  std::string path = ThemeDir() + "/_conf.json";
+  std::string text;
+  if (ReadTextFile(path, &text)) ParseConfig(path, std::move(text), &conf, sink_);
+  return conf;
+}
+
+void SiteBuilder::CopyAssets() {
+  fs::path from = ThemeDir() + "/assets";
+  std::error_code ec;
+  if (!fs::is_directory(from, ec)) return;  // a theme without assets is fine
+  fs::copy(from, PublicDir() + "/assets",
+           fs::copy_options::recursive | fs::copy_options::overwrite_existing, ec);
+  if (ec) {
+    Report(from.string() + ": cannot copy to " + PublicDir() + "/assets: " + ec.message());
+    build_failed_ = true;
+  }
+}
+
+bool SiteBuilder::Write(const std::string& path, const std::string& text) {
+  std::string error;
+  if (WriteTextFile(path, text, &error)) return true;
+  Report(error);
+  build_failed_ = true;
+  return false;
+}
+
+int SiteBuilder::RenderPosts() {
+  std::string path = ThemeDir() + "/post.mtpl";
+  std::string text;
+  std::string error;
+  if (!ReadTextFile(path, &text, &error)) {
+    Report(error + " (no article pages are written)");
+    return -1;
+  }
+  const std::vector<PostFile>& posts = Posts();
+  std::string folder = PublicDir() + "/articles";
+  if (posts.empty()) {
+    RemoveStaleArticles(folder, {});
+    return 0;
+  }
+  if (!host_ || !host_->HasFunction("markToHtml")) {
+    Report(host_
+               ? host_->Origin() + " defines no markToHtml function: article pages are not written"
+               : std::string("no page is loaded to run markToHtml: article pages are not written"));
+    build_failed_ = true;
+    return 0;
+  }
+  // The layout is resolved once for all posts.
+  bool ok = true;
+  std::string page = Engine().ResolveInheritance(text, path, &ok);
+  if (!ok) {
+    Report(path + ": renders to empty text (no article pages are written)");
+    return 0;
+  }
+  std::error_code ec;
+  fs::create_directories(folder, ec);
+
+  int written = 0;
+  std::map<std::string, const PostFile*> by_title;
+  std::vector<std::string> keep;
+  for (const PostFile& post : posts) {
+    auto [it, fresh] = by_title.emplace(post.title, &post);
+    if (!fresh) {
+      Report(post.path + ": has the same title as " + it->second->path + "; articles/" +
+             post.title + ".html holds the later one");
+      it->second = &post;
+    }
+    keep.push_back(post.title + ".html");
+    data_.SetText("post.title", post.title);
+    data_.SetText("post.url", PostIndex::ArticleLink(url_prefix_, post.title));
+    data_.SetText("post.absolute_url",
+                  PostIndex::ArticleLink(data_.GetText("system.url"), post.title));
+    std::string html;
+    if (!CallMarkdown(post.content, &html, &error)) {
+      Report(post.path + ": markToHtml failed: " + error + " (its article page is not written)");
+      build_failed_ = true;
+      continue;
+    }
+    data_.SetText("post.content", html);
+    data_.SetText("post.post_time", post.post_time);
+    data_.SetText("post.update_time", post.update_time);
+    html = Engine().Expand(page, data_, path);
+    if (html.empty()) {
+      Report(path + ": renders to empty text for " + post.path);
+      continue;
+    }
+    if (Write(folder + "/" + post.title + ".html", html)) ++written;
+  }
+  RemoveStaleArticles(folder, keep);
+  return written;
+}
+
+// Article pages whose post is gone. Only *.html files of the articles folder
+// are candidates; anything else a blogger put there stays.
+void SiteBuilder::RemoveStaleArticles(const std::string& folder,
+                                      const std::vector<std::string>& keep) {
+  std::set<std::string> wanted(keep.begin(), keep.end());
+  std::error_code ec;
+  fs::directory_iterator it(folder, ec);
+  if (ec) return;
+  std::vector<fs::path> stale;
+  for (const auto& entry : it) {
+    std::string name = entry.path().filename().string();
+    std::error_code type_ec;
+    if (name.size() < 5 || name.compare(name.size() - 5, 5, ".html") != 0) continue;
+    if (!entry.is_regular_file(type_ec) || wanted.count(name)) continue;
+    stale.push_back(entry.path());
+  }
+  for (const fs::path& path : stale) {
+    std::error_code remove_ec;
+    if (!fs::remove(path, remove_ec) && remove_ec)
+      Report(path.string() + ": cannot remove the page of a deleted post: " + remove_ec.message());
+  }
+}
+
+int SiteBuilder::RenderPages() {
+  JsonDocument conf = LoadThemeConf();
+  data_.SetObject("", "theme", conf);
+  std::string conf_path = ThemeDir() + "/_conf.json";
+  int n = data_.GetCount("theme.pages");
+  for (int i = 0; i < n; ++i) {
+    std::string entry = "pages[" + std::to_string(i) + "]";
+    std::string tpl_text = conf.GetText(entry + ".tpl");
+    std::string target_text = conf.GetText(entry + ".target");
+    std::string tpl = ContainedName(tpl_text);
+    std::string target = ContainedName(target_text);
+    if (tpl.empty() || target.empty()) {
+      const std::string& bad = tpl.empty() ? tpl_text : target_text;
+      Report(conf_path + ": " + entry + " (tpl \"" + tpl_text + "\", target \"" + target_text +
+             "\"): " + (tpl.empty() ? "tpl" : "target") +
+             (bad.empty() ? " is empty"
+                          : " must stay inside its folder (no absolute path, no \"..\")") +
+             "; page skipped");
+      continue;
+    }
+    std::string template_path = ThemeDir() + "/" + tpl + ".mtpl";
+    std::string output = PublicDir() + "/" + target + ".html";
+    std::string text;
+    std::string error;
+    if (!ReadTextFile(template_path, &text, &error)) {
+      Report(error + " (" + entry + " of " + conf_path + "; page skipped)");
+      continue;
+    }
+    std::string html = Engine().Render(text, data_, template_path);
+    if (html.empty()) {
+      Report(template_path + ": renders to empty text; page skipped");
+      continue;
+    }
+    std::error_code ec;
+    fs::create_directories(fs::path(output).parent_path(), ec);
+    Write(output, html);
+  }
+  return 1;
+}
+
+bool SiteBuilder::Build() {
+  in_build_ = true;
+  index_ready_ = false;
+  build_failed_ = false;
+  posts_ = PostIndex::Scan(PostsDir(), sink_);
+  engine_.reset();
+  struct Finish {
+    SiteBuilder* self;
+    ~Finish() {
+      self->in_build_ = false;
+      self->index_ready_ = false;
+      self->posts_.clear();
+      self->engine_.reset();
+    }
+  } finish{this};
+
+  if (data_.GetText("system.theme").empty())
+    Report(root_ + "/config/base.json: system.theme is not set");
+  std::string out = PublicDir();
+  std::error_code ec;
+  fs::create_directories(out, ec);
+
+  Write(out + "/database.json", BuildPostIndex());
+  SetVariable("assetsPath", url_prefix_ + "/assets");
+  data_.SetObject("", "theme", LoadThemeConf());
+  CopyAssets();
+
+  std::string html = RenderIndex();
+  if (html.empty()) return false;
+  Write(out + "/index.html", html);
+  html = RenderTimeline();
+  if (html.empty()) return false;
+  Write(out + "/timeline.html", html);
+  html = BuildFeed();
+  if (html.empty()) {
+    Report(out + "/atom.xml: the feed renders to empty text");
+    return false;
+  }
+  Write(out + "/atom.xml", html);
+
+  RenderPosts();
+  RenderPages();
+  return !build_failed_;
+}
+
+}  // namespace tarn

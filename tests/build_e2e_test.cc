@@ -1,0 +1,232 @@
+// tarn build on fixture workspaces: the real binary, its files, its exit
+// status and its messages.
+
+#include <gtest/gtest.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "data/json_document.h"
+#include "data/text_file.h"
+
+namespace tarn {
+namespace {
+
+namespace fs = std::filesystem;
+
+struct Outcome {
+  int status = -1;
+  std::string out;
+  std::string err;
+};
+
+class BuildCommandTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    char pattern[] = "/tmp/tarn-build-XXXXXX";
+    ASSERT_NE(mkdtemp(pattern), nullptr);
+    tmp_ = pattern;
+    ws_ = tmp_ + "/ws";
+    fs::copy(fs::path(TARN_SOURCE_DIR) / "tests/fixtures/build/blog", ws_,
+             fs::copy_options::recursive);
+  }
+  void TearDown() override { fs::remove_all(tmp_); }
+
+  Outcome Build() {
+    std::string command = "'" + std::string(TARN_BINARY) + "' -w '" + ws_ + "' build >'" + tmp_ +
+                          "/out' 2>'" + tmp_ + "/err'";
+    Outcome outcome;
+    int raw = std::system(command.c_str());
+    outcome.status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
+    ReadTextFile(tmp_ + "/out", &outcome.out);
+    ReadTextFile(tmp_ + "/err", &outcome.err);
+    return outcome;
+  }
+  std::string Read(const std::string& relative) {
+    std::string text;
+    EXPECT_TRUE(ReadTextFile(ws_ + "/" + relative, &text)) << relative;
+    return text;
+  }
+  void Put(const std::string& relative, const std::string& text) {
+    fs::create_directories(fs::path(ws_ + "/" + relative).parent_path());
+    ASSERT_TRUE(WriteTextFile(ws_ + "/" + relative, text));
+  }
+  bool Exists(const std::string& relative) { return fs::exists(ws_ + "/" + relative); }
+
+  std::string tmp_;
+  std::string ws_;
+};
+
+#define EXPECT_CONTAINS(haystack, needle) \
+  EXPECT_NE((haystack).find(needle), std::string::npos) << "missing: " << (needle)
+
+TEST_F(BuildCommandTest, WritesTheWholeSite) {
+  // Left from an earlier build: a page of a deleted post, and files of the
+  // blogger's that the build must leave alone.
+  Put("public/articles/Gone.html", "old");
+  Put("public/articles/notes.txt", "mine");
+  Put("public/CNAME", "blog.example.org");
+  Put("public/assets/css/site.css", "stale");
+
+  Outcome built = Build();
+  EXPECT_EQ(built.status, 0) << built.err;
+  EXPECT_EQ(built.out, "渲染完成\n");
+
+  std::string index = Read("public/index.html");
+  EXPECT_CONTAINS(index, "<title>My Blog</title>");  // the space is kept
+  EXPECT_CONTAINS(index, "<p class=\"count\">3 posts</p>");
+  EXPECT_CONTAINS(index, "<meta name=\"generator\" content=\"TarnBlogEditor\">\r\n");
+  EXPECT_CONTAINS(index, "href=\"./assets/css/site.css\"");
+  // Posts in name order; links percent-encode what would break them.
+  size_t c = index.find("<a href=\"./articles/C%23%20tips.html\">C# tips</a>");
+  size_t h = index.find("<a href=\"./articles/Hello.html\">Hello</a>");
+  size_t z = index.find("<a href=\"./articles/中文.html\">中文</a>");
+  ASSERT_NE(c, std::string::npos);
+  ASSERT_NE(h, std::string::npos);
+  ASSERT_NE(z, std::string::npos);
+  EXPECT_LT(c, h);
+  EXPECT_LT(h, z);
+  EXPECT_EQ(index.find("{$"), std::string::npos);
+  EXPECT_EQ(index.find("{-"), std::string::npos);
+
+  EXPECT_CONTAINS(Read("public/timeline.html"), "月,");
+
+  // Articles are written where their links point, bodies from markToHtml.
+  std::string hello = Read("public/articles/Hello.html");
+  EXPECT_CONTAINS(hello, "<title>Hello - My Blog</title>");
+  EXPECT_CONTAINS(hello, "<h1>Hello</h1>\n<p>First post.</p>");
+  EXPECT_CONTAINS(hello, "href=\"https://blog.example.org/articles/Hello.html\"");
+  EXPECT_CONTAINS(Read("public/articles/C# tips.html"), "<p>Use a &lt;b> tag.</p>");
+  EXPECT_CONTAINS(Read("public/articles/中文.html"), "<h1>你好</h1>");
+  EXPECT_FALSE(Exists("public/articles/Hello.MD"));
+  EXPECT_FALSE(Exists("public/articles/Gone.html"));
+  EXPECT_EQ(Read("public/articles/notes.txt"), "mine");
+  EXPECT_EQ(Read("public/CNAME"), "blog.example.org");
+
+  // Pages, nested targets included; assets copied over older copies.
+  EXPECT_CONTAINS(Read("public/about.html"),
+                  "<p class=\"about\">About Ann Example; theme plain</p>");
+  EXPECT_EQ(Read("public/blog/x/about.html"), Read("public/about.html"));
+  EXPECT_EQ(Read("public/assets/css/site.css"), "body { font-family: serif; }\n");
+
+  JsonDocument db;
+  ASSERT_TRUE(db.Parse(Read("public/database.json")));
+  EXPECT_EQ(db.GetText("generation_tool"), "TarnBlogEditor");
+  EXPECT_EQ(db.GetText("system.title"), "My Blog");
+  EXPECT_EQ(db.GetText("system.articleCount"), "3");
+  EXPECT_EQ(db.GetCount("posts"), 3);
+  std::vector<std::string> keys;
+  db.GetKeys("posts[1]", &keys);
+  EXPECT_EQ(keys, (std::vector<std::string>{"title", "url", "absolute_url", "content", "author",
+                                            "post_time", "update_time"}));
+  EXPECT_EQ(db.GetText("posts[1].title"), "Hello");
+  EXPECT_EQ(db.GetText("posts[1].author"), "Ann Example");
+  EXPECT_EQ(db.GetText("posts[1].content").rfind("----------\r\ntitle|Hello", 0), 0u);
+  EXPECT_EQ(db.GetCount("timeline[0].posts"), 3);  // all written just now
+
+  std::string xmllint = "xmllint --noout '" + ws_ + "/public/atom.xml' 2>/dev/null";
+  EXPECT_EQ(std::system(xmllint.c_str()), 0);
+
+  // A post deleted between builds leaves nothing behind.
+  fs::remove(ws_ + "/_posts/Hello.MD");
+  built = Build();
+  EXPECT_EQ(built.status, 0) << built.err;
+  EXPECT_FALSE(Exists("public/articles/Hello.html"));
+  EXPECT_EQ(Read("public/index.html").find("Hello.html"), std::string::npos);
+  ASSERT_TRUE(db.Parse(Read("public/database.json")));
+  EXPECT_EQ(db.GetCount("posts"), 2);
+
+  // And so does the last one.
+  fs::remove_all(ws_ + "/_posts");
+  built = Build();
+  EXPECT_EQ(built.status, 0) << built.err;
+  EXPECT_FALSE(Exists("public/articles/C# tips.html"));
+  EXPECT_TRUE(Exists("public/articles/notes.txt"));
+  ASSERT_TRUE(db.Parse(Read("public/database.json")));
+  EXPECT_EQ(db.GetCount("posts"), 0);
+}
+
+TEST_F(BuildCommandTest, ThemeWithoutIndexFailsAfterTheIndexFile) {
+  fs::remove(ws_ + "/themes/plain/index.mtpl");
+  Outcome built = Build();
+  EXPECT_EQ(built.status, 1);
+  EXPECT_EQ(built.out, "渲染出错\n");
+  EXPECT_CONTAINS(built.err, "themes/plain/index.mtpl");
+  EXPECT_TRUE(Exists("public/database.json"));
+  EXPECT_TRUE(Exists("public/assets/css/site.css"));
+  EXPECT_FALSE(Exists("public/index.html"));
+  EXPECT_FALSE(Exists("public/timeline.html"));
+}
+
+TEST_F(BuildCommandTest, MissingPostTemplateWritesNoArticlesButSucceeds) {
+  fs::remove(ws_ + "/themes/plain/post.mtpl");
+  Outcome built = Build();
+  EXPECT_EQ(built.status, 0);
+  EXPECT_EQ(built.out, "渲染完成\n");
+  EXPECT_CONTAINS(built.err, "post.mtpl");
+  EXPECT_FALSE(Exists("public/articles"));
+  EXPECT_TRUE(Exists("public/about.html"));
+}
+
+TEST_F(BuildCommandTest, PagesThatWouldLeaveTheirFolderAreRefused) {
+  Put("themes/plain/_conf.json", R"({"pages":[{"tpl":"pages/about","target":"../escaped"},)"
+                                 R"({"tpl":"pages/about","target":"/tmp/absolute"},)"
+                                 R"({"tpl":"../../../config/conf","target":"conf"},)"
+                                 R"({"tpl":"pages/about","target":"blog\\deep\\about"}]})");
+  Outcome built = Build();
+  EXPECT_EQ(built.status, 0) << built.err;
+  EXPECT_CONTAINS(built.err, "pages[0] (tpl \"pages/about\", target \"../escaped\")");
+  EXPECT_CONTAINS(built.err, "pages[1]");
+  EXPECT_CONTAINS(built.err, "pages[2]");
+  EXPECT_FALSE(fs::exists(ws_ + "/escaped.html"));
+  EXPECT_FALSE(fs::exists("/tmp/absolute.html"));
+  EXPECT_FALSE(Exists("public/conf.html"));
+  EXPECT_TRUE(Exists("public/blog/deep/about.html"));
+}
+
+TEST_F(BuildCommandTest, PageWithoutMarkdownConverterFails) {
+  Put("template/index copy.html", "<script>function TplRender(t, d) { return t; }</script>");
+  Outcome built = Build();
+  EXPECT_EQ(built.status, 1);
+  EXPECT_EQ(built.out, "渲染出错\n");
+  EXPECT_CONTAINS(built.err, "template/index copy.html defines no markToHtml");
+  EXPECT_TRUE(Exists("public/index.html"));
+  EXPECT_FALSE(Exists("public/articles/Hello.html"));
+}
+
+TEST_F(BuildCommandTest, OddPostsBuildOrAreReported) {
+  std::string huge;
+  const std::string paragraph = "Lorem ipsum {$system.title} dolor sit amet.\n\n";
+  while (huge.size() < 50u * 1024 * 1024) huge += paragraph;
+  Put("_posts/huge.md", huge);
+  Put("_posts/empty.md", "");
+  Put("_posts/latin1.md", "# Caf\xe9\n\nna\xefve\n");
+  Outcome built = Build();
+  EXPECT_EQ(built.status, 0) << built.err;
+  EXPECT_CONTAINS(built.err, "_posts/latin1.md:1: not valid UTF-8");
+  EXPECT_CONTAINS(Read("public/articles/empty.html"), "<div class=\"content\"></div>");
+  EXPECT_CONTAINS(Read("public/articles/latin1.html"), "<h1>Caf\xEF\xBF\xBD</h1>");
+  std::string big = Read("public/articles/huge.html");
+  EXPECT_GT(big.size(), huge.size());
+  // The post's own placeholders are text, not template: they stay.
+  EXPECT_CONTAINS(big, "<p>Lorem ipsum {$system.title} dolor sit amet.</p>");
+}
+
+TEST_F(BuildCommandTest, BrokenConfigurationIsReportedWithItsPosition) {
+  Put("config/base.json", "{\n  \"system\": {\n    \"theme\": \"plain\",\n  \n");
+  Outcome built = Build();
+  EXPECT_EQ(built.status, 1);
+  EXPECT_CONTAINS(built.err, "config/base.json:");
+  EXPECT_CONTAINS(built.err, "JSON error -5");
+
+  int raw = std::system(
+      ("'" + std::string(TARN_BINARY) + "' -w '" + ws_ + "' build extra >/dev/null 2>&1").c_str());
+  EXPECT_EQ(WEXITSTATUS(raw), 2);
+}
+
+}  // namespace
+}  // namespace tarn
