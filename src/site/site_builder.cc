@@ -10,6 +10,7 @@
 #include "data/regex_object.h"
 #include "data/text_file.h"
 #include "script/script_host.h"
+#include "site/markdown_converter.h"
 #include "site/template_engine.h"
 
 namespace tarn {
@@ -310,6 +311,13 @@ int SiteBuilder::RenderPosts() {
   }
   std::error_code ec;
   fs::create_directories(folder, ec);
+  std::vector<MarkdownConverter::Result> converted;
+  if (converter_) {
+    std::vector<std::string_view> texts;
+    texts.reserve(posts.size());
+    for (const PostFile& post : posts) texts.push_back(post.content);
+    converted = converter_->ConvertAll(texts);
+  }
 
   int written = 0;
   std::map<std::string, const PostFile*> by_title;
@@ -327,7 +335,16 @@ int SiteBuilder::RenderPosts() {
     data_.SetText("post.absolute_url",
                   PostIndex::ArticleLink(data_.GetText("system.url"), post.title));
     std::string html;
-    if (!CallMarkdown(post.content, &html, &error)) {
+    bool markdown_ok;
+    if (converter_) {
+      const MarkdownConverter::Result& result = converted[&post - posts.data()];
+      markdown_ok = result.ok;
+      if (markdown_ok) html.assign(result.html);
+      error = result.error;
+    } else {
+      markdown_ok = CallMarkdown(post.content, &html, &error);
+    }
+    if (!markdown_ok) {
       Report(post.path + ": markToHtml failed: " + error + " (its article page is not written)");
       build_failed_ = true;
       continue;
