@@ -86,8 +86,13 @@ int RunBuild(const CommandContext& context) {
     convert.jobs = options.jobs;
     convert.scripts_digest = host->ScriptsDigest();
     if (options.cache) convert.cache_path = context.workspace + "/.tarn/markdown-cache.bin";
-    auto factory = [page](DiagnosticSink host_sink) -> std::unique_ptr<ScriptHost> {
-      return JscScriptHost::Load(page, std::move(host_sink));
+    // A page edited while the build runs would give a worker other scripts
+    // than the ones the cache is keyed by: such a worker is not used.
+    auto factory = [page, digest = convert.scripts_digest](
+                       DiagnosticSink host_sink) -> std::unique_ptr<ScriptHost> {
+      std::unique_ptr<JscScriptHost> worker = JscScriptHost::Load(page, std::move(host_sink));
+      if (worker && worker->ScriptsDigest() != digest) worker.reset();
+      return worker;
     };
     converter = std::make_unique<MarkdownConverter>(host.get(), factory, convert, sink);
     builder.set_markdown_converter(converter.get());
