@@ -130,6 +130,10 @@ TEST_F(BuildCommandTest, WritesTheWholeSite) {
 
   std::string xmllint = "xmllint --noout '" + ws_ + "/public/atom.xml' 2>/dev/null";
   EXPECT_EQ(std::system(xmllint.c_str()), 0);
+  std::string feed = Read("public/atom.xml");
+  EXPECT_CONTAINS(feed,
+                  "<guid isPermaLink=\"true\">https://blog.example.org/articles/C%23%20tips.html");
+  EXPECT_CONTAINS(feed, "<title><![CDATA[中文]]></title>");
 
   // A post deleted between builds leaves nothing behind.
   fs::remove(ws_ + "/_posts/Hello.MD");

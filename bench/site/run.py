@@ -9,7 +9,9 @@ a feed and a JSON index), then measures, for both tools:
   cold   a build into an empty public/ folder
   edit   the build after appending a paragraph to one post
 
-Wall time and peak resident memory come from /usr/bin/time -f "%e %M". The
+Wall time, CPU time (user + system, all threads) and peak resident memory
+come from /usr/bin/time -f "%e %M %U %S"; on a busy machine the CPU time is
+the steadier figure. The
 figures, the tarn/hugo ratios and tarn's 10x-posts scaling are printed as a
 table at the end. Builds that fail, or that do not write one page per post,
 stop the run with the tool's output.
@@ -253,30 +255,32 @@ def edit_post(path, newline):
 
 
 class Measurement:
-    def __init__(self, tool, posts, kind, wall, peak_kb):
+    def __init__(self, tool, posts, kind, wall, cpu, peak_kb):
         self.tool = tool
         self.posts = posts
         self.kind = kind
         self.wall = wall
+        self.cpu = cpu
         self.peak_kb = peak_kb
 
 
 def run_measured(command, cwd, log_path):
-    """Runs command under /usr/bin/time; (wall seconds, peak RSS KB, exit code)."""
+    """Runs command under /usr/bin/time; (wall s, CPU s, peak RSS KB, exit code)."""
     fd, time_path = tempfile.mkstemp(prefix="bench-time-")
     os.close(fd)
     try:
         with open(log_path, "w") as log:
             start = time.monotonic()
-            code = subprocess.call([TIME, "-f", "%e %M", "-o", time_path] + command, cwd=cwd,
+            code = subprocess.call([TIME, "-f", "%e %M %U %S", "-o", time_path] + command, cwd=cwd,
                                    stdout=log, stderr=subprocess.STDOUT)
             wall = time.monotonic() - start
         with open(time_path) as f:
             lines = [line for line in f.read().splitlines() if line.strip()]
         # A non-zero exit makes time(1) add a "Command exited..." line first.
         fields = lines[-1].split() if lines else []
-        peak_kb = int(fields[1]) if len(fields) == 2 else 0
-        return wall, peak_kb, code
+        if len(fields) != 4:
+            return wall, 0.0, 0, code
+        return wall, float(fields[2]) + float(fields[3]), int(fields[1]), code
     finally:
         os.remove(time_path)
 
@@ -300,7 +304,7 @@ def build_tarn(tarn, root, count, kind, logs):
     if kind == "cold":
         shutil.rmtree(os.path.join(root, "public"), ignore_errors=True)
     log = os.path.join(logs, "tarn-%d-%s.log" % (count, kind))
-    wall, peak, code = run_measured([os.path.abspath(tarn), "build", "-w", root], root, log)
+    wall, cpu, peak, code = run_measured([os.path.abspath(tarn), "build", "-w", root], root, log)
     if code != 0:
         fail("tarn build exited with %d (%d posts, %s)" % (code, count, kind), log)
     public = os.path.join(root, "public")
@@ -310,7 +314,7 @@ def build_tarn(tarn, root, count, kind, logs):
     pages = count_files(os.path.join(public, "articles"), ".html")
     if pages != count:
         fail("tarn build wrote %d article pages for %d posts" % (pages, count), log)
-    return Measurement("tarn", count, kind, wall, peak)
+    return Measurement("tarn", count, kind, wall, cpu, peak)
 
 
 def build_hugo(hugo, root, count, kind, logs):
@@ -322,7 +326,7 @@ def build_hugo(hugo, root, count, kind, logs):
             elif os.path.exists(path):
                 os.remove(path)
     log = os.path.join(logs, "hugo-%d-%s.log" % (count, kind))
-    wall, peak, code = run_measured([hugo, "--quiet", "--source", root], root, log)
+    wall, cpu, peak, code = run_measured([hugo, "--quiet", "--source", root], root, log)
     if code != 0:
         fail("hugo exited with %d (%d posts, %s)" % (code, count, kind), log)
     public = os.path.join(root, "public")
@@ -332,7 +336,7 @@ def build_hugo(hugo, root, count, kind, logs):
     pages = count_files(os.path.join(public, "posts"), ".html")
     if pages != count:
         fail("hugo wrote %d post pages for %d posts" % (pages, count), log)
-    return Measurement("hugo", count, kind, wall, peak)
+    return Measurement("hugo", count, kind, wall, cpu, peak)
 
 
 def tool_version(command):
@@ -349,21 +353,24 @@ def ratio(a, b):
 
 def report(results, tools, counts):
     print()
-    print("%7s  %-5s %-5s %9s %10s" % ("posts", "tool", "build", "wall s", "peak MB"))
+    print("%7s  %-5s %-5s %9s %9s %10s" % ("posts", "tool", "build", "wall s", "cpu s",
+                                           "peak MB"))
     for m in results:
-        print("%7d  %-5s %-5s %9.2f %10.1f" % (m.posts, m.tool, m.kind, m.wall, m.peak_kb / 1024))
+        print("%7d  %-5s %-5s %9.2f %9.2f %10.1f" % (m.posts, m.tool, m.kind, m.wall, m.cpu,
+                                                     m.peak_kb / 1024))
 
     by_key = {(m.tool, m.posts, m.kind): m for m in results}
     if "tarn" in tools and "hugo" in tools:
         print()
         print("tarn / hugo")
-        print("%7s  %-5s %9s %10s" % ("posts", "build", "time", "memory"))
+        print("%7s  %-5s %9s %9s %10s" % ("posts", "build", "wall", "cpu", "memory"))
         for count in counts:
             for kind in ("cold", "edit"):
                 t, h = by_key.get(("tarn", count, kind)), by_key.get(("hugo", count, kind))
                 if t and h:
-                    print("%7d  %-5s %8.2fx %9.2fx" % (count, kind, ratio(t.wall, h.wall),
-                                                       ratio(t.peak_kb, h.peak_kb)))
+                    print("%7d  %-5s %8.2fx %8.2fx %9.2fx" % (
+                        count, kind, ratio(t.wall, h.wall), ratio(t.cpu, h.cpu),
+                        ratio(t.peak_kb, h.peak_kb)))
     if len(counts) >= 2:
         small, large = counts[0], counts[-1]
         print()
@@ -372,8 +379,9 @@ def report(results, tools, counts):
             for kind in ("cold", "edit"):
                 a, b = by_key.get((tool, small, kind)), by_key.get((tool, large, kind))
                 if a and b:
-                    print("  %-5s %-5s time %6.2fx  memory %6.2fx" % (
-                        tool, kind, ratio(b.wall, a.wall), ratio(b.peak_kb, a.peak_kb)))
+                    print("  %-5s %-5s wall %6.2fx  cpu %6.2fx  memory %6.2fx" % (
+                        tool, kind, ratio(b.wall, a.wall), ratio(b.cpu, a.cpu),
+                        ratio(b.peak_kb, a.peak_kb)))
 
     # The goals tarn is held to, checked on the largest run with both tools.
     large = counts[-1]
@@ -435,7 +443,8 @@ def main():
 
     template_folder = find_manager_page(args.tarn) if args.tarn else None
     print("bench/site: %s" % datetime.datetime.now().strftime("%Y-%m-%d %H:%M"))
-    print("  machine: %d CPUs, %s" % (os.cpu_count() or 0, os.uname().machine))
+    print("  machine: %d CPUs, %s, load average %.1f (other work skews wall times)" % (
+        os.cpu_count() or 0, os.uname().machine, os.getloadavg()[0]))
     if "tarn" in tools:
         print("  tarn: %s (%s)" % (tool_version([args.tarn, "--version"]), args.tarn))
         if template_folder:
@@ -477,12 +486,13 @@ def main():
                 if "hugo" in tools:
                     results.append(build_hugo(args.hugo, hugo_root, count, kind, logs))
                 for m in results[-len(tools):]:
-                    print("    %-5s %-5s %7.2f s %8.1f MB" % (m.tool, m.kind, m.wall,
-                                                             m.peak_kb / 1024))
+                    print("    %-5s %-5s %7.2f s wall %7.2f s cpu %8.1f MB" % (
+                        m.tool, m.kind, m.wall, m.cpu, m.peak_kb / 1024))
                 sys.stdout.flush()
             if not args.keep:
                 shutil.rmtree(site, ignore_errors=True)
         report(results, tools, counts)
+        print("\nload average at the end: %.1f" % os.getloadavg()[0])
     finally:
         if not args.keep:
             shutil.rmtree(base, ignore_errors=True)

@@ -1,15 +1,101 @@
-// The desktop program's entry point.
+#include "app/desktop.h"
 
 #include <cstdio>
+#include <cstdlib>
+#include <string>
 
-#include "cli/command.h"
+#include <gtk/gtk.h>
+
+#include "app/app_state.h"
+#include "app/browser_script_host.h"
+#include "app/browser_view.h"
+#include "app/console_window.h"
+#include "app/main_window.h"
+#include "deploy/git_deployer.h"
+#include "site/site_builder.h"
 
 namespace tarn {
+namespace {
+
+// WebKit's web process runs inside a bubblewrap sandbox. Where bubblewrap
+// cannot create its namespaces (containers without user namespaces) the web
+// process dies at start and every page stays blank; check once and run
+// without the sandbox there, as WebKit itself allows.
+void PrepareWebKitSandbox() {
+  if (std::getenv("WEBKIT_DISABLE_SANDBOX_THIS_IS_DANGEROUS")) return;
+  gchar* bwrap = g_find_program_in_path("bwrap");
+  if (!bwrap) return;  // WebKit then runs without the sandbox by itself
+  const gchar* argv[] = {bwrap, "--ro-bind", "/", "/", "--unshare-user-try", "--unshare-pid",
+                         "true", nullptr};
+  gint status = 1;
+  bool ran = g_spawn_sync(nullptr, const_cast<gchar**>(argv), nullptr,
+                          static_cast<GSpawnFlags>(G_SPAWN_STDOUT_TO_DEV_NULL |
+                                                   G_SPAWN_STDERR_TO_DEV_NULL),
+                          nullptr, nullptr, nullptr, nullptr, &status, nullptr);
+  g_free(bwrap);
+  if (!ran || !g_spawn_check_wait_status(status, nullptr)) {
+    g_setenv("WEBKIT_DISABLE_SANDBOX_THIS_IS_DANGEROUS", "1", TRUE);
+  }
+}
+
+}  // namespace
 
 int RunDesktop(const CommandContext& context) {
-  (void)context;
-  std::fprintf(stderr, "tarn: the desktop program is not built yet\n");
-  return 1;
+  if (!g_file_test(context.workspace.c_str(), G_FILE_TEST_IS_DIR)) {
+    std::fprintf(stderr, "tarn: the workspace folder %s does not exist\n",
+                 context.workspace.c_str());
+    return 1;
+  }
+  if (!gtk_init_check(nullptr, nullptr)) {
+    const char* display = std::getenv("DISPLAY");
+    std::fprintf(stderr,
+                 "tarn: cannot open a display (DISPLAY=%s); the desktop program needs a "
+                 "graphical session. Use tarn build, tarn push or tarn publish on the "
+                 "command line.\n",
+                 display && *display ? display : "unset");
+    return 1;
+  }
+  PrepareWebKitSandbox();
+
+  // The program's single objects, in the order they are created and the
+  // reverse of the order they go at exit.
+  AppState state;
+  state.SetRoot(context.workspace);
+  ConsoleWindow console;
+  MainWindow* main_window = nullptr;
+  SiteBuilder site(state.rootDir, nullptr, [&main_window](const std::string& reason) {
+    if (main_window) {
+      main_window->Report(reason);
+    } else {
+      std::fprintf(stderr, "tarn: %s\n", reason.c_str());
+    }
+  });
+  GitDeployer deployer;
+  deployer.set_diagnostic_sink([&main_window](const std::string& reason) {
+    if (main_window) {
+      main_window->Report(reason);
+    } else {
+      std::fprintf(stderr, "tarn: %s\n", reason.c_str());
+    }
+  });
+
+  {
+    MainWindow window(&state, &site, &deployer, &console);
+    main_window = &window;
+    window.Create();
+    BrowserScriptHost host(window.web_main());
+    site.set_script_host(&host);
+    g_idle_add(
+        [](gpointer data) -> gboolean {
+          static_cast<MainWindow*>(data)->StartUp();
+          return G_SOURCE_REMOVE;
+        },
+        &window);
+    gtk_main();
+    site.set_script_host(nullptr);
+    main_window = nullptr;
+  }
+  return 0;
 }
 
 }  // namespace tarn

@@ -171,7 +171,9 @@ JsonNode* CopyTree(const JsonNode* source) {
       to->children.push_back(copy);
       if (!child->children.empty()) pending.emplace_back(child, copy);
     }
-    if (from->type == JsonDocument::kObject) Rehash(to, from->buckets.size());
+    if (from->type == JsonDocument::kObject) {
+      Rehash(to, std::max(from->buckets.size(), kFirstBucketCount));
+    }
   }
   return top;
 }
@@ -802,6 +804,18 @@ struct EscapeTable {
 };
 const EscapeTable kEscapes;
 
+// True when one of the eight bytes at p is below 0x20 or one of " / \.
+inline bool MayNeedEscape(const char* p) {
+  std::uint64_t x;
+  std::memcpy(&x, p, 8);
+  constexpr std::uint64_t kOnes = 0x0101010101010101ULL;
+  constexpr std::uint64_t kHigh = 0x8080808080808080ULL;
+  auto has_zero = [](std::uint64_t v) { return (v - kOnes) & ~v & kHigh; };
+  std::uint64_t below_space = (x - kOnes * 0x20) & ~x & kHigh;
+  return (below_space | has_zero(x ^ (kOnes * '"')) | has_zero(x ^ (kOnes * '/')) |
+          has_zero(x ^ (kOnes * '\\'))) != 0;
+}
+
 void WriteString(std::string_view text, bool escape, std::string* out) {
   out->push_back('"');
   if (!escape) {
@@ -813,6 +827,10 @@ void WriteString(std::string_view text, bool escape, std::string* out) {
   const char* end = p + text.size();
   const char* run = p;
   for (; p < end; ++p) {
+    // Skip eight bytes at a time while none is a control character, a quote,
+    // a slash or a backslash (the usual case in prose).
+    while (end - p >= 8 && !MayNeedEscape(p)) p += 8;
+    if (p >= end) break;
     char r = kEscapes.replacement[static_cast<unsigned char>(*p)];
     if (r != 0) {
       out->append(run, static_cast<std::size_t>(p - run));

@@ -11,6 +11,8 @@
 //
 // Text forms take and give UTF-8; the W forms take and give UTF-16. Input
 // that is not valid UTF-8 never fails: each invalid byte becomes U+FFFD.
+// The W forms keep any UTF-16, lone surrogates included; the text forms
+// show a lone surrogate as U+FFFD.
 //
 // Ownership: a document owns its tree. Documents never share nodes; every
 // operation that puts another document's value into this one inserts a deep

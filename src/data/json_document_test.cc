@@ -207,6 +207,24 @@ TEST(JsonDocumentSerialise, CompactPrettyAndRaw) {
   EXPECT_EQ(text.ToText("", false, true, 1), text.ToText("", false, true, -5));
 }
 
+TEST(JsonDocumentSerialise, EscapesAtEveryOffsetOfLongStrings) {
+  // Long runs of plain text are skipped in blocks; a character needing an
+  // escape must be caught wherever it falls in a block.
+  const std::pair<char, const char*> specials[] = {
+      {'"', "\\\""}, {'/', "\\/"}, {'\\', "\\\\"}, {'\n', "\\n"}, {'\x1F', "\x1F"}};
+  for (const auto& [raw, escaped] : specials) {
+    for (std::size_t at = 0; at < 20; ++at) {
+      std::string value(20, 'a');
+      value[at] = raw;
+      value += "\xC3\xA9\xE4\xB8\xAD";  // non-ASCII passes unchanged
+      JsonDocument doc = JsonDocument::NewText(value);
+      std::string expected = "\"" + std::string(at, 'a') + escaped + std::string(19 - at, 'a') +
+                             "\xC3\xA9\xE4\xB8\xAD\"";
+      EXPECT_EQ(doc.ToText(), expected) << at;
+    }
+  }
+}
+
 TEST(JsonDocumentPaths, ReadingFollowsNamesIndexesAndEscapes) {
   JsonDocument doc = Parsed(
       R"({"a.b":1,"a":{"b":2,"c":[10,[20,21]]},"x[0]":3,"s\\t":4,"q\\z":5,"pages":[{"tpl":"p"}]})");

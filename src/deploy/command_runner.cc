@@ -133,6 +133,7 @@ CommandResult CommandRunner::RunProgram(const std::vector<std::string>& argv,
   for (const std::string& arg : argv) child_argv.push_back(const_cast<char*>(arg.c_str()));
   child_argv.push_back(nullptr);
   gchar** envp = g_get_environ();
+  for (const std::string& name : options.unset_env) envp = g_environ_unsetenv(envp, name.c_str());
   for (const auto& [name, value] : options.env)
     envp = g_environ_setenv(envp, name.c_str(), value.c_str(), TRUE);
 

@@ -34,6 +34,8 @@ struct ProgramOptions {
   std::string work_dir;
   // Variables set (or replaced) in the inherited environment.
   std::vector<std::pair<std::string, std::string>> env;
+  // Variables removed from the inherited environment.
+  std::vector<std::string> unset_env;
 };
 
 struct CommandResult {

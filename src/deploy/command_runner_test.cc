@@ -19,15 +19,15 @@ bool NoChildrenLeft() {
   return waitpid(-1, &status, WNOHANG) == -1 && errno == ECHILD;
 }
 
-TEST(CommandRunnerTest, StreamsLongOutputInOrderedChunksOfAtMost1023Bytes) {
-  std::string expected;
-  for (int i = 1; i <= 3000; ++i) expected += std::to_string(i) + "\n";
+TEST(CommandRunnerTest, OutputArrivesInOrderInChunksOfAtMost1023Bytes) {
   std::vector<std::string> chunks;
-  std::string output = CommandRunner::RunCommand("seq 1 3000", [&](const std::string& chunk) {
+  auto collect = [&](const std::string& chunk) {
     chunks.push_back(chunk);
     return 0;
-  });
-  EXPECT_EQ(output, expected);
+  };
+  std::string expected;
+  for (int i = 1; i <= 3000; ++i) expected += std::to_string(i) + "\n";
+  EXPECT_EQ(CommandRunner::RunCommand("seq 1 3000", collect), expected);
   ASSERT_GT(chunks.size(), 1u);
   std::string joined;
   for (const std::string& chunk : chunks) {
@@ -35,22 +35,15 @@ TEST(CommandRunnerTest, StreamsLongOutputInOrderedChunksOfAtMost1023Bytes) {
     joined += chunk;
   }
   EXPECT_EQ(joined, expected);
-}
 
-TEST(CommandRunnerTest, StandardErrorArrivesInTheSameStreamInWritingOrder) {
+  // Standard error shares the stream, in the order the child wrote.
   EXPECT_EQ(CommandRunner::RunCommand("echo one; echo two >&2; echo three; echo four >&2"),
             "one\ntwo\nthree\nfour\n");
-}
 
-TEST(CommandRunnerTest, ZeroByteCutsTheChunk) {
-  std::vector<std::string> chunks;
-  std::string output = CommandRunner::RunCommand("printf 'ab\\000cd'", [&](const std::string& c) {
-    chunks.push_back(c);
-    return 0;
-  });
-  EXPECT_EQ(output, "ab");
-  ASSERT_EQ(chunks.size(), 1u);
-  EXPECT_EQ(chunks[0], "ab");
+  // A zero byte ends its chunk; the rest of that read is dropped.
+  chunks.clear();
+  EXPECT_EQ(CommandRunner::RunCommand("printf 'ab\\000cd'", collect), "ab");
+  EXPECT_EQ(chunks, std::vector<std::string>{"ab"});
 }
 
 TEST(CommandRunnerTest, NothingToReportMeansNoCallback) {
@@ -146,16 +139,17 @@ TEST(CommandRunnerTest, FailuresToStartAreReportedNotRun) {
 }
 
 TEST(CommandRunnerTest, KeepsTheMainContextRunningAndAllowsNestedRuns) {
-  // An event source of the caller's context is served while the child runs.
-  int idle_calls = 0;
+  // An event of the caller's context is served while the child runs, and
+  // may itself run a command, as a click during a push would.
+  std::string inner;
   g_idle_add(
       [](gpointer data) -> gboolean {
-        ++*static_cast<int*>(data);
+        *static_cast<std::string*>(data) = CommandRunner::RunCommand("echo inner");
         return G_SOURCE_REMOVE;
       },
-      &idle_calls);
+      &inner);
   EXPECT_EQ(CommandRunner::RunCommand("sleep 0.2; echo slept"), "slept\n");
-  EXPECT_EQ(idle_calls, 1);
+  EXPECT_EQ(inner, "inner\n");
 
   // A run started from inside another run's callback finishes first.
   std::vector<std::string> events;
@@ -169,7 +163,7 @@ TEST(CommandRunnerTest, KeepsTheMainContextRunningAndAllowsNestedRuns) {
                                                   return 0;
                                                 });
   EXPECT_EQ(outer, "outer1\nouter2\n");
-  ASSERT_EQ(events.size(), 3u);
+  ASSERT_GE(events.size(), 2u);  // the outer output may come in one chunk or two
   EXPECT_EQ(events[1], "inner:inner\n");
   EXPECT_TRUE(NoChildrenLeft());
 }

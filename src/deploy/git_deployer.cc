@@ -46,7 +46,8 @@ bool GitDeployer::SetRemote(const std::string& url) {
     Notify(kRemoteReadyNotice);
     return true;
   }
-  return RunInWorkDir({"git", "remote", "add", "origin", url}).succeeded();
+  // "--": a URL that starts with a dash is a URL, not an option of git remote.
+  return RunInWorkDir({"git", "remote", "add", "--", "origin", url}).succeeded();
 }
 
 bool GitDeployer::Commit(std::string* message) {
@@ -121,6 +122,13 @@ ProgramOptions GitDeployer::Options() const {
   options.env.push_back({"GIT_TERMINAL_PROMPT", "0"});
   // A merge made by a pull must not open an editor.
   options.env.push_back({"GIT_MERGE_AUTOEDIT", "no"});
+  // Started from a git hook (deploying after each commit of the blog's own
+  // repository, say), tarn inherits variables that point git at that other
+  // repository; the site's commits must land in the work folder's own.
+  options.unset_env = {"GIT_DIR", "GIT_WORK_TREE", "GIT_INDEX_FILE", "GIT_COMMON_DIR",
+                       "GIT_OBJECT_DIRECTORY", "GIT_ALTERNATE_OBJECT_DIRECTORIES",
+                       "GIT_NAMESPACE", "GIT_PREFIX", "GIT_SHALLOW_FILE",
+                       "GIT_IMPLICIT_WORK_TREE"};
   return options;
 }
 

@@ -11,6 +11,7 @@
 #include "data/regex_object.h"
 #include "data/text_file.h"
 #include "script/script_host.h"
+#include "site/feed_builder.h"
 #include "site/markdown_converter.h"
 #include "site/output_file.h"
 #include "site/template_engine.h"
@@ -254,11 +255,7 @@ std::string SiteBuilder::RenderTimeline() {
   return html;
 }
 
-std::string SiteBuilder::BuildFeed() {
-  // TODO: the feed builder; until then a channel without items.
-  return "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\r\n<rss version=\"2.0\"><channel><title>" +
-         std::string("feed") + "</title></channel></rss>\r\n";
-}
+std::string SiteBuilder::BuildFeed() { return FeedBuilder::BuildFeed(data_, std::time(nullptr)); }
 
 JsonDocument SiteBuilder::LoadThemeConf() {
   JsonDocument conf;
@@ -319,6 +316,11 @@ int SiteBuilder::RenderPosts() {
   }
   std::error_code ec;
   fs::create_directories(folder, ec);
+  if (!fs::is_directory(folder, ec)) {
+    Report(folder + ": cannot create the articles folder (no article pages are written)");
+    build_failed_ = true;
+    return 0;
+  }
   std::vector<MarkdownConverter::Result> converted;
   if (converter_) {
     std::vector<std::string_view> texts;
@@ -435,6 +437,12 @@ int SiteBuilder::RenderPages() {
 }
 
 bool SiteBuilder::Build() {
+  // The desktop program keeps serving its window while a page function runs,
+  // so a second Build can arrive in the middle of the first.
+  if (in_build_) {
+    Report("a build is already running; try again when it has finished");
+    return false;
+  }
   in_build_ = true;
   index_ready_ = false;
   build_failed_ = false;

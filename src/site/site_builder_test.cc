@@ -184,6 +184,20 @@ TEST_F(SiteBuilderTest, ConverterFailuresFailTheBuild) {
   // The site data keeps the last post rendered.
   EXPECT_EQ(builder.site_data().GetText("post.title"), "a b");
 
+  // A build started from inside a page call (the desktop program keeps its
+  // window alive meanwhile) is turned away instead of pulling the posts from
+  // under the running one.
+  bool nested = true;
+  host.functions["markToHtml"] = [&](const std::vector<std::string>& a, std::string* r,
+                                     std::string*) {
+    nested = builder.Build();
+    *r = a.at(0);
+    return true;
+  };
+  EXPECT_TRUE(builder.Build()) << Messages();
+  EXPECT_FALSE(nested);
+  EXPECT_NE(Messages().find("a build is already running"), std::string::npos);
+
   host.functions.erase("markToHtml");
   messages_.clear();
   EXPECT_FALSE(builder.Build());

@@ -1,0 +1,22 @@
+#include "app/app_state.h"
+
+#include "data/ini_file.h"
+
+namespace tarn {
+
+void AppState::SetRoot(const std::string& root) {
+  rootDir = root;
+  templateDir = root + "/template/";
+  configDir = root + "/config/";
+  themesDir = root + "/themes/";
+}
+
+DesktopSettings DesktopSettings::Read(const std::string& conf_ini_path) {
+  IniFile ini(conf_ini_path);
+  DesktopSettings settings;
+  settings.show_dos = ini.GetString("base", "ShowDOS") == "1";
+  settings.mini = ini.GetString("base", "Mini") == "1";
+  return settings;
+}
+
+}  // namespace tarn

@@ -1,0 +1,33 @@
+// AppState: the desktop program's one process-wide record: where the
+// workspace and its folders are, what the post editor works on, and which
+// hot keys are registered. Written on the user-interface thread only.
+#pragma once
+
+#include <string>
+
+namespace tarn {
+
+struct AppState {
+  // Fills the folder paths from the workspace root (no trailing separator).
+  void SetRoot(const std::string& root);
+
+  std::string rootDir;      // the workspace root
+  std::string templateDir;  // rootDir + "/template/"
+  std::string configDir;    // rootDir + "/config/"
+  std::string themesDir;    // rootDir + "/themes/"
+  std::string postPath;     // the post file the editor was opened on; "" for a new post
+  bool editingExisting = false;
+  int mainHotKeyId = 0;  // 0 while Alt+B is not registered
+  int saveHotKeyId = 0;  // 0 while the editor's Ctrl+S is not registered
+};
+
+// Settings of config/conf.ini that the desktop program reads at start.
+// A switch is on only for the exact text "1"; a missing file or key is off.
+struct DesktopSettings {
+  static DesktopSettings Read(const std::string& conf_ini_path);
+
+  bool show_dos = false;  // [base] ShowDOS: open the console window at start
+  bool mini = false;      // [base] Mini: notification-area mode
+};
+
+}  // namespace tarn

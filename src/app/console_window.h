@@ -1,0 +1,46 @@
+// ConsoleWindow: "Dos View", the small window that shows what git prints
+// while the site is deployed. Its output callback is handed to the git
+// deployer whether or not the window was opened; while the window is not
+// open the callback drops the text.
+//
+// Thread safety: user-interface thread only (the deployer reports on it).
+#pragma once
+
+#include <string>
+
+typedef struct _GtkWidget GtkWidget;
+typedef struct _GtkWindow GtkWindow;
+typedef struct _GtkTextBuffer GtkTextBuffer;
+
+namespace tarn {
+
+class ConsoleWindow {
+ public:
+  static constexpr char kTitle[] = "Dos View";
+  static constexpr char kWelcome[] = "Welcome use TarnBlogEditor!\r\n";
+
+  ConsoleWindow() = default;
+  ~ConsoleWindow();
+  ConsoleWindow(const ConsoleWindow&) = delete;
+  ConsoleWindow& operator=(const ConsoleWindow&) = delete;
+
+  // Creates and shows the window, owned by owner (may be null), unless it is
+  // open already.
+  void Open(GtkWindow* owner);
+
+  // True while the window exists (the user may close it).
+  bool is_open() const { return window_ != nullptr; }
+
+  // The output callback: appends "hh:mm:ss : " + text + CR LF while the
+  // window is open, nothing otherwise. Always returns 0 (go on).
+  int Output(const std::string& text);
+
+ private:
+  static void OnDestroy(GtkWidget* widget, ConsoleWindow* self);
+
+  GtkWidget* window_ = nullptr;
+  GtkWidget* view_ = nullptr;
+  GtkTextBuffer* buffer_ = nullptr;
+};
+
+}  // namespace tarn

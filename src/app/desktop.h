@@ -1,0 +1,17 @@
+// Desktop: the desktop program as a whole. It creates the program's single
+// objects (the site builder, the git deployer, the console), shows the main
+// window, runs the main loop, and takes everything down at exit.
+#pragma once
+
+#include <memory>
+
+#include "cli/command.h"
+
+namespace tarn {
+
+// Runs the desktop program on the workspace of context; returns the exit
+// status: 0 after the main window closed, 1 when no display can be opened
+// or the workspace folder does not exist (with the reason on stderr).
+int RunDesktop(const CommandContext& context);
+
+}  // namespace tarn

@@ -1,0 +1,400 @@
+#include "app/main_window.h"
+
+#include <sys/stat.h>
+
+#include <cerrno>
+#include <cstdio>
+#include <thread>
+#include <utility>
+
+#include <gtk/gtk.h>
+
+#include "app/app_state.h"
+#include "app/browser_view.h"
+#include "app/console_window.h"
+#include "app/editor_window.h"
+#include "data/text_file.h"
+#include "deploy/git_deployer.h"
+#include "deploy/publisher.h"
+#include "net/update_checker.h"
+#include "site/site_builder.h"
+
+namespace tarn {
+namespace {
+
+constexpr char kTemplateName[] = "index copy.html";
+constexpr char kPageName[] = "index.html";
+// The page's native functions, in the order they are bound.
+struct Command {
+  const char* name;
+  void (MainWindow::*run)();
+};
+constexpr Command kCommands[] = {{"showEditor", &MainWindow::ShowEditor},
+                                 {"RenderingAndPush", &MainWindow::RenderingAndPush},
+                                 {"Rendering", &MainWindow::Rendering},
+                                 {"Push", &MainWindow::Push},
+                                 {"showList", &MainWindow::ShowList}};
+
+bool IsFile(const std::string& path) {
+  return g_file_test(path.c_str(), G_FILE_TEST_IS_REGULAR);
+}
+
+// With TARN_STARTUP_TRACE set, each start-up step says on stderr when it
+// ended, in milliseconds since the window was created (for bench/).
+void Trace(const char* step) {
+  static const bool enabled = g_getenv("TARN_STARTUP_TRACE") != nullptr;
+  if (!enabled) return;
+  static const gint64 start = g_get_monotonic_time();
+  std::fprintf(stderr, "startup: %-28s %6.0f ms\n", step,
+               static_cast<double>(g_get_monotonic_time() - start) / 1000.0);
+}
+
+}  // namespace
+
+MainWindow::MainWindow(AppState* state, SiteBuilder* site, GitDeployer* deployer,
+                       ConsoleWindow* console)
+    : state_(state), site_(site), deployer_(deployer), console_(console) {}
+
+MainWindow::~MainWindow() {
+  if (refresh_timer_) g_source_remove(refresh_timer_);
+  editor_.reset();
+  if (window_) {
+    g_signal_handlers_disconnect_by_data(window_, this);
+    gtk_widget_destroy(window_);
+  }
+}
+
+GtkWindow* MainWindow::window() const { return window_ ? GTK_WINDOW(window_) : nullptr; }
+
+void MainWindow::Create() {
+  Trace("create window");
+  window_ = gtk_window_new(GTK_WINDOW_TOPLEVEL);
+  gtk_window_set_title(GTK_WINDOW(window_), kTitle);
+  gtk_window_set_default_size(GTK_WINDOW(window_), kWidth, kHeight);
+  gtk_window_move(GTK_WINDOW(window_), 50, 50);
+  g_signal_connect(window_, "delete-event", G_CALLBACK(OnDeleteEvent), this);
+  g_signal_connect(window_, "destroy", G_CALLBACK(OnDestroy), this);
+
+  web_main_ = std::make_unique<BrowserView>();
+  web_main_->set_loaded_handler([this] {
+    const std::string& path = web_main_->loaded_path();
+    std::printf("page: loaded %s\n", path.empty() ? "(error page)" : path.c_str());
+    std::fflush(stdout);
+    Trace("page load ended");
+  });
+  web_main_->set_crash_handler([this] {
+    Report("the manager page's web process ended unexpectedly");
+    // Refresh loads the template again from an error page.
+    web_main_->ShowErrorPage("The manager page stopped",
+                             "Its web process ended unexpectedly. The page comes back at the "
+                             "next refresh (every five minutes) or when the program starts "
+                             "again.");
+  });
+  gtk_container_add(GTK_CONTAINER(window_), web_main_->widget());
+
+  editor_ = std::make_unique<EditorWindow>(state_);
+  // Closing the editor brings the manager back.
+  editor_->set_closed_handler([this] {
+    if (!closing_) Show();
+  });
+  drop_handler_ = [this](const std::string& path) { OpenDroppedPost(path); };
+
+  gtk_widget_show_all(window_);
+}
+
+void MainWindow::StartUp() {
+  // The workspace folders the program writes into; one level each, so a
+  // missing workspace root is not made up.
+  for (const char* fragment : {"/config", "/public", "/themes"}) {
+    std::string path = state_->rootDir + fragment;
+    if (!g_file_test(path.c_str(), G_FILE_TEST_EXISTS) && mkdir(path.c_str(), 0777) != 0) {
+      Report("cannot create " + path + ": " + g_strerror(errno));
+    }
+  }
+
+  settings_ = DesktopSettings::Read(state_->configDir + "conf.ini");
+  if (settings_.show_dos) console_->Open(GTK_WINDOW(window_));
+  // With settings_.mini the tray icon, its balloon and Alt+B come in here.
+
+  std::string template_path = state_->templateDir + kTemplateName;
+  bool have_template = IsFile(template_path);
+  if (have_template) web_main_->LoadFile(template_path);
+  for (const Command& command : kCommands) {
+    web_main_->BindFunction(command.name, [this, run = command.run] { (this->*run)(); });
+  }
+  if (have_template) web_main_->WaitForLoad();
+  Trace("template page loaded");
+  if (closing_) return;
+
+  TakeReasons();
+  bool configured = site_->LoadConfig();
+  std::string config_problem = TakeReasons();
+  Trace("site configuration loaded");
+  // The console takes git's output from now on, shown or not.
+  deployer_->InitRepository(state_->rootDir + "/public",
+                            [console = console_](const std::string& text) {
+                              return console->Output(text);
+                            });
+  Trace("git work tree ready");
+  if (closing_) return;
+  RegisterDropTarget();
+  StartUpdateCheck();
+  Refresh();
+  refresh_timer_ = g_timeout_add(
+      kRefreshMs,
+      [](gpointer data) -> gboolean {
+        auto* self = static_cast<MainWindow*>(data);
+        // A build converts Markdown in the shown page; reloading that page
+        // under it would fail the posts converted meanwhile. The refresh
+        // waits for the next turn instead.
+        if (self->building_ == 0) self->Refresh();
+        return G_SOURCE_CONTINUE;
+      },
+      this);
+  // A site configuration that could not be read leaves every page without
+  // its data; say why rather than leave the blogger guessing.
+  if (!configured) {
+    Message(config_problem.empty() ? "config/base.json could not be read" : config_problem,
+            "Error", MessageIcon::kExclamation);
+  }
+}
+
+void MainWindow::Refresh() {
+  std::string template_path = state_->templateDir + kTemplateName;
+  std::string page_path = state_->rootDir + "/template/" + kPageName;
+  if (!IsFile(template_path)) {
+    web_main_->ShowErrorPage(
+        "The manager page template is missing",
+        "Looked for: " + template_path +
+            "\n\nThe workspace's template/ folder should hold \"index copy.html\", the page "
+            "that renders the manager page with its TplRender function.");
+    return;
+  }
+  // The template must be the page shown: its TplRender does the rendering.
+  // After an error page (or before the first load) it is loaded again.
+  if (web_main_->loaded_path() != template_path && web_main_->loaded_path() != page_path) {
+    web_main_->LoadFile(template_path);
+    web_main_->WaitForLoad();
+  }
+  if (!web_main_->HasFunction("TplRender")) {
+    web_main_->ShowErrorPage(
+        "The manager page cannot be rendered",
+        "The page " + web_main_->loaded_path() +
+            " defines no global function TplRender(template, siteDataJson).\n\nLooked in: " +
+            template_path);
+    return;
+  }
+  TakeReasons();
+  std::string page = site_->ScriptRender(template_path);
+  std::string reasons = TakeReasons();
+  Trace("manager page rendered");
+  if (!reasons.empty()) {
+    web_main_->ShowErrorPage("The manager page could not be rendered",
+                             "Template: " + template_path + "\n\n" + reasons);
+    return;
+  }
+  std::string error;
+  if (!WriteTextFile(page_path, page, &error)) {
+    web_main_->ShowErrorPage("The manager page could not be written", error);
+    return;
+  }
+  web_main_->LoadFile(page_path);
+}
+
+void MainWindow::ShowEditor() {
+  state_->editingExisting = false;
+  state_->postPath.clear();
+  editor_->Open();
+  Hide();
+}
+
+void MainWindow::Rendering() {
+  TakeReasons();
+  ++building_;
+  bool built = site_->Build();
+  --building_;
+  if (built) {
+    Message("渲染完成", "Succeed");
+  } else {
+    std::string reasons = TakeReasons();
+    Message(reasons.empty() ? "渲染出错" : "渲染出错\n\n" + reasons, "Error");
+  }
+}
+
+void MainWindow::RenderingAndPush() {
+  Publisher publisher(site_, deployer_, [this](const std::string& reason) { Report(reason); });
+  ++building_;
+  DeployOutcome outcome = publisher.RenderingAndPush();
+  --building_;
+  // A failed build is the one outcome shown with the exclamation mark.
+  bool build_failed = !outcome.ok && outcome.message.rfind("渲染出错", 0) == 0;
+  Message(outcome.message, outcome.caption,
+          build_failed ? MessageIcon::kExclamation : MessageIcon::kNone);
+}
+
+void MainWindow::Push() {
+  Publisher publisher(site_, deployer_, [this](const std::string& reason) { Report(reason); });
+  DeployOutcome outcome = publisher.Push();
+  Message(outcome.message, outcome.caption);
+}
+
+void MainWindow::ShowList() {
+  std::string folder = state_->rootDir + "/_posts";
+  gchar* uri = g_filename_to_uri(folder.c_str(), nullptr, nullptr);
+  GError* error = nullptr;
+  if (!uri || !g_app_info_launch_default_for_uri(uri, nullptr, &error)) {
+    std::string reason = error ? error->message : "not a valid path";
+    if (error) g_error_free(error);
+    Message("无法打开文件夹 " + folder + "\n" + reason, "Error", MessageIcon::kExclamation);
+  }
+  g_free(uri);
+}
+
+void MainWindow::Message(const std::string& text, const std::string& caption, MessageIcon icon) {
+  MessageBox::ShowTimed(GTK_WINDOW(window_), text, caption, icon);
+}
+
+void MainWindow::Report(const std::string& reason) {
+  std::fprintf(stderr, "tarn: %s\n", reason.c_str());
+  console_->Output(reason);
+  reasons_.push_back(reason);
+}
+
+std::string MainWindow::TakeReasons() {
+  std::string text;
+  for (const std::string& reason : reasons_) {
+    if (!text.empty()) text += "\n";
+    text += reason;
+  }
+  reasons_.clear();
+  return text;
+}
+
+void MainWindow::Show() {
+  if (window_) gtk_window_present(GTK_WINDOW(window_));
+}
+
+void MainWindow::Hide() {
+  if (window_) gtk_widget_hide(window_);
+}
+
+int MainWindow::OnDeleteEvent(GtkWidget*, void*, MainWindow* self) {
+  switch (MessageBox::Ask(GTK_WINDOW(self->window_), kClosePrompt, "提示", true)) {
+    case MessageAnswer::kYes:
+      self->closing_ = true;
+      gtk_widget_hide(self->window_);
+      gtk_main_quit();
+      break;
+    case MessageAnswer::kNo:
+      self->Hide();
+      break;
+    case MessageAnswer::kCancel:
+      break;
+  }
+  return TRUE;  // the window itself goes at the exit sequence
+}
+
+void MainWindow::OnDestroy(GtkWidget*, MainWindow* self) { self->window_ = nullptr; }
+
+void MainWindow::RegisterDropTarget() {
+  // The view takes drops for its page. A dropped file list is taken here
+  // first: on the drop the list is asked for, and the view never sees the
+  // drop (it would show the file instead of the manager page).
+  GtkWidget* view = web_main_->widget();
+  g_signal_connect(view, "drag-drop", G_CALLBACK(OnDragDrop), this);
+  g_signal_connect(view, "drag-data-received", G_CALLBACK(OnDragDataReceived), this);
+}
+
+int MainWindow::OnDragDrop(GtkWidget* widget, void* context, int, int, unsigned time,
+                           MainWindow* self) {
+  auto* drag = static_cast<GdkDragContext*>(context);
+  GdkAtom uri_list = gdk_atom_intern_static_string("text/uri-list");
+  bool offers_files = false;
+  for (GList* target = gdk_drag_context_list_targets(drag); target; target = target->next) {
+    if (GDK_POINTER_TO_ATOM(target->data) == uri_list) offers_files = true;
+  }
+  if (!offers_files) return FALSE;  // text and the like: the page's business
+  self->dropping_ = true;
+  gtk_drag_get_data(widget, drag, uri_list, time);
+  return TRUE;
+}
+
+void MainWindow::OnDragDataReceived(GtkWidget* widget, void* context, int, int, void* data,
+                                    unsigned, unsigned time, MainWindow* self) {
+  // The view also asks for the data while a drag only passes over it.
+  if (!self->dropping_) return;
+  self->dropping_ = false;
+  g_signal_stop_emission_by_name(widget, "drag-data-received");
+  gchar** uris = gtk_selection_data_get_uris(static_cast<GtkSelectionData*>(data));
+  std::string path;
+  for (gchar** uri = uris; uri && *uri && path.empty(); ++uri) {
+    if (gchar* file = g_filename_from_uri(*uri, nullptr, nullptr)) {
+      path = file;
+      g_free(file);
+    }
+  }
+  g_strfreev(uris);
+  gtk_drag_finish(static_cast<GdkDragContext*>(context), !path.empty(), FALSE, time);
+  if (!path.empty() && self->drop_handler_) self->drop_handler_(path);
+}
+
+void MainWindow::OpenDroppedPost(const std::string& path) {
+  if (path.find(".md") == std::string::npos) return;
+  state_->editingExisting = true;
+  state_->postPath = path;
+  editor_->Open();
+  Hide();
+  BrowserView* view = editor_->view();
+  if (!view || !view->WaitForLoad() || editor_->view() != view) return;
+  std::string text;
+  std::string error;
+  if (!ReadTextFile(path, &text, &error)) {
+    Message(error, "Error", MessageIcon::kExclamation);
+    return;
+  }
+  std::string ignored;
+  if (!view->CallFunction("setValue", {text}, &ignored, &error)) Report(error);
+}
+
+void MainWindow::StartUpdateCheck() {
+  // The check may take its whole time-out on a bad network; it runs on a
+  // thread nobody waits for, and only a found notice comes back, to be asked
+  // about on this thread (GTK is used from one thread only).
+  std::thread([this] {
+    UpdateChecker checker;
+    auto* notice = new UpdateNotice;
+    if (!checker.CheckForUpdate(notice)) {
+      delete notice;
+      return;
+    }
+    struct Found {
+      MainWindow* window;
+      UpdateNotice* notice;
+    };
+    g_idle_add(
+        [](gpointer data) -> gboolean {
+          auto* found = static_cast<Found*>(data);
+          found->window->AskToUpdate(*found->notice);
+          delete found->notice;
+          delete found;
+          return G_SOURCE_REMOVE;
+        },
+        new Found{this, notice});
+  }).detach();
+}
+
+void MainWindow::AskToUpdate(const UpdateNotice& notice) {
+  std::string text = notice.text;
+  for (std::size_t at = text.find("\r\n"); at != std::string::npos; at = text.find("\r\n", at)) {
+    text.erase(at, 1);
+  }
+  if (MessageBox::Ask(window(), text, kNoticeTitle, false) != MessageAnswer::kYes) return;
+  GError* error = nullptr;
+  if (!g_app_info_launch_default_for_uri(notice.download_page.c_str(), nullptr, &error)) {
+    Message("无法打开 " + notice.download_page + "\n" + error->message, "Error",
+            MessageIcon::kExclamation);
+    g_error_free(error);
+  }
+}
+
+}  // namespace tarn

@@ -1,0 +1,38 @@
+// MessageBox: the program's modal message boxes. A timed box closes by
+// itself after its time-out, like the command messages of the manager page;
+// a question box waits for the user's answer.
+//
+// Every box shown is also written to standard output as one line,
+// "message: CAPTION: TEXT" (line breaks of the text as spaces), so that a
+// script driving the program sees what the user saw.
+//
+// Thread safety: user-interface thread only.
+#pragma once
+
+#include <string>
+
+typedef struct _GtkWindow GtkWindow;
+
+namespace tarn {
+
+enum class MessageIcon { kNone, kInformation, kExclamation, kQuestion };
+
+enum class MessageAnswer { kYes, kNo, kCancel };
+
+class MessageBox {
+ public:
+  // How long a timed box stays up.
+  static constexpr int kTimeoutMs = 5000;
+
+  // Shows text under caption, modal, owned by parent (may be null), and
+  // returns when the user closed it or timeout_ms has passed.
+  static void ShowTimed(GtkWindow* parent, const std::string& text, const std::string& caption,
+                        MessageIcon icon = MessageIcon::kNone, int timeout_ms = kTimeoutMs);
+
+  // Asks a question with Yes and No (and Cancel when with_cancel) buttons.
+  // Closing the box without a button counts as Cancel, or No without one.
+  static MessageAnswer Ask(GtkWindow* parent, const std::string& text, const std::string& caption,
+                           bool with_cancel, MessageIcon icon = MessageIcon::kQuestion);
+};
+
+}  // namespace tarn

@@ -1,0 +1,92 @@
+// tarn push and tarn publish: the manager page's Push and RenderingAndPush
+// commands without a window. git's output streams to standard output as it
+// arrives, the outcome message follows it; reasons that are not git's go to
+// standard error.
+
+#include <cstdio>
+#include <filesystem>
+#include <memory>
+#include <string>
+
+#include "cli/command.h"
+#include "deploy/git_deployer.h"
+#include "deploy/publisher.h"
+#include "script/jsc_script_host.h"
+#include "site/site_builder.h"
+
+namespace tarn {
+namespace {
+
+int StreamToStdout(const std::string& text) {
+  std::fwrite(text.data(), 1, text.size(), stdout);
+  std::fflush(stdout);
+  return 0;
+}
+
+void PrintReason(const std::string& message) {
+  std::fflush(stdout);
+  std::fprintf(stderr, "%s\n", message.c_str());
+  std::fflush(stderr);
+}
+
+int Finish(const DeployOutcome& outcome) {
+  std::printf("%s\n", outcome.message.c_str());
+  std::fflush(stdout);
+  return outcome.ok ? 0 : 1;
+}
+
+// 0 when the command line and the workspace are fine, else the exit status.
+int CheckContext(const CommandContext& context, const char* name) {
+  if (!context.args.empty()) {
+    std::fprintf(stderr, "tarn %s: unexpected argument '%s'\nusage: tarn [-w DIR] %s\n", name,
+                 context.args[0].c_str(), name);
+    return kUsageError;
+  }
+  std::error_code ec;
+  if (!std::filesystem::is_directory(context.workspace, ec)) {
+    std::fprintf(stderr, "tarn %s: %s: no such workspace folder\n", name,
+                 context.workspace.c_str());
+    return 1;
+  }
+  return 0;
+}
+
+int RunPush(const CommandContext& context) {
+  if (int status = CheckContext(context, "push")) return status;
+  // A base.json that cannot be read is reported; the push then stops for
+  // want of a deploy URL, after committing, as in the desktop program.
+  SiteBuilder site(context.workspace, nullptr, PrintReason);
+  site.LoadConfig();
+  GitDeployer git;
+  git.set_diagnostic_sink(PrintReason);
+  git.InitRepository(context.workspace + "/public", StreamToStdout);
+  Publisher publisher(&site, &git, PrintReason);
+  return Finish(publisher.Push());
+}
+
+int RunPublish(const CommandContext& context) {
+  if (int status = CheckContext(context, "publish")) return status;
+  // Without the page the build still runs and fails at the first post it
+  // cannot convert, saying why.
+  std::unique_ptr<JscScriptHost> host =
+      JscScriptHost::Load(context.workspace + "/template/index copy.html", PrintReason);
+  SiteBuilder site(context.workspace, host.get(), PrintReason);
+  site.LoadConfig();
+  // The desktop program creates the workspace folders at start; here the
+  // repository folder is made before git is set up in it.
+  std::error_code ec;
+  std::filesystem::create_directories(context.workspace + "/public", ec);
+  GitDeployer git;
+  git.set_diagnostic_sink(PrintReason);
+  git.InitRepository(context.workspace + "/public", StreamToStdout);
+  Publisher publisher(&site, &git, PrintReason);
+  return Finish(publisher.RenderingAndPush());
+}
+
+const Command kPush("push", "push",
+                    "commit public/ and push it to system.deployUrl", RunPush);
+const Command kPublish("publish", "publish",
+                       "render the site, then commit and push it", RunPublish);
+
+}  // namespace
+}  // namespace tarn

@@ -1,0 +1,303 @@
+// tarn publish and tarn push end to end: the real tarn binary and the real
+// git, with local bare repositories as remotes.
+
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <filesystem>
+#include <fstream>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "deploy/command_runner.h"
+#include "gtest/gtest.h"
+
+namespace tarn {
+namespace {
+
+namespace fs = std::filesystem;
+
+std::string ReadFile(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  return std::string((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+}
+
+void WriteFile(const std::string& path, const std::string& text) {
+  std::ofstream(path, std::ios::binary) << text;
+}
+
+// "<13 digits ending in 000> TarnBlogEdit Commit" and a line break.
+bool IsAutomaticMessage(const std::string& line) {
+  static const std::string kTail = " TarnBlogEdit Commit\n";
+  if (line.size() != 13 + kTail.size() || line.compare(13, std::string::npos, kTail) != 0 ||
+      line.compare(10, 3, "000") != 0)
+    return false;
+  return line.find_first_not_of("0123456789") == 13;
+}
+
+// Answers every request with 401: git would ask for a user name if it could.
+class PasswordServer {
+ public:
+  PasswordServer() {
+    fd_ = socket(AF_INET, SOCK_STREAM, 0);
+    sockaddr_in addr{};
+    addr.sin_family = AF_INET;
+    addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    socklen_t size = sizeof addr;
+    if (bind(fd_, reinterpret_cast<sockaddr*>(&addr), size) == 0 && listen(fd_, 8) == 0 &&
+        getsockname(fd_, reinterpret_cast<sockaddr*>(&addr), &size) == 0) {
+      port_ = ntohs(addr.sin_port);
+      thread_ = std::thread([this] { Serve(); });
+    }
+  }
+  ~PasswordServer() {
+    shutdown(fd_, SHUT_RDWR);  // wakes accept()
+    close(fd_);
+    if (thread_.joinable()) thread_.join();
+  }
+  std::string url() const { return "http://127.0.0.1:" + std::to_string(port_) + "/site.git"; }
+
+ private:
+  void Serve() {
+    static const char kReply[] =
+        "HTTP/1.1 401 Unauthorized\r\nWWW-Authenticate: Basic realm=\"site\"\r\n"
+        "Content-Length: 0\r\nConnection: close\r\n\r\n";
+    for (int client; (client = accept(fd_, nullptr, nullptr)) >= 0; close(client)) {
+      std::string request;
+      char buffer[4096];
+      ssize_t n;
+      while (request.find("\r\n\r\n") == std::string::npos &&
+             (n = read(client, buffer, sizeof buffer)) > 0)
+        request.append(buffer, static_cast<std::size_t>(n));
+      if (write(client, kReply, sizeof kReply - 1) < 0) continue;
+    }
+  }
+
+  int fd_ = -1;
+  int port_ = 0;
+  std::thread thread_;
+};
+
+// A workspace copied from the fixture, with public/index.html ready, and a
+// git configuration of its own: the user's ~/.gitconfig plays no part, and
+// its default branch is "main" on purpose.
+class DeployE2eTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    char tmpl[] = "/tmp/tarn-deploy-XXXXXX";
+    ASSERT_NE(mkdtemp(tmpl), nullptr);
+    root_ = tmpl;
+    ws_ = root_ + "/ws";
+    public_ = ws_ + "/public";
+    fs::copy(TARN_SOURCE_DIR "/tests/fixtures/deploy/workspace", ws_,
+             fs::copy_options::recursive);
+    fs::create_directories(ws_ + "/config");
+    fs::create_directories(public_);
+    fs::create_directories(root_ + "/home");
+    WriteFile(public_ + "/index.html", "<p>first</p>\n");
+    WriteFile(root_ + "/gitconfig", "[init]\n\tdefaultBranch = main\n");
+    env_ = {{"HOME", root_ + "/home"}, {"GIT_CONFIG_GLOBAL", root_ + "/gitconfig"},
+            {"GIT_CONFIG_NOSYSTEM", "1"}, {"GIT_AUTHOR_NAME", "Tarn Test"},
+            {"GIT_AUTHOR_EMAIL", "test@example.invalid"}, {"GIT_COMMITTER_NAME", "Tarn Test"},
+            {"GIT_COMMITTER_EMAIL", "test@example.invalid"}, {"GIT_ASKPASS", ""},
+            {"SSH_ASKPASS", ""}, {"LC_ALL", "C"}};
+  }
+  void TearDown() override {
+    std::error_code ec;
+    fs::remove_all(root_, ec);
+  }
+
+  void SetDeployUrl(const std::string& url) {
+    WriteFile(ws_ + "/config/base.json",
+              "{\"system\":{\"title\":\"Fixture\",\"description\":\"deploy\",\"author\":\"Tarn\","
+              "\"theme\":\"plain\",\"url\":\"https://example.invalid\",\"deployUrl\":\"" +
+                  url + "\"}}\n");
+  }
+
+  CommandResult Run(std::vector<std::string> argv, const std::string& dir) {
+    ProgramOptions options;
+    options.work_dir = dir;
+    options.env = env_;
+    return CommandRunner::RunProgram(argv, options);
+  }
+
+  CommandResult Tarn(const std::string& command) {
+    return Run({TARN_BINARY, "-w", ws_, command}, root_);
+  }
+
+  // git's output; the test fails when git does.
+  std::string Git(const std::string& dir, std::vector<std::string> args) {
+    args.insert(args.begin(), "git");
+    CommandResult result = Run(args, dir);
+    EXPECT_TRUE(result.succeeded()) << "git " << args[1] << ": " << result.output;
+    return result.output;
+  }
+
+  std::string MakeBareRemote(const std::string& name) {
+    std::string path = root_ + "/" + name + ".git";
+    fs::create_directories(path);
+    Git(path, {"init", "-q", "--bare", "--initial-branch=master"});
+    return path;
+  }
+
+  // Someone else deploying: one more commit on the remote's master.
+  void PushFromAnotherClone(const std::string& remote, const std::string& file,
+                            const std::string& text) {
+    std::string other = root_ + "/other";
+    Git(root_, {"clone", "-q", remote, other});
+    WriteFile(other + "/" + file, text);
+    Git(other, {"add", file});
+    Git(other, {"commit", "-q", "-m", "from the other clone"});
+    Git(other, {"push", "-q", "origin", "HEAD:master"});
+    fs::remove_all(other);
+  }
+
+  static bool Has(const CommandResult& r, const std::string& text) {
+    return r.output.find(text) != std::string::npos;
+  }
+
+  std::string root_, ws_, public_;
+  std::vector<std::pair<std::string, std::string>> env_;
+};
+
+TEST_F(DeployE2eTest, PublishThenPushBehindAnotherDeployKeepsBothHistories) {
+  std::string remote = MakeBareRemote("site");
+  SetDeployUrl(remote);
+  CommandResult first = Tarn("publish");
+  EXPECT_EQ(first.exit_status, 0) << first.output;
+  EXPECT_TRUE(Has(first, "渲染完成并已经自动推送\n")) << first.output;
+  // master, although this user's git would start repositories on main.
+  EXPECT_EQ(Git(public_, {"symbolic-ref", "HEAD"}), "refs/heads/master\n");
+  EXPECT_TRUE(IsAutomaticMessage(Git(remote, {"log", "-1", "--format=%s", "master"})));
+  std::string files = Git(remote, {"ls-tree", "-r", "--name-only", "master"});
+  for (const char* name : {"README.md", "index.html", "timeline.html", "atom.xml"})
+    EXPECT_NE(files.find(name), std::string::npos) << name << " not in\n" << files;
+  EXPECT_NE(Git(remote, {"show", "master:README.md"}).find("# Tarn Blog Editor\n"),
+            std::string::npos);
+
+  PushFromAnotherClone(remote, "other.html", "theirs\n");
+  WriteFile(public_ + "/mine.html", "mine\n");
+  CommandResult second = Tarn("push");
+  EXPECT_EQ(second.exit_status, 0) << second.output;
+  EXPECT_TRUE(Has(second, ".git is all ready\n"));
+  EXPECT_TRUE(Has(second, "remote is ready\n"));
+  EXPECT_TRUE(Has(second, "提交冲突，试图执行\"git pull\"用以解决\n")) << second.output;
+  EXPECT_TRUE(Has(second, "推送成功\n"));
+  files = Git(remote, {"ls-tree", "--name-only", "master"});
+  EXPECT_NE(files.find("mine.html\nother.html\n"), std::string::npos) << files;
+  std::string log = Git(remote, {"log", "--format=%s", "master"});
+  EXPECT_NE(log.find("from the other clone"), std::string::npos) << log;
+  EXPECT_NE(log.find("TarnBlogEdit Commit\n"), std::string::npos) << log;
+
+  // Nothing new: the pair of pushes has nothing to do and still succeeds.
+  CommandResult third = Tarn("push");
+  EXPECT_EQ(third.exit_status, 0) << third.output;
+  EXPECT_TRUE(Has(third, "Everything up-to-date"));
+}
+
+TEST_F(DeployE2eTest, RemoteStartedWithAReadmeOfItsOwnIsJoined) {
+  std::string remote = MakeBareRemote("site");
+  PushFromAnotherClone(remote, "README.md", "# made on the hosting site\n");
+  SetDeployUrl(remote);
+  // As from a hook of another repository: git must not be pointed there.
+  std::string decoy = root_ + "/decoy";
+  Git(root_, {"init", "-q", decoy});
+  env_.push_back({"GIT_DIR", decoy + "/.git"});
+  env_.push_back({"GIT_WORK_TREE", decoy});
+
+  CommandResult result = Tarn("push");
+  env_.resize(env_.size() - 2);
+  EXPECT_EQ(result.exit_status, 0) << result.output;
+  EXPECT_EQ(Git(remote, {"ls-tree", "--name-only", "master"}), "README.md\nindex.html\n");
+  EXPECT_FALSE(fs::exists(decoy + "/.git/index"));
+}
+
+TEST_F(DeployE2eTest, ConflictingRemoteChangeIsAnErrorAndLeavesTheWorkTreeClean) {
+  std::string remote = MakeBareRemote("site");
+  SetDeployUrl(remote);
+  ASSERT_EQ(Tarn("push").exit_status, 0);
+  PushFromAnotherClone(remote, "index.html", "<p>theirs</p>\n");
+  WriteFile(public_ + "/index.html", "<p>ours</p>\n");
+
+  CommandResult result = Tarn("push");
+  EXPECT_EQ(result.exit_status, 1) << result.output;
+  EXPECT_TRUE(Has(result, "推送失败，请查看控制台输出\n")) << result.output;
+  EXPECT_FALSE(Has(result, "推送成功"));
+  EXPECT_EQ(Git(public_, {"status", "--porcelain"}), "");
+  EXPECT_EQ(ReadFile(public_ + "/index.html"), "<p>ours</p>\n");
+}
+
+TEST_F(DeployE2eTest, RemotesThatCannotBeReachedFailWithGitsOwnWords) {
+  PasswordServer server;
+  const std::string shelly = "x;touch${IFS}owned1;$(touch${IFS}owned2);`touch${IFS}owned3`";
+  const std::vector<std::pair<std::string, std::string>> cases = {
+      {root_ + "/missing.git", "does not appear to be a git repository"},
+      {server.url(), "terminal prompts disabled"},  // no prompt, no hang
+      {shelly, "does not appear to be a git repository"},
+      {"--mirror=push", "strange pathname"}};  // an option in disguise
+  for (const auto& [url, says] : cases) {
+    fs::remove_all(public_ + "/.git");
+    SetDeployUrl(url);
+    CommandResult result = Tarn("push");
+    EXPECT_EQ(result.exit_status, 1) << url;
+    EXPECT_TRUE(Has(result, says)) << result.output;
+    EXPECT_TRUE(Has(result, "推送失败，请查看控制台输出\n")) << result.output;
+    EXPECT_EQ(Git(public_, {"remote", "get-url", "origin"}), url + "\n");
+  }
+  for (const auto& entry : fs::recursive_directory_iterator(root_))
+    EXPECT_NE(entry.path().filename().string().rfind("owned", 0), 0u) << entry.path();
+}
+
+TEST_F(DeployE2eTest, AnyConfiguredRemoteCountsAsReadyAndIsKept) {
+  std::string configured = MakeBareRemote("configured");
+  std::string deploy = MakeBareRemote("deploy");
+  Git(public_, {"init", "-q", "--initial-branch=master"});
+  Git(public_, {"remote", "add", "origin", configured});
+  SetDeployUrl(deploy);
+
+  CommandResult result = Tarn("push");
+  EXPECT_EQ(result.exit_status, 0) << result.output;
+  EXPECT_TRUE(Has(result, ".git is all ready\n"));
+  EXPECT_TRUE(Has(result, "remote is ready\n"));
+  EXPECT_EQ(Git(configured, {"rev-list", "--count", "master"}), "1\n");
+  EXPECT_EQ(Git(deploy, {"for-each-ref"}), "");
+}
+
+TEST_F(DeployE2eTest, WithoutADeployUrlPushCommitsAndRefusesAndPublishOnlyRenders) {
+  SetDeployUrl("");
+  CommandResult push = Tarn("push");
+  EXPECT_EQ(push.exit_status, 1);
+  EXPECT_TRUE(Has(push, "推送地址未设置，无法推送\n")) << push.output;
+  EXPECT_TRUE(IsAutomaticMessage(Git(public_, {"log", "-1", "--format=%s"})));
+
+  CommandResult publish = Tarn("publish");
+  EXPECT_EQ(publish.exit_status, 0) << publish.output;
+  EXPECT_TRUE(Has(publish, "渲染完成\n")) << publish.output;
+  EXPECT_TRUE(fs::exists(public_ + "/README.md"));
+}
+
+TEST_F(DeployE2eTest, FailedBuildOrCommitPublishesNothing) {
+  std::string remote = MakeBareRemote("site");
+  SetDeployUrl(remote);
+  fs::rename(ws_ + "/themes/plain/index.mtpl", root_ + "/index.mtpl");
+  CommandResult result = Tarn("publish");
+  EXPECT_EQ(result.exit_status, 1);
+  EXPECT_TRUE(Has(result, "渲染出错，请确认文件是否完整\n")) << result.output;
+
+  // No git identity: the commit fails, and that is no success either.
+  fs::rename(root_ + "/index.mtpl", ws_ + "/themes/plain/index.mtpl");
+  WriteFile(root_ + "/gitconfig", "[user]\n\tuseConfigOnly = true\n");
+  for (auto& [name, value] : env_)
+    if (name.find("_NAME") != std::string::npos || name.find("_EMAIL") != std::string::npos)
+      value = "";
+  result = Tarn("publish");
+  EXPECT_EQ(result.exit_status, 1);
+  EXPECT_TRUE(Has(result, "渲染完成，但推送失败，请查看控制台输出\n")) << result.output;
+  EXPECT_EQ(Git(remote, {"for-each-ref"}), "");
+}
+
+}  // namespace
+}  // namespace tarn
