@@ -3,23 +3,65 @@
 // template/index copy.html, run on the headless script host.
 
 #include <cstdio>
+#include <cstdlib>
 #include <filesystem>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "cli/command.h"
 #include "script/jsc_script_host.h"
+#include "site/markdown_converter.h"
 #include "site/site_builder.h"
 
 namespace tarn {
 namespace {
 
-int RunBuild(const CommandContext& context) {
-  if (!context.args.empty()) {
-    std::fprintf(stderr, "tarn build: unexpected argument '%s'\nusage: tarn [-w DIR] build\n",
-                 context.args[0].c_str());
-    return kUsageError;
+constexpr char kUsage[] = "usage: tarn [-w DIR] build [-j N] [--no-cache]\n";
+
+// -j N (also -jN): script hosts converting Markdown, 1 to 64; without it,
+// one per processor. --no-cache: convert every post, neither reading nor
+// writing the workspace's Markdown cache.
+struct BuildOptions {
+  int jobs = 0;  // one per processor
+  bool cache = true;
+};
+
+bool ParseOptions(const std::vector<std::string>& args, BuildOptions* options) {
+  for (std::size_t i = 0; i < args.size(); ++i) {
+    const std::string& arg = args[i];
+    if (arg == "--no-cache") {
+      options->cache = false;
+      continue;
+    }
+    std::string value;
+    if (arg == "-j" || arg == "--jobs") {
+      if (i + 1 == args.size()) {
+        std::fprintf(stderr, "tarn build: %s needs a number\n%s", arg.c_str(), kUsage);
+        return false;
+      }
+      value = args[++i];
+    } else if (arg.rfind("-j", 0) == 0) {
+      value = arg.substr(2);
+    } else {
+      std::fprintf(stderr, "tarn build: unexpected argument '%s'\n%s", arg.c_str(), kUsage);
+      return false;
+    }
+    char* end = nullptr;
+    long jobs = std::strtol(value.c_str(), &end, 10);
+    if (value.empty() || *end != '\0' || jobs < 1 || jobs > 64) {
+      std::fprintf(stderr, "tarn build: -j takes a number from 1 to 64, not '%s'\n%s",
+                   value.c_str(), kUsage);
+      return false;
+    }
+    options->jobs = static_cast<int>(jobs);
   }
+  return true;
+}
+
+int RunBuild(const CommandContext& context) {
+  BuildOptions options;
+  if (!ParseOptions(context.args, &options)) return kUsageError;
   std::error_code ec;
   if (!std::filesystem::is_directory(context.workspace, ec)) {
     std::fprintf(stderr, "tarn build: %s: no such workspace folder\n", context.workspace.c_str());
@@ -31,9 +73,30 @@ int RunBuild(const CommandContext& context) {
   };
   // Without the page the build still runs; it fails at the first post it
   // cannot convert, saying why.
-  std::unique_ptr<JscScriptHost> host =
-      JscScriptHost::Load(context.workspace + "/template/index copy.html", sink);
+  const std::string page = context.workspace + "/template/index copy.html";
+  std::unique_ptr<JscScriptHost> host = JscScriptHost::Load(page, sink);
   SiteBuilder builder(context.workspace, host.get(), sink);
+
+  // Posts are converted all at once: by this host and by more hosts loaded
+  // with the same page on threads of their own, reusing the HTML of posts
+  // that have not changed since the last build with the same scripts.
+  std::unique_ptr<MarkdownConverter> converter;
+  if (host) {
+    MarkdownConverter::Options convert;
+    convert.jobs = options.jobs;
+    convert.scripts_digest = host->ScriptsDigest();
+    if (options.cache) convert.cache_path = context.workspace + "/.tarn/markdown-cache.bin";
+    // A page edited while the build runs would give a worker other scripts
+    // than the ones the cache is keyed by: such a worker is not used.
+    auto factory = [page, digest = convert.scripts_digest](
+                       DiagnosticSink host_sink) -> std::unique_ptr<ScriptHost> {
+      std::unique_ptr<JscScriptHost> worker = JscScriptHost::Load(page, std::move(host_sink));
+      if (worker && worker->ScriptsDigest() != digest) worker.reset();
+      return worker;
+    };
+    converter = std::make_unique<MarkdownConverter>(host.get(), factory, convert, sink);
+    builder.set_markdown_converter(converter.get());
+  }
   builder.LoadConfig();
   bool built = builder.Build();
   std::fputs(built ? "渲染完成\n" : "渲染出错\n", stdout);
@@ -41,7 +104,8 @@ int RunBuild(const CommandContext& context) {
   return built ? 0 : 1;
 }
 
-const Command kBuild("build", "build", "render the whole site into public/", RunBuild);
+const Command kBuild("build", "build [-j N] [--no-cache]", "render the whole site into public/",
+                     RunBuild);
 
 }  // namespace
 }  // namespace tarn

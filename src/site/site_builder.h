@@ -22,6 +22,7 @@
 
 namespace tarn {
 
+class MarkdownConverter;
 class ScriptHost;
 class TemplateEngine;
 
@@ -34,6 +35,11 @@ class SiteBuilder {
 
   void set_script_host(ScriptHost* host) { host_ = host; }
   ScriptHost* script_host() const { return host_; }
+
+  // When set, RenderPosts has the converter turn every post into HTML at
+  // once (the command line: several script hosts, a cache between builds)
+  // instead of calling the host's markToHtml post by post. Not owned.
+  void set_markdown_converter(MarkdownConverter* converter) { converter_ = converter; }
 
   // Loads config/base.json into the site data (as written: spaces and line
   // breaks in values are kept) and reads AbsoluteUrl from config/conf.ini
@@ -115,6 +121,7 @@ class SiteBuilder {
 
   std::string root_;
   ScriptHost* host_;
+  MarkdownConverter* converter_ = nullptr;
   DiagnosticSink sink_;
   JsonDocument data_;
   std::string url_prefix_ = ".";

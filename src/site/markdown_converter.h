@@ -1,0 +1,87 @@
+// MarkdownConverter: turns many posts' Markdown into HTML at once, for the
+// command-line build, where converting one post after another through one
+// script engine is most of the build's time.
+//
+// Texts whose HTML is in the conversion cache (same Markdown, same page
+// scripts) are not converted again. The rest are shared among several
+// script hosts, each loaded with the same page and used on a thread of its
+// own: the host the caller already has, on the calling thread, plus up to
+// jobs - 1 hosts made by the factory on worker threads. Every text is
+// converted by exactly one call of markToHtml, so the results are those of
+// converting the texts one by one on one host, as long as the page's
+// markToHtml depends on nothing but its argument.
+//
+// The desktop program does not use this: it converts through the page in
+// its window, one post at a time.
+//
+// Thread safety: one thread calls ConvertAll; the sink may be called from
+// the worker threads, one message at a time.
+#pragma once
+
+#include <functional>
+#include <memory>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "data/diagnostics.h"
+#include "site/conversion_cache.h"
+
+namespace tarn {
+
+class ScriptHost;
+
+class MarkdownConverter {
+ public:
+  // Makes a host loaded with the page on the calling (worker) thread; null
+  // when it cannot. Messages about the page go to the sink it is given.
+  using HostFactory = std::function<std::unique_ptr<ScriptHost>(DiagnosticSink sink)>;
+
+  struct Options {
+    int jobs = 0;                // script hosts in all; 0: one per processor
+    std::string cache_path;      // the cache file; "": no cache between builds
+    std::string scripts_digest;  // the page's scripts, keying the cache
+  };
+
+  // The outcome for one text.
+  struct Result {
+    bool ok = false;
+    std::string_view html;  // valid while the converter lives
+    std::string error;      // why markToHtml failed, when !ok
+  };
+
+  // host: the caller's host, used on the calling thread (may be null: then
+  // only factory hosts convert). Neither is owned.
+  MarkdownConverter(ScriptHost* host, HostFactory factory, Options options,
+                    DiagnosticSink sink);
+  ~MarkdownConverter();
+  MarkdownConverter(const MarkdownConverter&) = delete;
+  MarkdownConverter& operator=(const MarkdownConverter&) = delete;
+
+  // Converts every text; result i belongs to texts[i]. Then saves the cache
+  // (its failure is only noted). A text fails when markToHtml throws or no
+  // host could be made; the others are unaffected.
+  std::vector<Result> ConvertAll(const std::vector<std::string_view>& texts);
+
+  // Figures of the last ConvertAll: texts converted by markToHtml, texts
+  // taken from the cache, hosts that converted.
+  int converted() const { return converted_; }
+  int reused() const { return reused_; }
+  int hosts_used() const { return hosts_used_; }
+
+  // The number of hosts for a jobs option: jobs, or the processors when 0.
+  static int EffectiveJobs(int jobs);
+
+ private:
+  ScriptHost* host_;
+  HostFactory factory_;
+  Options options_;
+  DiagnosticSink sink_;
+  ConversionCache cache_;
+  bool cache_loaded_ = false;
+  int converted_ = 0;
+  int reused_ = 0;
+  int hosts_used_ = 0;
+};
+
+}  // namespace tarn
