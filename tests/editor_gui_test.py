@@ -15,25 +15,21 @@ usage: editor_gui_test.py --tarn PATH --workspace DIR [--shots DIR]
        [unittest options]
 """
 
-import argparse
-import ctypes
 import os
-import queue
-import re
 import shutil
 import signal
-import subprocess
 import sys
-import tempfile
-import threading
 import time
 import unittest
 
+sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))  # the shared harness
+sys.dont_write_bytecode = True  # no __pycache__ in the source tree
+import gui_harness  # noqa: E402
+from gui_harness import MAIN_TITLE, ask_to_close, find_windows, geometry, xdotool  # noqa: E402
+
 TARN = None
 WORKSPACE = None  # the built workspace: build/{config,template,themes,_posts}
-SHOTS = None
 
-MAIN_TITLE = "Corvel Blog Editor"
 EDITOR_TITLE = "Tarn Blog Editor - 编辑"
 SAVE_TITLE = "选择文件保存位置"
 CLOSE_CAPTION = "是否关闭？"
@@ -44,20 +40,6 @@ WAIT = 40  # seconds: generous, the machine may be busy
 POST = ("----------\r\n游记|西湖\r\n\r\n----------\r\n\r\n"
         "# 西湖游记\r\n\r\n水光潋滟晴方好，%41 不是 A。\r\n\r\n"
         "- 苏堤\t春晓\r\n- 断桥 🌸\r\n")
-
-DRAG_SOURCE = r'''
-import gi, sys
-gi.require_version("Gdk", "3.0"); gi.require_version("Gtk", "3.0")
-from gi.repository import Gdk, GLib, Gtk
-uri = GLib.filename_to_uri(sys.argv[1], None)
-window = Gtk.Window(title=sys.argv[2]); window.move(900, 50); window.set_default_size(150, 100)
-button = Gtk.Button(label="drag me"); window.add(button)
-button.drag_source_set(Gdk.ModifierType.BUTTON1_MASK, [], Gdk.DragAction.COPY)
-button.drag_source_add_uri_targets()
-button.connect("drag-data-get", lambda w, c, data, info, t: data.set_uris([uri]))
-window.show_all(); Gtk.main()
-'''
-
 
 # A stand-in for a desktop's panel and notification daemon on the session
 # bus: it takes notifications and StatusNotifier items, reports them as
@@ -135,24 +117,6 @@ GLib.MainLoop().run()
 '''
 
 
-def xdotool(*args, check=True):
-    result = subprocess.run(["xdotool", *args], capture_output=True, text=True)
-    if check and result.returncode != 0:
-        raise AssertionError("xdotool %s failed: %s" % (" ".join(args), result.stderr))
-    return result.stdout.strip()
-
-
-def find_windows(title):
-    out = xdotool("search", "--onlyvisible", "--name", "^%s$" % re.escape(title), check=False)
-    return [int(w) for w in out.split()]
-
-
-def geometry(window):
-    out = xdotool("getwindowgeometry", "--shell", str(window))
-    values = dict(line.split("=", 1) for line in out.splitlines() if "=" in line)
-    return {k: int(v) for k, v in values.items() if k in ("X", "Y", "WIDTH", "HEIGHT")}
-
-
 def read(path):
     with open(path, "rb") as f:
         return f.read().decode("utf-8")
@@ -163,110 +127,28 @@ def write(path, text):
         f.write(text.encode("utf-8"))
 
 
-class _ClientMessage(ctypes.Structure):
-    _fields_ = [("type", ctypes.c_int), ("serial", ctypes.c_ulong),
-                ("send_event", ctypes.c_int), ("display", ctypes.c_void_p),
-                ("window", ctypes.c_ulong), ("message_type", ctypes.c_ulong),
-                ("format", ctypes.c_int), ("data", ctypes.c_long * 5)]
-
-
-class _XEvent(ctypes.Union):
-    _fields_ = [("xclient", _ClientMessage), ("pad", ctypes.c_long * 24)]
-
-
-def ask_to_close(window):
-    """Asks window to close as a window manager would (WM_DELETE_WINDOW):
-    the test display has no window manager."""
-    x11 = ctypes.CDLL("libX11.so.6")
-    x11.XOpenDisplay.restype = ctypes.c_void_p
-    x11.XOpenDisplay.argtypes = [ctypes.c_char_p]
-    x11.XInternAtom.restype = ctypes.c_ulong
-    x11.XInternAtom.argtypes = [ctypes.c_void_p, ctypes.c_char_p, ctypes.c_int]
-    x11.XSendEvent.argtypes = [ctypes.c_void_p, ctypes.c_ulong, ctypes.c_int, ctypes.c_long,
-                               ctypes.c_void_p]
-    x11.XCloseDisplay.argtypes = [ctypes.c_void_p]
-    display = x11.XOpenDisplay(None)
-    event = _XEvent()
-    event.xclient.type = 33  # ClientMessage
-    event.xclient.window = window
-    event.xclient.message_type = x11.XInternAtom(display, b"WM_PROTOCOLS", 0)
-    event.xclient.format = 32
-    event.xclient.data[0] = x11.XInternAtom(display, b"WM_DELETE_WINDOW", 0)
-    x11.XSendEvent(display, window, 0, 0, ctypes.byref(event))
-    x11.XCloseDisplay(display)
-
-
-class Session:
+class Session(gui_harness.Session):
     """One run of `tarn gui` on a fresh copy of the bundled workspace."""
 
+    wait = WAIT
+
     def __init__(self, test, conf=None, desktop=False):
-        self.test = test
-        self.tmp = tempfile.mkdtemp(prefix="tarn-editor-")
-        self.root = os.path.join(self.tmp, "blog")
+        super().__init__(test, prefix="tarn-editor-")
         os.makedirs(self.root)
         for name in ("config", "template", "themes", "_posts"):
             shutil.copytree(os.path.join(WORKSPACE, name), os.path.join(self.root, name))
-        with open(os.path.join(self.root, "config", "conf.ini"), "w") as f:
-            f.write("[base]\n" + "".join("%s=%s\n" % kv for kv in (conf or {}).items()))
-        self.env = dict(os.environ)
-        self.env["TARN_UPDATE_URL"] = "http://127.0.0.1:9/update.json"  # never answers
-        self.env["NO_AT_BRIDGE"] = "1"
+        gui_harness.write_conf(self.root, conf or {})
         self.env["GTK_A11Y"] = "none"
         # Pages are painted into the screenshots only without compositing.
         self.env["WEBKIT_DISABLE_COMPOSITING_MODE"] = "1"
-        self.env["HOME"] = self.tmp
-        self.env["GIT_CONFIG_NOSYSTEM"] = "1"
-        for who in ("AUTHOR", "COMMITTER"):
-            self.env["GIT_%s_NAME" % who] = "Tarn Test"
-            self.env["GIT_%s_EMAIL" % who] = "test@example.org"
-        for name in ("XDG_CACHE_HOME", "XDG_DATA_HOME", "XDG_CONFIG_HOME"):
-            path = os.path.join(self.tmp, name.lower())
-            os.makedirs(path, exist_ok=True)
-            self.env[name] = path
-        self.lines = queue.Queue()
-        self.seen = []
-        self.stderr = []
-        self.proc = None
-        self.helpers = []
         self.desktop = desktop
 
     def start(self):
         command = [TARN, "gui", "-w", self.root]
         if self.desktop:
             command = ["/usr/bin/python3", "-c", FAKE_DESKTOP] + command
-        self.proc = subprocess.Popen(
-            ["dbus-run-session", "--"] + command,
-            stdout=subprocess.PIPE, stderr=subprocess.PIPE, env=self.env, text=True,
-            start_new_session=True)
-        self.pumps = [threading.Thread(target=self._pump, args=(stream, keep), daemon=True)
-                      for stream, keep in ((self.proc.stdout, None),
-                                           (self.proc.stderr, self.stderr))]
-        for pump in self.pumps:
-            pump.start()
-        return self
-
-    def _pump(self, stream, keep):
-        for line in stream:
-            line = line.rstrip("\n")
-            if keep is not None:
-                keep.append(line)
-            self.lines.put(line)
-
-    def wait_line(self, pattern, timeout=WAIT):
-        """The first output line after the last one returned that matches."""
-        regex = re.compile(pattern)
-        deadline = time.time() + timeout
-        while time.time() < deadline:
-            try:
-                line = self.lines.get(timeout=0.2)
-            except queue.Empty:
-                if self.proc.poll() is not None and self.lines.empty():
-                    break
-                continue
-            self.seen.append(line)
-            if regex.search(line):
-                return line
-        self.test.fail("no output line matching %r; seen:\n%s" % (pattern, "\n".join(self.seen)))
+        # Its own process group: stop ends the D-Bus session and all in it.
+        return self.launch(["dbus-run-session", "--"] + command, own_group=True)
 
     def drain(self, settle=1.0):
         """The lines printed within settle seconds from now."""
@@ -277,51 +159,9 @@ class Session:
         self.seen.extend(out)
         return out
 
-    def wait_window(self, title, visible=True, timeout=WAIT):
-        deadline = time.time() + timeout
-        while time.time() < deadline:
-            found = find_windows(title)
-            if visible and found:
-                return found[0]
-            if not visible and not found:
-                return None
-            time.sleep(0.1)
-        self.test.fail("window %r %s" % (title, "never appeared" if visible else "stayed"))
-
-    def wait_started(self):
-        window = self.wait_window(MAIN_TITLE)
-        self.wait_line(r"^page: loaded .*/template/index\.html$")
-        return window
-
-    def focus(self, window):
-        xdotool("windowfocus", "--sync", str(window))
-
-    def key(self, window, *keys):
-        """Key presses with the focus in window."""
-        self.focus(window)
-        xdotool("key", "--clearmodifiers", *keys)
-
     def type_text(self, window, text):
         self.focus(window)
         xdotool("type", "--delay", "40", text)
-
-    def drag(self, path, onto_x=400, onto_y=250):
-        """Drags path from another program's window and drops it at
-        (onto_x, onto_y) on the screen."""
-        title = "drag source %d" % len(self.helpers)
-        source = subprocess.Popen(["/usr/bin/python3", "-c", DRAG_SOURCE, path, title],
-                                  stderr=subprocess.DEVNULL, env=self.env)
-        self.helpers.append(source)
-        button = self.wait_window(title)
-        g = geometry(button)
-        xdotool("mousemove", "--sync", str(g["X"] + 75), str(g["Y"] + 50))
-        xdotool("mousedown", "1")
-        for x in (850, 800, 700, 600, onto_x + 50, onto_x):
-            xdotool("mousemove", "--sync", str(x), str(onto_y))
-            time.sleep(0.1)
-        time.sleep(0.3)
-        xdotool("mouseup", "1")
-        return button
 
     def open_post(self, path):
         """Drops path on the manager page and waits for the editor to have
@@ -332,15 +172,6 @@ class Session:
         # The text is put in right after the load; give the page a moment.
         time.sleep(1)
         return editor
-
-    def answer(self, title, key):
-        """Presses key in the dialog titled title."""
-        self.key(self.wait_window(title), key)
-
-    def click(self, window, x, y):
-        g = geometry(window)
-        xdotool("mousemove", "--sync", str(g["X"] + x), str(g["Y"] + y))
-        xdotool("click", "1")
 
     def until_window(self, title, act, visible=True):
         """Repeats act until the window titled title is shown (or gone): a
@@ -376,34 +207,6 @@ class Session:
         editor = self.until_window(EDITOR_TITLE, press_write)
         self.wait_line(r"^page: loaded .*/template/editor\.html$")
         return editor
-
-    def shot(self, name):
-        if SHOTS:
-            time.sleep(1)
-            os.makedirs(SHOTS, exist_ok=True)
-            subprocess.run(["import", "-window", "root", os.path.join(SHOTS, name + ".png")],
-                           check=False)
-
-    def path(self, *parts):
-        return os.path.join(self.root, *parts)
-
-    def stop(self):
-        for helper in self.helpers:
-            helper.kill()
-            helper.wait()
-        if self.proc and self.proc.poll() is None:
-            os.killpg(self.proc.pid, signal.SIGTERM)
-            try:
-                self.proc.wait(timeout=10)
-            except subprocess.TimeoutExpired:
-                os.killpg(self.proc.pid, signal.SIGKILL)
-                self.proc.wait()
-        if self.proc:
-            for pump in self.pumps:
-                pump.join(timeout=5)
-            self.proc.stdout.close()
-            self.proc.stderr.close()
-        shutil.rmtree(self.tmp, ignore_errors=True)
 
 
 class EditorTest(unittest.TestCase):
@@ -596,14 +399,10 @@ class DropTest(EditorTest):
 
 
 def main():
-    global TARN, WORKSPACE, SHOTS
-    parser = argparse.ArgumentParser()
-    parser.add_argument("--tarn", required=True)
-    parser.add_argument("--workspace", required=True)
-    parser.add_argument("--shots")
-    args, rest = parser.parse_known_args()
-    TARN, WORKSPACE, SHOTS = args.tarn, args.workspace, args.shots
-    unittest.main(argv=[sys.argv[0]] + rest, verbosity=2)
+    global TARN, WORKSPACE
+    args, argv = gui_harness.parse_arguments("workspace")
+    TARN, WORKSPACE = args.tarn, args.workspace
+    unittest.main(argv=argv, verbosity=2)
 
 
 if __name__ == "__main__":

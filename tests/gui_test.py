@@ -9,15 +9,11 @@ title, never on fixed sleeps alone.
 usage: gui_test.py --tarn PATH [--shots DIR] [unittest options]
 """
 
-import argparse
-import ctypes
 import http.server
 import json
 import os
-import queue
 import re
 import shutil
-import signal
 import subprocess
 import sys
 import tempfile
@@ -26,205 +22,35 @@ import time
 import unittest
 
 HERE = os.path.dirname(os.path.abspath(__file__))
+sys.path.insert(0, HERE)  # the shared harness sits beside this file
+sys.dont_write_bytecode = True  # no __pycache__ in the source tree
+import gui_harness  # noqa: E402
+from gui_harness import MAIN_TITLE, ask_to_close, find_windows, geometry, xdotool  # noqa: E402
+
 FIXTURES = os.path.join(HERE, "fixtures", "gui")
 TARN = None
-SHOTS = None  # screenshots are taken only when a folder is given
 
-MAIN_TITLE = "Corvel Blog Editor"
 CLOSE_PROMPT = "是否关闭？ 【是】关闭窗口【否】置托盘【取消】取消操作"
 WAIT = 30  # seconds: generous, the machine may be busy
 
 
-def xdotool(*args, check=True):
-    result = subprocess.run(["xdotool", *args], capture_output=True, text=True)
-    if check and result.returncode != 0:
-        raise AssertionError("xdotool %s failed: %s" % (" ".join(args), result.stderr))
-    return result.stdout.strip()
-
-
-def find_windows(title, visible_only=True):
-    args = ["search"]
-    if visible_only:
-        args.append("--onlyvisible")
-    args += ["--name", "^%s$" % re.escape(title)]
-    out = xdotool(*args, check=False)
-    return [int(w) for w in out.split()]
-
-
-def geometry(window):
-    out = xdotool("getwindowgeometry", "--shell", str(window))
-    values = dict(line.split("=", 1) for line in out.splitlines() if "=" in line)
-    return {k: int(v) for k, v in values.items() if k in ("X", "Y", "WIDTH", "HEIGHT")}
-
-
-class _ClientMessage(ctypes.Structure):
-    _fields_ = [("type", ctypes.c_int), ("serial", ctypes.c_ulong),
-                ("send_event", ctypes.c_int), ("display", ctypes.c_void_p),
-                ("window", ctypes.c_ulong), ("message_type", ctypes.c_ulong),
-                ("format", ctypes.c_int), ("data", ctypes.c_long * 5)]
-
-
-class _XEvent(ctypes.Union):
-    _fields_ = [("xclient", _ClientMessage), ("pad", ctypes.c_long * 24)]
-
-
-class _X11:
-    """Just enough Xlib to ask a window to close as a window manager would
-    (WM_DELETE_WINDOW); the test display has no window manager."""
-
-    def __init__(self):
-        lib = ctypes.CDLL("libX11.so.6")
-        lib.XOpenDisplay.restype = ctypes.c_void_p
-        lib.XOpenDisplay.argtypes = [ctypes.c_char_p]
-        lib.XInternAtom.restype = ctypes.c_ulong
-        lib.XInternAtom.argtypes = [ctypes.c_void_p, ctypes.c_char_p, ctypes.c_int]
-        lib.XSendEvent.argtypes = [ctypes.c_void_p, ctypes.c_ulong, ctypes.c_int, ctypes.c_long,
-                                   ctypes.c_void_p]
-        lib.XFlush.argtypes = [ctypes.c_void_p]
-        self.lib = lib
-        self.display = lib.XOpenDisplay(None)
-        if not self.display:
-            raise RuntimeError("cannot open the X display")
-
-    def close_window(self, window):
-        event = _XEvent()
-        event.xclient.type = 33  # ClientMessage
-        event.xclient.window = window
-        event.xclient.message_type = self.lib.XInternAtom(self.display, b"WM_PROTOCOLS", 0)
-        event.xclient.format = 32
-        event.xclient.data[0] = self.lib.XInternAtom(self.display, b"WM_DELETE_WINDOW", 0)
-        event.xclient.data[1] = 0  # CurrentTime
-        self.lib.XSendEvent(self.display, window, 0, 0, ctypes.byref(event))
-        self.lib.XFlush(self.display)
-
-
-X11 = None
-
-
-class Session:
+class Session(gui_harness.Session):
     """One run of `tarn gui` on a copy of a fixture workspace."""
 
+    wait = WAIT
+    shot_settle = 3  # a load that has ended is painted a moment later
+
     def __init__(self, test, fixture="basic", conf=None, edit=None, command=("gui",)):
-        self.test = test
+        super().__init__(test, prefix="tarn-gui-")
         self.command = list(command)
-        self.tmp = tempfile.mkdtemp(prefix="tarn-gui-")
-        self.root = os.path.join(self.tmp, "blog")
         shutil.copytree(os.path.join(FIXTURES, fixture), self.root)
         if conf is not None:
-            with open(os.path.join(self.root, "config", "conf.ini"), "w") as f:
-                f.write("[base]\n" + "".join("%s=%s\n" % kv for kv in conf.items()))
+            gui_harness.write_conf(self.root, conf)
         if edit:
             edit(self.root)
-        self.env = dict(os.environ)
-        # No update check leaves the machine: a closed local port, unless a
-        # test serves a manifest.
-        self.env["TARN_UPDATE_URL"] = "http://127.0.0.1:9/update.json"
-        self.env["NO_AT_BRIDGE"] = "1"
-        # git commits in public/ need an identity; none from the machine.
-        self.env["HOME"] = self.tmp
-        self.env["GIT_CONFIG_NOSYSTEM"] = "1"
-        for who in ("AUTHOR", "COMMITTER"):
-            self.env["GIT_%s_NAME" % who] = "Tarn Test"
-            self.env["GIT_%s_EMAIL" % who] = "test@example.org"
-        # Keep WebKit's caches and the desktop's "open folder" choice inside
-        # the test's own folder.
-        for name in ("XDG_CACHE_HOME", "XDG_DATA_HOME", "XDG_CONFIG_HOME"):
-            path = os.path.join(self.tmp, name.lower())
-            os.makedirs(path, exist_ok=True)
-            self.env[name] = path
-        self.lines = queue.Queue()
-        self.seen = []
-        self.proc = None
 
     def start(self):
-        self.proc = subprocess.Popen([TARN, *self.command, "-w", self.root],
-                                     stdout=subprocess.PIPE, stderr=subprocess.PIPE,
-                                     env=self.env, text=True)
-        self.pumps = [threading.Thread(target=self._pump, args=(stream,), daemon=True)
-                      for stream in (self.proc.stdout, self.proc.stderr)]
-        for pump in self.pumps:
-            pump.start()
-        return self
-
-    def _pump(self, stream):
-        for line in stream:
-            self.lines.put(line.rstrip("\n"))
-
-    def wait_line(self, pattern, timeout=WAIT, earlier=False):
-        """The first output line after the last one returned that matches
-        pattern; with earlier, lines passed over before count too."""
-        regex = re.compile(pattern)
-        if earlier:
-            for line in self.seen:
-                if regex.search(line):
-                    return line
-        deadline = time.time() + timeout
-        while time.time() < deadline:
-            try:
-                line = self.lines.get(timeout=0.2)
-            except queue.Empty:
-                if self.proc.poll() is not None and self.lines.empty():
-                    break
-                continue
-            self.seen.append(line)
-            if regex.search(line):
-                return line
-        self.test.fail("no output line matching %r; seen:\n%s" % (pattern, "\n".join(self.seen)))
-
-    def wait_window(self, title, visible=True, timeout=WAIT):
-        deadline = time.time() + timeout
-        while time.time() < deadline:
-            found = find_windows(title)
-            if visible and found:
-                return found[0]
-            if not visible and not found:
-                return None
-            time.sleep(0.1)
-        self.test.fail("window %r %s" % (title, "never appeared" if visible else "stayed"))
-
-    def wait_started(self, earlier=False):
-        """Until the rendered manager page has loaded."""
-        window = self.wait_window(MAIN_TITLE)
-        self.wait_line(r"^page: loaded .*/template/index\.html$", earlier=earlier)
-        return window
-
-    def click(self, window, x, y):
-        """A left click at (x, y) inside window."""
-        g = geometry(window)
-        xdotool("mousemove", "--sync", str(g["X"] + x), str(g["Y"] + y))
-        xdotool("click", "1")
-
-    def answer(self, title, key):
-        """Presses key in the dialog titled title."""
-        dialog = self.wait_window(title)
-        xdotool("windowfocus", "--sync", str(dialog))
-        xdotool("key", "--clearmodifiers", key)
-
-    def shot(self, name):
-        """A screenshot for a person to look at; nothing is compared."""
-        if SHOTS:
-            time.sleep(3)  # a load that has ended is painted a moment later
-            os.makedirs(SHOTS, exist_ok=True)
-            subprocess.run(["import", "-window", "root", os.path.join(SHOTS, name + ".png")],
-                           check=False)
-
-    def path(self, *parts):
-        return os.path.join(self.root, *parts)
-
-    def stop(self):
-        if self.proc and self.proc.poll() is None:
-            self.proc.send_signal(signal.SIGTERM)
-            try:
-                self.proc.wait(timeout=10)
-            except subprocess.TimeoutExpired:
-                self.proc.kill()
-                self.proc.wait()
-        if self.proc:
-            for pump in self.pumps:
-                pump.join(timeout=5)
-            self.proc.stdout.close()
-            self.proc.stderr.close()
-        shutil.rmtree(self.tmp, ignore_errors=True)
+        return self.launch([TARN, *self.command, "-w", self.root])
 
 
 class GuiTest(unittest.TestCase):
@@ -422,23 +248,9 @@ class CommandTest(GuiTest):
         s.click(window, 535, 80)  # "Write"
         editor = s.wait_window("Tarn Blog Editor - 编辑")
         s.wait_window(MAIN_TITLE, visible=False)
-        X11.close_window(editor)
+        ask_to_close(editor)
         s.answer("是否关闭？", "alt+y")  # the editor asks first
         s.wait_window(MAIN_TITLE)
-
-
-DRAG_SOURCE = r'''
-import gi, sys
-gi.require_version("Gdk", "3.0"); gi.require_version("Gtk", "3.0")
-from gi.repository import Gdk, GLib, Gtk
-uri = GLib.filename_to_uri(sys.argv[1], None)
-window = Gtk.Window(title="drag source"); window.move(900, 50); window.set_default_size(150, 100)
-button = Gtk.Button(label="drag me"); window.add(button)
-button.drag_source_set(Gdk.ModifierType.BUTTON1_MASK, [], Gdk.DragAction.COPY)
-button.drag_source_add_uri_targets()
-button.connect("drag-data-get", lambda w, c, data, info, t: data.set_uris([uri]))
-window.show_all(); Gtk.main()
-'''
 
 
 def clipboard_text():
@@ -504,30 +316,10 @@ class DeployTest(GuiTest):
 
 
 class DropTest(GuiTest):
-    def drag_file(self, path):
-        """Drags path from another program's window onto the manager page."""
-        source = subprocess.Popen(["/usr/bin/python3", "-c", DRAG_SOURCE, path],
-                                  stderr=subprocess.DEVNULL)
-        self.addCleanup(source.wait)
-        self.addCleanup(source.kill)
-        button = None
-        deadline = time.time() + WAIT
-        while button is None and time.time() < deadline:
-            button = (find_windows("drag source") or [None])[0]
-            time.sleep(0.1)
-        g = geometry(button)
-        xdotool("mousemove", "--sync", str(g["X"] + 75), str(g["Y"] + 50))
-        xdotool("mousedown", "1")
-        for x in (850, 800, 700, 600, 500, 400):
-            xdotool("mousemove", "--sync", str(x), "250")
-            time.sleep(0.1)
-        time.sleep(0.3)
-        xdotool("mouseup", "1")
-
     def test_a_dropped_post_opens_in_the_editor(self):
         s = self.session()
         s.wait_started()
-        self.drag_file(s.path("_posts", "second.md"))
+        s.drag(s.path("_posts", "second.md"))
         editor = s.wait_window("Tarn Blog Editor - 编辑")
         s.wait_window(MAIN_TITLE, visible=False)
         s.shot("editor_after_drop")
@@ -548,7 +340,7 @@ class DropTest(GuiTest):
     def test_a_dropped_file_that_is_no_post_is_ignored(self):
         s = self.session()
         window = s.wait_started()
-        self.drag_file(s.path("themes", "plain", "_conf.json"))
+        s.drag(s.path("themes", "plain", "_conf.json"))
         time.sleep(1)  # nothing is to happen; give it the chance to
         self.assertEqual(find_windows("Tarn Blog Editor - 编辑"), [])
         # The manager page is still shown (the view did not open the file):
@@ -605,7 +397,7 @@ class ClosePromptTest(GuiTest):
         s = self.session(command=())  # no command: the desktop program too
         window = s.wait_started()
 
-        X11.close_window(window)
+        ask_to_close(window)
         s.wait_line("^message: 提示: %s$" % re.escape(CLOSE_PROMPT))
         s.wait_window("提示")
         s.shot("close_prompt")
@@ -613,28 +405,23 @@ class ClosePromptTest(GuiTest):
         s.wait_window("提示", visible=False)
         self.assertEqual(find_windows(MAIN_TITLE), [window])
 
-        X11.close_window(window)
+        ask_to_close(window)
         s.wait_line("^message: 提示: ")
         s.answer("提示", "alt+n")
         s.wait_window(MAIN_TITLE, visible=False)
         self.assertIsNone(s.proc.poll())
 
-        X11.close_window(window)  # the hidden window still takes the request
+        ask_to_close(window)  # the hidden window still takes the request
         s.wait_line("^message: 提示: ")
         s.answer("提示", "alt+y")
         self.assertEqual(s.proc.wait(timeout=WAIT), 0)
 
 
 def main():
-    global TARN, SHOTS, X11
-    parser = argparse.ArgumentParser()
-    parser.add_argument("--tarn", required=True)
-    parser.add_argument("--shots")
-    args, rest = parser.parse_known_args()
+    global TARN
+    args, argv = gui_harness.parse_arguments()
     TARN = os.path.abspath(args.tarn)
-    SHOTS = args.shots
-    X11 = _X11()
-    unittest.main(argv=[sys.argv[0]] + rest, verbosity=2, warnings="ignore")
+    unittest.main(argv=argv, verbosity=2, warnings="ignore")
 
 
 if __name__ == "__main__":

@@ -1,0 +1,305 @@
+"""What the desktop tests share: xdotool and window look-ups on the test's X
+server, a close request as a window manager would send it, and a Session
+that runs the real program in a folder of its own, with an environment that
+keeps it off the network and away from the user's settings, collects what
+it prints line by line and drives its windows (clicks, keys, drags from
+another program's window).
+
+Each suite subclasses Session for its own workspace and command line.
+"""
+
+import argparse
+import ctypes
+import os
+import queue
+import re
+import shutil
+import signal
+import subprocess
+import sys
+import tempfile
+import threading
+import time
+
+SHOTS = None  # screenshots are taken only when a folder is given
+
+MAIN_TITLE = "Corvel Blog Editor"
+
+
+def parse_arguments(*required):
+    """--tarn, --shots and the options named in required; returns them and
+    the argument list left for unittest."""
+    global SHOTS
+    parser = argparse.ArgumentParser()
+    parser.add_argument("--tarn", required=True)
+    for name in required:
+        parser.add_argument("--" + name, required=True)
+    parser.add_argument("--shots")
+    args, rest = parser.parse_known_args()
+    SHOTS = args.shots
+    return args, [sys.argv[0]] + rest
+
+
+def xdotool(*args, check=True):
+    result = subprocess.run(["xdotool", *args], capture_output=True, text=True)
+    if check and result.returncode != 0:
+        raise AssertionError("xdotool %s failed: %s" % (" ".join(args), result.stderr))
+    return result.stdout.strip()
+
+
+def find_windows(title, visible_only=True):
+    args = ["search"]
+    if visible_only:
+        args.append("--onlyvisible")
+    args += ["--name", "^%s$" % re.escape(title)]
+    out = xdotool(*args, check=False)
+    return [int(w) for w in out.split()]
+
+
+def geometry(window):
+    out = xdotool("getwindowgeometry", "--shell", str(window))
+    values = dict(line.split("=", 1) for line in out.splitlines() if "=" in line)
+    return {k: int(v) for k, v in values.items() if k in ("X", "Y", "WIDTH", "HEIGHT")}
+
+
+class _ClientMessage(ctypes.Structure):
+    _fields_ = [("type", ctypes.c_int), ("serial", ctypes.c_ulong),
+                ("send_event", ctypes.c_int), ("display", ctypes.c_void_p),
+                ("window", ctypes.c_ulong), ("message_type", ctypes.c_ulong),
+                ("format", ctypes.c_int), ("data", ctypes.c_long * 5)]
+
+
+class _XEvent(ctypes.Union):
+    _fields_ = [("xclient", _ClientMessage), ("pad", ctypes.c_long * 24)]
+
+
+class _X11:
+    """Just enough Xlib to send a close request."""
+
+    def __init__(self):
+        lib = ctypes.CDLL("libX11.so.6")
+        lib.XOpenDisplay.restype = ctypes.c_void_p
+        lib.XOpenDisplay.argtypes = [ctypes.c_char_p]
+        lib.XInternAtom.restype = ctypes.c_ulong
+        lib.XInternAtom.argtypes = [ctypes.c_void_p, ctypes.c_char_p, ctypes.c_int]
+        lib.XSendEvent.argtypes = [ctypes.c_void_p, ctypes.c_ulong, ctypes.c_int, ctypes.c_long,
+                                   ctypes.c_void_p]
+        lib.XFlush.argtypes = [ctypes.c_void_p]
+        self.lib = lib
+        self.display = lib.XOpenDisplay(None)
+        if not self.display:
+            raise RuntimeError("cannot open the X display")
+
+    def close_window(self, window):
+        event = _XEvent()
+        event.xclient.type = 33  # ClientMessage
+        event.xclient.window = window
+        event.xclient.message_type = self.lib.XInternAtom(self.display, b"WM_PROTOCOLS", 0)
+        event.xclient.format = 32
+        event.xclient.data[0] = self.lib.XInternAtom(self.display, b"WM_DELETE_WINDOW", 0)
+        event.xclient.data[1] = 0  # CurrentTime
+        self.lib.XSendEvent(self.display, window, 0, 0, ctypes.byref(event))
+        self.lib.XFlush(self.display)
+
+
+_x11 = None
+
+
+def ask_to_close(window):
+    """Asks window to close as a window manager would (WM_DELETE_WINDOW):
+    the test display has no window manager."""
+    global _x11
+    if _x11 is None:
+        _x11 = _X11()
+    _x11.close_window(window)
+
+
+DRAG_SOURCE = r'''
+import gi, sys
+gi.require_version("Gdk", "3.0"); gi.require_version("Gtk", "3.0")
+from gi.repository import Gdk, GLib, Gtk
+uri = GLib.filename_to_uri(sys.argv[1], None)
+window = Gtk.Window(title=sys.argv[2]); window.move(900, 50); window.set_default_size(150, 100)
+button = Gtk.Button(label="drag me"); window.add(button)
+button.drag_source_set(Gdk.ModifierType.BUTTON1_MASK, [], Gdk.DragAction.COPY)
+button.drag_source_add_uri_targets()
+button.connect("drag-data-get", lambda w, c, data, info, t: data.set_uris([uri]))
+window.show_all(); Gtk.main()
+'''
+
+
+def write_conf(root, conf):
+    """The workspace's config/conf.ini with the [base] keys in conf."""
+    with open(os.path.join(root, "config", "conf.ini"), "w") as f:
+        f.write("[base]\n" + "".join("%s=%s\n" % kv for kv in conf.items()))
+
+
+def session_environment(home):
+    """The program's environment for a test whose own folder is home."""
+    env = dict(os.environ)
+    # No update check leaves the machine: a closed local port, unless a
+    # test serves a manifest.
+    env["TARN_UPDATE_URL"] = "http://127.0.0.1:9/update.json"
+    env["NO_AT_BRIDGE"] = "1"
+    # git commits in public/ need an identity; none from the machine.
+    env["HOME"] = home
+    env["GIT_CONFIG_NOSYSTEM"] = "1"
+    for who in ("AUTHOR", "COMMITTER"):
+        env["GIT_%s_NAME" % who] = "Tarn Test"
+        env["GIT_%s_EMAIL" % who] = "test@example.org"
+    # Keep WebKit's caches and the desktop's "open folder" choice inside
+    # the test's own folder.
+    for name in ("XDG_CACHE_HOME", "XDG_DATA_HOME", "XDG_CONFIG_HOME"):
+        path = os.path.join(home, name.lower())
+        os.makedirs(path, exist_ok=True)
+        env[name] = path
+    return env
+
+
+class Session:
+    """One run of the program in a temporary folder of its own; the
+    workspace is its "blog" folder, which a subclass fills."""
+
+    wait = 30  # seconds a wait lasts unless told otherwise
+    shot_settle = 1  # seconds between a shot's request and its taking
+
+    def __init__(self, test, prefix):
+        self.test = test
+        self.tmp = tempfile.mkdtemp(prefix=prefix)
+        self.root = os.path.join(self.tmp, "blog")
+        self.env = session_environment(self.tmp)
+        self.lines = queue.Queue()
+        self.seen = []
+        self.stderr = []  # standard error's lines, which are in lines too
+        self.helpers = []  # other programs' processes, ended with the session
+        self.proc = None
+        self.own_group = False
+
+    def launch(self, argv, own_group=False):
+        """Starts argv; with own_group, in a process group of its own that
+        stop ends whole."""
+        self.own_group = own_group
+        self.proc = subprocess.Popen(argv, stdout=subprocess.PIPE, stderr=subprocess.PIPE,
+                                     env=self.env, text=True, start_new_session=own_group)
+        self.pumps = [threading.Thread(target=self._pump, args=(stream, keep), daemon=True)
+                      for stream, keep in ((self.proc.stdout, None),
+                                           (self.proc.stderr, self.stderr))]
+        for pump in self.pumps:
+            pump.start()
+        return self
+
+    def _pump(self, stream, keep):
+        for line in stream:
+            line = line.rstrip("\n")
+            if keep is not None:
+                keep.append(line)
+            self.lines.put(line)
+
+    def wait_line(self, pattern, timeout=None, earlier=False):
+        """The first output line after the last one returned that matches
+        pattern; with earlier, lines passed over before count too."""
+        regex = re.compile(pattern)
+        if earlier:
+            for line in self.seen:
+                if regex.search(line):
+                    return line
+        deadline = time.time() + (self.wait if timeout is None else timeout)
+        while time.time() < deadline:
+            try:
+                line = self.lines.get(timeout=0.2)
+            except queue.Empty:
+                if self.proc.poll() is not None and self.lines.empty():
+                    break
+                continue
+            self.seen.append(line)
+            if regex.search(line):
+                return line
+        self.test.fail("no output line matching %r; seen:\n%s" % (pattern, "\n".join(self.seen)))
+
+    def wait_window(self, title, visible=True, timeout=None):
+        deadline = time.time() + (self.wait if timeout is None else timeout)
+        while time.time() < deadline:
+            found = find_windows(title)
+            if visible and found:
+                return found[0]
+            if not visible and not found:
+                return None
+            time.sleep(0.1)
+        self.test.fail("window %r %s" % (title, "never appeared" if visible else "stayed"))
+
+    def wait_started(self, earlier=False):
+        """Until the rendered manager page has loaded."""
+        window = self.wait_window(MAIN_TITLE)
+        self.wait_line(r"^page: loaded .*/template/index\.html$", earlier=earlier)
+        return window
+
+    def click(self, window, x, y):
+        """A left click at (x, y) inside window."""
+        g = geometry(window)
+        xdotool("mousemove", "--sync", str(g["X"] + x), str(g["Y"] + y))
+        xdotool("click", "1")
+
+    def focus(self, window):
+        xdotool("windowfocus", "--sync", str(window))
+
+    def key(self, window, *keys):
+        """Key presses with the focus in window."""
+        self.focus(window)
+        xdotool("key", "--clearmodifiers", *keys)
+
+    def answer(self, title, key):
+        """Presses key in the dialog titled title."""
+        self.key(self.wait_window(title), key)
+
+    def drag(self, path, onto_x=400, onto_y=250):
+        """Drags path from another program's window and drops it at
+        (onto_x, onto_y) on the screen; returns that window."""
+        title = "drag source %d" % len(self.helpers)
+        source = subprocess.Popen(["/usr/bin/python3", "-c", DRAG_SOURCE, path, title],
+                                  stderr=subprocess.DEVNULL, env=self.env)
+        self.helpers.append(source)
+        button = self.wait_window(title)
+        g = geometry(button)
+        xdotool("mousemove", "--sync", str(g["X"] + 75), str(g["Y"] + 50))
+        xdotool("mousedown", "1")
+        for x in (850, 800, 700, 600, onto_x + 50, onto_x):
+            xdotool("mousemove", "--sync", str(x), str(onto_y))
+            time.sleep(0.1)
+        time.sleep(0.3)
+        xdotool("mouseup", "1")
+        return button
+
+    def shot(self, name):
+        """A screenshot for a person to look at; nothing is compared."""
+        if SHOTS:
+            time.sleep(self.shot_settle)  # what has changed is painted a moment later
+            os.makedirs(SHOTS, exist_ok=True)
+            subprocess.run(["import", "-window", "root", os.path.join(SHOTS, name + ".png")],
+                           check=False)
+
+    def path(self, *parts):
+        return os.path.join(self.root, *parts)
+
+    def _signal(self, sig):
+        if self.own_group:
+            os.killpg(self.proc.pid, sig)
+        else:
+            self.proc.send_signal(sig)
+
+    def stop(self):
+        for helper in self.helpers:
+            helper.kill()
+            helper.wait()
+        if self.proc and self.proc.poll() is None:
+            self._signal(signal.SIGTERM)
+            try:
+                self.proc.wait(timeout=10)
+            except subprocess.TimeoutExpired:
+                self._signal(signal.SIGKILL)
+                self.proc.wait()
+        if self.proc:
+            for pump in self.pumps:
+                pump.join(timeout=5)
+            self.proc.stdout.close()
+            self.proc.stderr.close()
+        shutil.rmtree(self.tmp, ignore_errors=True)
