@@ -55,8 +55,8 @@ class ParallelBuildTest : public ::testing::Test {
   }
   void TearDown() override { fs::remove_all(tmp_); }
 
-  Outcome Build(const std::string& options) {
-    std::string command = "'" + std::string(TARN_BINARY) + "' -w '" + ws_ + "' build " +
+  Outcome Build(const std::string& options, const std::string& env = "") {
+    std::string command = env + " '" + std::string(TARN_BINARY) + "' -w '" + ws_ + "' build " +
                           options + " >/dev/null 2>'" + tmp_ + "/err'";
     Outcome outcome;
     int raw = std::system(command.c_str());
@@ -140,6 +140,35 @@ TEST_F(ParallelBuildTest, EveryWayOfBuildingWritesTheSameBytes) {
   Outcome again = Build("-j 3");
   EXPECT_EQ(again.status, 0) << again.err;
   ExpectSameTree(edited, Public(), "built over the last build");
+}
+
+TEST_F(ParallelBuildTest, WorkersThatDieLeaveTheirPostsToTheBuild) {
+  // Enough posts that the workers, which start while the build's own host
+  // is already converting, are likely to be handed some.
+  std::string body;
+  for (int i = 0; i < 60; ++i) body += "Paragraph *" + std::to_string(i) + "* 段落 `code`.\r\n\r\n";
+  for (int i = 0; i < 200; ++i) Put("_posts/more " + std::to_string(i) + ".md", body + "# " + std::to_string(i));
+  Tree reference = Fresh("-j 1 --no-cache");
+  // Workers that quit after 0 and after 5 posts, without answering the one
+  // they were given: every page is still written, and right.
+  for (const char* after : {"0", "5"}) {
+    fs::remove_all(ws_ + "/public");
+    Outcome outcome =
+        Build("-j 3 --no-cache", std::string("TARN_TEST_WORKER_EXIT_AFTER=") + after);
+    EXPECT_EQ(outcome.status, 0) << after << "\n" << outcome.err;
+    ExpectSameTree(reference, Public(), std::string("workers dying after ") + after);
+    // Said once per worker, not once per post.
+    std::size_t said = 0;
+    for (std::size_t at = 0; (at = outcome.err.find("conversion worker stopped", at)) !=
+                             std::string::npos;
+         ++at) {
+      ++said;
+    }
+    EXPECT_LE(said, 2u) << outcome.err;
+  }
+  // The cache the interrupted build wrote holds only right pages.
+  Build("-j 2", "TARN_TEST_WORKER_EXIT_AFTER=3");
+  ExpectSameTree(reference, Fresh("-j 1"), "from the cache of an interrupted build");
 }
 
 TEST_F(ParallelBuildTest, CacheOfOtherScriptsIsNotUsed) {

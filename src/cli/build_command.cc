@@ -11,6 +11,7 @@
 
 #include "cli/command.h"
 #include "script/jsc_script_host.h"
+#include "script/worker_process_host.h"
 #include "site/markdown_converter.h"
 #include "site/site_builder.h"
 
@@ -78,7 +79,7 @@ int RunBuild(const CommandContext& context) {
   SiteBuilder builder(context.workspace, host.get(), sink);
 
   // Posts are converted all at once: by this host and by more hosts loaded
-  // with the same page on threads of their own, reusing the HTML of posts
+  // with the same page in worker processes, reusing the HTML of posts
   // that have not changed since the last build with the same scripts.
   std::unique_ptr<MarkdownConverter> converter;
   if (host) {
@@ -88,8 +89,13 @@ int RunBuild(const CommandContext& context) {
     if (options.cache) convert.cache_path = context.workspace + "/.tarn/markdown-cache.bin";
     // A page edited while the build runs would give a worker other scripts
     // than the ones the cache is keyed by: such a worker is not used.
-    auto factory = [page, digest = convert.scripts_digest](
+    // Each extra host is a process of its own: script engines in threads of
+    // one process slow each other down with every page of memory they give
+    // back. Without a way to start one, they are threads.
+    std::string self = WorkerProcessHost::SelfExecutable();
+    auto factory = [page, self, digest = convert.scripts_digest](
                        DiagnosticSink host_sink) -> std::unique_ptr<ScriptHost> {
+      if (!self.empty()) return WorkerProcessHost::Start(self, page, digest, std::move(host_sink));
       std::unique_ptr<JscScriptHost> worker = JscScriptHost::Load(page, std::move(host_sink));
       if (worker && worker->ScriptsDigest() != digest) worker.reset();
       return worker;

@@ -72,11 +72,20 @@ std::vector<MarkdownConverter::Result> MarkdownConverter::ConvertAll(
   if (!jobs.empty()) {
     std::atomic<std::size_t> next{0};
     std::atomic<int> hosts_used{0};
+    // Texts an extra host took but could not answer because it broke (its
+    // process died): the caller's host converts them at the end.
+    std::mutex orphans_mutex;
+    std::vector<std::size_t> orphans;
     auto work = [&](ScriptHost* host) {
       bool any = false;
       for (std::size_t j; (j = next.fetch_add(1)) < jobs.size();) {
         Job& job = jobs[j];
         job.ok = host->CallFunction("markToHtml", {std::string(job.text)}, &job.html, &job.error);
+        if (!job.ok && host != host_ && !host->HasFunction("markToHtml")) {
+          std::lock_guard<std::mutex> lock(orphans_mutex);
+          orphans.push_back(j);
+          break;
+        }
         job.done = true;
         any = true;
       }
@@ -107,6 +116,14 @@ std::vector<MarkdownConverter::Result> MarkdownConverter::ConvertAll(
     }
     if (host_) work(host_);
     for (std::thread& t : workers) t.join();
+    if (host_) {
+      for (std::size_t j : orphans) {
+        Job& job = jobs[j];
+        job.error.clear();
+        job.ok = host_->CallFunction("markToHtml", {std::string(job.text)}, &job.html, &job.error);
+        job.done = true;
+      }
+    }
     hosts_used_ = hosts_used.load();
 
     for (Job& job : jobs) {

@@ -9,7 +9,10 @@
 // jobs - 1 hosts made by the factory on worker threads. Every text is
 // converted by exactly one call of markToHtml, so the results are those of
 // converting the texts one by one on one host, as long as the page's
-// markToHtml depends on nothing but its argument.
+// markToHtml depends on nothing but its argument. A factory host may stand
+// for another process: when one of its calls fails and it then says it has
+// no markToHtml any more, it has broken, and that text and the ones it
+// would have taken are converted by the caller's host instead.
 //
 // The desktop program does not use this: it converts through the page in
 // its window, one post at a time.

@@ -121,6 +121,53 @@ TEST_F(MarkdownConverterTest, AnyNumberOfHostsGivesTheSequentialResultsInOrder) 
   EXPECT_TRUE(messages_.empty());
 }
 
+// A host standing for a worker process that dies after `answers` calls: the
+// call it dies in fails, and from then on it has no markToHtml.
+class DyingHost : public ScriptHost {
+ public:
+  explicit DyingHost(int answers) : answers_(answers) {}
+  bool HasFunction(const std::string& name) override {
+    return name == "markToHtml" && answers_ >= 0;
+  }
+  bool CallFunction(const std::string&, const std::vector<std::string>& args,
+                    std::string* result, std::string* error) override {
+    if (--answers_ < 0) {
+      *error = "the conversion worker has stopped";
+      return false;
+    }
+    *result = "<p>" + args[0] + "</p>";
+    return true;
+  }
+  std::string Origin() const override { return "dying"; }
+
+ private:
+  int answers_;
+};
+
+TEST_F(MarkdownConverterTest, TextsOfAHostThatBrokeGoToTheCallersHost) {
+  std::vector<std::string> posts = Posts(40);
+  posts[5] = "boom";  // fails on whichever host: that failure stands
+  for (int answers : {0, 3}) {
+    calls_ = 0;
+    FakeHost own(&calls_);
+    MarkdownConverter::HostFactory factory = [answers](DiagnosticSink) {
+      return std::unique_ptr<ScriptHost>(new DyingHost(answers));
+    };
+    MarkdownConverter converter(&own, factory, Options(4, false), Sink());
+    std::vector<std::string> html = Html(converter.ConvertAll(Views(posts)));
+    ASSERT_EQ(html.size(), posts.size());
+    for (std::size_t i = 0; i < posts.size(); ++i) {
+      if (i == 5) continue;
+      EXPECT_EQ(html[i], "<p>" + posts[i] + "</p>") << i << ", dying after " << answers;
+    }
+    // A dying host answers "boom" like any other text; the caller's throws.
+    EXPECT_TRUE(html[5] == "<p>boom</p>" || html[5] == "ERROR page.js:3: Error: boom") << html[5];
+    // Nothing was lost: each broken host gave up exactly one text.
+    EXPECT_GE(calls_.load(), 40 - 3 * answers) << answers;
+    EXPECT_EQ(converter.converted() + (html[5][0] == 'E' ? 1 : 0), 40);
+  }
+}
+
 TEST_F(MarkdownConverterTest, ConvertsOnlyWhatChangedSinceTheLastBuild) {
   std::vector<std::string> posts = Posts(20);
   posts[3] = "boom";

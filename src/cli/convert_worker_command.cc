@@ -1,0 +1,27 @@
+// tarn convert-worker PAGE: one of the processes a parallel build converts
+// posts' Markdown in. It talks to the build over stdin/stdout (see
+// script/worker_process_host.h) and is not meant to be run by hand.
+
+#include <unistd.h>
+
+#include <cstdio>
+
+#include "cli/command.h"
+#include "script/worker_process_host.h"
+
+namespace tarn {
+namespace {
+
+int RunConvertWorker(const CommandContext& context) {
+  if (context.args.size() != 1) {
+    std::fprintf(stderr, "usage: tarn convert-worker PAGE\n");
+    return kUsageError;
+  }
+  return WorkerProcessHost::Serve(context.args[0], STDIN_FILENO, STDOUT_FILENO);
+}
+
+const Command kConvertWorker("convert-worker", "convert-worker PAGE",
+                             "(internal) convert Markdown for a parallel build", RunConvertWorker);
+
+}  // namespace
+}  // namespace tarn
