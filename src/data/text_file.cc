@@ -129,6 +129,29 @@ bool ReadTextFile(const std::string& path, std::string* contents, std::string* e
 
 bool WriteTextFile(const std::string& path, std::string_view contents, std::string* error,
                    WriteMode write_mode) {
+  // Regenerated output that does not exist yet needs no temporary file: no
+  // reader can see it half-written in place of an older version, and a
+  // build that dies half-way writes it again. Creating it directly halves
+  // the metadata work when a whole site is written from scratch.
+  if (write_mode == WriteMode::kRegenerable) {
+    int direct = ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+    if (direct >= 0) {
+      bool ok = WriteAll(direct, contents);
+      int err = errno;
+      if (::close(direct) != 0 && ok) {
+        ok = false;
+        err = errno;
+      }
+      if (ok) return true;
+      ::unlink(path.c_str());
+      SetError(error, path, "cannot write", err);
+      return false;
+    }
+    if (errno != EEXIST) {
+      SetError(error, path, "cannot create", errno);
+      return false;
+    }
+  }
   size_t slash = path.rfind('/');
   std::string dir = slash == std::string::npos ? "." : path.substr(0, slash + 1);
   std::string name = slash == std::string::npos ? path : path.substr(slash + 1);

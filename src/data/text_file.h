@@ -24,7 +24,8 @@ enum class WriteMode {
   // files (posts, pages of the program), which exist nowhere else.
   kDurable,
   // No flush: for output that the next build writes again (public/). The
-  // rename still makes the replacement all-or-nothing for readers.
+  // rename still makes a replacement all-or-nothing for readers; a file that
+  // does not exist yet is created in place.
   kRegenerable,
 };
 

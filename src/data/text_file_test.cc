@@ -51,6 +51,26 @@ TEST_F(TextFileTest, ReplacesAtomicallyAndLeavesNoTemporaryFiles) {
   EXPECT_EQ(entries, 1);
 }
 
+TEST_F(TextFileTest, RegeneratedOutputIsCreatedOrReplacedWithoutLeftovers) {
+  std::string path = (dir_ / "index.html").string();
+  ASSERT_TRUE(WriteTextFile(path, "first", nullptr, WriteMode::kRegenerable));
+  ::chmod(path.c_str(), 0640);
+  ASSERT_TRUE(WriteTextFile(path, "second", nullptr, WriteMode::kRegenerable));
+  std::string read;
+  ASSERT_TRUE(ReadTextFile(path, &read));
+  EXPECT_EQ(read, "second");
+  struct stat st;
+  ASSERT_EQ(::stat(path.c_str(), &st), 0);
+  EXPECT_EQ(st.st_mode & 0777, 0640u);
+  int entries = 0;
+  for (auto& e : std::filesystem::directory_iterator(dir_)) (void)e, ++entries;
+  EXPECT_EQ(entries, 1);
+  std::string error;
+  EXPECT_FALSE(WriteTextFile((dir_ / "no" / "x.html").string(), "x", &error,
+                             WriteMode::kRegenerable));
+  EXPECT_NE(error.find("x.html"), std::string::npos);
+}
+
 TEST_F(TextFileTest, FailuresNameTheFileAndKeepTheOldContents) {
   std::string error;
   std::string read = "stale";
