@@ -73,9 +73,26 @@
         if (/^<\/a\s*>/i.test(token.content)) htmlLinkLevel++;
       }
       if (htmlLinkLevel > 0) continue;
-      if (token.type === 'text' && linkify.test(token.content)) return true;
+      if (token.type === 'text' && mayHoldLink(linkify, token.content) &&
+          linkify.test(token.content)) {
+        return true;
+      }
     }
     return false;
+  }
+
+  // linkify-it finds an address by its scheme ("http:", "mailto:", "//"
+  // and the like) and an e-mail address by its "@"; only the optional fuzzy
+  // links ("example.com" alone) need neither. Most pieces of prose hold no
+  // ":", "/" or "@", and this check spares them a search with linkify-it's
+  // large scheme pattern, the most expensive step left for such text.
+  function mayHoldLink(linkify, text) {
+    if (linkify.__opts__.fuzzyLink) return true;
+    var schemes = Object.keys(linkify.__schemas__);
+    for (var i = 0; i < schemes.length; i++) {
+      if (schemes[i].indexOf(':') < 0 && schemes[i].indexOf('//') < 0) return true;
+    }
+    return text.indexOf(':') >= 0 || text.indexOf('/') >= 0 || text.indexOf('@') >= 0;
   }
 
   // Called by the program with one argument, the whole post text (header
