@@ -224,7 +224,9 @@ bool ConversionCache::Save(const DiagnosticSink& sink) {
   fs::path folder = fs::path(path_).parent_path();
   if (!folder.empty()) fs::create_directories(folder, ec);
   std::string error;
-  if (!WriteTextFile(path_, out, &error)) {
+  // Not forced to disk: a file cut short by a crash fails its checksum and
+  // is rebuilt, which costs time but loses nothing.
+  if (!WriteTextFile(path_, out, &error, WriteMode::kRegenerable)) {
     if (sink) sink(error + " (the Markdown cache is not kept)");
     return false;
   }

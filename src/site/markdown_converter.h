@@ -5,8 +5,8 @@
 // Texts whose HTML is in the conversion cache (same Markdown, same page
 // scripts) are not converted again. The rest are shared among several
 // script hosts, each loaded with the same page and used on a thread of its
-// own: the host the caller already has, on the calling thread, plus up to
-// jobs - 1 hosts made by the factory on worker threads. Every text is
+// own: up to jobs - 1 hosts made by the factory on worker threads, plus the
+// host the caller already has, on the calling thread. Every text is
 // converted by exactly one call of markToHtml, so the results are those of
 // converting the texts one by one on one host, as long as the page's
 // markToHtml depends on nothing but its argument. A factory host may stand
@@ -14,15 +14,24 @@
 // no markToHtml any more, it has broken, and that text and the ones it
 // would have taken are converted by the caller's host instead.
 //
+// Start returns at once: the cache is read, the texts hashed and the worker
+// hosts put to work in the background, while the caller does other work.
+// Get then hands out the results in any order, converting a text on the
+// caller's host when no worker has taken it yet, so the caller can render
+// the first posts while workers convert the last. Finish waits for the
+// rest and saves the cache.
+//
 // The desktop program does not use this: it converts through the page in
 // its window, one post at a time.
 //
-// Thread safety: one thread calls ConvertAll; the sink may be called from
-// the worker threads, one message at a time.
+// Thread safety: one thread calls Start, Get, Finish and ConvertAll. The
+// sink gets the converter's messages one at a time, but from its own
+// threads, while the caller may be using the sink too.
 #pragma once
 
 #include <functional>
 #include <memory>
+#include <mutex>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -63,8 +72,21 @@ class MarkdownConverter {
 
   // Converts every text; result i belongs to texts[i]. Then saves the cache
   // (its failure is only noted). A text fails when markToHtml throws or no
-  // host could be made; the others are unaffected.
+  // host could be made; the others are unaffected. Start and Finish in one.
   std::vector<Result> ConvertAll(const std::vector<std::string_view>& texts);
+
+  // Begins converting texts in the background. The texts must stay alive and
+  // unchanged until Finish. Does nothing while a conversion is under way.
+  void Start(std::vector<std::string_view> texts);
+
+  // The result for texts[i] of the conversion under way, waiting for it when
+  // a worker has it in hand. The HTML is valid until Finish.
+  Result Get(std::size_t i);
+
+  // Waits for every text, saves the cache (its failure is only noted) and
+  // returns all results, valid while the converter lives. Empty when no
+  // conversion was started.
+  std::vector<Result> Finish();
 
   // Figures of the last ConvertAll: texts converted by markToHtml, texts
   // taken from the cache, hosts that converted.
@@ -76,12 +98,23 @@ class MarkdownConverter {
   static int EffectiveJobs(int jobs);
 
  private:
+  struct Job;
+  struct Run;
+
+  void Prepare(Run* run);
+  void Work(Run* run, ScriptHost* host);  // a worker host, until no job waits
+  // The first job no host has taken (jobs.size() when none); mutex held.
+  static std::size_t TakeWaiting(Run* run);
+  // Converts job j on the caller's host; run->mutex is held on entry and exit.
+  void ConvertHere(Run* run, std::size_t j, std::unique_lock<std::mutex>* lock);
+
   ScriptHost* host_;
   HostFactory factory_;
   Options options_;
   DiagnosticSink sink_;
   ConversionCache cache_;
   bool cache_loaded_ = false;
+  std::unique_ptr<Run> run_;
   int converted_ = 0;
   int reused_ = 0;
   int hosts_used_ = 0;

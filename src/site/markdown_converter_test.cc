@@ -4,6 +4,7 @@
 #include <unistd.h>
 
 #include <atomic>
+#include <chrono>
 #include <filesystem>
 #include <map>
 #include <mutex>
@@ -119,6 +120,60 @@ TEST_F(MarkdownConverterTest, AnyNumberOfHostsGivesTheSequentialResultsInOrder) 
     EXPECT_EQ(converter.converted(), 48);
   }
   EXPECT_TRUE(messages_.empty());
+}
+
+// A worker host that takes its time, so the caller's host gets texts too.
+class SlowHost : public FakeHost {
+ public:
+  using FakeHost::FakeHost;
+  bool CallFunction(const std::string& name, const std::vector<std::string>& args,
+                    std::string* result, std::string* error) override {
+    std::this_thread::sleep_for(std::chrono::milliseconds(2));
+    return FakeHost::CallFunction(name, args, result, error);
+  }
+};
+
+TEST_F(MarkdownConverterTest, ResultsCanBeTakenInAnyOrderWhileWorkersConvert) {
+  std::vector<std::string> posts = Posts(60);
+  posts[40] = posts[3];  // the same job for two texts
+  {
+    // Cache the first ten, so that some answers come from the cache.
+    FakeHost own(&calls_);
+    MarkdownConverter converter(&own, Factory(), Options(1, true), Sink());
+    converter.ConvertAll(Views(std::vector<std::string>(posts.begin(), posts.begin() + 10)));
+  }
+  calls_ = 0;
+  SlowHost own(&calls_);  // takes texts from the end while workers start at the front
+  MarkdownConverter::HostFactory slow = [this](DiagnosticSink) {
+    return std::unique_ptr<ScriptHost>(new SlowHost(&calls_));
+  };
+  MarkdownConverter converter(&own, slow, Options(3, true), Sink());
+  converter.Start(Views(posts));
+  for (std::size_t i = posts.size(); i-- > 0;) {
+    MarkdownConverter::Result r = converter.Get(i);
+    ASSERT_TRUE(r.ok) << i << ": " << r.error;
+    EXPECT_EQ(r.html, "<p>" + posts[i] + "</p>") << i;
+  }
+  std::vector<std::string> expected;
+  for (const std::string& p : posts) expected.push_back("<p>" + p + "</p>");
+  EXPECT_EQ(Html(converter.Finish()), expected);
+  EXPECT_EQ(calls_.load(), 49);  // 60 texts, 11 of them cached (one twice)
+  EXPECT_EQ(converter.reused(), 11);
+  EXPECT_TRUE(converter.Finish().empty());  // nothing under way any more
+}
+
+TEST_F(MarkdownConverterTest, AnAbandonedConversionStopsWithoutConvertingEverything) {
+  std::vector<std::string> posts = Posts(2000);
+  MarkdownConverter::HostFactory slow = [this](DiagnosticSink) {
+    return std::unique_ptr<ScriptHost>(new SlowHost(&calls_));
+  };
+  {
+    MarkdownConverter converter(nullptr, slow, Options(3, true), Sink());
+    converter.Start(Views(posts));
+    converter.Get(0);
+  }  // destroyed before Finish: the workers stop after the text in hand
+  EXPECT_LT(calls_.load(), 2000);
+  EXPECT_FALSE(fs::exists(dir_ / ".tarn" / "markdown-cache.bin"));
 }
 
 // A host standing for a worker process that dies after `answers` calls: the

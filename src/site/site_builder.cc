@@ -321,13 +321,9 @@ int SiteBuilder::RenderPosts() {
     build_failed_ = true;
     return 0;
   }
-  std::vector<MarkdownConverter::Result> converted;
-  if (converter_) {
-    std::vector<std::string_view> texts;
-    texts.reserve(posts.size());
-    for (const PostFile& post : posts) texts.push_back(post.content);
-    converted = converter_->ConvertAll(texts);
-  }
+  // Converting started with the build; posts are rendered as their HTML
+  // comes in.
+  if (converter_ && !converting_) StartConverting();
 
   int written = 0;
   std::map<std::string, const PostFile*> by_title;
@@ -347,7 +343,7 @@ int SiteBuilder::RenderPosts() {
     std::string html;
     bool markdown_ok;
     if (converter_) {
-      const MarkdownConverter::Result& result = converted[&post - posts.data()];
+      MarkdownConverter::Result result = converter_->Get(&post - posts.data());
       markdown_ok = result.ok;
       if (markdown_ok) html.assign(result.html);
       error = result.error;
@@ -369,8 +365,20 @@ int SiteBuilder::RenderPosts() {
     }
     if (Write(folder + "/" + post.title + ".html", html)) ++written;
   }
+  if (converter_) {
+    converter_->Finish();
+    converting_ = false;
+  }
   RemoveStaleArticles(folder, keep);
   return written;
+}
+
+void SiteBuilder::StartConverting() {
+  std::vector<std::string_view> texts;
+  texts.reserve(posts_.size());
+  for (const PostFile& post : posts_) texts.push_back(post.content);
+  converter_->Start(std::move(texts));
+  converting_ = true;
 }
 
 // Article pages whose post is gone. Only *.html files of the articles folder
@@ -448,9 +456,17 @@ bool SiteBuilder::Build() {
   build_failed_ = false;
   posts_ = PostIndex::Scan(PostsDir(), sink_);
   engine_.reset();
+  // The posts' Markdown is converted in the background while the index,
+  // timeline and feed are rendered here; the posts' pages come last.
+  if (converter_ && !posts_.empty() && host_ && host_->HasFunction("markToHtml"))
+    StartConverting();
   struct Finish {
     SiteBuilder* self;
     ~Finish() {
+      // A build that stopped before the posts' pages waits for the
+      // conversions in hand, so that posts_ outlives them.
+      if (self->converting_) self->converter_->Finish();
+      self->converting_ = false;
       self->in_build_ = false;
       self->index_ready_ = false;
       self->posts_.clear();

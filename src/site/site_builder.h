@@ -118,6 +118,9 @@ class SiteBuilder {
   bool Write(const std::string& path, const std::string& text);
   bool CallMarkdown(const std::string& markdown, std::string* html, std::string* error);
   void RemoveStaleArticles(const std::string& folder, const std::vector<std::string>& keep);
+  // Hands every post's Markdown to the converter, which works on it in the
+  // background until RenderPosts collects it.
+  void StartConverting();
 
   std::string root_;
   ScriptHost* host_;
@@ -128,6 +131,7 @@ class SiteBuilder {
 
   // State of the Build in progress.
   bool in_build_ = false;
+  bool converting_ = false;  // the converter has this build's posts
   bool index_ready_ = false;  // posts and timeline are current in data_
   bool build_failed_ = false;
   std::vector<PostFile> posts_;
