@@ -1508,6 +1508,19 @@ bool JsonDocument::Append(std::string_view path, const JsonDocument& doc) {
   return true;
 }
 
+bool JsonDocument::Append(std::string_view path, JsonDocument&& doc) {
+  if (doc.root_ == nullptr || root_ == nullptr || doc.root_ == root_) return false;
+  JsonNode* node = Walk(root_, path);
+  if (node == nullptr) return false;
+  if (node->type != kArray) MakeEmpty(node, kArray);
+  JsonNode* moved = doc.root_;
+  doc.root_ = nullptr;
+  moved->key.clear();
+  moved->parent = node;
+  node->children.push_back(moved);
+  return true;
+}
+
 bool JsonDocument::AppendW(std::u16string_view path, const JsonDocument& doc) {
   return Append(FromUtf16(path), doc);
 }

@@ -205,6 +205,9 @@ class JsonDocument {
   bool SetItem(std::string_view path, int index, const JsonDocument& doc);
   bool SetItemW(std::u16string_view path, int index, const JsonDocument& doc);
   bool Append(std::string_view path, const JsonDocument& doc);
+  // The same, moving doc's tree in instead of copying it: doc is left empty
+  // when it succeeds, untouched when it fails.
+  bool Append(std::string_view path, JsonDocument&& doc);
   bool AppendW(std::u16string_view path, const JsonDocument& doc);
   bool Insert(std::string_view path, int index, const JsonDocument& doc);  // 0..count
   bool InsertW(std::u16string_view path, int index, const JsonDocument& doc);

@@ -414,6 +414,20 @@ TEST(JsonDocumentCopies, DocumentsNeverShareNodes) {
   JsonDocument moved = std::move(clone);
   EXPECT_FALSE(clone.HasTree());  // NOLINT(bugprone-use-after-move)
   EXPECT_TRUE(moved.HasTree());
+  // So does appending an rvalue, which copies nothing; a failed append (no
+  // tree to append to, itself) leaves it as it was.
+  JsonDocument list = Parsed(R"({"l":[0]})");
+  list.Append("l", std::move(moved));
+  EXPECT_FALSE(moved.HasTree());  // NOLINT(bugprone-use-after-move)
+  EXPECT_EQ(list.ToText(), R"({"l":[0,{"a":{"b":[1,2]}}]})");
+  list.SetInt("l[1].a.b[0]", 7);
+  EXPECT_EQ(list.ToText(), R"({"l":[0,{"a":{"b":[7,2]}}]})");
+  JsonDocument none;
+  JsonDocument kept = Parsed("[3]");
+  EXPECT_FALSE(none.Append("x", std::move(kept)));
+  EXPECT_EQ(kept.ToText(), "[3]");  // NOLINT(bugprone-use-after-move)
+  EXPECT_FALSE(list.Append("l", std::move(list)));
+  EXPECT_EQ(list.GetInt("l[1].a.b[0]"), 7);  // NOLINT(bugprone-use-after-move)
 }
 
 TEST(JsonDocumentArrays, SetItemPadsAndOtherArrayEdits) {

@@ -196,7 +196,6 @@ void PostIndex::Fill(JsonDocument* data, const std::vector<PostFile>& posts,
     record.SetText("author", author);
     record.SetText("post_time", post.post_time);
     record.SetText("update_time", post.update_time);
-    data->Append("posts", record);
 
     std::string key = MonthKeyOf(post.post_time);
     auto it = groups.find(key);
@@ -209,6 +208,7 @@ void PostIndex::Fill(JsonDocument* data, const std::vector<PostFile>& posts,
       it = groups.emplace(key, index).first;
     }
     data->Append("timeline[" + std::to_string(it->second) + "].posts", record);
+    data->Append("posts", std::move(record));
   }
 }
 

@@ -6,6 +6,7 @@
 #include <filesystem>
 #include <map>
 #include <set>
+#include <thread>
 
 #include "data/ini_file.h"
 #include "data/regex_object.h"
@@ -480,7 +481,28 @@ bool SiteBuilder::Build() {
   std::error_code ec;
   fs::create_directories(out, ec);
 
-  Write(out + "/database.json", BuildPostIndex());
+  // The post index holds every post's text twice and is by far the largest
+  // file of the site: it is written on a thread of its own while the pages
+  // render, and waited for before the build ends, however it ends.
+  struct IndexWriter {
+    SiteBuilder* self;
+    std::string path;
+    std::string text;
+    bool ok = true;
+    std::string error;
+    std::thread thread;
+    void Wait() {
+      if (!thread.joinable()) return;
+      thread.join();
+      if (!ok) {
+        self->Report(error);
+        self->build_failed_ = true;
+      }
+    }
+    ~IndexWriter() { Wait(); }
+  } index_writer{this, out + "/database.json", BuildPostIndex()};
+  index_writer.thread = std::thread(
+      [w = &index_writer] { w->ok = WriteOutputFile(w->path, w->text, &w->error); });
   SetVariable("assetsPath", url_prefix_ + "/assets");
   data_.SetObject("", "theme", LoadThemeConf());
   CopyAssets();
@@ -500,6 +522,7 @@ bool SiteBuilder::Build() {
 
   RenderPosts();
   RenderPages();
+  index_writer.Wait();
   return !build_failed_;
 }
 
