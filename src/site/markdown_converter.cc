@@ -63,6 +63,7 @@ MarkdownConverter::MarkdownConverter(ScriptHost* host, HostFactory factory, Opti
       cache_(options_.cache_path, options_.scripts_digest) {}
 
 MarkdownConverter::~MarkdownConverter() {
+  if (saver_.joinable()) saver_.join();
   if (!run_) return;
   // Abandoned before Finish (the build stopped early): let the workers end
   // after the text in hand rather than convert everything.
@@ -83,11 +84,14 @@ int MarkdownConverter::EffectiveJobs(int jobs) {
 std::vector<MarkdownConverter::Result> MarkdownConverter::ConvertAll(
     const std::vector<std::string_view>& texts) {
   Start(texts);
-  return Finish();
+  std::vector<Result> results = Finish();
+  saver_.join();
+  return results;
 }
 
 void MarkdownConverter::Start(std::vector<std::string_view> texts) {
   if (run_) return;
+  if (saver_.joinable()) saver_.join();
   converted_ = 0;
   reused_ = 0;
   hosts_used_ = 0;
@@ -278,7 +282,9 @@ std::vector<MarkdownConverter::Result> MarkdownConverter::Finish() {
     }
   }
   run_.reset();
-  cache_.Save(sink_);
+  // Saving writes the whole cache, which is as large as the site's article
+  // HTML: the caller goes on meanwhile. The results only read the cache.
+  saver_ = std::thread([this] { cache_.Save(sink_); });
   return results;
 }
 

@@ -34,6 +34,7 @@
 #include <mutex>
 #include <string>
 #include <string_view>
+#include <thread>
 #include <vector>
 
 #include "data/diagnostics.h"
@@ -72,7 +73,8 @@ class MarkdownConverter {
 
   // Converts every text; result i belongs to texts[i]. Then saves the cache
   // (its failure is only noted). A text fails when markToHtml throws or no
-  // host could be made; the others are unaffected. Start and Finish in one.
+  // host could be made; the others are unaffected. Start and Finish in one,
+  // returning once the cache is saved.
   std::vector<Result> ConvertAll(const std::vector<std::string_view>& texts);
 
   // Begins converting texts in the background. The texts must stay alive and
@@ -83,9 +85,10 @@ class MarkdownConverter {
   // a worker has it in hand. The HTML is valid until Finish.
   Result Get(std::size_t i);
 
-  // Waits for every text, saves the cache (its failure is only noted) and
-  // returns all results, valid while the converter lives. Empty when no
-  // conversion was started.
+  // Waits for every text and returns all results, valid while the converter
+  // lives; empty when no conversion was started. The cache is saved in the
+  // background (its failure is only noted), done by the next Start or the
+  // destructor.
   std::vector<Result> Finish();
 
   // Figures of the last ConvertAll: texts converted by markToHtml, texts
@@ -115,6 +118,7 @@ class MarkdownConverter {
   ConversionCache cache_;
   bool cache_loaded_ = false;
   std::unique_ptr<Run> run_;
+  std::thread saver_;  // saves the cache after Finish; joined by Start and the destructor
   int converted_ = 0;
   int reused_ = 0;
   int hosts_used_ = 0;

@@ -6,12 +6,19 @@
 #include <algorithm>
 #include <cstdio>
 #include <filesystem>
+#include <thread>
 #include <unordered_map>
 
 #include "data/text_file.h"
 
 namespace tarn {
 namespace {
+
+// Folders with fewer posts are read on the calling thread alone.
+constexpr std::size_t kPostsPerReader = 256;
+// Threads reading a large folder: the files are small, so more threads than
+// this only wait on each other in the kernel.
+constexpr std::size_t kReaders = 2;
 
 char Lower(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c; }
 
@@ -147,29 +154,54 @@ int PostIndex::Count(const std::string& posts_dir) {
 }
 
 std::vector<PostFile> PostIndex::Scan(const std::string& posts_dir, const DiagnosticSink& sink) {
-  std::vector<PostFile> posts;
   std::string dir = posts_dir;
   if (!dir.empty() && dir.back() != '/') dir += '/';
-  for (std::string& name : PostNames(posts_dir)) {
-    PostFile post;
-    post.path = dir + name;
-    // A post deleted since the listing is simply gone.
-    if (!GetPostTimes(post.path, &post.post_time, &post.update_time)) continue;
-    std::string error;
-    if (!ReadTextFile(post.path, &post.content, &error)) {
-      if (sink) sink(error + " (the post is indexed with no content)");
-    } else {
+  std::vector<std::string> names = PostNames(posts_dir);
+  // Reading is mostly waiting on system calls, one file after another, so
+  // large folders are read by a few threads; what they have to say is told
+  // afterwards, in the posts' order.
+  std::vector<PostFile> read(names.size());
+  std::vector<bool> gone(names.size(), false);
+  std::vector<std::string> notes(names.size());
+  auto read_range = [&](std::size_t begin, std::size_t end) {
+    for (std::size_t i = begin; i < end; ++i) {
+      PostFile& post = read[i];
+      post.path = dir + names[i];
+      // A post deleted since the listing is simply gone.
+      if (!GetPostTimes(post.path, &post.post_time, &post.update_time)) {
+        gone[i] = true;
+        continue;
+      }
+      std::string error;
+      if (!ReadTextFile(post.path, &post.content, &error)) {
+        notes[i] = error + " (the post is indexed with no content)";
+        continue;
+      }
       size_t valid = ValidUtf8Prefix(post.content);
-      if (valid != post.content.size() && sink) {
+      if (valid != post.content.size()) {
         std::string_view before = std::string_view(post.content).substr(0, valid);
         int line = 1 + static_cast<int>(std::count(before.begin(), before.end(), '\n'));
-        sink(post.path + ":" + std::to_string(line) + ": not valid UTF-8 (byte " +
-             std::to_string(valid) + "); invalid bytes show as U+FFFD");
+        notes[i] = post.path + ":" + std::to_string(line) + ": not valid UTF-8 (byte " +
+                   std::to_string(valid) + "); invalid bytes show as U+FFFD";
       }
     }
-    post.title = TitleOf(name);
-    post.name = std::move(name);
-    posts.push_back(std::move(post));
+  };
+  std::size_t threads = names.size() < kPostsPerReader ? 1 : kReaders;
+  std::vector<std::thread> readers;
+  for (std::size_t t = 1; t < threads; ++t) {
+    readers.emplace_back(read_range, names.size() * t / threads, names.size() * (t + 1) / threads);
+  }
+  read_range(0, names.size() / threads);
+  for (std::thread& reader : readers) reader.join();
+
+  std::vector<PostFile> posts;
+  posts.reserve(names.size());
+  for (std::size_t i = 0; i < names.size(); ++i) {
+    if (gone[i]) continue;
+    if (!notes[i].empty() && sink) sink(notes[i]);
+    read[i].title = TitleOf(names[i]);
+    read[i].name = std::move(names[i]);
+    posts.push_back(std::move(read[i]));
   }
   return posts;
 }
