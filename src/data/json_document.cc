@@ -3,11 +3,17 @@
 #include <glib.h>
 
 #include <algorithm>
+#include <atomic>
 #include <charconv>
+#include <condition_variable>
 #include <cmath>
 #include <cstring>
 #include <limits>
+#include <exception>
+#include <mutex>
 #include <new>
+#include <system_error>
+#include <thread>
 
 #include "data/json_node.h"
 #include "data/text_file.h"
@@ -845,17 +851,20 @@ void WriteScalar(const JsonNode* node, bool escape, std::string* out) {
 
 void Indent(std::size_t depth, std::string* out) { out->append(depth, '\t'); }
 
-// Writes a subtree without recursion.
-void Serialize(const JsonNode* node, bool pretty, bool escape, std::string* out) {
-  if (!IsContainer(node)) {
-    WriteScalar(node, escape, out);
-    return;
-  }
-  struct Frame {
-    const JsonNode* node;
-    std::size_t next;
-  };
-  std::vector<Frame> open;
+// Where the serialiser stands: the open containers, innermost last, each
+// with the index of the child it writes next.
+struct Frame {
+  const JsonNode* node;
+  std::size_t next;
+};
+
+// Writes a subtree without recursion: either from its start (open empty) or
+// from a state taken part way through, until `stop` (a container and the
+// index of the child it would write next) comes up on top, or to the end
+// when stop.node is null. Compact output depends on nothing but that state,
+// which is what lets disjoint stretches of a document be written apart.
+void SerializeFrom(const JsonNode* node, std::vector<Frame> open, Frame stop, bool pretty,
+                   bool escape, std::string* out) {
   auto enter = [&](const JsonNode* container) {
     if (container->type == JsonDocument::kObject) {
       out->append(pretty ? "{\r\n" : "{");
@@ -864,10 +873,17 @@ void Serialize(const JsonNode* node, bool pretty, bool escape, std::string* out)
     }
     open.push_back({container, 0});
   };
-  enter(node);
+  if (open.empty()) {
+    if (!IsContainer(node)) {
+      WriteScalar(node, escape, out);
+      return;
+    }
+    enter(node);
+  }
   while (!open.empty()) {
     Frame& frame = open.back();
     const JsonNode* container = frame.node;
+    if (container == stop.node && frame.next == stop.next) return;
     const bool object = container->type == JsonDocument::kObject;
     if (frame.next < container->children.size()) {
       const JsonNode* child = container->children[frame.next];
@@ -897,6 +913,10 @@ void Serialize(const JsonNode* node, bool pretty, bool escape, std::string* out)
   }
 }
 
+void Serialize(const JsonNode* node, bool pretty, bool escape, std::string* out) {
+  SerializeFrom(node, {}, {nullptr, 0}, pretty, escape, out);
+}
+
 // Strings may hold lone surrogates (from UTF-16 input); UTF-8 output shows
 // them as U+FFFD.
 void FixSurrogates(std::string* out) {
@@ -904,7 +924,7 @@ void FixSurrogates(std::string* out) {
   while (pos != std::string::npos) {
     if (pos + 1 < out->size() && static_cast<unsigned char>((*out)[pos + 1]) >= 0xA0) {
       std::string fixed;
-      fixed.reserve(out->size());
+      fixed.reserve(out->capacity());
       json_text::AppendUtf8(*out, &fixed);
       out->swap(fixed);
       return;
@@ -913,7 +933,238 @@ void FixSurrogates(std::string* out) {
   }
 }
 
+// --- serialising large documents on several threads -----------------------------------
+//
+// Compact output has no indentation, so the text of a stretch of the
+// document depends only on the serialiser's state where the stretch starts
+// (see SerializeFrom). A large document is cut into stretches of about equal
+// estimated size, each written on its own thread into its own string, and
+// the strings are joined in order. The cuts fall between tokens, never
+// inside a string or key, and every piece starts and ends on an ASCII byte,
+// so FixSurrogates (a byte-local rewrite of three-byte sequences) can run on
+// each piece apart with the same result as on the whole.
+//
+// The threads only read the tree: ToText is const and the document may be
+// used from one thread at a time, so nothing changes it while they run.
+
+struct ParallelTuning {
+  std::size_t min_bytes = std::size_t{8} << 20;  // estimated output size
+  unsigned threads = 0;  // 0: one a core, at most kMaxThreads
+  std::size_t pieces = 0;  // 0: about kPieceBytes each, within the bounds below
+};
+constexpr unsigned kMaxThreads = 4;
+// Pieces of a few megabytes: several per thread even out a core that other
+// work keeps busy, and their buffers are small enough to be reused while
+// still warm. The upper bound limits the rebuilding of deep stacks.
+constexpr std::size_t kPieceBytes = std::size_t{4} << 20;
+constexpr std::size_t kMinPiecesPerThread = 4;
+constexpr std::size_t kMaxPieces = 64;
+ParallelTuning g_parallel;
+std::atomic<std::size_t> g_parallel_runs{0};
+
+std::size_t ScalarEstimate(const JsonNode* node) {
+  switch (node->type) {
+    case JsonDocument::kNull:
+      return 4;
+    case JsonDocument::kBool:
+      return 5;
+    case JsonDocument::kString:
+      return node->text.size() + 2;
+    default:
+      return node->text.size();
+  }
+}
+
+// Walks the tree in the serialiser's order, adding up an estimate of the
+// output size. With cuts, also records where the serialiser stands (the top
+// of its stack) each time the estimate passes the next multiple of `step`,
+// up to `wanted` cuts, and stops once it has them.
+std::size_t WalkEstimate(const JsonNode* root, std::size_t step, std::size_t wanted,
+                         std::vector<Frame>* cuts) {
+  std::size_t done = 1;
+  std::size_t target = step;
+  std::vector<Frame> open;
+  open.push_back({root, 0});
+  while (!open.empty()) {
+    Frame& frame = open.back();
+    if (cuts != nullptr && done >= target) {
+      cuts->push_back(frame);
+      if (cuts->size() == wanted) break;
+      target += step;
+    }
+    const JsonNode* container = frame.node;
+    if (frame.next < container->children.size()) {
+      const JsonNode* child = container->children[frame.next];
+      if (frame.next++ > 0) ++done;
+      if (container->type == JsonDocument::kObject) done += child->key.size() + 3;
+      if (IsContainer(child)) {
+        ++done;
+        open.push_back({child, 0});  // invalidates frame
+      } else {
+        done += ScalarEstimate(child);
+      }
+      continue;
+    }
+    ++done;
+    open.pop_back();
+  }
+  return done;
+}
+
+// The serialiser's whole stack at a cut, rebuilt from its top through the
+// parent links: each container up to `root` stands just past the child that
+// leads down to the cut. Cuts keep only their top so that a deep document
+// does not hold a full stack per cut.
+std::vector<Frame> StackAt(const JsonNode* root, Frame top) {
+  std::vector<Frame> stack;
+  stack.push_back(top);
+  for (const JsonNode* node = top.node; node != root; node = node->parent) {
+    const JsonNode* parent = node->parent;
+    auto at = std::find(parent->children.begin(), parent->children.end(), node);
+    stack.push_back({parent, static_cast<std::size_t>(at - parent->children.begin()) + 1});
+  }
+  std::reverse(stack.begin(), stack.end());
+  return stack;
+}
+
+// Compact serialisation of a container, on several threads when it is large
+// enough to repay them. Returns false, writing nothing, when it is not.
+//
+// The calling thread writes the first piece straight into *out and then
+// appends the others in order as they come in, writing pieces itself when
+// no finished one is waiting. Most of the cost of a text this size is the
+// first touch of its memory; this way the copy into *out overlaps the
+// writing of later pieces, and finished pieces' buffers, already touched,
+// are handed back for the next ones.
+bool SerializeParallel(const JsonNode* root, bool escape, bool fix_surrogates,
+                       std::string* out) {
+  const ParallelTuning tuning = g_parallel;
+  const unsigned threads = tuning.threads != 0
+                               ? tuning.threads
+                               : std::min(std::thread::hardware_concurrency(), kMaxThreads);
+  if (threads < 2 || !IsContainer(root)) return false;
+  const std::size_t total = WalkEstimate(root, 0, 0, nullptr);
+  if (total < tuning.min_bytes) return false;
+  const std::size_t wanted =
+      tuning.pieces != 0
+          ? tuning.pieces
+          : std::min(std::max(total / kPieceBytes, threads * kMinPiecesPerThread), kMaxPieces);
+  const std::size_t step = std::max<std::size_t>(total / wanted, 1);
+  std::vector<Frame> cuts;
+  WalkEstimate(root, step, wanted - 1, &cuts);
+  if (cuts.empty()) return false;
+  g_parallel_runs.fetch_add(1, std::memory_order_relaxed);
+
+  // Piece i runs from cut i-1 (the start for i == 0) to cut i (the end for
+  // the last piece).
+  const std::size_t count = cuts.size() + 1;
+  auto write_piece = [&](std::size_t i, std::string* text) {
+    Frame stop = i < cuts.size() ? cuts[i] : Frame{nullptr, 0};
+    SerializeFrom(root, i == 0 ? std::vector<Frame>() : StackAt(root, cuts[i - 1]), stop,
+                  false, escape, text);
+    if (fix_surrogates) FixSurrogates(text);
+  };
+
+  struct Piece {
+    std::string text;
+    bool done = false;
+    std::exception_ptr error;
+  };
+  std::vector<Piece> pieces(count);
+  std::vector<std::string> spare;  // emptied buffers, memory already touched
+  std::mutex mutex;
+  std::condition_variable finished;
+  std::atomic<std::size_t> next_piece{1};
+  // Claims and writes one piece; false when none is left.
+  auto write_next = [&]() -> bool {
+    std::size_t i = next_piece.fetch_add(1);
+    if (i >= count) return false;
+    std::string text;
+    {
+      std::lock_guard<std::mutex> lock(mutex);
+      if (!spare.empty()) {
+        text.swap(spare.back());
+        spare.pop_back();
+      }
+    }
+    std::exception_ptr error;
+    try {
+      text.reserve(step + step / 8 + 64);
+      write_piece(i, &text);
+    } catch (...) {
+      error = std::current_exception();
+    }
+    {
+      std::lock_guard<std::mutex> lock(mutex);
+      pieces[i].text.swap(text);
+      pieces[i].error = error;
+      pieces[i].done = true;
+    }
+    finished.notify_all();
+    return true;
+  };
+
+  std::vector<std::thread> helpers;
+  for (unsigned t = 1; t < threads; ++t) {
+    try {
+      helpers.emplace_back([&] {
+        while (write_next()) {
+        }
+      });
+    } catch (const std::system_error&) {
+      break;  // this thread takes the pieces left over
+    }
+  }
+  std::exception_ptr error;
+  try {
+    out->reserve(std::max(out->capacity(), total + total / 16));
+    write_piece(0, out);
+    for (std::size_t k = 1; k < count; ++k) {
+      std::unique_lock<std::mutex> lock(mutex);
+      while (!pieces[k].done) {
+        lock.unlock();
+        bool wrote = write_next();
+        lock.lock();
+        if (!wrote) finished.wait(lock, [&] { return pieces[k].done; });
+      }
+      if (pieces[k].error) std::rethrow_exception(pieces[k].error);
+      std::string text;
+      text.swap(pieces[k].text);
+      lock.unlock();
+      out->append(text);
+      text.clear();
+      lock.lock();
+      spare.push_back(std::move(text));
+    }
+  } catch (...) {
+    error = std::current_exception();
+    next_piece.store(count);
+  }
+  for (std::thread& helper : helpers) helper.join();
+  if (error) std::rethrow_exception(error);
+  return true;
+}
+
 }  // namespace
+
+namespace json_testing {
+
+// Lets tests and benchmarks reach the several-thread serialiser with small
+// documents, or turn it off (min_bytes = SIZE_MAX), and fix the number of
+// threads (0: as many as the machine has, up to four) and of pieces (0: by
+// size). Not for use while another thread serialises.
+void SetParallelSerialisation(std::size_t min_bytes, unsigned threads, std::size_t pieces) {
+  g_parallel.min_bytes = min_bytes;
+  g_parallel.threads = threads;
+  g_parallel.pieces = pieces;
+}
+
+void ResetParallelSerialisation() { g_parallel = ParallelTuning(); }
+
+// How many texts have been written on several threads so far.
+std::size_t ParallelSerialisations() { return g_parallel_runs.load(); }
+
+}  // namespace json_testing
 
 // --- life cycle ----------------------------------------------------------------------
 
@@ -1100,8 +1351,10 @@ std::string JsonDocument::ToText(std::string_view path, bool pretty, bool escape
   std::string out;
   if (node == nullptr) return out;
   out.reserve(initial_capacity > 0 ? static_cast<std::size_t>(initial_capacity) : 1024);
-  Serialize(node, pretty, escape, &out);
-  FixSurrogates(&out);
+  if (pretty || !SerializeParallel(node, escape, true, &out)) {
+    Serialize(node, pretty, escape, &out);
+    FixSurrogates(&out);
+  }
   return out;
 }
 
@@ -1111,7 +1364,9 @@ std::u16string JsonDocument::ToUnicode(std::u16string_view path, bool pretty, bo
   if (node == nullptr) return std::u16string();
   std::string out;
   out.reserve(initial_capacity > 0 ? static_cast<std::size_t>(initial_capacity) : 1024);
-  Serialize(node, pretty, escape, &out);
+  if (pretty || !SerializeParallel(node, escape, false, &out)) {
+    Serialize(node, pretty, escape, &out);
+  }
   return ToUtf16(out);
 }
 
