@@ -113,11 +113,24 @@ std::size_t ConversionCache::KeyHash::operator()(const Key& key) const {
 }
 
 ConversionCache::Key ConversionCache::KeyOf(std::string_view text) {
+  // OpenSSL rather than GLib: its SHA-256 uses the CPU's SHA instructions,
+  // which matters when every post of a large blog is hashed on each build,
+  // and every entry again when the cache is loaded. The algorithm is looked
+  // up once and each thread keeps its context: EVP_Digest does both on
+  // every call, which costs more than hashing a short post.
+  static EVP_MD* const sha256 = EVP_MD_fetch(nullptr, "SHA256", nullptr);
+  struct Context {
+    EVP_MD_CTX* ctx = EVP_MD_CTX_new();
+    ~Context() { EVP_MD_CTX_free(ctx); }
+  };
+  thread_local Context context;
   Key key{};
   unsigned int size = 0;
-  // OpenSSL rather than GLib: its SHA-256 uses the CPU's SHA instructions,
-  // which matters when every post of a large blog is hashed on each build.
-  EVP_Digest(text.data(), text.size(), key.data(), &size, EVP_sha256(), nullptr);
+  if (!sha256 || !context.ctx || !EVP_DigestInit_ex2(context.ctx, sha256, nullptr) ||
+      !EVP_DigestUpdate(context.ctx, text.data(), text.size()) ||
+      !EVP_DigestFinal_ex(context.ctx, key.data(), &size)) {
+    EVP_Digest(text.data(), text.size(), key.data(), &size, EVP_sha256(), nullptr);
+  }
   return key;
 }
 
@@ -165,16 +178,21 @@ ConversionCache::LoadResult ConversionCache::Load(const DiagnosticSink& sink) {
     return damaged(std::string("cannot be read (") + std::strerror(errno) + ")");
   }
   if (!S_ISREG(st.st_mode)) return damaged("cannot be read (not a regular file)");
-  file_.resize(static_cast<std::size_t>(st.st_size));
-  std::size_t got = 0;
-  while (got < file_.size()) {
-    ssize_t n = ::read(fd.get(), file_.data() + got, file_.size() - got);
+  // Up to the size fstat gave: bytes appended meanwhile are left for the
+  // size check at Save to notice. Read in pieces through a small buffer
+  // rather than into a zero-filled string of the file's size: that would
+  // touch tens of megabytes once more.
+  const std::size_t want = static_cast<std::size_t>(st.st_size);
+  file_.reserve(want);
+  std::vector<char> buffer(std::min<std::size_t>(want, 1 << 18));
+  while (file_.size() < want) {
+    ssize_t n = ::read(fd.get(), buffer.data(), std::min(buffer.size(), want - file_.size()));
     if (n < 0 && errno == EINTR) continue;
     if (n < 0) return damaged(std::string("cannot be read (") + std::strerror(errno) + ")");
     if (n == 0) break;  // cut short meanwhile: the size check at Save notices
-    got += static_cast<std::size_t>(n);
+    file_.append(buffer.data(), static_cast<std::size_t>(n));
   }
-  file_.resize(got);
+  const std::size_t got = file_.size();
 
   std::string_view bytes = file_;
   Reader in(bytes);
