@@ -281,8 +281,10 @@ bool ConversionCache::Save(const DiagnosticSink& sink) {
   std::string error;
   if (appendable_) {
     // The rest of the file: entries of posts that changed or went, and
-    // entries replaced by later ones. Kept until they outweigh the live ones.
-    std::uint64_t stale = file_id_.size - Header().size() - live_in_file;
+    // entries replaced by later ones. Kept until they outweigh the live ones,
+    // so the file stays under about twice the bytes it serves.
+    const std::uint64_t in_file = file_id_.size - Header().size();
+    const std::uint64_t stale = in_file >= live_in_file ? in_file - live_in_file : in_file;
     if (stale <= live) {
       if (fresh.empty()) return true;
       if (Append(fresh, &error)) return true;
@@ -327,11 +329,14 @@ bool ConversionCache::Append(const std::vector<Item*>& fresh, std::string* error
     return false;
   }
 
+  // In key order, like a rewrite, so the same edits append the same bytes.
+  std::vector<Item*> sorted = fresh;
+  std::sort(sorted.begin(), sorted.end(), [](const Item* a, const Item* b) { return a->first < b->first; });
   std::string out;
   std::size_t total = 0;
-  for (const Item* item : fresh) total += EntrySize(item->second.html);
+  for (const Item* item : sorted) total += EntrySize(item->second.html);
   out.reserve(total);
-  for (const Item* item : fresh) AppendEntry(item->first, item->second.html, &out);
+  for (const Item* item : sorted) AppendEntry(item->first, item->second.html, &out);
   std::size_t done = 0;
   while (done < out.size()) {
     ssize_t n = ::write(fd.get(), out.data() + done, out.size() - done);
