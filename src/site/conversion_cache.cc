@@ -301,18 +301,20 @@ bool ConversionCache::Save(const DiagnosticSink& sink) {
   return true;
 }
 
-// One write() on an O_APPEND descriptor. On a local file system Linux
-// positions and performs it under the file's lock, so two builds appending at
-// once land their batches whole, one after the other, and cannot tear each
-// other's entries. Not guaranteed: on a network file system (NFS emulates
-// O_APPEND) writes may overlap, and a crash or a full disk can cut a batch
-// short; the entry checksums catch both and the next Save rewrites the file.
-// A build that renames a new file into place between the check below and the
-// write sends this batch to the replaced file, where it is lost: a cache
-// miss, never a wrong page.
+// One write() on an O_APPEND descriptor. A build that finds the file longer
+// than it left it rewrites instead, but two builds can both pass that check
+// before either writes: on a local file system Linux positions and performs
+// each write under the file's lock, so their batches land whole, one after
+// the other, and cannot tear each other's entries (a post both converted
+// appears twice; the later entry wins). Not guaranteed: on a network file
+// system (NFS emulates O_APPEND) writes may overlap, and a crash or a full
+// disk can cut a batch short; the entry checksums catch both and the next
+// Save rewrites the file. A build that renames a new file into place between
+// the check below and the write sends this batch to the replaced file, where
+// it is lost: a cache miss, never a wrong page.
 bool ConversionCache::Append(const std::vector<Item*>& fresh, std::string* error) {
-  Fd fd(::open(path_.c_str(), O_RDWR | O_APPEND | O_CLOEXEC));
   // Read access too, for the header check.
+  Fd fd(::open(path_.c_str(), O_RDWR | O_APPEND | O_CLOEXEC));
   if (fd.get() < 0) return false;  // gone meanwhile: rewrite
   // Still the file Load read or Save wrote, at the same length, with our
   // header: another build may have replaced it (other scripts) or appended.
