@@ -388,13 +388,18 @@ def report(results, tools, counts):
     t, h = by_key.get(("tarn", large, "cold")), by_key.get(("hugo", large, "cold"))
     if t and h:
         print()
-        print("goals at %d posts (cold build):" % large)
-        print("  tarn time <= hugo time:        %s" % ("yes" if t.wall <= h.wall else "NO"))
-        print("  tarn memory <= hugo memory / 4: %s" % (
-            "yes" if t.peak_kb * 4 <= h.peak_kb else "NO"))
+        print("goals at %d posts:" % large)
+        print("  cold build time <= hugo's / 2:     %-3s (%.2fx)" % (
+            "yes" if t.wall * 2 <= h.wall else "NO", ratio(t.wall, h.wall)))
+        te, he = by_key.get(("tarn", large, "edit")), by_key.get(("hugo", large, "edit"))
+        if te and he:
+            print("  edit rebuild time <= hugo's / 10:  %-3s (%.2fx)" % (
+                "yes" if te.wall * 10 <= he.wall else "NO", ratio(te.wall, he.wall)))
+        print("  peak memory <= hugo's / 4:         %-3s (%.2fx)" % (
+            "yes" if t.peak_kb * 4 <= h.peak_kb else "NO", ratio(t.peak_kb, h.peak_kb)))
         s = by_key.get(("tarn", counts[0], "cold"))
         if s and counts[0] * 10 == large:
-            print("  tarn %d-post time <= 11x %d-post: %s (%.2fx)" % (
+            print("  %d-post time <= 11x %d-post:  %-3s (%.2fx)" % (
                 large, counts[0], "yes" if t.wall <= 11 * s.wall else "NO",
                 ratio(t.wall, s.wall)))
 

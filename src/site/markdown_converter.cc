@@ -282,8 +282,8 @@ std::vector<MarkdownConverter::Result> MarkdownConverter::Finish() {
     }
   }
   run_.reset();
-  // Saving writes the whole cache, which is as large as the site's article
-  // HTML: the caller goes on meanwhile. The results only read the cache.
+  // Saving may rewrite the whole cache, which is as large as the site's
+  // article HTML: the caller goes on meanwhile. The results only read it.
   saver_ = std::thread([this] { cache_.Save(sink_); });
   return results;
 }

@@ -15,6 +15,7 @@
 #include "site/feed_builder.h"
 #include "site/markdown_converter.h"
 #include "site/output_file.h"
+#include "site/output_writer.h"
 #include "site/template_engine.h"
 
 namespace tarn {
@@ -326,6 +327,8 @@ int SiteBuilder::RenderPosts() {
   // comes in.
   if (converter_ && !converting_) StartConverting();
 
+  // Pages go to disk on the writer's thread while the next ones render.
+  OutputWriter writer;
   int written = 0;
   std::map<std::string, const PostFile*> by_title;
   std::vector<std::string> keep;
@@ -364,11 +367,17 @@ int SiteBuilder::RenderPosts() {
       Report(path + ": renders to empty text for " + post.path);
       continue;
     }
-    if (Write(folder + "/" + post.title + ".html", html)) ++written;
+    writer.Write(folder + "/" + post.title + ".html", std::move(html));
+    ++written;
   }
   if (converter_) {
     converter_->Finish();
     converting_ = false;
+  }
+  for (const std::string& error : writer.Wait()) {
+    Report(error);
+    build_failed_ = true;
+    --written;
   }
   RemoveStaleArticles(folder, keep);
   return written;
