@@ -300,10 +300,25 @@ def count_files(folder, suffix):
     return sum(1 for name in os.listdir(folder) if name.endswith(suffix))
 
 
-def build_tarn(tarn, root, count, kind, logs):
+def set_aside(path, trash):
+    """Moves an earlier build's output out of the way, to delete after the run.
+
+    Deleting thousands of files right before a build slows that build's file
+    creation down for minutes (ext4 skips recently freed inodes), so nothing
+    is deleted while builds are being timed.
+    """
+    if os.path.lexists(path):
+        os.makedirs(trash, exist_ok=True)
+        os.rename(path, tempfile.mkdtemp(dir=trash) + "/" + os.path.basename(path))
+
+
+def build_tarn(tarn, root, count, kind, logs, trash):
     if kind == "cold":
-        shutil.rmtree(os.path.join(root, "public"), ignore_errors=True)
+        # Cold means no output and no Markdown cache from an earlier build.
+        set_aside(os.path.join(root, "public"), trash)
+        set_aside(os.path.join(root, ".tarn"), trash)
     log = os.path.join(logs, "tarn-%d-%s.log" % (count, kind))
+    os.sync()  # the previous build's writeback must not land on this one
     wall, cpu, peak, code = run_measured([os.path.abspath(tarn), "build", "-w", root], root, log)
     if code != 0:
         fail("tarn build exited with %d (%d posts, %s)" % (code, count, kind), log)
@@ -317,15 +332,12 @@ def build_tarn(tarn, root, count, kind, logs):
     return Measurement("tarn", count, kind, wall, cpu, peak)
 
 
-def build_hugo(hugo, root, count, kind, logs):
+def build_hugo(hugo, root, count, kind, logs, trash):
     if kind == "cold":
         for name in ("public", "resources", ".hugo_build.lock"):
-            path = os.path.join(root, name)
-            if os.path.isdir(path):
-                shutil.rmtree(path)
-            elif os.path.exists(path):
-                os.remove(path)
+            set_aside(os.path.join(root, name), trash)
     log = os.path.join(logs, "hugo-%d-%s.log" % (count, kind))
+    os.sync()
     wall, cpu, peak, code = run_measured([hugo, "--quiet", "--source", root], root, log)
     if code != 0:
         fail("hugo exited with %d (%d posts, %s)" % (code, count, kind), log)
@@ -415,6 +427,8 @@ def main():
                              "folder, removed afterwards)")
     parser.add_argument("--seed", type=int, default=20200205, help="post generator seed")
     parser.add_argument("--skip-hugo", action="store_true", help="run tarn only")
+    parser.add_argument("--repeat", type=int, default=3,
+                        help="rounds of each build per tool; the median is reported (default: 3)")
     args = parser.parse_args()
 
     try:
@@ -423,6 +437,8 @@ def main():
         parser.error("--posts takes numbers separated by commas")
     if not counts or min(counts) <= 0:
         parser.error("--posts needs at least one positive count")
+    if args.repeat < 1:
+        parser.error("--repeat needs at least 1")
     if not os.access(TIME, os.X_OK):
         sys.exit("bench/site: %s is missing (Debian package: time)" % TIME)
 
@@ -445,6 +461,7 @@ def main():
         base = tempfile.mkdtemp(prefix="tarn-bench-site-")
     logs = os.path.join(base, "logs")
     os.makedirs(logs, exist_ok=True)
+    trash = os.path.join(base, "set-aside")
 
     template_folder = find_manager_page(args.tarn) if args.tarn else None
     print("bench/site: %s" % datetime.datetime.now().strftime("%Y-%m-%d %H:%M"))
@@ -465,7 +482,7 @@ def main():
     try:
         for count in counts:
             site = os.path.join(base, "posts-%d" % count)
-            shutil.rmtree(site, ignore_errors=True)
+            set_aside(site, trash)
             started = time.monotonic()
             posts = postgen.make_posts(count, args.seed)
             size = sum(len(p.body.encode("utf-8")) for p in posts)
@@ -481,24 +498,34 @@ def main():
 
             edited = posts[count // 2].stem + ".md"
             for kind in ("cold", "edit"):
-                if kind == "edit":
+                # The tools take turns, round after round, so that a change in
+                # the machine's load falls on both; each keeps its median.
+                rounds = {tool: [] for tool in tools}
+                for _ in range(args.repeat):
+                    if kind == "edit":
+                        if "tarn" in tools:
+                            edit_post(os.path.join(tarn_root, "_posts", edited), "\r\n")
+                        if "hugo" in tools:
+                            edit_post(os.path.join(hugo_root, "content", "posts", edited), "\n")
                     if "tarn" in tools:
-                        edit_post(os.path.join(tarn_root, "_posts", edited), "\r\n")
+                        rounds["tarn"].append(build_tarn(args.tarn, tarn_root, count, kind, logs, trash))
                     if "hugo" in tools:
-                        edit_post(os.path.join(hugo_root, "content", "posts", edited), "\n")
-                if "tarn" in tools:
-                    results.append(build_tarn(args.tarn, tarn_root, count, kind, logs))
-                if "hugo" in tools:
-                    results.append(build_hugo(args.hugo, hugo_root, count, kind, logs))
-                for m in results[-len(tools):]:
-                    print("    %-5s %-5s %7.2f s wall %7.2f s cpu %8.1f MB" % (
-                        m.tool, m.kind, m.wall, m.cpu, m.peak_kb / 1024))
-                sys.stdout.flush()
+                        rounds["hugo"].append(build_hugo(args.hugo, hugo_root, count, kind, logs, trash))
+                    for tool in tools:
+                        m = rounds[tool][-1]
+                        print("    %-5s %-5s %7.2f s wall %7.2f s cpu %8.1f MB" % (
+                            m.tool, m.kind, m.wall, m.cpu, m.peak_kb / 1024))
+                    sys.stdout.flush()
+                for tool in tools:
+                    ordered = sorted(rounds[tool], key=lambda m: m.wall)
+                    results.append(ordered[len(ordered) // 2])
             if not args.keep:
-                shutil.rmtree(site, ignore_errors=True)
+                set_aside(site, trash)
+        print("\nmedians of %d round%s per tool and build:" % (args.repeat, "s" if args.repeat > 1 else ""))
         report(results, tools, counts)
         print("\nload average at the end: %.1f" % os.getloadavg()[0])
     finally:
+        shutil.rmtree(trash, ignore_errors=True)
         if not args.keep:
             shutil.rmtree(base, ignore_errors=True)
 
