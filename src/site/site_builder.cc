@@ -6,7 +6,6 @@
 #include <filesystem>
 #include <map>
 #include <set>
-#include <thread>
 
 #include "data/ini_file.h"
 #include "data/regex_object.h"
@@ -374,13 +373,16 @@ int SiteBuilder::RenderPosts() {
     converter_->Finish();
     converting_ = false;
   }
-  for (const std::string& error : writer.Wait()) {
-    Report(error);
-    build_failed_ = true;
-    --written;
-  }
+  written -= ReportWriteErrors(&writer);
   RemoveStaleArticles(folder, keep);
   return written;
+}
+
+int SiteBuilder::ReportWriteErrors(OutputWriter* writer) {
+  std::vector<std::string> errors = writer->Wait();
+  for (const std::string& error : errors) Report(error);
+  if (!errors.empty()) build_failed_ = true;
+  return static_cast<int>(errors.size());
 }
 
 void SiteBuilder::StartConverting() {
@@ -493,25 +495,13 @@ bool SiteBuilder::Build() {
   // The post index holds every post's text twice and is by far the largest
   // file of the site: it is written on a thread of its own while the pages
   // render, and waited for before the build ends, however it ends.
-  struct IndexWriter {
+  OutputWriter index_writer;
+  struct ReportWhenDone {
     SiteBuilder* self;
-    std::string path;
-    std::string text;
-    bool ok = true;
-    std::string error;
-    std::thread thread;
-    void Wait() {
-      if (!thread.joinable()) return;
-      thread.join();
-      if (!ok) {
-        self->Report(error);
-        self->build_failed_ = true;
-      }
-    }
-    ~IndexWriter() { Wait(); }
-  } index_writer{this, out + "/database.json", BuildPostIndex()};
-  index_writer.thread = std::thread(
-      [w = &index_writer] { w->ok = WriteOutputFile(w->path, w->text, &w->error); });
+    OutputWriter* writer;
+    ~ReportWhenDone() { self->ReportWriteErrors(writer); }
+  } report_index{this, &index_writer};
+  index_writer.Write(out + "/database.json", BuildPostIndex());
   SetVariable("assetsPath", url_prefix_ + "/assets");
   data_.SetObject("", "theme", LoadThemeConf());
   CopyAssets();
@@ -531,7 +521,7 @@ bool SiteBuilder::Build() {
 
   RenderPosts();
   RenderPages();
-  index_writer.Wait();
+  ReportWriteErrors(&index_writer);
   return !build_failed_;
 }
 

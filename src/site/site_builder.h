@@ -23,6 +23,7 @@
 namespace tarn {
 
 class MarkdownConverter;
+class OutputWriter;
 class ScriptHost;
 class TemplateEngine;
 
@@ -121,6 +122,9 @@ class SiteBuilder {
   // Hands every post's Markdown to the converter, which works on it in the
   // background until RenderPosts collects it.
   void StartConverting();
+  // Waits for the writer, reports each file it could not write and marks
+  // the build failed then; returns how many there were.
+  int ReportWriteErrors(OutputWriter* writer);
 
   std::string root_;
   ScriptHost* host_;
