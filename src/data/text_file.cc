@@ -35,20 +35,29 @@ bool WriteAll(int fd, std::string_view data) {
 
 bool ReadTextFile(const std::string& path, std::string* contents, std::string* error) {
   contents->clear();
-  int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+  // Non-blocking, so that opening a FIFO does not wait for a writer; the
+  // descriptor is only read once it is known to be a regular file.
+  int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
   if (fd < 0) {
     SetError(error, path, "cannot open", errno);
     return false;
   }
   struct stat st;
-  if (::fstat(fd, &st) == 0) {
-    if (S_ISDIR(st.st_mode)) {
-      ::close(fd);
-      SetError(error, path, "is a folder, not a file", 0);
-      return false;
-    }
-    if (st.st_size > 0) contents->reserve(static_cast<size_t>(st.st_size));
+  if (::fstat(fd, &st) != 0) {
+    int err = errno;
+    ::close(fd);
+    SetError(error, path, "cannot read", err);
+    return false;
   }
+  if (!S_ISREG(st.st_mode)) {
+    ::close(fd);
+    SetError(error, path,
+             S_ISDIR(st.st_mode) ? "is a folder, not a file"
+                                 : "is not a regular file (a FIFO, socket or device); not read",
+             0);
+    return false;
+  }
+  if (st.st_size > 0) contents->reserve(static_cast<size_t>(st.st_size));
   char buffer[65536];
   for (;;) {
     ssize_t n = ::read(fd, buffer, sizeof buffer);
@@ -92,10 +101,11 @@ bool WriteTextFile(const std::string& path, std::string_view contents, std::stri
       return false;
     }
   }
+  // The temporary name does not grow with the target's: a name near the
+  // file system's limit must be as writable the second time as the first.
   size_t slash = path.rfind('/');
-  std::string dir = slash == std::string::npos ? "." : path.substr(0, slash + 1);
-  std::string name = slash == std::string::npos ? path : path.substr(slash + 1);
-  std::string temp = (slash == std::string::npos ? std::string() : dir) + "." + name + ".XXXXXX";
+  std::string temp =
+      (slash == std::string::npos ? std::string() : path.substr(0, slash + 1)) + ".tarn-XXXXXX";
   int fd = ::mkstemp(temp.data());
   if (fd < 0) {
     SetError(error, path, "cannot create a temporary file beside it", errno);

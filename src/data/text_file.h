@@ -17,7 +17,9 @@ namespace tarn {
 
 // Reads the whole file into *contents. Returns false, leaving *contents
 // empty and setting *error to "PATH: reason" when given, when the file
-// cannot be opened or read (missing, a folder, no permission).
+// cannot be opened or read (missing, a folder, no permission) or is not a
+// regular file: a FIFO or a device is refused at once rather than waited on
+// or read without end.
 bool ReadTextFile(const std::string& path, std::string* contents, std::string* error = nullptr);
 
 // How far a write goes before it returns.
