@@ -13,6 +13,7 @@
 #include "app/browser_view.h"
 #include "app/console_window.h"
 #include "app/editor_window.h"
+#include "app/first_start_dialog.h"
 #include "app/tray_mode.h"
 #include "data/text_file.h"
 #include "deploy/git_deployer.h"
@@ -57,6 +58,7 @@ MainWindow::MainWindow(AppState* state, SiteBuilder* site, GitDeployer* deployer
     : state_(state), site_(site), deployer_(deployer), console_(console) {}
 
 MainWindow::~MainWindow() {
+  *alive_ = false;
   if (refresh_timer_) g_source_remove(refresh_timer_);
   editor_.reset();
   if (window_) {
@@ -91,7 +93,10 @@ void MainWindow::Create() {
                              "next refresh (every five minutes) or when the program starts "
                              "again.");
   });
-  gtk_container_add(GTK_CONTAINER(window_), web_main_->widget());
+  GtkWidget* box = gtk_box_new(GTK_ORIENTATION_VERTICAL, 0);
+  gtk_box_pack_start(GTK_BOX(box), CreateMenuBar(), FALSE, FALSE, 0);
+  gtk_box_pack_start(GTK_BOX(box), web_main_->widget(), TRUE, TRUE, 0);
+  gtk_container_add(GTK_CONTAINER(window_), box);
 
   editor_ = std::make_unique<EditorWindow>(state_);
   // Closing the editor brings the manager back.
@@ -102,6 +107,42 @@ void MainWindow::Create() {
   drop_handler_ = [this](const std::string& path) { OpenDroppedPost(path); };
 
   gtk_widget_show_all(window_);
+}
+
+GtkWidget* MainWindow::CreateMenuBar() {
+  GtkAccelGroup* accels = gtk_accel_group_new();
+  gtk_window_add_accel_group(GTK_WINDOW(window_), accels);
+  GtkWidget* bar = gtk_menu_bar_new();
+  GtkWidget* blog = gtk_menu_item_new_with_mnemonic("_File");
+  GtkWidget* menu = gtk_menu_new();
+  GtkWidget* open = gtk_menu_item_new_with_label(kOpenAnotherBlog);
+  gtk_widget_add_accelerator(open, "activate", accels, GDK_KEY_o, GDK_CONTROL_MASK,
+                             GTK_ACCEL_VISIBLE);
+  g_signal_connect_swapped(open, "activate", G_CALLBACK(+[](MainWindow* self) {
+                             self->OpenAnotherBlog();
+                           }),
+                           this);
+  gtk_menu_shell_append(GTK_MENU_SHELL(menu), open);
+  gtk_menu_item_set_submenu(GTK_MENU_ITEM(blog), menu);
+  gtk_menu_shell_append(GTK_MENU_SHELL(bar), blog);
+  g_object_unref(accels);
+  return bar;
+}
+
+void MainWindow::OpenAnotherBlog() {
+  if (editor_->is_open() || building_ > 0) {
+    Message(editor_->is_open() ? "Close the editor before opening another blog."
+                               : "Wait for the build to end before opening another blog.",
+            "Error", MessageIcon::kExclamation);
+    return;
+  }
+  std::string folder = FirstStartDialog::ChooseBlog(GTK_WINDOW(window_));
+  if (folder.empty() || !open_blog_handler_) return;
+  std::printf("open: %s\n", folder.c_str());
+  std::fflush(stdout);
+  closing_ = true;
+  Hide();
+  open_blog_handler_(folder);
 }
 
 void MainWindow::StartUp() {
@@ -360,7 +401,7 @@ void MainWindow::StartUpdateCheck() {
   // The check may take its whole time-out on a bad network; it runs on a
   // thread nobody waits for, and only a found notice comes back, to be asked
   // about on this thread (GTK is used from one thread only).
-  std::thread([this] {
+  std::thread([this, alive = alive_] {
     UpdateChecker checker;
     auto* notice = new UpdateNotice;
     if (!checker.CheckForUpdate(notice)) {
@@ -369,17 +410,18 @@ void MainWindow::StartUpdateCheck() {
     }
     struct Found {
       MainWindow* window;
+      std::shared_ptr<bool> alive;
       UpdateNotice* notice;
     };
     g_idle_add(
         [](gpointer data) -> gboolean {
           auto* found = static_cast<Found*>(data);
-          found->window->AskToUpdate(*found->notice);
+          if (*found->alive) found->window->AskToUpdate(*found->notice);
           delete found->notice;
           delete found;
           return G_SOURCE_REMOVE;
         },
-        new Found{this, notice});
+        new Found{this, std::move(alive), notice});
   }).detach();
 }
 
