@@ -30,12 +30,12 @@ set(CPACK_PACKAGE_NAME tarn)
 set(CPACK_PACKAGE_VENDOR "Tarn Blog Editor")
 set(CPACK_PACKAGE_CONTACT "Tarn Blog Editor developers <tarn@tarnblog.org>")
 set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "desktop editor and generator for static blogs")
-set(CPACK_DEBIAN_PACKAGE_DESCRIPTION
-    "desktop editor and generator for static blogs\n"
-    " Tarn Blog Editor keeps a blog as Markdown posts, renders it into a static\n"
-    " site with its themes (pages, archive, RSS feed) and publishes it to a git\n"
-    " remote. The desktop program edits and previews posts; every command also\n"
-    " runs on the command line.")
+# The summary above is the synopsis; this is the extended description.
+string(CONCAT CPACK_DEBIAN_PACKAGE_DESCRIPTION
+  "Tarn Blog Editor keeps a blog as Markdown posts, renders it into a static\n"
+  "site with its themes (pages, archive, RSS feed) and publishes it to a git\n"
+  "remote. The desktop program edits and previews posts; every command also\n"
+  "runs on the command line.")
 set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
 set(CPACK_STRIP_FILES ON)
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)

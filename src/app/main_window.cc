@@ -8,6 +8,7 @@
 #include <utility>
 
 #include <gtk/gtk.h>
+#include <webkit2/webkit2.h>
 
 #include "app/app_state.h"
 #include "app/browser_view.h"
@@ -93,10 +94,8 @@ void MainWindow::Create() {
                              "next refresh (every five minutes) or when the program starts "
                              "again.");
   });
-  GtkWidget* box = gtk_box_new(GTK_ORIENTATION_VERTICAL, 0);
-  gtk_box_pack_start(GTK_BOX(box), CreateMenuBar(), FALSE, FALSE, 0);
-  gtk_box_pack_start(GTK_BOX(box), web_main_->widget(), TRUE, TRUE, 0);
-  gtk_container_add(GTK_CONTAINER(window_), box);
+  gtk_container_add(GTK_CONTAINER(window_), web_main_->widget());
+  AddOpenBlogCommand();
 
   editor_ = std::make_unique<EditorWindow>(state_);
   // Closing the editor brings the manager back.
@@ -109,24 +108,35 @@ void MainWindow::Create() {
   gtk_widget_show_all(window_);
 }
 
-GtkWidget* MainWindow::CreateMenuBar() {
+void MainWindow::AddOpenBlogCommand() {
+  // Ctrl+O, and an item of the manager page's context menu. The page keeps
+  // the whole window: the page's own buttons stay where its layout puts them.
   GtkAccelGroup* accels = gtk_accel_group_new();
+  GClosure* closure = g_cclosure_new_swap(
+      G_CALLBACK(+[](MainWindow* self) -> gboolean {
+        self->OpenAnotherBlog();
+        return TRUE;
+      }),
+      this, nullptr);
+  gtk_accel_group_connect(accels, GDK_KEY_o, GDK_CONTROL_MASK, GTK_ACCEL_VISIBLE, closure);
   gtk_window_add_accel_group(GTK_WINDOW(window_), accels);
-  GtkWidget* bar = gtk_menu_bar_new();
-  GtkWidget* blog = gtk_menu_item_new_with_mnemonic("_File");
-  GtkWidget* menu = gtk_menu_new();
-  GtkWidget* open = gtk_menu_item_new_with_label(kOpenAnotherBlog);
-  gtk_widget_add_accelerator(open, "activate", accels, GDK_KEY_o, GDK_CONTROL_MASK,
-                             GTK_ACCEL_VISIBLE);
-  g_signal_connect_swapped(open, "activate", G_CALLBACK(+[](MainWindow* self) {
+  g_object_unref(accels);
+
+  GSimpleAction* action = g_simple_action_new("open-another-blog", nullptr);
+  g_signal_connect_swapped(action, "activate", G_CALLBACK(+[](MainWindow* self) {
                              self->OpenAnotherBlog();
                            }),
                            this);
-  gtk_menu_shell_append(GTK_MENU_SHELL(menu), open);
-  gtk_menu_item_set_submenu(GTK_MENU_ITEM(blog), menu);
-  gtk_menu_shell_append(GTK_MENU_SHELL(bar), blog);
-  g_object_unref(accels);
-  return bar;
+  g_signal_connect_data(
+      web_main_->widget(), "context-menu",
+      G_CALLBACK(+[](WebKitWebView*, WebKitContextMenu* menu, GdkEvent*, WebKitHitTestResult*,
+                     GAction* open) -> gboolean {
+        webkit_context_menu_append(menu, webkit_context_menu_item_new_separator());
+        webkit_context_menu_append(
+            menu, webkit_context_menu_item_new_from_gaction(open, kOpenAnotherBlog, nullptr));
+        return FALSE;
+      }),
+      action, [](gpointer data, GClosure*) { g_object_unref(data); }, GConnectFlags(0));
 }
 
 void MainWindow::OpenAnotherBlog() {

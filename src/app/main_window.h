@@ -85,7 +85,7 @@ class MainWindow {
 
   // Opens the blog in a folder (absolute) instead of this one: the handler
   // ends the main loop, and the window goes. Called from "Open another
-  // blog…" in the window's menu.
+  // blog…" (Ctrl+O, or the manager page's context menu).
   void set_open_blog_handler(std::function<void(const std::string& folder)> handler) {
     open_blog_handler_ = std::move(handler);
   }
@@ -104,8 +104,8 @@ class MainWindow {
  private:
   static int OnDeleteEvent(GtkWidget* widget, void* event, MainWindow* self);
   static void OnDestroy(GtkWidget* widget, MainWindow* self);
-  // The menu bar above the manager page.
-  GtkWidget* CreateMenuBar();
+  // Ctrl+O and the page's context menu item for OpenAnotherBlog.
+  void AddOpenBlogCommand();
   static int OnDragDrop(GtkWidget* widget, void* context, int x, int y, unsigned time,
                         MainWindow* self);
   static void OnDragDataReceived(GtkWidget* widget, void* context, int x, int y, void* data,
