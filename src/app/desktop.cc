@@ -11,6 +11,7 @@
 #include "app/browser_view.h"
 #include "app/console_window.h"
 #include "app/main_window.h"
+#include "app/single_instance.h"
 #include "deploy/git_deployer.h"
 #include "site/site_builder.h"
 
@@ -46,6 +47,9 @@ int RunDesktop(const CommandContext& context) {
                  context.workspace.c_str());
     return 1;
   }
+  // Windows carry the program's id as their class (X11) or app id
+  // (Wayland), so that the desktop matches them to the installed entry.
+  g_set_prgname(SingleInstance::kApplicationId);
   if (!gtk_init_check(nullptr, nullptr)) {
     const char* display = std::getenv("DISPLAY");
     std::fprintf(stderr,
@@ -55,6 +59,16 @@ int RunDesktop(const CommandContext& context) {
                  display && *display ? display : "unset");
     return 1;
   }
+  // One process per workspace: a second start shows the first one's window.
+  SingleInstance instance(context.workspace);
+  std::string note;
+  if (!instance.Claim(&note)) {
+    std::fprintf(stderr, "tarn: already running on %s; its window was brought forward\n",
+                 context.workspace.c_str());
+    return 0;
+  }
+  if (!note.empty()) std::fprintf(stderr, "tarn: %s\n", note.c_str());
+  gtk_window_set_default_icon_name(SingleInstance::kApplicationId);
   PrepareWebKitSandbox();
 
   // The program's single objects, in the order they are created and the
@@ -83,6 +97,7 @@ int RunDesktop(const CommandContext& context) {
     MainWindow window(&state, &site, &deployer, &console);
     main_window = &window;
     window.Create();
+    instance.set_activate_handler([&window] { window.Show(); });
     BrowserScriptHost host(window.web_main());
     site.set_script_host(&host);
     g_idle_add(
@@ -92,6 +107,7 @@ int RunDesktop(const CommandContext& context) {
         },
         &window);
     gtk_main();
+    instance.set_activate_handler(nullptr);
     site.set_script_host(nullptr);
     main_window = nullptr;
   }
