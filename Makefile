@@ -1,10 +1,12 @@
 # The two everyday commands:
 #   make run   set up, build, and render the bundled demo blog into build/public
 #   make test  set up, build, and run every test
+# and, for installing it:
+#   make package  a Debian package (build/tarn_VERSION_ARCH.deb)
 BUILD ?= build
 JOBS ?= $(shell nproc)
 
-.PHONY: all setup build run test clean bench
+.PHONY: all setup build run test package clean bench
 
 all: build
 
@@ -21,6 +23,9 @@ run: build
 
 test: build
 	cd $(BUILD) && ctest --output-on-failure -j $(JOBS)
+
+package: build
+	cd $(BUILD) && cpack -G DEB
 
 clean:
 	rm -rf $(BUILD)

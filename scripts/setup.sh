@@ -14,6 +14,9 @@ packages=(
   nodejs npm
   # tests: a display server, input, screenshots, a feed check, fonts
   xvfb xauth xdotool imagemagick libxml2-utils python3 fonts-noto-cjk dbus-x11
+  # installing and packaging: the desktop's validators, the man page, the
+  # completion framework, dpkg-shlibdeps for the .deb
+  desktop-file-utils appstream man-db bash-completion dpkg-dev
   # fuzzing replays the corpus with clang's sanitizers
   clang libclang-rt-14-dev
   # benchmarks

@@ -8,11 +8,13 @@
 #include <utility>
 
 #include <gtk/gtk.h>
+#include <webkit2/webkit2.h>
 
 #include "app/app_state.h"
 #include "app/browser_view.h"
 #include "app/console_window.h"
 #include "app/editor_window.h"
+#include "app/first_start_dialog.h"
 #include "app/tray_mode.h"
 #include "data/text_file.h"
 #include "deploy/git_deployer.h"
@@ -57,6 +59,7 @@ MainWindow::MainWindow(AppState* state, SiteBuilder* site, GitDeployer* deployer
     : state_(state), site_(site), deployer_(deployer), console_(console) {}
 
 MainWindow::~MainWindow() {
+  *alive_ = false;
   if (refresh_timer_) g_source_remove(refresh_timer_);
   editor_.reset();
   if (window_) {
@@ -92,6 +95,7 @@ void MainWindow::Create() {
                              "again.");
   });
   gtk_container_add(GTK_CONTAINER(window_), web_main_->widget());
+  AddOpenBlogCommand();
 
   editor_ = std::make_unique<EditorWindow>(state_);
   // Closing the editor brings the manager back.
@@ -102,6 +106,53 @@ void MainWindow::Create() {
   drop_handler_ = [this](const std::string& path) { OpenDroppedPost(path); };
 
   gtk_widget_show_all(window_);
+}
+
+void MainWindow::AddOpenBlogCommand() {
+  // Ctrl+O, and an item of the manager page's context menu. The page keeps
+  // the whole window: the page's own buttons stay where its layout puts them.
+  GtkAccelGroup* accels = gtk_accel_group_new();
+  GClosure* closure = g_cclosure_new_swap(
+      G_CALLBACK(+[](MainWindow* self) -> gboolean {
+        self->OpenAnotherBlog();
+        return TRUE;
+      }),
+      this, nullptr);
+  gtk_accel_group_connect(accels, GDK_KEY_o, GDK_CONTROL_MASK, GTK_ACCEL_VISIBLE, closure);
+  gtk_window_add_accel_group(GTK_WINDOW(window_), accels);
+  g_object_unref(accels);
+
+  GSimpleAction* action = g_simple_action_new("open-another-blog", nullptr);
+  g_signal_connect_swapped(action, "activate", G_CALLBACK(+[](MainWindow* self) {
+                             self->OpenAnotherBlog();
+                           }),
+                           this);
+  g_signal_connect_data(
+      web_main_->widget(), "context-menu",
+      G_CALLBACK(+[](WebKitWebView*, WebKitContextMenu* menu, GdkEvent*, WebKitHitTestResult*,
+                     GAction* open) -> gboolean {
+        webkit_context_menu_append(menu, webkit_context_menu_item_new_separator());
+        webkit_context_menu_append(
+            menu, webkit_context_menu_item_new_from_gaction(open, kOpenAnotherBlog, nullptr));
+        return FALSE;
+      }),
+      action, [](gpointer data, GClosure*) { g_object_unref(data); }, GConnectFlags(0));
+}
+
+void MainWindow::OpenAnotherBlog() {
+  if (editor_->is_open() || building_ > 0) {
+    Message(editor_->is_open() ? "Close the editor before opening another blog."
+                               : "Wait for the build to end before opening another blog.",
+            "Error", MessageIcon::kExclamation);
+    return;
+  }
+  std::string folder = FirstStartDialog::ChooseBlog(GTK_WINDOW(window_));
+  if (folder.empty() || !open_blog_handler_) return;
+  std::printf("open: %s\n", folder.c_str());
+  std::fflush(stdout);
+  closing_ = true;
+  Hide();
+  open_blog_handler_(folder);
 }
 
 void MainWindow::StartUp() {
@@ -370,7 +421,7 @@ void MainWindow::StartUpdateCheck() {
   // The check may take its whole time-out on a bad network; it runs on a
   // thread nobody waits for, and only a found notice comes back, to be asked
   // about on this thread (GTK is used from one thread only).
-  std::thread([this] {
+  std::thread([this, alive = alive_] {
     UpdateChecker checker;
     auto* notice = new UpdateNotice;
     if (!checker.CheckForUpdate(notice)) {
@@ -379,17 +430,18 @@ void MainWindow::StartUpdateCheck() {
     }
     struct Found {
       MainWindow* window;
+      std::shared_ptr<bool> alive;
       UpdateNotice* notice;
     };
     g_idle_add(
         [](gpointer data) -> gboolean {
           auto* found = static_cast<Found*>(data);
-          found->window->AskToUpdate(*found->notice);
+          if (*found->alive) found->window->AskToUpdate(*found->notice);
           delete found->notice;
           delete found;
           return G_SOURCE_REMOVE;
         },
-        new Found{this, notice});
+        new Found{this, std::move(alive), notice});
   }).detach();
 }
 

@@ -44,6 +44,7 @@ class MainWindow {
   static constexpr char kHiddenNotice[] =
       "主窗口已隐藏，但桌面上没有托盘图标可以找回它。\n"
       "运行 tarn show，或再次启动 Tarn Blog Editor，即可重新显示主窗口。";
+  static constexpr char kOpenAnotherBlog[] = "Open another blog…";
 
   // None of the objects is owned; all must outlive the window.
   MainWindow(AppState* state, SiteBuilder* site, GitDeployer* deployer, ConsoleWindow* console);
@@ -87,6 +88,18 @@ class MainWindow {
   EditorWindow* editor() const { return editor_.get(); }
   ConsoleWindow* console() const { return console_; }
 
+  // Opens the blog in a folder (absolute) instead of this one: the handler
+  // ends the main loop, and the window goes. Called from "Open another
+  // blog…" (Ctrl+O, or the manager page's context menu).
+  void set_open_blog_handler(std::function<void(const std::string& folder)> handler) {
+    open_blog_handler_ = std::move(handler);
+  }
+
+  // "Open another blog…": asks for a folder (offering to make a blog in one
+  // that holds none) and hands it to the open-blog handler. Refused, with a
+  // message, while the editor is open or a build runs.
+  void OpenAnotherBlog();
+
   // Handles a file dropped on the window (by default: a post opens in the
   // editor).
   void set_drop_handler(std::function<void(const std::string& path)> handler) {
@@ -96,6 +109,8 @@ class MainWindow {
  private:
   static int OnDeleteEvent(GtkWidget* widget, void* event, MainWindow* self);
   static void OnDestroy(GtkWidget* widget, MainWindow* self);
+  // Ctrl+O and the page's context menu item for OpenAnotherBlog.
+  void AddOpenBlogCommand();
   static int OnDragDrop(GtkWidget* widget, void* context, int x, int y, unsigned time,
                         MainWindow* self);
   static void OnDragDataReceived(GtkWidget* widget, void* context, int x, int y, void* data,
@@ -122,6 +137,10 @@ class MainWindow {
   std::unique_ptr<TrayMode> tray_mode_;  // with conf.ini's Mini=1
   std::vector<std::string> reasons_;
   std::function<void(const std::string&)> drop_handler_;
+  std::function<void(const std::string&)> open_blog_handler_;
+  // False once the window has gone; the update check's thread may outlive
+  // the window and reads it before it calls back.
+  std::shared_ptr<bool> alive_ = std::make_shared<bool>(true);
   DesktopSettings settings_;  // conf.ini as read at start
   unsigned refresh_timer_ = 0;
   int building_ = 0;  // site builds in progress (commands may nest)

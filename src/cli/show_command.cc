@@ -36,7 +36,7 @@ int RunShow(const CommandContext& context) {
 
 const Command kShow("show", "show",
                     "show the desktop program's window (start it when it does not run)",
-                    RunShow);
+                    RunShow, false);
 
 }  // namespace
 }  // namespace tarn
