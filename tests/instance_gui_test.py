@@ -32,7 +32,8 @@ NEEDS_BINDING = "Alt+B needs a desktop key binding"
 
 # Stand-ins for a desktop's services on the session bus, each asked for on
 # the command line: "portal" (the desktop portal's GlobalShortcuts and its
-# host registry) and "tray" (a StatusNotifier watcher with a host). What they
+# host registry; with "refuse" the user declines the key) and "tray" (a
+# StatusNotifier watcher with a host). What they
 # are asked is printed as "portal: ..." and "tray: ..." lines; "ready" once
 # their names are on the bus. SIGUSR1 fires every bound shortcut, as the
 # desktop does when its key is pressed.
@@ -63,9 +64,9 @@ def say(text):
     print(text, flush=True)
 def handle(sender, kind, token):
     return "%s/%s/%s/%s" % (PORTAL, kind, sender[1:].replace(".", "_"), token)
-def respond(sender, path, results):
+def respond(sender, path, results, answer=0):
     bus.emit_signal(sender, path, "org.freedesktop.portal.Request", "Response",
-                    GLib.Variant("(ua{sv})", (0, results)))
+                    GLib.Variant("(ua{sv})", (answer, results)))
     return False
 def call(conn, sender, path, iface, method, params, inv):
     if method == "Register":
@@ -86,7 +87,7 @@ def call(conn, sender, path, iface, method, params, inv):
                                             info.get("description")))
             bound.append((sender, session, name))
         inv.return_value(GLib.Variant("(o)", (request,)))
-        GLib.idle_add(respond, sender, request, {})
+        GLib.idle_add(respond, sender, request, {}, 1 if "refuse" in sys.argv else 0)
     elif method == "RegisterStatusNotifierItem":
         where = params[0] if params[0].startswith("/") else "/StatusNotifierItem"
         icon = bus.call_sync(sender, where, "org.freedesktop.DBus.Properties", "Get",
@@ -265,16 +266,22 @@ class ShortcutTest(unittest.TestCase):
         s.wait_window(MAIN_TITLE)
         self.assertFalse(s.said(NEEDS_BINDING), "\n".join(s.stderr))
 
-    def test_without_a_portal_it_says_so_once_and_the_rest_works(self):
-        s = self.session()
-        window = s.start().wait_started()
-        s.wait_line("^tarn: " + re.escape(NEEDS_BINDING) + r".*tarn show", earlier=True)
-        s.hide(window)
-        shown = s.run_tarn("show")
-        self.assertEqual(shown.returncode, 0, shown.stderr)
-        s.wait_window(MAIN_TITLE)
-        self.assertEqual(len(s.said(NEEDS_BINDING)), 1, "\n".join(s.stderr))
-        self.assertIsNone(s.proc.poll())
+    def test_without_a_portal_or_the_key_it_says_so_once_and_the_rest_works(self):
+        for services in ((), ("portal", "refuse")):
+            with self.subTest(services=services):
+                s = self.session()
+                if services:
+                    s.services(*services)
+                window = s.start().wait_started()
+                s.wait_line("^tarn: " + re.escape(NEEDS_BINDING) + r".*tarn show",
+                            earlier=True)
+                s.hide(window)
+                shown = s.run_tarn("show")
+                self.assertEqual(shown.returncode, 0, shown.stderr)
+                s.wait_window(MAIN_TITLE)
+                self.assertEqual(len(s.said(NEEDS_BINDING)), 1, "\n".join(s.stderr))
+                self.assertIsNone(s.proc.poll())
+                s.stop()
 
 
 class TrayTest(unittest.TestCase):
