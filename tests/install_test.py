@@ -8,6 +8,7 @@ Run by ctest: install_test.py --build BUILD_DIR --source SOURCE_DIR.
 
 import argparse
 import os
+import re
 import shutil
 import struct
 import subprocess
@@ -15,6 +16,9 @@ import sys
 import tempfile
 import time
 import unittest
+
+sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
+import gui_harness  # noqa: E402
 
 APP_ID = "org.tarnblog.Tarn"
 ARGS = None
@@ -226,6 +230,73 @@ class Installed(unittest.TestCase):
         self.assertIn(second + ": cannot write in this workspace: Permission denied",
                       denied.stderr)
         self.assertFalse(os.path.exists(os.path.join(second, "public")))
+
+
+class FirstStart(unittest.TestCase):
+    """The installed desktop program with no blog yet, and switching blogs
+    (under an X server; skipped without one)."""
+
+    @classmethod
+    def setUpClass(cls):
+        if not os.environ.get("DISPLAY"):
+            raise unittest.SkipTest("no X display")
+        Installed.setUpClass()
+        cls.exe = Installed.exe
+
+    @classmethod
+    def tearDownClass(cls):
+        Installed.tearDownClass()
+
+    def session(self):
+        s = gui_harness.Session(self, "tarn-first-")
+        self.addCleanup(s.stop)
+        s.env["XDG_DOCUMENTS_DIR"] = os.path.join(s.tmp, "Docs")
+        return s
+
+    def remembered(self, s):
+        with open(os.path.join(s.env["XDG_CONFIG_HOME"], "tarn", "settings.ini")) as f:
+            return f.read()
+
+    def test_the_first_start_makes_a_blog_in_the_documents_folder(self):
+        s = self.session()
+        blog = os.path.join(s.tmp, "Docs", "Tarn Blog")
+        s.launch([self.exe])
+        s.wait_line(r"^dialog: Tarn Blog Editor: no blog in %s$" % re.escape(blog))
+        s.answer("Tarn Blog Editor", "Return")  # "Create here" is the default
+        s.wait_started()
+        for made in ("config/base.json", "template/vendor/markdown-it.min.js",
+                     "template/index.html", "_posts/Hello Tarn.md"):
+            self.assertTrue(os.path.isfile(os.path.join(blog, made)), made)
+        self.assertIn('last="%s"' % blog, self.remembered(s))
+
+    def test_quit_makes_nothing(self):
+        s = self.session()
+        s.launch([self.exe, "gui"])
+        s.wait_line(r"^dialog: ")
+        dialog = s.wait_window("Tarn Blog Editor")
+        s.key(dialog, "Escape")
+        self.assertEqual(s.proc.wait(timeout=30), 0)
+        self.assertFalse(os.path.exists(os.path.join(s.tmp, "Docs")))
+
+    def test_open_another_blog_switches_and_is_remembered(self):
+        s = self.session()
+        first, second = os.path.join(s.tmp, "first"), os.path.join(s.tmp, "second")
+        for blog in (first, second):
+            made = run([self.exe, "init", blog], env=s.env)
+            self.assertEqual(made.returncode, 0, made.stderr)
+        s.launch([self.exe, "gui", "-w", first])
+        window = s.wait_started()
+        s.key(window, "ctrl+o")
+        chooser = s.wait_window("Open a blog")
+        s.key(chooser, "ctrl+l")
+        gui_harness.xdotool("type", "--delay", "20", second)
+        time.sleep(0.5)
+        # The "Open" button in the chooser's bottom right corner.
+        g = gui_harness.geometry(chooser)
+        s.click(chooser, g["WIDTH"] - 45, g["HEIGHT"] - 23)
+        s.wait_line(r"^open: %s$" % re.escape(second))
+        s.wait_line(r"^page: loaded %s/template/index\.html$" % re.escape(second))
+        self.assertIn('last="%s"' % second, self.remembered(s))
 
 
 class Package(unittest.TestCase):

@@ -40,7 +40,7 @@ std::string FirstStartDialog::Run(const std::string& default_folder) {
       g_mkdir_with_parents(parent.c_str(), 0755);
       if (CreateBlog(nullptr, default_folder)) return default_folder;
     } else if (response == kChoose) {
-      std::string chosen = ChooseBlog(nullptr);
+      std::string chosen = ChooseBlog(nullptr, default_folder);
       if (!chosen.empty()) return chosen;
     } else {
       return "";
@@ -48,11 +48,18 @@ std::string FirstStartDialog::Run(const std::string& default_folder) {
   }
 }
 
-std::string FirstStartDialog::ChooseBlog(GtkWindow* parent) {
+std::string FirstStartDialog::ChooseBlog(GtkWindow* parent, const std::string& start) {
   GtkWidget* chooser = gtk_file_chooser_dialog_new(
       "Open a blog", parent, GTK_FILE_CHOOSER_ACTION_SELECT_FOLDER, "_Cancel",
       GTK_RESPONSE_CANCEL, "_Open", GTK_RESPONSE_ACCEPT, nullptr);
   gtk_file_chooser_set_create_folders(GTK_FILE_CHOOSER(chooser), TRUE);
+  // Without a folder to start in, the chooser shows its recent files, where
+  // no folder can be chosen.
+  std::string shown = start;
+  while (!shown.empty() && !g_file_test(shown.c_str(), G_FILE_TEST_IS_DIR))
+    shown = std::filesystem::path(shown).parent_path().string();
+  if (shown.empty() || shown == "/") shown = g_get_home_dir();
+  gtk_file_chooser_set_current_folder(GTK_FILE_CHOOSER(chooser), shown.c_str());
   std::string folder;
   if (gtk_dialog_run(GTK_DIALOG(chooser)) == GTK_RESPONSE_ACCEPT) {
     if (gchar* name = gtk_file_chooser_get_filename(GTK_FILE_CHOOSER(chooser))) {

@@ -24,11 +24,12 @@ class FirstStartDialog {
   // shown, and the question is asked again.
   static std::string Run(const std::string& default_folder);
 
-  // A folder chooser over parent. Returns the folder of a blog: one chosen
+  // A folder chooser over parent, showing the folder start (where it
+  // exists) first. Returns the folder of a blog: one chosen
   // that holds a blog, or a new blog made in the chosen folder when the
   // user agrees. "" when cancelled or when no blog could be made (said in a
   // message box).
-  static std::string ChooseBlog(GtkWindow* parent);
+  static std::string ChooseBlog(GtkWindow* parent, const std::string& start);
 
  private:
   // Makes a blog from the bundled skeleton in folder; on failure shows why

@@ -4,6 +4,7 @@
 
 #include <cerrno>
 #include <cstdio>
+#include <filesystem>
 #include <thread>
 #include <utility>
 
@@ -146,7 +147,9 @@ void MainWindow::OpenAnotherBlog() {
             "Error", MessageIcon::kExclamation);
     return;
   }
-  std::string folder = FirstStartDialog::ChooseBlog(GTK_WINDOW(window_));
+  // Blogs often sit side by side: the chooser starts beside this one.
+  std::string beside = std::filesystem::path(state_->rootDir).parent_path().string();
+  std::string folder = FirstStartDialog::ChooseBlog(GTK_WINDOW(window_), beside);
   if (folder.empty() || !open_blog_handler_) return;
   std::printf("open: %s\n", folder.c_str());
   std::fflush(stdout);
