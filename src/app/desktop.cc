@@ -13,6 +13,7 @@
 #include "app/first_start_dialog.h"
 #include "app/main_window.h"
 #include "app/message_box.h"
+#include "app/single_instance.h"
 #include "deploy/git_deployer.h"
 #include "site/site_builder.h"
 #include "site/workspace_locator.h"
@@ -44,7 +45,7 @@ void PrepareWebKitSandbox() {
 // Runs the program's single objects and the main window on workspace
 // until the window closes. Returns the folder of the blog to open next
 // ("Open another blog…"), or "" when the program ends.
-std::string RunWorkspace(const std::string& workspace) {
+std::string RunWorkspace(const std::string& workspace, SingleInstance* instance) {
   // The program's single objects, in the order they are created and the
   // reverse of the order they go at exit.
   AppState state;
@@ -71,6 +72,7 @@ std::string RunWorkspace(const std::string& workspace) {
       gtk_main_quit();
     });
     window.Create();
+    instance->set_activate_handler([&window] { window.Show(); });
     BrowserScriptHost host(window.web_main());
     site.set_script_host(&host);
     g_idle_add(
@@ -80,6 +82,7 @@ std::string RunWorkspace(const std::string& workspace) {
         },
         &window);
     gtk_main();
+    instance->set_activate_handler(nullptr);
     site.set_script_host(nullptr);
     main_window = nullptr;
   }
@@ -96,6 +99,9 @@ int RunDesktop(const CommandContext& context) {
                  context.workspace.c_str());
     return 1;
   }
+  // Windows carry the program's id as their class (X11) or app id
+  // (Wayland), so that the desktop matches them to the installed entry.
+  g_set_prgname(SingleInstance::kApplicationId);
   if (!gtk_init_check(nullptr, nullptr)) {
     const char* display = std::getenv("DISPLAY");
     std::fprintf(stderr,
@@ -105,6 +111,7 @@ int RunDesktop(const CommandContext& context) {
                  display && *display ? display : "unset");
     return 1;
   }
+  gtk_window_set_default_icon_name(SingleInstance::kApplicationId);
   PrepareWebKitSandbox();
 
   std::string workspace = context.workspace;
@@ -122,9 +129,19 @@ int RunDesktop(const CommandContext& context) {
       MessageBox::ShowTimed(nullptr, error, "Error", MessageIcon::kExclamation);
       return 1;
     }
+    // One process per blog: a start on a blog that is open already shows
+    // that program's window instead (also when switching blogs here).
+    SingleInstance instance(workspace);
+    std::string note;
+    if (!instance.Claim(&note)) {
+      std::fprintf(stderr, "tarn: already running on %s; its window was brought forward\n",
+                   workspace.c_str());
+      return 0;
+    }
+    if (!note.empty()) std::fprintf(stderr, "tarn: %s\n", note.c_str());
     if (remember && !WorkspaceLocator::Remember(workspace, &error))
       std::fprintf(stderr, "tarn: cannot remember the blog opened: %s\n", error.c_str());
-    workspace = RunWorkspace(workspace);
+    workspace = RunWorkspace(workspace, &instance);
     remember = true;
   }
   return 0;

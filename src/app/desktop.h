@@ -15,7 +15,9 @@ namespace tarn {
 // or the workspace folder does not exist or cannot be written (with the
 // reason on stderr). When the workspace is only the default one and holds
 // no blog, it first asks where to make one (FirstStartDialog); the blog it
-// opens is remembered as the one to open next time.
+// opens is remembered as the one to open next time. When the desktop
+// program already runs on that blog (SingleInstance), that program shows its
+// main window and this call returns 0 at once.
 int RunDesktop(const CommandContext& context);
 
 }  // namespace tarn

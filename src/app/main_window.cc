@@ -349,12 +349,22 @@ int MainWindow::OnDeleteEvent(GtkWidget*, void*, MainWindow* self) {
       gtk_main_quit();
       break;
     case MessageAnswer::kNo:
-      self->Hide();
+      self->HideToTray();
       break;
     case MessageAnswer::kCancel:
       break;
   }
   return TRUE;  // the window itself goes at the exit sequence
+}
+
+void MainWindow::HideToTray() {
+  Hide();
+  if (tray_mode_ && tray_mode_->icon_visible()) return;
+  std::fprintf(stderr,
+               "tarn: the main window is hidden and no tray icon can bring it back; run "
+               "\"tarn show -w '%s'\" or start tarn again\n",
+               state_->rootDir.c_str());
+  MessageBox::ShowNotice(kHiddenNotice, kHiddenCaption);
 }
 
 void MainWindow::OnDestroy(GtkWidget*, MainWindow* self) { self->window_ = nullptr; }

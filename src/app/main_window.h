@@ -41,6 +41,11 @@ class MainWindow {
   static constexpr char kClosePrompt[] =
       "是否关闭？\n【是】关闭窗口【否】置托盘【取消】取消操作";
   static constexpr unsigned kRefreshMs = 300000;
+  // Said when the window goes to the tray and no tray shows an icon.
+  static constexpr char kHiddenCaption[] = "Tarn Blog Editor";
+  static constexpr char kHiddenNotice[] =
+      "主窗口已隐藏，但桌面上没有托盘图标可以找回它。\n"
+      "运行 tarn show，或再次启动 Tarn Blog Editor，即可重新显示主窗口。";
   static constexpr char kOpenAnotherBlog[] = "Open another blog…";
 
   // None of the objects is owned; all must outlive the window.
@@ -113,6 +118,9 @@ class MainWindow {
   static void OnDragDataReceived(GtkWidget* widget, void* context, int x, int y, void* data,
                                  unsigned info, unsigned time, MainWindow* self);
 
+  // Hides the window for the close prompt's "No"; says how to get it back
+  // when no tray icon can.
+  void HideToTray();
   void RegisterDropTarget();
   void OpenDroppedPost(const std::string& path);
   void StartUpdateCheck();
