@@ -361,7 +361,11 @@ std::size_t JscScriptHost::RunScripts(bool quiet, std::set<std::size_t>* spoken)
     std::string code;
     std::string error;
     if (!ReadTextFile(file, &code, &error)) {
-      Report(at + "cannot load script " + src + ": " + error);
+      std::string hint;
+      if (src.rfind("vendor/", 0) == 0)
+        hint = " (template/vendor holds the pages' libraries, copied in when tarn is built"
+               " from web/node_modules: run scripts/setup.sh, then build again)";
+      Report(at + "cannot load script " + src + ": " + error + hint);
       ++scripts_failed_;
       add_to_digest(src, "");
       return;
