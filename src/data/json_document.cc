@@ -15,6 +15,7 @@
 #include <system_error>
 #include <thread>
 
+#include "data/huge_pages.h"
 #include "data/json_node.h"
 #include "data/text_file.h"
 #include "data/utf8.h"
@@ -1091,6 +1092,7 @@ bool SerializeParallel(const JsonNode* root, bool escape, bool fix_surrogates,
     std::exception_ptr error;
     try {
       text.reserve(step + step / 8 + 64);
+      AdviseHugePages(text.data(), text.capacity());
       write_piece(i, &text);
     } catch (...) {
       error = std::current_exception();
@@ -1119,6 +1121,7 @@ bool SerializeParallel(const JsonNode* root, bool escape, bool fix_surrogates,
   std::exception_ptr error;
   try {
     out->reserve(std::max(out->capacity(), total + total / 16));
+    AdviseHugePages(out->data(), out->capacity());
     write_piece(0, out);
     for (std::size_t k = 1; k < count; ++k) {
       std::unique_lock<std::mutex> lock(mutex);
