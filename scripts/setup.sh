@@ -25,6 +25,8 @@ run_packages=(
   libkeybinder-3.0-dev libayatana-appindicator3-dev libnotify-dev
   # the pages' libraries come from npm
   nodejs npm
+  # make package: dpkg-shlibdeps finds the .deb's library dependencies
+  dpkg-dev
 )
 
 # What the tests and benchmarks add.
@@ -33,6 +35,9 @@ test_packages=(
   # a display server, input, screenshots, a feed check, fonts, the drag source
   xvfb xauth xdotool imagemagick libxml2-utils python3 python3-gi gir1.2-gtk-3.0
   fonts-noto-cjk dbus-x11
+  # the installed copy's checks: the desktop's validators, the man page
+  # reader, the completion framework
+  desktop-file-utils appstream man-db bash-completion
   # fuzzing replays the corpus with clang's sanitizers (fuzz/build.sh)
   clang libclang-rt-14-dev
   # benchmarks

@@ -10,6 +10,7 @@
 #include "data/ini_file.h"
 #include "data/regex_object.h"
 #include "data/text_file.h"
+#include "data/utf8.h"
 #include "script/script_host.h"
 #include "site/feed_builder.h"
 #include "site/markdown_converter.h"
@@ -48,7 +49,7 @@ const char* ParseErrorName(int code) {
 bool ParseConfig(const std::string& path, std::string text, JsonDocument* doc,
                  const DiagnosticSink& sink) {
   // Editors on other systems like to start UTF-8 files with a byte-order mark.
-  if (text.rfind("\xEF\xBB\xBF", 0) == 0) text.erase(0, 3);
+  StripUtf8Bom(&text);
   JsonDocument::ParseResult result;
   if (!doc->Parse(text, {}, &result)) {
     int line = 1;
