@@ -31,6 +31,8 @@ class SiteBuilder;
 class TrayMode;
 struct UpdateNotice;
 
+class UpdateCheckTask;
+
 class MainWindow {
  public:
   static constexpr char kTitle[] = "Corvel Blog Editor";
@@ -135,12 +137,11 @@ class MainWindow {
   std::unique_ptr<BrowserView> web_main_;
   std::unique_ptr<EditorWindow> editor_;
   std::unique_ptr<TrayMode> tray_mode_;  // with conf.ini's Mini=1
+  // The start-up update check; dropping it with the window drops a late notice.
+  std::unique_ptr<UpdateCheckTask> update_check_;
   std::vector<std::string> reasons_;
   std::function<void(const std::string&)> drop_handler_;
   std::function<void(const std::string&)> open_blog_handler_;
-  // False once the window has gone; the update check's thread may outlive
-  // the window and reads it before it calls back.
-  std::shared_ptr<bool> alive_ = std::make_shared<bool>(true);
   DesktopSettings settings_;  // conf.ini as read at start
   unsigned refresh_timer_ = 0;
   int building_ = 0;  // site builds in progress (commands may nest)

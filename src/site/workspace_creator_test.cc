@@ -1,13 +1,13 @@
 #include "site/workspace_creator.h"
 
 #include <gtest/gtest.h>
-#include <stdlib.h>
 
 #include <filesystem>
 #include <set>
 #include <string>
 
 #include "data/text_file.h"
+#include "support/temp_dir.h"
 
 namespace tarn {
 namespace {
@@ -41,13 +41,6 @@ class FakeSource : public SkeletonSource {
 
 class WorkspaceCreatorTest : public ::testing::Test {
  protected:
-  void SetUp() override {
-    char pattern[] = "/tmp/tarn-creator-XXXXXX";
-    ASSERT_NE(mkdtemp(pattern), nullptr);
-    tmp_ = pattern;
-  }
-  void TearDown() override { fs::remove_all(tmp_); }
-
   // The names in folder, sorted, so a test sees leftovers too.
   std::string Listing(const std::string& folder) {
     std::set<std::string> names;
@@ -58,7 +51,8 @@ class WorkspaceCreatorTest : public ::testing::Test {
     return out;
   }
 
-  std::string tmp_;
+  TempDir dir_{"creator"};
+  const std::string tmp_ = dir_.str();
 };
 
 TEST_F(WorkspaceCreatorTest, MakesTheWholeBlogInANewOrAnExistingFolder) {
