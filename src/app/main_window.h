@@ -12,7 +12,9 @@
 
 #include <functional>
 #include <memory>
+#include <mutex>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "app/app_state.h"
@@ -65,7 +67,8 @@ class MainWindow {
 
   // Renders the manager page through the shown page's TplRender into
   // template/index.html and loads it. Shows an error page instead when the
-  // template, or its TplRender, is missing or fails.
+  // template, or its TplRender, is missing or fails. While a build runs it
+  // only notes that a refresh is due, done when the build ends.
   void Refresh();
 
   // The commands the manager page calls.
@@ -80,7 +83,9 @@ class MainWindow {
                MessageIcon icon = MessageIcon::kNone);
 
   // A reason for a failure (from the site generator, the deployer): written
-  // to standard error and the console, and kept for the next message.
+  // to standard error and the console, and kept for the next message. Also
+  // called from the build's threads while BuildSite runs: their reasons
+  // are queued and reported by the user-interface thread.
   void Report(const std::string& reason);
 
   void Show();
@@ -128,6 +133,17 @@ class MainWindow {
   void AskToUpdate(const UpdateNotice& notice);
   // The reasons reported since the last call, one per line ("" when none).
   std::string TakeReasons();
+  // Builds the site (ParallelBuild) on a thread of its own while this one
+  // keeps running the main loop, so the windows stay responsive however
+  // long the build takes; returns when it has ended, with its result. The
+  // site builder is the build's alone until then: the commands that use it
+  // refuse to run meanwhile (Refresh waits for the end instead).
+  bool BuildSite();
+  // True, after saying so, when a build is running and a command that
+  // needs the site builder has to wait.
+  bool RefuseWhileBuilding();
+  // Reports the reasons other threads queued, in order.
+  void DeliverQueuedReasons();
 
   AppState* state_;
   SiteBuilder* site_;
@@ -145,6 +161,10 @@ class MainWindow {
   DesktopSettings settings_;  // conf.ini as read at start
   unsigned refresh_timer_ = 0;
   int building_ = 0;  // site builds in progress (commands may nest)
+  bool refresh_due_ = false;  // a refresh was asked for during a build
+  const std::thread::id ui_thread_ = std::this_thread::get_id();
+  std::mutex queued_mutex_;                  // guards queued_reasons_
+  std::vector<std::string> queued_reasons_;  // from other threads
   bool closing_ = false;
   bool dropping_ = false;  // between a drop and its data
 };

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "data/text_file.h"
+#include "data/utf8.h"
 
 namespace tarn {
 namespace {
@@ -43,8 +44,7 @@ IniFile::IniFile(const std::string& path) { loaded_ = ReadTextFile(path, &text_)
 
 std::string IniFile::GetString(const std::string& section, const std::string& key,
                                const std::string& fallback) const {
-  std::string_view text = text_;
-  if (text.substr(0, 3) == "\xEF\xBB\xBF") text.remove_prefix(3);
+  std::string_view text = StripUtf8Bom(text_);
   bool in_section = false;
   while (!text.empty()) {
     size_t eol = text.find('\n');
