@@ -35,6 +35,14 @@ enum class WriteMode {
 bool WriteTextFile(const std::string& path, std::string_view contents,
                    std::string* error = nullptr, WriteMode mode = WriteMode::kDurable);
 
+// Writes contents to a new file at path, durably and atomically like
+// WriteTextFile, but never replaces anything: when path exists (or appears
+// meanwhile) returns false with *error "PATH: exists already" and leaves it
+// alone. Does not create missing folders. Returns false and sets *error on
+// any other failure too.
+bool CreateTextFile(const std::string& path, std::string_view contents,
+                    std::string* error = nullptr);
+
 // UTF-8 to UTF-16. Each byte that is not part of a valid UTF-8 sequence
 // becomes U+FFFD; never fails.
 std::u16string Utf8ToUtf16(std::string_view text);

@@ -95,6 +95,22 @@ TEST_F(TextFileTest, FailuresNameTheFileAndKeepTheOldContents) {
   }
 }
 
+TEST_F(TextFileTest, CreateNeverReplacesAndLeavesNoTemporaryFiles) {
+  std::string path = (dir_ / "post.md").string();
+  ASSERT_TRUE(CreateTextFile(path, "first"));
+  std::string error;
+  EXPECT_FALSE(CreateTextFile(path, "second", &error));
+  EXPECT_EQ(error, path + ": exists already");
+  std::string read;
+  ASSERT_TRUE(ReadTextFile(path, &read));
+  EXPECT_EQ(read, "first");
+  int entries = 0;
+  for (auto& e : std::filesystem::directory_iterator(dir_)) (void)e, ++entries;
+  EXPECT_EQ(entries, 1);
+  EXPECT_FALSE(CreateTextFile((dir_ / "no" / "x.md").string(), "x", &error));
+  EXPECT_NE(error.find("x.md"), std::string::npos);
+}
+
 TEST(TextConversion, Utf8AndUtf16) {
   EXPECT_EQ(Utf8ToUtf16("a中\xF0\x9F\x98\x80"), u"a中\U0001F600");
   EXPECT_EQ(Utf16ToUtf8(u"a中\U0001F600"), "a中\xF0\x9F\x98\x80");
