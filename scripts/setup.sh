@@ -9,9 +9,10 @@ packages=(
   build-essential cmake pkg-config git ca-certificates
   libgtest-dev googletest
   libpcre2-dev libglib2.0-dev libcurl4-openssl-dev libsoup-3.0-dev libssl-dev
-  libyaml-cpp-dev libtomlplusplus-dev
   libjavascriptcoregtk-4.1-dev libwebkit2gtk-4.1-dev libgtk-3-dev
   libkeybinder-3.0-dev libayatana-appindicator3-dev libnotify-dev
+  # post front matter
+  libyaml-cpp-dev libtomlplusplus-dev
   nodejs npm
   # tests: a display server, input, screenshots, a feed check, fonts
   xvfb xauth xdotool imagemagick libxml2-utils python3 fonts-noto-cjk dbus-x11
