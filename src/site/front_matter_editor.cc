@@ -137,28 +137,19 @@ bool TomlStrings(const toml::node* node, std::vector<std::string>* values) {
 }  // namespace
 
 FrontMatterEditor::FrontMatterEditor(std::string text) : text_(std::move(text)) {
-  size_t next;
-  std::string_view first = LineAt(text_, 0, &next);
-  if (next >= 2 && text_.compare(next - 2, 2, "\r\n") == 0) newline_ = "\r\n";
+  size_t first_end = text_.find('\n');
+  if (first_end != std::string::npos && first_end > 0 && text_[first_end - 1] == '\r') {
+    newline_ = "\r\n";
+  }
   if (!text_.empty() && text_[0] == '{') {
     format_ = Format::kOther;
     return;
   }
-  if (first != "---" && first != "+++") return;
-  bool yaml = first == "---";
-  size_t pos = next;
-  while (pos < text_.size()) {
-    size_t after;
-    std::string_view line = LineAt(text_, pos, &after);
-    if ((yaml && (line == "---" || line == "...")) || (!yaml && line == "+++")) {
-      format_ = yaml ? Format::kYaml : Format::kToml;
-      block_begin_ = next;
-      block_end_ = pos;
-      return;
-    }
-    pos = after;
-  }
-  // Not closed: not front matter.
+  FrontMatter::Block block = FrontMatter::Find(text_);
+  if (block.format == FrontMatter::Format::kNone || !block.closed) return;  // not front matter
+  format_ = block.format == FrontMatter::Format::kYaml ? Format::kYaml : Format::kToml;
+  block_begin_ = static_cast<size_t>(block.text.data() - text_.data());
+  block_end_ = block_begin_ + block.text.size();
 }
 
 void FrontMatterEditor::AddScalarIfMissing(const std::string& key, const std::string& literal) {

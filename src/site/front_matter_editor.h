@@ -18,12 +18,15 @@
 #include <utility>
 #include <vector>
 
+#include "site/front_matter.h"
+
 namespace tarn {
 
 class FrontMatterEditor {
  public:
-  // The largest front matter block an editor parses, in bytes.
-  static constexpr size_t kMaxBlockBytes = 256 * 1024;
+  // The largest front matter block an editor parses, in bytes: as much as
+  // the build reads.
+  static constexpr size_t kMaxBlockBytes = FrontMatter::kMaxBytes;
 
   // text: the whole post.
   explicit FrontMatterEditor(std::string text);

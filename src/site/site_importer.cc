@@ -13,7 +13,9 @@
 #include <system_error>
 #include <toml++/toml.h>
 
+#include "data/json_document.h"
 #include "data/text_file.h"
+#include "site/front_matter.h"
 #include "site/front_matter_editor.h"
 #include "site/post_links.h"
 
@@ -131,45 +133,28 @@ std::vector<std::string> Texts(const YAML::Node& node) {
   return out;
 }
 
-// The front matter of a post as a tree: YAML between "---" lines, TOML
-// between "+++" lines; a null node without one. Sets *error when a block
-// is there but cannot be read.
-YAML::Node ReadFront(const std::string& text, std::string* error) {
-  size_t first_end = text.find('\n');
-  if (first_end == std::string::npos) return YAML::Node();
-  std::string first = text.substr(0, first_end);
-  if (!first.empty() && first.back() == '\r') first.pop_back();
-  if (first != "---" && first != "+++") return YAML::Node();
-  bool yaml = first == "---";
-  size_t pos = first_end + 1;
-  while (pos < text.size()) {
-    size_t end = text.find('\n', pos);
-    if (end == std::string::npos) end = text.size();
-    std::string line = text.substr(pos, end - pos);
-    if (!line.empty() && line.back() == '\r') line.pop_back();
-    if (yaml ? (line == "---" || line == "...") : line == "+++") {
-      std::string block = text.substr(first_end + 1, pos - first_end - 1);
-      if (block.size() > FrontMatterEditor::kMaxBlockBytes) {
-        *error = "front matter too large to read";
-        return YAML::Node();
-      }
-      try {
-        return yaml ? YAML::Load(block) : TomlToYaml(toml::parse(block));
-      } catch (const YAML::Exception& e) {
-        *error = "front matter line " + std::to_string(e.mark.line + 2) + ": " + e.msg;
-      } catch (const toml::parse_error& e) {
-        *error = "front matter line " + std::to_string(e.source().begin.line + 1) + ": " +
-                 std::string(e.description());
-      }
-      return YAML::Node();
-    }
-    pos = end + 1;
-  }
-  return YAML::Node();
+bool IsDraft(const FrontMatter& front) {
+  bool draft = false;
+  bool published = true;
+  front.GetFlag("draft", &draft);
+  front.GetFlag("published", &published);
+  return draft || !published;
 }
 
-bool IsDraft(const YAML::Node& front) {
-  return Flag(Child(front, "draft"), false) || !Flag(Child(front, "published"), true);
+// The date at key as written, when there is one that reads.
+std::optional<Permalink::Date> DateAt(const FrontMatter& front, const char* key) {
+  Permalink::Date date;
+  if (!Permalink::ParseDate(front.GetText(key), &date)) return std::nullopt;
+  return date;
+}
+
+std::string Expanded(const std::string& pattern, std::optional<Permalink::Date> date,
+                     const std::map<std::string, std::string>& values, std::string* why) {
+  std::string address = Permalink::Expand(pattern, date ? &*date : nullptr, values, why);
+  if (address.empty() && !date && why->rfind("no value for :", 0) == 0) {
+    *why += " (the post has no date the old site's address was made from)";
+  }
+  return address;
 }
 
 std::string Joined(const std::vector<std::string>& parts, const std::string& separator) {
@@ -600,112 +585,120 @@ void SiteImporter::CollectPosts() {
             [](const SourcePost& a, const SourcePost& b) { return a.file < b.file; });
 }
 
-std::string SiteImporter::OldAddress(const SourcePost& post, const YAML::Node& front,
+std::string SiteImporter::OldAddress(const SourcePost& post, const FrontMatter& front,
                                      std::string* why,
                                      std::optional<Permalink::Date>* date_from_name) const {
-  const Settings& s = *settings_;
-  std::optional<Permalink::Date> date;
-  auto read_date = [&](const char* key) {
-    std::string text = Text(Child(front, key));
-    Permalink::Date parsed;
-    if (!date && !text.empty() && Permalink::ParseDate(text, &parsed)) date = parsed;
-  };
-  read_date("date");
+  std::optional<Permalink::Date> date = DateAt(front, "date");
   std::string jekyll_slug;
   Permalink::Date name_date;
   bool dated_name = generator_ == Generator::kJekyll &&
                     SplitJekyllName(post.name, &name_date, &jekyll_slug);
-  if (dated_name && Child(front, "date").IsNull()) *date_from_name = date = name_date;
+  if (dated_name && front.GetText("date").empty()) *date_from_name = date = name_date;
   if (post.draft || IsDraft(front)) {
     *why = "a draft";
     return "";
   }
-  std::map<std::string, std::string> values;
-  std::string pattern = s.permalink;
-  std::string own = Text(Child(front, generator_ == Generator::kHugo ? "url" : "permalink"));
-  if (generator_ == Generator::kHexo) {
-    std::map<std::string, std::string> info = ParseHexoName(s.new_post_name, post.relative);
-    if (!date && info.count("year") && (info.count("month") || info.count("i_month")) &&
-        (info.count("day") || info.count("i_day"))) {
-      Permalink::Date parsed;
-      std::string text = info["year"] + "-" + (info.count("month") ? info["month"] : info["i_month"]) +
-                         "-" + (info.count("day") ? info["day"] : info["i_day"]);
-      if (Permalink::ParseDate(text, &parsed)) date = parsed;
-    }
-    if (front.IsMap()) {
-      for (const auto& entry : front) {
-        if (entry.first.IsScalar() && entry.second.IsScalar()) {
-          values[entry.first.Scalar()] = entry.second.Scalar();
-        }
-      }
-    }
-    values["title"] = info["title"];
-    values["name"] = fs::path(info["title"]).filename().string();
-    values["post_title"] = Permalink::HexoSlug(Text(Child(front, "title")), true);
-    YAML::Node categories = Child(front, "categories");
-    if (categories.IsNull()) categories = Child(front, "category");
-    if (categories.IsSequence() && categories.size() > 0 && categories[categories.size() - 1].IsSequence()) {
-      categories = categories[categories.size() - 1];
-    }
-    std::vector<std::string> hierarchy;
-    for (const std::string& name : Texts(categories)) hierarchy.push_back(Permalink::HexoSlug(name, false));
-    values["category"] = hierarchy.empty() ? s.default_category : Joined(hierarchy, "/");
-    for (const auto& [key, value] : s.permalink_defaults) values.emplace(key, value);
-  } else if (generator_ == Generator::kJekyll) {
-    if (!dated_name) {
-      *why = "its name does not start with a date, so Jekyll did not publish it";
-      return "";
-    }
-    if (!own.empty()) pattern = JekyllPattern(own);
-    std::string slug = Text(Child(front, "slug"));
-    if (slug.empty()) slug = jekyll_slug;
-    std::vector<std::string> categories;
-    for (const char* key : {"category", "categories"}) {
-      for (const std::string& text : Texts(Child(front, key))) {
-        std::istringstream words(text);
-        for (std::string word; words >> word;) {
-          word = Lowered(word);
-          if (std::find(categories.begin(), categories.end(), word) == categories.end()) {
-            categories.push_back(word);
-          }
-        }
-      }
-    }
-    values["title"] = Permalink::JekyllSlug(slug, true, true);
-    values["slug"] = Permalink::JekyllSlug(slug, false, false);
-    values["categories"] = Joined(categories, "/");
-    values["output_ext"] = ".html";
-  } else {
-    if (!own.empty()) pattern = own;
-    read_date("publishDate");
-    read_date("pubdate");
-    bool lower = s.lower_paths;
-    std::string title = Text(Child(front, "title"));
-    std::string slug = Text(Child(front, "slug"));
-    std::string section = post.relative.substr(0, post.relative.find('/'));
-    values["title"] = Permalink::HugoSlug(title, lower);
-    values["filename"] = values["contentbasename"] = Permalink::HugoSlug(post.name, lower);
-    values["slug"] = slug.empty() ? values["title"] : Permalink::HugoSlug(slug, lower);
-    values["slugorfilename"] = values["slugorcontentbasename"] =
-        slug.empty() ? values["filename"] : values["slug"];
-    values["section"] = Permalink::HugoSlug(section, lower);
-    values["sections"] = Permalink::HugoSlug(post.relative, lower);
-    if (own.empty() && !pattern.empty()) {
-      auto found = s.section_permalinks.find(Lowered(section));
-      pattern = found != s.section_permalinks.end() ? found->second : "/:sections/:slugorfilename/";
-    }
-  }
-  if (pattern.empty()) {
+  if (settings_->permalink.empty()) {
     *why = "the site's configuration cannot be read";
     return "";
   }
-  if (!own.empty() && generator_ != Generator::kJekyll) values.clear();
-  std::string address = Permalink::Expand(pattern, date ? &*date : nullptr, values, why);
-  if (address.empty() && !date && why->rfind("no value for :", 0) == 0) {
-    *why += " (the post has no date the old site's address was made from)";
+  if (generator_ == Generator::kHexo) return HexoAddress(post, front, date, why);
+  if (generator_ == Generator::kHugo) return HugoAddress(post, front, date, why);
+  if (!dated_name) {
+    *why = "its name does not start with a date, so Jekyll did not publish it";
+    return "";
   }
-  if (generator_ == Generator::kHugo && s.ugly_urls && own.empty() && address.size() > 1 &&
-      address.back() == '/') {
+  // Jekyll
+  std::string own = front.GetText("permalink");
+  std::string pattern = own.empty() ? settings_->permalink : JekyllPattern(own);
+  std::string slug = front.GetText("slug");
+  if (slug.empty()) slug = jekyll_slug;
+  std::vector<std::string> categories;
+  for (const char* key : {"category", "categories"}) {
+    for (const std::string& text : front.GetList(key)) {
+      std::istringstream words(text);
+      for (std::string word; words >> word;) {
+        word = Lowered(word);
+        if (std::find(categories.begin(), categories.end(), word) == categories.end()) {
+          categories.push_back(word);
+        }
+      }
+    }
+  }
+  std::map<std::string, std::string> values = {
+      {"title", Permalink::JekyllSlug(slug, true, true)},
+      {"slug", Permalink::JekyllSlug(slug, false, false)},
+      {"categories", Joined(categories, "/")},
+      {"output_ext", ".html"}};
+  return Expanded(pattern, date, values, why);
+}
+
+std::string SiteImporter::HexoAddress(const SourcePost& post, const FrontMatter& front,
+                                      std::optional<Permalink::Date> date,
+                                      std::string* why) const {
+  const Settings& s = *settings_;
+  if (std::string own = front.GetText("permalink"); !own.empty()) {
+    return Expanded(own, std::nullopt, {}, why);
+  }
+  std::map<std::string, std::string> info = ParseHexoName(s.new_post_name, post.relative);
+  if (!date && info.count("year") && (info.count("month") || info.count("i_month")) &&
+      (info.count("day") || info.count("i_day"))) {
+    Permalink::Date parsed;
+    std::string text = info["year"] + "-" + (info.count("month") ? info["month"] : info["i_month"]) +
+                       "-" + (info.count("day") ? info["day"] : info["i_day"]);
+    if (Permalink::ParseDate(text, &parsed)) date = parsed;
+  }
+  // Any front matter key may appear in a Hexo pattern; Hexo's own come first.
+  std::map<std::string, std::string> values;
+  std::vector<std::string> keys;
+  front.values().GetKeys("", &keys);
+  for (const std::string& key : keys) values[key] = front.GetText(key);
+  values["title"] = info["title"];
+  values["name"] = fs::path(info["title"]).filename().string();
+  values["post_title"] = Permalink::HexoSlug(front.GetText("title"), true);
+  // :category is the post's last category with its parents: "a/b".
+  std::string categories = front.Has("categories") ? "categories" : "category";
+  int count = front.values().GetCount(categories);
+  if (front.values().GetType(categories) == JsonDocument::kArray && count > 0 &&
+      front.values().GetType(categories + "[" + std::to_string(count - 1) + "]") ==
+          JsonDocument::kArray) {
+    categories += "[" + std::to_string(count - 1) + "]";
+  }
+  std::vector<std::string> hierarchy;
+  for (const std::string& name : front.GetList(categories)) {
+    hierarchy.push_back(Permalink::HexoSlug(name, false));
+  }
+  values["category"] = hierarchy.empty() ? s.default_category : Joined(hierarchy, "/");
+  for (const auto& [key, value] : s.permalink_defaults) values.emplace(key, value);
+  return Expanded(s.permalink, date, values, why);
+}
+
+std::string SiteImporter::HugoAddress(const SourcePost& post, const FrontMatter& front,
+                                      std::optional<Permalink::Date> date,
+                                      std::string* why) const {
+  const Settings& s = *settings_;
+  if (std::string own = front.GetText("url"); !own.empty()) {
+    return Expanded(own, std::nullopt, {}, why);
+  }
+  for (const char* key : {"publishDate", "publishdate", "pubdate"}) {
+    if (!date) date = DateAt(front, key);
+  }
+  bool lower = s.lower_paths;
+  std::string slug = front.GetText("slug");
+  std::string section = post.relative.substr(0, post.relative.find('/'));
+  std::map<std::string, std::string> values;
+  values["title"] = Permalink::HugoSlug(front.GetText("title"), lower);
+  values["filename"] = values["contentbasename"] = Permalink::HugoSlug(post.name, lower);
+  values["slug"] = slug.empty() ? values["title"] : Permalink::HugoSlug(slug, lower);
+  values["slugorfilename"] = values["slugorcontentbasename"] =
+      slug.empty() ? values["filename"] : values["slug"];
+  values["section"] = Permalink::HugoSlug(section, lower);
+  values["sections"] = Permalink::HugoSlug(post.relative, lower);
+  auto found = s.section_permalinks.find(Lowered(section));
+  std::string pattern =
+      found != s.section_permalinks.end() ? found->second : "/:sections/:slugorfilename/";
+  std::string address = Expanded(pattern, date, values, why);
+  if (s.ugly_urls && address.size() > 1 && address.back() == '/') {
     address.back() = '.';
     address += "html";
   }
@@ -765,9 +758,10 @@ int SiteImporter::ImportPost(const SourcePost& post) {
     Report(Entry::Kind::kError, error);
     return 0;
   }
-  std::string front_error;
-  YAML::Node front = ReadFront(text, &front_error);
-  if (!front_error.empty()) Report(Entry::Kind::kNote, shown + ": " + front_error);
+  FrontMatter front;
+  front.Read(text, shown, [this](const std::string& message) {
+    Report(Entry::Kind::kNote, message);
+  });
 
   // The post's own files go to static/images/NAME/, and its relative links
   // are pointed at them (or at the file's place among the static files).

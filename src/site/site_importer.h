@@ -39,11 +39,9 @@
 
 #include "site/permalink.h"
 
-namespace YAML {
-class Node;
-}
-
 namespace tarn {
+
+class FrontMatter;
 
 class SiteImporter {
  public:
@@ -97,8 +95,12 @@ class SiteImporter {
   int CopyStatic(const StaticRoot& root);
   // The post's address on the old site, or "" with *why set. A Jekyll post
   // without a date of its own gets *date_from_name.
-  std::string OldAddress(const SourcePost& post, const YAML::Node& front, std::string* why,
+  std::string OldAddress(const SourcePost& post, const FrontMatter& front, std::string* why,
                          std::optional<Permalink::Date>* date_from_name) const;
+  std::string HexoAddress(const SourcePost& post, const FrontMatter& front,
+                          std::optional<Permalink::Date> date, std::string* why) const;
+  std::string HugoAddress(const SourcePost& post, const FrontMatter& front,
+                          std::optional<Permalink::Date> date, std::string* why) const;
   // The file a relative link of post points to, or "" when it is not a
   // regular file inside the old site.
   std::filesystem::path Resolve(const SourcePost& post, const std::string& link) const;
