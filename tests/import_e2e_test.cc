@@ -64,6 +64,12 @@ class ImportCommandTest : public ::testing::Test {
     ASSERT_TRUE(WriteTextFile(ws_ + "/" + relative, text));
   }
   bool Exists(const std::string& relative) { return fs::exists(ws_ + "/" + relative); }
+  // A file of an old site made by the test, under the temporary folder.
+  void PutSite(const std::string& relative, const std::string& text) {
+    fs::create_directories(fs::path(tmp_ + "/" + relative).parent_path());
+    ASSERT_TRUE(WriteTextFile(tmp_ + "/" + relative, text));
+  }
+  Outcome ImportMade(const std::string& site) { return Run("import '" + tmp_ + "/" + site + "'"); }
 
   std::string tmp_;
   std::string ws_;
@@ -172,6 +178,70 @@ TEST_F(ImportCommandTest, JekyllDatesFromNamesAndPrettyAddresses) {
   EXPECT_EQ(Read("static/images/y.png"), "y-bytes");
   EXPECT_EQ(Read("static/CNAME"), "jekyll.example.org\n");
   EXPECT_CONTAINS(imported.out, "skipped _posts/2017-01-01-old.html: not Markdown\n");
+}
+
+TEST_F(ImportCommandTest, OldAddressesFollowEachSitesSettings) {
+  // Hexo: the date may come from new_post_name, :category is the last
+  // category with its parents, a post's own permalink wins.
+  PutSite("hexo/_config.yml",
+          "permalink: :category/:title.html\nnew_post_name: :year-:month-:day-:title.md\n"
+          "default_category: misc\n");
+  PutSite("hexo/source/_posts/2019-03-05-dated-name.md",
+          "---\ntitle: T\ncategories: [Tech, C++ Tips]\n---\n");
+  PutSite("hexo/source/_posts/own.md", "---\npermalink: /custom/place/\n---\n");
+  PutSite("hexo/source/_posts/uncategorized.md", "---\ntitle: U\n---\n");
+  EXPECT_EQ(ImportMade("hexo").status, 0);
+  EXPECT_CONTAINS(Read("_posts/2019-03-05-dated-name.md"), "\"/Tech/C-Tips/dated-name.html\"");
+  EXPECT_CONTAINS(Read("_posts/own.md"), "\"/custom/place/\"");
+  EXPECT_CONTAINS(Read("_posts/uncategorized.md"), "\"/misc/uncategorized.html\"");
+
+  // Hugo: a YAML configuration with page permalinks and ugly URLs; a url
+  // of the post's own is its address.
+  PutSite("hugo/hugo.yaml",
+          "uglyURLs: true\npermalinks:\n  page:\n    post: /:section/:year/:filename/\n");
+  PutSite("hugo/content/post/Mixed Case.md", "---\ntitle: X\ndate: 2020-05-06\n---\n");
+  PutSite("hugo/content/post/moved.md", "---\nurl: /somewhere/else/\n---\n");
+  EXPECT_EQ(ImportMade("hugo").status, 0);
+  EXPECT_CONTAINS(Read("_posts/Mixed Case.md"), "\"/post/2020/mixed-case.html\"");
+  EXPECT_CONTAINS(Read("_posts/moved.md"), "\"/somewhere/else/\"");
+
+  // Jekyll: a pattern of its own; the slug of the front matter wins.
+  PutSite("jekyll/_config.yml", "permalink: /blog/:year/:title:output_ext\n");
+  PutSite("jekyll/_posts/2020-02-03-Some Post.md", "---\nslug: better\n---\n");
+  EXPECT_EQ(ImportMade("jekyll").status, 0);
+  EXPECT_EQ(Read("_posts/2020-02-03-Some Post.md"),
+            "---\nslug: better\ndate: 2020-02-03\naliases:\n  - \"/blog/2020/better.html\"\n---\n");
+
+  // What cannot be told is said, and the post still comes over.
+  PutSite("hexo2/_config.yml", "permalink: p/:id/\n");
+  PutSite("hexo2/source/_posts/with-id.md", "---\ntitle: I\n---\n");
+  Outcome unknown = ImportMade("hexo2");
+  EXPECT_EQ(unknown.status, 0);
+  EXPECT_CONTAINS(unknown.out, "note    source/_posts/with-id.md: old address unknown: no value for :id\n");
+  EXPECT_EQ(Read("_posts/with-id.md"), "---\ntitle: I\n---\n");
+}
+
+TEST_F(ImportCommandTest, SymbolicLinksAreNeitherFollowedNorWrittenThrough) {
+  PutSite("outside.png", "secret");
+  PutSite("hugo/hugo.toml", "");
+  PutSite("hugo/content/post/b/index.md", "![](cover.png) ![](../../../../outside.png)\n");
+  PutSite("hugo/content/post/b/cover.png", "c");
+  fs::create_directories(tmp_ + "/hugo/static");
+  fs::create_symlink(tmp_ + "/outside.png", tmp_ + "/hugo/static/linked.png");
+  fs::create_directories(tmp_ + "/elsewhere");
+  fs::create_directories(ws_ + "/static");
+  fs::create_symlink(tmp_ + "/elsewhere", ws_ + "/static/images");
+
+  Outcome imported = ImportMade("hugo");
+  EXPECT_EQ(imported.status, 0) << imported.out << imported.err;
+  EXPECT_CONTAINS(imported.out, "skipped static/linked.png: a symbolic link, not followed\n");
+  EXPECT_CONTAINS(imported.out,
+                  "skipped content/post/b/cover.png: static/images/b/cover.png would be outside "
+                  "the workspace\n");
+  EXPECT_TRUE(fs::is_empty(tmp_ + "/elsewhere"));
+  EXPECT_FALSE(Exists("static/linked.png"));
+  // A link that leaves the old site is left as it is.
+  EXPECT_CONTAINS(Read("_posts/b.md"), "![](../images/b/cover.png) ![](../../../../outside.png)\n");
 }
 
 TEST_F(ImportCommandTest, UnknownSitesAndBadArgumentsImportNothing) {

@@ -151,7 +151,8 @@ std::optional<Permalink::Date> DateAt(const FrontMatter& front, const char* key)
 std::string Expanded(const std::string& pattern, std::optional<Permalink::Date> date,
                      const std::map<std::string, std::string>& values, std::string* why) {
   std::string address = Permalink::Expand(pattern, date ? &*date : nullptr, values, why);
-  if (address.empty() && !date && why->rfind("no value for :", 0) == 0) {
+  Permalink::Date any{2000, 1, 1};
+  if (address.empty() && !date && !Permalink::Expand(pattern, &any, values, nullptr).empty()) {
     *why += " (the post has no date the old site's address was made from)";
   }
   return address;
@@ -876,13 +877,14 @@ bool SiteImporter::CopyFile(const fs::path& from, const fs::path& to) {
            shown + ": " + target_name + " exists" + (same ? " (with the same content)" : ""));
     return false;
   }
-  fs::create_directories(to.parent_path(), ec);
-  // A folder of the workspace that is a link to elsewhere is not written through.
-  fs::path folder = fs::canonical(to.parent_path(), ec);
-  if (ec || (Inside(folder, workspace_).empty() && folder != workspace_)) {
+  // A folder of the workspace that is a link to elsewhere is not written
+  // through, nor created in.
+  fs::path folder = fs::weakly_canonical(to.parent_path(), ec);
+  if (ec || Inside(folder, workspace_).empty()) {
     Report(Entry::Kind::kSkipped, shown + ": " + target_name + " would be outside the workspace");
     return false;
   }
+  fs::create_directories(folder, ec);
   std::string bytes;
   std::string error;
   if (!ReadTextFile(from.string(), &bytes, &error) || !CreateTextFile(to.string(), bytes, &error)) {
