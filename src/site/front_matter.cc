@@ -442,4 +442,24 @@ std::string FrontMatter::FormatNow(std::time_t now) {
   return buffer;
 }
 
+std::string FrontMatter::NewPostText(std::string_view title, std::time_t now) {
+  // A double-quoted YAML scalar reads back as exactly the title.
+  std::string quoted = "\"";
+  for (char c : title) {
+    unsigned char u = static_cast<unsigned char>(c);
+    if (c == '"' || c == '\\') {
+      quoted += '\\';
+      quoted += c;
+    } else if (u < 0x20 || u == 0x7F) {
+      char escape[8];
+      std::snprintf(escape, sizeof escape, "\\x%02X", u);
+      quoted += escape;
+    } else {
+      quoted += c;
+    }
+  }
+  quoted += '"';
+  return "---\ntitle: " + quoted + "\ndate: " + FormatNow(now) + "\ntags: []\n---\n\n";
+}
+
 }  // namespace tarn

@@ -94,6 +94,11 @@ class FrontMatter {
   // Now as "YYYY-MM-DDTHH:MM:SS±HH:MM" in local time, for new posts.
   static std::string FormatNow(std::time_t now);
 
+  // The text a new post starts with: YAML front matter with title (quoted
+  // as YAML needs), date (FormatNow) and an empty tags list, then an empty
+  // line. Line breaks are LF.
+  static std::string NewPostText(std::string_view title, std::time_t now);
+
  private:
   bool ParseYaml(const Block& block, int first_line, const std::string& path,
                  const DiagnosticSink& sink);
