@@ -10,6 +10,7 @@
 #include <string>
 
 #include "data/text_file.h"
+#include "site/post_links.h"
 
 namespace tarn {
 namespace {
@@ -151,15 +152,7 @@ TEST_F(ImportCommandTest, ImportedPostsBuildWithWorkingImagesAndOldAddresses) {
         size_t begin = at + attribute.size();
         std::string target = html.substr(begin, html.find('"', begin) - begin);
         if (target.rfind("../images/", 0) != 0) continue;
-        std::string decoded;
-        for (size_t i = 0; i < target.size(); ++i) {
-          if (target[i] == '%' && i + 2 < target.size()) {
-            decoded += static_cast<char>(std::stoi(target.substr(i + 1, 2), nullptr, 16));
-            i += 2;
-          } else {
-            decoded += target[i];
-          }
-        }
+        std::string decoded = PostLinks::Decode(target);
         EXPECT_TRUE(Exists("public/articles/" + decoded)) << article << ": " << target;
         ++images;
       }

@@ -28,20 +28,6 @@ int HexValue(char c) {
   return -1;
 }
 
-std::string PercentDecode(std::string_view text) {
-  std::string out;
-  for (size_t i = 0; i < text.size(); ++i) {
-    if (text[i] == '%' && i + 2 < text.size() && HexValue(text[i + 1]) >= 0 &&
-        HexValue(text[i + 2]) >= 0) {
-      out.push_back(static_cast<char>(HexValue(text[i + 1]) * 16 + HexValue(text[i + 2])));
-      i += 2;
-    } else {
-      out.push_back(text[i]);
-    }
-  }
-  return out;
-}
-
 void AddIfRelative(std::string_view text, size_t begin, size_t end, std::vector<PostLinks::Link>* links) {
   std::string_view destination = text.substr(begin, end - begin);
   if (!IsRelative(destination)) return;
@@ -49,7 +35,7 @@ void AddIfRelative(std::string_view text, size_t begin, size_t end, std::vector<
   PostLinks::Link link;
   link.begin = begin;
   link.end = end;
-  link.path = PercentDecode(destination.substr(0, cut));
+  link.path = PostLinks::Decode(destination.substr(0, cut));
   if (cut != std::string_view::npos) link.suffix = std::string(destination.substr(cut));
   if (!link.path.empty()) links->push_back(std::move(link));
 }
@@ -160,6 +146,20 @@ std::string PostLinks::Rewrite(std::string_view markdown, const std::vector<Link
     copied = links[i].end;
   }
   out.append(markdown.substr(copied));
+  return out;
+}
+
+std::string PostLinks::Decode(std::string_view text) {
+  std::string out;
+  for (size_t i = 0; i < text.size(); ++i) {
+    if (text[i] == '%' && i + 2 < text.size() && HexValue(text[i + 1]) >= 0 &&
+        HexValue(text[i + 2]) >= 0) {
+      out.push_back(static_cast<char>(HexValue(text[i + 1]) * 16 + HexValue(text[i + 2])));
+      i += 2;
+    } else {
+      out.push_back(text[i]);
+    }
+  }
   return out;
 }
 

@@ -37,6 +37,9 @@ class PostLinks {
   static std::string Rewrite(std::string_view markdown, const std::vector<Link>& links,
                              const std::vector<std::string>& destinations);
 
+  // text with each "%XX" turned into its byte; other "%" signs kept.
+  static std::string Decode(std::string_view text);
+
   // path percent-encoded for a link destination: letters, digits, "-._~/"
   // and UTF-8 text kept, everything else (spaces, parentheses, quotes)
   // encoded.

@@ -389,108 +389,108 @@ int SiteImporter::Run() {
   return count;
 }
 
+bool SiteImporter::LoadSettings(const fs::path& file, YAML::Node* config) {
+  std::error_code ec;
+  if (!fs::is_regular_file(file, ec)) return true;  // the defaults apply
+  std::string error;
+  if (LoadConfig(file, config, &error)) return true;
+  Report(Entry::Kind::kNote, error + "; old addresses cannot be told");
+  return false;
+}
+
+std::string SiteImporter::PermalinkSetting(const YAML::Node& config, const std::string& fallback) {
+  std::string pattern = Text(Child(config, "permalink"));
+  if (!pattern.empty()) {
+    Report(Entry::Kind::kNote, "old addresses follow the permalink setting " + pattern);
+    return pattern;
+  }
+  Report(Entry::Kind::kNote, "no permalink setting: old addresses follow the default " + fallback);
+  return fallback;
+}
+
 void SiteImporter::ReadSettings() {
   settings_ = std::make_shared<Settings>();
   Settings& s = *settings_;
-  std::string error;
+  if (generator_ == Generator::kHugo) {
+    ReadHugoSettings();
+    return;
+  }
   YAML::Node config;
-  fs::path config_file;
-  auto load = [&](const fs::path& file) {
-    std::error_code ec;
-    if (!fs::is_regular_file(file, ec)) return false;
-    config_file = file;
-    if (!LoadConfig(file, &config, &error)) {
-      Report(Entry::Kind::kNote, error + "; old addresses cannot be told");
-      return false;
-    }
-    return true;
-  };
-  auto shown_pattern = [&](const std::string& key, const std::string& fallback) {
-    std::string pattern = Text(Child(config, key));
-    if (!error.empty()) return std::string();
-    if (!pattern.empty()) {
-      Report(Entry::Kind::kNote, "old addresses follow " + Shown(config_file) + "'s " + key +
-                                     " " + pattern);
-      return pattern;
-    }
-    Report(Entry::Kind::kNote, "no " + key + " setting: old addresses follow the default " +
-                                   fallback);
-    return fallback;
-  };
-
-  if (generator_ == Generator::kHexo) {
-    load(source_ / "_config.yml");
-    s.permalink = shown_pattern("permalink", ":year/:month/:day/:title/");
-    if (std::string name = Text(Child(config, "new_post_name")); !name.empty()) {
-      s.new_post_name = name;
-    }
-    if (std::string category = Text(Child(config, "default_category")); !category.empty()) {
-      s.default_category = category;
-    }
-    s.post_asset_folder = Flag(Child(config, "post_asset_folder"), false);
-    YAML::Node defaults = Child(config, "permalink_defaults");
-    if (defaults.IsMap()) {
-      for (const auto& entry : defaults) {
-        if (entry.first.IsScalar() && entry.second.IsScalar()) {
-          s.permalink_defaults[entry.first.Scalar()] = entry.second.Scalar();
-        }
-      }
-    }
-    static_roots_.push_back({source_ / "source", "", true});
-  } else if (generator_ == Generator::kJekyll) {
-    load(source_ / "_config.yml");
-    s.permalink = JekyllPattern(shown_pattern("permalink", "date"));
+  bool readable = LoadSettings(source_ / "_config.yml", &config);
+  if (generator_ == Generator::kJekyll) {
+    if (readable) s.permalink = JekyllPattern(PermalinkSetting(config, "date"));
     static_roots_.push_back({source_ / "assets", "assets/", false});
     static_roots_.push_back({source_ / "images", "images/", false});
     for (const char* name : {"CNAME", "favicon.ico", "robots.txt"}) {
       loose_files_.push_back(source_ / name);
     }
-  } else {
-    bool found = false;
-    for (const fs::path& folder : {source_, source_ / "config/_default"}) {
-      for (const char* base : {"hugo", "config"}) {
-        for (const char* extension : {".toml", ".yaml", ".yml", ".json"}) {
-          if (!found && fs::exists(folder / (std::string(base) + extension))) {
-            found = true;
-            load(folder / (std::string(base) + extension));
-          }
+    return;
+  }
+  if (readable) s.permalink = PermalinkSetting(config, ":year/:month/:day/:title/");
+  if (std::string name = Text(Child(config, "new_post_name")); !name.empty()) {
+    s.new_post_name = name;
+  }
+  if (std::string category = Text(Child(config, "default_category")); !category.empty()) {
+    s.default_category = category;
+  }
+  YAML::Node defaults = Child(config, "permalink_defaults");
+  if (defaults.IsMap()) {
+    for (const auto& entry : defaults) {
+      if (entry.first.IsScalar() && entry.second.IsScalar()) {
+        s.permalink_defaults[entry.first.Scalar()] = entry.second.Scalar();
+      }
+    }
+  }
+  static_roots_.push_back({source_ / "source", "", true});
+}
+
+void SiteImporter::ReadHugoSettings() {
+  Settings& s = *settings_;
+  // The first configuration file Hugo would read, then permalinks of their own.
+  YAML::Node config;
+  bool readable = true;
+  bool found = false;
+  for (const fs::path& folder : {source_, source_ / "config/_default"}) {
+    for (const char* base : {"hugo", "config"}) {
+      for (const char* extension : {".toml", ".yaml", ".yml", ".json"}) {
+        fs::path file = folder / (std::string(base) + extension);
+        if (!found && fs::exists(file)) {
+          found = true;
+          readable = LoadSettings(file, &config);
         }
       }
     }
-    YAML::Node permalinks = Child(config, "permalinks");
-    for (const char* extension : {".toml", ".yaml", ".yml", ".json"}) {
-      fs::path file = source_ / "config/_default" / (std::string("permalinks") + extension);
-      YAML::Node own;
-      std::string own_error;
-      if (fs::exists(file) && LoadConfig(file, &own, &own_error)) permalinks = own;
-    }
-    if (Child(permalinks, "page").IsMap()) permalinks = Child(permalinks, "page");
-    if (permalinks.IsMap()) {
-      for (const auto& entry : permalinks) {
-        if (entry.first.IsScalar() && entry.second.IsScalar()) {
-          s.section_permalinks[Lowered(entry.first.Scalar())] = entry.second.Scalar();
-        }
+  }
+  YAML::Node permalinks = Child(config, "permalinks");
+  for (const char* extension : {".toml", ".yaml", ".yml", ".json"}) {
+    fs::path file = source_ / "config/_default" / (std::string("permalinks") + extension);
+    YAML::Node own;
+    if (fs::exists(file)) readable = LoadSettings(file, &own) && readable;
+    if (own.IsMap()) permalinks = own;
+  }
+  if (Child(permalinks, "page").IsMap()) permalinks = Child(permalinks, "page");
+  if (permalinks.IsMap()) {
+    for (const auto& entry : permalinks) {
+      if (entry.first.IsScalar() && entry.second.IsScalar()) {
+        s.section_permalinks[Lowered(entry.first.Scalar())] = entry.second.Scalar();
       }
     }
-    s.ugly_urls = Flag(Child(config, "uglyURLs"), false);
-    s.lower_paths = !Flag(Child(config, "disablePathToLower"), false);
-    std::string content = Text(Child(config, "contentDir"));
-    s.content = source_ / (content.empty() ? "content" : content);
-    std::vector<std::string> statics = Texts(Child(config, "staticDir"));
-    if (statics.empty()) statics.push_back("static");
-    for (const std::string& folder : statics) static_roots_.push_back({source_ / folder, "", false});
-    if (!error.empty()) {
-      s.permalink.clear();
-    } else if (s.section_permalinks.empty()) {
-      Report(Entry::Kind::kNote,
-             "no permalinks setting: old addresses follow Hugo's default /SECTION/NAME/");
-      s.permalink = "default";
-    } else {
-      s.permalink = "sections";
-      for (const auto& [section, pattern] : s.section_permalinks) {
-        Report(Entry::Kind::kNote, "old addresses in " + section + " follow " + pattern);
-      }
-    }
+  }
+  s.ugly_urls = Flag(Child(config, "uglyURLs"), false);
+  s.lower_paths = !Flag(Child(config, "disablePathToLower"), false);
+  std::string content = Text(Child(config, "contentDir"));
+  s.content = source_ / (content.empty() ? "content" : content);
+  std::vector<std::string> statics = Texts(Child(config, "staticDir"));
+  if (statics.empty()) statics.push_back("static");
+  for (const std::string& folder : statics) static_roots_.push_back({source_ / folder, "", false});
+  if (!readable) return;
+  s.permalink = "by section";
+  if (s.section_permalinks.empty()) {
+    Report(Entry::Kind::kNote,
+           "no permalinks setting: old addresses follow Hugo's default /SECTION/NAME/");
+  }
+  for (const auto& [section, pattern] : s.section_permalinks) {
+    Report(Entry::Kind::kNote, "old addresses in " + section + " follow " + pattern);
   }
 }
 
@@ -740,6 +740,50 @@ bool SiteImporter::Copies(const StaticRoot& root, const std::string& relative) c
   return true;
 }
 
+int SiteImporter::MoveOwnFiles(const SourcePost& post, std::string* text_in_out,
+                               std::map<fs::path, std::string>* copies) {
+  std::string& text = *text_in_out;
+  // The post's own files go to static/images/NAME/, and its relative links
+  // are pointed at them (or at the file's place among the static files).
+  const std::string own = "images/" + post.name + "/";
+  const std::string own_link = "../images/" + PostLinks::Encode(post.name) + "/";
+  if (!post.resources.empty()) {
+    auto enter = [](const fs::path&) { return true; };
+    auto on_link = [this](const fs::path& link) {
+      Report(Entry::Kind::kSkipped, Shown(link) + ": a symbolic link, not followed");
+    };
+    for (const fs::path& file : FilesUnder(post.resources, enter, on_link)) {
+      if (file != post.file) (*copies)[file] = own + Inside(file, post.resources);
+    }
+  }
+  int rewritten = 0;
+  if (generator_ == Generator::kHexo && !post.resources.empty()) {
+    text = ReplaceHexoAssetTags(text, post.resources, own_link, &rewritten);
+  }
+  std::vector<PostLinks::Link> links = PostLinks::FindRelative(text);
+  std::vector<std::string> destinations(links.size());
+  const fs::path base = post.resources.empty() ? post.file.parent_path() : post.resources;
+  for (size_t i = 0; i < links.size(); ++i) {
+    fs::path file = Resolve(post, links[i].path);
+    if (file.empty()) continue;
+    std::string where;
+    if (auto known = copies->find(file); known != copies->end()) where = known->second;
+    if (where.empty()) where = StaticPath(file);
+    if (where.empty()) {
+      std::string inside = Inside(file, base);
+      where = (*copies)[file] = own + (inside.empty() ? file.filename().string() : inside);
+    }
+    destinations[i] = "../" + PostLinks::Encode(where) + links[i].suffix;
+    if (text.compare(links[i].begin, links[i].end - links[i].begin, destinations[i]) == 0) {
+      destinations[i].clear();  // already right
+    } else {
+      ++rewritten;
+    }
+  }
+  text = PostLinks::Rewrite(text, links, destinations);
+  return rewritten;
+}
+
 int SiteImporter::ImportPost(const SourcePost& post) {
   const std::string shown = Shown(post.file);
   const std::string target_name = "_posts/" + post.name + ".md";
@@ -764,45 +808,8 @@ int SiteImporter::ImportPost(const SourcePost& post) {
     Report(Entry::Kind::kNote, message);
   });
 
-  // The post's own files go to static/images/NAME/, and its relative links
-  // are pointed at them (or at the file's place among the static files).
-  const std::string own = "images/" + post.name + "/";
-  const std::string own_link = "../images/" + PostLinks::Encode(post.name) + "/";
   std::map<fs::path, std::string> copies;
-  auto on_link = [this](const fs::path& link) {
-    Report(Entry::Kind::kSkipped, Shown(link) + ": a symbolic link, not followed");
-  };
-  if (!post.resources.empty()) {
-    auto enter = [](const fs::path&) { return true; };
-    for (const fs::path& file : FilesUnder(post.resources, enter, on_link)) {
-      if (file != post.file) copies[file] = own + Inside(file, post.resources);
-    }
-  }
-  int rewritten = 0;
-  if (generator_ == Generator::kHexo && !post.resources.empty()) {
-    text = ReplaceHexoAssetTags(text, post.resources, own_link, &rewritten);
-  }
-  std::vector<PostLinks::Link> links = PostLinks::FindRelative(text);
-  std::vector<std::string> destinations(links.size());
-  const fs::path base = post.resources.empty() ? post.file.parent_path() : post.resources;
-  for (size_t i = 0; i < links.size(); ++i) {
-    fs::path file = Resolve(post, links[i].path);
-    if (file.empty()) continue;
-    std::string where;
-    if (auto known = copies.find(file); known != copies.end()) where = known->second;
-    if (where.empty()) where = StaticPath(file);
-    if (where.empty()) {
-      std::string inside = Inside(file, base);
-      where = copies[file] = own + (inside.empty() ? file.filename().string() : inside);
-    }
-    destinations[i] = "../" + PostLinks::Encode(where) + links[i].suffix;
-    if (text.compare(links[i].begin, links[i].end - links[i].begin, destinations[i]) == 0) {
-      destinations[i].clear();  // already right
-    } else {
-      ++rewritten;
-    }
-  }
-  text = PostLinks::Rewrite(text, links, destinations);
+  int rewritten = MoveOwnFiles(post, &text, &copies);
 
   std::string why;
   std::optional<Permalink::Date> name_date;

@@ -39,6 +39,10 @@
 
 #include "site/permalink.h"
 
+namespace YAML {
+class Node;
+}
+
 namespace tarn {
 
 class FrontMatter;
@@ -89,7 +93,19 @@ class SiteImporter {
   struct Settings;
 
   void ReadSettings();
+  void ReadHugoSettings();
+  // Reads a configuration file into *config; false, after a note, when it
+  // is there but cannot be read (a missing file leaves the defaults).
+  bool LoadSettings(const std::filesystem::path& file, YAML::Node* config);
+  // The "permalink" of a Hexo or Jekyll configuration, or fallback; says
+  // which in the report.
+  std::string PermalinkSetting(const YAML::Node& config, const std::string& fallback);
   void CollectPosts();
+  // Finds the post's own files (bundle, asset folder, targets of its
+  // relative links), sets (*copies)[file] to their places under static/
+  // and points the links in *text at them. Returns how many links changed.
+  int MoveOwnFiles(const SourcePost& post, std::string* text,
+                   std::map<std::filesystem::path, std::string>* copies);
   // Each returns the number of files it brought in.
   int ImportPost(const SourcePost& post);
   int CopyStatic(const StaticRoot& root);
