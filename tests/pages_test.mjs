@@ -64,11 +64,18 @@ describe('markToHtml', () => {
 
   it('converts a post with a CR LF header block as text', () => {
     const hello = samplePosts.find((p) => p.file === 'Hello Tarn.md');
-    assert.ok(hello.content.startsWith('----------\r\n'), 'the sample keeps its header block');
-    const html = page.markToHtml(hello.content);
+    const html = page.markToHtml('----------\r\nwelcome|tarn|english\r\n\r\n----------\r\n\r\n' +
+      hello.content.slice(hello.content.indexOf('\r\n---\r\n') + 7));
     assert.ok(!html.includes('\r'));
     assert.match(html, /^<hr>\n<p>welcome\|tarn\|english<\/p>\n<hr>\n/);
     assert.match(html, /<img src="\.\.\/assets\/img\/lake\.svg"/);
+  });
+
+  it('has demo posts that open with front matter', () => {
+    for (const p of samplePosts) {
+      assert.match(p.content, /^---\r?\ntitle: .+\r?\ndate: \d{4}-\d\d-\d\d \d\d:\d\d:\d\d \+0800\r?\n/, p.file);
+      assert.match(p.content, /\r?\ntags: \[.+\]\r?\ndescription: ".+"\r?\n---\r?\n/, p.file);
+    }
   });
 
   it('treats a missing argument as an empty post', () => {
@@ -204,7 +211,7 @@ describe('lake theme', () => {
 
   it('fills every slot of the layout from every page', () => {
     const slots = [...read(path.join(themeDir, 'layout.mtpl')).matchAll(/{-block name="(.*?)"}/g)].map((m) => m[1]);
-    assert.deepEqual([...new Set(slots)].sort(), ['assets', 'main', 'page', 'root', 'title']);
+    assert.deepEqual([...new Set(slots)].sort(), ['assets', 'description', 'main', 'page', 'root', 'title']);
     for (const name of children) {
       const text = read(path.join(themeDir, name));
       assert.ok(text.startsWith('{-extend name="./layout.mtpl"}'), name);
