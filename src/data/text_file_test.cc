@@ -1,4 +1,5 @@
 #include "data/text_file.h"
+#include "support/temp_dir.h"
 
 #include <gtest/gtest.h>
 #include <sys/stat.h>
@@ -10,18 +11,10 @@ namespace {
 
 class TextFileTest : public ::testing::Test {
  protected:
-  void SetUp() override {
-    dir_ = std::filesystem::temp_directory_path() /
-           ("tarn-text-" + std::to_string(::getpid()) + "-" +
-            ::testing::UnitTest::GetInstance()->current_test_info()->name());
-    std::filesystem::remove_all(dir_);
-    std::filesystem::create_directories(dir_);
-  }
-  void TearDown() override {
-    std::filesystem::permissions(dir_, std::filesystem::perms::owner_all);
-    std::filesystem::remove_all(dir_);
-  }
-  std::filesystem::path dir_;
+  // A test may take the folder's rights away; give them back to clean up.
+  void TearDown() override { std::filesystem::permissions(dir_, std::filesystem::perms::owner_all); }
+  TempDir temp_{"text"};
+  std::filesystem::path dir_ = temp_.path();
 };
 
 TEST_F(TextFileTest, BytesRoundTripUnchanged) {
@@ -93,24 +86,6 @@ TEST_F(TextFileTest, FailuresNameTheFileAndKeepTheOldContents) {
     ASSERT_TRUE(ReadTextFile(path, &read));
     EXPECT_EQ(read, "keep");
   }
-}
-
-TEST(TextConversion, Utf8AndUtf16) {
-  EXPECT_EQ(Utf8ToUtf16("a中\xF0\x9F\x98\x80"), u"a中\U0001F600");
-  EXPECT_EQ(Utf16ToUtf8(u"a中\U0001F600"), "a中\xF0\x9F\x98\x80");
-  // Invalid bytes, overlong forms, encoded surrogates and truncated sequences
-  // each become U+FFFD; lone surrogates likewise on the way back.
-  EXPECT_EQ(Utf8ToUtf16("\xFF" "a\xC0\xAF" "b\xED\xA0\x80" "c\xE4\xB8"),
-            u"\uFFFDa\uFFFD\uFFFDb\uFFFD\uFFFD\uFFFDc\uFFFD\uFFFD");
-  EXPECT_EQ(Utf16ToUtf8(std::u16string(1, char16_t(0xD800)) + u"x"), "\xEF\xBF\xBDx");
-}
-
-TEST(TextConversion, CutAtWidthCountsWideCharactersAsTwo) {
-  EXPECT_EQ(CutAtWidth("abcdef", 4), "abcd");
-  EXPECT_EQ(CutAtWidth("ab中文", 4), "ab中");
-  EXPECT_EQ(CutAtWidth("ab中文", 5), "ab中");  // never half a character
-  EXPECT_EQ(CutAtWidth("ab中文", 6), "ab中文");
-  EXPECT_EQ(CutAtWidth("", 100), "");
 }
 
 }  // namespace
