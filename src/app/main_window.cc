@@ -306,6 +306,7 @@ void MainWindow::ShowEditor() {
   state_->postPath.clear();
   editor_->Open();
   Hide();
+  editor_->StartNewPost();
 }
 
 void MainWindow::Rendering() {

@@ -7,6 +7,7 @@
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
+#include <filesystem>
 
 #include "data/text_file.h"
 
@@ -70,6 +71,18 @@ bool OutputPathIsContained(const std::string& root, const std::string& path,
       }
       return false;
     }
+  }
+  return true;
+}
+
+bool MakeOutputFolders(const std::string& root, std::string_view relative, std::string* error) {
+  std::string path = root + "/" + std::string(relative);
+  if (!OutputPathIsContained(root, path, error)) return false;
+  std::error_code ec;
+  std::filesystem::create_directories(std::filesystem::path(path).parent_path(), ec);
+  if (ec) {
+    if (error) *error = path + ": cannot create its folder: " + ec.message();
+    return false;
   }
   return true;
 }

@@ -31,4 +31,11 @@ bool WriteOutputFile(const std::string& path, std::string_view contents,
 bool OutputPathIsContained(const std::string& root, const std::string& path,
                            std::string* error = nullptr);
 
+// Creates the missing folders of relative, a "/"-separated path of a file
+// under root already checked to have no ".." step. Refuses, with *error set
+// ("PATH: reason"), when something on the way is a symbolic link (see
+// OutputPathIsContained) or a folder cannot be made.
+bool MakeOutputFolders(const std::string& root, std::string_view relative,
+                       std::string* error = nullptr);
+
 }  // namespace tarn

@@ -12,10 +12,12 @@
 #include "data/text_file.h"
 #include "data/utf8.h"
 #include "script/script_host.h"
+#include "site/alias_pages.h"
 #include "site/feed_builder.h"
 #include "site/markdown_converter.h"
 #include "site/output_file.h"
 #include "site/output_writer.h"
+#include "site/static_files.h"
 #include "site/template_engine.h"
 
 namespace tarn {
@@ -174,8 +176,41 @@ void SiteBuilder::SetVariable(const std::string& name, const std::string& value)
 }
 
 const std::vector<PostFile>& SiteBuilder::Posts() {
-  if (!in_build_) posts_ = PostIndex::Scan(PostsDir(), sink_);
+  if (!in_build_) posts_ = ScanPosts();
   return posts_;
+}
+
+std::vector<PostFile> SiteBuilder::ScanPosts(int* skipped) {
+  std::vector<PostFile> posts = PostIndex::Scan(PostsDir(), sink_, skipped);
+  std::size_t found = posts.size();
+  // The theme's _conf.json is read quietly here: the build reports its
+  // faults when it loads it for the templates.
+  JsonDocument conf;
+  std::string text;
+  if (ReadTextFile(ThemeDir() + "/_conf.json", &text)) ParseConfig("", std::move(text), &conf, {});
+  PostIndex::Arrange(&posts, include_drafts_, conf.GetText("order") == "newest");
+  if (posts.size() != found)
+    data_.SetText("system.articleCount", std::to_string(posts.size()));
+  return posts;
+}
+
+void SiteBuilder::ConvertExcerpts() {
+  for (std::size_t i = 0; i < posts_.size(); ++i) {
+    PostFile& post = posts_[i];
+    if (!post.has_more || !post.excerpt.empty()) continue;
+    std::string html;
+    std::string error;
+    bool ok;
+    if (converting_) {
+      MarkdownConverter::Result result = converter_->Get(i);
+      ok = result.ok;
+      html.assign(result.html);
+    } else {
+      ok = CallMarkdown(std::string(post.Markdown()), &html, &error);
+    }
+    // A post that does not convert is reported with its article page.
+    if (ok) post.excerpt = PostIndex::ExcerptOf(html);
+  }
 }
 
 void SiteBuilder::RebuildIndex() {
@@ -185,7 +220,9 @@ void SiteBuilder::RebuildIndex() {
     data_.SetText("create_time", PostIndex::FormatCreateTime(std::time(nullptr)));
     return;
   }
-  PostIndex::Fill(&data_, Posts(), url_prefix_, std::time(nullptr));
+  Posts();
+  ConvertExcerpts();
+  PostIndex::Fill(&data_, posts_, url_prefix_, std::time(nullptr));
   if (in_build_) index_ready_ = true;
 }
 
@@ -327,6 +364,13 @@ void SiteBuilder::CopyAssets() {
     Report(from.string() + ": cannot copy to " + to + ": " + ec.message());
     build_failed_ = true;
   }
+  for (fs::recursive_directory_iterator it(from, ec), end; !ec && it != end; it.increment(ec))
+    Generated(PublicDir() + "/assets/" + it->path().lexically_relative(from).string());
+}
+
+void SiteBuilder::Generated(const std::string& path) {
+  std::string prefix = PublicDir() + "/";
+  if (path.compare(0, prefix.size(), prefix) == 0) generated_.insert(path.substr(prefix.size()));
 }
 
 // The copy reads every file of the source, links followed, and writes
@@ -358,6 +402,7 @@ bool SiteBuilder::OutputAllowed(const std::string& path) {
 }
 
 bool SiteBuilder::Write(const std::string& path, const std::string& text) {
+  Generated(path);
   if (!OutputAllowed(path)) return false;
   std::string error;
   if (WriteOutputFile(path, text, &error)) return true;
@@ -412,44 +457,47 @@ int SiteBuilder::RenderPosts() {
   // Pages go to disk on the writer's thread while the next ones render.
   OutputWriter writer;
   int written = 0;
-  std::map<std::string, const PostFile*> by_title;
+  std::map<std::string, const PostFile*> by_slug;
   std::vector<std::string> keep;
   for (const PostFile& post : posts) {
-    auto [it, fresh] = by_title.emplace(post.title, &post);
+    auto [it, fresh] = by_slug.emplace(post.slug, &post);
     if (!fresh) {
-      Report(post.path + ": has the same title as " + it->second->path + "; articles/" +
-             post.title + ".html holds the later one");
+      Report(post.path + ": has the same article file as " + it->second->path + "; articles/" +
+             post.slug + ".html holds the later one");
       it->second = &post;
     }
-    keep.push_back(post.title + ".html");
+    keep.push_back(post.slug + ".html");
     data_.SetText("post.title", post.title);
-    data_.SetText("post.url", PostIndex::ArticleLink(url_prefix_, post.title));
+    data_.SetText("post.url", PostIndex::ArticleLink(url_prefix_, post.slug));
     data_.SetText("post.absolute_url",
-                  PostIndex::ArticleLink(data_.GetText("system.url"), post.title));
+                  PostIndex::ArticleLink(data_.GetText("system.url"), post.slug));
+    // The converter's HTML is used where it lies: a large post's page is
+    // already held by the converter, the site data and the writer.
     std::string html;
+    std::string_view converted;
     bool markdown_ok;
     if (converter_) {
       MarkdownConverter::Result result = converter_->Get(&post - posts.data());
       markdown_ok = result.ok;
-      if (markdown_ok) html.assign(result.html);
+      converted = result.html;
       error = result.error;
     } else {
-      markdown_ok = CallMarkdown(post.content, &html, &error);
+      markdown_ok = CallMarkdown(std::string(post.Markdown()), &html, &error);
+      converted = html;
     }
     if (!markdown_ok) {
       Report(post.path + ": markToHtml failed: " + error + " (its article page is not written)");
       build_failed_ = true;
       continue;
     }
-    data_.SetText("post.content", html);
-    data_.SetText("post.post_time", post.post_time);
-    data_.SetText("post.update_time", post.update_time);
+    SetPostVariables(post, converted);
     html = Engine().Expand(page, data_, path);
     if (html.empty()) {
       Report(path + ": renders to empty text for " + post.path);
       continue;
     }
-    std::string article = folder + "/" + post.title + ".html";
+    std::string article = folder + "/" + post.slug + ".html";
+    Generated(article);
     if (!OutputAllowed(article)) continue;
     writer.Write(article, std::move(html));
     ++written;
@@ -463,6 +511,22 @@ int SiteBuilder::RenderPosts() {
   return written;
 }
 
+void SiteBuilder::SetPostVariables(const PostFile& post, std::string_view html) {
+  data_.SetText("post.content", html);
+  data_.SetText("post.post_time", post.post_time);
+  data_.SetText("post.update_time", post.update_time);
+  // The front matter's members, for this post only.
+  JsonDocument record = JsonDocument::NewObject();
+  PostIndex::AddFrontMembers(post, &record);
+  for (const char* key : {"tags", "categories", "description", "excerpt", "front"}) {
+    if (record.Exists(key)) {
+      data_.SetObject("post", key, record.GetDocument(key));
+    } else {
+      data_.RemoveMember("post", key);
+    }
+  }
+}
+
 int SiteBuilder::ReportWriteErrors(OutputWriter* writer) {
   std::vector<std::string> errors = writer->Wait();
   for (const std::string& error : errors) Report(error);
@@ -473,7 +537,7 @@ int SiteBuilder::ReportWriteErrors(OutputWriter* writer) {
 void SiteBuilder::StartConverting() {
   std::vector<std::string_view> texts;
   texts.reserve(posts_.size());
-  for (const PostFile& post : posts_) texts.push_back(post.content);
+  for (const PostFile& post : posts_) texts.push_back(post.Markdown());
   converter_->Start(std::move(texts));
   converting_ = true;
 }
@@ -561,8 +625,9 @@ bool SiteBuilder::Build() {
   in_build_ = true;
   index_ready_ = false;
   build_failed_ = false;
+  generated_.clear();
   int skipped = 0;
-  posts_ = PostIndex::Scan(PostsDir(), sink_, &skipped);
+  posts_ = ScanPosts(&skipped);
   // A post left out is a post missing from the published site.
   if (skipped > 0) build_failed_ = true;
   engine_.reset();
@@ -600,6 +665,7 @@ bool SiteBuilder::Build() {
     OutputWriter* writer;
     ~ReportWhenDone() { self->ReportWriteErrors(writer); }
   } report_index{this, &index_writer};
+  Generated(out + "/database.json");
   if (OutputAllowed(out + "/database.json")) {
     index_writer.Write(out + "/database.json", BuildPostIndex());
   } else {
@@ -624,6 +690,8 @@ bool SiteBuilder::Build() {
 
   RenderPosts();
   RenderPages();
+  AliasPages::Write(out, posts_, data_.GetText("system.url"), &generated_, sink_);
+  if (!StaticFiles::Copy(root_, out, generated_, sink_)) build_failed_ = true;
   ReportWriteErrors(&index_writer);
   return !build_failed_;
 }
