@@ -17,7 +17,8 @@ namespace tarn {
 // no blog, it first asks where to make one (FirstStartDialog); the blog it
 // opens is remembered as the one to open next time. When the desktop
 // program already runs on that blog (SingleInstance), that program shows its
-// main window and this call returns 0 at once.
+// main window and this call returns 0 at once. "Open another blog…" starts
+// the program again on the blog chosen (the process is replaced).
 int RunDesktop(const CommandContext& context);
 
 }  // namespace tarn
