@@ -23,8 +23,12 @@ run_packages=(
   libpcre2-dev libglib2.0-dev libcurl4-openssl-dev libsoup-3.0-dev libssl-dev
   libjavascriptcoregtk-4.1-dev libwebkit2gtk-4.1-dev libgtk-3-dev
   libkeybinder-3.0-dev libayatana-appindicator3-dev libnotify-dev
+  # post front matter
+  libyaml-cpp-dev libtomlplusplus-dev
   # the pages' libraries come from npm
   nodejs npm
+  # make package: dpkg-shlibdeps finds the .deb's library dependencies
+  dpkg-dev
 )
 
 # What the tests and benchmarks add.
@@ -33,6 +37,9 @@ test_packages=(
   # a display server, input, screenshots, a feed check, fonts, the drag source
   xvfb xauth xdotool imagemagick libxml2-utils python3 python3-gi gir1.2-gtk-3.0
   fonts-noto-cjk dbus-x11
+  # the installed copy's checks: the desktop's validators, the man page
+  # reader, the completion framework
+  desktop-file-utils appstream man-db bash-completion
   # fuzzing replays the corpus with clang's sanitizers (fuzz/build.sh)
   clang libclang-rt-14-dev
   # benchmarks

@@ -257,10 +257,13 @@ class CommandTest(GuiTest):
         window = s.wait_started()
         s.click(window, 685, 80)  # "Posts"
         deadline = time.time() + WAIT
-        while time.time() < deadline and not os.path.exists(opened):
+        target = ""
+        # The shell creates the file before it writes the line: wait for both.
+        while time.time() < deadline and not target:
+            if os.path.exists(opened):
+                with open(opened) as f:
+                    target = f.read().strip()
             time.sleep(0.1)
-        with open(opened) as f:
-            target = f.read().strip()
         target = target[len("file://"):] if target.startswith("file://") else target
         self.assertEqual(target.rstrip("/"), s.path("_posts"))
 

@@ -11,11 +11,13 @@
 #include <utility>
 
 #include <gtk/gtk.h>
+#include <webkit2/webkit2.h>
 
 #include "app/app_state.h"
 #include "app/browser_view.h"
 #include "app/console_window.h"
 #include "app/editor_window.h"
+#include "app/first_start_dialog.h"
 #include "app/tray_mode.h"
 #include "data/text_file.h"
 #include "deploy/git_deployer.h"
@@ -129,6 +131,7 @@ void MainWindow::Create() {
                              "again.");
   });
   gtk_container_add(GTK_CONTAINER(window_), web_main_->widget());
+  AddOpenBlogCommand();
 
   editor_ = std::make_unique<EditorWindow>(state_);
   // Closing the editor brings the manager back.
@@ -139,6 +142,55 @@ void MainWindow::Create() {
   drop_handler_ = [this](const std::string& path) { OpenDroppedPost(path); };
 
   gtk_widget_show_all(window_);
+}
+
+void MainWindow::AddOpenBlogCommand() {
+  // Ctrl+O, and an item of the manager page's context menu. The page keeps
+  // the whole window: the page's own buttons stay where its layout puts them.
+  GtkAccelGroup* accels = gtk_accel_group_new();
+  GClosure* closure = g_cclosure_new_swap(
+      G_CALLBACK(+[](MainWindow* self) -> gboolean {
+        self->OpenAnotherBlog();
+        return TRUE;
+      }),
+      this, nullptr);
+  gtk_accel_group_connect(accels, GDK_KEY_o, GDK_CONTROL_MASK, GTK_ACCEL_VISIBLE, closure);
+  gtk_window_add_accel_group(GTK_WINDOW(window_), accels);
+  g_object_unref(accels);
+
+  GSimpleAction* action = g_simple_action_new("open-another-blog", nullptr);
+  g_signal_connect_swapped(action, "activate", G_CALLBACK(+[](MainWindow* self) {
+                             self->OpenAnotherBlog();
+                           }),
+                           this);
+  g_signal_connect_data(
+      web_main_->widget(), "context-menu",
+      G_CALLBACK(+[](WebKitWebView*, WebKitContextMenu* menu, GdkEvent*, WebKitHitTestResult*,
+                     GAction* open) -> gboolean {
+        webkit_context_menu_append(menu, webkit_context_menu_item_new_separator());
+        webkit_context_menu_append(
+            menu, webkit_context_menu_item_new_from_gaction(open, kOpenAnotherBlog, nullptr));
+        return FALSE;
+      }),
+      action, [](gpointer data, GClosure*) { g_object_unref(data); }, GConnectFlags(0));
+}
+
+void MainWindow::OpenAnotherBlog() {
+  if (editor_->is_open() || building_ > 0) {
+    Message(editor_->is_open() ? "Close the editor before opening another blog."
+                               : "Wait for the build to end before opening another blog.",
+            "Error", MessageIcon::kExclamation);
+    return;
+  }
+  // Blogs often sit side by side: the chooser starts beside this one.
+  std::string beside = std::filesystem::path(state_->rootDir).parent_path().string();
+  std::string folder = FirstStartDialog::ChooseBlog(GTK_WINDOW(window_), beside);
+  if (folder.empty() || !open_blog_handler_) return;
+  std::printf("open: %s\n", folder.c_str());
+  std::fflush(stdout);
+  closing_ = true;
+  Hide();
+  open_blog_handler_(folder);
 }
 
 void MainWindow::StartUp() {
@@ -254,6 +306,7 @@ void MainWindow::ShowEditor() {
   state_->postPath.clear();
   editor_->Open();
   Hide();
+  editor_->StartNewPost();
 }
 
 void MainWindow::Rendering() {
@@ -389,12 +442,22 @@ int MainWindow::OnDeleteEvent(GtkWidget*, void*, MainWindow* self) {
       gtk_main_quit();
       break;
     case MessageAnswer::kNo:
-      self->Hide();
+      self->HideToTray();
       break;
     case MessageAnswer::kCancel:
       break;
   }
   return TRUE;  // the window itself goes at the exit sequence
+}
+
+void MainWindow::HideToTray() {
+  Hide();
+  if (tray_mode_ && tray_mode_->icon_visible()) return;
+  std::fprintf(stderr,
+               "tarn: the main window is hidden and no tray icon can bring it back; run "
+               "\"tarn show -w '%s'\" or start tarn again\n",
+               state_->rootDir.c_str());
+  MessageBox::ShowNotice(kHiddenNotice, kHiddenCaption);
 }
 
 void MainWindow::OnDestroy(GtkWidget*, MainWindow* self) { self->window_ = nullptr; }

@@ -43,6 +43,12 @@ class MainWindow {
   static constexpr char kClosePrompt[] =
       "是否关闭？\n【是】关闭窗口【否】置托盘【取消】取消操作";
   static constexpr unsigned kRefreshMs = 300000;
+  // Said when the window goes to the tray and no tray shows an icon.
+  static constexpr char kHiddenCaption[] = "Tarn Blog Editor";
+  static constexpr char kHiddenNotice[] =
+      "主窗口已隐藏，但桌面上没有托盘图标可以找回它。\n"
+      "运行 tarn show，或再次启动 Tarn Blog Editor，即可重新显示主窗口。";
+  static constexpr char kOpenAnotherBlog[] = "Open another blog…";
 
   // None of the objects is owned; all must outlive the window.
   MainWindow(AppState* state, SiteBuilder* site, GitDeployer* deployer, ConsoleWindow* console);
@@ -89,6 +95,18 @@ class MainWindow {
   EditorWindow* editor() const { return editor_.get(); }
   ConsoleWindow* console() const { return console_; }
 
+  // Opens the blog in a folder (absolute) instead of this one: the handler
+  // ends the main loop, and the window goes. Called from "Open another
+  // blog…" (Ctrl+O, or the manager page's context menu).
+  void set_open_blog_handler(std::function<void(const std::string& folder)> handler) {
+    open_blog_handler_ = std::move(handler);
+  }
+
+  // "Open another blog…": asks for a folder (offering to make a blog in one
+  // that holds none) and hands it to the open-blog handler. Refused, with a
+  // message, while the editor is open or a build runs.
+  void OpenAnotherBlog();
+
   // Handles a file dropped on the window (by default: a post opens in the
   // editor).
   void set_drop_handler(std::function<void(const std::string& path)> handler) {
@@ -98,11 +116,16 @@ class MainWindow {
  private:
   static int OnDeleteEvent(GtkWidget* widget, void* event, MainWindow* self);
   static void OnDestroy(GtkWidget* widget, MainWindow* self);
+  // Ctrl+O and the page's context menu item for OpenAnotherBlog.
+  void AddOpenBlogCommand();
   static int OnDragDrop(GtkWidget* widget, void* context, int x, int y, unsigned time,
                         MainWindow* self);
   static void OnDragDataReceived(GtkWidget* widget, void* context, int x, int y, void* data,
                                  unsigned info, unsigned time, MainWindow* self);
 
+  // Hides the window for the close prompt's "No"; says how to get it back
+  // when no tray icon can.
+  void HideToTray();
   void RegisterDropTarget();
   void OpenDroppedPost(const std::string& path);
   void StartUpdateCheck();
@@ -134,6 +157,7 @@ class MainWindow {
   std::unique_ptr<UpdateCheckTask> update_check_;
   std::vector<std::string> reasons_;
   std::function<void(const std::string&)> drop_handler_;
+  std::function<void(const std::string&)> open_blog_handler_;
   DesktopSettings settings_;  // conf.ini as read at start
   unsigned refresh_timer_ = 0;
   int building_ = 0;  // site builds in progress (commands may nest)

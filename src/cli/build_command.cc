@@ -17,14 +17,15 @@
 namespace tarn {
 namespace {
 
-constexpr char kUsage[] = "usage: tarn [-w DIR] build [-j N] [--no-cache]\n";
+constexpr char kUsage[] = "usage: tarn [-w DIR] build [-j N] [--no-cache] [--drafts]\n";
 
 // -j N (also -jN): script hosts converting Markdown, 1 to 64; without it,
 // one per processor. --no-cache: convert every post, neither reading nor
-// writing the workspace's Markdown cache.
+// writing the workspace's Markdown cache. --drafts: build drafts too.
 struct BuildOptions {
   int jobs = 0;  // one per processor
   bool cache = true;
+  bool drafts = false;
 };
 
 bool ParseOptions(const std::vector<std::string>& args, BuildOptions* options) {
@@ -32,6 +33,10 @@ bool ParseOptions(const std::vector<std::string>& args, BuildOptions* options) {
     const std::string& arg = args[i];
     if (arg == "--no-cache") {
       options->cache = false;
+      continue;
+    }
+    if (arg == "--drafts") {
+      options->drafts = true;
       continue;
     }
     std::string value;
@@ -72,6 +77,7 @@ int RunBuild(const CommandContext& context) {
     std::fflush(stderr);
   };
   SiteBuilder builder(context.workspace, nullptr, sink);
+  builder.set_include_drafts(options.drafts);
   builder.LoadConfig();
   bool built = ParallelBuild::Run(&builder, {options.jobs, options.cache}, sink);
   std::fputs(built ? "渲染完成\n" : "渲染出错\n", stdout);
@@ -79,7 +85,7 @@ int RunBuild(const CommandContext& context) {
   return built ? 0 : 1;
 }
 
-const Command kBuild("build", "build [-j N] [--no-cache]", "render the whole site into public/",
+const Command kBuild("build", "build [-j N] [--no-cache] [--drafts]", "render the whole site into public/",
                      RunBuild);
 
 }  // namespace

@@ -18,6 +18,7 @@
 #include "data/huge_pages.h"
 #include "data/json_node.h"
 #include "data/text_file.h"
+#include "data/utf8.h"
 
 namespace tarn {
 namespace {
@@ -714,7 +715,7 @@ bool Parser::ReadTopScalar(JsonNode* root) {
 bool Parser::Run(JsonNode* root, bool reject_top_level_scalar) {
   if (n_ == 0) return Fail(JsonDocument::kEmptyInput, 0);
   // A byte-order mark some editors put in front of the text.
-  if (n_ >= 3 && std::memcmp(p_, "\xEF\xBB\xBF", 3) == 0) pos_ = 3;
+  if (StripUtf8Bom(std::string_view(p_, n_)).size() != n_) pos_ = kUtf8Bom.size();
   SkipBlank();
   if (pos_ >= n_) return Fail(JsonDocument::kEmptyInput, pos_);
   char c = p_[pos_];

@@ -12,8 +12,9 @@
 #include <unordered_map>
 #include <utility>
 
-#include "data/jsc_support.h"
 #include "data/text_file.h"
+#include "data/utf8.h"
+#include "script/jsc_support.h"
 #include "script/page_scripts.h"
 
 namespace tarn {
@@ -51,11 +52,6 @@ constexpr char kBootstrap[] = R"JS((function (global, report) {
   Object.defineProperty(global, 'window', { value: global, enumerable: true });
   global.self = global;
 }))JS";
-
-// A UTF-8 byte-order mark at the start of a script file is not code.
-void StripBom(std::string* code) {
-  if (code->rfind("\xEF\xBB\xBF", 0) == 0) code->erase(0, 3);
-}
 
 bool HasScheme(std::string_view url, std::string* scheme) {
   size_t colon = url.find(':');
@@ -371,7 +367,7 @@ std::size_t JscScriptHost::RunScripts(bool quiet, std::set<std::size_t>* spoken)
       return;
     }
     add_to_digest(src, code);
-    StripBom(&code);
+    StripUtf8Bom(&code);  // a byte-order mark is not code
     execute(index, code, file, 1);
   };
 

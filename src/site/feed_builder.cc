@@ -4,6 +4,8 @@
 #include <vector>
 
 #include "data/text_file.h"
+#include "data/utf8.h"
+#include "site/front_matter.h"
 
 namespace tarn {
 
@@ -39,32 +41,15 @@ void AppendXmlChars(std::string_view value, std::string* out, const Escape& esca
       ++i;
       continue;
     }
-    std::size_t len = 0;
-    unsigned long cp = 0;
-    unsigned long min = 0;
-    if (c >= 0xC2 && c <= 0xDF) {
-      len = 2, cp = c & 0x1F, min = 0x80;
-    } else if (c >= 0xE0 && c <= 0xEF) {
-      len = 3, cp = c & 0x0F, min = 0x800;
-    } else if (c >= 0xF0 && c <= 0xF4) {
-      len = 4, cp = c & 0x07, min = 0x10000;
-    }
-    bool ok = len != 0 && i + len <= n;
-    for (std::size_t k = 1; ok && k < len; ++k) {
-      if ((s[i + k] & 0xC0) != 0x80) {
-        ok = false;
-      } else {
-        cp = (cp << 6) | (s[i + k] & 0x3F);
-      }
-    }
-    ok = ok && cp >= min && cp <= 0x10FFFF && !(cp >= 0xD800 && cp <= 0xDFFF);
-    if (!ok) {
+    int len = Utf8SequenceLength(s + i, s + n);
+    if (len == 0) {
       out->append("\xEF\xBF\xBD");
       ++i;
       continue;
     }
-    if (cp != 0xFFFE && cp != 0xFFFF) out->append(value.substr(i, len));
-    i += len;
+    char32_t cp = DecodeUtf8Sequence(s + i, len);
+    if (cp != 0xFFFE && cp != 0xFFFF) out->append(value.substr(i, static_cast<std::size_t>(len)));
+    i += static_cast<std::size_t>(len);
   }
 }
 
@@ -104,6 +89,17 @@ void AddMarkup(std::vector<Piece>* pieces, std::string text) {
 
 void AddValue(std::vector<Piece>* pieces, Slot slot, std::string text) {
   pieces->push_back(Piece{true, slot, std::move(text)});
+}
+
+// The item's description: the front matter's, when given; otherwise the
+// start of the post's text after its front matter.
+std::string ItemDescription(const JsonDocument& site_data, const std::string& post,
+                            std::string_view content) {
+  constexpr std::size_t kBytes = FeedBuilder::kDescriptionBytes;
+  if (!site_data.Exists(post + "front")) return std::string(CutAtWidth(content, kBytes));
+  std::string description = site_data.GetText(post + "description");
+  if (!description.empty()) return description;
+  return std::string(CutAtWidth(FrontMatter::BodyOf(content), kBytes));
 }
 
 }  // namespace
@@ -213,7 +209,7 @@ std::string FeedBuilder::BuildFeed(const JsonDocument& site_data, std::time_t no
     AddMarkup(&pieces, "    <item>\r\n      <title><![CDATA[");
     AddValue(&pieces, Slot::kCdata, site_data.GetText(post + "title"));
     AddMarkup(&pieces, "]]></title>\r\n      <description><![CDATA[");
-    AddValue(&pieces, Slot::kCdata, std::string(CutAtWidth(content, kDescriptionBytes)));
+    AddValue(&pieces, Slot::kCdata, ItemDescription(site_data, post, content));
     AddMarkup(&pieces, "]]></description>\r\n      <pubDate>");
     AddValue(&pieces, Slot::kText, FormatFeedDate(site_data.GetText(post + "update_time")));
     AddMarkup(&pieces, "</pubDate>\r\n      <guid isPermaLink=\"true\">");

@@ -7,6 +7,7 @@
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
+#include <filesystem>
 
 #include "data/text_file.h"
 
@@ -47,6 +48,43 @@ bool WriteOutputFile(const std::string& path, std::string_view contents, std::st
     if (same) return true;
   }
   return WriteTextFile(path, contents, error, WriteMode::kRegenerable);
+}
+
+bool OutputPathIsContained(const std::string& root, const std::string& path,
+                           std::string* error) {
+  if (path.size() <= root.size() || path.compare(0, root.size(), root) != 0 ||
+      path[root.size()] != '/') {
+    if (error) *error = path + ": lies outside " + root;
+    return false;
+  }
+  std::size_t end = root.size();
+  while (end < path.size()) {
+    end = path.find('/', end + 1);
+    if (end == std::string::npos) end = path.size();
+    std::string part = path.substr(0, end);
+    struct stat st {};
+    if (::lstat(part.c_str(), &st) != 0) return true;  // the rest is yet to be made
+    if (S_ISLNK(st.st_mode)) {
+      if (error) {
+        *error = part + ": is a symbolic link; the build writes nothing through a link inside " +
+                 root + " (replace it by a folder or a file)";
+      }
+      return false;
+    }
+  }
+  return true;
+}
+
+bool MakeOutputFolders(const std::string& root, std::string_view relative, std::string* error) {
+  std::string path = root + "/" + std::string(relative);
+  if (!OutputPathIsContained(root, path, error)) return false;
+  std::error_code ec;
+  std::filesystem::create_directories(std::filesystem::path(path).parent_path(), ec);
+  if (ec) {
+    if (error) *error = path + ": cannot create its folder: " + ec.message();
+    return false;
+  }
+  return true;
 }
 
 }  // namespace tarn

@@ -13,7 +13,9 @@
 #pragma once
 
 #include <memory>
+#include <set>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "data/diagnostics.h"
@@ -28,6 +30,8 @@ class ScriptHost;
 class TemplateEngine;
 
 class SiteBuilder {
+  class PrivateSettings;
+
  public:
   // root: the workspace folder, without a trailing separator. The host and
   // the sink may be null (no conversion; reasons dropped) and are not owned.
@@ -42,6 +46,10 @@ class SiteBuilder {
   // instead of calling the host's markToHtml post by post. Not owned.
   void set_markdown_converter(MarkdownConverter* converter) { converter_ = converter; }
 
+  // Whether drafts (front matter draft: true or published: false) are
+  // built like other posts; by default they are left out everywhere.
+  void set_include_drafts(bool include) { include_drafts_ = include; }
+
   // Loads config/base.json into the site data (as written: spaces and line
   // breaks in values are kept) and reads AbsoluteUrl from config/conf.ini
   // (the URL prefix), counts the posts into system.articleCount and sets
@@ -51,11 +59,18 @@ class SiteBuilder {
   // still set); returns false then, true otherwise.
   bool LoadConfig();
 
-  // The whole site into public/. True when index, timeline and feed were
+  // The whole site into public/: the post index, the theme's assets, the
+  // index, timeline, feed, article and theme pages, the redirect pages of
+  // posts' aliases and then the workspace's static/ folder. True when index, timeline and feed were
   // written; false (with the reason reported) when one rendered empty; the
   // files written before that stay. Also false, after writing everything
   // else, when posts could not be converted (the page defines no markToHtml,
-  // or it threw) or a file could not be written.
+  // or it threw), a file could not be written, or one would have been
+  // written or removed through a symbolic link inside public/ (it is not).
+  // False at once, writing nothing, when the last LoadConfig failed.
+  // system.deployUrl and system.sourceUrl, which may hold credentials, are
+  // out of the site data while the build renders: no generated file holds
+  // them.
   bool Build();
 
   std::string RenderIndex();     // "" when index.mtpl is missing or renders empty
@@ -109,13 +124,28 @@ class SiteBuilder {
   void Report(const std::string& message) const;
   std::string PublicDir() const { return root_ + "/public"; }
   std::string PostsDir() const { return root_ + "/_posts"; }
-  // The posts: scanned once per Build, afresh otherwise.
+  // The posts, drafts left out and in the theme's order: scanned once per
+  // Build, afresh otherwise.
   const std::vector<PostFile>& Posts();
+  std::vector<PostFile> ScanPosts();
+  // Fills in the excerpts of posts with a "<!-- more -->" line.
+  void ConvertExcerpts();
+  // Sets post.* for post.mtpl.
+  void SetPostVariables(const PostFile& post, std::string_view html);
+  // Notes a file under public/ that this build writes.
+  void Generated(const std::string& path);
   // BuildPostIndex without the serialisation.
   void RebuildIndex();
   TemplateEngine& Engine();
   JsonDocument LoadThemeConf();
   void CopyAssets();
+  // False, reported and failing the build, when the tree at root holds
+  // anything a recursive copy must not meet: in a source, files that are
+  // not regular (links followed); in a destination, also links.
+  bool CopyableTree(const std::string& root, bool source);
+  // False, reported and failing the build, when path would be written
+  // through a symbolic link inside public/.
+  bool OutputAllowed(const std::string& path);
   bool Write(const std::string& path, const std::string& text);
   bool CallMarkdown(const std::string& markdown, std::string* html, std::string* error);
   void RemoveStaleArticles(const std::string& folder, const std::vector<std::string>& keep);
@@ -132,6 +162,7 @@ class SiteBuilder {
   DiagnosticSink sink_;
   JsonDocument data_;
   std::string url_prefix_ = ".";
+  bool config_loaded_ = true;  // the last LoadConfig succeeded
 
   // State of the Build in progress.
   bool in_build_ = false;
@@ -140,6 +171,10 @@ class SiteBuilder {
   bool build_failed_ = false;
   std::vector<PostFile> posts_;
   std::unique_ptr<TemplateEngine> engine_;
+  bool include_drafts_ = false;
+  // Paths under public/ this build writes, relative to it: static files
+  // and aliases give way to them.
+  std::set<std::string> generated_;
 };
 
 }  // namespace tarn
