@@ -328,6 +328,7 @@ class Package(unittest.TestCase):
         listing = run(["dpkg-deb", "-c", deb])
         files = {line.split(None, 5)[5] for line in listing.stdout.splitlines()}
         for path in ("./usr/bin/tarn",
+                     "./usr/bin/tarn-convert-worker",
                      "./usr/share/applications/%s.desktop" % APP_ID,
                      "./usr/share/metainfo/%s.metainfo.xml" % APP_ID,
                      "./usr/share/icons/hicolor/scalable/apps/%s.svg" % APP_ID,

@@ -127,7 +127,7 @@ class SiteBuilder {
   // The posts, drafts left out and in the theme's order: scanned once per
   // Build, afresh otherwise.
   const std::vector<PostFile>& Posts();
-  std::vector<PostFile> ScanPosts();
+  std::vector<PostFile> ScanPosts(int* skipped = nullptr);
   // Fills in the excerpts of posts with a "<!-- more -->" line.
   void ConvertExcerpts();
   // Sets post.* for post.mtpl.
