@@ -114,12 +114,12 @@ int StartAgainOn(const std::string& folder) {
 
 }  // namespace
 
-int RunDesktop(const CommandContext& context) {
+int RunDesktop(const WorkspaceLocator::Choice& blog) {
   using Source = WorkspaceLocator::Source;
-  if (context.workspace_source == Source::kExplicit &&
-      !g_file_test(context.workspace.c_str(), G_FILE_TEST_IS_DIR)) {
+  if (blog.source == Source::kExplicit &&
+      !g_file_test(blog.path.c_str(), G_FILE_TEST_IS_DIR)) {
     std::fprintf(stderr, "tarn: the workspace folder %s does not exist\n",
-                 context.workspace.c_str());
+                 blog.path.c_str());
     return 1;
   }
   // Windows carry the program's id as their class (X11) or app id
@@ -137,8 +137,8 @@ int RunDesktop(const CommandContext& context) {
   gtk_window_set_default_icon_name(SingleInstance::kApplicationId);
   PrepareWebKitSandbox();
 
-  std::string workspace = context.workspace;
-  if (context.workspace_source == Source::kDefault &&
+  std::string workspace = blog.path;
+  if (blog.source == Source::kDefault &&
       !WorkspaceLocator::HoldsWorkspace(workspace)) {
     workspace = FirstStartDialog::Run(workspace);
   }
@@ -163,7 +163,7 @@ int RunDesktop(const CommandContext& context) {
     if (!note.empty()) std::fprintf(stderr, "tarn: %s\n", note.c_str());
     // A portable copy's own folder is not remembered: it is found anyway,
     // and an installed copy should not open it.
-    if (context.workspace_source != Source::kExecutableFolder &&
+    if (blog.source != Source::kExecutableFolder &&
         !WorkspaceLocator::Remember(workspace, &error)) {
       std::fprintf(stderr, "tarn: cannot remember the blog opened: %s\n", error.c_str());
     }

@@ -19,6 +19,7 @@
 #include "site/output_writer.h"
 #include "site/static_files.h"
 #include "site/template_engine.h"
+#include "site/workspace_layout.h"
 
 namespace tarn {
 namespace {
@@ -143,7 +144,7 @@ std::string SiteBuilder::ThemeDir() const {
 bool SiteBuilder::LoadConfig() {
   bool ok = true;
   data_.Create();
-  std::string path = root_ + "/config/base.json";
+  std::string path = WorkspaceLayout::Path(root_, WorkspaceLayout::kBaseConfig);
   std::string text;
   std::string error;
   if (!ReadTextFile(path, &text, &error)) {
@@ -153,7 +154,7 @@ bool SiteBuilder::LoadConfig() {
     ok = ParseConfig(path, std::move(text), &data_, sink_);
   }
   config_loaded_ = ok;
-  std::string ini_path = root_ + "/config/conf.ini";
+  std::string ini_path = WorkspaceLayout::Path(root_, WorkspaceLayout::kConfIni);
   IniFile ini(ini_path);
   std::error_code ec;
   if (!ini.loaded() && fs::exists(ini_path, ec)) {
@@ -619,7 +620,8 @@ bool SiteBuilder::Build() {
   // A site rendered without its settings would replace the published one
   // by a broken copy at the next push.
   if (!config_loaded_) {
-    Report(root_ + "/config/base.json: the site's settings did not load; nothing was written");
+    Report(WorkspaceLayout::Path(root_, WorkspaceLayout::kBaseConfig) +
+           ": the site's settings did not load; nothing was written");
     return false;
   }
   in_build_ = true;
@@ -651,7 +653,8 @@ bool SiteBuilder::Build() {
   PrivateSettings private_settings(&data_);
 
   if (data_.GetText("system.theme").empty())
-    Report(root_ + "/config/base.json: system.theme is not set");
+    Report(WorkspaceLayout::Path(root_, WorkspaceLayout::kBaseConfig) +
+           ": system.theme is not set");
   std::string out = PublicDir();
   std::error_code ec;
   fs::create_directories(out, ec);
