@@ -127,19 +127,19 @@ CommandResult GitDeployer::RunInWorkDir(const std::vector<std::string>& argv) {
     Report("cannot run git: no repository folder was set");
     return CommandResult();
   }
-  CommandResult result = CommandRunner::RunProgram(argv, Options(), callback_);
+  CommandResult result = CommandRunner::RunProgram(argv, GitOptions(work_dir_), callback_);
   if (!result.started) Report(result.error);
   return result;
 }
 
 CommandResult GitDeployer::RunQuietly(const std::vector<std::string>& argv) {
   if (work_dir_.empty()) return CommandResult();
-  return CommandRunner::RunProgram(argv, Options());
+  return CommandRunner::RunProgram(argv, GitOptions(work_dir_));
 }
 
-ProgramOptions GitDeployer::Options() const {
+ProgramOptions GitDeployer::GitOptions(const std::string& work_dir) {
   ProgramOptions options;
-  options.work_dir = work_dir_;
+  options.work_dir = work_dir;
   // Nobody can answer a prompt: fail at once instead of waiting forever.
   options.env.push_back({"GIT_TERMINAL_PROMPT", "0"});
   // A merge made by a pull must not open an editor.

@@ -100,13 +100,17 @@ class GitDeployer {
   // repository lacks (the case a pull can resolve).
   static bool IsRejectedAsBehind(const std::string& push_output);
 
+  // How every git command of tarn runs in work_dir: no prompt, no editor,
+  // and none of a calling git hook's variables that would point git at
+  // another repository.
+  static ProgramOptions GitOptions(const std::string& work_dir);
+
   const std::string& work_dir() const { return work_dir_; }
   const std::string& remote_url() const { return remote_url_; }
 
  private:
   // Runs a git command quietly (its output is not streamed), for checks.
   CommandResult RunQuietly(const std::vector<std::string>& argv);
-  ProgramOptions Options() const;
   void Report(const std::string& reason);
 
   std::string work_dir_;

@@ -1,0 +1,56 @@
+// tarn backup: commits the workspace's sources to the workspace's own git
+// repository and, when system.sourceUrl is set in base.json, pushes branch
+// main there. git's output streams to standard output as it arrives; the
+// outcome follows it; reasons that are not git's go to standard error.
+
+#include <cstdio>
+#include <string>
+
+#include "cli/command.h"
+#include "deploy/source_backup.h"
+#include "site/site_builder.h"
+
+namespace tarn {
+namespace {
+
+int StreamToStdout(const std::string& text) {
+  std::fwrite(text.data(), 1, text.size(), stdout);
+  std::fflush(stdout);
+  return 0;
+}
+
+void PrintReason(const std::string& message) {
+  std::fflush(stdout);
+  std::fprintf(stderr, "%s\n", message.c_str());
+  std::fflush(stderr);
+}
+
+int RunBackup(const CommandContext& context) {
+  if (!context.args.empty()) {
+    std::fprintf(stderr, "tarn backup: unexpected argument '%s'\nusage: tarn [-w DIR] backup\n",
+                 context.args[0].c_str());
+    return kUsageError;
+  }
+  SiteBuilder site(context.workspace, nullptr, PrintReason);
+  // A base.json that cannot be read is reported and the sources are still
+  // committed: a broken setting is one more reason to keep a copy.
+  std::string url;
+  if (site.LoadConfig()) url = site.GetSiteData().GetText("system.sourceUrl");
+  SourceBackup backup(context.workspace, StreamToStdout, PrintReason);
+  BackupOutcome outcome = backup.Backup(url);
+  if (outcome.ok) {
+    std::printf("%s\n", outcome.message.c_str());
+    std::fflush(stdout);
+    return 0;
+  }
+  PrintReason("tarn backup: " + outcome.message);
+  return 1;
+}
+
+const Command kBackup("backup", "backup",
+                      "commit the workspace's sources to its own git repository and push them "
+                      "to system.sourceUrl",
+                      RunBackup);
+
+}  // namespace
+}  // namespace tarn

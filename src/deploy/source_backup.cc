@@ -1,0 +1,237 @@
+#include "deploy/source_backup.h"
+
+#include <glib.h>
+
+#include <fstream>
+#include <iterator>
+#include <sstream>
+#include <utility>
+
+#include "data/text_file.h"
+
+namespace tarn {
+namespace {
+
+constexpr const char* kPostsFolder = "_posts/";
+
+std::string TrimLine(std::string text) {
+  while (!text.empty() && (text.back() == '\n' || text.back() == '\r' || text.back() == ' '))
+    text.pop_back();
+  return text;
+}
+
+// "1 post changed, 2 added" from counts in the order changed, added,
+// renamed, deleted; empty when all are zero.
+std::string Phrase(const char* noun, const int counts[4]) {
+  static const char* kVerbs[4] = {"changed", "added", "renamed", "deleted"};
+  std::string text;
+  for (int i = 0; i < 4; ++i) {
+    if (counts[i] == 0) continue;
+    if (text.empty())
+      text = std::to_string(counts[i]) + " " + noun + (counts[i] == 1 ? " " : "s ") + kVerbs[i];
+    else
+      text += ", " + std::to_string(counts[i]) + " " + kVerbs[i];
+  }
+  return text;
+}
+
+}  // namespace
+
+const std::vector<std::string>& SourceBackup::IgnoredPaths() {
+  static const std::vector<std::string> kPaths = {"/public/", "/.tarn/", "/template/index.html"};
+  return kPaths;
+}
+
+SourceBackup::SourceBackup(std::string workspace, OutputCallback callback, DiagnosticSink sink)
+    : workspace_(std::move(workspace)), callback_(std::move(callback)), sink_(std::move(sink)) {}
+
+std::string SourceBackup::DescribeChanges(const std::string& name_status) {
+  int posts[4] = {0, 0, 0, 0};
+  int others[4] = {0, 0, 0, 0};
+  std::istringstream lines(name_status);
+  for (std::string line; std::getline(lines, line);) {
+    std::size_t tab = line.rfind('\t');
+    if (line.empty() || tab == std::string::npos) continue;
+    // The new name is the last field; a name git had to quote starts with '"'.
+    std::string path = line.substr(tab + 1);
+    if (!path.empty() && path[0] == '"') path.erase(0, 1);
+    int kind;
+    switch (line[0]) {
+      case 'M': case 'T': kind = 0; break;
+      case 'A': case 'C': kind = 1; break;
+      case 'R': kind = 2; break;
+      case 'D': kind = 3; break;
+      default: continue;
+    }
+    bool post = path.rfind(kPostsFolder, 0) == 0;
+    ++(post ? posts : others)[kind];
+  }
+  std::string post_text = Phrase("post", posts);
+  std::string other_text = Phrase(post_text.empty() ? "file" : "other file", others);
+  if (post_text.empty()) return other_text;
+  if (other_text.empty()) return post_text;
+  return post_text + "; " + other_text;
+}
+
+BackupOutcome SourceBackup::Commit() {
+  BackupOutcome outcome;
+  if (!g_file_test(workspace_.c_str(), G_FILE_TEST_IS_DIR)) {
+    outcome.message = "cannot back up: the folder " + workspace_ + " does not exist";
+    return outcome;
+  }
+  if (!EnsureRepository()) {
+    outcome.message = "cannot back up: git could not make " + workspace_ + " a repository";
+    return outcome;
+  }
+  std::string unexpected = UnexpectedState();
+  if (!unexpected.empty()) {
+    outcome.message = "backup left the repository alone: " + unexpected;
+    return outcome;
+  }
+  if (!EnsureIgnoreFile()) {
+    outcome.message = "cannot back up: " + workspace_ + "/.gitignore could not be written";
+    return outcome;
+  }
+  if (!Run({"git", "add", "-A", "."}).succeeded()) {
+    outcome.message = "backup failed: git add did not succeed (see its output)";
+    return outcome;
+  }
+  // Not -z: the command runner's output stops at a zero byte.
+  CommandResult status = RunQuietly(
+      {"git", "-c", "core.quotePath=false", "diff", "--cached", "--name-status", "-M"});
+  if (!status.succeeded()) {
+    outcome.message = "backup failed: git diff did not succeed";
+    return outcome;
+  }
+  std::string message = DescribeChanges(status.output);
+  if (message.empty()) {
+    outcome.ok = true;
+    outcome.message = "nothing changed since the last backup";
+    return outcome;
+  }
+  if (!Run({"git", "commit", "-q", "-m", message}).succeeded()) {
+    outcome.message = "backup failed: git commit did not succeed (see its output)";
+    return outcome;
+  }
+  outcome.ok = outcome.committed = true;
+  outcome.message = "backed up: " + message;
+  return outcome;
+}
+
+BackupOutcome SourceBackup::Backup(const std::string& url) {
+  BackupOutcome outcome = Commit();
+  if (!outcome.ok || url.empty()) return outcome;
+  Notify(outcome.message);
+  outcome.ok = Push(url, &outcome);
+  return outcome;
+}
+
+bool SourceBackup::Push(const std::string& url, BackupOutcome* outcome) {
+  std::string shown = GitDeployer::WithoutPassword(url);
+  CommandResult branch = RunQuietly({"git", "symbolic-ref", "-q", "HEAD"});
+  if (TrimLine(branch.output) != std::string("refs/heads/") + kBranch) {
+    outcome->message = std::string("backup committed but not pushed: the workspace is on ") +
+                       TrimLine(branch.output) + ", not on branch " + kBranch;
+    return false;
+  }
+  const std::string ref = std::string("refs/heads/") + kBranch;
+  // "--": a URL that starts with a dash is a URL, not an option.
+  const std::vector<std::string> push = {"git", "push", "--", url, ref + ":" + ref};
+  CommandResult first = Run(push);
+  if (first.succeeded()) {
+    outcome->message += "; pushed to " + shown;
+    return true;
+  }
+  if (!first.started || first.stopped || !GitDeployer::IsRejectedAsBehind(first.output)) {
+    outcome->message = "backup committed but the push to " + shown + " failed (see git's output)";
+    return false;
+  }
+  Notify("the backup remote has changes this workspace lacks; merging them first");
+  CommandResult pull = Run({"git", "pull", "--no-rebase", "--no-edit",
+                            "--allow-unrelated-histories", "--", url, kBranch});
+  if (!pull.succeeded()) {
+    if (pull.started && RunQuietly({"git", "rev-parse", "-q", "--verify", "MERGE_HEAD"}).succeeded()) {
+      std::string files = RunQuietly({"git", "diff", "--name-only", "--diff-filter=U"}).output;
+      // Conflict markers must never be committed by the next backup; the
+      // abort puts every file back as it was before the merge.
+      Run({"git", "merge", "--abort"});
+      outcome->message =
+          "backup committed but not pushed: the backup at " + shown +
+          " and this workspace both changed:\n" + files +
+          "The merge was undone; nothing was lost. Merge by hand in " + workspace_ +
+          " with: git pull --no-rebase <source URL> " + kBranch;
+    } else {
+      outcome->message = "backup committed but fetching from " + shown +
+                         " failed (see git's output)";
+    }
+    return false;
+  }
+  if (!Run(push).succeeded()) {
+    outcome->message = "backup committed and merged but the push to " + shown +
+                       " failed (see git's output)";
+    return false;
+  }
+  outcome->message += "; merged the remote's changes and pushed to " + shown;
+  return true;
+}
+
+bool SourceBackup::EnsureRepository() {
+  std::string git_path = workspace_ + "/.git";
+  if (g_file_test(git_path.c_str(), G_FILE_TEST_EXISTS)) return true;
+  return Run({"git", "-c", std::string("init.defaultBranch=") + kBranch, "init"}).succeeded();
+}
+
+std::string SourceBackup::UnexpectedState() {
+  for (const char* head : {"MERGE_HEAD", "CHERRY_PICK_HEAD", "REVERT_HEAD"}) {
+    if (RunQuietly({"git", "rev-parse", "-q", "--verify", head}).succeeded())
+      return std::string("a ") + (head[0] == 'M' ? "merge" : head[0] == 'C' ? "cherry-pick" : "revert") +
+             " is in progress in " + workspace_ + "; finish or abort it first";
+  }
+  for (const char* dir : {"rebase-merge", "rebase-apply"}) {
+    CommandResult path = RunQuietly({"git", "rev-parse", "--path-format=absolute", "--git-path", dir});
+    std::string folder = TrimLine(path.output);
+    if (path.succeeded() && g_file_test(folder.c_str(), G_FILE_TEST_EXISTS))
+      return "a rebase is in progress in " + workspace_ + "; finish or abort it first";
+  }
+  if (!RunQuietly({"git", "symbolic-ref", "-q", "HEAD"}).succeeded())
+    return "HEAD in " + workspace_ + " is detached; check out a branch first";
+  return std::string();
+}
+
+bool SourceBackup::EnsureIgnoreFile() {
+  std::string path = workspace_ + "/.gitignore";
+  std::ifstream in(path, std::ios::binary);
+  std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+  std::vector<std::string> lines;
+  std::istringstream stream(text);
+  for (std::string line; std::getline(stream, line);) lines.push_back(TrimLine(line));
+  std::string missing;
+  for (const std::string& entry : IgnoredPaths()) {
+    bool found = false;
+    for (const std::string& line : lines) found = found || line == entry;
+    if (!found) missing += entry + "\n";
+  }
+  if (missing.empty()) return true;
+  if (!text.empty() && text.back() != '\n') text += '\n';
+  std::string error;
+  if (WriteTextFile(path, text + missing, &error)) return true;
+  if (sink_) sink_(error);
+  return false;
+}
+
+CommandResult SourceBackup::Run(const std::vector<std::string>& argv) {
+  CommandResult result =
+      CommandRunner::RunProgram(argv, GitDeployer::GitOptions(workspace_), callback_);
+  if (!result.started && sink_) sink_(result.error);
+  return result;
+}
+
+CommandResult SourceBackup::RunQuietly(const std::vector<std::string>& argv) {
+  return CommandRunner::RunProgram(argv, GitDeployer::GitOptions(workspace_));
+}
+
+void SourceBackup::Notify(const std::string& text) {
+  if (callback_) callback_(text + "\n");
+}
+
+}  // namespace tarn

@@ -1,0 +1,168 @@
+// tarn backup end to end: the real tarn binary and the real git, with local
+// bare repositories standing in for the private source remote.
+
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "deploy/command_runner.h"
+#include "gtest/gtest.h"
+#include "support/temp_dir.h"
+
+namespace tarn {
+namespace {
+
+namespace fs = std::filesystem;
+
+// A workspace copied from the deploy fixture with a generated site, private
+// state and the generated page beside the sources, and a git configuration
+// of its own (the user's ~/.gitconfig plays no part).
+class BackupE2eTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    ws_ = (dir_ / "ws").string();
+    fs::copy(TARN_SOURCE_DIR "/tests/fixtures/deploy/workspace", ws_, fs::copy_options::recursive);
+    dir_.Write("ws/public/index.html", "<p>site</p>\n");
+    dir_.Write("ws/.tarn/state", "private\n");
+    dir_.Write("ws/template/index.html", "<html>generated</html>\n");
+    dir_.Write("gitconfig", "[init]\n\tdefaultBranch = trunk\n");
+    fs::create_directories(dir_ / "home");
+    env_ = {{"HOME", (dir_ / "home").string()}, {"GIT_CONFIG_GLOBAL", (dir_ / "gitconfig").string()},
+            {"GIT_CONFIG_NOSYSTEM", "1"}, {"GIT_AUTHOR_NAME", "Tarn Test"},
+            {"GIT_AUTHOR_EMAIL", "test@example.invalid"}, {"GIT_COMMITTER_NAME", "Tarn Test"},
+            {"GIT_COMMITTER_EMAIL", "test@example.invalid"}, {"LC_ALL", "C"}};
+  }
+
+  void SetSourceUrl(const std::string& url) {
+    dir_.Write("ws/config/base.json",
+               "{\"system\":{\"title\":\"Fixture\",\"theme\":\"plain\",\"sourceUrl\":\"" + url +
+                   "\"}}\n");
+  }
+
+  CommandResult Run(std::vector<std::string> argv, const std::string& work_dir) {
+    ProgramOptions options;
+    options.work_dir = work_dir;
+    options.env = env_;
+    return CommandRunner::RunProgram(argv, options);
+  }
+  CommandResult Backup() { return Run({TARN_BINARY, "-w", ws_, "backup"}, dir_.str()); }
+
+  // git's output; the test fails when git does.
+  std::string Git(const std::string& work_dir, std::vector<std::string> args) {
+    args.insert(args.begin(), "git");
+    CommandResult result = Run(args, work_dir);
+    EXPECT_TRUE(result.succeeded()) << "git " << args[1] << ": " << result.output;
+    return result.output;
+  }
+
+  std::string MakeBareRemote() {
+    std::string path = (dir_ / "source.git").string();
+    fs::create_directories(path);
+    Git(path, {"init", "-q", "--bare", "--initial-branch=main"});
+    return path;
+  }
+
+  // Another computer: a clone of the remote that changes a post and pushes.
+  void EditElsewhere(const std::string& remote, const std::string& post, const std::string& text) {
+    std::string other = (dir_ / "other").string();
+    if (!fs::exists(other)) Git(dir_.str(), {"clone", "-q", "-b", "main", remote, other});
+    Git(other, {"pull", "-q", "--no-rebase", "origin", "main"});
+    dir_.Write("other/_posts/" + post, text);
+    Git(other, {"add", "-A"});
+    Git(other, {"commit", "-q", "-m", "edited elsewhere"});
+    Git(other, {"push", "-q", "origin", "main"});
+  }
+
+  TempDir dir_{"backup"};
+  std::string ws_;
+  std::vector<std::pair<std::string, std::string>> env_;
+};
+
+TEST_F(BackupE2eTest, CommitsSourcesOnlyAndNothingWhenNothingChanged) {
+  CommandResult first = Backup();
+  ASSERT_EQ(first.exit_status, 0) << first.output;
+  // main, although this user's git would start repositories on trunk.
+  EXPECT_EQ(Git(ws_, {"symbolic-ref", "HEAD"}), "refs/heads/main\n");
+  std::string files = Git(ws_, {"ls-tree", "-r", "--name-only", "HEAD"});
+  EXPECT_NE(files.find("_posts/hello.md\n"), std::string::npos) << files;
+  EXPECT_NE(files.find("themes/plain/post.mtpl\n"), std::string::npos) << files;
+  EXPECT_NE(files.find(".gitignore\n"), std::string::npos) << files;
+  for (const char* left_out : {"public/", ".tarn/", "template/index.html"})
+    EXPECT_EQ(files.find(left_out), std::string::npos) << left_out << " in\n" << files;
+
+  CommandResult again = Backup();
+  EXPECT_EQ(again.exit_status, 0) << again.output;
+  EXPECT_NE(again.output.find("nothing changed"), std::string::npos) << again.output;
+  EXPECT_EQ(Git(ws_, {"rev-list", "--count", "HEAD"}), "1\n");
+
+  // The message names what changed; the user's own ignore lines stay.
+  dir_.Write("ws/_posts/hello.md", "changed\n");
+  dir_.Write("ws/_posts/new.md", "new\n");
+  dir_.Write("ws/config/conf.ini", "[base]\n");
+  dir_.Write("ws/.gitignore", "*.bak\n");
+  CommandResult second = Backup();
+  ASSERT_EQ(second.exit_status, 0) << second.output;
+  EXPECT_EQ(Git(ws_, {"log", "-1", "--format=%s"}),
+            "1 post changed, 1 added; 1 other file changed, 1 added\n");
+  std::string ignore = dir_.Read("ws/.gitignore");
+  EXPECT_EQ(ignore.rfind("*.bak\n", 0), 0u) << ignore;
+  EXPECT_NE(ignore.find("/public/\n"), std::string::npos) << ignore;
+}
+
+TEST_F(BackupE2eTest, PushesAndJoinsTheHistoryOfAnotherComputer) {
+  std::string remote = MakeBareRemote();
+  SetSourceUrl(remote);
+  CommandResult first = Backup();
+  ASSERT_EQ(first.exit_status, 0) << first.output;
+  EXPECT_EQ(Git(remote, {"rev-parse", "main"}), Git(ws_, {"rev-parse", "HEAD"}));
+
+  EditElsewhere(remote, "elsewhere.md", "from the other computer\n");
+  dir_.Write("ws/_posts/hello.md", "edited here\n");
+  CommandResult second = Backup();
+  ASSERT_EQ(second.exit_status, 0) << second.output;
+  std::string log = Git(remote, {"log", "--format=%s", "main"});
+  EXPECT_NE(log.find("edited elsewhere\n"), std::string::npos) << log;
+  EXPECT_NE(log.find("1 post changed\n"), std::string::npos) << log;
+  EXPECT_EQ(dir_.Read("ws/_posts/elsewhere.md"), "from the other computer\n");
+  EXPECT_EQ(Git(remote, {"rev-parse", "main"}), Git(ws_, {"rev-parse", "HEAD"}));
+}
+
+TEST_F(BackupE2eTest, ConflictIsReportedWithTheWorkTreeCleanAndTheRemoteUnchanged) {
+  std::string remote = MakeBareRemote();
+  SetSourceUrl(remote);
+  ASSERT_EQ(Backup().exit_status, 0);
+  EditElsewhere(remote, "hello.md", "theirs\n");
+  std::string theirs = Git(remote, {"rev-parse", "main"});
+  dir_.Write("ws/_posts/hello.md", "mine\n");
+
+  CommandResult backup = Backup();
+  EXPECT_EQ(backup.exit_status, 1) << backup.output;
+  EXPECT_NE(backup.output.find("both changed:\n_posts/hello.md\n"), std::string::npos)
+      << backup.output;
+  EXPECT_EQ(Git(remote, {"rev-parse", "main"}), theirs);
+  EXPECT_EQ(Git(ws_, {"status", "--porcelain"}), "");
+  EXPECT_EQ(dir_.Read("ws/_posts/hello.md"), "mine\n");
+  EXPECT_FALSE(Run({"git", "rev-parse", "-q", "--verify", "MERGE_HEAD"}, ws_).succeeded());
+}
+
+TEST_F(BackupE2eTest, DetachedHeadAndMissingRemoteFailWithoutChangingAnything) {
+  ASSERT_EQ(Backup().exit_status, 0);
+  std::string head = Git(ws_, {"rev-parse", "HEAD"});
+  Git(ws_, {"checkout", "-q", "--detach"});
+  dir_.Write("ws/_posts/hello.md", "edited\n");
+  CommandResult detached = Backup();
+  EXPECT_EQ(detached.exit_status, 1);
+  EXPECT_NE(detached.output.find("detached"), std::string::npos) << detached.output;
+  EXPECT_EQ(Git(ws_, {"rev-parse", "HEAD"}), head);
+
+  // A push that fails is never reported as a success; the commit is kept.
+  Git(ws_, {"checkout", "-q", "main"});
+  SetSourceUrl((dir_ / "missing.git").string());
+  CommandResult unreachable = Backup();
+  EXPECT_EQ(unreachable.exit_status, 1) << unreachable.output;
+  EXPECT_NE(unreachable.output.find("push to"), std::string::npos) << unreachable.output;
+  EXPECT_EQ(Git(ws_, {"rev-list", "--count", "HEAD"}), "2\n");
+}
+
+}  // namespace
+}  // namespace tarn
