@@ -297,14 +297,16 @@ class SaveTest(EditorTest):
         s.name_file("first")
         # Saved into _posts, with the default extension.
         s.wait_line(r"^editor: saved .*/_posts/first\.md$")
-        self.assertEqual(read(s.path("_posts", "first.md")), "# First post")
+        # A new post starts with front matter; what is typed goes below it.
+        saved = read(s.path("_posts", "first.md"))
+        self.assertRegex(saved, r"\A(---\ntitle:\ndate: \S+\ntags: \[\]\n---\n\n)?# First post\Z")
         # The path is not remembered: the next save asks again, and a
         # cancelled dialog renders the manager page again.
         s.type_text(editor, " again")
         s.key(editor, "ctrl+s")
         s.answer(SAVE_TITLE, "Escape")
         s.wait_line(r"^page: loaded .*/template/index\.html$")
-        self.assertEqual(read(s.path("_posts", "first.md")), "# First post")
+        self.assertEqual(read(s.path("_posts", "first.md")), saved)
 
     def test_a_new_post_without_a_posts_folder_creates_it(self):
         s = self.session()

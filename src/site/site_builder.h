@@ -60,12 +60,13 @@ class SiteBuilder {
 
   // The whole site into public/: the post index, the theme's assets, the
   // index, timeline, feed, article and theme pages, the redirect pages of
-  // posts' aliases and then the workspace's static/ folder. True when index, timeline and feed were
-  // written; false (with the reason reported) when one rendered empty; the
-  // files written before that stay. Also false, after writing everything
-  // else, when posts could not be converted (the page defines no markToHtml,
-  // or it threw), a file could not be written, or one would have been
-  // written or removed through a symbolic link inside public/ (it is not).
+  // posts' aliases and then the workspace's static/ folder. True when
+  // index, timeline and feed were written; false (with the reason reported)
+  // when one rendered empty; the files written before that stay. Also
+  // false, after writing everything else, when posts could not be converted
+  // (the page defines no markToHtml, or it threw), a file could not be
+  // written, or one would have been written or removed through a symbolic
+  // link inside public/ (it is not).
   // False at once, writing nothing, when the last LoadConfig failed.
   // system.deployUrl and system.sourceUrl, which may hold credentials, are
   // out of the site data while the build renders: no generated file holds
