@@ -5,7 +5,8 @@ include(GNUInstallDirs)
 set(TARN_APP_ID org.tarnblog.Tarn)
 set(_pkg ${CMAKE_SOURCE_DIR}/packaging)
 
-install(TARGETS tarn RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
+# The conversion worker goes beside tarn, where tarn looks for it.
+install(TARGETS tarn tarn-convert-worker RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
 # tarn finds its skeleton at ../share/tarn/skeleton from its own folder.
 install(DIRECTORY ${CMAKE_BINARY_DIR}/share/tarn/skeleton/
         DESTINATION ${CMAKE_INSTALL_DATADIR}/tarn/skeleton)

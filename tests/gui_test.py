@@ -214,11 +214,11 @@ class CommandTest(GuiTest):
             with open(page, encoding="utf-8") as f:
                 text = f.read()
             slow = ("<script>var quickMarkToHtml = markToHtml; markToHtml = function (md) {"
-                    " var until = Date.now() + 400; while (Date.now() < until) {}"
+                    " var until = Date.now() + 800; while (Date.now() < until) {}"
                     " return quickMarkToHtml(md); };</script>\n</body>")
             with open(page, "w", encoding="utf-8") as f:
                 f.write(text.replace("</body>", slow))
-            for i in range(12):
+            for i in range(16):
                 with open(os.path.join(root, "_posts", "slow-%d.md" % i), "w") as f:
                     f.write("# Slow %d\n\nA post that takes a while.\n" % i)
 
@@ -230,7 +230,7 @@ class CommandTest(GuiTest):
         s.wait_line(r"^message: Error: a build is already running; try again when it has "
                     r"finished$")
         s.wait_line(r"^message: Succeed: 渲染完成$")
-        self.assertTrue(os.path.isfile(s.path("public", "articles", "slow-11.html")))
+        self.assertTrue(os.path.isfile(s.path("public", "articles", "slow-15.html")))
 
     def test_a_failed_rendering_says_why(self):
         s = self.session(edit=lambda root: os.remove(

@@ -152,6 +152,7 @@ class Installed(unittest.TestCase):
                      "template/vendor/markdown-it.min.js", ".gitignore", "config/conf.ini"):
             self.assertTrue(os.path.isfile(os.path.join(blog, made)), made)
         self.assertEqual([n for n in os.listdir(home) if n.startswith(".tarn-init")], [])
+        self.assertTrue(os.access(os.path.join(self.prefix, "bin", "tarn-convert-worker"), os.X_OK))
         self.assertEqual(self.snapshot(self.prefix), before, "the install folders changed")
 
     def test_init_refuses_a_blog_and_a_folder_it_cannot_write(self):
@@ -327,7 +328,7 @@ class Package(unittest.TestCase):
 
         listing = run(["dpkg-deb", "-c", deb])
         files = {line.split(None, 5)[5] for line in listing.stdout.splitlines()}
-        for path in ("./usr/bin/tarn",
+        for path in ("./usr/bin/tarn", "./usr/bin/tarn-convert-worker",
                      "./usr/share/applications/%s.desktop" % APP_ID,
                      "./usr/share/metainfo/%s.metainfo.xml" % APP_ID,
                      "./usr/share/icons/hicolor/scalable/apps/%s.svg" % APP_ID,

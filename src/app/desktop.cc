@@ -1,5 +1,8 @@
 #include "app/desktop.h"
 
+#include <unistd.h>
+
+#include <cerrno>
 #include <cstdio>
 #include <cstdlib>
 #include <string>
@@ -72,7 +75,12 @@ std::string RunWorkspace(const std::string& workspace, SingleInstance* instance)
       gtk_main_quit();
     });
     window.Create();
-    instance->set_activate_handler([&window] { window.Show(); });
+    instance->set_activate_handler([&window](const std::string& startup_id) {
+      if (!startup_id.empty() && window.window()) {
+        gtk_window_set_startup_id(window.window(), startup_id.c_str());
+      }
+      window.Show();
+    });
     BrowserScriptHost host(window.web_main());
     site.set_script_host(&host);
     g_idle_add(
@@ -89,14 +97,29 @@ std::string RunWorkspace(const std::string& workspace, SingleInstance* instance)
   return next;
 }
 
+// Another blog opens in the program started again (the same executable,
+// `gui -w FOLDER`): GLib lets a process register one application on the
+// session bus in its life, and a fresh start keeps nothing of the first
+// blog. Returns only when the program cannot be started again.
+int StartAgainOn(const std::string& folder) {
+  gchar* self = g_file_read_link("/proc/self/exe", nullptr);
+  std::fflush(stdout);
+  std::fflush(stderr);
+  if (self) ::execl(self, "tarn", "gui", "-w", folder.c_str(), static_cast<char*>(nullptr));
+  std::fprintf(stderr, "tarn: cannot start again on %s: %s\n", folder.c_str(),
+               g_strerror(errno));
+  g_free(self);
+  return 1;
+}
+
 }  // namespace
 
-int RunDesktop(const CommandContext& context) {
+int RunDesktop(const WorkspaceLocator::Choice& blog) {
   using Source = WorkspaceLocator::Source;
-  if (context.workspace_source == Source::kExplicit &&
-      !g_file_test(context.workspace.c_str(), G_FILE_TEST_IS_DIR)) {
+  if (blog.source == Source::kExplicit &&
+      !g_file_test(blog.path.c_str(), G_FILE_TEST_IS_DIR)) {
     std::fprintf(stderr, "tarn: the workspace folder %s does not exist\n",
-                 context.workspace.c_str());
+                 blog.path.c_str());
     return 1;
   }
   // Windows carry the program's id as their class (X11) or app id
@@ -114,23 +137,22 @@ int RunDesktop(const CommandContext& context) {
   gtk_window_set_default_icon_name(SingleInstance::kApplicationId);
   PrepareWebKitSandbox();
 
-  std::string workspace = context.workspace;
-  if (context.workspace_source == Source::kDefault &&
+  std::string workspace = blog.path;
+  if (blog.source == Source::kDefault &&
       !WorkspaceLocator::HoldsWorkspace(workspace)) {
     workspace = FirstStartDialog::Run(workspace);
   }
-  // A portable copy's own folder is not remembered: it is found anyway, and
-  // an installed copy should not open it.
-  bool remember = context.workspace_source != Source::kExecutableFolder;
-  while (!workspace.empty()) {
-    std::string error;
-    if (!WorkspaceLocator::CheckUsable(workspace, false, &error)) {
-      std::fprintf(stderr, "tarn: %s\n", error.c_str());
-      MessageBox::ShowTimed(nullptr, error, "Error", MessageIcon::kExclamation);
-      return 1;
-    }
+  if (workspace.empty()) return 0;
+  std::string error;
+  if (!WorkspaceLocator::CheckUsable(workspace, false, &error)) {
+    std::fprintf(stderr, "tarn: %s\n", error.c_str());
+    MessageBox::ShowTimed(nullptr, error, "Error", MessageIcon::kExclamation);
+    return 1;
+  }
+  std::string next;
+  {
     // One process per blog: a start on a blog that is open already shows
-    // that program's window instead (also when switching blogs here).
+    // that program's window instead.
     SingleInstance instance(workspace);
     std::string note;
     if (!instance.Claim(&note)) {
@@ -139,12 +161,15 @@ int RunDesktop(const CommandContext& context) {
       return 0;
     }
     if (!note.empty()) std::fprintf(stderr, "tarn: %s\n", note.c_str());
-    if (remember && !WorkspaceLocator::Remember(workspace, &error))
+    // A portable copy's own folder is not remembered: it is found anyway,
+    // and an installed copy should not open it.
+    if (blog.source != Source::kExecutableFolder &&
+        !WorkspaceLocator::Remember(workspace, &error)) {
       std::fprintf(stderr, "tarn: cannot remember the blog opened: %s\n", error.c_str());
-    workspace = RunWorkspace(workspace, &instance);
-    remember = true;
-  }
-  return 0;
+    }
+    next = RunWorkspace(workspace, &instance);
+  }  // the blog's name on the session bus is given back here
+  return next.empty() ? 0 : StartAgainOn(next);
 }
 
 }  // namespace tarn

@@ -6,18 +6,21 @@
 
 #include <memory>
 
-#include "cli/command.h"
+#include "site/workspace_locator.h"
 
 namespace tarn {
 
-// Runs the desktop program on the workspace of context; returns the exit
-// status: 0 after the main window closed, 1 when no display can be opened
-// or the workspace folder does not exist or cannot be written (with the
-// reason on stderr). When the workspace is only the default one and holds
-// no blog, it first asks where to make one (FirstStartDialog); the blog it
-// opens is remembered as the one to open next time. When the desktop
-// program already runs on that blog (SingleInstance), that program shows its
-// main window and this call returns 0 at once.
-int RunDesktop(const CommandContext& context);
+// Runs the desktop program on the blog found (its folder, and whether it
+// came from -w, the executable's folder, the remembered one or the
+// default); returns the exit status: 0 after the main window closed, 1 when
+// no display can be opened or the workspace folder does not exist or cannot
+// be written (with the reason on stderr). When the workspace is only the
+// default one and holds no blog, it first asks where to make one
+// (FirstStartDialog); the blog it opens is remembered as the one to open
+// next time. When the desktop program already runs on that blog
+// (SingleInstance), that program shows its main window and this call returns
+// 0 at once. "Open another blog…" starts the program again on the blog
+// chosen (the process is replaced).
+int RunDesktop(const WorkspaceLocator::Choice& blog);
 
 }  // namespace tarn

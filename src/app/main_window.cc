@@ -27,12 +27,11 @@
 #include "site/parallel_build.h"
 #include "site/post_index.h"
 #include "site/site_builder.h"
+#include "site/workspace_layout.h"
 
 namespace tarn {
 namespace {
 
-constexpr char kTemplateName[] = "index copy.html";
-constexpr char kPageName[] = "index.html";
 // The page's native functions, in the order they are bound.
 struct Command {
   const char* name;
@@ -203,14 +202,16 @@ void MainWindow::StartUp() {
     }
   }
 
-  settings_ = DesktopSettings::Read(state_->configDir + "conf.ini");
+  settings_ =
+      DesktopSettings::Read(WorkspaceLayout::Path(state_->rootDir, WorkspaceLayout::kConfIni));
   if (settings_.show_dos) console_->Open(GTK_WINDOW(window_));
   if (settings_.mini) {
     tray_mode_ = std::make_unique<TrayMode>();
     tray_mode_->Start(this, state_);
   }
 
-  std::string template_path = state_->templateDir + kTemplateName;
+  std::string template_path =
+      WorkspaceLayout::Path(state_->rootDir, WorkspaceLayout::kManagerPageTemplate);
   bool have_template = IsFile(template_path);
   if (have_template) web_main_->LoadFile(template_path);
   for (const Command& command : kCommands) {
@@ -260,8 +261,9 @@ void MainWindow::Refresh() {
     return;
   }
   refresh_due_ = false;
-  std::string template_path = state_->templateDir + kTemplateName;
-  std::string page_path = state_->rootDir + "/template/" + kPageName;
+  std::string template_path =
+      WorkspaceLayout::Path(state_->rootDir, WorkspaceLayout::kManagerPageTemplate);
+  std::string page_path = WorkspaceLayout::Path(state_->rootDir, WorkspaceLayout::kManagerPage);
   if (!IsFile(template_path)) {
     web_main_->ShowErrorPage(
         "The manager page template is missing",

@@ -5,13 +5,12 @@
 
 #include <cstdio>
 #include <filesystem>
-#include <memory>
 #include <string>
 
 #include "cli/command.h"
 #include "deploy/git_deployer.h"
 #include "deploy/publisher.h"
-#include "script/jsc_script_host.h"
+#include "site/parallel_build.h"
 #include "site/site_builder.h"
 
 namespace tarn {
@@ -66,11 +65,7 @@ int RunPush(const CommandContext& context) {
 
 int RunPublish(const CommandContext& context) {
   if (int status = CheckContext(context, "publish")) return status;
-  // Without the page the build still runs and fails at the first post it
-  // cannot convert, saying why.
-  std::unique_ptr<JscScriptHost> host =
-      JscScriptHost::Load(context.workspace + "/template/index copy.html", PrintReason);
-  SiteBuilder site(context.workspace, host.get(), PrintReason);
+  SiteBuilder site(context.workspace, nullptr, PrintReason);
   site.LoadConfig();
   // The desktop program creates the workspace folders at start; here the
   // repository folder is made before git is set up in it.
@@ -80,6 +75,9 @@ int RunPublish(const CommandContext& context) {
   git.set_diagnostic_sink(PrintReason);
   git.InitRepository(context.workspace + "/public", StreamToStdout);
   Publisher publisher(&site, &git, PrintReason);
+  // The same build as tarn build's. Without the page it still runs and
+  // fails at the first post it cannot convert, saying why.
+  publisher.set_build([&site] { return ParallelBuild::Run(&site, {}, PrintReason); });
   return Finish(publisher.RenderingAndPush());
 }
 

@@ -5,9 +5,7 @@
 #include "cli/command.h"
 
 #ifdef TARN_HAVE_GUI
-namespace tarn {
-int RunDesktop(const CommandContext& context);
-}
+#include "app/desktop.h"
 #endif
 
 namespace tarn {
@@ -15,7 +13,7 @@ namespace {
 
 int RunGui(const CommandContext& context) {
 #ifdef TARN_HAVE_GUI
-  return RunDesktop(context);
+  return RunDesktop({context.workspace, context.workspace_source});
 #else
   (void)context;
   std::fprintf(stderr, "tarn: this build has no desktop program; use tarn build\n");

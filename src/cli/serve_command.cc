@@ -26,6 +26,7 @@
 #include "site/preview_builder.h"
 #include "site/site_builder.h"
 #include "site/site_watcher.h"
+#include "site/workspace_layout.h"
 
 namespace tarn {
 namespace {
@@ -113,7 +114,8 @@ class ThreadBuild {
     if (!host_ || pages_changed) {
       host_.reset();
       std::unique_ptr<JscScriptHost> page =
-          JscScriptHost::Load(workspace_ + "/template/index copy.html", named);
+          JscScriptHost::Load(
+              WorkspaceLayout::Path(workspace_, WorkspaceLayout::kManagerPageTemplate), named);
       if (page) host_ = std::make_shared<RememberingHost>(std::move(page));
     }
     if (host_) host_->StartBuild();

@@ -27,7 +27,7 @@ int RunShow(const CommandContext& context) {
     std::fprintf(stderr, "tarn: %s\n", error.c_str());
     return 1;
   }
-  return RunDesktop(context);
+  return RunDesktop({context.workspace, context.workspace_source});
 #else
   std::fprintf(stderr, "tarn: this build has no desktop program; use tarn build\n");
   return 1;

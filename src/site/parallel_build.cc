@@ -5,11 +5,12 @@
 #include "script/jsc_script_host.h"
 #include "site/markdown_converter.h"
 #include "site/site_builder.h"
+#include "site/workspace_layout.h"
 
 namespace tarn {
 
 std::string ParallelBuild::PagePath(const std::string& root) {
-  return root + "/template/index copy.html";
+  return WorkspaceLayout::Path(root, WorkspaceLayout::kManagerPageTemplate);
 }
 
 std::string ParallelBuild::CachePath(const std::string& root) {

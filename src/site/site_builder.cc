@@ -19,6 +19,7 @@
 #include "site/output_writer.h"
 #include "site/static_files.h"
 #include "site/template_engine.h"
+#include "site/workspace_layout.h"
 
 namespace tarn {
 namespace {
@@ -143,7 +144,7 @@ std::string SiteBuilder::ThemeDir() const {
 bool SiteBuilder::LoadConfig() {
   bool ok = true;
   data_.Create();
-  std::string path = root_ + "/config/base.json";
+  std::string path = WorkspaceLayout::Path(root_, WorkspaceLayout::kBaseConfig);
   std::string text;
   std::string error;
   if (!ReadTextFile(path, &text, &error)) {
@@ -153,7 +154,7 @@ bool SiteBuilder::LoadConfig() {
     ok = ParseConfig(path, std::move(text), &data_, sink_);
   }
   config_loaded_ = ok;
-  std::string ini_path = root_ + "/config/conf.ini";
+  std::string ini_path = WorkspaceLayout::Path(root_, WorkspaceLayout::kConfIni);
   IniFile ini(ini_path);
   std::error_code ec;
   if (!ini.loaded() && fs::exists(ini_path, ec)) {
@@ -471,22 +472,26 @@ int SiteBuilder::RenderPosts() {
     data_.SetText("post.url", PostIndex::ArticleLink(url_prefix_, post.slug));
     data_.SetText("post.absolute_url",
                   PostIndex::ArticleLink(data_.GetText("system.url"), post.slug));
+    // The converter's HTML is used where it lies: a large post's page is
+    // already held by the converter, the site data and the writer.
     std::string html;
+    std::string_view converted;
     bool markdown_ok;
     if (converter_) {
       MarkdownConverter::Result result = converter_->Get(&post - posts.data());
       markdown_ok = result.ok;
-      if (markdown_ok) html.assign(result.html);
+      converted = result.html;
       error = result.error;
     } else {
       markdown_ok = CallMarkdown(std::string(post.Markdown()), &html, &error);
+      converted = html;
     }
     if (!markdown_ok) {
       Report(post.path + ": markToHtml failed: " + error + " (its article page is not written)");
       build_failed_ = true;
       continue;
     }
-    SetPostVariables(post, html);
+    SetPostVariables(post, converted);
     html = Engine().Expand(page, data_, path);
     if (html.empty()) {
       Report(path + ": renders to empty text for " + post.path);
@@ -507,7 +512,7 @@ int SiteBuilder::RenderPosts() {
   return written;
 }
 
-void SiteBuilder::SetPostVariables(const PostFile& post, const std::string& html) {
+void SiteBuilder::SetPostVariables(const PostFile& post, std::string_view html) {
   data_.SetText("post.content", html);
   data_.SetText("post.post_time", post.post_time);
   data_.SetText("post.update_time", post.update_time);
@@ -615,7 +620,8 @@ bool SiteBuilder::Build() {
   // A site rendered without its settings would replace the published one
   // by a broken copy at the next push.
   if (!config_loaded_) {
-    Report(root_ + "/config/base.json: the site's settings did not load; nothing was written");
+    Report(WorkspaceLayout::Path(root_, WorkspaceLayout::kBaseConfig) +
+           ": the site's settings did not load; nothing was written");
     return false;
   }
   in_build_ = true;
@@ -647,7 +653,8 @@ bool SiteBuilder::Build() {
   PrivateSettings private_settings(&data_);
 
   if (data_.GetText("system.theme").empty())
-    Report(root_ + "/config/base.json: system.theme is not set");
+    Report(WorkspaceLayout::Path(root_, WorkspaceLayout::kBaseConfig) +
+           ": system.theme is not set");
   std::string out = PublicDir();
   std::error_code ec;
   fs::create_directories(out, ec);
