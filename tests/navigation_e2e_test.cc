@@ -187,6 +187,58 @@ TEST_F(NavigationTest, LinksResolveOnEveryPageAndTheSiteIsIndexed) {
   EXPECT_EQ(sitemap.find("atom.xml"), std::string::npos);
 }
 
+TEST_F(NavigationTest, TagAndCategoryPagesTakeAnyName) {
+  UseTheme("nav");
+  MakePosts(0);
+  Put("_posts/a.md",
+      "---\ntags: [\"../../evil\", \"a/b\", \".\", \"..\", \"C++\", \"Go\", \"<x>&\"]\n"
+      "categories: [Notes]\ndate: 2024-01-01\n---\nA\n");
+  Put("_posts/b.md", "---\ntags: [go]\ncategories: [notes]\ndate: 2024-02-01\n---\nB\n");
+  Put("_posts/secret.md", "---\ntags: [hidden, go]\ndraft: true\n---\nS\n");
+  Put("public/tags/old/index.html", "stale");
+  Put("public/tags/mine.txt", "mine");
+  ASSERT_EQ(Build(), 0) << err_;
+  CheckLinks();
+  // Nothing outside public/tags; every name has its own folder in it.
+  EXPECT_FALSE(Exists("evil"));
+  EXPECT_FALSE(Exists("public/evil"));
+  std::set<std::string> folders;
+  for (const auto& entry : fs::directory_iterator(ws_ + "/public/tags"))
+    if (entry.is_directory()) folders.insert(entry.path().filename());
+  EXPECT_EQ(folders, (std::set<std::string>{"..%2F..%2Fevil", "a%2Fb", "%2E", "%2E%2E", "c++", "go",
+                                            "<x>&"}));
+  // Case-only differences share a page; drafts count nowhere.
+  std::string go = Read("public/tags/go/index.html");
+  EXPECT_CONTAINS(go, "<h1 class=\"tag\">Go (2)</h1>");
+  size_t b = go.find("../../articles/b.html");
+  size_t a = go.find("../../articles/a.html");
+  EXPECT_LT(b, a);  // newest first
+  EXPECT_EQ(go.find("secret"), std::string::npos);
+  EXPECT_FALSE(Exists("public/tags/hidden"));
+  EXPECT_CONTAINS(Read("public/tags/index.html"), "<li><a href=\"../tags/go/index.html\">Go</a> 2</li>");
+  EXPECT_CONTAINS(Read("public/categories/notes/index.html"), "Notes (2)");
+  // The article links its tags and categories.
+  std::string article = Read("public/articles/a.html");
+  EXPECT_CONTAINS(article, "<a class=\"category\" href=\"../categories/notes/index.html\">Notes</a>");
+  EXPECT_CONTAINS(article, "<a class=\"tag\" href=\"../tags/..%252F..%252Fevil/index.html\">");
+  // Stale tag pages go, the blogger's files stay.
+  EXPECT_FALSE(Exists("public/tags/old"));
+  EXPECT_EQ(Read("public/tags/mine.txt"), "mine");
+  JsonDocument search;
+  ASSERT_TRUE(search.Parse(Read("public/search.json")));
+  EXPECT_EQ(search.GetCount(""), 2);
+  EXPECT_EQ(Read("public/sitemap.xml").find("secret"), std::string::npos);
+  EXPECT_EQ(std::system(("xmllint --noout '" + ws_ + "/public/sitemap.xml'").c_str()), 0);
+
+  // A tag that is gone takes its page with it.
+  Put("_posts/a.md", "---\ntags: [go]\ndate: 2024-01-01\n---\nA\n");
+  ASSERT_EQ(Build(), 0) << err_;
+  EXPECT_FALSE(Exists("public/tags/c++"));
+  EXPECT_FALSE(Exists("public/categories/notes/index.html") &&
+               Read("public/categories/notes/index.html").find("(2)") != std::string::npos);
+  EXPECT_CONTAINS(Read("public/tags/go/index.html"), "(2)");
+}
+
 TEST_F(NavigationTest, AbsoluteUrlsStayAbsolute) {
   UseTheme("nav");
   MakePosts(3);

@@ -55,6 +55,10 @@ class SiteBuilder {
   // instead of calling the host's markToHtml post by post. Not owned.
   void set_markdown_converter(MarkdownConverter* converter) { converter_ = converter; }
 
+  // Whether drafts (front matter draft: true or published: false) are
+  // built like other posts; by default they are left out everywhere.
+  void set_include_drafts(bool include) { include_drafts_ = include; }
+
   // Loads config/base.json into the site data (as written: spaces and line
   // breaks in values are kept) and reads AbsoluteUrl from config/conf.ini
   // (the URL prefix), counts the posts into system.articleCount and sets
@@ -64,7 +68,9 @@ class SiteBuilder {
   // still set); returns false then, true otherwise.
   bool LoadConfig();
 
-  // The whole site into public/. True when index, timeline and feed were
+  // The whole site into public/: the post index, the theme's assets, the
+  // index, timeline, feed, article and theme pages, the redirect pages of
+  // posts' aliases and then the workspace's static/ folder. True when index, timeline and feed were
   // written; false (with the reason reported) when one rendered empty; the
   // files written before that stay. Also false, after writing everything
   // else, when posts could not be converted (the page defines no markToHtml,
@@ -122,8 +128,16 @@ class SiteBuilder {
   void Report(const std::string& message) const;
   std::string PublicDir() const { return root_ + "/public"; }
   std::string PostsDir() const { return root_ + "/_posts"; }
-  // The posts: scanned once per Build, afresh otherwise.
+  // The posts, drafts left out and in the theme's order: scanned once per
+  // Build, afresh otherwise.
   const std::vector<PostFile>& Posts();
+  std::vector<PostFile> ScanPosts();
+  // Fills in the excerpts of posts with a "<!-- more -->" line.
+  void ConvertExcerpts();
+  // Sets post.* for post.mtpl.
+  void SetPostVariables(const PostFile& post, const std::string& html);
+  // Notes a file under public/ that this build writes.
+  void Generated(const std::string& path);
   // BuildPostIndex without the serialisation.
   void RebuildIndex();
   TemplateEngine& Engine();
@@ -158,9 +172,9 @@ class SiteBuilder {
   void RenderIndexPages();
   void RenderTaxonomy(const std::string& member, const std::string& folder,
                       const std::string& one, const std::string& all);
-  // Sets post.tags and post.categories ({name, url} each) for the record
-  // of title; removes them when the record has none.
-  void SetPostTerms(const std::string& title);
+  // Turns post.tags and post.categories, where the post has them, into
+  // lists of {name, url}, url leading to the tag's or category's page.
+  void SetPostTerms(const PostFile& post);
   void WriteSearchIndex();
   void WriteSitemap();
   // Removes FOLDER/*/index.html (and the emptied folders) under public/ for
@@ -186,10 +200,13 @@ class SiteBuilder {
   bool build_failed_ = false;
   std::vector<PostFile> posts_;
   std::unique_ptr<TemplateEngine> engine_;
+  bool include_drafts_ = false;
+  // Paths under public/ this build writes, relative to it: static files
+  // and aliases give way to them.
+  std::set<std::string> generated_;
   Navigation nav_;
   SitemapBuilder sitemap_;
-  std::map<std::string, std::string> plain_texts_;  // title -> text, for the search index
-  std::map<std::string, int> records_;               // title -> index in posts
+  std::vector<std::string> plain_texts_;  // per post, for the search index
 };
 
 }  // namespace tarn
