@@ -13,6 +13,7 @@
 #include "script/script_host.h"
 #include "site/alias_pages.h"
 #include "site/feed_builder.h"
+#include "site/heading_anchors.h"
 #include "site/markdown_converter.h"
 #include "site/output_file.h"
 #include "site/output_writer.h"
@@ -419,8 +420,11 @@ int SiteBuilder::RenderPosts() {
       plain_texts_.resize(posts.size());
       plain_texts_[&post - posts.data()] = SearchIndex::PlainText(html, SearchIndex::kTextLength);
     }
+    std::string toc;
+    if (nav_.Any()) html = HeadingAnchors::Add(html, &toc);
     SetPostVariables(post, html);
     SetPostTerms(post);
+    if (nav_.Any()) data_.SetText("post.toc", toc);
     JsonDocument overlay;
     html = Engine().Expand(page, PageView(&overlay, 1), path);
     if (html.empty()) {

@@ -15,8 +15,10 @@
 // categories.mtpl under public/tags/ and public/categories/), "search": true
 // (public/search.json and search.js). Every page gets {$rootPath}; a theme
 // that uses any of these also gets each list's links relative to the page
-// it is on, at any depth. With system.url set, such a theme (or one with
-// "sitemap": true) also gets public/sitemap.xml, listing every page written. A theme that asks for none of it builds as before.
+// it is on, at any depth, and ids on its articles' headings with the table of
+// contents in post.toc. With system.url set, such a theme (or one with
+// "sitemap": true) also gets public/sitemap.xml, listing every page
+// written. A theme that asks for none of it builds as before.
 //
 // Thread safety: none; the front end uses it from one thread.
 #pragma once
