@@ -85,7 +85,7 @@ class NavigationTest : public ::testing::Test {
       std::string html = Read("public/" + page);
       for (std::sregex_iterator it(html.begin(), html.end(), kLink), end; it != end; ++it) {
         std::string link = (*it)[1];
-        if (link.empty() || link.find("://") != std::string::npos) continue;
+        if (link.empty() || std::regex_search(link, std::regex("^[a-zA-Z][a-zA-Z0-9+.-]*:"))) continue;
         fs::path target = fs::path(ws_ + "/public/" + page).parent_path() / Unescape(link);
         EXPECT_TRUE(fs::is_regular_file(target)) << page << " links to " << link;
         ++followed;
@@ -247,6 +247,58 @@ TEST_F(NavigationTest, AbsoluteUrlsStayAbsolute) {
   std::string second = Read("public/page/2/index.html");
   EXPECT_CONTAINS(second, "<a href=\"https://blog.example.org/articles/p03.html\">");
   EXPECT_CONTAINS(second, "class=\"prev\" href=\"https://blog.example.org/index.html\"");
+}
+
+// The bundled workspace and theme, as the build folder holds them: every
+// post is listed on the index pages and in the archive, every link leads to
+// a file the build wrote, and every page passes the Nu HTML checker.
+TEST_F(NavigationTest, BundledThemeLinksEverythingAndValidates) {
+  fs::remove_all(ws_);
+  fs::create_directories(ws_);
+  for (const char* part : {"config", "_posts", "themes", "template"})
+    fs::copy(fs::path(TARN_BINARY).parent_path() / part, ws_ + "/" + part, fs::copy_options::recursive);
+  // More posts than a page holds, some in a month of their own, with tags.
+  for (int i = 1; i <= 23; ++i) {
+    char name[32];
+    char date[16];
+    std::snprintf(name, sizeof name, "_posts/note %02d.md", i);
+    std::snprintf(date, sizeof date, "2021-05-%02d", i + 1);
+    Put(name, "---\ntags: [notes, \"t" + std::to_string(i % 4) + "\"]\ncategories: [日记]\ndate: " +
+                  date + "\n---\n## One\n\n```cpp\nint x;\n```\n\n## Two $x^2$\n");
+  }
+  ASSERT_EQ(Build(), 0) << err_;
+  EXPECT_GT(CheckLinks(), 200);
+  std::string listed;
+  for (const char* page : {"index.html", "page/2/index.html", "page/3/index.html"})
+    listed += Read(std::string("public/") + page);
+  EXPECT_FALSE(Exists("public/page/4"));
+  std::string archive = Read("public/timeline.html");
+  for (const std::string& file : PublicFiles()) {
+    if (file.rfind("articles/", 0) != 0) continue;
+    std::string link = "articles/" + fs::path(file).stem().string();
+    EXPECT_CONTAINS(archive, link.substr(0, 12));
+  }
+  EXPECT_CONTAINS(listed, "note%2001.html");
+  EXPECT_CONTAINS(listed, "note%2023.html");
+  EXPECT_CONTAINS(Read("public/tags/index.html"), "notes</a> <span class=\"tag-count\">23</span>");
+  std::string article = Read("public/articles/note 05.html");
+  EXPECT_CONTAINS(article, "<h2 id=\"one\">One</h2>");
+  EXPECT_CONTAINS(article, "<nav class=\"post-toc\"");
+  EXPECT_CONTAINS(article, "<span class=\"category\">日记</span>");
+  EXPECT_TRUE(Exists("public/404.html"));
+  EXPECT_TRUE(Exists("public/search.html"));
+
+  std::string vnu = std::string(TARN_SOURCE_DIR) + "/web/node_modules/vnu-jar/build/dist/vnu.jar";
+  if (!fs::exists(vnu) || std::system("java -version >/dev/null 2>&1") != 0)
+    GTEST_SKIP() << "the Nu HTML checker needs web/node_modules (npm ci) and a Java runtime";
+  std::string pages;
+  for (const std::string& file : PublicFiles())
+    if (fs::path(file).extension() == ".html") pages += " '" + ws_ + "/public/" + file + "'";
+  std::string check = "java -jar '" + vnu + "' --errors-only" + pages + " 2>'" + tmp_ + "/vnu'";
+  int checked = std::system(check.c_str());
+  std::string errors;
+  ReadTextFile(tmp_ + "/vnu", &errors);
+  EXPECT_EQ(checked, 0) << errors;
 }
 
 // What an old-style theme wrote before themes could ask for more, with times
