@@ -288,6 +288,25 @@ TEST_F(NavigationTest, BundledThemeLinksEverythingAndValidates) {
   EXPECT_TRUE(Exists("public/404.html"));
   EXPECT_TRUE(Exists("public/search.html"));
 
+  // Search and highlighting run in the reader's browser, from file://.
+  if (std::system("which chromium >/dev/null 2>&1") == 0) {
+    auto dom = [&](const std::string& page) {
+      std::string command =
+          "chromium --headless --no-sandbox --disable-gpu --virtual-time-budget=20000 --dump-dom '"
+          "file://" + ws_ + "/public/" + page + "' >'" + tmp_ + "/dom' 2>/dev/null";
+      EXPECT_EQ(std::system(command.c_str()), 0) << page;
+      std::string text;
+      ReadTextFile(tmp_ + "/dom", &text);
+      return text;
+    };
+    std::string found = dom("search.html?q=%E5%A5%BD%E4%B8%96");  // 好世: characters, not a word
+    EXPECT_CONTAINS(found, "href=\"./articles/你好，世界.html\">你好，世界</a>");
+    EXPECT_CONTAINS(dom("search.html?q=note"), "找到 23 篇文章");
+    std::string shown = dom("articles/note%2005.html");
+    EXPECT_CONTAINS(shown, "class=\"hljs-type\"");  // int, highlighted
+    EXPECT_CONTAINS(shown, "class=\"katex\"");
+  }
+
   std::string vnu = std::string(TARN_SOURCE_DIR) + "/web/node_modules/vnu-jar/build/dist/vnu.jar";
   if (!fs::exists(vnu) || std::system("java -version >/dev/null 2>&1") != 0)
     GTEST_SKIP() << "the Nu HTML checker needs web/node_modules (npm ci) and a Java runtime";

@@ -685,6 +685,16 @@ std::string SiteBuilder::PageLink(const std::string& path, int depth) const {
   return (url_prefix_ == "." ? RootPath(depth) : url_prefix_) + "/" + path;
 }
 
+JsonDocument SiteBuilder::ListRecord(int index) {
+  std::string record = "posts[" + std::to_string(index) + "]";
+  JsonDocument copy = JsonDocument::NewObject();
+  std::vector<std::string> keys;
+  data_.GetKeys(record, &keys);
+  for (const std::string& key : keys)
+    if (key != "content") copy.SetObject("", key, data_.GetDocument(record + "." + key));
+  return copy;
+}
+
 std::string SiteBuilder::NewestUpdate() const {
   std::string newest;
   for (int i = 0, n = data_.GetCount("posts"); i < n; ++i)
@@ -700,7 +710,7 @@ std::string SiteBuilder::RenderIndexPage(const std::string& text, const std::str
   overlay.SetEmptyArray("posts");
   std::string newest;
   for (int i = (page - 1) * per; i < std::min(n, page * per); ++i) {
-    overlay.Append("posts", data_.GetItem("posts", i));
+    overlay.Append("posts", ListRecord(i));
     newest = std::max(newest, data_.GetText("posts[" + std::to_string(i) + "].update_time"));
   }
   int depth = page == 1 ? 0 : 2;
@@ -751,7 +761,7 @@ void SiteBuilder::RenderTaxonomy(const std::string& member, const std::string& f
     overlay.SetText(one + ".name", group.name);
     overlay.SetInt(one + ".count", static_cast<int>(group.posts.size()));
     overlay.SetEmptyArray(one + ".posts");
-    for (int i : group.posts) overlay.Append(one + ".posts", data_.GetItem("posts", i));
+    for (int i : group.posts) overlay.Append(one + ".posts", ListRecord(i));
     std::string html = Engine().Expand(page, PageView(&overlay, 2), one_path);
     if (html.empty()) {
       Report(one_path + ": renders to empty text for \"" + group.name + "\"");

@@ -13,7 +13,8 @@
 // (index.mtpl once per N posts, pages 2.. as public/page/K/index.html, with
 // a pager), tag and category pages (tag.mtpl, tags.mtpl, category.mtpl,
 // categories.mtpl under public/tags/ and public/categories/), "search": true
-// (public/search.json and search.js). Every page gets {$rootPath}; a theme
+// (public/search.json and search.js); the post lists of those pages hold
+// the records without their Markdown. Every page gets {$rootPath}; a theme
 // that uses any of these also gets each list's links relative to the page
 // it is on, at any depth, and ids on its articles' headings with the table of
 // contents in post.toc. With system.url set, such a theme (or one with
@@ -183,6 +184,10 @@ class SiteBuilder {
   // names not in keep; anything else stays.
   void RemoveStalePages(const std::string& folder, const std::set<std::string>& keep);
   std::string NewestUpdate() const;
+  // A copy of posts[index] for a page's own list (a page of the index, a
+  // tag's posts): every member but the post's Markdown, which lists do not
+  // show and which would make ten thousand copies costly.
+  JsonDocument ListRecord(int index);
 
   // Waits for the writer, reports each file it could not write and marks
   // the build failed then; returns how many there were.
