@@ -5,6 +5,7 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
+#include <ctime>
 
 #include <gtk/gtk.h>
 #include <webkit2/webkit2.h>
@@ -13,6 +14,7 @@
 #include "app/browser_view.h"
 #include "app/message_box.h"
 #include "data/text_file.h"
+#include "site/front_matter.h"
 
 namespace tarn {
 namespace {
@@ -153,6 +155,19 @@ bool EditorWindow::LoadPost(const std::string& path) {
     ShowFailure("无法打开 " + path + "\n" + error);
   }
   return ok;
+}
+
+bool EditorWindow::StartNewPost() {
+  BrowserView* view = view_.get();
+  if (!view || !view->WaitForLoad() || view_.get() != view) return false;
+  std::string text;
+  std::string error;
+  if (!view->CallFunction("getValue", {"0", "0"}, &text, &error) || view_.get() != view)
+    return false;
+  if (text.find_first_not_of(" \t\r\n") != std::string::npos) return true;
+  std::string ignored;
+  return view->CallFunction("setValue", {FrontMatter::NewPostText("", std::time(nullptr))},
+                            &ignored, &error);
 }
 
 void EditorWindow::Save() {

@@ -62,6 +62,12 @@ class EditorWindow {
   // text (both are shown to the user; the editor then saves as a new post).
   bool LoadPost(const std::string& path);
 
+  // Waits for the open window's page and, when the editor is empty, starts
+  // a new post: front matter with an empty title, the date now and an empty
+  // tags list. Text already in the editor is never replaced. Returns false
+  // when the window went away or the page did not answer.
+  bool StartNewPost();
+
   // Saves the editor's text (Ctrl+S): to the post it was opened on, or, for
   // a new post, where the user chooses. Failures are shown, never reported
   // as success. Does nothing while the window is closed, a save is running,

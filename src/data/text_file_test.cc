@@ -64,6 +64,22 @@ TEST_F(TextFileTest, RegeneratedOutputIsCreatedOrReplacedWithoutLeftovers) {
   EXPECT_NE(error.find("x.html"), std::string::npos);
 }
 
+TEST_F(TextFileTest, CreateNeverReplacesAndLeavesNoTemporaryFiles) {
+  std::string path = (dir_ / "post.md").string();
+  ASSERT_TRUE(CreateTextFile(path, "first"));
+  std::string error;
+  EXPECT_FALSE(CreateTextFile(path, "second", &error));
+  EXPECT_EQ(error, path + ": exists already");
+  std::string read;
+  ASSERT_TRUE(ReadTextFile(path, &read));
+  EXPECT_EQ(read, "first");
+  int entries = 0;
+  for (auto& e : std::filesystem::directory_iterator(dir_)) (void)e, ++entries;
+  EXPECT_EQ(entries, 1);
+  EXPECT_FALSE(CreateTextFile((dir_ / "no" / "x.md").string(), "x", &error));
+  EXPECT_NE(error.find("x.md"), std::string::npos);
+}
+
 TEST_F(TextFileTest, FailuresNameTheFileAndKeepTheOldContents) {
   std::string error;
   std::string read = "stale";
@@ -86,24 +102,6 @@ TEST_F(TextFileTest, FailuresNameTheFileAndKeepTheOldContents) {
     ASSERT_TRUE(ReadTextFile(path, &read));
     EXPECT_EQ(read, "keep");
   }
-}
-
-TEST(TextConversion, Utf8AndUtf16) {
-  EXPECT_EQ(Utf8ToUtf16("a中\xF0\x9F\x98\x80"), u"a中\U0001F600");
-  EXPECT_EQ(Utf16ToUtf8(u"a中\U0001F600"), "a中\xF0\x9F\x98\x80");
-  // Invalid bytes, overlong forms, encoded surrogates and truncated sequences
-  // each become U+FFFD; lone surrogates likewise on the way back.
-  EXPECT_EQ(Utf8ToUtf16("\xFF" "a\xC0\xAF" "b\xED\xA0\x80" "c\xE4\xB8"),
-            u"\uFFFDa\uFFFD\uFFFDb\uFFFD\uFFFD\uFFFDc\uFFFD\uFFFD");
-  EXPECT_EQ(Utf16ToUtf8(std::u16string(1, char16_t(0xD800)) + u"x"), "\xEF\xBF\xBDx");
-}
-
-TEST(TextConversion, CutAtWidthCountsWideCharactersAsTwo) {
-  EXPECT_EQ(CutAtWidth("abcdef", 4), "abcd");
-  EXPECT_EQ(CutAtWidth("ab中文", 4), "ab中");
-  EXPECT_EQ(CutAtWidth("ab中文", 5), "ab中");  // never half a character
-  EXPECT_EQ(CutAtWidth("ab中文", 6), "ab中文");
-  EXPECT_EQ(CutAtWidth("", 100), "");
 }
 
 }  // namespace

@@ -10,6 +10,7 @@
 #include "data/ini_file.h"
 #include "data/regex_object.h"
 #include "data/text_file.h"
+#include "data/utf8.h"
 #include "script/script_host.h"
 #include "site/alias_pages.h"
 #include "site/feed_builder.h"
@@ -53,7 +54,7 @@ const char* ParseErrorName(int code) {
 bool ParseConfig(const std::string& path, std::string text, JsonDocument* doc,
                  const DiagnosticSink& sink) {
   // Editors on other systems like to start UTF-8 files with a byte-order mark.
-  if (text.rfind("\xEF\xBB\xBF", 0) == 0) text.erase(0, 3);
+  StripUtf8Bom(&text);
   JsonDocument::ParseResult result;
   if (!doc->Parse(text, {}, &result)) {
     int line = 1;
@@ -90,7 +91,42 @@ std::string ContainedName(std::string name) {
   return name;
 }
 
+// Settings under "system" that may hold credentials (a token in a push
+// URL): the program's own pages get them, the generated site never does.
+constexpr const char* kPrivateSettings[] = {"deployUrl", "sourceUrl"};
+
 }  // namespace
+
+// The private settings, taken out of the site data while a build renders
+// and put back, in their places, when it ends.
+class SiteBuilder::PrivateSettings {
+ public:
+  explicit PrivateSettings(JsonDocument* data) : data_(data) {
+    for (const char* key : kPrivateSettings) {
+      std::vector<std::string> keys;
+      data_->GetKeys("system", &keys);
+      auto at = std::find(keys.begin(), keys.end(), key);
+      if (at == keys.end()) continue;
+      std::string path = std::string("system.") + key;
+      taken_.push_back({static_cast<int>(at - keys.begin()), key, data_->GetDocument(path)});
+      data_->RemoveMember("system", key);
+    }
+  }
+  ~PrivateSettings() {
+    // Back in reverse, so each position is the one it had.
+    for (auto it = taken_.rbegin(); it != taken_.rend(); ++it)
+      data_->InsertMember("system", it->position, it->key, it->value);
+  }
+
+ private:
+  struct Taken {
+    int position;
+    std::string key;
+    JsonDocument value;
+  };
+  JsonDocument* data_;
+  std::vector<Taken> taken_;
+};
 
 SiteBuilder::SiteBuilder(std::string root, ScriptHost* host, DiagnosticSink sink)
     : root_(std::move(root)), host_(host), sink_(std::move(sink)) {
@@ -119,7 +155,17 @@ bool SiteBuilder::LoadConfig() {
   } else {
     ok = ParseConfig(path, std::move(text), &data_, sink_);
   }
-  IniFile ini(root_ + "/config/conf.ini");
+  config_loaded_ = ok;
+  std::string ini_path = root_ + "/config/conf.ini";
+  IniFile ini(ini_path);
+  std::error_code ec;
+  if (!ini.loaded() && fs::exists(ini_path, ec)) {
+    // A missing file means the defaults; one that is there but cannot be
+    // read (a FIFO, no permission) is worth a word.
+    std::string ignored;
+    ReadTextFile(ini_path, &ignored, &error);
+    Report(error + " (its defaults are used)");
+  }
   url_prefix_ =
       ini.GetString("base", "AbsoluteUrl", "0") == "1" ? data_.GetText("system.url") : ".";
   data_.SetText("system.articleCount", std::to_string(PostIndex::Count(PostsDir())));
@@ -137,8 +183,8 @@ const std::vector<PostFile>& SiteBuilder::Posts() {
   return posts_;
 }
 
-std::vector<PostFile> SiteBuilder::ScanPosts() {
-  std::vector<PostFile> posts = PostIndex::Scan(PostsDir(), sink_);
+std::vector<PostFile> SiteBuilder::ScanPosts(int* skipped) {
+  std::vector<PostFile> posts = PostIndex::Scan(PostsDir(), sink_, skipped);
   std::size_t found = posts.size();
   // The theme's _conf.json is read quietly here: the build reports its
   // faults when it loads it for the templates.
@@ -321,10 +367,14 @@ void SiteBuilder::CopyAssets() {
   fs::path from = ThemeDir() + "/assets";
   std::error_code ec;
   if (!fs::is_directory(from, ec)) return;  // a theme without assets is fine
-  fs::copy(from, PublicDir() + "/assets",
-           fs::copy_options::recursive | fs::copy_options::overwrite_existing, ec);
+  std::string to = PublicDir() + "/assets";
+  if (!OutputAllowed(to) || !CopyableTree(from.string(), true) || !CopyableTree(to, false)) {
+    Report(from.string() + ": the theme's assets are not copied");
+    return;
+  }
+  fs::copy(from, to, fs::copy_options::recursive | fs::copy_options::overwrite_existing, ec);
   if (ec) {
-    Report(from.string() + ": cannot copy to " + PublicDir() + "/assets: " + ec.message());
+    Report(from.string() + ": cannot copy to " + to + ": " + ec.message());
     build_failed_ = true;
   }
   for (fs::recursive_directory_iterator it(from, ec), end; !ec && it != end; it.increment(ec))
@@ -336,8 +386,37 @@ void SiteBuilder::Generated(const std::string& path) {
   if (path.compare(0, prefix.size(), prefix) == 0) generated_.insert(path.substr(prefix.size()));
 }
 
+// The copy reads every file of the source, links followed, and writes
+// through whatever it finds in the destination: only folders and regular
+// files may be there (a FIFO would be waited on, a device read without
+// end), and in the destination no links.
+bool SiteBuilder::CopyableTree(const std::string& root, bool source) {
+  std::error_code ec;
+  for (fs::recursive_directory_iterator it(root, ec), end; !ec && it != end; it.increment(ec)) {
+    std::error_code type_ec;
+    if (!source && it->is_symlink(type_ec)) return OutputAllowed(it->path().string());
+    fs::file_status status = it->status(type_ec);
+    if (fs::is_directory(status) || fs::is_regular_file(status)) continue;
+    Report(it->path().string() +
+           (fs::exists(status) ? ": is not a regular file (a FIFO, socket or device)"
+                               : ": is a link to nothing"));
+    build_failed_ = true;
+    return false;
+  }
+  return true;
+}
+
+bool SiteBuilder::OutputAllowed(const std::string& path) {
+  std::string error;
+  if (OutputPathIsContained(PublicDir(), path, &error)) return true;
+  Report(error);
+  build_failed_ = true;
+  return false;
+}
+
 bool SiteBuilder::Write(const std::string& path, const std::string& text) {
   Generated(path);
+  if (!OutputAllowed(path)) return false;
   std::string error;
   if (WriteOutputFile(path, text, &error)) return true;
   Report(error);
@@ -373,6 +452,10 @@ int SiteBuilder::RenderPosts() {
     Report(path + ": renders to empty text (no article pages are written)");
     return 0;
   }
+  if (!OutputAllowed(folder)) {
+    Report(folder + ": no article pages are written");
+    return 0;
+  }
   std::error_code ec;
   fs::create_directories(folder, ec);
   if (!fs::is_directory(folder, ec)) {
@@ -401,15 +484,19 @@ int SiteBuilder::RenderPosts() {
     data_.SetText("post.url", PostIndex::ArticleLink(url_prefix_, post.slug));
     data_.SetText("post.absolute_url",
                   PostIndex::ArticleLink(data_.GetText("system.url"), post.slug));
+    // The converter's HTML is used where it lies: a large post's page is
+    // already held by the converter, the site data and the writer.
     std::string html;
+    std::string_view converted;
     bool markdown_ok;
     if (converter_) {
       MarkdownConverter::Result result = converter_->Get(&post - posts.data());
       markdown_ok = result.ok;
-      if (markdown_ok) html.assign(result.html);
+      converted = result.html;
       error = result.error;
     } else {
       markdown_ok = CallMarkdown(std::string(post.Markdown()), &html, &error);
+      converted = html;
     }
     if (!markdown_ok) {
       Report(post.path + ": markToHtml failed: " + error + " (its article page is not written)");
@@ -418,11 +505,16 @@ int SiteBuilder::RenderPosts() {
     }
     if (nav_.search) {
       plain_texts_.resize(posts.size());
-      plain_texts_[&post - posts.data()] = SearchIndex::PlainText(html, SearchIndex::kTextLength);
+      plain_texts_[&post - posts.data()] =
+          SearchIndex::PlainText(converted, SearchIndex::kTextLength);
     }
     std::string toc;
-    if (nav_.Any()) html = HeadingAnchors::Add(html, &toc);
-    SetPostVariables(post, html);
+    std::string anchored;
+    if (nav_.Any()) {
+      anchored = HeadingAnchors::Add(converted, &toc);
+      converted = anchored;
+    }
+    SetPostVariables(post, converted);
     SetPostTerms(post);
     if (nav_.Any()) data_.SetText("post.toc", toc);
     JsonDocument overlay;
@@ -431,8 +523,10 @@ int SiteBuilder::RenderPosts() {
       Report(path + ": renders to empty text for " + post.path);
       continue;
     }
-    Generated(folder + "/" + post.slug + ".html");
-    writer.Write(folder + "/" + post.slug + ".html", std::move(html));
+    std::string article = folder + "/" + post.slug + ".html";
+    Generated(article);
+    if (!OutputAllowed(article)) continue;
+    writer.Write(article, std::move(html));
     if (in_build_) sitemap_.Add("articles/" + post.slug + ".html", post.update_time);
     ++written;
   }
@@ -445,7 +539,7 @@ int SiteBuilder::RenderPosts() {
   return written;
 }
 
-void SiteBuilder::SetPostVariables(const PostFile& post, const std::string& html) {
+void SiteBuilder::SetPostVariables(const PostFile& post, std::string_view html) {
   data_.SetText("post.content", html);
   data_.SetText("post.post_time", post.post_time);
   data_.SetText("post.update_time", post.update_time);
@@ -489,7 +583,10 @@ void SiteBuilder::RemoveStaleArticles(const std::string& folder,
     std::string name = entry.path().filename().string();
     std::error_code type_ec;
     if (name.size() < 5 || name.compare(name.size() - 5, 5, ".html") != 0) continue;
-    if (!entry.is_regular_file(type_ec) || wanted.count(name)) continue;
+    // A link is the blogger's, never a page of ours: it stays, and so does
+    // whatever it points at.
+    if (entry.is_symlink(type_ec) || !entry.is_regular_file(type_ec) || wanted.count(name))
+      continue;
     stale.push_back(entry.path());
   }
   for (const fs::path& path : stale) {
@@ -534,6 +631,7 @@ int SiteBuilder::RenderPages() {
       Report(template_path + ": renders to empty text; page skipped");
       continue;
     }
+    if (!OutputAllowed(output)) continue;
     std::error_code ec;
     fs::create_directories(fs::path(output).parent_path(), ec);
     if (Write(output, html) && in_build_) sitemap_.Add(target + ".html", NewestUpdate());
@@ -548,11 +646,20 @@ bool SiteBuilder::Build() {
     Report("a build is already running; try again when it has finished");
     return false;
   }
+  // A site rendered without its settings would replace the published one
+  // by a broken copy at the next push.
+  if (!config_loaded_) {
+    Report(root_ + "/config/base.json: the site's settings did not load; nothing was written");
+    return false;
+  }
   in_build_ = true;
   index_ready_ = false;
   build_failed_ = false;
   generated_.clear();
-  posts_ = ScanPosts();
+  int skipped = 0;
+  posts_ = ScanPosts(&skipped);
+  // A post left out is a post missing from the published site.
+  if (skipped > 0) build_failed_ = true;
   engine_.reset();
   // The posts' Markdown is converted in the background while the index,
   // timeline and feed are rendered here; the posts' pages come last.
@@ -574,6 +681,7 @@ bool SiteBuilder::Build() {
       self->plain_texts_.clear();
     }
   } finish{this};
+  PrivateSettings private_settings(&data_);
 
   if (data_.GetText("system.theme").empty())
     Report(root_ + "/config/base.json: system.theme is not set");
@@ -591,7 +699,11 @@ bool SiteBuilder::Build() {
     ~ReportWhenDone() { self->ReportWriteErrors(writer); }
   } report_index{this, &index_writer};
   Generated(out + "/database.json");
-  index_writer.Write(out + "/database.json", BuildPostIndex());
+  if (OutputAllowed(out + "/database.json")) {
+    index_writer.Write(out + "/database.json", BuildPostIndex());
+  } else {
+    RebuildIndex();
+  }
   SetVariable("assetsPath", url_prefix_ + "/assets");
   data_.SetObject("", "theme", LoadThemeConf());
   nav_ = ReadNavigation();

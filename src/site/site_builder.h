@@ -28,6 +28,7 @@
 #include <memory>
 #include <set>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "data/diagnostics.h"
@@ -44,6 +45,8 @@ class ScriptHost;
 class TemplateEngine;
 
 class SiteBuilder {
+  class PrivateSettings;
+
  public:
   // root: the workspace folder, without a trailing separator. The host and
   // the sink may be null (no conversion; reasons dropped) and are not owned.
@@ -77,7 +80,12 @@ class SiteBuilder {
   // written; false (with the reason reported) when one rendered empty; the
   // files written before that stay. Also false, after writing everything
   // else, when posts could not be converted (the page defines no markToHtml,
-  // or it threw) or a file could not be written.
+  // or it threw), a file could not be written, or one would have been
+  // written or removed through a symbolic link inside public/ (it is not).
+  // False at once, writing nothing, when the last LoadConfig failed.
+  // system.deployUrl and system.sourceUrl, which may hold credentials, are
+  // out of the site data while the build renders: no generated file holds
+  // them.
   bool Build();
 
   std::string RenderIndex();     // "" when index.mtpl is missing or renders empty
@@ -134,11 +142,11 @@ class SiteBuilder {
   // The posts, drafts left out and in the theme's order: scanned once per
   // Build, afresh otherwise.
   const std::vector<PostFile>& Posts();
-  std::vector<PostFile> ScanPosts();
+  std::vector<PostFile> ScanPosts(int* skipped = nullptr);
   // Fills in the excerpts of posts with a "<!-- more -->" line.
   void ConvertExcerpts();
   // Sets post.* for post.mtpl.
-  void SetPostVariables(const PostFile& post, const std::string& html);
+  void SetPostVariables(const PostFile& post, std::string_view html);
   // Notes a file under public/ that this build writes.
   void Generated(const std::string& path);
   // BuildPostIndex without the serialisation.
@@ -146,6 +154,13 @@ class SiteBuilder {
   TemplateEngine& Engine();
   JsonDocument LoadThemeConf();
   void CopyAssets();
+  // False, reported and failing the build, when the tree at root holds
+  // anything a recursive copy must not meet: in a source, files that are
+  // not regular (links followed); in a destination, also links.
+  bool CopyableTree(const std::string& root, bool source);
+  // False, reported and failing the build, when path would be written
+  // through a symbolic link inside public/.
+  bool OutputAllowed(const std::string& path);
   bool Write(const std::string& path, const std::string& text);
   bool CallMarkdown(const std::string& markdown, std::string* html, std::string* error);
   void RemoveStaleArticles(const std::string& folder, const std::vector<std::string>& keep);
@@ -199,6 +214,7 @@ class SiteBuilder {
   DiagnosticSink sink_;
   JsonDocument data_;
   std::string url_prefix_ = ".";
+  bool config_loaded_ = true;  // the last LoadConfig succeeded
 
   // State of the Build in progress.
   bool in_build_ = false;
