@@ -84,7 +84,7 @@ describe('markToHtml', () => {
       const mdAt = srcs.indexOf('vendor/markdown-it.min.js');
       assert.ok(mdAt >= 0 && srcs.indexOf('tarn-markdown.js') > mdAt, `${path.basename(p)}: ${srcs}`);
     }
-    assert.match(read(editorPage), /previewRender: function \(text\) \{ return window\.markToHtml\(text\); \}/);
+    assert.match(read(editorPage), /return window\.DOMPurify\.sanitize\(window\.markToHtml\(text\)\);/);
   });
 
   it('links exactly what plain markdown-it links, on random text full of addresses', () => {

@@ -4,6 +4,7 @@
 
 #include <cerrno>
 #include <cstdio>
+#include <filesystem>
 #include <thread>
 #include <utility>
 
@@ -13,11 +14,13 @@
 #include "app/browser_view.h"
 #include "app/console_window.h"
 #include "app/editor_window.h"
+#include "app/post_manager.h"
 #include "app/tray_mode.h"
 #include "data/text_file.h"
 #include "deploy/git_deployer.h"
 #include "deploy/publisher.h"
 #include "net/update_checker.h"
+#include "site/post_index.h"
 #include "site/site_builder.h"
 
 namespace tarn {
@@ -99,6 +102,11 @@ void MainWindow::Create() {
     if (!closing_) Show();
   });
   editor_->set_save_cancelled_handler([this] { Refresh(); });
+  editor_->set_saved_handler([this] { posts_->SendList(); });
+  editor_->set_preview_handler([this](const std::string& path) { PreviewAsReader(path); });
+  posts_ = std::make_unique<PostManager>(state_, web_main_.get(), [this]() -> GtkWindow* {
+    return editor_->is_open() ? editor_->window() : window();
+  });
   drop_handler_ = [this](const std::string& path) { OpenDroppedPost(path); };
 
   gtk_widget_show_all(window_);
@@ -125,8 +133,16 @@ void MainWindow::StartUp() {
   bool have_template = IsFile(template_path);
   if (have_template) web_main_->LoadFile(template_path);
   for (const Command& command : kCommands) {
+    if (command.run == &MainWindow::ShowEditor) {
+      web_main_->BindFunction(command.name, BrowserView::ArgumentFunction(
+                                                [this](const std::vector<std::string>& args) {
+                                                  ShowEditorFor(args);
+                                                }));
+      continue;
+    }
     web_main_->BindFunction(command.name, [this, run = command.run] { (this->*run)(); });
   }
+  BindListFunctions();
   if (have_template) web_main_->WaitForLoad();
   Trace("template page loaded");
   if (closing_) return;
@@ -209,8 +225,74 @@ void MainWindow::Refresh() {
 void MainWindow::ShowEditor() {
   state_->editingExisting = false;
   state_->postPath.clear();
+  bool was_open = editor_->is_open();
   editor_->Open();
   Hide();
+  if (!was_open) editor_->OfferNewPostCopy();
+}
+
+void MainWindow::ShowEditorFor(const std::vector<std::string>& args) {
+  if (args.empty() || args[0].empty()) {
+    ShowEditor();
+    return;
+  }
+  std::string path = posts_->PostPath(args[0]);
+  if (!path.empty()) OpenPost(path);
+}
+
+void MainWindow::BindListFunctions() {
+  using Args = const std::vector<std::string>&;
+  web_main_->BindFunction("listPosts", [this] { posts_->SendList(); });
+  web_main_->BindFunction("deletePost", BrowserView::ArgumentFunction([this](Args args) {
+                            if (!args.empty() && posts_->Delete(args[0])) posts_->SendList();
+                          }));
+  web_main_->BindFunction("renamePost", BrowserView::ArgumentFunction([this](Args args) {
+                            std::string renamed;
+                            if (args.empty() || !posts_->Rename(args[0], &renamed)) return;
+                            // The editor follows a post it has open.
+                            if (state_->editingExisting &&
+                                state_->postPath == state_->rootDir + "/_posts/" + args[0]) {
+                              state_->postPath = renamed;
+                            }
+                            posts_->SendList();
+                          }));
+}
+
+void MainWindow::PreviewAsReader(const std::string& path) {
+  GtkWindow* owner = editor_->is_open() ? editor_->window() : window();
+  std::filesystem::path post(path);
+  if (post.parent_path() != std::filesystem::path(state_->rootDir + "/_posts")) {
+    MessageBox::ShowTimed(owner, "只有 _posts/ 里的文章会被渲染：\n" + path, "Error",
+                          MessageIcon::kExclamation);
+    return;
+  }
+  TakeReasons();
+  ++building_;
+  bool built = site_->Build();
+  --building_;
+  if (!built) {
+    std::string reasons = TakeReasons();
+    MessageBox::ShowTimed(owner, reasons.empty() ? "渲染出错" : "渲染出错\n\n" + reasons,
+                          "Error", MessageIcon::kExclamation);
+    return;
+  }
+  Refresh();
+  std::string page = state_->rootDir + "/public/articles/" +
+                     PostIndex::TitleOf(post.filename().string()) + ".html";
+  gchar* uri = g_filename_to_uri(page.c_str(), nullptr, nullptr);
+  GError* error = nullptr;
+  if (!IsFile(page)) {
+    MessageBox::ShowTimed(owner, "渲染后没有找到文章页面：\n" + page, "Error",
+                          MessageIcon::kExclamation);
+  } else if (!uri || !g_app_info_launch_default_for_uri(uri, nullptr, &error)) {
+    MessageBox::ShowTimed(owner, "无法打开 " + page + "\n" + (error ? error->message : ""),
+                          "Error", MessageIcon::kExclamation);
+  } else {
+    std::printf("editor: opened %s\n", uri);
+    std::fflush(stdout);
+  }
+  if (error) g_error_free(error);
+  g_free(uri);
 }
 
 void MainWindow::Rendering() {
@@ -290,6 +372,8 @@ void MainWindow::Hide() {
 int MainWindow::OnDeleteEvent(GtkWidget*, void*, MainWindow* self) {
   switch (MessageBox::Ask(GTK_WINDOW(self->window_), kClosePrompt, "提示", true)) {
     case MessageAnswer::kYes:
+      // Unsaved text in the editor is not dropped without a word.
+      if (self->editor_->is_open() && !self->editor_->ConfirmDiscard()) break;
       self->closing_ = true;
       gtk_widget_hide(self->window_);
       gtk_main_quit();
@@ -349,6 +433,11 @@ void MainWindow::OnDragDataReceived(GtkWidget* widget, void* context, int, int, 
 
 void MainWindow::OpenDroppedPost(const std::string& path) {
   if (path.find(".md") == std::string::npos) return;
+  OpenPost(path);
+}
+
+void MainWindow::OpenPost(const std::string& path) {
+  if (editor_->is_open() && !editor_->ConfirmDiscard()) return;
   state_->editingExisting = true;
   state_->postPath = path;
   editor_->Open();
