@@ -18,6 +18,7 @@ usage: editor_gui_test.py --tarn PATH --workspace DIR [--shots DIR]
 import os
 import shutil
 import signal
+import subprocess
 import sys
 import time
 import unittest
@@ -396,6 +397,262 @@ class DropTest(EditorTest):
         self.assertTrue(find_windows(MAIN_TITLE))
         # The manager page was not replaced by the file: no other page loaded.
         self.assertFalse([l for l in s.drain() if l.startswith("page: loaded")])
+
+
+# Where things are in the manager's window (780 x 510): the filter box,
+# the first row of the post list, and a row's rename and delete buttons.
+FILTER_AT = (660, 32)
+FIRST_ROW_AT = (330, 77)
+RENAME_AT, DELETE_AT = (712, 77), (740, 77)
+
+# A clipboard owner: puts a 40 x 30 red PNG image on the clipboard and
+# keeps it there.
+CLIPBOARD_IMAGE = r'''
+import gi, sys
+gi.require_version("Gdk", "3.0"); gi.require_version("Gtk", "3.0")
+from gi.repository import Gdk, GdkPixbuf, Gtk
+pixbuf = GdkPixbuf.Pixbuf.new(GdkPixbuf.Colorspace.RGB, False, 8, 40, 30)
+pixbuf.fill(0xcc2222ff)
+Gtk.Clipboard.get(Gdk.SELECTION_CLIPBOARD).set_image(pixbuf)
+print("clipboard: ready", flush=True)
+Gtk.main()
+'''
+
+# A 2 x 2 PNG image file.
+PNG = bytes.fromhex("89504e470d0a1a0a0000000d4948445200000002000000020802000000fdd49a73"
+                    "0000001649444154789c63f8cfc0f09f81e13f03c37f0606060600290c05fd"
+                    "d6d8a1480000000049454e44ae426082")
+
+
+def editor_title(name):
+    return "%s - %s" % (name, EDITOR_TITLE)
+
+
+class ListSession(Session):
+    def wait_listed(self):
+        """Until the manager page shows the list of posts; returns the
+        manager's window."""
+        window = self.wait_started()
+        self.wait_line(r"^manager: listed \d+ posts$", earlier=True)
+        return window
+
+    def open_from_list(self, main_window, filter_text):
+        """Filters the manager's list down to filter_text and clicks the
+        first post shown."""
+        self.click(main_window, *FILTER_AT)
+        self.key(main_window, "ctrl+a", "BackSpace")
+        self.type_text(main_window, filter_text)
+        time.sleep(0.6)  # the list follows the box a moment later
+        self.click(main_window, *FIRST_ROW_AT)
+
+    def open_listed(self, main_window, filter_text, name):
+        """Opens the post named name from the list and waits until the
+        editor has its text."""
+        self.open_from_list(main_window, filter_text)
+        editor = self.wait_window(editor_title(name))
+        self.wait_line(r"^page: loaded .*/template/editor\.html$")
+        time.sleep(1)
+        return editor
+
+    def row_action(self, main_window, filter_text, where):
+        self.click(main_window, *FILTER_AT)
+        self.key(main_window, "ctrl+a", "BackSpace")
+        self.type_text(main_window, filter_text)
+        time.sleep(0.6)
+        # The row's buttons show while the pointer is over the row.
+        g = geometry(main_window)
+        xdotool("mousemove", "--sync", str(g["X"] + FIRST_ROW_AT[0]), str(g["Y"] + FIRST_ROW_AT[1]))
+        time.sleep(0.3)
+        self.shot("manager_row_buttons")
+        self.click(main_window, *where)
+
+    def kill(self):
+        """Ends the program at once, as a crash or a power cut would."""
+        os.killpg(self.proc.pid, signal.SIGKILL)
+        self.proc.wait()
+
+
+class ListTest(EditorTest):
+    def session(self, **kwargs):
+        s = ListSession(self, **kwargs)
+        self.addCleanup(s.stop)
+        return s.start()
+
+
+class PostListTest(ListTest):
+    def test_the_list_opens_a_post_whose_ctrl_s_saves_it_in_place(self):
+        s = self.session()
+        path = self.post(s)
+        main = s.wait_listed()
+        s.shot("manager_list")
+        editor = s.open_listed(main, "西湖", "西湖游记.md")
+        s.wait_window(MAIN_TITLE, visible=False)
+        s.type_text(editor, "Listed ")
+        s.key(editor, "ctrl+s")
+        s.wait_line(r"^editor: saved .*/_posts/西湖游记\.md$")
+        self.assertEqual(read(path), "Listed " + POST)
+        # The list is sent again after the save.
+        s.wait_line(r"^manager: listed 5 posts$")
+
+    def test_opening_another_post_over_unsaved_changes_asks(self):
+        s = self.session(conf={"Mini": "1"})
+        first = self.post(s, "first.md", "first\n")
+        self.post(s, "second.md", "second\n")
+        main = s.wait_listed()
+        editor = s.open_listed(main, "first", "first.md")
+        s.type_text(editor, "changed ")
+        xdotool("key", "--clearmodifiers", "alt+b")  # the manager comes back
+        main = s.wait_window(MAIN_TITLE)
+        s.open_from_list(main, "second")
+        s.wait_line(r"^message: 未保存的修改: 「first\.md」有未保存的修改")
+        s.answer("未保存的修改", "Escape")  # cancel: stay on the first post
+        s.wait_window("未保存的修改", visible=False)
+        self.assertTrue(find_windows(editor_title("first.md")))
+        # The editor came to the front; Alt+B brings the manager over it.
+        xdotool("key", "--clearmodifiers", "alt+b")
+        s.open_from_list(s.wait_window(MAIN_TITLE), "second")
+        s.answer("未保存的修改", "alt+y")  # save first, then open the other
+        s.wait_line(r"^editor: saved .*/_posts/first\.md$")
+        self.assertEqual(read(first), "changed first\n")
+        s.wait_window(editor_title("second.md"))
+
+    def test_a_new_post_suggests_its_heading_and_enter_saves(self):
+        s = self.session()
+        editor = s.new_post(s.wait_listed())
+        time.sleep(1)
+        s.type_text(editor, "# Lake Notes")
+        s.key(editor, "ctrl+s")
+        dialog = s.wait_window(SAVE_TITLE)
+        time.sleep(1)
+        s.key(dialog, "Return")
+        s.wait_line(r"^editor: saved .*/_posts/Lake Notes\.md$")
+        self.assertEqual(read(s.path("_posts", "Lake Notes.md")), "# Lake Notes")
+
+    def test_delete_goes_to_the_trash_and_rename_stays_in_posts(self):
+        s = self.session()
+        self.post(s, "victim.md", "---\ntitle: V\n---\nbody\n")
+        self.post(s, "keeper.md", "---\ntitle: K\n---\nkept\n")
+        main = s.wait_listed()
+        s.row_action(main, "victim", DELETE_AT)
+        s.wait_line(r"^message: 删除文章: 把「victim\.md」移到回收站？$")
+        s.answer("删除文章", "alt+y")
+        s.wait_line(r"^manager: trashed .*/_posts/victim\.md$")
+        self.assertFalse(os.path.exists(s.path("_posts", "victim.md")))
+        trash = os.path.join(s.env["XDG_DATA_HOME"], "Trash", "files", "victim.md")
+        self.assertTrue(os.path.exists(trash))
+        s.wait_line(r"^manager: listed 5 posts$")
+
+        dialog = s.until_window("重命名文章", lambda: s.row_action(main, "keeper", RENAME_AT))
+        s.key(dialog, "ctrl+a")
+        s.type_text(dialog, "../renamed")
+        s.key(dialog, "Return")
+        s.wait_line(r"^message: Error: 重命名失败")
+        self.assertTrue(os.path.exists(s.path("_posts", "keeper.md")))
+        s.wait_window("Error", visible=False)
+        dialog = s.until_window("重命名文章", lambda: s.row_action(main, "keeper", RENAME_AT))
+        s.key(dialog, "ctrl+a")
+        s.type_text(dialog, "renamed")
+        s.key(dialog, "Return")
+        s.wait_line(r"^manager: renamed .*/_posts/keeper\.md to .*/_posts/renamed\.md$")
+        self.assertEqual(read(s.path("_posts", "renamed.md")), "---\ntitle: K\n---\nkept\n")
+
+    def test_a_post_that_leads_out_of_posts_is_refused(self):
+        s = self.session()
+        write(s.path("secret.md"), "secret\n")
+        os.symlink(s.path("secret.md"), s.path("_posts", "out.md"))
+        main = s.wait_listed()
+        s.open_from_list(main, "out")
+        line = s.wait_line(r"^message: Error: 无法打开文章")
+        self.assertIn("leads outside", line)
+        self.assertEqual(find_windows(EDITOR_TITLE), [])
+
+    def test_a_posts_html_cannot_call_the_program(self):
+        s = self.session()
+        calls = ("showEditor('victim.md');Rendering();Push();RenderingAndPush();showList();"
+                 "deletePost('victim.md');renamePost('victim.md');listPosts();"
+                 "tarnSavePost();tarnPreviewPost();tarnPasteImage()")
+        post = ("# Hostile\n\n<img src=\"nowhere.png\" onerror=\"%s\">\n\n"
+                "<script>%s</script>\n\n<a href=\"javascript:%s\" id=\"x\">x</a>\n\n"
+                "<iframe srcdoc=\"<script>window.webkit.messageHandlers.tarn.postMessage("
+                "['', 'Rendering'])</script>\"></iframe>\n"
+                "<svg><animate onbegin=\"%s\" attributeName=\"x\" dur=\"1s\"/></svg>\n"
+                % (calls, calls, calls, calls))
+        path = self.post(s, "hostile.md", post)
+        self.post(s, "victim.md", "victim\n")
+        main = s.wait_listed()
+        s.open_from_list(main, "Hostile".lower())
+        s.wait_window(editor_title("hostile.md"))
+        time.sleep(3)  # the side-by-side preview has rendered the post
+        s.shot("editor_with_a_hostile_post")
+        quiet = [l for l in s.drain(2)
+                 if l.startswith(("message:", "editor:", "manager:")) and "listed" not in l]
+        self.assertEqual(quiet, [])
+        self.assertEqual(read(path), post)
+        self.assertTrue(os.path.exists(s.path("_posts", "victim.md")))
+        self.assertFalse(os.path.exists(s.path("public", "index.html")))
+
+
+class ImageTest(ListTest):
+    def test_pasted_and_dropped_images_are_stored_and_linked(self):
+        s = self.session()
+        path = self.post(s, "photos.md", "Photos\n")
+        main = s.wait_listed()
+        editor = s.open_listed(main, "photos", "photos.md")
+        owner = subprocess.Popen(["/usr/bin/python3", "-c", CLIPBOARD_IMAGE],
+                                 stdout=subprocess.PIPE, text=True, env=s.env)
+        s.helpers.append(owner)
+        self.addCleanup(owner.stdout.close)
+        self.assertEqual(owner.stdout.readline().strip(), "clipboard: ready")
+        s.key(editor, "ctrl+v")
+        pasted = s.wait_line(r"^editor: image saved .*/static/images/\d{4}-\d\d-\d\d-\w{8}\.png$")
+        pasted = pasted.split("/")[-1]
+        image = s.path("drop me.png")
+        with open(image, "wb") as f:
+            f.write(PNG)
+        g = geometry(editor)
+        s.drag(image, g["X"] + 300, g["Y"] + 300)
+        dropped = s.wait_line(r"^editor: image saved .*/static/images/\d{4}-\d\d-\d\d-drop-me\.png$")
+        dropped = dropped.split("/")[-1]
+        time.sleep(1)
+        s.shot("editor_with_images")
+        s.key(editor, "ctrl+s")
+        s.wait_line(r"^editor: saved ")
+        text = read(path)
+        self.assertIn("![](../images/%s)" % pasted, text)
+        self.assertIn("![drop me](../images/%s)" % dropped, text)
+        with open(s.path("static", "images", dropped), "rb") as f:
+            self.assertEqual(f.read(), PNG)
+
+
+class AutosaveTest(ListTest):
+    def test_the_autosaved_copy_is_offered_after_a_crash(self):
+        s = self.session()
+        path = self.post(s, "diary.md", "Dear diary\n")
+        main = s.wait_listed()
+        editor = s.open_listed(main, "diary", "diary.md")
+        s.type_text(editor, "Unsaved ")
+        copy = s.path(".tarn", "autosave", "posts", "diary.md")
+        deadline = time.time() + WAIT
+        while time.time() < deadline and not os.path.exists(copy):
+            time.sleep(0.2)
+        self.assertEqual(read(copy), "Unsaved Dear diary\n")
+        s.kill()
+
+        s2 = ListSession(self)
+        s2.root, s2.tmp = s.root, s.tmp
+        self.addCleanup(s2.stop)
+        s2.env = s.env
+        s2.start()
+        main = s2.wait_listed()
+        s2.open_from_list(main, "diary")
+        s2.wait_line(r"^message: 恢复未保存的内容: 发现上次没有保存的内容")
+        s2.answer("恢复未保存的内容", "alt+y")
+        editor = s2.wait_window(editor_title("diary.md"))
+        time.sleep(1)
+        s2.key(editor, "ctrl+s")
+        s2.wait_line(r"^editor: saved ")
+        self.assertEqual(read(path), "Unsaved Dear diary\n")
+        self.assertFalse(os.path.exists(copy))
 
 
 def main():

@@ -56,11 +56,14 @@ PostManager::PostManager(AppState* state, BrowserView* page, std::function<GtkWi
 void PostManager::SendList() {
   if (!page_->HasFunction("tarnShowPosts")) return;
   std::string json = PostCatalog::ToJson(PostCatalog::Read(state_->rootDir + "/_posts"));
-  std::string ignored;
+  std::string count;
   std::string error;
-  if (!page_->CallFunction("tarnShowPosts", {json}, &ignored, &error)) {
+  if (!page_->CallFunction("tarnShowPosts", {json}, &count, &error)) {
     std::fprintf(stderr, "tarn: the post list: %s\n", error.c_str());
+    return;
   }
+  std::printf("manager: listed %s posts\n", count.c_str());
+  std::fflush(stdout);
 }
 
 void PostManager::Fail(const std::string& text) {
