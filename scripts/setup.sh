@@ -1,26 +1,48 @@
 #!/usr/bin/env bash
-# Installs what building, running and testing tarn needs on Debian 12.
+# Installs what tarn needs on Debian 12.
+#
+#   scripts/setup.sh run    what building and running tarn needs (make run)
+#   scripts/setup.sh test   that, plus what the tests and benchmarks need
+#                           (make test; the default)
+#
 # Idempotent: installs only the packages that are missing, and runs
-# apt-get update only when something must be installed.
+# apt-get update only when something must be installed. Then brings the
+# pages' front-end libraries (web/node_modules) up to date with the lock file.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
-packages=(
+what=${1:-test}
+case "$what" in
+  run|test) ;;
+  *) echo "usage: scripts/setup.sh [run|test]" >&2; exit 2 ;;
+esac
+
+# Building and running tarn.
+run_packages=(
   build-essential cmake pkg-config git ca-certificates
-  libgtest-dev googletest
   libpcre2-dev libglib2.0-dev libcurl4-openssl-dev libsoup-3.0-dev libssl-dev
   libjavascriptcoregtk-4.1-dev libwebkit2gtk-4.1-dev libgtk-3-dev
   libkeybinder-3.0-dev libayatana-appindicator3-dev libnotify-dev
+  # the pages' libraries come from npm
   nodejs npm
-  # tests: a display server, input, screenshots, a feed check, fonts
-  xvfb xauth xdotool imagemagick libxml2-utils python3 fonts-noto-cjk dbus-x11
-  # fuzzing replays the corpus with clang's sanitizers
+)
+
+# What the tests and benchmarks add.
+test_packages=(
+  libgtest-dev googletest
+  # a display server, input, screenshots, a feed check, fonts, the drag source
+  xvfb xauth xdotool imagemagick libxml2-utils python3 python3-gi gir1.2-gtk-3.0
+  fonts-noto-cjk dbus-x11
+  # fuzzing replays the corpus with clang's sanitizers (fuzz/build.sh)
   clang libclang-rt-14-dev
   # benchmarks
   nlohmann-json3-dev hugo time
   # the pages' browser tests
   chromium
 )
+
+packages=("${run_packages[@]}")
+[[ $what == test ]] && packages+=("${test_packages[@]}")
 
 missing=()
 for p in "${packages[@]}"; do
@@ -31,7 +53,7 @@ done
 # A machine that brings its own node (not Debian's) needs no nodejs/npm package.
 if command -v node >/dev/null && command -v npm >/dev/null; then
   filtered=()
-  for p in "${missing[@]}"; do
+  for p in "${missing[@]+"${missing[@]}"}"; do
     [[ "$p" == nodejs || "$p" == npm ]] || filtered+=("$p")
   done
   missing=("${filtered[@]+"${filtered[@]}"}")

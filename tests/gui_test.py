@@ -340,9 +340,15 @@ class DropTest(GuiTest):
     def test_a_dropped_file_that_is_no_post_is_ignored(self):
         s = self.session()
         window = s.wait_started()
-        s.drag(s.path("themes", "plain", "_conf.json"))
-        time.sleep(1)  # nothing is to happen; give it the chance to
-        self.assertEqual(find_windows("Tarn Blog Editor - 编辑"), [])
+        # Neither a file of another kind nor one that merely has ".md" in
+        # its name (a backup copy) is a post.
+        backup = s.path("_posts", "Hello.md.bak")
+        with open(backup, "w", encoding="utf-8") as f:
+            f.write("# old copy\n")
+        for path in (s.path("themes", "plain", "_conf.json"), backup):
+            s.drag(path)
+            time.sleep(1)  # nothing is to happen; give it the chance to
+            self.assertEqual(find_windows("Tarn Blog Editor - 编辑"), [], path)
         # The manager page is still shown (the view did not open the file):
         # its "Write" button still works.
         s.click(window, 535, 80)

@@ -5,7 +5,6 @@
 #include <cerrno>
 #include <cstdio>
 #include <filesystem>
-#include <thread>
 #include <utility>
 
 #include <gtk/gtk.h>
@@ -19,6 +18,7 @@
 #include "data/text_file.h"
 #include "deploy/git_deployer.h"
 #include "deploy/publisher.h"
+#include "net/update_check_task.h"
 #include "net/update_checker.h"
 #include "site/post_index.h"
 #include "site/site_builder.h"
@@ -60,6 +60,7 @@ MainWindow::MainWindow(AppState* state, SiteBuilder* site, GitDeployer* deployer
     : state_(state), site_(site), deployer_(deployer), console_(console) {}
 
 MainWindow::~MainWindow() {
+  update_check_.reset();
   if (refresh_timer_) g_source_remove(refresh_timer_);
   editor_.reset();
   if (window_) {
@@ -318,9 +319,8 @@ void MainWindow::RenderingAndPush() {
   --building_;
   if (outcome.ok) Refresh();
   // A failed build is the one outcome shown with the exclamation mark.
-  bool build_failed = !outcome.ok && outcome.message.rfind("渲染出错", 0) == 0;
   Message(outcome.message, outcome.caption,
-          build_failed ? MessageIcon::kExclamation : MessageIcon::kNone);
+          outcome.build_failed ? MessageIcon::kExclamation : MessageIcon::kNone);
 }
 
 void MainWindow::Push() {
@@ -432,7 +432,13 @@ void MainWindow::OnDragDataReceived(GtkWidget* widget, void* context, int, int, 
 }
 
 void MainWindow::OpenDroppedPost(const std::string& path) {
-  if (path.find(".md") == std::string::npos) return;
+  // The post index's rule: a regular file whose name ends in ".md", any case
+  // ("notes.md.bak" or a folder "drafts.md/" is no post).
+  std::error_code ec;
+  if (!PostIndex::IsPostName(std::filesystem::path(path).filename().string()) ||
+      !std::filesystem::is_regular_file(path, ec)) {
+    return;
+  }
   OpenPost(path);
 }
 
@@ -446,30 +452,11 @@ void MainWindow::OpenPost(const std::string& path) {
 }
 
 void MainWindow::StartUpdateCheck() {
-  // The check may take its whole time-out on a bad network; it runs on a
-  // thread nobody waits for, and only a found notice comes back, to be asked
-  // about on this thread (GTK is used from one thread only).
-  std::thread([this] {
-    UpdateChecker checker;
-    auto* notice = new UpdateNotice;
-    if (!checker.CheckForUpdate(notice)) {
-      delete notice;
-      return;
-    }
-    struct Found {
-      MainWindow* window;
-      UpdateNotice* notice;
-    };
-    g_idle_add(
-        [](gpointer data) -> gboolean {
-          auto* found = static_cast<Found*>(data);
-          found->window->AskToUpdate(*found->notice);
-          delete found->notice;
-          delete found;
-          return G_SOURCE_REMOVE;
-        },
-        new Found{this, notice});
-  }).detach();
+  // The check may take its whole time-out on a bad network, so it runs on a
+  // thread of its own; a found notice comes back to this thread (GTK is used
+  // from one thread only), and never once this window is gone.
+  update_check_ = std::make_unique<UpdateCheckTask>(
+      g_main_context_default(), [this](const UpdateNotice& notice) { AskToUpdate(notice); });
 }
 
 void MainWindow::AskToUpdate(const UpdateNotice& notice) {

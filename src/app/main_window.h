@@ -34,6 +34,8 @@ class SiteBuilder;
 class TrayMode;
 struct UpdateNotice;
 
+class UpdateCheckTask;
+
 class MainWindow {
  public:
   static constexpr char kTitle[] = "Corvel Blog Editor";
@@ -126,6 +128,8 @@ class MainWindow {
   std::unique_ptr<EditorWindow> editor_;
   std::unique_ptr<PostManager> posts_;
   std::unique_ptr<TrayMode> tray_mode_;  // with conf.ini's Mini=1
+  // The start-up update check; dropping it with the window drops a late notice.
+  std::unique_ptr<UpdateCheckTask> update_check_;
   std::vector<std::string> reasons_;
   std::function<void(const std::string&)> drop_handler_;
   DesktopSettings settings_;  // conf.ini as read at start

@@ -1,4 +1,5 @@
 #include "data/text_file.h"
+#include "support/temp_dir.h"
 
 #include <gtest/gtest.h>
 #include <sys/stat.h>
@@ -10,18 +11,10 @@ namespace {
 
 class TextFileTest : public ::testing::Test {
  protected:
-  void SetUp() override {
-    dir_ = std::filesystem::temp_directory_path() /
-           ("tarn-text-" + std::to_string(::getpid()) + "-" +
-            ::testing::UnitTest::GetInstance()->current_test_info()->name());
-    std::filesystem::remove_all(dir_);
-    std::filesystem::create_directories(dir_);
-  }
-  void TearDown() override {
-    std::filesystem::permissions(dir_, std::filesystem::perms::owner_all);
-    std::filesystem::remove_all(dir_);
-  }
-  std::filesystem::path dir_;
+  // A test may take the folder's rights away; give them back to clean up.
+  void TearDown() override { std::filesystem::permissions(dir_, std::filesystem::perms::owner_all); }
+  TempDir temp_{"text"};
+  std::filesystem::path dir_ = temp_.path();
 };
 
 TEST_F(TextFileTest, BytesRoundTripUnchanged) {

@@ -30,6 +30,9 @@ struct DeployOutcome {
   bool ok = false;
   std::string message;
   std::string caption;
+  // True when the site did not build (nothing was committed or pushed):
+  // the front end marks that outcome apart without reading the message.
+  bool build_failed = false;
 };
 
 class Publisher {

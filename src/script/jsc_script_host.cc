@@ -306,7 +306,11 @@ void JscScriptHost::RunPage(std::string_view html) {
     std::string code;
     std::string error;
     if (!ReadTextFile(file, &code, &error)) {
-      Report(at + "cannot load script " + src + ": " + error);
+      std::string hint;
+      if (src.rfind("vendor/", 0) == 0)
+        hint = " (template/vendor holds the pages' libraries, copied in when tarn is built"
+               " from web/node_modules: run scripts/setup.sh, then build again)";
+      Report(at + "cannot load script " + src + ": " + error + hint);
       ++scripts_failed_;
       add_to_digest(src, "");
       return;

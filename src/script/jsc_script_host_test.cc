@@ -7,20 +7,14 @@
 #include <thread>
 
 #include "data/text_file.h"
+#include "support/temp_dir.h"
 
 namespace tarn {
 namespace {
 
 class JscScriptHostTest : public ::testing::Test {
  protected:
-  void SetUp() override {
-    dir_ = std::filesystem::temp_directory_path() /
-           ("tarn-jsc-" + std::to_string(::getpid()) + "-" +
-            ::testing::UnitTest::GetInstance()->current_test_info()->name());
-    std::filesystem::remove_all(dir_);
-    std::filesystem::create_directories(dir_ / "vendor");
-  }
-  void TearDown() override { std::filesystem::remove_all(dir_); }
+  void SetUp() override { std::filesystem::create_directories(dir_ / "vendor"); }
 
   std::string Write(const std::string& name, const std::string& text) {
     std::string path = (dir_ / name).string();
@@ -47,7 +41,8 @@ class JscScriptHostTest : public ::testing::Test {
     return all;
   }
 
-  std::filesystem::path dir_;
+  TempDir temp_{"jsc"};
+  std::filesystem::path dir_ = temp_.path();
   std::vector<std::string> messages_;
 };
 

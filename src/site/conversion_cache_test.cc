@@ -9,6 +9,7 @@
 #include <map>
 
 #include "data/text_file.h"
+#include "support/temp_dir.h"
 
 namespace tarn {
 namespace {
@@ -21,15 +22,7 @@ std::size_t EntrySize(std::size_t html) { return 32 + 8 + html + 32; }
 
 class ConversionCacheTest : public ::testing::Test {
  protected:
-  void SetUp() override {
-    dir_ = fs::temp_directory_path() /
-           ("tarn-cache-" + std::to_string(::getpid()) + "-" +
-            ::testing::UnitTest::GetInstance()->current_test_info()->name());
-    fs::remove_all(dir_);
-    fs::create_directories(dir_);
-    path_ = (dir_ / ".tarn" / "markdown-cache.bin").string();
-  }
-  void TearDown() override { fs::remove_all(dir_); }
+  void SetUp() override { path_ = (dir_ / ".tarn" / "markdown-cache.bin").string(); }
 
   DiagnosticSink Sink() {
     return [this](const std::string& m) { messages_.push_back(m); };
@@ -80,7 +73,8 @@ class ConversionCacheTest : public ::testing::Test {
     return bytes;
   }
 
-  fs::path dir_;
+  TempDir temp_{"cache"};
+  fs::path dir_ = temp_.path();
   std::string path_;
   std::vector<std::string> messages_;
 };

@@ -8,6 +8,7 @@
 #include <filesystem>
 
 #include "data/text_file.h"
+#include "support/temp_dir.h"
 
 namespace tarn {
 namespace {
@@ -16,15 +17,7 @@ namespace fs = std::filesystem;
 
 class OutputFileTest : public ::testing::Test {
  protected:
-  void SetUp() override {
-    dir_ = fs::temp_directory_path() /
-           ("tarn-output-" + std::to_string(::getpid()) + "-" +
-            ::testing::UnitTest::GetInstance()->current_test_info()->name());
-    fs::remove_all(dir_);
-    fs::create_directories(dir_);
-    path_ = (dir_ / "page.html").string();
-  }
-  void TearDown() override { fs::remove_all(dir_); }
+  void SetUp() override { path_ = (dir_ / "page.html").string(); }
 
   struct stat Stat() {
     struct stat st {};
@@ -46,7 +39,8 @@ class OutputFileTest : public ::testing::Test {
     EXPECT_EQ(n, 1);
   }
 
-  fs::path dir_;
+  TempDir temp_{"output"};
+  fs::path dir_ = temp_.path();
   std::string path_;
 };
 

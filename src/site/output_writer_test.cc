@@ -1,4 +1,5 @@
 #include "site/output_writer.h"
+#include "support/temp_dir.h"
 
 #include <gtest/gtest.h>
 #include <unistd.h>
@@ -21,13 +22,8 @@ std::string Slurp(const fs::path& path) {
 
 class OutputWriterTest : public ::testing::Test {
  protected:
-  void SetUp() override {
-    dir_ = fs::temp_directory_path() / ("tarn-writer-" + std::to_string(::getpid()));
-    fs::remove_all(dir_);
-    fs::create_directories(dir_);
-  }
-  void TearDown() override { fs::remove_all(dir_); }
-  fs::path dir_;
+  TempDir temp_{"writer"};
+  fs::path dir_ = temp_.path();
 };
 
 TEST_F(OutputWriterTest, WritesEveryPageInOrderAndReportsFailuresInOrder) {

@@ -8,43 +8,12 @@
 
 #include "data/text_file.h"
 #include "script/script_host.h"
+#include "support/fake_script_host.h"
 
 namespace tarn {
 namespace {
 
 namespace fs = std::filesystem;
-
-// Page functions as plain C++: markToHtml wraps the text, TplRender echoes
-// its arguments. Records every call.
-class FakeHost : public ScriptHost {
- public:
-  bool HasFunction(const std::string& name) override { return functions.count(name) > 0; }
-  bool CallFunction(const std::string& name, const std::vector<std::string>& args,
-                    std::string* result, std::string* error) override {
-    calls.push_back(name);
-    result->clear();
-    auto it = functions.find(name);
-    if (it == functions.end()) {
-      *error = name + " is not defined";
-      return false;
-    }
-    return it->second(args, result, error);
-  }
-  std::string Origin() const override { return "fake page"; }
-
-  using Function = std::function<bool(const std::vector<std::string>&, std::string*, std::string*)>;
-  std::map<std::string, Function> functions{
-      {"markToHtml",
-       [](const std::vector<std::string>& a, std::string* r, std::string*) {
-         *r = "<p>" + a.at(0) + "</p>";
-         return true;
-       }},
-      {"TplRender", [](const std::vector<std::string>& a, std::string* r, std::string*) {
-         *r = a.at(0) + "|" + a.at(1);
-         return true;
-       }}};
-  std::vector<std::string> calls;
-};
 
 class SiteBuilderTest : public ::testing::Test {
  protected:
@@ -164,7 +133,7 @@ TEST_F(SiteBuilderTest, PostIndexReplacesTheSiteData) {
 }
 
 TEST_F(SiteBuilderTest, ConverterFailuresFailTheBuild) {
-  FakeHost host;
+  FakeScriptHost host;
   host.functions["markToHtml"] = [](const std::vector<std::string>& a, std::string* r,
                                     std::string* e) {
     if (a.at(0) == "hi") {
@@ -210,7 +179,7 @@ TEST_F(SiteBuilderTest, ConverterFailuresFailTheBuild) {
 }
 
 TEST_F(SiteBuilderTest, ScriptRenderHandsTemplateAndDataToThePage) {
-  FakeHost host;
+  FakeScriptHost host;
   SiteBuilder builder = Make(&host);
   builder.LoadConfig();
   Put("template/index copy.html", "<p>{{title}}</p>");
