@@ -23,6 +23,8 @@ run_packages=(
   libpcre2-dev libglib2.0-dev libcurl4-openssl-dev libsoup-3.0-dev libssl-dev
   libjavascriptcoregtk-4.1-dev libwebkit2gtk-4.1-dev libgtk-3-dev
   libkeybinder-3.0-dev libayatana-appindicator3-dev libnotify-dev
+  # post front matter
+  libyaml-cpp-dev libtomlplusplus-dev
   # the pages' libraries come from npm
   nodejs npm
 )

@@ -195,6 +195,15 @@ def tarn_post_text(post):
     return header + post.body
 
 
+def tarn_front_matter_text(post):
+    # The same post with YAML front matter instead of the ten-dash header.
+    date = post.date.strftime("%Y-%m-%d %H:%M:%S")
+    front = ("---\ntitle: \"%s\"\ndate: %s\nupdated: %s\ntags: [bench, t%d]\n"
+             "categories: [notes]\ndescription: \"A post of the benchmark\"\n---\n\n"
+             % (post.title.replace('"', "'"), date, date, len(post.stem) % 7))
+    return front + post.body
+
+
 def hugo_post_text(post):
     date = post.date.strftime("%Y-%m-%dT%H:%M:%S")
     return "---\ntitle: %s\ndate: %s\nlastmod: %s\n---\n\n%s" % (post.stem, date, date, post.body)
@@ -209,7 +218,7 @@ def find_manager_page(tarn):
     return None
 
 
-def make_tarn_workspace(root, posts, template_folder):
+def make_tarn_workspace(root, posts, template_folder, front_matter=False):
     write(os.path.join(root, "config", "base.json"), TARN_BASE_JSON)
     write(os.path.join(root, "config", "conf.ini"), TARN_CONF_INI, newline="")
     theme = os.path.join(root, "themes", "bench")
@@ -227,7 +236,8 @@ def make_tarn_workspace(root, posts, template_folder):
     for post in posts:
         path = os.path.join(folder, post.stem + ".md")
         # Posts written on Windows editors carry CR LF; the header needs it.
-        write(path, tarn_post_text(post), newline="\r\n")
+        text = tarn_front_matter_text(post) if front_matter else tarn_post_text(post)
+        write(path, text, newline="\r\n")
         os.utime(path, (timestamp(post.date), timestamp(post.date)))
 
 
@@ -312,12 +322,12 @@ def set_aside(path, trash):
         os.rename(path, tempfile.mkdtemp(dir=trash) + "/" + os.path.basename(path))
 
 
-def build_tarn(tarn, root, count, kind, logs, trash):
+def build_tarn(tarn, root, count, kind, logs, trash, tool="tarn"):
     if kind == "cold":
         # Cold means no output and no Markdown cache from an earlier build.
         set_aside(os.path.join(root, "public"), trash)
         set_aside(os.path.join(root, ".tarn"), trash)
-    log = os.path.join(logs, "tarn-%d-%s.log" % (count, kind))
+    log = os.path.join(logs, "%s-%d-%s.log" % (tool, count, kind))
     os.sync()  # the previous build's writeback must not land on this one
     wall, cpu, peak, code = run_measured([os.path.abspath(tarn), "build", "-w", root], root, log)
     if code != 0:
@@ -329,7 +339,7 @@ def build_tarn(tarn, root, count, kind, logs, trash):
     pages = count_files(os.path.join(public, "articles"), ".html")
     if pages != count:
         fail("tarn build wrote %d article pages for %d posts" % (pages, count), log)
-    return Measurement("tarn", count, kind, wall, cpu, peak)
+    return Measurement(tool, count, kind, wall, cpu, peak)
 
 
 def build_hugo(hugo, root, count, kind, logs, trash):
@@ -365,10 +375,10 @@ def ratio(a, b):
 
 def report(results, tools, counts):
     print()
-    print("%7s  %-5s %-5s %9s %9s %10s" % ("posts", "tool", "build", "wall s", "cpu s",
+    print("%7s  %-7s %-5s %9s %9s %10s" % ("posts", "tool", "build", "wall s", "cpu s",
                                            "peak MB"))
     for m in results:
-        print("%7d  %-5s %-5s %9.2f %9.2f %10.1f" % (m.posts, m.tool, m.kind, m.wall, m.cpu,
+        print("%7d  %-7s %-5s %9.2f %9.2f %10.1f" % (m.posts, m.tool, m.kind, m.wall, m.cpu,
                                                      m.peak_kb / 1024))
 
     by_key = {(m.tool, m.posts, m.kind): m for m in results}
@@ -383,6 +393,16 @@ def report(results, tools, counts):
                     print("%7d  %-5s %8.2fx %8.2fx %9.2fx" % (
                         count, kind, ratio(t.wall, h.wall), ratio(t.cpu, h.cpu),
                         ratio(t.peak_kb, h.peak_kb)))
+    if "tarn-fm" in tools:
+        print()
+        print("tarn with front matter / tarn without (goal: within 5%)")
+        for count in counts:
+            for kind in ("cold", "edit"):
+                f, t = by_key.get(("tarn-fm", count, kind)), by_key.get(("tarn", count, kind))
+                if f and t:
+                    print("%7d  %-5s wall %6.3fx  cpu %6.3fx  memory %6.3fx" % (
+                        count, kind, ratio(f.wall, t.wall), ratio(f.cpu, t.cpu),
+                        ratio(f.peak_kb, t.peak_kb)))
     if len(counts) >= 2:
         small, large = counts[0], counts[-1]
         print()
@@ -427,6 +447,8 @@ def main():
                              "folder, removed afterwards)")
     parser.add_argument("--seed", type=int, default=20200205, help="post generator seed")
     parser.add_argument("--skip-hugo", action="store_true", help="run tarn only")
+    parser.add_argument("--front-matter", action="store_true",
+                        help="also build the posts with YAML front matter (tool tarn-fm)")
     parser.add_argument("--repeat", type=int, default=3,
                         help="rounds of each build per tool; the median is reported (default: 3)")
     args = parser.parse_args()
@@ -447,6 +469,8 @@ def main():
         if not os.access(args.tarn, os.X_OK):
             sys.exit("bench/site: %s is not an executable" % args.tarn)
         tools.append("tarn")
+        if args.front_matter:
+            tools.append("tarn-fm")
     if not args.skip_hugo:
         if shutil.which(args.hugo) is None:
             sys.exit("bench/site: %s not found (Debian package: hugo)" % args.hugo)
@@ -490,6 +514,9 @@ def main():
             hugo_root = os.path.join(site, "hugo")
             if "tarn" in tools:
                 make_tarn_workspace(tarn_root, posts, template_folder)
+            fm_root = os.path.join(site, "tarn-fm")
+            if "tarn-fm" in tools:
+                make_tarn_workspace(fm_root, posts, template_folder, front_matter=True)
             if "hugo" in tools:
                 make_hugo_site(hugo_root, posts)
             print("  %d posts, %.1f MB of Markdown, written in %.1f s" % (
@@ -505,15 +532,20 @@ def main():
                     if kind == "edit":
                         if "tarn" in tools:
                             edit_post(os.path.join(tarn_root, "_posts", edited), "\r\n")
+                        if "tarn-fm" in tools:
+                            edit_post(os.path.join(fm_root, "_posts", edited), "\r\n")
                         if "hugo" in tools:
                             edit_post(os.path.join(hugo_root, "content", "posts", edited), "\n")
                     if "tarn" in tools:
                         rounds["tarn"].append(build_tarn(args.tarn, tarn_root, count, kind, logs, trash))
+                    if "tarn-fm" in tools:
+                        rounds["tarn-fm"].append(build_tarn(args.tarn, fm_root, count, kind, logs,
+                                                            trash, "tarn-fm"))
                     if "hugo" in tools:
                         rounds["hugo"].append(build_hugo(args.hugo, hugo_root, count, kind, logs, trash))
                     for tool in tools:
                         m = rounds[tool][-1]
-                        print("    %-5s %-5s %7.2f s wall %7.2f s cpu %8.1f MB" % (
+                        print("    %-7s %-5s %7.2f s wall %7.2f s cpu %8.1f MB" % (
                             m.tool, m.kind, m.wall, m.cpu, m.peak_kb / 1024))
                     sys.stdout.flush()
                 for tool in tools:

@@ -18,14 +18,15 @@
 namespace tarn {
 namespace {
 
-constexpr char kUsage[] = "usage: tarn [-w DIR] build [-j N] [--no-cache]\n";
+constexpr char kUsage[] = "usage: tarn [-w DIR] build [-j N] [--no-cache] [--drafts]\n";
 
 // -j N (also -jN): script hosts converting Markdown, 1 to 64; without it,
 // one per processor. --no-cache: convert every post, neither reading nor
-// writing the workspace's Markdown cache.
+// writing the workspace's Markdown cache. --drafts: build drafts too.
 struct BuildOptions {
   int jobs = 0;  // one per processor
   bool cache = true;
+  bool drafts = false;
 };
 
 bool ParseOptions(const std::vector<std::string>& args, BuildOptions* options) {
@@ -33,6 +34,10 @@ bool ParseOptions(const std::vector<std::string>& args, BuildOptions* options) {
     const std::string& arg = args[i];
     if (arg == "--no-cache") {
       options->cache = false;
+      continue;
+    }
+    if (arg == "--drafts") {
+      options->drafts = true;
       continue;
     }
     std::string value;
@@ -77,6 +82,7 @@ int RunBuild(const CommandContext& context) {
   const std::string page = context.workspace + "/template/index copy.html";
   std::unique_ptr<JscScriptHost> host = JscScriptHost::Load(page, sink);
   SiteBuilder builder(context.workspace, host.get(), sink);
+  builder.set_include_drafts(options.drafts);
 
   // Posts are converted all at once: by this host and by more hosts loaded
   // with the same page in worker processes, reusing the HTML of posts
@@ -110,7 +116,7 @@ int RunBuild(const CommandContext& context) {
   return built ? 0 : 1;
 }
 
-const Command kBuild("build", "build [-j N] [--no-cache]", "render the whole site into public/",
+const Command kBuild("build", "build [-j N] [--no-cache] [--drafts]", "render the whole site into public/",
                      RunBuild);
 
 }  // namespace

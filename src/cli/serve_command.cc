@@ -31,7 +31,7 @@ namespace tarn {
 namespace {
 
 constexpr int kDefaultPort = 4000;
-constexpr const char kUsage[] = "usage: tarn [-w DIR] serve [--port N]\n";
+constexpr const char kUsage[] = "usage: tarn [-w DIR] serve [--port N] [--drafts]\n";
 
 void Print(FILE* out, const std::string& text) {
   std::fputs(text.c_str(), out);
@@ -96,7 +96,8 @@ class RememberingHost : public ScriptHost {
 // stage's links to them.
 class ThreadBuild {
  public:
-  explicit ThreadBuild(std::string workspace) : workspace_(std::move(workspace)) {}
+  ThreadBuild(std::string workspace, bool drafts)
+      : workspace_(std::move(workspace)), drafts_(drafts) {}
 
   bool operator()(const std::string& stage_root, const std::vector<std::string>& changed,
                   const DiagnosticSink& sink) {
@@ -117,6 +118,7 @@ class ThreadBuild {
     }
     if (host_) host_->StartBuild();
     SiteBuilder builder(stage_root, host_.get(), named);
+    builder.set_include_drafts(drafts_);
     bool configured = builder.LoadConfig();
     bool built = builder.Build();
     return configured && built;
@@ -124,6 +126,7 @@ class ThreadBuild {
 
  private:
   std::string workspace_;
+  bool drafts_;
   std::shared_ptr<RememberingHost> host_;
 };
 
@@ -149,9 +152,14 @@ std::string Milliseconds(double seconds) {
 
 int RunServe(const CommandContext& context) {
   int port = kDefaultPort;
+  bool drafts = false;
   for (size_t i = 0; i < context.args.size(); ++i) {
     const std::string& arg = context.args[i];
     std::string value;
+    if (arg == "--drafts") {
+      drafts = true;
+      continue;
+    }
     if (arg == "--port" || arg == "-p") {
       if (i + 1 >= context.args.size()) {
         std::fprintf(stderr, "tarn serve: %s needs a number\n%s", arg.c_str(), kUsage);
@@ -228,7 +236,7 @@ int RunServe(const CommandContext& context) {
         Print(stdout, "serving " + root + "/public at " + server.Url() + " (Ctrl+C stops)");
       }
     };
-    PreviewBuilder builder(root, stage_dir, ThreadBuild(root), done);
+    PreviewBuilder builder(root, stage_dir, ThreadBuild(root, drafts), done);
 
     SiteWatcher watcher(root, [&](const std::vector<std::string>& changed) {
       std::string list;
@@ -259,7 +267,7 @@ int RunServe(const CommandContext& context) {
   return status;
 }
 
-const Command kServe("serve", "serve [--port N]",
+const Command kServe("serve", "serve [--port N] [--drafts]",
                      "build the site, serve it on 127.0.0.1 and rebuild it on changes",
                      RunServe);
 

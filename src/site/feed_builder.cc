@@ -4,6 +4,7 @@
 #include <vector>
 
 #include "data/text_file.h"
+#include "site/front_matter.h"
 
 namespace tarn {
 
@@ -104,6 +105,17 @@ void AddMarkup(std::vector<Piece>* pieces, std::string text) {
 
 void AddValue(std::vector<Piece>* pieces, Slot slot, std::string text) {
   pieces->push_back(Piece{true, slot, std::move(text)});
+}
+
+// The item's description: the front matter's, when given; otherwise the
+// start of the post's text after its front matter.
+std::string ItemDescription(const JsonDocument& site_data, const std::string& post,
+                            std::string_view content) {
+  constexpr std::size_t kBytes = FeedBuilder::kDescriptionBytes;
+  if (!site_data.Exists(post + "front")) return std::string(CutAtWidth(content, kBytes));
+  std::string description = site_data.GetText(post + "description");
+  if (!description.empty()) return description;
+  return std::string(CutAtWidth(FrontMatter::BodyOf(content), kBytes));
 }
 
 }  // namespace
@@ -213,7 +225,7 @@ std::string FeedBuilder::BuildFeed(const JsonDocument& site_data, std::time_t no
     AddMarkup(&pieces, "    <item>\r\n      <title><![CDATA[");
     AddValue(&pieces, Slot::kCdata, site_data.GetText(post + "title"));
     AddMarkup(&pieces, "]]></title>\r\n      <description><![CDATA[");
-    AddValue(&pieces, Slot::kCdata, std::string(CutAtWidth(content, kDescriptionBytes)));
+    AddValue(&pieces, Slot::kCdata, ItemDescription(site_data, post, content));
     AddMarkup(&pieces, "]]></description>\r\n      <pubDate>");
     AddValue(&pieces, Slot::kText, FormatFeedDate(site_data.GetText(post + "update_time")));
     AddMarkup(&pieces, "</pubDate>\r\n      <guid isPermaLink=\"true\">");

@@ -49,4 +49,27 @@ bool WriteOutputFile(const std::string& path, std::string_view contents, std::st
   return WriteTextFile(path, contents, error, WriteMode::kRegenerable);
 }
 
+bool MakeOutputFolders(const std::string& root, std::string_view relative, std::string* error) {
+  std::string path = root;
+  std::size_t start = 0;
+  for (std::size_t slash = relative.find('/'); slash != std::string_view::npos;
+       start = slash + 1, slash = relative.find('/', start)) {
+    path += '/';
+    path += relative.substr(start, slash - start);
+    struct stat st {};
+    if (::lstat(path.c_str(), &st) == 0) {
+      if (S_ISDIR(st.st_mode)) continue;
+      if (error)
+        *error = path + (S_ISLNK(st.st_mode) ? ": is a symbolic link; nothing is written through it"
+                                             : ": is a file where a folder is needed");
+      return false;
+    }
+    if (::mkdir(path.c_str(), 0777) != 0 && errno != EEXIST) {
+      if (error) *error = path + ": cannot create the folder: " + std::strerror(errno);
+      return false;
+    }
+  }
+  return true;
+}
+
 }  // namespace tarn

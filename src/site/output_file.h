@@ -23,4 +23,11 @@ namespace tarn {
 bool WriteOutputFile(const std::string& path, std::string_view contents,
                      std::string* error = nullptr);
 
+// Creates the folders of relative (a "/"-separated path of a file under
+// root, already checked to stay inside it) that are missing. Refuses, with
+// *error set ("PATH: reason"), when one of them is a symbolic link or not a
+// folder, so that nothing is written outside root through a link.
+bool MakeOutputFolders(const std::string& root, std::string_view relative,
+                       std::string* error = nullptr);
+
 }  // namespace tarn

@@ -5,11 +5,13 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <cstdlib>
 #include <filesystem>
 #include <thread>
 #include <unordered_map>
 
 #include "data/text_file.h"
+#include "site/front_matter.h"
 
 namespace tarn {
 namespace {
@@ -51,6 +53,82 @@ std::string FormatTime(std::time_t time, const char* format) {
   return buffer;
 }
 
+bool IsBadSlug(std::string_view slug) {
+  if (slug.empty() || slug[0] == '.' || slug.find("..") != std::string_view::npos) return true;
+  return std::any_of(slug.begin(), slug.end(), [](char c) {
+    unsigned char u = static_cast<unsigned char>(c);
+    return c == '/' || c == '\\' || u < 0x20 || u == 0x7F;
+  });
+}
+
+// The post time (or update time) from the first of keys that is given.
+// Returns false when none is; an unreadable date is noted and skipped.
+bool ReadDate(const FrontMatter& front, const PostFile& post,
+              std::initializer_list<std::string_view> keys, std::string* out,
+              std::vector<std::string>* notes) {
+  for (std::string_view key : keys) {
+    std::time_t time = 0;
+    switch (front.GetDate(key, &time)) {
+      case FrontMatter::DateResult::kMissing:
+        continue;
+      case FrontMatter::DateResult::kRead:
+        *out = PostIndex::FormatPostTime(time);
+        return true;
+      case FrontMatter::DateResult::kUnreadable:
+        notes->push_back(post.path + ": " + std::string(key) + " \"" +
+                         front.GetText(key) +
+                         "\" is not a date this program reads; the file time is used");
+        return false;
+    }
+  }
+  return false;
+}
+
+// Takes over what the post's front matter says (see PostFile).
+void ApplyFrontMatter(const FrontMatter& front, PostFile* post, std::vector<std::string>* notes) {
+  post->has_front = true;
+  post->body = front.body_offset();
+  std::string title = front.GetText("title");
+  if (!title.empty()) post->title = std::move(title);
+  if (front.Has("slug")) {
+    std::string slug = front.GetText("slug");
+    if (IsBadSlug(slug)) {
+      notes->push_back(post->path + ": slug \"" + slug +
+                       "\" cannot be a file name (empty, a folder step, a control "
+                       "character or a leading dot); the file name is used");
+    } else {
+      post->slug = std::move(slug);
+    }
+  }
+  if (ReadDate(front, *post, {"date", "publishDate"}, &post->post_time, notes))
+    post->update_time = post->post_time;  // so that a copy changes neither
+  ReadDate(front, *post, {"updated", "lastmod", "last_modified_at"}, &post->update_time, notes);
+
+  bool flag = false;
+  post->draft = (front.GetFlag("draft", &flag) && flag) ||
+                (front.GetFlag("published", &flag) && !flag);
+  post->pin = std::strtod(front.GetText("sticky").c_str(), nullptr);
+  if (post->pin <= 0) {
+    if (front.GetFlag("top", &flag)) {
+      post->pin = flag ? 1 : 0;
+    } else {
+      post->pin = std::strtod(front.GetText("top").c_str(), nullptr);
+    }
+  }
+  post->tags = front.GetList("tags");
+  post->categories = front.GetList("categories");
+  post->aliases = front.GetList("aliases");
+  post->description = front.GetText(front.Has("description") ? "description" : "excerpt");
+  post->has_more = PostIndex::HasMoreLine(post->Markdown());
+  post->front = front.values();
+}
+
+JsonDocument TextArray(const std::vector<std::string>& texts) {
+  JsonDocument array = JsonDocument::NewArray();
+  for (const std::string& text : texts) array.Append("", JsonDocument::NewText(text));
+  return array;
+}
+
 std::vector<std::string> PostNames(const std::string& posts_dir) {
   std::vector<std::string> names;
   std::error_code ec;
@@ -69,6 +147,38 @@ std::vector<std::string> PostNames(const std::string& posts_dir) {
 }
 
 }  // namespace
+
+bool PostIndex::HasMoreLine(std::string_view markdown) {
+  constexpr std::string_view kMore = "<!-- more -->";
+  for (std::size_t at = markdown.find(kMore); at != std::string_view::npos;
+       at = markdown.find(kMore, at + 1)) {
+    std::size_t end = at + kMore.size();
+    bool starts = at == 0 || markdown[at - 1] == '\n';
+    bool ends = end == markdown.size() || markdown[end] == '\n' ||
+                markdown.compare(end, 2, "\r\n") == 0;
+    if (starts && ends) return true;
+  }
+  return false;
+}
+
+std::string PostIndex::ExcerptOf(std::string_view html) {
+  std::size_t at = html.find("<!-- more -->");
+  return at == std::string_view::npos ? "" : std::string(html.substr(0, at));
+}
+
+void PostIndex::Arrange(std::vector<PostFile>* posts, bool include_drafts, bool newest_first) {
+  if (!include_drafts) {
+    posts->erase(std::remove_if(posts->begin(), posts->end(),
+                                [](const PostFile& post) { return post.draft; }),
+                 posts->end());
+  }
+  if (!newest_first) return;
+  // Posts come in name order, which a stable sort keeps for ties.
+  std::stable_sort(posts->begin(), posts->end(), [](const PostFile& a, const PostFile& b) {
+    if (a.pin != b.pin) return a.pin > b.pin;
+    return a.post_time > b.post_time;
+  });
+}
 
 bool PostIndex::IsPostName(std::string_view file_name) {
   return file_name.size() >= 3 && MatchesMdAt(file_name, file_name.size() - 3);
@@ -162,7 +272,7 @@ std::vector<PostFile> PostIndex::Scan(const std::string& posts_dir, const Diagno
   // afterwards, in the posts' order.
   std::vector<PostFile> read(names.size());
   std::vector<bool> gone(names.size(), false);
-  std::vector<std::string> notes(names.size());
+  std::vector<std::vector<std::string>> notes(names.size());
   auto read_range = [&](std::size_t begin, std::size_t end) {
     for (std::size_t i = begin; i < end; ++i) {
       PostFile& post = read[i];
@@ -173,17 +283,22 @@ std::vector<PostFile> PostIndex::Scan(const std::string& posts_dir, const Diagno
         continue;
       }
       std::string error;
+      post.title = TitleOf(names[i]);
+      post.slug = post.title;
       if (!ReadTextFile(post.path, &post.content, &error)) {
-        notes[i] = error + " (the post is indexed with no content)";
+        notes[i].push_back(error + " (the post is indexed with no content)");
         continue;
       }
       size_t valid = ValidUtf8Prefix(post.content);
       if (valid != post.content.size()) {
         std::string_view before = std::string_view(post.content).substr(0, valid);
         int line = 1 + static_cast<int>(std::count(before.begin(), before.end(), '\n'));
-        notes[i] = post.path + ":" + std::to_string(line) + ": not valid UTF-8 (byte " +
-                   std::to_string(valid) + "); invalid bytes show as U+FFFD";
+        notes[i].push_back(post.path + ":" + std::to_string(line) + ": not valid UTF-8 (byte " +
+                           std::to_string(valid) + "); invalid bytes show as U+FFFD");
       }
+      FrontMatter front;
+      auto note = [&notes, i](const std::string& message) { notes[i].push_back(message); };
+      if (front.Read(post.content, post.path, note)) ApplyFrontMatter(front, &post, &notes[i]);
     }
   };
   std::size_t threads = names.size() < kPostsPerReader ? 1 : kReaders;
@@ -198,12 +313,21 @@ std::vector<PostFile> PostIndex::Scan(const std::string& posts_dir, const Diagno
   posts.reserve(names.size());
   for (std::size_t i = 0; i < names.size(); ++i) {
     if (gone[i]) continue;
-    if (!notes[i].empty() && sink) sink(notes[i]);
-    read[i].title = TitleOf(names[i]);
+    if (sink)
+      for (const std::string& note : notes[i]) sink(note);
     read[i].name = std::move(names[i]);
     posts.push_back(std::move(read[i]));
   }
   return posts;
+}
+
+void PostIndex::AddFrontMembers(const PostFile& post, JsonDocument* record) {
+  if (!post.has_front) return;
+  record->SetObject("", "tags", TextArray(post.tags));
+  record->SetObject("", "categories", TextArray(post.categories));
+  record->SetText("description", post.description);
+  record->SetText("excerpt", post.excerpt);
+  record->SetObject("", "front", post.front);
 }
 
 void PostIndex::Fill(JsonDocument* data, const std::vector<PostFile>& posts,
@@ -222,12 +346,13 @@ void PostIndex::Fill(JsonDocument* data, const std::vector<PostFile>& posts,
   for (const PostFile& post : posts) {
     JsonDocument record = JsonDocument::NewObject();
     record.SetText("title", post.title);
-    record.SetText("url", ArticleLink(url_prefix, post.title));
-    record.SetText("absolute_url", ArticleLink(site_url, post.title));
+    record.SetText("url", ArticleLink(url_prefix, post.slug));
+    record.SetText("absolute_url", ArticleLink(site_url, post.slug));
     record.SetText("content", post.content);
     record.SetText("author", author);
     record.SetText("post_time", post.post_time);
     record.SetText("update_time", post.update_time);
+    AddFrontMembers(post, &record);
 
     std::string key = MonthKeyOf(post.post_time);
     auto it = groups.find(key);

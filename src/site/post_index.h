@@ -14,6 +14,12 @@
 // order) and timeline (month groups in order of their first post, keyed as
 // "二月,2020") to the site data, replacing posts and timeline afresh.
 //
+// A post may open with front matter (see FrontMatter). Its title, slug,
+// dates, tags, categories, description, draft and pinned state, aliases
+// then come from there, and its record gets five more members after the
+// seven: tags, categories, description, excerpt and front. A post without
+// front matter keeps exactly the seven.
+//
 // Thread safety: the functions keep no state.
 #pragma once
 
@@ -30,10 +36,28 @@ namespace tarn {
 struct PostFile {
   std::string name;         // file name in _posts/, "Hello.MD"
   std::string path;         // full path
-  std::string title;        // "Hello"
+  std::string title;        // "Hello", or the front matter's title
   std::string content;      // the file's bytes ("" when unreadable)
   std::string post_time;    // "2020-02-05 14:03:09", local time
   std::string update_time;  // same form
+  std::string slug;         // the article's file name without ".html"
+
+  // What the front matter says; has_front false: the post has none (or it
+  // could not be read), and the members below keep their defaults.
+  bool has_front = false;
+  std::size_t body = 0;  // where the Markdown after the front matter starts
+  bool draft = false;
+  double pin = 0;  // sticky weight: pinned when above 0, higher first
+  std::vector<std::string> tags;
+  std::vector<std::string> categories;
+  std::vector<std::string> aliases;
+  std::string description;
+  bool has_more = false;  // the body has a line "<!-- more -->"
+  std::string excerpt;    // HTML before that line; filled in by whoever converts
+  JsonDocument front;     // every key as written
+
+  // The Markdown that is converted for the article page.
+  std::string_view Markdown() const { return std::string_view(content).substr(body); }
 };
 
 class PostIndex {
@@ -42,6 +66,15 @@ class PostIndex {
   // be read, or whose text is not UTF-8, are reported (and kept, unreadable
   // ones with empty content); a missing folder gives no posts, silently.
   static std::vector<PostFile> Scan(const std::string& posts_dir, const DiagnosticSink& sink);
+
+  // Leaves drafts out unless include_drafts; with newest_first, sorts by
+  // pinned weight, then post time, newest first (ties keep name order).
+  static void Arrange(std::vector<PostFile>* posts, bool include_drafts, bool newest_first);
+
+  // True when the Markdown has a line that is "<!-- more -->".
+  static bool HasMoreLine(std::string_view markdown);
+  // The HTML before "<!-- more -->" in a converted post; "" without one.
+  static std::string ExcerptOf(std::string_view html);
 
   // The number of posts in posts_dir (0 when it is missing), without
   // reading them.
@@ -72,6 +105,10 @@ class PostIndex {
 
   // url_prefix + "/articles/" + LinkName(title) + ".html".
   static std::string ArticleLink(std::string_view url_prefix, std::string_view title);
+
+  // Adds tags, categories, description, excerpt and front to *record when
+  // the post has front matter; nothing otherwise.
+  static void AddFrontMembers(const PostFile& post, JsonDocument* record);
 
   // Adds the index to *data (create_time from now; author and system.url
   // read from *data). Never fails; a document without a tree gets one.

@@ -63,6 +63,7 @@ PostFile Post(const std::string& title, const std::string& time) {
   PostFile post;
   post.name = title + ".md";
   post.title = title;
+  post.slug = title;
   post.content = "# " + title;
   post.post_time = time;
   post.update_time = time;

@@ -121,7 +121,7 @@ bool PreviewBuilder::Prepare(std::string* error) {
   }
   // Links even to folders that do not exist yet (_posts before the first
   // post): they resolve once the folder appears.
-  for (const char* folder : {"_posts", "config", "template", "themes"}) {
+  for (const char* folder : {"_posts", "config", "static", "template", "themes"}) {
     fs::create_directory_symlink(workspace_ + "/" + folder, StageRoot() + "/" + folder, ec);
     if (ec) {
       *error = StageRoot() + "/" + folder + ": cannot be linked: " + ec.message();

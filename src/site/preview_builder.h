@@ -2,7 +2,7 @@
 // server keeps answering, and keeps a copy of each good build for it.
 //
 // Builds run in a staging workspace inside the stage folder (best on a
-// memory file system): its _posts, config, template and themes are links to
+// memory file system): its _posts, config, static, template and themes are links to
 // the workspace's own, its public/ starts as a copy of the workspace's
 // (without .git). A build writes and syncs every page, which on a disk costs
 // far more than rendering it; in the stage that is cheap, and a build that

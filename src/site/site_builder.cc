@@ -11,10 +11,12 @@
 #include "data/regex_object.h"
 #include "data/text_file.h"
 #include "script/script_host.h"
+#include "site/alias_pages.h"
 #include "site/feed_builder.h"
 #include "site/markdown_converter.h"
 #include "site/output_file.h"
 #include "site/output_writer.h"
+#include "site/static_files.h"
 #include "site/template_engine.h"
 
 namespace tarn {
@@ -128,8 +130,41 @@ void SiteBuilder::SetVariable(const std::string& name, const std::string& value)
 }
 
 const std::vector<PostFile>& SiteBuilder::Posts() {
-  if (!in_build_) posts_ = PostIndex::Scan(PostsDir(), sink_);
+  if (!in_build_) posts_ = ScanPosts();
   return posts_;
+}
+
+std::vector<PostFile> SiteBuilder::ScanPosts() {
+  std::vector<PostFile> posts = PostIndex::Scan(PostsDir(), sink_);
+  std::size_t found = posts.size();
+  // The theme's _conf.json is read quietly here: the build reports its
+  // faults when it loads it for the templates.
+  JsonDocument conf;
+  std::string text;
+  if (ReadTextFile(ThemeDir() + "/_conf.json", &text)) ParseConfig("", std::move(text), &conf, {});
+  PostIndex::Arrange(&posts, include_drafts_, conf.GetText("order") == "newest");
+  if (posts.size() != found)
+    data_.SetText("system.articleCount", std::to_string(posts.size()));
+  return posts;
+}
+
+void SiteBuilder::ConvertExcerpts() {
+  for (std::size_t i = 0; i < posts_.size(); ++i) {
+    PostFile& post = posts_[i];
+    if (!post.has_more || !post.excerpt.empty()) continue;
+    std::string html;
+    std::string error;
+    bool ok;
+    if (converting_) {
+      MarkdownConverter::Result result = converter_->Get(i);
+      ok = result.ok;
+      html.assign(result.html);
+    } else {
+      ok = CallMarkdown(std::string(post.Markdown()), &html, &error);
+    }
+    // A post that does not convert is reported with its article page.
+    if (ok) post.excerpt = PostIndex::ExcerptOf(html);
+  }
 }
 
 void SiteBuilder::RebuildIndex() {
@@ -139,7 +174,9 @@ void SiteBuilder::RebuildIndex() {
     data_.SetText("create_time", PostIndex::FormatCreateTime(std::time(nullptr)));
     return;
   }
-  PostIndex::Fill(&data_, Posts(), url_prefix_, std::time(nullptr));
+  Posts();
+  ConvertExcerpts();
+  PostIndex::Fill(&data_, posts_, url_prefix_, std::time(nullptr));
   if (in_build_) index_ready_ = true;
 }
 
@@ -277,9 +314,17 @@ void SiteBuilder::CopyAssets() {
     Report(from.string() + ": cannot copy to " + PublicDir() + "/assets: " + ec.message());
     build_failed_ = true;
   }
+  for (fs::recursive_directory_iterator it(from, ec), end; !ec && it != end; it.increment(ec))
+    Generated(PublicDir() + "/assets/" + it->path().lexically_relative(from).string());
+}
+
+void SiteBuilder::Generated(const std::string& path) {
+  std::string prefix = PublicDir() + "/";
+  if (path.compare(0, prefix.size(), prefix) == 0) generated_.insert(path.substr(prefix.size()));
 }
 
 bool SiteBuilder::Write(const std::string& path, const std::string& text) {
+  Generated(path);
   std::string error;
   if (WriteOutputFile(path, text, &error)) return true;
   Report(error);
@@ -329,20 +374,20 @@ int SiteBuilder::RenderPosts() {
   // Pages go to disk on the writer's thread while the next ones render.
   OutputWriter writer;
   int written = 0;
-  std::map<std::string, const PostFile*> by_title;
+  std::map<std::string, const PostFile*> by_slug;
   std::vector<std::string> keep;
   for (const PostFile& post : posts) {
-    auto [it, fresh] = by_title.emplace(post.title, &post);
+    auto [it, fresh] = by_slug.emplace(post.slug, &post);
     if (!fresh) {
-      Report(post.path + ": has the same title as " + it->second->path + "; articles/" +
-             post.title + ".html holds the later one");
+      Report(post.path + ": has the same article file as " + it->second->path + "; articles/" +
+             post.slug + ".html holds the later one");
       it->second = &post;
     }
-    keep.push_back(post.title + ".html");
+    keep.push_back(post.slug + ".html");
     data_.SetText("post.title", post.title);
-    data_.SetText("post.url", PostIndex::ArticleLink(url_prefix_, post.title));
+    data_.SetText("post.url", PostIndex::ArticleLink(url_prefix_, post.slug));
     data_.SetText("post.absolute_url",
-                  PostIndex::ArticleLink(data_.GetText("system.url"), post.title));
+                  PostIndex::ArticleLink(data_.GetText("system.url"), post.slug));
     std::string html;
     bool markdown_ok;
     if (converter_) {
@@ -351,22 +396,21 @@ int SiteBuilder::RenderPosts() {
       if (markdown_ok) html.assign(result.html);
       error = result.error;
     } else {
-      markdown_ok = CallMarkdown(post.content, &html, &error);
+      markdown_ok = CallMarkdown(std::string(post.Markdown()), &html, &error);
     }
     if (!markdown_ok) {
       Report(post.path + ": markToHtml failed: " + error + " (its article page is not written)");
       build_failed_ = true;
       continue;
     }
-    data_.SetText("post.content", html);
-    data_.SetText("post.post_time", post.post_time);
-    data_.SetText("post.update_time", post.update_time);
+    SetPostVariables(post, html);
     html = Engine().Expand(page, data_, path);
     if (html.empty()) {
       Report(path + ": renders to empty text for " + post.path);
       continue;
     }
-    writer.Write(folder + "/" + post.title + ".html", std::move(html));
+    Generated(folder + "/" + post.slug + ".html");
+    writer.Write(folder + "/" + post.slug + ".html", std::move(html));
     ++written;
   }
   if (converter_) {
@@ -376,6 +420,22 @@ int SiteBuilder::RenderPosts() {
   written -= ReportWriteErrors(&writer);
   RemoveStaleArticles(folder, keep);
   return written;
+}
+
+void SiteBuilder::SetPostVariables(const PostFile& post, const std::string& html) {
+  data_.SetText("post.content", html);
+  data_.SetText("post.post_time", post.post_time);
+  data_.SetText("post.update_time", post.update_time);
+  // The front matter's members, for this post only.
+  JsonDocument record = JsonDocument::NewObject();
+  PostIndex::AddFrontMembers(post, &record);
+  for (const char* key : {"tags", "categories", "description", "excerpt", "front"}) {
+    if (record.Exists(key)) {
+      data_.SetObject("post", key, record.GetDocument(key));
+    } else {
+      data_.RemoveMember("post", key);
+    }
+  }
 }
 
 int SiteBuilder::ReportWriteErrors(OutputWriter* writer) {
@@ -388,7 +448,7 @@ int SiteBuilder::ReportWriteErrors(OutputWriter* writer) {
 void SiteBuilder::StartConverting() {
   std::vector<std::string_view> texts;
   texts.reserve(posts_.size());
-  for (const PostFile& post : posts_) texts.push_back(post.content);
+  for (const PostFile& post : posts_) texts.push_back(post.Markdown());
   converter_->Start(std::move(texts));
   converting_ = true;
 }
@@ -466,7 +526,8 @@ bool SiteBuilder::Build() {
   in_build_ = true;
   index_ready_ = false;
   build_failed_ = false;
-  posts_ = PostIndex::Scan(PostsDir(), sink_);
+  generated_.clear();
+  posts_ = ScanPosts();
   engine_.reset();
   // The posts' Markdown is converted in the background while the index,
   // timeline and feed are rendered here; the posts' pages come last.
@@ -501,6 +562,7 @@ bool SiteBuilder::Build() {
     OutputWriter* writer;
     ~ReportWhenDone() { self->ReportWriteErrors(writer); }
   } report_index{this, &index_writer};
+  Generated(out + "/database.json");
   index_writer.Write(out + "/database.json", BuildPostIndex());
   SetVariable("assetsPath", url_prefix_ + "/assets");
   data_.SetObject("", "theme", LoadThemeConf());
@@ -521,6 +583,8 @@ bool SiteBuilder::Build() {
 
   RenderPosts();
   RenderPages();
+  AliasPages::Write(out, posts_, data_.GetText("system.url"), &generated_, sink_);
+  if (!StaticFiles::Copy(root_, out, generated_, sink_)) build_failed_ = true;
   ReportWriteErrors(&index_writer);
   return !build_failed_;
 }

@@ -13,6 +13,7 @@
 #pragma once
 
 #include <memory>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -42,6 +43,10 @@ class SiteBuilder {
   // instead of calling the host's markToHtml post by post. Not owned.
   void set_markdown_converter(MarkdownConverter* converter) { converter_ = converter; }
 
+  // Whether drafts (front matter draft: true or published: false) are
+  // built like other posts; by default they are left out everywhere.
+  void set_include_drafts(bool include) { include_drafts_ = include; }
+
   // Loads config/base.json into the site data (as written: spaces and line
   // breaks in values are kept) and reads AbsoluteUrl from config/conf.ini
   // (the URL prefix), counts the posts into system.articleCount and sets
@@ -51,7 +56,9 @@ class SiteBuilder {
   // still set); returns false then, true otherwise.
   bool LoadConfig();
 
-  // The whole site into public/. True when index, timeline and feed were
+  // The whole site into public/: the post index, the theme's assets, the
+  // index, timeline, feed, article and theme pages, the redirect pages of
+  // posts' aliases and then the workspace's static/ folder. True when index, timeline and feed were
   // written; false (with the reason reported) when one rendered empty; the
   // files written before that stay. Also false, after writing everything
   // else, when posts could not be converted (the page defines no markToHtml,
@@ -109,8 +116,16 @@ class SiteBuilder {
   void Report(const std::string& message) const;
   std::string PublicDir() const { return root_ + "/public"; }
   std::string PostsDir() const { return root_ + "/_posts"; }
-  // The posts: scanned once per Build, afresh otherwise.
+  // The posts, drafts left out and in the theme's order: scanned once per
+  // Build, afresh otherwise.
   const std::vector<PostFile>& Posts();
+  std::vector<PostFile> ScanPosts();
+  // Fills in the excerpts of posts with a "<!-- more -->" line.
+  void ConvertExcerpts();
+  // Sets post.* for post.mtpl.
+  void SetPostVariables(const PostFile& post, const std::string& html);
+  // Notes a file under public/ that this build writes.
+  void Generated(const std::string& path);
   // BuildPostIndex without the serialisation.
   void RebuildIndex();
   TemplateEngine& Engine();
@@ -140,6 +155,10 @@ class SiteBuilder {
   bool build_failed_ = false;
   std::vector<PostFile> posts_;
   std::unique_ptr<TemplateEngine> engine_;
+  bool include_drafts_ = false;
+  // Paths under public/ this build writes, relative to it: static files
+  // and aliases give way to them.
+  std::set<std::string> generated_;
 };
 
 }  // namespace tarn

@@ -206,7 +206,8 @@ bool SiteWatcher::Counts(const std::string& relative) {
 }
 
 const std::vector<std::string>& SiteWatcher::SourceFolders() {
-  static const std::vector<std::string> kFolders = {"_posts", "config", "template", "themes"};
+  static const std::vector<std::string> kFolders = {"_posts", "config", "static", "template",
+                                                    "themes"};
   return kFolders;
 }
 

@@ -1,0 +1,91 @@
+// tarn new TITLE: starts a post, as `hexo new` does. Creates
+// _posts/TITLE.md holding front matter (title, date now with the local
+// offset, an empty tags list) and prints its path. Words after the command
+// are joined by spaces, so quoting the title is optional. Never overwrites a
+// post and never writes outside _posts/: a title that is a path (a "/" or
+// "\", a leading dot, control characters) is refused.
+
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <ctime>
+#include <filesystem>
+#include <string>
+
+#include "cli/command.h"
+#include "data/text_file.h"
+#include "site/front_matter.h"
+#include "site/post_index.h"
+
+namespace tarn {
+namespace {
+
+constexpr char kUsage[] = "usage: tarn [-w DIR] new TITLE\n";
+
+// Why title cannot name a post file; "" when it can.
+std::string TitleProblem(const std::string& title) {
+  if (title.empty()) return "the title is empty";
+  if (title[0] == '.') return "a title must not start with a dot";
+  for (char c : title) {
+    unsigned char u = static_cast<unsigned char>(c);
+    if (c == '/' || c == '\\') return "a title must not hold \"/\" or \"\\\"";
+    if (u < 0x20 || u == 0x7F) return "a title must not hold control characters";
+  }
+  std::string_view rest(title);
+  if (PostIndex::IsPostName(rest)) rest.remove_suffix(3);
+  if (rest.empty()) return "the title is empty";
+  return "";
+}
+
+// Writes text to path only when nothing is there: the text goes to a
+// temporary file first, which is then linked to path (link never replaces),
+// so the post appears complete or not at all.
+bool CreateNew(const std::string& path, const std::string& text, std::string* error) {
+  std::string temporary = path + ".new-" + std::to_string(::getpid());
+  if (!WriteTextFile(temporary, text, error)) return false;
+  int linked = ::link(temporary.c_str(), path.c_str());
+  int saved = errno;
+  ::unlink(temporary.c_str());
+  if (linked == 0) return true;
+  *error = path + (saved == EEXIST ? ": exists already; nothing is overwritten"
+                                   : std::string(": cannot be created: ") + std::strerror(saved));
+  return false;
+}
+
+int RunNew(const CommandContext& context) {
+  if (context.args.empty()) {
+    std::fprintf(stderr, "tarn new: a title is needed\n%s", kUsage);
+    return kUsageError;
+  }
+  std::string title;
+  for (const std::string& word : context.args) title += (title.empty() ? "" : " ") + word;
+  if (std::string problem = TitleProblem(title); !problem.empty()) {
+    std::fprintf(stderr, "tarn new: %s: %s\n", title.c_str(), problem.c_str());
+    return kUsageError;
+  }
+  std::error_code ec;
+  if (!std::filesystem::is_directory(context.workspace, ec)) {
+    std::fprintf(stderr, "tarn new: %s: no such workspace folder\n", context.workspace.c_str());
+    return 1;
+  }
+  std::string folder = context.workspace + "/_posts";
+  std::filesystem::create_directory(folder, ec);
+  std::string name = PostIndex::IsPostName(title) ? title : title + ".md";
+  std::string path = folder + "/" + name;
+  std::string error;
+  if (!CreateNew(path, FrontMatter::NewPostText(PostIndex::TitleOf(name), std::time(nullptr)),
+                 &error)) {
+    std::fprintf(stderr, "tarn new: %s\n", error.c_str());
+    return 1;
+  }
+  std::printf("%s\n", path.c_str());
+  return 0;
+}
+
+const Command kNew("new", "new TITLE", "start a post with front matter in _posts/", RunNew);
+
+}  // namespace
+}  // namespace tarn

@@ -1,0 +1,31 @@
+// StaticFiles: the workspace's static/ folder, copied into public/ as it is
+// (CNAME, favicon.ico, robots.txt, images), keeping sub-folders.
+//
+// A file the build writes itself wins over a static file of the same path,
+// with a warning. A ".git" anywhere is never copied. A symbolic link is
+// followed only when it leads to a file inside the workspace; anything else
+// that is not a plain file (FIFOs, sockets, devices) is skipped. Nothing is
+// written outside public/, and never through a symbolic link in it. Files
+// that already hold the same bytes are left alone.
+//
+// Thread safety: the function keeps no state.
+#pragma once
+
+#include <set>
+#include <string>
+
+#include "data/diagnostics.h"
+
+namespace tarn {
+
+class StaticFiles {
+ public:
+  // Copies root/static into public_dir. generated: paths relative to
+  // public_dir that the build wrote. Returns false when a file could not be
+  // read or written (reported); skipped files are reported but are no
+  // failure. A missing static/ copies nothing and is fine.
+  static bool Copy(const std::string& root, const std::string& public_dir,
+                   const std::set<std::string>& generated, const DiagnosticSink& sink);
+};
+
+}  // namespace tarn
