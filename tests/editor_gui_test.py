@@ -622,6 +622,14 @@ class ImageTest(ListTest):
         self.assertIn("![drop me](../images/%s)" % dropped, text)
         with open(s.path("static", "images", dropped), "rb") as f:
             self.assertEqual(f.read(), PNG)
+        # The build copies the images beside the article pages, whose links
+        # find them.
+        subprocess.run([TARN, "build", "-w", s.root], check=True, env=s.env,
+                       stdout=subprocess.DEVNULL)
+        page = read(s.path("public", "articles", "photos.html"))
+        for name in (pasted, dropped):
+            self.assertIn('src="../images/%s"' % name, page)
+            self.assertTrue(os.path.exists(s.path("public", "images", name)))
 
 
 class AutosaveTest(ListTest):

@@ -18,6 +18,7 @@
 #include "data/text_file.h"
 #include "site/autosave_store.h"
 #include "site/contained_path.h"
+#include "site/front_matter.h"
 #include "site/image_store.h"
 #include "site/post_index.h"
 
@@ -389,9 +390,11 @@ void EditorWindow::ShowInPage(const std::string& text, int kind) {
 }
 
 std::string EditorWindow::SuggestedName(const std::string& text) {
-  // The first "# " heading stands in for a title.
+  // The front matter's title; without one, the first "# " heading.
+  FrontMatter front;
   std::string title;
-  std::size_t at = 0;
+  if (front.Read(text, "", {})) title = front.GetText("title");
+  std::size_t at = front.body_offset();
   while (at < text.size() && title.empty()) {
     std::size_t end = text.find('\n', at);
     std::string line = text.substr(at, end == std::string::npos ? std::string::npos : end - at);

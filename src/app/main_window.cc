@@ -278,8 +278,18 @@ void MainWindow::PreviewAsReader(const std::string& path) {
     return;
   }
   Refresh();
-  std::string page = state_->rootDir + "/public/articles/" +
-                     PostIndex::TitleOf(post.filename().string()) + ".html";
+  // The article's file name: the slug, else the title, as the build names it.
+  PostFile file;
+  file.path = path;
+  file.title = PostIndex::TitleOf(post.filename().string());
+  file.slug = file.title;
+  ReadTextFile(path, &file.content);
+  PostIndex::ReadFront(&file, [](const std::string&) {});
+  if (file.draft) {
+    MessageBox::ShowTimed(owner, "草稿不会被渲染：\n" + path, "Error", MessageIcon::kExclamation);
+    return;
+  }
+  std::string page = state_->rootDir + "/public/articles/" + file.slug + ".html";
   gchar* uri = g_filename_to_uri(page.c_str(), nullptr, nullptr);
   GError* error = nullptr;
   if (!IsFile(page)) {

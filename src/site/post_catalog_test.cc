@@ -36,24 +36,53 @@ class PostCatalogTest : public ::testing::Test {
 };
 
 TEST_F(PostCatalogTest, ListsPostsNewestFirstWithTitlesFromNames) {
-  Post("old.md", "x", 1000000000);
-  Post("new.MD", "x", 1600000000);
-  Post("same-b.md", "x", 1300000000);
-  Post("same-a.md", "x", 1300000000);
+  const std::string dated = "---\ndate: 2020-01-01\n---\n";
+  Post("old.md", "---\ndate: 2001-01-01\n---\n", 1000000000);
+  Post("new.MD", "---\ndate: 2024-01-01\n---\n", 1000000000);
+  Post("same-b.md", dated, 1000000000);
+  Post("same-a.md", dated, 1000000000);
   Post("notes.txt", "x", 1700000000);
   fs::create_directories(dir_ / "folder.md");
   std::vector<PostSummary> posts = PostCatalog::Read(dir_.string());
-  // Birth times are all "now" where the file system keeps them; the
-  // modification times then decide nothing, and names break the tie.
-  ASSERT_EQ(posts.size(), 4u);
   std::vector<std::string> titles;
   for (const PostSummary& post : posts) titles.push_back(post.title);
-  if (posts[0].post_time == posts[3].post_time) {
-    EXPECT_EQ(titles, (std::vector<std::string>{"new", "old", "same-a", "same-b"}));
-  } else {
-    EXPECT_EQ(titles, (std::vector<std::string>{"new", "same-a", "same-b", "old"}));
-  }
+  EXPECT_EQ(titles, (std::vector<std::string>{"new", "same-a", "same-b", "old"}));
+  ASSERT_FALSE(posts.empty());
   EXPECT_EQ(posts[0].name, "new.MD");
+}
+
+TEST_F(PostCatalogTest, FrontMatterGivesTitleDatesDraftAndTags) {
+  Post("a.md", "---\ntitle: 湖边\ndate: 2019-03-05 10:00:00\ntags: [lake, 游记]\n---\nbody\n",
+       1700000000);
+  Post("b.md", "+++\ntitle = \"Later\"\ndate = 2021-01-01\ndraft = true\n+++\n", 1000000000);
+  // A block that is never closed within the head is read to its end.
+  Post("c.md", "---\ntitle: Long\ndate: 2020-06-01\nnote: \"" + std::string(40000, 'x') +
+                   "\"\n---\nbody\n", 1700000000);
+  Post("d.md", "---\ntitle: [broken\n---\n", 1000000000);
+  std::vector<PostSummary> posts = PostCatalog::Read(dir_.string());
+  ASSERT_EQ(posts.size(), 4u);
+  // d.md has no readable front matter: its file time ("now" as a birth
+  // time, else 2001) decides where it goes; the others are ordered by date.
+  std::vector<std::string> names;
+  for (const PostSummary& post : posts) {
+    if (post.name != "d.md") names.push_back(post.name);
+  }
+  EXPECT_EQ(names, (std::vector<std::string>{"b.md", "c.md", "a.md"}));
+  for (const PostSummary& post : posts) {
+    if (post.name == "a.md") {
+      EXPECT_EQ(post.title, "湖边");
+      EXPECT_EQ(post.post_time, "2019-03-05 10:00:00");
+      EXPECT_EQ(post.tags, (std::vector<std::string>{"lake", "游记"}));
+      EXPECT_FALSE(post.draft);
+    } else if (post.name == "b.md") {
+      EXPECT_EQ(post.title, "Later");
+      EXPECT_TRUE(post.draft);
+    } else if (post.name == "c.md") {
+      EXPECT_EQ(post.title, "Long");
+    } else {
+      EXPECT_EQ(post.title, "d");
+    }
+  }
 }
 
 TEST_F(PostCatalogTest, JsonCarriesEveryMember) {
