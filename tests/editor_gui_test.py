@@ -168,7 +168,8 @@ class Session(gui_harness.Session):
         """Drops path on the manager page and waits for the editor to have
         its text (the page's cursor is then at the very start)."""
         self.drag(path)
-        editor = self.wait_window(EDITOR_TITLE)
+        # The title names the post.
+        editor = self.wait_window(editor_title(os.path.basename(path)))
         self.wait_line(r"^page: loaded .*/template/editor\.html$")
         # The text is put in right after the load; give the page a moment.
         time.sleep(1)
@@ -193,6 +194,8 @@ class Session(gui_harness.Session):
         # A click puts the focus into the name box, wherever the dialog put
         # it while it was still setting up.
         self.click(dialog, geometry(dialog)["WIDTH"] // 2, 25)
+        # The box holds a suggested name; the typed one replaces it.
+        self.key(dialog, "ctrl+a")
         self.type_text(dialog, name)
         # The Save button becomes usable a moment after the name is typed.
         self.until_window(SAVE_TITLE, lambda: self.key(dialog, "alt+s"), visible=False)
@@ -533,8 +536,8 @@ class PostListTest(ListTest):
         self.post(s, "victim.md", "---\ntitle: V\n---\nbody\n")
         self.post(s, "keeper.md", "---\ntitle: K\n---\nkept\n")
         main = s.wait_listed()
-        s.row_action(main, "victim", DELETE_AT)
-        s.wait_line(r"^message: 删除文章: 把「victim\.md」移到回收站？$")
+        s.until_window("删除文章", lambda: s.row_action(main, "victim", DELETE_AT))
+        s.wait_line(r"^message: 删除文章: 把「victim\.md」移到回收站？$", earlier=True)
         s.answer("删除文章", "alt+y")
         s.wait_line(r"^manager: trashed .*/_posts/victim\.md$")
         self.assertFalse(os.path.exists(s.path("_posts", "victim.md")))

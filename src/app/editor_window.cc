@@ -457,33 +457,12 @@ void EditorWindow::PreviewPost() {
 
 int EditorWindow::OnDragDrop(GtkWidget* widget, void* context, int, int, unsigned time,
                              EditorWindow* self) {
-  auto* drag = static_cast<GdkDragContext*>(context);
-  GdkAtom uri_list = gdk_atom_intern_static_string("text/uri-list");
-  for (GList* target = gdk_drag_context_list_targets(drag); target; target = target->next) {
-    if (GDK_POINTER_TO_ATOM(target->data) == uri_list) {
-      self->dropping_ = true;
-      gtk_drag_get_data(widget, drag, uri_list, time);
-      return TRUE;
-    }
-  }
-  return FALSE;  // dragged text: the editor's own business
+  return self->drop_.Begin(widget, context, time);  // dragged text: the editor's own
 }
 
 void EditorWindow::OnDragDataReceived(GtkWidget* widget, void* context, int, int, void* data,
                                       unsigned, unsigned time, EditorWindow* self) {
-  if (!self->dropping_) return;  // only passing over
-  self->dropping_ = false;
-  g_signal_stop_emission_by_name(widget, "drag-data-received");
-  gchar** uris = gtk_selection_data_get_uris(static_cast<GtkSelectionData*>(data));
-  std::vector<std::string> files;
-  for (gchar** uri = uris; uri && *uri; ++uri) {
-    if (gchar* file = g_filename_from_uri(*uri, nullptr, nullptr)) {
-      files.emplace_back(file);
-      g_free(file);
-    }
-  }
-  g_strfreev(uris);
-  gtk_drag_finish(static_cast<GdkDragContext*>(context), !files.empty(), FALSE, time);
+  std::vector<std::string> files = self->drop_.Take(widget, context, data, time);
   for (const std::string& file : files) {
     std::string bytes;
     std::string error;

@@ -31,6 +31,8 @@
 #include <memory>
 #include <string>
 
+#include "app/file_drop.h"
+
 typedef struct _GtkWidget GtkWidget;
 typedef struct _GtkWindow GtkWindow;
 
@@ -175,7 +177,7 @@ class EditorWindow {
   std::string autosaved_text_;   // the text of the last autosaved copy
   unsigned autosave_timer_ = 0;
   bool autosaving_ = false;
-  bool dropping_ = false;  // between a drop and its data
+  FileDrop drop_;  // image files dropped on the text
   bool saving_ = false;
   bool awaiting_text_ = false;  // a post is being put into the editor
 };

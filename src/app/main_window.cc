@@ -410,35 +410,13 @@ void MainWindow::RegisterDropTarget() {
 
 int MainWindow::OnDragDrop(GtkWidget* widget, void* context, int, int, unsigned time,
                            MainWindow* self) {
-  auto* drag = static_cast<GdkDragContext*>(context);
-  GdkAtom uri_list = gdk_atom_intern_static_string("text/uri-list");
-  bool offers_files = false;
-  for (GList* target = gdk_drag_context_list_targets(drag); target; target = target->next) {
-    if (GDK_POINTER_TO_ATOM(target->data) == uri_list) offers_files = true;
-  }
-  if (!offers_files) return FALSE;  // text and the like: the page's business
-  self->dropping_ = true;
-  gtk_drag_get_data(widget, drag, uri_list, time);
-  return TRUE;
+  return self->drop_.Begin(widget, context, time);  // text and the like: the page's
 }
 
 void MainWindow::OnDragDataReceived(GtkWidget* widget, void* context, int, int, void* data,
                                     unsigned, unsigned time, MainWindow* self) {
-  // The view also asks for the data while a drag only passes over it.
-  if (!self->dropping_) return;
-  self->dropping_ = false;
-  g_signal_stop_emission_by_name(widget, "drag-data-received");
-  gchar** uris = gtk_selection_data_get_uris(static_cast<GtkSelectionData*>(data));
-  std::string path;
-  for (gchar** uri = uris; uri && *uri && path.empty(); ++uri) {
-    if (gchar* file = g_filename_from_uri(*uri, nullptr, nullptr)) {
-      path = file;
-      g_free(file);
-    }
-  }
-  g_strfreev(uris);
-  gtk_drag_finish(static_cast<GdkDragContext*>(context), !path.empty(), FALSE, time);
-  if (!path.empty() && self->drop_handler_) self->drop_handler_(path);
+  std::vector<std::string> files = self->drop_.Take(widget, context, data, time);
+  if (!files.empty() && self->drop_handler_) self->drop_handler_(files.front());
 }
 
 void MainWindow::OpenDroppedPost(const std::string& path) {

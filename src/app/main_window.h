@@ -18,6 +18,7 @@
 #include <vector>
 
 #include "app/app_state.h"
+#include "app/file_drop.h"
 #include "app/message_box.h"
 
 typedef struct _GtkWidget GtkWidget;
@@ -136,7 +137,7 @@ class MainWindow {
   unsigned refresh_timer_ = 0;
   int building_ = 0;  // site builds in progress (commands may nest)
   bool closing_ = false;
-  bool dropping_ = false;  // between a drop and its data
+  FileDrop drop_;  // files dropped on the manager page
 };
 
 }  // namespace tarn
