@@ -635,6 +635,37 @@ class ImageTest(ListTest):
             self.assertTrue(os.path.exists(s.path("public", "images", name)))
 
 
+class ReaderPreviewTest(ListTest):
+    # The editor's toolbar button that saves, builds and opens the browser.
+    READER_BUTTON_AT = (492, 20)
+
+    def test_the_reader_preview_builds_and_opens_the_article_page(self):
+        s = self.session()
+        # The desktop's browser: a stand-in that writes down what it opens.
+        opened = os.path.join(s.tmp, "opened.txt")
+        apps = os.path.join(s.env["XDG_DATA_HOME"], "applications")
+        os.makedirs(apps, exist_ok=True)
+        with open(os.path.join(apps, "fake-browser.desktop"), "w") as f:
+            f.write("[Desktop Entry]\nType=Application\nName=Fake browser\n"
+                    "MimeType=text/html;\nExec=/bin/sh -c 'echo \"$1\" > %s' sh %%u\n" % opened)
+        with open(os.path.join(s.env["XDG_CONFIG_HOME"], "mimeapps.list"), "w") as f:
+            f.write("[Default Applications]\ntext/html=fake-browser.desktop\n")
+        self.post(s, "reader.md", "---\ntitle: For Readers\nslug: for-readers\n---\nHello\n")
+        main = s.wait_listed()
+        editor = s.open_listed(main, "readers", "reader.md")
+        s.key(editor, "ctrl+End")  # below the front matter
+        s.type_text(editor, "Dear reader")
+        time.sleep(1)  # the page takes in the last keys
+        s.click(editor, *self.READER_BUTTON_AT)
+        s.wait_line(r"^editor: saved .*/_posts/reader\.md$")
+        s.wait_line(r"^editor: opened file://.*/public/articles/for-readers\.html$")
+        deadline = time.time() + WAIT
+        while time.time() < deadline and not os.path.exists(opened):
+            time.sleep(0.2)
+        self.assertTrue(read(opened).strip().endswith("/public/articles/for-readers.html"))
+        self.assertIn("Dear reader", read(s.path("public", "articles", "for-readers.html")))
+
+
 class AutosaveTest(ListTest):
     def test_the_autosaved_copy_is_offered_after_a_crash(self):
         s = self.session()
