@@ -519,17 +519,19 @@ class PostListTest(ListTest):
         self.assertEqual(read(first), "changed first\n")
         s.wait_window(editor_title("second.md"))
 
-    def test_a_new_post_suggests_its_heading_and_enter_saves(self):
+    def test_a_new_post_suggests_its_title_and_enter_saves(self):
         s = self.session()
         editor = s.new_post(s.wait_listed())
         time.sleep(1)
-        s.type_text(editor, "# Lake Notes")
+        s.key(editor, "ctrl+a")
+        s.type_text(editor, "---\ntitle: Lake Notes\n---\nBody")
         s.key(editor, "ctrl+s")
         dialog = s.wait_window(SAVE_TITLE)
         time.sleep(1)
         s.key(dialog, "Return")
         s.wait_line(r"^editor: saved .*/_posts/Lake Notes\.md$")
-        self.assertEqual(read(s.path("_posts", "Lake Notes.md")), "# Lake Notes")
+        self.assertEqual(read(s.path("_posts", "Lake Notes.md")),
+                         "---\ntitle: Lake Notes\n---\nBody")
 
     def test_delete_goes_to_the_trash_and_rename_stays_in_posts(self):
         s = self.session()

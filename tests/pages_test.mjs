@@ -64,11 +64,18 @@ describe('markToHtml', () => {
 
   it('converts a post with a CR LF header block as text', () => {
     const hello = samplePosts.find((p) => p.file === 'Hello Tarn.md');
-    assert.ok(hello.content.startsWith('----------\r\n'), 'the sample keeps its header block');
-    const html = page.markToHtml(hello.content);
+    const html = page.markToHtml('----------\r\nwelcome|tarn|english\r\n\r\n----------\r\n\r\n' +
+      hello.content.slice(hello.content.indexOf('\r\n---\r\n') + 7));
     assert.ok(!html.includes('\r'));
     assert.match(html, /^<hr>\n<p>welcome\|tarn\|english<\/p>\n<hr>\n/);
     assert.match(html, /<img src="\.\.\/assets\/img\/lake\.svg"/);
+  });
+
+  it('has demo posts that open with front matter', () => {
+    for (const p of samplePosts) {
+      assert.match(p.content, /^---\r?\ntitle: .+\r?\ndate: \d{4}-\d\d-\d\d \d\d:\d\d:\d\d \+0800\r?\n/, p.file);
+      assert.match(p.content, /\r?\ntags: \[.+\]\r?\ndescription: ".+"\r?\n---\r?\n/, p.file);
+    }
   });
 
   it('treats a missing argument as an empty post', () => {
@@ -84,7 +91,8 @@ describe('markToHtml', () => {
       const mdAt = srcs.indexOf('vendor/markdown-it.min.js');
       assert.ok(mdAt >= 0 && srcs.indexOf('tarn-markdown.js') > mdAt, `${path.basename(p)}: ${srcs}`);
     }
-    assert.match(read(editorPage), /return window\.DOMPurify\.sanitize\(window\.markToHtml\(text\)\);/);
+    assert.match(read(editorPage), /previewRender: preview,/);
+    assert.match(read(editorPage), /return window\.markToHtml\(text\);/);
   });
 
   it('links exactly what plain markdown-it links, on random text full of addresses', () => {
@@ -203,7 +211,7 @@ describe('lake theme', () => {
 
   it('fills every slot of the layout from every page', () => {
     const slots = [...read(path.join(themeDir, 'layout.mtpl')).matchAll(/{-block name="(.*?)"}/g)].map((m) => m[1]);
-    assert.deepEqual([...new Set(slots)].sort(), ['assets', 'main', 'page', 'root', 'title']);
+    assert.deepEqual([...new Set(slots)].sort(), ['assets', 'description', 'main', 'page', 'root', 'title']);
     for (const name of children) {
       const text = read(path.join(themeDir, name));
       assert.ok(text.startsWith('{-extend name="./layout.mtpl"}'), name);
@@ -399,6 +407,20 @@ describe('pages in a browser', { skip: chromium ? false : 'no chromium installed
     assert.equal(r.toast, 'toast show ok|保存成功');
     assert.equal(r.preview, r.markToHtml, 'the live preview is markToHtml of the text');
     assert.match(r.preview, /<h2>你好 Tarn<\/h2>[\s\S]*<s>x<\/s>/);
+  });
+
+  it('editor: the preview leaves front matter out and shows title, date and tags', () => {
+    const r = inBrowser('editor.html', `
+      return {
+        yaml: w.tarnPreview('---\\r\\ntitle: "A <b>"\\r\\ndate: 2020-02-05\\r\\ntags:\\r\\n  - x\\r\\n  - y\\r\\n---\\r\\n# Body\\r\\n'),
+        toml: w.tarnPreview('+++\\ntitle = "T"\\ntags = ["a", "b"]\\n+++\\ntext\\n'),
+        unclosed: w.tarnPreview('---\\ntitle: x\\n'),
+        body: w.markToHtml('# Body\\r\\n')
+      };`);
+    assert.equal(r.yaml, '<div class="front-matter"><strong>A &lt;b&gt;</strong> <time>2020-02-05</time>' +
+      ' <span class="tags">x, y</span></div>' + r.body);
+    assert.match(r.toml, /^<div class="front-matter"><strong>T<\/strong> <span class="tags">a, b<\/span><\/div><p>text<\/p>/);
+    assert.doesNotMatch(r.unclosed, /front-matter/);
   });
 
   it('manager: buttons call the program, newest edits first', () => {

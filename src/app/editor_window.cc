@@ -289,6 +289,23 @@ void EditorWindow::UpdateTitle(const std::string& path) {
   gtk_window_set_title(GTK_WINDOW(window_), title.c_str());
 }
 
+bool EditorWindow::StartNewPost() {
+  BrowserView* view = view_.get();
+  if (!view || !view->WaitForLoad() || view_.get() != view) return false;
+  std::string text;
+  std::string error;
+  if (!PageText(&text, &error) || view_.get() != view) return false;
+  if (text.find_first_not_of(" \t\r\n") != std::string::npos) return true;
+  std::string ignored;
+  if (!view->CallFunction("setValue", {FrontMatter::NewPostText("", std::time(nullptr))},
+                          &ignored, &error)) {
+    return false;
+  }
+  // The starting text is no change of the writer's.
+  if (view_.get() == view) PageText(&saved_text_, &error);
+  return true;
+}
+
 bool EditorWindow::Save(std::string* saved_path) {
   if (!window_ || saving_ || awaiting_text_) return false;
   saving_ = true;

@@ -83,6 +83,11 @@ class EditorWindow {
   // For a new post: waits for the page, then offers the autosaved copy of an
   // unsaved new post, if there is one.
   void OfferNewPostCopy();
+  // Waits for the open window's page and, when the editor is empty, starts
+  // a new post: front matter with an empty title, the date now and an empty
+  // tags list. Text already in the editor is never replaced. Returns false
+  // when the window went away or the page did not answer.
+  bool StartNewPost();
 
   // Saves the editor's text (Ctrl+S): to the post it was opened on, or, for
   // a new post, where the user chooses. Failures are shown, never reported

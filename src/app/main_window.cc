@@ -230,6 +230,7 @@ void MainWindow::ShowEditor() {
   editor_->Open();
   Hide();
   if (!was_open) editor_->OfferNewPostCopy();
+  editor_->StartNewPost();
 }
 
 void MainWindow::ShowEditorFor(const std::vector<std::string>& args) {

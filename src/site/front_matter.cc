@@ -324,6 +324,12 @@ bool FrontMatter::ParseToml(const Block& block, int first_line, const std::strin
   return true;
 }
 
+JsonDocument FrontMatter::TakeValues() {
+  JsonDocument values = std::move(values_);
+  values_ = JsonDocument::NewObject();
+  return values;
+}
+
 bool FrontMatter::Has(std::string_view key) const {
   return values_.Exists(key);
 }
@@ -459,7 +465,8 @@ std::string FrontMatter::NewPostText(std::string_view title, std::time_t now) {
     }
   }
   quoted += '"';
-  return "---\ntitle: " + quoted + "\ndate: " + FormatNow(now) + "\ntags: []\n---\n\n";
+  if (title.empty()) quoted.clear();  // "title:" alone, to be filled in
+  return "---\ntitle:" + std::string(quoted.empty() ? "" : " ") + quoted + "\ndate: " + FormatNow(now) + "\ntags: []\n---\n\n";
 }
 
 }  // namespace tarn

@@ -65,6 +65,8 @@ class FrontMatter {
   std::size_t body_offset() const { return body_; }
   // Every key as written; an empty object without front matter.
   const JsonDocument& values() const { return values_; }
+  // Moves the values out, leaving an empty object: spares a deep copy.
+  JsonDocument TakeValues();
 
   bool Has(std::string_view key) const;
   // A scalar as text (numbers as written, true/false); "" for a missing key,

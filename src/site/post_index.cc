@@ -85,7 +85,8 @@ bool ReadDate(const FrontMatter& front, const PostFile& post,
 }
 
 // Takes over what the post's front matter says (see PostFile).
-void ApplyFrontMatter(const FrontMatter& front, PostFile* post, std::vector<std::string>* notes) {
+void ApplyFrontMatter(FrontMatter* read, PostFile* post, std::vector<std::string>* notes) {
+  const FrontMatter& front = *read;
   post->has_front = true;
   post->body = front.body_offset();
   std::string title = front.GetText("title");
@@ -120,7 +121,7 @@ void ApplyFrontMatter(const FrontMatter& front, PostFile* post, std::vector<std:
   post->aliases = front.GetList("aliases");
   post->description = front.GetText(front.Has("description") ? "description" : "excerpt");
   post->has_more = PostIndex::HasMoreLine(post->Markdown());
-  post->front = front.values();
+  post->front = read->TakeValues();
 }
 
 JsonDocument TextArray(const std::vector<std::string>& texts) {
@@ -298,7 +299,7 @@ std::vector<PostFile> PostIndex::Scan(const std::string& posts_dir, const Diagno
       }
       FrontMatter front;
       auto note = [&notes, i](const std::string& message) { notes[i].push_back(message); };
-      if (front.Read(post.content, post.path, note)) ApplyFrontMatter(front, &post, &notes[i]);
+      if (front.Read(post.content, post.path, note)) ApplyFrontMatter(&front, &post, &notes[i]);
     }
   };
   std::size_t threads = names.size() < kPostsPerReader ? 1 : kReaders;
@@ -325,7 +326,7 @@ bool PostIndex::ReadFront(PostFile* post, const DiagnosticSink& sink) {
   FrontMatter front;
   if (!front.Read(post->content, post->path, sink)) return false;
   std::vector<std::string> notes;
-  ApplyFrontMatter(front, post, &notes);
+  ApplyFrontMatter(&front, post, &notes);
   for (const std::string& note : notes) sink(note);
   return true;
 }

@@ -1,0 +1,293 @@
+// Posts with front matter through the real tarn: what Hexo, Hugo and Jekyll
+// posts build to, that their dates survive a copy, that a workspace without
+// any builds exactly as before, broken and hostile blocks, static/, aliases
+// and tarn new.
+
+#include <gtest/gtest.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <map>
+#include <regex>
+#include <string>
+
+#include "data/json_document.h"
+#include "data/text_file.h"
+
+namespace tarn {
+namespace {
+
+namespace fs = std::filesystem;
+
+using Tree = std::map<std::string, std::string>;
+
+struct Outcome {
+  int status = -1;
+  std::string out;
+  std::string err;
+};
+
+// The times a build takes from the clock or the file system, blanked.
+std::string WithoutFileTimes(std::string text) {
+  text = std::regex_replace(text, std::regex(R"(\d{4}-\d{1,2}-\d{1,2} \d\d:\d\d:\d\d)"), "TIME");
+  text = std::regex_replace(text, std::regex(R"(\w{3}, \d{1,2} \w{3} \d{4} \d\d:\d\d:\d\d GMT)"),
+                            "DATE");
+  return std::regex_replace(text, std::regex("[一二三四五六七八九十]+月,\\d{4}"), "MONTH");
+}
+
+// Only the build's own time blanked: create_time and lastBuildDate.
+std::string WithoutBuildTime(std::string text) {
+  text = std::regex_replace(text, std::regex("\"create_time\":\"[^\"]*\""), "\"create_time\":\"\"");
+  return std::regex_replace(text, std::regex("<lastBuildDate>[^<]*</lastBuildDate>"),
+                            "<lastBuildDate></lastBuildDate>");
+}
+
+class FrontMatterBuildTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    char pattern[] = "/tmp/tarn-front-XXXXXX";
+    ASSERT_NE(mkdtemp(pattern), nullptr);
+    tmp_ = pattern;
+    ws_ = tmp_ + "/ws";
+    fs::copy(fs::path(TARN_SOURCE_DIR) / "tests/fixtures/build/blog", ws_,
+             fs::copy_options::recursive);
+  }
+  void TearDown() override { fs::remove_all(tmp_); }
+
+  Outcome Run(const std::string& workspace, const std::string& arguments) {
+    std::string command = "TZ=Asia/Shanghai '" + std::string(TARN_BINARY) + "' -w '" + workspace +
+                          "' " + arguments + " >'" + tmp_ + "/out' 2>'" + tmp_ + "/err'";
+    Outcome outcome;
+    int raw = std::system(command.c_str());
+    outcome.status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
+    ReadTextFile(tmp_ + "/out", &outcome.out);
+    ReadTextFile(tmp_ + "/err", &outcome.err);
+    return outcome;
+  }
+  Outcome Build(const std::string& options = "") { return Run(ws_, "build " + options); }
+
+  std::string Read(const std::string& relative) {
+    std::string text;
+    EXPECT_TRUE(ReadTextFile(ws_ + "/" + relative, &text)) << relative;
+    return text;
+  }
+  void Put(const std::string& relative, const std::string& text) {
+    fs::create_directories(fs::path(ws_ + "/" + relative).parent_path());
+    ASSERT_TRUE(WriteTextFile(ws_ + "/" + relative, text));
+  }
+  bool Exists(const std::string& relative) { return fs::exists(ws_ + "/" + relative); }
+
+  static Tree ReadTree(const std::string& folder, std::string (*normalise)(std::string)) {
+    Tree tree;
+    for (const auto& entry : fs::recursive_directory_iterator(folder)) {
+      if (!entry.is_regular_file()) continue;
+      std::string text;
+      EXPECT_TRUE(ReadTextFile(entry.path().string(), &text));
+      tree[fs::relative(entry.path(), folder).string()] = normalise(text);
+    }
+    return tree;
+  }
+
+  // Three posts as the three peers write them, and a draft.
+  void PutPeerPosts() {
+    // The fixture's stand-in converter, letting HTML lines through as
+    // the real one does.
+    std::string page = Read("template/index copy.html");
+    page.replace(page.find("return m ?"), 0, "if (b.trim()[0] === '<') return b.trim();\n      ");
+    Put("template/index copy.html", page);
+    Put("themes/plain/_conf.json",
+        R"({"order": "newest", "pages": [{"tpl": "about", "target": "about"}]})");
+    Put("_posts/hexo.md",
+        "---\r\ntitle: Hexo 的文章\r\ndate: 2019/3/5 9:08:07\r\nupdated: 2019-04-01 10:00:00\r\n"
+        "tags: [travel, 旅行]\r\ncategories: notes\r\ndescription: From Hexo\r\n"
+        "aliases: [/2019/03/05/hexo/, /old/hexo.html]\r\n---\r\nIntro.\r\n\r\n<!-- more -->\r\n\r\n"
+        "The rest.\r\n");
+    Put("_posts/hugo.md",
+        "+++\ntitle = \"Hugo post\"\ndate = 2021-06-07T08:09:10+08:00\nslug = \"from-hugo\"\n"
+        "tags = [\"go\"]\n[params]\ncover = \"c.png\"\n+++\nHugo body text.\n");
+    Put("_posts/2020-01-02-jekyll.md",
+        "---\ntitle: \"Jekyll: post\"\ndate: 2020-01-02 03:04:05 +0000\ntags: one\n"
+        "excerpt: Jekyll's summary\n---\nJekyll body.\n");
+    Put("_posts/draft.md", "---\ntitle: Not yet\ndate: 2022-01-01\ndraft: true\n---\nSecret.\n");
+    Put("static/CNAME", "blog.example.org\n");
+    Put("static/img/a.png", "PNG");
+    Put("static/.git/config", "no");
+    Put("static/index.html", "mine");
+  }
+
+  std::string tmp_;
+  std::string ws_;
+};
+
+#define EXPECT_CONTAINS(haystack, needle) \
+  EXPECT_NE((haystack).find(needle), std::string::npos) << "missing: " << (needle)
+
+TEST_F(FrontMatterBuildTest, WorkspaceWithoutFrontMatterBuildsAsBefore) {
+  Outcome built = Build();
+  ASSERT_EQ(built.status, 0) << built.err;
+  EXPECT_EQ(built.err, "");
+  Tree expected =
+      ReadTree(std::string(TARN_SOURCE_DIR) + "/tests/fixtures/build/blog-public", WithoutFileTimes);
+  Tree actual = ReadTree(ws_ + "/public", WithoutFileTimes);
+  EXPECT_EQ(expected.size(), actual.size());
+  for (const auto& [name, bytes] : expected) {
+    auto it = actual.find(name);
+    if (it == actual.end()) {
+      ADD_FAILURE() << name << " is missing";
+    } else {
+      EXPECT_EQ(it->second, bytes) << name << " differs";
+    }
+  }
+}
+
+TEST_F(FrontMatterBuildTest, PeerPostsBuildWithTheirTitlesDatesOrderAndFeed) {
+  PutPeerPosts();
+  Put("public/articles/draft.html", "left from before the post became a draft");
+  Outcome built = Build();
+  ASSERT_EQ(built.status, 0) << built.err;
+  EXPECT_CONTAINS(built.err, "static/index.html: the build writes public/index.html itself");
+
+  JsonDocument db;
+  ASSERT_TRUE(db.Parse(Read("public/database.json")));
+  // Newest first by front matter date; posts without one by their file time
+  // (now), so they lead.
+  ASSERT_EQ(db.GetCount("posts"), 6);
+  EXPECT_EQ(db.GetText("system.articleCount"), "6");
+  EXPECT_EQ(db.GetText("posts[3].title"), "Hugo post");
+  EXPECT_EQ(db.GetText("posts[4].title"), "Jekyll: post");
+  EXPECT_EQ(db.GetText("posts[5].title"), "Hexo 的文章");
+  EXPECT_EQ(db.GetText("posts[3].post_time"), "2021-06-07 08:09:10");
+  EXPECT_EQ(db.GetText("posts[3].update_time"), "2021-06-07 08:09:10");
+  EXPECT_EQ(db.GetText("posts[4].post_time"), "2020-01-02 11:04:05");
+  EXPECT_EQ(db.GetText("posts[5].post_time"), "2019-03-05 09:08:07");
+  EXPECT_EQ(db.GetText("posts[5].update_time"), "2019-04-01 10:00:00");
+  EXPECT_EQ(db.GetText("posts[3].url"), "./articles/from-hugo.html");
+  EXPECT_EQ(db.GetText("posts[3].front.params.cover"), "c.png");
+  EXPECT_EQ(db.ToText("posts[5].tags"), "[\"travel\",\"旅行\"]");
+  EXPECT_EQ(db.ToText("posts[5].categories"), "[\"notes\"]");
+  EXPECT_EQ(db.ToText("posts[4].tags"), "[\"one\"]");
+  EXPECT_EQ(db.GetText("posts[4].description"), "Jekyll's summary");
+  EXPECT_EQ(db.GetText("posts[5].excerpt"), "<p>Intro.</p>\r\n");  // "\n" reads back as CR LF
+  EXPECT_EQ(db.GetText("posts[4].excerpt"), "");
+  EXPECT_EQ(db.GetText("timeline[1].date"), "六月,2021");
+  // The record keeps the whole file; the seven members come first.
+  EXPECT_EQ(db.GetText("posts[3].content").rfind("+++\r\ntitle", 0), 0u);
+  std::vector<std::string> keys;
+  db.GetKeys("posts[3]", &keys);
+  EXPECT_EQ(keys, (std::vector<std::string>{"title", "url", "absolute_url", "content", "author",
+                                            "post_time", "update_time", "tags", "categories",
+                                            "description", "excerpt", "front"}));
+  db.GetKeys("posts[0]", &keys);
+  EXPECT_EQ(keys.size(), 7u);
+
+  // Article pages: slug file, front matter left out of the Markdown.
+  std::string hugo = Read("public/articles/from-hugo.html");
+  EXPECT_CONTAINS(hugo, "<title>Hugo post - My Blog</title>");
+  EXPECT_CONTAINS(hugo, "<p>Hugo body text.</p>");
+  EXPECT_EQ(hugo.find("+++"), std::string::npos);
+  EXPECT_FALSE(Exists("public/articles/hugo.html"));
+  EXPECT_TRUE(Exists("public/articles/2020-01-02-jekyll.html"));
+  // Drafts are nowhere; the page left from before is removed.
+  EXPECT_FALSE(Exists("public/articles/draft.html"));
+  EXPECT_EQ(Read("public/database.json").find("Not yet"), std::string::npos);
+
+  std::string feed = Read("public/atom.xml");
+  EXPECT_CONTAINS(feed, "<title><![CDATA[Hexo 的文章]]></title>\r\n      "
+                        "<description><![CDATA[From Hexo]]></description>\r\n      "
+                        "<pubDate>Mon, 01 Apr 2019 02:00:00 GMT</pubDate>");
+  EXPECT_CONTAINS(feed, "<description><![CDATA[Hugo body text.\n]]></description>");
+  EXPECT_EQ(feed.find("Not yet"), std::string::npos);
+
+  // Aliases redirect to the article; static/ is copied, .git and the
+  // build's own pages excepted.
+  std::string alias = Read("public/2019/03/05/hexo/index.html");
+  EXPECT_CONTAINS(alias, "url=../../../../articles/hexo.html\"");
+  EXPECT_CONTAINS(alias, "<link rel=\"canonical\" href=\"https://blog.example.org/articles/hexo.html\">");
+  EXPECT_CONTAINS(Read("public/old/hexo.html"), "url=../articles/hexo.html\"");
+  EXPECT_EQ(Read("public/CNAME"), "blog.example.org\n");
+  EXPECT_EQ(Read("public/img/a.png"), "PNG");
+  EXPECT_FALSE(Exists("public/.git/config"));
+  EXPECT_NE(Read("public/index.html"), "mine");
+
+  // --drafts builds the draft too.
+  built = Build("--drafts");
+  ASSERT_EQ(built.status, 0) << built.err;
+  EXPECT_CONTAINS(Read("public/articles/draft.html"), "<p>Secret.</p>");
+}
+
+TEST_F(FrontMatterBuildTest, DatesSurviveACopy) {
+  PutPeerPosts();
+  fs::remove_all(ws_ + "/_posts");
+  Put("_posts/a.md", "---\ntitle: A\ndate: 2019-01-01 10:00:00\n---\nA.\n");
+  Put("_posts/b.md", "---\ntitle: B\ndate: 2018-05-06\nlastmod: 2019-02-03\n---\nB.\n");
+  ASSERT_EQ(Build().status, 0);
+  Tree before = ReadTree(ws_ + "/public", WithoutBuildTime);
+
+  // A clone on another machine: every file new, with new times.
+  std::string copy = tmp_ + "/copy";
+  fs::copy(ws_, copy, fs::copy_options::recursive);
+  fs::remove_all(copy + "/public");
+  Outcome built = Run(copy, "build");
+  ASSERT_EQ(built.status, 0) << built.err;
+  EXPECT_EQ(before, ReadTree(copy + "/public", WithoutBuildTime));
+}
+
+TEST_F(FrontMatterBuildTest, BrokenAndHostileFrontMatterIsReportedNotFatal) {
+  Put("_posts/unclosed.md", "---\ntitle: X\n\nNo end of the block.\n");
+  Put("_posts/broken.md", "---\ntitle: [a\n---\nBody of broken.\n");
+  Put("_posts/baddate.md", "---\ndate: next tuesday\nslug: ../../etc/x\n---\nBody.\n");
+  Put("_posts/huge.md", "---\nx: \"" + std::string(10 << 20, 'x') + "\"\n---\nHuge.\n");
+  std::string laughs = "---\na: &a [x, x, x, x, x, x, x, x, x]\n";
+  for (char name = 'b', previous = 'a'; name <= 'i'; previous = name++) {
+    laughs += std::string(1, name) + ": &" + name + " [";
+    for (int i = 0; i < 9; ++i) laughs += std::string(i ? ", *" : "*") + previous;
+    laughs += "]\n";
+  }
+  Put("_posts/laughs.md", laughs + "---\nLaughs.\n");
+  Put("_posts/twin.md", "---\nslug: Hello\n---\nTwin.\n");
+  Outcome built = Build();
+  EXPECT_EQ(built.status, 0) << built.err;
+  EXPECT_CONTAINS(built.err, "unclosed.md:1: front matter opened by \"---\" is never closed");
+  EXPECT_CONTAINS(built.err, "broken.md:3: front matter is not valid YAML");
+  EXPECT_CONTAINS(built.err, "baddate.md: date \"next tuesday\" is not a date");
+  EXPECT_CONTAINS(built.err, "baddate.md: slug \"../../etc/x\" cannot be a file name");
+  EXPECT_CONTAINS(built.err, "huge.md:2: front matter of 10485766 bytes is over the limit");
+  EXPECT_CONTAINS(built.err, "laughs.md:2: front matter holds more than");
+  EXPECT_CONTAINS(built.err, "has the same article file as");
+  // Unreadable blocks leave the post as plain Markdown under its file name.
+  EXPECT_CONTAINS(Read("public/articles/broken.html"), "title: [a");
+  EXPECT_CONTAINS(Read("public/articles/unclosed.html"), "No end of the block.");
+  EXPECT_CONTAINS(Read("public/articles/baddate.html"), "<p>Body.</p>");
+  EXPECT_FALSE(Exists("etc"));
+}
+
+TEST_F(FrontMatterBuildTest, NewStartsAPostThatBuilds) {
+  Outcome made = Run(ws_, "new 'Trip: \"Day 1\"'");
+  ASSERT_EQ(made.status, 0) << made.err;
+  EXPECT_EQ(made.out, ws_ + "/_posts/Trip: \"Day 1\".md\n");
+  std::string text = Read("_posts/Trip: \"Day 1\".md");
+  EXPECT_EQ(text.rfind("---\ntitle: \"Trip: \\\"Day 1\\\"\"\ndate: ", 0), 0u) << text;
+  EXPECT_CONTAINS(text, "+08:00\ntags: []\n---\n");
+
+  Outcome again = Run(ws_, "new 'Trip: \"Day 1\"'");
+  EXPECT_EQ(again.status, 1);
+  EXPECT_CONTAINS(again.err, "exists already");
+  EXPECT_EQ(Read("_posts/Trip: \"Day 1\".md"), text);
+  for (const char* bad : {"../escape", "a/b", ".hidden", "''"}) {
+    Outcome refused = Run(ws_, std::string("new ") + bad);
+    EXPECT_EQ(refused.status, 2) << bad;
+  }
+  EXPECT_FALSE(Exists("escape.md"));
+  EXPECT_EQ(Run(ws_, "new").status, 2);
+
+  ASSERT_EQ(Build().status, 0);
+  JsonDocument db;
+  ASSERT_TRUE(db.Parse(Read("public/database.json")));
+  EXPECT_EQ(db.GetText("posts[2].title"), "Trip: \"Day 1\"");
+  EXPECT_EQ(db.ToText("posts[2].tags"), "[]");
+}
+
+}  // namespace
+}  // namespace tarn
