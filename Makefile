@@ -2,13 +2,14 @@
 #   make run   set up, build tarn, and render the bundled demo blog into build/public
 #   make test  set up, build tarn and its tests, and run every test
 # make test-unit runs the unit tests alone (no tarn runs, no windows, no browser).
+# make package makes a Debian package (build/tarn_VERSION_ARCH.deb).
 BUILD ?= build
 JOBS ?= $(shell nproc)
 # ccache, where installed, makes rebuilds after a branch switch cheap.
 LAUNCHER := $(if $(shell command -v ccache),-DCMAKE_CXX_COMPILER_LAUNCHER=ccache)
 CONFIGURE = cmake -S . -B $(BUILD) -DCMAKE_BUILD_TYPE=RelWithDebInfo $(LAUNCHER)
 
-.PHONY: all setup setup-test build build-test run test test-unit clean bench
+.PHONY: all setup setup-test build build-test run test test-unit package clean bench
 
 all: build
 
@@ -36,6 +37,10 @@ test: build-test
 
 test-unit: build-test
 	cd $(BUILD) && ctest --output-on-failure -j $(JOBS) -L unit
+
+# The Debian package of what `cmake --install` installs.
+package: build
+	cd $(BUILD) && cpack -G DEB
 
 clean:
 	rm -rf $(BUILD)

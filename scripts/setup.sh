@@ -27,6 +27,8 @@ run_packages=(
   libyaml-cpp-dev libtomlplusplus-dev
   # the pages' libraries come from npm
   nodejs npm
+  # make package: dpkg-shlibdeps finds the .deb's library dependencies
+  dpkg-dev
 )
 
 # What the tests and benchmarks add.
@@ -35,6 +37,9 @@ test_packages=(
   # a display server, input, screenshots, a feed check, fonts, the drag source
   xvfb xauth xdotool imagemagick libxml2-utils python3 python3-gi gir1.2-gtk-3.0
   fonts-noto-cjk dbus-x11
+  # the installed copy's checks: the desktop's validators, the man page
+  # reader, the completion framework
+  desktop-file-utils appstream man-db bash-completion
   # fuzzing replays the corpus with clang's sanitizers (fuzz/build.sh)
   clang libclang-rt-14-dev
   # benchmarks

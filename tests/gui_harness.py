@@ -156,6 +156,23 @@ def session_environment(home):
     return env
 
 
+# A session bus with nothing to start on demand: only what a test puts on it
+# is there, whatever the machine has installed.
+BUS_CONFIG = """<!DOCTYPE busconfig PUBLIC "-//freedesktop//DTD D-Bus Bus Configuration 1.0//EN"
+ "http://www.freedesktop.org/standards/dbus/1.0/busconfig.dtd">
+<busconfig>
+  <type>session</type>
+  <listen>unix:tmpdir=%s</listen>
+  <auth>EXTERNAL</auth>
+  <policy context="default">
+    <allow send_destination="*" eavesdrop="true"/>
+    <allow eavesdrop="true"/>
+    <allow own="*"/>
+  </policy>
+</busconfig>
+"""
+
+
 class Session:
     """One run of the program in a temporary folder of its own; the
     workspace is its "blog" folder, which a subclass fills."""
@@ -174,6 +191,23 @@ class Session:
         self.helpers = []  # other programs' processes, ended with the session
         self.proc = None
         self.own_group = False
+        self.bus = None  # the session bus of start_bus, ended last
+
+    def start_bus(self):
+        """Starts a session bus of this session's own and points the
+        program's environment at it; returns its address. Other sessions
+        join it by taking that address into their environment."""
+        config = os.path.join(self.tmp, "bus.conf")
+        with open(config, "w") as f:
+            f.write(BUS_CONFIG % self.tmp)
+        self.bus = subprocess.Popen(["dbus-daemon", "--config-file=" + config, "--nofork",
+                                     "--print-address=1"], stdout=subprocess.PIPE,
+                                    stderr=subprocess.DEVNULL, text=True)
+        address = self.bus.stdout.readline().strip()
+        if not address:
+            raise AssertionError("the session bus did not start")
+        self.env["DBUS_SESSION_BUS_ADDRESS"] = address
+        return address
 
     def launch(self, argv, own_group=False):
         """Starts argv; with own_group, in a process group of its own that
@@ -302,4 +336,8 @@ class Session:
                 pump.join(timeout=5)
             self.proc.stdout.close()
             self.proc.stderr.close()
+        if self.bus:
+            self.bus.terminate()
+            self.bus.wait()
+            self.bus.stdout.close()
         shutil.rmtree(self.tmp, ignore_errors=True)

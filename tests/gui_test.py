@@ -196,6 +196,9 @@ class CommandTest(GuiTest):
                 expected[page] = f.read()
             os.remove(s.path("public", page))
         self.assertIn("<strong>bold</strong>", expected[os.path.join("articles", "second.html")])
+        # Without the command line's conversion cache, so the window's build
+        # converts every post itself.
+        shutil.rmtree(s.path(".tarn"))
 
         window = s.start().wait_started()
         s.click(window, 85, 80)  # "Render"
@@ -203,6 +206,31 @@ class CommandTest(GuiTest):
         for page in pages:
             with open(s.path("public", page), encoding="utf-8") as f:
                 self.assertEqual(f.read(), expected[page], page)
+
+    def test_the_window_serves_clicks_while_it_builds_and_refuses_a_second_command(self):
+        def slow_site(root):
+            # A converter that takes its time, so the build outlasts a click.
+            page = os.path.join(root, "template", "index copy.html")
+            with open(page, encoding="utf-8") as f:
+                text = f.read()
+            slow = ("<script>var quickMarkToHtml = markToHtml; markToHtml = function (md) {"
+                    " var until = Date.now() + 400; while (Date.now() < until) {}"
+                    " return quickMarkToHtml(md); };</script>\n</body>")
+            with open(page, "w", encoding="utf-8") as f:
+                f.write(text.replace("</body>", slow))
+            for i in range(12):
+                with open(os.path.join(root, "_posts", "slow-%d.md" % i), "w") as f:
+                    f.write("# Slow %d\n\nA post that takes a while.\n" % i)
+
+        s = self.session(edit=slow_site)
+        window = s.wait_started()
+        s.click(window, 85, 80)  # "Render"
+        s.click(window, 235, 80)  # "Push", while the build runs
+        # The push is turned down at once, before the build ends.
+        s.wait_line(r"^message: Error: a build is already running; try again when it has "
+                    r"finished$")
+        s.wait_line(r"^message: Succeed: 渲染完成$")
+        self.assertTrue(os.path.isfile(s.path("public", "articles", "slow-11.html")))
 
     def test_a_failed_rendering_says_why(self):
         s = self.session(edit=lambda root: os.remove(
@@ -229,10 +257,13 @@ class CommandTest(GuiTest):
         window = s.wait_started()
         s.click(window, 685, 80)  # "Posts"
         deadline = time.time() + WAIT
-        while time.time() < deadline and not os.path.exists(opened):
+        target = ""
+        # The shell creates the file before it writes the line: wait for both.
+        while time.time() < deadline and not target:
+            if os.path.exists(opened):
+                with open(opened) as f:
+                    target = f.read().strip()
             time.sleep(0.1)
-        with open(opened) as f:
-            target = f.read().strip()
         target = target[len("file://"):] if target.startswith("file://") else target
         self.assertEqual(target.rstrip("/"), s.path("_posts"))
 

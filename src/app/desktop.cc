@@ -10,9 +10,13 @@
 #include "app/browser_script_host.h"
 #include "app/browser_view.h"
 #include "app/console_window.h"
+#include "app/first_start_dialog.h"
 #include "app/main_window.h"
+#include "app/message_box.h"
+#include "app/single_instance.h"
 #include "deploy/git_deployer.h"
 #include "site/site_builder.h"
+#include "site/workspace_locator.h"
 
 namespace tarn {
 namespace {
@@ -38,51 +42,37 @@ void PrepareWebKitSandbox() {
   }
 }
 
-}  // namespace
-
-int RunDesktop(const CommandContext& context) {
-  if (!g_file_test(context.workspace.c_str(), G_FILE_TEST_IS_DIR)) {
-    std::fprintf(stderr, "tarn: the workspace folder %s does not exist\n",
-                 context.workspace.c_str());
-    return 1;
-  }
-  if (!gtk_init_check(nullptr, nullptr)) {
-    const char* display = std::getenv("DISPLAY");
-    std::fprintf(stderr,
-                 "tarn: cannot open a display (DISPLAY=%s); the desktop program needs a "
-                 "graphical session. Use tarn build, tarn push or tarn publish on the "
-                 "command line.\n",
-                 display && *display ? display : "unset");
-    return 1;
-  }
-  PrepareWebKitSandbox();
-
+// Runs the program's single objects and the main window on workspace
+// until the window closes. Returns the folder of the blog to open next
+// ("Open another blog…"), or "" when the program ends.
+std::string RunWorkspace(const std::string& workspace, SingleInstance* instance) {
   // The program's single objects, in the order they are created and the
   // reverse of the order they go at exit.
   AppState state;
-  state.SetRoot(context.workspace);
+  state.SetRoot(workspace);
   ConsoleWindow console;
   MainWindow* main_window = nullptr;
-  SiteBuilder site(state.rootDir, nullptr, [&main_window](const std::string& reason) {
+  auto report = [&main_window](const std::string& reason) {
     if (main_window) {
       main_window->Report(reason);
     } else {
       std::fprintf(stderr, "tarn: %s\n", reason.c_str());
     }
-  });
+  };
+  SiteBuilder site(state.rootDir, nullptr, report);
   GitDeployer deployer;
-  deployer.set_diagnostic_sink([&main_window](const std::string& reason) {
-    if (main_window) {
-      main_window->Report(reason);
-    } else {
-      std::fprintf(stderr, "tarn: %s\n", reason.c_str());
-    }
-  });
+  deployer.set_diagnostic_sink(report);
 
+  std::string next;
   {
     MainWindow window(&state, &site, &deployer, &console);
     main_window = &window;
+    window.set_open_blog_handler([&next](const std::string& folder) {
+      next = folder;
+      gtk_main_quit();
+    });
     window.Create();
+    instance->set_activate_handler([&window] { window.Show(); });
     BrowserScriptHost host(window.web_main());
     site.set_script_host(&host);
     g_idle_add(
@@ -92,8 +82,67 @@ int RunDesktop(const CommandContext& context) {
         },
         &window);
     gtk_main();
+    instance->set_activate_handler(nullptr);
     site.set_script_host(nullptr);
     main_window = nullptr;
+  }
+  return next;
+}
+
+}  // namespace
+
+int RunDesktop(const CommandContext& context) {
+  using Source = WorkspaceLocator::Source;
+  if (context.workspace_source == Source::kExplicit &&
+      !g_file_test(context.workspace.c_str(), G_FILE_TEST_IS_DIR)) {
+    std::fprintf(stderr, "tarn: the workspace folder %s does not exist\n",
+                 context.workspace.c_str());
+    return 1;
+  }
+  // Windows carry the program's id as their class (X11) or app id
+  // (Wayland), so that the desktop matches them to the installed entry.
+  g_set_prgname(SingleInstance::kApplicationId);
+  if (!gtk_init_check(nullptr, nullptr)) {
+    const char* display = std::getenv("DISPLAY");
+    std::fprintf(stderr,
+                 "tarn: cannot open a display (DISPLAY=%s); the desktop program needs a "
+                 "graphical session. Use tarn build, tarn push or tarn publish on the "
+                 "command line.\n",
+                 display && *display ? display : "unset");
+    return 1;
+  }
+  gtk_window_set_default_icon_name(SingleInstance::kApplicationId);
+  PrepareWebKitSandbox();
+
+  std::string workspace = context.workspace;
+  if (context.workspace_source == Source::kDefault &&
+      !WorkspaceLocator::HoldsWorkspace(workspace)) {
+    workspace = FirstStartDialog::Run(workspace);
+  }
+  // A portable copy's own folder is not remembered: it is found anyway, and
+  // an installed copy should not open it.
+  bool remember = context.workspace_source != Source::kExecutableFolder;
+  while (!workspace.empty()) {
+    std::string error;
+    if (!WorkspaceLocator::CheckUsable(workspace, false, &error)) {
+      std::fprintf(stderr, "tarn: %s\n", error.c_str());
+      MessageBox::ShowTimed(nullptr, error, "Error", MessageIcon::kExclamation);
+      return 1;
+    }
+    // One process per blog: a start on a blog that is open already shows
+    // that program's window instead (also when switching blogs here).
+    SingleInstance instance(workspace);
+    std::string note;
+    if (!instance.Claim(&note)) {
+      std::fprintf(stderr, "tarn: already running on %s; its window was brought forward\n",
+                   workspace.c_str());
+      return 0;
+    }
+    if (!note.empty()) std::fprintf(stderr, "tarn: %s\n", note.c_str());
+    if (remember && !WorkspaceLocator::Remember(workspace, &error))
+      std::fprintf(stderr, "tarn: cannot remember the blog opened: %s\n", error.c_str());
+    workspace = RunWorkspace(workspace, &instance);
+    remember = true;
   }
   return 0;
 }

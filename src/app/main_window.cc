@@ -2,17 +2,22 @@
 
 #include <sys/stat.h>
 
+#include <algorithm>
+#include <atomic>
 #include <cerrno>
 #include <cstdio>
 #include <filesystem>
+#include <thread>
 #include <utility>
 
 #include <gtk/gtk.h>
+#include <webkit2/webkit2.h>
 
 #include "app/app_state.h"
 #include "app/browser_view.h"
 #include "app/console_window.h"
 #include "app/editor_window.h"
+#include "app/first_start_dialog.h"
 #include "app/post_manager.h"
 #include "app/tray_mode.h"
 #include "data/text_file.h"
@@ -20,6 +25,7 @@
 #include "deploy/publisher.h"
 #include "net/update_check_task.h"
 #include "net/update_checker.h"
+#include "site/parallel_build.h"
 #include "site/post_index.h"
 #include "site/site_builder.h"
 
@@ -52,6 +58,36 @@ void Trace(const char* step) {
   std::fprintf(stderr, "startup: %-28s %6.0f ms\n", step,
                static_cast<double>(g_get_monotonic_time() - start) / 1000.0);
 }
+
+// With TARN_BUILD_TRACE set, measures how late a 10 ms timer runs while it
+// lives: how long the main loop, and so the windows, went unserved.
+class StallProbe {
+ public:
+  StallProbe() {
+    if (!g_getenv("TARN_BUILD_TRACE")) return;
+    last_ = g_get_monotonic_time();
+    source_ = g_timeout_add(kPeriodMs, &StallProbe::Tick, this);
+  }
+  ~StallProbe() {
+    if (source_) g_source_remove(source_);
+  }
+  StallProbe(const StallProbe&) = delete;
+  StallProbe& operator=(const StallProbe&) = delete;
+  gint64 worst() const { return worst_; }  // microseconds
+
+ private:
+  static constexpr unsigned kPeriodMs = 10;
+  static gboolean Tick(gpointer data) {
+    auto* self = static_cast<StallProbe*>(data);
+    gint64 now = g_get_monotonic_time();
+    self->worst_ = std::max(self->worst_, now - self->last_ - gint64{kPeriodMs} * 1000);
+    self->last_ = now;
+    return G_SOURCE_CONTINUE;
+  }
+  guint source_ = 0;
+  gint64 last_ = 0;
+  gint64 worst_ = 0;
+};
 
 }  // namespace
 
@@ -96,6 +132,7 @@ void MainWindow::Create() {
                              "again.");
   });
   gtk_container_add(GTK_CONTAINER(window_), web_main_->widget());
+  AddOpenBlogCommand();
 
   editor_ = std::make_unique<EditorWindow>(state_);
   // Closing the editor brings the manager back.
@@ -111,6 +148,55 @@ void MainWindow::Create() {
   drop_handler_ = [this](const std::string& path) { OpenDroppedPost(path); };
 
   gtk_widget_show_all(window_);
+}
+
+void MainWindow::AddOpenBlogCommand() {
+  // Ctrl+O, and an item of the manager page's context menu. The page keeps
+  // the whole window: the page's own buttons stay where its layout puts them.
+  GtkAccelGroup* accels = gtk_accel_group_new();
+  GClosure* closure = g_cclosure_new_swap(
+      G_CALLBACK(+[](MainWindow* self) -> gboolean {
+        self->OpenAnotherBlog();
+        return TRUE;
+      }),
+      this, nullptr);
+  gtk_accel_group_connect(accels, GDK_KEY_o, GDK_CONTROL_MASK, GTK_ACCEL_VISIBLE, closure);
+  gtk_window_add_accel_group(GTK_WINDOW(window_), accels);
+  g_object_unref(accels);
+
+  GSimpleAction* action = g_simple_action_new("open-another-blog", nullptr);
+  g_signal_connect_swapped(action, "activate", G_CALLBACK(+[](MainWindow* self) {
+                             self->OpenAnotherBlog();
+                           }),
+                           this);
+  g_signal_connect_data(
+      web_main_->widget(), "context-menu",
+      G_CALLBACK(+[](WebKitWebView*, WebKitContextMenu* menu, GdkEvent*, WebKitHitTestResult*,
+                     GAction* open) -> gboolean {
+        webkit_context_menu_append(menu, webkit_context_menu_item_new_separator());
+        webkit_context_menu_append(
+            menu, webkit_context_menu_item_new_from_gaction(open, kOpenAnotherBlog, nullptr));
+        return FALSE;
+      }),
+      action, [](gpointer data, GClosure*) { g_object_unref(data); }, GConnectFlags(0));
+}
+
+void MainWindow::OpenAnotherBlog() {
+  if (editor_->is_open() || building_ > 0) {
+    Message(editor_->is_open() ? "Close the editor before opening another blog."
+                               : "Wait for the build to end before opening another blog.",
+            "Error", MessageIcon::kExclamation);
+    return;
+  }
+  // Blogs often sit side by side: the chooser starts beside this one.
+  std::string beside = std::filesystem::path(state_->rootDir).parent_path().string();
+  std::string folder = FirstStartDialog::ChooseBlog(GTK_WINDOW(window_), beside);
+  if (folder.empty() || !open_blog_handler_) return;
+  std::printf("open: %s\n", folder.c_str());
+  std::fflush(stdout);
+  closing_ = true;
+  Hide();
+  open_blog_handler_(folder);
 }
 
 void MainWindow::StartUp() {
@@ -182,6 +268,12 @@ void MainWindow::StartUp() {
 }
 
 void MainWindow::Refresh() {
+  // The build owns the site data until it ends, and then refreshes.
+  if (building_ > 0) {
+    refresh_due_ = true;
+    return;
+  }
+  refresh_due_ = false;
   std::string template_path = state_->templateDir + kTemplateName;
   std::string page_path = state_->rootDir + "/template/" + kPageName;
   if (!IsFile(template_path)) {
@@ -308,33 +400,68 @@ void MainWindow::PreviewAsReader(const std::string& path) {
 }
 
 void MainWindow::Rendering() {
+  if (RefuseWhileBuilding()) return;
   TakeReasons();
-  ++building_;
-  bool built = site_->Build();
-  --building_;
+  bool built = BuildSite();
+  std::string reasons = built ? "" : TakeReasons();
+  // The manager page lists the posts from the site data; show the new
+  // index now rather than at the next timed refresh.
+  if (built || refresh_due_) Refresh();
   if (built) {
-    // The manager page lists the posts from the site data; show the new
-    // index now rather than at the next timed refresh.
-    Refresh();
     Message("渲染完成", "Succeed");
   } else {
-    std::string reasons = TakeReasons();
     Message(reasons.empty() ? "渲染出错" : "渲染出错\n\n" + reasons, "Error");
   }
 }
 
+bool MainWindow::BuildSite() {
+  ++building_;
+  const gint64 start = g_get_monotonic_time();
+  StallProbe probe;
+  std::atomic<bool> done{false};
+  bool built = false;
+  std::thread builder([this, &done, &built] {
+    built = ParallelBuild::Run(site_, {}, [this](const std::string& reason) { Report(reason); });
+    done.store(true);
+    g_main_context_wakeup(nullptr);
+  });
+  while (!done.load()) {
+    g_main_context_iteration(nullptr, TRUE);
+    DeliverQueuedReasons();
+  }
+  builder.join();
+  DeliverQueuedReasons();
+  --building_;
+  if (g_getenv("TARN_BUILD_TRACE")) {
+    std::fprintf(stderr, "build: %.0f ms, main loop at most %.0f ms late\n",
+                 static_cast<double>(g_get_monotonic_time() - start) / 1000.0,
+                 static_cast<double>(probe.worst()) / 1000.0);
+  }
+  return built;
+}
+
+bool MainWindow::RefuseWhileBuilding() {
+  if (building_ == 0) return false;
+  Message("a build is already running; try again when it has finished", "Error",
+          MessageIcon::kExclamation);
+  return true;
+}
+
 void MainWindow::RenderingAndPush() {
+  if (RefuseWhileBuilding()) return;
   Publisher publisher(site_, deployer_, [this](const std::string& reason) { Report(reason); });
+  publisher.set_build([this] { return BuildSite(); });
   ++building_;
   DeployOutcome outcome = publisher.RenderingAndPush();
   --building_;
-  if (outcome.ok) Refresh();
+  if (outcome.ok || refresh_due_) Refresh();
   // A failed build is the one outcome shown with the exclamation mark.
   Message(outcome.message, outcome.caption,
           outcome.build_failed ? MessageIcon::kExclamation : MessageIcon::kNone);
 }
 
 void MainWindow::Push() {
+  if (RefuseWhileBuilding()) return;
   Publisher publisher(site_, deployer_, [this](const std::string& reason) { Report(reason); });
   DeployOutcome outcome = publisher.Push();
   Message(outcome.message, outcome.caption);
@@ -357,9 +484,26 @@ void MainWindow::Message(const std::string& text, const std::string& caption, Me
 }
 
 void MainWindow::Report(const std::string& reason) {
+  if (std::this_thread::get_id() != ui_thread_) {
+    {
+      std::lock_guard<std::mutex> lock(queued_mutex_);
+      queued_reasons_.push_back(reason);
+    }
+    g_main_context_wakeup(nullptr);
+    return;
+  }
   std::fprintf(stderr, "tarn: %s\n", reason.c_str());
   console_->Output(reason);
   reasons_.push_back(reason);
+}
+
+void MainWindow::DeliverQueuedReasons() {
+  std::vector<std::string> queued;
+  {
+    std::lock_guard<std::mutex> lock(queued_mutex_);
+    queued.swap(queued_reasons_);
+  }
+  for (const std::string& reason : queued) Report(reason);
 }
 
 std::string MainWindow::TakeReasons() {
@@ -390,12 +534,22 @@ int MainWindow::OnDeleteEvent(GtkWidget*, void*, MainWindow* self) {
       gtk_main_quit();
       break;
     case MessageAnswer::kNo:
-      self->Hide();
+      self->HideToTray();
       break;
     case MessageAnswer::kCancel:
       break;
   }
   return TRUE;  // the window itself goes at the exit sequence
+}
+
+void MainWindow::HideToTray() {
+  Hide();
+  if (tray_mode_ && tray_mode_->icon_visible()) return;
+  std::fprintf(stderr,
+               "tarn: the main window is hidden and no tray icon can bring it back; run "
+               "\"tarn show -w '%s'\" or start tarn again\n",
+               state_->rootDir.c_str());
+  MessageBox::ShowNotice(kHiddenNotice, kHiddenCaption);
 }
 
 void MainWindow::OnDestroy(GtkWidget*, MainWindow* self) { self->window_ = nullptr; }

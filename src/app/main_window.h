@@ -14,7 +14,9 @@
 
 #include <functional>
 #include <memory>
+#include <mutex>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "app/app_state.h"
@@ -45,6 +47,12 @@ class MainWindow {
   static constexpr char kClosePrompt[] =
       "是否关闭？\n【是】关闭窗口【否】置托盘【取消】取消操作";
   static constexpr unsigned kRefreshMs = 300000;
+  // Said when the window goes to the tray and no tray shows an icon.
+  static constexpr char kHiddenCaption[] = "Tarn Blog Editor";
+  static constexpr char kHiddenNotice[] =
+      "主窗口已隐藏，但桌面上没有托盘图标可以找回它。\n"
+      "运行 tarn show，或再次启动 Tarn Blog Editor，即可重新显示主窗口。";
+  static constexpr char kOpenAnotherBlog[] = "Open another blog…";
 
   // None of the objects is owned; all must outlive the window.
   MainWindow(AppState* state, SiteBuilder* site, GitDeployer* deployer, ConsoleWindow* console);
@@ -63,7 +71,8 @@ class MainWindow {
 
   // Renders the manager page through the shown page's TplRender into
   // template/index.html and loads it. Shows an error page instead when the
-  // template, or its TplRender, is missing or fails.
+  // template, or its TplRender, is missing or fails. While a build runs it
+  // only notes that a refresh is due, done when the build ends.
   void Refresh();
 
   // The commands the manager page calls.
@@ -81,7 +90,9 @@ class MainWindow {
                MessageIcon icon = MessageIcon::kNone);
 
   // A reason for a failure (from the site generator, the deployer): written
-  // to standard error and the console, and kept for the next message.
+  // to standard error and the console, and kept for the next message. Also
+  // called from the build's threads while BuildSite runs: their reasons
+  // are queued and reported by the user-interface thread.
   void Report(const std::string& reason);
 
   void Show();
@@ -90,6 +101,18 @@ class MainWindow {
   BrowserView* web_main() const { return web_main_.get(); }
   EditorWindow* editor() const { return editor_.get(); }
   ConsoleWindow* console() const { return console_; }
+
+  // Opens the blog in a folder (absolute) instead of this one: the handler
+  // ends the main loop, and the window goes. Called from "Open another
+  // blog…" (Ctrl+O, or the manager page's context menu).
+  void set_open_blog_handler(std::function<void(const std::string& folder)> handler) {
+    open_blog_handler_ = std::move(handler);
+  }
+
+  // "Open another blog…": asks for a folder (offering to make a blog in one
+  // that holds none) and hands it to the open-blog handler. Refused, with a
+  // message, while the editor is open or a build runs.
+  void OpenAnotherBlog();
 
   // Handles a file dropped on the window (by default: a post opens in the
   // editor).
@@ -100,11 +123,16 @@ class MainWindow {
  private:
   static int OnDeleteEvent(GtkWidget* widget, void* event, MainWindow* self);
   static void OnDestroy(GtkWidget* widget, MainWindow* self);
+  // Ctrl+O and the page's context menu item for OpenAnotherBlog.
+  void AddOpenBlogCommand();
   static int OnDragDrop(GtkWidget* widget, void* context, int x, int y, unsigned time,
                         MainWindow* self);
   static void OnDragDataReceived(GtkWidget* widget, void* context, int x, int y, void* data,
                                  unsigned info, unsigned time, MainWindow* self);
 
+  // Hides the window for the close prompt's "No"; says how to get it back
+  // when no tray icon can.
+  void HideToTray();
   void RegisterDropTarget();
   void OpenDroppedPost(const std::string& path);
   // Opens path in the editor, asking first about unsaved changes.
@@ -119,6 +147,17 @@ class MainWindow {
   void AskToUpdate(const UpdateNotice& notice);
   // The reasons reported since the last call, one per line ("" when none).
   std::string TakeReasons();
+  // Builds the site (ParallelBuild) on a thread of its own while this one
+  // keeps running the main loop, so the windows stay responsive however
+  // long the build takes; returns when it has ended, with its result. The
+  // site builder is the build's alone until then: the commands that use it
+  // refuse to run meanwhile (Refresh waits for the end instead).
+  bool BuildSite();
+  // True, after saying so, when a build is running and a command that
+  // needs the site builder has to wait.
+  bool RefuseWhileBuilding();
+  // Reports the reasons other threads queued, in order.
+  void DeliverQueuedReasons();
 
   AppState* state_;
   SiteBuilder* site_;
@@ -133,9 +172,14 @@ class MainWindow {
   std::unique_ptr<UpdateCheckTask> update_check_;
   std::vector<std::string> reasons_;
   std::function<void(const std::string&)> drop_handler_;
+  std::function<void(const std::string&)> open_blog_handler_;
   DesktopSettings settings_;  // conf.ini as read at start
   unsigned refresh_timer_ = 0;
   int building_ = 0;  // site builds in progress (commands may nest)
+  bool refresh_due_ = false;  // a refresh was asked for during a build
+  const std::thread::id ui_thread_ = std::this_thread::get_id();
+  std::mutex queued_mutex_;                  // guards queued_reasons_
+  std::vector<std::string> queued_reasons_;  // from other threads
   bool closing_ = false;
   FileDrop drop_;  // files dropped on the manager page
 };

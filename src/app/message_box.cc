@@ -83,6 +83,25 @@ void MessageBox::ShowTimed(GtkWindow* parent, const std::string& text, const std
   gtk_widget_destroy(dialog);
 }
 
+void MessageBox::ShowNotice(const std::string& text, const std::string& caption,
+                            MessageIcon icon, int timeout_ms) {
+  Echo(caption, text);
+  GtkWidget* dialog = NewBox(nullptr, text, caption, icon);
+  gtk_window_set_modal(GTK_WINDOW(dialog), FALSE);
+  gtk_window_set_focus_on_map(GTK_WINDOW(dialog), FALSE);
+  gtk_dialog_add_button(GTK_DIALOG(dialog), "确定", GTK_RESPONSE_OK);
+  g_signal_connect_swapped(dialog, "response", G_CALLBACK(gtk_widget_destroy), dialog);
+  // The timer holds its own reference: the user may have closed the box.
+  g_timeout_add_full(
+      G_PRIORITY_DEFAULT, static_cast<guint>(timeout_ms),
+      [](gpointer data) -> gboolean {
+        gtk_widget_destroy(GTK_WIDGET(data));
+        return G_SOURCE_REMOVE;
+      },
+      g_object_ref(dialog), g_object_unref);
+  gtk_widget_show(dialog);
+}
+
 MessageAnswer MessageBox::Ask(GtkWindow* parent, const std::string& text,
                               const std::string& caption, bool with_cancel, MessageIcon icon) {
   Echo(caption, text);

@@ -29,6 +29,12 @@ class MessageBox {
   static void ShowTimed(GtkWindow* parent, const std::string& text, const std::string& caption,
                         MessageIcon icon = MessageIcon::kNone, int timeout_ms = kTimeoutMs);
 
+  // Shows text under caption without waiting: the box is not modal, takes
+  // the focus only when clicked, and closes itself after timeout_ms.
+  static void ShowNotice(const std::string& text, const std::string& caption,
+                         MessageIcon icon = MessageIcon::kInformation,
+                         int timeout_ms = kTimeoutMs * 2);
+
   // Asks a question with Yes and No (and Cancel when with_cancel) buttons.
   // Closing the box without a button counts as Cancel, or No without one.
   static MessageAnswer Ask(GtkWindow* parent, const std::string& text, const std::string& caption,

@@ -66,6 +66,26 @@ bool HasXEmbedTray() {
 
 }  // namespace
 
+std::string TrayIcon::IconName(GtkWindow* owner) {
+  const char* name = owner ? gtk_window_get_icon_name(owner) : nullptr;
+  if (!name) name = gtk_window_get_default_icon_name();
+  if (name && *name && name[0] != '/' &&
+      gtk_icon_theme_has_icon(gtk_icon_theme_get_default(), name)) {
+    return name;
+  }
+  return kFallbackIcon;
+}
+
+bool TrayIcon::IsVisible() const {
+  if (!indicator_) return false;
+  if (HasXEmbedTray()) return true;
+  GDBusConnection* bus = g_bus_get_sync(G_BUS_TYPE_SESSION, nullptr, nullptr);
+  if (!bus) return false;
+  bool host = HasStatusNotifierHost(bus);
+  g_object_unref(bus);
+  return host;
+}
+
 TrayIcon::~TrayIcon() {
   RemoveIcon();
   if (notify_is_initted()) notify_uninit();
@@ -86,8 +106,7 @@ bool TrayIcon::AddIcon(GtkWindow* owner, const std::string& tip, std::string* er
   bool visible = HasStatusNotifierHost(bus) || HasXEmbedTray();
   g_object_unref(bus);
 
-  const char* icon = owner ? gtk_window_get_icon_name(owner) : nullptr;
-  indicator_ = app_indicator_new(kIndicatorId, icon ? icon : kFallbackIcon,
+  indicator_ = app_indicator_new(kIndicatorId, IconName(owner).c_str(),
                                  APP_INDICATOR_CATEGORY_APPLICATION_STATUS);
   app_indicator_set_title(indicator_, tip.c_str());
   // Panels show an item only when it has a menu; its one entry is also the

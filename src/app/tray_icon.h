@@ -42,7 +42,7 @@ class TrayIcon {
   TrayIcon(const TrayIcon&) = delete;
   TrayIcon& operator=(const TrayIcon&) = delete;
 
-  // Adds the icon for owner (its icon name when it has one) with tip as the
+  // Adds the icon for owner (named as IconName says) with tip as the
   // icon's title. Returns false with *error saying why when the icon cannot
   // be seen now (no session bus, no notification-area host); with a session
   // bus the icon is still created and shows once a host starts. Adding a
@@ -62,6 +62,15 @@ class TrayIcon {
   void RemoveIcon();
 
   bool has_icon() const { return indicator_ != nullptr; }
+
+  // True when the icon is there and a notification area shows it now (the
+  // desktop's panel may have come or gone since AddIcon).
+  bool IsVisible() const;
+
+  // The icon's name in the desktop's icon theme: owner's icon name, else the
+  // program's default icon name, when the theme has it; else a stock
+  // editor icon. Never a file path: panels look the name up themselves.
+  static std::string IconName(GtkWindow* owner);
 
  private:
   static void OnShowItem(GtkWidget* item, TrayIcon* self);

@@ -1,6 +1,7 @@
 // tarn build: the manager page's Rendering command without a window. The
 // page functions (markToHtml) come from the workspace's manager page,
-// template/index copy.html, run on the headless script host.
+// template/index copy.html, run on headless script hosts (see
+// site/parallel_build.h).
 
 #include <cstdio>
 #include <cstdlib>
@@ -10,9 +11,7 @@
 #include <vector>
 
 #include "cli/command.h"
-#include "script/jsc_script_host.h"
-#include "script/worker_process_host.h"
-#include "site/markdown_converter.h"
+#include "site/parallel_build.h"
 #include "site/site_builder.h"
 
 namespace tarn {
@@ -77,40 +76,10 @@ int RunBuild(const CommandContext& context) {
     std::fprintf(stderr, "%s\n", message.c_str());
     std::fflush(stderr);
   };
-  // Without the page the build still runs; it fails at the first post it
-  // cannot convert, saying why.
-  const std::string page = context.workspace + "/template/index copy.html";
-  std::unique_ptr<JscScriptHost> host = JscScriptHost::Load(page, sink);
-  SiteBuilder builder(context.workspace, host.get(), sink);
+  SiteBuilder builder(context.workspace, nullptr, sink);
   builder.set_include_drafts(options.drafts);
-
-  // Posts are converted all at once: by this host and by more hosts loaded
-  // with the same page in worker processes, reusing the HTML of posts
-  // that have not changed since the last build with the same scripts.
-  std::unique_ptr<MarkdownConverter> converter;
-  if (host) {
-    MarkdownConverter::Options convert;
-    convert.jobs = options.jobs;
-    convert.scripts_digest = host->ScriptsDigest();
-    if (options.cache) convert.cache_path = context.workspace + "/.tarn/markdown-cache.bin";
-    // A page edited while the build runs would give a worker other scripts
-    // than the ones the cache is keyed by: such a worker is not used.
-    // Each extra host is a process of its own: script engines in threads of
-    // one process slow each other down with every page of memory they give
-    // back. Without a way to start one, they are threads.
-    std::string self = WorkerProcessHost::SelfExecutable();
-    auto factory = [page, self, digest = convert.scripts_digest](
-                       DiagnosticSink host_sink) -> std::unique_ptr<ScriptHost> {
-      if (!self.empty()) return WorkerProcessHost::Start(self, page, digest, std::move(host_sink));
-      std::unique_ptr<JscScriptHost> worker = JscScriptHost::Load(page, std::move(host_sink));
-      if (worker && worker->ScriptsDigest() != digest) worker.reset();
-      return worker;
-    };
-    converter = std::make_unique<MarkdownConverter>(host.get(), factory, convert, sink);
-    builder.set_markdown_converter(converter.get());
-  }
   builder.LoadConfig();
-  bool built = builder.Build();
+  bool built = ParallelBuild::Run(&builder, {options.jobs, options.cache}, sink);
   std::fputs(built ? "渲染完成\n" : "渲染出错\n", stdout);
   std::fflush(stdout);
   return built ? 0 : 1;

@@ -43,7 +43,8 @@ int RunCheckUpdate(const CommandContext& context) {
 }
 
 const Command kCheckUpdate("check-update", "check-update",
-                           "say whether a newer version has been published", RunCheckUpdate);
+                           "say whether a newer version has been published", RunCheckUpdate,
+                           false);
 
 }  // namespace
 }  // namespace tarn

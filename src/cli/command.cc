@@ -13,8 +13,9 @@ std::vector<const Command*>& Registry() {
 
 }  // namespace
 
-Command::Command(const char* name, const char* usage, const char* summary, Run run)
-    : name_(name), usage_(usage), summary_(summary), run_(run) {
+Command::Command(const char* name, const char* usage, const char* summary, Run run,
+                 bool needs_workspace)
+    : name_(name), usage_(usage), summary_(summary), run_(run), needs_workspace_(needs_workspace) {
   Registry().push_back(this);
 }
 

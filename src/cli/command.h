@@ -6,12 +6,15 @@
 #include <string>
 #include <vector>
 
+#include "site/workspace_locator.h"
+
 namespace tarn {
 
 struct CommandContext {
-  // The workspace root without a trailing separator: -w DIR, or else the
-  // folder of the executable.
+  // The workspace root, absolute, without a trailing separator, found as
+  // WorkspaceLocator says (-w DIR first).
   std::string workspace;
+  WorkspaceLocator::Source workspace_source = WorkspaceLocator::Source::kExplicit;
   // The arguments after the command name, common options removed.
   std::vector<std::string> args;
 };
@@ -21,11 +24,15 @@ class Command {
   using Run = int (*)(const CommandContext& context);
 
   // Registers the command. Called during static initialisation only.
-  Command(const char* name, const char* usage, const char* summary, Run run);
+  // A command that needs_workspace runs only on a workspace folder it can
+  // write: main() says what is wrong (and how to make a blog) otherwise.
+  Command(const char* name, const char* usage, const char* summary, Run run,
+          bool needs_workspace = true);
 
   const char* name() const { return name_; }
   const char* usage() const { return usage_; }
   const char* summary() const { return summary_; }
+  bool needs_workspace() const { return needs_workspace_; }
   int Execute(const CommandContext& context) const { return run_(context); }
 
   // Every registered command, in name order.
@@ -38,6 +45,7 @@ class Command {
   const char* usage_;
   const char* summary_;
   Run run_;
+  bool needs_workspace_;
 };
 
 // Exit status for a malformed command line.

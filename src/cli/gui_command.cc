@@ -23,7 +23,7 @@ int RunGui(const CommandContext& context) {
 #endif
 }
 
-const Command kGui("gui", "gui", "start the desktop program (the default)", RunGui);
+const Command kGui("gui", "gui", "start the desktop program (the default)", RunGui, false);
 
 }  // namespace
 }  // namespace tarn

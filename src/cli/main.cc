@@ -3,20 +3,12 @@
 #include <unistd.h>
 
 #include <cstdio>
-#include <filesystem>
 #include <string>
 #include <vector>
 
 #include "cli/command.h"
 
 namespace {
-
-std::string ExecutableFolder() {
-  std::error_code ec;
-  std::filesystem::path exe = std::filesystem::read_symlink("/proc/self/exe", ec);
-  if (ec) return std::filesystem::current_path(ec).string();
-  return exe.parent_path().string();
-}
 
 void PrintUsage(FILE* out) {
   std::fprintf(out,
@@ -31,9 +23,32 @@ void PrintUsage(FILE* out) {
   std::fprintf(out,
                "\n"
                "options:\n"
-               "  -w, --workspace DIR          the workspace (default: the folder of tarn)\n"
+               "  -w, --workspace DIR          the blog (default: tarn's own folder when it\n"
+               "                               holds one, else the one opened last, else\n"
+               "                               \"Tarn Blog\" in the documents folder)\n"
                "  -h, --help                   this text\n"
                "      --version                the version\n");
+}
+
+// Finds the workspace and runs command on it, unless the command needs one
+// and the folder found is no blog or cannot be written.
+int RunOnWorkspace(const tarn::Command& command, tarn::CommandContext& context) {
+  using tarn::WorkspaceLocator;
+  WorkspaceLocator::Choice choice =
+      WorkspaceLocator(context.workspace, WorkspaceLocator::ExecutableFolder()).Locate();
+  context.workspace = choice.path;
+  context.workspace_source = choice.source;
+  if (!command.needs_workspace()) return command.Execute(context);
+  bool found = choice.source != WorkspaceLocator::Source::kExplicit;
+  std::string error;
+  if (!WorkspaceLocator::CheckUsable(choice.path, found, &error)) {
+    std::fprintf(stderr, "tarn: %s\n", error.c_str());
+    if (found && !WorkspaceLocator::HoldsWorkspace(choice.path)) {
+      std::fprintf(stderr, "Make a blog there with: tarn init '%s'\n", choice.path.c_str());
+    }
+    return 1;
+  }
+  return command.Execute(context);
 }
 
 }  // namespace
@@ -70,15 +85,6 @@ int main(int argc, char** argv) {
     }
     rest.push_back(arg);
   }
-  if (context.workspace.empty()) {
-    context.workspace = ExecutableFolder();
-  } else {
-    std::error_code ec;
-    std::filesystem::path abs = std::filesystem::absolute(context.workspace, ec);
-    if (!ec) context.workspace = abs.lexically_normal().string();
-  }
-  while (context.workspace.size() > 1 && context.workspace.back() == '/')
-    context.workspace.pop_back();
   context.args = rest;
 
   if (command_name.empty()) command_name = "gui";
@@ -88,5 +94,5 @@ int main(int argc, char** argv) {
     PrintUsage(stderr);
     return tarn::kUsageError;
   }
-  return command->Execute(context);
+  return RunOnWorkspace(*command, context);
 }

@@ -36,5 +36,30 @@ TEST(IniFile, ReadsTheClassicProfileRules) {
   EXPECT_EQ(missing.GetString("base", "AbsoluteUrl", "0"), "0");
 }
 
+TEST(IniFile, SetStringKeepsEveryOtherLineAndReadsBack) {
+  std::string path = std::filesystem::temp_directory_path() /
+                     ("tarn-ini-set-" + std::to_string(::getpid()) + ".ini");
+  std::filesystem::remove(path);
+  // A missing file gets the section; a value keeps its spaces and quotes.
+  ASSERT_TRUE(IniFile::SetString(path, "workspace", "last", " /a \"b\" ", nullptr));
+  EXPECT_EQ(IniFile(path).GetString("workspace", "last"), " /a \"b\" ");
+
+  ASSERT_TRUE(WriteTextFile(path,
+                            "; mine\n[Workspace]\nLAST=/old\nother=1\n\n[next]\nlast=/keep\n"));
+  ASSERT_TRUE(IniFile::SetString(path, "workspace", "last", "/new", nullptr));
+  ASSERT_TRUE(IniFile::SetString(path, "workspace", "added", "2", nullptr));
+  ASSERT_TRUE(IniFile::SetString(path, "third", "k", "v", nullptr));
+  std::string text;
+  ASSERT_TRUE(ReadTextFile(path, &text));
+  EXPECT_EQ(text,
+            "; mine\n[Workspace]\nlast=\"/new\"\nother=1\nadded=\"2\"\n\n[next]\nlast=/keep\n"
+            "\n[third]\nk=\"v\"\n");
+
+  std::string error;
+  EXPECT_FALSE(IniFile::SetString(path, "workspace", "last", "/a\nb", &error));
+  EXPECT_NE(error.find("line break"), std::string::npos);
+  std::filesystem::remove(path);
+}
+
 }  // namespace
 }  // namespace tarn

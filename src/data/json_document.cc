@@ -15,8 +15,10 @@
 #include <system_error>
 #include <thread>
 
+#include "data/huge_pages.h"
 #include "data/json_node.h"
 #include "data/text_file.h"
+#include "data/utf8.h"
 
 namespace tarn {
 namespace {
@@ -713,7 +715,7 @@ bool Parser::ReadTopScalar(JsonNode* root) {
 bool Parser::Run(JsonNode* root, bool reject_top_level_scalar) {
   if (n_ == 0) return Fail(JsonDocument::kEmptyInput, 0);
   // A byte-order mark some editors put in front of the text.
-  if (n_ >= 3 && std::memcmp(p_, "\xEF\xBB\xBF", 3) == 0) pos_ = 3;
+  if (StripUtf8Bom(std::string_view(p_, n_)).size() != n_) pos_ = kUtf8Bom.size();
   SkipBlank();
   if (pos_ >= n_) return Fail(JsonDocument::kEmptyInput, pos_);
   char c = p_[pos_];
@@ -1090,6 +1092,7 @@ bool SerializeParallel(const JsonNode* root, bool escape, bool fix_surrogates,
     std::exception_ptr error;
     try {
       text.reserve(step + step / 8 + 64);
+      AdviseHugePages(text.data(), text.capacity());
       write_piece(i, &text);
     } catch (...) {
       error = std::current_exception();
@@ -1118,6 +1121,7 @@ bool SerializeParallel(const JsonNode* root, bool escape, bool fix_surrogates,
   std::exception_ptr error;
   try {
     out->reserve(std::max(out->capacity(), total + total / 16));
+    AdviseHugePages(out->data(), out->capacity());
     write_piece(0, out);
     for (std::size_t k = 1; k < count; ++k) {
       std::unique_lock<std::mutex> lock(mutex);

@@ -1,6 +1,6 @@
 #include "data/json_node.h"
 
-#include "data/text_file.h"
+#include "data/utf8.h"
 
 #include <cstring>
 
@@ -8,52 +8,10 @@ namespace tarn {
 namespace json_text {
 namespace {
 
-// Length of the well-formed UTF-8 sequence at p (p < end), 0 when the byte
-// there does not start one. Lone surrogates are rejected when strict.
-inline int SequenceLength(const unsigned char* p, const unsigned char* end, bool strict) {
-  unsigned char c = p[0];
-  if (c < 0x80) return 1;
-  std::ptrdiff_t left = end - p;
-  if (c >= 0xC2 && c <= 0xDF) {
-    return (left >= 2 && (p[1] & 0xC0) == 0x80) ? 2 : 0;
-  }
-  if (c >= 0xE0 && c <= 0xEF) {
-    if (left < 3 || (p[1] & 0xC0) != 0x80 || (p[2] & 0xC0) != 0x80) return 0;
-    if (c == 0xE0 && p[1] < 0xA0) return 0;               // overlong
-    if (strict && c == 0xED && p[1] >= 0xA0) return 0;    // surrogate
-    return 3;
-  }
-  if (c >= 0xF0 && c <= 0xF4) {
-    if (left < 4 || (p[1] & 0xC0) != 0x80 || (p[2] & 0xC0) != 0x80 ||
-        (p[3] & 0xC0) != 0x80) {
-      return 0;
-    }
-    if (c == 0xF0 && p[1] < 0x90) return 0;  // overlong
-    if (c == 0xF4 && p[1] >= 0x90) return 0;  // above U+10FFFF
-    return 4;
-  }
-  return 0;
-}
-
 inline bool AllAscii8(const unsigned char* p) {
   std::uint64_t v;
   std::memcpy(&v, p, 8);
   return (v & 0x8080808080808080ULL) == 0;
-}
-
-// Decodes the (well-formed WTF-8) sequence at p of length n.
-inline std::uint32_t Decode(const unsigned char* p, int n) {
-  switch (n) {
-    case 1:
-      return p[0];
-    case 2:
-      return ((p[0] & 0x1Fu) << 6) | (p[1] & 0x3Fu);
-    case 3:
-      return ((p[0] & 0x0Fu) << 12) | ((p[1] & 0x3Fu) << 6) | (p[2] & 0x3Fu);
-    default:
-      return ((p[0] & 0x07u) << 18) | ((p[1] & 0x3Fu) << 12) | ((p[2] & 0x3Fu) << 6) |
-             (p[3] & 0x3Fu);
-  }
 }
 
 }  // namespace
@@ -66,7 +24,7 @@ bool IsValidUtf8(std::string_view text, bool allow_surrogates) {
       p += 8;
       continue;
     }
-    int n = SequenceLength(p, end, !allow_surrogates);
+    int n = Utf8SequenceLength(p, end, allow_surrogates);
     if (n == 0) return false;
     p += n;
   }
@@ -80,7 +38,7 @@ std::string SanitizeUtf8(std::string_view text) {
   auto p = begin;
   auto end = p + text.size();
   while (p < end) {
-    int n = SequenceLength(p, end, true);
+    int n = Utf8SequenceLength(p, end, false);
     if (n == 0) {
       out.append("\xEF\xBF\xBD");
       ++p;
@@ -115,13 +73,13 @@ std::u16string ToUtf16(std::string_view wtf8) {
   auto p = reinterpret_cast<const unsigned char*>(wtf8.data());
   auto end = p + wtf8.size();
   while (p < end) {
-    int n = SequenceLength(p, end, false);
+    int n = Utf8SequenceLength(p, end, true);
     if (n == 0) {
       out.push_back(0xFFFD);
       ++p;
       continue;
     }
-    std::uint32_t cp = Decode(p, n);
+    std::uint32_t cp = DecodeUtf8Sequence(p, n);
     p += n;
     if (cp >= 0x10000) {
       cp -= 0x10000;
@@ -173,12 +131,12 @@ std::uint32_t KeyHash(std::string_view key) {
     if (*p < 0x80) {
       cp = *p++;
     } else {
-      int n = SequenceLength(p, end, false);
+      int n = Utf8SequenceLength(p, end, true);
       if (n == 0) {
         cp = 0xFFFD;
         ++p;
       } else {
-        cp = Decode(p, n);
+        cp = DecodeUtf8Sequence(p, n);
         p += n;
       }
     }

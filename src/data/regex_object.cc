@@ -7,6 +7,8 @@
 #include <memory>
 #include <utility>
 
+#include "data/utf8.h"
+
 namespace tarn {
 namespace {
 
@@ -152,33 +154,10 @@ std::size_t NextCharacter(std::string_view text, std::size_t at) {
 }
 
 // Length of the valid UTF-8 sequence starting at text[at], 0 when the byte
-// there does not start one (a stray continuation byte, a truncated, overlong
-// or surrogate sequence, or one beyond U+10FFFF).
+// there does not start one.
 std::size_t ValidSequenceAt(std::string_view text, std::size_t at) {
-  auto byte = [&](std::size_t i) { return static_cast<unsigned char>(text[i]); };
-  const unsigned char lead = byte(at);
-  if (lead < 0x80) return 1;
-  std::size_t length;
-  unsigned char low = 0x80, high = 0xBF;  // range of the second byte
-  if (lead >= 0xC2 && lead <= 0xDF) {
-    length = 2;
-  } else if (lead >= 0xE0 && lead <= 0xEF) {
-    length = 3;
-    if (lead == 0xE0) low = 0xA0;
-    if (lead == 0xED) high = 0x9F;
-  } else if (lead >= 0xF0 && lead <= 0xF4) {
-    length = 4;
-    if (lead == 0xF0) low = 0x90;
-    if (lead == 0xF4) high = 0x8F;
-  } else {
-    return 0;
-  }
-  if (at + length > text.size()) return 0;
-  if (byte(at + 1) < low || byte(at + 1) > high) return 0;
-  for (std::size_t i = 2; i < length; ++i) {
-    if ((byte(at + i) & 0xC0) != 0x80) return 0;
-  }
-  return length;
+  const auto* begin = reinterpret_cast<const unsigned char*>(text.data());
+  return static_cast<std::size_t>(Utf8SequenceLength(begin + at, begin + text.size()));
 }
 
 // The text the engine sees: the subject itself when it is valid UTF-8, else

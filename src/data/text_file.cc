@@ -33,82 +33,31 @@ bool WriteAll(int fd, std::string_view data) {
 
 }  // namespace
 
-long DecodeUtf8(std::string_view text, std::size_t* index) {
-  size_t& i = *index;
-  unsigned char c = static_cast<unsigned char>(text[i]);
-  if (c < 0x80) {
-    ++i;
-    return c;
-  }
-  int len;
-  long cp;
-  long min;
-  if ((c & 0xE0) == 0xC0) {
-    len = 2, cp = c & 0x1F, min = 0x80;
-  } else if ((c & 0xF0) == 0xE0) {
-    len = 3, cp = c & 0x0F, min = 0x800;
-  } else if ((c & 0xF8) == 0xF0) {
-    len = 4, cp = c & 0x07, min = 0x10000;
-  } else {
-    ++i;
-    return -1;
-  }
-  if (i + len > text.size()) {
-    ++i;
-    return -1;
-  }
-  for (int k = 1; k < len; ++k) {
-    unsigned char cc = static_cast<unsigned char>(text[i + k]);
-    if ((cc & 0xC0) != 0x80) {
-      ++i;
-      return -1;
-    }
-    cp = (cp << 6) | (cc & 0x3F);
-  }
-  if (cp < min || cp > 0x10FFFF || (cp >= 0xD800 && cp <= 0xDFFF)) {
-    ++i;
-    return -1;
-  }
-  i += len;
-  return cp;
-}
-
-void AppendUtf8(std::string* out_text, char32_t code_point) {
-  std::string& out = *out_text;
-  unsigned long cp = code_point;
-  if (cp < 0x80) {
-    out += static_cast<char>(cp);
-  } else if (cp < 0x800) {
-    out += static_cast<char>(0xC0 | (cp >> 6));
-    out += static_cast<char>(0x80 | (cp & 0x3F));
-  } else if (cp < 0x10000) {
-    out += static_cast<char>(0xE0 | (cp >> 12));
-    out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
-    out += static_cast<char>(0x80 | (cp & 0x3F));
-  } else {
-    out += static_cast<char>(0xF0 | (cp >> 18));
-    out += static_cast<char>(0x80 | ((cp >> 12) & 0x3F));
-    out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
-    out += static_cast<char>(0x80 | (cp & 0x3F));
-  }
-}
-
 bool ReadTextFile(const std::string& path, std::string* contents, std::string* error) {
   contents->clear();
-  int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+  // Non-blocking, so that opening a FIFO does not wait for a writer; the
+  // descriptor is only read once it is known to be a regular file.
+  int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
   if (fd < 0) {
     SetError(error, path, "cannot open", errno);
     return false;
   }
   struct stat st;
-  if (::fstat(fd, &st) == 0) {
-    if (S_ISDIR(st.st_mode)) {
-      ::close(fd);
-      SetError(error, path, "is a folder, not a file", 0);
-      return false;
-    }
-    if (st.st_size > 0) contents->reserve(static_cast<size_t>(st.st_size));
+  if (::fstat(fd, &st) != 0) {
+    int err = errno;
+    ::close(fd);
+    SetError(error, path, "cannot read", err);
+    return false;
   }
+  if (!S_ISREG(st.st_mode)) {
+    ::close(fd);
+    SetError(error, path,
+             S_ISDIR(st.st_mode) ? "is a folder, not a file"
+                                 : "is not a regular file (a FIFO, socket or device); not read",
+             0);
+    return false;
+  }
+  if (st.st_size > 0) contents->reserve(static_cast<size_t>(st.st_size));
   char buffer[65536];
   for (;;) {
     ssize_t n = ::read(fd, buffer, sizeof buffer);
@@ -152,10 +101,11 @@ bool WriteTextFile(const std::string& path, std::string_view contents, std::stri
       return false;
     }
   }
+  // The temporary name does not grow with the target's: a name near the
+  // file system's limit must be as writable the second time as the first.
   size_t slash = path.rfind('/');
-  std::string dir = slash == std::string::npos ? "." : path.substr(0, slash + 1);
-  std::string name = slash == std::string::npos ? path : path.substr(slash + 1);
-  std::string temp = (slash == std::string::npos ? std::string() : dir) + "." + name + ".XXXXXX";
+  std::string temp =
+      (slash == std::string::npos ? std::string() : path.substr(0, slash + 1)) + ".tarn-XXXXXX";
   int fd = ::mkstemp(temp.data());
   if (fd < 0) {
     SetError(error, path, "cannot create a temporary file beside it", errno);
@@ -195,55 +145,6 @@ bool WriteTextFile(const std::string& path, std::string_view contents, std::stri
     return false;
   }
   return true;
-}
-
-std::u16string Utf8ToUtf16(std::string_view text) {
-  std::u16string out;
-  out.reserve(text.size());
-  size_t i = 0;
-  while (i < text.size()) {
-    long cp = DecodeUtf8(text, &i);
-    if (cp < 0) {
-      out += u'\uFFFD';
-    } else if (cp >= 0x10000) {
-      cp -= 0x10000;
-      out += static_cast<char16_t>(0xD800 + (cp >> 10));
-      out += static_cast<char16_t>(0xDC00 + (cp & 0x3FF));
-    } else {
-      out += static_cast<char16_t>(cp);
-    }
-  }
-  return out;
-}
-
-std::string Utf16ToUtf8(std::u16string_view text) {
-  std::string out;
-  out.reserve(text.size());
-  for (size_t i = 0; i < text.size(); ++i) {
-    unsigned long c = text[i];
-    if (c >= 0xD800 && c <= 0xDBFF && i + 1 < text.size() && text[i + 1] >= 0xDC00 &&
-        text[i + 1] <= 0xDFFF) {
-      c = 0x10000 + ((c - 0xD800) << 10) + (text[i + 1] - 0xDC00);
-      ++i;
-    } else if (c >= 0xD800 && c <= 0xDFFF) {
-      c = 0xFFFD;
-    }
-    AppendUtf8(&out, static_cast<char32_t>(c));
-  }
-  return out;
-}
-
-std::string_view CutAtWidth(std::string_view text, std::size_t max_bytes) {
-  size_t width = 0;
-  size_t i = 0;
-  while (i < text.size()) {
-    size_t start = i;
-    long cp = DecodeUtf8(text, &i);
-    size_t w = (cp >= 0 && cp < 0x80) ? 1 : 2;
-    if (width + w > max_bytes) return text.substr(0, start);
-    width += w;
-  }
-  return text;
 }
 
 }  // namespace tarn

@@ -11,11 +11,15 @@
 #include <string>
 #include <string_view>
 
+#include "data/utf8.h"  // the conversions, for this header's older users
+
 namespace tarn {
 
 // Reads the whole file into *contents. Returns false, leaving *contents
 // empty and setting *error to "PATH: reason" when given, when the file
-// cannot be opened or read (missing, a folder, no permission).
+// cannot be opened or read (missing, a folder, no permission) or is not a
+// regular file: a FIFO or a device is refused at once rather than waited on
+// or read without end.
 bool ReadTextFile(const std::string& path, std::string* contents, std::string* error = nullptr);
 
 // How far a write goes before it returns.
@@ -34,26 +38,5 @@ enum class WriteMode {
 // Does not create missing folders. Returns false and sets *error on failure.
 bool WriteTextFile(const std::string& path, std::string_view contents,
                    std::string* error = nullptr, WriteMode mode = WriteMode::kDurable);
-
-// UTF-8 to UTF-16. Each byte that is not part of a valid UTF-8 sequence
-// becomes U+FFFD; never fails.
-std::u16string Utf8ToUtf16(std::string_view text);
-
-// UTF-16 to UTF-8. An unpaired surrogate becomes U+FFFD; never fails.
-std::string Utf16ToUtf8(std::u16string_view text);
-
-// Appends the UTF-8 form of code_point (at most 0x10FFFF). Surrogate values
-// get their three-byte form; callers that must not write them check first.
-void AppendUtf8(std::string* out, char32_t code_point);
-
-// Decodes the UTF-8 sequence at text[*index] and advances *index past it.
-// Returns the code point, or -1 for an invalid, overlong, surrogate or
-// truncated sequence, advancing one byte then.
-long DecodeUtf8(std::string_view text, std::size_t* index);
-
-// The longest prefix of text that holds at most max_bytes bytes when every
-// character outside ASCII counts as two bytes (as a double-byte code page
-// would count it), never cutting a character in two.
-std::string_view CutAtWidth(std::string_view text, std::size_t max_bytes);
 
 }  // namespace tarn

@@ -76,7 +76,8 @@ DeployOutcome Publisher::RenderingAndPush() {
   std::string error;
   if (!WriteTextFile(public_dir + "/README.md", kReadme, &error) && sink_) sink_(error);
 
-  if (!site_->Build()) return {false, "渲染出错，请确认文件是否完整", kError, true};
+  bool built = build_ ? build_() : site_->Build();
+  if (!built) return {false, "渲染出错，请确认文件是否完整", kError, true};
 
   bool has_url = false;
   bool ok = CommitAndPush(&has_url);

@@ -15,6 +15,7 @@
 // deployer.
 #pragma once
 
+#include <functional>
 #include <string>
 
 #include "data/diagnostics.h"
@@ -44,6 +45,10 @@ class Publisher {
   // reasons that are not git output (the README could not be written).
   Publisher(SiteBuilder* site, GitDeployer* git, DiagnosticSink sink = nullptr);
 
+  // How RenderingAndPush builds the site; by default the builder's Build().
+  // Called on the publisher's thread; returns Build()'s result.
+  void set_build(std::function<bool()> build) { build_ = std::move(build); }
+
   // Commit; read system.deployUrl; when set, SetRemote and Push.
   // "推送成功" on success, "推送地址未设置，无法推送" without a deploy URL,
   // "推送失败，请查看控制台输出" when the commit or a git step failed.
@@ -64,6 +69,7 @@ class Publisher {
   bool CommitAndPush(bool* has_url);
 
   SiteBuilder* site_;
+  std::function<bool()> build_;
   GitDeployer* git_;
   DiagnosticSink sink_;
 };

@@ -6,6 +6,8 @@
 #include <cctype>
 #include <mutex>
 
+#include "data/utf8.h"
+
 namespace tarn {
 namespace {
 
@@ -134,7 +136,7 @@ std::string HttpClient::Get(const std::string& url, const DiagnosticSink& sink) 
     body.bytes.assign(converted, written);
     g_free(converted);
   }
-  if (body.bytes.compare(0, 3, "\xEF\xBB\xBF") == 0) body.bytes.erase(0, 3);
+  StripUtf8Bom(&body.bytes);
   return std::move(body.bytes);
 }
 

@@ -6,12 +6,15 @@
 #include <atomic>
 #include <cmath>
 #include <cstdio>
+#include <cstdlib>
 #include <filesystem>
+#include <set>
 #include <unordered_map>
 #include <utility>
 
-#include "data/jsc_support.h"
 #include "data/text_file.h"
+#include "data/utf8.h"
+#include "script/jsc_support.h"
 #include "script/page_scripts.h"
 
 namespace tarn {
@@ -49,11 +52,6 @@ constexpr char kBootstrap[] = R"JS((function (global, report) {
   Object.defineProperty(global, 'window', { value: global, enumerable: true });
   global.self = global;
 }))JS";
-
-// A UTF-8 byte-order mark at the start of a script file is not code.
-void StripBom(std::string* code) {
-  if (code->rfind("\xEF\xBB\xBF", 0) == 0) code->erase(0, 3);
-}
 
 bool HasScheme(std::string_view url, std::string* scheme) {
   size_t colon = url.find(':');
@@ -190,6 +188,16 @@ JscScriptHost::JscScriptHost(const std::string& page_path, DiagnosticSink sink,
 
 JscScriptHost::~JscScriptHost() = default;
 
+double JscScriptHost::DefaultTimeLimitSeconds() {
+  const char* value = std::getenv("TARN_SCRIPT_TIMEOUT");
+  if (value == nullptr || *value == '\0') return kDefaultTimeLimitSeconds;
+  char* end = nullptr;
+  double seconds = std::strtod(value, &end);
+  if (end == value || *end != '\0' || !std::isfinite(seconds) || seconds <= 0 || seconds > 3600)
+    return kDefaultTimeLimitSeconds;
+  return seconds;
+}
+
 std::unique_ptr<JscScriptHost> JscScriptHost::Load(const std::string& page_path,
                                                    DiagnosticSink sink,
                                                    double time_limit_seconds) {
@@ -212,12 +220,13 @@ std::unique_ptr<JscScriptHost> JscScriptHost::LoadFromText(std::string_view html
     host->Report(page_path + ": cannot start the JavaScript engine");
     return nullptr;
   }
-  host->RunPage(html);
+  host->html_ = std::string(html);
+  host->RunPage(false);
   return host;
 }
 
 void JscScriptHost::Report(const std::string& message) const {
-  if (sink_) sink_(message);
+  if (sink_ && !quiet_) sink_(message);
 }
 
 bool JscScriptHost::CreateEngine() {
@@ -256,7 +265,34 @@ bool JscScriptHost::CreateEngine() {
   return true;
 }
 
-void JscScriptHost::RunPage(std::string_view html) {
+// JavaScriptCore's watchdog cannot be trusted once it has stopped a script:
+// in the same engine, the next entry that runs away may never be stopped.
+// So a script that times out costs the engine. At load, the page runs again
+// in a fresh one without that script (what the scripts before it said has
+// been reported already); after a call, the page runs again quietly.
+void JscScriptHost::RunPage(bool quiet) {
+  std::set<std::size_t> spoken;
+  for (;;) {
+    std::size_t stopped = RunScripts(quiet, &spoken);
+    quiet_ = false;
+    if (stopped == std::string::npos) return;
+    skipped_scripts_.insert(stopped);
+    if (!NewEngine()) return;
+  }
+}
+
+bool JscScriptHost::NewEngine() {
+  engine_.reset();
+  scripts_run_ = 0;
+  scripts_failed_ = 0;
+  if (CreateEngine()) return true;
+  Report(page_path_ + ": cannot restart the JavaScript engine");
+  return false;
+}
+
+std::size_t JscScriptHost::RunScripts(bool quiet, std::set<std::size_t>* spoken) {
+  std::string_view html = html_;
+  std::size_t stopped = std::string::npos;
   GChecksum* checksum = g_checksum_new(G_CHECKSUM_SHA256);
   auto add_to_digest = [checksum](std::string_view name, std::string_view code) {
     g_checksum_update(checksum, reinterpret_cast<const guchar*>(name.data()), name.size());
@@ -266,12 +302,27 @@ void JscScriptHost::RunPage(std::string_view html) {
   };
   std::filesystem::path folder = std::filesystem::path(page_path_).parent_path();
   std::vector<PageScript> scripts = ExtractPageScripts(html);
+  auto index_of = [&scripts](const PageScript& script) {
+    return static_cast<std::size_t>(&script - scripts.data());
+  };
 
+  // Runs one script's code, unless it ran away before.
+  auto execute = [&](std::size_t index, const std::string& code, const std::string& file,
+                     int line) {
+    if (skipped_scripts_.count(index)) {
+      ++scripts_failed_;
+    } else if (!RunScript(code, file, line)) {
+      stopped = index;
+    }
+  };
   auto run = [&](const PageScript& script) {
+    if (stopped != std::string::npos) return;
+    std::size_t index = index_of(script);
+    quiet_ = quiet || !spoken->insert(index).second;
     std::string at = page_path_ + ":" + std::to_string(script.tag_line) + ": ";
     if (!script.has_src) {
       add_to_digest("", script.text);
-      RunScript(script.text, page_path_, script.text_line);
+      execute(index, script.text, page_path_, script.text_line);
       return;
     }
     std::string src = Trimmed(script.src);
@@ -316,12 +367,15 @@ void JscScriptHost::RunPage(std::string_view html) {
       return;
     }
     add_to_digest(src, code);
-    StripBom(&code);
-    RunScript(code, file, 1);
+    StripUtf8Bom(&code);  // a byte-order mark is not code
+    execute(index, code, file, 1);
   };
 
   std::vector<const PageScript*> deferred;
   for (const PageScript& script : scripts) {
+    if (stopped != std::string::npos) break;
+    if (script.kind != PageScript::kClassic)
+      quiet_ = quiet || !spoken->insert(index_of(script)).second;
     std::string at = page_path_ + ":" + std::to_string(script.tag_line) + ": ";
     switch (script.kind) {
       case PageScript::kData:
@@ -350,9 +404,10 @@ void JscScriptHost::RunPage(std::string_view html) {
   for (const PageScript* script : deferred) run(*script);
   digest_ = g_checksum_get_string(checksum);
   g_checksum_free(checksum);
+  return stopped;
 }
 
-void JscScriptHost::RunScript(const std::string& code, const std::string& file, int line) {
+bool JscScriptHost::RunScript(const std::string& code, const std::string& file, int line) {
   JSGlobalContextRef ctx = engine_->context;
   JSStringRef source = NewJsString(code);
   JSStringRef url = NewJsString(file);
@@ -366,12 +421,14 @@ void JscScriptHost::RunScript(const std::string& code, const std::string& file, 
     if (engine_->timed_out) message = file + ":" + std::to_string(line) + ": script " + message;
     Report(message);
     ++scripts_failed_;
-  } else {
-    ++scripts_run_;
+    return !engine_->timed_out;
   }
+  ++scripts_run_;
+  return true;
 }
 
 bool JscScriptHost::HasFunction(const std::string& name) {
+  if (!engine_) return false;
   JSGlobalContextRef ctx = engine_->context;
   JSValueRef exception = nullptr;
   engine_->timed_out = false;
@@ -384,11 +441,12 @@ bool JscScriptHost::CallFunction(const std::string& name, const std::vector<std:
                                  std::string* result, std::string* error) {
   if (result) result->clear();
   if (error) error->clear();
-  JSGlobalContextRef ctx = engine_->context;
   auto fail = [&](const std::string& why) {
     if (error) *error = why;
     return false;
   };
+  if (!engine_) return fail(Origin() + ": the JavaScript engine could not be restarted");
+  JSGlobalContextRef ctx = engine_->context;
   if (!HasFunction(name)) return fail(Origin() + " defines no function " + name);
   JSValueRef exception = nullptr;
   JSObjectRef function = JSValueToObject(
@@ -412,7 +470,9 @@ bool JscScriptHost::CallFunction(const std::string& name, const std::vector<std:
   for (JSValueRef v : argv) JSValueUnprotect(ctx, v);
   std::string text;
   if (exception || !value || !engine_->ToText(value, &text, &exception)) {
-    return fail(name + " failed: " + engine_->Describe(exception, time_limit_seconds_));
+    std::string why = name + " failed: " + engine_->Describe(exception, time_limit_seconds_);
+    if (engine_->timed_out && NewEngine()) RunPage(true);
+    return fail(why);
   }
   if (result) *result = std::move(text);
   return true;

@@ -16,7 +16,10 @@
 //
 // Every entry into the engine (one script, one call) is bounded by a time
 // limit, so a page that loops forever makes that script or call fail
-// instead of hanging the build.
+// instead of hanging the build. An engine that has once stopped a script
+// is not trusted to stop the next: it is replaced by a fresh one with the
+// page run again (state the page's functions kept is lost then), and a
+// script that ran out of time at load is not run again.
 //
 // Each host owns its engine (a JavaScriptCore context group of its own) and
 // uses no global state: hosts on different threads run independently, but
@@ -24,6 +27,7 @@
 #pragma once
 
 #include <memory>
+#include <set>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -37,18 +41,24 @@ class JscScriptHost : public ScriptHost {
  public:
   static constexpr double kDefaultTimeLimitSeconds = 30;
 
+  // The limit hosts get unless told otherwise: kDefaultTimeLimitSeconds, or
+  // TARN_SCRIPT_TIMEOUT (seconds, more than 0 and at most an hour) from the
+  // environment, so that tests of pages that never finish end quickly. A
+  // malformed value is ignored. Any thread.
+  static double DefaultTimeLimitSeconds();
+
   // Reads the page at page_path and runs its scripts. Returns null, after
   // telling the sink why, when the page cannot be read or the engine cannot
   // be created; script failures are reported and do not make it fail.
   // Origin() is page_path as given.
   static std::unique_ptr<JscScriptHost> Load(const std::string& page_path, DiagnosticSink sink,
-                                             double time_limit_seconds = kDefaultTimeLimitSeconds);
+                                             double time_limit_seconds = DefaultTimeLimitSeconds());
 
   // As Load, for page text already in memory; src files are looked up beside
   // page_path, which need not exist.
   static std::unique_ptr<JscScriptHost> LoadFromText(
       std::string_view html, const std::string& page_path, DiagnosticSink sink,
-      double time_limit_seconds = kDefaultTimeLimitSeconds);
+      double time_limit_seconds = DefaultTimeLimitSeconds());
 
   ~JscScriptHost() override;
   JscScriptHost(const JscScriptHost&) = delete;
@@ -74,15 +84,29 @@ class JscScriptHost : public ScriptHost {
 
   JscScriptHost(const std::string& page_path, DiagnosticSink sink, double time_limit_seconds);
   bool CreateEngine();
-  void RunPage(std::string_view html);
-  void RunScript(const std::string& code, const std::string& file, int line);
+  // Runs the page's scripts; after each one that does not finish in time,
+  // again in a fresh engine without it. quiet: say nothing (run before).
+  void RunPage(bool quiet);
+  // One pass over the page's scripts, stopping at the first that does not
+  // finish in time and returning its index (npos when all ran). Scripts in
+  // *spoken were reported on by an earlier pass and stay silent; the
+  // others are added.
+  std::size_t RunScripts(bool quiet, std::set<std::size_t>* spoken);
+  // False when the script threw because it ran out of time.
+  bool RunScript(const std::string& code, const std::string& file, int line);
+  // Replaces the engine by a fresh one with no page run; false (reported)
+  // when none can be made.
+  bool NewEngine();
   void Report(const std::string& message) const;
 
   std::string page_path_;
   DiagnosticSink sink_;
   DiagnosticSink console_sink_;  // what the page's console.warn/error reach
   double time_limit_seconds_;
-  std::unique_ptr<Engine> engine_;
+  std::unique_ptr<Engine> engine_;  // null only when a restart failed
+  std::string html_;                // the page, run again in each new engine
+  std::set<std::size_t> skipped_scripts_;  // ran out of time at load: not run again
+  bool quiet_ = false;              // Report says nothing (a page run again)
   std::string digest_;
   int scripts_run_ = 0;
   int scripts_failed_ = 0;

@@ -90,6 +90,14 @@ std::string WorkerProcessHost::SelfExecutable() {
   return std::string(path, static_cast<std::size_t>(n));
 }
 
+std::string WorkerProcessHost::WorkerExecutable() {
+  std::string self = SelfExecutable();
+  std::size_t slash = self.rfind('/');
+  if (slash == std::string::npos) return self;
+  std::string lean = self.substr(0, slash + 1) + kLeanWorker;
+  return ::access(lean.c_str(), X_OK) == 0 ? lean : self;
+}
+
 std::unique_ptr<WorkerProcessHost> WorkerProcessHost::Start(const std::string& executable,
                                                             const std::string& page_path,
                                                             const std::string& expected_digest,
@@ -128,7 +136,8 @@ std::unique_ptr<WorkerProcessHost> WorkerProcessHost::Start(const std::string& e
     report("it ended before loading " + page_path);
     return nullptr;
   }
-  if (digest != expected_digest) return nullptr;
+  if (!expected_digest.empty() && digest != expected_digest) return nullptr;
+  host->digest_ = std::move(digest);
   return host;
 }
 

@@ -1,9 +1,13 @@
 // WorkerProcessHost: a script host whose engine runs in a child process
-// (`tarn convert-worker PAGE`), so that several pages converting Markdown
+// (`EXECUTABLE convert-worker PAGE`), so that several pages converting Markdown
 // at once do not share one address space. Script engines map and unmap
 // memory all the time; in one process every unmap has to be made known to
 // the other cores running its threads, which held a parallel build back
 // more than the conversion itself.
+//
+// The child is the small executable tarn-convert-worker beside this
+// program when there is one (it starts without loading the desktop
+// program's libraries), else this program's own `convert-worker` command.
 //
 // The two sides talk over a socket in frames: a flag byte, a 64-bit length
 // in this machine's byte order (both sides are the same executable) and the
@@ -33,7 +37,7 @@ class WorkerProcessHost : public ScriptHost {
   // Starts `executable convert-worker page_path` and waits for its digest.
   // Returns null, after telling the sink why, when the child cannot be
   // started or dies before answering; returns null silently when its
-  // scripts' digest differs from expected_digest.
+  // scripts' digest differs from expected_digest ("" takes any digest).
   static std::unique_ptr<WorkerProcessHost> Start(const std::string& executable,
                                                   const std::string& page_path,
                                                   const std::string& expected_digest,
@@ -49,6 +53,9 @@ class WorkerProcessHost : public ScriptHost {
                     std::string* result, std::string* error) override;
   std::string Origin() const override;
 
+  // The digest of the scripts the child's page ran (JscScriptHost::ScriptsDigest).
+  const std::string& ScriptsDigest() const { return digest_; }
+
   // The child's side: loads the page, sends its digest on out_fd, then
   // converts texts read from in_fd until the end of input. Returns the exit
   // status. The environment variable TARN_TEST_WORKER_EXIT_AFTER=K (a test
@@ -58,6 +65,12 @@ class WorkerProcessHost : public ScriptHost {
   // This program's own executable, for starting children; "" if unknown.
   static std::string SelfExecutable();
 
+  // The executable to Start children with: kLeanWorker in the folder of
+  // this program's executable when it is there and executable, else
+  // SelfExecutable().
+  static std::string WorkerExecutable();
+  static constexpr char kLeanWorker[] = "tarn-convert-worker";
+
  private:
   WorkerProcessHost(pid_t pid, int fd, std::string page_path, DiagnosticSink sink);
   void Fail(const std::string& why);
@@ -66,6 +79,7 @@ class WorkerProcessHost : public ScriptHost {
   int fd_;
   std::string page_path_;
   DiagnosticSink sink_;
+  std::string digest_;
   bool broken_ = false;
 };
 

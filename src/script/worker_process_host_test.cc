@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 #include <unistd.h>
 
+#include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <string>
@@ -52,9 +53,24 @@ class WorkerProcessHostTest : public ::testing::Test {
   std::vector<std::string> messages_;
 };
 
-TEST_F(WorkerProcessHostTest, ConvertsLikeTheHostInThisProcess) {
-  auto worker = WorkerProcessHost::Start(TARN_BINARY, page_, digest_, Sink());
+// The small worker executable built beside tarn, which tarn starts.
+std::string LeanWorker() {
+  return std::string(TARN_BUILD_DIR) + "/" + WorkerProcessHost::kLeanWorker;
+}
+
+// Both executables serve: tarn's own command and the small worker.
+class BothWorkersTest : public WorkerProcessHostTest,
+                        public ::testing::WithParamInterface<bool> {
+ protected:
+  std::string Executable() const { return GetParam() ? LeanWorker() : TARN_BINARY; }
+};
+
+INSTANTIATE_TEST_SUITE_P(TarnAndLean, BothWorkersTest, ::testing::Bool());
+
+TEST_P(BothWorkersTest, ConvertsLikeTheHostInThisProcess) {
+  auto worker = WorkerProcessHost::Start(Executable(), page_, digest_, Sink());
   ASSERT_NE(worker, nullptr);
+  EXPECT_EQ(worker->ScriptsDigest(), digest_);
   EXPECT_TRUE(worker->HasFunction("markToHtml"));
   EXPECT_FALSE(worker->HasFunction("TplRender"));
   std::string big(3 << 20, 'x');
@@ -72,6 +88,26 @@ TEST_F(WorkerProcessHostTest, ConvertsLikeTheHostInThisProcess) {
   EXPECT_TRUE(worker->CallFunction("markToHtml", {"after"}, &html, &error));
   EXPECT_EQ(html, "<p>5:after</p>");
   EXPECT_TRUE(messages_.empty());
+}
+
+TEST_F(WorkerProcessHostTest, TheLeanWorkerIsFoundAndLoadsNoDesktopLibrary) {
+  // This test program sits beside tarn, as the worker does.
+  EXPECT_EQ(WorkerProcessHost::WorkerExecutable(), LeanWorker());
+  FILE* ldd = ::popen(("ldd '" + LeanWorker() + "' 2>&1").c_str(), "r");
+  ASSERT_NE(ldd, nullptr);
+  std::string libraries;
+  char buffer[4096];
+  for (std::size_t n; (n = std::fread(buffer, 1, sizeof buffer, ldd)) > 0;) libraries.append(buffer, n);
+  EXPECT_EQ(::pclose(ldd), 0) << libraries;
+  EXPECT_NE(libraries.find("libjavascriptcoregtk"), std::string::npos) << libraries;
+  for (const char* desktop : {"libgtk", "libgdk", "libwebkit2gtk", "libnotify", "libkeybinder"})
+    EXPECT_EQ(libraries.find(desktop), std::string::npos) << desktop << " in\n" << libraries;
+}
+
+TEST_F(WorkerProcessHostTest, AnyDigestIsTakenWhenNoneIsExpected) {
+  auto worker = WorkerProcessHost::Start(LeanWorker(), page_, "", Sink());
+  ASSERT_NE(worker, nullptr);
+  EXPECT_EQ(worker->ScriptsDigest(), digest_);
 }
 
 TEST_F(WorkerProcessHostTest, IsNotUsedWhenItCannotStartOrRunsOtherScripts) {

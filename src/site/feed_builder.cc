@@ -4,6 +4,7 @@
 #include <vector>
 
 #include "data/text_file.h"
+#include "data/utf8.h"
 #include "site/front_matter.h"
 
 namespace tarn {
@@ -40,32 +41,15 @@ void AppendXmlChars(std::string_view value, std::string* out, const Escape& esca
       ++i;
       continue;
     }
-    std::size_t len = 0;
-    unsigned long cp = 0;
-    unsigned long min = 0;
-    if (c >= 0xC2 && c <= 0xDF) {
-      len = 2, cp = c & 0x1F, min = 0x80;
-    } else if (c >= 0xE0 && c <= 0xEF) {
-      len = 3, cp = c & 0x0F, min = 0x800;
-    } else if (c >= 0xF0 && c <= 0xF4) {
-      len = 4, cp = c & 0x07, min = 0x10000;
-    }
-    bool ok = len != 0 && i + len <= n;
-    for (std::size_t k = 1; ok && k < len; ++k) {
-      if ((s[i + k] & 0xC0) != 0x80) {
-        ok = false;
-      } else {
-        cp = (cp << 6) | (s[i + k] & 0x3F);
-      }
-    }
-    ok = ok && cp >= min && cp <= 0x10FFFF && !(cp >= 0xD800 && cp <= 0xDFFF);
-    if (!ok) {
+    int len = Utf8SequenceLength(s + i, s + n);
+    if (len == 0) {
       out->append("\xEF\xBF\xBD");
       ++i;
       continue;
     }
-    if (cp != 0xFFFE && cp != 0xFFFF) out->append(value.substr(i, len));
-    i += len;
+    char32_t cp = DecodeUtf8Sequence(s + i, len);
+    if (cp != 0xFFFE && cp != 0xFFFF) out->append(value.substr(i, static_cast<std::size_t>(len)));
+    i += static_cast<std::size_t>(len);
   }
 }
 

@@ -7,7 +7,9 @@
 #include <thread>
 #include <unordered_map>
 
+#include "script/jsc_script_host.h"
 #include "script/script_host.h"
+#include "script/worker_process_host.h"
 
 namespace tarn {
 namespace {
@@ -79,6 +81,21 @@ MarkdownConverter::~MarkdownConverter() {
 int MarkdownConverter::EffectiveJobs(int jobs) {
   if (jobs <= 0) jobs = static_cast<int>(std::thread::hardware_concurrency());
   return std::clamp(jobs, 1, kMaxJobs);
+}
+
+MarkdownConverter::HostFactory MarkdownConverter::WorkerFactory(std::string page_path,
+                                                               std::string digest) {
+  // Each extra host is a process of its own: script engines in threads of
+  // one process slow each other down with every page of memory they give
+  // back. Without a way to start one, they are threads.
+  return [page = std::move(page_path), digest = std::move(digest),
+          worker = WorkerProcessHost::WorkerExecutable()](
+             DiagnosticSink sink) -> std::unique_ptr<ScriptHost> {
+    if (!worker.empty()) return WorkerProcessHost::Start(worker, page, digest, std::move(sink));
+    std::unique_ptr<JscScriptHost> host = JscScriptHost::Load(page, std::move(sink));
+    if (host && host->ScriptsDigest() != digest) host.reset();
+    return host;
+  };
 }
 
 std::vector<MarkdownConverter::Result> MarkdownConverter::ConvertAll(

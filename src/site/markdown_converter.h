@@ -21,9 +21,6 @@
 // the first posts while workers convert the last. Finish waits for the
 // rest and saves the cache.
 //
-// The desktop program does not use this: it converts through the page in
-// its window, one post at a time.
-//
 // Thread safety: one thread calls Start, Get, Finish and ConvertAll. The
 // sink gets the converter's messages one at a time, but from its own
 // threads, while the caller may be using the sink too.
@@ -99,6 +96,12 @@ class MarkdownConverter {
 
   // The number of hosts for a jobs option: jobs, or the processors when 0.
   static int EffectiveJobs(int jobs);
+
+  // The factory of tarn's builds: every host a worker process
+  // (WorkerProcessHost::WorkerExecutable()) loaded with page_path, or an
+  // in-process host when no executable can be found. A host whose scripts'
+  // digest is not digest (the page changed since the build began) is refused.
+  static HostFactory WorkerFactory(std::string page_path, std::string digest);
 
  private:
   struct Job;

@@ -7,6 +7,7 @@
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
+#include <filesystem>
 
 #include "data/text_file.h"
 
@@ -49,25 +50,39 @@ bool WriteOutputFile(const std::string& path, std::string_view contents, std::st
   return WriteTextFile(path, contents, error, WriteMode::kRegenerable);
 }
 
-bool MakeOutputFolders(const std::string& root, std::string_view relative, std::string* error) {
-  std::string path = root;
-  std::size_t start = 0;
-  for (std::size_t slash = relative.find('/'); slash != std::string_view::npos;
-       start = slash + 1, slash = relative.find('/', start)) {
-    path += '/';
-    path += relative.substr(start, slash - start);
+bool OutputPathIsContained(const std::string& root, const std::string& path,
+                           std::string* error) {
+  if (path.size() <= root.size() || path.compare(0, root.size(), root) != 0 ||
+      path[root.size()] != '/') {
+    if (error) *error = path + ": lies outside " + root;
+    return false;
+  }
+  std::size_t end = root.size();
+  while (end < path.size()) {
+    end = path.find('/', end + 1);
+    if (end == std::string::npos) end = path.size();
+    std::string part = path.substr(0, end);
     struct stat st {};
-    if (::lstat(path.c_str(), &st) == 0) {
-      if (S_ISDIR(st.st_mode)) continue;
-      if (error)
-        *error = path + (S_ISLNK(st.st_mode) ? ": is a symbolic link; nothing is written through it"
-                                             : ": is a file where a folder is needed");
+    if (::lstat(part.c_str(), &st) != 0) return true;  // the rest is yet to be made
+    if (S_ISLNK(st.st_mode)) {
+      if (error) {
+        *error = part + ": is a symbolic link; the build writes nothing through a link inside " +
+                 root + " (replace it by a folder or a file)";
+      }
       return false;
     }
-    if (::mkdir(path.c_str(), 0777) != 0 && errno != EEXIST) {
-      if (error) *error = path + ": cannot create the folder: " + std::strerror(errno);
-      return false;
-    }
+  }
+  return true;
+}
+
+bool MakeOutputFolders(const std::string& root, std::string_view relative, std::string* error) {
+  std::string path = root + "/" + std::string(relative);
+  if (!OutputPathIsContained(root, path, error)) return false;
+  std::error_code ec;
+  std::filesystem::create_directories(std::filesystem::path(path).parent_path(), ec);
+  if (ec) {
+    if (error) *error = path + ": cannot create its folder: " + ec.message();
+    return false;
   }
   return true;
 }

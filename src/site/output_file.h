@@ -23,10 +23,18 @@ namespace tarn {
 bool WriteOutputFile(const std::string& path, std::string_view contents,
                      std::string* error = nullptr);
 
-// Creates the folders of relative (a "/"-separated path of a file under
-// root, already checked to stay inside it) that are missing. Refuses, with
-// *error set ("PATH: reason"), when one of them is a symbolic link or not a
-// folder, so that nothing is written outside root through a link.
+// True when nothing on the way from root down to path (root itself left
+// out, path's own name included) is a symbolic link, so that writing path,
+// or removing it, stays inside root. False, setting *error ("LINK: is a
+// symbolic link; ...") when given, when something is; path must lie below
+// root. Parts that do not exist yet are fine.
+bool OutputPathIsContained(const std::string& root, const std::string& path,
+                           std::string* error = nullptr);
+
+// Creates the missing folders of relative, a "/"-separated path of a file
+// under root already checked to have no ".." step. Refuses, with *error set
+// ("PATH: reason"), when something on the way is a symbolic link (see
+// OutputPathIsContained) or a folder cannot be made.
 bool MakeOutputFolders(const std::string& root, std::string_view relative,
                        std::string* error = nullptr);
 

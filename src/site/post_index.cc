@@ -130,7 +130,28 @@ JsonDocument TextArray(const std::vector<std::string>& texts) {
   return array;
 }
 
-std::vector<std::string> PostNames(const std::string& posts_dir) {
+// The name with every byte outside printable ASCII written as \xHH, for a
+// message about a name that is not text.
+std::string Escaped(std::string_view name) {
+  static const char kHex[] = "0123456789ABCDEF";
+  std::string out;
+  for (char ch : name) {
+    unsigned char c = static_cast<unsigned char>(ch);
+    if (c >= 0x20 && c < 0x7F && c != '\\') {
+      out += ch;
+    } else {
+      out += "\\x";
+      out += kHex[c >> 4];
+      out += kHex[c & 15];
+    }
+  }
+  return out;
+}
+
+// The posts' names; names that are not valid UTF-8 go to *refused instead
+// (when given): their title could not be written in a page or a link.
+std::vector<std::string> PostNames(const std::string& posts_dir,
+                                   std::vector<std::string>* refused = nullptr) {
   std::vector<std::string> names;
   std::error_code ec;
   std::filesystem::directory_iterator it(posts_dir, ec);
@@ -140,6 +161,10 @@ std::vector<std::string> PostNames(const std::string& posts_dir) {
     if (!PostIndex::IsPostName(name)) continue;
     std::error_code type_ec;
     if (!entry.is_regular_file(type_ec)) continue;
+    if (ValidUtf8Prefix(name) != name.size()) {
+      if (refused) refused->push_back(std::move(name));
+      continue;
+    }
     names.push_back(std::move(name));
   }
   // Byte order of the UTF-8 names: the same on every file system.
@@ -264,10 +289,21 @@ int PostIndex::Count(const std::string& posts_dir) {
   return static_cast<int>(PostNames(posts_dir).size());
 }
 
-std::vector<PostFile> PostIndex::Scan(const std::string& posts_dir, const DiagnosticSink& sink) {
+std::vector<PostFile> PostIndex::Scan(const std::string& posts_dir, const DiagnosticSink& sink,
+                                      int* skipped) {
   std::string dir = posts_dir;
   if (!dir.empty() && dir.back() != '/') dir += '/';
-  std::vector<std::string> names = PostNames(posts_dir);
+  std::vector<std::string> refused;
+  std::vector<std::string> names = PostNames(posts_dir, &refused);
+  std::sort(refused.begin(), refused.end());
+  if (skipped) *skipped = static_cast<int>(refused.size());
+  for (const std::string& name : refused) {
+    if (sink) {
+      sink(dir + Escaped(name) +
+           ": the file name is not valid UTF-8, so the post has no title a page or link can "
+           "hold; it is left out (rename it)");
+    }
+  }
   // Reading is mostly waiting on system calls, one file after another, so
   // large folders are read by a few threads; what they have to say is told
   // afterwards, in the posts' order.

@@ -65,7 +65,10 @@ class PostIndex {
   // The posts of posts_dir in name order, read completely. Posts that cannot
   // be read, or whose text is not UTF-8, are reported (and kept, unreadable
   // ones with empty content); a missing folder gives no posts, silently.
-  static std::vector<PostFile> Scan(const std::string& posts_dir, const DiagnosticSink& sink);
+  // Files whose names are not valid UTF-8 are reported and left out; their
+  // number goes to *skipped when given.
+  static std::vector<PostFile> Scan(const std::string& posts_dir, const DiagnosticSink& sink,
+                                    int* skipped = nullptr);
 
   // Leaves drafts out unless include_drafts; with newest_first, sorts by
   // pinned weight, then post time, newest first (ties keep name order).
@@ -77,7 +80,7 @@ class PostIndex {
   static std::string ExcerptOf(std::string_view html);
 
   // The number of posts in posts_dir (0 when it is missing), without
-  // reading them.
+  // reading them; names that are not valid UTF-8 are not counted.
   static int Count(const std::string& posts_dir);
 
   // True for a file name that ends in ".md", ignoring case.

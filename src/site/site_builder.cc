@@ -10,6 +10,7 @@
 #include "data/ini_file.h"
 #include "data/regex_object.h"
 #include "data/text_file.h"
+#include "data/utf8.h"
 #include "script/script_host.h"
 #include "site/alias_pages.h"
 #include "site/feed_builder.h"
@@ -50,7 +51,7 @@ const char* ParseErrorName(int code) {
 bool ParseConfig(const std::string& path, std::string text, JsonDocument* doc,
                  const DiagnosticSink& sink) {
   // Editors on other systems like to start UTF-8 files with a byte-order mark.
-  if (text.rfind("\xEF\xBB\xBF", 0) == 0) text.erase(0, 3);
+  StripUtf8Bom(&text);
   JsonDocument::ParseResult result;
   if (!doc->Parse(text, {}, &result)) {
     int line = 1;
@@ -87,7 +88,42 @@ std::string ContainedName(std::string name) {
   return name;
 }
 
+// Settings under "system" that may hold credentials (a token in a push
+// URL): the program's own pages get them, the generated site never does.
+constexpr const char* kPrivateSettings[] = {"deployUrl", "sourceUrl"};
+
 }  // namespace
+
+// The private settings, taken out of the site data while a build renders
+// and put back, in their places, when it ends.
+class SiteBuilder::PrivateSettings {
+ public:
+  explicit PrivateSettings(JsonDocument* data) : data_(data) {
+    for (const char* key : kPrivateSettings) {
+      std::vector<std::string> keys;
+      data_->GetKeys("system", &keys);
+      auto at = std::find(keys.begin(), keys.end(), key);
+      if (at == keys.end()) continue;
+      std::string path = std::string("system.") + key;
+      taken_.push_back({static_cast<int>(at - keys.begin()), key, data_->GetDocument(path)});
+      data_->RemoveMember("system", key);
+    }
+  }
+  ~PrivateSettings() {
+    // Back in reverse, so each position is the one it had.
+    for (auto it = taken_.rbegin(); it != taken_.rend(); ++it)
+      data_->InsertMember("system", it->position, it->key, it->value);
+  }
+
+ private:
+  struct Taken {
+    int position;
+    std::string key;
+    JsonDocument value;
+  };
+  JsonDocument* data_;
+  std::vector<Taken> taken_;
+};
 
 SiteBuilder::SiteBuilder(std::string root, ScriptHost* host, DiagnosticSink sink)
     : root_(std::move(root)), host_(host), sink_(std::move(sink)) {
@@ -116,7 +152,17 @@ bool SiteBuilder::LoadConfig() {
   } else {
     ok = ParseConfig(path, std::move(text), &data_, sink_);
   }
-  IniFile ini(root_ + "/config/conf.ini");
+  config_loaded_ = ok;
+  std::string ini_path = root_ + "/config/conf.ini";
+  IniFile ini(ini_path);
+  std::error_code ec;
+  if (!ini.loaded() && fs::exists(ini_path, ec)) {
+    // A missing file means the defaults; one that is there but cannot be
+    // read (a FIFO, no permission) is worth a word.
+    std::string ignored;
+    ReadTextFile(ini_path, &ignored, &error);
+    Report(error + " (its defaults are used)");
+  }
   url_prefix_ =
       ini.GetString("base", "AbsoluteUrl", "0") == "1" ? data_.GetText("system.url") : ".";
   data_.SetText("system.articleCount", std::to_string(PostIndex::Count(PostsDir())));
@@ -134,8 +180,8 @@ const std::vector<PostFile>& SiteBuilder::Posts() {
   return posts_;
 }
 
-std::vector<PostFile> SiteBuilder::ScanPosts() {
-  std::vector<PostFile> posts = PostIndex::Scan(PostsDir(), sink_);
+std::vector<PostFile> SiteBuilder::ScanPosts(int* skipped) {
+  std::vector<PostFile> posts = PostIndex::Scan(PostsDir(), sink_, skipped);
   std::size_t found = posts.size();
   // The theme's _conf.json is read quietly here: the build reports its
   // faults when it loads it for the templates.
@@ -308,10 +354,14 @@ void SiteBuilder::CopyAssets() {
   fs::path from = ThemeDir() + "/assets";
   std::error_code ec;
   if (!fs::is_directory(from, ec)) return;  // a theme without assets is fine
-  fs::copy(from, PublicDir() + "/assets",
-           fs::copy_options::recursive | fs::copy_options::overwrite_existing, ec);
+  std::string to = PublicDir() + "/assets";
+  if (!OutputAllowed(to) || !CopyableTree(from.string(), true) || !CopyableTree(to, false)) {
+    Report(from.string() + ": the theme's assets are not copied");
+    return;
+  }
+  fs::copy(from, to, fs::copy_options::recursive | fs::copy_options::overwrite_existing, ec);
   if (ec) {
-    Report(from.string() + ": cannot copy to " + PublicDir() + "/assets: " + ec.message());
+    Report(from.string() + ": cannot copy to " + to + ": " + ec.message());
     build_failed_ = true;
   }
   for (fs::recursive_directory_iterator it(from, ec), end; !ec && it != end; it.increment(ec))
@@ -323,8 +373,37 @@ void SiteBuilder::Generated(const std::string& path) {
   if (path.compare(0, prefix.size(), prefix) == 0) generated_.insert(path.substr(prefix.size()));
 }
 
+// The copy reads every file of the source, links followed, and writes
+// through whatever it finds in the destination: only folders and regular
+// files may be there (a FIFO would be waited on, a device read without
+// end), and in the destination no links.
+bool SiteBuilder::CopyableTree(const std::string& root, bool source) {
+  std::error_code ec;
+  for (fs::recursive_directory_iterator it(root, ec), end; !ec && it != end; it.increment(ec)) {
+    std::error_code type_ec;
+    if (!source && it->is_symlink(type_ec)) return OutputAllowed(it->path().string());
+    fs::file_status status = it->status(type_ec);
+    if (fs::is_directory(status) || fs::is_regular_file(status)) continue;
+    Report(it->path().string() +
+           (fs::exists(status) ? ": is not a regular file (a FIFO, socket or device)"
+                               : ": is a link to nothing"));
+    build_failed_ = true;
+    return false;
+  }
+  return true;
+}
+
+bool SiteBuilder::OutputAllowed(const std::string& path) {
+  std::string error;
+  if (OutputPathIsContained(PublicDir(), path, &error)) return true;
+  Report(error);
+  build_failed_ = true;
+  return false;
+}
+
 bool SiteBuilder::Write(const std::string& path, const std::string& text) {
   Generated(path);
+  if (!OutputAllowed(path)) return false;
   std::string error;
   if (WriteOutputFile(path, text, &error)) return true;
   Report(error);
@@ -358,6 +437,10 @@ int SiteBuilder::RenderPosts() {
   std::string page = Engine().ResolveInheritance(text, path, &ok);
   if (!ok) {
     Report(path + ": renders to empty text (no article pages are written)");
+    return 0;
+  }
+  if (!OutputAllowed(folder)) {
+    Report(folder + ": no article pages are written");
     return 0;
   }
   std::error_code ec;
@@ -409,8 +492,10 @@ int SiteBuilder::RenderPosts() {
       Report(path + ": renders to empty text for " + post.path);
       continue;
     }
-    Generated(folder + "/" + post.slug + ".html");
-    writer.Write(folder + "/" + post.slug + ".html", std::move(html));
+    std::string article = folder + "/" + post.slug + ".html";
+    Generated(article);
+    if (!OutputAllowed(article)) continue;
+    writer.Write(article, std::move(html));
     ++written;
   }
   if (converter_) {
@@ -466,7 +551,10 @@ void SiteBuilder::RemoveStaleArticles(const std::string& folder,
     std::string name = entry.path().filename().string();
     std::error_code type_ec;
     if (name.size() < 5 || name.compare(name.size() - 5, 5, ".html") != 0) continue;
-    if (!entry.is_regular_file(type_ec) || wanted.count(name)) continue;
+    // A link is the blogger's, never a page of ours: it stays, and so does
+    // whatever it points at.
+    if (entry.is_symlink(type_ec) || !entry.is_regular_file(type_ec) || wanted.count(name))
+      continue;
     stale.push_back(entry.path());
   }
   for (const fs::path& path : stale) {
@@ -509,6 +597,7 @@ int SiteBuilder::RenderPages() {
       Report(template_path + ": renders to empty text; page skipped");
       continue;
     }
+    if (!OutputAllowed(output)) continue;
     std::error_code ec;
     fs::create_directories(fs::path(output).parent_path(), ec);
     Write(output, html);
@@ -523,11 +612,20 @@ bool SiteBuilder::Build() {
     Report("a build is already running; try again when it has finished");
     return false;
   }
+  // A site rendered without its settings would replace the published one
+  // by a broken copy at the next push.
+  if (!config_loaded_) {
+    Report(root_ + "/config/base.json: the site's settings did not load; nothing was written");
+    return false;
+  }
   in_build_ = true;
   index_ready_ = false;
   build_failed_ = false;
   generated_.clear();
-  posts_ = ScanPosts();
+  int skipped = 0;
+  posts_ = ScanPosts(&skipped);
+  // A post left out is a post missing from the published site.
+  if (skipped > 0) build_failed_ = true;
   engine_.reset();
   // The posts' Markdown is converted in the background while the index,
   // timeline and feed are rendered here; the posts' pages come last.
@@ -546,6 +644,7 @@ bool SiteBuilder::Build() {
       self->engine_.reset();
     }
   } finish{this};
+  PrivateSettings private_settings(&data_);
 
   if (data_.GetText("system.theme").empty())
     Report(root_ + "/config/base.json: system.theme is not set");
@@ -563,7 +662,11 @@ bool SiteBuilder::Build() {
     ~ReportWhenDone() { self->ReportWriteErrors(writer); }
   } report_index{this, &index_writer};
   Generated(out + "/database.json");
-  index_writer.Write(out + "/database.json", BuildPostIndex());
+  if (OutputAllowed(out + "/database.json")) {
+    index_writer.Write(out + "/database.json", BuildPostIndex());
+  } else {
+    RebuildIndex();
+  }
   SetVariable("assetsPath", url_prefix_ + "/assets");
   data_.SetObject("", "theme", LoadThemeConf());
   CopyAssets();

@@ -29,6 +29,8 @@ class ScriptHost;
 class TemplateEngine;
 
 class SiteBuilder {
+  class PrivateSettings;
+
  public:
   // root: the workspace folder, without a trailing separator. The host and
   // the sink may be null (no conversion; reasons dropped) and are not owned.
@@ -62,7 +64,12 @@ class SiteBuilder {
   // written; false (with the reason reported) when one rendered empty; the
   // files written before that stay. Also false, after writing everything
   // else, when posts could not be converted (the page defines no markToHtml,
-  // or it threw) or a file could not be written.
+  // or it threw), a file could not be written, or one would have been
+  // written or removed through a symbolic link inside public/ (it is not).
+  // False at once, writing nothing, when the last LoadConfig failed.
+  // system.deployUrl and system.sourceUrl, which may hold credentials, are
+  // out of the site data while the build renders: no generated file holds
+  // them.
   bool Build();
 
   std::string RenderIndex();     // "" when index.mtpl is missing or renders empty
@@ -119,7 +126,8 @@ class SiteBuilder {
   // The posts, drafts left out and in the theme's order: scanned once per
   // Build, afresh otherwise.
   const std::vector<PostFile>& Posts();
-  std::vector<PostFile> ScanPosts();
+  // *skipped (when given): posts left out because their names are not text.
+  std::vector<PostFile> ScanPosts(int* skipped = nullptr);
   // Fills in the excerpts of posts with a "<!-- more -->" line.
   void ConvertExcerpts();
   // Sets post.* for post.mtpl.
@@ -131,6 +139,13 @@ class SiteBuilder {
   TemplateEngine& Engine();
   JsonDocument LoadThemeConf();
   void CopyAssets();
+  // False, reported and failing the build, when the tree at root holds
+  // anything a recursive copy must not meet: in a source, files that are
+  // not regular (links followed); in a destination, also links.
+  bool CopyableTree(const std::string& root, bool source);
+  // False, reported and failing the build, when path would be written
+  // through a symbolic link inside public/.
+  bool OutputAllowed(const std::string& path);
   bool Write(const std::string& path, const std::string& text);
   bool CallMarkdown(const std::string& markdown, std::string* html, std::string* error);
   void RemoveStaleArticles(const std::string& folder, const std::vector<std::string>& keep);
@@ -147,6 +162,7 @@ class SiteBuilder {
   DiagnosticSink sink_;
   JsonDocument data_;
   std::string url_prefix_ = ".";
+  bool config_loaded_ = true;  // the last LoadConfig succeeded
 
   // State of the Build in progress.
   bool in_build_ = false;

@@ -1,4 +1,4 @@
-#include "data/jsc_support.h"
+#include "script/jsc_support.h"
 
 #include <cstdint>
 #include <cstring>

@@ -1,10 +1,10 @@
-#include "data/script_json.h"
+#include "script/script_json.h"
 
 #include <atomic>
 #include <cmath>
 #include <utility>
 
-#include "data/jsc_support.h"
+#include "script/jsc_support.h"
 
 namespace tarn {
 namespace {

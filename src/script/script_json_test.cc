@@ -1,4 +1,4 @@
-#include "data/script_json.h"
+#include "script/script_json.h"
 
 #include <gtest/gtest.h>
 

@@ -1,0 +1,46 @@
+# What `cmake --install` puts under the prefix, and the Debian package that
+# `make package` builds from it. The application id names the desktop file,
+# the icon and the metainfo.
+include(GNUInstallDirs)
+set(TARN_APP_ID org.tarnblog.Tarn)
+set(_pkg ${CMAKE_SOURCE_DIR}/packaging)
+
+install(TARGETS tarn RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
+# tarn finds its skeleton at ../share/tarn/skeleton from its own folder.
+install(DIRECTORY ${CMAKE_BINARY_DIR}/share/tarn/skeleton/
+        DESTINATION ${CMAKE_INSTALL_DATADIR}/tarn/skeleton)
+install(FILES ${_pkg}/${TARN_APP_ID}.desktop DESTINATION ${CMAKE_INSTALL_DATADIR}/applications)
+install(FILES ${_pkg}/${TARN_APP_ID}.metainfo.xml DESTINATION ${CMAKE_INSTALL_DATADIR}/metainfo)
+install(FILES ${_pkg}/icons/${TARN_APP_ID}.svg
+        DESTINATION ${CMAKE_INSTALL_DATADIR}/icons/hicolor/scalable/apps)
+foreach(size 48 128 256)
+  install(FILES ${_pkg}/icons/tarn-${size}.png
+          DESTINATION ${CMAKE_INSTALL_DATADIR}/icons/hicolor/${size}x${size}/apps
+          RENAME ${TARN_APP_ID}.png)
+endforeach()
+install(FILES ${_pkg}/tarn.1 DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
+install(FILES ${_pkg}/tarn.bash DESTINATION ${CMAKE_INSTALL_DATADIR}/bash-completion/completions
+        RENAME tarn)
+
+# make package: a .deb whose library dependencies dpkg-shlibdeps finds;
+# git deploys and xdg-utils opens folders and pages. Nothing of the build
+# or the tests (compilers, npm, Hugo, Chromium, Xvfb) is needed to run.
+set(CPACK_GENERATOR DEB)
+set(CPACK_PACKAGE_NAME tarn)
+set(CPACK_PACKAGE_VENDOR "Tarn Blog Editor")
+set(CPACK_PACKAGE_CONTACT "Tarn Blog Editor developers <tarn@tarnblog.org>")
+set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "desktop editor and generator for static blogs")
+# The summary above is the synopsis; this is the extended description.
+string(CONCAT CPACK_DEBIAN_PACKAGE_DESCRIPTION
+  "Tarn Blog Editor keeps a blog as Markdown posts, renders it into a static\n"
+  "site with its themes (pages, archive, RSS feed) and publishes it to a git\n"
+  "remote. The desktop program edits and previews posts; every command also\n"
+  "runs on the command line.")
+set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
+set(CPACK_STRIP_FILES ON)
+set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
+set(CPACK_DEBIAN_PACKAGE_SECTION editors)
+set(CPACK_DEBIAN_PACKAGE_HOMEPAGE "https://github.com/tarn-blog/tarn")
+set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
+set(CPACK_DEBIAN_PACKAGE_DEPENDS "git, xdg-utils")
+include(CPack)

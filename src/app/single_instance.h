@@ -1,0 +1,60 @@
+// SingleInstance: keeps the desktop program to one process per workspace.
+// The first start on a workspace registers a GtkApplication on the session
+// bus under an id made from the workspace's real path; a later start on the
+// same workspace finds that name taken, asks the running process to show its
+// main window, and ends. Another workspace gets another id and runs beside it.
+//
+// Without a session bus every start runs on its own, as before.
+//
+// Thread safety: user-interface thread only, after gtk_init.
+#pragma once
+
+#include <functional>
+#include <string>
+
+typedef struct _GtkApplication GtkApplication;
+
+namespace tarn {
+
+class SingleInstance {
+ public:
+  // The program's reverse-DNS id: desktop entry, icon, metainfo.
+  static constexpr char kApplicationId[] = "org.tarnblog.Tarn";
+
+  explicit SingleInstance(const std::string& workspace);
+  ~SingleInstance();  // gives the name back
+  SingleInstance(const SingleInstance&) = delete;
+  SingleInstance& operator=(const SingleInstance&) = delete;
+
+  // Registers on the session bus. Returns true when this process is the one
+  // that runs on the workspace; also when no bus can be reached (*note then
+  // says why). Returns false when another process runs on it: that process
+  // has been asked to show its main window.
+  bool Claim(std::string* note);
+
+  // Runs on_activate each time another start asks for the main window.
+  void set_activate_handler(std::function<void()> on_activate) {
+    on_activate_ = std::move(on_activate);
+  }
+
+  // The bus name of the workspace's instance: kApplicationId, ".w" and 16
+  // hex digits of the SHA-256 of the workspace's real path.
+  static std::string IdFor(const std::string& workspace);
+  // The object path under which the instance id exports its interfaces.
+  static std::string ObjectPathFor(const std::string& id);
+
+  // Asks the process running on workspace to show its main window, without
+  // opening a display. Returns true when one runs and took the request;
+  // false with *error empty when none runs (or there is no session bus to
+  // ask), or with *error when the one running did not answer.
+  static bool ActivateRunning(const std::string& workspace, std::string* error);
+
+ private:
+  static void OnActivate(GtkApplication* app, SingleInstance* self);
+
+  std::string id_;
+  GtkApplication* app_ = nullptr;
+  std::function<void()> on_activate_;
+};
+
+}  // namespace tarn

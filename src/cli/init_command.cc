@@ -1,0 +1,82 @@
+// tarn init [DIR]: makes a complete, working blog in DIR (default: the
+// current folder) from the blog bundled with tarn: config/, the default
+// theme, the program's pages with their libraries, a welcome post and a
+// .gitignore. Other sources of a first blog plug in as a SkeletonSource.
+
+#include <unistd.h>
+
+#include <cstdio>
+#include <memory>
+#include <string>
+
+#include "cli/command.h"
+#include "site/bundled_skeleton.h"
+#include "site/workspace_creator.h"
+#include "site/workspace_locator.h"
+
+namespace tarn {
+namespace {
+
+constexpr char kUsage[] = "usage: tarn init [DIR]\n";
+
+// Where the blog goes: DIR, else the folder given with -w, else the
+// current folder. Returns "" after a usage error.
+std::string TargetOf(const CommandContext& context) {
+  std::string target;
+  for (const std::string& arg : context.args) {
+    if (!arg.empty() && arg[0] == '-') {
+      std::fprintf(stderr, "tarn init: unknown option '%s'\n%s", arg.c_str(), kUsage);
+      return "";
+    }
+    if (!target.empty()) {
+      std::fprintf(stderr, "tarn init: one folder only\n%s", kUsage);
+      return "";
+    }
+    target = arg;
+  }
+  bool explicit_workspace = context.workspace_source == WorkspaceLocator::Source::kExplicit;
+  if (!target.empty() && explicit_workspace &&
+      WorkspaceLocator::Absolute(target) != context.workspace) {
+    std::fprintf(stderr, "tarn init: -w and DIR name different folders\n%s", kUsage);
+    return "";
+  }
+  if (target.empty()) target = explicit_workspace ? context.workspace : ".";
+  return WorkspaceLocator::Absolute(target);
+}
+
+int RunInit(const CommandContext& context) {
+  std::string target = TargetOf(context);
+  if (target.empty()) return kUsageError;
+  std::string skeleton = BundledSkeleton::Find(WorkspaceLocator::ExecutableFolder());
+  if (skeleton.empty()) {
+    std::fprintf(stderr,
+                 "tarn init: the bundled blog is missing (looked in %s and %s beside tarn); "
+                 "reinstall tarn\n",
+                 BundledSkeleton::kInstalledPath, BundledSkeleton::kBuildTreePath);
+    return 1;
+  }
+  std::unique_ptr<SkeletonSource> source = std::make_unique<BundledSkeleton>(skeleton);
+  std::string error;
+  if (!WorkspaceCreator::Create(target, *source, &error)) {
+    std::fprintf(stderr, "tarn init: %s\n", error.c_str());
+    return 1;
+  }
+  // The first blog becomes the one tarn opens without -w; a later one does
+  // not take the place of a blog that is still there.
+  if (WorkspaceLocator::Remembered().empty() ||
+      !WorkspaceLocator::HoldsWorkspace(WorkspaceLocator::Remembered())) {
+    if (!WorkspaceLocator::Remember(target, &error))
+      std::fprintf(stderr, "tarn init: cannot remember the new blog: %s\n", error.c_str());
+  }
+  std::printf("Created a blog in %s\n"
+              "Open it in the desktop program with: tarn -w '%s'\n"
+              "or render it into public/ with:      tarn -w '%s' build\n",
+              target.c_str(), target.c_str(), target.c_str());
+  return 0;
+}
+
+const Command kInit("init", "init [DIR]",
+                    "make a new blog in DIR (default: the current folder)", RunInit, false);
+
+}  // namespace
+}  // namespace tarn

@@ -1,0 +1,43 @@
+// ParallelBuild: the whole-site Build as tarn's front ends run it. The
+// posts' Markdown is converted by a script host loaded with the workspace's
+// manager page (template/index copy.html) on the calling thread and by up
+// to jobs - 1 worker processes loaded with the same page, reusing the HTML
+// of posts that have not changed since the last build with the same scripts
+// (the conversion cache in .tarn/). The command line and the desktop
+// program both build this way, so the same workspace gives the same bytes
+// whichever of them builds it.
+//
+// Thread safety: Run may be called on any thread (the desktop program calls
+// it off its window's thread); nothing else may use the SiteBuilder until
+// it returns.
+#pragma once
+
+#include <string>
+
+#include "data/diagnostics.h"
+
+namespace tarn {
+
+class SiteBuilder;
+
+class ParallelBuild {
+ public:
+  struct Options {
+    int jobs = 0;       // script hosts in all; 0: one per processor
+    bool cache = true;  // false: neither read nor write the cache
+  };
+
+  // The manager page whose markToHtml converts the posts.
+  static std::string PagePath(const std::string& root);
+  // The conversion cache file of the workspace.
+  static std::string CachePath(const std::string& root);
+
+  // site->Build() with the converter described above; returns its result.
+  // The site's script host is the loaded page during the build and is put
+  // back afterwards. Without the page the build still runs and fails at the
+  // first post it cannot convert, saying why on the site's sink. Messages
+  // about the page go to sink.
+  static bool Run(SiteBuilder* site, const Options& options, const DiagnosticSink& sink);
+};
+
+}  // namespace tarn

@@ -1,0 +1,54 @@
+// tarn init from a build tree (the skeleton beside build/tarn), as a
+// developer or `make run` meets it: into the current folder, and the blog
+// it makes builds.
+
+#include <gtest/gtest.h>
+#include <sys/wait.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <string>
+
+#include "support/temp_dir.h"
+
+namespace tarn {
+namespace {
+
+namespace fs = std::filesystem;
+
+// Runs command in a shell with settings kept in dir; returns the exit status.
+int Shell(const TempDir& dir, const std::string& command) {
+  std::string line = "export XDG_CONFIG_HOME='" + dir.str() + "/config'; " + command + " >'" +
+                     dir.str() + "/out' 2>'" + dir.str() + "/err'";
+  int raw = std::system(line.c_str());
+  return WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
+}
+
+TEST(InitCommand, MakesABlogInTheCurrentFolderThatBuilds) {
+  TempDir dir("init");
+  fs::create_directories(dir / "blog");
+  dir.Write("blog/README.md", "mine");
+  const std::string tarn = std::string("'") + TARN_BINARY + "'";
+  ASSERT_EQ(Shell(dir, "cd '" + dir.str() + "/blog' && " + tarn + " init"), 0) << dir.Read("err");
+  EXPECT_EQ(dir.Read("out").rfind("Created a blog in " + dir.str() + "/blog\n", 0), 0u);
+  EXPECT_EQ(dir.Read("blog/README.md"), "mine");
+  EXPECT_NE(dir.Read("blog/.gitignore").find("/public/\n/.tarn/\n"), std::string::npos);
+  // The demo's other posts stay out of a new blog.
+  int posts = 0;
+  for (const auto& entry : fs::directory_iterator(dir / "blog/_posts"))
+    posts += entry.is_regular_file();
+  EXPECT_EQ(posts, 1);
+  // The first blog made is the one tarn opens from now on.
+  EXPECT_NE(dir.Read("config/tarn/settings.ini").find("last=\"" + dir.str() + "/blog\""),
+            std::string::npos);
+
+  ASSERT_EQ(Shell(dir, tarn + " -w '" + dir.str() + "/blog' build"), 0) << dir.Read("err");
+  EXPECT_TRUE(fs::is_regular_file(dir / "blog/public/index.html"));
+
+  // A second run finds the blog and leaves it alone.
+  ASSERT_EQ(Shell(dir, tarn + " init '" + dir.str() + "/blog'"), 1);
+  EXPECT_NE(dir.Read("err").find("already holds a blog"), std::string::npos) << dir.Read("err");
+}
+
+}  // namespace
+}  // namespace tarn

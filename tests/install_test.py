@@ -1,0 +1,349 @@
+"""The installed tarn: `cmake --install` into a temporary prefix; the files a
+desktop reads, validated with the desktop's own tools; the installed copy
+making and building a blog with the source tree out of reach; the order in
+which it finds the blog; and its first start with no blog (under Xvfb).
+
+Run by ctest: install_test.py --build BUILD_DIR --source SOURCE_DIR.
+"""
+
+import argparse
+import os
+import re
+import shutil
+import struct
+import subprocess
+import sys
+import tempfile
+import time
+import unittest
+
+sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
+import gui_harness  # noqa: E402
+
+APP_ID = "org.tarnblog.Tarn"
+ARGS = None
+
+
+def run(argv, env=None, **kwargs):
+    return subprocess.run(argv, capture_output=True, text=True, env=env, **kwargs)
+
+
+def png_size(path):
+    with open(path, "rb") as f:
+        head = f.read(24)
+    assert head[:8] == b"\x89PNG\r\n\x1a\n", path
+    return struct.unpack(">II", head[16:24])
+
+
+def as_nobody():
+    """The command prefix that runs a program as a user who owns nothing
+    here; [] when this test is not root (then file modes are enough)."""
+    return ["setpriv", "--reuid=65534", "--regid=65534", "--clear-groups"] if os.getuid() == 0 else []
+
+
+class Installed(unittest.TestCase):
+    @classmethod
+    def setUpClass(cls):
+        cls.tmp = tempfile.mkdtemp(prefix="tarn-install-")
+        os.chmod(cls.tmp, 0o755)  # another user runs the installed copy too
+        cls.prefix = os.path.join(cls.tmp, "prefix")
+        done = run(["cmake", "--install", ARGS.build, "--prefix", cls.prefix])
+        if done.returncode != 0:
+            raise AssertionError("cmake --install failed:\n" + done.stdout + done.stderr)
+        cls.exe = os.path.join(cls.prefix, "bin", "tarn")
+        cls.share = os.path.join(cls.prefix, "share")
+
+    @classmethod
+    def tearDownClass(cls):
+        shutil.rmtree(cls.tmp, ignore_errors=True)
+
+    def home(self, name):
+        """A user's home of its own for one test, and the environment that
+        points there (settings, documents folder, git identity)."""
+        home = os.path.join(self.tmp, name)
+        os.makedirs(os.path.join(home, ".config"))
+        os.chmod(home, 0o755)
+        env = {k: v for k, v in os.environ.items() if not k.startswith("XDG_")}
+        env.update(HOME=home, XDG_CONFIG_HOME=os.path.join(home, ".config"),
+                   TARN_UPDATE_URL="http://127.0.0.1:9/update.json", GIT_CONFIG_NOSYSTEM="1")
+        with open(os.path.join(home, ".config", "user-dirs.dirs"), "w") as f:
+            f.write('XDG_DOCUMENTS_DIR="$HOME/Docs"\n')
+        return home, env
+
+    def tarn(self, env, *args, tarn=None, check=None):
+        result = run([tarn or self.exe, *args], env=env)
+        if check is not None:
+            self.assertEqual(result.returncode, check, result.stdout + result.stderr)
+        return result
+
+    def test_the_desktop_files_validate(self):
+        apps = os.path.join(self.share, "applications", APP_ID + ".desktop")
+        checked = run(["desktop-file-validate", apps])
+        self.assertEqual((checked.returncode, checked.stdout), (0, ""), checked.stderr)
+        with open(apps) as f:
+            entry = f.read()
+        self.assertIn("Icon=%s\n" % APP_ID, entry)
+        self.assertIn("Exec=tarn gui\n", entry)
+        metainfo = os.path.join(self.share, "metainfo", APP_ID + ".metainfo.xml")
+        checked = run(["appstreamcli", "validate", "--no-net", metainfo])
+        self.assertEqual(checked.returncode, 0, checked.stdout + checked.stderr)
+        icons = os.path.join(self.share, "icons", "hicolor")
+        self.assertTrue(os.path.isfile(os.path.join(icons, "scalable", "apps", APP_ID + ".svg")))
+        for size in (48, 128, 256):
+            png = os.path.join(icons, "%dx%d" % (size, size), "apps", APP_ID + ".png")
+            self.assertEqual(png_size(png), (size, size))
+
+    def commands(self):
+        """The commands `tarn --help` lists, but the internal one."""
+        text = self.tarn(None, "--help", check=0).stdout
+        listed = text.split("commands:\n", 1)[1].split("\n\n", 1)[0]
+        names = {line.split()[0] for line in listed.splitlines() if line.strip()}
+        names.discard("convert-worker")
+        self.assertIn("init", names)
+        return names
+
+    def test_man_page_and_completion_know_every_command(self):
+        page = os.path.join(self.share, "man", "man1", "tarn.1")
+        shown = run(["man", "--warnings", "-l", page],
+                    env=dict(os.environ, MANWIDTH="100"))
+        self.assertEqual((shown.returncode, shown.stderr), (0, ""))
+        text = shown.stdout
+        section = text.split("COMMANDS", 1)[1].split("FILES", 1)[0]
+        headings = {line.split()[0] for line in section.splitlines()
+                    if line.startswith("       ") and not line.startswith("        ")
+                    and line.strip()}
+        self.assertEqual(self.commands() - headings, set(), "commands without a man section")
+
+        completion = os.path.join(self.share, "bash-completion", "completions", "tarn")
+        framework = "/usr/share/bash-completion/bash_completion"
+        if not os.path.exists(framework):
+            self.skipTest("bash-completion is not installed")
+        script = ('source %s; source %s; PATH=%s:$PATH\n'
+                  'COMP_WORDS=(tarn ""); COMP_CWORD=1; COMP_LINE="tarn "; COMP_POINT=5\n'
+                  '_tarn; printf "%%s\\n" "${COMPREPLY[@]}"\n'
+                  % (framework, completion, os.path.dirname(self.exe)))
+        offered = run(["bash", "-c", script])
+        self.assertEqual(set(offered.stdout.split()), self.commands(), offered.stderr)
+
+    def snapshot(self, folder):
+        return {os.path.join(d, n): os.lstat(os.path.join(d, n)).st_mtime_ns
+                for d, dirs, files in os.walk(folder) for n in dirs + files}
+
+    def test_init_and_build_from_the_install_alone(self):
+        home, env = self.home("alone")
+        blog = os.path.join(home, "blog")
+        before = self.snapshot(self.prefix)
+        # The source and build trees are covered by empty folders in a mount
+        # namespace of this command's own, where the system allows one.
+        hide = " ".join("mount -t tmpfs none '%s';" % d for d in {ARGS.source, ARGS.build})
+        script = "%s '%s' init '%s' && '%s' -w '%s' build" % (hide, self.exe, blog, self.exe,
+                                                              blog)
+        unshare = ["unshare", "--mount", "--propagation", "private"]
+        if os.getuid() != 0:
+            unshare.insert(1, "--map-root-user")
+        if run(unshare + ["true"]).returncode == 0:
+            built = run(unshare + ["sh", "-c", script], env=env)
+        else:
+            print("no mount namespace here: the source tree stays in reach", file=sys.stderr)
+            built = run(["sh", "-c", script.split(";")[-1]], env=env)
+        self.assertEqual(built.returncode, 0, built.stdout + built.stderr)
+        self.assertIn("渲染完成", built.stdout)
+        for made in ("public/index.html", "public/articles/Hello Tarn.html", "public/atom.xml",
+                     "template/vendor/markdown-it.min.js", ".gitignore", "config/conf.ini"):
+            self.assertTrue(os.path.isfile(os.path.join(blog, made)), made)
+        self.assertEqual([n for n in os.listdir(home) if n.startswith(".tarn-init")], [])
+        self.assertEqual(self.snapshot(self.prefix), before, "the install folders changed")
+
+    def test_init_refuses_a_blog_and_a_folder_it_cannot_write(self):
+        home, env = self.home("refusals")
+        blog = os.path.join(home, "blog")
+        self.tarn(env, "init", blog, check=0)
+        with open(os.path.join(blog, "config", "base.json"), "rb") as f:
+            config = f.read()
+        again = self.tarn(env, "init", blog, check=1)
+        self.assertIn(blog + ": already holds a blog", again.stderr)
+        with open(os.path.join(blog, "config", "base.json"), "rb") as f:
+            self.assertEqual(f.read(), config)
+
+        locked = os.path.join(home, "locked")
+        os.makedirs(locked)
+        os.chmod(locked, 0o555)
+        refused = run(as_nobody() + [self.exe, "init", os.path.join(locked, "blog")], env=env)
+        self.assertEqual(refused.returncode, 1, refused.stdout)
+        self.assertIn(locked + ": cannot create a folder there: Permission denied", refused.stderr)
+        self.assertEqual(os.listdir(locked), [])
+
+        usage = self.tarn(env, "init", "a", "b", check=2)
+        self.assertIn("usage: tarn init", usage.stderr)
+
+    def test_the_blog_is_found_in_order(self):
+        home, env = self.home("order")
+        default = os.path.join(home, "Docs", "Tarn Blog")
+        settings = os.path.join(home, ".config", "tarn", "settings.ini")
+
+        def built(folder):
+            index = os.path.join(folder, "public", "index.html")
+            found = os.path.exists(index)
+            shutil.rmtree(os.path.join(folder, "public"), ignore_errors=True)
+            return found
+
+        # Nothing yet: the default folder is named, with the command to run.
+        missing = self.tarn(env, "build", check=1)
+        self.assertIn(default + ": no blog here", missing.stderr)
+        self.assertIn("tarn init '%s'" % default, missing.stderr)
+        moved = self.tarn(dict(env, XDG_DOCUMENTS_DIR=home + "/Elsewhere"), "build", check=1)
+        self.assertIn(home + "/Elsewhere/Tarn Blog: no blog here", moved.stderr)
+
+        # The default folder, once it holds a blog.
+        os.makedirs(os.path.dirname(default))
+        self.tarn(env, "init", default, check=0)
+        os.remove(settings)
+        self.tarn(env, "build", check=0)
+        self.assertTrue(built(default))
+
+        # The first blog made is remembered and wins over the default; a
+        # second one is not, and -w beats both.
+        first, second = os.path.join(home, "first"), os.path.join(home, "second")
+        self.tarn(env, "init", first, check=0)
+        self.tarn(env, "init", second, check=0)
+        self.tarn(env, "build", check=0)
+        self.assertEqual((built(first), built(second), built(default)), (True, False, False))
+        self.tarn(env, "-w", second, "build", check=0)
+        self.assertEqual((built(first), built(second)), (False, True))
+
+        # A copy of tarn in a folder that holds a blog takes that folder.
+        portable = os.path.join(home, "portable")
+        self.tarn(env, "init", portable, check=0)
+        shutil.copy2(self.exe, os.path.join(portable, "tarn"))
+        self.tarn(env, "build", tarn=os.path.join(portable, "tarn"), check=0)
+        self.assertEqual((built(portable), built(first)), (True, False))
+
+        # A remembered blog that is gone gives way to the default.
+        shutil.rmtree(first)
+        self.tarn(env, "build", check=0)
+        self.assertTrue(built(default))
+
+        # A blog the user cannot write is reported, not half built.
+        os.chmod(second, 0o555)
+        denied = run(as_nobody() + [self.exe, "-w", second, "build"], env=env)
+        self.assertEqual(denied.returncode, 1, denied.stdout)
+        self.assertIn(second + ": cannot write in this workspace: Permission denied",
+                      denied.stderr)
+        self.assertFalse(os.path.exists(os.path.join(second, "public")))
+
+
+class FirstStart(unittest.TestCase):
+    """The installed desktop program with no blog yet, and switching blogs
+    (under an X server; skipped without one)."""
+
+    @classmethod
+    def setUpClass(cls):
+        if not os.environ.get("DISPLAY"):
+            raise unittest.SkipTest("no X display")
+        Installed.setUpClass()
+        cls.exe = Installed.exe
+
+    @classmethod
+    def tearDownClass(cls):
+        Installed.tearDownClass()
+
+    def session(self):
+        s = gui_harness.Session(self, "tarn-first-")
+        self.addCleanup(s.stop)
+        s.env["XDG_DOCUMENTS_DIR"] = os.path.join(s.tmp, "Docs")
+        return s
+
+    def remembered(self, s):
+        with open(os.path.join(s.env["XDG_CONFIG_HOME"], "tarn", "settings.ini")) as f:
+            return f.read()
+
+    def test_the_first_start_makes_a_blog_in_the_documents_folder(self):
+        s = self.session()
+        blog = os.path.join(s.tmp, "Docs", "Tarn Blog")
+        s.launch([self.exe])
+        s.wait_line(r"^dialog: Tarn Blog Editor: no blog in %s$" % re.escape(blog))
+        s.answer("Tarn Blog Editor", "Return")  # "Create here" is the default
+        s.wait_started()
+        for made in ("config/base.json", "template/vendor/markdown-it.min.js",
+                     "template/index.html", "_posts/Hello Tarn.md"):
+            self.assertTrue(os.path.isfile(os.path.join(blog, made)), made)
+        self.assertIn('last="%s"' % blog, self.remembered(s))
+
+    def test_quit_makes_nothing(self):
+        s = self.session()
+        s.launch([self.exe, "gui"])
+        s.wait_line(r"^dialog: ")
+        dialog = s.wait_window("Tarn Blog Editor")
+        s.key(dialog, "Escape")
+        self.assertEqual(s.proc.wait(timeout=30), 0)
+        self.assertFalse(os.path.exists(os.path.join(s.tmp, "Docs")))
+
+    def test_open_another_blog_switches_and_is_remembered(self):
+        s = self.session()
+        first, second = os.path.join(s.tmp, "first"), os.path.join(s.tmp, "second")
+        for blog in (first, second):
+            made = run([self.exe, "init", blog], env=s.env)
+            self.assertEqual(made.returncode, 0, made.stderr)
+        s.launch([self.exe, "gui", "-w", first])
+        window = s.wait_started()
+        s.key(window, "ctrl+o")
+        chooser = s.wait_window("Open a blog")
+        s.key(chooser, "ctrl+l")
+        gui_harness.xdotool("type", "--delay", "20", second)
+        time.sleep(0.5)
+        # The "Open" button in the chooser's bottom right corner.
+        g = gui_harness.geometry(chooser)
+        s.click(chooser, g["WIDTH"] - 45, g["HEIGHT"] - 23)
+        s.wait_line(r"^open: %s$" % re.escape(second))
+        s.wait_line(r"^page: loaded %s/template/index\.html$" % re.escape(second))
+        self.assertIn('last="%s"' % second, self.remembered(s))
+
+
+class Package(unittest.TestCase):
+    """The .deb that `make package` makes, built into a folder of its own."""
+
+    def test_the_deb_holds_the_install_and_depends_on_runtime_packages_only(self):
+        out = tempfile.mkdtemp(prefix="tarn-package-")
+        self.addCleanup(shutil.rmtree, out, ignore_errors=True)
+        made = run(["cpack", "-G", "DEB", "--config",
+                    os.path.join(ARGS.build, "CPackConfig.cmake"), "-B", out])
+        self.assertEqual(made.returncode, 0, made.stdout + made.stderr)
+        debs = [n for n in os.listdir(out) if n.endswith(".deb")]
+        self.assertEqual(len(debs), 1, os.listdir(out))
+        self.assertRegex(debs[0], r"^tarn_[0-9.]+_[a-z0-9]+\.deb$")
+        deb = os.path.join(out, debs[0])
+
+        info = run(["dpkg-deb", "-I", deb])
+        self.assertEqual(info.returncode, 0, info.stderr)
+        depends = [line for line in info.stdout.splitlines()
+                   if line.strip().startswith("Depends:")][0]
+        names = {d.split()[0] for d in depends.split(":", 1)[1].split(",")}
+        for needed in ("git", "xdg-utils", "libwebkit2gtk-4.1-0", "libgtk-3-0", "libc6"):
+            self.assertIn(needed, names)
+        for build_only in ("hugo", "chromium", "npm", "nodejs", "xvfb", "googletest",
+                           "libgtest-dev", "cmake", "build-essential", "librsvg2-bin"):
+            self.assertNotIn(build_only, names)
+        self.assertNotIn("-dev", depends)
+
+        listing = run(["dpkg-deb", "-c", deb])
+        files = {line.split(None, 5)[5] for line in listing.stdout.splitlines()}
+        for path in ("./usr/bin/tarn",
+                     "./usr/share/applications/%s.desktop" % APP_ID,
+                     "./usr/share/metainfo/%s.metainfo.xml" % APP_ID,
+                     "./usr/share/icons/hicolor/scalable/apps/%s.svg" % APP_ID,
+                     "./usr/share/icons/hicolor/256x256/apps/%s.png" % APP_ID,
+                     "./usr/share/man/man1/tarn.1",
+                     "./usr/share/bash-completion/completions/tarn",
+                     "./usr/share/tarn/skeleton/.gitignore",
+                     "./usr/share/tarn/skeleton/template/index copy.html",
+                     "./usr/share/tarn/skeleton/template/vendor/markdown-it.min.js"):
+            self.assertIn(path, files)
+        self.assertEqual([f for f in files if not f.startswith("./usr/")], [])
+
+
+if __name__ == "__main__":
+    parser = argparse.ArgumentParser()
+    parser.add_argument("--build", required=True)
+    parser.add_argument("--source", required=True)
+    ARGS, rest = parser.parse_known_args()
+    unittest.main(argv=[sys.argv[0]] + rest)
