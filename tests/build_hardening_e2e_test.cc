@@ -14,6 +14,7 @@
 
 #include "data/text_file.h"
 #include "deploy/command_runner.h"
+#include "support/temp_dir.h"
 
 namespace tarn {
 namespace {
@@ -23,16 +24,9 @@ namespace fs = std::filesystem;
 class BuildHardeningTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    char pattern[] = "/tmp/tarn-harden-XXXXXX";
-    ASSERT_NE(mkdtemp(pattern), nullptr);
-    tmp_ = pattern;
-    ws_ = tmp_ + "/ws";
+    ws_ = tmp_.str() + "/ws";
     fs::copy(fs::path(TARN_SOURCE_DIR) / "tests/fixtures/build/blog", ws_,
              fs::copy_options::recursive);
-  }
-  void TearDown() override {
-    std::error_code ec;
-    fs::remove_all(tmp_, ec);
   }
 
   // tarn build with its output and error merged. A build that outlives
@@ -47,21 +41,16 @@ class BuildHardeningTest : public ::testing::Test {
     if (result.exit_status == 137) result.exit_status = 124;  // killed after all
     return result;
   }
-  std::string Read(const std::string& relative) {
-    std::string text;
-    EXPECT_TRUE(ReadTextFile(ws_ + "/" + relative, &text)) << relative;
-    return text;
-  }
+  std::string Read(const std::string& relative) { return tmp_.Read("ws/" + relative); }
   void Put(const std::string& relative, const std::string& text) {
-    fs::create_directories(fs::path(ws_ + "/" + relative).parent_path());
-    ASSERT_TRUE(WriteTextFile(ws_ + "/" + relative, text));
+    tmp_.Write("ws/" + relative, text);
   }
   bool Exists(const std::string& relative) {
     std::error_code ec;
     return fs::exists(fs::symlink_status(ws_ + "/" + relative, ec));
   }
 
-  std::string tmp_;
+  TempDir tmp_{"harden"};
   std::string ws_;
   std::vector<std::pair<std::string, std::string>> env_;
 };
@@ -126,13 +115,13 @@ TEST_F(BuildHardeningTest, CredentialsInTheSettingsStayOutOfTheGeneratedSite) {
 
 TEST_F(BuildHardeningTest, LinksInsidePublicAreNeitherWrittenThroughNorCleaned) {
   // Someone else's folder and file, reachable through links in public/.
-  fs::create_directories(tmp_ + "/elsewhere/css");
+  fs::create_directories(tmp_.str() + "/elsewhere/css");
   Put("../elsewhere/keep.html", "not a page of this blog");
   Put("../elsewhere/file.txt", "theirs");
   fs::create_directories(ws_ + "/public/assets");
-  fs::create_directory_symlink(tmp_ + "/elsewhere", ws_ + "/public/articles");
-  fs::create_directory_symlink(tmp_ + "/elsewhere/css", ws_ + "/public/assets/css");
-  fs::create_symlink(tmp_ + "/elsewhere/file.txt", ws_ + "/public/about.html");
+  fs::create_directory_symlink(tmp_.str() + "/elsewhere", ws_ + "/public/articles");
+  fs::create_directory_symlink(tmp_.str() + "/elsewhere/css", ws_ + "/public/assets/css");
+  fs::create_symlink(tmp_.str() + "/elsewhere/file.txt", ws_ + "/public/about.html");
 
   CommandResult built = Build();
   EXPECT_EQ(built.exit_status, 1) << built.output;
@@ -141,12 +130,12 @@ TEST_F(BuildHardeningTest, LinksInsidePublicAreNeitherWrittenThroughNorCleaned) 
   EXPECT_CONTAINS(built.output, "public/about.html: is a symbolic link");
   EXPECT_CONTAINS(built.output, "渲染出错");
   std::vector<std::string> outside;
-  for (const auto& entry : fs::recursive_directory_iterator(tmp_ + "/elsewhere"))
-    outside.push_back(fs::relative(entry.path(), tmp_ + "/elsewhere").string());
+  for (const auto& entry : fs::recursive_directory_iterator(tmp_.str() + "/elsewhere"))
+    outside.push_back(fs::relative(entry.path(), tmp_.str() + "/elsewhere").string());
   std::sort(outside.begin(), outside.end());
   EXPECT_EQ(outside, (std::vector<std::string>{"css", "file.txt", "keep.html"}));
   std::string text;
-  ASSERT_TRUE(ReadTextFile(tmp_ + "/elsewhere/file.txt", &text));
+  ASSERT_TRUE(ReadTextFile(tmp_.str() + "/elsewhere/file.txt", &text));
   EXPECT_EQ(text, "theirs");
   EXPECT_TRUE(fs::is_symlink(ws_ + "/public/about.html"));
   // Everything else is still written.

@@ -251,19 +251,44 @@ TEST_F(DeployE2eTest, RemotesThatCannotBeReachedFailWithGitsOwnWords) {
     EXPECT_NE(entry.path().filename().string().rfind("owned", 0), 0u) << entry.path();
 }
 
-TEST_F(DeployE2eTest, AnyConfiguredRemoteCountsAsReadyAndIsKept) {
-  std::string configured = MakeBareRemote("configured");
+TEST_F(DeployE2eTest, AChangedDeployUrlMovesOriginAndThePushGoesThere) {
+  std::string first = MakeBareRemote("first");
+  std::string second = MakeBareRemote("second");
+  SetDeployUrl(first);
+  CommandResult result = Tarn("push");
+  ASSERT_EQ(result.exit_status, 0) << result.output;
+
+  // Unchanged: origin is ready as it is.
+  WriteFile(public_ + "/index.html", "<p>second</p>\n");
+  result = Tarn("push");
+  EXPECT_EQ(result.exit_status, 0) << result.output;
+  EXPECT_TRUE(Has(result, "remote is ready\n"));
+  EXPECT_EQ(Git(first, {"rev-list", "--count", "master"}), "2\n");
+
+  SetDeployUrl(second);
+  WriteFile(public_ + "/index.html", "<p>third</p>\n");
+  result = Tarn("push");
+  EXPECT_EQ(result.exit_status, 0) << result.output;
+  EXPECT_TRUE(Has(result, "origin pointed at " + first + "; it now points at " + second))
+      << result.output;
+  EXPECT_EQ(Git(public_, {"config", "remote.origin.url"}), second + "\n");
+  EXPECT_EQ(Git(second, {"rev-list", "--count", "master"}), "3\n");
+  EXPECT_EQ(Git(first, {"rev-list", "--count", "master"}), "2\n");
+}
+
+TEST_F(DeployE2eTest, OtherRemotesAreLeftAloneAndOriginIsAdded) {
+  std::string mirror = MakeBareRemote("mirror");
   std::string deploy = MakeBareRemote("deploy");
   Git(public_, {"init", "-q", "--initial-branch=master"});
-  Git(public_, {"remote", "add", "origin", configured});
+  Git(public_, {"remote", "add", "mirror", mirror});
   SetDeployUrl(deploy);
 
   CommandResult result = Tarn("push");
   EXPECT_EQ(result.exit_status, 0) << result.output;
   EXPECT_TRUE(Has(result, ".git is all ready\n"));
-  EXPECT_TRUE(Has(result, "remote is ready\n"));
-  EXPECT_EQ(Git(configured, {"rev-list", "--count", "master"}), "1\n");
-  EXPECT_EQ(Git(deploy, {"for-each-ref"}), "");
+  EXPECT_EQ(Git(deploy, {"rev-list", "--count", "master"}), "1\n");
+  EXPECT_EQ(Git(public_, {"config", "remote.mirror.url"}), mirror + "\n");
+  EXPECT_EQ(Git(mirror, {"for-each-ref"}), "");
 }
 
 TEST_F(DeployE2eTest, WithoutADeployUrlPushCommitsAndRefusesAndPublishOnlyRenders) {

@@ -72,7 +72,12 @@ std::string RunWorkspace(const std::string& workspace, SingleInstance* instance)
       gtk_main_quit();
     });
     window.Create();
-    instance->set_activate_handler([&window] { window.Show(); });
+    instance->set_activate_handler([&window](const std::string& startup_id) {
+      if (!startup_id.empty() && window.window()) {
+        gtk_window_set_startup_id(window.window(), startup_id.c_str());
+      }
+      window.Show();
+    });
     BrowserScriptHost host(window.web_main());
     site.set_script_host(&host);
     g_idle_add(

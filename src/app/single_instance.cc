@@ -3,7 +3,6 @@
 #include <filesystem>
 
 #include <gio/gio.h>
-#include <gtk/gtk.h>
 
 namespace tarn {
 namespace {
@@ -12,27 +11,87 @@ constexpr int kActivateTimeoutMs = 10000;
 
 // What the desktop hands a started program so that the window it shows may
 // take the focus (X11 startup notification, Wayland activation).
-GVariant* PlatformData() {
-  GVariantBuilder builder;
-  g_variant_builder_init(&builder, G_VARIANT_TYPE("a{sv}"));
+void AddStartupIds(GVariantBuilder* builder) {
   const char* keys[][2] = {{"DESKTOP_STARTUP_ID", "desktop-startup-id"},
                            {"XDG_ACTIVATION_TOKEN", "activation-token"}};
   for (const auto& key : keys) {
     const char* value = g_getenv(key[0]);
     if (value && *value && g_utf8_validate(value, -1, nullptr)) {
-      g_variant_builder_add(&builder, "{sv}", key[1], g_variant_new_string(value));
+      g_variant_builder_add(builder, "{sv}", key[1], g_variant_new_string(value));
     }
   }
+}
+
+GVariant* PlatformData() {
+  GVariantBuilder builder;
+  g_variant_builder_init(&builder, G_VARIANT_TYPE("a{sv}"));
+  AddStartupIds(&builder);
   return g_variant_builder_end(&builder);
 }
 
 }  // namespace
 
+// The GApplication behind SingleInstance: it sends the startup ids along
+// with a remote activation and hands them, on the receiving side, to the
+// activate handler. (A GtkApplication cannot be registered a second time in
+// one process, which switching workspaces needs.)
+struct Application {
+  GApplication parent;
+  SingleInstance* owner;
+
+  static void AddPlatformData(GApplication* app, GVariantBuilder* builder);
+  static void BeforeEmit(GApplication* app, GVariant* platform_data);
+  static void Activate(GApplication* app);
+};
+struct ApplicationClass {
+  GApplicationClass parent_class;
+};
+
+}  // namespace tarn
+
+using TarnApplication = tarn::Application;
+using TarnApplicationClass = tarn::ApplicationClass;
+G_DEFINE_TYPE(TarnApplication, tarn_application, G_TYPE_APPLICATION)
+
+static void tarn_application_init(TarnApplication* self) { self->owner = nullptr; }
+
+static void tarn_application_class_init(TarnApplicationClass* klass) {
+  GApplicationClass* base = G_APPLICATION_CLASS(klass);
+  base->add_platform_data = tarn::Application::AddPlatformData;
+  base->before_emit = tarn::Application::BeforeEmit;
+  base->activate = tarn::Application::Activate;
+}
+
+namespace tarn {
+
+void Application::AddPlatformData(GApplication* app, GVariantBuilder* builder) {
+  G_APPLICATION_CLASS(tarn_application_parent_class)->add_platform_data(app, builder);
+  AddStartupIds(builder);
+}
+
+void Application::BeforeEmit(GApplication* app, GVariant* platform_data) {
+  G_APPLICATION_CLASS(tarn_application_parent_class)->before_emit(app, platform_data);
+  SingleInstance* owner = reinterpret_cast<Application*>(app)->owner;
+  if (!owner) return;
+  const char* id = nullptr;
+  if (g_variant_lookup(platform_data, "activation-token", "&s", &id) ||
+      g_variant_lookup(platform_data, "desktop-startup-id", "&s", &id)) {
+    owner->startup_id_ = id;
+  } else {
+    owner->startup_id_.clear();
+  }
+}
+
+void Application::Activate(GApplication* app) {
+  SingleInstance* owner = reinterpret_cast<Application*>(app)->owner;
+  if (owner && owner->on_activate_) owner->on_activate_(owner->startup_id_);
+}
+
 SingleInstance::SingleInstance(const std::string& workspace) : id_(IdFor(workspace)) {}
 
 SingleInstance::~SingleInstance() {
   if (!app_) return;
-  GApplication* app = G_APPLICATION(app_);
+  GApplication* app = app_;
   // Give the name back at once: a start from now on runs on its own rather
   // than asking this ending process for its window.
   GDBusConnection* bus =
@@ -46,16 +105,18 @@ SingleInstance::~SingleInstance() {
         kActivateTimeoutMs, nullptr, nullptr);
     if (reply) g_variant_unref(reply);
   }
-  g_signal_handlers_disconnect_by_data(app_, this);
+  reinterpret_cast<Application*>(app_)->owner = nullptr;
   g_object_unref(app_);
 }
 
 bool SingleInstance::Claim(std::string* note) {
   if (!app_) {
-    app_ = gtk_application_new(id_.c_str(), G_APPLICATION_DEFAULT_FLAGS);
-    g_signal_connect(app_, "activate", G_CALLBACK(OnActivate), this);
+    app_ = G_APPLICATION(g_object_new(tarn_application_get_type(), "application-id",
+                                      id_.c_str(), "flags", G_APPLICATION_DEFAULT_FLAGS,
+                                      nullptr));
+    reinterpret_cast<Application*>(app_)->owner = this;
   }
-  GApplication* app = G_APPLICATION(app_);
+  GApplication* app = app_;
   GError* error = nullptr;
   if (!g_application_register(app, nullptr, &error)) {
     if (note) {
@@ -120,10 +181,6 @@ bool SingleInstance::ActivateRunning(const std::string& workspace, std::string* 
   }
   g_error_free(call_error);
   return false;
-}
-
-void SingleInstance::OnActivate(GtkApplication*, SingleInstance* self) {
-  if (self->on_activate_) self->on_activate_();
 }
 
 }  // namespace tarn

@@ -1,18 +1,21 @@
 // SingleInstance: keeps the desktop program to one process per workspace.
-// The first start on a workspace registers a GtkApplication on the session
-// bus under an id made from the workspace's real path; a later start on the
-// same workspace finds that name taken, asks the running process to show its
-// main window, and ends. Another workspace gets another id and runs beside it.
+// The first start on a workspace registers a GApplication on the session bus
+// under an id made from the workspace's real path; a later start on the same
+// workspace finds that name taken, asks the running process to show its main
+// window (handing on the desktop's startup id or activation token, so that
+// the window may take the focus), and ends. Another workspace gets another
+// id and runs beside it; a process that switches workspaces makes a new
+// SingleInstance for each.
 //
 // Without a session bus every start runs on its own, as before.
 //
-// Thread safety: user-interface thread only, after gtk_init.
+// Thread safety: user-interface thread only.
 #pragma once
 
 #include <functional>
 #include <string>
 
-typedef struct _GtkApplication GtkApplication;
+typedef struct _GApplication GApplication;
 
 namespace tarn {
 
@@ -32,8 +35,11 @@ class SingleInstance {
   // has been asked to show its main window.
   bool Claim(std::string* note);
 
-  // Runs on_activate each time another start asks for the main window.
-  void set_activate_handler(std::function<void()> on_activate) {
+  // Runs on_activate each time another start asks for the main window,
+  // with the desktop's startup id or activation token for it ("" when the
+  // start came without one).
+  using ActivateHandler = std::function<void(const std::string& startup_id)>;
+  void set_activate_handler(ActivateHandler on_activate) {
     on_activate_ = std::move(on_activate);
   }
 
@@ -50,11 +56,12 @@ class SingleInstance {
   static bool ActivateRunning(const std::string& workspace, std::string* error);
 
  private:
-  static void OnActivate(GtkApplication* app, SingleInstance* self);
+  friend struct Application;  // the GApplication's class calls back here
 
   std::string id_;
-  GtkApplication* app_ = nullptr;
-  std::function<void()> on_activate_;
+  GApplication* app_ = nullptr;
+  ActivateHandler on_activate_;
+  std::string startup_id_;  // of the activation being emitted
 };
 
 }  // namespace tarn

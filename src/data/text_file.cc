@@ -5,6 +5,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstdio>
 #include <cstring>
 #include <string>
 
@@ -29,7 +30,48 @@ bool WriteAll(int fd, std::string_view data) {
   return true;
 }
 
-
+// Writes contents to a new temporary file in path's folder, with the mode a
+// new file gets or the mode of the file at path, and sets *temp_path to it.
+bool WriteBeside(const std::string& path, std::string_view contents, bool durable,
+                 std::string* temp_path, std::string* error) {
+  size_t slash = path.rfind('/');
+  std::string temp =
+      (slash == std::string::npos ? std::string() : path.substr(0, slash + 1)) + ".tarn-XXXXXX";
+  int fd = ::mkstemp(temp.data());
+  if (fd < 0) {
+    SetError(error, path, "cannot create a temporary file beside it", errno);
+    return false;
+  }
+  // mkstemp makes 0600; give the file what a plainly created one would get,
+  // or keep the mode of the file it replaces.
+  struct stat st;
+  mode_t mode;
+  if (::stat(path.c_str(), &st) == 0) {
+    mode = st.st_mode & 07777;
+  } else {
+    mode_t mask = ::umask(0);
+    ::umask(mask);
+    mode = 0666 & ~mask;
+  }
+  ::fchmod(fd, mode);
+  bool ok = WriteAll(fd, contents);
+  int err = errno;
+  if (ok && durable && ::fsync(fd) != 0 && errno != EINVAL) {
+    ok = false;
+    err = errno;
+  }
+  if (::close(fd) != 0 && ok) {
+    ok = false;
+    err = errno;
+  }
+  if (!ok) {
+    ::unlink(temp.c_str());
+    SetError(error, path, "cannot write", err);
+    return false;
+  }
+  *temp_path = temp;
+  return true;
+}
 
 }  // namespace
 
@@ -103,48 +145,39 @@ bool WriteTextFile(const std::string& path, std::string_view contents, std::stri
   }
   // The temporary name does not grow with the target's: a name near the
   // file system's limit must be as writable the second time as the first.
-  size_t slash = path.rfind('/');
-  std::string temp =
-      (slash == std::string::npos ? std::string() : path.substr(0, slash + 1)) + ".tarn-XXXXXX";
-  int fd = ::mkstemp(temp.data());
-  if (fd < 0) {
-    SetError(error, path, "cannot create a temporary file beside it", errno);
-    return false;
-  }
-  // mkstemp makes 0600; give the file what a plainly created one would get,
-  // or keep the mode of the file it replaces.
-  struct stat st;
-  mode_t mode;
-  if (::stat(path.c_str(), &st) == 0) {
-    mode = st.st_mode & 07777;
-  } else {
-    mode_t mask = ::umask(0);
-    ::umask(mask);
-    mode = 0666 & ~mask;
-  }
-  ::fchmod(fd, mode);
-  bool ok = WriteAll(fd, contents);
-  int err = errno;
-  if (ok && write_mode == WriteMode::kDurable && ::fsync(fd) != 0 && errno != EINVAL) {
-    ok = false;
-    err = errno;
-  }
-  if (::close(fd) != 0 && ok) {
-    ok = false;
-    err = errno;
-  }
-  if (!ok) {
-    ::unlink(temp.c_str());
-    SetError(error, path, "cannot write", err);
-    return false;
-  }
+  std::string temp;
+  if (!WriteBeside(path, contents, write_mode == WriteMode::kDurable, &temp, error)) return false;
   if (::rename(temp.c_str(), path.c_str()) != 0) {
-    err = errno;
+    int err = errno;
     ::unlink(temp.c_str());
     SetError(error, path, "cannot replace", err);
     return false;
   }
   return true;
+}
+
+bool CreateTextFile(const std::string& path, std::string_view contents, std::string* error) {
+  std::string temp;
+  if (!WriteBeside(path, contents, true, &temp, error)) return false;
+  // Neither a rename that may not replace nor a hard link ever takes an
+  // existing name, so a file created after a caller's check is still safe.
+  // File systems without the first get the second.
+  int placed = ::renameat2(AT_FDCWD, temp.c_str(), AT_FDCWD, path.c_str(), RENAME_NOREPLACE);
+  int err = errno;
+  if (placed != 0 && (err == EINVAL || err == ENOSYS)) {
+    placed = ::link(temp.c_str(), path.c_str());
+    err = errno;
+    ::unlink(temp.c_str());
+  } else if (placed != 0) {
+    ::unlink(temp.c_str());
+  }
+  if (placed == 0) return true;
+  if (err == EEXIST) {
+    SetError(error, path, "exists already", 0);
+  } else {
+    SetError(error, path, "cannot create", err);
+  }
+  return false;
 }
 
 }  // namespace tarn

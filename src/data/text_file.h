@@ -39,4 +39,12 @@ enum class WriteMode {
 bool WriteTextFile(const std::string& path, std::string_view contents,
                    std::string* error = nullptr, WriteMode mode = WriteMode::kDurable);
 
+// Writes contents to a new file at path, durably and atomically like
+// WriteTextFile, but never replaces anything: when path exists (or appears
+// meanwhile) returns false with *error "PATH: exists already" and leaves it
+// alone. Does not create missing folders. Returns false and sets *error on
+// any other failure too.
+bool CreateTextFile(const std::string& path, std::string_view contents,
+                    std::string* error = nullptr);
+
 }  // namespace tarn

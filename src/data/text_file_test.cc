@@ -64,6 +64,22 @@ TEST_F(TextFileTest, RegeneratedOutputIsCreatedOrReplacedWithoutLeftovers) {
   EXPECT_NE(error.find("x.html"), std::string::npos);
 }
 
+TEST_F(TextFileTest, CreateNeverReplacesAndLeavesNoTemporaryFiles) {
+  std::string path = (dir_ / "post.md").string();
+  ASSERT_TRUE(CreateTextFile(path, "first"));
+  std::string error;
+  EXPECT_FALSE(CreateTextFile(path, "second", &error));
+  EXPECT_EQ(error, path + ": exists already");
+  std::string read;
+  ASSERT_TRUE(ReadTextFile(path, &read));
+  EXPECT_EQ(read, "first");
+  int entries = 0;
+  for (auto& e : std::filesystem::directory_iterator(dir_)) (void)e, ++entries;
+  EXPECT_EQ(entries, 1);
+  EXPECT_FALSE(CreateTextFile((dir_ / "no" / "x.md").string(), "x", &error));
+  EXPECT_NE(error.find("x.md"), std::string::npos);
+}
+
 TEST_F(TextFileTest, FailuresNameTheFileAndKeepTheOldContents) {
   std::string error;
   std::string read = "stale";

@@ -100,32 +100,18 @@ void DestroySource(GSource** source) {
   }
 }
 
-}  // namespace
 
-std::string CommandRunner::RunCommand(const std::string& command, const ChunkCallback& callback) {
-  if (command.empty()) return std::string();
-  return RunProgram({"/bin/sh", "-c", command}, ProgramOptions(), callback).output;
-}
-
-CommandResult CommandRunner::RunProgram(const std::vector<std::string>& argv,
-                                        const ProgramOptions& options,
-                                        const ChunkCallback& callback) {
-  CommandResult result;
-  if (argv.empty() || argv[0].empty()) {
-    result.error = "no program to run";
-    return result;
-  }
-  if (!options.work_dir.empty() && !g_file_test(options.work_dir.c_str(), G_FILE_TEST_IS_DIR)) {
-    result.error = "cannot run " + argv[0] + " in " + options.work_dir + ": no such folder";
-    return result;
-  }
-
+// Starts argv with standard output and standard error on one pipe and
+// standard input from /dev/null; on success sets *pid and *read_fd (the
+// pipe's non-blocking read end, owned by the caller) and returns true.
+bool Spawn(const std::vector<std::string>& argv, const ProgramOptions& options, GPid* pid,
+           int* read_fd, std::string* error_text) {
   int pipe_fds[2];
   GError* error = nullptr;
   if (!g_unix_open_pipe(pipe_fds, FD_CLOEXEC, &error)) {
-    result.error = std::string("cannot create a pipe: ") + error->message;
+    *error_text = std::string("cannot create a pipe: ") + error->message;
     g_error_free(error);
-    return result;
+    return false;
   }
   g_unix_set_fd_nonblocking(pipe_fds[0], TRUE, nullptr);
 
@@ -137,29 +123,34 @@ CommandResult CommandRunner::RunProgram(const std::vector<std::string>& argv,
   for (const auto& [name, value] : options.env)
     envp = g_environ_setenv(envp, name.c_str(), value.c_str(), TRUE);
 
-  GPid pid = 0;
   const auto flags = static_cast<GSpawnFlags>(G_SPAWN_DO_NOT_REAP_CHILD | G_SPAWN_SEARCH_PATH |
                                               G_SPAWN_STDIN_FROM_DEV_NULL);
   // Standard output and standard error are the same pipe, so the child's
   // messages keep the order in which it wrote them.
   gboolean spawned = g_spawn_async_with_pipes_and_fds(
       options.work_dir.empty() ? nullptr : options.work_dir.c_str(), child_argv.data(), envp,
-      flags, nullptr, nullptr, -1, pipe_fds[1], pipe_fds[1], nullptr, nullptr, 0, &pid, nullptr,
+      flags, nullptr, nullptr, -1, pipe_fds[1], pipe_fds[1], nullptr, nullptr, 0, pid, nullptr,
       nullptr, nullptr, &error);
   g_strfreev(envp);
   // Only the child may hold the write end, or the pipe would never break.
   close(pipe_fds[1]);
   if (!spawned) {
-    result.error = error->message;
+    *error_text = error->message;
     g_error_free(error);
     close(pipe_fds[0]);
-    return result;
+    return false;
   }
-  result.started = true;
+  *read_fd = pipe_fds[0];
+  return true;
+}
 
+// Hands the child's output to the callback chunk by chunk until the child
+// exits, the pipe breaks or the callback stops it; reaps the child and
+// closes read_fd. Fills the output, stopped and exit_status of *result.
+void Collect(GPid pid, int read_fd, const ChunkCallback& callback, CommandResult* result) {
   WaitContext context;
   RunState state;
-  state.fd = pipe_fds[0];
+  state.fd = read_fd;
   state.callback = &callback;
 
   GSource* read_source =
@@ -186,9 +177,35 @@ CommandResult CommandRunner::RunProgram(const std::vector<std::string>& argv,
   while (!state.exited) g_main_context_iteration(context.get(), TRUE);
   DestroySource(&child_source);
 
-  result.stopped = state.stopped;
-  result.output = std::move(state.output);
-  result.exit_status = WIFEXITED(state.wait_status) ? WEXITSTATUS(state.wait_status) : -1;
+  result->stopped = state.stopped;
+  result->output = std::move(state.output);
+  result->exit_status = WIFEXITED(state.wait_status) ? WEXITSTATUS(state.wait_status) : -1;
+}
+
+}  // namespace
+
+std::string CommandRunner::RunCommand(const std::string& command, const ChunkCallback& callback) {
+  if (command.empty()) return std::string();
+  return RunProgram({"/bin/sh", "-c", command}, ProgramOptions(), callback).output;
+}
+
+CommandResult CommandRunner::RunProgram(const std::vector<std::string>& argv,
+                                        const ProgramOptions& options,
+                                        const ChunkCallback& callback) {
+  CommandResult result;
+  if (argv.empty() || argv[0].empty()) {
+    result.error = "no program to run";
+    return result;
+  }
+  if (!options.work_dir.empty() && !g_file_test(options.work_dir.c_str(), G_FILE_TEST_IS_DIR)) {
+    result.error = "cannot run " + argv[0] + " in " + options.work_dir + ": no such folder";
+    return result;
+  }
+  GPid pid = 0;
+  int read_fd = -1;
+  if (!Spawn(argv, options, &pid, &read_fd, &result.error)) return result;
+  result.started = true;
+  Collect(pid, read_fd, callback, &result);
   return result;
 }
 

@@ -42,12 +42,34 @@ bool GitDeployer::SetRemote(const std::string& url) {
   remote_url_ = url;
   CommandResult remotes = RunInWorkDir({"git", "remote", "-v"});
   if (!remotes.succeeded()) return false;
-  if (remotes.output.size() > 4) {
+  // The URL as configured (get-url would apply insteadOf rewriting).
+  CommandResult origin = RunQuietly({"git", "config", "--get", "remote.origin.url"});
+  // "--": a URL that starts with a dash is a URL, not an option of git remote.
+  if (remotes.output.size() <= 4 || !origin.succeeded())
+    return RunInWorkDir({"git", "remote", "add", "--", "origin", url}).succeeded();
+  std::string current = origin.output;
+  while (!current.empty() && (current.back() == '\n' || current.back() == '\r'))
+    current.pop_back();
+  if (current == url) {
     Notify(kRemoteReadyNotice);
     return true;
   }
-  // "--": a URL that starts with a dash is a URL, not an option of git remote.
-  return RunInWorkDir({"git", "remote", "add", "--", "origin", url}).succeeded();
+  // The settings name where the site goes: pushing to an earlier deploy
+  // URL and calling it a success would publish nothing where expected.
+  Notify("origin pointed at " + WithoutPassword(current) + "; it now points at " +
+         WithoutPassword(url) + ", the deploy URL of the settings");
+  return RunInWorkDir({"git", "remote", "set-url", "--", "origin", url}).succeeded();
+}
+
+std::string GitDeployer::WithoutPassword(const std::string& url) {
+  std::size_t scheme = url.find("://");
+  if (scheme == std::string::npos) return url;
+  std::size_t host = url.find_first_of("/?#", scheme + 3);
+  std::size_t at = url.rfind('@', host == std::string::npos ? url.size() : host);
+  if (at == std::string::npos || at < scheme + 3) return url;
+  std::size_t colon = url.find(':', scheme + 3);
+  if (colon == std::string::npos || colon > at) return url;
+  return url.substr(0, colon + 1) + "***" + url.substr(at);
 }
 
 bool GitDeployer::Commit(std::string* message) {

@@ -43,7 +43,24 @@ JSStringRef NewJsString(const std::string& utf8) {
 std::string JsStringToUtf8(JSStringRef s) {
   const JSChar* in = JSStringGetCharactersPtr(s);
   size_t length = JSStringGetLength(s);
-  std::string out(length * 3, '\0');
+  // Sized exactly: a converted post can be hundreds of megabytes, and room
+  // for the worst case (three bytes a unit) would triple it for good.
+  size_t size = 0;
+  for (size_t i = 0; i < length; ++i) {
+    uint32_t c = in[i];
+    if (c < 0x80) {
+      size += 1;
+    } else if (c < 0x800) {
+      size += 2;
+    } else if (c >= 0xD800 && c <= 0xDBFF && i + 1 < length && in[i + 1] >= 0xDC00 &&
+               in[i + 1] <= 0xDFFF) {
+      size += 4;
+      ++i;
+    } else {
+      size += 3;
+    }
+  }
+  std::string out(size, '\0');
   char* o = out.data();
   for (size_t i = 0; i < length; ++i) {
     uint32_t c = in[i];
@@ -70,7 +87,6 @@ std::string JsStringToUtf8(JSStringRef s) {
     *o++ = static_cast<char>(0x80 | ((c >> 6) & 0x3F));
     *o++ = static_cast<char>(0x80 | (c & 0x3F));
   }
-  out.resize(static_cast<size_t>(o - out.data()));
   return out;
 }
 

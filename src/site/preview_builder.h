@@ -4,8 +4,8 @@
 // Builds run in a staging workspace inside the stage folder (best on a
 // memory file system): its _posts, config, static, template and themes are links to
 // the workspace's own, its public/ starts as a copy of the workspace's
-// (without .git). A build writes and syncs every page, which on a disk costs
-// far more than rendering it; in the stage that is cheap, and a build that
+// (without .git). A build writes every page it renders, which on a disk
+// costs more than rendering it; in the stage that is cheap, and a build that
 // fails half-way never touches the workspace's public/.
 //
 // When a build succeeds, its public/ is copied into a new numbered folder

@@ -471,22 +471,26 @@ int SiteBuilder::RenderPosts() {
     data_.SetText("post.url", PostIndex::ArticleLink(url_prefix_, post.slug));
     data_.SetText("post.absolute_url",
                   PostIndex::ArticleLink(data_.GetText("system.url"), post.slug));
+    // The converter's HTML is used where it lies: a large post's page is
+    // already held by the converter, the site data and the writer.
     std::string html;
+    std::string_view converted;
     bool markdown_ok;
     if (converter_) {
       MarkdownConverter::Result result = converter_->Get(&post - posts.data());
       markdown_ok = result.ok;
-      if (markdown_ok) html.assign(result.html);
+      converted = result.html;
       error = result.error;
     } else {
       markdown_ok = CallMarkdown(std::string(post.Markdown()), &html, &error);
+      converted = html;
     }
     if (!markdown_ok) {
       Report(post.path + ": markToHtml failed: " + error + " (its article page is not written)");
       build_failed_ = true;
       continue;
     }
-    SetPostVariables(post, html);
+    SetPostVariables(post, converted);
     html = Engine().Expand(page, data_, path);
     if (html.empty()) {
       Report(path + ": renders to empty text for " + post.path);
@@ -507,7 +511,7 @@ int SiteBuilder::RenderPosts() {
   return written;
 }
 
-void SiteBuilder::SetPostVariables(const PostFile& post, const std::string& html) {
+void SiteBuilder::SetPostVariables(const PostFile& post, std::string_view html) {
   data_.SetText("post.content", html);
   data_.SetText("post.post_time", post.post_time);
   data_.SetText("post.update_time", post.update_time);

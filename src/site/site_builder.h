@@ -15,6 +15,7 @@
 #include <memory>
 #include <set>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "data/diagnostics.h"
@@ -126,12 +127,11 @@ class SiteBuilder {
   // The posts, drafts left out and in the theme's order: scanned once per
   // Build, afresh otherwise.
   const std::vector<PostFile>& Posts();
-  // *skipped (when given): posts left out because their names are not text.
   std::vector<PostFile> ScanPosts(int* skipped = nullptr);
   // Fills in the excerpts of posts with a "<!-- more -->" line.
   void ConvertExcerpts();
   // Sets post.* for post.mtpl.
-  void SetPostVariables(const PostFile& post, const std::string& html);
+  void SetPostVariables(const PostFile& post, std::string_view html);
   // Notes a file under public/ that this build writes.
   void Generated(const std::string& path);
   // BuildPostIndex without the serialisation.

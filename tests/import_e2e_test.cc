@@ -1,0 +1,301 @@
+// tarn import on small Hexo, Hugo and Jekyll sites: the real binary, the
+// files it writes into a workspace, its report and its exit status.
+
+#include <gtest/gtest.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <string>
+
+#include "data/text_file.h"
+#include "site/post_links.h"
+
+namespace tarn {
+namespace {
+
+namespace fs = std::filesystem;
+
+struct Outcome {
+  int status = -1;
+  std::string out;
+  std::string err;
+};
+
+class ImportCommandTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    char pattern[] = "/tmp/tarn-import-XXXXXX";
+    ASSERT_NE(mkdtemp(pattern), nullptr);
+    tmp_ = pattern;
+    ws_ = tmp_ + "/ws";
+    fs::copy(fs::path(TARN_SOURCE_DIR) / "tests/fixtures/build/blog", ws_,
+             fs::copy_options::recursive);
+  }
+  void TearDown() override { fs::remove_all(tmp_); }
+
+  Outcome Run(const std::string& arguments) {
+    std::string command = "'" + std::string(TARN_BINARY) + "' -w '" + ws_ + "' " + arguments +
+                          " >'" + tmp_ + "/out' 2>'" + tmp_ + "/err'";
+    Outcome outcome;
+    int raw = std::system(command.c_str());
+    outcome.status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
+    ReadTextFile(tmp_ + "/out", &outcome.out);
+    ReadTextFile(tmp_ + "/err", &outcome.err);
+    return outcome;
+  }
+  Outcome Import(const std::string& site) {
+    return Run("import '" + std::string(TARN_SOURCE_DIR) + "/tests/fixtures/import/" + site + "'");
+  }
+  std::string Read(const std::string& relative) {
+    std::string text;
+    EXPECT_TRUE(ReadTextFile(ws_ + "/" + relative, &text)) << relative;
+    return text;
+  }
+  std::string Fixture(const std::string& relative) {
+    std::string text;
+    EXPECT_TRUE(ReadTextFile(std::string(TARN_SOURCE_DIR) + "/tests/fixtures/import/" + relative,
+                             &text))
+        << relative;
+    return text;
+  }
+  void Put(const std::string& relative, const std::string& text) {
+    fs::create_directories(fs::path(ws_ + "/" + relative).parent_path());
+    ASSERT_TRUE(WriteTextFile(ws_ + "/" + relative, text));
+  }
+  bool Exists(const std::string& relative) { return fs::exists(ws_ + "/" + relative); }
+  // A file of an old site made by the test, under the temporary folder.
+  void PutSite(const std::string& relative, const std::string& text) {
+    fs::create_directories(fs::path(tmp_ + "/" + relative).parent_path());
+    ASSERT_TRUE(WriteTextFile(tmp_ + "/" + relative, text));
+  }
+  Outcome ImportMade(const std::string& site) { return Run("import '" + tmp_ + "/" + site + "'"); }
+
+  std::string tmp_;
+  std::string ws_;
+};
+
+#define EXPECT_CONTAINS(haystack, needle) \
+  EXPECT_NE((haystack).find(needle), std::string::npos) << "missing: " << (needle)
+
+TEST_F(ImportCommandTest, HexoPostsDraftsAssetsAndOldAddresses) {
+  // A post and a static file of the same names are there already.
+  Put("_posts/Clash.md", "mine\n");
+  Put("static/CNAME", "mine.example.org\n");
+
+  Outcome imported = Import("hexo");
+  EXPECT_EQ(imported.status, 0) << imported.out << imported.err;
+
+  // The post keeps every byte but its relative links, which now reach its
+  // asset folder's copy, and gains its old address.
+  EXPECT_EQ(Read("_posts/hello-world.md"),
+            "---\ntitle: Hello World\ndate: 2019/3/5 8:04:09\ntags: [greeting, first]\n"
+            "categories:\n- Notes\naliases:\n  - \"/2019/03/05/hello-world/\"\n---\n"
+            "Welcome to the old blog.\n\n"
+            "![A cat](../images/hello-world/cat.png \"The cat\")\n\n"
+            "![A sleeping cat](../images/hello-world/cat.png)\n\n"
+            "[elsewhere](https://example.org/x.png) and [top](#top)\n\n"
+            "```\n![not a link](cat.png)\n```\n");
+  EXPECT_EQ(Read("static/images/hello-world/cat.png"),
+            Fixture("hexo/source/_posts/hello-world/cat.png"));
+  // Hexo's :title of a post in a sub-folder carries the folder.
+  EXPECT_CONTAINS(Read("_posts/nested.md"), "aliases:\n  - \"/2020/01/02/2020/nested/\"\n---\n");
+  // A draft is marked as one and has no old address.
+  EXPECT_EQ(Read("_posts/work-in-progress.md"),
+            "---\ntitle: Work in progress\ntags: []\ndraft: true\n---\nNot finished.\n");
+  EXPECT_EQ(Read("static/images/logo.png"), "logo-bytes");
+
+  // Clashes are reported and the workspace's files kept.
+  EXPECT_EQ(Read("_posts/Clash.md"), "mine\n");
+  EXPECT_EQ(Read("static/CNAME"), "mine.example.org\n");
+  EXPECT_CONTAINS(imported.out, "skipped source/_posts/Clash.md: _posts/Clash.md exists\n");
+  EXPECT_CONTAINS(imported.out, "skipped source/CNAME: static/CNAME exists\n");
+  // Markdown pages and Hexo's own "_" folders stay behind.
+  EXPECT_CONTAINS(imported.out, "skipped source/about/index.md: a page in Markdown");
+  EXPECT_FALSE(Exists("static/about/index.md"));
+  EXPECT_FALSE(Exists("static/_data"));
+  EXPECT_CONTAINS(imported.out,
+                  "copied  source/_posts/hello-world.md -> _posts/hello-world.md "
+                  "(old address /2019/03/05/hello-world/, 2 link(s) rewritten)\n");
+  EXPECT_CONTAINS(imported.out, "5 file(s) imported\n");
+
+  // Everything again: all of it exists now, so nothing is imported.
+  Outcome again = Import("hexo");
+  EXPECT_EQ(again.status, 1) << again.out;
+  EXPECT_EQ(again.out.find("copied"), std::string::npos) << again.out;
+  EXPECT_CONTAINS(again.out,
+                  "skipped source/_posts/hello-world.md: _posts/hello-world.md exists\n");
+  EXPECT_CONTAINS(again.out, "0 file(s) imported\n");
+}
+
+TEST_F(ImportCommandTest, ImportedPostsBuildWithWorkingImagesAndOldAddresses) {
+  // The manager page the build ships (markdown-it), for real image tags.
+  fs::path shipped = fs::path(TARN_BUILD_DIR) / "template";
+  if (!fs::exists(shipped / "vendor" / "markdown-it.min.js")) {
+    GTEST_SKIP() << "the shipped manager page has not been built";
+  }
+  fs::remove_all(ws_ + "/template");
+  fs::copy(shipped, ws_ + "/template", fs::copy_options::recursive);
+  ASSERT_EQ(Import("hexo").status, 0);
+  ASSERT_EQ(Import("hugo").status, 0);
+  Outcome built = Run("build");
+  ASSERT_EQ(built.status, 0) << built.err;
+
+  // Every relative src and href of the imported articles reaches a file.
+  int images = 0;
+  for (const char* article : {"hello-world", "bundled"}) {  // the bundle has a slug
+    std::string html = Read("public/articles/" + std::string(article) + ".html");
+    for (const std::string attribute : {"src=\"", "href=\""}) {
+      for (size_t at = html.find(attribute); at != std::string::npos;
+           at = html.find(attribute, at + 1)) {
+        size_t begin = at + attribute.size();
+        std::string target = html.substr(begin, html.find('"', begin) - begin);
+        if (target.rfind("../images/", 0) != 0) continue;
+        std::string decoded = PostLinks::Decode(target);
+        EXPECT_TRUE(Exists("public/articles/" + decoded)) << article << ": " << target;
+        ++images;
+      }
+    }
+  }
+  EXPECT_GE(images, 4);
+  EXPECT_EQ(Read("public/images/hello-world/cat.png"),
+            Fixture("hexo/source/_posts/hello-world/cat.png"));
+  // The old addresses redirect to the articles; drafts stay unpublished.
+  EXPECT_CONTAINS(Read("public/2019/03/05/hello-world/index.html"),
+                  "url=../../../../articles/hello-world.html");
+  EXPECT_CONTAINS(Read("public/2021/07/bundled/index.html"), "articles/bundled.html");
+  EXPECT_CONTAINS(Read("public/old/bundle/index.html"), "articles/bundled.html");
+  EXPECT_FALSE(Exists("public/articles/work-in-progress.html"));
+  EXPECT_FALSE(Exists("public/articles/not-yet.html"));
+}
+
+TEST_F(ImportCommandTest, HugoTomlPostsBundlesAndStaticFiles) {
+  Outcome imported = Import("hugo");
+  EXPECT_EQ(imported.status, 0) << imported.out << imported.err;
+
+  // TOML front matter gains its alias at the top, before the [params] table.
+  EXPECT_EQ(Read("_posts/first-post.md"),
+            "+++\naliases = [\"/2021/06/first-post/\"]\n" +
+                Fixture("hugo/content/posts/first-post.md").substr(4));
+  // A bundle becomes a post of its folder's name; its files move with it,
+  // links follow them, and its own aliases are kept before the old address.
+  EXPECT_EQ(Read("_posts/my-bundle.md"),
+            "---\ntitle: \"A Bundle\"\ndate: 2021-07-01\nslug: bundled\n"
+            "aliases:\n  - \"/old/bundle/\"\n  - \"/2021/07/bundled/\"\n---\n"
+            "![cover](../images/my-bundle/cover.jpg) and "
+            "[the paper](../images/my-bundle/files/the%20paper.pdf).\n");
+  EXPECT_EQ(Read("static/images/my-bundle/cover.jpg"), "jpg-bytes");
+  EXPECT_EQ(Read("static/images/my-bundle/files/the paper.pdf"), "pdf-bytes");
+  EXPECT_FALSE(Exists("static/images/my-bundle/index.md"));
+  // A Hugo draft keeps its own key and gets no address.
+  EXPECT_EQ(Read("_posts/not-yet.md"), Fixture("hugo/content/posts/not-yet.md"));
+  EXPECT_EQ(Read("static/img/logo.png"), "logo");
+  EXPECT_EQ(Read("static/robots.txt"), "User-agent: *\n");
+  EXPECT_CONTAINS(imported.out, "skipped content/posts/_index.md: a section's list page");
+  EXPECT_FALSE(Exists("_posts/about.md"));
+  EXPECT_FALSE(Exists("_posts/_index.md"));
+}
+
+TEST_F(ImportCommandTest, JekyllDatesFromNamesAndPrettyAddresses) {
+  Outcome imported = Import("jekyll");
+  EXPECT_EQ(imported.status, 0) << imported.out << imported.err;
+
+  // ".markdown" becomes ".md"; categories make the pretty address; links
+  // into assets/ and images/ reach the copies under static/.
+  EXPECT_EQ(Read("_posts/2018-05-06-welcome-to-jekyll.md"),
+            "---\nlayout: post\ntitle:  \"Welcome to Jekyll!\"\ncategories: jekyll Update\n"
+            "date: 2018-05-06\n"
+            "aliases:\n  - \"/jekyll/update/2018/05/06/welcome-to-jekyll/\"\n---\n"
+            "![x](/assets/x.png) and ![y](../images/y.png)\n");
+  // The front matter's date wins over the name's.
+  EXPECT_CONTAINS(Read("_posts/2018-07-08-dated.md"),
+                  "date: 2018-07-09 10:00:00 +0800\naliases:\n  - \"/2018/07/09/dated/\"\n---\n");
+  // A post without front matter gets one, with the date of its name.
+  EXPECT_EQ(Read("_posts/2019-01-01-plain.md"),
+            "---\ndate: 2019-01-01\naliases:\n  - \"/2019/01/01/plain/\"\n---\n"
+            "No front matter at all.\n");
+  EXPECT_EQ(Read("_posts/an-idea.md"), "---\ntitle: An idea\ndraft: true\n---\nMaybe.\n");
+  EXPECT_EQ(Read("static/assets/x.png"), "x-bytes");
+  EXPECT_EQ(Read("static/images/y.png"), "y-bytes");
+  EXPECT_EQ(Read("static/CNAME"), "jekyll.example.org\n");
+  EXPECT_CONTAINS(imported.out, "skipped _posts/2017-01-01-old.html: not Markdown\n");
+}
+
+TEST_F(ImportCommandTest, OldAddressesFollowEachSitesSettings) {
+  // Hexo: the date may come from new_post_name, :category is the last
+  // category with its parents, a post's own permalink wins.
+  PutSite("hexo/_config.yml",
+          "permalink: :category/:title.html\nnew_post_name: :year-:month-:day-:title.md\n"
+          "default_category: misc\n");
+  PutSite("hexo/source/_posts/2019-03-05-dated-name.md",
+          "---\ntitle: T\ncategories: [Tech, C++ Tips]\n---\n");
+  PutSite("hexo/source/_posts/own.md", "---\npermalink: /custom/place/\n---\n");
+  PutSite("hexo/source/_posts/uncategorized.md", "---\ntitle: U\n---\n");
+  EXPECT_EQ(ImportMade("hexo").status, 0);
+  EXPECT_CONTAINS(Read("_posts/2019-03-05-dated-name.md"), "\"/Tech/C-Tips/dated-name.html\"");
+  EXPECT_CONTAINS(Read("_posts/own.md"), "\"/custom/place/\"");
+  EXPECT_CONTAINS(Read("_posts/uncategorized.md"), "\"/misc/uncategorized.html\"");
+
+  // Hugo: a YAML configuration with page permalinks and ugly URLs; a url
+  // of the post's own is its address.
+  PutSite("hugo/hugo.yaml",
+          "uglyURLs: true\npermalinks:\n  page:\n    post: /:section/:year/:filename/\n");
+  PutSite("hugo/content/post/Mixed Case.md", "---\ntitle: X\ndate: 2020-05-06\n---\n");
+  PutSite("hugo/content/post/moved.md", "---\nurl: /somewhere/else/\n---\n");
+  EXPECT_EQ(ImportMade("hugo").status, 0);
+  EXPECT_CONTAINS(Read("_posts/Mixed Case.md"), "\"/post/2020/mixed-case.html\"");
+  EXPECT_CONTAINS(Read("_posts/moved.md"), "\"/somewhere/else/\"");
+
+  // Jekyll: a pattern of its own; the slug of the front matter wins.
+  PutSite("jekyll/_config.yml", "permalink: /blog/:year/:title:output_ext\n");
+  PutSite("jekyll/_posts/2020-02-03-Some Post.md", "---\nslug: better\n---\n");
+  EXPECT_EQ(ImportMade("jekyll").status, 0);
+  EXPECT_EQ(Read("_posts/2020-02-03-Some Post.md"),
+            "---\nslug: better\ndate: 2020-02-03\naliases:\n  - \"/blog/2020/better.html\"\n---\n");
+
+  // What cannot be told is said, and the post still comes over.
+  PutSite("hexo2/_config.yml", "permalink: p/:id/\n");
+  PutSite("hexo2/source/_posts/with-id.md", "---\ntitle: I\n---\n");
+  Outcome unknown = ImportMade("hexo2");
+  EXPECT_EQ(unknown.status, 0);
+  EXPECT_CONTAINS(unknown.out, "note    source/_posts/with-id.md: old address unknown: no value for :id\n");
+  EXPECT_EQ(Read("_posts/with-id.md"), "---\ntitle: I\n---\n");
+}
+
+TEST_F(ImportCommandTest, SymbolicLinksAreNeitherFollowedNorWrittenThrough) {
+  PutSite("outside.png", "secret");
+  PutSite("hugo/hugo.toml", "");
+  PutSite("hugo/content/post/b/index.md", "![](cover.png) ![](../../../../outside.png)\n");
+  PutSite("hugo/content/post/b/cover.png", "c");
+  fs::create_directories(tmp_ + "/hugo/static");
+  fs::create_symlink(tmp_ + "/outside.png", tmp_ + "/hugo/static/linked.png");
+  fs::create_directories(tmp_ + "/elsewhere");
+  fs::create_directories(ws_ + "/static");
+  fs::create_symlink(tmp_ + "/elsewhere", ws_ + "/static/images");
+
+  Outcome imported = ImportMade("hugo");
+  EXPECT_EQ(imported.status, 0) << imported.out << imported.err;
+  EXPECT_CONTAINS(imported.out, "skipped static/linked.png: a symbolic link, not followed\n");
+  EXPECT_CONTAINS(imported.out,
+                  "skipped content/post/b/cover.png: static/images/b/cover.png would be outside "
+                  "the workspace\n");
+  EXPECT_TRUE(fs::is_empty(tmp_ + "/elsewhere"));
+  EXPECT_FALSE(Exists("static/linked.png"));
+  // A link that leaves the old site is left as it is.
+  EXPECT_CONTAINS(Read("_posts/b.md"), "![](../images/b/cover.png) ![](../../../../outside.png)\n");
+}
+
+TEST_F(ImportCommandTest, UnknownSitesAndBadArgumentsImportNothing) {
+  Outcome unknown = Run("import '" + tmp_ + "'");
+  EXPECT_EQ(unknown.status, 1);
+  EXPECT_CONTAINS(unknown.err, "not a Hexo, Hugo or Jekyll site");
+  Outcome missing = Run("import '" + tmp_ + "/nowhere'");
+  EXPECT_EQ(missing.status, 1);
+  EXPECT_CONTAINS(missing.err, "nowhere: no such folder");
+  EXPECT_EQ(Run("import").status, 2);
+  EXPECT_EQ(Run("import a b").status, 2);
+}
+
+}  // namespace
+}  // namespace tarn
