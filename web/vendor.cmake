@@ -16,6 +16,8 @@ set(_tarn_vendor_files
   "easymde/dist/easymde.min.js|easymde/easymde.min.js"
   "easymde/dist/easymde.min.css|easymde/easymde.min.css"
   "easymde/LICENSE|licenses/easymde.txt"
+  "dompurify/dist/purify.min.js|purify.min.js"
+  "dompurify/LICENSE|licenses/dompurify.txt"
   "@fortawesome/fontawesome-free/css/fontawesome.min.css|fontawesome/css/fontawesome.min.css"
   "@fortawesome/fontawesome-free/css/solid.min.css|fontawesome/css/solid.min.css"
   "@fortawesome/fontawesome-free/webfonts/fa-solid-900.woff2|fontawesome/webfonts/fa-solid-900.woff2"
