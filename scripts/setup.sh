@@ -44,8 +44,8 @@ test_packages=(
   clang libclang-rt-14-dev
   # benchmarks
   nlohmann-json3-dev hugo time
-  # the pages' browser tests
-  chromium
+  # the pages' browser tests, and the Nu HTML checker's Java runtime
+  chromium default-jre-headless
 )
 
 packages=("${run_packages[@]}")

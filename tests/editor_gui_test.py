@@ -18,6 +18,7 @@ usage: editor_gui_test.py --tarn PATH --workspace DIR [--shots DIR]
 import os
 import shutil
 import signal
+import subprocess
 import sys
 import time
 import unittest
@@ -167,7 +168,8 @@ class Session(gui_harness.Session):
         """Drops path on the manager page and waits for the editor to have
         its text (the page's cursor is then at the very start)."""
         self.drag(path)
-        editor = self.wait_window(EDITOR_TITLE)
+        # The title names the post.
+        editor = self.wait_window(editor_title(os.path.basename(path)))
         self.wait_line(r"^page: loaded .*/template/editor\.html$")
         # The text is put in right after the load; give the page a moment.
         time.sleep(1)
@@ -192,6 +194,8 @@ class Session(gui_harness.Session):
         # A click puts the focus into the name box, wherever the dialog put
         # it while it was still setting up.
         self.click(dialog, geometry(dialog)["WIDTH"] // 2, 25)
+        # The box holds a suggested name; the typed one replaces it.
+        self.key(dialog, "ctrl+a")
         self.type_text(dialog, name)
         # The Save button becomes usable a moment after the name is typed.
         self.until_window(SAVE_TITLE, lambda: self.key(dialog, "alt+s"), visible=False)
@@ -290,6 +294,9 @@ class SaveTest(EditorTest):
     def test_a_new_post_asks_where_to_save_every_time(self):
         s = self.session()
         editor = s.new_post(s.wait_started())
+        # A new post starts with front matter; the typed text replaces it.
+        time.sleep(1)
+        s.key(editor, "ctrl+a")
         s.type_text(editor, "# First post")
         s.key(editor, "ctrl+s")
         s.wait_window(SAVE_TITLE)
@@ -297,14 +304,16 @@ class SaveTest(EditorTest):
         s.name_file("first")
         # Saved into _posts, with the default extension.
         s.wait_line(r"^editor: saved .*/_posts/first\.md$")
-        self.assertEqual(read(s.path("_posts", "first.md")), "# First post")
+        # A new post starts with front matter; what is typed goes below it.
+        saved = read(s.path("_posts", "first.md"))
+        self.assertRegex(saved, r"\A(---\ntitle:\ndate: \S+\ntags: \[\]\n---\n\n)?# First post\Z")
         # The path is not remembered: the next save asks again, and a
         # cancelled dialog renders the manager page again.
         s.type_text(editor, " again")
         s.key(editor, "ctrl+s")
         s.answer(SAVE_TITLE, "Escape")
         s.wait_line(r"^page: loaded .*/template/index\.html$")
-        self.assertEqual(read(s.path("_posts", "first.md")), "# First post")
+        self.assertEqual(read(s.path("_posts", "first.md")), saved)
 
     def test_a_new_post_without_a_posts_folder_creates_it(self):
         s = self.session()
@@ -396,6 +405,304 @@ class DropTest(EditorTest):
         self.assertTrue(find_windows(MAIN_TITLE))
         # The manager page was not replaced by the file: no other page loaded.
         self.assertFalse([l for l in s.drain() if l.startswith("page: loaded")])
+
+
+# Where things are in the manager's window (780 x 510): the filter box,
+# the first row of the post list, and a row's rename and delete buttons.
+FILTER_AT = (660, 32)
+FIRST_ROW_AT = (330, 77)
+RENAME_AT, DELETE_AT = (712, 77), (740, 77)
+
+# A clipboard owner: puts a 40 x 30 red PNG image on the clipboard and
+# keeps it there.
+CLIPBOARD_IMAGE = r'''
+import gi, sys
+gi.require_version("Gdk", "3.0"); gi.require_version("Gtk", "3.0")
+from gi.repository import Gdk, GdkPixbuf, Gtk
+pixbuf = GdkPixbuf.Pixbuf.new(GdkPixbuf.Colorspace.RGB, False, 8, 40, 30)
+pixbuf.fill(0xcc2222ff)
+Gtk.Clipboard.get(Gdk.SELECTION_CLIPBOARD).set_image(pixbuf)
+print("clipboard: ready", flush=True)
+Gtk.main()
+'''
+
+# A 2 x 2 PNG image file.
+PNG = bytes.fromhex("89504e470d0a1a0a0000000d4948445200000002000000020802000000fdd49a73"
+                    "0000001649444154789c63f8cfc0f09f81e13f03c37f0606060600290c05fd"
+                    "d6d8a1480000000049454e44ae426082")
+
+
+def editor_title(name):
+    return "%s - %s" % (name, EDITOR_TITLE)
+
+
+class ListSession(Session):
+    def wait_listed(self):
+        """Until the manager page shows the list of posts; returns the
+        manager's window."""
+        window = self.wait_started()
+        self.wait_line(r"^manager: listed \d+ posts$", earlier=True)
+        return window
+
+    def open_from_list(self, main_window, filter_text):
+        """Filters the manager's list down to filter_text and clicks the
+        first post shown."""
+        self.click(main_window, *FILTER_AT)
+        self.key(main_window, "ctrl+a", "BackSpace")
+        self.type_text(main_window, filter_text)
+        time.sleep(0.6)  # the list follows the box a moment later
+        self.click(main_window, *FIRST_ROW_AT)
+
+    def open_listed(self, main_window, filter_text, name):
+        """Opens the post named name from the list and waits until the
+        editor has its text."""
+        self.open_from_list(main_window, filter_text)
+        editor = self.wait_window(editor_title(name))
+        self.wait_line(r"^page: loaded .*/template/editor\.html$")
+        time.sleep(1)
+        return editor
+
+    def row_action(self, main_window, filter_text, where):
+        self.click(main_window, *FILTER_AT)
+        self.key(main_window, "ctrl+a", "BackSpace")
+        self.type_text(main_window, filter_text)
+        time.sleep(0.6)
+        # The row's buttons show while the pointer is over the row.
+        g = geometry(main_window)
+        xdotool("mousemove", "--sync", str(g["X"] + FIRST_ROW_AT[0]), str(g["Y"] + FIRST_ROW_AT[1]))
+        time.sleep(0.3)
+        self.shot("manager_row_buttons")
+        self.click(main_window, *where)
+
+    def kill(self):
+        """Ends the program at once, as a crash or a power cut would."""
+        os.killpg(self.proc.pid, signal.SIGKILL)
+        self.proc.wait()
+
+
+class ListTest(EditorTest):
+    def session(self, **kwargs):
+        s = ListSession(self, **kwargs)
+        self.addCleanup(s.stop)
+        return s.start()
+
+
+class PostListTest(ListTest):
+    def test_the_list_opens_a_post_whose_ctrl_s_saves_it_in_place(self):
+        s = self.session()
+        path = self.post(s)
+        main = s.wait_listed()
+        s.shot("manager_list")
+        editor = s.open_listed(main, "西湖", "西湖游记.md")
+        s.wait_window(MAIN_TITLE, visible=False)
+        s.type_text(editor, "Listed ")
+        s.key(editor, "ctrl+s")
+        s.wait_line(r"^editor: saved .*/_posts/西湖游记\.md$")
+        self.assertEqual(read(path), "Listed " + POST)
+        # The list is sent again after the save.
+        s.wait_line(r"^manager: listed 5 posts$")
+
+    def test_opening_another_post_over_unsaved_changes_asks(self):
+        s = self.session(conf={"Mini": "1"})
+        first = self.post(s, "first.md", "first\n")
+        self.post(s, "second.md", "second\n")
+        main = s.wait_listed()
+        editor = s.open_listed(main, "first", "first.md")
+        s.type_text(editor, "changed ")
+        xdotool("key", "--clearmodifiers", "alt+b")  # the manager comes back
+        main = s.wait_window(MAIN_TITLE)
+        s.open_from_list(main, "second")
+        s.wait_line(r"^message: 未保存的修改: 「first\.md」有未保存的修改")
+        s.answer("未保存的修改", "Escape")  # cancel: stay on the first post
+        s.wait_window("未保存的修改", visible=False)
+        self.assertTrue(find_windows(editor_title("first.md")))
+        # The editor came to the front; Alt+B brings the manager over it.
+        xdotool("key", "--clearmodifiers", "alt+b")
+        s.open_from_list(s.wait_window(MAIN_TITLE), "second")
+        s.answer("未保存的修改", "alt+y")  # save first, then open the other
+        s.wait_line(r"^editor: saved .*/_posts/first\.md$")
+        self.assertEqual(read(first), "changed first\n")
+        s.wait_window(editor_title("second.md"))
+
+    def test_a_new_post_suggests_its_title_and_enter_saves(self):
+        s = self.session()
+        editor = s.new_post(s.wait_listed())
+        time.sleep(1)
+        # The new post's front matter has an empty title on its second line.
+        s.key(editor, "ctrl+Home", "Down", "End")
+        s.type_text(editor, " Lake Notes")
+        s.key(editor, "ctrl+s")
+        dialog = s.wait_window(SAVE_TITLE)
+        time.sleep(1)
+        s.key(dialog, "Return")
+        s.wait_line(r"^editor: saved .*/_posts/Lake Notes\.md$")
+        self.assertIn("title: Lake Notes\n", read(s.path("_posts", "Lake Notes.md")))
+
+    def test_delete_goes_to_the_trash_and_rename_stays_in_posts(self):
+        s = self.session()
+        self.post(s, "victim.md", "---\ntitle: V\n---\nbody\n")
+        self.post(s, "keeper.md", "---\ntitle: K\n---\nkept\n")
+        main = s.wait_listed()
+        s.until_window("删除文章", lambda: s.row_action(main, "victim", DELETE_AT))
+        s.wait_line(r"^message: 删除文章: 把「victim\.md」移到回收站？$", earlier=True)
+        s.answer("删除文章", "alt+y")
+        s.wait_line(r"^manager: trashed .*/_posts/victim\.md$")
+        self.assertFalse(os.path.exists(s.path("_posts", "victim.md")))
+        trash = os.path.join(s.env["XDG_DATA_HOME"], "Trash", "files", "victim.md")
+        self.assertTrue(os.path.exists(trash))
+        s.wait_line(r"^manager: listed 5 posts$")
+
+        dialog = s.until_window("重命名文章", lambda: s.row_action(main, "keeper", RENAME_AT))
+        s.key(dialog, "ctrl+a")
+        s.type_text(dialog, "../renamed")
+        s.key(dialog, "Return")
+        s.wait_line(r"^message: Error: 重命名失败")
+        self.assertTrue(os.path.exists(s.path("_posts", "keeper.md")))
+        s.wait_window("Error", visible=False)
+        dialog = s.until_window("重命名文章", lambda: s.row_action(main, "keeper", RENAME_AT))
+        s.key(dialog, "ctrl+a")
+        s.type_text(dialog, "renamed")
+        s.key(dialog, "Return")
+        s.wait_line(r"^manager: renamed .*/_posts/keeper\.md to .*/_posts/renamed\.md$")
+        self.assertEqual(read(s.path("_posts", "renamed.md")), "---\ntitle: K\n---\nkept\n")
+
+    def test_a_post_that_leads_out_of_posts_is_refused(self):
+        s = self.session()
+        write(s.path("secret.md"), "secret\n")
+        os.symlink(s.path("secret.md"), s.path("_posts", "out.md"))
+        main = s.wait_listed()
+        s.open_from_list(main, "out")
+        line = s.wait_line(r"^message: Error: 无法打开文章")
+        self.assertIn("leads outside", line)
+        self.assertEqual(find_windows(EDITOR_TITLE), [])
+
+    def test_a_posts_html_cannot_call_the_program(self):
+        s = self.session()
+        calls = ("showEditor('victim.md');Rendering();Push();RenderingAndPush();showList();"
+                 "deletePost('victim.md');renamePost('victim.md');listPosts();"
+                 "tarnSavePost();tarnPreviewPost();tarnPasteImage()")
+        post = ("# Hostile\n\n<img src=\"nowhere.png\" onerror=\"%s\">\n\n"
+                "<script>%s</script>\n\n<a href=\"javascript:%s\" id=\"x\">x</a>\n\n"
+                "<iframe srcdoc=\"<script>window.webkit.messageHandlers.tarn.postMessage("
+                "['', 'Rendering'])</script>\"></iframe>\n"
+                "<svg><animate onbegin=\"%s\" attributeName=\"x\" dur=\"1s\"/></svg>\n"
+                % (calls, calls, calls, calls))
+        path = self.post(s, "hostile.md", post)
+        self.post(s, "victim.md", "victim\n")
+        main = s.wait_listed()
+        s.open_from_list(main, "Hostile".lower())
+        s.wait_window(editor_title("hostile.md"))
+        time.sleep(3)  # the side-by-side preview has rendered the post
+        s.shot("editor_with_a_hostile_post")
+        quiet = [l for l in s.drain(2)
+                 if l.startswith(("message:", "editor:", "manager:")) and "listed" not in l]
+        self.assertEqual(quiet, [])
+        self.assertEqual(read(path), post)
+        self.assertTrue(os.path.exists(s.path("_posts", "victim.md")))
+        self.assertFalse(os.path.exists(s.path("public", "index.html")))
+
+
+class ImageTest(ListTest):
+    def test_pasted_and_dropped_images_are_stored_and_linked(self):
+        s = self.session()
+        path = self.post(s, "photos.md", "Photos\n")
+        main = s.wait_listed()
+        editor = s.open_listed(main, "photos", "photos.md")
+        owner = subprocess.Popen(["/usr/bin/python3", "-c", CLIPBOARD_IMAGE],
+                                 stdout=subprocess.PIPE, text=True, env=s.env)
+        s.helpers.append(owner)
+        self.addCleanup(owner.stdout.close)
+        self.assertEqual(owner.stdout.readline().strip(), "clipboard: ready")
+        s.key(editor, "ctrl+v")
+        pasted = s.wait_line(r"^editor: image saved .*/static/images/\d{4}-\d\d-\d\d-\w{8}\.png$")
+        pasted = pasted.split("/")[-1]
+        image = s.path("drop me.png")
+        with open(image, "wb") as f:
+            f.write(PNG)
+        g = geometry(editor)
+        s.drag(image, g["X"] + 300, g["Y"] + 300)
+        dropped = s.wait_line(r"^editor: image saved .*/static/images/\d{4}-\d\d-\d\d-drop-me\.png$")
+        dropped = dropped.split("/")[-1]
+        time.sleep(1)
+        s.shot("editor_with_images")
+        s.key(editor, "ctrl+s")
+        s.wait_line(r"^editor: saved ")
+        text = read(path)
+        self.assertIn("![](../images/%s)" % pasted, text)
+        self.assertIn("![drop me](../images/%s)" % dropped, text)
+        with open(s.path("static", "images", dropped), "rb") as f:
+            self.assertEqual(f.read(), PNG)
+        # The build copies the images beside the article pages, whose links
+        # find them.
+        subprocess.run([TARN, "build", "-w", s.root], check=True, env=s.env,
+                       stdout=subprocess.DEVNULL)
+        page = read(s.path("public", "articles", "photos.html"))
+        for name in (pasted, dropped):
+            self.assertIn('src="../images/%s"' % name, page)
+            self.assertTrue(os.path.exists(s.path("public", "images", name)))
+
+
+class ReaderPreviewTest(ListTest):
+    # The editor's toolbar button that saves, builds and opens the browser.
+    READER_BUTTON_AT = (492, 20)
+
+    def test_the_reader_preview_builds_and_opens_the_article_page(self):
+        s = self.session()
+        # The desktop's browser: a stand-in that writes down what it opens.
+        opened = os.path.join(s.tmp, "opened.txt")
+        apps = os.path.join(s.env["XDG_DATA_HOME"], "applications")
+        os.makedirs(apps, exist_ok=True)
+        with open(os.path.join(apps, "fake-browser.desktop"), "w") as f:
+            f.write("[Desktop Entry]\nType=Application\nName=Fake browser\n"
+                    "MimeType=text/html;\nExec=/bin/sh -c 'echo \"$1\" > %s' sh %%u\n" % opened)
+        with open(os.path.join(s.env["XDG_CONFIG_HOME"], "mimeapps.list"), "w") as f:
+            f.write("[Default Applications]\ntext/html=fake-browser.desktop\n")
+        self.post(s, "reader.md", "---\ntitle: For Readers\nslug: for-readers\n---\nHello\n")
+        main = s.wait_listed()
+        editor = s.open_listed(main, "readers", "reader.md")
+        s.key(editor, "ctrl+End")  # below the front matter
+        s.type_text(editor, "Dear reader")
+        time.sleep(1)  # the page takes in the last keys
+        s.click(editor, *self.READER_BUTTON_AT)
+        s.wait_line(r"^editor: saved .*/_posts/reader\.md$")
+        s.wait_line(r"^editor: opened file://.*/public/articles/for-readers\.html$")
+        deadline = time.time() + WAIT
+        while time.time() < deadline and not os.path.exists(opened):
+            time.sleep(0.2)
+        self.assertTrue(read(opened).strip().endswith("/public/articles/for-readers.html"))
+        self.assertIn("Dear reader", read(s.path("public", "articles", "for-readers.html")))
+
+
+class AutosaveTest(ListTest):
+    def test_the_autosaved_copy_is_offered_after_a_crash(self):
+        s = self.session()
+        path = self.post(s, "diary.md", "Dear diary\n")
+        main = s.wait_listed()
+        editor = s.open_listed(main, "diary", "diary.md")
+        s.type_text(editor, "Unsaved ")
+        copy = s.path(".tarn", "autosave", "posts", "diary.md")
+        deadline = time.time() + WAIT
+        while time.time() < deadline and not (
+                os.path.exists(copy) and read(copy) == "Unsaved Dear diary\n"):
+            time.sleep(0.2)
+        self.assertEqual(read(copy), "Unsaved Dear diary\n")
+        s.kill()
+
+        s2 = ListSession(self)
+        s2.root, s2.tmp = s.root, s.tmp
+        self.addCleanup(s2.stop)
+        s2.env = s.env
+        s2.start()
+        main = s2.wait_listed()
+        s2.open_from_list(main, "diary")
+        s2.wait_line(r"^message: 恢复未保存的内容: 发现上次没有保存的内容")
+        s2.answer("恢复未保存的内容", "alt+y")
+        editor = s2.wait_window(editor_title("diary.md"))
+        time.sleep(1)
+        s2.key(editor, "ctrl+s")
+        s2.wait_line(r"^editor: saved ")
+        self.assertEqual(read(path), "Unsaved Dear diary\n")
+        self.assertFalse(os.path.exists(copy))
 
 
 def main():

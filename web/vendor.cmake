@@ -16,10 +16,29 @@ set(_tarn_vendor_files
   "easymde/dist/easymde.min.js|easymde/easymde.min.js"
   "easymde/dist/easymde.min.css|easymde/easymde.min.css"
   "easymde/LICENSE|licenses/easymde.txt"
+  "dompurify/dist/purify.min.js|purify.min.js"
+  "dompurify/LICENSE|licenses/dompurify.txt"
   "@fortawesome/fontawesome-free/css/fontawesome.min.css|fontawesome/css/fontawesome.min.css"
   "@fortawesome/fontawesome-free/css/solid.min.css|fontawesome/css/solid.min.css"
   "@fortawesome/fontawesome-free/webfonts/fa-solid-900.woff2|fontawesome/webfonts/fa-solid-900.woff2"
   "@fortawesome/fontawesome-free/LICENSE.txt|licenses/fontawesome-free.txt"
+)
+
+# The bundled theme's libraries: highlighting, maths and search run in the
+# reader's browser, from the theme's own assets, so pages work offline and
+# from file://.
+set(_tarn_theme_vendor ${DST}/themes/lake/assets/vendor)
+set(_tarn_theme_vendor_files
+  "@highlightjs/cdn-assets/highlight.min.js|highlight.min.js"
+  "@highlightjs/cdn-assets/styles/github.min.css|highlight-light.min.css"
+  "@highlightjs/cdn-assets/styles/github-dark.min.css|highlight-dark.min.css"
+  "@highlightjs/cdn-assets/LICENSE|licenses/highlight.js.txt"
+  "katex/dist/katex.min.js|katex/katex.min.js"
+  "katex/dist/katex.min.css|katex/katex.min.css"
+  "katex/dist/contrib/auto-render.min.js|katex/auto-render.min.js"
+  "katex/LICENSE|licenses/katex.txt"
+  "minisearch/dist/umd/index.js|minisearch.js"
+  "minisearch/LICENSE.txt|licenses/minisearch.txt"
 )
 
 if(NOT EXISTS ${_tarn_modules})
@@ -38,4 +57,22 @@ foreach(_entry ${_tarn_vendor_files})
   get_filename_component(_dir ${_tarn_vendor}/${_to} DIRECTORY)
   file(MAKE_DIRECTORY ${_dir})
   file(COPY_FILE ${_tarn_modules}/${_from} ${_tarn_vendor}/${_to} ONLY_IF_DIFFERENT)
+endforeach()
+
+foreach(_entry ${_tarn_theme_vendor_files})
+  string(REPLACE "|" ";" _pair "${_entry}")
+  list(GET _pair 0 _from)
+  list(GET _pair 1 _to)
+  if(NOT EXISTS ${_tarn_modules}/${_from})
+    message(FATAL_ERROR "web/node_modules/${_from} is missing: run npm ci in web/")
+  endif()
+  get_filename_component(_dir ${_tarn_theme_vendor}/${_to} DIRECTORY)
+  file(MAKE_DIRECTORY ${_dir})
+  file(COPY_FILE ${_tarn_modules}/${_from} ${_tarn_theme_vendor}/${_to} ONLY_IF_DIFFERENT)
+endforeach()
+file(GLOB _tarn_katex_fonts ${_tarn_modules}/katex/dist/fonts/*.woff2)
+file(MAKE_DIRECTORY ${_tarn_theme_vendor}/katex/fonts)
+foreach(_font ${_tarn_katex_fonts})
+  get_filename_component(_name ${_font} NAME)
+  file(COPY_FILE ${_font} ${_tarn_theme_vendor}/katex/fonts/${_name} ONLY_IF_DIFFERENT)
 endforeach()

@@ -23,6 +23,7 @@ stop the run with the tool's output.
 """
 
 import argparse
+import zlib
 import datetime
 import os
 import shutil
@@ -206,12 +207,18 @@ def tarn_post_text(post):
     return header + post.body
 
 
-def tarn_front_matter_text(post):
-    # The same post with YAML front matter instead of the ten-dash header.
+def tarn_front_matter_text(post, many_tags=False):
+    # The same post with YAML front matter instead of the ten-dash header;
+    # many_tags: three tags out of 200 instead of two out of eight.
     date = post.date.strftime("%Y-%m-%d %H:%M:%S")
-    front = ("---\ntitle: \"%s\"\ndate: %s\nupdated: %s\ntags: [bench, t%d]\n"
+    if many_tags:
+        seed = zlib.crc32(post.stem.encode("utf-8"))
+        tags = "t%d, t%d, t%d" % (seed % 200, (seed // 200) % 200, (seed // 40000) % 200)
+    else:
+        tags = "bench, t%d" % (len(post.stem) % 7)
+    front = ("---\ntitle: \"%s\"\ndate: %s\nupdated: %s\ntags: [%s]\n"
              "categories: [notes]\ndescription: \"A post of the benchmark\"\n---\n\n"
-             % (post.title.replace('"', "'"), date, date, len(post.stem) % 7))
+             % (post.title.replace('"', "'"), date, date, tags))
     return front + post.body
 
 
@@ -229,14 +236,40 @@ def find_manager_page(tarn):
     return None
 
 
-def make_tarn_workspace(root, posts, template_folder, page=None, front_matter=False):
+# What --navigation adds to the theme: ten posts a page with a pager, a
+# page per tag and a tag list, and the search index.
+TARN_NAV_CONF = '{"pages": [], "paginate": 10, "search": true}\n'
+TARN_TAG = """<!DOCTYPE html>
+<html><head><meta charset="utf-8"><title>{$tag.name}</title>
+<link rel="stylesheet" href="{$rootPath}/assets/style.css"></head>
+<body><h1>{$tag.name} ({$tag.count})</h1>
+<ul>{-volist name="tag.posts" key="p"}<li><a href="{$p.url}">{$p.title}</a></li>{-volist/}</ul>
+</body></html>
+"""
+TARN_TAGS = """<!DOCTYPE html>
+<html><head><meta charset="utf-8"><title>Tags</title></head>
+<body><ul>{-volist name="tags" key="t"}<li><a href="{$t.url}">{$t.name}</a> {$t.count}</li>{-volist/}</ul>
+</body></html>
+"""
+TARN_PAGER = """<p>{-if name="pager.prev_url"}<a href="{$pager.prev_url}">newer</a>{-if/}
+{$pager.current} / {$pager.total}
+{-if name="pager.next_url"}<a href="{$pager.next_url}">older</a>{-if/}</p>
+</body>"""
+
+
+def make_tarn_workspace(root, posts, template_folder, page=None, front_matter=False, many_tags=False,
+                        navigation=False):
     write(os.path.join(root, "config", "base.json"), TARN_BASE_JSON)
     write(os.path.join(root, "config", "conf.ini"), TARN_CONF_INI, newline="")
     theme = os.path.join(root, "themes", "bench")
-    write(os.path.join(theme, "index.mtpl"), TARN_INDEX)
+    write(os.path.join(theme, "index.mtpl"),
+          TARN_INDEX.replace("</body>", TARN_PAGER) if navigation else TARN_INDEX)
     write(os.path.join(theme, "timeline.mtpl"), TARN_TIMELINE)
     write(os.path.join(theme, "post.mtpl"), TARN_POST)
-    write(os.path.join(theme, "_conf.json"), '{"pages": []}\n')
+    write(os.path.join(theme, "_conf.json"), TARN_NAV_CONF if navigation else '{"pages": []}\n')
+    if navigation:
+        write(os.path.join(theme, "tag.mtpl"), TARN_TAG)
+        write(os.path.join(theme, "tags.mtpl"), TARN_TAGS)
     write(os.path.join(theme, "assets", "style.css"), STYLE_CSS)
     if page:
         write(os.path.join(root, "template", "index copy.html"), page)
@@ -249,7 +282,7 @@ def make_tarn_workspace(root, posts, template_folder, page=None, front_matter=Fa
     for post in posts:
         path = os.path.join(folder, post.stem + ".md")
         # Posts written on Windows editors carry CR LF; the header needs it.
-        text = tarn_front_matter_text(post) if front_matter else tarn_post_text(post)
+        text = tarn_front_matter_text(post, many_tags) if front_matter else tarn_post_text(post)
         write(path, text, newline="\r\n")
         os.utime(path, (timestamp(post.date), timestamp(post.date)))
 
@@ -406,6 +439,16 @@ def report(results, tools, counts):
                     print("%7d  %-5s %8.2fx %8.2fx %9.2fx" % (
                         count, kind, ratio(t.wall, h.wall), ratio(t.cpu, h.cpu),
                         ratio(t.peak_kb, h.peak_kb)))
+    if "tarn-nav" in tools:
+        print()
+        print("tarn with pagination, tag pages and search / the same site without (goal: within 15%)")
+        for count in counts:
+            for kind in ("cold", "edit"):
+                f, t = by_key.get(("tarn-nav", count, kind)), by_key.get(("tarn-tags", count, kind))
+                if f and t:
+                    print("%7d  %-5s wall %6.3fx  cpu %6.3fx  memory %6.3fx" % (
+                        count, kind, ratio(f.wall, t.wall), ratio(f.cpu, t.cpu),
+                        ratio(f.peak_kb, t.peak_kb)))
     if "tarn-fm" in tools:
         print()
         print("tarn with front matter / tarn without (goal: within 5%)")
@@ -467,6 +510,10 @@ def main():
     parser.add_argument("--skip-hugo", action="store_true", help="run tarn only")
     parser.add_argument("--front-matter", action="store_true",
                         help="also build the posts with YAML front matter (tool tarn-fm)")
+    parser.add_argument("--navigation", action="store_true",
+                        help="also build front-matter posts with three tags each out of 200, "
+                             "without (tarn-tags) and with (tarn-nav) pagination, tag pages "
+                             "and search")
     parser.add_argument("--skip-floor", action="store_true",
                         help="no floor build (tarn with a converter that does nothing)")
     parser.add_argument("--repeat", type=int, default=3,
@@ -491,6 +538,8 @@ def main():
         tools.append("tarn")
         if args.front_matter:
             tools.append("tarn-fm")
+        if args.navigation:
+            tools += ["tarn-tags", "tarn-nav"]
         if not args.skip_floor:
             tools.append("floor")
     if not args.skip_hugo:
@@ -540,6 +589,11 @@ def main():
             fm_root = os.path.join(site, "tarn-fm")
             if "tarn-fm" in tools:
                 make_tarn_workspace(fm_root, posts, template_folder, front_matter=True)
+            extra_roots = {tool: os.path.join(site, tool) for tool in ("tarn-tags", "tarn-nav")
+                           if tool in tools}
+            for tool, root in extra_roots.items():
+                make_tarn_workspace(root, posts, template_folder, front_matter=True,
+                                    many_tags=True, navigation=tool == "tarn-nav")
             if "floor" in tools:
                 make_tarn_workspace(floor_root, posts, None, FLOOR_PAGE)
             if "hugo" in tools:
@@ -561,6 +615,8 @@ def main():
                             edit_post(os.path.join(tarn_root, "_posts", edited), "\r\n")
                         if "tarn-fm" in tools:
                             edit_post(os.path.join(fm_root, "_posts", edited), "\r\n")
+                        for root in extra_roots.values():
+                            edit_post(os.path.join(root, "_posts", edited), "\r\n")
                         if "hugo" in tools:
                             edit_post(os.path.join(hugo_root, "content", "posts", edited), "\n")
                     if "tarn" in tools:
@@ -568,6 +624,9 @@ def main():
                     if "tarn-fm" in tools:
                         rounds["tarn-fm"].append(build_tarn(args.tarn, fm_root, count, kind, logs,
                                                             trash, "tarn-fm"))
+                    for tool, root in extra_roots.items():
+                        rounds[tool].append(build_tarn(args.tarn, root, count, kind, logs, trash,
+                                                       tool))
                     if "hugo" in tools:
                         rounds["hugo"].append(build_hugo(args.hugo, hugo_root, count, kind, logs, trash))
                     if "floor" in turn:

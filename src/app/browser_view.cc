@@ -9,8 +9,40 @@ namespace tarn {
 namespace {
 
 // The script message channel every bound function posts to; the message is
-// the function's name.
+// an array: the view's secret, the function's name, then its arguments.
 constexpr char kChannel[] = "tarn";
+
+// 128 random bits as hex, from GLib's generator (seeded from /dev/urandom).
+std::string NewSecret() {
+  std::string text;
+  for (int i = 0; i < 4; ++i) {
+    char part[9];
+    g_snprintf(part, sizeof part, "%08x", g_random_int());
+    text += part;
+  }
+  return text;
+}
+
+// The texts of a script message: [secret, name, args...], all strings.
+std::vector<std::string> MessageParts(JSCValue* value) {
+  std::vector<std::string> parts;
+  if (!jsc_value_is_array(value)) return parts;
+  JSCValue* length_value = jsc_value_object_get_property(value, "length");
+  int length = jsc_value_to_int32(length_value);
+  g_object_unref(length_value);
+  for (int i = 0; i < length && i < 64; ++i) {
+    JSCValue* item = jsc_value_object_get_property_at_index(value, i);
+    if (!jsc_value_is_string(item)) {
+      g_object_unref(item);
+      return {};
+    }
+    gchar* text = jsc_value_to_string(item);
+    parts.emplace_back(text ? text : "");
+    g_free(text);
+    g_object_unref(item);
+  }
+  return parts;
+}
 
 // A JavaScript string literal for text (JSON string syntax, which is valid
 // JavaScript for every code point once U+2028/U+2029 are escaped too).
@@ -81,7 +113,7 @@ void OnCallDone(GObject* source, GAsyncResult* result, gpointer data) {
 
 }  // namespace
 
-BrowserView::BrowserView() {
+BrowserView::BrowserView() : secret_(NewSecret()) {
   content_ = webkit_user_content_manager_new();
   view_ = WEBKIT_WEB_VIEW(webkit_web_view_new_with_user_content_manager(content_));
   g_object_ref_sink(view_);
@@ -153,13 +185,29 @@ bool BrowserView::WaitForLoad() {
 }
 
 void BrowserView::BindFunction(const std::string& name, std::function<void()> function) {
+  BindFunction(name, ArgumentFunction(
+                         [function = std::move(function)](const std::vector<std::string>&) {
+                           function();
+                         }));
+}
+
+void BrowserView::BindFunction(const std::string& name, ArgumentFunction function) {
   bool known = functions_.count(name) != 0;
   functions_[name] = std::move(function);
   if (known) return;
-  std::string literal = ScriptLiteral(name);
-  std::string source = "globalThis[" + literal +
-                       "] = function () { window.webkit.messageHandlers." + kChannel +
-                       ".postMessage(" + literal + "); };";
+  // The channel and the secret are taken while the page has not run yet, so
+  // a page script that replaces them later does not learn the secret.
+  std::string source =
+      "(function () {\n"
+      "  const post = window.webkit.messageHandlers." + std::string(kChannel) +
+      ".postMessage.bind(window.webkit.messageHandlers." + kChannel + ");\n"
+      "  const secret = " + ScriptLiteral(secret_) + ", name = " + ScriptLiteral(name) + ";\n"
+      "  globalThis[name] = function () {\n"
+      "    const parts = [secret, name];\n"
+      "    for (const a of arguments) parts.push(a === undefined || a === null ? '' : String(a));\n"
+      "    post(parts);\n"
+      "  };\n"
+      "})();";
   WebKitUserScript* script = webkit_user_script_new(
       source.c_str(), WEBKIT_USER_CONTENT_INJECT_TOP_FRAME,
       WEBKIT_USER_SCRIPT_INJECT_AT_DOCUMENT_START, nullptr, nullptr);
@@ -272,17 +320,31 @@ void BrowserView::OnLoadChanged(WebKitWebView* view, int event, BrowserView* sel
 void BrowserView::OnScriptMessage(WebKitUserContentManager*, void* js_result, BrowserView* self) {
   JSCValue* value =
       webkit_javascript_result_get_js_value(static_cast<WebKitJavascriptResult*>(js_result));
-  if (!jsc_value_is_string(value)) return;
-  gchar* name = jsc_value_to_string(value);
+  std::vector<std::string> parts = MessageParts(value);
+  if (parts.size() < 2 || parts[0] != self->secret_) return;
+  // A page the view was navigated to gets the same functions; it is not ours.
+  gchar* own = self->loaded_path_.empty()
+                   ? nullptr
+                   : g_filename_to_uri(self->loaded_path_.c_str(), nullptr, nullptr);
+  const char* shown = webkit_web_view_get_uri(self->view_);
+  std::string shown_page = shown ? shown : "";
+  shown_page = shown_page.substr(0, shown_page.find('#'));
+  bool ours = own && shown_page == own;
+  g_free(own);
+  if (!ours) {
+    g_printerr("tarn: a call of %s from %s was refused\n", parts[1].c_str(),
+               shown_page.empty() ? "an unknown page" : shown_page.c_str());
+    return;
+  }
   // The function runs from the main loop rather than inside the message
   // dispatch, so it may wait on the page (a build calls markToHtml) freely.
   struct Call {
     std::shared_ptr<BrowserView*> alive;
     std::string name;
+    std::vector<std::string> args;
   };
   if (!self->alive_) self->alive_ = std::make_shared<BrowserView*>(self);
-  auto* call = new Call{self->alive_, name};
-  g_free(name);
+  auto* call = new Call{self->alive_, parts[1], {parts.begin() + 2, parts.end()}};
   g_idle_add_full(
       G_PRIORITY_DEFAULT,
       [](gpointer data) -> gboolean {
@@ -291,8 +353,8 @@ void BrowserView::OnScriptMessage(WebKitUserContentManager*, void* js_result, Br
         if (view) {
           auto it = view->functions_.find(call->name);
           if (it != view->functions_.end()) {
-            std::function<void()> function = it->second;  // may rebind while it runs
-            function();
+            ArgumentFunction function = it->second;  // may rebind while it runs
+            function(call->args);
           }
         }
         return G_SOURCE_REMOVE;

@@ -1,12 +1,19 @@
 // BrowserView: a WebKitGTK view showing one of the program's own HTML pages,
 // with the two directions of the page bridge:
 //  - native functions bound under global JavaScript names, which the page
-//    calls with no arguments and which give back undefined;
+//    calls with or without arguments (each passed on as String(argument))
+//    and which give back undefined;
 //  - calls from the program into the page's global functions, with string
 //    arguments and the result converted to a string.
 // The waits (for a load, for a call's result) iterate the GLib main context,
 // so windows stay responsive and timers keep running meanwhile; a bound
 // function may therefore run in the middle of another operation.
+//
+// Only the page itself reaches the bound functions: a call is taken while
+// the view shows the file last given to LoadFile, and only from the
+// functions the view defined in its top frame, which sign each message with
+// a secret of this view. Frames inside the page, and pages the view was
+// navigated to, are not heard.
 //
 // Thread safety: user-interface thread only.
 #pragma once
@@ -52,6 +59,10 @@ class BrowserView {
   // afterwards. The page's call returns at once (undefined); the function
   // runs on the user-interface thread from the main loop.
   void BindFunction(const std::string& name, std::function<void()> function);
+  // The same for a function that takes the page's arguments, as texts
+  // (undefined and null become "").
+  using ArgumentFunction = std::function<void(const std::vector<std::string>& args)>;
+  void BindFunction(const std::string& name, ArgumentFunction function);
 
   // True when the page shown defines a global function of that name.
   bool HasFunction(const std::string& name);
@@ -93,7 +104,8 @@ class BrowserView {
   bool loading_ = false;
   bool gone_ = false;  // the web process ended or the widget was destroyed
   std::string loaded_path_;
-  std::map<std::string, std::function<void()>> functions_;
+  std::map<std::string, ArgumentFunction> functions_;
+  std::string secret_;  // signs the bound functions' messages
   std::function<void()> crash_handler_;
   std::function<void()> loaded_handler_;
   // Shared with deferred bound-function calls, which find it null once the

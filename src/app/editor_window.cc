@@ -6,6 +6,8 @@
 #include <cstdio>
 #include <cstring>
 #include <ctime>
+#include <filesystem>
+#include <vector>
 
 #include <gtk/gtk.h>
 #include <webkit2/webkit2.h>
@@ -14,7 +16,11 @@
 #include "app/browser_view.h"
 #include "app/message_box.h"
 #include "data/text_file.h"
+#include "site/autosave_store.h"
+#include "site/contained_path.h"
 #include "site/front_matter.h"
+#include "site/image_store.h"
+#include "site/post_index.h"
 
 namespace tarn {
 namespace {
@@ -27,6 +33,9 @@ constexpr int kPageError = 2;
 // calls it. It listens before the editor component, which must not see the
 // key; the key's code catches Ctrl+S under Caps Lock and other layouts.
 constexpr char kSaveFunction[] = "tarnSavePost";
+// The page's preview button, and its paste of something that is no text.
+constexpr char kPreviewFunction[] = "tarnPreviewPost";
+constexpr char kPasteImageFunction[] = "tarnPasteImage";
 constexpr char kSaveKeyScript[] = R"js(
 window.addEventListener('keydown', function (event) {
   if (!event.ctrlKey || event.altKey || event.metaKey || event.shiftKey || event.isComposing) return;
@@ -64,6 +73,7 @@ std::string WithoutFragment(const char* uri) {
 EditorWindow::EditorWindow(AppState* state) : state_(state) {}
 
 EditorWindow::~EditorWindow() {
+  if (autosave_timer_) g_source_remove(autosave_timer_);
   if (window_) {
     g_signal_handlers_disconnect_by_data(window_, this);
     gtk_widget_destroy(window_);
@@ -87,8 +97,10 @@ void EditorWindow::Open() {
   }
   retired_.reset();
   awaiting_text_ = false;
+  saved_text_.clear();
+  autosaved_text_.clear();
   window_ = gtk_window_new(GTK_WINDOW_TOPLEVEL);
-  gtk_window_set_title(GTK_WINDOW(window_), kTitle);
+  UpdateTitle(state_->editingExisting ? state_->postPath : "");
   gtk_window_set_default_size(GTK_WINDOW(window_), kWidth, kHeight);
   gtk_window_move(GTK_WINDOW(window_), kLeft, kTop);
   g_signal_connect(window_, "delete-event", G_CALLBACK(OnDeleteEvent), this);
@@ -113,6 +125,7 @@ void EditorWindow::Open() {
   // typed before it: the page still has keys to handle when a shortcut of
   // the window would already run, and the save would miss the last letters.
   view_->BindFunction(kSaveFunction, [this] { Save(); });
+  BindPageFunctions();
   WebKitUserScript* script = webkit_user_script_new(
       kSaveKeyScript, WEBKIT_USER_CONTENT_INJECT_TOP_FRAME,
       WEBKIT_USER_SCRIPT_INJECT_AT_DOCUMENT_START, nullptr, nullptr);
@@ -120,6 +133,13 @@ void EditorWindow::Open() {
       webkit_web_view_get_user_content_manager(WEBKIT_WEB_VIEW(view_->widget())), script);
   webkit_user_script_unref(script);
   gtk_widget_show_all(window_);
+  autosave_timer_ = g_timeout_add(
+      kAutosaveMs,
+      [](gpointer data) -> gboolean {
+        static_cast<EditorWindow*>(data)->AutosaveTick();
+        return G_SOURCE_CONTINUE;
+      },
+      this);
 
   std::string page = state_->templateDir + kPage;
   if (g_file_test(page.c_str(), G_FILE_TEST_IS_REGULAR)) {
@@ -144,6 +164,9 @@ bool EditorWindow::LoadPost(const std::string& path) {
     std::string ignored;
     ok = view->CallFunction("setValue", {text}, &ignored, &error);
     if (view_.get() != view) return false;
+    // What the editor gives back for the file's text is what counts as
+    // unchanged (line ends may differ in form).
+    if (ok && !PageText(&saved_text_, &error)) saved_text_ = text;
   } else if (!loaded) {
     error = "the editor page has gone";
   }
@@ -153,25 +176,137 @@ bool EditorWindow::LoadPost(const std::string& path) {
     state_->editingExisting = false;
     state_->postPath.clear();
     ShowFailure("无法打开 " + path + "\n" + error);
+    UpdateTitle("");
+    return false;
   }
-  return ok;
+  UpdateTitle(path);
+  OfferCopy(path, saved_text_);
+  return true;
+}
+
+void EditorWindow::OfferNewPostCopy() {
+  BrowserView* view = view_.get();
+  if (!view || !view->WaitForLoad() || view_.get() != view) return;
+  if (state_->editingExisting) return;  // a post was opened meanwhile
+  OfferCopy("", saved_text_);
+}
+
+bool EditorWindow::PageText(std::string* text, std::string* error) {
+  if (!view_) {
+    *error = "the editor is closed";
+    return false;
+  }
+  return view_->CallFunction("getValue", {"0", "0"}, text, error);
+}
+
+bool EditorWindow::HasUnsavedChanges() {
+  if (!window_ || awaiting_text_) return false;
+  std::string text;
+  std::string error;
+  return PageText(&text, &error) && text != saved_text_;
+}
+
+bool EditorWindow::ConfirmDiscard() {
+  if (!HasUnsavedChanges()) return true;
+  std::string name =
+      state_->editingExisting ? std::filesystem::path(state_->postPath).filename().string() : "";
+  std::string what = name.empty() ? "新文章" : "「" + name + "」";
+  gtk_window_present(GTK_WINDOW(window_));
+  switch (MessageBox::Ask(GTK_WINDOW(window_),
+                          what + "有未保存的修改。\n【是】先保存【否】不保存【取消】继续编辑",
+                          kUnsavedCaption, true, MessageIcon::kExclamation)) {
+    case MessageAnswer::kYes:
+      return Save();
+    case MessageAnswer::kNo:
+      AutosaveStore(state_->rootDir).Remove(AutosaveKey());
+      return true;
+    case MessageAnswer::kCancel:
+      break;
+  }
+  return false;
+}
+
+std::string EditorWindow::AutosaveKey() const {
+  return state_->editingExisting ? state_->postPath : "";
+}
+
+void EditorWindow::OfferCopy(const std::string& key, const std::string& current) {
+  AutosaveStore store(state_->rootDir);
+  std::string copy;
+  if (!store.Read(key, &copy)) return;
+  if (copy == current) {
+    store.Remove(key);
+    return;
+  }
+  MessageAnswer answer = MessageBox::Ask(
+      GTK_WINDOW(window_),
+      "发现上次没有保存的内容（自动保存的副本 " + store.PathFor(key) +
+          "）。\n【是】恢复这些内容【否】丢弃副本",
+      kRestoreCaption, false, MessageIcon::kQuestion);
+  if (!view_) return;
+  if (answer != MessageAnswer::kYes) {
+    store.Remove(key);
+    return;
+  }
+  std::string ignored;
+  std::string error;
+  if (view_->CallFunction("setValue", {copy}, &ignored, &error)) {
+    autosaved_text_ = copy;
+  } else {
+    ShowFailure("无法恢复 " + store.PathFor(key) + "\n" + error);
+  }
+}
+
+void EditorWindow::AutosaveTick() {
+  if (!window_ || saving_ || awaiting_text_ || autosaving_) return;
+  autosaving_ = true;
+  std::string text;
+  std::string error;
+  std::string key = AutosaveKey();
+  if (PageText(&text, &error) && text != autosaved_text_) {
+    AutosaveStore store(state_->rootDir);
+    if (text == saved_text_) {
+      store.Remove(key);
+      autosaved_text_ = text;
+    } else if (store.Write(key, text, &error)) {
+      autosaved_text_ = text;
+    } else {
+      std::fprintf(stderr, "tarn: autosave: %s\n", error.c_str());
+    }
+  }
+  autosaving_ = false;
+}
+
+void EditorWindow::UpdateTitle(const std::string& path) {
+  if (!window_) return;
+  if (path.empty()) {
+    gtk_window_set_title(GTK_WINDOW(window_), kTitle);
+    return;
+  }
+  gchar* name = g_path_get_basename(path.c_str());
+  std::string title = std::string(name) + " - " + kTitle;
+  g_free(name);
+  gtk_window_set_title(GTK_WINDOW(window_), title.c_str());
 }
 
 bool EditorWindow::StartNewPost() {
   BrowserView* view = view_.get();
   if (!view || !view->WaitForLoad() || view_.get() != view) return false;
-  std::string text;
-  std::string error;
-  if (!view->CallFunction("getValue", {"0", "0"}, &text, &error) || view_.get() != view)
-    return false;
-  if (text.find_first_not_of(" \t\r\n") != std::string::npos) return true;
+  // The page checks for typed text and sets the new one in one step, so no
+  // keystroke falls between the two.
   std::string ignored;
-  return view->CallFunction("setValue", {FrontMatter::NewPostText("", std::time(nullptr))},
-                            &ignored, &error);
+  std::string error;
+  if (!view->CallFunction("newPost", {FrontMatter::NewPostText("", std::time(nullptr))}, &ignored,
+                          &error)) {
+    return false;
+  }
+  // The starting text is no change of the writer's.
+  if (view_.get() == view) PageText(&saved_text_, &error);
+  return true;
 }
 
-void EditorWindow::Save() {
-  if (!window_ || saving_ || awaiting_text_) return;
+bool EditorWindow::Save(std::string* saved_path) {
+  if (!window_ || saving_ || awaiting_text_) return false;
   saving_ = true;
   BrowserView* view = view_.get();
   std::string posts = state_->rootDir + "/_posts";
@@ -181,7 +316,8 @@ void EditorWindow::Save() {
   std::string text;
   std::string error;
   bool have_text = view->CallFunction("getValue", {"0", "0"}, &text, &error);
-  if (view_.get() != view) return;  // closed while the page answered
+  if (view_.get() != view) return false;  // closed while the page answered
+  std::string key = AutosaveKey();
   std::string path;
   if (!have_text) {
     ShowFailure(std::string(kSaveFailed) + "\n" + error);
@@ -191,27 +327,35 @@ void EditorWindow::Save() {
   } else if (!have_folder) {
     ShowFailure(std::string(kSaveFailed) + "\n" + folder_error);
   } else {
-    path = AskSavePath(posts);
-    if (view_.get() != view) return;
+    path = AskSavePath(posts, SuggestedName(text));
+    if (view_.get() != view) return false;
     if (path.empty()) {
       saving_ = false;
       if (save_cancelled_handler_) save_cancelled_handler_();
-      return;
+      return false;
     }
   }
+  bool written = false;
   if (!path.empty()) {
     if (WriteTextFile(path, text, &error)) {
+      written = true;
       std::printf("editor: saved %s\n", path.c_str());
       std::fflush(stdout);
+      AutosaveStore(state_->rootDir).Remove(key);
+      saved_text_ = text;
+      autosaved_text_ = text;
+      if (saved_path) *saved_path = path;
       ShowInPage(kSaved, kPageSuccess);
     } else {
       ShowFailure(std::string(kSaveFailed) + "\n" + error);
     }
   }
   if (view_.get() == view) saving_ = false;
+  if (written && saved_handler_) saved_handler_();
+  return written;
 }
 
-std::string EditorWindow::AskSavePath(const std::string& folder) {
+std::string EditorWindow::AskSavePath(const std::string& folder, const std::string& suggested) {
   GtkWidget* dialog = gtk_file_chooser_dialog_new(
       kSaveTitle, GTK_WINDOW(window_), GTK_FILE_CHOOSER_ACTION_SAVE, "取消(_C)",
       GTK_RESPONSE_CANCEL, "保存(_S)", GTK_RESPONSE_ACCEPT, nullptr);
@@ -221,6 +365,7 @@ std::string EditorWindow::AskSavePath(const std::string& folder) {
   gtk_file_filter_add_pattern(filter, "*.md");
   gtk_file_chooser_add_filter(chooser, filter);
   gtk_file_chooser_set_current_folder(chooser, folder.c_str());
+  if (!suggested.empty()) gtk_file_chooser_set_current_name(chooser, suggested.c_str());
   gtk_file_chooser_set_do_overwrite_confirmation(chooser, TRUE);
   gtk_dialog_set_default_response(GTK_DIALOG(dialog), GTK_RESPONSE_ACCEPT);
 
@@ -230,9 +375,8 @@ std::string EditorWindow::AskSavePath(const std::string& folder) {
     if (!chosen) continue;
     path = chosen;
     g_free(chosen);
-    // The default extension, as a name typed without one gets it.
-    std::size_t slash = path.rfind('/');
-    if (path.find('.', slash == std::string::npos ? 0 : slash + 1) == std::string::npos) {
+    // A post is a .md file: a name typed without that ending gets it.
+    if (!PostIndex::IsPostName(path)) {
       path += ".md";
       // The dialog asked about the name as typed; ask about the real one.
       if (g_file_test(path.c_str(), G_FILE_TEST_EXISTS) &&
@@ -261,6 +405,94 @@ void EditorWindow::ShowInPage(const std::string& text, int kind) {
   view_->CallFunction("showMsg", {text, std::to_string(kind)}, &ignored, &error);
 }
 
+std::string EditorWindow::SuggestedName(const std::string& text) {
+  // The front matter's title; without one, the first "# " heading.
+  FrontMatter front;
+  std::string title;
+  if (front.Read(text, "", {})) title = front.GetText("title");
+  std::size_t at = front.body_offset();
+  while (at < text.size() && title.empty()) {
+    std::size_t end = text.find('\n', at);
+    std::string line = text.substr(at, end == std::string::npos ? std::string::npos : end - at);
+    if (line.rfind("# ", 0) == 0) title = line.substr(2);
+    at = end == std::string::npos ? text.size() : end + 1;
+  }
+  std::string name = ContainedPath::NameFromTitle(title);
+  return name.empty() ? "" : name + ".md";
+}
+
+void EditorWindow::BindPageFunctions() {
+  view_->BindFunction(kPreviewFunction, [this] { PreviewPost(); });
+  view_->BindFunction(kPasteImageFunction, [this] { PasteImage(); });
+  // Files dropped on the text are taken here, before the page sees them.
+  g_signal_connect(view_->widget(), "drag-drop", G_CALLBACK(OnDragDrop), this);
+  g_signal_connect(view_->widget(), "drag-data-received", G_CALLBACK(OnDragDataReceived), this);
+}
+
+void EditorWindow::InsertImage(const std::string& original_name, const std::string& bytes) {
+  std::string images = state_->rootDir + "/static/images";
+  std::string name;
+  std::string error;
+  if (!ImageStore::Save(images, original_name, bytes, std::time(nullptr), &name, &error)) {
+    ShowFailure("图片保存失败\n" + error);
+    return;
+  }
+  std::printf("editor: image saved %s/%s\n", images.c_str(), name.c_str());
+  std::fflush(stdout);
+  std::string alt = std::filesystem::path(original_name).stem().string();
+  std::string ignored;
+  if (!view_ || !view_->CallFunction("insertText", {ImageStore::MarkdownLink(name, alt)},
+                                     &ignored, &error)) {
+    ShowFailure("图片已保存为 " + images + "/" + name + "，但无法插入链接\n" + error);
+  }
+}
+
+void EditorWindow::PasteImage() {
+  if (!window_) return;
+  GtkClipboard* clipboard = gtk_clipboard_get(GDK_SELECTION_CLIPBOARD);
+  GdkPixbuf* image = gtk_clipboard_wait_for_image(clipboard);
+  if (!image) return;  // nothing the editor can paste
+  gchar* buffer = nullptr;
+  gsize size = 0;
+  GError* error = nullptr;
+  if (gdk_pixbuf_save_to_buffer(image, &buffer, &size, "png", &error, nullptr)) {
+    InsertImage("", std::string(buffer, size));
+  } else {
+    ShowFailure(std::string("图片保存失败\n") + error->message);
+    g_error_free(error);
+  }
+  g_free(buffer);
+  g_object_unref(image);
+}
+
+void EditorWindow::PreviewPost() {
+  std::string path;
+  if (!Save(&path) || !preview_handler_) return;
+  preview_handler_(path);
+}
+
+int EditorWindow::OnDragDrop(GtkWidget* widget, void* context, int, int, unsigned time,
+                             EditorWindow* self) {
+  return self->drop_.Begin(widget, context, time);  // dragged text: the editor's own
+}
+
+void EditorWindow::OnDragDataReceived(GtkWidget* widget, void* context, int, int, void* data,
+                                      unsigned, unsigned time, EditorWindow* self) {
+  std::vector<std::string> files = self->drop_.Take(widget, context, data, time);
+  for (const std::string& file : files) {
+    std::string bytes;
+    std::string error;
+    if (!ReadTextFile(file, &bytes, &error)) {
+      self->ShowFailure("图片保存失败\n" + error);
+    } else if (ImageStore::SniffExtension(bytes).empty()) {
+      self->ShowFailure("图片保存失败\n" + file + ": not a PNG, JPEG, GIF, WebP or BMP image");
+    } else {
+      self->InsertImage(std::filesystem::path(file).filename().string(), bytes);
+    }
+    if (!self->view_) break;
+  }
+}
+
 int EditorWindow::OnDeleteEvent(GtkWidget*, void*, EditorWindow* self) {
   MessageAnswer answer = MessageBox::Ask(GTK_WINDOW(self->window_), kCloseText, kCloseCaption,
                                          false, MessageIcon::kExclamation);
@@ -268,6 +500,8 @@ int EditorWindow::OnDeleteEvent(GtkWidget*, void*, EditorWindow* self) {
 }
 
 void EditorWindow::OnDestroy(GtkWidget*, EditorWindow* self) {
+  if (self->autosave_timer_) g_source_remove(self->autosave_timer_);
+  self->autosave_timer_ = 0;
   self->window_ = nullptr;
   self->saving_ = false;
   self->awaiting_text_ = false;

@@ -5,9 +5,20 @@
 //
 // Ctrl+S saves. It is the window's own shortcut, active while the window has
 // the focus (the page passes it on): other programs keep their Ctrl+S. A post opened from a file is
-// saved back to that file; a new post asks where to save, every time. Every
-// write is atomic, and a failed one is shown in the page and in a message
-// box while the text stays in the editor.
+// saved back to that file, and the window's title names it; a new post asks
+// where to save, every time, suggesting its front matter's title as the
+// name. Every write is atomic, and a failed one is shown in the page and in
+// a message box while the text stays in the editor.
+//
+// Unsaved text is kept safe: every few seconds a changed text is copied to
+// the workspace's autosave folder (AutosaveStore), offered back when the
+// post is next opened and removed once it is saved; opening another post
+// over unsaved changes asks first.
+//
+// Images pasted from the clipboard or dropped on the editor are stored in
+// static/images/ (ImageStore) and linked at the cursor. The page's preview
+// button saves, builds and shows the post's article page in the browser,
+// through the preview handler.
 //
 // The view only ever shows the editor page: a link clicked in the preview
 // or a file dropped outside the text would otherwise replace the page and
@@ -19,6 +30,8 @@
 #include <functional>
 #include <memory>
 #include <string>
+
+#include "app/file_drop.h"
 
 typedef struct _GtkWidget GtkWidget;
 typedef struct _GtkWindow GtkWindow;
@@ -44,6 +57,10 @@ class EditorWindow {
   static constexpr char kSaveFailed[] = "保存失败";
   static constexpr char kCloseCaption[] = "是否关闭？";
   static constexpr char kCloseText[] = "窗口即将关闭，是否已保存文件？\n【是】关闭\n【否】不关闭";
+  static constexpr char kUnsavedCaption[] = "未保存的修改";
+  static constexpr char kRestoreCaption[] = "恢复未保存的内容";
+  // How often a changed text is copied to the autosave folder.
+  static constexpr unsigned kAutosaveMs = 2000;
 
   // state is not owned and must outlive the window.
   explicit EditorWindow(AppState* state);
@@ -60,8 +77,12 @@ class EditorWindow {
   // editor is never saved over the post. Returns false when the window went
   // away meanwhile, or when the file cannot be read or the page refuses the
   // text (both are shown to the user; the editor then saves as a new post).
+  // Offers the autosaved copy of the post when one differs from its text.
   bool LoadPost(const std::string& path);
 
+  // For a new post: waits for the page, then offers the autosaved copy of an
+  // unsaved new post, if there is one.
+  void OfferNewPostCopy();
   // Waits for the open window's page and, when the editor is empty, starts
   // a new post: front matter with an empty title, the date now and an empty
   // tags list. Text already in the editor is never replaced. Returns false
@@ -71,8 +92,18 @@ class EditorWindow {
   // Saves the editor's text (Ctrl+S): to the post it was opened on, or, for
   // a new post, where the user chooses. Failures are shown, never reported
   // as success. Does nothing while the window is closed, a save is running,
-  // or a post is still being put into the editor.
-  void Save();
+  // or a post is still being put into the editor. Returns true when the text
+  // was written, with its path in *saved_path when given.
+  bool Save(std::string* saved_path = nullptr);
+
+  // True while the open editor holds text that differs from what was last
+  // opened or saved.
+  bool HasUnsavedChanges();
+
+  // Before the editor's text is replaced or dropped: when it has unsaved
+  // changes, asks whether to save them first. Returns false when the user
+  // cancelled or the save failed (the text must stay).
+  bool ConfirmDiscard();
 
   bool is_open() const { return window_ != nullptr; }
   GtkWindow* window() const;
@@ -88,14 +119,50 @@ class EditorWindow {
     save_cancelled_handler_ = std::move(handler);
   }
 
+  // Called after each successful save (the manager's list changes).
+  void set_saved_handler(std::function<void()> handler) { saved_handler_ = std::move(handler); }
+
+  // Called with the saved post's path when the page asks to see it as a
+  // reader will (build, then open the article page).
+  void set_preview_handler(std::function<void(const std::string&)> handler) {
+    preview_handler_ = std::move(handler);
+  }
+
  private:
   static int OnDeleteEvent(GtkWidget* widget, void* event, EditorWindow* self);
   static void OnDestroy(GtkWidget* widget, EditorWindow* self);
   static int OnDecidePolicy(void* view, void* decision, int type, EditorWindow* self);
+  static int OnDragDrop(GtkWidget* widget, void* context, int x, int y, unsigned time,
+                        EditorWindow* self);
+  static void OnDragDataReceived(GtkWidget* widget, void* context, int x, int y, void* data,
+                                 unsigned info, unsigned time, EditorWindow* self);
 
-  // The file chosen in the save dialog, ".md" added when it has no
-  // extension; "" when the user cancelled.
-  std::string AskSavePath(const std::string& folder);
+  // The page's native functions beyond Ctrl+S: the preview, a pasted image.
+  void BindPageFunctions();
+  // Stores an image and links it at the cursor; failures are shown.
+  void InsertImage(const std::string& original_name, const std::string& bytes);
+  // The clipboard's image, if it holds one, stored and linked.
+  void PasteImage();
+  // Saves, then hands the post to the preview handler.
+  void PreviewPost();
+  // The title for the post at path ("" for a new post).
+  void UpdateTitle(const std::string& path);
+  // The autosave key of the text in the editor ("" for a new post).
+  std::string AutosaveKey() const;
+  // Offers the autosaved copy under key when it differs from current.
+  void OfferCopy(const std::string& key, const std::string& current);
+  // The timer's turn: copies a changed text, or drops a copy no longer
+  // needed.
+  void AutosaveTick();
+  // The editor's text through getValue; false when the page cannot give it.
+  bool PageText(std::string* text, std::string* error);
+  // A name for the save dialog from the text's front matter title.
+  static std::string SuggestedName(const std::string& text);
+
+  // The file chosen in the save dialog (suggested, when not empty, is
+  // offered as the name), ".md" added when the name does not end in it; ""
+  // when the user cancelled.
+  std::string AskSavePath(const std::string& folder, const std::string& suggested);
   // Shows message in the page (as an error) and in a message box.
   void ShowFailure(const std::string& message);
   // Calls the page's showMsg; a page that cannot take it is left alone.
@@ -109,6 +176,13 @@ class EditorWindow {
   std::unique_ptr<BrowserView> retired_;
   std::function<void()> closed_handler_;
   std::function<void()> save_cancelled_handler_;
+  std::function<void()> saved_handler_;
+  std::function<void(const std::string&)> preview_handler_;
+  std::string saved_text_;       // the text as last opened or saved
+  std::string autosaved_text_;   // the text of the last autosaved copy
+  unsigned autosave_timer_ = 0;
+  bool autosaving_ = false;
+  FileDrop drop_;  // image files dropped on the text
   bool saving_ = false;
   bool awaiting_text_ = false;  // a post is being put into the editor
 };

@@ -18,6 +18,7 @@
 #include "app/console_window.h"
 #include "app/editor_window.h"
 #include "app/first_start_dialog.h"
+#include "app/post_manager.h"
 #include "app/tray_mode.h"
 #include "data/text_file.h"
 #include "deploy/git_deployer.h"
@@ -138,6 +139,11 @@ void MainWindow::Create() {
     if (!closing_) Show();
   });
   editor_->set_save_cancelled_handler([this] { Refresh(); });
+  editor_->set_saved_handler([this] { posts_->SendList(); });
+  editor_->set_preview_handler([this](const std::string& path) { PreviewAsReader(path); });
+  posts_ = std::make_unique<PostManager>(state_, web_main_.get(), [this]() -> GtkWindow* {
+    return editor_->is_open() ? editor_->window() : window();
+  });
   drop_handler_ = [this](const std::string& path) { OpenDroppedPost(path); };
 
   gtk_widget_show_all(window_);
@@ -215,8 +221,16 @@ void MainWindow::StartUp() {
   bool have_template = IsFile(template_path);
   if (have_template) web_main_->LoadFile(template_path);
   for (const Command& command : kCommands) {
+    if (command.run == &MainWindow::ShowEditor) {
+      web_main_->BindFunction(command.name, BrowserView::ArgumentFunction(
+                                                [this](const std::vector<std::string>& args) {
+                                                  ShowEditorFor(args);
+                                                }));
+      continue;
+    }
     web_main_->BindFunction(command.name, [this, run = command.run] { (this->*run)(); });
   }
+  BindListFunctions();
   if (have_template) web_main_->WaitForLoad();
   Trace("template page loaded");
   if (closing_) return;
@@ -306,9 +320,85 @@ void MainWindow::Refresh() {
 void MainWindow::ShowEditor() {
   state_->editingExisting = false;
   state_->postPath.clear();
+  bool was_open = editor_->is_open();
   editor_->Open();
   Hide();
+  if (!was_open) editor_->OfferNewPostCopy();
   editor_->StartNewPost();
+}
+
+void MainWindow::ShowEditorFor(const std::vector<std::string>& args) {
+  if (args.empty() || args[0].empty()) {
+    ShowEditor();
+    return;
+  }
+  std::string path = posts_->PostPath(args[0]);
+  if (!path.empty()) OpenPost(path);
+}
+
+void MainWindow::BindListFunctions() {
+  using Args = const std::vector<std::string>&;
+  web_main_->BindFunction("listPosts", [this] { posts_->SendList(); });
+  web_main_->BindFunction("deletePost", BrowserView::ArgumentFunction([this](Args args) {
+                            if (!args.empty() && posts_->Delete(args[0])) posts_->SendList();
+                          }));
+  web_main_->BindFunction("renamePost", BrowserView::ArgumentFunction([this](Args args) {
+                            std::string renamed;
+                            if (args.empty() || !posts_->Rename(args[0], &renamed)) return;
+                            // The editor follows a post it has open.
+                            if (state_->editingExisting &&
+                                state_->postPath == state_->rootDir + "/_posts/" + args[0]) {
+                              state_->postPath = renamed;
+                            }
+                            posts_->SendList();
+                          }));
+}
+
+void MainWindow::PreviewAsReader(const std::string& path) {
+  GtkWindow* owner = editor_->is_open() ? editor_->window() : window();
+  std::filesystem::path post(path);
+  if (post.parent_path() != std::filesystem::path(state_->rootDir + "/_posts")) {
+    MessageBox::ShowTimed(owner, "只有 _posts/ 里的文章会被渲染：\n" + path, "Error",
+                          MessageIcon::kExclamation);
+    return;
+  }
+  TakeReasons();
+  ++building_;
+  bool built = site_->Build();
+  --building_;
+  if (!built) {
+    std::string reasons = TakeReasons();
+    MessageBox::ShowTimed(owner, reasons.empty() ? "渲染出错" : "渲染出错\n\n" + reasons,
+                          "Error", MessageIcon::kExclamation);
+    return;
+  }
+  Refresh();
+  // The article's file name: the slug, else the title, as the build names it.
+  PostFile file;
+  file.path = path;
+  file.title = PostIndex::TitleOf(post.filename().string());
+  file.slug = file.title;
+  ReadTextFile(path, &file.content);
+  PostIndex::ReadFront(&file, [](const std::string&) {});
+  if (file.draft) {
+    MessageBox::ShowTimed(owner, "草稿不会被渲染：\n" + path, "Error", MessageIcon::kExclamation);
+    return;
+  }
+  std::string page = state_->rootDir + "/public/articles/" + file.slug + ".html";
+  gchar* uri = g_filename_to_uri(page.c_str(), nullptr, nullptr);
+  GError* error = nullptr;
+  if (!IsFile(page)) {
+    MessageBox::ShowTimed(owner, "渲染后没有找到文章页面：\n" + page, "Error",
+                          MessageIcon::kExclamation);
+  } else if (!uri || !g_app_info_launch_default_for_uri(uri, nullptr, &error)) {
+    MessageBox::ShowTimed(owner, "无法打开 " + page + "\n" + (error ? error->message : ""),
+                          "Error", MessageIcon::kExclamation);
+  } else {
+    std::printf("editor: opened %s\n", uri);
+    std::fflush(stdout);
+  }
+  if (error) g_error_free(error);
+  g_free(uri);
 }
 
 void MainWindow::Rendering() {
@@ -439,6 +529,8 @@ void MainWindow::Hide() {
 int MainWindow::OnDeleteEvent(GtkWidget*, void*, MainWindow* self) {
   switch (MessageBox::Ask(GTK_WINDOW(self->window_), kClosePrompt, "提示", true)) {
     case MessageAnswer::kYes:
+      // Unsaved text in the editor is not dropped without a word.
+      if (self->editor_->is_open() && !self->editor_->ConfirmDiscard()) break;
       self->closing_ = true;
       gtk_widget_hide(self->window_);
       gtk_main_quit();
@@ -475,35 +567,13 @@ void MainWindow::RegisterDropTarget() {
 
 int MainWindow::OnDragDrop(GtkWidget* widget, void* context, int, int, unsigned time,
                            MainWindow* self) {
-  auto* drag = static_cast<GdkDragContext*>(context);
-  GdkAtom uri_list = gdk_atom_intern_static_string("text/uri-list");
-  bool offers_files = false;
-  for (GList* target = gdk_drag_context_list_targets(drag); target; target = target->next) {
-    if (GDK_POINTER_TO_ATOM(target->data) == uri_list) offers_files = true;
-  }
-  if (!offers_files) return FALSE;  // text and the like: the page's business
-  self->dropping_ = true;
-  gtk_drag_get_data(widget, drag, uri_list, time);
-  return TRUE;
+  return self->drop_.Begin(widget, context, time);  // text and the like: the page's
 }
 
 void MainWindow::OnDragDataReceived(GtkWidget* widget, void* context, int, int, void* data,
                                     unsigned, unsigned time, MainWindow* self) {
-  // The view also asks for the data while a drag only passes over it.
-  if (!self->dropping_) return;
-  self->dropping_ = false;
-  g_signal_stop_emission_by_name(widget, "drag-data-received");
-  gchar** uris = gtk_selection_data_get_uris(static_cast<GtkSelectionData*>(data));
-  std::string path;
-  for (gchar** uri = uris; uri && *uri && path.empty(); ++uri) {
-    if (gchar* file = g_filename_from_uri(*uri, nullptr, nullptr)) {
-      path = file;
-      g_free(file);
-    }
-  }
-  g_strfreev(uris);
-  gtk_drag_finish(static_cast<GdkDragContext*>(context), !path.empty(), FALSE, time);
-  if (!path.empty() && self->drop_handler_) self->drop_handler_(path);
+  std::vector<std::string> files = self->drop_.Take(widget, context, data, time);
+  if (!files.empty() && self->drop_handler_) self->drop_handler_(files.front());
 }
 
 void MainWindow::OpenDroppedPost(const std::string& path) {
@@ -514,6 +584,11 @@ void MainWindow::OpenDroppedPost(const std::string& path) {
       !std::filesystem::is_regular_file(path, ec)) {
     return;
   }
+  OpenPost(path);
+}
+
+void MainWindow::OpenPost(const std::string& path) {
+  if (editor_->is_open() && !editor_->ConfirmDiscard()) return;
   state_->editingExisting = true;
   state_->postPath = path;
   editor_->Open();

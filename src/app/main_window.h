@@ -3,7 +3,9 @@
 // template/index copy.html by the page's own TplRender and refreshed every
 // five minutes. The page calls the five native commands bound here
 // (showEditor, Rendering, RenderingAndPush, Push, showList); each reports
-// in a message box that closes itself. Closing the window asks first; the
+// in a message box that closes itself. The page's post list calls
+// listPosts, showEditor(name), deletePost(name) and renamePost(name)
+// (PostManager). Closing the window asks first; the
 // program ends when it goes.
 //
 // Thread safety: user-interface thread only. The update check runs on a
@@ -18,6 +20,7 @@
 #include <vector>
 
 #include "app/app_state.h"
+#include "app/file_drop.h"
 #include "app/message_box.h"
 
 typedef struct _GtkWidget GtkWidget;
@@ -28,6 +31,7 @@ namespace tarn {
 class BrowserView;
 class ConsoleWindow;
 class EditorWindow;
+class PostManager;
 class GitDeployer;
 class SiteBuilder;
 class TrayMode;
@@ -73,6 +77,9 @@ class MainWindow {
 
   // The commands the manager page calls.
   void ShowEditor();
+  // showEditor as the page calls it: with no name (or ""), ShowEditor; with
+  // the file name of a post in _posts/, that post in the editor.
+  void ShowEditorFor(const std::vector<std::string>& args);
   void Rendering();
   void RenderingAndPush();
   void Push();
@@ -128,6 +135,13 @@ class MainWindow {
   void HideToTray();
   void RegisterDropTarget();
   void OpenDroppedPost(const std::string& path);
+  // Opens path in the editor, asking first about unsaved changes.
+  void OpenPost(const std::string& path);
+  // Binds the post list's functions (listPosts, deletePost, renamePost).
+  void BindListFunctions();
+  // Builds the site and opens the article page of the post at path in the
+  // desktop's browser, or says why not.
+  void PreviewAsReader(const std::string& path);
   void StartUpdateCheck();
   // Asks whether to open the download page of a newer build.
   void AskToUpdate(const UpdateNotice& notice);
@@ -152,6 +166,7 @@ class MainWindow {
   GtkWidget* window_ = nullptr;
   std::unique_ptr<BrowserView> web_main_;
   std::unique_ptr<EditorWindow> editor_;
+  std::unique_ptr<PostManager> posts_;
   std::unique_ptr<TrayMode> tray_mode_;  // with conf.ini's Mini=1
   // The start-up update check; dropping it with the window drops a late notice.
   std::unique_ptr<UpdateCheckTask> update_check_;
@@ -166,7 +181,7 @@ class MainWindow {
   std::mutex queued_mutex_;                  // guards queued_reasons_
   std::vector<std::string> queued_reasons_;  // from other threads
   bool closing_ = false;
-  bool dropping_ = false;  // between a drop and its data
+  FileDrop drop_;  // files dropped on the manager page
 };
 
 }  // namespace tarn

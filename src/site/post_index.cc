@@ -358,6 +358,15 @@ std::vector<PostFile> PostIndex::Scan(const std::string& posts_dir, const Diagno
   return posts;
 }
 
+bool PostIndex::ReadFront(PostFile* post, const DiagnosticSink& sink) {
+  FrontMatter front;
+  if (!front.Read(post->content, post->path, sink)) return false;
+  std::vector<std::string> notes;
+  ApplyFrontMatter(&front, post, &notes);
+  for (const std::string& note : notes) sink(note);
+  return true;
+}
+
 void PostIndex::AddFrontMembers(const PostFile& post, JsonDocument* record) {
   if (!post.has_front) return;
   record->SetObject("", "tags", TextArray(post.tags));

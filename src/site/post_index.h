@@ -109,6 +109,11 @@ class PostIndex {
   // url_prefix + "/articles/" + LinkName(title) + ".html".
   static std::string ArticleLink(std::string_view url_prefix, std::string_view title);
 
+  // Takes over what the front matter at the start of post->content says
+  // (title, slug, dates, draft, tags, ...), as Scan does; what it cannot
+  // use goes to sink. Returns false when there is no readable front matter.
+  static bool ReadFront(PostFile* post, const DiagnosticSink& sink);
+
   // Adds tags, categories, description, excerpt and front to *record when
   // the post has front matter; nothing otherwise.
   static void AddFrontMembers(const PostFile& post, JsonDocument* record);

@@ -14,10 +14,13 @@
 #include "script/script_host.h"
 #include "site/alias_pages.h"
 #include "site/feed_builder.h"
+#include "site/heading_anchors.h"
 #include "site/markdown_converter.h"
 #include "site/output_file.h"
 #include "site/output_writer.h"
+#include "site/search_index.h"
 #include "site/static_files.h"
+#include "site/taxonomy.h"
 #include "site/template_engine.h"
 #include "site/workspace_layout.h"
 
@@ -321,7 +324,15 @@ std::string SiteBuilder::RenderIndex() {
     return "";
   }
   RebuildIndex();
-  std::string html = Engine().Render(text, data_, path);
+  std::string html;
+  if (nav_.paginate > 0) {
+    int total = std::max(1, (data_.GetCount("posts") + nav_.paginate - 1) / nav_.paginate);
+    html = RenderIndexPage(text, path, 1, total);
+  } else {
+    JsonDocument overlay;
+    html = Engine().Render(text, PageView(&overlay, 0), path);
+    if (in_build_) sitemap_.Add("index.html", NewestUpdate());
+  }
   if (html.empty()) Report(path + ": renders to empty text");
   return html;
 }
@@ -335,8 +346,10 @@ std::string SiteBuilder::RenderTimeline() {
     return "";
   }
   RebuildIndex();
-  std::string html = Engine().Render(text, data_, path);
+  JsonDocument overlay;
+  std::string html = Engine().Render(text, PageView(&overlay, 0), path);
   if (html.empty()) Report(path + ": renders to empty text");
+  if (in_build_) sitemap_.Add("timeline.html", NewestUpdate());
   return html;
 }
 
@@ -491,8 +504,22 @@ int SiteBuilder::RenderPosts() {
       build_failed_ = true;
       continue;
     }
+    if (nav_.search) {
+      plain_texts_.resize(posts.size());
+      plain_texts_[&post - posts.data()] =
+          SearchIndex::PlainText(converted, SearchIndex::kTextLength);
+    }
+    std::string toc;
+    std::string anchored;
+    if (nav_.Any()) {
+      anchored = HeadingAnchors::Add(converted, &toc);
+      converted = anchored;
+    }
     SetPostVariables(post, converted);
-    html = Engine().Expand(page, data_, path);
+    SetPostTerms(post);
+    if (nav_.Any()) data_.SetText("post.toc", toc);
+    JsonDocument overlay;
+    html = Engine().Expand(page, PageView(&overlay, 1), path);
     if (html.empty()) {
       Report(path + ": renders to empty text for " + post.path);
       continue;
@@ -501,6 +528,7 @@ int SiteBuilder::RenderPosts() {
     Generated(article);
     if (!OutputAllowed(article)) continue;
     writer.Write(article, std::move(html));
+    if (in_build_) sitemap_.Add("articles/" + post.slug + ".html", post.update_time);
     ++written;
   }
   if (converter_) {
@@ -597,7 +625,9 @@ int SiteBuilder::RenderPages() {
       Report(error + " (" + entry + " of " + conf_path + "; page skipped)");
       continue;
     }
-    std::string html = Engine().Render(text, data_, template_path);
+    JsonDocument overlay;
+    int depth = static_cast<int>(std::count(target.begin(), target.end(), '/'));
+    std::string html = Engine().Render(text, PageView(&overlay, depth), template_path);
     if (html.empty()) {
       Report(template_path + ": renders to empty text; page skipped");
       continue;
@@ -605,7 +635,7 @@ int SiteBuilder::RenderPages() {
     if (!OutputAllowed(output)) continue;
     std::error_code ec;
     fs::create_directories(fs::path(output).parent_path(), ec);
-    Write(output, html);
+    if (Write(output, html) && in_build_) sitemap_.Add(target + ".html", NewestUpdate());
   }
   return 1;
 }
@@ -648,6 +678,9 @@ bool SiteBuilder::Build() {
       self->index_ready_ = false;
       self->posts_.clear();
       self->engine_.reset();
+      self->nav_ = Navigation();
+      self->sitemap_ = SitemapBuilder();
+      self->plain_texts_.clear();
     }
   } finish{this};
   PrivateSettings private_settings(&data_);
@@ -676,11 +709,13 @@ bool SiteBuilder::Build() {
   }
   SetVariable("assetsPath", url_prefix_ + "/assets");
   data_.SetObject("", "theme", LoadThemeConf());
+  nav_ = ReadNavigation();
   CopyAssets();
 
   std::string html = RenderIndex();
   if (html.empty()) return false;
   Write(out + "/index.html", html);
+  RenderIndexPages();
   html = RenderTimeline();
   if (html.empty()) return false;
   Write(out + "/timeline.html", html);
@@ -693,10 +728,259 @@ bool SiteBuilder::Build() {
 
   RenderPosts();
   RenderPages();
+  if (nav_.Any()) {
+    RenderTaxonomy("tags", "tags", "tag", "tags");
+    RenderTaxonomy("categories", "categories", "category", "categories");
+  }
+  WriteSearchIndex();
+  WriteSitemap();
   AliasPages::Write(out, posts_, data_.GetText("system.url"), &generated_, sink_);
   if (!StaticFiles::Copy(root_, out, generated_, sink_)) build_failed_ = true;
   ReportWriteErrors(&index_writer);
   return !build_failed_;
+}
+
+}  // namespace tarn
+
+namespace tarn {
+namespace {
+
+std::string RootPath(int depth) {
+  if (depth == 0) return ".";
+  std::string path = "..";
+  for (int i = 1; i < depth; ++i) path += "/..";
+  return path;
+}
+
+std::string IndexPagePath(int page) {
+  return page == 1 ? "index.html" : "page/" + std::to_string(page) + "/index.html";
+}
+
+bool IsTrueSetting(const JsonDocument& doc, const std::string& path) {
+  return doc.GetType(path) == JsonDocument::kBool ? doc.GetBool(path) : doc.GetText(path) == "true";
+}
+
+// The texts of a record's name list ("tags"): an array of texts, or one text.
+std::vector<std::string> NamesAt(const JsonDocument& data, const std::string& path) {
+  std::vector<std::string> names;
+  int type = data.GetType(path);
+  if (type == JsonDocument::kString) names.push_back(data.GetText(path));
+  if (type != JsonDocument::kArray) return names;
+  for (int i = 0, n = data.GetCount(path); i < n; ++i)
+    names.push_back(data.GetText(path + "[" + std::to_string(i) + "]"));
+  return names;
+}
+
+}  // namespace
+
+SiteBuilder::Navigation SiteBuilder::ReadNavigation() const {
+  Navigation nav;
+  int type = data_.GetType("theme.paginate");
+  if (type == JsonDocument::kInteger || type == JsonDocument::kDouble ||
+      type == JsonDocument::kString) {
+    nav.paginate = std::max(0, data_.GetInt("theme.paginate"));
+    if (nav.paginate == 0 && data_.GetText("theme.paginate") != "0")
+      Report(ThemeDir() + "/_conf.json: paginate must be a whole number of at least 1");
+  }
+  nav.search = IsTrueSetting(data_, "theme.search");
+  nav.sitemap = IsTrueSetting(data_, "theme.sitemap");
+  std::error_code ec;
+  for (const char* name : {"tag", "tags", "category", "categories"})
+    nav.taxonomies = nav.taxonomies || fs::exists(ThemeDir() + "/" + name + ".mtpl", ec);
+  return nav;
+}
+
+TemplateData SiteBuilder::PageView(JsonDocument* overlay, int depth) const {
+  if (!overlay->HasTree()) overlay->Create();
+  overlay->SetText("rootPath", RootPath(depth));
+  return TemplateData(data_, overlay, nav_.Any() ? RootPath(depth) : ".");
+}
+
+std::string SiteBuilder::PageLink(const std::string& path, int depth) const {
+  return (url_prefix_ == "." ? RootPath(depth) : url_prefix_) + "/" + path;
+}
+
+JsonDocument SiteBuilder::ListRecord(int index) {
+  std::string record = "posts[" + std::to_string(index) + "]";
+  JsonDocument copy = JsonDocument::NewObject();
+  std::vector<std::string> keys;
+  data_.GetKeys(record, &keys);
+  for (const std::string& key : keys)
+    if (key != "content") copy.SetObject("", key, data_.GetDocument(record + "." + key));
+  return copy;
+}
+
+std::string SiteBuilder::NewestUpdate() const {
+  std::string newest;
+  for (int i = 0, n = data_.GetCount("posts"); i < n; ++i)
+    newest = std::max(newest, data_.GetText("posts[" + std::to_string(i) + "].update_time"));
+  return newest;
+}
+
+std::string SiteBuilder::RenderIndexPage(const std::string& text, const std::string& path,
+                                         int page, int total) {
+  int per = nav_.paginate;
+  int n = data_.GetCount("posts");
+  JsonDocument overlay = JsonDocument::NewObject();
+  overlay.SetEmptyArray("posts");
+  std::string newest;
+  for (int i = (page - 1) * per; i < std::min(n, page * per); ++i) {
+    overlay.Append("posts", ListRecord(i));
+    newest = std::max(newest, data_.GetText("posts[" + std::to_string(i) + "].update_time"));
+  }
+  int depth = page == 1 ? 0 : 2;
+  overlay.SetInt("pager.current", page);
+  overlay.SetInt("pager.total", total);
+  overlay.SetText("pager.prev_url", page > 1 ? PageLink(IndexPagePath(page - 1), depth) : "");
+  overlay.SetText("pager.next_url", page < total ? PageLink(IndexPagePath(page + 1), depth) : "");
+  std::string html = Engine().Render(text, PageView(&overlay, depth), path);
+  if (!html.empty()) sitemap_.Add(IndexPagePath(page), newest);
+  return html;
+}
+
+void SiteBuilder::RenderIndexPages() {
+  std::set<std::string> keep;
+  std::string path = ThemeDir() + "/index.mtpl";
+  std::string text;
+  if (nav_.paginate > 0 && ReadTextFile(path, &text)) {
+    int n = data_.GetCount("posts");
+    int total = std::max(1, (n + nav_.paginate - 1) / nav_.paginate);
+    for (int page = 2; page <= total; ++page) {
+      std::string html = RenderIndexPage(text, path, page, total);
+      if (html.empty()) {
+        Report(path + ": renders to empty text for page " + std::to_string(page));
+        build_failed_ = true;
+        continue;
+      }
+      std::string out = PublicDir() + "/" + IndexPagePath(page);
+      std::error_code ec;
+      fs::create_directories(fs::path(out).parent_path(), ec);
+      Write(out, html);
+      keep.insert(std::to_string(page));
+    }
+  }
+  if (nav_.Any()) RemoveStalePages("page", keep);
+}
+
+void SiteBuilder::RenderTaxonomy(const std::string& member, const std::string& folder,
+                                 const std::string& one, const std::string& all) {
+  Taxonomy taxonomy(data_, "posts", member);
+  std::set<std::string> keep;
+  std::string one_path = ThemeDir() + "/" + one + ".mtpl";
+  std::string text;
+  bool ok = false;
+  std::string page;
+  if (ReadTextFile(one_path, &text)) page = Engine().ResolveInheritance(text, one_path, &ok);
+  for (const Taxonomy::Group& group : ok ? taxonomy.groups() : std::vector<Taxonomy::Group>{}) {
+    JsonDocument overlay = JsonDocument::NewObject();
+    overlay.SetText(one + ".name", group.name);
+    overlay.SetInt(one + ".count", static_cast<int>(group.posts.size()));
+    overlay.SetEmptyArray(one + ".posts");
+    for (int i : group.posts) overlay.Append(one + ".posts", ListRecord(i));
+    std::string html = Engine().Expand(page, PageView(&overlay, 2), one_path);
+    if (html.empty()) {
+      Report(one_path + ": renders to empty text for \"" + group.name + "\"");
+      continue;
+    }
+    std::string relative = folder + "/" + group.folder + "/index.html";
+    std::error_code ec;
+    fs::create_directories(PublicDir() + "/" + folder + "/" + group.folder, ec);
+    Write(PublicDir() + "/" + relative, html);
+    sitemap_.Add(relative, group.newest_update);
+    keep.insert(group.folder);
+  }
+  RemoveStalePages(folder, keep);
+
+  std::string all_path = ThemeDir() + "/" + all + ".mtpl";
+  std::string list_page = PublicDir() + "/" + folder + "/index.html";
+  if (!ReadTextFile(all_path, &text)) {
+    std::error_code ec;
+    if (fs::is_regular_file(fs::symlink_status(list_page, ec))) fs::remove(list_page, ec);
+    return;
+  }
+  JsonDocument overlay = JsonDocument::NewObject();
+  overlay.SetEmptyArray(all);
+  for (const Taxonomy::Group& group : taxonomy.groups()) {
+    JsonDocument entry = JsonDocument::NewObject();
+    entry.SetText("name", group.name);
+    entry.SetInt("count", static_cast<int>(group.posts.size()));
+    entry.SetText("url", ok ? url_prefix_ + "/" + folder + "/" + PostIndex::LinkName(group.folder) +
+                                  "/index.html"
+                            : "");
+    overlay.Append(all, std::move(entry));
+  }
+  std::string html = Engine().Render(text, PageView(&overlay, 1), all_path);
+  if (html.empty()) {
+    Report(all_path + ": renders to empty text; page skipped");
+    return;
+  }
+  std::error_code ec;
+  fs::create_directories(PublicDir() + "/" + folder, ec);
+  Write(list_page, html);
+  sitemap_.Add(folder + "/index.html", NewestUpdate());
+}
+
+void SiteBuilder::SetPostTerms(const PostFile& post) {
+  static const struct { const char* member; const char* one; } kLists[] = {
+      {"tags", "tag"}, {"categories", "category"}};
+  for (const auto& list : kLists) {
+    if (!data_.Exists(std::string("post.") + list.member)) continue;
+    std::error_code ec;
+    bool pages = fs::exists(ThemeDir() + "/" + list.one + ".mtpl", ec);
+    JsonDocument terms = JsonDocument::NewArray();
+    for (const std::string& name : list.one[0] == 't' ? post.tags : post.categories) {
+      JsonDocument term = JsonDocument::NewObject();
+      term.SetText("name", name);
+      std::string folder = PostIndex::LinkName(Taxonomy::FolderName(Taxonomy::Fold(name)));
+      term.SetText("url", pages ? url_prefix_ + "/" + list.member + "/" + folder + "/index.html" : "");
+      terms.Append("", std::move(term));
+    }
+    data_.SetObject("post", list.member, terms);
+  }
+}
+
+void SiteBuilder::WriteSearchIndex() {
+  if (!nav_.search) return;
+  SearchIndex index;
+  for (int i = 0, n = data_.GetCount("posts"); i < n; ++i) {
+    std::string record = "posts[" + std::to_string(i) + "]";
+    index.Add(data_.GetText(record + ".title"), data_.GetText(record + ".url"),
+              data_.GetText(record + ".post_time"), NamesAt(data_, record + ".tags"),
+              i < static_cast<int>(plain_texts_.size()) ? plain_texts_[i] : "");
+  }
+  std::string json = index.Json();
+  Write(PublicDir() + "/search.json", json);
+  // Browsers refuse to fetch files from a page opened as file://, but they
+  // run its scripts: the search page loads the same entries as a script.
+  Write(PublicDir() + "/search.js", "window.tarnSearchIndex = " + json + ";\n");
+}
+
+void SiteBuilder::WriteSitemap() {
+  std::string url = data_.GetText("system.url");
+  if (url.empty() || sitemap_.empty() || !nav_.Any()) return;
+  Write(PublicDir() + "/sitemap.xml", sitemap_.Text(url));
+}
+
+void SiteBuilder::RemoveStalePages(const std::string& folder, const std::set<std::string>& keep) {
+  std::error_code ec;
+  fs::directory_iterator it(PublicDir() + "/" + folder, ec);
+  if (ec) return;
+  std::vector<fs::path> stale;
+  for (const auto& entry : it) {
+    std::error_code type_ec;
+    if (entry.is_symlink(type_ec) || !entry.is_directory(type_ec)) continue;
+    if (!keep.count(entry.path().filename().string())) stale.push_back(entry.path());
+  }
+  for (const fs::path& dir : stale) {
+    fs::path page = dir / "index.html";
+    std::error_code remove_ec;
+    if (!fs::is_regular_file(fs::symlink_status(page, remove_ec))) continue;
+    if (!fs::remove(page, remove_ec) && remove_ec) {
+      Report(page.string() + ": cannot remove a page that no longer exists: " + remove_ec.message());
+      continue;
+    }
+    fs::remove(dir, remove_ec);  // only when nothing else is left in it
+  }
 }
 
 }  // namespace tarn

@@ -9,9 +9,22 @@
 // Failures are returned as the documented results; the reasons go to the
 // DiagnosticSink (which file, which line, what is wrong).
 //
+// A theme can ask for more in its _conf.json and folder: "paginate": N
+// (index.mtpl once per N posts, pages 2.. as public/page/K/index.html, with
+// a pager), tag and category pages (tag.mtpl, tags.mtpl, category.mtpl,
+// categories.mtpl under public/tags/ and public/categories/), "search": true
+// (public/search.json and search.js); the post lists of those pages hold
+// the records without their Markdown. Every page gets {$rootPath}; a theme
+// that uses any of these also gets each list's links relative to the page
+// it is on, at any depth, and ids on its articles' headings with the table of
+// contents in post.toc. With system.url set, such a theme (or one with
+// "sitemap": true) also gets public/sitemap.xml, listing every page
+// written. A theme that asks for none of it builds as before.
+//
 // Thread safety: none; the front end uses it from one thread.
 #pragma once
 
+#include <map>
 #include <memory>
 #include <set>
 #include <string>
@@ -21,6 +34,8 @@
 #include "data/diagnostics.h"
 #include "data/json_document.h"
 #include "site/post_index.h"
+#include "site/sitemap_builder.h"
+#include "site/template_data.h"
 
 namespace tarn {
 
@@ -61,12 +76,13 @@ class SiteBuilder {
 
   // The whole site into public/: the post index, the theme's assets, the
   // index, timeline, feed, article and theme pages, the redirect pages of
-  // posts' aliases and then the workspace's static/ folder. True when index, timeline and feed were
-  // written; false (with the reason reported) when one rendered empty; the
-  // files written before that stay. Also false, after writing everything
-  // else, when posts could not be converted (the page defines no markToHtml,
-  // or it threw), a file could not be written, or one would have been
-  // written or removed through a symbolic link inside public/ (it is not).
+  // posts' aliases and then the workspace's static/ folder. True when
+  // index, timeline and feed were written; false (with the reason reported)
+  // when one rendered empty; the files written before that stay. Also
+  // false, after writing everything else, when posts could not be converted
+  // (the page defines no markToHtml, or it threw), a file could not be
+  // written, or one would have been written or removed through a symbolic
+  // link inside public/ (it is not).
   // False at once, writing nothing, when the last LoadConfig failed.
   // system.deployUrl and system.sourceUrl, which may hold credentials, are
   // out of the site data while the build renders: no generated file holds
@@ -152,6 +168,43 @@ class SiteBuilder {
   // Hands every post's Markdown to the converter, which works on it in the
   // background until RenderPosts collects it.
   void StartConverting();
+  // The theme's extra pages (pagination, tags, categories, search), all
+  // off for a theme that asks for none of them.
+  struct Navigation {
+    int paginate = 0;
+    bool search = false;
+    bool taxonomies = false;  // the theme has a tag or category template
+    bool sitemap = false;     // asked for alone ("sitemap": true)
+    bool Any() const { return paginate > 0 || search || taxonomies || sitemap; }
+  };
+  Navigation ReadNavigation() const;
+  // The site data as a page depth folders below public/ sees it, with
+  // overlay's members in front; overlay gets rootPath.
+  TemplateData PageView(JsonDocument* overlay, int depth) const;
+  // A link to a file under public/ ("page/2/index.html") from a page depth
+  // folders down: relative, or absolute with AbsoluteUrl.
+  std::string PageLink(const std::string& path, int depth) const;
+  std::string RenderIndexPage(const std::string& text, const std::string& path, int page,
+                              int total);
+  // Index pages 2.. of a paginated theme; removes those of earlier builds
+  // beyond the last.
+  void RenderIndexPages();
+  void RenderTaxonomy(const std::string& member, const std::string& folder,
+                      const std::string& one, const std::string& all);
+  // Turns post.tags and post.categories, where the post has them, into
+  // lists of {name, url}, url leading to the tag's or category's page.
+  void SetPostTerms(const PostFile& post);
+  void WriteSearchIndex();
+  void WriteSitemap();
+  // Removes FOLDER/*/index.html (and the emptied folders) under public/ for
+  // names not in keep; anything else stays.
+  void RemoveStalePages(const std::string& folder, const std::set<std::string>& keep);
+  std::string NewestUpdate() const;
+  // A copy of posts[index] for a page's own list (a page of the index, a
+  // tag's posts): every member but the post's Markdown, which lists do not
+  // show and which would make ten thousand copies costly.
+  JsonDocument ListRecord(int index);
+
   // Waits for the writer, reports each file it could not write and marks
   // the build failed then; returns how many there were.
   int ReportWriteErrors(OutputWriter* writer);
@@ -175,6 +228,9 @@ class SiteBuilder {
   // Paths under public/ this build writes, relative to it: static files
   // and aliases give way to them.
   std::set<std::string> generated_;
+  Navigation nav_;
+  SitemapBuilder sitemap_;
+  std::vector<std::string> plain_texts_;  // per post, for the search index
 };
 
 }  // namespace tarn

@@ -8,6 +8,7 @@
 #include "data/regex_object.h"
 #include "data/text_file.h"
 #include "site/sequential_replacer.h"
+#include "site/template_tree.h"
 
 namespace tarn {
 namespace {
@@ -65,7 +66,7 @@ std::string TemplateEngine::LayoutPath(std::string_view layout) const {
   return path;
 }
 
-std::string TemplateEngine::Render(std::string_view text, const JsonDocument& data,
+std::string TemplateEngine::Render(std::string_view text, const TemplateData& data,
                                    std::string_view name) {
   bool ok = true;
   std::string resolved = ResolveInheritance(text, name, &ok);
@@ -122,13 +123,17 @@ std::string TemplateEngine::ResolveInheritance(std::string_view text, std::strin
   return layout;
 }
 
-std::string TemplateEngine::Expand(std::string_view text, const JsonDocument& data,
+std::string TemplateEngine::Expand(std::string_view text, const TemplateData& data,
                                    std::string_view name) {
   return ReplaceVariables(ExpandLoops(text, data, name), data);
 }
 
-std::string TemplateEngine::ExpandLoops(std::string_view text, const JsonDocument& data,
+std::string TemplateEngine::ExpandLoops(std::string_view text, const TemplateData& data,
                                         std::string_view name) {
+  if (TemplateTree::Needed(text)) {
+    TemplateTree tree(text, name, [this](const std::string& message) { Warn(message); });
+    return tree.Expand(data);
+  }
   RegexObject loops;
   loops.Execute(kLoopPattern, text);
   int count = loops.GetMatchCount();
@@ -149,7 +154,7 @@ std::string TemplateEngine::ExpandLoops(std::string_view text, const JsonDocumen
       if (std::find(starts.begin(), starts.end(), position) == starts.end()) {
         Warn(std::string(name) + ":" + std::to_string(LineOf(text, position)) + ": loop \"" +
              std::string(opens.SubMatchView(i, 1)) +
-             "\" has no {-volist/} of its own (loops do not nest); left as text");
+             "\" has no {-volist/} of its own; left as text");
       }
     }
   }
@@ -211,7 +216,7 @@ std::string TemplateEngine::ExpandLoops(std::string_view text, const JsonDocumen
   return replacer.Apply(std::string(text), expand);
 }
 
-std::string TemplateEngine::ReplaceVariables(std::string_view text, const JsonDocument& data) {
+std::string TemplateEngine::ReplaceVariables(std::string_view text, const TemplateData& data) {
   RegexObject variables;
   variables.Execute(kVariablePattern, text);
   int count = variables.GetMatchCount();

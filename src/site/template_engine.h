@@ -10,10 +10,14 @@
 //      {$KEY.FIELD} taken from that element, each copy followed by CR LF;
 //   3. variables: {$PATH} becomes the text at PATH in the data.
 //
+// A template whose loops nest, or that uses {-if name="PATH"} conditions,
+// has its loops and conditions worked out by TemplateTree instead of the
+// flat loop pass; the other passes are the same.
+//
 // Each pass finds its matches once, then replaces each match's text
 // everywhere, in match order. The results of that order are part of the
 // language (a value inserted by the loop pass that holds a placeholder is
-// expanded by the variables pass; loops do not nest), and the engine keeps
+// expanded by the variables pass), and the engine keeps
 // them exactly while staying close to linear in the size of its output.
 //
 // Missing data renders as nothing. A missing layout renders the page empty,
@@ -33,6 +37,7 @@
 
 #include "data/diagnostics.h"
 #include "data/json_document.h"
+#include "site/template_data.h"
 
 namespace tarn {
 
@@ -44,7 +49,7 @@ class TemplateEngine {
 
   // All three passes. name says which template it is in messages. "" when
   // the template is empty or its layout is missing.
-  std::string Render(std::string_view text, const JsonDocument& data,
+  std::string Render(std::string_view text, const TemplateData& data,
                      std::string_view name = "template");
 
   // Pass 1 alone. Sets *ok to false (and returns "") when the layout named
@@ -52,15 +57,15 @@ class TemplateEngine {
   std::string ResolveInheritance(std::string_view text, std::string_view name, bool* ok);
 
   // Passes 2 and 3, for text whose inheritance is already resolved.
-  std::string Expand(std::string_view text, const JsonDocument& data,
+  std::string Expand(std::string_view text, const TemplateData& data,
                      std::string_view name = "template");
 
   // Pass 2 alone.
-  std::string ExpandLoops(std::string_view text, const JsonDocument& data,
+  std::string ExpandLoops(std::string_view text, const TemplateData& data,
                           std::string_view name = "template");
 
   // Pass 3 alone.
-  static std::string ReplaceVariables(std::string_view text, const JsonDocument& data);
+  static std::string ReplaceVariables(std::string_view text, const TemplateData& data);
 
   // The file a layout path names: every "./" becomes theme_dir + "/"; a
   // path that is still relative is taken from base_dir.

@@ -162,21 +162,71 @@ TEST_F(TemplateEngineTest, LoopOddities) {
   // A field's value holding a later field's placeholder gets it filled too.
   EXPECT_EQ(Render("{-volist name=\"posts\" key=\"p\"}{$p.tag}/{$p.title}{-volist/}", data),
             "S/S\r\n/b\r\n");
-  // Loops do not nest: the outer body ends at the inner closing tag, and
-  // the stray opening and closing tags stay as text (the opener is reported).
-  std::string nested =
-      "{-volist name=\"posts\" key=\"p\"}[{-volist name=\"tags\" key=\"t\"}{$t.n}"
-      "{-volist/}]{-volist/}";
-  EXPECT_EQ(Render(nested, data),
-            "[{-volist name=\"tags\" key=\"t\"}\r\n"
-            "[{-volist name=\"tags\" key=\"t\"}\r\n]{-volist/}");
-  EXPECT_TRUE(Reported("page.mtpl:1: loop \"tags\" has no {-volist/}"));
+  // An opening tag with no closing tag of its own before the next loop
+  // stays as text, and is reported.
+  EXPECT_EQ(Render("{-volist name=\"tags\" key=\"t\"}[{-volist/}{-volist name=\"x\" key=\"t\"}",
+                   data),
+            "[\r\n{-volist name=\"x\" key=\"t\"}");
+  EXPECT_TRUE(Reported("page.mtpl:1: loop \"x\" has no {-volist/}"));
   // A key that is no valid pattern finds no fields; the body repeats as is.
   EXPECT_EQ(Render("{-volist name=\"tags\" key=\"(\"}{$(.n}{-volist/}", data), "\r\n");
   EXPECT_TRUE(Reported("loop key \"(\""));
   // An unclosed loop stays as text.
   EXPECT_EQ(Render("{-volist name=\"tags\" key=\"t\"}{$t.n}", data),
             "{-volist name=\"tags\" key=\"t\"}");
+}
+
+TEST_F(TemplateEngineTest, NestedLoopsExpandPerOuterItem) {
+  JsonDocument data = Data(
+      R"({"timeline":[{"date":"May","posts":[{"title":"a","tags":[{"n":"x"},{"n":"y"}]},)"
+      R"({"title":"b","tags":[]}]},{"date":"June","posts":[{"title":"c"}]}],"site":"S"})");
+  std::string archive =
+      "{-volist name=\"timeline\" key=\"t\"}<h2>{$t.date}</h2>"
+      "{-volist name=\"t.posts\" key=\"p\"}<a>{$p.title}@{$t.date}</a>"
+      "{-volist name=\"p.tags\" key=\"g\"}#{$g.n}{-volist/}{-volist/}{$site}{-volist/}";
+  EXPECT_EQ(Render(archive, data),
+            "<h2>May</h2><a>a@May</a>#x\r\n#y\r\n\r\n<a>b@May</a>\r\nS\r\n"
+            "<h2>June</h2><a>c@June</a>\r\nS\r\n");
+  // An inner key hides an outer one of the same name; keys ignore case.
+  EXPECT_EQ(Render("{-volist name=\"timeline\" key=\"t\"}{-volist name=\"T.posts\" key=\"t\"}"
+                   "{$t.title}{-volist/}{-volist/}",
+                   data),
+            "a\r\nb\r\n\r\nc\r\n\r\n");
+  EXPECT_TRUE(messages_.empty());
+}
+
+TEST_F(TemplateEngineTest, ConditionsKeepOnePart) {
+  JsonDocument data = Data(
+      R"({"s":"x","empty":"","zero":0,"one":1.5,"no":false,"yes":true,"nil":null,"arr":[],)"
+      R"("obj":{},"full":[1],"posts":[{"t":"a","cover":"a.png"},{"t":"b","cover":""}]})");
+  for (const char* path : {"s", "one", "yes", "full"})
+    EXPECT_EQ(Render(std::string("{-if name=\"") + path + "\"}Y{-else/}N{-if/}", data), "Y")
+        << path;
+  for (const char* path : {"empty", "zero", "no", "nil", "arr", "obj", "missing"})
+    EXPECT_EQ(Render(std::string("{-if name=\"") + path + "\"}Y{-else/}N{-if/}", data), "N")
+        << path;
+  EXPECT_EQ(Render("[{-if name=\"no\"}Y{-if/}]", data), "[]");
+  // Nested, and decided per loop item.
+  EXPECT_EQ(Render("{-volist name=\"posts\" key=\"p\"}{$p.t}"
+                   "{-if name=\"p.cover\"}<img src=\"{$p.cover}\">{-if name=\"s\"}!{-if/}"
+                   "{-else/}-{-if/}{-volist/}",
+                   data),
+            "a<img src=\"a.png\">!\r\nb-\r\n");
+  EXPECT_TRUE(messages_.empty());
+}
+
+TEST_F(TemplateEngineTest, BrokenConditionsStayAsText) {
+  JsonDocument data = Data(R"({"s":"x"})");
+  // Unclosed: reported with its line, left as text with its content.
+  EXPECT_EQ(Render("a\n{-if name=\"s\"}b{-else/}c", data), "a\n{-if name=\"s\"}b{-else/}c");
+  EXPECT_TRUE(Reported("page.mtpl:2: {-if name=\"s\"} is never closed"));
+  // Stray closing tags and a second else are text; an unclosed loop inside
+  // a condition does not swallow the condition's end.
+  EXPECT_EQ(Render("{-else/}{-if/}{-if name=\"s\"}1{-else/}2{-else/}{-if/}", data),
+            "{-else/}{-if/}1");
+  EXPECT_EQ(Render("{-if name=\"s\"}<{-volist name=\"s\" key=\"k\"}>{-if/}", data),
+            "<{-volist name=\"s\" key=\"k\"}>");
+  EXPECT_TRUE(Reported("{-volist name=\"s\" key=\"k\"} is never closed"));
 }
 
 // The variables pass as literally defined: every match's text replaced in

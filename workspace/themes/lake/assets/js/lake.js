@@ -60,8 +60,13 @@
         var next = isDark() ? 'light' : 'dark';
         root.setAttribute('data-theme', next);
         store(next);
+        codeColours();
       });
     }
+    codeColours();
+    highlightCode();
+    renderMaths();
+    startSearch();
 
     // Posts come in the order of the files in _posts; readers expect the newest first.
     Array.prototype.forEach.call(document.querySelectorAll('.post-list[data-sort="time"]'), function (list) {
@@ -86,4 +91,86 @@
       }
     });
   });
+
+  // Code blocks take the colours of the page's light or dark mode.
+  function codeColours() {
+    var dark = isDark();
+    Array.prototype.forEach.call(document.querySelectorAll('link.code-light, link.code-dark'), function (link) {
+      link.disabled = link.classList.contains('code-dark') ? !dark : dark;
+    });
+  }
+
+  // Fenced code is highlighted in the reader's browser, so builds stay fast.
+  function highlightCode() {
+    if (!window.hljs) return;
+    Array.prototype.forEach.call(document.querySelectorAll('.markdown-body pre code'), function (block) {
+      window.hljs.highlightElement(block);
+    });
+  }
+
+  // $...$ and $$...$$ in an article become formulas.
+  function renderMaths() {
+    var body = document.querySelector('.markdown-body');
+    if (!body || !window.renderMathInElement) return;
+    window.renderMathInElement(body, {
+      delimiters: [
+        { left: '$$', right: '$$', display: true },
+        { left: '$', right: '$', display: false }
+      ],
+      ignoredTags: ['script', 'noscript', 'style', 'textarea', 'pre', 'code'],
+      throwOnError: false
+    });
+  }
+
+  // Words in Latin scripts are whole tokens; Chinese, Japanese and Korean
+  // text is searched character by character, as it has no spaces.
+  function tokens(text) {
+    var out = [];
+    String(text || '').toLowerCase().replace(/[\u3040-\u30ff\u3400-\u9fff\uac00-\ud7af\uf900-\ufaff]|[^\s\u3000-\u303f\uff00-\uffef!-\/:-@\[-`{-~\u3040-\u30ff\u3400-\u9fff\uac00-\ud7af\uf900-\ufaff]+/g,
+      function (token) { out.push(token); return token; });
+    return out;
+  }
+
+  function startSearch() {
+    var input = document.getElementById('search-input');
+    if (!input || !window.MiniSearch) return;
+    var status = document.getElementById('search-status');
+    var list = document.getElementById('search-results');
+    var entries = window.tarnSearchIndex || [];
+    var index = new window.MiniSearch({
+      fields: ['title', 'tagText', 'text'],
+      storeFields: ['title', 'url', 'date'],
+      tokenize: tokens,
+      searchOptions: { boost: { title: 3, tagText: 2 }, prefix: true, combineWith: 'AND', tokenize: tokens }
+    });
+    index.addAll(entries.map(function (entry, i) {
+      return { id: i, title: entry.title, url: entry.url, date: entry.date,
+               tagText: (entry.tags || []).join(' '), text: entry.text };
+    }));
+    function show() {
+      var query = input.value.trim();
+      list.textContent = '';
+      if (!query) { status.textContent = ''; return; }
+      var found = index.search(query);
+      status.textContent = found.length ? '找到 ' + found.length + ' 篇文章' : '没有找到相关文章';
+      found.slice(0, 50).forEach(function (hit) {
+        var li = document.createElement('li');
+        li.className = 'post-item';
+        var a = document.createElement('a');
+        a.className = 'post-link';
+        a.href = hit.url;
+        a.textContent = hit.title;
+        var meta = document.createElement('p');
+        meta.className = 'post-meta';
+        meta.textContent = String(hit.date || '').slice(0, 10);
+        li.appendChild(a);
+        li.appendChild(meta);
+        list.appendChild(li);
+      });
+    }
+    input.addEventListener('input', show);
+    input.form.addEventListener('submit', function (event) { event.preventDefault(); show(); });
+    var asked = /[?&]q=([^&]*)/.exec(location.search);
+    if (asked) { input.value = decodeURIComponent(asked[1].replace(/\+/g, ' ')); show(); }
+  }
 })();

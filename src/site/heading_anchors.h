@@ -1,0 +1,27 @@
+// HeadingAnchors: ids on an article's headings, so that "#section" links
+// work, and the table of contents they make.
+//
+// Headings are the converter's plain <h1> ... <h6> elements (a heading
+// written as raw HTML with attributes of its own is left alone). An id is
+// the heading's text in lower case, runs of spaces and punctuation made one
+// "-", letters of any script kept; "section" when nothing is left; a later
+// heading with the same id gets "-1", "-2", ...
+//
+// Thread safety: the functions keep no state.
+#pragma once
+
+#include <string>
+#include <string_view>
+
+namespace tarn {
+
+class HeadingAnchors {
+ public:
+  // html with ids on its headings; *toc gets them as nested <ul> lists of
+  // links ("" when there are fewer than min_headings).
+  static std::string Add(std::string_view html, std::string* toc, int min_headings = 2);
+
+  static std::string IdOf(std::string_view text);
+};
+
+}  // namespace tarn

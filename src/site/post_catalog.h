@@ -1,0 +1,36 @@
+// PostCatalog: the posts as the desktop program lists them: file name,
+// title, times, draft flag and tags, newest first. It reads only what a
+// list needs (the file's times and, where there is one, its front matter at
+// the top of the file), never a whole post, so listing stays cheap with
+// thousands of posts.
+//
+// Thread safety: no state; any thread.
+#pragma once
+
+#include <string>
+#include <vector>
+
+namespace tarn {
+
+struct PostSummary {
+  std::string name;         // file name in _posts/
+  std::string title;        // the front matter's title, else from the file name
+  // The front matter's dates where it gives them, else the file's times.
+  std::string post_time;    // "yyyy-MM-dd HH:mm:ss"
+  std::string update_time;  // same form
+  bool draft = false;
+  std::vector<std::string> tags;
+};
+
+class PostCatalog {
+ public:
+  // The posts of posts_dir, newest post time first (ties by file name). A
+  // missing folder gives none; a file that vanishes meanwhile is left out.
+  static std::vector<PostSummary> Read(const std::string& posts_dir);
+
+  // The summaries as a JSON array of objects with the members name, title,
+  // post_time, update_time, draft and tags, in the given order.
+  static std::string ToJson(const std::vector<PostSummary>& posts);
+};
+
+}  // namespace tarn

@@ -1,0 +1,41 @@
+// SearchIndex: public/search.json, what a theme's search box searches: one
+// entry per published post with its title, url, date, tags and the first
+// characters of its text.
+//
+// The text is the article's HTML reduced to plain text: tags dropped (and
+// the contents of script and style elements), character references
+// decoded, runs of white space made one space, cut after kTextLength
+// characters, never inside a character.
+//
+// Thread safety: none.
+#pragma once
+
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "data/json_document.h"
+
+namespace tarn {
+
+class SearchIndex {
+ public:
+  static constexpr size_t kTextLength = 2000;
+
+  SearchIndex();
+
+  // text: the post's plain text (PlainText).
+  void Add(std::string_view title, std::string_view url, std::string_view date,
+           const std::vector<std::string>& tags, std::string_view text);
+
+  // The entries as a JSON array (compact).
+  std::string Json() const;
+
+  // At most max_chars characters of html's plain text.
+  static std::string PlainText(std::string_view html, size_t max_chars);
+
+ private:
+  JsonDocument entries_;
+};
+
+}  // namespace tarn

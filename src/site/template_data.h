@@ -1,0 +1,43 @@
+// TemplateData: what a template reads its values from. A page sees the
+// site data, optionally shadowed by a small document of its own (a page's
+// share of the posts, its pager, its tag): a path whose first member exists
+// in that document is read from it, any other path from the site data. This
+// spares copying the whole site data (every post's text, twice) per page.
+//
+// A page below public/ can also have its links rebased: a text read from a
+// member named "url" that starts with "./" (links relative to public/) is
+// given with "./" replaced by the page's root path ("../..").
+//
+// Both documents must outlive the view. Thread safety: as JsonDocument.
+#pragma once
+
+#include <string>
+#include <string_view>
+
+#include "data/json_document.h"
+
+namespace tarn {
+
+class TemplateData {
+ public:
+  TemplateData(const JsonDocument& base);  // NOLINT: any document is a view of itself
+  // overlay may be null. root_path: "." (or "") leaves links alone.
+  TemplateData(const JsonDocument& base, const JsonDocument* overlay, std::string root_path);
+
+  std::string GetText(std::string_view path) const;  // "" when missing or not a scalar
+  int GetCount(std::string_view path) const;         // members or elements; 0 otherwise
+  int GetType(std::string_view path) const;          // JsonDocument::Type
+
+  // True when path names a value that is not missing, null, false, 0, ""
+  // or an empty array or object.
+  bool IsTrue(std::string_view path) const;
+
+ private:
+  const JsonDocument& Source(std::string_view path) const;
+
+  const JsonDocument& base_;
+  const JsonDocument* overlay_ = nullptr;
+  std::string root_path_;
+};
+
+}  // namespace tarn
