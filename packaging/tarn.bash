@@ -44,7 +44,16 @@ _tarn() {
   fi
 
   case $command in
-    init | import) _filedir -d ;;
+    init)
+      if [[ $prev == --from ]]; then
+        return
+      elif [[ $cur == -* ]]; then
+        COMPREPLY=($(compgen -W '--from' -- "$cur"))
+      else
+        _filedir -d
+      fi
+      ;;
+    import) _filedir -d ;;
     build) COMPREPLY=($(compgen -W '-j --no-cache --drafts -w' -- "$cur")) ;;
     serve) COMPREPLY=($(compgen -W '--port --drafts -w' -- "$cur")) ;;
     *) COMPREPLY=($(compgen -W '-w --help' -- "$cur")) ;;

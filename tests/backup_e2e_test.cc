@@ -164,5 +164,42 @@ TEST_F(BackupE2eTest, DetachedHeadAndMissingRemoteFailWithoutChangingAnything) {
   EXPECT_EQ(Git(ws_, {"rev-list", "--count", "HEAD"}), "2\n");
 }
 
+// A blog made with tarn init, backed up without its vendored page
+// libraries, restored on "another computer" with init --from: the restored
+// blog is complete and builds the same pages.
+TEST_F(BackupE2eTest, InitFromABackupRestoresABlogThatBuildsTheSameSite) {
+  std::string remote = MakeBareRemote();
+  std::string first = (dir_ / "first").string(), second = (dir_ / "second").string();
+  ASSERT_EQ(Run({TARN_BINARY, "init", first}, dir_.str()).exit_status, 0);
+  dir_.Write("first/.gitignore", dir_.Read("first/.gitignore") + "/template/vendor/\n");
+  CommandResult backup = Run({TARN_BINARY, "-w", first, "backup"}, dir_.str());
+  ASSERT_EQ(backup.exit_status, 0) << backup.output;
+  ASSERT_EQ(Git(first, {"push", "-q", remote, "main"}), "");
+
+  CommandResult restore = Run({TARN_BINARY, "init", second, "--from", remote}, dir_.str());
+  ASSERT_EQ(restore.exit_status, 0) << restore.output;
+  EXPECT_TRUE(fs::is_directory(second + "/template/vendor")) << restore.output;
+  EXPECT_EQ(Git(second, {"rev-parse", "HEAD"}), Git(first, {"rev-parse", "HEAD"}));
+  for (const std::string& blog : {first, second}) {
+    CommandResult build = Run({TARN_BINARY, "-w", blog, "build"}, dir_.str());
+    ASSERT_EQ(build.exit_status, 0) << blog << ": " << build.output;
+  }
+  int pages = 0;
+  for (const auto& entry : fs::recursive_directory_iterator(first + "/public/articles")) {
+    if (!entry.is_regular_file()) continue;
+    std::string relative = fs::relative(entry.path(), first).string();
+    EXPECT_EQ(dir_.Read("second/" + relative), dir_.Read("first/" + relative)) << relative;
+    ++pages;
+  }
+  EXPECT_GT(pages, 0);
+
+  // A URL that holds no backup leaves no blog behind.
+  CommandResult missing =
+      Run({TARN_BINARY, "init", (dir_ / "third").string(), "--from", dir_.str() + "/none.git"},
+          dir_.str());
+  EXPECT_EQ(missing.exit_status, 1);
+  EXPECT_FALSE(fs::exists(dir_ / "third"));
+}
+
 }  // namespace
 }  // namespace tarn

@@ -1,7 +1,8 @@
 // tarn init [DIR]: makes a complete, working blog in DIR (default: the
 // current folder) from the blog bundled with tarn: config/, the default
 // theme, the program's pages with their libraries, a welcome post and a
-// .gitignore. Other sources of a first blog plug in as a SkeletonSource.
+// .gitignore. With --from URL it restores a blog backed up with tarn backup
+// (a GitCloneSource) instead. Sources of a first blog are SkeletonSources.
 
 #include <unistd.h>
 
@@ -10,6 +11,7 @@
 #include <string>
 
 #include "cli/command.h"
+#include "deploy/git_clone_source.h"
 #include "site/bundled_skeleton.h"
 #include "site/workspace_creator.h"
 #include "site/workspace_locator.h"
@@ -17,13 +19,29 @@
 namespace tarn {
 namespace {
 
-constexpr char kUsage[] = "usage: tarn init [DIR]\n";
+constexpr char kUsage[] = "usage: tarn init [DIR] [--from URL]\n";
+
+int StreamToStdout(const std::string& text) {
+  std::fwrite(text.data(), 1, text.size(), stdout);
+  std::fflush(stdout);
+  return 0;
+}
 
 // Where the blog goes: DIR, else the folder given with -w, else the
 // current folder. Returns "" after a usage error.
-std::string TargetOf(const CommandContext& context) {
+// *from receives the URL given with --from.
+std::string TargetOf(const CommandContext& context, std::string* from) {
   std::string target;
-  for (const std::string& arg : context.args) {
+  for (std::size_t i = 0; i < context.args.size(); ++i) {
+    const std::string& arg = context.args[i];
+    if (arg == "--from") {
+      if (i + 1 == context.args.size() || context.args[i + 1].empty()) {
+        std::fprintf(stderr, "tarn init: --from needs the URL of a backup\n%s", kUsage);
+        return "";
+      }
+      *from = context.args[++i];
+      continue;
+    }
     if (!arg.empty() && arg[0] == '-') {
       std::fprintf(stderr, "tarn init: unknown option '%s'\n%s", arg.c_str(), kUsage);
       return "";
@@ -45,7 +63,8 @@ std::string TargetOf(const CommandContext& context) {
 }
 
 int RunInit(const CommandContext& context) {
-  std::string target = TargetOf(context);
+  std::string from;
+  std::string target = TargetOf(context, &from);
   if (target.empty()) return kUsageError;
   std::string skeleton = BundledSkeleton::Find(WorkspaceLocator::ExecutableFolder());
   if (skeleton.empty()) {
@@ -55,7 +74,11 @@ int RunInit(const CommandContext& context) {
                  BundledSkeleton::kInstalledPath, BundledSkeleton::kBuildTreePath);
     return 1;
   }
-  std::unique_ptr<SkeletonSource> source = std::make_unique<BundledSkeleton>(skeleton);
+  std::unique_ptr<SkeletonSource> source;
+  if (from.empty())
+    source = std::make_unique<BundledSkeleton>(skeleton);
+  else
+    source = std::make_unique<GitCloneSource>(from, skeleton, StreamToStdout);
   std::string error;
   if (!WorkspaceCreator::Create(target, *source, &error)) {
     std::fprintf(stderr, "tarn init: %s\n", error.c_str());
@@ -75,8 +98,9 @@ int RunInit(const CommandContext& context) {
   return 0;
 }
 
-const Command kInit("init", "init [DIR]",
-                    "make a new blog in DIR (default: the current folder)", RunInit, false);
+const Command kInit("init", "init [DIR] [--from URL]",
+                    "make a new blog in DIR (default: the current folder), or restore one "
+                    "backed up to URL", RunInit, false);
 
 }  // namespace
 }  // namespace tarn

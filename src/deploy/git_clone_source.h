@@ -1,0 +1,39 @@
+// GitCloneSource: a new blog restored from a backup of its sources (see
+// SourceBackup): git clones the backup's URL into the staging folder, and
+// the files a backup leaves out of the program's pages (their vendored
+// libraries, say) are copied from the bundled blog where the clone lacks
+// them. Nothing the clone holds is replaced.
+//
+// git runs with an argument vector, no standard input and
+// GIT_TERMINAL_PROMPT=0; its output goes to the output callback as it
+// arrives.
+//
+// Thread safety: the caller's thread (see CommandRunner).
+#pragma once
+
+#include <string>
+
+#include "deploy/git_deployer.h"
+#include "site/skeleton_source.h"
+
+namespace tarn {
+
+class GitCloneSource : public SkeletonSource {
+ public:
+  // skeleton: the bundled blog's folder ("" to copy nothing from it).
+  GitCloneSource(std::string url, std::string skeleton, OutputCallback callback)
+      : url_(std::move(url)), skeleton_(std::move(skeleton)), callback_(std::move(callback)) {}
+
+  std::string Describe() const override;
+  // Clones the URL into stage, then copies the bundled template/ files the
+  // clone lacks. False, naming the URL (password left out) or the file,
+  // when the clone failed or its result holds no config/.
+  bool Fill(const std::string& stage, std::string* error) override;
+
+ private:
+  std::string url_;
+  std::string skeleton_;
+  OutputCallback callback_;
+};
+
+}  // namespace tarn
