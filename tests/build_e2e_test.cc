@@ -12,53 +12,18 @@
 
 #include "data/json_document.h"
 #include "data/text_file.h"
+#include "support/workspace_test.h"
 
 namespace tarn {
 namespace {
 
 namespace fs = std::filesystem;
 
-struct Outcome {
-  int status = -1;
-  std::string out;
-  std::string err;
-};
+using Outcome = TarnOutcome;
 
-class BuildCommandTest : public ::testing::Test {
+class BuildCommandTest : public WorkspaceTest {
  protected:
-  void SetUp() override {
-    char pattern[] = "/tmp/tarn-build-XXXXXX";
-    ASSERT_NE(mkdtemp(pattern), nullptr);
-    tmp_ = pattern;
-    ws_ = tmp_ + "/ws";
-    fs::copy(fs::path(TARN_SOURCE_DIR) / "tests/fixtures/build/blog", ws_,
-             fs::copy_options::recursive);
-  }
-  void TearDown() override { fs::remove_all(tmp_); }
-
-  Outcome Build() {
-    std::string command = "'" + std::string(TARN_BINARY) + "' -w '" + ws_ + "' build >'" + tmp_ +
-                          "/out' 2>'" + tmp_ + "/err'";
-    Outcome outcome;
-    int raw = std::system(command.c_str());
-    outcome.status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
-    ReadTextFile(tmp_ + "/out", &outcome.out);
-    ReadTextFile(tmp_ + "/err", &outcome.err);
-    return outcome;
-  }
-  std::string Read(const std::string& relative) {
-    std::string text;
-    EXPECT_TRUE(ReadTextFile(ws_ + "/" + relative, &text)) << relative;
-    return text;
-  }
-  void Put(const std::string& relative, const std::string& text) {
-    fs::create_directories(fs::path(ws_ + "/" + relative).parent_path());
-    ASSERT_TRUE(WriteTextFile(ws_ + "/" + relative, text));
-  }
-  bool Exists(const std::string& relative) { return fs::exists(ws_ + "/" + relative); }
-
-  std::string tmp_;
-  std::string ws_;
+  Outcome Build() { return RunTarn(ws_, "build"); }
 };
 
 #define EXPECT_CONTAINS(haystack, needle) \

@@ -15,6 +15,7 @@
 
 #include "data/json_document.h"
 #include "data/text_file.h"
+#include "support/workspace_test.h"
 
 namespace tarn {
 namespace {
@@ -23,11 +24,7 @@ namespace fs = std::filesystem;
 
 using Tree = std::map<std::string, std::string>;
 
-struct Outcome {
-  int status = -1;
-  std::string out;
-  std::string err;
-};
+using Outcome = TarnOutcome;
 
 // The times a build takes from the clock or the file system, blanked.
 std::string WithoutFileTimes(std::string text) {
@@ -44,40 +41,13 @@ std::string WithoutBuildTime(std::string text) {
                             "<lastBuildDate></lastBuildDate>");
 }
 
-class FrontMatterBuildTest : public ::testing::Test {
+class FrontMatterBuildTest : public WorkspaceTest {
  protected:
-  void SetUp() override {
-    char pattern[] = "/tmp/tarn-front-XXXXXX";
-    ASSERT_NE(mkdtemp(pattern), nullptr);
-    tmp_ = pattern;
-    ws_ = tmp_ + "/ws";
-    fs::copy(fs::path(TARN_SOURCE_DIR) / "tests/fixtures/build/blog", ws_,
-             fs::copy_options::recursive);
-  }
-  void TearDown() override { fs::remove_all(tmp_); }
-
+  // Local times in one zone whatever the machine's, so dates compare.
   Outcome Run(const std::string& workspace, const std::string& arguments) {
-    std::string command = "TZ=Asia/Shanghai '" + std::string(TARN_BINARY) + "' -w '" + workspace +
-                          "' " + arguments + " >'" + tmp_ + "/out' 2>'" + tmp_ + "/err'";
-    Outcome outcome;
-    int raw = std::system(command.c_str());
-    outcome.status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
-    ReadTextFile(tmp_ + "/out", &outcome.out);
-    ReadTextFile(tmp_ + "/err", &outcome.err);
-    return outcome;
+    return RunTarn(workspace, arguments, "TZ=Asia/Shanghai");
   }
   Outcome Build(const std::string& options = "") { return Run(ws_, "build " + options); }
-
-  std::string Read(const std::string& relative) {
-    std::string text;
-    EXPECT_TRUE(ReadTextFile(ws_ + "/" + relative, &text)) << relative;
-    return text;
-  }
-  void Put(const std::string& relative, const std::string& text) {
-    fs::create_directories(fs::path(ws_ + "/" + relative).parent_path());
-    ASSERT_TRUE(WriteTextFile(ws_ + "/" + relative, text));
-  }
-  bool Exists(const std::string& relative) { return fs::exists(ws_ + "/" + relative); }
 
   static Tree ReadTree(const std::string& folder, std::string (*normalise)(std::string)) {
     Tree tree;
@@ -117,8 +87,6 @@ class FrontMatterBuildTest : public ::testing::Test {
     Put("static/index.html", "mine");
   }
 
-  std::string tmp_;
-  std::string ws_;
 };
 
 #define EXPECT_CONTAINS(haystack, needle) \

@@ -11,47 +11,20 @@
 
 #include "data/text_file.h"
 #include "site/post_links.h"
+#include "support/workspace_test.h"
 
 namespace tarn {
 namespace {
 
 namespace fs = std::filesystem;
 
-struct Outcome {
-  int status = -1;
-  std::string out;
-  std::string err;
-};
+using Outcome = TarnOutcome;
 
-class ImportCommandTest : public ::testing::Test {
+class ImportCommandTest : public WorkspaceTest {
  protected:
-  void SetUp() override {
-    char pattern[] = "/tmp/tarn-import-XXXXXX";
-    ASSERT_NE(mkdtemp(pattern), nullptr);
-    tmp_ = pattern;
-    ws_ = tmp_ + "/ws";
-    fs::copy(fs::path(TARN_SOURCE_DIR) / "tests/fixtures/build/blog", ws_,
-             fs::copy_options::recursive);
-  }
-  void TearDown() override { fs::remove_all(tmp_); }
-
-  Outcome Run(const std::string& arguments) {
-    std::string command = "'" + std::string(TARN_BINARY) + "' -w '" + ws_ + "' " + arguments +
-                          " >'" + tmp_ + "/out' 2>'" + tmp_ + "/err'";
-    Outcome outcome;
-    int raw = std::system(command.c_str());
-    outcome.status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
-    ReadTextFile(tmp_ + "/out", &outcome.out);
-    ReadTextFile(tmp_ + "/err", &outcome.err);
-    return outcome;
-  }
+  Outcome Run(const std::string& arguments) { return RunTarn(ws_, arguments); }
   Outcome Import(const std::string& site) {
     return Run("import '" + std::string(TARN_SOURCE_DIR) + "/tests/fixtures/import/" + site + "'");
-  }
-  std::string Read(const std::string& relative) {
-    std::string text;
-    EXPECT_TRUE(ReadTextFile(ws_ + "/" + relative, &text)) << relative;
-    return text;
   }
   std::string Fixture(const std::string& relative) {
     std::string text;
@@ -60,20 +33,12 @@ class ImportCommandTest : public ::testing::Test {
         << relative;
     return text;
   }
-  void Put(const std::string& relative, const std::string& text) {
-    fs::create_directories(fs::path(ws_ + "/" + relative).parent_path());
-    ASSERT_TRUE(WriteTextFile(ws_ + "/" + relative, text));
-  }
-  bool Exists(const std::string& relative) { return fs::exists(ws_ + "/" + relative); }
   // A file of an old site made by the test, under the temporary folder.
   void PutSite(const std::string& relative, const std::string& text) {
     fs::create_directories(fs::path(tmp_ + "/" + relative).parent_path());
     ASSERT_TRUE(WriteTextFile(tmp_ + "/" + relative, text));
   }
   Outcome ImportMade(const std::string& site) { return Run("import '" + tmp_ + "/" + site + "'"); }
-
-  std::string tmp_;
-  std::string ws_;
 };
 
 #define EXPECT_CONTAINS(haystack, needle) \
