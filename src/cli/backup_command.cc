@@ -13,18 +13,6 @@
 namespace tarn {
 namespace {
 
-int StreamToStdout(const std::string& text) {
-  std::fwrite(text.data(), 1, text.size(), stdout);
-  std::fflush(stdout);
-  return 0;
-}
-
-void PrintReason(const std::string& message) {
-  std::fflush(stdout);
-  std::fprintf(stderr, "%s\n", message.c_str());
-  std::fflush(stderr);
-}
-
 int RunBackup(const CommandContext& context) {
   if (!context.args.empty()) {
     std::fprintf(stderr, "tarn backup: unexpected argument '%s'\nusage: tarn [-w DIR] backup\n",

@@ -1,6 +1,7 @@
 #include "cli/command.h"
 
 #include <algorithm>
+#include <cstdio>
 #include <cstring>
 
 namespace tarn {
@@ -12,6 +13,18 @@ std::vector<const Command*>& Registry() {
 }
 
 }  // namespace
+
+int StreamToStdout(const std::string& text) {
+  std::fwrite(text.data(), 1, text.size(), stdout);
+  std::fflush(stdout);
+  return 0;
+}
+
+void PrintReason(const std::string& message) {
+  std::fflush(stdout);
+  std::fprintf(stderr, "%s\n", message.c_str());
+  std::fflush(stderr);
+}
 
 Command::Command(const char* name, const char* usage, const char* summary, Run run,
                  bool needs_workspace)

@@ -48,6 +48,14 @@ class Command {
   bool needs_workspace_;
 };
 
+// Writes text to standard output at once, for output that streams (git's);
+// returns 0, an output callback's "go on".
+int StreamToStdout(const std::string& text);
+
+// Writes message and a line break to standard error, after what standard
+// output holds so far: a diagnostic sink for reasons that are not a tool's.
+void PrintReason(const std::string& message);
+
 // Exit status for a malformed command line.
 constexpr int kUsageError = 2;
 

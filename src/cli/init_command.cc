@@ -21,12 +21,6 @@ namespace {
 
 constexpr char kUsage[] = "usage: tarn init [DIR] [--from URL]\n";
 
-int StreamToStdout(const std::string& text) {
-  std::fwrite(text.data(), 1, text.size(), stdout);
-  std::fflush(stdout);
-  return 0;
-}
-
 // Where the blog goes: DIR, else the folder given with -w, else the
 // current folder. Returns "" after a usage error.
 // *from receives the URL given with --from.
