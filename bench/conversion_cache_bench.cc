@@ -37,8 +37,8 @@ std::string Markdown(int post, int revision) {
 }
 
 std::string Html(int post, int revision) {
-  std::string html = "<h1>Post " + std::to_string(post) + " revision " +
-                     std::to_string(revision) + "</h1>\n";
+  std::string html =
+      "<h1>Post " + std::to_string(post) + " revision " + std::to_string(revision) + "</h1>\n";
   unsigned state = static_cast<unsigned>(post * 7919 + revision);
   while (html.size() < kHtmlSize) {
     state = state * 1103515245u + 12345u;
@@ -55,9 +55,9 @@ double Seconds(std::chrono::steady_clock::time_point since) {
 
 int main(int argc, char** argv) {
   namespace fs = std::filesystem;
-  fs::path dir = argc > 1 ? fs::path(argv[1])
-                          : fs::temp_directory_path() /
-                                ("tarn-cache-bench-" + std::to_string(::getpid()));
+  fs::path dir =
+      argc > 1 ? fs::path(argv[1])
+               : fs::temp_directory_path() / ("tarn-cache-bench-" + std::to_string(::getpid()));
   fs::remove_all(dir);
   fs::create_directories(dir);
   const std::string path = (dir / "markdown-cache.bin").string();
@@ -67,7 +67,8 @@ int main(int argc, char** argv) {
   {
     tarn::ConversionCache cache(path, "scripts");
     cache.Load(sink);
-    for (int i = 0; i < kPosts; ++i) cache.Put(tarn::ConversionCache::KeyOf(Markdown(i, 0)), Html(i, 0));
+    for (int i = 0; i < kPosts; ++i)
+      cache.Put(tarn::ConversionCache::KeyOf(Markdown(i, 0)), Html(i, 0));
     cache.Save(sink);
   }
   std::printf("%d entries, file %.1f MB\n", kPosts, fs::file_size(path) / 1e6);

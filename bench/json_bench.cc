@@ -9,8 +9,8 @@
 #include <chrono>
 #include <cstdint>
 #include <cstdio>
-#include <ctime>
 #include <cstdlib>
+#include <ctime>
 #include <functional>
 #include <string>
 
@@ -50,10 +50,24 @@ double Best(int rounds, const std::function<void()>& run) {
 // Prose of about `bytes` bytes with what a blog post holds: line breaks,
 // quotes, slashes in links, accented and CJK characters.
 std::string PostText(int seed, std::size_t bytes) {
-  static const char* const kWords[] = {
-      "the", "static", "site", "generator", "writes", "pages", "from", "markdown",
-      "caf\xC3\xA9", "\xE4\xB8\xAD\xE6\x96\x87", "https:\\/\\/example.org\\/post",
-      "\\\"quoted\\\"", "and", "theme", "template", "index", "archive", "feed"};
+  static const char* const kWords[] = {"the",
+                                       "static",
+                                       "site",
+                                       "generator",
+                                       "writes",
+                                       "pages",
+                                       "from",
+                                       "markdown",
+                                       "caf\xC3\xA9",
+                                       "\xE4\xB8\xAD\xE6\x96\x87",
+                                       "https:\\/\\/example.org\\/post",
+                                       "\\\"quoted\\\"",
+                                       "and",
+                                       "theme",
+                                       "template",
+                                       "index",
+                                       "archive",
+                                       "feed"};
   const int count = sizeof kWords / sizeof kWords[0];
   std::string out;
   out.reserve(bytes + 32);
@@ -111,8 +125,7 @@ std::string DatabaseIndex(int posts) {
 }
 
 double WallSeconds() {
-  return std::chrono::duration<double>(std::chrono::steady_clock::now().time_since_epoch())
-      .count();
+  return std::chrono::duration<double>(std::chrono::steady_clock::now().time_since_epoch()).count();
 }
 
 void Report(const char* what, double mb, double ours, double theirs) {

@@ -143,14 +143,16 @@ void Stop(Server* server) {
 std::string PostBody(int i, const std::string& marker) {
   std::string body;
   body += "## Notes " + std::to_string(i) + "\n\n";
-  body += "A paragraph with *emphasis*, **strong text**, `code` and a [link](https://example.com). " +
-          marker + "\n\n";
+  body +=
+      "A paragraph with *emphasis*, **strong text**, `code` and a [link](https://example.com). " +
+      marker + "\n\n";
   for (int k = 0; k < 6; ++k)
     body += "- item " + std::to_string(k) + " of a list that runs over a few words\n";
   body += "\n```cpp\nint main() {\n  return " + std::to_string(i) + ";\n}\n```\n\n";
   for (int k = 0; k < 8; ++k)
-    body += "Lorem ipsum dolor sit amet, consectetur adipiscing elit, sed do eiusmod tempor "
-            "incididunt ut labore et dolore magna aliqua. 湖水很静，适合写字。\n\n";
+    body +=
+        "Lorem ipsum dolor sit amet, consectetur adipiscing elit, sed do eiusmod tempor "
+        "incididunt ut labore et dolore magna aliqua. 湖水很静，适合写字。\n\n";
   return body;
 }
 
@@ -243,9 +245,10 @@ int main(int argc, char** argv) {
   tarn::WriteTextFile(site + "/layouts/_default/single.html",
                       "{{ define \"main\" }}<article><h1>{{ .Title }}</h1>{{ .Content }}"
                       "</article>{{ end }}\n");
-  tarn::WriteTextFile(site + "/layouts/_default/list.html",
-                      "{{ define \"main\" }}<ul>{{ range .Pages }}<li><a href=\"{{ .RelPermalink }}\">"
-                      "{{ .Title }}</a></li>{{ end }}</ul>{{ end }}\n");
+  tarn::WriteTextFile(
+      site + "/layouts/_default/list.html",
+      "{{ define \"main\" }}<ul>{{ range .Pages }}<li><a href=\"{{ .RelPermalink }}\">"
+      "{{ .Title }}</a></li>{{ end }}</ul>{{ end }}\n");
   for (int i = 0; i < posts; ++i) WriteHugoPost(site, i, "start");
 
   std::printf("%d posts, %d edits each\n", posts, runs);
@@ -268,8 +271,9 @@ int main(int argc, char** argv) {
     int i = (posts / 2 + r * 37) % posts;
     std::string marker = "tarn-edit-" + std::to_string(r);
     std::string page = "/articles/post-" + std::to_string(i) + ".html";
-    if (!TimeEdit(tarn_server.port, page, [&] { WriteTarnPost(ws, i, marker); }, marker, stream,
-                  &tarn_timing))
+    if (!TimeEdit(
+            tarn_server.port, page, [&] { WriteTarnPost(ws, i, marker); }, marker, stream,
+            &tarn_timing))
       std::fprintf(stderr, "tarn: edit %d never showed\n", r);
   }
   close(stream);
@@ -293,8 +297,9 @@ int main(int argc, char** argv) {
       int i = (posts / 2 + r * 37) % posts;
       std::string marker = "hugo-edit-" + std::to_string(r);
       std::string page = "/posts/post-" + std::to_string(i) + "/";
-      if (!TimeEdit(hugo_server.port, page, [&] { WriteHugoPost(site, i, marker); }, marker, -1,
-                    &hugo_timing))
+      if (!TimeEdit(
+              hugo_server.port, page, [&] { WriteHugoPost(site, i, marker); }, marker, -1,
+              &hugo_timing))
         std::fprintf(stderr, "hugo: edit %d never showed\n", r);
     }
     Stop(&hugo_server);

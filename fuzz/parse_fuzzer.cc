@@ -15,12 +15,12 @@ namespace {
 
 // Stops with a message naming the broken expectation; the fuzzer then keeps
 // the input as a crash.
-#define Check(condition)                                                        \
-  do {                                                                          \
-    if (!(condition)) {                                                         \
+#define Check(condition)                                                                 \
+  do {                                                                                   \
+    if (!(condition)) {                                                                  \
       std::fprintf(stderr, "%s:%d: check failed: %s\n", __FILE__, __LINE__, #condition); \
-      std::abort();                                                             \
-    }                                                                           \
+      std::abort();                                                                      \
+    }                                                                                    \
   } while (0)
 
 }  // namespace

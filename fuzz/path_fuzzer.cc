@@ -19,12 +19,12 @@ constexpr std::size_t kMaxSelfCopy = 4096;
 
 // Stops with a message naming the broken expectation; the fuzzer then keeps
 // the input as a crash.
-#define Check(condition)                                                        \
-  do {                                                                          \
-    if (!(condition)) {                                                         \
+#define Check(condition)                                                                 \
+  do {                                                                                   \
+    if (!(condition)) {                                                                  \
       std::fprintf(stderr, "%s:%d: check failed: %s\n", __FILE__, __LINE__, #condition); \
-      std::abort();                                                             \
-    }                                                                           \
+      std::abort();                                                                      \
+    }                                                                                    \
   } while (0)
 
 class Input {
@@ -88,39 +88,79 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     std::string path = in.Text();
     int index = static_cast<int>(in.Byte() % 12) - 2;
     switch (op % 32) {
-      case 0: doc.SetText(path, in.Text()); break;
-      case 1: doc.SetInt(path, index); break;
-      case 2: doc.SetDouble(path, index / 3.0); break;
-      case 3: doc.SetBool(path, index & 1); break;
-      case 4: doc.SetNull(path); break;
-      case 5: doc.Ensure(path); break;
-      case 6: doc.SetEmptyObject(path); break;
-      case 7: doc.SetEmptyArray(path); break;
-      case 8: doc.Clear(path); break;
+      case 0:
+        doc.SetText(path, in.Text());
+        break;
+      case 1:
+        doc.SetInt(path, index);
+        break;
+      case 2:
+        doc.SetDouble(path, index / 3.0);
+        break;
+      case 3:
+        doc.SetBool(path, index & 1);
+        break;
+      case 4:
+        doc.SetNull(path);
+        break;
+      case 5:
+        doc.Ensure(path);
+        break;
+      case 6:
+        doc.SetEmptyObject(path);
+        break;
+      case 7:
+        doc.SetEmptyArray(path);
+        break;
+      case 8:
+        doc.Clear(path);
+        break;
       // Copying the document into itself doubles it; a size cap keeps a
       // run of these from exhausting memory.
       case 9:
         if (doc.ToText().size() < kMaxSelfCopy) doc.SetObject(path, in.Text(), doc);
         break;
-      case 10: doc.SetItem(path, index, other); break;
+      case 10:
+        doc.SetItem(path, index, other);
+        break;
       case 11:
         if (doc.ToText().size() < kMaxSelfCopy) doc.Append(path, doc);
         break;
-      case 12: doc.Insert(path, index, other); break;
-      case 13: doc.InsertMember(path, index, in.Text(), other); break;
-      case 14: doc.RemoveMember(path, in.Text()); break;
-      case 15: doc.RemoveAt(path, index); break;
-      case 16: doc.MergeJson(path, in.Text(), index & 1, index & 2); break;
-      case 17: doc.MergeObject(path, other); break;
-      case 18: doc.AppendAll(path, other); break;
-      case 19: doc.SortKeys(path, index & 1, index & 2); break;
+      case 12:
+        doc.Insert(path, index, other);
+        break;
+      case 13:
+        doc.InsertMember(path, index, in.Text(), other);
+        break;
+      case 14:
+        doc.RemoveMember(path, in.Text());
+        break;
+      case 15:
+        doc.RemoveAt(path, index);
+        break;
+      case 16:
+        doc.MergeJson(path, in.Text(), index & 1, index & 2);
+        break;
+      case 17:
+        doc.MergeObject(path, other);
+        break;
+      case 18:
+        doc.AppendAll(path, other);
+        break;
+      case 19:
+        doc.SortKeys(path, index & 1, index & 2);
+        break;
       case 20:
         doc.SortBy(path, [](const JsonDocument& a, const JsonDocument& b) {
           return a.ToText() < b.ToText();
         });
         break;
-      case 21: other = doc.GetDocument(path); break;
-      case 22: other = doc.GetItem(path, index); break;
+      case 21:
+        other = doc.GetDocument(path);
+        break;
+      case 22:
+        other = doc.GetItem(path, index);
+        break;
       case 23: {
         // Adopt a subtree of the other document through a handle.
         std::vector<JsonDocument::Handle> handles;
@@ -139,7 +179,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         doc.SetObjectW(wide_path, in.Wide(), other);
         break;
       }
-      case 26: Check(doc.GetTextW(in.Wide()).size() < (1u << 30)); break;
+      case 26:
+        Check(doc.GetTextW(in.Wide()).size() < (1u << 30));
+        break;
       case 27: {
         std::u16string wide_path = in.Wide();
         doc.RemoveMemberW(wide_path, in.Wide());
@@ -179,8 +221,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         break;
       }
       default:
-        if (doc.HasTree()) Check(doc.ToText(path, true).size() >= doc.GetText(path).size() ||
-                                 doc.GetType(path) != JsonDocument::kString);
+        if (doc.HasTree())
+          Check(doc.ToText(path, true).size() >= doc.GetText(path).size() ||
+                doc.GetType(path) != JsonDocument::kString);
         break;
     }
     if (!doc.HasTree()) doc.Create();

@@ -27,16 +27,20 @@ class BackupE2eTest : public ::testing::Test {
     dir_.Write("ws/template/index.html", "<html>generated</html>\n");
     dir_.Write("gitconfig", "[init]\n\tdefaultBranch = trunk\n");
     fs::create_directories(dir_ / "home");
-    env_ = {{"HOME", (dir_ / "home").string()}, {"GIT_CONFIG_GLOBAL", (dir_ / "gitconfig").string()},
-            {"GIT_CONFIG_NOSYSTEM", "1"}, {"GIT_AUTHOR_NAME", "Tarn Test"},
-            {"GIT_AUTHOR_EMAIL", "test@example.invalid"}, {"GIT_COMMITTER_NAME", "Tarn Test"},
-            {"GIT_COMMITTER_EMAIL", "test@example.invalid"}, {"LC_ALL", "C"}};
+    env_ = {{"HOME", (dir_ / "home").string()},
+            {"GIT_CONFIG_GLOBAL", (dir_ / "gitconfig").string()},
+            {"GIT_CONFIG_NOSYSTEM", "1"},
+            {"GIT_AUTHOR_NAME", "Tarn Test"},
+            {"GIT_AUTHOR_EMAIL", "test@example.invalid"},
+            {"GIT_COMMITTER_NAME", "Tarn Test"},
+            {"GIT_COMMITTER_EMAIL", "test@example.invalid"},
+            {"LC_ALL", "C"}};
   }
 
   void SetSourceUrl(const std::string& url) {
-    dir_.Write("ws/config/base.json",
-               "{\"system\":{\"title\":\"Fixture\",\"theme\":\"plain\",\"sourceUrl\":\"" + url +
-                   "\"}}\n");
+    dir_.Write(
+        "ws/config/base.json",
+        "{\"system\":{\"title\":\"Fixture\",\"theme\":\"plain\",\"sourceUrl\":\"" + url + "\"}}\n");
   }
 
   CommandResult Run(std::vector<std::string> argv, const std::string& work_dir) {

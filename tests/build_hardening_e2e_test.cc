@@ -32,8 +32,8 @@ class BuildHardeningTest : public ::testing::Test {
   // tarn build with its output and error merged. A build that outlives
   // `limit` seconds is killed and reported as status 124.
   CommandResult Build(std::vector<std::string> options = {}, int limit = 240) {
-    std::vector<std::string> argv = {"timeout", "-k", "10", std::to_string(limit), TARN_BINARY,
-                                     "-w",      ws_,  "build"};
+    std::vector<std::string> argv = {"timeout",   "-k", "10", std::to_string(limit),
+                                     TARN_BINARY, "-w", ws_,  "build"};
     argv.insert(argv.end(), options.begin(), options.end());
     ProgramOptions run;
     run.env = env_;
@@ -76,8 +76,7 @@ TEST_F(BuildHardeningTest, PostsThatNeverFinishConvertingEndTheBuildNamingThem) 
     ASSERT_NE(built.exit_status, 124) << "the build hung with " << options[0];
     EXPECT_EQ(built.exit_status, 1) << built.output;
     for (int i = 1; i <= 6; ++i) {
-      EXPECT_CONTAINS(built.output, "_posts/spin" + std::to_string(i) +
-                                        ".md: markToHtml failed: ");
+      EXPECT_CONTAINS(built.output, "_posts/spin" + std::to_string(i) + ".md: markToHtml failed: ");
     }
     EXPECT_CONTAINS(built.output, "did not finish within 0.5 seconds");
     EXPECT_CONTAINS(built.output, "渲染出错");

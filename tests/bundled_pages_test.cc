@@ -23,7 +23,8 @@ class BundledPagesTest : public ::testing::Test {
   void SetUp() override {
     dir_ = fs::temp_directory_path() / ("tarn-pages-" + std::to_string(::getpid()));
     fs::remove_all(dir_);
-    fs::copy(fs::path(TARN_SOURCE_DIR) / "workspace" / "template", dir_, fs::copy_options::recursive);
+    fs::copy(fs::path(TARN_SOURCE_DIR) / "workspace" / "template", dir_,
+             fs::copy_options::recursive);
     fs::path vendor = fs::path(TARN_BUILD_DIR) / "template" / "vendor";
     ASSERT_TRUE(fs::exists(vendor / "markdown-it.min.js"))
         << vendor << " is missing: the workspace target copies it from web/node_modules";

@@ -26,8 +26,8 @@ Outcome RunCheckUpdate(const std::string& url, const std::string& extra = "") {
   char err_path[] = "/tmp/tarn_check_update_XXXXXX";
   int fd = mkstemp(err_path);
   if (fd >= 0) close(fd);
-  std::string command = "TARN_UPDATE_URL='" + url + "' TARN_UPDATE_TIMEOUT=0.5 '" +
-                        TARN_BINARY + "' check-update" + extra + " 2>" + err_path;
+  std::string command = "TARN_UPDATE_URL='" + url + "' TARN_UPDATE_TIMEOUT=0.5 '" + TARN_BINARY +
+                        "' check-update" + extra + " 2>" + err_path;
   Outcome run;
   FILE* pipe = popen(command.c_str(), "r");
   if (pipe == nullptr) return run;

@@ -92,18 +92,22 @@ class DeployE2eTest : public ::testing::Test {
     root_ = tmpl;
     ws_ = root_ + "/ws";
     public_ = ws_ + "/public";
-    fs::copy(TARN_SOURCE_DIR "/tests/fixtures/deploy/workspace", ws_,
-             fs::copy_options::recursive);
+    fs::copy(TARN_SOURCE_DIR "/tests/fixtures/deploy/workspace", ws_, fs::copy_options::recursive);
     fs::create_directories(ws_ + "/config");
     fs::create_directories(public_);
     fs::create_directories(root_ + "/home");
     WriteFile(public_ + "/index.html", "<p>first</p>\n");
     WriteFile(root_ + "/gitconfig", "[init]\n\tdefaultBranch = main\n");
-    env_ = {{"HOME", root_ + "/home"}, {"GIT_CONFIG_GLOBAL", root_ + "/gitconfig"},
-            {"GIT_CONFIG_NOSYSTEM", "1"}, {"GIT_AUTHOR_NAME", "Tarn Test"},
-            {"GIT_AUTHOR_EMAIL", "test@example.invalid"}, {"GIT_COMMITTER_NAME", "Tarn Test"},
-            {"GIT_COMMITTER_EMAIL", "test@example.invalid"}, {"GIT_ASKPASS", ""},
-            {"SSH_ASKPASS", ""}, {"LC_ALL", "C"}};
+    env_ = {{"HOME", root_ + "/home"},
+            {"GIT_CONFIG_GLOBAL", root_ + "/gitconfig"},
+            {"GIT_CONFIG_NOSYSTEM", "1"},
+            {"GIT_AUTHOR_NAME", "Tarn Test"},
+            {"GIT_AUTHOR_EMAIL", "test@example.invalid"},
+            {"GIT_COMMITTER_NAME", "Tarn Test"},
+            {"GIT_COMMITTER_EMAIL", "test@example.invalid"},
+            {"GIT_ASKPASS", ""},
+            {"SSH_ASKPASS", ""},
+            {"LC_ALL", "C"}};
   }
   void TearDown() override {
     std::error_code ec;

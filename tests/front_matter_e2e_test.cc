@@ -86,7 +86,6 @@ class FrontMatterBuildTest : public WorkspaceTest {
     Put("static/.git/config", "no");
     Put("static/index.html", "mine");
   }
-
 };
 
 #define EXPECT_CONTAINS(haystack, needle) \
@@ -96,8 +95,8 @@ TEST_F(FrontMatterBuildTest, WorkspaceWithoutFrontMatterBuildsAsBefore) {
   Outcome built = Build();
   ASSERT_EQ(built.status, 0) << built.err;
   EXPECT_EQ(built.err, "");
-  Tree expected =
-      ReadTree(std::string(TARN_SOURCE_DIR) + "/tests/fixtures/build/blog-public", WithoutFileTimes);
+  Tree expected = ReadTree(std::string(TARN_SOURCE_DIR) + "/tests/fixtures/build/blog-public",
+                           WithoutFileTimes);
   Tree actual = ReadTree(ws_ + "/public", WithoutFileTimes);
   EXPECT_EQ(expected.size(), actual.size());
   for (const auto& [name, bytes] : expected) {
@@ -162,9 +161,10 @@ TEST_F(FrontMatterBuildTest, PeerPostsBuildWithTheirTitlesDatesOrderAndFeed) {
   EXPECT_EQ(Read("public/database.json").find("Not yet"), std::string::npos);
 
   std::string feed = Read("public/atom.xml");
-  EXPECT_CONTAINS(feed, "<title><![CDATA[Hexo 的文章]]></title>\r\n      "
-                        "<description><![CDATA[From Hexo]]></description>\r\n      "
-                        "<pubDate>Mon, 01 Apr 2019 02:00:00 GMT</pubDate>");
+  EXPECT_CONTAINS(feed,
+                  "<title><![CDATA[Hexo 的文章]]></title>\r\n      "
+                  "<description><![CDATA[From Hexo]]></description>\r\n      "
+                  "<pubDate>Mon, 01 Apr 2019 02:00:00 GMT</pubDate>");
   EXPECT_CONTAINS(feed, "<description><![CDATA[Hugo body text.\n]]></description>");
   EXPECT_EQ(feed.find("Not yet"), std::string::npos);
 
@@ -172,7 +172,8 @@ TEST_F(FrontMatterBuildTest, PeerPostsBuildWithTheirTitlesDatesOrderAndFeed) {
   // build's own pages excepted.
   std::string alias = Read("public/2019/03/05/hexo/index.html");
   EXPECT_CONTAINS(alias, "url=../../../../articles/hexo.html\"");
-  EXPECT_CONTAINS(alias, "<link rel=\"canonical\" href=\"https://blog.example.org/articles/hexo.html\">");
+  EXPECT_CONTAINS(alias,
+                  "<link rel=\"canonical\" href=\"https://blog.example.org/articles/hexo.html\">");
   EXPECT_CONTAINS(Read("public/old/hexo.html"), "url=../articles/hexo.html\"");
   EXPECT_EQ(Read("public/CNAME"), "blog.example.org\n");
   EXPECT_EQ(Read("public/img/a.png"), "PNG");

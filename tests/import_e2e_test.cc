@@ -28,8 +28,8 @@ class ImportCommandTest : public WorkspaceTest {
   }
   std::string Fixture(const std::string& relative) {
     std::string text;
-    EXPECT_TRUE(ReadTextFile(std::string(TARN_SOURCE_DIR) + "/tests/fixtures/import/" + relative,
-                             &text))
+    EXPECT_TRUE(
+        ReadTextFile(std::string(TARN_SOURCE_DIR) + "/tests/fixtures/import/" + relative, &text))
         << relative;
     return text;
   }
@@ -224,7 +224,8 @@ TEST_F(ImportCommandTest, OldAddressesFollowEachSitesSettings) {
   PutSite("hexo2/source/_posts/with-id.md", "---\ntitle: I\n---\n");
   Outcome unknown = ImportMade("hexo2");
   EXPECT_EQ(unknown.status, 0);
-  EXPECT_CONTAINS(unknown.out, "note    source/_posts/with-id.md: old address unknown: no value for :id\n");
+  EXPECT_CONTAINS(unknown.out,
+                  "note    source/_posts/with-id.md: old address unknown: no value for :id\n");
   EXPECT_EQ(Read("_posts/with-id.md"), "---\ntitle: I\n---\n");
 }
 

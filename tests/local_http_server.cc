@@ -31,11 +31,16 @@ int ListenOnLoopback(int* port) {
 
 const char* Reason(int status) {
   switch (status) {
-    case 200: return "OK";
-    case 302: return "Found";
-    case 404: return "Not Found";
-    case 500: return "Internal Server Error";
-    default: return "Status";
+    case 200:
+      return "OK";
+    case 302:
+      return "Found";
+    case 404:
+      return "Not Found";
+    case 500:
+      return "Internal Server Error";
+    default:
+      return "Status";
   }
 }
 
@@ -128,8 +133,8 @@ void LocalHttpServer::Answer(int fd) {
     held_.push_back(fd);
     return;
   }
-  std::string head = "HTTP/1.0 " + std::to_string(response.status) + " " +
-                     Reason(response.status) + "\r\n";
+  std::string head =
+      "HTTP/1.0 " + std::to_string(response.status) + " " + Reason(response.status) + "\r\n";
   head += "Content-Type: " + response.content_type + "\r\n";
   head += "Content-Length: " + std::to_string(response.body.size()) + "\r\n";
   if (!response.location.empty()) head += "Location: " + response.location + "\r\n";

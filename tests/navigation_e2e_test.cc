@@ -85,7 +85,8 @@ class NavigationTest : public ::testing::Test {
       std::string html = Read("public/" + page);
       for (std::sregex_iterator it(html.begin(), html.end(), kLink), end; it != end; ++it) {
         std::string link = (*it)[1];
-        if (link.empty() || std::regex_search(link, std::regex("^[a-zA-Z][a-zA-Z0-9+.-]*:"))) continue;
+        if (link.empty() || std::regex_search(link, std::regex("^[a-zA-Z][a-zA-Z0-9+.-]*:")))
+          continue;
         fs::path target = fs::path(ws_ + "/public/" + page).parent_path() / Unescape(link);
         EXPECT_TRUE(fs::is_regular_file(target)) << page << " links to " << link;
         ++followed;
@@ -139,9 +140,9 @@ TEST_F(NavigationTest, PagesSplitAtTheirBoundaries) {
     if (c.pages > 1) {
       EXPECT_CONTAINS(first, "class=\"next\" href=\"./page/2/index.html\"");
     }
-    std::string last = Read("public/" + (c.pages == 1 ? std::string("index.html")
-                                                      : "page/" + std::to_string(c.pages) +
-                                                            "/index.html"));
+    std::string last =
+        Read("public/" + (c.pages == 1 ? std::string("index.html")
+                                       : "page/" + std::to_string(c.pages) + "/index.html"));
     EXPECT_EQ(last.find("class=\"next\""), std::string::npos);
     // Pages of the earlier, longer build are gone.
     EXPECT_FALSE(Exists("public/page/" + std::to_string(c.pages + 1)));
@@ -173,7 +174,8 @@ TEST_F(NavigationTest, LinksResolveOnEveryPageAndTheSiteIsIndexed) {
   EXPECT_EQ(search.GetText("[0].text"), "Tips Use a <b> tag.");  // the HTML's text
   EXPECT_FALSE(search.GetText("[0].date").empty());
   EXPECT_EQ(search.GetType("[0].tags"), JsonDocument::kArray);
-  EXPECT_EQ(Read("public/search.js"), "window.tarnSearchIndex = " + Read("public/search.json") + ";\n");
+  EXPECT_EQ(Read("public/search.js"),
+            "window.tarnSearchIndex = " + Read("public/search.json") + ";\n");
 
   std::string sitemap = Read("public/sitemap.xml");
   std::string xmllint = "xmllint --noout '" + ws_ + "/public/sitemap.xml' 2>/dev/null";
@@ -215,11 +217,13 @@ TEST_F(NavigationTest, TagAndCategoryPagesTakeAnyName) {
   EXPECT_LT(b, a);  // newest first
   EXPECT_EQ(go.find("secret"), std::string::npos);
   EXPECT_FALSE(Exists("public/tags/hidden"));
-  EXPECT_CONTAINS(Read("public/tags/index.html"), "<li><a href=\"../tags/go/index.html\">Go</a> 2</li>");
+  EXPECT_CONTAINS(Read("public/tags/index.html"),
+                  "<li><a href=\"../tags/go/index.html\">Go</a> 2</li>");
   EXPECT_CONTAINS(Read("public/categories/notes/index.html"), "Notes (2)");
   // The article links its tags and categories.
   std::string article = Read("public/articles/a.html");
-  EXPECT_CONTAINS(article, "<a class=\"category\" href=\"../categories/notes/index.html\">Notes</a>");
+  EXPECT_CONTAINS(article,
+                  "<a class=\"category\" href=\"../categories/notes/index.html\">Notes</a>");
   EXPECT_CONTAINS(article, "<a class=\"tag\" href=\"../tags/..%252F..%252Fevil/index.html\">");
   // Stale tag pages go, the blogger's files stay.
   EXPECT_FALSE(Exists("public/tags/old"));
@@ -256,7 +260,8 @@ TEST_F(NavigationTest, BundledThemeLinksEverythingAndValidates) {
   fs::remove_all(ws_);
   fs::create_directories(ws_);
   for (const char* part : {"config", "_posts", "themes", "template"})
-    fs::copy(fs::path(TARN_BINARY).parent_path() / part, ws_ + "/" + part, fs::copy_options::recursive);
+    fs::copy(fs::path(TARN_BINARY).parent_path() / part, ws_ + "/" + part,
+             fs::copy_options::recursive);
   // More posts than a page holds, some in a month of their own, with tags.
   for (int i = 1; i <= 23; ++i) {
     char name[32];
@@ -293,7 +298,8 @@ TEST_F(NavigationTest, BundledThemeLinksEverythingAndValidates) {
     auto dom = [&](const std::string& page) {
       std::string command =
           "chromium --headless --no-sandbox --disable-gpu --virtual-time-budget=20000 --dump-dom '"
-          "file://" + ws_ + "/public/" + page + "' >'" + tmp_ + "/dom' 2>/dev/null";
+          "file://" +
+          ws_ + "/public/" + page + "' >'" + tmp_ + "/dom' 2>/dev/null";
       EXPECT_EQ(std::system(command.c_str()), 0) << page;
       std::string text;
       ReadTextFile(tmp_ + "/dom", &text);
@@ -325,8 +331,9 @@ TEST_F(NavigationTest, BundledThemeLinksEverythingAndValidates) {
 TEST_F(NavigationTest, OldStyleThemeBuildsAsBefore) {
   std::string post = Read("themes/plain/post.mtpl");
   Put("themes/plain/post.mtpl",
-      post + "<ul>{-volist name=\"posts\" key=\"p\"}<li><a href=\"{$p.url}\">{$p.title}</a></li>"
-             "{-volist/}</ul>\n");
+      post +
+          "<ul>{-volist name=\"posts\" key=\"p\"}<li><a href=\"{$p.url}\">{$p.title}</a></li>"
+          "{-volist/}</ul>\n");
   ASSERT_EQ(Build(), 0) << err_;
   // The same saved output the front matter tests compare with.
   std::string expected_dir = std::string(TARN_SOURCE_DIR) + "/tests/fixtures/build/blog-public";

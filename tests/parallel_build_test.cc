@@ -45,8 +45,10 @@ class ParallelBuildTest : public ::testing::Test {
       std::string n = std::to_string(i);
       Put("_posts/post " + n + ".md",
           "----------\r\nPost " + n + "|2020-02-05|tag\r\n----------\r\n\r\n# Post " + n +
-              "\r\n\r\n中文段落 " + n + " with *emphasis* & <b>bold</b>.\r\n\r\n| a | b |\r\n"
-              "|---|---|\r\n| " + n + " | 表 |\r\n\r\n```\r\ncode < " + n +
+              "\r\n\r\n中文段落 " + n +
+              " with *emphasis* & <b>bold</b>.\r\n\r\n| a | b |\r\n"
+              "|---|---|\r\n| " +
+              n + " | 表 |\r\n\r\n```\r\ncode < " + n +
               "\r\n```\r\n\r\n- item\r\n- https://example.com/" + n + "\r\n");
     }
     Put("_posts/twin a.md", "# Same text\r\n\r\nTwice.\r\n");
@@ -147,21 +149,20 @@ TEST_F(ParallelBuildTest, WorkersThatDieLeaveTheirPostsToTheBuild) {
   // is already converting, are likely to be handed some.
   std::string body;
   for (int i = 0; i < 60; ++i) body += "Paragraph *" + std::to_string(i) + "* 段落 `code`.\r\n\r\n";
-  for (int i = 0; i < 200; ++i) Put("_posts/more " + std::to_string(i) + ".md", body + "# " + std::to_string(i));
+  for (int i = 0; i < 200; ++i)
+    Put("_posts/more " + std::to_string(i) + ".md", body + "# " + std::to_string(i));
   Tree reference = Fresh("-j 1 --no-cache");
   // Workers that quit after 0 and after 5 posts, without answering the one
   // they were given: every page is still written, and right.
   for (const char* after : {"0", "5"}) {
     fs::remove_all(ws_ + "/public");
-    Outcome outcome =
-        Build("-j 3 --no-cache", std::string("TARN_TEST_WORKER_EXIT_AFTER=") + after);
+    Outcome outcome = Build("-j 3 --no-cache", std::string("TARN_TEST_WORKER_EXIT_AFTER=") + after);
     EXPECT_EQ(outcome.status, 0) << after << "\n" << outcome.err;
     ExpectSameTree(reference, Public(), std::string("workers dying after ") + after);
     // Said once per worker, not once per post.
     std::size_t said = 0;
-    for (std::size_t at = 0; (at = outcome.err.find("conversion worker stopped", at)) !=
-                             std::string::npos;
-         ++at) {
+    for (std::size_t at = 0;
+         (at = outcome.err.find("conversion worker stopped", at)) != std::string::npos; ++at) {
       ++said;
     }
     EXPECT_LE(said, 2u) << outcome.err;
@@ -179,9 +180,10 @@ TEST_F(ParallelBuildTest, CacheOfOtherScriptsIsNotUsed) {
   ASSERT_TRUE(ReadTextFile(ws_ + "/template/index copy.html", &page));
   std::size_t end = page.rfind("</script>");
   ASSERT_NE(end, std::string::npos);
-  page.insert(end, "\n(function () { var old = markToHtml;"
-                   " markToHtml = function (s) { return '<div class=\"v2\">' + old(s) + '</div>'; };"
-                   " })();\n");
+  page.insert(end,
+              "\n(function () { var old = markToHtml;"
+              " markToHtml = function (s) { return '<div class=\"v2\">' + old(s) + '</div>'; };"
+              " })();\n");
   Put("template/index copy.html", page);
   Tree cached = Fresh("-j 2");
   Tree reference = Fresh("-j 1 --no-cache");
@@ -218,8 +220,7 @@ TEST_F(ParallelBuildTest, RejectsBadOptions) {
   for (const char* options : {"-j 0", "-j", "-j x", "-j 65", "-j 2x", "--jobs -1", "--cache"}) {
     Outcome outcome = Build(options);
     EXPECT_EQ(outcome.status, 2) << options;
-    EXPECT_NE(outcome.err.find("usage: tarn [-w DIR] build [-j N] [--no-cache]"),
-              std::string::npos)
+    EXPECT_NE(outcome.err.find("usage: tarn [-w DIR] build [-j N] [--no-cache]"), std::string::npos)
         << options << ": " << outcome.err;
   }
   EXPECT_FALSE(fs::exists(ws_ + "/public"));

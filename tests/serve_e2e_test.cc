@@ -88,7 +88,8 @@ Response Request(int port, const std::string& method, const std::string& path) {
   if (text.rfind("HTTP/1.", 0) != 0 || end == std::string::npos) return response;
   response.status = std::atoi(text.c_str() + 9);
   response.headers = text.substr(0, end);
-  for (char& c : response.headers) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+  for (char& c : response.headers)
+    c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
   response.body = text.substr(end + 4);
   return response;
 }
@@ -276,8 +277,8 @@ TEST_F(ServeCommandTest, EditsShowInTheNextResponseAndReachOpenPages) {
   EXPECT_TRUE(Contains(article.body, "<p>Second words.</p>")) << article.body;
   EXPECT_NE(SiteId(article.body), site);
   // public/ keeps up, as tarn build would have left it.
-  EXPECT_TRUE(Contains(WaitForFile("public/articles/Hello.html", "Second words."),
-                       "<p>Second words.</p>"));
+  EXPECT_TRUE(
+      Contains(WaitForFile("public/articles/Hello.html", "Second words."), "<p>Second words.</p>"));
 
   // A page served from the old site that connects late reloads at once.
   Stream late(port_, site);

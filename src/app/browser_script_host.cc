@@ -6,9 +6,8 @@ namespace tarn {
 
 bool BrowserScriptHost::HasFunction(const std::string& name) { return view_->HasFunction(name); }
 
-bool BrowserScriptHost::CallFunction(const std::string& name,
-                                     const std::vector<std::string>& args, std::string* result,
-                                     std::string* error) {
+bool BrowserScriptHost::CallFunction(const std::string& name, const std::vector<std::string>& args,
+                                     std::string* result, std::string* error) {
   return view_->CallFunction(name, args, result, error);
 }
 

@@ -51,11 +51,21 @@ std::string ScriptLiteral(const std::string& text) {
   for (std::size_t i = 0; i < text.size(); ++i) {
     unsigned char c = static_cast<unsigned char>(text[i]);
     switch (c) {
-      case '"': out += "\\\""; break;
-      case '\\': out += "\\\\"; break;
-      case '\n': out += "\\n"; break;
-      case '\r': out += "\\r"; break;
-      case '\t': out += "\\t"; break;
+      case '"':
+        out += "\\\"";
+        break;
+      case '\\':
+        out += "\\\\";
+        break;
+      case '\n':
+        out += "\\n";
+        break;
+      case '\r':
+        out += "\\r";
+        break;
+      case '\t':
+        out += "\\t";
+        break;
       default:
         if (c < 0x20) {
           char buffer[8];
@@ -106,8 +116,8 @@ struct PendingCall {
 
 void OnCallDone(GObject* source, GAsyncResult* result, gpointer data) {
   auto* pending = static_cast<PendingCall*>(data);
-  pending->value = webkit_web_view_call_async_javascript_function_finish(
-      WEBKIT_WEB_VIEW(source), result, &pending->error);
+  pending->value = webkit_web_view_call_async_javascript_function_finish(WEBKIT_WEB_VIEW(source),
+                                                                         result, &pending->error);
   pending->done = true;
 }
 
@@ -185,10 +195,8 @@ bool BrowserView::WaitForLoad() {
 }
 
 void BrowserView::BindFunction(const std::string& name, std::function<void()> function) {
-  BindFunction(name, ArgumentFunction(
-                         [function = std::move(function)](const std::vector<std::string>&) {
-                           function();
-                         }));
+  BindFunction(name, ArgumentFunction([function = std::move(function)](
+                                          const std::vector<std::string>&) { function(); }));
 }
 
 void BrowserView::BindFunction(const std::string& name, ArgumentFunction function) {
@@ -199,18 +207,21 @@ void BrowserView::BindFunction(const std::string& name, ArgumentFunction functio
   // a page script that replaces them later does not learn the secret.
   std::string source =
       "(function () {\n"
-      "  const post = window.webkit.messageHandlers." + std::string(kChannel) +
-      ".postMessage.bind(window.webkit.messageHandlers." + kChannel + ");\n"
-      "  const secret = " + ScriptLiteral(secret_) + ", name = " + ScriptLiteral(name) + ";\n"
+      "  const post = window.webkit.messageHandlers." +
+      std::string(kChannel) + ".postMessage.bind(window.webkit.messageHandlers." + kChannel +
+      ");\n"
+      "  const secret = " +
+      ScriptLiteral(secret_) + ", name = " + ScriptLiteral(name) +
+      ";\n"
       "  globalThis[name] = function () {\n"
       "    const parts = [secret, name];\n"
       "    for (const a of arguments) parts.push(a === undefined || a === null ? '' : String(a));\n"
       "    post(parts);\n"
       "  };\n"
       "})();";
-  WebKitUserScript* script = webkit_user_script_new(
-      source.c_str(), WEBKIT_USER_CONTENT_INJECT_TOP_FRAME,
-      WEBKIT_USER_SCRIPT_INJECT_AT_DOCUMENT_START, nullptr, nullptr);
+  WebKitUserScript* script =
+      webkit_user_script_new(source.c_str(), WEBKIT_USER_CONTENT_INJECT_TOP_FRAME,
+                             WEBKIT_USER_SCRIPT_INJECT_AT_DOCUMENT_START, nullptr, nullptr);
   webkit_user_content_manager_add_script(content_, script);
   webkit_user_script_unref(script);
 }
@@ -218,8 +229,8 @@ void BrowserView::BindFunction(const std::string& name, ArgumentFunction functio
 bool BrowserView::HasFunction(const std::string& name) {
   std::string result;
   std::string error;
-  if (!Evaluate("return String(typeof globalThis[tarnName] === 'function');",
-                {{"tarnName", name}}, &result, &error)) {
+  if (!Evaluate("return String(typeof globalThis[tarnName] === 'function');", {{"tarnName", name}},
+                &result, &error)) {
     return false;
   }
   return result == "true";
@@ -242,11 +253,14 @@ bool BrowserView::CallFunction(const std::string& name, const std::vector<std::s
       "const f = globalThis[tarnName];\n"
       "if (typeof f !== 'function') return null;\n"
       "try {\n"
-      "  return String(f(" + list + "));\n"
+      "  return String(f(" +
+      list +
+      "));\n"
       "} catch (e) {\n"
       "  let text = String(e);\n"
       "  if (e && e.line) {\n"
-      "    const file = e.sourceURL ? decodeURI(e.sourceURL.replace(/^file:\\/\\//, '')) : 'the page';\n"
+      "    const file = e.sourceURL ? decodeURI(e.sourceURL.replace(/^file:\\/\\//, '')) : 'the "
+      "page';\n"
       "    text += ' (' + file + ', line ' + e.line + ')';\n"
       "  }\n"
       "  throw text;\n"

@@ -96,8 +96,8 @@ class BrowserView {
   // arguments. A string value goes to *result; null sets *was_null (when
   // given); anything else, or an exception, is an error.
   bool Evaluate(const std::string& body,
-                const std::vector<std::pair<std::string, std::string>>& args,
-                std::string* result, std::string* error, bool* was_null = nullptr);
+                const std::vector<std::pair<std::string, std::string>>& args, std::string* result,
+                std::string* error, bool* was_null = nullptr);
 
   WebKitWebView* view_ = nullptr;
   WebKitUserContentManager* content_ = nullptr;

@@ -32,13 +32,13 @@ void PrepareWebKitSandbox() {
   if (std::getenv("WEBKIT_DISABLE_SANDBOX_THIS_IS_DANGEROUS")) return;
   gchar* bwrap = g_find_program_in_path("bwrap");
   if (!bwrap) return;  // WebKit then runs without the sandbox by itself
-  const gchar* argv[] = {bwrap, "--ro-bind", "/", "/", "--unshare-user-try", "--unshare-pid",
-                         "true", nullptr};
+  const gchar* argv[] = {bwrap,           "--ro-bind", "/",    "/", "--unshare-user-try",
+                         "--unshare-pid", "true",      nullptr};
   gint status = 1;
-  bool ran = g_spawn_sync(nullptr, const_cast<gchar**>(argv), nullptr,
-                          static_cast<GSpawnFlags>(G_SPAWN_STDOUT_TO_DEV_NULL |
-                                                   G_SPAWN_STDERR_TO_DEV_NULL),
-                          nullptr, nullptr, nullptr, nullptr, &status, nullptr);
+  bool ran = g_spawn_sync(
+      nullptr, const_cast<gchar**>(argv), nullptr,
+      static_cast<GSpawnFlags>(G_SPAWN_STDOUT_TO_DEV_NULL | G_SPAWN_STDERR_TO_DEV_NULL), nullptr,
+      nullptr, nullptr, nullptr, &status, nullptr);
   g_free(bwrap);
   if (!ran || !g_spawn_check_wait_status(status, nullptr)) {
     g_setenv("WEBKIT_DISABLE_SANDBOX_THIS_IS_DANGEROUS", "1", TRUE);
@@ -106,8 +106,7 @@ int StartAgainOn(const std::string& folder) {
   std::fflush(stdout);
   std::fflush(stderr);
   if (self) ::execl(self, "tarn", "gui", "-w", folder.c_str(), static_cast<char*>(nullptr));
-  std::fprintf(stderr, "tarn: cannot start again on %s: %s\n", folder.c_str(),
-               g_strerror(errno));
+  std::fprintf(stderr, "tarn: cannot start again on %s: %s\n", folder.c_str(), g_strerror(errno));
   g_free(self);
   return 1;
 }
@@ -116,10 +115,8 @@ int StartAgainOn(const std::string& folder) {
 
 int RunDesktop(const WorkspaceLocator::Choice& blog) {
   using Source = WorkspaceLocator::Source;
-  if (blog.source == Source::kExplicit &&
-      !g_file_test(blog.path.c_str(), G_FILE_TEST_IS_DIR)) {
-    std::fprintf(stderr, "tarn: the workspace folder %s does not exist\n",
-                 blog.path.c_str());
+  if (blog.source == Source::kExplicit && !g_file_test(blog.path.c_str(), G_FILE_TEST_IS_DIR)) {
+    std::fprintf(stderr, "tarn: the workspace folder %s does not exist\n", blog.path.c_str());
     return 1;
   }
   // Windows carry the program's id as their class (X11) or app id
@@ -138,8 +135,7 @@ int RunDesktop(const WorkspaceLocator::Choice& blog) {
   PrepareWebKitSandbox();
 
   std::string workspace = blog.path;
-  if (blog.source == Source::kDefault &&
-      !WorkspaceLocator::HoldsWorkspace(workspace)) {
+  if (blog.source == Source::kDefault && !WorkspaceLocator::HoldsWorkspace(workspace)) {
     workspace = FirstStartDialog::Run(workspace);
   }
   if (workspace.empty()) return 0;

@@ -126,9 +126,9 @@ void EditorWindow::Open() {
   // the window would already run, and the save would miss the last letters.
   view_->BindFunction(kSaveFunction, [this] { Save(); });
   BindPageFunctions();
-  WebKitUserScript* script = webkit_user_script_new(
-      kSaveKeyScript, WEBKIT_USER_CONTENT_INJECT_TOP_FRAME,
-      WEBKIT_USER_SCRIPT_INJECT_AT_DOCUMENT_START, nullptr, nullptr);
+  WebKitUserScript* script =
+      webkit_user_script_new(kSaveKeyScript, WEBKIT_USER_CONTENT_INJECT_TOP_FRAME,
+                             WEBKIT_USER_SCRIPT_INJECT_AT_DOCUMENT_START, nullptr, nullptr);
   webkit_user_content_manager_add_script(
       webkit_web_view_get_user_content_manager(WEBKIT_WEB_VIEW(view_->widget())), script);
   webkit_user_script_unref(script);
@@ -145,9 +145,9 @@ void EditorWindow::Open() {
   if (g_file_test(page.c_str(), G_FILE_TEST_IS_REGULAR)) {
     view_->LoadFile(page);
   } else {
-    view_->ShowErrorPage("The post editor page is missing",
-                         "Looked for: " + page +
-                             "\n\nThe workspace's template/ folder should hold editor.html.");
+    view_->ShowErrorPage(
+        "The post editor page is missing",
+        "Looked for: " + page + "\n\nThe workspace's template/ folder should hold editor.html.");
   }
 }
 
@@ -238,11 +238,11 @@ void EditorWindow::OfferCopy(const std::string& key, const std::string& current)
     store.Remove(key);
     return;
   }
-  MessageAnswer answer = MessageBox::Ask(
-      GTK_WINDOW(window_),
-      "发现上次没有保存的内容（自动保存的副本 " + store.PathFor(key) +
-          "）。\n【是】恢复这些内容【否】丢弃副本",
-      kRestoreCaption, false, MessageIcon::kQuestion);
+  MessageAnswer answer =
+      MessageBox::Ask(GTK_WINDOW(window_),
+                      "发现上次没有保存的内容（自动保存的副本 " + store.PathFor(key) +
+                          "）。\n【是】恢复这些内容【否】丢弃副本",
+                      kRestoreCaption, false, MessageIcon::kQuestion);
   if (!view_) return;
   if (answer != MessageAnswer::kYes) {
     store.Remove(key);
@@ -441,8 +441,8 @@ void EditorWindow::InsertImage(const std::string& original_name, const std::stri
   std::fflush(stdout);
   std::string alt = std::filesystem::path(original_name).stem().string();
   std::string ignored;
-  if (!view_ || !view_->CallFunction("insertText", {ImageStore::MarkdownLink(name, alt)},
-                                     &ignored, &error)) {
+  if (!view_ ||
+      !view_->CallFunction("insertText", {ImageStore::MarkdownLink(name, alt)}, &ignored, &error)) {
     ShowFailure("图片已保存为 " + images + "/" + name + "，但无法插入链接\n" + error);
   }
 }
@@ -521,12 +521,10 @@ int EditorWindow::OnDecidePolicy(void* view, void* decision, int type, EditorWin
   std::string page = self->PageUri();
   // Only the editor page is protected: its own loads, and anything while
   // something else (an error page) is shown, go ahead.
-  if (target == page ||
-      WithoutFragment(webkit_web_view_get_uri(WEBKIT_WEB_VIEW(view))) != page) {
+  if (target == page || WithoutFragment(webkit_web_view_get_uri(WEBKIT_WEB_VIEW(view))) != page) {
     return FALSE;
   }
-  if (webkit_navigation_action_get_navigation_type(action) ==
-          WEBKIT_NAVIGATION_TYPE_LINK_CLICKED &&
+  if (webkit_navigation_action_get_navigation_type(action) == WEBKIT_NAVIGATION_TYPE_LINK_CLICKED &&
       (g_str_has_prefix(target.c_str(), "http://") ||
        g_str_has_prefix(target.c_str(), "https://") ||
        g_str_has_prefix(target.c_str(), "mailto:"))) {

@@ -178,8 +178,8 @@ class EditorWindow {
   std::function<void()> save_cancelled_handler_;
   std::function<void()> saved_handler_;
   std::function<void(const std::string&)> preview_handler_;
-  std::string saved_text_;       // the text as last opened or saved
-  std::string autosaved_text_;   // the text of the last autosaved copy
+  std::string saved_text_;      // the text as last opened or saved
+  std::string autosaved_text_;  // the text of the last autosaved copy
   unsigned autosave_timer_ = 0;
   bool autosaving_ = false;
   FileDrop drop_;  // image files dropped on the text

@@ -19,16 +19,16 @@ enum Response { kCreate = 1, kChoose = 2, kQuit = 3 };
 
 std::string FirstStartDialog::Run(const std::string& default_folder) {
   for (;;) {
-    GtkWidget* dialog = gtk_message_dialog_new(
-        nullptr, GTK_DIALOG_MODAL, GTK_MESSAGE_QUESTION, GTK_BUTTONS_NONE,
-        "There is no blog yet. Create one in\n%s?", default_folder.c_str());
+    GtkWidget* dialog =
+        gtk_message_dialog_new(nullptr, GTK_DIALOG_MODAL, GTK_MESSAGE_QUESTION, GTK_BUTTONS_NONE,
+                               "There is no blog yet. Create one in\n%s?", default_folder.c_str());
     gtk_window_set_title(GTK_WINDOW(dialog), kTitle);
     gtk_message_dialog_format_secondary_text(
         GTK_MESSAGE_DIALOG(dialog),
         "A blog is a folder of its own: posts, settings, the theme and the pages of this "
         "program. You can also make one on the command line with: tarn init FOLDER");
-    gtk_dialog_add_buttons(GTK_DIALOG(dialog), kQuit, kQuit, kChooseFolder, kChoose,
-                           kCreateHere, kCreate, nullptr);
+    gtk_dialog_add_buttons(GTK_DIALOG(dialog), kQuit, kQuit, kChooseFolder, kChoose, kCreateHere,
+                           kCreate, nullptr);
     gtk_dialog_set_default_response(GTK_DIALOG(dialog), kCreate);
     std::printf("dialog: %s: no blog in %s\n", kTitle, default_folder.c_str());
     std::fflush(stdout);
@@ -50,8 +50,8 @@ std::string FirstStartDialog::Run(const std::string& default_folder) {
 
 std::string FirstStartDialog::ChooseBlog(GtkWindow* parent, const std::string& start) {
   GtkWidget* chooser = gtk_file_chooser_dialog_new(
-      "Open a blog", parent, GTK_FILE_CHOOSER_ACTION_SELECT_FOLDER, "_Cancel",
-      GTK_RESPONSE_CANCEL, "_Open", GTK_RESPONSE_ACCEPT, nullptr);
+      "Open a blog", parent, GTK_FILE_CHOOSER_ACTION_SELECT_FOLDER, "_Cancel", GTK_RESPONSE_CANCEL,
+      "_Open", GTK_RESPONSE_ACCEPT, nullptr);
   gtk_file_chooser_set_create_folders(GTK_FILE_CHOOSER(chooser), TRUE);
   // Without a folder to start in, the chooser shows its recent files, where
   // no folder can be chosen.

@@ -42,8 +42,8 @@ GlobalShortcut::~GlobalShortcut() {
   }
   if (!session_.empty()) {
     g_dbus_connection_call(bus_, kPortal, session_.c_str(), "org.freedesktop.portal.Session",
-                           "Close", nullptr, nullptr, G_DBUS_CALL_FLAGS_NO_AUTO_START, -1,
-                           nullptr, nullptr, nullptr);
+                           "Close", nullptr, nullptr, G_DBUS_CALL_FLAGS_NO_AUTO_START, -1, nullptr,
+                           nullptr, nullptr);
     g_dbus_connection_flush_sync(bus_, nullptr, nullptr);
   }
   g_object_unref(bus_);
@@ -120,20 +120,19 @@ void GlobalShortcut::OnSessionCreated(unsigned response, GVariant* results) {
                         g_variant_new_string(request_.description.c_str()));
   g_variant_builder_add(&info, "{sv}", "preferred_trigger",
                         g_variant_new_string(request_.trigger.c_str()));
-  g_variant_builder_add(&shortcuts, "(s@a{sv})", request_.id.c_str(),
-                        g_variant_builder_end(&info));
+  g_variant_builder_add(&shortcuts, "(s@a{sv})", request_.id.c_str(), g_variant_builder_end(&info));
   std::string token = NewToken();
-  CallWithResponse("BindShortcuts",
-                   g_variant_new("(o@a(sa{sv})s@a{sv})", session_.c_str(),
-                                 g_variant_builder_end(&shortcuts),
-                                 request_.parent_window.c_str(), TokenOptions(token)),
-                   token, &GlobalShortcut::OnBound);
+  CallWithResponse(
+      "BindShortcuts",
+      g_variant_new("(o@a(sa{sv})s@a{sv})", session_.c_str(), g_variant_builder_end(&shortcuts),
+                    request_.parent_window.c_str(), TokenOptions(token)),
+      token, &GlobalShortcut::OnBound);
 }
 
 void GlobalShortcut::OnBound(unsigned response, GVariant*) {
   if (response != 0) {
-    Fail("the desktop did not bind " + request_.trigger + " (answer " +
-         std::to_string(response) + ")");
+    Fail("the desktop did not bind " + request_.trigger + " (answer " + std::to_string(response) +
+         ")");
     return;
   }
   bound_ = true;
@@ -147,8 +146,7 @@ void GlobalShortcut::CallWithResponse(const char* method, GVariant* parameters,
   if (response_subscription_) g_dbus_connection_signal_unsubscribe(bus_, response_subscription_);
   response_subscription_ = g_dbus_connection_signal_subscribe(
       bus_, kPortal, kRequest, "Response", RequestPath(token).c_str(), nullptr,
-      G_DBUS_SIGNAL_FLAGS_NONE,
-      reinterpret_cast<GDBusSignalCallback>(OnResponse), this, nullptr);
+      G_DBUS_SIGNAL_FLAGS_NONE, reinterpret_cast<GDBusSignalCallback>(OnResponse), this, nullptr);
   g_dbus_connection_call(bus_, kPortal, kPortalPath, kShortcuts, method, parameters,
                          G_VARIANT_TYPE("(o)"), G_DBUS_CALL_FLAGS_NONE, -1, cancellable_,
                          reinterpret_cast<GAsyncReadyCallback>(OnCallReturned), this);

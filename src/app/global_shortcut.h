@@ -25,11 +25,11 @@ namespace tarn {
 class GlobalShortcut {
  public:
   struct Request {
-    std::string id;               // the shortcut's name within the session
-    std::string description;      // what it does, shown by the desktop
-    std::string trigger;          // proposed key, XDG shortcut syntax: "ALT+b"
-    std::string parent_window;    // "x11:XID", "wayland:HANDLE" or ""
-    std::string application_id;   // given to the portal when it asks
+    std::string id;              // the shortcut's name within the session
+    std::string description;     // what it does, shown by the desktop
+    std::string trigger;         // proposed key, XDG shortcut syntax: "ALT+b"
+    std::string parent_window;   // "x11:XID", "wayland:HANDLE" or ""
+    std::string application_id;  // given to the portal when it asks
   };
 
   GlobalShortcut() = default;

@@ -33,8 +33,7 @@ int HotKey::Register(const std::string& accelerator, std::function<void()> on_pr
   }
   if (!EnsureKeybinder()) {
     if (error) {
-      *error = "system-wide keys need an X11 display; this session does not allow " +
-               accelerator;
+      *error = "system-wide keys need an X11 display; this session does not allow " + accelerator;
     }
     return 0;
   }

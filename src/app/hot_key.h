@@ -28,8 +28,7 @@ class HotKey {
   // taken by another program, the accelerator is malformed, or the display
   // does not allow system-wide keys. A key registered before is unregistered
   // first.
-  int Register(const std::string& accelerator, std::function<void()> on_press,
-               std::string* error);
+  int Register(const std::string& accelerator, std::function<void()> on_press, std::string* error);
 
   // Gives the key back to the desktop. Does nothing when none is registered.
   void Unregister();

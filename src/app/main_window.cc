@@ -44,9 +44,7 @@ constexpr Command kCommands[] = {{"showEditor", &MainWindow::ShowEditor},
                                  {"Push", &MainWindow::Push},
                                  {"showList", &MainWindow::ShowList}};
 
-bool IsFile(const std::string& path) {
-  return g_file_test(path.c_str(), G_FILE_TEST_IS_REGULAR);
-}
+bool IsFile(const std::string& path) { return g_file_test(path.c_str(), G_FILE_TEST_IS_REGULAR); }
 
 // With TARN_STARTUP_TRACE set, each start-up step says on stderr when it
 // ended, in milliseconds since the window was created (for bench/).
@@ -153,21 +151,18 @@ void MainWindow::AddOpenBlogCommand() {
   // Ctrl+O, and an item of the manager page's context menu. The page keeps
   // the whole window: the page's own buttons stay where its layout puts them.
   GtkAccelGroup* accels = gtk_accel_group_new();
-  GClosure* closure = g_cclosure_new_swap(
-      G_CALLBACK(+[](MainWindow* self) -> gboolean {
-        self->OpenAnotherBlog();
-        return TRUE;
-      }),
-      this, nullptr);
+  GClosure* closure = g_cclosure_new_swap(G_CALLBACK(+[](MainWindow* self) -> gboolean {
+                                            self->OpenAnotherBlog();
+                                            return TRUE;
+                                          }),
+                                          this, nullptr);
   gtk_accel_group_connect(accels, GDK_KEY_o, GDK_CONTROL_MASK, GTK_ACCEL_VISIBLE, closure);
   gtk_window_add_accel_group(GTK_WINDOW(window_), accels);
   g_object_unref(accels);
 
   GSimpleAction* action = g_simple_action_new("open-another-blog", nullptr);
-  g_signal_connect_swapped(action, "activate", G_CALLBACK(+[](MainWindow* self) {
-                             self->OpenAnotherBlog();
-                           }),
-                           this);
+  g_signal_connect_swapped(action, "activate",
+                           G_CALLBACK(+[](MainWindow* self) { self->OpenAnotherBlog(); }), this);
   g_signal_connect_data(
       web_main_->widget(), "context-menu",
       G_CALLBACK(+[](WebKitWebView*, WebKitContextMenu* menu, GdkEvent*, WebKitHitTestResult*,
@@ -222,10 +217,9 @@ void MainWindow::StartUp() {
   if (have_template) web_main_->LoadFile(template_path);
   for (const Command& command : kCommands) {
     if (command.run == &MainWindow::ShowEditor) {
-      web_main_->BindFunction(command.name, BrowserView::ArgumentFunction(
-                                                [this](const std::vector<std::string>& args) {
-                                                  ShowEditorFor(args);
-                                                }));
+      web_main_->BindFunction(
+          command.name, BrowserView::ArgumentFunction(
+                            [this](const std::vector<std::string>& args) { ShowEditorFor(args); }));
       continue;
     }
     web_main_->BindFunction(command.name, [this, run = command.run] { (this->*run)(); });
@@ -240,10 +234,9 @@ void MainWindow::StartUp() {
   std::string config_problem = TakeReasons();
   Trace("site configuration loaded");
   // The console takes git's output from now on, shown or not.
-  deployer_->InitRepository(state_->rootDir + "/public",
-                            [console = console_](const std::string& text) {
-                              return console->Output(text);
-                            });
+  deployer_->InitRepository(
+      state_->rootDir + "/public",
+      [console = console_](const std::string& text) { return console->Output(text); });
   Trace("git work tree ready");
   if (closing_) return;
   RegisterDropTarget();
@@ -263,8 +256,8 @@ void MainWindow::StartUp() {
   // A site configuration that could not be read leaves every page without
   // its data; say why rather than leave the blogger guessing.
   if (!configured) {
-    Message(config_problem.empty() ? "config/base.json could not be read" : config_problem,
-            "Error", MessageIcon::kExclamation);
+    Message(config_problem.empty() ? "config/base.json could not be read" : config_problem, "Error",
+            MessageIcon::kExclamation);
   }
 }
 
@@ -342,16 +335,16 @@ void MainWindow::BindListFunctions() {
   web_main_->BindFunction("deletePost", BrowserView::ArgumentFunction([this](Args args) {
                             if (!args.empty() && posts_->Delete(args[0])) posts_->SendList();
                           }));
-  web_main_->BindFunction("renamePost", BrowserView::ArgumentFunction([this](Args args) {
-                            std::string renamed;
-                            if (args.empty() || !posts_->Rename(args[0], &renamed)) return;
-                            // The editor follows a post it has open.
-                            if (state_->editingExisting &&
-                                state_->postPath == state_->rootDir + "/_posts/" + args[0]) {
-                              state_->postPath = renamed;
-                            }
-                            posts_->SendList();
-                          }));
+  web_main_->BindFunction(
+      "renamePost", BrowserView::ArgumentFunction([this](Args args) {
+        std::string renamed;
+        if (args.empty() || !posts_->Rename(args[0], &renamed)) return;
+        // The editor follows a post it has open.
+        if (state_->editingExisting && state_->postPath == state_->rootDir + "/_posts/" + args[0]) {
+          state_->postPath = renamed;
+        }
+        posts_->SendList();
+      }));
 }
 
 void MainWindow::PreviewAsReader(const std::string& path) {
@@ -368,8 +361,8 @@ void MainWindow::PreviewAsReader(const std::string& path) {
   --building_;
   if (!built) {
     std::string reasons = TakeReasons();
-    MessageBox::ShowTimed(owner, reasons.empty() ? "渲染出错" : "渲染出错\n\n" + reasons,
-                          "Error", MessageIcon::kExclamation);
+    MessageBox::ShowTimed(owner, reasons.empty() ? "渲染出错" : "渲染出错\n\n" + reasons, "Error",
+                          MessageIcon::kExclamation);
     return;
   }
   Refresh();
@@ -391,8 +384,8 @@ void MainWindow::PreviewAsReader(const std::string& path) {
     MessageBox::ShowTimed(owner, "渲染后没有找到文章页面：\n" + page, "Error",
                           MessageIcon::kExclamation);
   } else if (!uri || !g_app_info_launch_default_for_uri(uri, nullptr, &error)) {
-    MessageBox::ShowTimed(owner, "无法打开 " + page + "\n" + (error ? error->message : ""),
-                          "Error", MessageIcon::kExclamation);
+    MessageBox::ShowTimed(owner, "无法打开 " + page + "\n" + (error ? error->message : ""), "Error",
+                          MessageIcon::kExclamation);
   } else {
     std::printf("editor: opened %s\n", uri);
     std::fflush(stdout);

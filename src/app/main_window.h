@@ -44,8 +44,7 @@ class MainWindow {
   static constexpr char kTitle[] = "Corvel Blog Editor";
   static constexpr int kWidth = 780;
   static constexpr int kHeight = 510;
-  static constexpr char kClosePrompt[] =
-      "是否关闭？\n【是】关闭窗口【否】置托盘【取消】取消操作";
+  static constexpr char kClosePrompt[] = "是否关闭？\n【是】关闭窗口【否】置托盘【取消】取消操作";
   static constexpr unsigned kRefreshMs = 300000;
   // Said when the window goes to the tray and no tray shows an icon.
   static constexpr char kHiddenCaption[] = "Tarn Blog Editor";
@@ -175,7 +174,7 @@ class MainWindow {
   std::function<void(const std::string&)> open_blog_handler_;
   DesktopSettings settings_;  // conf.ini as read at start
   unsigned refresh_timer_ = 0;
-  int building_ = 0;  // site builds in progress (commands may nest)
+  int building_ = 0;          // site builds in progress (commands may nest)
   bool refresh_due_ = false;  // a refresh was asked for during a build
   const std::thread::id ui_thread_ = std::this_thread::get_id();
   std::mutex queued_mutex_;                  // guards queued_reasons_

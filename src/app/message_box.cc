@@ -9,10 +9,14 @@ namespace {
 
 const char* IconName(MessageIcon icon) {
   switch (icon) {
-    case MessageIcon::kInformation: return "dialog-information";
-    case MessageIcon::kExclamation: return "dialog-warning";
-    case MessageIcon::kQuestion: return "dialog-question";
-    case MessageIcon::kNone: break;
+    case MessageIcon::kInformation:
+      return "dialog-information";
+    case MessageIcon::kExclamation:
+      return "dialog-warning";
+    case MessageIcon::kQuestion:
+      return "dialog-question";
+    case MessageIcon::kNone:
+      break;
   }
   return nullptr;
 }
@@ -83,8 +87,8 @@ void MessageBox::ShowTimed(GtkWindow* parent, const std::string& text, const std
   gtk_widget_destroy(dialog);
 }
 
-void MessageBox::ShowNotice(const std::string& text, const std::string& caption,
-                            MessageIcon icon, int timeout_ms) {
+void MessageBox::ShowNotice(const std::string& text, const std::string& caption, MessageIcon icon,
+                            int timeout_ms) {
   Echo(caption, text);
   GtkWidget* dialog = NewBox(nullptr, text, caption, icon);
   gtk_window_set_modal(GTK_WINDOW(dialog), FALSE);

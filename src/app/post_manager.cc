@@ -23,9 +23,9 @@ namespace {
 
 // Asks for a new file name in a small dialog; "" when cancelled.
 std::string AskName(GtkWindow* parent, const std::string& current) {
-  GtkWidget* dialog = gtk_dialog_new_with_buttons(
-      PostManager::kRenameTitle, parent, GTK_DIALOG_MODAL, "取消(_C)", GTK_RESPONSE_CANCEL,
-      "重命名(_R)", GTK_RESPONSE_ACCEPT, nullptr);
+  GtkWidget* dialog =
+      gtk_dialog_new_with_buttons(PostManager::kRenameTitle, parent, GTK_DIALOG_MODAL, "取消(_C)",
+                                  GTK_RESPONSE_CANCEL, "重命名(_R)", GTK_RESPONSE_ACCEPT, nullptr);
   gtk_dialog_set_default_response(GTK_DIALOG(dialog), GTK_RESPONSE_ACCEPT);
   GtkWidget* box = gtk_dialog_get_content_area(GTK_DIALOG(dialog));
   gtk_container_set_border_width(GTK_CONTAINER(box), 12);

@@ -94,15 +94,14 @@ SingleInstance::~SingleInstance() {
   GApplication* app = app_;
   // Give the name back at once: a start from now on runs on its own rather
   // than asking this ending process for its window.
-  GDBusConnection* bus =
-      g_application_get_is_registered(app) && !g_application_get_is_remote(app)
-          ? g_application_get_dbus_connection(app)
-          : nullptr;
+  GDBusConnection* bus = g_application_get_is_registered(app) && !g_application_get_is_remote(app)
+                             ? g_application_get_dbus_connection(app)
+                             : nullptr;
   if (bus) {
     GVariant* reply = g_dbus_connection_call_sync(
-        bus, "org.freedesktop.DBus", "/org/freedesktop/DBus", "org.freedesktop.DBus",
-        "ReleaseName", g_variant_new("(s)", id_.c_str()), nullptr, G_DBUS_CALL_FLAGS_NONE,
-        kActivateTimeoutMs, nullptr, nullptr);
+        bus, "org.freedesktop.DBus", "/org/freedesktop/DBus", "org.freedesktop.DBus", "ReleaseName",
+        g_variant_new("(s)", id_.c_str()), nullptr, G_DBUS_CALL_FLAGS_NONE, kActivateTimeoutMs,
+        nullptr, nullptr);
     if (reply) g_variant_unref(reply);
   }
   reinterpret_cast<Application*>(app_)->owner = nullptr;
@@ -111,17 +110,16 @@ SingleInstance::~SingleInstance() {
 
 bool SingleInstance::Claim(std::string* note) {
   if (!app_) {
-    app_ = G_APPLICATION(g_object_new(tarn_application_get_type(), "application-id",
-                                      id_.c_str(), "flags", G_APPLICATION_DEFAULT_FLAGS,
-                                      nullptr));
+    app_ = G_APPLICATION(g_object_new(tarn_application_get_type(), "application-id", id_.c_str(),
+                                      "flags", G_APPLICATION_DEFAULT_FLAGS, nullptr));
     reinterpret_cast<Application*>(app_)->owner = this;
   }
   GApplication* app = app_;
   GError* error = nullptr;
   if (!g_application_register(app, nullptr, &error)) {
     if (note) {
-      *note = std::string("cannot tell whether tarn already runs on this workspace: ") +
-              error->message;
+      *note =
+          std::string("cannot tell whether tarn already runs on this workspace: ") + error->message;
     }
     g_error_free(error);
     return true;

@@ -39,9 +39,7 @@ class SingleInstance {
   // with the desktop's startup id or activation token for it ("" when the
   // start came without one).
   using ActivateHandler = std::function<void(const std::string& startup_id)>;
-  void set_activate_handler(ActivateHandler on_activate) {
-    on_activate_ = std::move(on_activate);
-  }
+  void set_activate_handler(ActivateHandler on_activate) { on_activate_ = std::move(on_activate); }
 
   // The bus name of the workspace's instance: kApplicationId, ".w" and 16
   // hex digits of the SHA-256 of the workspace's real path.

@@ -18,9 +18,9 @@ constexpr int kBusTimeoutMs = 2000;
 // alone (some desktops run it without a panel) shows nothing.
 bool HasStatusNotifierHost(GDBusConnection* bus) {
   GVariant* owned = g_dbus_connection_call_sync(
-      bus, "org.freedesktop.DBus", "/org/freedesktop/DBus", "org.freedesktop.DBus",
-      "NameHasOwner", g_variant_new("(s)", kWatcher), G_VARIANT_TYPE("(b)"),
-      G_DBUS_CALL_FLAGS_NONE, kBusTimeoutMs, nullptr, nullptr);
+      bus, "org.freedesktop.DBus", "/org/freedesktop/DBus", "org.freedesktop.DBus", "NameHasOwner",
+      g_variant_new("(s)", kWatcher), G_VARIANT_TYPE("(b)"), G_DBUS_CALL_FLAGS_NONE, kBusTimeoutMs,
+      nullptr, nullptr);
   if (!owned) return false;
   gboolean has_watcher = FALSE;
   g_variant_get(owned, "(b)", &has_watcher);
@@ -28,13 +28,13 @@ bool HasStatusNotifierHost(GDBusConnection* bus) {
   if (!has_watcher) return false;
   GVariant* reply = g_dbus_connection_call_sync(
       bus, kWatcher, "/StatusNotifierWatcher", "org.freedesktop.DBus.Properties", "Get",
-      g_variant_new("(ss)", kWatcher, "IsStatusNotifierHostRegistered"),
-      G_VARIANT_TYPE("(v)"), G_DBUS_CALL_FLAGS_NONE, kBusTimeoutMs, nullptr, nullptr);
+      g_variant_new("(ss)", kWatcher, "IsStatusNotifierHostRegistered"), G_VARIANT_TYPE("(v)"),
+      G_DBUS_CALL_FLAGS_NONE, kBusTimeoutMs, nullptr, nullptr);
   if (!reply) return true;  // a watcher that does not say: trust it
   GVariant* value = nullptr;
   g_variant_get(reply, "(v)", &value);
-  bool registered = !g_variant_is_of_type(value, G_VARIANT_TYPE_BOOLEAN) ||
-                    g_variant_get_boolean(value);
+  bool registered =
+      !g_variant_is_of_type(value, G_VARIANT_TYPE_BOOLEAN) || g_variant_get_boolean(value);
   g_variant_unref(value);
   g_variant_unref(reply);
   return registered;
@@ -58,8 +58,8 @@ bool HasXEmbedTray() {
   gchar* name = g_strdup_printf("_NET_SYSTEM_TRAY_S%d", screen);
   Atom atom = gdk_x11_get_xatom_by_name_for_display(display, name);
   g_free(name);
-  Window owner = reinterpret_cast<GetSelectionOwner>(symbol)(
-      gdk_x11_display_get_xdisplay(display), atom);
+  Window owner =
+      reinterpret_cast<GetSelectionOwner>(symbol)(gdk_x11_display_get_xdisplay(display), atom);
   g_module_close(self);
   return owner != None;
 }
@@ -97,8 +97,7 @@ bool TrayIcon::AddIcon(GtkWindow* owner, const std::string& tip, std::string* er
   GDBusConnection* bus = g_bus_get_sync(G_BUS_TYPE_SESSION, nullptr, &bus_error);
   if (!bus) {
     if (error) {
-      *error = std::string("no session bus, so no notification-area icon: ") +
-               bus_error->message;
+      *error = std::string("no session bus, so no notification-area icon: ") + bus_error->message;
     }
     g_error_free(bus_error);
     return false;
@@ -138,8 +137,8 @@ bool TrayIcon::AddIcon(GtkWindow* owner, const std::string& tip, std::string* er
   return true;
 }
 
-bool TrayIcon::ShowBalloon(const std::string& text, const std::string& title,
-                           std::string* error, int timeout_ms) {
+bool TrayIcon::ShowBalloon(const std::string& text, const std::string& title, std::string* error,
+                           int timeout_ms) {
   if (!notify_is_initted() && !notify_init("Tarn Blog Editor")) {
     if (error) *error = "the desktop notification library could not start";
     return false;

@@ -12,9 +12,7 @@
 namespace tarn {
 namespace {
 
-void Say(const std::string& reason) {
-  std::fprintf(stderr, "tarn: %s\n", reason.c_str());
-}
+void Say(const std::string& reason) { std::fprintf(stderr, "tarn: %s\n", reason.c_str()); }
 
 // The portal's name for the window its dialogs belong to: the X11 window
 // where there is one; a Wayland window would have to be exported first, and
@@ -45,7 +43,8 @@ void TrayMode::Start(MainWindow* window, AppState* state) {
   });
   // Under XWayland the grab works while one of the program's windows has
   // the focus; the portal covers the rest.
-  state->mainHotKeyId = show_key_.Register(kShowKey, [window] { window->Show(); }, &reason);
+  state->mainHotKeyId = show_key_.Register(
+      kShowKey, [window] { window->Show(); }, &reason);
   if (IsWaylandSession()) {
     BindThroughPortal(window);
   } else if (state->mainHotKeyId == 0) {

@@ -85,8 +85,8 @@ int RunBuild(const CommandContext& context) {
   return built ? 0 : 1;
 }
 
-const Command kBuild("build", "build [-j N] [--no-cache] [--drafts]", "render the whole site into public/",
-                     RunBuild);
+const Command kBuild("build", "build [-j N] [--no-cache] [--drafts]",
+                     "render the whole site into public/", RunBuild);
 
 }  // namespace
 }  // namespace tarn

@@ -43,8 +43,7 @@ int RunCheckUpdate(const CommandContext& context) {
 }
 
 const Command kCheckUpdate("check-update", "check-update",
-                           "say whether a newer version has been published", RunCheckUpdate,
-                           false);
+                           "say whether a newer version has been published", RunCheckUpdate, false);
 
 }  // namespace
 }  // namespace tarn

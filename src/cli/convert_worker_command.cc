@@ -21,7 +21,8 @@ int RunConvertWorker(const CommandContext& context) {
 }
 
 const Command kConvertWorker("convert-worker", "convert-worker PAGE",
-                             "(internal) convert Markdown for a parallel build", RunConvertWorker, false);
+                             "(internal) convert Markdown for a parallel build", RunConvertWorker,
+                             false);
 
 }  // namespace
 }  // namespace tarn

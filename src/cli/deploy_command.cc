@@ -69,10 +69,9 @@ int RunPublish(const CommandContext& context) {
   return Finish(publisher.RenderingAndPush());
 }
 
-const Command kPush("push", "push",
-                    "commit public/ and push it to system.deployUrl", RunPush);
-const Command kPublish("publish", "publish",
-                       "render the site, then commit and push it", RunPublish);
+const Command kPush("push", "push", "commit public/ and push it to system.deployUrl", RunPush);
+const Command kPublish("publish", "publish", "render the site, then commit and push it",
+                       RunPublish);
 
 }  // namespace
 }  // namespace tarn

@@ -85,16 +85,18 @@ int RunInit(const CommandContext& context) {
     if (!WorkspaceLocator::Remember(target, &error))
       std::fprintf(stderr, "tarn init: cannot remember the new blog: %s\n", error.c_str());
   }
-  std::printf("Created a blog in %s\n"
-              "Open it in the desktop program with: tarn -w '%s'\n"
-              "or render it into public/ with:      tarn -w '%s' build\n",
-              target.c_str(), target.c_str(), target.c_str());
+  std::printf(
+      "Created a blog in %s\n"
+      "Open it in the desktop program with: tarn -w '%s'\n"
+      "or render it into public/ with:      tarn -w '%s' build\n",
+      target.c_str(), target.c_str(), target.c_str());
   return 0;
 }
 
 const Command kInit("init", "init [DIR] [--from URL]",
                     "make a new blog in DIR (default: the current folder), or restore one "
-                    "backed up to URL", RunInit, false);
+                    "backed up to URL",
+                    RunInit, false);
 
 }  // namespace
 }  // namespace tarn

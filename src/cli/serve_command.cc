@@ -113,9 +113,8 @@ class ThreadBuild {
       if (path.rfind("template/", 0) == 0) pages_changed = true;
     if (!host_ || pages_changed) {
       host_.reset();
-      std::unique_ptr<JscScriptHost> page =
-          JscScriptHost::Load(
-              WorkspaceLayout::Path(workspace_, WorkspaceLayout::kManagerPageTemplate), named);
+      std::unique_ptr<JscScriptHost> page = JscScriptHost::Load(
+          WorkspaceLayout::Path(workspace_, WorkspaceLayout::kManagerPageTemplate), named);
       if (page) host_ = std::make_shared<RememberingHost>(std::move(page));
     }
     if (host_) host_->StartBuild();
@@ -212,8 +211,7 @@ int RunServe(const CommandContext& context) {
     auto done = [&](const PreviewBuilder::Result& result) {
       if (result.public_updated) {
         if (!result.ok) {
-          Print(stderr, "tarn serve: public/ could not be brought up to date:\n" +
-                            result.messages);
+          Print(stderr, "tarn serve: public/ could not be brought up to date:\n" + result.messages);
         } else if (result.written > 0) {
           Print(stdout, "public/: " + std::to_string(result.written) + " files updated");
         }
@@ -270,8 +268,7 @@ int RunServe(const CommandContext& context) {
 }
 
 const Command kServe("serve", "serve [--port N] [--drafts]",
-                     "build the site, serve it on 127.0.0.1 and rebuild it on changes",
-                     RunServe);
+                     "build the site, serve it on 127.0.0.1 and rebuild it on changes", RunServe);
 
 }  // namespace
 }  // namespace tarn

@@ -35,8 +35,8 @@ int RunShow(const CommandContext& context) {
 }
 
 const Command kShow("show", "show",
-                    "show the desktop program's window (start it when it does not run)",
-                    RunShow, false);
+                    "show the desktop program's window (start it when it does not run)", RunShow,
+                    false);
 
 }  // namespace
 }  // namespace tarn

@@ -68,8 +68,8 @@ std::string IniFile::GetString(const std::string& section, const std::string& ke
   return fallback;
 }
 
-bool IniFile::SetString(const std::string& path, const std::string& section,
-                        const std::string& key, const std::string& value, std::string* error) {
+bool IniFile::SetString(const std::string& path, const std::string& section, const std::string& key,
+                        const std::string& value, std::string* error) {
   if (value.find_first_of("\r\n") != std::string::npos) {
     if (error) *error = path + ": a value cannot hold a line break";
     return false;

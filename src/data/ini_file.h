@@ -29,8 +29,8 @@ class IniFile {
   // line break. The file is replaced atomically. Returns false, with
   // "PATH: reason" in *error, when the value is unfit or the write fails.
   // Any thread; concurrent writers of one file lose one of the updates.
-  static bool SetString(const std::string& path, const std::string& section,
-                        const std::string& key, const std::string& value, std::string* error);
+  static bool SetString(const std::string& path, const std::string& section, const std::string& key,
+                        const std::string& value, std::string* error);
 
  private:
   std::string text_;

@@ -11,8 +11,8 @@ namespace tarn {
 namespace {
 
 TEST(IniFile, ReadsTheClassicProfileRules) {
-  std::string path = std::filesystem::temp_directory_path() /
-                     ("tarn-ini-" + std::to_string(::getpid()) + ".ini");
+  std::string path =
+      std::filesystem::temp_directory_path() / ("tarn-ini-" + std::to_string(::getpid()) + ".ini");
   ASSERT_TRUE(WriteTextFile(path,
                             "\xEF\xBB\xBF; settings\r\n"
                             "[other]\r\nShowDOS=1\r\n"
@@ -44,8 +44,8 @@ TEST(IniFile, SetStringKeepsEveryOtherLineAndReadsBack) {
   ASSERT_TRUE(IniFile::SetString(path, "workspace", "last", " /a \"b\" ", nullptr));
   EXPECT_EQ(IniFile(path).GetString("workspace", "last"), " /a \"b\" ");
 
-  ASSERT_TRUE(WriteTextFile(path,
-                            "; mine\n[Workspace]\nLAST=/old\nother=1\n\n[next]\nlast=/keep\n"));
+  ASSERT_TRUE(
+      WriteTextFile(path, "; mine\n[Workspace]\nLAST=/old\nother=1\n\n[next]\nlast=/keep\n"));
   ASSERT_TRUE(IniFile::SetString(path, "workspace", "last", "/new", nullptr));
   ASSERT_TRUE(IniFile::SetString(path, "workspace", "added", "2", nullptr));
   ASSERT_TRUE(IniFile::SetString(path, "third", "k", "v", nullptr));

@@ -5,11 +5,11 @@
 #include <algorithm>
 #include <atomic>
 #include <charconv>
-#include <condition_variable>
 #include <cmath>
+#include <condition_variable>
 #include <cstring>
-#include <limits>
 #include <exception>
+#include <limits>
 #include <mutex>
 #include <new>
 #include <system_error>
@@ -74,9 +74,7 @@ void MakeEmpty(JsonNode* node, int type) {
 
 // --- object members: a chained hash table over the member nodes --------------
 
-std::size_t BucketOf(std::uint32_t hash, std::size_t count) {
-  return (hash & 0x7FFFFFFFu) % count;
-}
+std::size_t BucketOf(std::uint32_t hash, std::size_t count) { return (hash & 0x7FFFFFFFu) % count; }
 
 void Rehash(JsonNode* object, std::size_t count) {
   object->buckets.assign(count, nullptr);
@@ -251,8 +249,9 @@ std::int64_t ParseLeadingInteger(std::string_view text) {
       break;
     }
   }
-  if (negative) return value == limit ? std::numeric_limits<std::int64_t>::min()
-                                      : -static_cast<std::int64_t>(value);
+  if (negative)
+    return value == limit ? std::numeric_limits<std::int64_t>::min()
+                          : -static_cast<std::int64_t>(value);
   return static_cast<std::int64_t>(value);
 }
 
@@ -300,7 +299,7 @@ class PathScanner {
       std::size_t close = path_.find(']', start);
       if (close == std::string_view::npos) close = n;
       std::int64_t value = ParseLeadingInteger(path_.substr(start, close - start));
-      index = value < std::numeric_limits<int>::min() ? std::numeric_limits<int>::min()
+      index = value < std::numeric_limits<int>::min()   ? std::numeric_limits<int>::min()
               : value > std::numeric_limits<int>::max() ? std::numeric_limits<int>::max()
                                                         : static_cast<int>(value);
       is_index = true;
@@ -613,8 +612,8 @@ bool Parser::ScalarFromToken(std::string_view token, JsonNode* node) {
   std::string_view unsigned_part = literal[0] == '+' ? literal.substr(1) : literal;
   if (dots == 0 && exponents == 0 && signs == 0) {
     std::int64_t value = 0;
-    auto result = std::from_chars(unsigned_part.data(),
-                                  unsigned_part.data() + unsigned_part.size(), value);
+    auto result =
+        std::from_chars(unsigned_part.data(), unsigned_part.data() + unsigned_part.size(), value);
     if (result.ec == std::errc() && result.ptr == unsigned_part.data() + unsigned_part.size()) {
       node->type = JsonDocument::kInteger;
       node->num.i = value;
@@ -951,7 +950,7 @@ void FixSurrogates(std::string* out) {
 
 struct ParallelTuning {
   std::size_t min_bytes = std::size_t{8} << 20;  // estimated output size
-  unsigned threads = 0;  // 0: one a core, at most kMaxThreads
+  unsigned threads = 0;                          // 0: one a core, at most kMaxThreads
   std::size_t pieces = 0;  // 0: about kPieceBytes each, within the bounds below
 };
 constexpr unsigned kMaxThreads = 4;
@@ -1038,8 +1037,7 @@ std::vector<Frame> StackAt(const JsonNode* root, Frame top) {
 // first touch of its memory; this way the copy into *out overlaps the
 // writing of later pieces, and finished pieces' buffers, already touched,
 // are handed back for the next ones.
-bool SerializeParallel(const JsonNode* root, bool escape, bool fix_surrogates,
-                       std::string* out) {
+bool SerializeParallel(const JsonNode* root, bool escape, bool fix_surrogates, std::string* out) {
   const ParallelTuning tuning = g_parallel;
   const unsigned threads = tuning.threads != 0
                                ? tuning.threads
@@ -1062,8 +1060,8 @@ bool SerializeParallel(const JsonNode* root, bool escape, bool fix_surrogates,
   const std::size_t count = cuts.size() + 1;
   auto write_piece = [&](std::size_t i, std::string* text) {
     Frame stop = i < cuts.size() ? cuts[i] : Frame{nullptr, 0};
-    SerializeFrom(root, i == 0 ? std::vector<Frame>() : StackAt(root, cuts[i - 1]), stop,
-                  false, escape, text);
+    SerializeFrom(root, i == 0 ? std::vector<Frame>() : StackAt(root, cuts[i - 1]), stop, false,
+                  escape, text);
     if (fix_surrogates) FixSurrogates(text);
   };
 
@@ -1217,8 +1215,7 @@ bool JsonDocument::Create(std::string_view text, ParseOptions options, ParseResu
   return Parse(text, options, result);
 }
 
-bool JsonDocument::CreateW(std::u16string_view text, ParseOptions options,
-                           ParseResult* result) {
+bool JsonDocument::CreateW(std::u16string_view text, ParseOptions options, ParseResult* result) {
   Create();
   return ParseW(text, options, result);
 }
@@ -1692,8 +1689,7 @@ bool JsonDocument::Clear(std::string_view path) {
 
 bool JsonDocument::ClearW(std::u16string_view path) { return Clear(FromUtf16(path)); }
 
-bool JsonDocument::SetObject(std::string_view path, std::string_view key,
-                             const JsonDocument& doc) {
+bool JsonDocument::SetObject(std::string_view path, std::string_view key, const JsonDocument& doc) {
   // An empty key could not be read back by the parser, so it is refused.
   if (doc.root_ == nullptr || root_ == nullptr || key.empty()) return false;
   std::string clean_key;
@@ -1831,8 +1827,8 @@ bool JsonDocument::InsertMember(std::string_view path, int position, std::string
   return true;
 }
 
-bool JsonDocument::InsertMemberW(std::u16string_view path, int position,
-                                 std::u16string_view key, const JsonDocument& doc) {
+bool JsonDocument::InsertMemberW(std::u16string_view path, int position, std::u16string_view key,
+                                 const JsonDocument& doc) {
   return InsertMember(FromUtf16(path), position, FromUtf16(key), doc);
 }
 
@@ -2030,9 +2026,8 @@ bool JsonDocument::SortBy(std::string_view path, const Comparator& less) {
     values[i].root_->key.clear();
     order[i] = i;
   }
-  std::stable_sort(order.begin(), order.end(), [&](std::size_t a, std::size_t b) {
-    return less(values[a], values[b]);
-  });
+  std::stable_sort(order.begin(), order.end(),
+                   [&](std::size_t a, std::size_t b) { return less(values[a], values[b]); });
   std::vector<JsonNode*> sorted;
   sorted.reserve(order.size());
   for (std::size_t i : order) sorted.push_back(node->children[i]);
@@ -2046,9 +2041,7 @@ bool JsonDocument::SortByW(std::u16string_view path, const Comparator& less) {
 
 // --- handles ---------------------------------------------------------------------------
 
-JsonDocument::Handle JsonDocument::GetRootHandle() const {
-  return reinterpret_cast<Handle>(root_);
-}
+JsonDocument::Handle JsonDocument::GetRootHandle() const { return reinterpret_cast<Handle>(root_); }
 
 bool JsonDocument::SetRootHandle(Handle handle) {
   auto* node = reinterpret_cast<JsonNode*>(handle);
@@ -2104,8 +2097,7 @@ int JsonDocument::GetChildHandles(std::string_view path, std::vector<Handle>* ha
   return static_cast<int>(node->children.size());
 }
 
-int JsonDocument::GetChildHandlesW(std::u16string_view path,
-                                   std::vector<Handle>* handles) const {
+int JsonDocument::GetChildHandlesW(std::u16string_view path, std::vector<Handle>* handles) const {
   return GetChildHandles(FromUtf16(path), handles);
 }
 

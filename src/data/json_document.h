@@ -105,8 +105,7 @@ class JsonDocument {
   // given, parses it as Parse does. Returns false on a parse error.
   bool Create();
   bool Create(std::string_view text, ParseOptions options = {}, ParseResult* result = nullptr);
-  bool CreateW(std::u16string_view text, ParseOptions options = {},
-               ParseResult* result = nullptr);
+  bool CreateW(std::u16string_view text, ParseOptions options = {}, ParseResult* result = nullptr);
 
   // Discards the tree; the document becomes empty (HasTree() is false).
   void Release();
@@ -115,8 +114,7 @@ class JsonDocument {
   // Creates a root when there is none, empties it and parses into it. On an
   // error the root is left empty and *result holds the code and position.
   bool Parse(std::string_view text, ParseOptions options = {}, ParseResult* result = nullptr);
-  bool ParseW(std::u16string_view text, ParseOptions options = {},
-              ParseResult* result = nullptr);
+  bool ParseW(std::u16string_view text, ParseOptions options = {}, ParseResult* result = nullptr);
 
   // Turns a UTF-16 position reported for `text` into a 1-based line and
   // column (columns counted in characters), for error messages.
@@ -140,8 +138,8 @@ class JsonDocument {
   // megabytes is written on a few threads at once (same bytes as on one).
   std::string ToText(std::string_view path = "", bool pretty = false, bool escape = true,
                      int initial_capacity = 1024) const;
-  std::u16string ToUnicode(std::u16string_view path = u"", bool pretty = false,
-                           bool escape = true, int initial_capacity = 1024) const;
+  std::u16string ToUnicode(std::u16string_view path = u"", bool pretty = false, bool escape = true,
+                           int initial_capacity = 1024) const;
 
   // --- reading; paths that do not resolve give the empty value -------------
   int GetType(std::string_view path) const;
@@ -233,8 +231,8 @@ class JsonDocument {
   // member (recursively when deep), anything else replaced.
   bool MergeJson(std::string_view path, std::string_view text, bool decode_unicode_escapes,
                  bool deep);
-  bool MergeJsonW(std::u16string_view path, std::u16string_view text,
-                  bool decode_unicode_escapes, bool deep);
+  bool MergeJsonW(std::u16string_view path, std::u16string_view text, bool decode_unicode_escapes,
+                  bool deep);
   bool SortKeys(std::string_view path, bool ascending, bool ignore_case);
   bool SortKeysW(std::u16string_view path, bool ascending, bool ignore_case);
   bool SortBy(std::string_view path, const Comparator& less);

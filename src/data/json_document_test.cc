@@ -59,8 +59,7 @@ TEST(JsonDocumentParse, AcceptsTheLenientForms) {
   EXPECT_EQ(Roundtrip("{a:1,b:2,a:3}"), R"({"a":3,"b":2})");
   // A byte-order mark in front of the text is not part of it.
   EXPECT_EQ(Roundtrip("\xEF\xBB\xBF{\"a\":[true,false]}"), R"({"a":[true,false]})");
-  EXPECT_EQ(Roundtrip(R"({"a":{"b":[[],{},[{"c":'d'}]]}})"),
-            R"({"a":{"b":[[],{},[{"c":"d"}]]}})");
+  EXPECT_EQ(Roundtrip(R"({"a":{"b":[[],{},[{"c":'d'}]]}})"), R"({"a":{"b":[[],{},[{"c":"d"}]]}})");
   // Parsing again replaces the whole tree.
   doc.Parse("[7]");
   EXPECT_EQ(doc.ToText(), "[7]");
@@ -83,7 +82,7 @@ TEST(JsonDocumentParse, ReportsErrorCodesAndUtf16Positions) {
       {"{[]}", JsonDocument::kMisplacedStructure, 1},
       {"{'':1}", JsonDocument::kMisplacedStructure, 1},
       {"{ab\"c\":1}", JsonDocument::kMisplacedStructure, 3},  // quote inside a key
-      {"{a}", JsonDocument::kBadValue, 2},                  // key followed by nothing
+      {"{a}", JsonDocument::kBadValue, 2},                    // key followed by nothing
       {"{\"a\",b:1}", JsonDocument::kBadValue, 4},
       {"{a:}", JsonDocument::kBadValue, 3},
       {"[1{]", JsonDocument::kBadValue, 2},
@@ -578,7 +577,7 @@ TEST(JsonDocumentDepth, MillionLevelsNeitherOverflowNorFail) {
     EXPECT_EQ(copy.ToText(), arrays);
     std::string pretty = doc.ToText("", true);
     EXPECT_EQ(pretty.size(), arrays.size());  // arrays add no line breaks
-  }  // both destroyed here
+  }                                           // both destroyed here
 
   std::string objects;
   for (std::size_t i = 0; i < depth; ++i) objects += "{a:";
@@ -689,10 +688,10 @@ class JsonDocumentParallel : public ::testing::Test {
       EXPECT_EQ(json_testing::ParallelSerialisations(), runs + 1) << "ran on one thread";
       ASSERT_EQ(actual.size(), expected.size()) << threads << " threads, " << pieces << " pieces";
       if (actual != expected) {
-        std::size_t at = std::mismatch(actual.begin(), actual.end(), expected.begin()).first -
-                         actual.begin();
-        FAIL() << threads << " threads, " << pieces << " pieces: differs at byte " << at
-               << ": " << actual.substr(at > 20 ? at - 20 : 0, 60);
+        std::size_t at =
+            std::mismatch(actual.begin(), actual.end(), expected.begin()).first - actual.begin();
+        FAIL() << threads << " threads, " << pieces << " pieces: differs at byte " << at << ": "
+               << actual.substr(at > 20 ? at - 20 : 0, 60);
       }
       if (path.empty()) {
         const std::u16string expected_w = OneThreadW(doc, escape);
@@ -739,8 +738,9 @@ class RandomTree {
 
   std::u16string Characters() {
     static const char16_t* const kPieces[] = {
-        u"plain words ", u"\"", u"\\", u"/", u"\r\n", u"\n", u"\t", u"\x01", u"\x1F",
-        u"caf\u00e9", u"\u4e2d\u6587", u"\U0001F600", u"\xD800", u"\xDFFF", u"x\xDBFFy"};
+        u"plain words ", u"\"",         u"\\",     u"/",      u"\r\n",
+        u"\n",           u"\t",         u"\x01",   u"\x1F",   u"caf\u00e9",
+        u"\u4e2d\u6587", u"\U0001F600", u"\xD800", u"\xDFFF", u"x\xDBFFy"};
     std::u16string text;
     int count = Pick(12);
     for (int i = 0; i < count; ++i) text += kPieces[Pick(sizeof kPieces / sizeof kPieces[0])];

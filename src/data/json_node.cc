@@ -61,7 +61,8 @@ std::string FromUtf16(std::u16string_view text) {
       ::tarn::AppendUtf8(&out, static_cast<char32_t>(cp));
       ++i;
     } else {
-      ::tarn::AppendUtf8(&out, static_cast<char32_t>(u));  // lone surrogates keep their three-byte form
+      ::tarn::AppendUtf8(&out,
+                         static_cast<char32_t>(u));  // lone surrogates keep their three-byte form
     }
   }
   return out;

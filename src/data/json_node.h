@@ -25,10 +25,10 @@ struct JsonNode {
     double d;
     bool b;
   } num{};
-  std::string text;                  // string value, or the literal of a number
-  std::string key;                   // key in the parent object
-  std::vector<JsonNode*> children;   // elements, or member values in member order
-  std::vector<JsonNode*> buckets;    // objects only; empty until the first member
+  std::string text;                 // string value, or the literal of a number
+  std::string key;                  // key in the parent object
+  std::vector<JsonNode*> children;  // elements, or member values in member order
+  std::vector<JsonNode*> buckets;   // objects only; empty until the first member
 };
 
 namespace json_text {

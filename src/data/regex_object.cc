@@ -71,9 +71,8 @@ class PatternCache {
     }
     int error_code = 0;
     PCRE2_SIZE error_offset = 0;
-    pcre2_code* code =
-        pcre2_compile(reinterpret_cast<PCRE2_SPTR>(pattern.data()), pattern.size(), options,
-                      &error_code, &error_offset, compile_context_);
+    pcre2_code* code = pcre2_compile(reinterpret_cast<PCRE2_SPTR>(pattern.data()), pattern.size(),
+                                     options, &error_code, &error_offset, compile_context_);
     if (code == nullptr) {
       PCRE2_UCHAR message[256];
       pcre2_get_error_message(error_code, message, sizeof message);
@@ -119,8 +118,7 @@ std::uint32_t CompileOptions(const RegexObject::Options& options) {
   // character, "$" at the very end only (without multiline), and a reference
   // to a group that took no part matching "".
   std::uint32_t flags = PCRE2_UTF | PCRE2_MATCH_INVALID_UTF | PCRE2_ALT_BSUX |
-                        PCRE2_ALLOW_EMPTY_CLASS | PCRE2_MATCH_UNSET_BACKREF |
-                        PCRE2_DOLLAR_ENDONLY;
+                        PCRE2_ALLOW_EMPTY_CLASS | PCRE2_MATCH_UNSET_BACKREF | PCRE2_DOLLAR_ENDONLY;
   if (!options.case_sensitive) flags |= PCRE2_CASELESS;
   if (options.multiline) flags |= PCRE2_MULTILINE;
   return flags;

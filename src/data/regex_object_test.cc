@@ -125,8 +125,7 @@ TEST(RegexObjectTest, ReplaceFollowsTheScriptingRules) {
   EXPECT_EQ(re.Replace(""), "a b");
 
   ASSERT_TRUE(re.Execute("(b)(c)?", "abd"));
-  EXPECT_EQ(re.Replace("[$1|$2|$&|$`|$'|$$|$0|$00|$3|$<n>|$]"),
-            "a[b||b|a|d|$|$0|$00|$3|$<n>|$]d");
+  EXPECT_EQ(re.Replace("[$1|$2|$&|$`|$'|$$|$0|$00|$3|$<n>|$]"), "a[b||b|a|d|$|$0|$00|$3|$<n>|$]d");
   // Two digits when they name a group, else one digit and a literal one.
   ASSERT_TRUE(re.Execute("(a)(b)(c)(d)(e)(f)(g)(h)(i)(j)(k)", "abcdefghijk"));
   EXPECT_EQ(re.Replace("$11-$10-$01-$012"), "k-j-a-a2");
@@ -208,7 +207,7 @@ TEST(RegexObjectTest, InvalidUtf8SubjectStillMatches) {
   EXPECT_EQ(re.GetSubMatch(1, 2), "caf\xe9 \xed\xa0\x80 \xf0\x9f\x98\x80");
   ASSERT_TRUE(re.Execute("f.( )(...) (.)", block));
   EXPECT_EQ(re.GetSubMatch(1, 1), " ");
-  EXPECT_EQ(re.GetSubMatch(1, 2), "\xed\xa0\x80");  // a surrogate: three bytes
+  EXPECT_EQ(re.GetSubMatch(1, 2), "\xed\xa0\x80");      // a surrogate: three bytes
   EXPECT_EQ(re.GetSubMatch(1, 3), "\xf0\x9f\x98\x80");  // a valid emoji: one
   ASSERT_TRUE(re.Execute("\\x1a", "a\xff"));
   EXPECT_EQ(re.GetMatchCount(), 1);  // only the escape names the stand-in

@@ -36,8 +36,8 @@ enum class WriteMode {
 // Writes contents to path atomically, creating or replacing the file with the
 // permissions a new file gets (0666 less the umask) or the existing file's.
 // Does not create missing folders. Returns false and sets *error on failure.
-bool WriteTextFile(const std::string& path, std::string_view contents,
-                   std::string* error = nullptr, WriteMode mode = WriteMode::kDurable);
+bool WriteTextFile(const std::string& path, std::string_view contents, std::string* error = nullptr,
+                   WriteMode mode = WriteMode::kDurable);
 
 // Writes contents to a new file at path, durably and atomically like
 // WriteTextFile, but never replaces anything: when path exists (or appears

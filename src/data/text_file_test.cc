@@ -12,7 +12,9 @@ namespace {
 class TextFileTest : public ::testing::Test {
  protected:
   // A test may take the folder's rights away; give them back to clean up.
-  void TearDown() override { std::filesystem::permissions(dir_, std::filesystem::perms::owner_all); }
+  void TearDown() override {
+    std::filesystem::permissions(dir_, std::filesystem::perms::owner_all);
+  }
   TempDir temp_{"text"};
   std::filesystem::path dir_ = temp_.path();
 };
@@ -59,8 +61,8 @@ TEST_F(TextFileTest, RegeneratedOutputIsCreatedOrReplacedWithoutLeftovers) {
   for (auto& e : std::filesystem::directory_iterator(dir_)) (void)e, ++entries;
   EXPECT_EQ(entries, 1);
   std::string error;
-  EXPECT_FALSE(WriteTextFile((dir_ / "no" / "x.html").string(), "x", &error,
-                             WriteMode::kRegenerable));
+  EXPECT_FALSE(
+      WriteTextFile((dir_ / "no" / "x.html").string(), "x", &error, WriteMode::kRegenerable));
   EXPECT_NE(error.find("x.html"), std::string::npos);
 }
 

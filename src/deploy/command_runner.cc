@@ -100,7 +100,6 @@ void DestroySource(GSource** source) {
   }
 }
 
-
 // Starts argv with standard output and standard error on one pipe and
 // standard input from /dev/null; on success sets *pid and *read_fd (the
 // pipe's non-blocking read end, owned by the caller) and returns true.
@@ -128,9 +127,9 @@ bool Spawn(const std::vector<std::string>& argv, const ProgramOptions& options, 
   // Standard output and standard error are the same pipe, so the child's
   // messages keep the order in which it wrote them.
   gboolean spawned = g_spawn_async_with_pipes_and_fds(
-      options.work_dir.empty() ? nullptr : options.work_dir.c_str(), child_argv.data(), envp,
-      flags, nullptr, nullptr, -1, pipe_fds[1], pipe_fds[1], nullptr, nullptr, 0, pid, nullptr,
-      nullptr, nullptr, &error);
+      options.work_dir.empty() ? nullptr : options.work_dir.c_str(), child_argv.data(), envp, flags,
+      nullptr, nullptr, -1, pipe_fds[1], pipe_fds[1], nullptr, nullptr, 0, pid, nullptr, nullptr,
+      nullptr, &error);
   g_strfreev(envp);
   // Only the child may hold the write end, or the pipe would never break.
   close(pipe_fds[1]);

@@ -39,11 +39,11 @@ struct ProgramOptions {
 };
 
 struct CommandResult {
-  bool started = false;      // false: nothing ran; error says why
-  bool stopped = false;      // the callback asked to stop reading
-  int exit_status = -1;      // the exit code; -1 when killed by a signal or not started
-  std::string output;        // every accepted chunk, in arrival order
-  std::string error;         // why the program could not be started
+  bool started = false;  // false: nothing ran; error says why
+  bool stopped = false;  // the callback asked to stop reading
+  int exit_status = -1;  // the exit code; -1 when killed by a signal or not started
+  std::string output;    // every accepted chunk, in arrival order
+  std::string error;     // why the program could not be started
 
   bool succeeded() const { return started && !stopped && exit_status == 0; }
 };

@@ -74,9 +74,9 @@ TEST(CommandRunnerTest, CallbackThatStopsEndsTheRunAndReapsTheChild) {
   EXPECT_TRUE(NoChildrenLeft());
 
   // A child that goes quiet after the stop is not waited for until it ends.
-  CommandResult result = CommandRunner::RunProgram(
-      {"/bin/sh", "-c", "echo first; exec sleep 600"}, ProgramOptions(),
-      [](const std::string&) { return 7; });
+  CommandResult result =
+      CommandRunner::RunProgram({"/bin/sh", "-c", "echo first; exec sleep 600"}, ProgramOptions(),
+                                [](const std::string&) { return 7; });
   EXPECT_TRUE(result.stopped);
   EXPECT_FALSE(result.succeeded());
   EXPECT_EQ(result.output, "");
@@ -153,15 +153,13 @@ TEST(CommandRunnerTest, KeepsTheMainContextRunningAndAllowsNestedRuns) {
 
   // A run started from inside another run's callback finishes first.
   std::vector<std::string> events;
-  std::string outer = CommandRunner::RunCommand("echo outer1; sleep 0.1; echo outer2",
-                                                [&](const std::string& chunk) {
-                                                  events.push_back("outer:" + chunk);
-                                                  if (events.size() == 1)
-                                                    events.push_back(
-                                                        "inner:" +
-                                                        CommandRunner::RunCommand("echo inner"));
-                                                  return 0;
-                                                });
+  std::string outer = CommandRunner::RunCommand(
+      "echo outer1; sleep 0.1; echo outer2", [&](const std::string& chunk) {
+        events.push_back("outer:" + chunk);
+        if (events.size() == 1)
+          events.push_back("inner:" + CommandRunner::RunCommand("echo inner"));
+        return 0;
+      });
   EXPECT_EQ(outer, "outer1\nouter2\n");
   ASSERT_GE(events.size(), 2u);  // the outer output may come in one chunk or two
   EXPECT_EQ(events[1], "inner:inner\n");

@@ -14,8 +14,8 @@ std::string GitCloneSource::Describe() const {
 bool GitCloneSource::Fill(const std::string& stage, std::string* error) {
   ProgramOptions options = GitDeployer::GitOptions(stage);
   // "--": a URL that starts with a dash is a URL, not an option.
-  CommandResult clone = CommandRunner::RunProgram({"git", "clone", "--", url_, "."}, options,
-                                                  callback_);
+  CommandResult clone =
+      CommandRunner::RunProgram({"git", "clone", "--", url_, "."}, options, callback_);
   if (!clone.succeeded()) {
     *error = "cannot restore from " + GitDeployer::WithoutPassword(url_) + ": " +
              (clone.started ? "git clone failed (see its output)" : clone.error);

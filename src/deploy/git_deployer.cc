@@ -48,8 +48,7 @@ bool GitDeployer::SetRemote(const std::string& url) {
   if (remotes.output.size() <= 4 || !origin.succeeded())
     return RunInWorkDir({"git", "remote", "add", "--", "origin", url}).succeeded();
   std::string current = origin.output;
-  while (!current.empty() && (current.back() == '\n' || current.back() == '\r'))
-    current.pop_back();
+  while (!current.empty() && (current.back() == '\n' || current.back() == '\r')) current.pop_back();
   if (current == url) {
     Notify(kRemoteReadyNotice);
     return true;
@@ -108,7 +107,8 @@ bool GitDeployer::Pull() {
   CommandResult pull = RunInWorkDir({"git", "pull", "--no-rebase", "--allow-unrelated-histories",
                                      "-v", "--progress", "origin", kBranch});
   if (pull.succeeded()) return true;
-  if (pull.started && RunQuietly({"git", "rev-parse", "-q", "--verify", "MERGE_HEAD"}).succeeded()) {
+  if (pull.started &&
+      RunQuietly({"git", "rev-parse", "-q", "--verify", "MERGE_HEAD"}).succeeded()) {
     // A merge stopped on a conflict. Leaving it would make the next commit
     // publish the conflict markers; the user's own files are untouched.
     RunInWorkDir({"git", "merge", "--abort"});
@@ -147,9 +147,15 @@ ProgramOptions GitDeployer::GitOptions(const std::string& work_dir) {
   // Started from a git hook (deploying after each commit of the blog's own
   // repository, say), tarn inherits variables that point git at that other
   // repository; the site's commits must land in the work folder's own.
-  options.unset_env = {"GIT_DIR", "GIT_WORK_TREE", "GIT_INDEX_FILE", "GIT_COMMON_DIR",
-                       "GIT_OBJECT_DIRECTORY", "GIT_ALTERNATE_OBJECT_DIRECTORIES",
-                       "GIT_NAMESPACE", "GIT_PREFIX", "GIT_SHALLOW_FILE",
+  options.unset_env = {"GIT_DIR",
+                       "GIT_WORK_TREE",
+                       "GIT_INDEX_FILE",
+                       "GIT_COMMON_DIR",
+                       "GIT_OBJECT_DIRECTORY",
+                       "GIT_ALTERNATE_OBJECT_DIRECTORIES",
+                       "GIT_NAMESPACE",
+                       "GIT_PREFIX",
+                       "GIT_SHALLOW_FILE",
                        "GIT_IMPLICIT_WORK_TREE"};
   return options;
 }

@@ -9,7 +9,8 @@
 namespace tarn {
 namespace {
 
-constexpr char kReadme[] = R"(> 这个博客由 **Tarn Blog Editor** 生成并自动部署。本文件随站点一起发布，每次推送都会被重新写入。
+constexpr char kReadme[] =
+    R"(> 这个博客由 **Tarn Blog Editor** 生成并自动部署。本文件随站点一起发布，每次推送都会被重新写入。
 
 # Tarn Blog Editor
 

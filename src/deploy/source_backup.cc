@@ -57,11 +57,22 @@ std::string SourceBackup::DescribeChanges(const std::string& name_status) {
     if (!path.empty() && path[0] == '"') path.erase(0, 1);
     int kind;
     switch (line[0]) {
-      case 'M': case 'T': kind = 0; break;
-      case 'A': case 'C': kind = 1; break;
-      case 'R': kind = 2; break;
-      case 'D': kind = 3; break;
-      default: continue;
+      case 'M':
+      case 'T':
+        kind = 0;
+        break;
+      case 'A':
+      case 'C':
+        kind = 1;
+        break;
+      case 'R':
+        kind = 2;
+        break;
+      case 'D':
+        kind = 3;
+        break;
+      default:
+        continue;
     }
     bool post = path.rfind(kPostsFolder, 0) == 0;
     ++(post ? posts : others)[kind];
@@ -97,8 +108,8 @@ BackupOutcome SourceBackup::Commit() {
     return outcome;
   }
   // Not -z: the command runner's output stops at a zero byte.
-  CommandResult status = RunQuietly(
-      {"git", "-c", "core.quotePath=false", "diff", "--cached", "--name-status", "-M"});
+  CommandResult status =
+      RunQuietly({"git", "-c", "core.quotePath=false", "diff", "--cached", "--name-status", "-M"});
   if (!status.succeeded()) {
     outcome.message = "backup failed: git diff did not succeed";
     return outcome;
@@ -150,25 +161,25 @@ bool SourceBackup::Push(const std::string& url, BackupOutcome* outcome) {
   CommandResult pull = Run({"git", "pull", "--no-rebase", "--no-edit",
                             "--allow-unrelated-histories", "--", url, kBranch});
   if (!pull.succeeded()) {
-    if (pull.started && RunQuietly({"git", "rev-parse", "-q", "--verify", "MERGE_HEAD"}).succeeded()) {
+    if (pull.started &&
+        RunQuietly({"git", "rev-parse", "-q", "--verify", "MERGE_HEAD"}).succeeded()) {
       std::string files = RunQuietly({"git", "diff", "--name-only", "--diff-filter=U"}).output;
       // Conflict markers must never be committed by the next backup; the
       // abort puts every file back as it was before the merge.
       Run({"git", "merge", "--abort"});
-      outcome->message =
-          "backup committed but not pushed: the backup at " + shown +
-          " and this workspace both changed:\n" + files +
-          "The merge was undone; nothing was lost. Merge by hand in " + workspace_ +
-          " with: git pull --no-rebase <source URL> " + kBranch;
+      outcome->message = "backup committed but not pushed: the backup at " + shown +
+                         " and this workspace both changed:\n" + files +
+                         "The merge was undone; nothing was lost. Merge by hand in " + workspace_ +
+                         " with: git pull --no-rebase <source URL> " + kBranch;
     } else {
-      outcome->message = "backup committed but fetching from " + shown +
-                         " failed (see git's output)";
+      outcome->message =
+          "backup committed but fetching from " + shown + " failed (see git's output)";
     }
     return false;
   }
   if (!Run(push).succeeded()) {
-    outcome->message = "backup committed and merged but the push to " + shown +
-                       " failed (see git's output)";
+    outcome->message =
+        "backup committed and merged but the push to " + shown + " failed (see git's output)";
     return false;
   }
   outcome->message += "; merged the remote's changes and pushed to " + shown;
@@ -184,11 +195,15 @@ bool SourceBackup::EnsureRepository() {
 std::string SourceBackup::UnexpectedState() {
   for (const char* head : {"MERGE_HEAD", "CHERRY_PICK_HEAD", "REVERT_HEAD"}) {
     if (RunQuietly({"git", "rev-parse", "-q", "--verify", head}).succeeded())
-      return std::string("a ") + (head[0] == 'M' ? "merge" : head[0] == 'C' ? "cherry-pick" : "revert") +
+      return std::string("a ") +
+             (head[0] == 'M'   ? "merge"
+              : head[0] == 'C' ? "cherry-pick"
+                               : "revert") +
              " is in progress in " + workspace_ + "; finish or abort it first";
   }
   for (const char* dir : {"rebase-merge", "rebase-apply"}) {
-    CommandResult path = RunQuietly({"git", "rev-parse", "--path-format=absolute", "--git-path", dir});
+    CommandResult path =
+        RunQuietly({"git", "rev-parse", "--path-format=absolute", "--git-path", dir});
     std::string folder = TrimLine(path.output);
     if (path.succeeded() && g_file_test(folder.c_str(), G_FILE_TEST_EXISTS))
       return "a rebase is in progress in " + workspace_ + "; finish or abort it first";

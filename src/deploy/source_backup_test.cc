@@ -9,8 +9,9 @@ namespace {
 
 TEST(SourceBackupTest, DescribeChangesCountsPostsApartFromOtherFiles) {
   EXPECT_EQ(SourceBackup::DescribeChanges(""), "");
-  EXPECT_EQ(SourceBackup::DescribeChanges("M\t_posts/a.md\nM\t_posts/b.md\nA\t\"_posts/c\\td.md\"\n"),
-            "2 posts changed, 1 added");
+  EXPECT_EQ(
+      SourceBackup::DescribeChanges("M\t_posts/a.md\nM\t_posts/b.md\nA\t\"_posts/c\\td.md\"\n"),
+      "2 posts changed, 1 added");
   // A rename counts where it leads; a post folder's name must start the
   // path to count as a post; a name git quoted is still recognised.
   EXPECT_EQ(SourceBackup::DescribeChanges(

@@ -125,8 +125,8 @@ std::string HttpClient::Get(const std::string& url, const DiagnosticSink& sink) 
   if (!charset.empty() && !IsUtf8Name(charset)) {
     gsize written = 0;
     GError* error = nullptr;
-    gchar* converted = g_convert(body.bytes.data(), static_cast<gssize>(body.bytes.size()),
-                                 "UTF-8", charset.c_str(), nullptr, &written, &error);
+    gchar* converted = g_convert(body.bytes.data(), static_cast<gssize>(body.bytes.size()), "UTF-8",
+                                 charset.c_str(), nullptr, &written, &error);
     if (converted == nullptr) {
       std::string why = "cannot convert the response from " + charset + ": " +
                         (error != nullptr ? error->message : "unknown error");

@@ -84,9 +84,7 @@ std::string EventText(const std::string& name, const std::string& data) {
   return out + "\n";
 }
 
-bool IsHtml(const std::string& content_type) {
-  return content_type.rfind("text/html", 0) == 0;
-}
+bool IsHtml(const std::string& content_type) { return content_type.rfind("text/html", 0) == 0; }
 
 // Real path of path, or "" when it does not exist.
 std::string RealPath(const std::string& path) {
@@ -96,8 +94,9 @@ std::string RealPath(const std::string& path) {
 }
 
 bool IsInside(const std::string& path, const std::string& folder) {
-  return path == folder || (path.size() > folder.size() && path.compare(0, folder.size(), folder) == 0 &&
-                            path[folder.size()] == '/');
+  return path == folder ||
+         (path.size() > folder.size() && path.compare(0, folder.size(), folder) == 0 &&
+          path[folder.size()] == '/');
 }
 
 }  // namespace
@@ -115,8 +114,8 @@ struct PreviewServer::Impl {
   std::string folder_real;  // its real path, for the containment check
   std::string site_id = kNoSiteId;
   int sites_shown = 0;
-  std::string error;        // the last build failure; "" when the site is good
-  std::string notes;        // what the build of the site served reported
+  std::string error;  // the last build failure; "" when the site is good
+  std::string notes;  // what the build of the site served reported
   std::vector<Stream*> streams;
   guint keep_alive = 0;
 
@@ -424,9 +423,7 @@ bool PreviewServer::Listen(int port, std::string* error) {
   return true;
 }
 
-std::string PreviewServer::Url() const {
-  return "http://127.0.0.1:" + std::to_string(port_) + "/";
-}
+std::string PreviewServer::Url() const { return "http://127.0.0.1:" + std::to_string(port_) + "/"; }
 
 void PreviewServer::ShowSite(const std::string& folder, const std::string& notes) {
   impl_->notes = notes;
@@ -501,7 +498,8 @@ bool PreviewServer::MapRequestPath(const std::string& encoded_path, std::string*
       decoded += c;
       continue;
     }
-    if (i + 2 >= encoded_path.size() || !std::isxdigit(static_cast<unsigned char>(encoded_path[i + 1])) ||
+    if (i + 2 >= encoded_path.size() ||
+        !std::isxdigit(static_cast<unsigned char>(encoded_path[i + 1])) ||
         !std::isxdigit(static_cast<unsigned char>(encoded_path[i + 2])))
       return false;
     decoded += static_cast<char>(std::stoi(encoded_path.substr(i + 1, 2), nullptr, 16));

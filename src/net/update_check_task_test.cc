@@ -20,8 +20,7 @@ class HeldManifest {
     return UpdateChecker([gate](const std::string&, const DiagnosticSink&) {
       std::unique_lock<std::mutex> lock(gate->mutex);
       gate->released.wait(lock, [&gate] { return gate->open; });
-      return std::string(
-          "{\"versionList\":[{\"version\":9,\"order\":99,\"update\":\"notes\"}]}");
+      return std::string("{\"versionList\":[{\"version\":9,\"order\":99,\"update\":\"notes\"}]}");
     });
   }
   void Release() {
@@ -74,7 +73,8 @@ TEST(UpdateCheckTaskTest, ANoticeReachesOnlyAnOwnerThatStillExists) {
   ASSERT_TRUE(SpinUntil(context, [&] { return live_calls == 1; }));
   EXPECT_NE(live_text.find("版本号：9"), std::string::npos);
   // Give the closed owner's check the same chance to (wrongly) deliver.
-  SpinUntil(context, [] { return false; }, std::chrono::milliseconds(300));
+  SpinUntil(
+      context, [] { return false; }, std::chrono::milliseconds(300));
   EXPECT_EQ(gone_calls, 0);
   EXPECT_EQ(live_calls, 1);
   g_main_context_unref(context);

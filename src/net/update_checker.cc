@@ -15,8 +15,7 @@ HttpTimeouts TimeoutsFromEnvironment() {
   if (value == nullptr || *value == '\0') return timeouts;
   char* end = nullptr;
   double seconds = std::strtod(value, &end);
-  if (end == value || *end != '\0' || !std::isfinite(seconds) || seconds <= 0 ||
-      seconds > 3600) {
+  if (end == value || *end != '\0' || !std::isfinite(seconds) || seconds <= 0 || seconds > 3600) {
     return timeouts;  // a malformed value must not unbound the check
   }
   timeouts.total_ms = static_cast<long>(seconds * 1000);
@@ -56,8 +55,8 @@ UpdateNotice UpdateChecker::ParseManifest(std::string_view body) {
   if (order <= kBuildOrder) return notice;
   notice.found = true;
   notice.version = version;
-  notice.text = "检测到新版本，版本号：" + std::to_string(version) + "。是否更新？\r\n更新内容\r\n" +
-                update;
+  notice.text =
+      "检测到新版本，版本号：" + std::to_string(version) + "。是否更新？\r\n更新内容\r\n" + update;
   notice.download_page = kDownloadPage;
   return notice;
 }

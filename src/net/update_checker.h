@@ -31,8 +31,7 @@ namespace tarn {
 
 // This program's build sequence number.
 constexpr int kBuildOrder = 3;
-constexpr char kManifestUrl[] =
-    "https://raw.githubusercontent.com/tarn-blog/tarn/main/update.json";
+constexpr char kManifestUrl[] = "https://raw.githubusercontent.com/tarn-blog/tarn/main/update.json";
 constexpr char kDownloadPage[] = "https://github.com/tarn-blog/tarn/releases";
 // Caption of the question the desktop program asks.
 constexpr char kNoticeTitle[] = "检测到新版本";

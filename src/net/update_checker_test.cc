@@ -27,8 +27,7 @@ TEST(UpdateCheckerTest, OnlyAHigherOrderGivesTheNotice) {
   EXPECT_EQ(notice.version, 120);
   // The notes follow the fixed text directly and nothing follows them; the
   // manifest's own download address is not used.
-  EXPECT_EQ(notice.text,
-            "检测到新版本，版本号：120。是否更新？\r\n更新内容\r\n修复\r\n若干问题");
+  EXPECT_EQ(notice.text, "检测到新版本，版本号：120。是否更新？\r\n更新内容\r\n修复\r\n若干问题");
   EXPECT_EQ(notice.download_page, kDownloadPage);
 }
 
@@ -83,12 +82,13 @@ TEST(UpdateCheckerTest, OverHttpOnlyANewerManifestSpeaks) {
     UpdateNotice notice;
     notice.found = !c.found;  // must be overwritten by the check
     std::vector<std::string> reasons;
-    EXPECT_EQ(checker.CheckForUpdate(
-                  &notice, [&reasons](const std::string& m) { reasons.push_back(m); }),
-              c.found)
+    EXPECT_EQ(
+        checker.CheckForUpdate(&notice, [&reasons](const std::string& m) { reasons.push_back(m); }),
+        c.found)
         << c.url;
     EXPECT_EQ(notice.found, c.found) << c.url;
-    EXPECT_EQ(notice.text, c.found ? "检测到新版本，版本号：8。是否更新？\r\n更新内容\r\nnotes" : "")
+    EXPECT_EQ(notice.text,
+              c.found ? "检测到新版本，版本号：8。是否更新？\r\n更新内容\r\nnotes" : "")
         << c.url;
     EXPECT_EQ(reasons.size(), c.gives_reason ? 1u : 0u) << c.url;
   }

@@ -129,7 +129,8 @@ struct JscScriptHost::Engine {
 
   // String(value) as the page would get it; false when that throws.
   bool ToText(JSValueRef value, std::string* text, JSValueRef* exception) {
-    JSValueRef str = JSObjectCallAsFunction(context, string_function, nullptr, 1, &value, exception);
+    JSValueRef str =
+        JSObjectCallAsFunction(context, string_function, nullptr, 1, &value, exception);
     if (!str || *exception) return false;
     JSStringRef s = JSValueToStringCopy(context, str, exception);
     if (!s) return false;
@@ -199,8 +200,7 @@ double JscScriptHost::DefaultTimeLimitSeconds() {
 }
 
 std::unique_ptr<JscScriptHost> JscScriptHost::Load(const std::string& page_path,
-                                                   DiagnosticSink sink,
-                                                   double time_limit_seconds) {
+                                                   DiagnosticSink sink, double time_limit_seconds) {
   std::string html;
   std::string error;
   if (!ReadTextFile(page_path, &html, &error)) {
@@ -242,8 +242,8 @@ bool JscScriptHost::CreateEngine() {
   engine->global = JSContextGetGlobalObject(ctx);
 
   JSValueRef exception = nullptr;
-  JSValueRef string_value = JSObjectGetProperty(ctx, engine->global, engine->Name("String"),
-                                                &exception);
+  JSValueRef string_value =
+      JSObjectGetProperty(ctx, engine->global, engine->Name("String"), &exception);
   if (!string_value || !JSValueIsObject(ctx, string_value)) return false;
   engine->string_function = JSValueToObject(ctx, string_value, nullptr);
   JSValueProtect(ctx, engine->string_function);
@@ -330,8 +330,8 @@ std::size_t JscScriptHost::RunScripts(bool quiet, std::set<std::size_t>* spoken)
     std::string file;
     if (src.empty()) {
       Report(at + "<script src> names no file; nothing was run");
-    } else if (src.rfind("//", 0) == 0 || (HasScheme(src, &scheme) &&
-                                            (scheme == "http" || scheme == "https"))) {
+    } else if (src.rfind("//", 0) == 0 ||
+               (HasScheme(src, &scheme) && (scheme == "http" || scheme == "https"))) {
       Report(at + "remote script " + src +
              " was not loaded: pages must work offline, so copy it beside the page and "
              "refer to it by a relative path");
@@ -341,8 +341,10 @@ std::size_t JscScriptHost::RunScripts(bool quiet, std::set<std::size_t>* spoken)
       std::string path = src;
       if (scheme == "file") {
         path = path.substr(5);
-        if (path.rfind("//localhost/", 0) == 0) path = path.substr(11);
-        else if (path.rfind("//", 0) == 0) path = path.substr(2);
+        if (path.rfind("//localhost/", 0) == 0)
+          path = path.substr(11);
+        else if (path.rfind("//", 0) == 0)
+          path = path.substr(2);
       }
       path = UrlPathToFileName(path);
       std::filesystem::path resolved =
@@ -359,8 +361,9 @@ std::size_t JscScriptHost::RunScripts(bool quiet, std::set<std::size_t>* spoken)
     if (!ReadTextFile(file, &code, &error)) {
       std::string hint;
       if (src.rfind("vendor/", 0) == 0)
-        hint = " (template/vendor holds the pages' libraries, copied in when tarn is built"
-               " from web/node_modules: run scripts/setup.sh, then build again)";
+        hint =
+            " (template/vendor holds the pages' libraries, copied in when tarn is built"
+            " from web/node_modules: run scripts/setup.sh, then build again)";
       Report(at + "cannot load script " + src + ": " + error + hint);
       ++scripts_failed_;
       add_to_digest(src, "");
@@ -465,8 +468,8 @@ bool JscScriptHost::CallFunction(const std::string& name, const std::vector<std:
     argv.push_back(value);
   }
   engine_->timed_out = false;
-  JSValueRef value = JSObjectCallAsFunction(ctx, function, engine_->global, argv.size(),
-                                            argv.data(), &exception);
+  JSValueRef value =
+      JSObjectCallAsFunction(ctx, function, engine_->global, argv.size(), argv.data(), &exception);
   for (JSValueRef v : argv) JSValueUnprotect(ctx, v);
   std::string text;
   if (exception || !value || !engine_->ToText(value, &text, &exception)) {

@@ -103,10 +103,10 @@ class JscScriptHost : public ScriptHost {
   DiagnosticSink sink_;
   DiagnosticSink console_sink_;  // what the page's console.warn/error reach
   double time_limit_seconds_;
-  std::unique_ptr<Engine> engine_;  // null only when a restart failed
-  std::string html_;                // the page, run again in each new engine
+  std::unique_ptr<Engine> engine_;         // null only when a restart failed
+  std::string html_;                       // the page, run again in each new engine
   std::set<std::size_t> skipped_scripts_;  // ran out of time at load: not run again
-  bool quiet_ = false;              // Report says nothing (a page run again)
+  bool quiet_ = false;                     // Report says nothing (a page run again)
   std::string digest_;
   int scripts_run_ = 0;
   int scripts_failed_ = 0;

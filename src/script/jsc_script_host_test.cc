@@ -24,8 +24,9 @@ class JscScriptHostTest : public ::testing::Test {
 
   std::unique_ptr<JscScriptHost> LoadPage(const std::string& html, double limit = 30) {
     messages_.clear();
-    return JscScriptHost::Load(Write("index copy.html", html),
-                               [this](const std::string& m) { messages_.push_back(m); }, limit);
+    return JscScriptHost::Load(
+        Write("index copy.html", html), [this](const std::string& m) { messages_.push_back(m); },
+        limit);
   }
 
   std::string Call(JscScriptHost* host, const std::string& name,
@@ -187,7 +188,9 @@ TEST_F(JscScriptHostTest, StringsCrossAsUtf8WhateverTheirSize) {
             std::string("a\0b|\xEF\xBF\xBD", 7));
 
   // Unpaired surrogates become U+FFFD instead of cutting the text short.
-  EXPECT_EQ(Call(host.get(), "lone"), "a\xEF\xBF\xBD" "b\xEF\xBF\xBD");
+  EXPECT_EQ(Call(host.get(), "lone"),
+            "a\xEF\xBF\xBD"
+            "b\xEF\xBF\xBD");
 
   std::string large(1 << 20, 'm');
   large += "\n\xE7\xBB\x93\xE6\x9D\x9F";
@@ -247,9 +250,9 @@ TEST_F(JscScriptHostTest, DigestFollowsTheCodeThatRuns) {
   EXPECT_EQ(first.size(), 64u);
   EXPECT_EQ(LoadPage(page)->ScriptsDigest(), first);
   // Markup and data blocks are not code.
-  EXPECT_EQ(LoadPage("<p>hello</p>" + page + "<script type=text/template>x</script>")
-                ->ScriptsDigest(),
-            first);
+  EXPECT_EQ(
+      LoadPage("<p>hello</p>" + page + "<script type=text/template>x</script>")->ScriptsDigest(),
+      first);
   Write("vendor/lib.js", "var v = 2;");
   std::string changed = LoadPage(page)->ScriptsDigest();
   EXPECT_NE(changed, first);

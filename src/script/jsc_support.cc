@@ -90,8 +90,7 @@ std::string JsStringToUtf8(JSStringRef s) {
   return out;
 }
 
-void SetExecutionTimeLimit(JSContextGroupRef group, double seconds,
-                           std::atomic<bool>* timed_out) {
+void SetExecutionTimeLimit(JSContextGroupRef group, double seconds, std::atomic<bool>* timed_out) {
   if (seconds > 0) {
     JSContextGroupSetExecutionTimeLimit(group, seconds, TerminateOnTimeLimit, timed_out);
   } else {

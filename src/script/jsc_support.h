@@ -23,7 +23,6 @@ std::string JsStringToUtf8(JSStringRef s);
 // *timed_out is set true when that happens (clear it before each entry to
 // tell a time-out from an ordinary exception). The flag must outlive the
 // group. seconds <= 0 removes the bound.
-void SetExecutionTimeLimit(JSContextGroupRef group, double seconds,
-                           std::atomic<bool>* timed_out);
+void SetExecutionTimeLimit(JSContextGroupRef group, double seconds, std::atomic<bool>* timed_out);
 
 }  // namespace tarn

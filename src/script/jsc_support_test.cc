@@ -16,8 +16,8 @@ std::string RoundTrip(const std::string& utf8) {
 
 TEST(JscSupportTest, TextComesBackAsItWentInAndNoLarger) {
   // One, two, three and four bytes a character, and a NUL.
-  const std::string mixed = std::string("a\xC3\xA9\xE4\xB8\xAD\xF0\x9F\x98\x80", 10) +
-                            std::string(1, '\0') + "z";
+  const std::string mixed =
+      std::string("a\xC3\xA9\xE4\xB8\xAD\xF0\x9F\x98\x80", 10) + std::string(1, '\0') + "z";
   EXPECT_EQ(RoundTrip(mixed), mixed);
   EXPECT_EQ(RoundTrip(""), "");
 
@@ -32,7 +32,9 @@ TEST(JscSupportTest, TextComesBackAsItWentInAndNoLarger) {
 TEST(JscSupportTest, UnpairedSurrogatesBecomeReplacementCharacters) {
   const JSChar lone[] = {0xD83D, 'a', 0xDE00};
   JSStringRef s = JSStringCreateWithCharacters(lone, 3);
-  EXPECT_EQ(JsStringToUtf8(s), "\xEF\xBF\xBD" "a\xEF\xBF\xBD");
+  EXPECT_EQ(JsStringToUtf8(s),
+            "\xEF\xBF\xBD"
+            "a\xEF\xBF\xBD");
   JSStringRelease(s);
 }
 

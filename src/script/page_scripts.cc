@@ -160,12 +160,22 @@ const std::optional<std::string>* FindAttribute(const Tag& tag, std::string_view
 }
 
 bool IsJavaScriptType(std::string_view type) {
-  static const std::string_view kTypes[] = {
-      "application/ecmascript", "application/javascript", "application/x-ecmascript",
-      "application/x-javascript", "text/ecmascript", "text/javascript", "text/javascript1.0",
-      "text/javascript1.1", "text/javascript1.2", "text/javascript1.3", "text/javascript1.4",
-      "text/javascript1.5", "text/jscript", "text/livescript", "text/x-ecmascript",
-      "text/x-javascript"};
+  static const std::string_view kTypes[] = {"application/ecmascript",
+                                            "application/javascript",
+                                            "application/x-ecmascript",
+                                            "application/x-javascript",
+                                            "text/ecmascript",
+                                            "text/javascript",
+                                            "text/javascript1.0",
+                                            "text/javascript1.1",
+                                            "text/javascript1.2",
+                                            "text/javascript1.3",
+                                            "text/javascript1.4",
+                                            "text/javascript1.5",
+                                            "text/jscript",
+                                            "text/livescript",
+                                            "text/x-ecmascript",
+                                            "text/x-javascript"};
   std::string lower = LowerString(type);
   for (std::string_view t : kTypes) {
     if (lower == t) return true;
@@ -249,8 +259,8 @@ class LineCounter {
 }  // namespace
 
 std::vector<PageScript> ExtractPageScripts(std::string_view html) {
-  static const std::string_view kRawText[] = {"style",   "textarea", "title",   "xmp",
-                                              "iframe",  "noembed",  "noframes", "noscript"};
+  static const std::string_view kRawText[] = {"style",  "textarea", "title",    "xmp",
+                                              "iframe", "noembed",  "noframes", "noscript"};
   std::vector<PageScript> scripts;
   LineCounter lines(html);
   int template_depth = 0;

@@ -30,8 +30,8 @@ struct PageScript {
   std::string type;  // the type attribute as written ("" when absent)
   bool defer = false;
   bool async = false;
-  std::string text;  // the element's text, unchanged (ignored when has_src)
-  int tag_line = 1;  // 1-based line of the "<script" tag
+  std::string text;   // the element's text, unchanged (ignored when has_src)
+  int tag_line = 1;   // 1-based line of the "<script" tag
   int text_line = 1;  // 1-based line on which the text starts
 };
 

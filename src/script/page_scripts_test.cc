@@ -67,11 +67,11 @@ TEST(PageScriptsTest, ClassifiesTypesAsABrowserDoes) {
       "<script type='text/javascript; charset=utf-8'>f</script>");
   std::vector<PageScript::Kind> kinds;
   for (const auto& s : scripts) kinds.push_back(s.kind);
-  EXPECT_EQ(kinds, (std::vector<PageScript::Kind>{
-                       PageScript::kClassic, PageScript::kClassic, PageScript::kClassic,
-                       PageScript::kClassic, PageScript::kData, PageScript::kData,
-                       PageScript::kModule, PageScript::kImportMap, PageScript::kData,
-                       PageScript::kData}));
+  EXPECT_EQ(kinds,
+            (std::vector<PageScript::Kind>{
+                PageScript::kClassic, PageScript::kClassic, PageScript::kClassic,
+                PageScript::kClassic, PageScript::kData, PageScript::kData, PageScript::kModule,
+                PageScript::kImportMap, PageScript::kData, PageScript::kData}));
 }
 
 TEST(PageScriptsTest, CountsLinesWithAnyLineEndAndFlagsUnterminatedScripts) {

@@ -63,12 +63,23 @@ std::string Quote(std::string_view text) {
   std::string out = "'";
   for (char c : text) {
     switch (c) {
-      case '\\': out += "\\\\"; break;
-      case '\'': out += "\\'"; break;
-      case '"': out += "\\\""; break;
-      case '\r': out += "\\r"; break;
-      case '\n': out += "\\n"; break;
-      default: out += c;
+      case '\\':
+        out += "\\\\";
+        break;
+      case '\'':
+        out += "\\'";
+        break;
+      case '"':
+        out += "\\\"";
+        break;
+      case '\r':
+        out += "\\r";
+        break;
+      case '\n':
+        out += "\\n";
+        break;
+      default:
+        out += c;
     }
   }
   return out + "'";
@@ -297,8 +308,8 @@ int ScriptJson::GetKeys(std::string_view path, std::vector<std::string>* keys) c
   if (!list || !JSValueIsArray(ctx, list)) return 0;
   JSObjectRef array = JSValueToObject(ctx, list, nullptr);
   JSStringRef length_name = NewJsString("length");
-  double length = JSValueToNumber(ctx, JSObjectGetProperty(ctx, array, length_name, nullptr),
-                                  nullptr);
+  double length =
+      JSValueToNumber(ctx, JSObjectGetProperty(ctx, array, length_name, nullptr), nullptr);
   JSStringRelease(length_name);
   for (unsigned i = 0; i < length; ++i) {
     JSValueRef key = JSObjectGetPropertyAtIndex(ctx, array, i, nullptr);
@@ -352,8 +363,7 @@ bool ScriptJson::Append(std::string_view path, std::string_view value, bool is_t
              " = new Array() } " + expr + ".push(" + item + "\n)");
 }
 
-bool ScriptJson::SetItem(std::string_view path, int index, std::string_view value,
-                         bool is_text) {
+bool ScriptJson::SetItem(std::string_view path, int index, std::string_view value, bool is_text) {
   if (index < 0) return false;  // would add a member JSON.stringify never shows
   std::string item = is_text ? Quote(value) : std::string(value);
   return Run(Expression(path) + "[" + std::to_string(index) + "] = " + item);

@@ -58,11 +58,12 @@ TEST(ScriptJsonTest, TextsHaveNoWayOutAndCannotHang) {
   ScriptJson json;
   json.SetTimeLimit(0.2);
   ASSERT_TRUE(json.Init());
-  EXPECT_TRUE(json.Parse(
-      "[typeof require, typeof process, typeof fetch, typeof XMLHttpRequest, "
-      "typeof readFile, typeof load, typeof print]"));
-  EXPECT_EQ(json.ToText(), "[\"undefined\",\"undefined\",\"undefined\",\"undefined\","
-                           "\"undefined\",\"undefined\",\"undefined\"]");
+  EXPECT_TRUE(
+      json.Parse("[typeof require, typeof process, typeof fetch, typeof XMLHttpRequest, "
+                 "typeof readFile, typeof load, typeof print]"));
+  EXPECT_EQ(json.ToText(),
+            "[\"undefined\",\"undefined\",\"undefined\",\"undefined\","
+            "\"undefined\",\"undefined\",\"undefined\"]");
   EXPECT_FALSE(json.Parse("(function () { while (true) {} })()"));
   EXPECT_FALSE(json.Parse("1); for (;;) {} (2"));
   // The object is usable afterwards, and so is an engine that timed out

@@ -72,8 +72,7 @@ bool ReadFrame(int fd, char* flag, std::string* body, bool* eof = nullptr) {
 
 }  // namespace
 
-WorkerProcessHost::WorkerProcessHost(pid_t pid, int fd, std::string page_path,
-                                     DiagnosticSink sink)
+WorkerProcessHost::WorkerProcessHost(pid_t pid, int fd, std::string page_path, DiagnosticSink sink)
     : pid_(pid), fd_(fd), page_path_(std::move(page_path)), sink_(std::move(sink)) {}
 
 WorkerProcessHost::~WorkerProcessHost() {
@@ -151,9 +150,8 @@ void WorkerProcessHost::Fail(const std::string& why) {
   if (sink_) sink_("tarn: a conversion worker stopped (" + why + "); its posts are converted here");
 }
 
-bool WorkerProcessHost::CallFunction(const std::string& name,
-                                     const std::vector<std::string>& args, std::string* result,
-                                     std::string* error) {
+bool WorkerProcessHost::CallFunction(const std::string& name, const std::vector<std::string>& args,
+                                     std::string* result, std::string* error) {
   if (name != "markToHtml" || args.size() != 1) {
     *error = "a conversion worker runs markToHtml(text) only";
     return false;

@@ -59,8 +59,7 @@ std::string LeanWorker() {
 }
 
 // Both executables serve: tarn's own command and the small worker.
-class BothWorkersTest : public WorkerProcessHostTest,
-                        public ::testing::WithParamInterface<bool> {
+class BothWorkersTest : public WorkerProcessHostTest, public ::testing::WithParamInterface<bool> {
  protected:
   std::string Executable() const { return GetParam() ? LeanWorker() : TARN_BINARY; }
 };
@@ -78,8 +77,8 @@ TEST_P(BothWorkersTest, ConvertsLikeTheHostInThisProcess) {
   for (const std::string& text : {std::string("# hi"), std::string(), big}) {
     std::string html, error;
     ASSERT_TRUE(worker->CallFunction("markToHtml", {text}, &html, &error)) << error;
-    EXPECT_EQ(html, "<p>" + std::to_string(text.size() - (text == big ? 4 : 0)) + ":" + text +
-                        "</p>");
+    EXPECT_EQ(html,
+              "<p>" + std::to_string(text.size() - (text == big ? 4 : 0)) + ":" + text + "</p>");
   }
   // A text that throws fails alone; the worker goes on.
   std::string html, error;
@@ -97,7 +96,8 @@ TEST_F(WorkerProcessHostTest, TheLeanWorkerIsFoundAndLoadsNoDesktopLibrary) {
   ASSERT_NE(ldd, nullptr);
   std::string libraries;
   char buffer[4096];
-  for (std::size_t n; (n = std::fread(buffer, 1, sizeof buffer, ldd)) > 0;) libraries.append(buffer, n);
+  for (std::size_t n; (n = std::fread(buffer, 1, sizeof buffer, ldd)) > 0;)
+    libraries.append(buffer, n);
   EXPECT_EQ(::pclose(ldd), 0) << libraries;
   EXPECT_NE(libraries.find("libjavascriptcoregtk"), std::string::npos) << libraries;
   for (const char* desktop : {"libgtk", "libgdk", "libwebkit2gtk", "libnotify", "libkeybinder"})
@@ -116,9 +116,9 @@ TEST_F(WorkerProcessHostTest, IsNotUsedWhenItCannotStartOrRunsOtherScripts) {
   EXPECT_EQ(WorkerProcessHost::Start((dir_ / "no-such-tarn").string(), page_, digest_, Sink()),
             nullptr);
   ASSERT_EQ(messages_.size(), 1u);
-  EXPECT_EQ(WorkerProcessHost::Start(TARN_BINARY, (dir_ / "missing.html").string(), digest_,
-                                     Sink()),
-            nullptr);
+  EXPECT_EQ(
+      WorkerProcessHost::Start(TARN_BINARY, (dir_ / "missing.html").string(), digest_, Sink()),
+      nullptr);
   EXPECT_EQ(messages_.size(), 2u);
 }
 

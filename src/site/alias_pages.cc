@@ -30,11 +30,20 @@ std::string EscapeHtml(std::string_view text) {
   std::string out;
   for (char c : text) {
     switch (c) {
-      case '&': out += "&amp;"; break;
-      case '<': out += "&lt;"; break;
-      case '>': out += "&gt;"; break;
-      case '"': out += "&quot;"; break;
-      default: out += c;
+      case '&':
+        out += "&amp;";
+        break;
+      case '<':
+        out += "&lt;";
+        break;
+      case '>':
+        out += "&gt;";
+        break;
+      case '"':
+        out += "&quot;";
+        break;
+      default:
+        out += c;
     }
   }
   return out;
@@ -90,8 +99,8 @@ std::string AliasPages::Page(std::string_view title, std::string_view href,
   return "<!DOCTYPE html>\n<html>\n<head>\n<meta charset=\"utf-8\">\n<title>" + t +
          "</title>\n<link rel=\"canonical\" href=\"" + EscapeHtml(canonical) +
          "\">\n<meta name=\"robots\" content=\"noindex\">\n"
-         "<meta http-equiv=\"refresh\" content=\"0; url=" + h +
-         "\">\n</head>\n<body>\n<p><a href=\"" + h + "\">" + t + "</a></p>\n</body>\n</html>\n";
+         "<meta http-equiv=\"refresh\" content=\"0; url=" +
+         h + "\">\n</head>\n<body>\n<p><a href=\"" + h + "\">" + t + "</a></p>\n</body>\n</html>\n";
 }
 
 int AliasPages::Write(const std::string& public_dir, const std::vector<PostFile>& posts,
@@ -116,8 +125,8 @@ int AliasPages::Write(const std::string& public_dir, const std::vector<PostFile>
       }
       // Without the site's address the canonical link is the relative one.
       std::string href = RelativeLink(output, post.slug);
-      std::string page = Page(post.title, href,
-                              site_url.empty() ? href : PostIndex::ArticleLink(site_url, post.slug));
+      std::string page = Page(
+          post.title, href, site_url.empty() ? href : PostIndex::ArticleLink(site_url, post.slug));
       std::string error;
       if (!MakeOutputFolders(public_dir, output, &error) ||
           !WriteOutputFile(public_dir + "/" + output, page, &error)) {

@@ -11,8 +11,7 @@ std::string BundledSkeleton::Find(const std::string& executable_folder) {
   for (const char* relative : {kInstalledPath, kBuildTreePath}) {
     fs::path candidate = fs::path(executable_folder) / relative;
     std::error_code ec;
-    if (fs::is_directory(candidate / "config", ec))
-      return candidate.lexically_normal().string();
+    if (fs::is_directory(candidate / "config", ec)) return candidate.lexically_normal().string();
   }
   return "";
 }

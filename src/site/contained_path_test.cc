@@ -81,7 +81,8 @@ TEST(ContainedPathNameTest, NameFromTitleGivesAPlainName) {
   EXPECT_EQ(ContainedPath::NameFromTitle("../..etc"), "etc");
   EXPECT_EQ(ContainedPath::NameFromTitle("你好，世界"), "你好，世界");
   EXPECT_EQ(ContainedPath::NameFromTitle(" / "), "");
-  std::string long_name = ContainedPath::NameFromTitle(std::string(150, 'x') + "字字字字字字字字字字字字字字字字字字字字");
+  std::string long_name = ContainedPath::NameFromTitle(std::string(150, 'x') +
+                                                       "字字字字字字字字字字字字字字字字字字字字");
   EXPECT_LE(long_name.size(), 200u);
   EXPECT_TRUE(ContainedPath::IsPlainName(long_name));
 }

@@ -319,8 +319,8 @@ bool ConversionCache::Append(const std::vector<Item*>& fresh, std::string* error
   // Still the file Load read or Save wrote, at the same length, with our
   // header: another build may have replaced it (other scripts) or appended.
   struct stat st;
-  if (::fstat(fd.get(), &st) != 0 || st.st_dev != file_id_.device ||
-      st.st_ino != file_id_.inode || static_cast<std::uint64_t>(st.st_size) != file_id_.size) {
+  if (::fstat(fd.get(), &st) != 0 || st.st_dev != file_id_.device || st.st_ino != file_id_.inode ||
+      static_cast<std::uint64_t>(st.st_size) != file_id_.size) {
     return false;
   }
   const std::string header = Header();
@@ -333,7 +333,8 @@ bool ConversionCache::Append(const std::vector<Item*>& fresh, std::string* error
 
   // In key order, like a rewrite, so the same edits append the same bytes.
   std::vector<Item*> sorted = fresh;
-  std::sort(sorted.begin(), sorted.end(), [](const Item* a, const Item* b) { return a->first < b->first; });
+  std::sort(sorted.begin(), sorted.end(),
+            [](const Item* a, const Item* b) { return a->first < b->first; });
   std::string out;
   std::size_t total = 0;
   for (const Item* item : sorted) total += EntrySize(item->second.html);
@@ -366,7 +367,8 @@ bool ConversionCache::Rewrite(std::string* error) {
     total += EntrySize(item.second.html);
   }
   // Sorted, so that the same posts always give the same file.
-  std::sort(kept.begin(), kept.end(), [](const Item* a, const Item* b) { return a->first < b->first; });
+  std::sort(kept.begin(), kept.end(),
+            [](const Item* a, const Item* b) { return a->first < b->first; });
   std::string out = Header();
   out.reserve(out.size() + total);
   for (const Item* item : kept) AppendEntry(item->first, item->second.html, &out);

@@ -60,10 +60,10 @@ class ConversionCache {
 
   // What Load found.
   enum class LoadResult {
-    kMissing,   // no file (the first build): nothing to say
-    kLoaded,    // a good header; the entries before any damaged one available
-    kStale,     // made by other scripts or another format version: ignored
-    kDamaged,   // unreadable, a broken header or not a cache file: ignored (noted)
+    kMissing,  // no file (the first build): nothing to say
+    kLoaded,   // a good header; the entries before any damaged one available
+    kStale,    // made by other scripts or another format version: ignored
+    kDamaged,  // unreadable, a broken header or not a cache file: ignored (noted)
   };
 
   // scripts_digest: the digest of the scripts whose results this cache
@@ -128,8 +128,8 @@ class ConversionCache {
   std::string path_;
   std::string digest_;
   std::unordered_map<Key, Entry, KeyHash> entries_;
-  std::string file_;                // the loaded file; entries point into it
-  std::deque<std::string> added_;   // HTML added since; a deque keeps it in place
+  std::string file_;               // the loaded file; entries point into it
+  std::deque<std::string> added_;  // HTML added since; a deque keeps it in place
   // Whether the next Save may append to the file described by file_id_;
   // false until a Load found it clean or a Save wrote it.
   bool appendable_ = false;

@@ -54,7 +54,8 @@ class ConversionCacheTest : public ::testing::Test {
 
   // What a fresh load of the file finds for each of posts ("" for nothing).
   std::map<std::string, std::string> Contents(const std::vector<std::string>& posts,
-                                              Result* result = nullptr, std::size_t* size = nullptr) {
+                                              Result* result = nullptr,
+                                              std::size_t* size = nullptr) {
     ConversionCache cache(path_, "s");
     Result r = cache.Load(Sink());
     if (result) *result = r;
@@ -319,7 +320,8 @@ TEST_F(ConversionCacheTest, NeverBelievesDamagedBytes) {
   // Where entries end in the good file: the header, the three written
   // first (sorted by key), then the appended one.
   std::vector<std::pair<ConversionCache::Key, std::size_t>> written = {
-      {ConversionCache::KeyOf("# a"), 11}, {ConversionCache::KeyOf("# b"), 12},
+      {ConversionCache::KeyOf("# a"), 11},
+      {ConversionCache::KeyOf("# b"), 12},
       {ConversionCache::KeyOf(""), 0}};
   std::sort(written.begin(), written.end());
   std::vector<std::size_t> ends = {header};
@@ -424,8 +426,8 @@ TEST_F(ConversionCacheTest, DoesNotAppendToAFileChangedSinceLoad) {
     std::size_t size = 0;
     auto found = Contents({"# a", "# b", "# q", "# x", "# y"}, &result, &size);
     EXPECT_EQ(result, Result::kLoaded) << what;
-    EXPECT_EQ(found, (std::map<std::string, std::string>{{"# a", "<h1>a</h1>"},
-                                                         {"# b", "<h1>b</h1>"}}))
+    EXPECT_EQ(found,
+              (std::map<std::string, std::string>{{"# a", "<h1>a</h1>"}, {"# b", "<h1>b</h1>"}}))
         << what;
     EXPECT_EQ(size, 2u) << what;
     EXPECT_TRUE(messages_.empty()) << what << ": " << messages_[0];

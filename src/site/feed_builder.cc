@@ -56,12 +56,23 @@ void AppendXmlChars(std::string_view value, std::string* out, const Escape& esca
 void AppendEscapedText(std::string_view value, std::string* out) {
   AppendXmlChars(value, out, [](char c, std::string* o) {
     switch (c) {
-      case '&': o->append("&amp;"); break;
-      case '<': o->append("&lt;"); break;
-      case '>': o->append("&gt;"); break;
-      case '"': o->append("&quot;"); break;
-      case '\'': o->append("&apos;"); break;
-      default: o->push_back(c);
+      case '&':
+        o->append("&amp;");
+        break;
+      case '<':
+        o->append("&lt;");
+        break;
+      case '>':
+        o->append("&gt;");
+        break;
+      case '"':
+        o->append("&quot;");
+        break;
+      case '\'':
+        o->append("&apos;");
+        break;
+      default:
+        o->push_back(c);
     }
   });
 }

@@ -133,8 +133,9 @@ TEST(FeedBuilderTest, ChannelLayoutWithoutPosts) {
 
 TEST(FeedBuilderTest, ItemsFollowPostOrder) {
   ScopedTimeZone zone("Asia/Shanghai");
-  JsonDocument data = SiteData({{"First", "# One\r\nbody", "https://blog.example/articles/First.html"},
-                                {"Second", "two", "https://blog.example/articles/Second.html"}});
+  JsonDocument data =
+      SiteData({{"First", "# One\r\nbody", "https://blog.example/articles/First.html"},
+                {"Second", "two", "https://blog.example/articles/Second.html"}});
   data.SetText("rss_rul", "https://blog.example/atom.xml");
   std::string feed = FeedBuilder::BuildFeed(data, kNow);
   EXPECT_NE(feed.find("        <ttl>50</ttl>\r\n"
@@ -160,10 +161,12 @@ TEST(FeedBuilderTest, DescriptionIsFirstHundredBytesWithoutSplittingCharacters) 
   const std::string ascii98(98, 'a');
   const std::string ascii99(99, 'a');
   // "中文" are three UTF-8 bytes each but count as two.
-  JsonDocument data = SiteData({{"t1", ascii99 + "中文"},
-                                {"t2", ascii98 + "中文"},
-                                {"t3", "中文中文中文中文中文中文中文中文中文中文中文中文中文中文中文中文中文中文中文中文"
-                                       "中文中文中文中文中文中文中文中文中文中文尾"}});
+  JsonDocument data =
+      SiteData({{"t1", ascii99 + "中文"},
+                {"t2", ascii98 + "中文"},
+                {"t3",
+                 "中文中文中文中文中文中文中文中文中文中文中文中文中文中文中文中文中文中文中文中文"
+                 "中文中文中文中文中文中文中文中文中文中文尾"}});
   std::string feed = FeedBuilder::BuildFeed(data, kNow);
   ExpectWellFormed(feed);
   EXPECT_EQ(XPathText(feed, "//item[1]/description"), ascii99);

@@ -122,9 +122,12 @@ class Converter {
     if (auto flag = node.value_exact<bool>()) return JsonDocument::NewBool(*flag);
     // Dates and times as TOML writes them.
     std::ostringstream out;
-    if (auto date = node.value_exact<toml::date>()) out << *date;
-    else if (auto time = node.value_exact<toml::time>()) out << *time;
-    else if (auto date_time = node.value_exact<toml::date_time>()) out << *date_time;
+    if (auto date = node.value_exact<toml::date>())
+      out << *date;
+    else if (auto time = node.value_exact<toml::time>())
+      out << *time;
+    else if (auto date_time = node.value_exact<toml::date_time>())
+      out << *date_time;
     return JsonDocument::NewText(out.str());
   }
 
@@ -245,8 +248,7 @@ std::string_view FrontMatter::BodyOf(std::string_view text) {
   return block.closed ? text.substr(block.body) : text;
 }
 
-bool FrontMatter::Read(std::string_view text, const std::string& path,
-                       const DiagnosticSink& sink) {
+bool FrontMatter::Read(std::string_view text, const std::string& path, const DiagnosticSink& sink) {
   present_ = false;
   format_ = Format::kNone;
   body_ = 0;
@@ -296,7 +298,8 @@ bool FrontMatter::ParseYaml(const Block& block, int first_line, const std::strin
   Converter converter;
   JsonDocument values = converter.FromYaml(root, 0);
   if (!converter.ok()) {
-    if (sink) sink(Where(path, first_line) + "front matter " + converter.error() + "; it is ignored");
+    if (sink)
+      sink(Where(path, first_line) + "front matter " + converter.error() + "; it is ignored");
     return false;
   }
   values_ = std::move(values);
@@ -317,7 +320,8 @@ bool FrontMatter::ParseToml(const Block& block, int first_line, const std::strin
   Converter converter;
   JsonDocument values = converter.FromToml(root, 0);
   if (!converter.ok()) {
-    if (sink) sink(Where(path, first_line) + "front matter " + converter.error() + "; it is ignored");
+    if (sink)
+      sink(Where(path, first_line) + "front matter " + converter.error() + "; it is ignored");
     return false;
   }
   values_ = std::move(values);
@@ -330,9 +334,7 @@ JsonDocument FrontMatter::TakeValues() {
   return values;
 }
 
-bool FrontMatter::Has(std::string_view key) const {
-  return values_.Exists(key);
-}
+bool FrontMatter::Has(std::string_view key) const { return values_.Exists(key); }
 
 std::string FrontMatter::GetText(std::string_view key) const {
   int type = values_.GetType(key);
@@ -466,7 +468,8 @@ std::string FrontMatter::NewPostText(std::string_view title, std::time_t now) {
   }
   quoted += '"';
   if (title.empty()) quoted.clear();  // "title:" alone, to be filled in
-  return "---\ntitle:" + std::string(quoted.empty() ? "" : " ") + quoted + "\ndate: " + FormatNow(now) + "\ntags: []\n---\n\n";
+  return "---\ntitle:" + std::string(quoted.empty() ? "" : " ") + quoted +
+         "\ndate: " + FormatNow(now) + "\ntags: []\n---\n\n";
 }
 
 }  // namespace tarn

@@ -2,11 +2,11 @@
 
 #include <yaml-cpp/yaml.h>
 
+#include <toml++/toml.h>
 #include <algorithm>
 #include <cctype>
 #include <cstdio>
 #include <set>
-#include <toml++/toml.h>
 
 namespace tarn {
 namespace {
@@ -264,8 +264,8 @@ bool FrontMatterEditor::ApplyYaml(std::string* out, std::string* error) {
     }
     for (const auto& [key, values] : lists) {
       std::vector<std::string> now;
-      same = same && edited[key].IsSequence() == !values.empty() && YamlStrings(edited[key], &now) &&
-             now == values;
+      same = same && edited[key].IsSequence() == !values.empty() &&
+             YamlStrings(edited[key], &now) && now == values;
     }
     if (!same) {
       *error = "the front matter cannot be extended without rewriting it";
@@ -295,8 +295,7 @@ bool FrontMatterEditor::ApplyToml(std::string* out, std::string* error) {
   std::string inserted;
   std::vector<std::string> touched;
   for (const auto& [key, literal] : scalars_) {
-    if (original.contains(key) ||
-        std::find(touched.begin(), touched.end(), key) != touched.end()) {
+    if (original.contains(key) || std::find(touched.begin(), touched.end(), key) != touched.end()) {
       continue;
     }
     inserted += TomlKey(key) + " = " + literal + newline_;

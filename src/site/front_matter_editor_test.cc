@@ -51,7 +51,8 @@ TEST(FrontMatterEditorTest, TomlGetsKeysAtTheTopBeforeAnyTable) {
 }
 
 TEST(FrontMatterEditorTest, PostsWithoutFrontMatterGetANewBlock) {
-  EXPECT_EQ(Edited("Just text.\r\n", {"/p/"}), "---\r\naliases:\r\n  - \"/p/\"\r\n---\r\nJust text.\r\n");
+  EXPECT_EQ(Edited("Just text.\r\n", {"/p/"}),
+            "---\r\naliases:\r\n  - \"/p/\"\r\n---\r\nJust text.\r\n");
   // An unclosed block is not front matter: it stays in the body.
   EXPECT_EQ(Edited("---\ntitle: open\n", {}, true), "---\ndraft: true\n---\n---\ntitle: open\n");
 }
@@ -67,7 +68,8 @@ TEST(FrontMatterEditorTest, RefusesWhatItCannotEditSafely) {
     EXPECT_EQ(out, "untouched");
     EXPECT_FALSE(error.empty());
   }
-  std::string huge = "---\nx: \"" + std::string(FrontMatterEditor::kMaxBlockBytes, 'a') + "\"\n---\n";
+  std::string huge =
+      "---\nx: \"" + std::string(FrontMatterEditor::kMaxBlockBytes, 'a') + "\"\n---\n";
   FrontMatterEditor editor(huge);
   editor.AddScalarIfMissing("draft", "true");
   std::string out;

@@ -117,16 +117,17 @@ TEST_F(FrontMatterTest, YamlKeysKeepTheirOrderAndTypes) {
 TEST_F(FrontMatterTest, TomlValuesIncludingNativeDates) {
   FrontMatter front;
   Reported reported;
-  ASSERT_TRUE(front.Read("+++\r\n"
-                         "title = \"Hugo post\"\r\n"
-                         "date = 2020-02-05T14:03:09Z\r\n"
-                         "lastmod = 2020-03-01\r\n"
-                         "tags = [\"go\", \"web\"]\r\n"
-                         "draft = true\r\n"
-                         "weight = 3\r\n"
-                         "[params]\r\nimage = \"a.png\"\r\n"
-                         "+++\r\nbody",
-                         "h.md", reported.sink()));
+  ASSERT_TRUE(
+      front.Read("+++\r\n"
+                 "title = \"Hugo post\"\r\n"
+                 "date = 2020-02-05T14:03:09Z\r\n"
+                 "lastmod = 2020-03-01\r\n"
+                 "tags = [\"go\", \"web\"]\r\n"
+                 "draft = true\r\n"
+                 "weight = 3\r\n"
+                 "[params]\r\nimage = \"a.png\"\r\n"
+                 "+++\r\nbody",
+                 "h.md", reported.sink()));
   EXPECT_TRUE(reported.messages.empty());
   EXPECT_EQ(front.values().ToText(),
             "{\"title\":\"Hugo post\",\"date\":\"2020-02-05T14:03:09Z\",\"lastmod\":\"2020-03-01\","

@@ -11,10 +11,11 @@ TEST(HeadingAnchorsTest, IdsAreUniqueAndTheTocNests) {
       "<h2>Intro &amp; Setup</h2><p>x</p><h3>Step <code>one</code></h3><h3>中文 标题</h3>"
       "<h2>Intro &amp; setup</h2><h1>!!</h1><h2 id=\"own\">Own</h2><hr><h4>Deep",
       &toc);
-  EXPECT_EQ(html,
-            "<h2 id=\"intro-setup\">Intro &amp; Setup</h2><p>x</p><h3 id=\"step-one\">Step "
-            "<code>one</code></h3><h3 id=\"中文-标题\">中文 标题</h3><h2 id=\"intro-setup-1\">Intro "
-            "&amp; setup</h2><h1 id=\"section\">!!</h1><h2 id=\"own\">Own</h2><hr><h4>Deep");
+  EXPECT_EQ(
+      html,
+      "<h2 id=\"intro-setup\">Intro &amp; Setup</h2><p>x</p><h3 id=\"step-one\">Step "
+      "<code>one</code></h3><h3 id=\"中文-标题\">中文 标题</h3><h2 id=\"intro-setup-1\">Intro "
+      "&amp; setup</h2><h1 id=\"section\">!!</h1><h2 id=\"own\">Own</h2><hr><h4>Deep");
   EXPECT_EQ(toc,
             "<ul><li><a href=\"#intro-setup\">Intro &amp; Setup</a><ul><li><a href=\"#step-one\">"
             "Step one</a></li><li><a href=\"#中文-标题\">中文 标题</a></li></ul></li><li><a "

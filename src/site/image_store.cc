@@ -85,7 +85,7 @@ bool ImageStore::Save(const std::string& images_dir, std::string_view original_n
   error->clear();
 
   char date[16];
-  std::tm local {};
+  std::tm local{};
   localtime_r(&now, &local);
   std::strftime(date, sizeof date, "%Y-%m-%d", &local);
   std::string stem = SafeStem(original_name);
@@ -99,8 +99,8 @@ bool ImageStore::Save(const std::string& images_dir, std::string_view original_n
 
   // The bytes go to a temporary file first; a hard link then gives them
   // their name only if no file has it, so nothing is ever replaced.
-  std::string temporary = images_dir + "/.incoming-" + std::to_string(getpid()) + "-" +
-                          std::to_string(g_random_int());
+  std::string temporary =
+      images_dir + "/.incoming-" + std::to_string(getpid()) + "-" + std::to_string(g_random_int());
   if (!WriteTextFile(temporary, bytes, error)) return false;
   bool stored = false;
   for (int n = 1; n < 1000 && !stored; ++n) {
@@ -127,12 +127,23 @@ std::string ImageStore::MarkdownLink(std::string_view file_name, std::string_vie
   link += "](../images/";
   for (char c : file_name) {
     switch (c) {
-      case ' ': link += "%20"; break;
-      case '(': link += "%28"; break;
-      case ')': link += "%29"; break;
-      case '<': link += "%3C"; break;
-      case '>': link += "%3E"; break;
-      default: link += c;
+      case ' ':
+        link += "%20";
+        break;
+      case '(':
+        link += "%28";
+        break;
+      case ')':
+        link += "%29";
+        break;
+      case '<':
+        link += "%3C";
+        break;
+      case '>':
+        link += "%3E";
+        break;
+      default:
+        link += c;
     }
   }
   link += ")";

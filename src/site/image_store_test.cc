@@ -37,7 +37,7 @@ class ImageStoreTest : public ::testing::Test {
   std::time_t now_ = 1700000000;  // 2023-11-14 or -15, depending on the zone
   std::string Date() {
     char text[16];
-    std::tm local {};
+    std::tm local{};
     localtime_r(&now_, &local);
     std::strftime(text, sizeof text, "%Y-%m-%d", &local);
     return text;

@@ -40,15 +40,15 @@ struct MarkdownConverter::Job {
 // The conversion under way, between Start and Finish.
 struct MarkdownConverter::Run {
   std::vector<std::string_view> texts;
-  std::mutex mutex;                  // guards everything below but the threads
-  std::condition_variable changed;   // a job finished, a worker stopped, or prepared
-  bool prepared = false;             // cache read, texts hashed, jobs listed
+  std::mutex mutex;                 // guards everything below but the threads
+  std::condition_variable changed;  // a job finished, a worker stopped, or prepared
+  bool prepared = false;            // cache read, texts hashed, jobs listed
   bool cancelled = false;
-  std::vector<Result> results;       // the cache's answers, filled when prepared
+  std::vector<Result> results;  // the cache's answers, filled when prepared
   std::vector<std::size_t> job_of_text;
   std::vector<Job> jobs;
-  std::size_t next = 0;              // no waiting job before this one
-  int workers_alive = 0;             // worker hosts that may still take jobs
+  std::size_t next = 0;   // no waiting job before this one
+  int workers_alive = 0;  // worker hosts that may still take jobs
   bool own_used = false;
   int workers_used = 0;
   std::mutex sink_mutex;             // one message at a time
@@ -84,7 +84,7 @@ int MarkdownConverter::EffectiveJobs(int jobs) {
 }
 
 MarkdownConverter::HostFactory MarkdownConverter::WorkerFactory(std::string page_path,
-                                                               std::string digest) {
+                                                                std::string digest) {
   // Each extra host is a process of its own: script engines in threads of
   // one process slow each other down with every page of memory they give
   // back. Without a way to start one, they are threads.

@@ -62,8 +62,7 @@ class MarkdownConverter {
 
   // host: the caller's host, used on the calling thread (may be null: then
   // only factory hosts convert). Neither is owned.
-  MarkdownConverter(ScriptHost* host, HostFactory factory, Options options,
-                    DiagnosticSink sink);
+  MarkdownConverter(ScriptHost* host, HostFactory factory, Options options, DiagnosticSink sink);
   ~MarkdownConverter();
   MarkdownConverter(const MarkdownConverter&) = delete;
   MarkdownConverter& operator=(const MarkdownConverter&) = delete;

@@ -184,8 +184,8 @@ class DyingHost : public ScriptHost {
   bool HasFunction(const std::string& name) override {
     return name == "markToHtml" && answers_ >= 0;
   }
-  bool CallFunction(const std::string&, const std::vector<std::string>& args,
-                    std::string* result, std::string* error) override {
+  bool CallFunction(const std::string&, const std::vector<std::string>& args, std::string* result,
+                    std::string* error) override {
     if (--answers_ < 0) {
       *error = "the conversion worker has stopped";
       return false;
@@ -302,8 +302,9 @@ TEST_F(MarkdownConverterTest, ManagerPageOnSeveralThreadsMatchesOneThread) {
   if (!fs::exists(page)) GTEST_SKIP() << page << " is not built";
   std::vector<std::string> posts;
   for (int i = 0; i < 60; ++i) {
-    posts.push_back("----------\r\nT" + std::to_string(i) + "|2020-02-05\r\n----------\r\n\r\n# Post " +
-                    std::to_string(i) + "\r\n\r\n| a | b |\r\n|---|---|\r\n| " + std::to_string(i) +
+    posts.push_back("----------\r\nT" + std::to_string(i) +
+                    "|2020-02-05\r\n----------\r\n\r\n# Post " + std::to_string(i) +
+                    "\r\n\r\n| a | b |\r\n|---|---|\r\n| " + std::to_string(i) +
                     " | 中文 |\r\n\r\n```js\r\nlet x = '<" + std::to_string(i) +
                     ">';\r\n```\r\n\r\nSee https://example.com/" + std::to_string(i) +
                     " and *emphasis* ~~struck~~.\r\n");

@@ -50,8 +50,7 @@ bool WriteOutputFile(const std::string& path, std::string_view contents, std::st
   return WriteTextFile(path, contents, error, WriteMode::kRegenerable);
 }
 
-bool OutputPathIsContained(const std::string& root, const std::string& path,
-                           std::string* error) {
+bool OutputPathIsContained(const std::string& root, const std::string& path, std::string* error) {
   if (path.size() <= root.size() || path.compare(0, root.size(), root) != 0 ||
       path[root.size()] != '/') {
     if (error) *error = path + ": lies outside " + root;

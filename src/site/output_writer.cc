@@ -21,9 +21,8 @@ OutputWriter::~OutputWriter() {
 void OutputWriter::Write(std::string path, std::string contents) {
   std::unique_lock<std::mutex> lock(mutex_);
   // One page larger than the whole queue still goes, alone.
-  changed_.wait(lock, [&] {
-    return queue_.empty() || queued_bytes_ + contents.size() <= max_queued_bytes_;
-  });
+  changed_.wait(
+      lock, [&] { return queue_.empty() || queued_bytes_ + contents.size() <= max_queued_bytes_; });
   queued_bytes_ += contents.size();
   queue_.push_back(Page{std::move(path), std::move(contents)});
   lock.unlock();

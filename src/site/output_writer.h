@@ -56,7 +56,7 @@ class OutputWriter {
   std::condition_variable changed_;
   std::deque<Page> queue_;
   std::size_t queued_bytes_ = 0;
-  bool busy_ = false;      // the thread holds a page taken off the queue
+  bool busy_ = false;  // the thread holds a page taken off the queue
   bool stopping_ = false;
   std::vector<std::string> errors_;
   std::thread thread_;

@@ -62,7 +62,8 @@ TEST_F(OutputWriterTest, DestroyingWritesWhatIsQueued) {
     for (int i = 0; i < 100; ++i)
       writer.Write((dir_ / ("q" + std::to_string(i))).string(), std::to_string(i));
   }
-  for (int i = 0; i < 100; ++i) EXPECT_EQ(Slurp(dir_ / ("q" + std::to_string(i))), std::to_string(i));
+  for (int i = 0; i < 100; ++i)
+    EXPECT_EQ(Slurp(dir_ / ("q" + std::to_string(i))), std::to_string(i));
 }
 
 }  // namespace

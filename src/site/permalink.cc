@@ -9,9 +9,9 @@
 namespace tarn {
 namespace {
 
-constexpr const char* kMonthNames[] = {"January", "February", "March",     "April",
-                                       "May",     "June",     "July",      "August",
-                                       "September", "October", "November", "December"};
+constexpr const char* kMonthNames[] = {"January",   "February", "March",    "April",
+                                       "May",       "June",     "July",     "August",
+                                       "September", "October",  "November", "December"};
 constexpr const char* kDayNames[] = {"Sunday",   "Monday", "Tuesday", "Wednesday",
                                      "Thursday", "Friday", "Saturday"};
 
@@ -40,7 +40,7 @@ std::optional<std::string> DateToken(const std::string& name, const Permalink::D
   const year_month_day ymd{year{d.year}, month{static_cast<unsigned>(d.month)},
                            std::chrono::day{static_cast<unsigned>(d.day)}};
   const sys_days days{ymd};
-  const unsigned weekday_c = weekday{days}.c_encoding();    // 0 = Sunday
+  const unsigned weekday_c = weekday{days}.c_encoding();      // 0 = Sunday
   const unsigned weekday_iso = weekday{days}.iso_encoding();  // 1 = Monday
   const int year_day = (days - sys_days{year{d.year} / January / 1}).count() + 1;
   // The ISO week belongs to the year of its Thursday.
@@ -243,8 +243,9 @@ std::string Permalink::HugoSlug(std::string_view text, bool lower) {
     size_t length = 1;
     bool valid = c != static_cast<gunichar>(-1) && c != static_cast<gunichar>(-2);
     if (valid) length = static_cast<size_t>(g_utf8_next_char(p) - p);
-    bool kept = valid && ((c < 0x80 && kKept.find(static_cast<char>(c)) != std::string_view::npos) ||
-                          g_unichar_isalpha(c) || g_unichar_isdigit(c) || g_unichar_ismark(c));
+    bool kept =
+        valid && ((c < 0x80 && kKept.find(static_cast<char>(c)) != std::string_view::npos) ||
+                  g_unichar_isalpha(c) || g_unichar_isdigit(c) || g_unichar_ismark(c));
     if (kept) {
       bool hyphen = c == '-';
       if (space_pending && !hyphen) slug.push_back('-');

@@ -45,8 +45,7 @@ class Permalink {
   // Returns "" and sets *error to "no value for :name" when a token has
   // neither, or when the result would leave the site ("..").
   static std::string Expand(std::string_view pattern, const Date* date,
-                            const std::map<std::string, std::string>& values,
-                            std::string* error);
+                            const std::map<std::string, std::string>& values, std::string* error);
 
   // Hexo's slugize: control characters dropped, each run of white space and
   // ASCII punctuation becomes one "-", none at either end; lower-cased when

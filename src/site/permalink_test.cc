@@ -36,17 +36,17 @@ TEST(PermalinkTest, ReadsTheDateFormsTheGeneratorsWrite) {
 
 TEST(PermalinkTest, ExpandsDateTokensAndValues) {
   Permalink::Date date = DateOf("2019-03-05 08:04:09");
-  std::map<std::string, std::string> values = {{"title", "hello-world"}, {"categories", ""},
-                                                {"output_ext", ".html"}};
+  std::map<std::string, std::string> values = {
+      {"title", "hello-world"}, {"categories", ""}, {"output_ext", ".html"}};
   std::string error;
   EXPECT_EQ(Permalink::Expand(":year/:month/:day/:title/", &date, values, &error),
             "/2019/03/05/hello-world/");
-  EXPECT_EQ(Permalink::Expand("/:categories/:year/:i_month/:i_day/:title:output_ext", &date,
-                              values, &error),
-            "/2019/3/5/hello-world.html");
-  EXPECT_EQ(Permalink::Expand("/:short_year/:y_day/:yearday-:hour:minute:second/", &date, values,
+  EXPECT_EQ(Permalink::Expand("/:categories/:year/:i_month/:i_day/:title:output_ext", &date, values,
                               &error),
-            "/19/064/64-080409/");
+            "/2019/3/5/hello-world.html");
+  EXPECT_EQ(
+      Permalink::Expand("/:short_year/:y_day/:yearday-:hour:minute:second/", &date, values, &error),
+      "/19/064/64-080409/");
   EXPECT_EQ(Permalink::Expand("/:monthname/:short_month/:weekday/:weekdayname/:short_day/", &date,
                               values, &error),
             "/March/Mar/2/Tuesday/Tue/");

@@ -23,8 +23,7 @@ std::string ReadHead(const std::string& path) {
   in.read(head.data(), static_cast<std::streamsize>(head.size()));
   head.resize(static_cast<std::size_t>(in.gcount()));
   FrontMatter::Block block = FrontMatter::Find(head);
-  if (block.format != FrontMatter::Format::kNone && !block.closed &&
-      head.size() == kHeadBytes) {
+  if (block.format != FrontMatter::Format::kNone && !block.closed && head.size() == kHeadBytes) {
     std::string more(FrontMatter::kMaxBytes + 1024 - kHeadBytes, '\0');
     in.read(more.data(), static_cast<std::streamsize>(more.size()));
     more.resize(static_cast<std::size_t>(in.gcount()));

@@ -13,8 +13,8 @@
 namespace tarn {
 
 struct PostSummary {
-  std::string name;         // file name in _posts/
-  std::string title;        // the front matter's title, else from the file name
+  std::string name;   // file name in _posts/
+  std::string title;  // the front matter's title, else from the file name
   // The front matter's dates where it gives them, else the file's times.
   std::string post_time;    // "yyyy-MM-dd HH:mm:ss"
   std::string update_time;  // same form

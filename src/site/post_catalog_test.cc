@@ -56,8 +56,9 @@ TEST_F(PostCatalogTest, FrontMatterGivesTitleDatesDraftAndTags) {
        1700000000);
   Post("b.md", "+++\ntitle = \"Later\"\ndate = 2021-01-01\ndraft = true\n+++\n", 1000000000);
   // A block that is never closed within the head is read to its end.
-  Post("c.md", "---\ntitle: Long\ndate: 2020-06-01\nnote: \"" + std::string(40000, 'x') +
-                   "\"\n---\nbody\n", 1700000000);
+  Post("c.md",
+       "---\ntitle: Long\ndate: 2020-06-01\nnote: \"" + std::string(40000, 'x') + "\"\n---\nbody\n",
+       1700000000);
   Post("d.md", "---\ntitle: [broken\n---\n", 1000000000);
   std::vector<PostSummary> posts = PostCatalog::Read(dir_.string());
   ASSERT_EQ(posts.size(), 4u);

@@ -75,8 +75,7 @@ bool ReadDate(const FrontMatter& front, const PostFile& post,
         *out = PostIndex::FormatPostTime(time);
         return true;
       case FrontMatter::DateResult::kUnreadable:
-        notes->push_back(post.path + ": " + std::string(key) + " \"" +
-                         front.GetText(key) +
+        notes->push_back(post.path + ": " + std::string(key) + " \"" + front.GetText(key) +
                          "\" is not a date this program reads; the file time is used");
         return false;
     }
@@ -106,8 +105,8 @@ void ApplyFrontMatter(FrontMatter* read, PostFile* post, std::vector<std::string
   ReadDate(front, *post, {"updated", "lastmod", "last_modified_at"}, &post->update_time, notes);
 
   bool flag = false;
-  post->draft = (front.GetFlag("draft", &flag) && flag) ||
-                (front.GetFlag("published", &flag) && !flag);
+  post->draft =
+      (front.GetFlag("draft", &flag) && flag) || (front.GetFlag("published", &flag) && !flag);
   post->pin = std::strtod(front.GetText("sticky").c_str(), nullptr);
   if (post->pin <= 0) {
     if (front.GetFlag("top", &flag)) {
@@ -180,8 +179,8 @@ bool PostIndex::HasMoreLine(std::string_view markdown) {
        at = markdown.find(kMore, at + 1)) {
     std::size_t end = at + kMore.size();
     bool starts = at == 0 || markdown[at - 1] == '\n';
-    bool ends = end == markdown.size() || markdown[end] == '\n' ||
-                markdown.compare(end, 2, "\r\n") == 0;
+    bool ends =
+        end == markdown.size() || markdown[end] == '\n' || markdown.compare(end, 2, "\r\n") == 0;
     if (starts && ends) return true;
   }
   return false;

@@ -28,7 +28,8 @@ int HexValue(char c) {
   return -1;
 }
 
-void AddIfRelative(std::string_view text, size_t begin, size_t end, std::vector<PostLinks::Link>* links) {
+void AddIfRelative(std::string_view text, size_t begin, size_t end,
+                   std::vector<PostLinks::Link>* links) {
   std::string_view destination = text.substr(begin, end - begin);
   if (!IsRelative(destination)) return;
   size_t cut = destination.find_first_of("?#");
@@ -60,7 +61,8 @@ size_t DestinationEnd(std::string_view text, size_t pos, size_t line_end) {
 
 // Links on one line: [text](dest), ![alt](dest), [id]: dest, src="dest"
 // and href="dest".
-void ScanLine(std::string_view text, size_t begin, size_t end, std::vector<PostLinks::Link>* links) {
+void ScanLine(std::string_view text, size_t begin, size_t end,
+              std::vector<PostLinks::Link>* links) {
   std::string_view line = text.substr(begin, end - begin);
   // A reference definition: up to three spaces, [label]:, the destination.
   size_t indent = line.find_first_not_of(' ');
@@ -71,7 +73,8 @@ void ScanLine(std::string_view text, size_t begin, size_t end, std::vector<PostL
       if (dest != std::string_view::npos) {
         if (line[dest] == '<') {
           size_t gt = line.find('>', dest);
-          if (gt != std::string_view::npos) AddIfRelative(text, begin + dest + 1, begin + gt, links);
+          if (gt != std::string_view::npos)
+            AddIfRelative(text, begin + dest + 1, begin + gt, links);
         } else {
           size_t stop = line.find_first_of(" \t\r", dest);
           if (stop == std::string_view::npos) stop = line.size();
@@ -81,7 +84,8 @@ void ScanLine(std::string_view text, size_t begin, size_t end, std::vector<PostL
       return;
     }
   }
-  for (size_t pos = line.find("]("); pos != std::string_view::npos; pos = line.find("](", pos + 2)) {
+  for (size_t pos = line.find("]("); pos != std::string_view::npos;
+       pos = line.find("](", pos + 2)) {
     size_t dest = pos + 2;
     while (dest < line.size() && (line[dest] == ' ' || line[dest] == '\t')) ++dest;
     if (dest >= line.size()) break;

@@ -36,8 +36,9 @@ bool CopyTree(const fs::path& from, const fs::path& to, bool top, std::string* e
       fs::copy_file(source, target, entry_ec);
     }
     if (entry_ec) {
-      if (error) *error = source.string() + ": cannot be copied to " + target.string() + ": " +
-                          entry_ec.message();
+      if (error)
+        *error = source.string() + ": cannot be copied to " + target.string() + ": " +
+                 entry_ec.message();
       return false;
     }
   }
@@ -64,8 +65,8 @@ struct PreviewBuilder::Shared {
   std::string shown;  // the snapshot last delivered as good
 };
 
-PreviewBuilder::PreviewBuilder(std::string workspace, std::string stage_dir,
-                               BuildFunction build, ResultCallback done)
+PreviewBuilder::PreviewBuilder(std::string workspace, std::string stage_dir, BuildFunction build,
+                               ResultCallback done)
     : workspace_(std::move(workspace)),
       stage_dir_(std::move(stage_dir)),
       shared_(std::make_shared<Shared>()) {
@@ -97,8 +98,7 @@ void PreviewBuilder::Request(const std::vector<std::string>& changed) {
   shared_->wake.notify_all();
 }
 
-bool PreviewBuilder::CopySite(const std::string& from, const std::string& to,
-                              std::string* error) {
+bool PreviewBuilder::CopySite(const std::string& from, const std::string& to, std::string* error) {
   std::error_code ec;
   if (!fs::is_directory(from, ec)) {
     if (error) *error = from + ": no such folder";

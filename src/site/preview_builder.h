@@ -41,16 +41,16 @@ class PreviewBuilder {
   // Builds the workspace at root (the staging workspace) into root/public.
   // changed: the source paths that changed since the last build (empty for
   // the first). Reasons go to sink. Returns true when the site is good.
-  using BuildFunction = std::function<bool(const std::string& root,
-                                           const std::vector<std::string>& changed,
-                                           const DiagnosticSink& sink)>;
+  using BuildFunction =
+      std::function<bool(const std::string& root, const std::vector<std::string>& changed,
+                         const DiagnosticSink& sink)>;
 
   struct Result {
-    int number = 0;        // 1 for the first build
+    int number = 0;  // 1 for the first build
     bool ok = false;
-    std::string snapshot;  // the folder to serve when ok
-    std::string messages;  // what the build reported, one message a line
-    double seconds = 0;    // build and copies
+    std::string snapshot;      // the folder to serve when ok
+    std::string messages;      // what the build reported, one message a line
+    double seconds = 0;        // build and copies
     double build_seconds = 0;  // the build alone
     double cpu_seconds = 0;    // processor time of the builder's thread
     // A second result follows a good build once the workspace's public/ has
@@ -58,7 +58,7 @@ class PreviewBuilder {
     // when some file could not be written (messages say which). When
     // another build was asked for meanwhile, that one's update replaces it.
     bool public_updated = false;
-    int written = 0;       // files written into or removed from public/
+    int written = 0;  // files written into or removed from public/
   };
   using ResultCallback = std::function<void(const Result& result)>;
 

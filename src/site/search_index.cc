@@ -40,8 +40,11 @@ size_t DecodeReference(std::string_view html, size_t at, std::string* out) {
   size_t end = html.find(';', at);
   if (end == std::string_view::npos || end - at > 10) return 0;
   std::string name(html.substr(at + 1, end - at - 1));
-  static const struct { const char* name; const char* text; } kNamed[] = {
-      {"amp", "&"}, {"lt", "<"}, {"gt", ">"}, {"quot", "\""}, {"apos", "'"}, {"nbsp", " "}};
+  static const struct {
+    const char* name;
+    const char* text;
+  } kNamed[] = {{"amp", "&"},   {"lt", "<"},   {"gt", ">"},
+                {"quot", "\""}, {"apos", "'"}, {"nbsp", " "}};
   for (const auto& named : kNamed) {
     if (name == named.name) {
       out->append(named.text);

@@ -6,10 +6,11 @@ namespace tarn {
 namespace {
 
 TEST(SearchIndexTest, PlainTextDropsMarkupAndCutsWholeCharacters) {
-  EXPECT_EQ(SearchIndex::PlainText("<h1>Hi</h1>\n<p>a &lt;b&gt; &amp; &#x4e2d;&#25991; &bogus; "
-                                   "x</p><script>var s = '<p>no</p>';</script><style>p{}</style>end",
-                                   100),
-            "Hi a <b> & 中文 &bogus; x end");
+  EXPECT_EQ(
+      SearchIndex::PlainText("<h1>Hi</h1>\n<p>a &lt;b&gt; &amp; &#x4e2d;&#25991; &bogus; "
+                             "x</p><script>var s = '<p>no</p>';</script><style>p{}</style>end",
+                             100),
+      "Hi a <b> & 中文 &bogus; x end");
   EXPECT_EQ(SearchIndex::PlainText("<p>中文字</p>", 2), "中文");
   EXPECT_EQ(SearchIndex::PlainText("a<br>b", 100), "a b");
   EXPECT_EQ(SearchIndex::PlainText("<p>unclosed <b", 100), "unclosed");

@@ -193,8 +193,7 @@ std::vector<PostFile> SiteBuilder::ScanPosts(int* skipped) {
   std::string text;
   if (ReadTextFile(ThemeDir() + "/_conf.json", &text)) ParseConfig("", std::move(text), &conf, {});
   PostIndex::Arrange(&posts, include_drafts_, conf.GetText("order") == "newest");
-  if (posts.size() != found)
-    data_.SetText("system.articleCount", std::to_string(posts.size()));
+  if (posts.size() != found) data_.SetText("system.articleCount", std::to_string(posts.size()));
   return posts;
 }
 
@@ -398,9 +397,9 @@ bool SiteBuilder::CopyableTree(const std::string& root, bool source) {
     if (!source && it->is_symlink(type_ec)) return OutputAllowed(it->path().string());
     fs::file_status status = it->status(type_ec);
     if (fs::is_directory(status) || fs::is_regular_file(status)) continue;
-    Report(it->path().string() +
-           (fs::exists(status) ? ": is not a regular file (a FIFO, socket or device)"
-                               : ": is a link to nothing"));
+    Report(it->path().string() + (fs::exists(status)
+                                      ? ": is not a regular file (a FIFO, socket or device)"
+                                      : ": is a link to nothing"));
     build_failed_ = true;
     return false;
   }
@@ -665,8 +664,7 @@ bool SiteBuilder::Build() {
   engine_.reset();
   // The posts' Markdown is converted in the background while the index,
   // timeline and feed are rendered here; the posts' pages come last.
-  if (converter_ && !posts_.empty() && host_ && host_->HasFunction("markToHtml"))
-    StartConverting();
+  if (converter_ && !posts_.empty() && host_ && host_->HasFunction("markToHtml")) StartConverting();
   struct Finish {
     SiteBuilder* self;
     ~Finish() {
@@ -817,8 +815,8 @@ std::string SiteBuilder::NewestUpdate() const {
   return newest;
 }
 
-std::string SiteBuilder::RenderIndexPage(const std::string& text, const std::string& path,
-                                         int page, int total) {
+std::string SiteBuilder::RenderIndexPage(const std::string& text, const std::string& path, int page,
+                                         int total) {
   int per = nav_.paginate;
   int n = data_.GetCount("posts");
   JsonDocument overlay = JsonDocument::NewObject();
@@ -921,8 +919,10 @@ void SiteBuilder::RenderTaxonomy(const std::string& member, const std::string& f
 }
 
 void SiteBuilder::SetPostTerms(const PostFile& post) {
-  static const struct { const char* member; const char* one; } kLists[] = {
-      {"tags", "tag"}, {"categories", "category"}};
+  static const struct {
+    const char* member;
+    const char* one;
+  } kLists[] = {{"tags", "tag"}, {"categories", "category"}};
   for (const auto& list : kLists) {
     if (!data_.Exists(std::string("post.") + list.member)) continue;
     std::error_code ec;
@@ -932,7 +932,8 @@ void SiteBuilder::SetPostTerms(const PostFile& post) {
       JsonDocument term = JsonDocument::NewObject();
       term.SetText("name", name);
       std::string folder = PostIndex::LinkName(Taxonomy::FolderName(Taxonomy::Fold(name)));
-      term.SetText("url", pages ? url_prefix_ + "/" + list.member + "/" + folder + "/index.html" : "");
+      term.SetText("url",
+                   pages ? url_prefix_ + "/" + list.member + "/" + folder + "/index.html" : "");
       terms.Append("", std::move(term));
     }
     data_.SetObject("post", list.member, terms);
@@ -976,7 +977,8 @@ void SiteBuilder::RemoveStalePages(const std::string& folder, const std::set<std
     std::error_code remove_ec;
     if (!fs::is_regular_file(fs::symlink_status(page, remove_ec))) continue;
     if (!fs::remove(page, remove_ec) && remove_ec) {
-      Report(page.string() + ": cannot remove a page that no longer exists: " + remove_ec.message());
+      Report(page.string() +
+             ": cannot remove a page that no longer exists: " + remove_ec.message());
       continue;
     }
     fs::remove(dir, remove_ec);  // only when nothing else is left in it

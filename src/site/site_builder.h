@@ -189,8 +189,8 @@ class SiteBuilder {
   // Index pages 2.. of a paginated theme; removes those of earlier builds
   // beyond the last.
   void RenderIndexPages();
-  void RenderTaxonomy(const std::string& member, const std::string& folder,
-                      const std::string& one, const std::string& all);
+  void RenderTaxonomy(const std::string& member, const std::string& folder, const std::string& one,
+                      const std::string& all);
   // Turns post.tags and post.categories, where the post has them, into
   // lists of {name, url}, url leading to the tag's or category's page.
   void SetPostTerms(const PostFile& post);
@@ -219,7 +219,7 @@ class SiteBuilder {
 
   // State of the Build in progress.
   bool in_build_ = false;
-  bool converting_ = false;  // the converter has this build's posts
+  bool converting_ = false;   // the converter has this build's posts
   bool index_ready_ = false;  // posts and timeline are current in data_
   bool build_failed_ = false;
   std::vector<PostFile> posts_;

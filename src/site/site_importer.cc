@@ -2,16 +2,16 @@
 
 #include <yaml-cpp/yaml.h>
 
+#include <toml++/toml.h>
 #include <algorithm>
+#include <cctype>
 #include <cstdio>
 #include <functional>
-#include <cctype>
 #include <optional>
 #include <regex>
 #include <set>
 #include <sstream>
 #include <system_error>
-#include <toml++/toml.h>
 
 #include "data/json_document.h"
 #include "data/text_file.h"
@@ -31,8 +31,8 @@ constexpr std::uintmax_t kMaxConfigBytes = 1u << 20;
 
 constexpr const char* kMarkdownExtensions[] = {".md", ".markdown", ".mdown", ".mkd", ".mkdn"};
 // Content a generator renders that tarn does not.
-constexpr const char* kOtherContentExtensions[] = {".html", ".htm",  ".org",    ".adoc", ".asciidoc",
-                                                   ".rst",  ".pandoc", ".textile", ".pdc"};
+constexpr const char* kOtherContentExtensions[] = {
+    ".html", ".htm", ".org", ".adoc", ".asciidoc", ".rst", ".pandoc", ".textile", ".pdc"};
 
 std::string Lowered(std::string text) {
   for (char& c : text) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
@@ -179,7 +179,7 @@ std::map<std::string, std::string> ParseHexoName(const std::string& pattern,
   std::string expression = "^";
   std::vector<std::string> names;
   static const std::map<std::string, std::string> kSegments = {
-      {"year", "(\\d{4})"},    {"month", "(\\d{2})"},   {"day", "(\\d{2})"},
+      {"year", "(\\d{4})"},      {"month", "(\\d{2})"},   {"day", "(\\d{2})"},
       {"i_month", "(\\d{1,2})"}, {"i_day", "(\\d{1,2})"}, {"hash", "([0-9a-f]{12})"}};
   for (size_t i = 0; i < rule.size();) {
     if (rule[i] == ':' && i + 1 < rule.size() &&
@@ -294,9 +294,9 @@ std::string ReplaceHexoAssetTags(const std::string& text, const fs::path& assets
       title = title.substr(1, title.size() - 2);
     }
     std::string replacement = tag == "asset_path" ? url
-                              : tag == "asset_img" ? "![" + title + "](" + url + ")"
-                                                   : "[" + (title.empty() ? args[at] : title) +
-                                                         "](" + url + ")";
+                              : tag == "asset_img"
+                                  ? "![" + title + "](" + url + ")"
+                                  : "[" + (title.empty() ? args[at] : title) + "](" + url + ")";
     out.append(text, copied, open - copied);
     out += replacement;
     copied = close + 2;
@@ -372,9 +372,8 @@ int SiteImporter::Run() {
                "hugo or config file, no _posts)");
     return -1;
   }
-  Report(Entry::Kind::kNote,
-         "importing the " + std::string(kNames[static_cast<int>(generator_)]) + " site " +
-             source_.string());
+  Report(Entry::Kind::kNote, "importing the " + std::string(kNames[static_cast<int>(generator_)]) +
+                                 " site " + source_.string());
   ReadSettings();
   CollectPosts();
   int count = 0;
@@ -579,8 +578,9 @@ void SiteImporter::CollectPosts() {
     }
   }
   if (!any) {
-    Report(Entry::Kind::kNote, "no posts: " + Shown(content) +
-                                   " has no posts or post folder (other sections are not imported)");
+    Report(Entry::Kind::kNote,
+           "no posts: " + Shown(content) +
+               " has no posts or post folder (other sections are not imported)");
   }
   std::sort(posts_.begin(), posts_.end(),
             [](const SourcePost& a, const SourcePost& b) { return a.file < b.file; });
@@ -592,8 +592,8 @@ std::string SiteImporter::OldAddress(const SourcePost& post, const FrontMatter& 
   std::optional<Permalink::Date> date = DateAt(front, "date");
   std::string jekyll_slug;
   Permalink::Date name_date;
-  bool dated_name = generator_ == Generator::kJekyll &&
-                    SplitJekyllName(post.name, &name_date, &jekyll_slug);
+  bool dated_name =
+      generator_ == Generator::kJekyll && SplitJekyllName(post.name, &name_date, &jekyll_slug);
   if (dated_name && front.GetText("date").empty()) *date_from_name = date = name_date;
   if (post.draft || IsDraft(front)) {
     *why = "a draft";
@@ -626,17 +626,15 @@ std::string SiteImporter::OldAddress(const SourcePost& post, const FrontMatter& 
       }
     }
   }
-  std::map<std::string, std::string> values = {
-      {"title", Permalink::JekyllSlug(slug, true, true)},
-      {"slug", Permalink::JekyllSlug(slug, false, false)},
-      {"categories", Joined(categories, "/")},
-      {"output_ext", ".html"}};
+  std::map<std::string, std::string> values = {{"title", Permalink::JekyllSlug(slug, true, true)},
+                                               {"slug", Permalink::JekyllSlug(slug, false, false)},
+                                               {"categories", Joined(categories, "/")},
+                                               {"output_ext", ".html"}};
   return Expanded(pattern, date, values, why);
 }
 
 std::string SiteImporter::HexoAddress(const SourcePost& post, const FrontMatter& front,
-                                      std::optional<Permalink::Date> date,
-                                      std::string* why) const {
+                                      std::optional<Permalink::Date> date, std::string* why) const {
   const Settings& s = *settings_;
   if (std::string own = front.GetText("permalink"); !own.empty()) {
     return Expanded(own, std::nullopt, {}, why);
@@ -645,8 +643,9 @@ std::string SiteImporter::HexoAddress(const SourcePost& post, const FrontMatter&
   if (!date && info.count("year") && (info.count("month") || info.count("i_month")) &&
       (info.count("day") || info.count("i_day"))) {
     Permalink::Date parsed;
-    std::string text = info["year"] + "-" + (info.count("month") ? info["month"] : info["i_month"]) +
-                       "-" + (info.count("day") ? info["day"] : info["i_day"]);
+    std::string text = info["year"] + "-" +
+                       (info.count("month") ? info["month"] : info["i_month"]) + "-" +
+                       (info.count("day") ? info["day"] : info["i_day"]);
     if (Permalink::ParseDate(text, &parsed)) date = parsed;
   }
   // Any front matter key may appear in a Hexo pattern; Hexo's own come first.
@@ -675,8 +674,7 @@ std::string SiteImporter::HexoAddress(const SourcePost& post, const FrontMatter&
 }
 
 std::string SiteImporter::HugoAddress(const SourcePost& post, const FrontMatter& front,
-                                      std::optional<Permalink::Date> date,
-                                      std::string* why) const {
+                                      std::optional<Permalink::Date> date, std::string* why) const {
   const Settings& s = *settings_;
   if (std::string own = front.GetText("url"); !own.empty()) {
     return Expanded(own, std::nullopt, {}, why);
@@ -713,7 +711,8 @@ fs::path SiteImporter::Resolve(const SourcePost& post, const std::string& link) 
   for (const fs::path& base : bases) {
     fs::path candidate = (base / link).lexically_normal();
     std::error_code ec;
-    if (Inside(candidate, source_).empty() || !fs::is_regular_file(fs::symlink_status(candidate, ec))) {
+    if (Inside(candidate, source_).empty() ||
+        !fs::is_regular_file(fs::symlink_status(candidate, ec))) {
       continue;
     }
     // No symbolic link on the way either.
@@ -804,9 +803,8 @@ int SiteImporter::ImportPost(const SourcePost& post) {
     return 0;
   }
   FrontMatter front;
-  front.Read(text, shown, [this](const std::string& message) {
-    Report(Entry::Kind::kNote, message);
-  });
+  front.Read(text, shown,
+             [this](const std::string& message) { Report(Entry::Kind::kNote, message); });
 
   std::map<fs::path, std::string> copies;
   int rewritten = MoveOwnFiles(post, &text, &copies);

@@ -18,7 +18,8 @@ namespace fs = std::filesystem;
 constexpr int kMonitorRateLimitMs = 50;
 
 bool EndsWith(const std::string& text, const std::string& tail) {
-  return text.size() >= tail.size() && text.compare(text.size() - tail.size(), tail.size(), tail) == 0;
+  return text.size() >= tail.size() &&
+         text.compare(text.size() - tail.size(), tail.size(), tail) == 0;
 }
 
 }  // namespace
@@ -60,7 +61,8 @@ struct SiteWatcher::Impl {
 
   GFileMonitor* Monitor(const std::string& absolute) {
     GFile* file = g_file_new_for_path(absolute.c_str());
-    GFileMonitor* monitor = g_file_monitor_directory(file, G_FILE_MONITOR_WATCH_MOVES, nullptr, nullptr);
+    GFileMonitor* monitor =
+        g_file_monitor_directory(file, G_FILE_MONITOR_WATCH_MOVES, nullptr, nullptr);
     g_object_unref(file);
     if (!monitor) return nullptr;
     g_file_monitor_set_rate_limit(monitor, kMonitorRateLimitMs);
@@ -140,7 +142,8 @@ struct SiteWatcher::Impl {
     if (!timer) first_pending = now;
     StopTimer();
     gint64 waited_ms = (now - first_pending) / 1000;
-    int delay = static_cast<int>(std::max<gint64>(0, std::min<gint64>(quiet_ms, kMaxDelayMs - waited_ms)));
+    int delay =
+        static_cast<int>(std::max<gint64>(0, std::min<gint64>(quiet_ms, kMaxDelayMs - waited_ms)));
     timer = g_timeout_source_new(static_cast<guint>(delay));
     g_source_set_callback(timer, OnQuiet, this, nullptr);
     g_source_attach(timer, context);

@@ -33,9 +33,8 @@ class SiteWatcherTest : public ::testing::Test {
     fs::create_directories(root_ + "/public");
     context_ = g_main_context_new();
     g_main_context_push_thread_default(context_);
-    watcher_ = std::make_unique<SiteWatcher>(root_, [this](const std::vector<std::string>& c) {
-      calls_.push_back(c);
-    }, kQuietMs);
+    watcher_ = std::make_unique<SiteWatcher>(
+        root_, [this](const std::vector<std::string>& c) { calls_.push_back(c); }, kQuietMs);
     std::string error;
     ASSERT_TRUE(watcher_->Start(&error)) << error;
   }

@@ -47,7 +47,8 @@ bool StaticFiles::Copy(const std::string& root, const std::string& public_dir,
       std::error_code link_ec;
       fs::path file = fs::canonical(path, link_ec);
       if (link_ec || !(Inside(file, workspace) || Inside(file, target))) {
-        report(root + "/" + shown + ": a symbolic link that leads outside the workspace; not copied");
+        report(root + "/" + shown +
+               ": a symbolic link that leads outside the workspace; not copied");
         continue;
       }
       status = fs::status(file, link_ec);

@@ -2,15 +2,17 @@
 
 #include <algorithm>
 #include <cctype>
-#include <functional>
 #include <cstdio>
+#include <functional>
 
 namespace tarn {
 namespace {
 
 constexpr size_t kMaxFolderBytes = 160;  // well inside a file name's 255 bytes
 
-bool NeedsEncoding(unsigned char c) { return c < 0x20 || c == 0x7F || c == '/' || c == '\\' || c == '%'; }
+bool NeedsEncoding(unsigned char c) {
+  return c < 0x20 || c == 0x7F || c == '/' || c == '\\' || c == '%';
+}
 
 void AppendEncoded(std::string* out, unsigned char c) {
   static const char kHex[] = "0123456789ABCDEF";
@@ -50,8 +52,7 @@ std::string Taxonomy::FolderName(std::string_view name) {
   return folder;
 }
 
-Taxonomy::Taxonomy(const JsonDocument& data, std::string_view posts_path,
-                   std::string_view member) {
+Taxonomy::Taxonomy(const JsonDocument& data, std::string_view posts_path, std::string_view member) {
   std::map<std::string, size_t> by_fold;
   std::string list(posts_path);
   int n = data.GetCount(list);
@@ -66,7 +67,8 @@ Taxonomy::Taxonomy(const JsonDocument& data, std::string_view posts_path,
       found.push_back(data.GetText(names));
     } else {
       int m = data.GetType(names) == JsonDocument::kArray ? data.GetCount(names) : 0;
-      for (int k = 0; k < m; ++k) found.push_back(data.GetText(names + "[" + std::to_string(k) + "]"));
+      for (int k = 0; k < m; ++k)
+        found.push_back(data.GetText(names + "[" + std::to_string(k) + "]"));
     }
     for (const std::string& name : found) {
       auto [it, fresh] = by_fold.emplace(Fold(name), groups_.size());

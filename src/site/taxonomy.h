@@ -25,10 +25,10 @@ namespace tarn {
 class Taxonomy {
  public:
   struct Group {
-    std::string name;          // as first written
-    std::string folder;        // FolderName(name)
-    std::vector<int> posts;    // indices into the posts array, newest first
-    std::string newest_update; // the latest update_time among them
+    std::string name;           // as first written
+    std::string folder;         // FolderName(name)
+    std::vector<int> posts;     // indices into the posts array, newest first
+    std::string newest_update;  // the latest update_time among them
   };
 
   // Groups the records of data's array posts_path by their member (an array

@@ -10,8 +10,9 @@ namespace {
 
 TEST(TaxonomyTest, FolderNamesStayInsideTheirFolder) {
   std::set<std::string> folders;
-  for (const std::string& name : std::vector<std::string>{"", ".", "..", "../x", "a/b", "a\\b", "a%2Fb", "tab\there", "C++", "中文",
-                           "x", std::string(300, 'y'), std::string(300, 'y') + "z"}) {
+  for (const std::string& name :
+       std::vector<std::string>{"", ".", "..", "../x", "a/b", "a\\b", "a%2Fb", "tab\there", "C++",
+                                "中文", "x", std::string(300, 'y'), std::string(300, 'y') + "z"}) {
     std::string folder = Taxonomy::FolderName(name);
     EXPECT_FALSE(folder.empty()) << name;
     EXPECT_NE(folder, ".");

@@ -164,9 +164,9 @@ TEST_F(TemplateEngineTest, LoopOddities) {
             "S/S\r\n/b\r\n");
   // An opening tag with no closing tag of its own before the next loop
   // stays as text, and is reported.
-  EXPECT_EQ(Render("{-volist name=\"tags\" key=\"t\"}[{-volist/}{-volist name=\"x\" key=\"t\"}",
-                   data),
-            "[\r\n{-volist name=\"x\" key=\"t\"}");
+  EXPECT_EQ(
+      Render("{-volist name=\"tags\" key=\"t\"}[{-volist/}{-volist name=\"x\" key=\"t\"}", data),
+      "[\r\n{-volist name=\"x\" key=\"t\"}");
   EXPECT_TRUE(Reported("page.mtpl:1: loop \"x\" has no {-volist/}"));
   // A key that is no valid pattern finds no fields; the body repeats as is.
   EXPECT_EQ(Render("{-volist name=\"tags\" key=\"(\"}{$(.n}{-volist/}", data), "\r\n");
@@ -177,9 +177,9 @@ TEST_F(TemplateEngineTest, LoopOddities) {
 }
 
 TEST_F(TemplateEngineTest, NestedLoopsExpandPerOuterItem) {
-  JsonDocument data = Data(
-      R"({"timeline":[{"date":"May","posts":[{"title":"a","tags":[{"n":"x"},{"n":"y"}]},)"
-      R"({"title":"b","tags":[]}]},{"date":"June","posts":[{"title":"c"}]}],"site":"S"})");
+  JsonDocument data =
+      Data(R"({"timeline":[{"date":"May","posts":[{"title":"a","tags":[{"n":"x"},{"n":"y"}]},)"
+           R"({"title":"b","tags":[]}]},{"date":"June","posts":[{"title":"c"}]}],"site":"S"})");
   std::string archive =
       "{-volist name=\"timeline\" key=\"t\"}<h2>{$t.date}</h2>"
       "{-volist name=\"t.posts\" key=\"p\"}<a>{$p.title}@{$t.date}</a>"
@@ -196,9 +196,9 @@ TEST_F(TemplateEngineTest, NestedLoopsExpandPerOuterItem) {
 }
 
 TEST_F(TemplateEngineTest, ConditionsKeepOnePart) {
-  JsonDocument data = Data(
-      R"({"s":"x","empty":"","zero":0,"one":1.5,"no":false,"yes":true,"nil":null,"arr":[],)"
-      R"("obj":{},"full":[1],"posts":[{"t":"a","cover":"a.png"},{"t":"b","cover":""}]})");
+  JsonDocument data =
+      Data(R"({"s":"x","empty":"","zero":0,"one":1.5,"no":false,"yes":true,"nil":null,"arr":[],)"
+           R"("obj":{},"full":[1],"posts":[{"t":"a","cover":"a.png"},{"t":"b","cover":""}]})");
   for (const char* path : {"s", "one", "yes", "full"})
     EXPECT_EQ(Render(std::string("{-if name=\"") + path + "\"}Y{-else/}N{-if/}", data), "Y")
         << path;

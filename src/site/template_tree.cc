@@ -16,7 +16,9 @@ constexpr std::string_view kVariablePattern = R"re({\$(.*?)})re";
 enum class Tag { kLoopOpen, kLoopClose, kIfOpen, kElse, kIfClose };
 
 Tag TagOf(std::string_view match) {
-  auto lower = [](char c) { return static_cast<char>(std::tolower(static_cast<unsigned char>(c))); };
+  auto lower = [](char c) {
+    return static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+  };
   char first = lower(match[2]);
   if (first == 'v') return match[8] == '/' ? Tag::kLoopClose : Tag::kLoopOpen;
   if (first == 'e') return Tag::kElse;
@@ -86,11 +88,17 @@ TemplateTree::TemplateTree(std::string_view text, std::string_view name,
     }
     add_text(frame.open_tag);
     for (Node& child : frame.node.children) {
-      if (child.kind == Node::kText) add_text(child.text); else current().push_back(std::move(child));
+      if (child.kind == Node::kText)
+        add_text(child.text);
+      else
+        current().push_back(std::move(child));
     }
     add_text(frame.else_tag);
     for (Node& child : frame.node.otherwise) {
-      if (child.kind == Node::kText) add_text(child.text); else current().push_back(std::move(child));
+      if (child.kind == Node::kText)
+        add_text(child.text);
+      else
+        current().push_back(std::move(child));
     }
   };
 
@@ -157,8 +165,8 @@ std::string TemplateTree::Resolve(std::string_view path, const Scope* scope) {
   return std::string(path);
 }
 
-void TemplateTree::ExpandText(std::string_view text, const TemplateData& data,
-                              const Scope* scope, std::string* out) {
+void TemplateTree::ExpandText(std::string_view text, const TemplateData& data, const Scope* scope,
+                              std::string* out) {
   if (!scope || text.find("{$") == std::string_view::npos) {
     out->append(text);
     return;
@@ -190,8 +198,8 @@ void TemplateTree::Expand(const std::vector<Node>& nodes, const TemplateData& da
         ExpandText(node.text, data, scope, out);
         break;
       case Node::kIf:
-        Expand(data.IsTrue(Resolve(node.text, scope)) ? node.children : node.otherwise, data,
-               scope, out);
+        Expand(data.IsTrue(Resolve(node.text, scope)) ? node.children : node.otherwise, data, scope,
+               out);
         break;
       case Node::kLoop: {
         std::string list = Resolve(node.text, scope);

@@ -29,8 +29,7 @@ bool Exists(const fs::path& path) {
 // Renames from to to unless to exists. File systems without an atomic
 // no-replace rename get a check followed by a plain rename.
 bool MoveNoReplace(const fs::path& from, const fs::path& to) {
-  if (::renameat2(AT_FDCWD, from.c_str(), AT_FDCWD, to.c_str(), RENAME_NOREPLACE) == 0)
-    return true;
+  if (::renameat2(AT_FDCWD, from.c_str(), AT_FDCWD, to.c_str(), RENAME_NOREPLACE) == 0) return true;
   if (errno != EINVAL && errno != ENOSYS) return false;
   if (Exists(to)) {
     errno = EEXIST;
@@ -134,7 +133,8 @@ bool WorkspaceCreator::Create(const std::string& target_path, SkeletonSource& so
 
   bool done = source.Fill(stage.string(), error);
   std::error_code ec;
-  if (done && !(fs::is_directory(stage / "config", ec) && fs::is_directory(stage / "template", ec))) {
+  if (done &&
+      !(fs::is_directory(stage / "config", ec) && fs::is_directory(stage / "template", ec))) {
     *error = source.Describe() + " is no complete blog (it lacks config/ or template/)";
     done = false;
   }

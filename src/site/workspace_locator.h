@@ -44,8 +44,7 @@ class WorkspaceLocator {
   // written. Otherwise false with the folder and what is wrong in *error.
   // A folder given with -w need not hold a workspace yet (the commands say
   // what they miss), so require_workspace is false for it.
-  static bool CheckUsable(const std::string& folder, bool require_workspace,
-                          std::string* error);
+  static bool CheckUsable(const std::string& folder, bool require_workspace, std::string* error);
 
   // $XDG_CONFIG_HOME/tarn/settings.ini.
   static std::string SettingsPath();

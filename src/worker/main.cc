@@ -15,8 +15,10 @@
 int main(int argc, char** argv) {
   // The same arguments as tarn's command, so either executable can be started.
   if (argc != 3 || std::strcmp(argv[1], "convert-worker") != 0) {
-    std::fprintf(stderr, "usage: %s convert-worker PAGE\n(started by tarn build; not meant "
-                 "to be run by hand)\n", argc > 0 ? argv[0] : "tarn-convert-worker");
+    std::fprintf(stderr,
+                 "usage: %s convert-worker PAGE\n(started by tarn build; not meant "
+                 "to be run by hand)\n",
+                 argc > 0 ? argv[0] : "tarn-convert-worker");
     return 2;
   }
   return tarn::WorkerProcessHost::Serve(argv[2], STDIN_FILENO, STDOUT_FILENO);

@@ -19,8 +19,8 @@ namespace tarn {
 
 class FakeScriptHost : public ScriptHost {
  public:
-  using Function =
-      std::function<bool(const std::vector<std::string>& args, std::string* result, std::string* error)>;
+  using Function = std::function<bool(const std::vector<std::string>& args, std::string* result,
+                                      std::string* error)>;
 
   FakeScriptHost();
 

@@ -13,14 +13,15 @@ namespace fs = std::filesystem;
 
 TempDir::TempDir(std::string_view tag) {
   std::string test = "none";
-  if (const auto* info = ::testing::UnitTest::GetInstance()->current_test_info()) test = info->name();
+  if (const auto* info = ::testing::UnitTest::GetInstance()->current_test_info())
+    test = info->name();
   for (char& c : test) {
     if (c == '/') c = '_';  // parameterised tests: "Name/0"
   }
-  std::string pattern = (fs::temp_directory_path() /
-                         ("tarn-" + std::string(tag) + "-" + std::to_string(::getpid()) + "-" +
-                          test + "-XXXXXX"))
-                            .string();
+  std::string pattern =
+      (fs::temp_directory_path() /
+       ("tarn-" + std::string(tag) + "-" + std::to_string(::getpid()) + "-" + test + "-XXXXXX"))
+          .string();
   std::vector<char> name(pattern.begin(), pattern.end());
   name.push_back('\0');
   if (!::mkdtemp(name.data())) {

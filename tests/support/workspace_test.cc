@@ -29,9 +29,8 @@ void WorkspaceTest::TearDown() {
 
 TarnOutcome WorkspaceTest::RunTarn(const std::string& workspace, const std::string& arguments,
                                    const std::string& env) {
-  std::string command = (env.empty() ? "" : env + " ") + "'" + std::string(TARN_BINARY) +
-                        "' -w '" + workspace + "' " + arguments + " >'" + tmp_ + "/out' 2>'" +
-                        tmp_ + "/err'";
+  std::string command = (env.empty() ? "" : env + " ") + "'" + std::string(TARN_BINARY) + "' -w '" +
+                        workspace + "' " + arguments + " >'" + tmp_ + "/out' 2>'" + tmp_ + "/err'";
   TarnOutcome outcome;
   int raw = std::system(command.c_str());
   outcome.status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
@@ -51,8 +50,6 @@ void WorkspaceTest::Put(const std::string& relative, const std::string& text) {
   ASSERT_TRUE(WriteTextFile(ws_ + "/" + relative, text)) << relative;
 }
 
-bool WorkspaceTest::Exists(const std::string& relative) {
-  return fs::exists(ws_ + "/" + relative);
-}
+bool WorkspaceTest::Exists(const std::string& relative) { return fs::exists(ws_ + "/" + relative); }
 
 }  // namespace tarn
