@@ -4,6 +4,7 @@
 
 #include <time.h>
 
+#include <cerrno>
 #include <chrono>
 #include <filesystem>
 #include <set>
@@ -109,6 +110,20 @@ bool PreviewBuilder::CopySite(const std::string& from, const std::string& to, st
     return false;
   }
   return CopyTree(from, to, true, error);
+}
+
+std::string PreviewBuilder::MakeStageFolder(std::string* error) {
+  std::vector<std::string> bases;
+  if (const char* runtime = g_getenv("XDG_RUNTIME_DIR")) bases.push_back(runtime);
+  bases.push_back("/dev/shm");
+  bases.push_back(g_get_tmp_dir());
+  for (const std::string& base : bases) {
+    if (base.empty()) continue;
+    std::string pattern = base + "/tarn-serve-XXXXXX";
+    if (g_mkdtemp(pattern.data())) return pattern;
+    *error = pattern + ": " + g_strerror(errno);
+  }
+  return "";
 }
 
 bool PreviewBuilder::Prepare(std::string* error) {

@@ -79,6 +79,12 @@ class PreviewBuilder {
   // Returns false with *error on failure.
   static bool CopySite(const std::string& from, const std::string& to, std::string* error);
 
+  // Makes a new, empty folder to give the builder as its stage_dir: under
+  // XDG_RUNTIME_DIR or /dev/shm (memory file systems, since builds write
+  // every page there) when it can, else the temporary folder. Returns its
+  // path, or "" with *error naming the last place tried. Any thread.
+  static std::string MakeStageFolder(std::string* error);
+
   // The staging workspace's root (where builds run); its messages name
   // workspace files by this path.
   std::string StageRoot() const { return stage_dir_ + "/site"; }
