@@ -16,6 +16,7 @@
 #include "data/utf8.h"
 #include "script/jsc_support.h"
 #include "script/page_scripts.h"
+#include "script/script_address.h"
 
 namespace tarn {
 namespace {
@@ -52,45 +53,6 @@ constexpr char kBootstrap[] = R"JS((function (global, report) {
   Object.defineProperty(global, 'window', { value: global, enumerable: true });
   global.self = global;
 }))JS";
-
-bool HasScheme(std::string_view url, std::string* scheme) {
-  size_t colon = url.find(':');
-  if (colon == std::string_view::npos || colon < 2) return false;  // "C:" is no scheme
-  for (size_t i = 0; i < colon; ++i) {
-    char c = url[i];
-    bool ok = (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') ||
-              (i > 0 && ((c >= '0' && c <= '9') || c == '+' || c == '-' || c == '.'));
-    if (!ok) return false;
-  }
-  scheme->clear();
-  for (size_t i = 0; i < colon; ++i) scheme->push_back(static_cast<char>(g_ascii_tolower(url[i])));
-  return true;
-}
-
-// A URL path as a file name: query and fragment dropped, "%XX" decoded.
-std::string UrlPathToFileName(std::string_view path) {
-  size_t cut = path.find_first_of("?#");
-  if (cut != std::string_view::npos) path = path.substr(0, cut);
-  std::string out;
-  for (size_t i = 0; i < path.size(); ++i) {
-    char c = path[i];
-    if (c == '%' && i + 2 < path.size() && g_ascii_isxdigit(path[i + 1]) &&
-        g_ascii_isxdigit(path[i + 2])) {
-      out.push_back(static_cast<char>(g_ascii_xdigit_value(path[i + 1]) * 16 +
-                                      g_ascii_xdigit_value(path[i + 2])));
-      i += 2;
-    } else {
-      out.push_back(c == '\\' ? '/' : c);
-    }
-  }
-  return out;
-}
-
-std::string Trimmed(std::string_view s) {
-  while (!s.empty() && g_ascii_isspace(s.front())) s.remove_prefix(1);
-  while (!s.empty() && g_ascii_isspace(s.back())) s.remove_suffix(1);
-  return std::string(s);
-}
 
 std::string FormatSeconds(double seconds) {
   char buf[32];
@@ -290,124 +252,128 @@ bool JscScriptHost::NewEngine() {
   return false;
 }
 
-std::size_t JscScriptHost::RunScripts(bool quiet, std::set<std::size_t>* spoken) {
-  std::string_view html = html_;
-  std::size_t stopped = std::string::npos;
-  GChecksum* checksum = g_checksum_new(G_CHECKSUM_SHA256);
-  auto add_to_digest = [checksum](std::string_view name, std::string_view code) {
+// One pass over the page's scripts: what RunScripts keeps between them.
+struct JscScriptHost::Pass {
+  bool quiet = false;               // say nothing at all (the page runs again)
+  std::set<std::size_t>* spoken;    // scripts reported on by an earlier pass
+  GChecksum* checksum = nullptr;    // over what the page runs, for ScriptsDigest
+  std::size_t stopped = std::string::npos;  // the script that ran out of time
+
+  // Makes Report quiet for a script an earlier pass has reported on.
+  void Enter(JscScriptHost* host, std::size_t index) {
+    host->quiet_ = quiet || !spoken->insert(index).second;
+  }
+  void AddToDigest(std::string_view name, std::string_view code) {
     g_checksum_update(checksum, reinterpret_cast<const guchar*>(name.data()), name.size());
     g_checksum_update(checksum, reinterpret_cast<const guchar*>("\0"), 1);
     g_checksum_update(checksum, reinterpret_cast<const guchar*>(code.data()), code.size());
     g_checksum_update(checksum, reinterpret_cast<const guchar*>("\0"), 1);
-  };
-  std::filesystem::path folder = std::filesystem::path(page_path_).parent_path();
-  std::vector<PageScript> scripts = ExtractPageScripts(html);
-  auto index_of = [&scripts](const PageScript& script) {
-    return static_cast<std::size_t>(&script - scripts.data());
-  };
+  }
+};
 
-  // Runs one script's code, unless it ran away before.
-  auto execute = [&](std::size_t index, const std::string& code, const std::string& file,
-                     int line) {
-    if (skipped_scripts_.count(index)) {
-      ++scripts_failed_;
-    } else if (!RunScript(code, file, line)) {
-      stopped = index;
+std::size_t JscScriptHost::RunScripts(bool quiet, std::set<std::size_t>* spoken) {
+  Pass pass;
+  pass.quiet = quiet;
+  pass.spoken = spoken;
+  pass.checksum = g_checksum_new(G_CHECKSUM_SHA256);
+  std::vector<PageScript> scripts = ExtractPageScripts(html_);
+  std::vector<std::size_t> deferred;
+  for (std::size_t index = 0; index < scripts.size(); ++index) {
+    if (pass.stopped != std::string::npos) break;
+    const PageScript& script = scripts[index];
+    if (script.kind != PageScript::kClassic) {
+      pass.Enter(this, index);
+      ReportNotRun(script);
+    } else if (script.has_src && script.defer && !script.async) {
+      // A browser runs deferred src scripts after the page has been read.
+      deferred.push_back(index);
+    } else {
+      RunClassic(script, index, &pass);
     }
-  };
-  auto run = [&](const PageScript& script) {
-    if (stopped != std::string::npos) return;
-    std::size_t index = index_of(script);
-    quiet_ = quiet || !spoken->insert(index).second;
-    std::string at = page_path_ + ":" + std::to_string(script.tag_line) + ": ";
-    if (!script.has_src) {
-      add_to_digest("", script.text);
-      execute(index, script.text, page_path_, script.text_line);
+  }
+  for (std::size_t index : deferred) {
+    if (pass.stopped != std::string::npos) break;
+    RunClassic(scripts[index], index, &pass);
+  }
+  digest_ = g_checksum_get_string(pass.checksum);
+  g_checksum_free(pass.checksum);
+  return pass.stopped;
+}
+
+void JscScriptHost::ReportNotRun(const PageScript& script) {
+  std::string at = page_path_ + ":" + std::to_string(script.tag_line) + ": ";
+  switch (script.kind) {
+    case PageScript::kData:
+    case PageScript::kClassic:
+      break;
+    case PageScript::kModule:
+      Report(at + "module script not run: only classic scripts run without a window");
+      ++scripts_failed_;
+      break;
+    case PageScript::kImportMap:
+      Report(at + "import map ignored: only classic scripts run without a window");
+      break;
+    case PageScript::kUnterminated:
+      Report(at + "<script> is never closed; it was not run");
+      ++scripts_failed_;
+      break;
+  }
+}
+
+void JscScriptHost::RunClassic(const PageScript& script, std::size_t index, Pass* pass) {
+  pass->Enter(this, index);
+  std::string code = script.text;
+  std::string file = page_path_;
+  int line = script.text_line;
+  if (!script.has_src) {
+    pass->AddToDigest("", code);
+  } else {
+    ScriptAddress address = ScriptAddress::Resolve(
+        script.src, std::filesystem::path(page_path_).parent_path().string());
+    if (!LoadSource(address, script.tag_line, &code)) {
+      ++scripts_failed_;
+      pass->AddToDigest(address.src, "");
       return;
     }
-    std::string src = Trimmed(script.src);
-    std::string scheme;
-    std::string file;
-    if (src.empty()) {
+    pass->AddToDigest(address.src, code);
+    StripUtf8Bom(&code);  // a byte-order mark is not code
+    file = address.file;
+    line = 1;
+  }
+  if (skipped_scripts_.count(index)) {
+    ++scripts_failed_;  // ran away before: not run again
+  } else if (!RunScript(code, file, line)) {
+    pass->stopped = index;
+  }
+}
+
+bool JscScriptHost::LoadSource(const ScriptAddress& address, int tag_line, std::string* code) {
+  std::string at = page_path_ + ":" + std::to_string(tag_line) + ": ";
+  const std::string& src = address.src;
+  switch (address.kind) {
+    case ScriptAddress::Kind::kEmpty:
       Report(at + "<script src> names no file; nothing was run");
-    } else if (src.rfind("//", 0) == 0 ||
-               (HasScheme(src, &scheme) && (scheme == "http" || scheme == "https"))) {
+      return false;
+    case ScriptAddress::Kind::kRemote:
       Report(at + "remote script " + src +
              " was not loaded: pages must work offline, so copy it beside the page and "
              "refer to it by a relative path");
-    } else if (!scheme.empty() && scheme != "file") {
+      return false;
+    case ScriptAddress::Kind::kNotAFile:
       Report(at + "script " + src + " was not loaded: only files can be loaded");
-    } else {
-      std::string path = src;
-      if (scheme == "file") {
-        path = path.substr(5);
-        if (path.rfind("//localhost/", 0) == 0)
-          path = path.substr(11);
-        else if (path.rfind("//", 0) == 0)
-          path = path.substr(2);
-      }
-      path = UrlPathToFileName(path);
-      std::filesystem::path resolved =
-          (!path.empty() && path[0] == '/') ? std::filesystem::path(path) : folder / path;
-      file = resolved.lexically_normal().string();
-    }
-    if (file.empty()) {
-      ++scripts_failed_;
-      add_to_digest(src, "");
-      return;
-    }
-    std::string code;
-    std::string error;
-    if (!ReadTextFile(file, &code, &error)) {
-      std::string hint;
-      if (src.rfind("vendor/", 0) == 0)
-        hint =
-            " (template/vendor holds the pages' libraries, copied in when tarn is built"
-            " from web/node_modules: run scripts/setup.sh, then build again)";
-      Report(at + "cannot load script " + src + ": " + error + hint);
-      ++scripts_failed_;
-      add_to_digest(src, "");
-      return;
-    }
-    add_to_digest(src, code);
-    StripUtf8Bom(&code);  // a byte-order mark is not code
-    execute(index, code, file, 1);
-  };
-
-  std::vector<const PageScript*> deferred;
-  for (const PageScript& script : scripts) {
-    if (stopped != std::string::npos) break;
-    if (script.kind != PageScript::kClassic)
-      quiet_ = quiet || !spoken->insert(index_of(script)).second;
-    std::string at = page_path_ + ":" + std::to_string(script.tag_line) + ": ";
-    switch (script.kind) {
-      case PageScript::kData:
-        break;
-      case PageScript::kModule:
-        Report(at + "module script not run: only classic scripts run without a window");
-        ++scripts_failed_;
-        break;
-      case PageScript::kImportMap:
-        Report(at + "import map ignored: only classic scripts run without a window");
-        break;
-      case PageScript::kUnterminated:
-        Report(at + "<script> is never closed; it was not run");
-        ++scripts_failed_;
-        break;
-      case PageScript::kClassic:
-        // A browser runs deferred src scripts after the page has been read.
-        if (script.has_src && script.defer && !script.async) {
-          deferred.push_back(&script);
-        } else {
-          run(script);
-        }
-        break;
-    }
+      return false;
+    case ScriptAddress::Kind::kFile:
+      break;
   }
-  for (const PageScript* script : deferred) run(*script);
-  digest_ = g_checksum_get_string(checksum);
-  g_checksum_free(checksum);
-  return stopped;
+  std::string error;
+  if (ReadTextFile(address.file, code, &error)) return true;
+  std::string hint;
+  if (src.rfind("vendor/", 0) == 0)
+    hint =
+        " (template/vendor holds the pages' libraries, copied in when tarn is built"
+        " from web/node_modules: run scripts/setup.sh, then build again)";
+  Report(at + "cannot load script " + src + ": " + error + hint);
+  return false;
 }
 
 bool JscScriptHost::RunScript(const std::string& code, const std::string& file, int line) {

@@ -37,6 +37,9 @@
 
 namespace tarn {
 
+struct PageScript;
+struct ScriptAddress;
+
 class JscScriptHost : public ScriptHost {
  public:
   static constexpr double kDefaultTimeLimitSeconds = 30;
@@ -81,6 +84,7 @@ class JscScriptHost : public ScriptHost {
 
  private:
   struct Engine;
+  struct Pass;
 
   JscScriptHost(const std::string& page_path, DiagnosticSink sink, double time_limit_seconds);
   bool CreateEngine();
@@ -92,6 +96,13 @@ class JscScriptHost : public ScriptHost {
   // *spoken were reported on by an earlier pass and stay silent; the
   // others are added.
   std::size_t RunScripts(bool quiet, std::set<std::size_t>* spoken);
+  // Reports a script that is not classic JavaScript (nothing for data).
+  void ReportNotRun(const PageScript& script);
+  // Runs one classic script, inline or from its file, unless it ran away
+  // at load before; a script that runs out of time becomes pass->stopped.
+  void RunClassic(const PageScript& script, std::size_t index, Pass* pass);
+  // Reads a src script's code into *code; false after reporting why not.
+  bool LoadSource(const ScriptAddress& address, int tag_line, std::string* code);
   // False when the script threw because it ran out of time.
   bool RunScript(const std::string& code, const std::string& file, int line);
   // Replaces the engine by a fresh one with no page run; false (reported)
