@@ -178,6 +178,92 @@ std::string FeedBuilder::EscapeCdata(std::string_view value) {
   return out;
 }
 
+namespace {
+
+// The channel's opening and its elements up to the first item.
+void AddChannel(std::vector<Piece>* pieces, const JsonDocument& site_data,
+                const std::string& build_date) {
+  AddMarkup(pieces,
+            "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\r\n"
+            "<rss xmlns:atom=\"http://www.w3.org/2005/Atom\" version=\"2.0\">\r\n"
+            "    <channel>\r\n"
+            "        <title><![CDATA[");
+  AddValue(pieces, Slot::kCdata, site_data.GetText("system.title"));
+  AddMarkup(pieces, "]]></title>\r\n        <link>");
+  AddValue(pieces, Slot::kText, site_data.GetText("system.url"));
+  AddMarkup(pieces, "</link>\r\n        <atom:link href=\"");
+  AddValue(pieces, Slot::kText, site_data.GetText("rss_rul"));
+  AddMarkup(pieces,
+            "\" rel=\"self\" type=\"application/rss+xml\" />\r\n"
+            "        <description><![CDATA[");
+  AddValue(pieces, Slot::kCdata, site_data.GetText("system.description"));
+  AddMarkup(pieces, std::string("]]></description>\r\n"
+                                "        <generator>TarnBlogEditor</generator>\r\n"
+                                "        <webMaster>") +
+                        FeedBuilder::kWebMaster +
+                        "</webMaster>\r\n"
+                        "        <language>zh-CN</language>\r\n"
+                        "        <lastBuildDate>");
+  AddValue(pieces, Slot::kText, build_date);
+  AddMarkup(pieces, "</lastBuildDate>\r\n        <ttl>50</ttl>\r\n");
+}
+
+// The item of posts[i].
+void AddItem(std::vector<Piece>* pieces, const JsonDocument& site_data, int i) {
+  const std::string post = "posts[" + std::to_string(i) + "].";
+  const std::string content = site_data.GetText(post + "content");
+  const std::string absolute_url = site_data.GetText(post + "absolute_url");
+  AddMarkup(pieces, "    <item>\r\n      <title><![CDATA[");
+  AddValue(pieces, Slot::kCdata, site_data.GetText(post + "title"));
+  AddMarkup(pieces, "]]></title>\r\n      <description><![CDATA[");
+  AddValue(pieces, Slot::kCdata, ItemDescription(site_data, post, content));
+  AddMarkup(pieces, "]]></description>\r\n      <pubDate>");
+  AddValue(pieces, Slot::kText,
+           FeedBuilder::FormatFeedDate(site_data.GetText(post + "update_time")));
+  AddMarkup(pieces, "</pubDate>\r\n      <guid isPermaLink=\"true\">");
+  AddValue(pieces, Slot::kText, absolute_url);
+  AddMarkup(pieces, "</guid>\r\n      <link>");
+  AddValue(pieces, Slot::kText, absolute_url);
+  AddMarkup(pieces, "</link>\r\n      <author><![CDATA[");
+  AddValue(pieces, Slot::kCdata, site_data.GetText(post + "author"));
+  AddMarkup(pieces, "]]></author>\r\n    </item>\r\n");
+}
+
+// The pieces as one text: markup as it is, each value with its
+// placeholders expanded and then escaped for its slot.
+std::string JoinPieces(std::vector<Piece>* pieces, const JsonDocument& site_data,
+                       const std::string& build_date) {
+  // A placeholder left in a value (a post title holding "{$system.title}")
+  // names a member of the site data; lastBuidDate is the build date.
+  auto lookup = [&](const std::string& name) -> std::string {
+    if (name == "lastBuidDate") return build_date;
+    if (name.empty()) return "";
+    return site_data.GetText(name);
+  };
+
+  std::size_t size = 0;
+  for (const Piece& piece : *pieces) size += piece.text.size() + piece.text.size() / 8;
+  std::string feed;
+  feed.reserve(size);
+  for (Piece& piece : *pieces) {
+    if (!piece.is_value) {
+      feed.append(piece.text);
+      continue;
+    }
+    std::string value = piece.text.find("{$") == std::string::npos
+                            ? std::move(piece.text)
+                            : FeedBuilder::ExpandVariables(piece.text, lookup);
+    if (piece.slot == Slot::kCdata) {
+      AppendEscapedCdata(value, &feed);
+    } else {
+      AppendEscapedText(value, &feed);
+    }
+  }
+  return feed;
+}
+
+}  // namespace
+
 std::string FeedBuilder::BuildFeed(const JsonDocument& site_data, std::time_t now) {
   if (!site_data.HasTree()) return "";
   const std::string build_date = FormatFeedTime(now);
@@ -188,78 +274,10 @@ std::string FeedBuilder::BuildFeed(const JsonDocument& site_data, std::time_t no
   std::vector<Piece> pieces;
   const int count = site_data.GetCount("posts");
   pieces.reserve(14 + static_cast<std::size_t>(count) * 14);
-
-  AddMarkup(&pieces,
-            "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\r\n"
-            "<rss xmlns:atom=\"http://www.w3.org/2005/Atom\" version=\"2.0\">\r\n"
-            "    <channel>\r\n"
-            "        <title><![CDATA[");
-  AddValue(&pieces, Slot::kCdata, site_data.GetText("system.title"));
-  AddMarkup(&pieces, "]]></title>\r\n        <link>");
-  AddValue(&pieces, Slot::kText, site_data.GetText("system.url"));
-  AddMarkup(&pieces, "</link>\r\n        <atom:link href=\"");
-  AddValue(&pieces, Slot::kText, site_data.GetText("rss_rul"));
-  AddMarkup(&pieces,
-            "\" rel=\"self\" type=\"application/rss+xml\" />\r\n"
-            "        <description><![CDATA[");
-  AddValue(&pieces, Slot::kCdata, site_data.GetText("system.description"));
-  AddMarkup(&pieces, std::string("]]></description>\r\n"
-                                 "        <generator>TarnBlogEditor</generator>\r\n"
-                                 "        <webMaster>") +
-                         kWebMaster +
-                         "</webMaster>\r\n"
-                         "        <language>zh-CN</language>\r\n"
-                         "        <lastBuildDate>");
-  AddValue(&pieces, Slot::kText, build_date);
-  AddMarkup(&pieces, "</lastBuildDate>\r\n        <ttl>50</ttl>\r\n");
-
-  for (int i = 0; i < count; ++i) {
-    const std::string post = "posts[" + std::to_string(i) + "].";
-    const std::string content = site_data.GetText(post + "content");
-    const std::string absolute_url = site_data.GetText(post + "absolute_url");
-    AddMarkup(&pieces, "    <item>\r\n      <title><![CDATA[");
-    AddValue(&pieces, Slot::kCdata, site_data.GetText(post + "title"));
-    AddMarkup(&pieces, "]]></title>\r\n      <description><![CDATA[");
-    AddValue(&pieces, Slot::kCdata, ItemDescription(site_data, post, content));
-    AddMarkup(&pieces, "]]></description>\r\n      <pubDate>");
-    AddValue(&pieces, Slot::kText, FormatFeedDate(site_data.GetText(post + "update_time")));
-    AddMarkup(&pieces, "</pubDate>\r\n      <guid isPermaLink=\"true\">");
-    AddValue(&pieces, Slot::kText, absolute_url);
-    AddMarkup(&pieces, "</guid>\r\n      <link>");
-    AddValue(&pieces, Slot::kText, absolute_url);
-    AddMarkup(&pieces, "</link>\r\n      <author><![CDATA[");
-    AddValue(&pieces, Slot::kCdata, site_data.GetText(post + "author"));
-    AddMarkup(&pieces, "]]></author>\r\n    </item>\r\n");
-  }
+  AddChannel(&pieces, site_data, build_date);
+  for (int i = 0; i < count; ++i) AddItem(&pieces, site_data, i);
   AddMarkup(&pieces, "\r\n    </channel>\r\n</rss>\r\n");
-
-  // A placeholder left in a value (a post title holding "{$system.title}")
-  // names a member of the site data; lastBuidDate is the build date.
-  auto lookup = [&](const std::string& name) -> std::string {
-    if (name == "lastBuidDate") return build_date;
-    if (name.empty()) return "";
-    return site_data.GetText(name);
-  };
-
-  std::size_t size = 0;
-  for (const Piece& piece : pieces) size += piece.text.size() + piece.text.size() / 8;
-  std::string feed;
-  feed.reserve(size);
-  for (Piece& piece : pieces) {
-    if (!piece.is_value) {
-      feed.append(piece.text);
-      continue;
-    }
-    std::string value = piece.text.find("{$") == std::string::npos
-                            ? std::move(piece.text)
-                            : ExpandVariables(piece.text, lookup);
-    if (piece.slot == Slot::kCdata) {
-      AppendEscapedCdata(value, &feed);
-    } else {
-      AppendEscapedText(value, &feed);
-    }
-  }
-  return feed;
+  return JoinPieces(&pieces, site_data, build_date);
 }
 
 }  // namespace tarn

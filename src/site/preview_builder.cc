@@ -242,60 +242,68 @@ void PreviewBuilder::Run(BuildFunction build) {
     }
     if (!wanted) continue;  // woken to clean up only
 
-    Result result;
-    result.number = ++number;
-    auto start = std::chrono::steady_clock::now();
-    std::string messages;
-    DiagnosticSink sink = [&messages](const std::string& message) {
-      messages += message;
-      messages += '\n';
-    };
-    timespec cpu_start{}, cpu_end{};
-    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &cpu_start);
-    if (prepared) {
-      result.ok = build(StageRoot(), changed, sink);
-    } else {
-      messages = prepare_error + '\n';
-    }
-    result.build_seconds =
-        std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
-    if (result.ok) {
-      std::string snapshot = stage_dir_ + "/snapshots/" + std::to_string(number);
-      std::string error;
-      if (CopySite(StageRoot() + "/public", snapshot, &error)) {
-        result.snapshot = snapshot;
-      } else {
-        result.ok = false;
-        messages += error + '\n';
-        std::error_code ec;
-        fs::remove_all(snapshot, ec);
-      }
-    }
-    if (!messages.empty() && messages.back() == '\n') messages.pop_back();
-    result.messages = messages;
-    result.seconds =
-        std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
-    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &cpu_end);
-    result.cpu_seconds = static_cast<double>(cpu_end.tv_sec - cpu_start.tv_sec) +
-                         static_cast<double>(cpu_end.tv_nsec - cpu_start.tv_nsec) / 1e9;
+    Result result = BuildOnce(build, ++number, changed, prepared, prepare_error);
     bool mirror = result.ok;
     Deliver(std::move(result));
-    if (mirror) {
-      // After the preview is out: public/ on a disk syncs every file it
-      // writes, which the open pages need not wait for.
-      Result update;
-      update.number = number;
-      update.public_updated = true;
-      std::string update_messages;
-      update.written = Mirror(&update_messages);
-      update.ok = update_messages.empty();
-      if (!update_messages.empty()) update_messages.pop_back();
-      update.messages = update_messages;
-      if (update.written >= 0) Deliver(std::move(update));
-    }
+    // After the preview is out: public/ on a disk syncs every file it
+    // writes, which the open pages need not wait for.
+    if (mirror) UpdatePublic(number);
   }
   // The function may hold objects bound to this thread: they end here.
   build = nullptr;
+}
+
+PreviewBuilder::Result PreviewBuilder::BuildOnce(const BuildFunction& build, int number,
+                                                 const std::vector<std::string>& changed,
+                                                 bool prepared, const std::string& prepare_error) {
+  Result result;
+  result.number = number;
+  auto start = std::chrono::steady_clock::now();
+  std::string messages;
+  DiagnosticSink sink = [&messages](const std::string& message) {
+    messages += message;
+    messages += '\n';
+  };
+  timespec cpu_start{}, cpu_end{};
+  clock_gettime(CLOCK_THREAD_CPUTIME_ID, &cpu_start);
+  if (prepared) {
+    result.ok = build(StageRoot(), changed, sink);
+  } else {
+    messages = prepare_error + '\n';
+  }
+  result.build_seconds =
+      std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+  if (result.ok) {
+    std::string snapshot = stage_dir_ + "/snapshots/" + std::to_string(number);
+    std::string error;
+    if (CopySite(StageRoot() + "/public", snapshot, &error)) {
+      result.snapshot = snapshot;
+    } else {
+      result.ok = false;
+      messages += error + '\n';
+      std::error_code ec;
+      fs::remove_all(snapshot, ec);
+    }
+  }
+  if (!messages.empty() && messages.back() == '\n') messages.pop_back();
+  result.messages = messages;
+  result.seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+  clock_gettime(CLOCK_THREAD_CPUTIME_ID, &cpu_end);
+  result.cpu_seconds = static_cast<double>(cpu_end.tv_sec - cpu_start.tv_sec) +
+                       static_cast<double>(cpu_end.tv_nsec - cpu_start.tv_nsec) / 1e9;
+  return result;
+}
+
+void PreviewBuilder::UpdatePublic(int number) {
+  Result update;
+  update.number = number;
+  update.public_updated = true;
+  std::string update_messages;
+  update.written = Mirror(&update_messages);
+  update.ok = update_messages.empty();
+  if (!update_messages.empty()) update_messages.pop_back();
+  update.messages = update_messages;
+  if (update.written >= 0) Deliver(std::move(update));
 }
 
 void PreviewBuilder::Deliver(Result result) {

@@ -92,6 +92,12 @@ class PreviewBuilder {
  private:
   struct Shared;
   void Run(BuildFunction build);
+  // One build in the stage and, when good, its snapshot; timed.
+  Result BuildOnce(const BuildFunction& build, int number, const std::vector<std::string>& changed,
+                   bool prepared, const std::string& prepare_error);
+  // Mirrors the last good build into the workspace's public/ and delivers
+  // that second result, unless another build is waiting.
+  void UpdatePublic(int number);
   bool Prepare(std::string* error);
   // Writes what differs from stage public/ into the workspace's public/;
   // returns the files written or removed, or -1 when it stopped early

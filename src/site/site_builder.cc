@@ -314,41 +314,32 @@ std::string SiteBuilder::ConvertMarkdown(const std::string& markdown) {
   return html;
 }
 
-std::string SiteBuilder::RenderIndex() {
-  std::string path = ThemeDir() + "/index.mtpl";
+std::string SiteBuilder::RenderIndex() { return RenderPostList("index", "an index page", true); }
+
+std::string SiteBuilder::RenderTimeline() {
+  return RenderPostList("timeline", "a timeline page", false);
+}
+
+std::string SiteBuilder::RenderPostList(const std::string& name, const std::string& what,
+                                        bool paginated) {
+  std::string path = ThemeDir() + "/" + name + ".mtpl";
   std::string text;
   std::string error;
   if (!ReadTextFile(path, &text, &error)) {
-    Report(error + " (the theme needs an index page)");
+    Report(error + " (the theme needs " + what + ")");
     return "";
   }
   RebuildIndex();
   std::string html;
-  if (nav_.paginate > 0) {
+  if (paginated && nav_.paginate > 0) {
     int total = std::max(1, (data_.GetCount("posts") + nav_.paginate - 1) / nav_.paginate);
     html = RenderIndexPage(text, path, 1, total);
   } else {
     JsonDocument overlay;
     html = Engine().Render(text, PageView(&overlay, 0), path);
-    if (in_build_) sitemap_.Add("index.html", NewestUpdate());
+    if (in_build_) sitemap_.Add(name + ".html", NewestUpdate());
   }
   if (html.empty()) Report(path + ": renders to empty text");
-  return html;
-}
-
-std::string SiteBuilder::RenderTimeline() {
-  std::string path = ThemeDir() + "/timeline.mtpl";
-  std::string text;
-  std::string error;
-  if (!ReadTextFile(path, &text, &error)) {
-    Report(error + " (the theme needs a timeline page)");
-    return "";
-  }
-  RebuildIndex();
-  JsonDocument overlay;
-  std::string html = Engine().Render(text, PageView(&overlay, 0), path);
-  if (html.empty()) Report(path + ": renders to empty text");
-  if (in_build_) sitemap_.Add("timeline.html", NewestUpdate());
   return html;
 }
 
@@ -438,31 +429,8 @@ int SiteBuilder::RenderPosts() {
     RemoveStaleArticles(folder, {});
     return 0;
   }
-  if (!host_ || !host_->HasFunction("markToHtml")) {
-    Report(host_
-               ? host_->Origin() + " defines no markToHtml function: article pages are not written"
-               : std::string("no page is loaded to run markToHtml: article pages are not written"));
-    build_failed_ = true;
-    return 0;
-  }
-  // The layout is resolved once for all posts.
-  bool ok = true;
-  std::string page = Engine().ResolveInheritance(text, path, &ok);
-  if (!ok) {
-    Report(path + ": renders to empty text (no article pages are written)");
-    return 0;
-  }
-  if (!OutputAllowed(folder)) {
-    Report(folder + ": no article pages are written");
-    return 0;
-  }
-  std::error_code ec;
-  fs::create_directories(folder, ec);
-  if (!fs::is_directory(folder, ec)) {
-    Report(folder + ": cannot create the articles folder (no article pages are written)");
-    build_failed_ = true;
-    return 0;
-  }
+  std::string page;
+  if (!PrepareArticles(text, path, folder, &page)) return 0;
   // Converting started with the build; posts are rendered as their HTML
   // comes in.
   if (converter_ && !converting_) StartConverting();
@@ -472,7 +440,8 @@ int SiteBuilder::RenderPosts() {
   int written = 0;
   std::map<std::string, const PostFile*> by_slug;
   std::vector<std::string> keep;
-  for (const PostFile& post : posts) {
+  for (std::size_t index = 0; index < posts.size(); ++index) {
+    const PostFile& post = posts[index];
     auto [it, fresh] = by_slug.emplace(post.slug, &post);
     if (!fresh) {
       Report(post.path + ": has the same article file as " + it->second->path + "; articles/" +
@@ -480,55 +449,7 @@ int SiteBuilder::RenderPosts() {
       it->second = &post;
     }
     keep.push_back(post.slug + ".html");
-    data_.SetText("post.title", post.title);
-    data_.SetText("post.url", PostIndex::ArticleLink(url_prefix_, post.slug));
-    data_.SetText("post.absolute_url",
-                  PostIndex::ArticleLink(data_.GetText("system.url"), post.slug));
-    // The converter's HTML is used where it lies: a large post's page is
-    // already held by the converter, the site data and the writer.
-    std::string html;
-    std::string_view converted;
-    bool markdown_ok;
-    if (converter_) {
-      MarkdownConverter::Result result = converter_->Get(&post - posts.data());
-      markdown_ok = result.ok;
-      converted = result.html;
-      error = result.error;
-    } else {
-      markdown_ok = CallMarkdown(std::string(post.Markdown()), &html, &error);
-      converted = html;
-    }
-    if (!markdown_ok) {
-      Report(post.path + ": markToHtml failed: " + error + " (its article page is not written)");
-      build_failed_ = true;
-      continue;
-    }
-    if (nav_.search) {
-      plain_texts_.resize(posts.size());
-      plain_texts_[&post - posts.data()] =
-          SearchIndex::PlainText(converted, SearchIndex::kTextLength);
-    }
-    std::string toc;
-    std::string anchored;
-    if (nav_.Any()) {
-      anchored = HeadingAnchors::Add(converted, &toc);
-      converted = anchored;
-    }
-    SetPostVariables(post, converted);
-    SetPostTerms(post);
-    if (nav_.Any()) data_.SetText("post.toc", toc);
-    JsonDocument overlay;
-    html = Engine().Expand(page, PageView(&overlay, 1), path);
-    if (html.empty()) {
-      Report(path + ": renders to empty text for " + post.path);
-      continue;
-    }
-    std::string article = folder + "/" + post.slug + ".html";
-    Generated(article);
-    if (!OutputAllowed(article)) continue;
-    writer.Write(article, std::move(html));
-    if (in_build_) sitemap_.Add("articles/" + post.slug + ".html", post.update_time);
-    ++written;
+    if (RenderArticle(post, index, page, path, folder, &writer)) ++written;
   }
   if (converter_) {
     converter_->Finish();
@@ -537,6 +458,89 @@ int SiteBuilder::RenderPosts() {
   written -= ReportWriteErrors(&writer);
   RemoveStaleArticles(folder, keep);
   return written;
+}
+
+bool SiteBuilder::PrepareArticles(const std::string& text, const std::string& path,
+                                  const std::string& folder, std::string* page) {
+  if (!host_ || !host_->HasFunction("markToHtml")) {
+    Report(host_
+               ? host_->Origin() + " defines no markToHtml function: article pages are not written"
+               : std::string("no page is loaded to run markToHtml: article pages are not written"));
+    build_failed_ = true;
+    return false;
+  }
+  bool ok = true;
+  *page = Engine().ResolveInheritance(text, path, &ok);
+  if (!ok) {
+    Report(path + ": renders to empty text (no article pages are written)");
+    return false;
+  }
+  if (!OutputAllowed(folder)) {
+    Report(folder + ": no article pages are written");
+    return false;
+  }
+  std::error_code ec;
+  fs::create_directories(folder, ec);
+  if (!fs::is_directory(folder, ec)) {
+    Report(folder + ": cannot create the articles folder (no article pages are written)");
+    build_failed_ = true;
+    return false;
+  }
+  return true;
+}
+
+bool SiteBuilder::RenderArticle(const PostFile& post, std::size_t index, const std::string& page,
+                                const std::string& path, const std::string& folder,
+                                OutputWriter* writer) {
+  data_.SetText("post.title", post.title);
+  data_.SetText("post.url", PostIndex::ArticleLink(url_prefix_, post.slug));
+  data_.SetText("post.absolute_url",
+                PostIndex::ArticleLink(data_.GetText("system.url"), post.slug));
+  // The converter's HTML is used where it lies: a large post's page is
+  // already held by the converter, the site data and the writer.
+  std::string html;
+  std::string_view converted;
+  std::string error;
+  bool markdown_ok;
+  if (converter_) {
+    MarkdownConverter::Result result = converter_->Get(index);
+    markdown_ok = result.ok;
+    converted = result.html;
+    error = result.error;
+  } else {
+    markdown_ok = CallMarkdown(std::string(post.Markdown()), &html, &error);
+    converted = html;
+  }
+  if (!markdown_ok) {
+    Report(post.path + ": markToHtml failed: " + error + " (its article page is not written)");
+    build_failed_ = true;
+    return false;
+  }
+  if (nav_.search) {
+    plain_texts_.resize(posts_.size());
+    plain_texts_[index] = SearchIndex::PlainText(converted, SearchIndex::kTextLength);
+  }
+  std::string toc;
+  std::string anchored;
+  if (nav_.Any()) {
+    anchored = HeadingAnchors::Add(converted, &toc);
+    converted = anchored;
+  }
+  SetPostVariables(post, converted);
+  SetPostTerms(post);
+  if (nav_.Any()) data_.SetText("post.toc", toc);
+  JsonDocument overlay;
+  html = Engine().Expand(page, PageView(&overlay, 1), path);
+  if (html.empty()) {
+    Report(path + ": renders to empty text for " + post.path);
+    return false;
+  }
+  std::string article = folder + "/" + post.slug + ".html";
+  Generated(article);
+  if (!OutputAllowed(article)) return false;
+  writer->Write(article, std::move(html));
+  if (in_build_) sitemap_.Add("articles/" + post.slug + ".html", post.update_time);
+  return true;
 }
 
 void SiteBuilder::SetPostVariables(const PostFile& post, std::string_view html) {

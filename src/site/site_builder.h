@@ -186,6 +186,19 @@ class SiteBuilder {
   std::string PageLink(const std::string& path, int depth) const;
   std::string RenderIndexPage(const std::string& text, const std::string& path, int page,
                               int total);
+  // The theme's page NAME.mtpl over all posts (index or timeline), the
+  // first index page only when paginated; "" when it is missing (the
+  // reason names what the theme needs) or renders empty.
+  std::string RenderPostList(const std::string& name, const std::string& what, bool paginated);
+  // Resolves post.mtpl's layout once for all posts into *page and makes the
+  // articles folder. False, reported, when no article page can be written
+  // (no markToHtml, a broken layout, an unusable folder).
+  bool PrepareArticles(const std::string& text, const std::string& path, const std::string& folder,
+                       std::string* page);
+  // Renders posts()[index] into page and hands it to the writer. False,
+  // reported, when its page is not written.
+  bool RenderArticle(const PostFile& post, std::size_t index, const std::string& page,
+                     const std::string& path, const std::string& folder, OutputWriter* writer);
   // Index pages 2.. of a paginated theme; removes those of earlier builds
   // beyond the last.
   void RenderIndexPages();

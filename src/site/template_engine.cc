@@ -137,26 +137,14 @@ std::string TemplateEngine::ExpandLoops(std::string_view text, const TemplateDat
   RegexObject loops;
   loops.Execute(kLoopPattern, text);
   int count = loops.GetMatchCount();
-
-  // A loop opening tag that starts no loop is left as text: say where.
   if (ContainsIgnoringCase(text, "{-volist")) {
-    RegexObject opens;
-    opens.Execute(kLoopOpenPattern, text);
     std::vector<size_t> starts;
     for (int i = 1; i <= count; ++i) {
       size_t position = std::string_view::npos;
       loops.GetMatch(i, &position);
       starts.push_back(position);
     }
-    for (int i = 1; i <= opens.GetMatchCount(); ++i) {
-      size_t position = std::string_view::npos;
-      opens.GetMatch(i, &position);
-      if (std::find(starts.begin(), starts.end(), position) == starts.end()) {
-        Warn(std::string(name) + ":" + std::to_string(LineOf(text, position)) + ": loop \"" +
-             std::string(opens.SubMatchView(i, 1)) +
-             "\" has no {-volist/} of its own; left as text");
-      }
-    }
+    WarnLoneOpenings(text, starts, name);
   }
   if (count == 0) return std::string(text);
 
@@ -169,51 +157,70 @@ std::string TemplateEngine::ExpandLoops(std::string_view text, const TemplateDat
   std::vector<std::optional<std::string>> expansions(replacer.distinct_count());
   auto expand = [&](int step) -> std::string_view {
     std::optional<std::string>& done = expansions[replacer.distinct_id(step)];
-    if (done) return *done;
-    int match = step + 1;
-    std::string list(loops.SubMatchView(match, 1));
-    std::string key(loops.SubMatchView(match, 2));
-    std::string_view body = loops.SubMatchView(match, 3);
-    std::string acc;
-    int n = data.GetCount(list);
-    int type = data.GetType(list);
-    if (type != JsonDocument::kArray && type != JsonDocument::kObject) {
-      Warn(std::string(name) + ": loop over \"" + list + "\", which is " +
-           (type == JsonDocument::kMissing ? "missing" : "not a list") + "; it renders as nothing");
+    if (!done) {
+      int match = step + 1;
+      done = ExpandLoop(std::string(loops.SubMatchView(match, 1)),
+                        std::string(loops.SubMatchView(match, 2)), loops.SubMatchView(match, 3),
+                        data, name);
     }
-    if (n > 0) {
-      RegexObject fields;
-      if (!fields.Execute("{\\$" + key + "\\.(.*?)}", body)) {
-        Warn(std::string(name) + ": loop key \"" + key +
-             "\" cannot be used to find fields: " + fields.error());
-      }
-      int field_count = fields.GetMatchCount();
-      std::vector<std::string_view> field_texts;
-      std::vector<std::string> field_paths;
-      for (int f = 1; f <= field_count; ++f) {
-        field_texts.push_back(fields.MatchView(f));
-        field_paths.emplace_back(fields.SubMatchView(f, 1));
-      }
-      SequentialReplacer fill(field_texts);
-      acc.reserve(static_cast<size_t>(n) * (body.size() + 2));
-      std::string value;
-      for (int j = 0; j < n; ++j) {
-        std::string prefix = list + "[" + std::to_string(j) + "].";
-        if (field_count == 0) {
-          acc.append(body);
-        } else {
-          acc += fill.Apply(std::string(body), [&](int f) -> std::string_view {
-            value = data.GetText(prefix + field_paths[f]);
-            return value;
-          });
-        }
-        acc += "\r\n";
-      }
-    }
-    done = std::move(acc);
     return *done;
   };
   return replacer.Apply(std::string(text), expand);
+}
+
+void TemplateEngine::WarnLoneOpenings(std::string_view text, const std::vector<size_t>& loop_starts,
+                                      std::string_view name) {
+  RegexObject opens;
+  opens.Execute(kLoopOpenPattern, text);
+  for (int i = 1; i <= opens.GetMatchCount(); ++i) {
+    size_t position = std::string_view::npos;
+    opens.GetMatch(i, &position);
+    if (std::find(loop_starts.begin(), loop_starts.end(), position) == loop_starts.end()) {
+      Warn(std::string(name) + ":" + std::to_string(LineOf(text, position)) + ": loop \"" +
+           std::string(opens.SubMatchView(i, 1)) + "\" has no {-volist/} of its own; left as text");
+    }
+  }
+}
+
+std::string TemplateEngine::ExpandLoop(const std::string& list, const std::string& key,
+                                       std::string_view body, const TemplateData& data,
+                                       std::string_view name) {
+  int n = data.GetCount(list);
+  int type = data.GetType(list);
+  if (type != JsonDocument::kArray && type != JsonDocument::kObject) {
+    Warn(std::string(name) + ": loop over \"" + list + "\", which is " +
+         (type == JsonDocument::kMissing ? "missing" : "not a list") + "; it renders as nothing");
+  }
+  std::string acc;
+  if (n <= 0) return acc;
+  RegexObject fields;
+  if (!fields.Execute("{\\$" + key + "\\.(.*?)}", body)) {
+    Warn(std::string(name) + ": loop key \"" + key +
+         "\" cannot be used to find fields: " + fields.error());
+  }
+  int field_count = fields.GetMatchCount();
+  std::vector<std::string_view> field_texts;
+  std::vector<std::string> field_paths;
+  for (int f = 1; f <= field_count; ++f) {
+    field_texts.push_back(fields.MatchView(f));
+    field_paths.emplace_back(fields.SubMatchView(f, 1));
+  }
+  SequentialReplacer fill(field_texts);
+  acc.reserve(static_cast<size_t>(n) * (body.size() + 2));
+  std::string value;
+  for (int j = 0; j < n; ++j) {
+    std::string prefix = list + "[" + std::to_string(j) + "].";
+    if (field_count == 0) {
+      acc.append(body);
+    } else {
+      acc += fill.Apply(std::string(body), [&](int f) -> std::string_view {
+        value = data.GetText(prefix + field_paths[f]);
+        return value;
+      });
+    }
+    acc += "\r\n";
+  }
+  return acc;
 }
 
 std::string TemplateEngine::ReplaceVariables(std::string_view text, const TemplateData& data) {

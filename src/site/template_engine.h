@@ -34,6 +34,7 @@
 #include <set>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "data/diagnostics.h"
 #include "data/json_document.h"
@@ -73,6 +74,14 @@ class TemplateEngine {
 
  private:
   void Warn(const std::string& message);
+  // Warns of each loop opening tag in text that starts none of the loops
+  // found (at loop_starts): it stays as text.
+  void WarnLoneOpenings(std::string_view text, const std::vector<size_t>& loop_starts,
+                        std::string_view name);
+  // One loop's expansion: body once per member of list, fields "{$key.x}"
+  // filled in, each copy followed by "\r\n"; "" for an empty or missing list.
+  std::string ExpandLoop(const std::string& list, const std::string& key, std::string_view body,
+                         const TemplateData& data, std::string_view name);
 
   std::string theme_dir_;
   std::string base_dir_;
