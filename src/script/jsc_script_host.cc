@@ -254,9 +254,9 @@ bool JscScriptHost::NewEngine() {
 
 // One pass over the page's scripts: what RunScripts keeps between them.
 struct JscScriptHost::Pass {
-  bool quiet = false;               // say nothing at all (the page runs again)
-  std::set<std::size_t>* spoken;    // scripts reported on by an earlier pass
-  GChecksum* checksum = nullptr;    // over what the page runs, for ScriptsDigest
+  bool quiet = false;                       // say nothing at all (the page runs again)
+  std::set<std::size_t>* spoken;            // scripts reported on by an earlier pass
+  GChecksum* checksum = nullptr;            // over what the page runs, for ScriptsDigest
   std::size_t stopped = std::string::npos;  // the script that ran out of time
 
   // Makes Report quiet for a script an earlier pass has reported on.

@@ -9,8 +9,7 @@
 
 namespace tarn {
 
-PreviewSiteBuild::PreviewSiteBuild(std::string workspace, bool include_drafts,
-                                   HostLoader load_host)
+PreviewSiteBuild::PreviewSiteBuild(std::string workspace, bool include_drafts, HostLoader load_host)
     : workspace_(std::move(workspace)),
       include_drafts_(include_drafts),
       load_host_(std::move(load_host)) {
@@ -43,8 +42,8 @@ bool PreviewSiteBuild::operator()(const std::string& stage_root,
     if (path.rfind("template/", 0) == 0) pages_changed = true;
   if (!host_ || pages_changed) {
     host_.reset();
-    std::unique_ptr<ScriptHost> page = load_host_(
-        WorkspaceLayout::Path(workspace_, WorkspaceLayout::kManagerPageTemplate), named);
+    std::unique_ptr<ScriptHost> page =
+        load_host_(WorkspaceLayout::Path(workspace_, WorkspaceLayout::kManagerPageTemplate), named);
     if (page) host_ = std::make_shared<RememberingHost>(std::move(page));
   }
   if (host_) host_->StartBuild();

@@ -27,25 +27,24 @@ class PreviewSiteBuildTest : public ::testing::Test {
   }
 
   PreviewSiteBuild Make(bool drafts) {
-    return PreviewSiteBuild(workspace_, drafts,
-                            [this](const std::string& page,
-                                   const DiagnosticSink&) -> std::unique_ptr<ScriptHost> {
-                              pages_.push_back(page);
-                              if (fail_load_) return nullptr;
-                              auto host = std::make_unique<FakeScriptHost>();
-                              host->functions["markToHtml"] = [this](const auto& args,
-                                                                     std::string* result,
-                                                                     std::string* error) {
-                                converted_.push_back(args.at(0));
-                                if (args.at(0) == "broken") {
-                                  *error = "cannot convert";
-                                  return false;
-                                }
-                                *result = "<p>" + args.at(0) + "</p>";
-                                return true;
-                              };
-                              return host;
-                            });
+    return PreviewSiteBuild(
+        workspace_, drafts,
+        [this](const std::string& page, const DiagnosticSink&) -> std::unique_ptr<ScriptHost> {
+          pages_.push_back(page);
+          if (fail_load_) return nullptr;
+          auto host = std::make_unique<FakeScriptHost>();
+          host->functions["markToHtml"] = [this](const auto& args, std::string* result,
+                                                 std::string* error) {
+            converted_.push_back(args.at(0));
+            if (args.at(0) == "broken") {
+              *error = "cannot convert";
+              return false;
+            }
+            *result = "<p>" + args.at(0) + "</p>";
+            return true;
+          };
+          return host;
+        });
   }
   bool Run(PreviewSiteBuild& build, const std::vector<std::string>& changed) {
     messages_.clear();
