@@ -15,6 +15,7 @@
 
 #include "data/json_document.h"
 #include "data/text_file.h"
+#include "support/workspace_test.h"
 
 namespace tarn {
 namespace {
@@ -24,18 +25,8 @@ namespace fs = std::filesystem;
 #define EXPECT_CONTAINS(haystack, needle) \
   EXPECT_NE((haystack).find(needle), std::string::npos) << "missing: " << (needle)
 
-class NavigationTest : public ::testing::Test {
+class NavigationTest : public WorkspaceTest {
  protected:
-  void SetUp() override {
-    char pattern[] = "/tmp/tarn-nav-XXXXXX";
-    ASSERT_NE(mkdtemp(pattern), nullptr);
-    tmp_ = pattern;
-    ws_ = tmp_ + "/ws";
-    fs::copy(fs::path(TARN_SOURCE_DIR) / "tests/fixtures/build/blog", ws_,
-             fs::copy_options::recursive);
-  }
-  void TearDown() override { fs::remove_all(tmp_); }
-
   void UseTheme(const std::string& theme) {
     JsonDocument base;
     ASSERT_TRUE(base.Parse(Read("config/base.json")));
@@ -52,22 +43,10 @@ class NavigationTest : public ::testing::Test {
     }
   }
   int Build() {
-    std::string command = "'" + std::string(TARN_BINARY) + "' -w '" + ws_ + "' build >'" + tmp_ +
-                          "/out' 2>'" + tmp_ + "/err'";
-    int raw = std::system(command.c_str());
-    ReadTextFile(tmp_ + "/err", &err_);
-    return WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
+    TarnOutcome outcome = RunTarn(ws_, "build");
+    err_ = outcome.err;
+    return outcome.status;
   }
-  std::string Read(const std::string& relative) {
-    std::string text;
-    EXPECT_TRUE(ReadTextFile(ws_ + "/" + relative, &text)) << relative;
-    return text;
-  }
-  void Put(const std::string& relative, const std::string& text) {
-    fs::create_directories(fs::path(ws_ + "/" + relative).parent_path());
-    ASSERT_TRUE(WriteTextFile(ws_ + "/" + relative, text));
-  }
-  bool Exists(const std::string& relative) { return fs::exists(ws_ + "/" + relative); }
   // Files under public/, relative to it, without the post index.
   std::set<std::string> PublicFiles() {
     std::set<std::string> files;
@@ -107,8 +86,6 @@ class NavigationTest : public ::testing::Test {
     return out;
   }
 
-  std::string tmp_;
-  std::string ws_;
   std::string err_;
 };
 

@@ -13,6 +13,7 @@
 #include <string>
 
 #include "data/text_file.h"
+#include "support/workspace_test.h"
 
 namespace tarn {
 namespace {
@@ -21,20 +22,11 @@ namespace fs = std::filesystem;
 
 using Tree = std::map<std::string, std::string>;
 
-struct Outcome {
-  int status = -1;
-  std::string err;
-};
-
-class ParallelBuildTest : public ::testing::Test {
+class ParallelBuildTest : public WorkspaceTest {
  protected:
   void SetUp() override {
-    char pattern[] = "/tmp/tarn-parallel-XXXXXX";
-    ASSERT_NE(mkdtemp(pattern), nullptr);
-    tmp_ = pattern;
-    ws_ = tmp_ + "/ws";
-    fs::copy(fs::path(TARN_SOURCE_DIR) / "tests/fixtures/build/blog", ws_,
-             fs::copy_options::recursive);
+    WorkspaceTest::SetUp();
+    if (HasFatalFailure()) return;
     // The manager page the build ships (markdown-it), when it has been built.
     fs::path shipped = fs::path(TARN_BUILD_DIR) / "template";
     if (fs::exists(shipped / "vendor" / "markdown-it.min.js")) {
@@ -55,16 +47,8 @@ class ParallelBuildTest : public ::testing::Test {
     Put("_posts/twin b.md", "# Same text\r\n\r\nTwice.\r\n");
     Put("_posts/empty.md", "");
   }
-  void TearDown() override { fs::remove_all(tmp_); }
-
-  Outcome Build(const std::string& options, const std::string& env = "") {
-    std::string command = env + " '" + std::string(TARN_BINARY) + "' -w '" + ws_ + "' build " +
-                          options + " >/dev/null 2>'" + tmp_ + "/err'";
-    Outcome outcome;
-    int raw = std::system(command.c_str());
-    outcome.status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
-    ReadTextFile(tmp_ + "/err", &outcome.err);
-    return outcome;
+  TarnOutcome Build(const std::string& options, const std::string& env = "") {
+    return RunTarn(ws_, "build " + options, env);
   }
 
   // public/ as path -> bytes. The index's create_time and the feed's
@@ -92,21 +76,13 @@ class ParallelBuildTest : public ::testing::Test {
   // A fresh public/ from a build with these options.
   Tree Fresh(const std::string& options) {
     fs::remove_all(ws_ + "/public");
-    Outcome outcome = Build(options);
+    TarnOutcome outcome = Build(options);
     EXPECT_EQ(outcome.status, 0) << options << "\n" << outcome.err;
     EXPECT_EQ(outcome.err, "") << options;
     return Public();
   }
 
-  void Put(const std::string& relative, const std::string& text) {
-    fs::create_directories(fs::path(ws_ + "/" + relative).parent_path());
-    ASSERT_TRUE(WriteTextFile(ws_ + "/" + relative, text));
-  }
-
   std::string Cache() const { return ws_ + "/.tarn/markdown-cache.bin"; }
-
-  std::string tmp_;
-  std::string ws_;
 };
 
 // Names the files that differ instead of printing two whole sites.
@@ -139,7 +115,7 @@ TEST_F(ParallelBuildTest, EveryWayOfBuildingWritesTheSameBytes) {
   EXPECT_NE(edited["articles/post 7.html"], sequential["articles/post 7.html"]);
   ExpectSameTree(edited, Fresh("-j 3"), "after an edit, cached");
   // Building over the previous public/ changes nothing either.
-  Outcome again = Build("-j 3");
+  TarnOutcome again = Build("-j 3");
   EXPECT_EQ(again.status, 0) << again.err;
   ExpectSameTree(edited, Public(), "built over the last build");
 }
@@ -156,7 +132,8 @@ TEST_F(ParallelBuildTest, WorkersThatDieLeaveTheirPostsToTheBuild) {
   // they were given: every page is still written, and right.
   for (const char* after : {"0", "5"}) {
     fs::remove_all(ws_ + "/public");
-    Outcome outcome = Build("-j 3 --no-cache", std::string("TARN_TEST_WORKER_EXIT_AFTER=") + after);
+    TarnOutcome outcome =
+        Build("-j 3 --no-cache", std::string("TARN_TEST_WORKER_EXIT_AFTER=") + after);
     EXPECT_EQ(outcome.status, 0) << after << "\n" << outcome.err;
     ExpectSameTree(reference, Public(), std::string("workers dying after ") + after);
     // Said once per worker, not once per post.
@@ -200,7 +177,7 @@ TEST_F(ParallelBuildTest, DamagedCacheIsIgnoredAndRebuilt) {
                               std::string("not a cache at all")}) {
     ASSERT_TRUE(WriteTextFile(Cache(), damaged));
     fs::remove_all(ws_ + "/public");
-    Outcome outcome = Build("-j 2");
+    TarnOutcome outcome = Build("-j 2");
     EXPECT_EQ(outcome.status, 0) << outcome.err;
     EXPECT_NE(outcome.err.find(".tarn/markdown-cache.bin"), std::string::npos) << outcome.err;
     ExpectSameTree(reference, Public(), "damaged cache");
@@ -211,14 +188,14 @@ TEST_F(ParallelBuildTest, DamagedCacheIsIgnoredAndRebuilt) {
   fs::remove_all(ws_ + "/.tarn");
   fs::create_directories(Cache());
   fs::remove_all(ws_ + "/public");
-  Outcome blocked = Build("-j 2");
+  TarnOutcome blocked = Build("-j 2");
   EXPECT_EQ(blocked.status, 0) << blocked.err;
   ExpectSameTree(reference, Public(), "unwritable cache");
 }
 
 TEST_F(ParallelBuildTest, RejectsBadOptions) {
   for (const char* options : {"-j 0", "-j", "-j x", "-j 65", "-j 2x", "--jobs -1", "--cache"}) {
-    Outcome outcome = Build(options);
+    TarnOutcome outcome = Build(options);
     EXPECT_EQ(outcome.status, 2) << options;
     EXPECT_NE(outcome.err.find("usage: tarn [-w DIR] build [-j N] [--no-cache]"), std::string::npos)
         << options << ": " << outcome.err;

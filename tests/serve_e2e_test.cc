@@ -19,6 +19,7 @@
 #include <vector>
 
 #include "data/text_file.h"
+#include "support/workspace_test.h"
 
 extern char** environ;
 
@@ -134,19 +135,12 @@ class Stream {
   size_t seen_ = 0;
 };
 
-class ServeCommandTest : public ::testing::Test {
+class ServeCommandTest : public WorkspaceTest {
  protected:
-  void SetUp() override {
-    char pattern[] = "/tmp/tarn-serve-test-XXXXXX";
-    ASSERT_NE(mkdtemp(pattern), nullptr);
-    tmp_ = pattern;
-    ws_ = tmp_ + "/ws";
-    fs::copy(fs::path(TARN_SOURCE_DIR) / "tests/fixtures/serve/blog", ws_,
-             fs::copy_options::recursive);
-  }
+  ServeCommandTest() : WorkspaceTest("tests/fixtures/serve/blog") {}
   void TearDown() override {
     if (pid_ > 0) Stop();
-    fs::remove_all(tmp_);
+    WorkspaceTest::TearDown();
   }
 
   // Starts tarn serve and waits for the address it prints.
@@ -207,12 +201,7 @@ class ServeCommandTest : public ::testing::Test {
     }
     return text;
   }
-  void Put(const std::string& relative, const std::string& text) {
-    fs::create_directories(fs::path(ws_ + "/" + relative).parent_path());
-    ASSERT_TRUE(WriteTextFile(ws_ + "/" + relative, text));
-  }
-
-  std::string tmp_, ws_, out_;
+  std::string out_;
   pid_t pid_ = -1;
   int out_fd_ = -1;
   int port_ = 0;
