@@ -6,6 +6,7 @@
 #include <filesystem>
 
 #include "data/text_file.h"
+#include "support/temp_dir.h"
 
 namespace tarn {
 namespace {
@@ -15,16 +16,11 @@ namespace fs = std::filesystem;
 class ContainedPathTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    dir_ = fs::temp_directory_path() /
-           ("tarn-contained-" + std::to_string(::getpid()) + "-" +
-            ::testing::UnitTest::GetInstance()->current_test_info()->name());
-    fs::remove_all(dir_);
     fs::create_directories(dir_ / "_posts");
     posts_ = (dir_ / "_posts").string();
     ASSERT_TRUE(WriteTextFile(posts_ + "/a.md", "a"));
     ASSERT_TRUE(WriteTextFile((dir_ / "secret.md").string(), "secret"));
   }
-  void TearDown() override { fs::remove_all(dir_); }
 
   bool Resolve(const std::string& name, std::string* path = nullptr) {
     std::string ignored;
@@ -34,7 +30,8 @@ class ContainedPathTest : public ::testing::Test {
     return ok;
   }
 
-  fs::path dir_;
+  TempDir temp_{"contained"};
+  fs::path dir_ = temp_.path();
   std::string posts_;
 };
 

@@ -6,6 +6,7 @@
 #include <filesystem>
 
 #include "data/text_file.h"
+#include "support/temp_dir.h"
 
 namespace tarn {
 namespace {
@@ -16,14 +17,7 @@ const std::string kPng = std::string("\x89PNG\r\n\x1a\n", 8) + "rest of a png";
 
 class ImageStoreTest : public ::testing::Test {
  protected:
-  void SetUp() override {
-    dir_ = fs::temp_directory_path() /
-           ("tarn-images-" + std::to_string(::getpid()) + "-" +
-            ::testing::UnitTest::GetInstance()->current_test_info()->name());
-    fs::remove_all(dir_);
-    images_ = (dir_ / "static" / "images").string();
-  }
-  void TearDown() override { fs::remove_all(dir_); }
+  void SetUp() override { images_ = (dir_ / "static" / "images").string(); }
 
   std::string Save(const std::string& name, const std::string& bytes) {
     std::string file;
@@ -32,7 +26,8 @@ class ImageStoreTest : public ::testing::Test {
     return file;
   }
 
-  fs::path dir_;
+  TempDir temp_{"images"};
+  fs::path dir_ = temp_.path();
   std::string images_;
   std::time_t now_ = 1700000000;  // 2023-11-14 or -15, depending on the zone
   std::string Date() {

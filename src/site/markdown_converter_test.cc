@@ -12,6 +12,7 @@
 
 #include "script/jsc_script_host.h"
 #include "script/script_host.h"
+#include "support/temp_dir.h"
 
 namespace tarn {
 namespace {
@@ -45,15 +46,6 @@ class FakeHost : public ScriptHost {
 
 class MarkdownConverterTest : public ::testing::Test {
  protected:
-  void SetUp() override {
-    dir_ = fs::temp_directory_path() /
-           ("tarn-convert-" + std::to_string(::getpid()) + "-" +
-            ::testing::UnitTest::GetInstance()->current_test_info()->name());
-    fs::remove_all(dir_);
-    fs::create_directories(dir_);
-  }
-  void TearDown() override { fs::remove_all(dir_); }
-
   MarkdownConverter::HostFactory Factory() {
     return [this](DiagnosticSink) {
       made_.fetch_add(1);
@@ -82,7 +74,8 @@ class MarkdownConverterTest : public ::testing::Test {
     return out;
   }
 
-  fs::path dir_;
+  TempDir temp_{"convert"};
+  fs::path dir_ = temp_.path();
   std::atomic<int> calls_{0};
   std::atomic<int> made_{0};
   std::mutex mutex_;

@@ -8,6 +8,7 @@
 
 #include "data/json_document.h"
 #include "data/text_file.h"
+#include "support/temp_dir.h"
 
 namespace tarn {
 namespace {
@@ -16,15 +17,6 @@ namespace fs = std::filesystem;
 
 class PostCatalogTest : public ::testing::Test {
  protected:
-  void SetUp() override {
-    dir_ = fs::temp_directory_path() /
-           ("tarn-catalog-" + std::to_string(::getpid()) + "-" +
-            ::testing::UnitTest::GetInstance()->current_test_info()->name());
-    fs::remove_all(dir_);
-    fs::create_directories(dir_);
-  }
-  void TearDown() override { fs::remove_all(dir_); }
-
   void Post(const std::string& name, const std::string& text, std::time_t modified) {
     std::string path = (dir_ / name).string();
     ASSERT_TRUE(WriteTextFile(path, text));
@@ -32,7 +24,8 @@ class PostCatalogTest : public ::testing::Test {
     ASSERT_EQ(utimes(path.c_str(), times), 0);
   }
 
-  fs::path dir_;
+  TempDir temp_{"catalog"};
+  fs::path dir_ = temp_.path();
 };
 
 TEST_F(PostCatalogTest, ListsPostsNewestFirstWithTitlesFromNames) {

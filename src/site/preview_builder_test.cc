@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "data/text_file.h"
+#include "support/temp_dir.h"
 
 namespace tarn {
 namespace {
@@ -23,9 +24,7 @@ namespace fs = std::filesystem;
 class PreviewBuilderTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    char pattern[] = "/tmp/tarn-preview-XXXXXX";
-    ASSERT_NE(mkdtemp(pattern), nullptr);
-    tmp_ = pattern;
+    tmp_ = temp_.str();
     ws_ = tmp_ + "/ws";
     public_ = ws_ + "/public";
     stage_ = tmp_ + "/stage";
@@ -44,7 +43,6 @@ class PreviewBuilderTest : public ::testing::Test {
     builder_.reset();
     g_main_context_pop_thread_default(context_);
     g_main_context_unref(context_);
-    fs::remove_all(tmp_);
   }
 
   void Start() {
@@ -104,6 +102,7 @@ class PreviewBuilderTest : public ::testing::Test {
     return text;
   }
 
+  TempDir temp_{"preview"};
   std::string tmp_, ws_, public_, stage_;
   GMainContext* context_ = nullptr;
   std::unique_ptr<PreviewBuilder> builder_;

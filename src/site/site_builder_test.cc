@@ -9,6 +9,7 @@
 #include "data/text_file.h"
 #include "script/script_host.h"
 #include "support/fake_script_host.h"
+#include "support/temp_dir.h"
 
 namespace tarn {
 namespace {
@@ -18,9 +19,6 @@ namespace fs = std::filesystem;
 class SiteBuilderTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    char pattern[] = "/tmp/tarn-site-XXXXXX";
-    ASSERT_NE(mkdtemp(pattern), nullptr);
-    root_ = pattern;
     Put("config/base.json",
         "{\r\n  \"system\": {\"title\": \"My Blog\", \"theme\": \"t\", \"url\": "
         "\"https://x.org\",\r\n"
@@ -31,7 +29,6 @@ class SiteBuilderTest : public ::testing::Test {
     Put("_posts/Hello.MD", "hi");
     Put("_posts/a b.md", "ab");
   }
-  void TearDown() override { fs::remove_all(root_); }
 
   void Put(const std::string& relative, const std::string& text) {
     fs::create_directories(fs::path(root_ + "/" + relative).parent_path());
@@ -51,7 +48,8 @@ class SiteBuilderTest : public ::testing::Test {
     return all;
   }
 
-  std::string root_;
+  TempDir temp_{"site"};
+  std::string root_ = temp_.str();
   std::vector<std::string> messages_;
 };
 
