@@ -1,9 +1,14 @@
 #include "site/alias_pages.h"
 
+#include "data/markup_escape.h"
 #include "site/output_file.h"
 
 namespace tarn {
 namespace {
+
+std::string EscapeAttribute(std::string_view text) {
+  return EscapeMarkup(text, MarkupSlot::kAttribute);
+}
 
 int HexValue(char c) {
   if (c >= '0' && c <= '9') return c - '0';
@@ -21,29 +26,6 @@ std::string PercentDecode(std::string_view text) {
       i += 2;
     } else {
       out += text[i];
-    }
-  }
-  return out;
-}
-
-std::string EscapeHtml(std::string_view text) {
-  std::string out;
-  for (char c : text) {
-    switch (c) {
-      case '&':
-        out += "&amp;";
-        break;
-      case '<':
-        out += "&lt;";
-        break;
-      case '>':
-        out += "&gt;";
-        break;
-      case '"':
-        out += "&quot;";
-        break;
-      default:
-        out += c;
     }
   }
   return out;
@@ -94,10 +76,10 @@ std::string AliasPages::RelativeLink(std::string_view output, std::string_view s
 
 std::string AliasPages::Page(std::string_view title, std::string_view href,
                              std::string_view canonical) {
-  std::string t = EscapeHtml(title);
-  std::string h = EscapeHtml(href);
+  std::string t = EscapeAttribute(title);
+  std::string h = EscapeAttribute(href);
   return "<!DOCTYPE html>\n<html>\n<head>\n<meta charset=\"utf-8\">\n<title>" + t +
-         "</title>\n<link rel=\"canonical\" href=\"" + EscapeHtml(canonical) +
+         "</title>\n<link rel=\"canonical\" href=\"" + EscapeAttribute(canonical) +
          "\">\n<meta name=\"robots\" content=\"noindex\">\n"
          "<meta http-equiv=\"refresh\" content=\"0; url=" +
          h + "\">\n</head>\n<body>\n<p><a href=\"" + h + "\">" + t + "</a></p>\n</body>\n</html>\n";

@@ -3,6 +3,7 @@
 #include <cstdio>
 #include <vector>
 
+#include "data/markup_escape.h"
 #include "data/text_file.h"
 #include "data/utf8.h"
 #include "site/front_matter.h"
@@ -54,27 +55,8 @@ void AppendXmlChars(std::string_view value, std::string* out, const Escape& esca
 }
 
 void AppendEscapedText(std::string_view value, std::string* out) {
-  AppendXmlChars(value, out, [](char c, std::string* o) {
-    switch (c) {
-      case '&':
-        o->append("&amp;");
-        break;
-      case '<':
-        o->append("&lt;");
-        break;
-      case '>':
-        o->append("&gt;");
-        break;
-      case '"':
-        o->append("&quot;");
-        break;
-      case '\'':
-        o->append("&apos;");
-        break;
-      default:
-        o->push_back(c);
-    }
-  });
+  AppendXmlChars(value, out,
+                 [](char c, std::string* o) { AppendEscapedChar(c, MarkupSlot::kXml, o); });
 }
 
 void AppendEscapedCdata(std::string_view value, std::string* out) {

@@ -4,25 +4,11 @@
 #include <set>
 #include <vector>
 
+#include "data/markup_escape.h"
 #include "site/search_index.h"
 
 namespace tarn {
 namespace {
-
-std::string EscapeText(std::string_view text) {
-  std::string out;
-  for (char c : text) {
-    if (c == '&')
-      out += "&amp;";
-    else if (c == '<')
-      out += "&lt;";
-    else if (c == '>')
-      out += "&gt;";
-    else
-      out.push_back(c);
-  }
-  return out;
-}
 
 struct Heading {
   int level;
@@ -44,7 +30,7 @@ std::string TableOfContents(const std::vector<Heading>& headings) {
       }
       toc += "</li>";
     }
-    toc += "<li><a href=\"#" + h.id + "\">" + EscapeText(h.text) + "</a>";
+    toc += "<li><a href=\"#" + h.id + "\">" + EscapeMarkup(h.text, MarkupSlot::kText) + "</a>";
   }
   for (size_t i = 0; i < open.size(); ++i) toc += "</li></ul>";
   return toc;

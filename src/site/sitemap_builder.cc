@@ -1,5 +1,7 @@
 #include "site/sitemap_builder.h"
 
+#include "data/markup_escape.h"
+
 #include <cctype>
 
 namespace tarn {
@@ -8,27 +10,10 @@ namespace {
 std::string EscapeXml(std::string_view text) {
   std::string out;
   for (char c : text) {
-    switch (c) {
-      case '&':
-        out += "&amp;";
-        break;
-      case '<':
-        out += "&lt;";
-        break;
-      case '>':
-        out += "&gt;";
-        break;
-      case '"':
-        out += "&quot;";
-        break;
-      case '\'':
-        out += "&apos;";
-        break;
-      default:
-        // Control characters have no place in XML 1.0; none is left in an
-        // encoded path, but the site address is the blogger's text.
-        if (static_cast<unsigned char>(c) >= 0x20 || c == '\t') out.push_back(c);
-    }
+    // Control characters have no place in XML 1.0; none is left in an
+    // encoded path, but the site address is the blogger's text.
+    if (static_cast<unsigned char>(c) >= 0x20 || c == '\t')
+      AppendEscapedChar(c, MarkupSlot::kXml, &out);
   }
   return out;
 }
