@@ -213,6 +213,19 @@ bool ReadOffset(std::string_view text, std::size_t* i, long* offset) {
   return true;
 }
 
+// Keeps what a parser's values converted to in *kept; when a value could
+// not be converted, reports it and keeps nothing.
+bool Keep(const Converter& converter, JsonDocument values, int first_line, const std::string& path,
+          const DiagnosticSink& sink, JsonDocument* kept) {
+  if (!converter.ok()) {
+    if (sink)
+      sink(Where(path, first_line) + "front matter " + converter.error() + "; it is ignored");
+    return false;
+  }
+  *kept = std::move(values);
+  return true;
+}
+
 }  // namespace
 
 FrontMatter::Block FrontMatter::Find(std::string_view text) {
@@ -296,14 +309,7 @@ bool FrontMatter::ParseYaml(const Block& block, int first_line, const std::strin
     return false;
   }
   Converter converter;
-  JsonDocument values = converter.FromYaml(root, 0);
-  if (!converter.ok()) {
-    if (sink)
-      sink(Where(path, first_line) + "front matter " + converter.error() + "; it is ignored");
-    return false;
-  }
-  values_ = std::move(values);
-  return true;
+  return Keep(converter, converter.FromYaml(root, 0), first_line, path, sink, &values_);
 }
 
 bool FrontMatter::ParseToml(const Block& block, int first_line, const std::string& path,
@@ -318,14 +324,7 @@ bool FrontMatter::ParseToml(const Block& block, int first_line, const std::strin
     return false;
   }
   Converter converter;
-  JsonDocument values = converter.FromToml(root, 0);
-  if (!converter.ok()) {
-    if (sink)
-      sink(Where(path, first_line) + "front matter " + converter.error() + "; it is ignored");
-    return false;
-  }
-  values_ = std::move(values);
-  return true;
+  return Keep(converter, converter.FromToml(root, 0), first_line, path, sink, &values_);
 }
 
 JsonDocument FrontMatter::TakeValues() {
