@@ -268,13 +268,15 @@ std::string_view RegexObject::SubMatchView(int match, int group) const {
   return std::string_view(subject_).substr(span.start, span.end - span.start);
 }
 
+std::size_t RegexObject::MatchPosition(int match) const {
+  if (match < 1 || match > GetMatchCount()) return kNpos;
+  return spans_[static_cast<std::size_t>(match - 1) * static_cast<std::size_t>(group_count_ + 1)]
+      .start;
+}
+
 std::string RegexObject::GetMatch(int match, std::size_t* position) const {
-  if (position != nullptr) *position = kNpos;
-  std::string_view text = MatchView(match);
-  if (position != nullptr && match >= 1 && match <= GetMatchCount()) {
-    *position = static_cast<std::size_t>(text.data() - subject_.data());
-  }
-  return std::string(text);
+  if (position != nullptr) *position = MatchPosition(match);
+  return std::string(MatchView(match));
 }
 
 std::string RegexObject::GetSubMatch(int match, int group, std::size_t* position) const {

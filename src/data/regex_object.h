@@ -71,6 +71,8 @@ class RegexObject {
   // Execute or destruction.
   std::string_view MatchView(int match) const;
   std::string_view SubMatchView(int match, int group) const;
+  // The 0-based byte offset of match `match` (from 1); npos when out of range.
+  std::size_t MatchPosition(int match) const;
 
   const std::string& error() const { return error_; }
 

@@ -110,6 +110,9 @@ TEST(RegexObjectTest, NumbersFromOneAndByteOffsetsFromZero) {
   EXPECT_EQ(re.GetMatch(0, &position), "");
   EXPECT_EQ(position, kNpos);
   EXPECT_EQ(re.GetMatch(3), "");
+  EXPECT_EQ(re.MatchPosition(2), 8u);
+  EXPECT_EQ(re.MatchPosition(0), kNpos);
+  EXPECT_EQ(re.MatchPosition(3), kNpos);
   EXPECT_EQ(re.MatchView(2), "2x");
   EXPECT_EQ(re.SubMatchView(2, 1), "2");
   // The position of a group is its own, even when its text occurs earlier

@@ -140,9 +140,7 @@ std::string TemplateEngine::ExpandLoops(std::string_view text, const TemplateDat
   if (ContainsIgnoringCase(text, "{-volist")) {
     std::vector<size_t> starts;
     for (int i = 1; i <= count; ++i) {
-      size_t position = std::string_view::npos;
-      loops.GetMatch(i, &position);
-      starts.push_back(position);
+      starts.push_back(loops.MatchPosition(i));
     }
     WarnLoneOpenings(text, starts, name);
   }
@@ -173,8 +171,7 @@ void TemplateEngine::WarnLoneOpenings(std::string_view text, const std::vector<s
   RegexObject opens;
   opens.Execute(kLoopOpenPattern, text);
   for (int i = 1; i <= opens.GetMatchCount(); ++i) {
-    size_t position = std::string_view::npos;
-    opens.GetMatch(i, &position);
+    size_t position = opens.MatchPosition(i);
     if (std::find(loop_starts.begin(), loop_starts.end(), position) == loop_starts.end()) {
       Warn(std::string(name) + ":" + std::to_string(LineOf(text, position)) + ": loop \"" +
            std::string(opens.SubMatchView(i, 1)) + "\" has no {-volist/} of its own; left as text");

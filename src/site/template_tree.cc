@@ -86,28 +86,25 @@ TemplateTree::TemplateTree(std::string_view text, std::string_view name,
       sink(std::string(name) + ":" + std::to_string(LineOf(text, frame.position)) + ": " +
            std::string(frame.open_tag) + " is never closed; left as text");
     }
+    auto add_nodes = [&](std::vector<Node>& nodes) {
+      for (Node& child : nodes) {
+        if (child.kind == Node::kText)
+          add_text(child.text);
+        else
+          current().push_back(std::move(child));
+      }
+    };
     add_text(frame.open_tag);
-    for (Node& child : frame.node.children) {
-      if (child.kind == Node::kText)
-        add_text(child.text);
-      else
-        current().push_back(std::move(child));
-    }
+    add_nodes(frame.node.children);
     add_text(frame.else_tag);
-    for (Node& child : frame.node.otherwise) {
-      if (child.kind == Node::kText)
-        add_text(child.text);
-      else
-        current().push_back(std::move(child));
-    }
+    add_nodes(frame.node.otherwise);
   };
 
   RegexObject tags;
   tags.Execute(kTagPattern, text);
   size_t done = 0;
   for (int i = 1; i <= tags.GetMatchCount(); ++i) {
-    size_t position = 0;
-    tags.GetMatch(i, &position);
+    size_t position = tags.MatchPosition(i);
     std::string_view tag = tags.MatchView(i);
     add_text(text.substr(done, position - done));
     done = position + tag.size();
@@ -175,8 +172,7 @@ void TemplateTree::ExpandText(std::string_view text, const TemplateData& data, c
   variables.Execute(kVariablePattern, text);
   size_t done = 0;
   for (int i = 1; i <= variables.GetMatchCount(); ++i) {
-    size_t position = 0;
-    variables.GetMatch(i, &position);
+    size_t position = variables.MatchPosition(i);
     std::string_view match = variables.MatchView(i);
     std::string_view path = variables.SubMatchView(i, 1);
     std::string resolved = Resolve(path, scope);
