@@ -419,6 +419,23 @@ def ratio(a, b):
     return a / b if b else float("nan")
 
 
+SHARE_ROW = "%7d  %-5s wall %6.3fx  cpu %6.3fx  memory %6.3fx"
+
+
+def print_ratios(by_key, counts, title, top, bottom, row, header=None):
+    """Prints top's wall, cpu and memory over bottom's, per post count and kind of build."""
+    print()
+    print(title)
+    if header:
+        print(header)
+    for count in counts:
+        for kind in ("cold", "edit"):
+            a, b = by_key.get((top, count, kind)), by_key.get((bottom, count, kind))
+            if a and b:
+                print(row % (count, kind, ratio(a.wall, b.wall), ratio(a.cpu, b.cpu),
+                             ratio(a.peak_kb, b.peak_kb)))
+
+
 def report(results, tools, counts):
     print()
     print("%7s  %-7s %-5s %9s %9s %10s" % ("posts", "tool", "build", "wall s", "cpu s",
@@ -429,36 +446,16 @@ def report(results, tools, counts):
 
     by_key = {(m.tool, m.posts, m.kind): m for m in results}
     if "tarn" in tools and "hugo" in tools:
-        print()
-        print("tarn / hugo")
-        print("%7s  %-5s %9s %9s %10s" % ("posts", "build", "wall", "cpu", "memory"))
-        for count in counts:
-            for kind in ("cold", "edit"):
-                t, h = by_key.get(("tarn", count, kind)), by_key.get(("hugo", count, kind))
-                if t and h:
-                    print("%7d  %-5s %8.2fx %8.2fx %9.2fx" % (
-                        count, kind, ratio(t.wall, h.wall), ratio(t.cpu, h.cpu),
-                        ratio(t.peak_kb, h.peak_kb)))
+        print_ratios(by_key, counts, "tarn / hugo", "tarn", "hugo",
+                     "%7d  %-5s %8.2fx %8.2fx %9.2fx",
+                     "%7s  %-5s %9s %9s %10s" % ("posts", "build", "wall", "cpu", "memory"))
     if "tarn-nav" in tools:
-        print()
-        print("tarn with pagination, tag pages and search / the same site without (goal: within 15%)")
-        for count in counts:
-            for kind in ("cold", "edit"):
-                f, t = by_key.get(("tarn-nav", count, kind)), by_key.get(("tarn-tags", count, kind))
-                if f and t:
-                    print("%7d  %-5s wall %6.3fx  cpu %6.3fx  memory %6.3fx" % (
-                        count, kind, ratio(f.wall, t.wall), ratio(f.cpu, t.cpu),
-                        ratio(f.peak_kb, t.peak_kb)))
+        print_ratios(by_key, counts,
+                     "tarn with pagination, tag pages and search / the same site without "
+                     "(goal: within 15%)", "tarn-nav", "tarn-tags", SHARE_ROW)
     if "tarn-fm" in tools:
-        print()
-        print("tarn with front matter / tarn without (goal: within 5%)")
-        for count in counts:
-            for kind in ("cold", "edit"):
-                f, t = by_key.get(("tarn-fm", count, kind)), by_key.get(("tarn", count, kind))
-                if f and t:
-                    print("%7d  %-5s wall %6.3fx  cpu %6.3fx  memory %6.3fx" % (
-                        count, kind, ratio(f.wall, t.wall), ratio(f.cpu, t.cpu),
-                        ratio(f.peak_kb, t.peak_kb)))
+        print_ratios(by_key, counts, "tarn with front matter / tarn without (goal: within 5%)",
+                     "tarn-fm", "tarn", SHARE_ROW)
     if len(counts) >= 2:
         small, large = counts[0], counts[-1]
         print()
