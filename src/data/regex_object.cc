@@ -274,6 +274,22 @@ std::size_t RegexObject::MatchPosition(int match) const {
       .start;
 }
 
+std::vector<std::string_view> RegexObject::MatchViews() const {
+  std::vector<std::string_view> views;
+  const int count = GetMatchCount();
+  views.reserve(static_cast<std::size_t>(count));
+  for (int i = 1; i <= count; ++i) views.push_back(MatchView(i));
+  return views;
+}
+
+std::string_view RegexObject::TextBefore(int match) const {
+  const int count = GetMatchCount();
+  if (match < 1 || match > count + 1) return {};
+  std::size_t from = match == 1 ? 0 : MatchPosition(match - 1) + MatchView(match - 1).size();
+  std::size_t to = match <= count ? MatchPosition(match) : subject_.size();
+  return std::string_view(subject_).substr(from, to - from);
+}
+
 std::string RegexObject::GetMatch(int match, std::size_t* position) const {
   if (position != nullptr) *position = MatchPosition(match);
   return std::string(MatchView(match));

@@ -73,6 +73,12 @@ class RegexObject {
   std::string_view SubMatchView(int match, int group) const;
   // The 0-based byte offset of match `match` (from 1); npos when out of range.
   std::size_t MatchPosition(int match) const;
+  // Every match's text, in order.
+  std::vector<std::string_view> MatchViews() const;
+  // The subject between the end of match `match` - 1 (or its start) and the
+  // start of match `match`; for GetMatchCount() + 1, the rest after the
+  // last match. Empty when out of range.
+  std::string_view TextBefore(int match) const;
 
   const std::string& error() const { return error_; }
 

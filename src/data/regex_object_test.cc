@@ -86,6 +86,24 @@ TEST(RegexObjectTest, DotNeverCrossesALineBreak) {
   EXPECT_EQ(re.GetSubMatch(1, 1), "\r\ntitle: x\r\n");
 }
 
+// The pieces between matches put back together give the subject: what the
+// template passes rely on to copy the text around tags.
+TEST(RegexObjectTest, TextBetweenMatchesRebuildsTheSubject) {
+  RegexObject re;
+  ASSERT_TRUE(re.Execute("\\{[a-z]*\\}", "中{a}{bc}x{}"));
+  ASSERT_EQ(re.GetMatchCount(), 3);
+  EXPECT_EQ(re.MatchViews(), (std::vector<std::string_view>{"{a}", "{bc}", "{}"}));
+  EXPECT_EQ(re.TextBefore(1), "中");
+  EXPECT_EQ(re.TextBefore(2), "");  // adjacent matches
+  EXPECT_EQ(re.TextBefore(3), "x");
+  EXPECT_EQ(re.TextBefore(4), "");  // nothing after the last
+  EXPECT_EQ(re.TextBefore(0), "");
+  EXPECT_EQ(re.TextBefore(5), "");
+  ASSERT_TRUE(re.Execute("z", "abc"));
+  EXPECT_TRUE(re.MatchViews().empty());
+  EXPECT_EQ(re.TextBefore(1), "abc");  // no match: the whole subject
+}
+
 TEST(RegexObjectTest, NumbersFromOneAndByteOffsetsFromZero) {
   RegexObject re;
   ASSERT_TRUE(re.Execute("(\\d)(x)?", "中文1 2x"));

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "data/text_file.h"
+#include "support/temp_dir.h"
 
 namespace tarn {
 namespace {
@@ -24,9 +25,6 @@ constexpr int kQuietMs = 300;
 class SiteWatcherTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    char pattern[] = "/tmp/tarn-watch-XXXXXX";
-    ASSERT_NE(mkdtemp(pattern), nullptr);
-    root_ = pattern;
     fs::create_directories(root_ + "/_posts");
     fs::create_directories(root_ + "/themes/lake/assets");
     fs::create_directories(root_ + "/config");
@@ -42,7 +40,6 @@ class SiteWatcherTest : public ::testing::Test {
     watcher_.reset();
     g_main_context_pop_thread_default(context_);
     g_main_context_unref(context_);
-    fs::remove_all(root_);
   }
 
   void Put(const std::string& relative, const std::string& text = "x") {
@@ -67,7 +64,8 @@ class SiteWatcherTest : public ::testing::Test {
     }
   }
 
-  std::string root_;
+  TempDir temp_{"watch"};
+  std::string root_ = temp_.str();
   GMainContext* context_ = nullptr;
   std::unique_ptr<SiteWatcher> watcher_;
   std::vector<std::vector<std::string>> calls_;

@@ -139,17 +139,12 @@ std::string TemplateEngine::ExpandLoops(std::string_view text, const TemplateDat
   int count = loops.GetMatchCount();
   if (ContainsIgnoringCase(text, "{-volist")) {
     std::vector<size_t> starts;
-    for (int i = 1; i <= count; ++i) {
-      starts.push_back(loops.MatchPosition(i));
-    }
+    for (int i = 1; i <= count; ++i) starts.push_back(loops.MatchPosition(i));
     WarnLoneOpenings(text, starts, name);
   }
   if (count == 0) return std::string(text);
 
-  std::vector<std::string_view> texts;
-  texts.reserve(count);
-  for (int i = 1; i <= count; ++i) texts.push_back(loops.MatchView(i));
-  SequentialReplacer replacer(texts);
+  SequentialReplacer replacer(loops.MatchViews());
 
   // A loop's expansion depends on its text only; work it out once per text.
   std::vector<std::optional<std::string>> expansions(replacer.distinct_count());
@@ -225,10 +220,7 @@ std::string TemplateEngine::ReplaceVariables(std::string_view text, const Templa
   variables.Execute(kVariablePattern, text);
   int count = variables.GetMatchCount();
   if (count == 0) return std::string(text);
-  std::vector<std::string_view> texts;
-  texts.reserve(count);
-  for (int i = 1; i <= count; ++i) texts.push_back(variables.MatchView(i));
-  SequentialReplacer replacer(texts);
+  SequentialReplacer replacer(variables.MatchViews());
   std::vector<std::optional<std::string>> values(replacer.distinct_count());
   return replacer.Apply(std::string(text), [&](int step) -> std::string_view {
     int id = replacer.distinct_id(step);

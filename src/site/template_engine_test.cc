@@ -10,6 +10,7 @@
 
 #include "data/regex_object.h"
 #include "data/text_file.h"
+#include "support/temp_dir.h"
 
 namespace tarn {
 namespace {
@@ -25,13 +26,9 @@ JsonDocument Data(const std::string& json) {
 class TemplateEngineTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    char pattern[] = "/tmp/tarn-tpl-XXXXXX";
-    ASSERT_NE(mkdtemp(pattern), nullptr);
-    dir_ = pattern;
     engine_ = std::make_unique<TemplateEngine>(
         dir_, dir_, [this](const std::string& m) { messages_.push_back(m); });
   }
-  void TearDown() override { fs::remove_all(dir_); }
 
   void Put(const std::string& name, const std::string& text) {
     ASSERT_TRUE(WriteTextFile(dir_ + "/" + name, text));
@@ -45,7 +42,8 @@ class TemplateEngineTest : public ::testing::Test {
     return false;
   }
 
-  std::string dir_;
+  TempDir temp_{"tpl"};
+  std::string dir_ = temp_.str();
   std::unique_ptr<TemplateEngine> engine_;
   std::vector<std::string> messages_;
 };

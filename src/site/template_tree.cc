@@ -102,12 +102,11 @@ TemplateTree::TemplateTree(std::string_view text, std::string_view name,
 
   RegexObject tags;
   tags.Execute(kTagPattern, text);
-  size_t done = 0;
-  for (int i = 1; i <= tags.GetMatchCount(); ++i) {
+  const int count = tags.GetMatchCount();
+  for (int i = 1; i <= count; ++i) {
     size_t position = tags.MatchPosition(i);
     std::string_view tag = tags.MatchView(i);
-    add_text(text.substr(done, position - done));
-    done = position + tag.size();
+    add_text(tags.TextBefore(i));
     Tag kind = TagOf(tag);
     if (kind == Tag::kLoopOpen || kind == Tag::kIfOpen) {
       Frame frame{Node{}, tag, position, {}};
@@ -142,7 +141,7 @@ TemplateTree::TemplateTree(std::string_view text, std::string_view name,
     stack.pop_back();
     current().push_back(std::move(node));
   }
-  add_text(text.substr(done));
+  add_text(tags.TextBefore(count + 1));
   while (!stack.empty()) unwind();
 }
 
@@ -170,20 +169,17 @@ void TemplateTree::ExpandText(std::string_view text, const TemplateData& data, c
   }
   RegexObject variables;
   variables.Execute(kVariablePattern, text);
-  size_t done = 0;
-  for (int i = 1; i <= variables.GetMatchCount(); ++i) {
-    size_t position = variables.MatchPosition(i);
-    std::string_view match = variables.MatchView(i);
+  const int count = variables.GetMatchCount();
+  for (int i = 1; i <= count; ++i) {
     std::string_view path = variables.SubMatchView(i, 1);
     std::string resolved = Resolve(path, scope);
-    out->append(text.substr(done, position - done));
+    out->append(variables.TextBefore(i));
     if (resolved.size() == path.size() && resolved == path)
-      out->append(match);  // for the variables pass
+      out->append(variables.MatchView(i));  // for the variables pass
     else
       out->append(data.GetText(resolved));
-    done = position + match.size();
   }
-  out->append(text.substr(done));
+  out->append(variables.TextBefore(count + 1));
 }
 
 void TemplateTree::Expand(const std::vector<Node>& nodes, const TemplateData& data,
