@@ -264,6 +264,17 @@ class EarlierSiteTest : public DeployE2eTest {
   std::string remote_, old_tip_;
 };
 
+TEST_F(EarlierSiteTest, AnEmptyPublicFolderPushesNothingEvenWithReplace) {
+  fs::remove(public_ + "/index.html");
+  CommandResult result = Run({TARN_BINARY, "-w", ws_, "push", "--replace"}, root_);
+  EXPECT_EQ(result.exit_status, 1) << result.output;
+  EXPECT_TRUE(Has(result, "推送失败，请查看控制台输出\n")) << result.output;
+  EXPECT_TRUE(Has(result, "src refspec master does not match any")) << result.output;
+  EXPECT_EQ(Tip(), old_tip_);
+  // The old site was not brought into public/ either.
+  EXPECT_FALSE(fs::exists(public_ + "/old-post.html"));
+}
+
 TEST_F(EarlierSiteTest, PushStopsAndReplaceJoinsTheHistoryWithoutForce) {
   ExpectStopped(Tarn("push"));
   // Asking again changes nothing: the stop is not a one-time warning.

@@ -115,6 +115,10 @@ RemoteSite GitDeployer::CheckRemoteSite() {
   if (!RunQuietly({"git", "cat-file", "-e", std::string(kRemoteBranch) + ":index.html"})
            .succeeded())
     return RemoteSite::kJoinable;
+  // Nothing committed here (an empty public/): there is nothing to lay over
+  // the site, and the push fails saying so in git's words.
+  if (!RunQuietly({"git", "rev-parse", "-q", "--verify", "HEAD"}).succeeded())
+    return RemoteSite::kJoinable;
   // Shared history is the ordinary case: earlier pushes from here, or
   // another copy of this site that pushed since (the pull in Push joins it).
   CommandResult base = RunQuietly({"git", "merge-base", "HEAD", kRemoteBranch});
