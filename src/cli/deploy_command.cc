@@ -35,8 +35,8 @@ int CheckContext(const CommandContext& context, const char* name, bool* replace)
       *replace = true;
       continue;
     }
-    std::fprintf(stderr, "tarn %s: unexpected argument '%s'\nusage: tarn [-w DIR] %s [%s]\n",
-                 name, arg.c_str(), name, kReplace);
+    std::fprintf(stderr, "tarn %s: unexpected argument '%s'\nusage: tarn [-w DIR] %s [%s]\n", name,
+                 arg.c_str(), name, kReplace);
     return kUsageError;
   }
   std::error_code ec;
@@ -85,8 +85,8 @@ int RunPublish(const CommandContext& context) {
 
 const Command kPush("push", "push [--replace]", "commit public/ and push it to system.deployUrl",
                     RunPush);
-const Command kPublish("publish", "publish [--replace]",
-                       "render the site, then commit and push it", RunPublish);
+const Command kPublish("publish", "publish [--replace]", "render the site, then commit and push it",
+                       RunPublish);
 
 }  // namespace
 }  // namespace tarn

@@ -105,8 +105,7 @@ RemoteSite GitDeployer::CheckRemoteSite() {
   CommandResult heads =
       RunQuietly({"git", "ls-remote", "--heads", "origin", std::string("refs/heads/") + kBranch});
   if (!heads.succeeded()) return RemoteSite::kUnreachable;
-  if (heads.output.find_first_not_of(" \t\r\n") == std::string::npos)
-    return RemoteSite::kJoinable;
+  if (heads.output.find_first_not_of(" \t\r\n") == std::string::npos) return RemoteSite::kJoinable;
   if (!RunInWorkDir({"git", "fetch", "--no-tags", "origin",
                      std::string("+refs/heads/") + kBranch + ":" + kRemoteBranch})
            .succeeded())

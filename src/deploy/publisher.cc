@@ -45,12 +45,6 @@ Tarn Blog Editor 是一个桌面静态博客编辑器：用 Markdown 写文章�
 有问题或建议，欢迎在项目主页提交 issue。
 )";
 
-DeployOutcome ForeignSiteOutcome(std::string message) {
-  DeployOutcome outcome{false, std::move(message), Publisher::kError};
-  outcome.foreign_site = true;
-  return outcome;
-}
-
 }  // namespace
 
 Publisher::Publisher(SiteBuilder* site, GitDeployer* git, DiagnosticSink sink)
@@ -87,33 +81,28 @@ Publisher::PushResult Publisher::CommitAndPush() {
   return git_->Push() ? PushResult::kPushed : PushResult::kFailed;
 }
 
-DeployOutcome Publisher::Push() {
-  switch (CommitAndPush()) {
+DeployOutcome Publisher::Describe(PushResult result, bool rendered) {
+  switch (result) {
     case PushResult::kPushed:
-      return {true, "推送成功", kSucceed};
+      return {true, rendered ? "渲染完成并已经自动推送" : "推送成功", kSucceed};
     case PushResult::kNoUrl:
+      if (rendered) return {true, "渲染完成", kSucceed};
       return {false, "推送地址未设置，无法推送", kError};
-    case PushResult::kForeignSite:
-      return ForeignSiteOutcome(ForeignSiteText());
+    case PushResult::kForeignSite: {
+      DeployOutcome outcome{false, (rendered ? "渲染完成，但" : "") + ForeignSiteText(), kError};
+      outcome.foreign_site = true;
+      return outcome;
+    }
     case PushResult::kFailed:
       break;
   }
-  return {false, "推送失败，请查看控制台输出", kError};
+  return {false, rendered ? "渲染完成，但推送失败，请查看控制台输出" : "推送失败，请查看控制台输出",
+          kError};
 }
 
-DeployOutcome Publisher::PushRendered() {
-  switch (CommitAndPush()) {
-    case PushResult::kPushed:
-      return {true, "渲染完成并已经自动推送", kSucceed};
-    case PushResult::kNoUrl:
-      return {true, "渲染完成", kSucceed};
-    case PushResult::kForeignSite:
-      return ForeignSiteOutcome("渲染完成，但" + ForeignSiteText());
-    case PushResult::kFailed:
-      break;
-  }
-  return {false, "渲染完成，但推送失败，请查看控制台输出", kError};
-}
+DeployOutcome Publisher::Push() { return Describe(CommitAndPush(), false); }
+
+DeployOutcome Publisher::PushRendered() { return Describe(CommitAndPush(), true); }
 
 DeployOutcome Publisher::RenderingAndPush() {
   std::string public_dir = site_->root() + "/public";

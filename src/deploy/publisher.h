@@ -8,6 +8,11 @@
 // when every step that ran succeeded (git's own messages have gone to the
 // deployer's output callback by then).
 //
+// Neither pushes over an earlier site on the remote that public/'s history
+// does not share (a blog published before a reinstall, say): the outcome
+// says so with foreign_site set, and set_replace(true) lets a second
+// attempt join that site's history and replace its files.
+//
 // The SiteBuilder must have loaded its configuration, and the GitDeployer
 // must have been initialised on the workspace's public/ folder.
 //
@@ -88,6 +93,9 @@ class Publisher {
   // Commit, then push to the deploy URL unless the remote holds a foreign
   // site and replace_ is off.
   PushResult CommitAndPush();
+  // What the front end shows for result: Push's texts, or RenderingAndPush's
+  // when rendered.
+  static DeployOutcome Describe(PushResult result, bool rendered);
 
   SiteBuilder* site_;
   std::function<bool()> build_;
