@@ -106,6 +106,11 @@ RemoteSite GitDeployer::CheckRemoteSite() {
       RunQuietly({"git", "ls-remote", "--heads", "origin", std::string("refs/heads/") + kBranch});
   if (!heads.succeeded()) return RemoteSite::kUnreachable;
   if (heads.output.find_first_not_of(" \t\r\n") == std::string::npos) return RemoteSite::kJoinable;
+  // The usual case, a remote this repository pushed last: its tip is here
+  // already and in master's history, so nothing needs fetching.
+  std::string tip = heads.output.substr(0, heads.output.find_first_of(" \t"));
+  if (RunQuietly({"git", "merge-base", "--is-ancestor", tip, "HEAD"}).succeeded())
+    return RemoteSite::kJoinable;
   if (!RunInWorkDir({"git", "fetch", "--no-tags", "origin",
                      std::string("+refs/heads/") + kBranch + ":" + kRemoteBranch})
            .succeeded())

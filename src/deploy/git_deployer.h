@@ -94,8 +94,9 @@ class GitDeployer {
   bool Push();
 
   // Asks origin whether its master holds a site this repository's history
-  // does not share: ls-remote, then a fetch of master into origin/master
-  // (streamed), then local checks. Call after SetRemote and Commit.
+  // does not share: ls-remote; unless master's history holds that tip
+  // already, a fetch of master into origin/master (streamed) and local
+  // checks. Call after SetRemote and Commit.
   RemoteSite CheckRemoteSite();
 
   // Joins the fetched origin/master (see CheckRemoteSite) into master with
