@@ -469,10 +469,9 @@ void MainWindow::Push() {
 bool MainWindow::AskToReplaceSite(Publisher* publisher) {
   static const char kQuestion[] =
       "远程仓库的 master 上已经发布过一个站点，而本地 public/ 的历史里没有它"
-      "（重装系统、换了电脑或从备份恢复博客之后常会这样）。\n\n"
+      "（重装系统或换了电脑之后常会这样）。\n\n"
       "是否用现在的站点替换它？旧站点会留在 git 历史中，不会强制推送。\n"
-      "选「否」则什么都不推送；如果这是新建的博客，可以先用 tarn init DIR --from URL "
-      "从备份恢复原来的博客。";
+      "选「否」则什么都不推送；也可以先用 tarn init DIR --from URL 从备份恢复博客。";
   if (MessageBox::Ask(GTK_WINDOW(window_), kQuestion, kReplaceSiteCaption, false) !=
       MessageAnswer::kYes)
     return false;

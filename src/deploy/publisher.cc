@@ -55,10 +55,9 @@ const char* Publisher::ReadmeText() { return kReadme; }
 std::string Publisher::ForeignSiteText() {
   return "推送已停止：远程仓库的 master 上已经发布过一个站点（根目录有 index.html），"
          "而 public/ 的历史里没有它，推送会用现在的站点盖过它。\n"
-         "如果这是重装或换电脑后新建的博客，请先用 tarn init DIR --from URL "
-         "从备份恢复原来的博客；如果本博客就是从备份恢复的，或者确实要用现在的站点替换它"
-         "（旧站点留在 git 历史中，不会强制推送），请用 tarn push --replace 或 "
-         "tarn publish --replace。";
+         "要找回原来的博客，请用 tarn init DIR --from URL 从备份恢复；"
+         "要有意用现在的站点替换它（旧站点留在 git 历史中），"
+         "请用 tarn push --replace 或 tarn publish --replace。";
 }
 
 Publisher::PushResult Publisher::CommitAndPush() {
