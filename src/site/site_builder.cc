@@ -201,19 +201,26 @@ void SiteBuilder::ConvertExcerpts() {
   for (std::size_t i = 0; i < posts_.size(); ++i) {
     PostFile& post = posts_[i];
     if (!post.has_more || !post.excerpt.empty()) continue;
-    std::string html;
+    std::string storage;
+    std::string_view html;
     std::string error;
-    bool ok;
-    if (converting_) {
-      MarkdownConverter::Result result = converter_->Get(i);
-      ok = result.ok;
-      html.assign(result.html);
-    } else {
-      ok = CallMarkdown(std::string(post.Markdown()), &html, &error);
-    }
     // A post that does not convert is reported with its article page.
-    if (ok) post.excerpt = PostIndex::ExcerptOf(html);
+    if (PostHtml(i, converting_, &storage, &html, &error))
+      post.excerpt = PostIndex::ExcerptOf(html);
   }
+}
+
+bool SiteBuilder::PostHtml(std::size_t index, bool from_converter, std::string* storage,
+                           std::string_view* html, std::string* error) {
+  if (from_converter) {
+    MarkdownConverter::Result result = converter_->Get(index);
+    *html = result.html;
+    *error = result.error;
+    return result.ok;
+  }
+  bool ok = CallMarkdown(std::string(posts_[index].Markdown()), storage, error);
+  *html = *storage;
+  return ok;
 }
 
 void SiteBuilder::RebuildIndex() {
@@ -501,17 +508,7 @@ bool SiteBuilder::RenderArticle(const PostFile& post, std::size_t index, const s
   std::string html;
   std::string_view converted;
   std::string error;
-  bool markdown_ok;
-  if (converter_) {
-    MarkdownConverter::Result result = converter_->Get(index);
-    markdown_ok = result.ok;
-    converted = result.html;
-    error = result.error;
-  } else {
-    markdown_ok = CallMarkdown(std::string(post.Markdown()), &html, &error);
-    converted = html;
-  }
-  if (!markdown_ok) {
+  if (!PostHtml(index, converter_ != nullptr, &html, &converted, &error)) {
     Report(post.path + ": markToHtml failed: " + error + " (its article page is not written)");
     build_failed_ = true;
     return false;

@@ -144,6 +144,11 @@ class SiteBuilder {
   // Build, afresh otherwise.
   const std::vector<PostFile>& Posts();
   std::vector<PostFile> ScanPosts(int* skipped = nullptr);
+  // posts_[index] as HTML: from the converter (a view into what it holds)
+  // or from the host's markToHtml (kept in *storage). False with *error
+  // when it did not convert.
+  bool PostHtml(std::size_t index, bool from_converter, std::string* storage,
+                std::string_view* html, std::string* error);
   // Fills in the excerpts of posts with a "<!-- more -->" line.
   void ConvertExcerpts();
   // Sets post.* for post.mtpl.
