@@ -1,11 +1,14 @@
-// Text files and text conversions. Text is UTF-8 everywhere in the program:
-// files are read as their bytes, unchanged (no percent-decoding, no code page
-// conversion), and written as UTF-8 without a byte-order mark.
+// Text files. Text is UTF-8 everywhere in the program: files are read as
+// their bytes, unchanged (no percent-decoding, no code page conversion, a
+// byte-order mark kept: callers drop it with StripUtf8Bom from utf8.h), and
+// written as UTF-8 without a byte-order mark.
 //
-// Every write is atomic: the bytes go to a temporary file in the same folder,
-// which is then renamed over the target, so a crash or a full disk never
-// leaves half a file behind. On failure the target is untouched and the
-// temporary file is removed.
+// Every replacement is atomic: the bytes go to a temporary file in the same
+// folder, which is then renamed over the target, so a crash or a full disk
+// never leaves half a file behind. On failure the target is untouched and
+// the temporary file is removed. The one exception is regenerable output
+// that does not exist yet (WriteMode::kRegenerable): it is written in place,
+// and removed again when the write fails.
 #pragma once
 
 #include <string>

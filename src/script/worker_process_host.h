@@ -10,8 +10,8 @@
 // program's libraries), else this program's own `convert-worker` command.
 //
 // The two sides talk over a socket in frames: a flag byte, a 64-bit length
-// in this machine's byte order (both sides are the same executable) and the
-// bytes. The child first sends its page's ScriptsDigest (flag 1), then
+// in this machine's byte order (both sides come from the same build and run
+// on this machine) and the bytes. The child first sends its page's ScriptsDigest (flag 1), then
 // answers each Markdown text with its HTML (flag 1) or markToHtml's error
 // (flag 0), until the parent closes the socket.
 //

@@ -91,8 +91,10 @@ class SiteBuilder {
 
   std::string RenderIndex();     // "" when index.mtpl is missing or renders empty
   std::string RenderTimeline();  // "" when timeline.mtpl is missing or renders empty
-  // Article files written (public/articles/TITLE.html); -1 without
-  // post.mtpl. Pages of posts that no longer exist are removed.
+  // Article files written (public/articles/SLUG.html); -1 without
+  // post.mtpl; 0, reported, when no page can be written (no markToHtml, a
+  // layout that cannot be read, an unusable articles folder). Pages of
+  // posts that no longer exist are removed.
   int RenderPosts();
   // Renders the pages listed in the theme's _conf.json; a page whose tpl or
   // target would leave the theme folder or public/ is refused (reported).
