@@ -30,6 +30,7 @@ GtkWidget* AddRow(GtkGrid* grid, int row, const char* label, const std::string& 
   GtkWidget* entry = gtk_entry_new();
   gtk_entry_set_text(GTK_ENTRY(entry), text.c_str());
   gtk_entry_set_activates_default(GTK_ENTRY(entry), TRUE);
+  gtk_entry_set_width_chars(GTK_ENTRY(entry), 48);
   gtk_widget_set_hexpand(entry, TRUE);
   gtk_grid_attach(grid, name, 0, row, 1, 1);
   gtk_grid_attach(grid, entry, 1, row, 1, 1);
