@@ -15,7 +15,7 @@ DesktopBackup::DesktopBackup(std::string workspace, ConsoleWindow* console,
 
 void DesktopBackup::AfterSave() {
   if (!automatic_) return;
-  if (task_.running()) {
+  if (task_.running() || backing_up_) {
     commit_again_ = true;
     return;
   }
@@ -34,17 +34,24 @@ void DesktopBackup::StartCommit() {
       [console = console_](const std::string& text) { console->Output(text); },
       [this, outcome] {
         Report(*outcome, true);
-        if (commit_again_) StartCommit();
+        // A backup waiting for this commit takes the save in.
+        if (commit_again_ && !backing_up_) StartCommit();
       });
 }
 
 void DesktopBackup::WaitIdle() { task_.Wait(); }
 
 BackupOutcome DesktopBackup::BackUp(const std::string& url) {
+  // The windows are served while git runs: a second command may come in.
+  if (backing_up_) return {false, false, kAlreadyRunning};
+  backing_up_ = true;
   WaitIdle();
   auto to_console = [console = console_](const std::string& text) { return console->Output(text); };
   BackupOutcome outcome = AutoBackup::AfterPublish(workspace_, url, to_console, to_console);
+  backing_up_ = false;
   Report(outcome, false);
+  // A save made while git ran may have missed the commit.
+  if (commit_again_) StartCommit();
   return outcome;
 }
 

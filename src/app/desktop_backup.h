@@ -46,8 +46,12 @@ class DesktopBackup {
   // the background (or asks for one after the running one); else nothing.
   void AfterSave();
 
+  static constexpr char kAlreadyRunning[] =
+      "a backup is already running; try again when it has finished";
+
   // Commits and, when url is not empty, pushes to url; returns the outcome
-  // when git is done. Waits for a background commit first.
+  // when git is done. Waits for a background commit first. Not ok with
+  // kAlreadyRunning, and nothing done, while another BackUp runs.
   BackupOutcome BackUp(const std::string& url);
 
   // Until no background commit runs or is asked for.
@@ -63,7 +67,8 @@ class DesktopBackup {
   ConsoleWindow* console_;
   std::function<GtkWindow*()> owner_;
   bool automatic_ = false;
-  bool commit_again_ = false;  // a save came while a commit was running
+  bool commit_again_ = false;  // a save came while git was running
+  bool backing_up_ = false;    // BackUp is running
   BackgroundTask task_;
 };
 
