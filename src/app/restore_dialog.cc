@@ -130,8 +130,11 @@ std::string RestoreDialog::Run(GtkWindow* parent, const std::string& default_fol
   std::string folder = default_folder;
   for (;;) {
     if (!Ask(parent, &url, &folder)) return "";
+    // A typed "~/blog" means the home folder's, as in a shell.
+    std::string typed = folder.rfind("~/", 0) == 0 ? g_get_home_dir() + folder.substr(1) : folder;
+    std::string target = WorkspaceLocator::Absolute(typed);
     std::string error;
-    if (Restore(parent, url, folder, &error)) return folder;
+    if (Restore(parent, url, target, &error)) return target;
     Say("failed: " + error);
     MessageBox::ShowTimed(parent, "Cannot restore the blog: " + error, "Error",
                           MessageIcon::kExclamation);
@@ -182,14 +185,13 @@ bool RestoreDialog::Ask(GtkWindow* parent, std::string* url, std::string* folder
   return false;
 }
 
-bool RestoreDialog::Restore(GtkWindow* parent, const std::string& url, const std::string& folder,
+bool RestoreDialog::Restore(GtkWindow* parent, const std::string& url, const std::string& target,
                             std::string* error) {
   std::string skeleton = BundledSkeleton::Find(WorkspaceLocator::ExecutableFolder());
   if (skeleton.empty()) {
     *error = "the blog bundled with tarn is missing (share/tarn/skeleton); reinstall tarn";
     return false;
   }
-  std::string target = WorkspaceLocator::Absolute(folder);
   // The blog's parent folder (the documents folder, say) may not exist yet;
   // made for the restore, it goes again when the restore fails.
   std::string made = FirstMissing(fs::path(target).parent_path());

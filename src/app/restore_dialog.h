@@ -33,8 +33,9 @@ class RestoreDialog {
  private:
   // The question; false when cancelled. *folder comes in as the suggestion.
   static bool Ask(GtkWindow* parent, std::string* url, std::string* folder);
-  // The restore with its progress window; false with the reason in *error.
-  static bool Restore(GtkWindow* parent, const std::string& url, const std::string& folder,
+  // The restore into target (absolute) with its progress window; false
+  // with the reason in *error.
+  static bool Restore(GtkWindow* parent, const std::string& url, const std::string& target,
                       std::string* error);
 };
 
