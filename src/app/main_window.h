@@ -34,6 +34,7 @@ class DesktopBackup;
 class EditorWindow;
 class PostManager;
 class GitDeployer;
+class Publisher;
 class SiteBuilder;
 class TrayMode;
 struct UpdateNotice;
@@ -81,12 +82,18 @@ class MainWindow {
   // the file name of a post in _posts/, that post in the editor.
   void ShowEditorFor(const std::vector<std::string>& args);
   void Rendering();
+  // Both ask, in a box, before laying the site over an earlier one on the
+  // remote that public/'s history does not share; "yes" pushes again with
+  // the remote's history joined, "no" leaves everything as it is.
   void RenderingAndPush();
   void Push();
   void ShowList();
   // "备份": the workspace's sources committed and pushed to
   // system.sourceUrl (as tarn backup), git's output in the console.
   void Backup();
+
+  // The caption of that question.
+  static constexpr const char* kReplaceSiteCaption = "替换已发布的站点";
 
   // A timed message box owned by this window.
   void Message(const std::string& text, const std::string& caption,
@@ -124,6 +131,9 @@ class MainWindow {
   }
 
  private:
+  // Asks whether to replace the remote's earlier site; on "yes" turns
+  // replacing on in publisher and returns true.
+  bool AskToReplaceSite(Publisher* publisher);
   static int OnDeleteEvent(GtkWidget* widget, void* event, MainWindow* self);
   static void OnDestroy(GtkWidget* widget, MainWindow* self);
   // Ctrl+O and the page's context menu item for OpenAnotherBlog.
