@@ -439,6 +439,12 @@ class BackupTest(GuiTest):
         self.edit_and_save(s, "Second ")
         s.wait_line(r"^backup: backed up: 1 post changed$")
         self.assertEqual(len(git("log", "--format=%s", cwd=s.root).splitlines()), 2)
+        # Saves in quick succession: the last one is in the history once
+        # the commits have run, whether or not they overlapped.
+        self.edit_and_save(s, "Third ")
+        self.edit_and_save(s, "Fourth ")
+        while sum(line.startswith("backup: ") for line in s.seen) < 4:
+            s.wait_line(r"^backup: ")
         with open(s.path("_posts", "second.md"), encoding="utf-8") as f:
             self.assertEqual(git("show", "HEAD:_posts/second.md", cwd=s.root), f.read())
         self.assertEqual(git("for-each-ref", cwd=s.remote), "")  # nothing waits on the network
