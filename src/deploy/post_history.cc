@@ -7,6 +7,7 @@
 #include <sstream>
 #include <utility>
 
+#include "data/json_document.h"
 #include "deploy/command_runner.h"
 #include "deploy/git_deployer.h"
 #include "site/contained_path.h"
@@ -94,6 +95,21 @@ std::string PostHistory::DateText(std::int64_t time) {
   char text[32];
   std::strftime(text, sizeof text, "%Y-%m-%d %H:%M", &local);
   return text;
+}
+
+std::string PostHistory::ToJson(const PostHistoryListing& listing) {
+  JsonDocument json = JsonDocument::NewObject();
+  json.SetText("reason", listing.reason);
+  json.SetEmptyArray("versions");
+  for (const PostVersion& version : listing.versions) {
+    JsonDocument record = JsonDocument::NewObject();
+    record.SetText("commit", version.commit);
+    record.SetText("date", DateText(version.time));
+    record.SetInt64("time", version.time);
+    record.SetText("subject", version.subject);
+    json.Append("versions", std::move(record));
+  }
+  return json.ToText();
 }
 
 std::vector<PostVersion> PostHistory::ParseLog(const std::string& output,

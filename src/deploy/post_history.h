@@ -84,6 +84,10 @@ class PostHistory {
   // "2026-03-05 14:07": time in the local time zone, for the list.
   static std::string DateText(std::int64_t time);
 
+  // The listing for the editor page: {"reason": ..., "versions": [{"commit",
+  // "date" (DateText), "time", "subject"}, ...]}, newest first.
+  static std::string ToJson(const PostHistoryListing& listing);
+
  private:
   // The post's path relative to the workspace ("_posts/NAME.md"), or ""
   // with *reason when it is no post of this workspace's _posts/.
