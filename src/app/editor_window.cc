@@ -428,10 +428,10 @@ void EditorWindow::BindPageFunctions() {
   view_->BindFunction(kPreviewFunction, [this] { PreviewPost(); });
   view_->BindFunction(kPasteImageFunction, [this] { PasteImage(); });
   view_->BindFunction(kHistoryFunction, [this] { ShowHistory(); });
-  view_->BindFunction(kRestoreFunction, BrowserView::ArgumentFunction(
-                                            [this](const std::vector<std::string>& args) {
-                                              RestoreVersion(args.empty() ? "" : args[0]);
-                                            }));
+  view_->BindFunction(kRestoreFunction,
+                      BrowserView::ArgumentFunction([this](const std::vector<std::string>& args) {
+                        RestoreVersion(args.empty() ? "" : args[0]);
+                      }));
   // Files dropped on the text are taken here, before the page sees them.
   g_signal_connect(view_->widget(), "drag-drop", G_CALLBACK(OnDragDrop), this);
   g_signal_connect(view_->widget(), "drag-data-received", G_CALLBACK(OnDragDataReceived), this);

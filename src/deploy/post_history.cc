@@ -43,14 +43,30 @@ std::string Unquote(const std::string& text) {
       continue;
     }
     switch (next) {
-      case 'a': out += '\a'; break;
-      case 'b': out += '\b'; break;
-      case 't': out += '\t'; break;
-      case 'n': out += '\n'; break;
-      case 'v': out += '\v'; break;
-      case 'f': out += '\f'; break;
-      case 'r': out += '\r'; break;
-      default: out += next; break;
+      case 'a':
+        out += '\a';
+        break;
+      case 'b':
+        out += '\b';
+        break;
+      case 't':
+        out += '\t';
+        break;
+      case 'n':
+        out += '\n';
+        break;
+      case 'v':
+        out += '\v';
+        break;
+      case 'f':
+        out += '\f';
+        break;
+      case 'r':
+        out += '\r';
+        break;
+      default:
+        out += next;
+        break;
     }
   }
   return out;
@@ -157,8 +173,7 @@ std::vector<PostVersion> PostHistory::ParseLog(const std::string& output,
   return versions;
 }
 
-std::string PostHistory::RelativePostPath(const std::string& post_path,
-                                          std::string* reason) const {
+std::string PostHistory::RelativePostPath(const std::string& post_path, std::string* reason) const {
   fs::path post(post_path);
   std::string name = post.filename().string();
   std::error_code error;
@@ -188,8 +203,8 @@ PostHistoryListing PostHistory::List(const std::string& post_path) const {
   }
   CommandResult log = CommandRunner::RunProgram(
       {"git", "-c", "core.quotePath=false", "log", "--follow", "--no-color", "--name-only",
-       "--diff-merges=first-parent",
-       "--format=%x1e%H%x1f%ct%x1f%s", "-n", std::to_string(kMaxVersions), "--", path},
+       "--diff-merges=first-parent", "--format=%x1e%H%x1f%ct%x1f%s", "-n",
+       std::to_string(kMaxVersions), "--", path},
       options);
   if (!log.succeeded()) {
     listing.reason = "无法读取历史版本：git log 失败\n" + Trimmed(log.output + log.error);
@@ -209,9 +224,9 @@ bool PostHistory::Read(const PostVersion& version, std::string* text, std::strin
     *error = "\"" + version.path + "\" is no path of a post in the workspace";
     return false;
   }
-  CommandResult show = CommandRunner::RunProgram(
-      {"git", "show", "--no-color", version.commit + ":" + version.path},
-      GitDeployer::GitOptions(workspace_));
+  CommandResult show =
+      CommandRunner::RunProgram({"git", "show", "--no-color", version.commit + ":" + version.path},
+                                GitDeployer::GitOptions(workspace_));
   if (!show.succeeded()) {
     *error = workspace_ + ": git cannot show " + version.path + " in commit " + version.commit +
              ": " + Trimmed(show.output + show.error);

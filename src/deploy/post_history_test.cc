@@ -36,8 +36,8 @@ class PostHistoryTest : public ::testing::Test {
   void Git(const std::vector<std::string>& args, const std::string& where = "") {
     std::vector<std::string> argv = {"git"};
     argv.insert(argv.end(), args.begin(), args.end());
-    CommandResult result =
-        CommandRunner::RunProgram(argv, GitDeployer::GitOptions(where.empty() ? workspace_ : where));
+    CommandResult result = CommandRunner::RunProgram(
+        argv, GitDeployer::GitOptions(where.empty() ? workspace_ : where));
     ASSERT_TRUE(result.succeeded()) << args[0] << ": " << result.output << result.error;
   }
 
@@ -63,8 +63,8 @@ class PostHistoryTest : public ::testing::Test {
 
 // Long enough that a small edit still counts as the same file for rename
 // detection; "%41", CR LF, Chinese and an emoji must come back unchanged.
-const std::string kFirst =
-    "---\r\ntitle: 西湖\r\n---\r\n水光潋滟晴方好，%41 不是 A。🌸\r\n" + std::string(200, 'x') + "\r\n";
+const std::string kFirst = "---\r\ntitle: 西湖\r\n---\r\n水光潋滟晴方好，%41 不是 A。🌸\r\n" +
+                           std::string(200, 'x') + "\r\n";
 const std::string kSecond = kFirst + "second paragraph\r\n";
 const std::string kThird = kSecond + "third paragraph\r\n";
 
@@ -92,8 +92,8 @@ TEST_F(PostHistoryTest, ListsVersionsNewestFirstAcrossARenameAndReadsEach) {
     EXPECT_TRUE(PostHistory::IsCommitId(v.commit)) << v.commit;
   }
   EXPECT_EQ(subjects, (std::vector<std::string>{"renamed", "second", "first"}));
-  EXPECT_EQ(paths, (std::vector<std::string>{"_posts/西湖游记.md", "_posts/lake.md",
-                                             "_posts/lake.md"}));
+  EXPECT_EQ(paths,
+            (std::vector<std::string>{"_posts/西湖游记.md", "_posts/lake.md", "_posts/lake.md"}));
   EXPECT_EQ(listing.versions[0].time, 1700001800);
   EXPECT_EQ(listing.versions[2].time, 1700000000);
 
@@ -155,9 +155,9 @@ TEST_F(PostHistoryTest, RefusesWhatIsNoPostOfTheWorkspaceAndWhatIsNoCommitId) {
   std::string text, error;
   // Revision expressions and options are no commit ids; paths must stay
   // inside the tree.
-  for (const std::string& commit : {std::string("HEAD"), std::string("main"),
-                                    std::string("--output=/tmp/x"), good.commit.substr(0, 3),
-                                    good.commit + "~1", std::string("")}) {
+  for (const std::string& commit :
+       {std::string("HEAD"), std::string("main"), std::string("--output=/tmp/x"),
+        good.commit.substr(0, 3), good.commit + "~1", std::string("")}) {
     PostVersion bad = good;
     bad.commit = commit;
     EXPECT_FALSE(history.Read(bad, &text, &error)) << commit;
@@ -179,12 +179,32 @@ TEST_F(PostHistoryTest, RefusesWhatIsNoPostOfTheWorkspaceAndWhatIsNoCommitId) {
 
 TEST(PostHistoryParseTest, QuotedPathsAndMergesWithoutAPath) {
   const std::string a(40, 'a'), b(40, 'b'), c(40, 'c'), d(40, 'd');
-  std::string output = "warning: ignored before the first record\n"
-                       "\x1e" + a + "\x1f" "300\x1f" "merge\n\n"
-                       "\x1e" + b + "\x1f" "200\x1f" "quoted\n\n\"_posts/a\\\"b\\tc.md\"\n"
-                       "\x1e" + c + "\x1f" "150\x1f" "merge again\n"
-                       "\x1e" + d + "\x1f" "100\x1f" "octal\n\n\"_posts/\\346\\270\\270.md\"\n"
-                       "\x1e" "not-hex\x1f" "50\x1f" "skipped\n\n_posts/x.md\n";
+  std::string output =
+      "warning: ignored before the first record\n"
+      "\x1e" +
+      a +
+      "\x1f"
+      "300\x1f"
+      "merge\n\n"
+      "\x1e" +
+      b +
+      "\x1f"
+      "200\x1f"
+      "quoted\n\n\"_posts/a\\\"b\\tc.md\"\n"
+      "\x1e" +
+      c +
+      "\x1f"
+      "150\x1f"
+      "merge again\n"
+      "\x1e" +
+      d +
+      "\x1f"
+      "100\x1f"
+      "octal\n\n\"_posts/\\346\\270\\270.md\"\n"
+      "\x1e"
+      "not-hex\x1f"
+      "50\x1f"
+      "skipped\n\n_posts/x.md\n";
   std::vector<PostVersion> versions = PostHistory::ParseLog(output, "_posts/now.md");
   ASSERT_EQ(versions.size(), 4u);
   // A commit without a path takes the name the older version left.
@@ -193,7 +213,13 @@ TEST(PostHistoryParseTest, QuotedPathsAndMergesWithoutAPath) {
   EXPECT_EQ(versions[1].path, "_posts/a\"b\tc.md");
   EXPECT_EQ(versions[2].path, "_posts/游.md");
   // Without any: the post's current path.
-  EXPECT_EQ(PostHistory::ParseLog("\x1e" + a + "\x1f" "1\x1f" "m\n", "_posts/now.md").at(0).path,
+  EXPECT_EQ(PostHistory::ParseLog("\x1e" + a +
+                                      "\x1f"
+                                      "1\x1f"
+                                      "m\n",
+                                  "_posts/now.md")
+                .at(0)
+                .path,
             "_posts/now.md");
   EXPECT_EQ(versions[3].path, "_posts/游.md");
   EXPECT_EQ(versions[3].time, 100);
