@@ -195,10 +195,18 @@ PostHistoryListing PostHistory::List(const std::string& post_path) const {
   if (path.empty()) return listing;
   std::string git_dir = workspace_ + "/.git";
   ProgramOptions options = GitDeployer::GitOptions(workspace_);
-  if (!g_file_test(git_dir.c_str(), G_FILE_TEST_EXISTS) ||
-      !CommandRunner::RunProgram({"git", "rev-parse", "-q", "--verify", "HEAD^{commit}"}, options)
-           .succeeded()) {
+  if (!g_file_test(git_dir.c_str(), G_FILE_TEST_EXISTS)) {
     listing.reason = kNoRepository;
+    return listing;
+  }
+  // Exit status 1: a repository without a commit; anything else but 0 is
+  // git refusing the repository (ownership, corruption), said as it is.
+  CommandResult head =
+      CommandRunner::RunProgram({"git", "rev-parse", "-q", "--verify", "HEAD^{commit}"}, options);
+  if (!head.succeeded()) {
+    listing.reason = head.started && head.exit_status == 1
+                         ? kNoRepository
+                         : "无法读取历史版本：" + Trimmed(head.output + head.error);
     return listing;
   }
   CommandResult log = CommandRunner::RunProgram(

@@ -120,6 +120,14 @@ TEST_F(PostHistoryTest, NoRepositoryNoCommitOrANewPostGiveAReasonAndNoVersions) 
   EXPECT_TRUE(listing.versions.empty());
   EXPECT_EQ(listing.reason, PostHistory::kNoRepository);
 
+  // A .git that git refuses is said as git says it, not taken for "no
+  // backup yet".
+  dir_.Write("blog/.git", "gitdir: " + (dir_ / "gone").string() + "\n");
+  listing = history.List(Post("new.md"));
+  EXPECT_TRUE(listing.versions.empty());
+  EXPECT_NE(listing.reason.find("gone"), std::string::npos) << listing.reason;
+  fs::remove(workspace_ + "/.git");
+
   // A repository without a commit yet.
   Git({"init", "-q"});
   EXPECT_EQ(history.List(Post("new.md")).reason, PostHistory::kNoRepository);
