@@ -5,6 +5,7 @@
 #include <ctime>
 #include <filesystem>
 #include <sstream>
+#include <string_view>
 #include <utility>
 
 #include "data/json_document.h"
@@ -42,32 +43,11 @@ std::string Unquote(const std::string& text) {
       out += static_cast<char>(value);
       continue;
     }
-    switch (next) {
-      case 'a':
-        out += '\a';
-        break;
-      case 'b':
-        out += '\b';
-        break;
-      case 't':
-        out += '\t';
-        break;
-      case 'n':
-        out += '\n';
-        break;
-      case 'v':
-        out += '\v';
-        break;
-      case 'f':
-        out += '\f';
-        break;
-      case 'r':
-        out += '\r';
-        break;
-      default:
-        out += next;
-        break;
-    }
+    // The letters of C's escapes and the bytes they stand for.
+    constexpr std::string_view kLetters = "abtnvfr";
+    constexpr char kBytes[] = "\a\b\t\n\v\f\r";
+    std::size_t letter = kLetters.find(next);
+    out += letter == std::string_view::npos ? next : kBytes[letter];
   }
   return out;
 }
