@@ -205,5 +205,44 @@ TEST_F(BackupE2eTest, InitFromABackupRestoresABlogThatBuildsTheSameSite) {
   EXPECT_FALSE(fs::exists(dir_ / "third"));
 }
 
+// A blog published and backed up, restored on another computer: the
+// restore brings the published site's history into public/, so the first
+// publish there continues it instead of stopping at an "earlier site".
+TEST_F(BackupE2eTest, ARestoredBlogPublishesOnTopOfItsOwnSite) {
+  std::string source = MakeBareRemote();
+  std::string site = (dir_ / "site.git").string();
+  fs::create_directories(site);
+  Git(site, {"init", "-q", "--bare", "--initial-branch=master"});
+  dir_.Write("ws/config/base.json",
+             "{\"system\":{\"title\":\"Fixture\",\"theme\":\"plain\",\"deployUrl\":\"" +
+                 site + "\",\"sourceUrl\":\"" + source + "\"}}\n");
+  fs::remove_all(dir_ / "ws/public");
+  CommandResult published = Run({TARN_BINARY, "-w", ws_, "publish"}, dir_.str());
+  ASSERT_EQ(published.exit_status, 0) << published.output;
+  ASSERT_EQ(Backup().exit_status, 0);
+  std::string first_tip = Git(site, {"rev-parse", "master"});
+
+  std::string second = (dir_ / "second").string();
+  CommandResult restore = Run({TARN_BINARY, "init", second, "--from", source}, dir_.str());
+  ASSERT_EQ(restore.exit_status, 0) << restore.output;
+  EXPECT_EQ(Git(second + "/public", {"rev-parse", "HEAD"}), first_tip);
+
+  dir_.Write("second/_posts/hello.md", "written on the second computer\n");
+  CommandResult again = Run({TARN_BINARY, "-w", second, "publish"}, dir_.str());
+  ASSERT_EQ(again.exit_status, 0) << again.output;
+  first_tip.pop_back();
+  Git(site, {"merge-base", "--is-ancestor", first_tip, "master"});
+  EXPECT_NE(Git(site, {"rev-parse", "master"}), first_tip + "\n");
+
+  // Without the published site (an unreachable deploy URL) the blog is
+  // still restored, and says what its first publish will do.
+  fs::rename(site, dir_ / "moved.git");
+  CommandResult offline =
+      Run({TARN_BINARY, "init", (dir_ / "third").string(), "--from", source}, dir_.str());
+  EXPECT_EQ(offline.exit_status, 0) << offline.output;
+  EXPECT_NE(offline.output.find("was not fetched"), std::string::npos) << offline.output;
+  EXPECT_FALSE(fs::exists(dir_ / "third/public"));
+}
+
 }  // namespace
 }  // namespace tarn

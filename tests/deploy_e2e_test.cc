@@ -219,6 +219,111 @@ TEST_F(DeployE2eTest, RemoteStartedWithAReadmeOfItsOwnIsJoined) {
   EXPECT_FALSE(fs::exists(decoy + "/.git/index"));
 }
 
+// A site published earlier from another install: the remote's master holds
+// an index.html that public/'s history has never seen.
+class EarlierSiteTest : public DeployE2eTest {
+ protected:
+  void SetUp() override {
+    DeployE2eTest::SetUp();
+    remote_ = MakeBareRemote("site");
+    PushFromAnotherClone(remote_, "index.html", "<p>the old blog</p>\n");
+    PushFromAnotherClone(remote_, "old-post.html", "<p>an old post</p>\n");
+    old_tip_ = Tip();
+    SetDeployUrl(remote_);
+  }
+
+  std::string Tip() { return Git(remote_, {"rev-parse", "master"}); }
+
+  // The stop: nothing pushed, and both ways on named.
+  void ExpectStopped(const CommandResult& result) {
+    EXPECT_EQ(result.exit_status, 1) << result.output;
+    EXPECT_TRUE(Has(result, "推送已停止")) << result.output;
+    EXPECT_TRUE(Has(result, "tarn init DIR --from URL")) << result.output;
+    EXPECT_TRUE(Has(result, "tarn push --replace")) << result.output;
+    EXPECT_FALSE(Has(result, "推送成功")) << result.output;
+    EXPECT_FALSE(Has(result, "自动推送")) << result.output;
+    EXPECT_EQ(Tip(), old_tip_);
+  }
+
+  // Replaced: the old tip is in the new history, the files are public/'s.
+  void ExpectReplaced() {
+    CommandResult ancestor =
+        Run({"git", "merge-base", "--is-ancestor", Trim(old_tip_), "master"}, remote_);
+    EXPECT_TRUE(ancestor.succeeded()) << ancestor.output;
+    EXPECT_EQ(Git(remote_, {"rev-parse", "master^{tree}"}),
+              Git(public_, {"rev-parse", "HEAD^{tree}"}));
+    EXPECT_EQ(Git(remote_, {"show", "master:index.html"}), ReadFile(public_ + "/index.html"));
+    EXPECT_EQ(Git(remote_, {"show", Trim(old_tip_) + ":old-post.html"}), "<p>an old post</p>\n");
+  }
+
+  static std::string Trim(std::string text) {
+    while (!text.empty() && text.back() == '\n') text.pop_back();
+    return text;
+  }
+
+  std::string remote_, old_tip_;
+};
+
+TEST_F(EarlierSiteTest, AnEmptyPublicFolderPushesNothingEvenWithReplace) {
+  fs::remove(public_ + "/index.html");
+  CommandResult result = Run({TARN_BINARY, "-w", ws_, "push", "--replace"}, root_);
+  EXPECT_EQ(result.exit_status, 1) << result.output;
+  EXPECT_TRUE(Has(result, "推送失败，请查看控制台输出\n")) << result.output;
+  EXPECT_TRUE(Has(result, "src refspec master does not match any")) << result.output;
+  EXPECT_EQ(Tip(), old_tip_);
+  // The old site was not brought into public/ either.
+  EXPECT_FALSE(fs::exists(public_ + "/old-post.html"));
+}
+
+TEST_F(EarlierSiteTest, PushStopsAndReplaceJoinsTheHistoryWithoutForce) {
+  ExpectStopped(Tarn("push"));
+
+  CommandResult replaced = Run({TARN_BINARY, "-w", ws_, "push", "--replace"}, root_);
+  EXPECT_EQ(replaced.exit_status, 0) << replaced.output;
+  EXPECT_TRUE(Has(replaced, "推送成功\n")) << replaced.output;
+  EXPECT_FALSE(Has(replaced, "forced update")) << replaced.output;
+  ExpectReplaced();
+
+  // From now on the histories are one: a plain push goes through.
+  WriteFile(public_ + "/index.html", "<p>newer</p>\n");
+  CommandResult next = Tarn("push");
+  EXPECT_EQ(next.exit_status, 0) << next.output;
+  EXPECT_EQ(Git(remote_, {"show", "master:index.html"}), "<p>newer</p>\n");
+}
+
+TEST_F(EarlierSiteTest, PublishBuildsThenStopsAndReplaceKeepsTheOldSite) {
+  CommandResult stopped = Tarn("publish");
+  ExpectStopped(stopped);
+  EXPECT_TRUE(Has(stopped, "渲染完成，但推送已停止")) << stopped.output;
+  EXPECT_TRUE(fs::exists(public_ + "/timeline.html"));
+
+  CommandResult replaced = Run({TARN_BINARY, "-w", ws_, "publish", "--replace"}, root_);
+  EXPECT_EQ(replaced.exit_status, 0) << replaced.output;
+  EXPECT_TRUE(Has(replaced, "渲染完成并已经自动推送\n")) << replaced.output;
+  ExpectReplaced();
+  EXPECT_EQ(Git(remote_, {"ls-tree", "--name-only", "master", "old-post.html"}), "");
+}
+
+TEST_F(DeployE2eTest, RemotesWithoutAnEarlierSiteOfTheirOwnArePushedToAsBefore) {
+  // Only a licence: no site to keep apart.
+  std::string licensed = MakeBareRemote("licensed");
+  PushFromAnotherClone(licensed, "LICENSE", "MIT\n");
+  SetDeployUrl(licensed);
+  CommandResult result = Tarn("push");
+  EXPECT_EQ(result.exit_status, 0) << result.output;
+  EXPECT_EQ(Git(licensed, {"ls-tree", "--name-only", "master"}), "LICENSE\nindex.html\n");
+
+  // A site that shares public/'s history and moved on from another copy:
+  // even with --replace it is merged, not replaced, so nothing is lost.
+  PushFromAnotherClone(licensed, "index.html", "<p>from elsewhere</p>\n");
+  WriteFile(public_ + "/mine.html", "mine\n");
+  result = Run({TARN_BINARY, "-w", ws_, "push", "--replace"}, root_);
+  EXPECT_EQ(result.exit_status, 0) << result.output;
+  EXPECT_EQ(Git(licensed, {"show", "master:index.html"}), "<p>from elsewhere</p>\n");
+  EXPECT_EQ(Git(licensed, {"ls-tree", "--name-only", "master"}),
+            "LICENSE\nindex.html\nmine.html\n");
+}
+
 TEST_F(DeployE2eTest, ConflictingRemoteChangeIsAnErrorAndLeavesTheWorkTreeClean) {
   std::string remote = MakeBareRemote("site");
   SetDeployUrl(remote);

@@ -345,6 +345,47 @@ class DeployTest(GuiTest):
         s.click(window, 385, 80)  # "Render and push"
         s.wait_line(r"^message: Error: 渲染完成，但推送失败，请查看控制台输出$")
 
+    def earlier_site(self, s):
+        """A bare remote whose master holds a site published from elsewhere;
+        returns it and its tip."""
+        remote = self.bare(s)
+        other = os.path.join(s.tmp, "elsewhere")
+        subprocess.run(["git", "clone", "-q", remote, other], check=True, env=s.env,
+                       capture_output=True)
+        with open(os.path.join(other, "index.html"), "w") as f:
+            f.write("<p>the old blog</p>\n")
+        for args in (["add", "index.html"], ["commit", "-q", "-m", "old site"],
+                     ["push", "-q", "origin", "HEAD:master"]):
+            subprocess.run(["git", *args], cwd=other, check=True, env=s.env, capture_output=True)
+        return remote, git("rev-parse", "master", cwd=remote)
+
+    def test_an_earlier_site_is_replaced_only_after_yes(self):
+        s = Session(self)
+        self.addCleanup(s.stop)
+        remote, old_tip = self.earlier_site(s)
+        set_deploy_url(s.root, remote)
+        window = s.start().wait_started()
+
+        s.click(window, 385, 80)  # "Render and push"
+        s.wait_line(r"^message: 替换已发布的站点: .*tarn init DIR --from URL")
+        s.shot("replace_site_question")
+        s.answer("替换已发布的站点", "alt+n")
+        s.wait_window("替换已发布的站点", visible=False)
+        self.assertEqual(git("rev-parse", "master", cwd=remote), old_tip)
+
+        s.click(window, 235, 80)  # "Push": asks again
+        s.wait_line(r"^message: 替换已发布的站点: ")
+        s.answer("替换已发布的站点", "alt+y")
+        s.wait_line(r"^message: Succeed: 推送成功$")
+        subprocess.run(["git", "merge-base", "--is-ancestor", old_tip.strip(), "master"],
+                       cwd=remote, check=True)
+        files = git("ls-tree", "-r", "--name-only", "master", cwd=remote).split()
+        self.assertIn("articles/second.html", files)
+        self.assertNotEqual(git("show", "master:index.html", cwd=remote),
+                            "<p>the old blog</p>\n")
+        # Nothing answered "no" showed an outcome box of its own.
+        self.assertFalse([line for line in s.seen if line.startswith("message: Error")])
+
 
 class DropTest(GuiTest):
     def test_a_dropped_post_opens_in_the_editor(self):

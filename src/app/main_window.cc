@@ -448,8 +448,11 @@ void MainWindow::RenderingAndPush() {
   publisher.set_build([this] { return BuildSite(); });
   ++building_;
   DeployOutcome outcome = publisher.RenderingAndPush();
+  if (outcome.foreign_site && AskToReplaceSite(&publisher)) outcome = publisher.PushRendered();
   --building_;
   if (outcome.ok || refresh_due_) Refresh();
+  // "No" to replacing an earlier site: the question said all there is.
+  if (outcome.foreign_site) return;
   // A failed build is the one outcome shown with the exclamation mark.
   Message(outcome.message, outcome.caption,
           outcome.build_failed ? MessageIcon::kExclamation : MessageIcon::kNone);
@@ -459,7 +462,21 @@ void MainWindow::Push() {
   if (RefuseWhileBuilding()) return;
   Publisher publisher(site_, deployer_, [this](const std::string& reason) { Report(reason); });
   DeployOutcome outcome = publisher.Push();
-  Message(outcome.message, outcome.caption);
+  if (outcome.foreign_site && AskToReplaceSite(&publisher)) outcome = publisher.Push();
+  if (!outcome.foreign_site) Message(outcome.message, outcome.caption);
+}
+
+bool MainWindow::AskToReplaceSite(Publisher* publisher) {
+  static const char kQuestion[] =
+      "远程仓库的 master 上已经发布过一个站点，而本地 public/ 的历史里没有它"
+      "（重装系统或换了电脑之后常会这样）。\n\n"
+      "是否用现在的站点替换它？旧站点会留在 git 历史中，不会强制推送。\n"
+      "选「否」则什么都不推送；也可以先用 tarn init DIR --from URL 从备份恢复博客。";
+  if (MessageBox::Ask(GTK_WINDOW(window_), kQuestion, kReplaceSiteCaption, false) !=
+      MessageAnswer::kYes)
+    return false;
+  publisher->set_replace(true);
+  return true;
 }
 
 void MainWindow::ShowList() {

@@ -33,6 +33,7 @@ class ConsoleWindow;
 class EditorWindow;
 class PostManager;
 class GitDeployer;
+class Publisher;
 class SiteBuilder;
 class TrayMode;
 struct UpdateNotice;
@@ -80,9 +81,15 @@ class MainWindow {
   // the file name of a post in _posts/, that post in the editor.
   void ShowEditorFor(const std::vector<std::string>& args);
   void Rendering();
+  // Both ask, in a box, before laying the site over an earlier one on the
+  // remote that public/'s history does not share; "yes" pushes again with
+  // the remote's history joined, "no" leaves everything as it is.
   void RenderingAndPush();
   void Push();
   void ShowList();
+
+  // The caption of that question.
+  static constexpr const char* kReplaceSiteCaption = "替换已发布的站点";
 
   // A timed message box owned by this window.
   void Message(const std::string& text, const std::string& caption,
@@ -120,6 +127,9 @@ class MainWindow {
   }
 
  private:
+  // Asks whether to replace the remote's earlier site; on "yes" turns
+  // replacing on in publisher and returns true.
+  bool AskToReplaceSite(Publisher* publisher);
   static int OnDeleteEvent(GtkWidget* widget, void* event, MainWindow* self);
   static void OnDestroy(GtkWidget* widget, MainWindow* self);
   // Ctrl+O and the page's context menu item for OpenAnotherBlog.

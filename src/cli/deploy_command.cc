@@ -1,7 +1,9 @@
 // tarn push and tarn publish: the manager page's Push and RenderingAndPush
 // commands without a window. git's output streams to standard output as it
 // arrives, the outcome message follows it; reasons that are not git's go to
-// standard error.
+// standard error. Both stop before laying the site over an earlier one on
+// the remote that public/'s history does not share; --replace goes on,
+// keeping that site in the history.
 
 #include <cstdio>
 #include <filesystem>
@@ -22,11 +24,19 @@ int Finish(const DeployOutcome& outcome) {
   return outcome.ok ? 0 : 1;
 }
 
+constexpr char kReplace[] = "--replace";
+
 // 0 when the command line and the workspace are fine, else the exit status.
-int CheckContext(const CommandContext& context, const char* name) {
-  if (!context.args.empty()) {
-    std::fprintf(stderr, "tarn %s: unexpected argument '%s'\nusage: tarn [-w DIR] %s\n", name,
-                 context.args[0].c_str(), name);
+// *replace tells whether --replace was given.
+int CheckContext(const CommandContext& context, const char* name, bool* replace) {
+  *replace = false;
+  for (const std::string& arg : context.args) {
+    if (arg == kReplace) {
+      *replace = true;
+      continue;
+    }
+    std::fprintf(stderr, "tarn %s: unexpected argument '%s'\nusage: tarn [-w DIR] %s [%s]\n", name,
+                 arg.c_str(), name, kReplace);
     return kUsageError;
   }
   std::error_code ec;
@@ -39,7 +49,8 @@ int CheckContext(const CommandContext& context, const char* name) {
 }
 
 int RunPush(const CommandContext& context) {
-  if (int status = CheckContext(context, "push")) return status;
+  bool replace = false;
+  if (int status = CheckContext(context, "push", &replace)) return status;
   // A base.json that cannot be read is reported; the push then stops for
   // want of a deploy URL, after committing, as in the desktop program.
   SiteBuilder site(context.workspace, nullptr, PrintReason);
@@ -48,11 +59,13 @@ int RunPush(const CommandContext& context) {
   git.set_diagnostic_sink(PrintReason);
   git.InitRepository(context.workspace + "/public", StreamToStdout);
   Publisher publisher(&site, &git, PrintReason);
+  publisher.set_replace(replace);
   return Finish(publisher.Push());
 }
 
 int RunPublish(const CommandContext& context) {
-  if (int status = CheckContext(context, "publish")) return status;
+  bool replace = false;
+  if (int status = CheckContext(context, "publish", &replace)) return status;
   SiteBuilder site(context.workspace, nullptr, PrintReason);
   site.LoadConfig();
   // The desktop program creates the workspace folders at start; here the
@@ -63,14 +76,16 @@ int RunPublish(const CommandContext& context) {
   git.set_diagnostic_sink(PrintReason);
   git.InitRepository(context.workspace + "/public", StreamToStdout);
   Publisher publisher(&site, &git, PrintReason);
+  publisher.set_replace(replace);
   // The same build as tarn build's. Without the page it still runs and
   // fails at the first post it cannot convert, saying why.
   publisher.set_build([&site] { return ParallelBuild::Run(&site, {}, PrintReason); });
   return Finish(publisher.RenderingAndPush());
 }
 
-const Command kPush("push", "push", "commit public/ and push it to system.deployUrl", RunPush);
-const Command kPublish("publish", "publish", "render the site, then commit and push it",
+const Command kPush("push", "push [--replace]", "commit public/ and push it to system.deployUrl",
+                    RunPush);
+const Command kPublish("publish", "publish [--replace]", "render the site, then commit and push it",
                        RunPublish);
 
 }  // namespace

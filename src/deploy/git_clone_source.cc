@@ -3,6 +3,10 @@
 #include <filesystem>
 #include <system_error>
 
+#include "data/json_document.h"
+#include "data/text_file.h"
+#include "site/workspace_layout.h"
+
 namespace tarn {
 
 namespace fs = std::filesystem;
@@ -26,6 +30,7 @@ bool GitCloneSource::Fill(const std::string& stage, std::string* error) {
     *error = GitDeployer::WithoutPassword(url_) + " holds no blog (no config/ folder)";
     return false;
   }
+  ClonePublishedSite(stage);
   if (skeleton_.empty()) return true;
   fs::path from = fs::path(skeleton_) / "template";
   for (auto it = fs::recursive_directory_iterator(from, ec);
@@ -43,6 +48,25 @@ bool GitCloneSource::Fill(const std::string& stage, std::string* error) {
   }
   if (ec) *error = from.string() + ": " + ec.message();
   return !ec;
+}
+
+void GitCloneSource::ClonePublishedSite(const std::string& stage) {
+  std::string text;
+  JsonDocument config;
+  if (!ReadTextFile(WorkspaceLayout::Path(stage, WorkspaceLayout::kBaseConfig), &text) ||
+      !config.Parse(text))
+    return;  // the build reports a broken base.json with its line
+  std::string url = config.GetText("system.deployUrl");
+  std::error_code ec;
+  if (url.empty() || fs::exists(fs::path(stage) / WorkspaceLayout::kPublicDir, ec)) return;
+  CommandResult clone = CommandRunner::RunProgram(
+      {"git", "clone", "--branch", GitDeployer::kBranch, "--", url,
+       std::string(WorkspaceLayout::kPublicDir)},
+      GitDeployer::GitOptions(stage), callback_);
+  if (clone.succeeded() || !callback_) return;
+  callback_("the published site at " + GitDeployer::WithoutPassword(url) +
+            " was not fetched; the blog is restored, and its first publish will ask "
+            "before it replaces the site there\n");
 }
 
 }  // namespace tarn

@@ -2,7 +2,10 @@
 // SourceBackup): git clones the backup's URL into the staging folder, and
 // the files a backup leaves out of the program's pages (their vendored
 // libraries, say) are copied from the bundled blog where the clone lacks
-// them. Nothing the clone holds is replaced.
+// them. Nothing the clone holds is replaced. When the restored settings
+// name a deploy URL, the published site's master is cloned into public/ as
+// well, so the first publish continues the site's history instead of
+// stopping at an earlier site it does not know as its own.
 //
 // git runs with an argument vector, no standard input and
 // GIT_TERMINAL_PROMPT=0; its output goes to the output callback as it
@@ -25,12 +28,18 @@ class GitCloneSource : public SkeletonSource {
       : url_(std::move(url)), skeleton_(std::move(skeleton)), callback_(std::move(callback)) {}
 
   std::string Describe() const override;
-  // Clones the URL into stage, then copies the bundled template/ files the
-  // clone lacks. False, naming the URL (password left out) or the file,
-  // when the clone failed or its result holds no config/.
+  // Clones the URL into stage, fetches the published site into public/,
+  // then copies the bundled template/ files the clone lacks. False, naming
+  // the URL (password left out) or the file, when the clone failed or its
+  // result holds no config/. A published site that cannot be fetched (no
+  // network, an empty remote) is only a notice: the blog is restored.
   bool Fill(const std::string& stage, std::string* error) override;
 
  private:
+  // Clones system.deployUrl's master into stage/public when the settings
+  // name one and there is no public/ yet; says so when that fails.
+  void ClonePublishedSite(const std::string& stage);
+
   std::string url_;
   std::string skeleton_;
   OutputCallback callback_;

@@ -99,6 +99,48 @@ bool GitDeployer::Push() {
   return RunInWorkDir(push).succeeded();
 }
 
+RemoteSite GitDeployer::CheckRemoteSite() {
+  // ls-remote first: fetching a master that does not exist fails like an
+  // unreachable remote would, and an empty remote is the common first case.
+  CommandResult heads =
+      RunQuietly({"git", "ls-remote", "--heads", "origin", std::string("refs/heads/") + kBranch});
+  if (!heads.succeeded()) return RemoteSite::kUnreachable;
+  if (heads.output.find_first_not_of(" \t\r\n") == std::string::npos) return RemoteSite::kJoinable;
+  // The usual case, a remote this repository pushed last: its tip is here
+  // already and in master's history, so nothing needs fetching.
+  std::string tip = heads.output.substr(0, heads.output.find_first_of(" \t"));
+  if (RunQuietly({"git", "merge-base", "--is-ancestor", tip, "HEAD"}).succeeded())
+    return RemoteSite::kJoinable;
+  if (!RunInWorkDir({"git", "fetch", "--no-tags", "origin",
+                     std::string("+refs/heads/") + kBranch + ":" + kRemoteBranch})
+           .succeeded())
+    return RemoteSite::kUnreachable;
+  // A README or a licence made on the hosting site is no site to keep apart.
+  if (!RunQuietly({"git", "cat-file", "-e", std::string(kRemoteBranch) + ":index.html"})
+           .succeeded())
+    return RemoteSite::kJoinable;
+  // Nothing committed here (an empty public/): there is nothing to lay over
+  // the site, and the push fails saying so in git's words.
+  if (!RunQuietly({"git", "rev-parse", "-q", "--verify", "HEAD"}).succeeded())
+    return RemoteSite::kJoinable;
+  // Shared history is the ordinary case: earlier pushes from here, or
+  // another copy of this site that pushed since (the pull in Push joins it).
+  CommandResult base = RunQuietly({"git", "merge-base", "HEAD", kRemoteBranch});
+  if (base.succeeded()) return RemoteSite::kJoinable;
+  if (base.started && base.exit_status == 1) return RemoteSite::kForeign;
+  Report("cannot compare the history of " + work_dir_ + " with origin's " + kBranch + ": " +
+         base.output);
+  return RemoteSite::kUnknown;
+}
+
+bool GitDeployer::ReplaceRemoteSite() {
+  // The "ours" strategy keeps master's tree whole; the remote's tip becomes
+  // the second parent, so its files stay reachable in the history.
+  return RunInWorkDir({"git", "merge", "-s", "ours", "--allow-unrelated-histories", "--no-edit",
+                       "-m", "Replace the site published earlier", kRemoteBranch})
+      .succeeded();
+}
+
 bool GitDeployer::Pull() {
   // --no-rebase: git 2.27 and later refuse to reconcile diverged branches
   // without being told how. The branch is named because the first push set

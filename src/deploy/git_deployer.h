@@ -33,6 +33,21 @@ namespace tarn {
 // stops the command that is running.
 using OutputCallback = std::function<int(const std::string& text)>;
 
+// What origin's master holds, seen from this repository, before a push.
+enum class RemoteSite {
+  // Nothing to keep apart: no master yet, a master without a site (only a
+  // README or a licence), or one that shares history with this repository.
+  kJoinable,
+  // A site (index.html at the root) that this repository's history does not
+  // share: pushing would lay a new site over someone's published one.
+  kForeign,
+  // origin could not be asked, or its master could not be fetched; the push
+  // that follows fails the same way and says why in git's words.
+  kUnreachable,
+  // The local checks failed (git could not compare the two histories).
+  kUnknown,
+};
+
 class GitDeployer {
  public:
   // The branch that init creates and every push names.
@@ -41,6 +56,8 @@ class GitDeployer {
   static constexpr const char* kRepositoryReadyNotice = ".git is all ready";
   static constexpr const char* kRemoteReadyNotice = "remote is ready";
   static constexpr const char* kConflictNotice = "提交冲突，试图执行\"git pull\"用以解决";
+  // Where CheckRemoteSite keeps origin's master.
+  static constexpr const char* kRemoteBranch = "refs/remotes/origin/master";
 
   GitDeployer() = default;
 
@@ -75,6 +92,18 @@ class GitDeployer {
   // lacks, sends the conflict notice, pulls and pushes again. The last push's
   // exit status decides: false when it failed.
   bool Push();
+
+  // Asks origin whether its master holds a site this repository's history
+  // does not share: ls-remote; unless master's history holds that tip
+  // already, a fetch of master into origin/master (streamed) and local
+  // checks. Call after SetRemote and Commit.
+  RemoteSite CheckRemoteSite();
+
+  // Joins the fetched origin/master (see CheckRemoteSite) into master with
+  // a merge commit that keeps master's files exactly: the remote's earlier
+  // site stays in the history and the next push is a plain fast-forward,
+  // never a forced one. False when the merge failed.
+  bool ReplaceRemoteSite();
 
   // Merges origin's master into master, joining unrelated histories. A
   // merge that stops on a conflict is aborted, so no conflict markers are

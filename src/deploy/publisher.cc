@@ -52,23 +52,57 @@ Publisher::Publisher(SiteBuilder* site, GitDeployer* git, DiagnosticSink sink)
 
 const char* Publisher::ReadmeText() { return kReadme; }
 
-bool Publisher::CommitAndPush(bool* has_url) {
-  bool committed = git_->Commit();
-  std::string url = site_->GetSiteData().GetText("system.deployUrl");
-  *has_url = !url.empty();
-  // A failed commit is not pushed: the remote would get the previous state
-  // while the user believes the new one went out.
-  if (!*has_url || !committed) return committed;
-  return git_->SetRemote(url) && git_->Push();
+std::string Publisher::ForeignSiteText() {
+  return "推送已停止：远程仓库的 master 上已经发布过一个站点（根目录有 index.html），"
+         "而 public/ 的历史里没有它，推送会用现在的站点盖过它。\n"
+         "要找回原来的博客，请用 tarn init DIR --from URL 从备份恢复；"
+         "要有意用现在的站点替换它（旧站点留在 git 历史中），"
+         "请用 tarn push --replace 或 tarn publish --replace。";
 }
 
-DeployOutcome Publisher::Push() {
-  bool has_url = false;
-  bool ok = CommitAndPush(&has_url);
-  if (!has_url) return {false, "推送地址未设置，无法推送", kError};
-  if (!ok) return {false, "推送失败，请查看控制台输出", kError};
-  return {true, "推送成功", kSucceed};
+Publisher::PushResult Publisher::CommitAndPush() {
+  bool committed = git_->Commit();
+  std::string url = site_->GetSiteData().GetText("system.deployUrl");
+  if (url.empty()) return PushResult::kNoUrl;
+  // A failed commit is not pushed: the remote would get the previous state
+  // while the user believes the new one went out.
+  if (!committed || !git_->SetRemote(url)) return PushResult::kFailed;
+  switch (git_->CheckRemoteSite()) {
+    case RemoteSite::kUnknown:
+      return PushResult::kFailed;
+    case RemoteSite::kForeign:
+      if (!replace_) return PushResult::kForeignSite;
+      if (!git_->ReplaceRemoteSite()) return PushResult::kFailed;
+      break;
+    case RemoteSite::kJoinable:
+    case RemoteSite::kUnreachable:  // the push says why, in git's words
+      break;
+  }
+  return git_->Push() ? PushResult::kPushed : PushResult::kFailed;
 }
+
+DeployOutcome Publisher::Describe(PushResult result, bool rendered) {
+  switch (result) {
+    case PushResult::kPushed:
+      return {true, rendered ? "渲染完成并已经自动推送" : "推送成功", kSucceed};
+    case PushResult::kNoUrl:
+      if (rendered) return {true, "渲染完成", kSucceed};
+      return {false, "推送地址未设置，无法推送", kError};
+    case PushResult::kForeignSite: {
+      DeployOutcome outcome{false, (rendered ? "渲染完成，但" : "") + ForeignSiteText(), kError};
+      outcome.foreign_site = true;
+      return outcome;
+    }
+    case PushResult::kFailed:
+      break;
+  }
+  return {false, rendered ? "渲染完成，但推送失败，请查看控制台输出" : "推送失败，请查看控制台输出",
+          kError};
+}
+
+DeployOutcome Publisher::Push() { return Describe(CommitAndPush(), false); }
+
+DeployOutcome Publisher::PushRendered() { return Describe(CommitAndPush(), true); }
 
 DeployOutcome Publisher::RenderingAndPush() {
   std::string public_dir = site_->root() + "/public";
@@ -79,12 +113,7 @@ DeployOutcome Publisher::RenderingAndPush() {
 
   bool built = build_ ? build_() : site_->Build();
   if (!built) return {false, "渲染出错，请确认文件是否完整", kError, true};
-
-  bool has_url = false;
-  bool ok = CommitAndPush(&has_url);
-  if (!has_url) return {true, "渲染完成", kSucceed};
-  if (!ok) return {false, "渲染完成，但推送失败，请查看控制台输出", kError};
-  return {true, "渲染完成并已经自动推送", kSucceed};
+  return PushRendered();
 }
 
 }  // namespace tarn

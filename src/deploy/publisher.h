@@ -8,6 +8,11 @@
 // when every step that ran succeeded (git's own messages have gone to the
 // deployer's output callback by then).
 //
+// Neither pushes over an earlier site on the remote that public/'s history
+// does not share (a blog published before a reinstall, say): the outcome
+// says so with foreign_site set, and set_replace(true) lets a second
+// attempt join that site's history and replace its files.
+//
 // The SiteBuilder must have loaded its configuration, and the GitDeployer
 // must have been initialised on the workspace's public/ folder.
 //
@@ -34,6 +39,10 @@ struct DeployOutcome {
   // True when the site did not build (nothing was committed or pushed):
   // the front end marks that outcome apart without reading the message.
   bool build_failed = false;
+  // True when the push stopped because the remote holds an earlier site
+  // that public/'s history does not share (nothing was pushed): the front
+  // end may offer to run it again with set_replace(true).
+  bool foreign_site = false;
 };
 
 class Publisher {
@@ -49,29 +58,50 @@ class Publisher {
   // Called on the publisher's thread; returns Build()'s result.
   void set_build(std::function<bool()> build) { build_ = std::move(build); }
 
-  // Commit; read system.deployUrl; when set, SetRemote and Push.
-  // "推送成功" on success, "推送地址未设置，无法推送" without a deploy URL,
-  // "推送失败，请查看控制台输出" when the commit or a git step failed.
+  // Whether a push goes on over an earlier site on the remote that public/'s
+  // history does not share, joining its history in a normal commit (never a
+  // forced push). Off by default: such a push stops with foreign_site set.
+  void set_replace(bool replace) { replace_ = replace; }
+
+  // Commit; read system.deployUrl; when set, SetRemote, check the remote's
+  // site and Push. "推送成功" on success, "推送地址未设置，无法推送" without
+  // a deploy URL, "推送失败，请查看控制台输出" when the commit or a git step
+  // failed, ForeignSiteText() with foreign_site set when the remote holds an
+  // earlier site and replacing was not asked for.
   DeployOutcome Push();
+
+  // As RenderingAndPush after its build succeeded: commit and push, with
+  // RenderingAndPush's texts. For a second attempt after foreign_site.
+  DeployOutcome PushRendered();
 
   // README.md into public/; Build; then as Push. "渲染出错，请确认文件是否完整"
   // when the build failed (nothing is committed), "渲染完成" without a deploy
   // URL, "渲染完成并已经自动推送" on success, "渲染完成，但推送失败，请查看控制台输出"
-  // when the commit or a git step failed.
+  // when the commit or a git step failed, and a foreign_site outcome as
+  // Push's.
   DeployOutcome RenderingAndPush();
 
   // The README.md published with the site.
   static const char* ReadmeText();
 
+  // Why a push stopped over an earlier site, and the two ways on.
+  static std::string ForeignSiteText();
+
  private:
-  // Commit, then push to the deploy URL. Returns false when a git step
-  // failed; *has_url tells whether a deploy URL was set.
-  bool CommitAndPush(bool* has_url);
+  enum class PushResult { kPushed, kNoUrl, kFailed, kForeignSite };
+
+  // Commit, then push to the deploy URL unless the remote holds a foreign
+  // site and replace_ is off.
+  PushResult CommitAndPush();
+  // What the front end shows for result: Push's texts, or RenderingAndPush's
+  // when rendered.
+  static DeployOutcome Describe(PushResult result, bool rendered);
 
   SiteBuilder* site_;
   std::function<bool()> build_;
   GitDeployer* git_;
   DiagnosticSink sink_;
+  bool replace_ = false;
 };
 
 }  // namespace tarn
