@@ -244,5 +244,54 @@ TEST_F(BackupE2eTest, ARestoredBlogPublishesOnTopOfItsOwnSite) {
   EXPECT_FALSE(fs::exists(dir_ / "third/public"));
 }
 
+// conf.ini's AutoBackup with tarn publish: a successful publish backs up
+// and pushes the sources; without the switch, or for a push of public/
+// alone, the workspace gets no repository and no commit.
+class AutoBackupE2eTest : public BackupE2eTest {
+ protected:
+  CommandResult Tarn(const char* command) {
+    return Run({TARN_BINARY, "-w", ws_, command}, dir_.str());
+  }
+  std::string Log(const std::string& repo) { return Git(repo, {"log", "--format=%s", "main"}); }
+};
+
+TEST_F(AutoBackupE2eTest, PublishBacksUpAndPushesOnlyWhenSwitchedOn) {
+  std::string remote = MakeBareRemote();
+  SetSourceUrl(remote);
+  dir_.Write("ws/config/conf.ini", "[base]\nAutoBackup=0\n");
+  CommandResult off = Tarn("publish");
+  ASSERT_EQ(off.exit_status, 0) << off.output;
+  EXPECT_FALSE(fs::exists(ws_ + "/.git")) << off.output;
+
+  dir_.Write("ws/config/conf.ini", "[base]\nAutoBackup=1\n");
+  CommandResult on = Tarn("publish");
+  ASSERT_EQ(on.exit_status, 0) << on.output;
+  EXPECT_NE(on.output.find("渲染完成\n"), std::string::npos) << on.output;
+  EXPECT_NE(on.output.find("pushed to"), std::string::npos) << on.output;
+  EXPECT_EQ(Log(remote), Log(ws_));
+  std::string files = Git(remote, {"ls-tree", "-r", "--name-only", "main"});
+  EXPECT_NE(files.find("_posts/hello.md\n"), std::string::npos) << files;
+  EXPECT_EQ(files.find("public/"), std::string::npos) << files;
+
+  // tarn push sends public/ only; the changed post waits for a publish.
+  dir_.Write("ws/_posts/hello.md", "changed\n");
+  CommandResult push = Tarn("push");
+  EXPECT_EQ(Git(ws_, {"rev-list", "--count", "main"}), "1\n") << push.output;
+  ASSERT_EQ(Tarn("publish").exit_status, 0);
+  EXPECT_EQ(Git(remote, {"rev-list", "--count", "main"}), "2\n");
+}
+
+TEST_F(AutoBackupE2eTest, AFailedBackupFailsThePublishThatSucceeded) {
+  SetSourceUrl(dir_.str() + "/no-such-remote.git");
+  dir_.Write("ws/config/conf.ini", "[base]\nAutoBackup=1\n");
+  CommandResult result = Tarn("publish");
+  EXPECT_EQ(result.exit_status, 1) << result.output;
+  EXPECT_NE(result.output.find("渲染完成"), std::string::npos) << result.output;
+  EXPECT_NE(result.output.find("the site was published, but the backup failed"), std::string::npos)
+      << result.output;
+  // The local commit was made: the sources are in the history all the same.
+  EXPECT_EQ(Git(ws_, {"rev-list", "--count", "main"}), "1\n");
+}
+
 }  // namespace
 }  // namespace tarn

@@ -292,13 +292,18 @@ def clipboard_text():
     return Gtk.Clipboard.get(Gdk.SELECTION_CLIPBOARD).wait_for_text() or ""
 
 
-def set_deploy_url(root, url):
+def set_system(root, key, value):
+    """Sets system.KEY in the workspace's base.json."""
     path = os.path.join(root, "config", "base.json")
     with open(path, encoding="utf-8") as f:
         data = json.load(f)
-    data["system"]["deployUrl"] = url
+    data["system"][key] = value
     with open(path, "w", encoding="utf-8") as f:
         json.dump(data, f)
+
+
+def set_deploy_url(root, url):
+    set_system(root, "deployUrl", url)
 
 
 def git(*args, cwd=None):
@@ -385,6 +390,101 @@ class DeployTest(GuiTest):
                             "<p>the old blog</p>\n")
         # Nothing answered "no" showed an outcome box of its own.
         self.assertFalse([line for line in s.seen if line.startswith("message: Error")])
+
+
+class BackupTest(GuiTest):
+    """The workspace's own backups: AutoBackup after a save and after a
+    publish, the manager page's Backup command, with a local bare repository
+    as system.sourceUrl. Each outcome is printed as "backup: TEXT" (or
+    "backup: failed: TEXT")."""
+
+    EDITOR_TITLE = "second.md - Tarn Blog Editor - 编辑"
+    # The fixture's page gets a Backup button at a place a click can find.
+    BACKUP_BUTTON = ('<button id="backup" style="left: 20px; top: 110px" '
+                     'onclick="Backup()">Backup</button>\n</nav>')
+    BACKUP_AT = (85, 130)
+    PUBLISH_AT = (385, 80)
+
+    def backup_session(self, **conf):
+        s = Session(self, conf=conf)
+        self.addCleanup(s.stop)
+        page = s.path("template", "index copy.html")
+        with open(page, encoding="utf-8") as f:
+            text = f.read().replace("</nav>", self.BACKUP_BUTTON)
+        with open(page, "w", encoding="utf-8") as f:
+            f.write(text)
+        s.remote = os.path.join(s.tmp, "source.git")
+        git("init", "--bare", "-q", "-b", "main", s.remote)
+        set_system(s.root, "sourceUrl", s.remote)
+        return s
+
+    def edit_and_save(self, s, text):
+        """Opens _posts/second.md in the editor (dropped on the manager),
+        types text at its start and saves with Ctrl+S."""
+        if not find_windows(self.EDITOR_TITLE):
+            s.drag(s.path("_posts", "second.md"))
+        editor = s.wait_window(self.EDITOR_TITLE)
+        time.sleep(1)  # the text is put in right after the page's load
+        s.click(editor, 100, 100)
+        xdotool("key", "--clearmodifiers", "ctrl+Home")
+        xdotool("type", "--delay", "30", text)
+        s.key(editor, "ctrl+s")
+        s.wait_line(r"^editor: saved .*/_posts/second\.md$")
+
+    def test_a_save_commits_locally_and_pushes_nothing(self):
+        s = self.backup_session(AutoBackup="1")
+        s.start().wait_started()
+        self.edit_and_save(s, "First ")
+        s.wait_line(r"^backup: backed up: 2 posts added; \d+ other files added$")
+        self.edit_and_save(s, "Second ")
+        s.wait_line(r"^backup: backed up: 1 post changed$")
+        self.assertEqual(len(git("log", "--format=%s", cwd=s.root).splitlines()), 2)
+        # Saves in quick succession: the last one is in the history once
+        # the commits have run, whether or not they overlapped.
+        self.edit_and_save(s, "Third ")
+        self.edit_and_save(s, "Fourth ")
+        while sum(line.startswith("backup: ") for line in s.seen) < 4:
+            s.wait_line(r"^backup: ")
+        with open(s.path("_posts", "second.md"), encoding="utf-8") as f:
+            self.assertEqual(git("show", "HEAD:_posts/second.md", cwd=s.root), f.read())
+        self.assertEqual(git("for-each-ref", cwd=s.remote), "")  # nothing waits on the network
+
+    def test_without_autobackup_a_save_commits_nothing(self):
+        s = self.backup_session(AutoBackup="0")
+        s.start().wait_started()
+        self.edit_and_save(s, "Edited ")
+        time.sleep(2)  # nothing is to follow the save; give it the chance to
+        while not s.lines.empty():
+            s.seen.append(s.lines.get())
+        self.assertFalse([line for line in s.seen if line.startswith("backup:")])
+        self.assertFalse(os.path.exists(s.path(".git")))
+
+    def test_the_backup_button_commits_and_pushes_and_a_failed_push_says_so(self):
+        s = self.backup_session()
+        window = s.start().wait_started()
+        s.click(window, *self.BACKUP_AT)
+        s.wait_line(r"^message: Succeed: backed up: .*; pushed to ")
+        self.assertEqual(git("rev-parse", "main", cwd=s.remote),
+                         git("rev-parse", "HEAD", cwd=s.root))
+        files = git("ls-tree", "-r", "--name-only", "main", cwd=s.remote).split()
+        self.assertIn("_posts/second.md", files)
+        self.assertNotIn("template/index.html", files)  # the generated page is left out
+        s.wait_window("Succeed", visible=False)
+
+        shutil.rmtree(s.remote)
+        with open(s.path("_posts", "hello.md"), "a", encoding="utf-8") as f:
+            f.write("\nmore\n")
+        s.click(window, *self.BACKUP_AT)
+        s.wait_line(r"^message: Error: backup committed but the push to .* failed")
+
+    def test_a_publish_backs_up_and_pushes_with_autobackup(self):
+        s = self.backup_session(AutoBackup="1")
+        window = s.start().wait_started()
+        s.click(window, *self.PUBLISH_AT)
+        s.wait_line(r"^message: Succeed: 渲染完成$")
+        s.wait_line(r"^backup: backed up: .*; pushed to ")
+        self.assertEqual(git("rev-parse", "main", cwd=s.remote),
+                         git("rev-parse", "HEAD", cwd=s.root))
 
 
 class DropTest(GuiTest):

@@ -279,6 +279,48 @@ class FirstStart(unittest.TestCase):
         self.assertEqual(s.proc.wait(timeout=30), 0)
         self.assertFalse(os.path.exists(os.path.join(s.tmp, "Docs")))
 
+    def test_the_first_start_restores_a_backup_and_a_failed_one_leaves_nothing(self):
+        s = self.session()
+        remote = os.path.join(s.tmp, "source.git")
+        original = os.path.join(s.tmp, "original")
+        self.assertEqual(run(["git", "init", "-q", "--bare", "-b", "main", remote]).returncode, 0)
+        # Made elsewhere: this user's settings remember no blog.
+        elsewhere = dict(s.env, XDG_CONFIG_HOME=os.path.join(s.tmp, "elsewhere"))
+        self.assertEqual(run([self.exe, "init", original], env=elsewhere).returncode, 0)
+        with open(os.path.join(original, "_posts", "Kept.md"), "w", encoding="utf-8") as f:
+            f.write("# Kept\n\nwritten on the old computer\n")
+        backup = run([self.exe, "-w", original, "backup"], env=s.env)
+        self.assertEqual(backup.returncode, 0, backup.stdout + backup.stderr)
+        pushed = run(["git", "-C", original, "push", "-q", remote, "main"], env=s.env)
+        self.assertEqual(pushed.returncode, 0, pushed.stderr)
+
+        blog = os.path.join(s.tmp, "Docs", "Tarn Blog")
+        s.launch([self.exe])
+        s.wait_line(r"^dialog: Tarn Blog Editor: ")
+        # From "Create here", the default, back past "Choose another folder…".
+        s.key(s.wait_window("Tarn Blog Editor"), "shift+Tab", "shift+Tab", "Return")
+        s.wait_line(r"^restore: asking for the backup's URL$")
+        ask = s.wait_window("从备份恢复")
+        s.focus(ask)  # the URL's box has the dialog's focus
+        gui_harness.xdotool("type", "--delay", "20", os.path.join(s.tmp, "none.git"))
+        s.shot("restore_dialog")
+        s.key(ask, "Return")
+        s.wait_line(r"^message: Error: Cannot restore the blog: cannot restore from ")
+        s.answer("Error", "Return")
+        s.wait_line(r"^restore: asking for the backup's URL$")
+        self.assertFalse(os.path.exists(os.path.join(s.tmp, "Docs")))
+
+        ask = s.wait_window("从备份恢复")
+        s.key(ask, "ctrl+a")  # the URL typed before is offered again
+        gui_harness.xdotool("type", "--delay", "20", remote)
+        s.key(ask, "Return")
+        s.wait_line(r"^restore: restored %s$" % re.escape(blog))
+        s.wait_started()
+        with open(os.path.join(blog, "_posts", "Kept.md"), encoding="utf-8") as f:
+            self.assertIn("written on the old computer", f.read())
+        self.assertTrue(os.path.isfile(os.path.join(blog, "template", "index.html")))
+        self.assertIn('last="%s"' % blog, self.remembered(s))
+
     def test_open_another_blog_switches_and_is_remembered(self):
         s = self.session()
         first, second = os.path.join(s.tmp, "first"), os.path.join(s.tmp, "second")
@@ -346,5 +388,7 @@ if __name__ == "__main__":
     parser = argparse.ArgumentParser()
     parser.add_argument("--build", required=True)
     parser.add_argument("--source", required=True)
+    parser.add_argument("--shots")  # a folder for the screenshots of the desktop tests
     ARGS, rest = parser.parse_known_args()
+    gui_harness.SHOTS = ARGS.shots
     unittest.main(argv=[sys.argv[0]] + rest)

@@ -1,6 +1,7 @@
 #include "app/app_state.h"
 
 #include "data/ini_file.h"
+#include "deploy/auto_backup.h"
 
 namespace tarn {
 
@@ -16,6 +17,7 @@ DesktopSettings DesktopSettings::Read(const std::string& conf_ini_path) {
   DesktopSettings settings;
   settings.show_dos = ini.GetString("base", "ShowDOS") == "1";
   settings.mini = ini.GetString("base", "Mini") == "1";
+  settings.auto_backup = ini.GetString(AutoBackup::kSection, AutoBackup::kKey) == "1";
   return settings;
 }
 

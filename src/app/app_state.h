@@ -26,8 +26,9 @@ struct AppState {
 struct DesktopSettings {
   static DesktopSettings Read(const std::string& conf_ini_path);
 
-  bool show_dos = false;  // [base] ShowDOS: open the console window at start
-  bool mini = false;      // [base] Mini: notification-area mode
+  bool show_dos = false;     // [base] ShowDOS: open the console window at start
+  bool mini = false;         // [base] Mini: notification-area mode
+  bool auto_backup = false;  // [base] AutoBackup: back up after saves and publishes
 };
 
 }  // namespace tarn

@@ -6,6 +6,7 @@
 #include <filesystem>
 
 #include "app/message_box.h"
+#include "app/restore_dialog.h"
 #include "site/bundled_skeleton.h"
 #include "site/workspace_creator.h"
 #include "site/workspace_locator.h"
@@ -13,7 +14,7 @@
 namespace tarn {
 namespace {
 
-enum Response { kCreate = 1, kChoose = 2, kQuit = 3 };
+enum Response { kCreate = 1, kChoose = 2, kQuit = 3, kRestoreBackup = 4 };
 
 }  // namespace
 
@@ -26,9 +27,10 @@ std::string FirstStartDialog::Run(const std::string& default_folder) {
     gtk_message_dialog_format_secondary_text(
         GTK_MESSAGE_DIALOG(dialog),
         "A blog is a folder of its own: posts, settings, the theme and the pages of this "
-        "program. You can also make one on the command line with: tarn init FOLDER");
-    gtk_dialog_add_buttons(GTK_DIALOG(dialog), kQuit, kQuit, kChooseFolder, kChoose, kCreateHere,
-                           kCreate, nullptr);
+        "program. You can also make one on the command line with: tarn init FOLDER, or "
+        "bring back a blog backed up with tarn backup: tarn init FOLDER --from URL");
+    gtk_dialog_add_buttons(GTK_DIALOG(dialog), kQuit, kQuit, kRestore, kRestoreBackup,
+                           kChooseFolder, kChoose, kCreateHere, kCreate, nullptr);
     gtk_dialog_set_default_response(GTK_DIALOG(dialog), kCreate);
     std::printf("dialog: %s: no blog in %s\n", kTitle, default_folder.c_str());
     std::fflush(stdout);
@@ -39,6 +41,9 @@ std::string FirstStartDialog::Run(const std::string& default_folder) {
       std::string parent = std::filesystem::path(default_folder).parent_path().string();
       g_mkdir_with_parents(parent.c_str(), 0755);
       if (CreateBlog(nullptr, default_folder)) return default_folder;
+    } else if (response == kRestoreBackup) {
+      std::string restored = RestoreDialog::Run(nullptr, default_folder);
+      if (!restored.empty()) return restored;
     } else if (response == kChoose) {
       std::string chosen = ChooseBlog(nullptr, default_folder);
       if (!chosen.empty()) return chosen;

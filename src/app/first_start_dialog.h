@@ -1,7 +1,8 @@
 // FirstStartDialog: what the desktop program shows when no blog has been
 // opened yet and its default folder holds none: make a blog there, choose
 // another folder (an existing blog opens, an empty folder gets a new blog),
-// or quit. Also the folder chooser of "Open another blog…".
+// restore a backed-up blog ("从备份恢复", RestoreDialog), or quit. Also the
+// folder chooser of "Open another blog…".
 //
 // Thread safety: user-interface thread only.
 #pragma once
@@ -17,6 +18,7 @@ class FirstStartDialog {
   static constexpr char kTitle[] = "Tarn Blog Editor";
   static constexpr char kCreateHere[] = "Create here";
   static constexpr char kChooseFolder[] = "Choose another folder…";
+  static constexpr char kRestore[] = "从备份恢复";
   static constexpr char kQuit[] = "Quit";
 
   // Asks until the user has a blog or quits. Returns the blog's folder, or

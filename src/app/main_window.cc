@@ -16,6 +16,7 @@
 #include "app/app_state.h"
 #include "app/browser_view.h"
 #include "app/console_window.h"
+#include "app/desktop_backup.h"
 #include "app/editor_window.h"
 #include "app/first_start_dialog.h"
 #include "app/post_manager.h"
@@ -38,11 +39,10 @@ struct Command {
   const char* name;
   void (MainWindow::*run)();
 };
-constexpr Command kCommands[] = {{"showEditor", &MainWindow::ShowEditor},
-                                 {"RenderingAndPush", &MainWindow::RenderingAndPush},
-                                 {"Rendering", &MainWindow::Rendering},
-                                 {"Push", &MainWindow::Push},
-                                 {"showList", &MainWindow::ShowList}};
+constexpr Command kCommands[] = {
+    {"showEditor", &MainWindow::ShowEditor}, {"RenderingAndPush", &MainWindow::RenderingAndPush},
+    {"Rendering", &MainWindow::Rendering},   {"Push", &MainWindow::Push},
+    {"showList", &MainWindow::ShowList},     {"Backup", &MainWindow::Backup}};
 
 bool IsFile(const std::string& path) { return g_file_test(path.c_str(), G_FILE_TEST_IS_REGULAR); }
 
@@ -137,7 +137,13 @@ void MainWindow::Create() {
     if (!closing_) Show();
   });
   editor_->set_save_cancelled_handler([this] { Refresh(); });
-  editor_->set_saved_handler([this] { posts_->SendList(); });
+  backup_ = std::make_unique<DesktopBackup>(state_->rootDir, console_, [this]() -> GtkWindow* {
+    return editor_->is_open() ? editor_->window() : window();
+  });
+  editor_->set_saved_handler([this] {
+    posts_->SendList();
+    backup_->AfterSave();
+  });
   editor_->set_preview_handler([this](const std::string& path) { PreviewAsReader(path); });
   posts_ = std::make_unique<PostManager>(state_, web_main_.get(), [this]() -> GtkWindow* {
     return editor_->is_open() ? editor_->window() : window();
@@ -206,6 +212,7 @@ void MainWindow::StartUp() {
   settings_ =
       DesktopSettings::Read(WorkspaceLayout::Path(state_->rootDir, WorkspaceLayout::kConfIni));
   if (settings_.show_dos) console_->Open(GTK_WINDOW(window_));
+  backup_->set_automatic(settings_.auto_backup);
   if (settings_.mini) {
     tray_mode_ = std::make_unique<TrayMode>();
     tray_mode_->Start(this, state_);
@@ -456,6 +463,9 @@ void MainWindow::RenderingAndPush() {
   // A failed build is the one outcome shown with the exclamation mark.
   Message(outcome.message, outcome.caption,
           outcome.build_failed ? MessageIcon::kExclamation : MessageIcon::kNone);
+  if (!outcome.ok || !backup_->automatic()) return;
+  BackupOutcome backup = backup_->BackUp(site_->GetSiteData().GetText("system.sourceUrl"));
+  if (!backup.ok) Message("自动备份失败：" + backup.message, "Error", MessageIcon::kExclamation);
 }
 
 void MainWindow::Push() {
@@ -477,6 +487,13 @@ bool MainWindow::AskToReplaceSite(Publisher* publisher) {
     return false;
   publisher->set_replace(true);
   return true;
+}
+
+void MainWindow::Backup() {
+  if (RefuseWhileBuilding()) return;
+  BackupOutcome outcome = backup_->BackUp(site_->GetSiteData().GetText("system.sourceUrl"));
+  Message(outcome.message, outcome.ok ? "Succeed" : "Error",
+          outcome.ok ? MessageIcon::kNone : MessageIcon::kExclamation);
 }
 
 void MainWindow::ShowList() {

@@ -1,9 +1,9 @@
 // MainWindow: the start-up window, "Corvel Blog Editor". Its view webMain
 // shows the site manager page, which is rendered at start from
 // template/index copy.html by the page's own TplRender and refreshed every
-// five minutes. The page calls the five native commands bound here
-// (showEditor, Rendering, RenderingAndPush, Push, showList); each reports
-// in a message box that closes itself. The page's post list calls
+// five minutes. The page calls the native commands bound here (showEditor,
+// Rendering, RenderingAndPush, Push, showList, Backup); each reports in a
+// message box that closes itself. The page's post list calls
 // listPosts, showEditor(name), deletePost(name) and renamePost(name)
 // (PostManager). Closing the window asks first; the
 // program ends when it goes.
@@ -30,6 +30,7 @@ namespace tarn {
 
 class BrowserView;
 class ConsoleWindow;
+class DesktopBackup;
 class EditorWindow;
 class PostManager;
 class GitDeployer;
@@ -87,6 +88,9 @@ class MainWindow {
   void RenderingAndPush();
   void Push();
   void ShowList();
+  // "备份": the workspace's sources committed and pushed to
+  // system.sourceUrl (as tarn backup), git's output in the console.
+  void Backup();
 
   // The caption of that question.
   static constexpr const char* kReplaceSiteCaption = "替换已发布的站点";
@@ -177,6 +181,7 @@ class MainWindow {
   std::unique_ptr<EditorWindow> editor_;
   std::unique_ptr<PostManager> posts_;
   std::unique_ptr<TrayMode> tray_mode_;  // with conf.ini's Mini=1
+  std::unique_ptr<DesktopBackup> backup_;
   // The start-up update check; dropping it with the window drops a late notice.
   std::unique_ptr<UpdateCheckTask> update_check_;
   std::vector<std::string> reasons_;

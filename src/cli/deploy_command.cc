@@ -10,6 +10,7 @@
 #include <string>
 
 #include "cli/command.h"
+#include "deploy/auto_backup.h"
 #include "deploy/git_deployer.h"
 #include "deploy/publisher.h"
 #include "site/parallel_build.h"
@@ -48,6 +49,22 @@ int CheckContext(const CommandContext& context, const char* name, bool* replace)
   return 0;
 }
 
+// With AutoBackup=1 a successful publish is followed by a backup of the
+// sources, pushed to system.sourceUrl. A failed backup fails the command:
+// the copy the blogger counts on did not leave the machine.
+int BackUpAfterPublish(const CommandContext& context, SiteBuilder& site) {
+  BackupOutcome backup =
+      AutoBackup::AfterPublish(context.workspace, site.GetSiteData().GetText("system.sourceUrl"),
+                               StreamToStdout, PrintReason);
+  if (!backup.ok) {
+    PrintReason("tarn publish: the site was published, but the backup failed: " + backup.message);
+    return 1;
+  }
+  std::printf("%s\n", backup.message.c_str());
+  std::fflush(stdout);
+  return 0;
+}
+
 int RunPush(const CommandContext& context) {
   bool replace = false;
   if (int status = CheckContext(context, "push", &replace)) return status;
@@ -80,7 +97,10 @@ int RunPublish(const CommandContext& context) {
   // The same build as tarn build's. Without the page it still runs and
   // fails at the first post it cannot convert, saying why.
   publisher.set_build([&site] { return ParallelBuild::Run(&site, {}, PrintReason); });
-  return Finish(publisher.RenderingAndPush());
+  int status = Finish(publisher.RenderingAndPush());
+  if (status == 0 && AutoBackup::Enabled(context.workspace))
+    status = BackUpAfterPublish(context, site);
+  return status;
 }
 
 const Command kPush("push", "push [--replace]", "commit public/ and push it to system.deployUrl",

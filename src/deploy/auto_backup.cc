@@ -1,0 +1,25 @@
+#include "deploy/auto_backup.h"
+
+#include <utility>
+
+#include "data/ini_file.h"
+#include "site/workspace_layout.h"
+
+namespace tarn {
+
+bool AutoBackup::Enabled(const std::string& workspace) {
+  IniFile ini(WorkspaceLayout::Path(workspace, WorkspaceLayout::kConfIni));
+  return ini.GetString(kSection, kKey) == "1";
+}
+
+BackupOutcome AutoBackup::AfterSave(const std::string& workspace, OutputCallback output,
+                                    DiagnosticSink sink) {
+  return SourceBackup(workspace, std::move(output), std::move(sink)).Commit();
+}
+
+BackupOutcome AutoBackup::AfterPublish(const std::string& workspace, const std::string& source_url,
+                                       OutputCallback output, DiagnosticSink sink) {
+  return SourceBackup(workspace, std::move(output), std::move(sink)).Backup(source_url);
+}
+
+}  // namespace tarn
