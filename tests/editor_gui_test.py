@@ -580,7 +580,8 @@ class PostListTest(ListTest):
         s = self.session()
         calls = ("showEditor('victim.md');Rendering();Push();RenderingAndPush();showList();"
                  "deletePost('victim.md');renamePost('victim.md');listPosts();"
-                 "tarnSavePost();tarnPreviewPost();tarnPasteImage()")
+                 "tarnSavePost();tarnPreviewPost();tarnPasteImage();tarnListHistory();"
+                 "tarnRestoreVersion('0000')")
         post = ("# Hostile\n\n<img src=\"nowhere.png\" onerror=\"%s\">\n\n"
                 "<script>%s</script>\n\n<a href=\"javascript:%s\" id=\"x\">x</a>\n\n"
                 "<iframe srcdoc=\"<script>window.webkit.messageHandlers.tarn.postMessage("
@@ -671,6 +672,58 @@ class ReaderPreviewTest(ListTest):
             time.sleep(0.2)
         self.assertTrue(read(opened).strip().endswith("/public/articles/for-readers.html"))
         self.assertIn("Dear reader", read(s.path("public", "articles", "for-readers.html")))
+
+
+class HistoryTest(ListTest):
+    # The editor's toolbar button that lists the post's earlier versions,
+    # the one after the reader preview's.
+    HISTORY_BUTTON_AT = (523, 20)
+
+    # The older version has CR LF line ends, the post now LF, which it
+    # keeps.
+    OLD = "---\r\ntitle: Lake\r\n---\r\n第一稿 %41\r\n"
+    OLD_AS_NOW = OLD.replace("\r\n", "\n")
+    NEW = "---\ntitle: Lake\n---\n第二稿，改过了\n"
+
+    def backup(self, s):
+        subprocess.run([TARN, "backup", "-w", s.root], check=True, env=s.env,
+                       stdout=subprocess.DEVNULL)
+
+    def wait_copy(self, s, text):
+        """Until the autosave copy of lake.md holds text: the editor took
+        text as an unsaved change."""
+        copy = s.path(".tarn", "autosave", "posts", "lake.md")
+        deadline = time.time() + WAIT
+        while time.time() < deadline and not (os.path.exists(copy) and read(copy) == text):
+            time.sleep(0.2)
+        self.assertEqual(read(copy) if os.path.exists(copy) else None, text)
+
+    def test_an_earlier_version_goes_into_the_editor_unsaved(self):
+        s = self.session()
+        path = self.post(s, "lake.md", self.OLD)
+        self.backup(s)
+        write(path, self.NEW)
+        self.backup(s)
+        main = s.wait_listed()
+        editor = s.open_listed(main, "lake", "lake.md")
+        s.click(editor, *self.HISTORY_BUTTON_AT)
+        s.wait_line(r"^editor: history of .*/_posts/lake\.md: 2 versions$")
+        time.sleep(0.5)
+        s.shot("editor_history_list")
+        # Newest first, the first entry has the focus: the second is the
+        # older version.
+        s.key(editor, "Down", "Return")
+        s.wait_line(r"^editor: restored [0-9a-f]{40} of .*/_posts/lake\.md$")
+        time.sleep(0.5)
+        s.shot("editor_with_an_earlier_version")
+        # The editor holds the older text as an unsaved change (the
+        # autosave copy has it); the post on disk is as it was.
+        self.wait_copy(s, self.OLD_AS_NOW)
+        self.assertEqual(read(path), self.NEW)
+        # Saving writes the older version back.
+        s.key(editor, "ctrl+s")
+        s.wait_line(r"^editor: saved .*/_posts/lake\.md$")
+        self.assertEqual(read(path), self.OLD_AS_NOW)
 
 
 class AutosaveTest(ListTest):

@@ -377,6 +377,43 @@ describe('pages in a browser', { skip: chromium ? false : 'no chromium installed
     assert.doesNotMatch(r.unclosed, /front-matter/);
   });
 
+  it('editor: lists earlier versions as text and puts one back, undoable, in the post\'s line ends', () => {
+    const listing = { reason: '', versions: [
+      { commit: 'a'.repeat(40), date: '2026-01-02 03:04', time: 2, subject: '<img src=x onerror="top.hacked=1">' },
+      { commit: 'b'.repeat(40), date: '2026-01-01 00:00', time: 1, subject: 'first' }] };
+    const r = inBrowser('editor.html', `
+      var r = {};
+      var calls = [];
+      w.tarnListHistory = function () { calls.push('list'); };
+      w.tarnRestoreVersion = function (commit) { calls.push('restore:' + commit); };
+      w.setValue('now\\r\\n');
+      w.document.querySelector('.editor-toolbar button.history').click();
+      r.count = w.showHistory(${JSON.stringify(JSON.stringify(listing))});
+      var items = w.document.querySelectorAll('.history-item');
+      r.texts = Array.prototype.map.call(items, function (e) { return e.textContent; });
+      r.focused = w.document.activeElement === items[0];
+      items[1].click();
+      r.closed = w.document.getElementById('history').hidden;
+      w.restoreVersion('old\\nversion\\n', '2026-01-01 00:00');
+      r.restored = w.getValue(0, 0);
+      w.document.querySelector('.editor-toolbar button.undo').click();
+      r.undone = w.getValue(0, 0);
+      r.calls = calls;
+      w.showHistory(JSON.stringify({ reason: 'no history yet', versions: [] }));
+      r.reason = w.document.getElementById('history-list').textContent;
+      this.later = function () { r.hacked = !!window.hacked; return r; };`, { delayMs: 300 });
+    assert.equal(r.count, 2);
+    assert.deepEqual(r.texts, ['2026-01-02 03:04<img src=x onerror="top.hacked=1">',
+      '2026-01-01 00:00first'], 'a commit message is shown as text');
+    assert.equal(r.hacked, false, 'and never runs');
+    assert.ok(r.focused, 'the newest version has the focus');
+    assert.deepEqual(r.calls, ['list', 'restore:' + 'b'.repeat(40)]);
+    assert.ok(r.closed, 'choosing closes the list');
+    assert.equal(r.restored, 'old\r\nversion\r\n', 'the post keeps its CR LF line ends');
+    assert.equal(r.undone, 'now\r\n', 'undo brings back the text before');
+    assert.equal(r.reason, 'no history yet');
+  });
+
   it('manager: buttons call the program, newest edits first', () => {
     const data = lib.siteData(base, themeConf, samplePosts);
     data.posts[1].update_time = '2030-01-01 00:00:00';

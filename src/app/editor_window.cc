@@ -36,6 +36,9 @@ constexpr char kSaveFunction[] = "tarnSavePost";
 // The page's preview button, and its paste of something that is no text.
 constexpr char kPreviewFunction[] = "tarnPreviewPost";
 constexpr char kPasteImageFunction[] = "tarnPasteImage";
+// The page's history button, and its choice of one version.
+constexpr char kHistoryFunction[] = "tarnListHistory";
+constexpr char kRestoreFunction[] = "tarnRestoreVersion";
 constexpr char kSaveKeyScript[] = R"js(
 window.addEventListener('keydown', function (event) {
   if (!event.ctrlKey || event.altKey || event.metaKey || event.shiftKey || event.isComposing) return;
@@ -424,6 +427,11 @@ std::string EditorWindow::SuggestedName(const std::string& text) {
 void EditorWindow::BindPageFunctions() {
   view_->BindFunction(kPreviewFunction, [this] { PreviewPost(); });
   view_->BindFunction(kPasteImageFunction, [this] { PasteImage(); });
+  view_->BindFunction(kHistoryFunction, [this] { ShowHistory(); });
+  view_->BindFunction(kRestoreFunction,
+                      BrowserView::ArgumentFunction([this](const std::vector<std::string>& args) {
+                        RestoreVersion(args.empty() ? "" : args[0]);
+                      }));
   // Files dropped on the text are taken here, before the page sees them.
   g_signal_connect(view_->widget(), "drag-drop", G_CALLBACK(OnDragDrop), this);
   g_signal_connect(view_->widget(), "drag-data-received", G_CALLBACK(OnDragDataReceived), this);
@@ -469,6 +477,67 @@ void EditorWindow::PreviewPost() {
   std::string path;
   if (!Save(&path) || !preview_handler_) return;
   preview_handler_(path);
+}
+
+void EditorWindow::ShowHistory() {
+  if (!window_ || history_busy_ || awaiting_text_) return;
+  BrowserView* view = view_.get();
+  std::string post = state_->editingExisting ? state_->postPath : "";
+  PostHistoryListing listing;
+  if (post.empty()) {
+    listing.reason = "新文章还没有历史版本：先保存，再备份";
+  } else {
+    // git runs while the window goes on handling events; the guard keeps
+    // a second click from starting another listing meanwhile.
+    history_busy_ = true;
+    listing = PostHistory(state_->rootDir).List(post);
+    history_busy_ = false;
+    if (view_.get() != view) return;  // the window was closed meanwhile
+    if (post != (state_->editingExisting ? state_->postPath : "")) return;  // another post
+  }
+  history_post_ = post;
+  history_ = listing.versions;
+  std::string ignored;
+  std::string error;
+  if (!view->CallFunction("showHistory", {PostHistory::ToJson(listing)}, &ignored, &error)) {
+    std::fprintf(stderr, "tarn: history: %s\n", error.c_str());
+    return;
+  }
+  std::printf("editor: history of %s: %zu versions\n", post.empty() ? "(new post)" : post.c_str(),
+              history_.size());
+  std::fflush(stdout);
+}
+
+void EditorWindow::RestoreVersion(const std::string& commit) {
+  if (!window_ || history_busy_ || saving_ || awaiting_text_) return;
+  BrowserView* view = view_.get();
+  std::string post = state_->editingExisting ? state_->postPath : "";
+  const PostVersion* chosen = nullptr;
+  if (PostHistory::IsCommitId(commit) && !post.empty() && post == history_post_) {
+    for (const PostVersion& version : history_) {
+      if (version.commit == commit) chosen = &version;
+    }
+  }
+  if (!chosen) {
+    ShowFailure("无法载入历史版本\n\"" + commit + "\" is no listed version of " +
+                (post.empty() ? "this post" : post));
+    return;
+  }
+  PostVersion version = *chosen;
+  std::string text;
+  std::string error;
+  history_busy_ = true;
+  bool read = PostHistory(state_->rootDir).Read(version, &text, &error);
+  history_busy_ = false;
+  if (view_.get() != view) return;
+  std::string ignored;
+  if (!read || !view->CallFunction("restoreVersion", {text, PostHistory::DateText(version.time)},
+                                   &ignored, &error)) {
+    ShowFailure("无法载入历史版本\n" + error);
+    return;
+  }
+  std::printf("editor: restored %s of %s\n", version.commit.c_str(), post.c_str());
+  std::fflush(stdout);
 }
 
 int EditorWindow::OnDragDrop(GtkWidget* widget, void* context, int, int, unsigned time,

@@ -20,6 +20,11 @@
 // button saves, builds and shows the post's article page in the browser,
 // through the preview handler.
 //
+// The page's history button lists the post's earlier versions from the
+// workspace's backups (PostHistory); choosing one puts its text into the
+// editor as an unsaved change, which undo takes back. Nothing is written
+// until the writer saves.
+//
 // The view only ever shows the editor page: a link clicked in the preview
 // or a file dropped outside the text would otherwise replace the page and
 // lose the text. Web links open in the desktop's browser instead.
@@ -30,8 +35,10 @@
 #include <functional>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "app/file_drop.h"
+#include "deploy/post_history.h"
 
 typedef struct _GtkWidget GtkWidget;
 typedef struct _GtkWindow GtkWindow;
@@ -145,6 +152,11 @@ class EditorWindow {
   void PasteImage();
   // Saves, then hands the post to the preview handler.
   void PreviewPost();
+  // Lists the open post's earlier versions in the page (showHistory).
+  void ShowHistory();
+  // Puts the listed version with that commit id into the editor, unsaved;
+  // an id that was not listed for the open post is refused.
+  void RestoreVersion(const std::string& commit);
   // The title for the post at path ("" for a new post).
   void UpdateTitle(const std::string& path);
   // The autosave key of the text in the editor ("" for a new post).
@@ -185,6 +197,9 @@ class EditorWindow {
   FileDrop drop_;  // image files dropped on the text
   bool saving_ = false;
   bool awaiting_text_ = false;  // a post is being put into the editor
+  bool history_busy_ = false;   // git is reading the post's history
+  std::string history_post_;    // the post history_ was listed for
+  std::vector<PostVersion> history_;
 };
 
 }  // namespace tarn
