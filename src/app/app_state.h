@@ -1,6 +1,8 @@
-// AppState: the desktop program's one process-wide record: where the
-// workspace and its folders are, what the post editor works on, and which
-// hot keys are registered. Written on the user-interface thread only.
+// AppState: the desktop program's record of one open blog: where the
+// workspace and its folders are, what the post editor works on, and whether
+// Alt+B is registered. One lives for each blog the program runs on (made
+// by the desktop program, handed to the windows as a pointer they do not
+// own). Read and written on the user-interface thread only.
 #pragma once
 
 #include <string>
@@ -16,9 +18,9 @@ struct AppState {
   std::string configDir;    // rootDir + "/config/"
   std::string themesDir;    // rootDir + "/themes/"
   std::string postPath;     // the post file the editor was opened on; "" for a new post
-  bool editingExisting = false;
-  int mainHotKeyId = 0;  // 0 while Alt+B is not registered
-  int saveHotKeyId = 0;  // 0 while the editor's Ctrl+S is not registered
+  bool editingExisting = false;  // true while the editor works on postPath
+  // Alt+B's registration as TrayMode::Start made it; 0 when it was not made.
+  int mainHotKeyId = 0;
 };
 
 // Settings of config/conf.ini that the desktop program reads at start.

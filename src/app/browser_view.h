@@ -15,6 +15,11 @@
 // a secret of this view. Frames inside the page, and pages the view was
 // navigated to, are not heard.
 //
+// The object owns its widget (a reference is held until the object goes);
+// the window the widget is put into may destroy it first, after which the
+// view loads and answers nothing more. Bound functions queued when the
+// object goes are dropped.
+//
 // Thread safety: user-interface thread only.
 #pragma once
 
@@ -42,34 +47,40 @@ class BrowserView {
 
   // Starts loading the local file at path (a full path). Loading goes on in
   // the background; IsLoadingCompleted tells when it has ended, whether the
-  // page loaded or failed.
+  // page loaded or failed. Only this file's page reaches the bound functions.
+  // A path that cannot be made a URI loads an empty page.
   void LoadFile(const std::string& path);
 
-  // Shows html as a page whose relative links resolve against base_dir.
+  // Shows html as a page whose relative links resolve against base_dir ("":
+  // none). Such a page does not reach the bound functions.
   void LoadHtml(const std::string& html, const std::string& base_dir);
 
   // True once the last load has ended (loaded or failed).
   bool IsLoadingCompleted() const { return !loading_; }
 
   // Iterates the main context until the last load has ended. Returns false
-  // when the web process went away meanwhile.
+  // when the web process ended or the widget was destroyed, before or
+  // meanwhile.
   bool WaitForLoad();
 
   // Binds function under the global JavaScript name for every page loaded
   // afterwards. The page's call returns at once (undefined); the function
-  // runs on the user-interface thread from the main loop.
+  // runs on the user-interface thread from the main loop. Binding a name
+  // again replaces its function, for the page shown as well.
   void BindFunction(const std::string& name, std::function<void()> function);
   // The same for a function that takes the page's arguments, as texts
   // (undefined and null become "").
   using ArgumentFunction = std::function<void(const std::vector<std::string>& args)>;
   void BindFunction(const std::string& name, ArgumentFunction function);
 
-  // True when the page shown defines a global function of that name.
+  // True when the page shown defines a global function of that name; false
+  // also when the page cannot answer (it has gone, or the question failed).
   bool HasFunction(const std::string& name);
 
   // Calls the page's global function `name` with string arguments and stores
   // String(its result) in *result. Returns false, with *error saying why
-  // (no such function, it threw, the page went away), and *result empty.
+  // (no such function, it threw, it gave no text back, the page went away),
+  // and *result empty. Iterates the main context until the page answers.
   bool CallFunction(const std::string& name, const std::vector<std::string>& args,
                     std::string* result, std::string* error);
 

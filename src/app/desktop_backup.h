@@ -17,6 +17,9 @@
 // Each outcome is also written to standard output ("backup: TEXT", or
 // "backup: failed: TEXT"), as the program's other events are.
 //
+// Destroying the object waits for a commit running in the background to
+// end (git is never cut short); its outcome is then not reported.
+//
 // Thread safety: user-interface thread only.
 #pragma once
 
@@ -34,8 +37,9 @@ class ConsoleWindow;
 
 class DesktopBackup {
  public:
-  // console is not owned and must outlive this object; owner gives the
-  // window the console opens over (may return null).
+  // workspace is the blog's root folder. console is not owned and must
+  // outlive this object; owner gives the window the console opens over
+  // (may return null).
   DesktopBackup(std::string workspace, ConsoleWindow* console, std::function<GtkWindow*()> owner);
 
   // Whether the automatic backups are on (conf.ini's AutoBackup).
@@ -43,7 +47,8 @@ class DesktopBackup {
   bool automatic() const { return automatic_; }
 
   // After a successful save: with AutoBackup on, starts a local commit in
-  // the background (or asks for one after the running one); else nothing.
+  // the background (or asks for one after the running commit or BackUp);
+  // else nothing. Returns at once; the outcome is reported when git ends.
   void AfterSave();
 
   static constexpr char kAlreadyRunning[] =
@@ -54,7 +59,8 @@ class DesktopBackup {
   // kAlreadyRunning, and nothing done, while another BackUp runs.
   BackupOutcome BackUp(const std::string& url);
 
-  // Until no background commit runs or is asked for.
+  // Iterates the main context until no background commit runs, including
+  // one a save asked for while the first ran.
   void WaitIdle();
 
  private:

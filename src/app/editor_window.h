@@ -3,12 +3,14 @@
 // and post files through the page's setValue and getValue, and the page's
 // showMsg says how a save went.
 //
-// Ctrl+S saves. It is the window's own shortcut, active while the window has
-// the focus (the page passes it on): other programs keep their Ctrl+S. A post opened from a file is
-// saved back to that file, and the window's title names it; a new post asks
-// where to save, every time, suggesting its front matter's title as the
-// name. Every write is atomic, and a failed one is shown in the page and in
-// a message box while the text stays in the editor.
+// Ctrl+S saves. It is the window's own shortcut, not a system-wide one: a
+// key listener in the page calls the native save function, so it works
+// while the window has the focus and other programs keep their Ctrl+S. A
+// post opened from a file is saved back to that file, and the window's
+// title names it; a new post asks where to save, every time, suggesting its
+// front matter's title (else its first "# " heading) as the name. Every
+// write is atomic (WriteTextFile), and a failed one is shown in the page
+// and in a message box while the text stays in the editor.
 //
 // Unsaved text is kept safe: every few seconds a changed text is copied to
 // the workspace's autosave folder (AutosaveStore), offered back when the
@@ -28,6 +30,12 @@
 // The view only ever shows the editor page: a link clicked in the preview
 // or a file dropped outside the text would otherwise replace the page and
 // lose the text. Web links open in the desktop's browser instead.
+//
+// The object outlives its windows: Open makes a window (and its view),
+// closing it destroys both, and the next Open makes new ones. The view of a
+// closed window is kept until then, since the close may come while one of
+// the view's own waits is on the stack; every method that waits on the page
+// checks afterwards that the window is still the same.
 //
 // Thread safety: user-interface thread only.
 #pragma once
@@ -75,8 +83,10 @@ class EditorWindow {
   EditorWindow(const EditorWindow&) = delete;
   EditorWindow& operator=(const EditorWindow&) = delete;
 
-  // Creates the window and starts loading the editor page, or brings the
-  // open window to the front.
+  // Creates the window and starts loading the editor page (an error page
+  // when template/editor.html is missing), or brings the open window to the
+  // front. The post the window works on is state->postPath, when
+  // state->editingExisting.
   void Open();
 
   // Waits for the open window's page, then puts the text of the post at path
@@ -88,7 +98,8 @@ class EditorWindow {
   bool LoadPost(const std::string& path);
 
   // For a new post: waits for the page, then offers the autosaved copy of an
-  // unsaved new post, if there is one.
+  // unsaved new post, if there is one. Does nothing when the window went
+  // away or a post was opened meanwhile.
   void OfferNewPostCopy();
   // Waits for the open window's page and, when the editor is empty, starts
   // a new post: front matter with an empty title, the date now and an empty
@@ -104,12 +115,14 @@ class EditorWindow {
   bool Save(std::string* saved_path = nullptr);
 
   // True while the open editor holds text that differs from what was last
-  // opened or saved.
+  // opened or saved; false while closed, while a post is being put into the
+  // editor, or when the page cannot give its text.
   bool HasUnsavedChanges();
 
   // Before the editor's text is replaced or dropped: when it has unsaved
   // changes, asks whether to save them first. Returns false when the user
-  // cancelled or the save failed (the text must stay).
+  // cancelled or the save failed (the text must stay). "No" also removes
+  // the autosaved copy.
   bool ConfirmDiscard();
 
   bool is_open() const { return window_ != nullptr; }

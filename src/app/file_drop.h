@@ -19,9 +19,11 @@ class FileDrop {
   // returns true (the drop is taken); false leaves the drop to the page.
   bool Begin(GtkWidget* widget, void* context, unsigned time);
 
-  // On the data: the local files of the list asked for by Begin, the drop
-  // finished, and the signal stopped. Data that only passes over the view
-  // (no Begin before it) gives nothing and is left alone.
+  // On the data: the local files of the list asked for by Begin (URIs that
+  // name no local file are left out), the drop finished, and the signal
+  // stopped. Data that only passes over the view (no Begin before it) gives
+  // nothing and is left alone. The paths come from another program: the
+  // caller checks them before use.
   std::vector<std::string> Take(GtkWidget* widget, void* context, void* data, unsigned time);
 
  private:

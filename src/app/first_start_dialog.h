@@ -22,8 +22,8 @@ class FirstStartDialog {
   static constexpr char kQuit[] = "Quit";
 
   // Asks until the user has a blog or quits. Returns the blog's folder, or
-  // "" when the user quit. Failures (a folder that cannot be written) are
-  // shown, and the question is asked again.
+  // "" when the user quit. Failures (a blog that cannot be made, a restore
+  // that failed) are shown, and the question is asked again.
   static std::string Run(const std::string& default_folder);
 
   // A folder chooser over parent, showing the folder start (where it
@@ -34,8 +34,9 @@ class FirstStartDialog {
   static std::string ChooseBlog(GtkWindow* parent, const std::string& start);
 
  private:
-  // Makes a blog from the bundled skeleton in folder; on failure shows why
-  // and returns false.
+  // Makes a blog from the bundled skeleton in folder (WorkspaceCreator,
+  // which leaves nothing behind on failure); on failure shows why and
+  // returns false.
   static bool CreateBlog(GtkWindow* parent, const std::string& folder);
 };
 

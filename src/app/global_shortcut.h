@@ -4,8 +4,9 @@
 // portal asks the desktop to deliver the key instead, and the desktop may let
 // the user confirm or change the key it proposes.
 //
-// Everything runs from the main loop: Bind returns at once, and the portal's
-// answers arrive later. A desktop without the portal, or without its
+// Everything runs from the main loop: Bind returns once the session bus is
+// connected, and the portal's answers arrive later. Destroying the object
+// cancels the calls still on their way, so no answer reaches it after. A desktop without the portal, or without its
 // GlobalShortcuts interface, or a refused request, is reported once to the
 // unavailable handler; the program works on without the shortcut.
 //

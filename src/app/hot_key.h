@@ -26,8 +26,8 @@ class HotKey {
   // from the main loop each time it is pressed. Returns the registration's
   // identifier (never 0). Returns 0 with *error saying why when the key is
   // taken by another program, the accelerator is malformed, or the display
-  // does not allow system-wide keys. A key registered before is unregistered
-  // first.
+  // does not allow system-wide keys (error may be null). A key registered
+  // before is unregistered first, also when the new one fails.
   int Register(const std::string& accelerator, std::function<void()> on_press, std::string* error);
 
   // Gives the key back to the desktop. Does nothing when none is registered.

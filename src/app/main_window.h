@@ -1,15 +1,26 @@
 // MainWindow: the start-up window, "Corvel Blog Editor". Its view webMain
 // shows the site manager page, which is rendered at start from
-// template/index copy.html by the page's own TplRender and refreshed every
-// five minutes. The page calls the native commands bound here (showEditor,
-// Rendering, RenderingAndPush, Push, showList, Backup); each reports in a
-// message box that closes itself. The page's post list calls
+// template/index copy.html by the page's own TplRender into
+// template/index.html (written atomically) and refreshed every five
+// minutes. The page calls the native commands bound here (the kCommands
+// table: showEditor, Rendering, RenderingAndPush, Push, showList, Backup);
+// the site commands report in a message box that closes itself, showList
+// only when the folder cannot be opened. The page's post list calls
 // listPosts, showEditor(name), deletePost(name) and renamePost(name)
-// (PostManager). Closing the window asks first; the
-// program ends when it goes.
+// (PostManager). The window also owns the post editor, the post list's
+// manager, the backups and the notification-area mode.
 //
-// Thread safety: user-interface thread only. The update check runs on a
-// thread of its own and hands its result to the main loop.
+// Closing the window asks first: "yes" ends the main loop (the window
+// itself goes with this object), "no" hides it to the notification area,
+// "cancel" keeps it.
+//
+// A site build runs on a thread of its own while the main loop goes on
+// (BuildSite); commands that need the site builder are refused meanwhile.
+// The update check runs on a thread of its own and hands its result to the
+// main loop through UpdateCheckTask, which drops it once this window is
+// gone.
+//
+// Thread safety: user-interface thread only, except Report.
 #pragma once
 
 #include <functional>
@@ -55,44 +66,58 @@ class MainWindow {
       "运行 tarn show，或再次启动 Tarn Blog Editor，即可重新显示主窗口。";
   static constexpr char kOpenAnotherBlog[] = "Open another blog…";
 
-  // None of the objects is owned; all must outlive the window.
+  // None of the objects is owned; all must outlive the window. Destroying
+  // the window waits for a background commit (DesktopBackup) and drops a
+  // late update notice.
   MainWindow(AppState* state, SiteBuilder* site, GitDeployer* deployer, ConsoleWindow* console);
   ~MainWindow();
   MainWindow(const MainWindow&) = delete;
   MainWindow& operator=(const MainWindow&) = delete;
 
-  // Creates and shows the window (with its view, still empty).
+  // Creates and shows the window (with its view, still empty) and the
+  // objects it owns. Call once, before StartUp.
   void Create();
 
-  // The start-up sequence: folders, conf.ini, the manager page template, the
-  // bound commands, the site data, the git work tree, the update check, the
-  // rendered manager page and its refresh timer. Returns when the rendered
-  // page has started loading.
+  // The start-up sequence: folders (config/, public/, themes/), conf.ini, the
+  // manager page template, the bound commands, the site data, the git work
+  // tree, the update check, the rendered manager page and its refresh
+  // timer. Returns when the rendered page has started loading, or early
+  // when the window is closing meanwhile. Problems are reported (Report),
+  // an unreadable site configuration also in a message box.
   void StartUp();
 
   // Renders the manager page through the shown page's TplRender into
   // template/index.html and loads it. Shows an error page instead when the
-  // template, or its TplRender, is missing or fails. While a build runs it
-  // only notes that a refresh is due, done when the build ends.
+  // template, or its TplRender, is missing or fails, or the page cannot be
+  // written. While a build runs it only notes that a refresh is due, done
+  // when the build's command ends.
   void Refresh();
 
-  // The commands the manager page calls.
+  // The commands the manager page calls. Each reports its own outcome to
+  // the user; none returns one.
+  //
+  // The editor on a new post.
   void ShowEditor();
   // showEditor as the page calls it: with no name (or ""), ShowEditor; with
   // the file name of a post in _posts/, that post in the editor.
   void ShowEditorFor(const std::vector<std::string>& args);
+  // Builds the site into public/ (BuildSite), then refreshes the page.
   void Rendering();
-  // Both ask, in a box, before laying the site over an earlier one on the
+  // Builds, then pushes public/ (Publisher); with AutoBackup on, a
+  // successful publish is followed by a backup. RenderingAndPush and Push
+  // ask, in a box, before laying the site over an earlier one on the
   // remote that public/'s history does not share; "yes" pushes again with
   // the remote's history joined, "no" leaves everything as it is.
   void RenderingAndPush();
+  // Pushes public/ as it is.
   void Push();
+  // Opens _posts/ in the desktop's file manager.
   void ShowList();
   // "备份": the workspace's sources committed and pushed to
   // system.sourceUrl (as tarn backup), git's output in the console.
   void Backup();
 
-  // The caption of that question.
+  // The caption of the question whether to replace the remote's site.
   static constexpr const char* kReplaceSiteCaption = "替换已发布的站点";
 
   // A timed message box owned by this window.
@@ -100,13 +125,17 @@ class MainWindow {
                MessageIcon icon = MessageIcon::kNone);
 
   // A reason for a failure (from the site generator, the deployer): written
-  // to standard error and the console, and kept for the next message. Also
-  // called from the build's threads while BuildSite runs: their reasons
-  // are queued and reported by the user-interface thread.
+  // to standard error and the console, and kept for the next message. The
+  // one method any thread may call: the build's threads call it while
+  // BuildSite runs, and their reasons are queued and reported by the
+  // user-interface thread.
   void Report(const std::string& reason);
 
+  // Presents the window (also after Hide), or hides it; nothing once it
+  // has gone.
   void Show();
   void Hide();
+  // Null once the window has been destroyed.
   GtkWindow* window() const;
   BrowserView* web_main() const { return web_main_.get(); }
   EditorWindow* editor() const { return editor_.get(); }
@@ -124,8 +153,9 @@ class MainWindow {
   // message, while the editor is open or a build runs.
   void OpenAnotherBlog();
 
-  // Handles a file dropped on the window (by default: a post opens in the
-  // editor).
+  // Handles a file dropped on the window (by default: a regular file named
+  // as the post index names posts, "*.md" in any case, opens in the editor;
+  // anything else is ignored).
   void set_drop_handler(std::function<void(const std::string& path)> handler) {
     drop_handler_ = std::move(handler);
   }
@@ -152,8 +182,9 @@ class MainWindow {
   void OpenPost(const std::string& path);
   // Binds the post list's functions (listPosts, deletePost, renamePost).
   void BindListFunctions();
-  // Builds the site and opens the article page of the post at path in the
-  // desktop's browser, or says why not.
+  // Builds the site (on this thread, converting in the manager page) and
+  // opens the article page of the post at path in the desktop's browser, or
+  // says why not. Only posts directly in _posts/ are previewed.
   void PreviewAsReader(const std::string& path);
   void StartUpdateCheck();
   // Asks whether to open the download page of a newer build.

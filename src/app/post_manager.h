@@ -5,6 +5,9 @@
 // about first, and a failure names the file and the reason and changes
 // nothing.
 //
+// Failures are shown in a message box (and on standard error) by the
+// manager itself; the methods' results only say whether anything changed.
+//
 // Thread safety: user-interface thread only.
 #pragma once
 
@@ -28,11 +31,13 @@ class PostManager {
   PostManager(AppState* state, BrowserView* page, std::function<GtkWindow*()> parent);
 
   // Sends the list of posts to the page shown (its tarnShowPosts). A page
-  // without that function is left alone.
+  // without that function is left alone; a failed call is written to
+  // standard error only.
   void SendList();
 
   // The full path of the post named name in _posts/; "" after showing why
-  // the name is refused (not a plain .md name, missing, leading out).
+  // the name is refused (not a .md name, no such regular file, leading out
+  // of _posts/).
   std::string PostPath(const std::string& name);
 
   // Asks, then moves the post to the trash. Where there is no trash, says

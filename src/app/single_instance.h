@@ -7,7 +7,7 @@
 // id and runs beside it; a process that switches workspaces makes a new
 // SingleInstance for each.
 //
-// Without a session bus every start runs on its own, as before.
+// Without a session bus every start runs on its own.
 //
 // Thread safety: user-interface thread only.
 #pragma once
@@ -30,14 +30,16 @@ class SingleInstance {
   SingleInstance& operator=(const SingleInstance&) = delete;
 
   // Registers on the session bus. Returns true when this process is the one
-  // that runs on the workspace; also when no bus can be reached (*note then
-  // says why). Returns false when another process runs on it: that process
-  // has been asked to show its main window.
+  // that runs on the workspace; also when no bus can be reached or the
+  // registration fails (*note, when given, then says why). Returns false
+  // when another process runs on it: that process has been asked to show
+  // its main window.
   bool Claim(std::string* note);
 
-  // Runs on_activate each time another start asks for the main window,
-  // with the desktop's startup id or activation token for it ("" when the
-  // start came without one).
+  // Runs on_activate from the main loop each time another start asks for
+  // the main window, with the desktop's startup id or activation token for
+  // it ("" when the start came without one). Set it to null before what it
+  // refers to goes.
   using ActivateHandler = std::function<void(const std::string& startup_id)>;
   void set_activate_handler(ActivateHandler on_activate) { on_activate_ = std::move(on_activate); }
 

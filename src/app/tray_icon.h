@@ -42,16 +42,16 @@ class TrayIcon {
   TrayIcon(const TrayIcon&) = delete;
   TrayIcon& operator=(const TrayIcon&) = delete;
 
-  // Adds the icon for owner (named as IconName says) with tip as the
-  // icon's title. Returns false with *error saying why when the icon cannot
+  // Adds the icon for owner (named as IconName says; owner may be null)
+  // with tip as the icon's title. Returns false with *error saying why when the icon cannot
   // be seen now (no session bus, no notification-area host); with a session
   // bus the icon is still created and shows once a host starts. Adding a
   // second time does nothing and returns true.
   bool AddIcon(GtkWindow* owner, const std::string& tip, std::string* error);
 
   // Shows text under title as a desktop notification with the information
-  // icon for timeout_ms. Returns false with *error when no notification
-  // service takes it.
+  // icon for timeout_ms. Returns false with *error (when given) when no
+  // notification service takes it. Does not need the icon.
   bool ShowBalloon(const std::string& text, const std::string& title, std::string* error,
                    int timeout_ms = kBalloonTimeoutMs);
 

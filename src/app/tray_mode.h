@@ -44,7 +44,9 @@ class TrayMode {
   // Adds the icon, shows the balloon and registers Alt+B for window, keeping
   // the key's identifier in state->mainHotKeyId (0 when it could not be
   // registered). Neither is owned; both must outlive this object.
-  // In a Wayland session Alt+B is also asked of the desktop portal.
+  // In a Wayland session Alt+B is also asked of the desktop portal. What
+  // fails is said on standard error; nothing is returned. Call once, after
+  // the window has been created.
   void Start(MainWindow* window, AppState* state);
 
   // True when a notification area shows the icon now.

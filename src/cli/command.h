@@ -1,6 +1,11 @@
-// The command line's commands. Each command lives in a file of its own and
-// registers itself with a static Command object, so adding one touches no
-// shared table. main() parses the common options and dispatches by name.
+// Command: one of the command line's commands. Each command lives in a file
+// of its own (src/cli/NAME_command.cc) and registers itself with a static
+// Command object, so adding one touches no shared table. main() parses the
+// common options (-w DIR, --help, --version), finds the workspace and
+// dispatches by name; no command name means "gui".
+//
+// Thread safety: the registry is filled during static initialisation and
+// only read afterwards; commands run on the main thread.
 #pragma once
 
 #include <string>
@@ -15,17 +20,23 @@ struct CommandContext {
   // WorkspaceLocator says (-w DIR first).
   std::string workspace;
   WorkspaceLocator::Source workspace_source = WorkspaceLocator::Source::kExplicit;
-  // The arguments after the command name, common options removed.
+  // The arguments other than the command name, common options removed, in
+  // their order (the common options may stand anywhere).
   std::vector<std::string> args;
 };
 
 class Command {
  public:
+  // Runs the command; returns the process's exit status: 0 for success,
+  // kUsageError for a malformed command line, another non-zero value (1,
+  // mostly) for a failure, with the reason on standard error.
   using Run = int (*)(const CommandContext& context);
 
   // Registers the command. Called during static initialisation only.
   // A command that needs_workspace runs only on a workspace folder it can
-  // write: main() says what is wrong (and how to make a blog) otherwise.
+  // write: main() says what is wrong (and how to make a blog) otherwise and
+  // exits with 1. name, usage and summary must be string literals (they are
+  // kept, not copied).
   Command(const char* name, const char* usage, const char* summary, Run run,
           bool needs_workspace = true);
 

@@ -1,9 +1,11 @@
-// tarn-convert-worker: the process a build converts posts' Markdown in,
-// installed beside tarn. It runs exactly what `tarn convert-worker PAGE`
-// runs, but links only the site generator's script engine, not the desktop
-// program's libraries, so each worker starts in a fraction of the time.
-// It talks over stdin/stdout (see script/worker_process_host.h) and is not
-// meant to be run by hand.
+// tarn-convert-worker: a process a parallel build converts posts' Markdown
+// in, installed beside tarn, which looks for it there (and falls back to
+// `tarn convert-worker PAGE`). It runs exactly what that command runs, but
+// links only tarn's core library, not the desktop program's GTK and WebKit
+// libraries, so each worker starts in a fraction of the time. It talks
+// over stdin/stdout (see script/worker_process_host.h), exits with what
+// WorkerProcessHost::Serve returns (2 for a malformed command line), and is
+// not meant to be run by hand.
 
 #include <unistd.h>
 
