@@ -673,6 +673,36 @@ class ReaderPreviewTest(ListTest):
         self.assertTrue(read(opened).strip().endswith("/public/articles/for-readers.html"))
         self.assertIn("Dear reader", read(s.path("public", "articles", "for-readers.html")))
 
+    def test_the_reader_preview_waits_for_a_build_the_manager_runs(self):
+        # The manager's build runs on a thread of its own while the editor
+        # stays usable; a preview then must not build the same site beside it.
+        s = ListSession(self, conf={"Mini": "1"})
+        self.addCleanup(s.stop)
+        page = s.path("template", "index copy.html")
+        slow = ("<script>var quickMarkToHtml = markToHtml; markToHtml = function (md) {"
+                " var until = Date.now() + 800; while (Date.now() < until) {}"
+                " return quickMarkToHtml(md); };</script>\n</body>")
+        write(page, read(page).replace("</body>", slow))
+        for i in range(24):
+            self.post(s, "slow-%d.md" % i, "# Slow %d\n\nA post that takes a while.\n" % i)
+        self.post(s, "reader.md", "---\ntitle: For Readers\nslug: for-readers\n---\nHello\n")
+        s.start()
+        main = s.wait_listed()
+        editor = s.open_listed(main, "readers", "reader.md")
+        xdotool("key", "--clearmodifiers", "alt+b")  # the manager comes back
+        main = s.wait_window(MAIN_TITLE)
+        # "Render" is the page's second control, after "Write".
+        s.click(main, 5, 5)
+        s.key(main, "Tab", "Tab", "Return")
+        xdotool("windowraise", str(editor))
+        s.click(editor, *self.READER_BUTTON_AT)
+        s.wait_line(r"^editor: saved .*/_posts/reader\.md$")
+        s.wait_line(r"^message: Error: a build is already running; try again when it has "
+                    r"finished$")
+        s.wait_line(r"^message: Succeed: 渲染完成$")
+        self.assertFalse([line for line in s.seen if line.startswith("editor: opened")])
+        self.assertTrue(os.path.isfile(s.path("public", "articles", "slow-23.html")))
+
 
 class HistoryTest(ListTest):
     # The editor's toolbar button that lists the post's earlier versions,

@@ -46,6 +46,8 @@ constexpr Command kCommands[] = {
 
 bool IsFile(const std::string& path) { return g_file_test(path.c_str(), G_FILE_TEST_IS_REGULAR); }
 
+constexpr char kBuildRunning[] = "a build is already running; try again when it has finished";
+
 // With TARN_STARTUP_TRACE set, each start-up step says on stderr when it
 // ended, in milliseconds since the window was created (for bench/).
 void Trace(const char* step) {
@@ -356,6 +358,12 @@ void MainWindow::BindListFunctions() {
 
 void MainWindow::PreviewAsReader(const std::string& path) {
   GtkWindow* owner = editor_->is_open() ? editor_->window() : window();
+  // A build (the manager's, or another preview's while it waits on the
+  // page) owns the site builder until it ends.
+  if (building_ > 0) {
+    MessageBox::ShowTimed(owner, kBuildRunning, "Error", MessageIcon::kExclamation);
+    return;
+  }
   std::filesystem::path post(path);
   if (post.parent_path() != std::filesystem::path(state_->rootDir + "/_posts")) {
     MessageBox::ShowTimed(owner, "只有 _posts/ 里的文章会被渲染：\n" + path, "Error",
@@ -444,8 +452,7 @@ bool MainWindow::BuildSite() {
 
 bool MainWindow::RefuseWhileBuilding() {
   if (building_ == 0) return false;
-  Message("a build is already running; try again when it has finished", "Error",
-          MessageIcon::kExclamation);
+  Message(kBuildRunning, "Error", MessageIcon::kExclamation);
   return true;
 }
 

@@ -184,7 +184,8 @@ class MainWindow {
   void BindListFunctions();
   // Builds the site (on this thread, converting in the manager page) and
   // opens the article page of the post at path in the desktop's browser, or
-  // says why not. Only posts directly in _posts/ are previewed.
+  // says why not. Only posts directly in _posts/ are previewed; refused,
+  // with a message, while a build runs.
   void PreviewAsReader(const std::string& path);
   void StartUpdateCheck();
   // Asks whether to open the download page of a newer build.
