@@ -18,7 +18,8 @@ struct AppState {
   std::string configDir;    // rootDir + "/config/"
   std::string themesDir;    // rootDir + "/themes/"
   std::string postPath;     // the post file the editor was opened on; "" for a new post
-  bool editingExisting = false;  // true while the editor works on postPath
+  // True while the editor works on postPath, an existing post.
+  bool editingExisting = false;
   // Alt+B's registration as TrayMode::Start made it; 0 when it was not made.
   int mainHotKeyId = 0;
 };

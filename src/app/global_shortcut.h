@@ -6,9 +6,10 @@
 //
 // Everything runs from the main loop: Bind returns once the session bus is
 // connected, and the portal's answers arrive later. Destroying the object
-// cancels the calls still on their way, so no answer reaches it after. A desktop without the portal, or without its
-// GlobalShortcuts interface, or a refused request, is reported once to the
-// unavailable handler; the program works on without the shortcut.
+// cancels the calls still on their way, so no answer reaches it after.
+// A desktop without the portal, or without its GlobalShortcuts interface,
+// or a refused request, is reported once to the unavailable handler; the
+// program works on without the shortcut.
 //
 // Thread safety: user-interface thread only (the thread that runs the
 // default main context).
