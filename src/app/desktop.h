@@ -2,8 +2,8 @@
 // objects for the blog (its AppState, the site builder, the git deployer,
 // the console), shows the main window, runs the main loop, and takes
 // everything down, in the reverse order, at exit or before it opens another
-// blog. It is the one place that knows the user-interface thread: every
-// object of src/app is made, used and destroyed there.
+// blog. Its thread, the process's main thread, is the user-interface
+// thread: every object of src/app is made, used and destroyed on it.
 #pragma once
 
 #include <memory>

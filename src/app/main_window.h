@@ -10,9 +10,9 @@
 // (PostManager). The window also owns the post editor, the post list's
 // manager, the backups and the notification-area mode.
 //
-// Closing the window asks first: "yes" ends the main loop (the window
-// itself goes with this object), "no" hides it to the notification area,
-// "cancel" keeps it.
+// Closing the window asks first: "yes" ends the main loop once the
+// editor's unsaved text has been dealt with (the window itself goes with
+// this object), "no" hides it to the notification area, "cancel" keeps it.
 //
 // A site build runs on a thread of its own while the main loop goes on
 // (BuildSite); commands that need the site builder are refused meanwhile.
