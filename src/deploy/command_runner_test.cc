@@ -5,7 +5,10 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <atomic>
+#include <chrono>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "gtest/gtest.h"
@@ -80,6 +83,39 @@ TEST(CommandRunnerTest, CallbackThatStopsEndsTheRunAndReapsTheChild) {
   EXPECT_TRUE(result.stopped);
   EXPECT_FALSE(result.succeeded());
   EXPECT_EQ(result.output, "");
+  EXPECT_TRUE(NoChildrenLeft());
+}
+
+TEST(CommandRunnerTest, CancelFromAnotherThreadStopsASilentChild) {
+  // The child prints nothing, so only the periodic look at the flag can
+  // notice it; the run must end long before sleep would.
+  std::atomic<bool> cancel{false};
+  ProgramOptions options;
+  options.cancel = &cancel;
+  std::thread canceller([&cancel] {
+    std::this_thread::sleep_for(std::chrono::milliseconds(300));
+    cancel = true;
+  });
+  auto began = std::chrono::steady_clock::now();
+  CommandResult result = CommandRunner::RunProgram({"sleep", "30"}, options);
+  auto took = std::chrono::steady_clock::now() - began;
+  canceller.join();
+  EXPECT_TRUE(result.started);
+  EXPECT_TRUE(result.stopped);
+  EXPECT_FALSE(result.succeeded());
+  EXPECT_LT(took, std::chrono::seconds(20));
+  EXPECT_TRUE(NoChildrenLeft());
+
+  // A flag set before the call starts nothing; one never set changes nothing.
+  result = CommandRunner::RunProgram({"/bin/sh", "-c", "echo ran"}, options);
+  EXPECT_FALSE(result.started);
+  EXPECT_EQ(result.error, "cancelled");
+  EXPECT_EQ(result.output, "");
+  cancel = false;
+  result = CommandRunner::RunProgram({"/bin/sh", "-c", "sleep 0.3; echo ran; exit 2"}, options);
+  EXPECT_FALSE(result.stopped);
+  EXPECT_EQ(result.output, "ran\n");
+  EXPECT_EQ(result.exit_status, 2);
   EXPECT_TRUE(NoChildrenLeft());
 }
 
