@@ -100,6 +100,9 @@ class WaitContext {
   bool pushed_ = false;
 };
 
+// Runs in the child between fork and exec: only async-signal-safe calls.
+void LeadOwnGroup(gpointer) { setpgid(0, 0); }
+
 void DestroySource(GSource** source) {
   if (*source) {
     g_source_destroy(*source);
@@ -136,7 +139,7 @@ bool Spawn(const std::vector<std::string>& argv, const ProgramOptions& options, 
   // messages keep the order in which it wrote them.
   gboolean spawned = g_spawn_async_with_pipes_and_fds(
       options.work_dir.empty() ? nullptr : options.work_dir.c_str(), child_argv.data(), envp, flags,
-      nullptr, nullptr, -1, pipe_fds[1], pipe_fds[1], nullptr, nullptr, 0, pid, nullptr, nullptr,
+      options.cancel ? LeadOwnGroup : nullptr, nullptr, -1, pipe_fds[1], pipe_fds[1], nullptr, nullptr, 0, pid, nullptr, nullptr,
       nullptr, &error);
   g_strfreev(envp);
   // Only the child may hold the write end, or the pipe would never break.
@@ -192,7 +195,9 @@ void Collect(GPid pid, int read_fd, const ChunkCallback& callback,
     }
   }
   close(state.fd);
-  if (state.stopped && !state.exited) kill(pid, SIGTERM);
+  // Not reaped yet, so pid still names the child and, with a cancel flag,
+  // its process group.
+  if (state.stopped && !state.exited) kill(cancel ? -pid : pid, SIGTERM);
   while (!state.exited) g_main_context_iteration(context.get(), TRUE);
   DestroySource(&child_source);
 

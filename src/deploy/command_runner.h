@@ -17,8 +17,11 @@
 // Another thread can stop a run through ProgramOptions::cancel: the wait
 // wakes every kCancelPoll even while the child prints nothing, and once
 // the flag is set the run stops as a callback's stop does (SIGTERM, reap,
-// stopped == true). Only the child itself is signalled; what it started is
-// expected to end with it.
+// stopped == true). Such a child runs in a process group of its own and
+// the stop signals the whole group: git's remote helper, blocked on a
+// silent server, would otherwise outlive it. (The group also keeps the
+// terminal's Ctrl-C from the child; runs that can be cancelled belong to
+// windows, which stop them through the flag.)
 //
 // Thread safety: a call works on the calling thread only; calls on
 // different threads with different main contexts do not interfere. The

@@ -86,6 +86,17 @@ TEST(CommandRunnerTest, CallbackThatStopsEndsTheRunAndReapsTheChild) {
   EXPECT_TRUE(NoChildrenLeft());
 }
 
+// True when pid has ended (gone, or a zombie its new parent has not reaped).
+bool Ended(const std::string& pid) {
+  gchar* stat = nullptr;
+  if (!g_file_get_contents(("/proc/" + pid + "/stat").c_str(), &stat, nullptr, nullptr))
+    return true;
+  std::string text = stat;
+  g_free(stat);
+  std::size_t close = text.rfind(')');
+  return close != std::string::npos && text.compare(close, 4, ") Z ") == 0;
+}
+
 TEST(CommandRunnerTest, CancelFromAnotherThreadStopsASilentChild) {
   // The child prints nothing, so only the periodic look at the flag can
   // notice it; the run must end long before sleep would.
@@ -117,6 +128,22 @@ TEST(CommandRunnerTest, CancelFromAnotherThreadStopsASilentChild) {
   EXPECT_EQ(result.output, "ran\n");
   EXPECT_EQ(result.exit_status, 2);
   EXPECT_TRUE(NoChildrenLeft());
+
+  // What the child started goes with it (as git's remote helper must).
+  cancel = false;
+  std::thread again([&cancel] {
+    std::this_thread::sleep_for(std::chrono::milliseconds(300));
+    cancel = true;
+  });
+  result = CommandRunner::RunProgram({"/bin/sh", "-c", "sleep 30 & echo $!; wait"}, options);
+  again.join();
+  EXPECT_TRUE(result.stopped);
+  std::string grandchild = result.output.substr(0, result.output.find('\n'));
+  ASSERT_FALSE(grandchild.empty());
+  bool ended = false;
+  for (int i = 0; i < 100 && !(ended = Ended(grandchild)); ++i)
+    std::this_thread::sleep_for(std::chrono::milliseconds(50));
+  EXPECT_TRUE(ended) << "sleep " << grandchild << " outlived the cancelled run";
 }
 
 TEST(CommandRunnerTest, WaitsForTheChildAfterItsLastOutput) {
