@@ -260,6 +260,18 @@ class FirstStart(unittest.TestCase):
         with open(os.path.join(s.env["XDG_CONFIG_HOME"], "tarn", "settings.ini")) as f:
             return f.read()
 
+    def ask_to_restore(self, s):
+        """Starts the program with no blog and picks 从备份恢复; returns the
+        question's window, focused on the URL's box."""
+        s.launch([self.exe])
+        s.wait_line(r"^dialog: Tarn Blog Editor: ")
+        # From "Create here", the default, back past "Choose another folder…".
+        s.key(s.wait_window("Tarn Blog Editor"), "shift+Tab", "shift+Tab", "Return")
+        s.wait_line(r"^restore: asking for the backup's URL$")
+        ask = s.wait_window("从备份恢复")
+        s.focus(ask)  # the URL's box has the dialog's focus
+        return ask
+
     def test_the_first_start_makes_a_blog_in_the_documents_folder(self):
         s = self.session()
         blog = os.path.join(s.tmp, "Docs", "Tarn Blog")
@@ -297,13 +309,7 @@ class FirstStart(unittest.TestCase):
         self.assertEqual(pushed.returncode, 0, pushed.stderr)
 
         blog = os.path.join(s.tmp, "Docs", "Tarn Blog")
-        s.launch([self.exe])
-        s.wait_line(r"^dialog: Tarn Blog Editor: ")
-        # From "Create here", the default, back past "Choose another folder…".
-        s.key(s.wait_window("Tarn Blog Editor"), "shift+Tab", "shift+Tab", "Return")
-        s.wait_line(r"^restore: asking for the backup's URL$")
-        ask = s.wait_window("从备份恢复")
-        s.focus(ask)  # the URL's box has the dialog's focus
+        ask = self.ask_to_restore(s)
         gui_harness.xdotool("type", "--delay", "20", os.path.join(s.tmp, "none.git"))
         s.shot("restore_dialog")
         s.key(ask, "Return")
@@ -353,12 +359,7 @@ class FirstStart(unittest.TestCase):
         s = self.session()
         url, taken = self.silent_server()
         blog = os.path.join(s.tmp, "Docs", "Tarn Blog")
-        s.launch([self.exe])
-        s.wait_line(r"^dialog: Tarn Blog Editor: ")
-        s.key(s.wait_window("Tarn Blog Editor"), "shift+Tab", "shift+Tab", "Return")
-        s.wait_line(r"^restore: asking for the backup's URL$")
-        ask = s.wait_window("从备份恢复")
-        s.focus(ask)
+        ask = self.ask_to_restore(s)
         gui_harness.xdotool("type", "--delay", "20", url)
         s.key(ask, "Return")
         s.wait_line(r"^restore: restoring http://127\.0\.0\.1:\d+/blog\.git into %s$"
