@@ -10,10 +10,12 @@ import argparse
 import os
 import re
 import shutil
+import socket
 import struct
 import subprocess
 import sys
 import tempfile
+import threading
 import time
 import unittest
 
@@ -258,6 +260,18 @@ class FirstStart(unittest.TestCase):
         with open(os.path.join(s.env["XDG_CONFIG_HOME"], "tarn", "settings.ini")) as f:
             return f.read()
 
+    def ask_to_restore(self, s):
+        """Starts the program with no blog and picks 从备份恢复; returns the
+        question's window, focused on the URL's box."""
+        s.launch([self.exe])
+        s.wait_line(r"^dialog: Tarn Blog Editor: ")
+        # From "Create here", the default, back past "Choose another folder…".
+        s.key(s.wait_window("Tarn Blog Editor"), "shift+Tab", "shift+Tab", "Return")
+        s.wait_line(r"^restore: asking for the backup's URL$")
+        ask = s.wait_window("从备份恢复")
+        s.focus(ask)  # the URL's box has the dialog's focus
+        return ask
+
     def test_the_first_start_makes_a_blog_in_the_documents_folder(self):
         s = self.session()
         blog = os.path.join(s.tmp, "Docs", "Tarn Blog")
@@ -295,13 +309,7 @@ class FirstStart(unittest.TestCase):
         self.assertEqual(pushed.returncode, 0, pushed.stderr)
 
         blog = os.path.join(s.tmp, "Docs", "Tarn Blog")
-        s.launch([self.exe])
-        s.wait_line(r"^dialog: Tarn Blog Editor: ")
-        # From "Create here", the default, back past "Choose another folder…".
-        s.key(s.wait_window("Tarn Blog Editor"), "shift+Tab", "shift+Tab", "Return")
-        s.wait_line(r"^restore: asking for the backup's URL$")
-        ask = s.wait_window("从备份恢复")
-        s.focus(ask)  # the URL's box has the dialog's focus
+        ask = self.ask_to_restore(s)
         gui_harness.xdotool("type", "--delay", "20", os.path.join(s.tmp, "none.git"))
         s.shot("restore_dialog")
         s.key(ask, "Return")
@@ -320,6 +328,72 @@ class FirstStart(unittest.TestCase):
             self.assertIn("written on the old computer", f.read())
         self.assertTrue(os.path.isfile(os.path.join(blog, "template", "index.html")))
         self.assertIn('last="%s"' % blog, self.remembered(s))
+
+    def silent_server(self):
+        """An http URL on 127.0.0.1 whose server takes connections and
+        never answers; the count of connections taken is in the list."""
+        server = socket.socket()
+        server.bind(("127.0.0.1", 0))
+        server.listen(8)
+        taken = []
+
+        def accept():
+            try:
+                while True:
+                    taken.append(server.accept()[0])
+            except OSError:
+                pass  # closed by the cleanup
+
+        threading.Thread(target=accept, daemon=True).start()
+
+        def close():
+            server.shutdown(socket.SHUT_RDWR)
+            server.close()
+            for connection in taken:
+                connection.close()
+
+        self.addCleanup(close)
+        return "http://127.0.0.1:%d/blog.git" % server.getsockname()[1], taken
+
+    def test_a_restore_from_a_silent_remote_is_cancelled_and_leaves_nothing(self):
+        s = self.session()
+        url, taken = self.silent_server()
+        blog = os.path.join(s.tmp, "Docs", "Tarn Blog")
+        ask = self.ask_to_restore(s)
+        gui_harness.xdotool("type", "--delay", "20", url)
+        s.key(ask, "Return")
+        s.wait_line(r"^restore: restoring http://127\.0\.0\.1:\d+/blog\.git into %s$"
+                    % re.escape(blog))
+        deadline = time.time() + 30
+        while not taken and time.time() < deadline:
+            time.sleep(0.1)
+        self.assertTrue(taken, "git never reached the server")
+        progress = s.wait_window("从备份恢复")
+        s.shot("restore_progress")
+        # The Cancel button in the window's bottom right corner.
+        g = gui_harness.geometry(progress)
+        s.click(progress, g["WIDTH"] - 45, g["HEIGHT"] - 28)
+        s.wait_line(r"^restore: cancelling$")
+        s.wait_line(r"^restore: cancelled$")
+        s.wait_line(r"^restore: asking for the backup's URL$")
+        self.assertFalse(os.path.exists(os.path.join(s.tmp, "Docs")))
+        # git's helper that held the connection ended with git.
+        for connection in taken:
+            connection.settimeout(10)
+            while connection.recv(4096):  # the request git sent, then the end
+                pass
+
+        # Closing the progress window cancels as well; the URL is offered
+        # again, and the program still answers afterwards.
+        s.key(s.wait_window("从备份恢复"), "Return")
+        s.wait_line(r"^restore: restoring ")
+        gui_harness.ask_to_close(s.wait_window("从备份恢复"))
+        s.wait_line(r"^restore: cancelled$")
+        s.wait_line(r"^restore: asking for the backup's URL$")
+        self.assertFalse(os.path.exists(os.path.join(s.tmp, "Docs")))
+        s.answer("从备份恢复", "Escape")
+        s.wait_line(r"^dialog: Tarn Blog Editor: ")
+        self.assertFalse(os.path.exists(os.path.join(s.tmp, "Docs")))
 
     def test_open_another_blog_switches_and_is_remembered(self):
         s = self.session()

@@ -2,6 +2,7 @@
 
 #include <gtk/gtk.h>
 
+#include <atomic>
 #include <cerrno>
 #include <cstdio>
 #include <filesystem>
@@ -57,27 +58,28 @@ void ChooseInto(GtkWidget* entry) {
 }
 
 // The window that shows the restore's progress: a spinner, what is being
-// done and git's output as it arrives. Not closable while it runs.
+// done and git's output as it arrives. Its Cancel button and its close
+// button set *cancel; the window stays until the restore has ended.
 class ProgressWindow {
  public:
-  ProgressWindow(GtkWindow* parent, const std::string& doing) {
+  ProgressWindow(GtkWindow* parent, const std::string& doing, std::atomic<bool>* cancel)
+      : cancel_(cancel) {
     window_ = gtk_window_new(GTK_WINDOW_TOPLEVEL);
     gtk_window_set_title(GTK_WINDOW(window_), RestoreDialog::kTitle);
     gtk_window_set_default_size(GTK_WINDOW(window_), 560, 300);
-    gtk_window_set_deletable(GTK_WINDOW(window_), FALSE);
     gtk_window_set_modal(GTK_WINDOW(window_), TRUE);
     if (parent) gtk_window_set_transient_for(GTK_WINDOW(window_), parent);
-    g_signal_connect(window_, "delete-event", G_CALLBACK(gtk_true), nullptr);
+    g_signal_connect(window_, "delete-event", G_CALLBACK(OnDelete), this);
     GtkWidget* box = gtk_box_new(GTK_ORIENTATION_VERTICAL, 8);
     gtk_container_set_border_width(GTK_CONTAINER(box), 12);
     GtkWidget* head = gtk_box_new(GTK_ORIENTATION_HORIZONTAL, 8);
     GtkWidget* spinner = gtk_spinner_new();
     gtk_spinner_start(GTK_SPINNER(spinner));
-    GtkWidget* label = gtk_label_new(doing.c_str());
-    gtk_label_set_line_wrap(GTK_LABEL(label), TRUE);
-    gtk_label_set_xalign(GTK_LABEL(label), 0);
+    label_ = gtk_label_new(doing.c_str());
+    gtk_label_set_line_wrap(GTK_LABEL(label_), TRUE);
+    gtk_label_set_xalign(GTK_LABEL(label_), 0);
     gtk_box_pack_start(GTK_BOX(head), spinner, FALSE, FALSE, 0);
-    gtk_box_pack_start(GTK_BOX(head), label, TRUE, TRUE, 0);
+    gtk_box_pack_start(GTK_BOX(head), label_, TRUE, TRUE, 0);
     GtkWidget* view = gtk_text_view_new();
     gtk_text_view_set_editable(GTK_TEXT_VIEW(view), FALSE);
     gtk_text_view_set_monospace(GTK_TEXT_VIEW(view), TRUE);
@@ -85,8 +87,14 @@ class ProgressWindow {
     buffer_ = gtk_text_view_get_buffer(GTK_TEXT_VIEW(view));
     GtkWidget* scroll = gtk_scrolled_window_new(nullptr, nullptr);
     gtk_container_add(GTK_CONTAINER(scroll), view);
+    GtkWidget* buttons = gtk_button_box_new(GTK_ORIENTATION_HORIZONTAL);
+    gtk_button_box_set_layout(GTK_BUTTON_BOX(buttons), GTK_BUTTONBOX_END);
+    cancel_button_ = gtk_button_new_with_label(RestoreDialog::kCancel);
+    g_signal_connect_swapped(cancel_button_, "clicked", G_CALLBACK(OnCancel), this);
+    gtk_container_add(GTK_CONTAINER(buttons), cancel_button_);
     gtk_box_pack_start(GTK_BOX(box), head, FALSE, FALSE, 0);
     gtk_box_pack_start(GTK_BOX(box), scroll, TRUE, TRUE, 0);
+    gtk_box_pack_start(GTK_BOX(box), buttons, FALSE, FALSE, 0);
     gtk_container_add(GTK_CONTAINER(window_), box);
     gtk_widget_show_all(window_);
   }
@@ -107,7 +115,23 @@ class ProgressWindow {
   }
 
  private:
+  // The restore stops at git's next look at the flag (a fraction of a
+  // second); until then the window says so and offers nothing more.
+  static void OnCancel(ProgressWindow* self) {
+    if (self->cancel_->exchange(true)) return;
+    Say("cancelling");
+    gtk_label_set_text(GTK_LABEL(self->label_), "Cancelling…");
+    gtk_widget_set_sensitive(self->cancel_button_, FALSE);
+  }
+  static gboolean OnDelete(GtkWidget*, GdkEvent*, ProgressWindow* self) {
+    OnCancel(self);
+    return TRUE;  // destroyed by its owner once the restore has ended
+  }
+
+  std::atomic<bool>* cancel_;
   GtkWidget* window_;
+  GtkWidget* label_;
+  GtkWidget* cancel_button_;
   GtkTextBuffer* buffer_;
 };
 
@@ -134,7 +158,12 @@ std::string RestoreDialog::Run(GtkWindow* parent, const std::string& default_fol
     std::string typed = folder.rfind("~/", 0) == 0 ? g_get_home_dir() + folder.substr(1) : folder;
     std::string target = WorkspaceLocator::Absolute(typed);
     std::string error;
-    if (Restore(parent, url, target, &error)) return target;
+    Outcome outcome = Restore(parent, url, target, &error);
+    if (outcome == Outcome::kRestored) return target;
+    if (outcome == Outcome::kCancelled) {
+      Say("cancelled");
+      continue;  // back to the question, with what was typed
+    }
     Say("failed: " + error);
     MessageBox::ShowTimed(parent, "Cannot restore the blog: " + error, "Error",
                           MessageIcon::kExclamation);
@@ -185,35 +214,38 @@ bool RestoreDialog::Ask(GtkWindow* parent, std::string* url, std::string* folder
   return false;
 }
 
-bool RestoreDialog::Restore(GtkWindow* parent, const std::string& url, const std::string& target,
-                            std::string* error) {
+RestoreDialog::Outcome RestoreDialog::Restore(GtkWindow* parent, const std::string& url,
+                                              const std::string& target, std::string* error) {
   std::string skeleton = BundledSkeleton::Find(WorkspaceLocator::ExecutableFolder());
   if (skeleton.empty()) {
     *error = "the blog bundled with tarn is missing (share/tarn/skeleton); reinstall tarn";
-    return false;
+    return Outcome::kFailed;
   }
   // The blog's parent folder (the documents folder, say) may not exist yet;
   // made for the restore, it goes again when the restore fails.
   std::string made = FirstMissing(fs::path(target).parent_path());
   if (!made.empty() && g_mkdir_with_parents(fs::path(target).parent_path().c_str(), 0755) != 0) {
     *error = "cannot create " + fs::path(target).parent_path().string() + ": " + g_strerror(errno);
-    return false;
+    return Outcome::kFailed;
   }
   Say("restoring " + GitDeployer::WithoutPassword(url) + " into " + target);
+  // Shared with the worker; task.Wait() below outlasts it anyway.
+  auto cancel = std::make_shared<std::atomic<bool>>(false);
   ProgressWindow progress(
-      parent, "Restoring " + GitDeployer::WithoutPassword(url) + "\ninto " + target + "…");
+      parent, "Restoring " + GitDeployer::WithoutPassword(url) + "\ninto " + target + "…",
+      cancel.get());
   auto result = std::make_shared<std::pair<bool, std::string>>(false, "");
   BackgroundTask task;
   task.Start(
-      [url, skeleton, target, result](const OutputCallback& output) {
-        GitCloneSource source(url, skeleton, output);
+      [url, skeleton, target, result, cancel](const OutputCallback& output) {
+        GitCloneSource source(url, skeleton, output, cancel.get());
         result->first = WorkspaceCreator::Create(target, source, &result->second);
       },
       [&progress](const std::string& text) { progress.Append(text); }, nullptr);
   task.Wait();
   if (result->first) {
     Say("restored " + target);
-    return true;
+    return Outcome::kRestored;
   }
   *error = result->second;
   if (!made.empty()) {
@@ -224,7 +256,7 @@ bool RestoreDialog::Restore(GtkWindow* parent, const std::string& url, const std
       if (!fs::remove(at, ec)) break;
     }
   }
-  return false;
+  return cancel->load() ? Outcome::kCancelled : Outcome::kFailed;
 }
 
 }  // namespace tarn

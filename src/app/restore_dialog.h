@@ -3,10 +3,11 @@
 // restore into, then restores as `tarn init DIR --from URL` does (a
 // GitCloneSource filled into place by WorkspaceCreator). The clone runs on
 // a worker thread while a progress window shows git's output, so the
-// program stays responsive however slow the remote is. A failed restore is
-// shown with its reason and leaves nothing behind: WorkspaceCreator removes
-// its staging folder, and a parent folder made for the restore is removed
-// again.
+// program stays responsive however slow the remote is; its Cancel button
+// (or closing it) stops git and returns to the question. A failed or
+// cancelled restore leaves nothing behind: WorkspaceCreator removes its
+// staging folder, and a parent folder made for the restore is removed
+// again. A failure is shown with its reason.
 //
 // Each step is written to standard output ("restore: ..."), as the
 // program's other events are.
@@ -31,12 +32,14 @@ class RestoreDialog {
   static std::string Run(GtkWindow* parent, const std::string& default_folder);
 
  private:
+  enum class Outcome { kRestored, kFailed, kCancelled };
+
   // The question; false when cancelled. *folder comes in as the suggestion.
   static bool Ask(GtkWindow* parent, std::string* url, std::string* folder);
-  // The restore into target (absolute) with its progress window; false
-  // with the reason in *error.
-  static bool Restore(GtkWindow* parent, const std::string& url, const std::string& target,
-                      std::string* error);
+  // The restore into target (absolute) with its progress window; the
+  // reason of a failure in *error.
+  static Outcome Restore(GtkWindow* parent, const std::string& url, const std::string& target,
+                         std::string* error);
 };
 
 }  // namespace tarn

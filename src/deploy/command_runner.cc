@@ -19,6 +19,7 @@ enum class ReadResult { kChunk, kNothingYet, kFinished };
 struct RunState {
   int fd = -1;
   const ChunkCallback* callback = nullptr;
+  const std::atomic<bool>* cancel = nullptr;
   std::string output;
   bool eof = false;
   bool stopped = false;
@@ -54,6 +55,13 @@ gboolean OnReadable(gint /*fd*/, GIOCondition /*condition*/, gpointer data) {
   // matters for nested runs: while an inner run iterates the context, this
   // source keeps draining the outer pipe instead of waking poll() forever.
   return ReadChunk(state) == ReadResult::kFinished ? G_SOURCE_REMOVE : G_SOURCE_CONTINUE;
+}
+
+gboolean OnCancelPoll(gpointer data) {
+  auto* state = static_cast<RunState*>(data);
+  if (!state->cancel->load()) return G_SOURCE_CONTINUE;
+  state->stopped = true;
+  return G_SOURCE_REMOVE;
 }
 
 void OnChildExit(GPid pid, gint wait_status, gpointer data) {
@@ -92,6 +100,9 @@ class WaitContext {
   bool pushed_ = false;
 };
 
+// Runs in the child between fork and exec: only async-signal-safe calls.
+void LeadOwnGroup(gpointer) { setpgid(0, 0); }
+
 void DestroySource(GSource** source) {
   if (*source) {
     g_source_destroy(*source);
@@ -128,7 +139,7 @@ bool Spawn(const std::vector<std::string>& argv, const ProgramOptions& options, 
   // messages keep the order in which it wrote them.
   gboolean spawned = g_spawn_async_with_pipes_and_fds(
       options.work_dir.empty() ? nullptr : options.work_dir.c_str(), child_argv.data(), envp, flags,
-      nullptr, nullptr, -1, pipe_fds[1], pipe_fds[1], nullptr, nullptr, 0, pid, nullptr, nullptr,
+      options.cancel ? LeadOwnGroup : nullptr, nullptr, -1, pipe_fds[1], pipe_fds[1], nullptr, nullptr, 0, pid, nullptr, nullptr,
       nullptr, &error);
   g_strfreev(envp);
   // Only the child may hold the write end, or the pipe would never break.
@@ -144,13 +155,16 @@ bool Spawn(const std::vector<std::string>& argv, const ProgramOptions& options, 
 }
 
 // Hands the child's output to the callback chunk by chunk until the child
-// exits, the pipe breaks or the callback stops it; reaps the child and
-// closes read_fd. Fills the output, stopped and exit_status of *result.
-void Collect(GPid pid, int read_fd, const ChunkCallback& callback, CommandResult* result) {
+// exits, the pipe breaks, the callback stops it or cancel is set; reaps the
+// child and closes read_fd. Fills the output, stopped and exit_status of
+// *result.
+void Collect(GPid pid, int read_fd, const ChunkCallback& callback,
+             const std::atomic<bool>* cancel, CommandResult* result) {
   WaitContext context;
   RunState state;
   state.fd = read_fd;
   state.callback = &callback;
+  state.cancel = cancel;
 
   GSource* read_source =
       g_unix_fd_source_new(state.fd, static_cast<GIOCondition>(G_IO_IN | G_IO_HUP | G_IO_ERR));
@@ -159,10 +173,19 @@ void Collect(GPid pid, int read_fd, const ChunkCallback& callback, CommandResult
   GSource* child_source = g_child_watch_source_new(pid);
   g_source_set_callback(child_source, G_SOURCE_FUNC(OnChildExit), &state, nullptr);
   g_source_attach(child_source, context.get());
+  GSource* cancel_source = nullptr;
+  if (cancel) {
+    // A child that prints nothing never wakes the wait; this does.
+    cancel_source = g_timeout_source_new(
+        static_cast<guint>(CommandRunner::kCancelPoll.count()));
+    g_source_set_callback(cancel_source, OnCancelPoll, &state, nullptr);
+    g_source_attach(cancel_source, context.get());
+  }
 
   while (!state.exited && !state.eof && !state.stopped)
     g_main_context_iteration(context.get(), TRUE);
   DestroySource(&read_source);
+  DestroySource(&cancel_source);
 
   if (state.exited && !state.eof && !state.stopped) {
     // The child is gone, so everything it wrote is already in the pipe. Take
@@ -172,7 +195,9 @@ void Collect(GPid pid, int read_fd, const ChunkCallback& callback, CommandResult
     }
   }
   close(state.fd);
-  if (state.stopped && !state.exited) kill(pid, SIGTERM);
+  // Not reaped yet, so pid still names the child and, with a cancel flag,
+  // its process group.
+  if (state.stopped && !state.exited) kill(cancel ? -pid : pid, SIGTERM);
   while (!state.exited) g_main_context_iteration(context.get(), TRUE);
   DestroySource(&child_source);
 
@@ -200,11 +225,15 @@ CommandResult CommandRunner::RunProgram(const std::vector<std::string>& argv,
     result.error = "cannot run " + argv[0] + " in " + options.work_dir + ": no such folder";
     return result;
   }
+  if (options.cancel && options.cancel->load()) {
+    result.error = "cancelled";
+    return result;
+  }
   GPid pid = 0;
   int read_fd = -1;
   if (!Spawn(argv, options, &pid, &read_fd, &result.error)) return result;
   result.started = true;
-  Collect(pid, read_fd, callback, &result);
+  Collect(pid, read_fd, callback, options.cancel, &result);
   return result;
 }
 

@@ -14,10 +14,22 @@
 // and reaped, and the text gathered so far is returned. Children are always
 // reaped before a call returns.
 //
+// Another thread can stop a run through ProgramOptions::cancel: the wait
+// wakes every kCancelPoll even while the child prints nothing, and once
+// the flag is set the run stops as a callback's stop does (SIGTERM, reap,
+// stopped == true). Such a child runs in a process group of its own and
+// the stop signals the whole group: git's remote helper, blocked on a
+// silent server, would otherwise outlive it. (The group also keeps the
+// terminal's Ctrl-C from the child; runs that can be cancelled belong to
+// windows, which stop them through the flag.)
+//
 // Thread safety: a call works on the calling thread only; calls on
-// different threads with different main contexts do not interfere.
+// different threads with different main contexts do not interfere. The
+// cancel flag may be set from any thread.
 #pragma once
 
+#include <atomic>
+#include <chrono>
 #include <functional>
 #include <string>
 #include <utility>
@@ -36,11 +48,15 @@ struct ProgramOptions {
   std::vector<std::pair<std::string, std::string>> env;
   // Variables removed from the inherited environment.
   std::vector<std::string> unset_env;
+  // When not null: set (from any thread) to stop the run. Read while the
+  // run lasts, so it must outlive the call. Already set: the program is
+  // not started.
+  const std::atomic<bool>* cancel = nullptr;
 };
 
 struct CommandResult {
   bool started = false;  // false: nothing ran; error says why
-  bool stopped = false;  // the callback asked to stop reading
+  bool stopped = false;  // the callback or the cancel flag stopped the run
   int exit_status = -1;  // the exit code; -1 when killed by a signal or not started
   std::string output;    // every accepted chunk, in arrival order
   std::string error;     // why the program could not be started
@@ -51,6 +67,8 @@ struct CommandResult {
 class CommandRunner {
  public:
   static constexpr std::size_t kChunkSize = 1023;
+  // How often a run with a cancel flag looks at it.
+  static constexpr std::chrono::milliseconds kCancelPoll{100};
 
   // Runs command through "/bin/sh -c" in the current folder and returns its
   // output. Empty text when the command is empty (nothing is started), when
@@ -62,7 +80,8 @@ class CommandRunner {
   // Runs argv[0] (looked up on PATH when it has no slash) with the argument
   // vector as given: no shell sees the arguments. Standard input is
   // /dev/null. Returns started == false with the reason in error when argv is
-  // empty, the folder is missing, or the program cannot be executed.
+  // empty, the folder is missing, the cancel flag is set already, or the
+  // program cannot be executed.
   static CommandResult RunProgram(const std::vector<std::string>& argv,
                                   const ProgramOptions& options,
                                   const ChunkCallback& callback = nullptr);

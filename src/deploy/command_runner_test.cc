@@ -5,7 +5,10 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <atomic>
+#include <chrono>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "gtest/gtest.h"
@@ -81,6 +84,66 @@ TEST(CommandRunnerTest, CallbackThatStopsEndsTheRunAndReapsTheChild) {
   EXPECT_FALSE(result.succeeded());
   EXPECT_EQ(result.output, "");
   EXPECT_TRUE(NoChildrenLeft());
+}
+
+// True when pid has ended (gone, or a zombie its new parent has not reaped).
+bool Ended(const std::string& pid) {
+  gchar* stat = nullptr;
+  if (!g_file_get_contents(("/proc/" + pid + "/stat").c_str(), &stat, nullptr, nullptr))
+    return true;
+  std::string text = stat;
+  g_free(stat);
+  std::size_t close = text.rfind(')');
+  return close != std::string::npos && text.compare(close, 4, ") Z ") == 0;
+}
+
+TEST(CommandRunnerTest, CancelFromAnotherThreadStopsASilentChild) {
+  // The child prints nothing, so only the periodic look at the flag can
+  // notice it; the run must end long before sleep would.
+  std::atomic<bool> cancel{false};
+  ProgramOptions options;
+  options.cancel = &cancel;
+  std::thread canceller([&cancel] {
+    std::this_thread::sleep_for(std::chrono::milliseconds(300));
+    cancel = true;
+  });
+  auto began = std::chrono::steady_clock::now();
+  CommandResult result = CommandRunner::RunProgram({"sleep", "30"}, options);
+  auto took = std::chrono::steady_clock::now() - began;
+  canceller.join();
+  EXPECT_TRUE(result.started);
+  EXPECT_TRUE(result.stopped);
+  EXPECT_FALSE(result.succeeded());
+  EXPECT_LT(took, std::chrono::seconds(20));
+  EXPECT_TRUE(NoChildrenLeft());
+
+  // A flag set before the call starts nothing; one never set changes nothing.
+  result = CommandRunner::RunProgram({"/bin/sh", "-c", "echo ran"}, options);
+  EXPECT_FALSE(result.started);
+  EXPECT_EQ(result.error, "cancelled");
+  EXPECT_EQ(result.output, "");
+  cancel = false;
+  result = CommandRunner::RunProgram({"/bin/sh", "-c", "sleep 0.3; echo ran; exit 2"}, options);
+  EXPECT_FALSE(result.stopped);
+  EXPECT_EQ(result.output, "ran\n");
+  EXPECT_EQ(result.exit_status, 2);
+  EXPECT_TRUE(NoChildrenLeft());
+
+  // What the child started goes with it (as git's remote helper must).
+  cancel = false;
+  std::thread again([&cancel] {
+    std::this_thread::sleep_for(std::chrono::milliseconds(300));
+    cancel = true;
+  });
+  result = CommandRunner::RunProgram({"/bin/sh", "-c", "sleep 30 & echo $!; wait"}, options);
+  again.join();
+  EXPECT_TRUE(result.stopped);
+  std::string grandchild = result.output.substr(0, result.output.find('\n'));
+  ASSERT_FALSE(grandchild.empty());
+  bool ended = false;
+  for (int i = 0; i < 100 && !(ended = Ended(grandchild)); ++i)
+    std::this_thread::sleep_for(std::chrono::milliseconds(50));
+  EXPECT_TRUE(ended) << "sleep " << grandchild << " outlived the cancelled run";
 }
 
 TEST(CommandRunnerTest, WaitsForTheChildAfterItsLastOutput) {

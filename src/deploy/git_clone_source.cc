@@ -15,11 +15,20 @@ std::string GitCloneSource::Describe() const {
   return "the backup at " + GitDeployer::WithoutPassword(url_);
 }
 
+ProgramOptions GitCloneSource::Options(const std::string& work_dir) const {
+  ProgramOptions options = GitDeployer::GitOptions(work_dir);
+  options.cancel = cancel_;
+  return options;
+}
+
 bool GitCloneSource::Fill(const std::string& stage, std::string* error) {
-  ProgramOptions options = GitDeployer::GitOptions(stage);
   // "--": a URL that starts with a dash is a URL, not an option.
   CommandResult clone =
-      CommandRunner::RunProgram({"git", "clone", "--", url_, "."}, options, callback_);
+      CommandRunner::RunProgram({"git", "clone", "--", url_, "."}, Options(stage), callback_);
+  if (Cancelled()) {
+    *error = "cancelled";
+    return false;
+  }
   if (!clone.succeeded()) {
     *error = "cannot restore from " + GitDeployer::WithoutPassword(url_) + ": " +
              (clone.started ? "git clone failed (see its output)" : clone.error);
@@ -31,6 +40,10 @@ bool GitCloneSource::Fill(const std::string& stage, std::string* error) {
     return false;
   }
   ClonePublishedSite(stage);
+  if (Cancelled()) {
+    *error = "cancelled";
+    return false;
+  }
   if (skeleton_.empty()) return true;
   fs::path from = fs::path(skeleton_) / "template";
   for (auto it = fs::recursive_directory_iterator(from, ec);
@@ -62,8 +75,8 @@ void GitCloneSource::ClonePublishedSite(const std::string& stage) {
   CommandResult clone = CommandRunner::RunProgram(
       {"git", "clone", "--branch", GitDeployer::kBranch, "--", url,
        std::string(WorkspaceLayout::kPublicDir)},
-      GitDeployer::GitOptions(stage), callback_);
-  if (clone.succeeded() || !callback_) return;
+      Options(stage), callback_);
+  if (clone.succeeded() || !callback_ || Cancelled()) return;
   callback_("the published site at " + GitDeployer::WithoutPassword(url) +
             " was not fetched; the blog is restored, and its first publish will ask "
             "before it replaces the site there\n");

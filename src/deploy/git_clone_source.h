@@ -9,11 +9,13 @@
 //
 // git runs with an argument vector, no standard input and
 // GIT_TERMINAL_PROMPT=0; its output goes to the output callback as it
-// arrives.
+// arrives. A cancel flag set from another thread stops the running git
+// (see ProgramOptions::cancel) and fails the fill with "cancelled".
 //
 // Thread safety: the caller's thread (see CommandRunner).
 #pragma once
 
+#include <atomic>
 #include <string>
 
 #include "deploy/git_deployer.h"
@@ -24,14 +26,20 @@ namespace tarn {
 class GitCloneSource : public SkeletonSource {
  public:
   // skeleton: the bundled blog's folder ("" to copy nothing from it).
-  GitCloneSource(std::string url, std::string skeleton, OutputCallback callback)
-      : url_(std::move(url)), skeleton_(std::move(skeleton)), callback_(std::move(callback)) {}
+  // cancel: null, or a flag that outlives the source.
+  GitCloneSource(std::string url, std::string skeleton, OutputCallback callback,
+                 const std::atomic<bool>* cancel = nullptr)
+      : url_(std::move(url)),
+        skeleton_(std::move(skeleton)),
+        callback_(std::move(callback)),
+        cancel_(cancel) {}
 
   std::string Describe() const override;
   // Clones the URL into stage, fetches the published site into public/,
   // then copies the bundled template/ files the clone lacks. False, naming
   // the URL (password left out) or the file, when the clone failed or its
-  // result holds no config/. A published site that cannot be fetched (no
+  // result holds no config/; "cancelled" when the cancel flag was set
+  // before the fill was done. A published site that cannot be fetched (no
   // network, an empty remote) is only a notice: the blog is restored.
   bool Fill(const std::string& stage, std::string* error) override;
 
@@ -39,10 +47,14 @@ class GitCloneSource : public SkeletonSource {
   // Clones system.deployUrl's master into stage/public when the settings
   // name one and there is no public/ yet; says so when that fails.
   void ClonePublishedSite(const std::string& stage);
+  // GitDeployer's options for git in work_dir, with the cancel flag.
+  ProgramOptions Options(const std::string& work_dir) const;
+  bool Cancelled() const { return cancel_ && cancel_->load(); }
 
   std::string url_;
   std::string skeleton_;
   OutputCallback callback_;
+  const std::atomic<bool>* cancel_;
 };
 
 }  // namespace tarn
