@@ -9,7 +9,7 @@ JOBS ?= $(shell nproc)
 LAUNCHER := $(if $(shell command -v ccache),-DCMAKE_CXX_COMPILER_LAUNCHER=ccache)
 CONFIGURE = cmake -S . -B $(BUILD) -DCMAKE_BUILD_TYPE=RelWithDebInfo $(LAUNCHER)
 
-.PHONY: all setup setup-test build build-test run test test-unit package clean bench
+.PHONY: all setup setup-test build build-test run test test-unit package clean
 
 all: build
 
