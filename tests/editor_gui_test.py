@@ -566,6 +566,56 @@ class PostListTest(ListTest):
         s.wait_line(r"^manager: renamed .*/_posts/keeper\.md to .*/_posts/renamed\.md$")
         self.assertEqual(read(s.path("_posts", "renamed.md")), "---\ntitle: K\n---\nkept\n")
 
+    def manager_over_editor(self, s):
+        """Brings the manager back over the editor (Alt+B, tray mode)."""
+        xdotool("key", "--clearmodifiers", "alt+b")
+        return s.wait_window(MAIN_TITLE)
+
+    def test_deleting_the_post_open_in_the_editor_never_brings_it_back(self):
+        s = self.session(conf={"Mini": "1"})
+        path = self.post(s, "gone.md", "gone\n")
+        self.post(s, "other.md", "other\n")
+        editor = s.open_listed(s.wait_listed(), "gone", "gone.md")
+        main = self.manager_over_editor(s)
+        s.until_window("删除文章", lambda: s.row_action(main, "gone", DELETE_AT))
+        s.answer("删除文章", "alt+y")
+        s.wait_line(r"^manager: trashed .*/_posts/gone\.md$")
+        s.wait_window(EDITOR_TITLE)  # the title names no post any more
+        s.type_text(editor, "typed ")
+        s.key(editor, "ctrl+s")
+        # Saved like a new post: the dialog asks, and a cancel writes nothing.
+        s.answer(SAVE_TITLE, "Escape")
+        s.wait_line(r"^page: loaded .*/template/index\.html$")
+        self.assertFalse(os.path.exists(path))
+        # Having unsaved text, the editor asks before another post replaces
+        # it; its answer "save" keeps all of the text, in a file named anew.
+        s.open_from_list(self.manager_over_editor(s), "other")
+        s.answer("未保存的修改", "alt+y")
+        s.name_file("kept")
+        s.wait_line(r"^editor: saved .*/_posts/kept\.md$")
+        self.assertEqual(read(s.path("_posts", "kept.md")), "typed gone\n")
+        self.assertFalse(os.path.exists(path))
+
+    def test_the_editor_follows_a_rename_of_its_post_however_it_was_opened(self):
+        s = self.session(conf={"Mini": "1"})
+        old = self.post(s, "before.md", "text\n")
+        main = s.wait_listed()
+        # Opened through a link to the workspace: another spelling of the file.
+        alias = os.path.join(s.tmp, "alias")
+        os.symlink(s.root, alias)
+        editor = s.open_post(os.path.join(alias, "_posts", "before.md"))
+        main = self.manager_over_editor(s)
+        dialog = s.until_window("重命名文章", lambda: s.row_action(main, "before", RENAME_AT))
+        s.key(dialog, "ctrl+a")
+        s.type_text(dialog, "after")
+        s.key(dialog, "Return")
+        s.wait_line(r"^manager: renamed .*/_posts/before\.md to .*/_posts/after\.md$")
+        s.type_text(editor, "new ")
+        s.key(editor, "ctrl+s")
+        s.wait_line(r"^editor: saved .*/_posts/after\.md$")
+        self.assertEqual(read(s.path("_posts", "after.md")), "new text\n")
+        self.assertFalse(os.path.exists(old))
+
     def test_a_post_that_leads_out_of_posts_is_refused(self):
         s = self.session()
         write(s.path("secret.md"), "secret\n")

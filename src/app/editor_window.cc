@@ -229,6 +229,18 @@ bool EditorWindow::ConfirmDiscard() {
   return false;
 }
 
+void EditorWindow::LetGoOfPost() {
+  // The gone post's autosaved copy would be offered for nothing later; the
+  // next autosave keeps the text under the new post's key instead.
+  AutosaveStore(state_->rootDir).Remove(AutosaveKey());
+  state_->editingExisting = false;
+  state_->postPath.clear();
+  // Nothing of the text is saved anywhere now.
+  saved_text_.clear();
+  autosaved_text_.clear();
+  UpdateTitle("");
+}
+
 std::string EditorWindow::AutosaveKey() const {
   return state_->editingExisting ? state_->postPath : "";
 }

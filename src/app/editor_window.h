@@ -125,6 +125,11 @@ class EditorWindow {
   // the autosaved copy.
   bool ConfirmDiscard();
 
+  // The post the editor works on has gone (moved to the trash): the editor
+  // lets go of its path and keeps its text as an unsaved new post, so the
+  // next save asks where to save rather than bringing the post back.
+  void LetGoOfPost();
+
   bool is_open() const { return window_ != nullptr; }
   GtkWindow* window() const;
   // The editor page's view; null while closed.

@@ -26,6 +26,7 @@
 #include "deploy/publisher.h"
 #include "net/update_check_task.h"
 #include "net/update_checker.h"
+#include "site/contained_path.h"
 #include "site/parallel_build.h"
 #include "site/post_index.h"
 #include "site/site_builder.h"
@@ -342,18 +343,35 @@ void MainWindow::BindListFunctions() {
   using Args = const std::vector<std::string>&;
   web_main_->BindFunction("listPosts", [this] { posts_->SendList(); });
   web_main_->BindFunction("deletePost", BrowserView::ArgumentFunction([this](Args args) {
-                            if (!args.empty() && posts_->Delete(args[0])) posts_->SendList();
+                            if (args.empty()) return;
+                            // Looked up first: the file is gone afterwards. The
+                            // editor must still be on it once the question ends.
+                            std::string open = EditorPostNamed(args[0]);
+                            if (!posts_->Delete(args[0])) return;
+                            if (!open.empty() && state_->postPath == open) editor_->LetGoOfPost();
+                            posts_->SendList();
                           }));
-  web_main_->BindFunction(
-      "renamePost", BrowserView::ArgumentFunction([this](Args args) {
-        std::string renamed;
-        if (args.empty() || !posts_->Rename(args[0], &renamed)) return;
-        // The editor follows a post it has open.
-        if (state_->editingExisting && state_->postPath == state_->rootDir + "/_posts/" + args[0]) {
-          state_->postPath = renamed;
-        }
-        posts_->SendList();
-      }));
+  web_main_->BindFunction("renamePost", BrowserView::ArgumentFunction([this](Args args) {
+                            if (args.empty()) return;
+                            std::string open = EditorPostNamed(args[0]);
+                            std::string renamed;
+                            if (!posts_->Rename(args[0], &renamed)) return;
+                            // The editor follows a post it has open.
+                            if (!open.empty() && state_->postPath == open) {
+                              state_->postPath = renamed;
+                            }
+                            posts_->SendList();
+                          }));
+}
+
+std::string MainWindow::EditorPostNamed(const std::string& name) const {
+  if (!state_->editingExisting) return "";
+  std::string path;
+  std::string error;
+  if (!ContainedPath::Resolve(state_->rootDir + "/_posts", name, &path, &error)) return "";
+  // Either path may be spelt another way (links, "..", doubled slashes).
+  std::error_code ec;
+  return std::filesystem::equivalent(path, state_->postPath, ec) ? state_->postPath : "";
 }
 
 void MainWindow::PreviewAsReader(const std::string& path) {

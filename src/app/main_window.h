@@ -182,6 +182,9 @@ class MainWindow {
   void OpenPost(const std::string& path);
   // Binds the post list's functions (listPosts, deletePost, renamePost).
   void BindListFunctions();
+  // The editor's post path when the post named name in _posts/ is the file
+  // the editor works on, however either path is spelt; "" otherwise.
+  std::string EditorPostNamed(const std::string& name) const;
   // Builds the site (on this thread, converting in the manager page) and
   // opens the article page of the post at path in the desktop's browser, or
   // says why not. Only posts directly in _posts/ are previewed; refused,
