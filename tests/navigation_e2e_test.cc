@@ -221,6 +221,22 @@ TEST_F(NavigationTest, TagAndCategoryPagesTakeAnyName) {
   EXPECT_CONTAINS(Read("public/tags/go/index.html"), "(2)");
 }
 
+// A linked tags folder in public/ is named and the build fails: no tag
+// page is written through it and no stale page behind it is removed.
+TEST_F(NavigationTest, LinkedTagFolderIsNeitherWrittenThroughNorCleaned) {
+  UseTheme("nav");
+  MakePosts(0);
+  Put("_posts/a.md", "---\ntags: [go]\ndate: 2024-01-01\n---\nA\n");
+  Put("../elsewhere/old/index.html", "theirs");
+  fs::create_directories(ws_ + "/public");
+  fs::create_directory_symlink(tmp_ + "/elsewhere", ws_ + "/public/tags");
+  EXPECT_EQ(Build(), 1);
+  EXPECT_CONTAINS(err_, "public/tags: is a symbolic link");
+  EXPECT_FALSE(fs::exists(tmp_ + "/elsewhere/go"));
+  EXPECT_TRUE(fs::exists(tmp_ + "/elsewhere/old/index.html"));
+  EXPECT_TRUE(Exists("public/articles/a.html"));  // the rest is written
+}
+
 TEST_F(NavigationTest, AbsoluteUrlsStayAbsolute) {
   UseTheme("nav");
   MakePosts(3);

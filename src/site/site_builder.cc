@@ -412,6 +412,13 @@ bool SiteBuilder::OutputAllowed(const std::string& path) {
   return false;
 }
 
+bool SiteBuilder::MakeFoldersFor(const std::string& path) {
+  if (!OutputAllowed(path)) return false;
+  std::error_code ec;
+  fs::create_directories(fs::path(path).parent_path(), ec);
+  return true;
+}
+
 bool SiteBuilder::Write(const std::string& path, const std::string& text) {
   Generated(path);
   if (!OutputAllowed(path)) return false;
@@ -852,8 +859,7 @@ void SiteBuilder::RenderIndexPages() {
         continue;
       }
       std::string out = PublicDir() + "/" + IndexPagePath(page);
-      std::error_code ec;
-      fs::create_directories(fs::path(out).parent_path(), ec);
+      if (!MakeFoldersFor(out)) continue;
       Write(out, html);
       keep.insert(std::to_string(page));
     }
@@ -882,8 +888,7 @@ void SiteBuilder::RenderTaxonomy(const std::string& member, const std::string& f
       continue;
     }
     std::string relative = folder + "/" + group.folder + "/index.html";
-    std::error_code ec;
-    fs::create_directories(PublicDir() + "/" + folder + "/" + group.folder, ec);
+    if (!MakeFoldersFor(PublicDir() + "/" + relative)) continue;
     Write(PublicDir() + "/" + relative, html);
     sitemap_.Add(relative, group.newest_update);
     keep.insert(group.folder);
@@ -894,7 +899,8 @@ void SiteBuilder::RenderTaxonomy(const std::string& member, const std::string& f
   std::string list_page = PublicDir() + "/" + folder + "/index.html";
   if (!ReadTextFile(all_path, &text)) {
     std::error_code ec;
-    if (fs::is_regular_file(fs::symlink_status(list_page, ec))) fs::remove(list_page, ec);
+    if (fs::is_regular_file(fs::symlink_status(list_page, ec)) && OutputAllowed(list_page))
+      fs::remove(list_page, ec);
     return;
   }
   JsonDocument overlay = JsonDocument::NewObject();
@@ -913,8 +919,7 @@ void SiteBuilder::RenderTaxonomy(const std::string& member, const std::string& f
     Report(all_path + ": renders to empty text; page skipped");
     return;
   }
-  std::error_code ec;
-  fs::create_directories(PublicDir() + "/" + folder, ec);
+  if (!MakeFoldersFor(list_page)) return;
   Write(list_page, html);
   sitemap_.Add(folder + "/index.html", NewestUpdate());
 }
@@ -964,6 +969,8 @@ void SiteBuilder::WriteSitemap() {
 }
 
 void SiteBuilder::RemoveStalePages(const std::string& folder, const std::set<std::string>& keep) {
+  // Through a linked folder the removal would reach pages outside public/.
+  if (!OutputAllowed(PublicDir() + "/" + folder)) return;
   std::error_code ec;
   fs::directory_iterator it(PublicDir() + "/" + folder, ec);
   if (ec) return;

@@ -169,6 +169,10 @@ class SiteBuilder {
   // False, reported and failing the build, when path would be written
   // through a symbolic link inside public/.
   bool OutputAllowed(const std::string& path);
+  // Creates the folders of the output file path once OutputAllowed says
+  // nothing on the way is a link (false, reported, otherwise). A folder
+  // that cannot be made is left for Write to report.
+  bool MakeFoldersFor(const std::string& path);
   bool Write(const std::string& path, const std::string& text);
   bool CallMarkdown(const std::string& markdown, std::string* html, std::string* error);
   void RemoveStaleArticles(const std::string& folder, const std::vector<std::string>& keep);
