@@ -5,12 +5,7 @@
 // post and never writes outside _posts/: a title that is a path (a "/" or
 // "\", a leading dot, control characters) is refused.
 
-#include <fcntl.h>
-#include <unistd.h>
-
-#include <cerrno>
 #include <cstdio>
-#include <cstring>
 #include <ctime>
 #include <filesystem>
 #include <string>
@@ -19,6 +14,7 @@
 #include "data/text_file.h"
 #include "site/front_matter.h"
 #include "site/post_index.h"
+#include "site/workspace_layout.h"
 
 namespace tarn {
 namespace {
@@ -40,21 +36,6 @@ std::string TitleProblem(const std::string& title) {
   return "";
 }
 
-// Writes text to path only when nothing is there: the text goes to a
-// temporary file first, which is then linked to path (link never replaces),
-// so the post appears complete or not at all.
-bool CreateNew(const std::string& path, const std::string& text, std::string* error) {
-  std::string temporary = path + ".new-" + std::to_string(::getpid());
-  if (!WriteTextFile(temporary, text, error)) return false;
-  int linked = ::link(temporary.c_str(), path.c_str());
-  int saved = errno;
-  ::unlink(temporary.c_str());
-  if (linked == 0) return true;
-  *error = path + (saved == EEXIST ? ": exists already; nothing is overwritten"
-                                   : std::string(": cannot be created: ") + std::strerror(saved));
-  return false;
-}
-
 int RunNew(const CommandContext& context) {
   if (context.args.empty()) {
     std::fprintf(stderr, "tarn new: a title is needed\n%s", kUsage);
@@ -71,14 +52,16 @@ int RunNew(const CommandContext& context) {
     std::fprintf(stderr, "tarn new: %s: no such workspace folder\n", context.workspace.c_str());
     return 1;
   }
-  std::string folder = context.workspace + "/_posts";
+  std::string folder = WorkspaceLayout::Path(context.workspace, WorkspaceLayout::kPostsDir);
   std::filesystem::create_directory(folder, ec);
   std::string name = PostIndex::IsPostName(title) ? title : title + ".md";
   std::string path = folder + "/" + name;
   std::string error;
-  if (!CreateNew(path, FrontMatter::NewPostText(PostIndex::TitleOf(name), std::time(nullptr)),
-                 &error)) {
-    std::fprintf(stderr, "tarn new: %s\n", error.c_str());
+  // Never over a post that is there: the new one appears complete or not
+  // at all.
+  if (!CreateTextFile(path, FrontMatter::NewPostText(PostIndex::TitleOf(name), std::time(nullptr)),
+                      &error)) {
+    std::fprintf(stderr, "tarn new: %s; nothing is overwritten\n", error.c_str());
     return 1;
   }
   std::printf("%s\n", path.c_str());

@@ -2,8 +2,6 @@
 
 #include <glib.h>
 
-#include <fstream>
-#include <iterator>
 #include <sstream>
 #include <utility>
 
@@ -193,20 +191,28 @@ bool SourceBackup::EnsureRepository() {
 }
 
 std::string SourceBackup::UnexpectedState() {
-  for (const char* head : {"MERGE_HEAD", "CHERRY_PICK_HEAD", "REVERT_HEAD"}) {
-    if (RunQuietly({"git", "rev-parse", "-q", "--verify", head}).succeeded())
-      return std::string("a ") +
-             (head[0] == 'M'   ? "merge"
-              : head[0] == 'C' ? "cherry-pick"
-                               : "revert") +
-             " is in progress in " + workspace_ + "; finish or abort it first";
+  // One git for every marker of an operation in progress: each is a file
+  // or folder in the git directory while the operation waits for the user.
+  static const char* const kMarkers[][2] = {{"MERGE_HEAD", "a merge"},
+                                            {"CHERRY_PICK_HEAD", "a cherry-pick"},
+                                            {"REVERT_HEAD", "a revert"},
+                                            {"rebase-merge", "a rebase"},
+                                            {"rebase-apply", "a rebase"}};
+  std::vector<std::string> argv = {"git", "rev-parse", "--path-format=absolute"};
+  for (const auto& marker : kMarkers) {
+    argv.push_back("--git-path");
+    argv.push_back(marker[0]);
   }
-  for (const char* dir : {"rebase-merge", "rebase-apply"}) {
-    CommandResult path =
-        RunQuietly({"git", "rev-parse", "--path-format=absolute", "--git-path", dir});
-    std::string folder = TrimLine(path.output);
-    if (path.succeeded() && g_file_test(folder.c_str(), G_FILE_TEST_EXISTS))
-      return "a rebase is in progress in " + workspace_ + "; finish or abort it first";
+  CommandResult paths = RunQuietly(argv);
+  if (paths.succeeded()) {
+    std::istringstream lines(paths.output);
+    std::string path;
+    for (const auto& marker : kMarkers) {
+      if (!std::getline(lines, path)) break;
+      if (g_file_test(path.c_str(), G_FILE_TEST_EXISTS))
+        return std::string(marker[1]) + " is in progress in " + workspace_ +
+               "; finish or abort it first";
+    }
   }
   if (!RunQuietly({"git", "symbolic-ref", "-q", "HEAD"}).succeeded())
     return "HEAD in " + workspace_ + " is detached; check out a branch first";
@@ -215,8 +221,12 @@ std::string SourceBackup::UnexpectedState() {
 
 bool SourceBackup::EnsureIgnoreFile() {
   std::string path = workspace_ + "/.gitignore";
-  std::ifstream in(path, std::ios::binary);
-  std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+  std::string text;
+  std::string error;
+  if (g_file_test(path.c_str(), G_FILE_TEST_EXISTS) && !ReadTextFile(path, &text, &error)) {
+    if (sink_) sink_(error);
+    return false;
+  }
   std::vector<std::string> lines;
   std::istringstream stream(text);
   for (std::string line; std::getline(stream, line);) lines.push_back(TrimLine(line));
@@ -228,7 +238,6 @@ bool SourceBackup::EnsureIgnoreFile() {
   }
   if (missing.empty()) return true;
   if (!text.empty() && text.back() != '\n') text += '\n';
-  std::string error;
   if (WriteTextFile(path, text + missing, &error)) return true;
   if (sink_) sink_(error);
   return false;
