@@ -17,7 +17,7 @@ DesktopSettings DesktopSettings::Read(const std::string& conf_ini_path) {
   DesktopSettings settings;
   settings.show_dos = ini.GetString("base", "ShowDOS") == "1";
   settings.mini = ini.GetString("base", "Mini") == "1";
-  settings.auto_backup = ini.GetString(AutoBackup::kSection, AutoBackup::kKey) == "1";
+  settings.auto_backup = AutoBackup::Enabled(ini);
   return settings;
 }
 

@@ -2,14 +2,16 @@
 
 #include <utility>
 
-#include "data/ini_file.h"
 #include "site/workspace_layout.h"
 
 namespace tarn {
 
 bool AutoBackup::Enabled(const std::string& workspace) {
-  IniFile ini(WorkspaceLayout::Path(workspace, WorkspaceLayout::kConfIni));
-  return ini.GetString(kSection, kKey) == "1";
+  return Enabled(IniFile(WorkspaceLayout::Path(workspace, WorkspaceLayout::kConfIni)));
+}
+
+bool AutoBackup::Enabled(const IniFile& conf_ini) {
+  return conf_ini.GetString(kSection, kKey) == "1";
 }
 
 BackupOutcome AutoBackup::AfterSave(const std::string& workspace, OutputCallback output,

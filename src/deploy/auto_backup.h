@@ -15,6 +15,7 @@
 #include <string>
 
 #include "data/diagnostics.h"
+#include "data/ini_file.h"
 #include "deploy/source_backup.h"
 
 namespace tarn {
@@ -26,6 +27,8 @@ class AutoBackup {
 
   // True only when the workspace's conf.ini says exactly "1".
   static bool Enabled(const std::string& workspace);
+  // The same, for a conf.ini already read.
+  static bool Enabled(const IniFile& conf_ini);
 
   // The backup after a successful save: a local commit only.
   static BackupOutcome AfterSave(const std::string& workspace, OutputCallback output,

@@ -4,6 +4,8 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "data/utf8.h"
+
 namespace tarn {
 namespace {
 
@@ -15,23 +17,11 @@ bool StartsWithIgnoringCase(std::string_view text, size_t at, std::string_view p
   return true;
 }
 
-void AppendUtf8(std::string* out, unsigned long code) {
+// A character reference's code point in UTF-8; what no character can be
+// (NUL, surrogates, beyond U+10FFFF) becomes U+FFFD.
+void AppendReferenced(std::string* out, unsigned long code) {
   if (code == 0 || code > 0x10FFFF || (code >= 0xD800 && code <= 0xDFFF)) code = 0xFFFD;
-  if (code < 0x80) {
-    out->push_back(static_cast<char>(code));
-  } else if (code < 0x800) {
-    out->push_back(static_cast<char>(0xC0 | (code >> 6)));
-    out->push_back(static_cast<char>(0x80 | (code & 0x3F)));
-  } else if (code < 0x10000) {
-    out->push_back(static_cast<char>(0xE0 | (code >> 12)));
-    out->push_back(static_cast<char>(0x80 | ((code >> 6) & 0x3F)));
-    out->push_back(static_cast<char>(0x80 | (code & 0x3F)));
-  } else {
-    out->push_back(static_cast<char>(0xF0 | (code >> 18)));
-    out->push_back(static_cast<char>(0x80 | ((code >> 12) & 0x3F)));
-    out->push_back(static_cast<char>(0x80 | ((code >> 6) & 0x3F)));
-    out->push_back(static_cast<char>(0x80 | (code & 0x3F)));
-  }
+  AppendUtf8(out, static_cast<char32_t>(code));
 }
 
 // Decodes the character reference at html[at] ("&amp;", "&#39;", "&#x4e2d;")
@@ -57,7 +47,7 @@ size_t DecodeReference(std::string_view html, size_t at, std::string* out) {
   char* stop = nullptr;
   unsigned long code = std::strtoul(digits, &stop, hex ? 16 : 10);
   if (*digits == '\0' || *stop != '\0') return 0;
-  AppendUtf8(out, code);
+  AppendReferenced(out, code);
   return end - at + 1;
 }
 
