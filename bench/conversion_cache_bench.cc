@@ -13,7 +13,7 @@
 #include <string>
 #include <vector>
 
-#include "site/conversion_cache.h"
+#include "convert/conversion_cache.h"
 
 namespace {
 

@@ -12,7 +12,7 @@
 
 #include "data/json_document.h"
 #include "data/regex_object.h"
-#include "site/template_engine.h"
+#include "template/template_engine.h"
 
 namespace {
 

@@ -10,7 +10,7 @@
 #include <string>
 
 #include "data/text_file.h"
-#include "site/post_links.h"
+#include "import/post_links.h"
 #include "support/workspace_test.h"
 
 namespace tarn {

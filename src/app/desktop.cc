@@ -18,8 +18,8 @@
 #include "app/message_box.h"
 #include "app/single_instance.h"
 #include "deploy/git_deployer.h"
-#include "site/site_builder.h"
-#include "site/workspace_locator.h"
+#include "render/site_builder.h"
+#include "workspace/workspace_locator.h"
 
 namespace tarn {
 namespace {

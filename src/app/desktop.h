@@ -8,7 +8,7 @@
 
 #include <memory>
 
-#include "site/workspace_locator.h"
+#include "workspace/workspace_locator.h"
 
 namespace tarn {
 

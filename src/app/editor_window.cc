@@ -15,12 +15,12 @@
 #include "app/app_state.h"
 #include "app/browser_view.h"
 #include "app/message_box.h"
+#include "content/front_matter.h"
+#include "content/post_index.h"
 #include "data/text_file.h"
-#include "site/autosave_store.h"
-#include "site/contained_path.h"
-#include "site/front_matter.h"
-#include "site/image_store.h"
-#include "site/post_index.h"
+#include "workspace/autosave_store.h"
+#include "workspace/contained_path.h"
+#include "workspace/image_store.h"
 
 namespace tarn {
 namespace {

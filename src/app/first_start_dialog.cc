@@ -7,9 +7,9 @@
 
 #include "app/message_box.h"
 #include "app/restore_dialog.h"
-#include "site/bundled_skeleton.h"
-#include "site/workspace_creator.h"
-#include "site/workspace_locator.h"
+#include "workspace/bundled_skeleton.h"
+#include "workspace/workspace_creator.h"
+#include "workspace/workspace_locator.h"
 
 namespace tarn {
 namespace {

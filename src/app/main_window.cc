@@ -21,16 +21,16 @@
 #include "app/first_start_dialog.h"
 #include "app/post_manager.h"
 #include "app/tray_mode.h"
+#include "content/post_index.h"
 #include "data/text_file.h"
 #include "deploy/git_deployer.h"
 #include "deploy/publisher.h"
 #include "net/update_check_task.h"
 #include "net/update_checker.h"
-#include "site/contained_path.h"
-#include "site/parallel_build.h"
-#include "site/post_index.h"
-#include "site/site_builder.h"
-#include "site/workspace_layout.h"
+#include "render/parallel_build.h"
+#include "render/site_builder.h"
+#include "workspace/contained_path.h"
+#include "workspace/workspace.h"
 
 namespace tarn {
 namespace {
@@ -212,8 +212,7 @@ void MainWindow::StartUp() {
     }
   }
 
-  settings_ =
-      DesktopSettings::Read(WorkspaceLayout::Path(state_->rootDir, WorkspaceLayout::kConfIni));
+  settings_ = DesktopSettings::Read(Workspace::Path(state_->rootDir, Workspace::kConfIni));
   if (settings_.show_dos) console_->Open(GTK_WINDOW(window_));
   backup_->set_automatic(settings_.auto_backup);
   if (settings_.mini) {
@@ -221,8 +220,7 @@ void MainWindow::StartUp() {
     tray_mode_->Start(this, state_);
   }
 
-  std::string template_path =
-      WorkspaceLayout::Path(state_->rootDir, WorkspaceLayout::kManagerPageTemplate);
+  std::string template_path = Workspace::Path(state_->rootDir, Workspace::kManagerPageTemplate);
   bool have_template = IsFile(template_path);
   if (have_template) web_main_->LoadFile(template_path);
   for (const Command& command : kCommands) {
@@ -278,9 +276,8 @@ void MainWindow::Refresh() {
     return;
   }
   refresh_due_ = false;
-  std::string template_path =
-      WorkspaceLayout::Path(state_->rootDir, WorkspaceLayout::kManagerPageTemplate);
-  std::string page_path = WorkspaceLayout::Path(state_->rootDir, WorkspaceLayout::kManagerPage);
+  std::string template_path = Workspace::Path(state_->rootDir, Workspace::kManagerPageTemplate);
+  std::string page_path = Workspace::Path(state_->rootDir, Workspace::kManagerPage);
   if (!IsFile(template_path)) {
     web_main_->ShowErrorPage(
         "The manager page template is missing",

@@ -14,9 +14,9 @@
 #include "app/app_state.h"
 #include "app/browser_view.h"
 #include "app/message_box.h"
-#include "site/contained_path.h"
-#include "site/post_catalog.h"
-#include "site/post_index.h"
+#include "content/post_catalog.h"
+#include "content/post_index.h"
+#include "workspace/contained_path.h"
 
 namespace tarn {
 namespace {

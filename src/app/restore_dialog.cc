@@ -11,9 +11,9 @@
 #include "app/message_box.h"
 #include "deploy/background_task.h"
 #include "deploy/git_clone_source.h"
-#include "site/bundled_skeleton.h"
-#include "site/workspace_creator.h"
-#include "site/workspace_locator.h"
+#include "workspace/bundled_skeleton.h"
+#include "workspace/workspace_creator.h"
+#include "workspace/workspace_locator.h"
 
 namespace tarn {
 namespace {

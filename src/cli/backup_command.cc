@@ -8,7 +8,7 @@
 
 #include "cli/command.h"
 #include "deploy/source_backup.h"
-#include "site/site_builder.h"
+#include "render/site_builder.h"
 
 namespace tarn {
 namespace {

@@ -1,7 +1,7 @@
 // tarn build: the manager page's Rendering command without a window. The
 // page functions (markToHtml) come from the workspace's manager page,
 // template/index copy.html, run on headless script hosts (see
-// site/parallel_build.h).
+// render/parallel_build.h).
 
 #include <cstdio>
 #include <cstdlib>
@@ -11,8 +11,8 @@
 #include <vector>
 
 #include "cli/command.h"
-#include "site/parallel_build.h"
-#include "site/site_builder.h"
+#include "render/parallel_build.h"
+#include "render/site_builder.h"
 
 namespace tarn {
 namespace {

@@ -11,7 +11,7 @@
 #include <string>
 #include <vector>
 
-#include "site/workspace_locator.h"
+#include "workspace/workspace_locator.h"
 
 namespace tarn {
 

@@ -13,8 +13,8 @@
 #include "deploy/auto_backup.h"
 #include "deploy/git_deployer.h"
 #include "deploy/publisher.h"
-#include "site/parallel_build.h"
-#include "site/site_builder.h"
+#include "render/parallel_build.h"
+#include "render/site_builder.h"
 
 namespace tarn {
 namespace {

@@ -6,7 +6,7 @@
 #include <string>
 
 #include "cli/command.h"
-#include "site/site_importer.h"
+#include "import/site_importer.h"
 
 namespace tarn {
 namespace {

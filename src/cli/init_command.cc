@@ -12,9 +12,9 @@
 
 #include "cli/command.h"
 #include "deploy/git_clone_source.h"
-#include "site/bundled_skeleton.h"
-#include "site/workspace_creator.h"
-#include "site/workspace_locator.h"
+#include "workspace/bundled_skeleton.h"
+#include "workspace/workspace_creator.h"
+#include "workspace/workspace_locator.h"
 
 namespace tarn {
 namespace {

@@ -11,10 +11,10 @@
 #include <string>
 
 #include "cli/command.h"
+#include "content/front_matter.h"
+#include "content/post_index.h"
 #include "data/text_file.h"
-#include "site/front_matter.h"
-#include "site/post_index.h"
-#include "site/workspace_layout.h"
+#include "workspace/workspace.h"
 
 namespace tarn {
 namespace {
@@ -52,7 +52,7 @@ int RunNew(const CommandContext& context) {
     std::fprintf(stderr, "tarn new: %s: no such workspace folder\n", context.workspace.c_str());
     return 1;
   }
-  std::string folder = WorkspaceLayout::Path(context.workspace, WorkspaceLayout::kPostsDir);
+  std::string folder = Workspace::Path(context.workspace, Workspace::kPostsDir);
   std::filesystem::create_directory(folder, ec);
   std::string name = PostIndex::IsPostName(title) ? title : title + ".md";
   std::string path = folder + "/" + name;

@@ -3,7 +3,7 @@
 //
 // The main thread runs the GLib main loop: the HTTP server, the file
 // watcher and the signals. Builds run on the preview builder's thread
-// (site/preview_builder.h, site/preview_site_build.h), so pages are served
+// (preview/preview_builder.h, preview/preview_site_build.h), so pages are served
 // while a build runs.
 
 #include <glib-unix.h>
@@ -19,9 +19,9 @@
 
 #include "cli/command.h"
 #include "net/preview_server.h"
-#include "site/preview_builder.h"
-#include "site/preview_site_build.h"
-#include "site/site_watcher.h"
+#include "preview/preview_builder.h"
+#include "preview/preview_site_build.h"
+#include "preview/site_watcher.h"
 
 namespace tarn {
 namespace {

@@ -2,12 +2,12 @@
 
 #include <utility>
 
-#include "site/workspace_layout.h"
+#include "workspace/workspace.h"
 
 namespace tarn {
 
 bool AutoBackup::Enabled(const std::string& workspace) {
-  return Enabled(IniFile(WorkspaceLayout::Path(workspace, WorkspaceLayout::kConfIni)));
+  return Enabled(IniFile(Workspace::Path(workspace, Workspace::kConfIni)));
 }
 
 bool AutoBackup::Enabled(const IniFile& conf_ini) {

@@ -5,7 +5,7 @@
 
 #include "data/json_document.h"
 #include "data/text_file.h"
-#include "site/workspace_layout.h"
+#include "workspace/workspace.h"
 
 namespace tarn {
 
@@ -66,16 +66,14 @@ bool GitCloneSource::Fill(const std::string& stage, std::string* error) {
 void GitCloneSource::ClonePublishedSite(const std::string& stage) {
   std::string text;
   JsonDocument config;
-  if (!ReadTextFile(WorkspaceLayout::Path(stage, WorkspaceLayout::kBaseConfig), &text) ||
-      !config.Parse(text))
+  if (!ReadTextFile(Workspace::Path(stage, Workspace::kBaseConfig), &text) || !config.Parse(text))
     return;  // the build reports a broken base.json with its line
   std::string url = config.GetText("system.deployUrl");
   std::error_code ec;
-  if (url.empty() || fs::exists(fs::path(stage) / WorkspaceLayout::kPublicDir, ec)) return;
-  CommandResult clone = CommandRunner::RunProgram(
-      {"git", "clone", "--branch", GitDeployer::kBranch, "--", url,
-       std::string(WorkspaceLayout::kPublicDir)},
-      Options(stage), callback_);
+  if (url.empty() || fs::exists(fs::path(stage) / Workspace::kPublicDir, ec)) return;
+  CommandResult clone = CommandRunner::RunProgram({"git", "clone", "--branch", GitDeployer::kBranch,
+                                                   "--", url, std::string(Workspace::kPublicDir)},
+                                                  Options(stage), callback_);
   if (clone.succeeded() || !callback_ || Cancelled()) return;
   callback_("the published site at " + GitDeployer::WithoutPassword(url) +
             " was not fetched; the blog is restored, and its first publish will ask "

@@ -19,7 +19,7 @@
 #include <string>
 
 #include "deploy/git_deployer.h"
-#include "site/skeleton_source.h"
+#include "workspace/skeleton_source.h"
 
 namespace tarn {
 

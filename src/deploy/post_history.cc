@@ -8,11 +8,11 @@
 #include <string_view>
 #include <utility>
 
+#include "content/post_index.h"
 #include "data/json_document.h"
 #include "deploy/command_runner.h"
 #include "deploy/git_deployer.h"
-#include "site/contained_path.h"
-#include "site/post_index.h"
+#include "workspace/contained_path.h"
 
 namespace tarn {
 namespace {

@@ -4,7 +4,7 @@
 
 #include "data/text_file.h"
 #include "deploy/git_deployer.h"
-#include "site/site_builder.h"
+#include "render/site_builder.h"
 
 namespace tarn {
 namespace {

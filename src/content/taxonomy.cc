@@ -1,0 +1,98 @@
+#include "content/taxonomy.h"
+
+#include <algorithm>
+#include <cctype>
+#include <cstdio>
+#include <functional>
+
+namespace tarn {
+namespace {
+
+constexpr size_t kMaxFolderBytes = 160;  // well inside a file name's 255 bytes
+
+bool NeedsEncoding(unsigned char c) {
+  return c < 0x20 || c == 0x7F || c == '/' || c == '\\' || c == '%';
+}
+
+void AppendEncoded(std::string* out, unsigned char c) {
+  static const char kHex[] = "0123456789ABCDEF";
+  out->push_back('%');
+  out->push_back(kHex[c >> 4]);
+  out->push_back(kHex[c & 15]);
+}
+
+}  // namespace
+
+std::string Taxonomy::Fold(std::string_view name) {
+  std::string folded(name);
+  for (char& c : folded) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+  return folded;
+}
+
+std::string Taxonomy::FolderName(std::string_view name) {
+  std::string folder;
+  if (name.empty()) return "%00";
+  if (name == "." || name == "..") {
+    for (char c : name) AppendEncoded(&folder, static_cast<unsigned char>(c));
+    return folder;
+  }
+  for (char c : name) {
+    if (NeedsEncoding(static_cast<unsigned char>(c)))
+      AppendEncoded(&folder, static_cast<unsigned char>(c));
+    else
+      folder.push_back(c);
+  }
+  if (folder.size() > kMaxFolderBytes) {
+    size_t cut = kMaxFolderBytes;
+    while (cut > 0 && (static_cast<unsigned char>(folder[cut]) & 0xC0) == 0x80) --cut;
+    char hash[24];
+    std::snprintf(hash, sizeof hash, "~%016zx", std::hash<std::string_view>{}(name));
+    folder = folder.substr(0, cut) + hash;
+  }
+  return folder;
+}
+
+Taxonomy::Taxonomy(const JsonDocument& data, std::string_view posts_path, std::string_view member) {
+  std::map<std::string, size_t> by_fold;
+  std::string list(posts_path);
+  int n = data.GetCount(list);
+  std::vector<std::string> times(n);
+  for (int i = 0; i < n; ++i) {
+    std::string record = list + "[" + std::to_string(i) + "]";
+    std::string names = record + "." + std::string(member);
+    times[i] = data.GetText(record + ".post_time");
+    std::string updated = data.GetText(record + ".update_time");
+    std::vector<std::string> found;
+    if (data.GetType(names) == JsonDocument::kString) {
+      found.push_back(data.GetText(names));
+    } else {
+      int m = data.GetType(names) == JsonDocument::kArray ? data.GetCount(names) : 0;
+      for (int k = 0; k < m; ++k)
+        found.push_back(data.GetText(names + "[" + std::to_string(k) + "]"));
+    }
+    for (const std::string& name : found) {
+      auto [it, fresh] = by_fold.emplace(Fold(name), groups_.size());
+      if (fresh) groups_.push_back(Group{name, FolderName(Fold(name)), {}, ""});
+      Group& group = groups_[it->second];
+      if (!group.posts.empty() && group.posts.back() == i) continue;  // named twice
+      group.posts.push_back(i);
+      group.newest_update = std::max(group.newest_update, updated);
+    }
+  }
+  for (Group& group : groups_) {
+    std::stable_sort(group.posts.begin(), group.posts.end(),
+                     [&](int a, int b) { return times[a] > times[b]; });
+  }
+  std::stable_sort(groups_.begin(), groups_.end(), [](const Group& a, const Group& b) {
+    if (a.posts.size() != b.posts.size()) return a.posts.size() > b.posts.size();
+    return a.folder < b.folder;
+  });
+  for (size_t i = 0; i < groups_.size(); ++i) by_folder_.emplace(groups_[i].folder, i);
+}
+
+const Taxonomy::Group* Taxonomy::Find(std::string_view name) const {
+  auto it = by_folder_.find(FolderName(Fold(name)));
+  return it == by_folder_.end() ? nullptr : &groups_[it->second];
+}
+
+}  // namespace tarn

@@ -1,0 +1,42 @@
+#include "import/post_links.h"
+
+#include <gtest/gtest.h>
+
+namespace tarn {
+namespace {
+
+std::vector<std::string> Paths(const std::string& markdown) {
+  std::vector<std::string> paths;
+  for (const PostLinks::Link& link : PostLinks::FindRelative(markdown)) {
+    paths.push_back(link.path + link.suffix);
+  }
+  return paths;
+}
+
+TEST(PostLinksTest, FindsRelativeDestinationsOfEveryKind) {
+  EXPECT_EQ(Paths("![a](cat.png) [b](<my file.pdf> \"t\") [c](x%20y.png#frag)\n"
+                  "[ref]: img/ref.png \"title\"\n"
+                  "<img alt=\"z\" src=\"z.png\"> <a href='doc (1).txt'>d</a>\n"
+                  "[paren](a_(b).png)\n"),
+            (std::vector<std::string>{"cat.png", "my file.pdf", "x y.png#frag", "img/ref.png",
+                                      "z.png", "doc (1).txt", "a_(b).png"}));
+  // Absolute, anchored, templated and schemed destinations are not relative.
+  EXPECT_TRUE(Paths("[a](/abs.png) [b](#top) [c](https://x/y.png) [d](mailto:a@b)\n"
+                    "[e]({{ site.baseurl }}/x.png) [f](data:image/png;base64,AAA) [g]()\n")
+                  .empty());
+  // Fenced code is not looked into, whatever its fence.
+  EXPECT_EQ(Paths("```md\n![a](in.png)\n```\n~~~~\n![b](in.png)\n```\n~~~~\n![c](out.png)\n"),
+            (std::vector<std::string>{"out.png"}));
+}
+
+TEST(PostLinksTest, RewritesOnlyTheDestinationsItIsGiven) {
+  const std::string markdown = "![a](cat.png \"T\") ![b](<dog.png>) [c](keep.png)\r\n";
+  std::vector<PostLinks::Link> links = PostLinks::FindRelative(markdown);
+  ASSERT_EQ(links.size(), 3u);
+  EXPECT_EQ(PostLinks::Rewrite(markdown, links, {"../images/p/cat.png", "../d%20g.png", ""}),
+            "![a](../images/p/cat.png \"T\") ![b](<../d%20g.png>) [c](keep.png)\r\n");
+  EXPECT_EQ(PostLinks::Encode("images/中 文/a (1).png"), "images/中%20文/a%20%281%29.png");
+}
+
+}  // namespace
+}  // namespace tarn

@@ -1,0 +1,125 @@
+#include "render/alias_pages.h"
+
+#include "data/markup_escape.h"
+#include "render/output_file.h"
+
+namespace tarn {
+namespace {
+
+std::string EscapeAttribute(std::string_view text) {
+  return EscapeMarkup(text, MarkupSlot::kAttribute);
+}
+
+int HexValue(char c) {
+  if (c >= '0' && c <= '9') return c - '0';
+  if (c >= 'a' && c <= 'f') return c - 'a' + 10;
+  if (c >= 'A' && c <= 'F') return c - 'A' + 10;
+  return -1;
+}
+
+std::string PercentDecode(std::string_view text) {
+  std::string out;
+  for (std::size_t i = 0; i < text.size(); ++i) {
+    if (text[i] == '%' && i + 2 < text.size() && HexValue(text[i + 1]) >= 0 &&
+        HexValue(text[i + 2]) >= 0) {
+      out += static_cast<char>(HexValue(text[i + 1]) * 16 + HexValue(text[i + 2]));
+      i += 2;
+    } else {
+      out += text[i];
+    }
+  }
+  return out;
+}
+
+bool EndsWith(std::string_view text, std::string_view end) {
+  return text.size() >= end.size() && text.substr(text.size() - end.size()) == end;
+}
+
+}  // namespace
+
+std::string AliasPages::OutputOf(std::string_view alias, std::string* why) {
+  std::string path = PercentDecode(alias);
+  for (char c : path) {
+    unsigned char u = static_cast<unsigned char>(c);
+    if (u < 0x20 || u == 0x7F || c == '\\' || c == '?' || c == '#') {
+      *why = "holds a query, a fragment, a backslash or a control character";
+      return "";
+    }
+  }
+  std::string out;
+  bool folder = path.empty() || path.back() == '/';
+  std::size_t start = 0;
+  while (start <= path.size()) {
+    std::size_t end = path.find('/', start);
+    if (end == std::string::npos) end = path.size();
+    std::string_view step = std::string_view(path).substr(start, end - start);
+    start = end + 1;
+    if (step.empty() || step == ".") continue;
+    if (step == "..") {
+      *why = "would leave public/ (a \"..\" step)";
+      return "";
+    }
+    if (!out.empty()) out += '/';
+    out += step;
+  }
+  if (folder || !(EndsWith(out, ".html") || EndsWith(out, ".htm")))
+    out += out.empty() ? "index.html" : "/index.html";
+  return out;
+}
+
+std::string AliasPages::RelativeLink(std::string_view output, std::string_view slug) {
+  std::string href;
+  for (char c : output)
+    if (c == '/') href += "../";
+  return href + PostIndex::ArticleLink("", slug).substr(1);  // "articles/SLUG.html"
+}
+
+std::string AliasPages::Page(std::string_view title, std::string_view href,
+                             std::string_view canonical) {
+  std::string t = EscapeAttribute(title);
+  std::string h = EscapeAttribute(href);
+  return "<!DOCTYPE html>\n<html>\n<head>\n<meta charset=\"utf-8\">\n<title>" + t +
+         "</title>\n<link rel=\"canonical\" href=\"" + EscapeAttribute(canonical) +
+         "\">\n<meta name=\"robots\" content=\"noindex\">\n"
+         "<meta http-equiv=\"refresh\" content=\"0; url=" +
+         h + "\">\n</head>\n<body>\n<p><a href=\"" + h + "\">" + t + "</a></p>\n</body>\n</html>\n";
+}
+
+int AliasPages::Write(const std::string& public_dir, const std::vector<PostFile>& posts,
+                      const std::string& site_url, std::set<std::string>* generated,
+                      const DiagnosticSink& sink) {
+  int written = 0;
+  auto report = [&sink](const std::string& message) {
+    if (sink) sink(message);
+  };
+  for (const PostFile& post : posts) {
+    for (const std::string& alias : post.aliases) {
+      std::string why;
+      std::string output = OutputOf(alias, &why);
+      if (output.empty()) {
+        report(post.path + ": alias \"" + alias + "\" " + why + "; skipped");
+        continue;
+      }
+      if (generated->count(output)) {
+        report(post.path + ": alias \"" + alias + "\" would overwrite public/" + output +
+               ", which the build writes; skipped");
+        continue;
+      }
+      // Without the site's address the canonical link is the relative one.
+      std::string href = RelativeLink(output, post.slug);
+      std::string page = Page(
+          post.title, href, site_url.empty() ? href : PostIndex::ArticleLink(site_url, post.slug));
+      std::string error;
+      if (!MakeOutputFolders(public_dir, output, &error) ||
+          !WriteOutputFile(public_dir + "/" + output, page, &error)) {
+        report(error + " (alias \"" + alias + "\" of " + post.path + ")");
+        continue;
+      }
+      generated->insert(output);
+      ++written;
+    }
+  }
+  return written;
+}
+
+}  // namespace tarn

@@ -1,0 +1,266 @@
+#include "render/feed_builder.h"
+
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <fstream>
+#include <string>
+
+namespace tarn {
+namespace {
+
+// 2020-02-05 06:03:09 UTC.
+constexpr std::time_t kNow = 1580882589;
+
+// Runs the time-zone dependent code under a fixed zone and puts the
+// process's zone back afterwards.
+class ScopedTimeZone {
+ public:
+  explicit ScopedTimeZone(const char* zone) {
+    const char* old = std::getenv("TZ");
+    had_ = old != nullptr;
+    if (had_) old_ = old;
+    setenv("TZ", zone, 1);
+    tzset();
+  }
+  ~ScopedTimeZone() {
+    if (had_) {
+      setenv("TZ", old_.c_str(), 1);
+    } else {
+      unsetenv("TZ");
+    }
+    tzset();
+  }
+
+ private:
+  bool had_ = false;
+  std::string old_;
+};
+
+struct Post {
+  std::string title;
+  std::string content;
+  std::string url = "https://blog.example/articles/p.html";
+  std::string author = "Tarn";
+  std::string update_time = "2020-02-05 14:03:09";
+};
+
+JsonDocument SiteData(const std::vector<Post>& posts) {
+  JsonDocument data;
+  data.Create();
+  data.SetText("system.title", "My Blog");
+  data.SetText("system.url", "https://blog.example");
+  data.SetText("system.description", "Notes");
+  data.SetText("system.author", "Tarn");
+  data.SetEmptyArray("posts");
+  for (std::size_t i = 0; i < posts.size(); ++i) {
+    const std::string p = "posts[" + std::to_string(i) + "].";
+    data.SetText(p + "title", posts[i].title);
+    data.SetText(p + "url", "." + posts[i].url.substr(posts[i].url.find("/articles/")));
+    data.SetText(p + "absolute_url", posts[i].url);
+    data.SetText(p + "content", posts[i].content);
+    data.SetText(p + "author", posts[i].author);
+    data.SetText(p + "post_time", posts[i].update_time);
+    data.SetText(p + "update_time", posts[i].update_time);
+  }
+  return data;
+}
+
+// Runs xmllint on the feed; the exit status and what it printed.
+struct Lint {
+  int status = -1;
+  std::string output;
+};
+
+Lint RunXmllint(const std::string& feed, const std::string& arguments) {
+  std::string path = testing::TempDir() + "feed_builder_test_" + std::to_string(getpid()) + ".xml";
+  {
+    std::ofstream file(path, std::ios::binary);
+    file << feed;
+  }
+  Lint lint;
+  std::string command = "xmllint " + arguments + " '" + path + "' 2>&1";
+  FILE* pipe = popen(command.c_str(), "r");
+  if (pipe == nullptr) return lint;
+  char buffer[4096];
+  std::size_t n;
+  while ((n = std::fread(buffer, 1, sizeof buffer, pipe)) > 0) lint.output.append(buffer, n);
+  int status = pclose(pipe);
+  lint.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+  std::remove(path.c_str());
+  return lint;
+}
+
+void ExpectWellFormed(const std::string& feed) {
+  Lint lint = RunXmllint(feed, "--noout");
+  EXPECT_EQ(lint.status, 0) << lint.output << "\n--- feed ---\n" << feed;
+}
+
+// The text of the node an XPath expression selects, as an XML parser reads it.
+std::string XPathText(const std::string& feed, const std::string& xpath) {
+  Lint lint = RunXmllint(feed, "--xpath 'string(" + xpath + ")'");
+  EXPECT_EQ(lint.status, 0) << lint.output;
+  // xmllint ends what it prints with a line break of its own.
+  if (!lint.output.empty() && lint.output.back() == '\n') lint.output.pop_back();
+  return lint.output;
+}
+
+TEST(FeedBuilderTest, ChannelLayoutWithoutPosts) {
+  std::string feed = FeedBuilder::BuildFeed(SiteData({}), kNow);
+  EXPECT_EQ(feed,
+            "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\r\n"
+            "<rss xmlns:atom=\"http://www.w3.org/2005/Atom\" version=\"2.0\">\r\n"
+            "    <channel>\r\n"
+            "        <title><![CDATA[My Blog]]></title>\r\n"
+            "        <link>https://blog.example</link>\r\n"
+            "        <atom:link href=\"\" rel=\"self\" type=\"application/rss+xml\" />\r\n"
+            "        <description><![CDATA[Notes]]></description>\r\n"
+            "        <generator>TarnBlogEditor</generator>\r\n"
+            "        <webMaster>noreply@tarn.invalid (Tarn Blog Editor)</webMaster>\r\n"
+            "        <language>zh-CN</language>\r\n"
+            "        <lastBuildDate>Wed, 05 Feb 2020 06:03:09 GMT</lastBuildDate>\r\n"
+            "        <ttl>50</ttl>\r\n"
+            "\r\n"
+            "    </channel>\r\n"
+            "</rss>\r\n");
+  ExpectWellFormed(feed);
+
+  // Without a tree there is nothing to build from.
+  EXPECT_EQ(FeedBuilder::BuildFeed(JsonDocument(), kNow), "");
+}
+
+TEST(FeedBuilderTest, ItemsFollowPostOrder) {
+  ScopedTimeZone zone("Asia/Shanghai");
+  JsonDocument data =
+      SiteData({{"First", "# One\r\nbody", "https://blog.example/articles/First.html"},
+                {"Second", "two", "https://blog.example/articles/Second.html"}});
+  data.SetText("rss_rul", "https://blog.example/atom.xml");
+  std::string feed = FeedBuilder::BuildFeed(data, kNow);
+  EXPECT_NE(feed.find("        <ttl>50</ttl>\r\n"
+                      "    <item>\r\n"
+                      "      <title><![CDATA[First]]></title>\r\n"
+                      "      <description><![CDATA[# One\r\nbody]]></description>\r\n"
+                      "      <pubDate>Wed, 05 Feb 2020 06:03:09 GMT</pubDate>\r\n"
+                      "      <guid isPermaLink=\"true\">https://blog.example/articles/First.html"
+                      "</guid>\r\n"
+                      "      <link>https://blog.example/articles/First.html</link>\r\n"
+                      "      <author><![CDATA[Tarn]]></author>\r\n"
+                      "    </item>\r\n"
+                      "    <item>\r\n"
+                      "      <title><![CDATA[Second]]></title>\r\n"),
+            std::string::npos)
+      << feed;
+  EXPECT_NE(feed.find("    </item>\r\n\r\n    </channel>\r\n</rss>\r\n"), std::string::npos);
+  EXPECT_NE(feed.find("href=\"https://blog.example/atom.xml\""), std::string::npos);
+  ExpectWellFormed(feed);
+}
+
+TEST(FeedBuilderTest, DescriptionIsFirstHundredBytesWithoutSplittingCharacters) {
+  const std::string ascii98(98, 'a');
+  const std::string ascii99(99, 'a');
+  // "中文" are three UTF-8 bytes each but count as two.
+  JsonDocument data =
+      SiteData({{"t1", ascii99 + "中文"},
+                {"t2", ascii98 + "中文"},
+                {"t3",
+                 "中文中文中文中文中文中文中文中文中文中文中文中文中文中文中文中文中文中文中文中文"
+                 "中文中文中文中文中文中文中文中文中文中文尾"}});
+  std::string feed = FeedBuilder::BuildFeed(data, kNow);
+  ExpectWellFormed(feed);
+  EXPECT_EQ(XPathText(feed, "//item[1]/description"), ascii99);
+  EXPECT_EQ(XPathText(feed, "//item[2]/description"), ascii98 + "中");
+  std::string fifty;
+  for (int i = 0; i < 25; ++i) fifty += "中文";
+  EXPECT_EQ(XPathText(feed, "//item[3]/description"), fifty);
+}
+
+TEST(FeedBuilderTest, DatesAreUtcRfc822) {
+  ScopedTimeZone zone("Asia/Shanghai");
+  EXPECT_EQ(FeedBuilder::FormatFeedDate("2020-02-05 14:03:09"), "Wed, 05 Feb 2020 06:03:09 GMT");
+  // Local midnight hours fall on the previous day, month and year in UTC.
+  EXPECT_EQ(FeedBuilder::FormatFeedDate("2020-01-01 03:00:00"), "Tue, 31 Dec 2019 19:00:00 GMT");
+  EXPECT_EQ(FeedBuilder::FormatFeedTime(0), "Thu, 01 Jan 1970 00:00:00 GMT");
+
+  for (const char* bad : {"", "2020-02-05", "2020-02-05 14:03", "2020-13-05 14:03:09",
+                          "2020-02-05T14:03:09", "2020-02-05 14:03:09 ", "2020-02-05 24:00:00",
+                          "x2020-02-05 14:03:09", "2020-2-5 14:3:9x"}) {
+    EXPECT_EQ(FeedBuilder::FormatFeedDate(bad), "") << bad;
+  }
+
+  Post post{"p", "body"};
+  post.update_time = "2019-12-01 07:30:00";
+  std::string feed = FeedBuilder::BuildFeed(SiteData({post}), kNow);
+  EXPECT_NE(feed.find("<pubDate>Sat, 30 Nov 2019 23:30:00 GMT</pubDate>"), std::string::npos);
+  EXPECT_NE(feed.find("<lastBuildDate>Wed, 05 Feb 2020 06:03:09 GMT</lastBuildDate>"),
+            std::string::npos);
+}
+
+TEST(FeedBuilderTest, DatesFollowSummerTime) {
+  ScopedTimeZone zone("Europe/Berlin");
+  EXPECT_EQ(FeedBuilder::FormatFeedDate("2021-07-01 12:00:00"), "Thu, 01 Jul 2021 10:00:00 GMT");
+  EXPECT_EQ(FeedBuilder::FormatFeedDate("2021-01-01 12:00:00"), "Fri, 01 Jan 2021 11:00:00 GMT");
+}
+
+TEST(FeedBuilderTest, HostileValuesStayWellFormed) {
+  const std::string title = "a]]>b <i>&amp; ]]]]>";
+  const std::string content = "]]>start\x01\x08\x0b\x0c\x1f<![CDATA[x]]>\xef\xbf\xbf end";
+  Post post{title, content, "https://blog.example/articles/a&b<c>\"'.html", "O'Neil]]>"};
+  JsonDocument data = SiteData({post});
+  data.SetText("system.title", "T]]>");
+  data.SetText("system.url", "https://blog.example/?a=1&b=<2>");
+  data.SetText("rss_rul", "https://blog.example/atom.xml?x=\"1\"&y");
+  data.SetText("system.description", "]]><script>alert(1)</script>\x02");
+  std::string feed = FeedBuilder::BuildFeed(data, kNow);
+  ExpectWellFormed(feed);
+
+  // The parser reads back exactly what was put in, less the characters
+  // XML cannot carry.
+  EXPECT_EQ(XPathText(feed, "//item/title"), title);
+  EXPECT_EQ(XPathText(feed, "//item/description"), "]]>start<![CDATA[x]]> end");
+  EXPECT_EQ(XPathText(feed, "//item/author"), "O'Neil]]>");
+  EXPECT_EQ(XPathText(feed, "//item/link"), post.url);
+  EXPECT_EQ(XPathText(feed, "//item/guid"), post.url);
+  EXPECT_EQ(XPathText(feed, "/rss/channel/link"), "https://blog.example/?a=1&b=<2>");
+  EXPECT_EQ(XPathText(feed, "/rss/channel/title"), "T]]>");
+  EXPECT_EQ(XPathText(feed, "/rss/channel/*[@rel=\"self\"]/@href"),
+            "https://blog.example/atom.xml?x=\"1\"&y");
+  EXPECT_EQ(feed.find('\x01'), std::string::npos);
+
+  // Bytes that are not UTF-8 become U+FFFD instead of making the file unreadable.
+  Post broken{"bad \xff\xfe title", "\xc3( \xed\xa0\x80 \xf4\x90\x80\x80"};
+  feed = FeedBuilder::BuildFeed(SiteData({broken}), kNow);
+  ExpectWellFormed(feed);
+  EXPECT_EQ(XPathText(feed, "//item/title"), "bad \xef\xbf\xbd\xef\xbf\xbd title");
+}
+
+TEST(FeedBuilderTest, PlaceholdersInPostsExpandAgainstSiteData) {
+  JsonDocument data = SiteData({{"About {$system.author} at {$system.url}", "see {$system.title}"},
+                                {"When {$lastBuidDate}", "{$missing} and {$}"},
+                                {"Cut {$sys", "tem.title} stays"}});
+  data.SetText("gt", ">");
+  data.SetText("loop", "{$system.title}");
+  data.SetText("posts[1].author", "x]]{$gt}");
+  data.SetText("posts[2].author", "{$loop}");
+  std::string feed = FeedBuilder::BuildFeed(data, kNow);
+  ExpectWellFormed(feed);
+  EXPECT_EQ(XPathText(feed, "//item[1]/title"), "About Tarn at https://blog.example");
+  EXPECT_EQ(XPathText(feed, "//item[1]/description"), "see My Blog");
+  EXPECT_EQ(XPathText(feed, "//item[2]/title"), "When Wed, 05 Feb 2020 06:03:09 GMT");
+  EXPECT_EQ(XPathText(feed, "//item[2]/description"), " and ");
+  // The expansion can complete a "]]>" that was not there before: still safe.
+  EXPECT_EQ(XPathText(feed, "//item[2]/author"), "x]]>");
+  EXPECT_EQ(XPathText(feed, "//item[3]/title"), "Cut {$sys");
+  // An expanded value is not expanded again.
+  EXPECT_EQ(XPathText(feed, "//item[3]/author"), "{$system.title}");
+}
+
+TEST(FeedBuilderTest, ExpandVariablesStopsAtLineBreaks) {
+  auto upper = [](const std::string& name) { return "<" + name + ">"; };
+  EXPECT_EQ(FeedBuilder::ExpandVariables("a {$b\n} {$c} {${$d}", upper), "a {$b\n} <c> <{$d>");
+  EXPECT_EQ(FeedBuilder::ExpandVariables("{$x\r} {$", upper), "<x\r> {$");
+}
+
+}  // namespace
+}  // namespace tarn

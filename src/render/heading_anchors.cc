@@ -1,0 +1,83 @@
+#include "render/heading_anchors.h"
+
+#include <cctype>
+#include <set>
+#include <vector>
+
+#include "data/markup_escape.h"
+#include "render/search_index.h"
+
+namespace tarn {
+namespace {
+
+struct Heading {
+  int level;
+  std::string id;
+  std::string text;
+};
+
+std::string TableOfContents(const std::vector<Heading>& headings) {
+  std::string toc;
+  std::vector<int> open;  // levels of the lists left open
+  for (const Heading& h : headings) {
+    if (open.empty() || h.level > open.back()) {
+      toc += "<ul>";
+      open.push_back(h.level);
+    } else {
+      while (open.size() > 1 && h.level < open.back()) {
+        toc += "</li></ul>";
+        open.pop_back();
+      }
+      toc += "</li>";
+    }
+    toc += "<li><a href=\"#" + h.id + "\">" + EscapeMarkup(h.text, MarkupSlot::kText) + "</a>";
+  }
+  for (size_t i = 0; i < open.size(); ++i) toc += "</li></ul>";
+  return toc;
+}
+
+}  // namespace
+
+std::string HeadingAnchors::IdOf(std::string_view text) {
+  std::string id;
+  bool dash = false;
+  for (char ch : text) {
+    unsigned char c = static_cast<unsigned char>(ch);
+    if (std::isalnum(c) || c >= 0x80 || c == '_') {
+      if (dash && !id.empty()) id.push_back('-');
+      dash = false;
+      id.push_back(static_cast<char>(std::tolower(c)));
+    } else {
+      dash = true;
+    }
+  }
+  return id.empty() ? "section" : id;
+}
+
+std::string HeadingAnchors::Add(std::string_view html, std::string* toc, int min_headings) {
+  std::string out;
+  std::vector<Heading> headings;
+  std::set<std::string> used;
+  size_t done = 0;
+  for (size_t at = html.find("<h"); at != std::string_view::npos; at = html.find("<h", at + 1)) {
+    if (at + 3 >= html.size() || html[at + 2] < '1' || html[at + 2] > '6' || html[at + 3] != '>')
+      continue;
+    std::string close = std::string("</h") + html[at + 2] + ">";
+    size_t end = html.find(close, at + 4);
+    if (end == std::string_view::npos) continue;
+    std::string_view inner = html.substr(at + 4, end - at - 4);
+    std::string text = SearchIndex::PlainText(inner, 200);
+    std::string id = IdOf(text);
+    for (int n = 1; !used.insert(id).second; ++n) id = IdOf(text) + "-" + std::to_string(n);
+    headings.push_back(Heading{html[at + 2] - '0', id, text});
+    out.append(html.substr(done, at + 3 - done));
+    out += " id=\"" + id + "\">";
+    done = at + 4;
+    at = end;
+  }
+  out.append(html.substr(done));
+  *toc = static_cast<int>(headings.size()) >= min_headings ? TableOfContents(headings) : "";
+  return out;
+}
+
+}  // namespace tarn

@@ -1,0 +1,29 @@
+#include "render/heading_anchors.h"
+
+#include <gtest/gtest.h>
+
+namespace tarn {
+namespace {
+
+TEST(HeadingAnchorsTest, IdsAreUniqueAndTheTocNests) {
+  std::string toc;
+  std::string html = HeadingAnchors::Add(
+      "<h2>Intro &amp; Setup</h2><p>x</p><h3>Step <code>one</code></h3><h3>中文 标题</h3>"
+      "<h2>Intro &amp; setup</h2><h1>!!</h1><h2 id=\"own\">Own</h2><hr><h4>Deep",
+      &toc);
+  EXPECT_EQ(
+      html,
+      "<h2 id=\"intro-setup\">Intro &amp; Setup</h2><p>x</p><h3 id=\"step-one\">Step "
+      "<code>one</code></h3><h3 id=\"中文-标题\">中文 标题</h3><h2 id=\"intro-setup-1\">Intro "
+      "&amp; setup</h2><h1 id=\"section\">!!</h1><h2 id=\"own\">Own</h2><hr><h4>Deep");
+  EXPECT_EQ(toc,
+            "<ul><li><a href=\"#intro-setup\">Intro &amp; Setup</a><ul><li><a href=\"#step-one\">"
+            "Step one</a></li><li><a href=\"#中文-标题\">中文 标题</a></li></ul></li><li><a "
+            "href=\"#intro-setup-1\">Intro &amp; setup</a></li><li><a href=\"#section\">!!</a>"
+            "</li></ul>");
+  HeadingAnchors::Add("<h2>Only</h2>", &toc);
+  EXPECT_EQ(toc, "");  // one heading makes no table of contents
+}
+
+}  // namespace
+}  // namespace tarn

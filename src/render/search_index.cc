@@ -1,0 +1,118 @@
+#include "render/search_index.h"
+
+#include <cctype>
+#include <cstdlib>
+#include <cstring>
+
+#include "data/utf8.h"
+
+namespace tarn {
+namespace {
+
+bool StartsWithIgnoringCase(std::string_view text, size_t at, std::string_view prefix) {
+  if (text.size() - at < prefix.size()) return false;
+  for (size_t i = 0; i < prefix.size(); ++i) {
+    if (std::tolower(static_cast<unsigned char>(text[at + i])) != prefix[i]) return false;
+  }
+  return true;
+}
+
+// A character reference's code point in UTF-8; what no character can be
+// (NUL, surrogates, beyond U+10FFFF) becomes U+FFFD.
+void AppendReferenced(std::string* out, unsigned long code) {
+  if (code == 0 || code > 0x10FFFF || (code >= 0xD800 && code <= 0xDFFF)) code = 0xFFFD;
+  AppendUtf8(out, static_cast<char32_t>(code));
+}
+
+// Decodes the character reference at html[at] ("&amp;", "&#39;", "&#x4e2d;")
+// into *out and returns its length; 0 when there is none to decode.
+size_t DecodeReference(std::string_view html, size_t at, std::string* out) {
+  size_t end = html.find(';', at);
+  if (end == std::string_view::npos || end - at > 10) return 0;
+  std::string name(html.substr(at + 1, end - at - 1));
+  static const struct {
+    const char* name;
+    const char* text;
+  } kNamed[] = {{"amp", "&"},   {"lt", "<"},   {"gt", ">"},
+                {"quot", "\""}, {"apos", "'"}, {"nbsp", " "}};
+  for (const auto& named : kNamed) {
+    if (name == named.name) {
+      out->append(named.text);
+      return end - at + 1;
+    }
+  }
+  if (name.size() < 2 || name[0] != '#') return 0;
+  bool hex = name[1] == 'x' || name[1] == 'X';
+  const char* digits = name.c_str() + (hex ? 2 : 1);
+  char* stop = nullptr;
+  unsigned long code = std::strtoul(digits, &stop, hex ? 16 : 10);
+  if (*digits == '\0' || *stop != '\0') return 0;
+  AppendReferenced(out, code);
+  return end - at + 1;
+}
+
+}  // namespace
+
+SearchIndex::SearchIndex() { entries_.Parse("[]"); }
+
+std::string SearchIndex::PlainText(std::string_view html, size_t max_chars) {
+  std::string out;
+  size_t chars = 0;
+  bool space = false;
+  for (size_t i = 0; i < html.size() && chars < max_chars;) {
+    char c = html[i];
+    if (c == '<') {
+      for (std::string_view skip : {"script", "style"}) {
+        if (StartsWithIgnoringCase(html, i + 1, skip)) {
+          size_t close = html.find(std::string("</") + std::string(skip), i);
+          i = close == std::string_view::npos ? html.size() : close;
+          break;
+        }
+      }
+      size_t end = html.find('>', i);
+      i = end == std::string_view::npos ? html.size() : end + 1;
+      space = true;  // a tag may part two words
+      continue;
+    }
+    if (std::isspace(static_cast<unsigned char>(c))) {
+      space = true;
+      ++i;
+      continue;
+    }
+    if (space && !out.empty()) {
+      out.push_back(' ');
+      ++chars;
+      if (chars >= max_chars) break;
+    }
+    space = false;
+    size_t used = c == '&' ? DecodeReference(html, i, &out) : 0;
+    if (used == 0) {
+      // One whole UTF-8 character.
+      size_t length = 1;
+      while (i + length < html.size() &&
+             (static_cast<unsigned char>(html[i + length]) & 0xC0) == 0x80)
+        ++length;
+      out.append(html.substr(i, length));
+      used = length;
+    }
+    i += used;
+    ++chars;
+  }
+  return out;
+}
+
+void SearchIndex::Add(std::string_view title, std::string_view url, std::string_view date,
+                      const std::vector<std::string>& tags, std::string_view text) {
+  JsonDocument entry = JsonDocument::NewObject();
+  entry.SetText("title", title);
+  entry.SetText("url", url);
+  entry.SetText("date", date);
+  entry.SetEmptyArray("tags");
+  for (const std::string& tag : tags) entry.Append("tags", JsonDocument::NewText(tag));
+  entry.SetText("text", text);
+  entries_.Append("", std::move(entry));
+}
+
+std::string SearchIndex::Json() const { return entries_.ToText("", false, true); }
+
+}  // namespace tarn

@@ -1,0 +1,82 @@
+#include "render/static_files.h"
+
+#include <algorithm>
+#include <filesystem>
+
+#include "data/text_file.h"
+#include "render/output_file.h"
+
+namespace tarn {
+namespace {
+
+namespace fs = std::filesystem;
+
+bool Inside(const fs::path& path, const fs::path& folder) {
+  auto [end, rest] = std::mismatch(folder.begin(), folder.end(), path.begin(), path.end());
+  return end == folder.end();
+}
+
+}  // namespace
+
+bool StaticFiles::Copy(const std::string& root, const std::string& public_dir,
+                       const std::set<std::string>& generated, const DiagnosticSink& sink) {
+  auto report = [&sink](const std::string& message) {
+    if (sink) sink(message);
+  };
+  std::error_code ec;
+  fs::path base = root + "/static";
+  if (!fs::is_directory(base, ec)) return true;
+  // static/ itself may be a link (a preview's staging workspace links it):
+  // links inside it may lead into the workspace or into static/'s target.
+  fs::path workspace = fs::canonical(root, ec);
+  fs::path target = fs::canonical(base, ec);
+  if (ec) return true;
+  bool ok = true;
+  fs::recursive_directory_iterator it(base, ec), end;
+  for (; !ec && it != end; it.increment(ec)) {
+    const fs::path& path = it->path();
+    std::string shown = "static/" + path.lexically_relative(base).generic_string();
+    if (path.filename() == ".git") {
+      it.disable_recursion_pending();
+      continue;
+    }
+    std::error_code type_ec;
+    fs::file_status status = it->symlink_status(type_ec);
+    if (fs::is_directory(status)) continue;
+    if (fs::is_symlink(status)) {
+      std::error_code link_ec;
+      fs::path file = fs::canonical(path, link_ec);
+      if (link_ec || !(Inside(file, workspace) || Inside(file, target))) {
+        report(root + "/" + shown +
+               ": a symbolic link that leads outside the workspace; not copied");
+        continue;
+      }
+      status = fs::status(file, link_ec);
+    }
+    if (!fs::is_regular_file(status)) {
+      report(root + "/" + shown + ": not a plain file; not copied");
+      continue;
+    }
+    std::string relative = path.lexically_relative(base).generic_string();
+    if (generated.count(relative)) {
+      report(root + "/" + shown + ": the build writes public/" + relative +
+             " itself, and its file wins");
+      continue;
+    }
+    std::string bytes;
+    std::string error;
+    if (!ReadTextFile(path.string(), &bytes, &error) ||
+        !MakeOutputFolders(public_dir, relative, &error) ||
+        !WriteOutputFile(public_dir + "/" + relative, bytes, &error)) {
+      report(error + " (copying " + shown + ")");
+      ok = false;
+    }
+  }
+  if (ec) {
+    report(base.string() + ": cannot be read completely: " + ec.message());
+    ok = false;
+  }
+  return ok;
+}
+
+}  // namespace tarn

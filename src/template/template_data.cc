@@ -1,0 +1,69 @@
+#include "template/template_data.h"
+
+namespace tarn {
+namespace {
+
+// The path up to its first member separator ("." or "["); a dot escaped
+// with "\" belongs to the key.
+std::string_view FirstMember(std::string_view path) {
+  for (size_t i = 0; i < path.size(); ++i) {
+    if (path[i] == '\\') {
+      ++i;
+    } else if (path[i] == '.' || path[i] == '[') {
+      return path.substr(0, i);
+    }
+  }
+  return path;
+}
+
+bool IsUrlMember(std::string_view path) {
+  constexpr std::string_view kUrl = "url";
+  if (path.size() < kUrl.size() || path.substr(path.size() - kUrl.size()) != kUrl) return false;
+  return path.size() == kUrl.size() || path[path.size() - kUrl.size() - 1] == '.';
+}
+
+}  // namespace
+
+TemplateData::TemplateData(const JsonDocument& base) : base_(base) {}
+
+TemplateData::TemplateData(const JsonDocument& base, const JsonDocument* overlay,
+                           std::string root_path)
+    : base_(base), overlay_(overlay), root_path_(std::move(root_path)) {
+  if (root_path_ == ".") root_path_.clear();
+}
+
+const JsonDocument& TemplateData::Source(std::string_view path) const {
+  if (overlay_ && overlay_->GetType(FirstMember(path)) != JsonDocument::kMissing) return *overlay_;
+  return base_;
+}
+
+std::string TemplateData::GetText(std::string_view path) const {
+  std::string text = Source(path).GetText(path);
+  if (!root_path_.empty() && text.rfind("./", 0) == 0 && IsUrlMember(path))
+    text.replace(0, 1, root_path_);
+  return text;
+}
+
+int TemplateData::GetCount(std::string_view path) const { return Source(path).GetCount(path); }
+
+int TemplateData::GetType(std::string_view path) const { return Source(path).GetType(path); }
+
+bool TemplateData::IsTrue(std::string_view path) const {
+  const JsonDocument& source = Source(path);
+  switch (source.GetType(path)) {
+    case JsonDocument::kBool:
+      return source.GetBool(path);
+    case JsonDocument::kDouble:
+    case JsonDocument::kInteger:
+      return source.GetDouble(path) != 0;
+    case JsonDocument::kString:
+      return !source.GetText(path).empty();
+    case JsonDocument::kArray:
+    case JsonDocument::kObject:
+      return source.GetCount(path) > 0;
+    default:
+      return false;
+  }
+}
+
+}  // namespace tarn

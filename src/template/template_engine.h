@@ -1,0 +1,93 @@
+// TemplateEngine: the theme template language. A template is rendered by
+// three regular-expression passes over its text, in this order:
+//
+//   1. inheritance: {-extend name="PATH"} (the first one only) replaces the
+//      page by the layout file, whose {-block name="NAME"} slots take the
+//      child's {-block name="NAME"}CONTENT{-block/} definitions; slots left
+//      unfilled vanish, and the child's text outside its blocks is dropped;
+//   2. loops: {-volist name="PATH" key="KEY"}BODY{-volist/} repeats BODY for
+//      each element of the array (or member of the object) at PATH, with
+//      {$KEY.FIELD} taken from that element, each copy followed by CR LF;
+//   3. variables: {$PATH} becomes the text at PATH in the data.
+//
+// A template whose loops nest, or that uses {-if name="PATH"} conditions,
+// has its loops and conditions worked out by TemplateTree instead of the
+// flat loop pass; the other passes are the same.
+//
+// Each pass finds its matches once, then replaces each match's text
+// everywhere, in match order. The results of that order are part of the
+// language (a value inserted by the loop pass that holds a placeholder is
+// expanded by the variables pass), and the engine keeps
+// them exactly while staying close to linear in the size of its output.
+//
+// Missing data renders as nothing. A missing layout renders the page empty,
+// which callers take as failure; it and other suspicious input (a loop over
+// something that is not a list, a loop key that is no valid pattern, a loop
+// that is never closed) are reported to the sink, each message once per
+// engine. Layout files are read once per engine and kept.
+//
+// Thread safety: none.
+#pragma once
+
+#include <map>
+#include <optional>
+#include <set>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "data/diagnostics.h"
+#include "data/json_document.h"
+#include "template/template_data.h"
+
+namespace tarn {
+
+class TemplateEngine {
+ public:
+  // theme_dir: what "./" in a layout path stands for (no trailing "/");
+  // base_dir: the folder other relative layout paths are taken from.
+  TemplateEngine(std::string theme_dir, std::string base_dir, DiagnosticSink sink);
+
+  // All three passes. name says which template it is in messages. "" when
+  // the template is empty or its layout is missing.
+  std::string Render(std::string_view text, const TemplateData& data,
+                     std::string_view name = "template");
+
+  // Pass 1 alone. Sets *ok to false (and returns "") when the layout named
+  // by the inheritance tag cannot be read.
+  std::string ResolveInheritance(std::string_view text, std::string_view name, bool* ok);
+
+  // Passes 2 and 3, for text whose inheritance is already resolved.
+  std::string Expand(std::string_view text, const TemplateData& data,
+                     std::string_view name = "template");
+
+  // Pass 2 alone.
+  std::string ExpandLoops(std::string_view text, const TemplateData& data,
+                          std::string_view name = "template");
+
+  // Pass 3 alone.
+  static std::string ReplaceVariables(std::string_view text, const TemplateData& data);
+
+  // The file a layout path names: every "./" becomes theme_dir + "/"; a
+  // path that is still relative is taken from base_dir.
+  std::string LayoutPath(std::string_view layout) const;
+
+ private:
+  void Warn(const std::string& message);
+  // Warns of each loop opening tag in text that starts none of the loops
+  // found (at loop_starts): it stays as text.
+  void WarnLoneOpenings(std::string_view text, const std::vector<size_t>& loop_starts,
+                        std::string_view name);
+  // One loop's expansion: body once per member of list, fields "{$key.x}"
+  // filled in, each copy followed by "\r\n"; "" for an empty or missing list.
+  std::string ExpandLoop(const std::string& list, const std::string& key, std::string_view body,
+                         const TemplateData& data, std::string_view name);
+
+  std::string theme_dir_;
+  std::string base_dir_;
+  DiagnosticSink sink_;
+  std::map<std::string, std::optional<std::string>> layouts_;  // path -> text, none when unreadable
+  std::set<std::string> warned_;
+};
+
+}  // namespace tarn

@@ -1,0 +1,271 @@
+#include "template/template_engine.h"
+
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <filesystem>
+#include <random>
+#include <string>
+#include <vector>
+
+#include "data/regex_object.h"
+#include "data/text_file.h"
+#include "support/temp_dir.h"
+
+namespace tarn {
+namespace {
+
+namespace fs = std::filesystem;
+
+JsonDocument Data(const std::string& json) {
+  JsonDocument doc;
+  EXPECT_TRUE(doc.Parse(json)) << json;
+  return doc;
+}
+
+class TemplateEngineTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    engine_ = std::make_unique<TemplateEngine>(
+        dir_, dir_, [this](const std::string& m) { messages_.push_back(m); });
+  }
+
+  void Put(const std::string& name, const std::string& text) {
+    ASSERT_TRUE(WriteTextFile(dir_ + "/" + name, text));
+  }
+  std::string Render(const std::string& text, const JsonDocument& data) {
+    return engine_->Render(text, data, "page.mtpl");
+  }
+  bool Reported(const std::string& part) const {
+    for (const std::string& m : messages_)
+      if (m.find(part) != std::string::npos) return true;
+    return false;
+  }
+
+  TempDir temp_{"tpl"};
+  std::string dir_ = temp_.str();
+  std::unique_ptr<TemplateEngine> engine_;
+  std::vector<std::string> messages_;
+};
+
+TEST_F(TemplateEngineTest, InheritanceFillsSlotsAndDropsTheRest) {
+  Put("layout.mtpl",
+      "<title>{-block name=\"title\"}</title>\n<main>{-block name=\"body\"}</main>\n"
+      "<footer>{-block name=\"footer\"}</footer>");
+  std::string child =
+      "ignored text {-extend name=\"./layout.mtpl\"}\n"
+      "{-block name=\"title\"}Hello{-block/}\n"
+      "between blocks\n"
+      "{-block name=\"body\"}\n<p>{$system.title}</p>\n{-block/}";
+  EXPECT_EQ(Render(child, Data(R"({"system":{"title":"My Blog"}})")),
+            "<title>Hello</title>\n<main>\n<p>My Blog</p>\n</main>\n<footer></footer>");
+}
+
+TEST_F(TemplateEngineTest, InheritanceEdgeCases) {
+  // Only the first inheritance tag counts; the layout's own stays literal.
+  Put("a.mtpl", "{-extend name=\"./b.mtpl\"}A[{-block name=\"x\"}]");
+  Put("b.mtpl", "B");
+  EXPECT_EQ(Render("{-extend name=\"./a.mtpl\"}{-extend name=\"./b.mtpl\"}"
+                   "{-block name=\"x\"}1{-block/}",
+                   Data("{}")),
+            "{-extend name=\"./b.mtpl\"}A[1]");
+
+  // Slots are filled case-sensitively but removed whatever their case.
+  Put("c.mtpl", "[{-BLOCK name=\"x\"}][{-block name=\"x\"}][{-block name=\"X\"}]");
+  EXPECT_EQ(Render("{-EXTEND name=\"./c.mtpl\"}{-block name=\"x\"}1{-block/}", Data("{}")),
+            "[][1][]");
+
+  // Every slot of a name is filled; a repeated definition finds no slot left.
+  Put("d.mtpl", "{-block name=\"x\"}|{-block name=\"x\"}");
+  EXPECT_EQ(Render("{-extend name=\"./d.mtpl\"}{-block name=\"x\"}1{-block/}"
+                   "{-block name=\"x\"}2{-block/}",
+                   Data("{}")),
+            "1|1");
+
+  // A block's content that holds a later block's slot gets it filled.
+  Put("e.mtpl", "{-block name=\"a\"}");
+  EXPECT_EQ(Render("{-extend name=\"./e.mtpl\"}{-block name=\"a\"}<{-block name=\"b\"}>"
+                   "{-block/}{-block name=\"b\"}B{-block/}",
+                   Data("{}")),
+            "<B>");
+
+  // Unknown tags are text; a block that is never closed defines nothing.
+  Put("f.mtpl", "<{-block name=\"a\"}>{-if x}");
+  EXPECT_EQ(Render("{-extend name=\"./f.mtpl\"}{-block name=\"a\"}A", Data("{}")), "<>{-if x}");
+
+  // Without an inheritance tag the block definitions stay, tags and all.
+  EXPECT_EQ(Render("x{-block name=\"t\"}T{-block/}y", Data("{}")),
+            "x{-block name=\"t\"}T{-block/}y");
+}
+
+TEST_F(TemplateEngineTest, LayoutPaths) {
+  TemplateEngine engine("/w/themes/t", "", nullptr);
+  EXPECT_EQ(engine.LayoutPath("./layout.mtpl"), "/w/themes/t/layout.mtpl");
+  // "../x.mtpl" holds "./" too: a dot, then the theme folder.
+  EXPECT_EQ(engine.LayoutPath("../x.mtpl"), "./w/themes/t/x.mtpl");
+  EXPECT_EQ(engine.LayoutPath("/abs/x.mtpl"), "/abs/x.mtpl");
+  TemplateEngine rooted("/w/themes/t", "/w", nullptr);
+  EXPECT_EQ(rooted.LayoutPath("themes/t/x.mtpl"), "/w/themes/t/x.mtpl");
+}
+
+TEST_F(TemplateEngineTest, MissingOrEmptyLayoutRendersNothingAndIsReported) {
+  EXPECT_EQ(Render("{-extend name=\"./nope.mtpl\"}{-block name=\"a\"}x{-block/}", Data("{}")), "");
+  EXPECT_TRUE(Reported("nope.mtpl"));
+  Put("empty.mtpl", "");
+  EXPECT_EQ(Render("{-extend name=\"./empty.mtpl\"}", Data("{}")), "");
+  EXPECT_TRUE(Reported("empty.mtpl is empty"));
+}
+
+TEST_F(TemplateEngineTest, Variables) {
+  JsonDocument data = Data(R"({"system":{"title":"T","n":1.50,"on":true,"none":null},)"
+                           R"("posts":[{"title":"first"},{"title":"second"}]})");
+  EXPECT_EQ(Render("{$posts[0].title}|{$posts[1].title}|{$posts[5].title}", data), "first|second|");
+  EXPECT_EQ(Render("[{$system}][{$posts}][{$system.none}][{$missing.path}]", data), "[][][][]");
+  EXPECT_EQ(Render("{$system.n} {$system.on} {$SYSTEM.TITLE} {$system.title}", data),
+            "1.50 true  T");
+  // Odd paths are paths like any other; a placeholder cannot span lines.
+  EXPECT_EQ(Render("{$..system..title}{$[0].title}{$}{$system.\ntitle}", data),
+            "TT{$system.\ntitle}");
+}
+
+TEST_F(TemplateEngineTest, LoopsRepeatTheirBodyWithCrLf) {
+  JsonDocument data = Data(R"({"posts":[{"title":"a","url":"./a"},{"title":"b"},{"title":"c"}],)"
+                           R"("theme":{"x":"1","y":"2"},"n":"5","empty":[]})");
+  EXPECT_EQ(Render("{-volist name=\"posts\" key=\"p\"}<li>{$p.title}</li>{-volist/}", data),
+            "<li>a</li>\r\n<li>b</li>\r\n<li>c</li>\r\n");
+  // Field names are matched ignoring case and read as written; missing ones
+  // are empty.
+  EXPECT_EQ(Render("{-volist name=\"posts\" key=\"p\"}{$P.url};{-volist/}", data),
+            "./a;\r\n;\r\n;\r\n");
+  // Objects count their members, and an index takes the member's value.
+  EXPECT_EQ(Render("{-volist name=\"theme\" key=\"v\"}[{$v.}]{-volist/}", data), "[1]\r\n[2]\r\n");
+  EXPECT_EQ(Render("a{-volist name=\"empty\" key=\"p\"}x{-volist/}b", data), "ab");
+  // Scalars and missing paths give nothing, reported.
+  EXPECT_EQ(Render("a{-volist name=\"n\" key=\"p\"}x{-volist/}b", data), "ab");
+  EXPECT_EQ(Render("a{-volist name=\"nope\" key=\"p\"}x{-volist/}b", data), "ab");
+  EXPECT_TRUE(Reported("loop over \"n\", which is not a list"));
+  EXPECT_TRUE(Reported("loop over \"nope\", which is missing"));
+  // Placeholders not of the loop's key are left to the variables pass.
+  EXPECT_EQ(Render("{-volist name=\"posts\" key=\"p\"}{$n}{$posts[0].title}{-volist/}", data),
+            "5a\r\n5a\r\n5a\r\n");
+}
+
+TEST_F(TemplateEngineTest, LoopOddities) {
+  JsonDocument data =
+      Data(R"({"posts":[{"title":"{$site}","tag":"{$p.title}"},{"title":"b"}],"site":"S",)"
+           R"("tags":[{"n":"x"}]})");
+  // A value inserted by a loop that holds a placeholder is expanded later.
+  EXPECT_EQ(Render("{-volist name=\"posts\" key=\"p\"}{$p.title}|{-volist/}", data),
+            "S|\r\nb|\r\n");
+  // A field's value holding a later field's placeholder gets it filled too.
+  EXPECT_EQ(Render("{-volist name=\"posts\" key=\"p\"}{$p.tag}/{$p.title}{-volist/}", data),
+            "S/S\r\n/b\r\n");
+  // An opening tag with no closing tag of its own before the next loop
+  // stays as text, and is reported.
+  EXPECT_EQ(
+      Render("{-volist name=\"tags\" key=\"t\"}[{-volist/}{-volist name=\"x\" key=\"t\"}", data),
+      "[\r\n{-volist name=\"x\" key=\"t\"}");
+  EXPECT_TRUE(Reported("page.mtpl:1: loop \"x\" has no {-volist/}"));
+  // A key that is no valid pattern finds no fields; the body repeats as is.
+  EXPECT_EQ(Render("{-volist name=\"tags\" key=\"(\"}{$(.n}{-volist/}", data), "\r\n");
+  EXPECT_TRUE(Reported("loop key \"(\""));
+  // An unclosed loop stays as text.
+  EXPECT_EQ(Render("{-volist name=\"tags\" key=\"t\"}{$t.n}", data),
+            "{-volist name=\"tags\" key=\"t\"}");
+}
+
+TEST_F(TemplateEngineTest, NestedLoopsExpandPerOuterItem) {
+  JsonDocument data =
+      Data(R"({"timeline":[{"date":"May","posts":[{"title":"a","tags":[{"n":"x"},{"n":"y"}]},)"
+           R"({"title":"b","tags":[]}]},{"date":"June","posts":[{"title":"c"}]}],"site":"S"})");
+  std::string archive =
+      "{-volist name=\"timeline\" key=\"t\"}<h2>{$t.date}</h2>"
+      "{-volist name=\"t.posts\" key=\"p\"}<a>{$p.title}@{$t.date}</a>"
+      "{-volist name=\"p.tags\" key=\"g\"}#{$g.n}{-volist/}{-volist/}{$site}{-volist/}";
+  EXPECT_EQ(Render(archive, data),
+            "<h2>May</h2><a>a@May</a>#x\r\n#y\r\n\r\n<a>b@May</a>\r\nS\r\n"
+            "<h2>June</h2><a>c@June</a>\r\nS\r\n");
+  // An inner key hides an outer one of the same name; keys ignore case.
+  EXPECT_EQ(Render("{-volist name=\"timeline\" key=\"t\"}{-volist name=\"T.posts\" key=\"t\"}"
+                   "{$t.title}{-volist/}{-volist/}",
+                   data),
+            "a\r\nb\r\n\r\nc\r\n\r\n");
+  EXPECT_TRUE(messages_.empty());
+}
+
+TEST_F(TemplateEngineTest, ConditionsKeepOnePart) {
+  JsonDocument data =
+      Data(R"({"s":"x","empty":"","zero":0,"one":1.5,"no":false,"yes":true,"nil":null,"arr":[],)"
+           R"("obj":{},"full":[1],"posts":[{"t":"a","cover":"a.png"},{"t":"b","cover":""}]})");
+  for (const char* path : {"s", "one", "yes", "full"})
+    EXPECT_EQ(Render(std::string("{-if name=\"") + path + "\"}Y{-else/}N{-if/}", data), "Y")
+        << path;
+  for (const char* path : {"empty", "zero", "no", "nil", "arr", "obj", "missing"})
+    EXPECT_EQ(Render(std::string("{-if name=\"") + path + "\"}Y{-else/}N{-if/}", data), "N")
+        << path;
+  EXPECT_EQ(Render("[{-if name=\"no\"}Y{-if/}]", data), "[]");
+  // Nested, and decided per loop item.
+  EXPECT_EQ(Render("{-volist name=\"posts\" key=\"p\"}{$p.t}"
+                   "{-if name=\"p.cover\"}<img src=\"{$p.cover}\">{-if name=\"s\"}!{-if/}"
+                   "{-else/}-{-if/}{-volist/}",
+                   data),
+            "a<img src=\"a.png\">!\r\nb-\r\n");
+  EXPECT_TRUE(messages_.empty());
+}
+
+TEST_F(TemplateEngineTest, BrokenConditionsStayAsText) {
+  JsonDocument data = Data(R"({"s":"x"})");
+  // Unclosed: reported with its line, left as text with its content.
+  EXPECT_EQ(Render("a\n{-if name=\"s\"}b{-else/}c", data), "a\n{-if name=\"s\"}b{-else/}c");
+  EXPECT_TRUE(Reported("page.mtpl:2: {-if name=\"s\"} is never closed"));
+  // Stray closing tags and a second else are text; an unclosed loop inside
+  // a condition does not swallow the condition's end.
+  EXPECT_EQ(Render("{-else/}{-if/}{-if name=\"s\"}1{-else/}2{-else/}{-if/}", data),
+            "{-else/}{-if/}1");
+  EXPECT_EQ(Render("{-if name=\"s\"}<{-volist name=\"s\" key=\"k\"}>{-if/}", data),
+            "<{-volist name=\"s\" key=\"k\"}>");
+  EXPECT_TRUE(Reported("{-volist name=\"s\" key=\"k\"} is never closed"));
+}
+
+// The variables pass as literally defined: every match's text replaced in
+// the whole current text, match by match.
+std::string NaiveVariables(const std::string& input, const JsonDocument& data) {
+  RegexObject re;
+  re.Execute(R"re({\$(.*?)})re", input);
+  std::string text = input;
+  for (int i = 1; i <= re.GetMatchCount(); ++i) {
+    std::string from = re.GetMatch(i);
+    std::string to = data.GetText(re.GetSubMatch(i, 1));
+    std::string out;
+    size_t pos = 0;
+    for (size_t hit; (hit = text.find(from, pos)) != std::string::npos; pos = hit + from.size())
+      out += text.substr(pos, hit - pos) + to;
+    text = out + text.substr(pos);
+  }
+  return text;
+}
+
+TEST_F(TemplateEngineTest, FastVariablesPassEqualsTheLiteralOne) {
+  JsonDocument data =
+      Data(R"({"a":"{$b}","b":"B{$a}","c":"{$c}{$c}","d":"{${$e}","e":"}","f":"{$","g":"a}",)"
+           R"("list":[{"x":"{$a}"}]})");
+  const std::vector<std::string> tricky = {
+      "{$a}{$b}{$a}",       "{$b}{$a}{$b}",     "{$c}{$c}{$c}",    "{$d}{$e}{$d}",  "{$f}{$g}{$a}",
+      "{$nope}{$a}{$nope}", "{$list[0].x}{$a}", "{${$a}}{$a}{$b}", "x{$}y{$ }z{$a",
+  };
+  for (const std::string& text : tricky)
+    EXPECT_EQ(TemplateEngine::ReplaceVariables(text, data), NaiveVariables(text, data)) << text;
+
+  std::mt19937 rng(7);
+  const char* const kPieces[] = {"{$a}", "{$b}", "{$c}", "{$d}", "{$e}", "{$f}",
+                                 "{$g}", "{$",   "}",    "a",    "\n",   "{$nope}"};
+  for (int round = 0; round < 2000; ++round) {
+    std::string text;
+    for (int i = rng() % 12; i >= 0; --i) text += kPieces[rng() % 12];
+    ASSERT_EQ(TemplateEngine::ReplaceVariables(text, data), NaiveVariables(text, data))
+        << "[" << text << "]";
+  }
+}
+
+}  // namespace
+}  // namespace tarn

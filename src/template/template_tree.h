@@ -1,0 +1,70 @@
+// TemplateTree: loops and conditions that nest. The template engine's loop
+// pass is a single regular expression whose body ends at the first
+// {-volist/}; a template that nests loops or uses conditions is read into a
+// tree by this class instead:
+//
+//   {-volist name="PATH" key="KEY"}BODY{-volist/}   BODY once per element
+//   {-if name="PATH"}YES{-else/}NO{-if/}            YES when PATH is true
+//                                                   (TemplateData::IsTrue),
+//                                                   else NO ({-else/} optional)
+//
+// Inside a loop, {$KEY.FIELD} takes FIELD from the current element, and a
+// PATH that starts with KEY (an inner loop's list, a condition) means the
+// current element too, at any depth; an inner KEY hides an outer one of the
+// same name. Each expansion of a body ends in CR LF, as in the flat pass.
+// Placeholders that name no loop key are left for the variables pass. Tags
+// ignore case, like the engine's other tags.
+//
+// A tag that closes nothing, and an opening tag that is never closed, stay
+// in the output as text; the latter is reported with its line.
+//
+// Thread safety: none.
+#pragma once
+
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "data/diagnostics.h"
+#include "template/template_data.h"
+
+namespace tarn {
+
+class TemplateTree {
+ public:
+  // Reads text; reports go to sink as "NAME:LINE: ...". sink may be null.
+  TemplateTree(std::string_view text, std::string_view name, const DiagnosticSink& sink);
+
+  // The text with every loop and condition worked out against data.
+  std::string Expand(const TemplateData& data) const;
+
+  // True when text holds a condition tag or a loop opened inside another
+  // loop: what the flat loop pass cannot render.
+  static bool Needed(std::string_view text);
+
+ private:
+  struct Node {
+    enum Kind { kText, kLoop, kIf } kind = kText;
+    std::string text;  // kText: the text; kLoop: list path; kIf: condition path
+    std::string key;   // kLoop: the loop key
+    std::vector<Node> children;
+    std::vector<Node> otherwise;  // kIf: the {-else/} part
+  };
+  struct Scope {
+    const Scope* outer;
+    std::string_view key;
+    std::string item;  // "posts[3]"
+  };
+
+  void Expand(const std::vector<Node>& nodes, const TemplateData& data, const Scope* scope,
+              std::string* out) const;
+  static void ExpandText(std::string_view text, const TemplateData& data, const Scope* scope,
+                         std::string* out);
+  // path with a leading loop key replaced by its element's path; path
+  // unchanged when it starts with no key in scope.
+  static std::string Resolve(std::string_view path, const Scope* scope);
+
+  std::vector<Node> nodes_;
+};
+
+}  // namespace tarn
