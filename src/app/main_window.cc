@@ -486,7 +486,7 @@ void MainWindow::RenderingAndPush() {
   Message(outcome.message, outcome.caption,
           outcome.build_failed ? MessageIcon::kExclamation : MessageIcon::kNone);
   if (!outcome.ok || !backup_->automatic()) return;
-  BackupOutcome backup = backup_->BackUp(site_->GetSiteData().GetText("system.sourceUrl"));
+  BackupOutcome backup = backup_->BackUp(site_->config().Setting("system.sourceUrl"));
   if (!backup.ok) Message("自动备份失败：" + backup.message, "Error", MessageIcon::kExclamation);
 }
 
@@ -513,7 +513,7 @@ bool MainWindow::AskToReplaceSite(Publisher* publisher) {
 
 void MainWindow::Backup() {
   if (RefuseWhileBuilding()) return;
-  BackupOutcome outcome = backup_->BackUp(site_->GetSiteData().GetText("system.sourceUrl"));
+  BackupOutcome outcome = backup_->BackUp(site_->config().Setting("system.sourceUrl"));
   Message(outcome.message, outcome.ok ? "Succeed" : "Error",
           outcome.ok ? MessageIcon::kNone : MessageIcon::kExclamation);
 }

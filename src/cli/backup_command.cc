@@ -8,7 +8,7 @@
 
 #include "cli/command.h"
 #include "deploy/source_backup.h"
-#include "render/site_builder.h"
+#include "render/site_config.h"
 
 namespace tarn {
 namespace {
@@ -19,11 +19,11 @@ int RunBackup(const CommandContext& context) {
                  context.args[0].c_str());
     return kUsageError;
   }
-  SiteBuilder site(context.workspace, nullptr, PrintReason);
+  SiteConfig config(context.workspace);
   // A base.json that cannot be read is reported and the sources are still
   // committed: a broken setting is one more reason to keep a copy.
   std::string url;
-  if (site.LoadConfig()) url = site.GetSiteData().GetText("system.sourceUrl");
+  if (config.Load(PrintReason)) url = config.Setting("system.sourceUrl");
   SourceBackup backup(context.workspace, StreamToStdout, PrintReason);
   BackupOutcome outcome = backup.Backup(url);
   if (outcome.ok) {

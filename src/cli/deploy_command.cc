@@ -54,7 +54,7 @@ int CheckContext(const CommandContext& context, const char* name, bool* replace)
 // the copy the blogger counts on did not leave the machine.
 int BackUpAfterPublish(const CommandContext& context, SiteBuilder& site) {
   BackupOutcome backup =
-      AutoBackup::AfterPublish(context.workspace, site.GetSiteData().GetText("system.sourceUrl"),
+      AutoBackup::AfterPublish(context.workspace, site.config().Setting("system.sourceUrl"),
                                StreamToStdout, PrintReason);
   if (!backup.ok) {
     PrintReason("tarn publish: the site was published, but the backup failed: " + backup.message);

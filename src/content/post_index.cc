@@ -11,6 +11,7 @@
 #include <unordered_map>
 
 #include "content/front_matter.h"
+#include "content/post_view.h"
 #include "data/text_file.h"
 
 namespace tarn {
@@ -121,12 +122,6 @@ void ApplyFrontMatter(FrontMatter* read, PostFile* post, std::vector<std::string
   post->description = front.GetText(front.Has("description") ? "description" : "excerpt");
   post->has_more = PostIndex::HasMoreLine(post->Markdown());
   post->front = read->TakeValues();
-}
-
-JsonDocument TextArray(const std::vector<std::string>& texts) {
-  JsonDocument array = JsonDocument::NewArray();
-  for (const std::string& text : texts) array.Append("", JsonDocument::NewText(text));
-  return array;
 }
 
 // The name with every byte outside printable ASCII written as \xHH, for a
@@ -383,15 +378,6 @@ bool PostIndex::ReadFront(PostFile* post, const DiagnosticSink& sink) {
   return true;
 }
 
-void PostIndex::AddFrontMembers(const PostFile& post, JsonDocument* record) {
-  if (!post.has_front) return;
-  record->SetObject("", "tags", TextArray(post.tags));
-  record->SetObject("", "categories", TextArray(post.categories));
-  record->SetText("description", post.description);
-  record->SetText("excerpt", post.excerpt);
-  record->SetObject("", "front", post.front);
-}
-
 void PostIndex::Fill(JsonDocument* data, const std::vector<PostFile>& posts,
                      const std::string& url_prefix, std::time_t now) {
   if (!data->HasTree()) data->Create();
@@ -401,20 +387,11 @@ void PostIndex::Fill(JsonDocument* data, const std::vector<PostFile>& posts,
   // base.json member of the same name gives way (keeping its place).
   data->SetObject("", "posts", JsonDocument::NewArray());
   data->SetObject("", "timeline", JsonDocument::NewArray());
-  std::string site_url = data->GetText("system.url");
-  std::string author = data->GetText("system.author");
+  PostView view(url_prefix, data->GetText("system.url"), data->GetText("system.author"));
 
   std::unordered_map<std::string, int> groups;  // month key -> index in timeline
   for (const PostFile& post : posts) {
-    JsonDocument record = JsonDocument::NewObject();
-    record.SetText("title", post.title);
-    record.SetText("url", ArticleLink(url_prefix, post.slug));
-    record.SetText("absolute_url", ArticleLink(site_url, post.slug));
-    record.SetText("content", post.content);
-    record.SetText("author", author);
-    record.SetText("post_time", post.post_time);
-    record.SetText("update_time", post.update_time);
-    AddFrontMembers(post, &record);
+    JsonDocument record = view.Record(post, true);
 
     std::string key = MonthKeyOf(post.post_time);
     auto it = groups.find(key);

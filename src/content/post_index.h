@@ -125,12 +125,9 @@ class PostIndex {
   // use goes to sink. Returns false when there is no readable front matter.
   static bool ReadFront(PostFile* post, const DiagnosticSink& sink);
 
-  // Adds tags, categories, description, excerpt and front to *record when
-  // the post has front matter; nothing otherwise.
-  static void AddFrontMembers(const PostFile& post, JsonDocument* record);
-
   // Adds the index to *data (create_time from now; author and system.url
-  // read from *data). Never fails; a document without a tree gets one.
+  // read from *data; each record as PostView makes it). Never fails; a
+  // document without a tree gets one.
   static void Fill(JsonDocument* data, const std::vector<PostFile>& posts,
                    const std::string& url_prefix, std::time_t now);
 };

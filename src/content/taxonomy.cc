@@ -52,25 +52,14 @@ std::string Taxonomy::FolderName(std::string_view name) {
   return folder;
 }
 
-Taxonomy::Taxonomy(const JsonDocument& data, std::string_view posts_path, std::string_view member) {
+Taxonomy::Taxonomy(const std::vector<PostFile>& posts,
+                   const std::vector<std::string> PostFile::*names) {
   std::map<std::string, size_t> by_fold;
-  std::string list(posts_path);
-  int n = data.GetCount(list);
-  std::vector<std::string> times(n);
+  int n = static_cast<int>(posts.size());
   for (int i = 0; i < n; ++i) {
-    std::string record = list + "[" + std::to_string(i) + "]";
-    std::string names = record + "." + std::string(member);
-    times[i] = data.GetText(record + ".post_time");
-    std::string updated = data.GetText(record + ".update_time");
-    std::vector<std::string> found;
-    if (data.GetType(names) == JsonDocument::kString) {
-      found.push_back(data.GetText(names));
-    } else {
-      int m = data.GetType(names) == JsonDocument::kArray ? data.GetCount(names) : 0;
-      for (int k = 0; k < m; ++k)
-        found.push_back(data.GetText(names + "[" + std::to_string(k) + "]"));
-    }
-    for (const std::string& name : found) {
+    const PostFile& post = posts[static_cast<size_t>(i)];
+    const std::string& updated = post.update_time;
+    for (const std::string& name : post.*names) {
       auto [it, fresh] = by_fold.emplace(Fold(name), groups_.size());
       if (fresh) groups_.push_back(Group{name, FolderName(Fold(name)), {}, ""});
       Group& group = groups_[it->second];
@@ -81,7 +70,7 @@ Taxonomy::Taxonomy(const JsonDocument& data, std::string_view posts_path, std::s
   }
   for (Group& group : groups_) {
     std::stable_sort(group.posts.begin(), group.posts.end(),
-                     [&](int a, int b) { return times[a] > times[b]; });
+                     [&](int a, int b) { return posts[a].post_time > posts[b].post_time; });
   }
   std::stable_sort(groups_.begin(), groups_.end(), [](const Group& a, const Group& b) {
     if (a.posts.size() != b.posts.size()) return a.posts.size() > b.posts.size();

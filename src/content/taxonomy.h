@@ -1,6 +1,5 @@
-// Taxonomy: the posts grouped by one of their name lists ("tags" or
-// "categories" of the post records), for the theme's tag and category
-// pages.
+// Taxonomy: the posts grouped by one of their name lists (tags or
+// categories), for the theme's tag and category pages.
 //
 // Names that differ only in ASCII case are one group (their pages would be
 // one file on a case-insensitive disk); the group shows the spelling met
@@ -18,7 +17,7 @@
 #include <string_view>
 #include <vector>
 
-#include "data/json_document.h"
+#include "content/post_index.h"
 
 namespace tarn {
 
@@ -27,14 +26,14 @@ class Taxonomy {
   struct Group {
     std::string name;           // as first written
     std::string folder;         // FolderName(name)
-    std::vector<int> posts;     // indices into the posts array, newest first
+    std::vector<int> posts;     // indices into the posts, newest post time first
     std::string newest_update;  // the latest update_time among them
   };
 
-  // Groups the records of data's array posts_path by their member (an array
-  // of texts; a single text counts as a list of one). Groups come most used
-  // first, then by folder name.
-  Taxonomy(const JsonDocument& data, std::string_view posts_path, std::string_view member);
+  // Groups posts by their list names (&PostFile::tags or
+  // &PostFile::categories). Groups come most used first, then by folder
+  // name.
+  Taxonomy(const std::vector<PostFile>& posts, const std::vector<std::string> PostFile::*names);
 
   const std::vector<Group>& groups() const { return groups_; }
   // The group a name belongs to; null when no post has it.

@@ -25,13 +25,23 @@ TEST(TaxonomyTest, FolderNamesStayInsideTheirFolder) {
   EXPECT_EQ(Taxonomy::FolderName("中文"), "中文");
 }
 
+PostFile Post(const char* post_time, const char* update_time, std::vector<std::string> tags) {
+  PostFile post;
+  post.post_time = post_time;
+  post.update_time = update_time;
+  post.tags = std::move(tags);
+  return post;
+}
+
 TEST(TaxonomyTest, GroupsFoldCaseAndCountMostUsedFirst) {
-  JsonDocument data;
-  ASSERT_TRUE(data.Parse(
-      R"({"posts":[{"post_time":"2024-01-01 00:00:00","update_time":"2024-03-01 00:00:00",)"
-      R"("tags":["Go","web"]},{"post_time":"2024-02-01 00:00:00","tags":["go","go"]},)"
-      R"({"post_time":"2023-01-01 00:00:00","tags":"solo"},{"post_time":"2025-01-01 00:00:00"}]})"));
-  Taxonomy tags(data, "posts", "tags");
+  std::vector<PostFile> posts = {
+      Post("2024-01-01 00:00:00", "2024-03-01 00:00:00", {"Go", "web"}),
+      Post("2024-02-01 00:00:00", "", {"go", "go"}),
+      Post("2023-01-01 00:00:00", "", {"solo"}),
+      Post("2025-01-01 00:00:00", "", {}),
+  };
+  posts[3].categories = {"web"};
+  Taxonomy tags(posts, &PostFile::tags);
   ASSERT_EQ(tags.groups().size(), 3u);
   const Taxonomy::Group& go = tags.groups()[0];
   EXPECT_EQ(go.name, "Go");  // first spelling met
@@ -41,6 +51,9 @@ TEST(TaxonomyTest, GroupsFoldCaseAndCountMostUsedFirst) {
   EXPECT_EQ(tags.groups()[1].name, "solo");
   EXPECT_EQ(tags.Find("GO"), &go);
   EXPECT_EQ(tags.Find("nope"), nullptr);
+  Taxonomy categories(posts, &PostFile::categories);
+  ASSERT_EQ(categories.groups().size(), 1u);
+  EXPECT_EQ(categories.groups()[0].posts, (std::vector<int>{3}));
 }
 
 }  // namespace

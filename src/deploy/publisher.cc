@@ -62,7 +62,7 @@ std::string Publisher::ForeignSiteText() {
 
 Publisher::PushResult Publisher::CommitAndPush() {
   bool committed = git_->Commit();
-  std::string url = site_->GetSiteData().GetText("system.deployUrl");
+  std::string url = site_->config().Setting("system.deployUrl");
   if (url.empty()) return PushResult::kNoUrl;
   // A failed commit is not pushed: the remote would get the previous state
   // while the user believes the new one went out.

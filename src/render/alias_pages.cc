@@ -1,7 +1,8 @@
 #include "render/alias_pages.h"
 
+#include "content/post_index.h"
 #include "data/markup_escape.h"
-#include "render/output_file.h"
+#include "render/site_render.h"
 
 namespace tarn {
 namespace {
@@ -85,41 +86,34 @@ std::string AliasPages::Page(std::string_view title, std::string_view href,
          h + "\">\n</head>\n<body>\n<p><a href=\"" + h + "\">" + t + "</a></p>\n</body>\n</html>\n";
 }
 
-int AliasPages::Write(const std::string& public_dir, const std::vector<PostFile>& posts,
-                      const std::string& site_url, std::set<std::string>* generated,
-                      const DiagnosticSink& sink) {
-  int written = 0;
-  auto report = [&sink](const std::string& message) {
-    if (sink) sink(message);
-  };
-  for (const PostFile& post : posts) {
+bool AliasPages::Write(SiteRender& site) {
+  PublicFolder& out = site.out();
+  const std::string site_url = site.data().GetText("system.url");
+  for (const PostFile& post : site.posts()) {
     for (const std::string& alias : post.aliases) {
       std::string why;
       std::string output = OutputOf(alias, &why);
       if (output.empty()) {
-        report(post.path + ": alias \"" + alias + "\" " + why + "; skipped");
+        site.Report(post.path + ": alias \"" + alias + "\" " + why + "; skipped");
         continue;
       }
-      if (generated->count(output)) {
-        report(post.path + ": alias \"" + alias + "\" would overwrite public/" + output +
-               ", which the build writes; skipped");
+      if (out.IsGenerated(output)) {
+        site.Report(post.path + ": alias \"" + alias + "\" would overwrite public/" + output +
+                    ", which the build writes; skipped");
         continue;
       }
       // Without the site's address the canonical link is the relative one.
       std::string href = RelativeLink(output, post.slug);
-      std::string page = Page(
-          post.title, href, site_url.empty() ? href : PostIndex::ArticleLink(site_url, post.slug));
+      std::string page = Page(post.title, href, site_url.empty() ? href : post.Url(site_url));
       std::string error;
-      if (!MakeOutputFolders(public_dir, output, &error) ||
-          !WriteOutputFile(public_dir + "/" + output, page, &error)) {
-        report(error + " (alias \"" + alias + "\" of " + post.path + ")");
+      if (!out.Put(output, page, &error)) {
+        site.Report(error + " (alias \"" + alias + "\" of " + post.path + ")");
         continue;
       }
-      generated->insert(output);
-      ++written;
+      out.Generated(output);
     }
   }
-  return written;
+  return true;
 }
 
 }  // namespace tarn

@@ -10,15 +10,12 @@
 // Thread safety: the functions keep no state.
 #pragma once
 
-#include <set>
 #include <string>
 #include <string_view>
-#include <vector>
-
-#include "content/post_index.h"
-#include "data/diagnostics.h"
 
 namespace tarn {
+
+class SiteRender;
 
 class AliasPages {
  public:
@@ -35,14 +32,11 @@ class AliasPages {
   static std::string Page(std::string_view title, std::string_view href,
                           std::string_view canonical);
 
-  // Writes the pages of every post's aliases under public_dir. An alias that
-  // is refused, or whose file is in *generated (written by the build, or by
-  // an earlier alias), is reported and skipped; the files written are added
-  // to *generated. Returns the number of pages written; write failures are
-  // reported.
-  static int Write(const std::string& public_dir, const std::vector<PostFile>& posts,
-                   const std::string& site_url, std::set<std::string>* generated,
-                   const DiagnosticSink& sink);
+  // The build's step: the pages of every post's aliases. An alias that is
+  // refused, or whose file the build generated (its own page, or an earlier
+  // alias), is reported and skipped; the pages written are noted as
+  // generated. True; a page that cannot be written is reported.
+  static bool Write(SiteRender& site);
 };
 
 }  // namespace tarn

@@ -7,6 +7,7 @@
 #include "data/markup_escape.h"
 #include "data/text_file.h"
 #include "data/utf8.h"
+#include "render/site_render.h"
 
 namespace tarn {
 
@@ -86,13 +87,11 @@ void AddValue(std::vector<Piece>* pieces, Slot slot, std::string text) {
 
 // The item's description: the front matter's, when given; otherwise the
 // start of the post's text after its front matter.
-std::string ItemDescription(const JsonDocument& site_data, const std::string& post,
-                            std::string_view content) {
+std::string ItemDescription(const PostFile& post) {
   constexpr std::size_t kBytes = FeedBuilder::kDescriptionBytes;
-  if (!site_data.Exists(post + "front")) return std::string(CutAtWidth(content, kBytes));
-  std::string description = site_data.GetText(post + "description");
-  if (!description.empty()) return description;
-  return std::string(CutAtWidth(FrontMatter::BodyOf(content), kBytes));
+  if (!post.has_front) return std::string(CutAtWidth(post.content, kBytes));
+  if (!post.description.empty()) return post.description;
+  return std::string(CutAtWidth(FrontMatter::BodyOf(post.content), kBytes));
 }
 
 }  // namespace
@@ -190,24 +189,22 @@ void AddChannel(std::vector<Piece>* pieces, const JsonDocument& site_data,
   AddMarkup(pieces, "</lastBuildDate>\r\n        <ttl>50</ttl>\r\n");
 }
 
-// The item of posts[i].
-void AddItem(std::vector<Piece>* pieces, const JsonDocument& site_data, int i) {
-  const std::string post = "posts[" + std::to_string(i) + "].";
-  const std::string content = site_data.GetText(post + "content");
-  const std::string absolute_url = site_data.GetText(post + "absolute_url");
+// The item of one post, as its record in the post index has it.
+void AddItem(std::vector<Piece>* pieces, const PostFile& post, const std::string& site_url,
+             const std::string& author) {
+  const std::string absolute_url = post.Url(site_url);
   AddMarkup(pieces, "    <item>\r\n      <title><![CDATA[");
-  AddValue(pieces, Slot::kCdata, site_data.GetText(post + "title"));
+  AddValue(pieces, Slot::kCdata, post.title);
   AddMarkup(pieces, "]]></title>\r\n      <description><![CDATA[");
-  AddValue(pieces, Slot::kCdata, ItemDescription(site_data, post, content));
+  AddValue(pieces, Slot::kCdata, ItemDescription(post));
   AddMarkup(pieces, "]]></description>\r\n      <pubDate>");
-  AddValue(pieces, Slot::kText,
-           FeedBuilder::FormatFeedDate(site_data.GetText(post + "update_time")));
+  AddValue(pieces, Slot::kText, FeedBuilder::FormatFeedDate(post.update_time));
   AddMarkup(pieces, "</pubDate>\r\n      <guid isPermaLink=\"true\">");
   AddValue(pieces, Slot::kText, absolute_url);
   AddMarkup(pieces, "</guid>\r\n      <link>");
   AddValue(pieces, Slot::kText, absolute_url);
   AddMarkup(pieces, "</link>\r\n      <author><![CDATA[");
-  AddValue(pieces, Slot::kCdata, site_data.GetText(post + "author"));
+  AddValue(pieces, Slot::kCdata, author);
   AddMarkup(pieces, "]]></author>\r\n    </item>\r\n");
 }
 
@@ -246,20 +243,32 @@ std::string JoinPieces(std::vector<Piece>* pieces, const JsonDocument& site_data
 
 }  // namespace
 
-std::string FeedBuilder::BuildFeed(const JsonDocument& site_data, std::time_t now) {
+std::string FeedBuilder::BuildFeed(const JsonDocument& site_data,
+                                   const std::vector<PostFile>& posts, std::time_t now) {
   if (!site_data.HasTree()) return "";
   const std::string build_date = FormatFeedTime(now);
+  const std::string site_url = site_data.GetText("system.url");
+  const std::string author = site_data.GetText("system.author");
 
   // The feed is assembled as markup and raw values first; every value then
   // gets the site-data expansion and the escaping its slot needs. Escaping
   // last means an expanded value can never break out of its section.
   std::vector<Piece> pieces;
-  const int count = site_data.GetCount("posts");
-  pieces.reserve(14 + static_cast<std::size_t>(count) * 14);
+  pieces.reserve(14 + posts.size() * 14);
   AddChannel(&pieces, site_data, build_date);
-  for (int i = 0; i < count; ++i) AddItem(&pieces, site_data, i);
+  for (const PostFile& post : posts) AddItem(&pieces, post, site_url, author);
   AddMarkup(&pieces, "\r\n    </channel>\r\n</rss>\r\n");
   return JoinPieces(&pieces, site_data, build_date);
+}
+
+bool FeedBuilder::Write(SiteRender& site) {
+  std::string feed = BuildFeed(site.data(), site.posts(), std::time(nullptr));
+  if (feed.empty()) {
+    site.Report(site.out().Shown("atom.xml") + ": the feed renders to empty text");
+    return false;
+  }
+  site.out().Write("atom.xml", feed);
+  return true;
 }
 
 }  // namespace tarn

@@ -1,10 +1,11 @@
 // FeedBuilder: the site's RSS 2.0 feed (public/atom.xml) from the site data.
 //
 // The feed is two fixed templates, a channel and one item per post, filled
-// from the post index (site data member `posts`, in its order) and then
-// given one more pass that expands every `{$name}` still in it against the
-// site data, so a placeholder written in a post title or in the first lines
-// of a post shows the site value it names.
+// from the site's settings and the posts as the post index records them
+// (title, content, absolute_url, author, update_time; in the index's
+// order), and then given one more pass that expands every `{$name}` still
+// in it against the site data, so a placeholder written in a post title or
+// in the first lines of a post shows the site value it names.
 //
 // Whatever the posts and the configuration hold, the result is well-formed
 // XML: values inside CDATA sections have "]]>" split across two sections,
@@ -20,13 +21,22 @@
 #include <ctime>
 #include <string>
 #include <string_view>
+#include <vector>
 
+#include "content/post_index.h"
 #include "data/json_document.h"
 
 namespace tarn {
 
+class SiteRender;
+
 class FeedBuilder {
  public:
+  // The build's step: public/atom.xml from the site data and the posts.
+  // False, reported, when the feed renders to empty text: the build cannot
+  // go on.
+  static bool Write(SiteRender& site);
+
   // The longest description, counted as a double-byte code page would count
   // it (a character outside ASCII counts as two bytes).
   static constexpr std::size_t kDescriptionBytes = 100;
@@ -34,9 +44,11 @@ class FeedBuilder {
   // The contact text of the channel's webMaster element.
   static constexpr const char* kWebMaster = "noreply@tarn.invalid (Tarn Blog Editor)";
 
-  // The whole feed as UTF-8 text with CR LF line ends. `now` is the
+  // The whole feed as UTF-8 text with CR LF line ends: the channel from
+  // site_data, an item per post, in their order. `now` is the
   // lastBuildDate. Returns "" when site_data has no tree.
-  static std::string BuildFeed(const JsonDocument& site_data, std::time_t now);
+  static std::string BuildFeed(const JsonDocument& site_data, const std::vector<PostFile>& posts,
+                               std::time_t now);
 
   // "yyyy-MM-dd HH:mm:ss" in the local time zone (the post records' times)
   // to an RFC 822 date in UTC, e.g. "Wed, 05 Feb 2020 06:03:09 GMT" for

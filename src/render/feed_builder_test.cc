@@ -39,32 +39,26 @@ class ScopedTimeZone {
   std::string old_;
 };
 
-struct Post {
-  std::string title;
-  std::string content;
-  std::string url = "https://blog.example/articles/p.html";
-  std::string author = "Tarn";
-  std::string update_time = "2020-02-05 14:03:09";
-};
+// A post as the build reads it: its link is
+// https://blog.example/articles/SLUG.html.
+PostFile Post(std::string title, std::string content, std::string slug = "p",
+              std::string update_time = "2020-02-05 14:03:09") {
+  PostFile post;
+  post.title = std::move(title);
+  post.content = std::move(content);
+  post.slug = std::move(slug);
+  post.post_time = update_time;
+  post.update_time = std::move(update_time);
+  return post;
+}
 
-JsonDocument SiteData(const std::vector<Post>& posts) {
+JsonDocument SiteData() {
   JsonDocument data;
   data.Create();
   data.SetText("system.title", "My Blog");
   data.SetText("system.url", "https://blog.example");
   data.SetText("system.description", "Notes");
   data.SetText("system.author", "Tarn");
-  data.SetEmptyArray("posts");
-  for (std::size_t i = 0; i < posts.size(); ++i) {
-    const std::string p = "posts[" + std::to_string(i) + "].";
-    data.SetText(p + "title", posts[i].title);
-    data.SetText(p + "url", "." + posts[i].url.substr(posts[i].url.find("/articles/")));
-    data.SetText(p + "absolute_url", posts[i].url);
-    data.SetText(p + "content", posts[i].content);
-    data.SetText(p + "author", posts[i].author);
-    data.SetText(p + "post_time", posts[i].update_time);
-    data.SetText(p + "update_time", posts[i].update_time);
-  }
   return data;
 }
 
@@ -108,7 +102,7 @@ std::string XPathText(const std::string& feed, const std::string& xpath) {
 }
 
 TEST(FeedBuilderTest, ChannelLayoutWithoutPosts) {
-  std::string feed = FeedBuilder::BuildFeed(SiteData({}), kNow);
+  std::string feed = FeedBuilder::BuildFeed(SiteData(), {}, kNow);
   EXPECT_EQ(feed,
             "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\r\n"
             "<rss xmlns:atom=\"http://www.w3.org/2005/Atom\" version=\"2.0\">\r\n"
@@ -128,16 +122,15 @@ TEST(FeedBuilderTest, ChannelLayoutWithoutPosts) {
   ExpectWellFormed(feed);
 
   // Without a tree there is nothing to build from.
-  EXPECT_EQ(FeedBuilder::BuildFeed(JsonDocument(), kNow), "");
+  EXPECT_EQ(FeedBuilder::BuildFeed(JsonDocument(), {}, kNow), "");
 }
 
 TEST(FeedBuilderTest, ItemsFollowPostOrder) {
   ScopedTimeZone zone("Asia/Shanghai");
-  JsonDocument data =
-      SiteData({{"First", "# One\r\nbody", "https://blog.example/articles/First.html"},
-                {"Second", "two", "https://blog.example/articles/Second.html"}});
+  JsonDocument data = SiteData();
   data.SetText("rss_rul", "https://blog.example/atom.xml");
-  std::string feed = FeedBuilder::BuildFeed(data, kNow);
+  std::string feed = FeedBuilder::BuildFeed(
+      data, {Post("First", "# One\r\nbody", "First"), Post("Second", "two", "Second")}, kNow);
   EXPECT_NE(feed.find("        <ttl>50</ttl>\r\n"
                       "    <item>\r\n"
                       "      <title><![CDATA[First]]></title>\r\n"
@@ -161,13 +154,12 @@ TEST(FeedBuilderTest, DescriptionIsFirstHundredBytesWithoutSplittingCharacters) 
   const std::string ascii98(98, 'a');
   const std::string ascii99(99, 'a');
   // "中文" are three UTF-8 bytes each but count as two.
-  JsonDocument data =
-      SiteData({{"t1", ascii99 + "中文"},
-                {"t2", ascii98 + "中文"},
-                {"t3",
-                 "中文中文中文中文中文中文中文中文中文中文中文中文中文中文中文中文中文中文中文中文"
-                 "中文中文中文中文中文中文中文中文中文中文尾"}});
-  std::string feed = FeedBuilder::BuildFeed(data, kNow);
+  std::vector<PostFile> posts = {
+      Post("t1", ascii99 + "中文"), Post("t2", ascii98 + "中文"),
+      Post("t3",
+           "中文中文中文中文中文中文中文中文中文中文中文中文中文中文中文中文中文中文中文中文"
+           "中文中文中文中文中文中文中文中文中文中文尾")};
+  std::string feed = FeedBuilder::BuildFeed(SiteData(), posts, kNow);
   ExpectWellFormed(feed);
   EXPECT_EQ(XPathText(feed, "//item[1]/description"), ascii99);
   EXPECT_EQ(XPathText(feed, "//item[2]/description"), ascii98 + "中");
@@ -189,9 +181,8 @@ TEST(FeedBuilderTest, DatesAreUtcRfc822) {
     EXPECT_EQ(FeedBuilder::FormatFeedDate(bad), "") << bad;
   }
 
-  Post post{"p", "body"};
-  post.update_time = "2019-12-01 07:30:00";
-  std::string feed = FeedBuilder::BuildFeed(SiteData({post}), kNow);
+  std::string feed =
+      FeedBuilder::BuildFeed(SiteData(), {Post("p", "body", "p", "2019-12-01 07:30:00")}, kNow);
   EXPECT_NE(feed.find("<pubDate>Sat, 30 Nov 2019 23:30:00 GMT</pubDate>"), std::string::npos);
   EXPECT_NE(feed.find("<lastBuildDate>Wed, 05 Feb 2020 06:03:09 GMT</lastBuildDate>"),
             std::string::npos);
@@ -206,22 +197,23 @@ TEST(FeedBuilderTest, DatesFollowSummerTime) {
 TEST(FeedBuilderTest, HostileValuesStayWellFormed) {
   const std::string title = "a]]>b <i>&amp; ]]]]>";
   const std::string content = "]]>start\x01\x08\x0b\x0c\x1f<![CDATA[x]]>\xef\xbf\xbf end";
-  Post post{title, content, "https://blog.example/articles/a&b<c>\"'.html", "O'Neil]]>"};
-  JsonDocument data = SiteData({post});
+  JsonDocument data = SiteData();
   data.SetText("system.title", "T]]>");
   data.SetText("system.url", "https://blog.example/?a=1&b=<2>");
+  data.SetText("system.author", "O'Neil]]>");
   data.SetText("rss_rul", "https://blog.example/atom.xml?x=\"1\"&y");
   data.SetText("system.description", "]]><script>alert(1)</script>\x02");
-  std::string feed = FeedBuilder::BuildFeed(data, kNow);
+  std::string feed = FeedBuilder::BuildFeed(data, {Post(title, content, "a&b'c")}, kNow);
   ExpectWellFormed(feed);
 
   // The parser reads back exactly what was put in, less the characters
   // XML cannot carry.
+  const std::string link = "https://blog.example/?a=1&b=<2>/articles/a&b'c.html";
   EXPECT_EQ(XPathText(feed, "//item/title"), title);
   EXPECT_EQ(XPathText(feed, "//item/description"), "]]>start<![CDATA[x]]> end");
   EXPECT_EQ(XPathText(feed, "//item/author"), "O'Neil]]>");
-  EXPECT_EQ(XPathText(feed, "//item/link"), post.url);
-  EXPECT_EQ(XPathText(feed, "//item/guid"), post.url);
+  EXPECT_EQ(XPathText(feed, "//item/link"), link);
+  EXPECT_EQ(XPathText(feed, "//item/guid"), link);
   EXPECT_EQ(XPathText(feed, "/rss/channel/link"), "https://blog.example/?a=1&b=<2>");
   EXPECT_EQ(XPathText(feed, "/rss/channel/title"), "T]]>");
   EXPECT_EQ(XPathText(feed, "/rss/channel/*[@rel=\"self\"]/@href"),
@@ -229,31 +221,51 @@ TEST(FeedBuilderTest, HostileValuesStayWellFormed) {
   EXPECT_EQ(feed.find('\x01'), std::string::npos);
 
   // Bytes that are not UTF-8 become U+FFFD instead of making the file unreadable.
-  Post broken{"bad \xff\xfe title", "\xc3( \xed\xa0\x80 \xf4\x90\x80\x80"};
-  feed = FeedBuilder::BuildFeed(SiteData({broken}), kNow);
+  feed = FeedBuilder::BuildFeed(
+      SiteData(), {Post("bad \xff\xfe title", "\xc3( \xed\xa0\x80 \xf4\x90\x80\x80")}, kNow);
   ExpectWellFormed(feed);
   EXPECT_EQ(XPathText(feed, "//item/title"), "bad \xef\xbf\xbd\xef\xbf\xbd title");
 }
 
 TEST(FeedBuilderTest, PlaceholdersInPostsExpandAgainstSiteData) {
-  JsonDocument data = SiteData({{"About {$system.author} at {$system.url}", "see {$system.title}"},
-                                {"When {$lastBuidDate}", "{$missing} and {$}"},
-                                {"Cut {$sys", "tem.title} stays"}});
+  std::vector<PostFile> posts = {
+      Post("About {$system.author} at {$system.url}", "see {$system.title}"),
+      Post("When {$lastBuidDate}", "{$missing} and {$}"), Post("Cut {$sys", "tem.title} stays")};
+  JsonDocument data = SiteData();
   data.SetText("gt", ">");
   data.SetText("loop", "{$system.title}");
-  data.SetText("posts[1].author", "x]]{$gt}");
-  data.SetText("posts[2].author", "{$loop}");
-  std::string feed = FeedBuilder::BuildFeed(data, kNow);
+  std::string feed = FeedBuilder::BuildFeed(data, posts, kNow);
   ExpectWellFormed(feed);
   EXPECT_EQ(XPathText(feed, "//item[1]/title"), "About Tarn at https://blog.example");
   EXPECT_EQ(XPathText(feed, "//item[1]/description"), "see My Blog");
   EXPECT_EQ(XPathText(feed, "//item[2]/title"), "When Wed, 05 Feb 2020 06:03:09 GMT");
   EXPECT_EQ(XPathText(feed, "//item[2]/description"), " and ");
-  // The expansion can complete a "]]>" that was not there before: still safe.
-  EXPECT_EQ(XPathText(feed, "//item[2]/author"), "x]]>");
   EXPECT_EQ(XPathText(feed, "//item[3]/title"), "Cut {$sys");
+
+  // The expansion can complete a "]]>" that was not there before: still safe.
+  data.SetText("system.author", "x]]{$gt}");
+  feed = FeedBuilder::BuildFeed(data, posts, kNow);
+  ExpectWellFormed(feed);
+  EXPECT_EQ(XPathText(feed, "//item[2]/author"), "x]]>");
   // An expanded value is not expanded again.
+  data.SetText("system.author", "{$loop}");
+  feed = FeedBuilder::BuildFeed(data, posts, kNow);
   EXPECT_EQ(XPathText(feed, "//item[3]/author"), "{$system.title}");
+}
+
+// A post with front matter shows its description, else the start of its
+// body without the front matter; a post without shows its text's start.
+TEST(FeedBuilderTest, DescriptionsOfPostsWithFrontMatter) {
+  PostFile described = Post("d", "---\ndescription: x\n---\nBody");
+  described.has_front = true;
+  described.description = "From the front matter";
+  PostFile bare = Post("b", "---\ntitle: b\n---\nThe body alone");
+  bare.has_front = true;
+  std::string feed =
+      FeedBuilder::BuildFeed(SiteData(), {described, bare, Post("p", "---\nno front")}, kNow);
+  EXPECT_EQ(XPathText(feed, "//item[1]/description"), "From the front matter");
+  EXPECT_EQ(XPathText(feed, "//item[2]/description"), "The body alone");
+  EXPECT_EQ(XPathText(feed, "//item[3]/description"), "---\nno front");
 }
 
 TEST(FeedBuilderTest, ExpandVariablesStopsAtLineBreaks) {

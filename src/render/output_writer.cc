@@ -6,8 +6,12 @@
 
 namespace tarn {
 
-OutputWriter::OutputWriter(std::size_t max_queued_bytes)
-    : max_queued_bytes_(max_queued_bytes), thread_([this] { Run(); }) {}
+OutputWriter::OutputWriter(WriteFunction write, std::size_t max_queued_bytes)
+    : write_(write ? std::move(write)
+                   : [](const std::string& path, std::string_view contents,
+                        std::string* error) { return WriteOutputFile(path, contents, error); }),
+      max_queued_bytes_(max_queued_bytes),
+      thread_([this] { Run(); }) {}
 
 OutputWriter::~OutputWriter() {
   {
@@ -45,7 +49,7 @@ void OutputWriter::Run() {
     busy_ = true;
     lock.unlock();
     std::string error;
-    bool ok = WriteOutputFile(page.path, page.contents, &error);
+    bool ok = write_(page.path, page.contents, &error);
     lock.lock();
     busy_ = false;
     queued_bytes_ -= page.contents.size();

@@ -11,15 +11,20 @@
 // blocks while the queue is full, so a slow disk slows the build down
 // instead of filling memory.
 //
+// Pages go to disk with WriteOutputFile unless the writer is given another
+// write function (a PublicFolder writes through its tree).
+//
 // Thread safety: one thread calls Write and Wait; the writing happens on the
-// object's own thread.
+// object's own thread, which is where the write function runs.
 #pragma once
 
 #include <condition_variable>
 #include <cstddef>
 #include <deque>
+#include <functional>
 #include <mutex>
 #include <string>
+#include <string_view>
 #include <thread>
 #include <vector>
 
@@ -29,7 +34,13 @@ class OutputWriter {
  public:
   static constexpr std::size_t kDefaultQueueBytes = 32u << 20;
 
-  explicit OutputWriter(std::size_t max_queued_bytes = kDefaultQueueBytes);
+  // Writes one page; false with *error ("PATH: reason") when it cannot.
+  using WriteFunction =
+      std::function<bool(const std::string& path, std::string_view contents, std::string* error)>;
+
+  // write: how each page is written; WriteOutputFile when empty.
+  explicit OutputWriter(WriteFunction write = nullptr,
+                        std::size_t max_queued_bytes = kDefaultQueueBytes);
   ~OutputWriter();  // waits for the queued pages
   OutputWriter(const OutputWriter&) = delete;
   OutputWriter& operator=(const OutputWriter&) = delete;
@@ -51,6 +62,7 @@ class OutputWriter {
 
   void Run();
 
+  const WriteFunction write_;
   const std::size_t max_queued_bytes_;
   std::mutex mutex_;
   std::condition_variable changed_;

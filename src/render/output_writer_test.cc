@@ -29,7 +29,7 @@ class OutputWriterTest : public ::testing::Test {
 TEST_F(OutputWriterTest, WritesEveryPageInOrderAndReportsFailuresInOrder) {
   // A queue far smaller than the pages: Write has to wait for the writer,
   // and a page larger than the whole queue must still go through.
-  OutputWriter writer(64);
+  OutputWriter writer(nullptr, 64);
   std::string big(1000, 'x');
   for (int i = 0; i < 200; ++i) {
     writer.Write((dir_ / ("p" + std::to_string(i % 50) + ".html")).string(),

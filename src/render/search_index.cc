@@ -5,6 +5,7 @@
 #include <cstring>
 
 #include "data/utf8.h"
+#include "render/site_render.h"
 
 namespace tarn {
 namespace {
@@ -114,5 +115,21 @@ void SearchIndex::Add(std::string_view title, std::string_view url, std::string_
 }
 
 std::string SearchIndex::Json() const { return entries_.ToText("", false, true); }
+
+bool SearchIndex::Write(SiteRender& site) {
+  if (!site.features().search) return true;
+  SearchIndex index;
+  const std::vector<PostFile>& posts = site.posts();
+  const std::vector<std::string>& texts = site.plain_texts();
+  for (std::size_t i = 0; i < posts.size(); ++i) {
+    const PostFile& post = posts[i];
+    index.Add(post.title, post.Url(site.config().url_prefix()), post.post_time, post.tags,
+              i < texts.size() ? texts[i] : "");
+  }
+  std::string json = index.Json();
+  site.out().Write("search.json", json);
+  site.out().Write("search.js", "window.tarnSearchIndex = " + json + ";\n");
+  return true;
+}
 
 }  // namespace tarn

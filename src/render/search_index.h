@@ -18,8 +18,17 @@
 
 namespace tarn {
 
+class SiteRender;
+
 class SearchIndex {
  public:
+  // The build's step, for a theme with "search": true: public/search.json,
+  // and the same entries as public/search.js for pages opened from disk
+  // (browsers refuse to fetch files there, but run their scripts). Each
+  // post's text is the plain text its article page noted. True; a file
+  // that cannot be written fails the build without stopping it.
+  static bool Write(SiteRender& site);
+
   static constexpr size_t kTextLength = 2000;
 
   SearchIndex();

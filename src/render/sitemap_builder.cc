@@ -1,8 +1,9 @@
 #include "render/sitemap_builder.h"
 
-#include "data/markup_escape.h"
-
 #include <cctype>
+
+#include "data/markup_escape.h"
+#include "render/site_render.h"
 
 namespace tarn {
 namespace {
@@ -64,6 +65,14 @@ std::string SitemapBuilder::Text(std::string_view site_url) const {
   }
   out += "</urlset>\n";
   return out;
+}
+
+bool SitemapBuilder::Write(SiteRender& site) {
+  std::string url = site.data().GetText("system.url");
+  const SitemapBuilder& sitemap = site.out().sitemap();
+  if (url.empty() || sitemap.empty() || !site.features().Any()) return true;
+  site.out().Write("sitemap.xml", sitemap.Text(url));
+  return true;
 }
 
 }  // namespace tarn

@@ -15,8 +15,16 @@
 
 namespace tarn {
 
+class SiteRender;
+
 class SitemapBuilder {
  public:
+  // The build's step: public/sitemap.xml, listing the pages the build
+  // noted (PublicFolder::Listed), when system.url is set and the theme asks
+  // for pages beyond the three (or for the sitemap alone). True; a file
+  // that cannot be written fails the build without stopping it.
+  static bool Write(SiteRender& site);
+
   // path: relative to public/, "/" between folders ("tags/x/index.html").
   // updated: "yyyy-MM-dd HH:mm:ss" or "" (no lastmod).
   void Add(std::string_view path, std::string_view updated);

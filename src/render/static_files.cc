@@ -4,7 +4,6 @@
 #include <filesystem>
 
 #include "data/text_file.h"
-#include "render/output_file.h"
 
 namespace tarn {
 namespace {
@@ -18,17 +17,16 @@ bool Inside(const fs::path& path, const fs::path& folder) {
 
 }  // namespace
 
-bool StaticFiles::Copy(const std::string& root, const std::string& public_dir,
-                       const std::set<std::string>& generated, const DiagnosticSink& sink) {
+bool StaticFiles::Copy(const Workspace& workspace, PublicFolder* out, const DiagnosticSink& sink) {
   auto report = [&sink](const std::string& message) {
     if (sink) sink(message);
   };
   std::error_code ec;
-  fs::path base = root + "/static";
+  fs::path base = workspace.static_dir();
   if (!fs::is_directory(base, ec)) return true;
   // static/ itself may be a link (a preview's staging workspace links it):
   // links inside it may lead into the workspace or into static/'s target.
-  fs::path workspace = fs::canonical(root, ec);
+  fs::path inside = fs::canonical(workspace.root(), ec);
   fs::path target = fs::canonical(base, ec);
   if (ec) return true;
   bool ok = true;
@@ -46,28 +44,26 @@ bool StaticFiles::Copy(const std::string& root, const std::string& public_dir,
     if (fs::is_symlink(status)) {
       std::error_code link_ec;
       fs::path file = fs::canonical(path, link_ec);
-      if (link_ec || !(Inside(file, workspace) || Inside(file, target))) {
-        report(root + "/" + shown +
+      if (link_ec || !(Inside(file, inside) || Inside(file, target))) {
+        report(workspace.Path(shown) +
                ": a symbolic link that leads outside the workspace; not copied");
         continue;
       }
       status = fs::status(file, link_ec);
     }
     if (!fs::is_regular_file(status)) {
-      report(root + "/" + shown + ": not a plain file; not copied");
+      report(workspace.Path(shown) + ": not a plain file; not copied");
       continue;
     }
     std::string relative = path.lexically_relative(base).generic_string();
-    if (generated.count(relative)) {
-      report(root + "/" + shown + ": the build writes public/" + relative +
+    if (out->IsGenerated(relative)) {
+      report(workspace.Path(shown) + ": the build writes public/" + relative +
              " itself, and its file wins");
       continue;
     }
     std::string bytes;
     std::string error;
-    if (!ReadTextFile(path.string(), &bytes, &error) ||
-        !MakeOutputFolders(public_dir, relative, &error) ||
-        !WriteOutputFile(public_dir + "/" + relative, bytes, &error)) {
+    if (!ReadTextFile(path.string(), &bytes, &error) || !out->Put(relative, bytes, &error)) {
       report(error + " (copying " + shown + ")");
       ok = false;
     }

@@ -11,21 +11,19 @@
 // Thread safety: the function keeps no state.
 #pragma once
 
-#include <set>
-#include <string>
-
 #include "data/diagnostics.h"
+#include "render/public_folder.h"
+#include "workspace/workspace.h"
 
 namespace tarn {
 
 class StaticFiles {
  public:
-  // Copies root/static into public_dir. generated: paths relative to
-  // public_dir that the build wrote. Returns false when a file could not be
-  // read or written (reported); skipped files are reported but are no
-  // failure. A missing static/ copies nothing and is fine.
-  static bool Copy(const std::string& root, const std::string& public_dir,
-                   const std::set<std::string>& generated, const DiagnosticSink& sink);
+  // Copies the workspace's static/ into out, giving way to what out notes
+  // as generated. Returns false when a file could not be read or written
+  // (reported); skipped files are reported but are no failure. A missing
+  // static/ copies nothing and is fine.
+  static bool Copy(const Workspace& workspace, PublicFolder* out, const DiagnosticSink& sink);
 };
 
 }  // namespace tarn

@@ -1,0 +1,66 @@
+// PostView: what templates see of a post. The post index's records (the
+// site data's posts and timeline), a page's own list of posts (the records
+// without their Markdown) and the article page's post.* are all made here,
+// from the PostFile, so no other code spells their members or reads them
+// back out of the site data.
+//
+// A record holds title, url, absolute_url, content, author, post_time and
+// update_time, in that order; a post with front matter adds tags,
+// categories, description, excerpt and front. A post without front matter
+// keeps exactly the seven.
+//
+// Thread safety: const methods keep no state and may run on any thread.
+#pragma once
+
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "content/post_index.h"
+#include "data/json_document.h"
+
+namespace tarn {
+
+class PostView {
+ public:
+  // url_prefix: what a page's links start with ("." or the site's address
+  // with AbsoluteUrl); site_url: system.url; author: system.author.
+  PostView(std::string url_prefix, std::string site_url, std::string author);
+
+  // The post's record; with_content false leaves out content (a list shows
+  // no Markdown, and ten thousand copies of it would be costly).
+  JsonDocument Record(const PostFile& post, bool with_content) const;
+
+  // post.* of an article page, written into *page (the page's own data) in
+  // place, in two steps as the page is made: Head (title, url,
+  // absolute_url) before the post is converted, Body (content, times, the
+  // front matter's members, or their removal for a post without) once its
+  // HTML is there. Other members of post stay as they are.
+  void SetHead(const PostFile& post, JsonDocument* page) const;
+  void SetBody(const PostFile& post, std::string_view html, JsonDocument* page) const;
+
+  // Replaces post.tags and post.categories, where *page has them, by lists
+  // of {name, url}: url leads to the tag's or category's page, or is ""
+  // when the theme writes no such pages.
+  void LinkTerms(const PostFile& post, bool tag_pages, bool category_pages,
+                 JsonDocument* page) const;
+
+  // The link to the page of the tag or category whose folder name is
+  // folder (Taxonomy::FolderName): url_prefix/member/FOLDER/index.html,
+  // member "tags" or "categories".
+  std::string TermPageLink(std::string_view member, std::string_view folder) const;
+
+  // The newest update_time among posts ("" for none), for lastmod.
+  static std::string NewestUpdate(const std::vector<PostFile>& posts);
+  static std::string NewestUpdate(const std::vector<PostFile>& posts,
+                                  const std::vector<int>& which);
+
+  const std::string& url_prefix() const { return url_prefix_; }
+
+ private:
+  std::string url_prefix_;
+  std::string site_url_;
+  std::string author_;
+};
+
+}  // namespace tarn

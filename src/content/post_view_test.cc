@@ -1,0 +1,78 @@
+#include "content/post_view.h"
+
+#include <gtest/gtest.h>
+
+namespace tarn {
+namespace {
+
+PostFile Post(const std::string& title, bool front) {
+  PostFile post;
+  post.title = title;
+  post.slug = title;
+  post.content = "# " + title;
+  post.post_time = "2024-01-02 03:04:05";
+  post.update_time = "2024-02-03 04:05:06";
+  if (front) {
+    post.has_front = true;
+    post.tags = {"C++", "a/b"};
+    post.description = "About " + title;
+    post.front = JsonDocument::NewObject();
+    post.front.SetText("title", title);
+  }
+  return post;
+}
+
+std::vector<std::string> Keys(const JsonDocument& doc, const std::string& path) {
+  std::vector<std::string> keys;
+  doc.GetKeys(path, &keys);
+  return keys;
+}
+
+TEST(PostViewTest, RecordsHoldTheSevenAndTheFrontMatters) {
+  PostView view(".", "https://x.org", "Ann");
+  JsonDocument plain = view.Record(Post("a b", false), true);
+  EXPECT_EQ(Keys(plain, ""), (std::vector<std::string>{"title", "url", "absolute_url", "content",
+                                                       "author", "post_time", "update_time"}));
+  EXPECT_EQ(plain.GetText("url"), "./articles/a%20b.html");
+  EXPECT_EQ(plain.GetText("absolute_url"), "https://x.org/articles/a%20b.html");
+  EXPECT_EQ(plain.GetText("author"), "Ann");
+  JsonDocument listed = view.Record(Post("c", true), false);
+  EXPECT_EQ(Keys(listed, ""),
+            (std::vector<std::string>{"title", "url", "absolute_url", "author", "post_time",
+                                      "update_time", "tags", "categories", "description", "excerpt",
+                                      "front"}));
+  EXPECT_EQ(listed.ToText("tags"), "[\"C++\",\"a\\/b\"]");
+}
+
+// An article page's post.* is filled in place post after post: what one
+// post's front matter set is gone for the next post without front matter,
+// and members nobody sets (toc) stay.
+TEST(PostViewTest, ArticleViewsFollowOneAnother) {
+  PostView view(".", "", "");
+  JsonDocument page;
+  PostFile first = Post("first", true);
+  view.SetHead(first, &page);
+  view.SetBody(first, "<p>1</p>", &page);
+  view.LinkTerms(first, true, false, &page);
+  page.SetText("post.toc", "<ol></ol>");
+  // The folder is named "a%2Fb"; the link escapes its "%".
+  EXPECT_EQ(page.GetText("post.tags[1].url"), "./tags/a%252Fb/index.html");
+  EXPECT_EQ(page.GetText("post.tags[0].name"), "C++");
+  EXPECT_EQ(page.ToText("post.categories"), "[]");
+
+  PostFile second = Post("second", false);
+  view.SetHead(second, &page);
+  view.SetBody(second, "<p>2</p>", &page);
+  view.LinkTerms(second, true, false, &page);
+  EXPECT_EQ(Keys(page, "post"), (std::vector<std::string>{"title", "url", "absolute_url", "content",
+                                                          "post_time", "update_time", "toc"}));
+  EXPECT_EQ(page.GetText("post.content"), "<p>2</p>");
+  EXPECT_EQ(page.GetText("post.absolute_url"), "/articles/second.html");
+
+  view.SetBody(first, "<p>1</p>", &page);
+  view.LinkTerms(first, false, false, &page);
+  EXPECT_EQ(page.GetText("post.tags[0].url"), "");
+}
+
+}  // namespace
+}  // namespace tarn

@@ -1,0 +1,115 @@
+#include "render/list_pages.h"
+
+#include <algorithm>
+#include <ctime>
+#include <set>
+#include <string>
+
+#include "render/site_render.h"
+
+namespace tarn {
+namespace {
+
+std::string IndexPagePath(int page) {
+  return page == 1 ? "index.html" : "page/" + std::to_string(page) + "/index.html";
+}
+
+int PageCount(SiteRender& site) {
+  int n = static_cast<int>(site.posts().size());
+  int per = site.features().paginate;
+  return std::max(1, (n + per - 1) / per);
+}
+
+// Page `page` of `total` of the paginated index; its sitemap entry when it
+// renders.
+std::string RenderIndexPage(SiteRender& site, const std::string& text, const std::string& path,
+                            int page, int total) {
+  const std::vector<PostFile>& posts = site.posts();
+  int per = site.features().paginate;
+  int end = std::min(static_cast<int>(posts.size()), page * per);
+  JsonDocument overlay = JsonDocument::NewObject();
+  overlay.SetEmptyArray("posts");
+  std::vector<int> shown;
+  for (int i = (page - 1) * per; i < end; ++i) {
+    overlay.Append("posts", site.view().Record(posts[static_cast<size_t>(i)], false));
+    shown.push_back(i);
+  }
+  int depth = page == 1 ? 0 : 2;
+  overlay.SetInt("pager.current", page);
+  overlay.SetInt("pager.total", total);
+  overlay.SetText("pager.prev_url", page > 1 ? site.PageLink(IndexPagePath(page - 1), depth) : "");
+  overlay.SetText("pager.next_url",
+                  page < total ? site.PageLink(IndexPagePath(page + 1), depth) : "");
+  std::string html = site.engine().Render(text, site.PageView(&overlay, depth), path);
+  if (!html.empty()) site.out().Listed(IndexPagePath(page), PostView::NewestUpdate(posts, shown));
+  return html;
+}
+
+// The theme's page NAME.mtpl over all posts (the first index page only
+// when paginated); "" when it is missing (the reason names what the theme
+// needs) or renders empty.
+std::string RenderPostList(SiteRender& site, const std::string& name, const std::string& what,
+                           bool paginated) {
+  std::string path;
+  std::string text;
+  std::string error;
+  if (!site.ReadTemplate(name, &path, &text, &error)) {
+    site.Report(error + " (the theme needs " + what + ")");
+    return "";
+  }
+  // Each list page shows when it was made.
+  site.data().SetText("create_time", PostIndex::FormatCreateTime(std::time(nullptr)));
+  std::string html;
+  if (paginated && site.features().paginate > 0) {
+    html = RenderIndexPage(site, text, path, 1, PageCount(site));
+  } else {
+    JsonDocument overlay;
+    html = site.engine().Render(text, site.PageView(&overlay, 0), path);
+    site.out().Listed(name + ".html", site.NewestUpdate());
+  }
+  if (html.empty()) site.Report(path + ": renders to empty text");
+  return html;
+}
+
+// Index pages 2.. of a paginated theme; removes those of earlier builds
+// beyond the last.
+void WriteLaterIndexPages(SiteRender& site) {
+  std::set<std::string> keep;
+  std::string path;
+  std::string text;
+  std::string error;
+  if (site.features().paginate > 0 && site.ReadTemplate("index", &path, &text, &error)) {
+    int total = PageCount(site);
+    for (int page = 2; page <= total; ++page) {
+      std::string html = RenderIndexPage(site, text, path, page, total);
+      if (html.empty()) {
+        site.Fail(path + ": renders to empty text for page " + std::to_string(page));
+        continue;
+      }
+      std::string out = IndexPagePath(page);
+      if (!site.out().MakeFoldersFor(out)) continue;
+      site.out().Write(out, html);
+      keep.insert(std::to_string(page));
+    }
+  }
+  if (site.features().Any()) site.out().RemoveStalePages("page", keep);
+}
+
+}  // namespace
+
+bool ListPages::WriteIndex(SiteRender& site) {
+  std::string html = RenderPostList(site, "index", "an index page", true);
+  if (html.empty()) return false;
+  site.out().Write("index.html", html);
+  WriteLaterIndexPages(site);
+  return true;
+}
+
+bool ListPages::WriteTimeline(SiteRender& site) {
+  std::string html = RenderPostList(site, "timeline", "a timeline page", false);
+  if (html.empty()) return false;
+  site.out().Write("timeline.html", html);
+  return true;
+}
+
+}  // namespace tarn

@@ -1,0 +1,141 @@
+#include "render/public_folder.h"
+
+#include <utility>
+
+namespace tarn {
+namespace {
+
+std::string_view FolderOf(std::string_view relative) {
+  size_t slash = relative.rfind('/');
+  return slash == std::string_view::npos ? std::string_view() : relative.substr(0, slash);
+}
+
+std::string Join(std::string_view folder, std::string_view name) {
+  std::string path(folder);
+  path += '/';
+  path += name;
+  return path;
+}
+
+}  // namespace
+
+PublicFolder::PublicFolder(OutputTree* tree, DiagnosticSink sink)
+    : tree_(tree), sink_(std::move(sink)) {}
+
+void PublicFolder::Report(const std::string& message) const {
+  if (sink_) sink_(message);
+}
+
+void PublicFolder::Fail(const std::string& message) {
+  Report(message);
+  failed_ = true;
+}
+
+bool PublicFolder::Allowed(std::string_view relative) {
+  std::string error;
+  if (tree_->Contained(relative, &error)) return true;
+  Fail(error);
+  return false;
+}
+
+bool PublicFolder::MakeFoldersFor(std::string_view relative) {
+  if (!Allowed(relative)) return false;
+  std::string ignored;
+  tree_->MakeFolders(FolderOf(relative), &ignored);
+  return true;
+}
+
+bool PublicFolder::MakeFolder(std::string_view folder, const std::string& name,
+                              const std::string& consequence) {
+  if (!Allowed(folder)) {
+    Report(Shown(folder) + ": " + consequence);
+    return false;
+  }
+  std::string ignored;
+  tree_->MakeFolders(folder, &ignored);
+  if (tree_->KindOf(folder) == OutputTree::Kind::kFolder) return true;
+  Fail(Shown(folder) + ": cannot create the " + name + " folder (" + consequence + ")");
+  return false;
+}
+
+bool PublicFolder::Write(const std::string& relative, std::string_view contents) {
+  Generated(relative);
+  if (!Allowed(relative)) return false;
+  std::string error;
+  if (tree_->Write(relative, contents, &error)) return true;
+  Fail(error);
+  return false;
+}
+
+bool PublicFolder::Put(const std::string& relative, std::string_view contents, std::string* error) {
+  if (!tree_->Contained(relative, error)) return false;
+  std::string reason;
+  if (!tree_->MakeFolders(FolderOf(relative), &reason)) {
+    *error = Shown(relative) + ": cannot create its folder: " + reason;
+    return false;
+  }
+  return tree_->Write(relative, contents, error);
+}
+
+std::unique_ptr<OutputWriter> PublicFolder::NewWriter() {
+  OutputTree* tree = tree_;
+  return std::make_unique<OutputWriter>(
+      [tree](const std::string& relative, std::string_view contents, std::string* error) {
+        return tree->Write(relative, contents, error);
+      });
+}
+
+bool PublicFolder::WriteLater(OutputWriter* writer, const std::string& relative,
+                              std::string contents) {
+  Generated(relative);
+  if (!Allowed(relative)) return false;
+  writer->Write(relative, std::move(contents));
+  return true;
+}
+
+int PublicFolder::Flush(OutputWriter* writer) {
+  std::vector<std::string> errors = writer->Wait();
+  for (const std::string& error : errors) Fail(error);
+  return static_cast<int>(errors.size());
+}
+
+void PublicFolder::RemoveStaleFiles(std::string_view folder, const std::set<std::string>& keep,
+                                    const std::string& what) {
+  // Through a linked folder the removal would reach files outside public/.
+  if (!Allowed(folder)) return;
+  for (const OutputTree::Entry& entry : tree_->List(folder)) {
+    const std::string& name = entry.name;
+    if (name.size() < 5 || name.compare(name.size() - 5, 5, ".html") != 0) continue;
+    // A link is the blogger's, never a page of ours: it stays, and so does
+    // whatever it points at.
+    if (entry.kind != OutputTree::Kind::kFile || keep.count(name)) continue;
+    std::string relative = Join(folder, name);
+    std::string reason;
+    if (!tree_->Remove(relative, &reason)) Report(Shown(relative) + ": " + what + ": " + reason);
+  }
+}
+
+void PublicFolder::RemoveStalePages(std::string_view folder, const std::set<std::string>& keep) {
+  // Through a linked folder the removal would reach pages outside public/.
+  if (!Allowed(folder)) return;
+  for (const OutputTree::Entry& entry : tree_->List(folder)) {
+    if (entry.kind != OutputTree::Kind::kFolder || keep.count(entry.name)) continue;
+    std::string dir = Join(folder, entry.name);
+    std::string page = dir + "/index.html";
+    if (tree_->KindOf(page) != OutputTree::Kind::kFile) continue;
+    std::string reason;
+    if (!tree_->Remove(page, &reason)) {
+      Report(Shown(page) + ": cannot remove a page that no longer exists: " + reason);
+      continue;
+    }
+    tree_->Remove(dir, &reason);  // only when nothing else is left in it
+  }
+}
+
+void PublicFolder::RemoveFile(std::string_view relative) {
+  if (tree_->KindOf(relative) != OutputTree::Kind::kFile || !Allowed(relative)) return;
+  std::string ignored;
+  tree_->Remove(relative, &ignored);
+}
+
+}  // namespace tarn

@@ -1,0 +1,102 @@
+// PublicFolder: everything a build does to public/. Before a page is
+// written, a folder made or a stale page removed, it checks that nothing on
+// the way is a symbolic link (a build must never write or delete through a
+// link into a folder outside the blog); it writes pages now or on a
+// background writer, copies folders in, removes pages of an earlier build
+// that this one no longer makes, and keeps the build's books: which files
+// the build generated (static files and aliases give way to them) and
+// which pages the sitemap lists.
+//
+// A refused or failed operation is reported to the sink, names the path and
+// marks the build failed (failed()); the *error forms report nothing and
+// leave the message to the caller.
+//
+// Thread safety: one thread, the build's; the background writers write on
+// their own threads through the tree.
+#pragma once
+
+#include <memory>
+#include <set>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "data/diagnostics.h"
+#include "render/output_tree.h"
+#include "render/output_writer.h"
+#include "render/sitemap_builder.h"
+
+namespace tarn {
+
+class PublicFolder {
+ public:
+  // tree: where the site goes; not owned, must outlive the folder.
+  PublicFolder(OutputTree* tree, DiagnosticSink sink);
+
+  OutputTree& tree() { return *tree_; }
+  // relative as messages name it.
+  std::string Shown(std::string_view relative) const { return tree_->Shown(relative); }
+
+  bool failed() const { return failed_; }
+  // Reports message and marks the build failed.
+  void Fail(const std::string& message);
+
+  // True when relative may be written or removed; false, reported, when a
+  // symbolic link lies on the way.
+  bool Allowed(std::string_view relative);
+  // Allowed, then makes the folders above relative. A folder that cannot
+  // be made is left for the write to report.
+  bool MakeFoldersFor(std::string_view relative);
+  // Allowed, then makes folder itself. False, reported, when it is refused
+  // ("FOLDER: consequence") or is not a folder afterwards ("FOLDER: cannot
+  // create the NAME folder (consequence)").
+  bool MakeFolder(std::string_view folder, const std::string& name, const std::string& consequence);
+
+  // Notes relative as generated, then writes it when Allowed. False,
+  // reported, when it is refused or cannot be written.
+  bool Write(const std::string& relative, std::string_view contents);
+  // Writes relative, making its folders, without noting it as generated:
+  // for files copied in after the build's own pages. False with *error
+  // ("PATH: reason") when refused or not written; nothing is reported.
+  bool Put(const std::string& relative, std::string_view contents, std::string* error);
+
+  // A writer that writes pages through the tree on a thread of its own.
+  std::unique_ptr<OutputWriter> NewWriter();
+  // Notes relative as generated and, when Allowed, queues it on writer.
+  // False, reported, when refused; write failures come from Flush.
+  bool WriteLater(OutputWriter* writer, const std::string& relative, std::string contents);
+  // Waits for writer; reports each file it could not write. Returns how
+  // many there were (the build has failed when any).
+  int Flush(OutputWriter* writer);
+
+  // Removes FOLDER/*.html files whose names are not in keep, once Allowed;
+  // anything else in the folder (links above all) stays. A file that cannot
+  // be removed is reported as "PATH: what: reason".
+  void RemoveStaleFiles(std::string_view folder, const std::set<std::string>& keep,
+                        const std::string& what);
+  // Removes FOLDER/NAME/index.html, and NAME when it is empty then, for
+  // the NAMEs not in keep; anything else stays.
+  void RemoveStalePages(std::string_view folder, const std::set<std::string>& keep);
+  // Removes the file relative when it is one (not a link) and Allowed.
+  void RemoveFile(std::string_view relative);
+
+  void Generated(std::string_view relative) { generated_.emplace(relative); }
+  bool IsGenerated(const std::string& relative) const { return generated_.count(relative) > 0; }
+
+  // A page the sitemap lists; updated: the newest update it shows.
+  void Listed(std::string_view relative, std::string_view updated) {
+    sitemap_.Add(relative, updated);
+  }
+  const SitemapBuilder& sitemap() const { return sitemap_; }
+
+ private:
+  void Report(const std::string& message) const;
+
+  OutputTree* tree_;
+  DiagnosticSink sink_;
+  bool failed_ = false;
+  std::set<std::string, std::less<>> generated_;
+  SitemapBuilder sitemap_;
+};
+
+}  // namespace tarn

@@ -1,0 +1,81 @@
+#include "render/site_config.h"
+
+#include <gtest/gtest.h>
+
+#include "support/temp_dir.h"
+
+namespace tarn {
+namespace {
+
+class SiteConfigTest : public ::testing::Test {
+ protected:
+  SiteConfig Loaded() {
+    SiteConfig config(temp_.str());
+    config.Load(sink_);
+    config.LoadTheme(sink_);
+    return config;
+  }
+
+  TempDir temp_{"config"};
+  std::vector<std::string> messages_;
+  DiagnosticSink sink_ = [this](const std::string& m) { messages_.push_back(m); };
+};
+
+TEST_F(SiteConfigTest, SettingsComeWithoutAnyPost) {
+  temp_.Write("config/base.json",
+              "{\"system\":{\"theme\":\"t\",\"url\":\"https://x.org\","
+              "\"deployUrl\":\"https://u:p@x.org/site.git\",\"sourceUrl\":\"/srv/src.git\"}}");
+  temp_.Write("config/conf.ini", "[base]\nAbsoluteUrl=1\n");
+  SiteConfig config = Loaded();
+  EXPECT_TRUE(config.loaded());
+  EXPECT_EQ(config.Setting("system.deployUrl"), "https://u:p@x.org/site.git");
+  EXPECT_EQ(config.Setting("system.sourceUrl"), "/srv/src.git");
+  EXPECT_EQ(config.url_prefix(), "https://x.org");
+  EXPECT_EQ(config.theme_dir(), temp_.str() + "/themes/t");
+  // A theme without _conf.json asks for nothing.
+  EXPECT_FALSE(config.features().Any());
+  EXPECT_EQ(config.theme().ToText(), "{}");
+  EXPECT_TRUE(messages_.empty());
+}
+
+TEST_F(SiteConfigTest, WhatTheThemeAsksFor) {
+  temp_.Write("config/base.json", "{\"system\":{\"theme\":\"t\"}}");
+  const struct {
+    const char* conf;
+    int paginate;
+    bool search;
+    bool sitemap;
+    bool reported;
+  } cases[] = {
+      {"{\"paginate\": 5, \"search\": true}", 5, true, false, false},
+      {"{\"paginate\": \"3\", \"search\": \"true\", \"sitemap\": true}", 3, true, true, false},
+      {"{\"paginate\": 0, \"search\": \"yes\"}", 0, false, false, false},
+      {"{\"paginate\": -2}", 0, false, false, true},
+      {"{\"paginate\": \"ten\"}", 0, false, false, true},
+      {"{\"paginate\": [1]}", 0, false, false, false},
+      {"{\"order\": \"newest\", \"paginate\": }", 0, false, false, true},  // does not parse
+  };
+  for (const auto& c : cases) {
+    messages_.clear();
+    temp_.Write("themes/t/_conf.json", c.conf);
+    SiteConfig config = Loaded();
+    EXPECT_EQ(config.features().paginate, c.paginate) << c.conf;
+    EXPECT_EQ(config.features().search, c.search) << c.conf;
+    EXPECT_EQ(config.features().sitemap, c.sitemap) << c.conf;
+    EXPECT_EQ(!messages_.empty(), c.reported) << c.conf;
+    if (c.reported) {
+      EXPECT_EQ(messages_[0].rfind(temp_.str() + "/themes/t/_conf.json:", 0), 0u) << messages_[0];
+    }
+  }
+  temp_.Write("themes/t/_conf.json", "{\"order\": \"newest\"}");
+  temp_.Write("themes/t/categories.mtpl", "");
+  SiteConfig config = Loaded();
+  EXPECT_TRUE(config.newest_first());
+  EXPECT_TRUE(config.features().taxonomies);
+  EXPECT_FALSE(config.features().tag_pages);
+  temp_.Write("themes/t/tag.mtpl", "");
+  EXPECT_TRUE(Loaded().features().tag_pages);
+}
+
+}  // namespace
+}  // namespace tarn

@@ -1,0 +1,72 @@
+#include "render/site_render.h"
+
+#include <utility>
+
+#include "data/text_file.h"
+
+namespace tarn {
+
+SiteRender::SiteRender(const SiteConfig& config, JsonDocument* data, std::vector<PostFile>* posts,
+                       PublicFolder* out, PostConversion* html, DiagnosticSink sink)
+    : config_(config),
+      data_(data),
+      posts_(posts),
+      out_(out),
+      html_(html),
+      sink_(std::move(sink)),
+      engine_(config.theme_dir(), config.workspace().root(), sink_),
+      view_(config.url_prefix(), data->GetText("system.url"), data->GetText("system.author")) {}
+
+SiteRender::~SiteRender() {
+  // A build that stopped early still waits for its post index, and says
+  // what could not be written.
+  if (index_writer_) out_->Flush(index_writer_.get());
+}
+
+void SiteRender::Report(const std::string& message) const {
+  if (sink_) sink_(message);
+}
+
+void SiteRender::Fail(const std::string& message) {
+  Report(message);
+  failed_ = true;
+}
+
+bool SiteRender::ReadTemplate(std::string_view name, std::string* path, std::string* text,
+                              std::string* error) const {
+  *path = config_.ThemeFile(std::string(name) + ".mtpl");
+  return ReadTextFile(*path, text, error);
+}
+
+std::string SiteRender::RootPath(int depth) {
+  if (depth == 0) return ".";
+  std::string path = "..";
+  for (int i = 1; i < depth; ++i) path += "/..";
+  return path;
+}
+
+TemplateData SiteRender::PageView(JsonDocument* overlay, int depth) const {
+  if (!overlay->HasTree()) overlay->Create();
+  overlay->SetText("rootPath", RootPath(depth));
+  return TemplateData(*data_, overlay, features().Any() ? RootPath(depth) : ".");
+}
+
+std::string SiteRender::PageLink(std::string_view path, int depth) const {
+  std::string link = config_.url_prefix() == "." ? RootPath(depth) : config_.url_prefix();
+  link += '/';
+  link += path;
+  return link;
+}
+
+OutputWriter& SiteRender::index_writer() {
+  if (!index_writer_) index_writer_ = out_->NewWriter();
+  return *index_writer_;
+}
+
+bool SiteRender::Finish() {
+  if (index_writer_) out_->Flush(index_writer_.get());
+  index_writer_.reset();
+  return !failed();
+}
+
+}  // namespace tarn

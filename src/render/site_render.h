@@ -1,0 +1,102 @@
+// SiteRender: one build in progress, as every page kind sees it: the
+// settings and what the theme asks for, the site data templates read, the
+// posts, the template engine, the posts' HTML and public/. SiteBuilder
+// makes one per Build and hands it to each step in turn (render/*_pages.h,
+// the feed, the search index, ...); it lives no longer than the build.
+//
+// A step that cannot do its part reports why (Fail) and the build returns
+// false at its end; a step whose page the build cannot go on without
+// returns false itself.
+//
+// Thread safety: one thread, the build's.
+#pragma once
+
+#include <memory>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "content/post_index.h"
+#include "content/post_view.h"
+#include "data/diagnostics.h"
+#include "data/json_document.h"
+#include "render/output_writer.h"
+#include "render/post_conversion.h"
+#include "render/public_folder.h"
+#include "render/site_config.h"
+#include "template/template_data.h"
+#include "template/template_engine.h"
+
+namespace tarn {
+
+class SiteRender {
+ public:
+  // None of the pointers is owned; all must outlive the render. data: the
+  // site data, which the build extends as specified for templates.
+  SiteRender(const SiteConfig& config, JsonDocument* data, std::vector<PostFile>* posts,
+             PublicFolder* out, PostConversion* html, DiagnosticSink sink);
+  ~SiteRender();
+
+  const SiteConfig& config() const { return config_; }
+  const ThemeFeatures& features() const { return config_.features(); }
+  JsonDocument& data() { return *data_; }
+  const std::vector<PostFile>& posts() const { return *posts_; }
+  // For the one step that completes the posts (their excerpts), before
+  // anything else reads them.
+  std::vector<PostFile>& mutable_posts() { return *posts_; }
+  PublicFolder& out() { return *out_; }
+  PostConversion& html() { return *html_; }
+  TemplateEngine& engine() { return engine_; }
+  const PostView& view() const { return view_; }
+
+  void Report(const std::string& message) const;
+  // Reports message and marks the build failed.
+  void Fail(const std::string& message);
+  // Marks the build failed for reasons already reported.
+  void MarkFailed() { failed_ = true; }
+  // True when a step or public/ failed.
+  bool failed() const { return failed_ || out_->failed(); }
+
+  // The theme's NAME.mtpl: its path into *path and its text into *text.
+  // False with *error ("PATH: reason") when it cannot be read.
+  bool ReadTemplate(std::string_view name, std::string* path, std::string* text,
+                    std::string* error) const;
+
+  // The site data as a page depth folders below public/ sees it, with
+  // overlay's members in front; overlay gets rootPath.
+  TemplateData PageView(JsonDocument* overlay, int depth) const;
+  // A link to a file under public/ ("page/2/index.html") from a page depth
+  // folders down: relative, or absolute with AbsoluteUrl.
+  std::string PageLink(std::string_view path, int depth) const;
+  // "." for depth 0, "..", "../..", ...
+  static std::string RootPath(int depth);
+
+  // The newest update_time among the posts.
+  std::string NewestUpdate() const { return PostView::NewestUpdate(*posts_); }
+
+  // The plain text of each post's article, for the search index; filled in
+  // as the articles render when the theme has search.
+  std::vector<std::string>& plain_texts() { return plain_texts_; }
+
+  // database.json goes to disk on this writer while the pages render;
+  // Finish waits for it.
+  OutputWriter& index_writer();
+  // Waits for what is still being written and reports what failed.
+  // Returns !failed().
+  bool Finish();
+
+ private:
+  const SiteConfig& config_;
+  JsonDocument* data_;
+  std::vector<PostFile>* posts_;
+  PublicFolder* out_;
+  PostConversion* html_;
+  DiagnosticSink sink_;
+  TemplateEngine engine_;
+  PostView view_;
+  bool failed_ = false;
+  std::vector<std::string> plain_texts_;
+  std::unique_ptr<OutputWriter> index_writer_;
+};
+
+}  // namespace tarn
