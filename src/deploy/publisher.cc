@@ -105,7 +105,7 @@ DeployOutcome Publisher::Push() { return Describe(CommitAndPush(), false); }
 DeployOutcome Publisher::PushRendered() { return Describe(CommitAndPush(), true); }
 
 DeployOutcome Publisher::RenderingAndPush() {
-  std::string public_dir = site_->root() + "/public";
+  std::string public_dir = site_->config().workspace().public_dir();
   std::error_code ec;
   std::filesystem::create_directories(public_dir, ec);
   std::string error;

@@ -15,7 +15,8 @@
 // Dates are RFC 822 dates in UTC, the form feed readers parse.
 //
 // Thread safety: the functions are pure apart from reading the process's
-// time zone (localtime rules) in FormatFeedDate.
+// time zone (localtime rules) in FormatFeedDate; Write runs on the build's
+// thread.
 #pragma once
 
 #include <ctime>

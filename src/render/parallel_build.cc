@@ -10,11 +10,11 @@
 namespace tarn {
 
 std::string ParallelBuild::PagePath(const std::string& root) {
-  return Workspace::Path(root, Workspace::kManagerPageTemplate);
+  return Workspace(root).manager_page_template();
 }
 
 std::string ParallelBuild::CachePath(const std::string& root) {
-  return root + "/.tarn/markdown-cache.bin";
+  return Workspace(root).StatePath("markdown-cache.bin");
 }
 
 bool ParallelBuild::Run(SiteBuilder* site, const Options& options, const DiagnosticSink& sink) {

@@ -33,7 +33,8 @@ bool StaticFiles::Copy(const Workspace& workspace, PublicFolder* out, const Diag
   fs::recursive_directory_iterator it(base, ec), end;
   for (; !ec && it != end; it.increment(ec)) {
     const fs::path& path = it->path();
-    std::string shown = "static/" + path.lexically_relative(base).generic_string();
+    std::string shown =
+        Workspace::Path(Workspace::kStaticDir, path.lexically_relative(base).generic_string());
     if (path.filename() == ".git") {
       it.disable_recursion_pending();
       continue;
