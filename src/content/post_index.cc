@@ -304,7 +304,9 @@ std::string PostFile::Url(std::string_view url_prefix) const {
 
 std::string PostIndex::ArticleLink(std::string_view url_prefix, std::string_view title) {
   std::string link(url_prefix);
-  link += "/articles/";
+  link += '/';
+  link += PostFile::kArticleFolder;
+  link += '/';
   link += LinkName(title);
   link += ".html";
   return link;

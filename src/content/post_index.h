@@ -59,8 +59,10 @@ struct PostFile {
   // The Markdown that is converted for the article page.
   std::string_view Markdown() const { return std::string_view(content).substr(body); }
 
+  // The folder under public/ that holds the article pages.
+  static constexpr char kArticleFolder[] = "articles";
   // Its article page, relative to public/: "articles/SLUG.html".
-  std::string ArticleFile() const { return "articles/" + slug + ".html"; }
+  std::string ArticleFile() const { return std::string(kArticleFolder) + "/" + slug + ".html"; }
   // The address of that page: url_prefix + "/articles/" + the slug as it
   // goes into a link (PostIndex::ArticleLink).
   std::string Url(std::string_view url_prefix) const;

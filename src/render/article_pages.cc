@@ -11,7 +11,7 @@
 namespace tarn {
 namespace {
 
-constexpr char kFolder[] = "articles";
+constexpr const char* kFolder = PostFile::kArticleFolder;
 constexpr char kNotWritten[] = "no article pages are written";
 
 // One run over the posts: post.mtpl with its layout resolved, and the
