@@ -24,7 +24,7 @@ namespace tarn {
 
 class HexoSource : public ImportSource {
  public:
-  // folder: the site's root; report must outlive the source.
+  // folder: the site's root, canonical; report must outlive the source.
   HexoSource(std::filesystem::path folder, const ImportReport* report);
   ~HexoSource() override;
 

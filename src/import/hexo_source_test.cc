@@ -47,8 +47,9 @@ TEST(HexoSourceTest, PostsDraftsAndTheirAssetFolders) {
   }
   std::vector<std::string> lines;
   ImportReport report([&lines](const ImportReport::Entry& entry) { lines.push_back(entry.text); });
-  report.set_site(site.path());
-  HexoSource source(site.path(), &report);
+  const std::filesystem::path root = std::filesystem::canonical(site.path());
+  report.set_site(root);
+  HexoSource source(root, &report);
   source.ReadSettings();
   lines.clear();
 
@@ -66,11 +67,11 @@ TEST(HexoSourceTest, PostsDraftsAndTheirAssetFolders) {
   std::vector<ImportSource::Post> posts = source.Posts();
   ASSERT_EQ(posts.size(), std::size(expected));
   for (size_t i = 0; i < posts.size(); ++i) {
-    EXPECT_EQ(posts[i].file, site / expected[i].file);
+    EXPECT_EQ(posts[i].file, root / expected[i].file);
     EXPECT_EQ(posts[i].name, expected[i].name);
     EXPECT_EQ(posts[i].relative, expected[i].relative);
     EXPECT_EQ(posts[i].resources,
-              *expected[i].resources ? site / expected[i].resources : std::filesystem::path());
+              *expected[i].resources ? root / expected[i].resources : std::filesystem::path());
     EXPECT_EQ(posts[i].draft, expected[i].draft);
   }
   EXPECT_EQ(lines, std::vector<std::string>{"source/_posts/page.html: not Markdown"});

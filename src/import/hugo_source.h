@@ -23,7 +23,7 @@ namespace tarn {
 
 class HugoSource : public ImportSource {
  public:
-  // folder: the site's root; report must outlive the source.
+  // folder: the site's root, canonical; report must outlive the source.
   HugoSource(std::filesystem::path folder, const ImportReport* report);
 
   // Whether folder looks like a Hugo site: a hugo settings file, a config

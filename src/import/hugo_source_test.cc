@@ -13,20 +13,21 @@ class HugoSourceTest : public ::testing::Test {
   // under the site's folder; what was reported meanwhile goes to lines_.
   std::vector<std::string> Posts() {
     ImportReport report([this](const ImportReport::Entry& entry) { lines_.push_back(entry.text); });
-    report.set_site(site_.path());
-    HugoSource source(site_.path(), &report);
+    const std::filesystem::path root = std::filesystem::canonical(site_.path());
+    report.set_site(root);
+    HugoSource source(root, &report);
     source.ReadSettings();
     lines_.clear();
     std::vector<std::string> posts;
     for (const ImportSource::Post& post : source.Posts()) {
-      std::string resources = SiteFiles::Inside(post.resources, site_.path());
-      posts.push_back(SiteFiles::Inside(post.file, site_.path()) + " " + post.name + " " +
-                      post.relative + (resources.empty() ? "" : " " + resources));
+      std::string resources = SiteFiles::Inside(post.resources, root);
+      posts.push_back(SiteFiles::Inside(post.file, root) + " " + post.name + " " + post.relative +
+                      (resources.empty() ? "" : " " + resources));
       EXPECT_FALSE(post.draft);
     }
     roots_.clear();
-    for (const ImportSource::StaticRoot& root : source.StaticRoots()) {
-      roots_.push_back(SiteFiles::Inside(root.folder, site_.path()));
+    for (const ImportSource::StaticRoot& static_root : source.StaticRoots()) {
+      roots_.push_back(SiteFiles::Inside(static_root.folder, root));
     }
     return posts;
   }

@@ -64,9 +64,10 @@ class ImportSource {
   ImportSource(const ImportSource&) = delete;
   ImportSource& operator=(const ImportSource&) = delete;
 
-  // The source for the site in folder, judged by its layout and settings
-  // files, reporting to *report (which must outlive it); nullptr when no
-  // generator's layout fits.
+  // The source for the site in folder (a canonical path: a symbolic link
+  // on the way to a folder of the site is not followed), judged by its
+  // layout and settings files, reporting to *report (which must outlive
+  // it); nullptr when no generator's layout fits.
   static std::unique_ptr<ImportSource> Detect(const std::filesystem::path& folder,
                                               const ImportReport* report);
 
@@ -101,7 +102,7 @@ class ImportSource {
   Address OldAddress(const Post& post, const FrontMatter& front) const;
 
  protected:
-  // root: the site's folder; report must outlive the source.
+  // root: the site's folder, canonical; report must outlive the source.
   ImportSource(std::filesystem::path root, const ImportReport* report);
 
   const std::filesystem::path& root() const { return root_; }

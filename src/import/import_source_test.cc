@@ -18,19 +18,19 @@ class MadeSite {
  public:
   explicit MadeSite(const Files& files) {
     for (const auto& [relative, text] : files) dir_.Write(relative, text);
-    report_.set_site(dir_.path());
-    source_ = ImportSource::Detect(dir_.path(), &report_);
+    report_.set_site(root_);
+    source_ = ImportSource::Detect(root_, &report_);
     if (source_) source_->ReadSettings();
   }
 
   const ImportSource* source() const { return source_.get(); }
-  const std::filesystem::path& path() const { return dir_.path(); }
+  const std::filesystem::path& path() const { return root_; }
   const std::vector<std::string>& lines() const { return lines_; }
 
   // The old address of the post in the file at relative.
   ImportSource::Address AddressOf(const std::string& relative) const {
     for (const ImportSource::Post& post : source_->Posts()) {
-      if (post.file != dir_ / relative) continue;
+      if (post.file != root_ / relative) continue;
       FrontMatter front;
       front.Read(dir_.Read(relative), relative, nullptr);
       return source_->OldAddress(post, front);
@@ -41,6 +41,7 @@ class MadeSite {
 
  private:
   TempDir dir_{"import"};
+  const std::filesystem::path root_ = std::filesystem::canonical(dir_.path());
   std::vector<std::string> lines_;
   ImportReport report_{[this](const ImportReport::Entry& entry) { lines_.push_back(entry.text); }};
   std::unique_ptr<ImportSource> source_;

@@ -15,7 +15,7 @@ namespace tarn {
 
 class JekyllSource : public ImportSource {
  public:
-  // folder: the site's root; report must outlive the source.
+  // folder: the site's root, canonical; report must outlive the source.
   JekyllSource(std::filesystem::path folder, const ImportReport* report);
 
   // Whether folder looks like a Jekyll site: a _posts folder, or a

@@ -46,6 +46,14 @@ std::vector<fs::path> SiteFiles::FilesUnder(const fs::path& root, const EnterFol
                                             const OnLink& on_link) {
   std::vector<fs::path> files;
   std::error_code ec;
+  fs::path real = fs::canonical(root, ec);
+  if (ec) return files;  // missing or unreadable
+  fs::path named = fs::absolute(root, ec).lexically_normal();
+  if (!named.has_filename()) named = named.parent_path();  // "static/" as "static"
+  if (real != named) {
+    on_link(root);  // root, or a folder on its way, is a link
+    return files;
+  }
   fs::recursive_directory_iterator it(root, fs::directory_options::skip_permission_denied, ec);
   for (; !ec && it != fs::recursive_directory_iterator(); it.increment(ec)) {
     const fs::directory_entry& entry = *it;

@@ -39,9 +39,10 @@ class SiteFiles {
   static std::string Inside(const std::filesystem::path& path, const std::filesystem::path& base);
 
   // The regular files under root, in name order. A folder is entered when
-  // enter(folder) says so; symbolic links below root are handed to on_link
-  // and not followed; .git, .svn, .hg, .DS_Store and Thumbs.db are left
-  // out. A root that is missing or unreadable has no files.
+  // enter(folder) says so; symbolic links are handed to on_link and not
+  // followed, root among them when it, or a folder on its way, is one;
+  // .git, .svn, .hg, .DS_Store and Thumbs.db are left out. A root that is
+  // missing or unreadable has no files.
   static std::vector<std::filesystem::path> FilesUnder(const std::filesystem::path& root,
                                                        const EnterFolder& enter,
                                                        const OnLink& on_link);
