@@ -39,10 +39,7 @@ std::string AssetTagText(const std::string& tag, const std::string& url, const s
 }  // namespace
 
 HexoSource::HexoSource(fs::path folder, const ImportReport* report)
-    : ImportSource(std::move(folder), report),
-      post_name_(std::make_unique<HexoPostName>(kDefaultPostName)) {}
-
-HexoSource::~HexoSource() = default;
+    : ImportSource(std::move(folder), report), post_name_(kDefaultPostName) {}
 
 bool HexoSource::Recognizes(const fs::path& folder) {
   std::error_code ec;
@@ -84,7 +81,7 @@ bool HexoSource::LoadSettings() {
   bool readable = LoadSettingsFile(root() / "_config.yml", &config);
   if (readable) permalink_ = PermalinkSetting(config, kDefaultPermalink);
   if (std::string name = config.Text("new_post_name"); !name.empty()) {
-    post_name_ = std::make_unique<HexoPostName>(name);
+    post_name_ = HexoPostName(name);
   }
   if (std::string category = config.Text("default_category"); !category.empty()) {
     default_category_ = category;
@@ -132,7 +129,7 @@ std::string HexoSource::AddressOf(const Post& post, const FrontMatter& front,
   if (std::string own = front.GetText("permalink"); !own.empty()) {
     return Expanded(own, std::nullopt, {}, why);
   }
-  std::map<std::string, std::string> fields = post_name_->Fields(post.relative);
+  std::map<std::string, std::string> fields = post_name_.Fields(post.relative);
   if (!date) date = HexoPostName::DateIn(fields);
   return Expanded(permalink_, date, AddressValues(front, fields["title"]), why);
 }

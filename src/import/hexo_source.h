@@ -15,7 +15,6 @@
 #pragma once
 
 #include <map>
-#include <memory>
 
 #include "import/hexo_post_name.h"
 #include "import/import_source.h"
@@ -26,7 +25,6 @@ class HexoSource : public ImportSource {
  public:
   // folder: the site's root, canonical; report must outlive the source.
   HexoSource(std::filesystem::path folder, const ImportReport* report);
-  ~HexoSource() override;
 
   // Whether folder looks like a Hexo site: a source/_posts or
   // source/_drafts folder.
@@ -64,7 +62,7 @@ class HexoSource : public ImportSource {
   std::string CategoryOf(const FrontMatter& front) const;
 
   std::string permalink_;
-  std::unique_ptr<HexoPostName> post_name_;
+  HexoPostName post_name_;
   std::string default_category_ = "uncategorized";
   std::map<std::string, std::string> permalink_defaults_;
 };

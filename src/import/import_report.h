@@ -1,6 +1,6 @@
 // ImportReport: where an import says, line by line, what it copied, what it
 // skipped and why, and what the blogger should know. The lines go to a sink
-// the front end owns (tarn import prints them); the importer's parts share
+// the front end owns (tarn import prints them); the importer's classes share
 // one report so that the lines come out in the order things happen.
 //
 // Files of the old site are shown relative to its folder

@@ -10,11 +10,11 @@ std::string ImportText::Lowered(std::string_view text) {
   return out;
 }
 
-std::string ImportText::Joined(const std::vector<std::string>& parts, std::string_view separator) {
+std::string ImportText::Joined(const std::vector<std::string>& texts, std::string_view separator) {
   std::string out;
-  for (size_t i = 0; i < parts.size(); ++i) {
+  for (size_t i = 0; i < texts.size(); ++i) {
     if (i) out += separator;
-    out += parts[i];
+    out += texts[i];
   }
   return out;
 }

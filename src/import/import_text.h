@@ -1,4 +1,4 @@
-// ImportText: the small text operations the importer's parts share: ASCII
+// ImportText: the small text operations the importer's classes share: ASCII
 // lower-casing (the generators compare setting names, extensions and
 // section names that way) and joining texts.
 //
@@ -16,8 +16,8 @@ class ImportText {
   // text with A-Z turned into a-z; every other byte kept.
   static std::string Lowered(std::string_view text);
 
-  // The parts with separator between each two.
-  static std::string Joined(const std::vector<std::string>& parts, std::string_view separator);
+  // The texts with separator between each two.
+  static std::string Joined(const std::vector<std::string>& texts, std::string_view separator);
 };
 
 }  // namespace tarn
