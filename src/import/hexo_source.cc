@@ -116,8 +116,8 @@ std::vector<ImportSource::StaticRoot> HexoSource::StaticRoots() const {
   return {{root() / "source", "", true}};
 }
 
-int HexoSource::ReplaceResourceTags(const Post& post, const std::string& folder_link,
-                                    std::string* text) const {
+int HexoSource::ReplaceOwnTags(const Post& post, const std::string& folder_link,
+                               std::string* text) const {
   if (post.resources.empty()) return 0;
   int replaced = 0;
   *text = ReplaceAssetTags(*text, post.resources, folder_link, &replaced);

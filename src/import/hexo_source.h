@@ -43,8 +43,8 @@ class HexoSource : public ImportSource {
   std::string_view generator() const override { return "Hexo"; }
   std::vector<Post> Posts() const override;
   std::vector<StaticRoot> StaticRoots() const override;
-  int ReplaceResourceTags(const Post& post, const std::string& folder_link,
-                          std::string* text) const override;
+  int ReplaceOwnTags(const Post& post, const std::string& folder_link,
+                     std::string* text) const override;
 
  protected:
   bool LoadSettings() override;

@@ -39,9 +39,7 @@ std::unique_ptr<ImportSource> ImportSource::Detect(const fs::path& folder,
 
 void ImportSource::ReadSettings() { settings_read_ = LoadSettings(); }
 
-int ImportSource::ReplaceResourceTags(const Post&, const std::string&, std::string*) const {
-  return 0;
-}
+int ImportSource::ReplaceOwnTags(const Post&, const std::string&, std::string*) const { return 0; }
 
 ImportSource::Address ImportSource::OldAddress(const Post& post, const FrontMatter& front) const {
   Address result;

@@ -90,11 +90,12 @@ class ImportSource {
   // files.
   virtual std::vector<std::filesystem::path> LooseFiles() const { return {}; }
 
-  // Replaces the generator's own tags in text that stand for files of the
-  // post's resources folder with Markdown links to folder_link + name.
-  // Returns how many it replaced.
-  virtual int ReplaceResourceTags(const Post& post, const std::string& folder_link,
-                                  std::string* text) const;
+  // Replaces the generator's own tags in text, which tarn would show as
+  // written, by the Markdown they stand for; a file of the post's
+  // resources folder is linked as folder_link + its name. Returns how many
+  // it replaced. The default replaces none.
+  virtual int ReplaceOwnTags(const Post& post, const std::string& folder_link,
+                             std::string* text) const;
 
   // The post's address on the old site with its front matter front. None
   // for drafts (of a drafts folder or by their front matter) or when the

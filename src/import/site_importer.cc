@@ -165,7 +165,7 @@ int SiteImporter::MoveOwnFiles(const Post& post, std::string* text, Copies* copi
       if (file != post.file) (*copies)[file] = own + SiteFiles::Inside(file, post.resources);
     }
   }
-  int rewritten = site_->ReplaceResourceTags(post, own_link, text);
+  int rewritten = site_->ReplaceOwnTags(post, own_link, text);
   std::vector<PostLinks::Link> links = PostLinks::FindRelative(*text);
   std::vector<std::string> destinations(links.size());
   const fs::path base = post.resources.empty() ? post.file.parent_path() : post.resources;
