@@ -9,7 +9,7 @@
 #include "data/json_document.h"
 #include "import/import_text.h"
 #include "import/post_links.h"
-#include "import/site_config.h"
+#include "import/source_settings.h"
 
 namespace tarn {
 
@@ -77,7 +77,7 @@ std::string HexoSource::ReplaceAssetTags(const std::string& text, const fs::path
 }
 
 bool HexoSource::LoadSettings() {
-  SiteConfig config;
+  SourceSettings config;
   bool readable = LoadSettingsFile(root() / "_config.yml", &config);
   if (readable) permalink_ = PermalinkSetting(config, kDefaultPermalink);
   if (std::string name = config.Text("new_post_name"); !name.empty()) {

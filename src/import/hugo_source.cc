@@ -36,7 +36,7 @@ bool HugoSource::Recognizes(const fs::path& folder) {
 }
 
 bool HugoSource::LoadSettings() {
-  SiteConfig config;
+  SourceSettings config;
   bool readable = LoadMainSettings(&config);
   readable = LoadPermalinks(config) && readable;
   ugly_urls_ = config.Flag("uglyURLs", false);
@@ -55,7 +55,7 @@ bool HugoSource::LoadSettings() {
   return true;
 }
 
-bool HugoSource::LoadMainSettings(SiteConfig* config) const {
+bool HugoSource::LoadMainSettings(SourceSettings* config) const {
   for (const fs::path& folder : {root(), root() / "config/_default"}) {
     for (const char* base : kSettingsNames) {
       for (const char* extension : kSettingsExtensions) {
@@ -68,12 +68,12 @@ bool HugoSource::LoadMainSettings(SiteConfig* config) const {
   return true;
 }
 
-bool HugoSource::LoadPermalinks(const SiteConfig& config) {
+bool HugoSource::LoadPermalinks(const SourceSettings& config) {
   bool readable = true;
-  SiteConfig permalinks = config.Get("permalinks");
+  SourceSettings permalinks = config.Get("permalinks");
   for (const char* extension : kSettingsExtensions) {
     fs::path file = root() / "config/_default" / (std::string("permalinks") + extension);
-    SiteConfig own;
+    SourceSettings own;
     std::error_code ec;
     if (fs::exists(file, ec)) readable = LoadSettingsFile(file, &own) && readable;
     if (own.IsMap()) permalinks = own;

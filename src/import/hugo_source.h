@@ -17,7 +17,7 @@
 #include <map>
 
 #include "import/import_source.h"
-#include "import/site_config.h"
+#include "import/source_settings.h"
 
 namespace tarn {
 
@@ -42,10 +42,10 @@ class HugoSource : public ImportSource {
  private:
   // Reads the first settings file Hugo would into *config; false when it
   // does not read.
-  bool LoadMainSettings(SiteConfig* config) const;
+  bool LoadMainSettings(SourceSettings* config) const;
   // Reads the permalinks of config and of config/_default/permalinks.*;
   // false when one of those files does not read.
-  bool LoadPermalinks(const SiteConfig& config);
+  bool LoadPermalinks(const SourceSettings& config);
   // The posts of one section folder, with its page bundles.
   std::vector<Post> SectionPosts(const std::filesystem::path& section) const;
 

@@ -6,7 +6,7 @@
 #include "import/hexo_source.h"
 #include "import/hugo_source.h"
 #include "import/jekyll_source.h"
-#include "import/site_config.h"
+#include "import/source_settings.h"
 
 namespace tarn {
 
@@ -61,7 +61,7 @@ std::optional<Permalink::Date> ImportSource::DateFromName(const Post&, const Fro
   return std::nullopt;
 }
 
-bool ImportSource::LoadSettingsFile(const fs::path& file, SiteConfig* config) const {
+bool ImportSource::LoadSettingsFile(const fs::path& file, SourceSettings* config) const {
   std::error_code ec;
   if (!fs::is_regular_file(file, ec)) return true;  // the defaults apply
   std::string error;
@@ -70,7 +70,7 @@ bool ImportSource::LoadSettingsFile(const fs::path& file, SiteConfig* config) co
   return false;
 }
 
-std::string ImportSource::PermalinkSetting(const SiteConfig& config,
+std::string ImportSource::PermalinkSetting(const SourceSettings& config,
                                            const std::string& fallback) const {
   std::string pattern = config.Text("permalink");
   if (!pattern.empty()) {

@@ -29,7 +29,7 @@
 namespace tarn {
 
 class FrontMatter;
-class SiteConfig;
+class SourceSettings;
 
 class ImportSource {
  public:
@@ -126,10 +126,10 @@ class ImportSource {
   // Reads a settings file into *config. A missing file leaves *config
   // alone and returns true (the defaults apply); one that does not read is
   // reported and gives false.
-  bool LoadSettingsFile(const std::filesystem::path& file, SiteConfig* config) const;
+  bool LoadSettingsFile(const std::filesystem::path& file, SourceSettings* config) const;
 
   // The "permalink" setting of config, or fallback; says which in the report.
-  std::string PermalinkSetting(const SiteConfig& config, const std::string& fallback) const;
+  std::string PermalinkSetting(const SourceSettings& config, const std::string& fallback) const;
 
   // The posts in the Markdown files under folder, named by their file
   // names, relative holding the path under folder without the extension.

@@ -8,7 +8,7 @@
 
 #include "content/front_matter.h"
 #include "import/import_text.h"
-#include "import/site_config.h"
+#include "import/source_settings.h"
 
 namespace tarn {
 
@@ -46,7 +46,7 @@ std::string JekyllSource::PatternOf(const std::string& setting) {
 }
 
 bool JekyllSource::LoadSettings() {
-  SiteConfig config;
+  SourceSettings config;
   if (!LoadSettingsFile(root() / "_config.yml", &config)) return false;
   permalink_ = PatternOf(PermalinkSetting(config, "date"));
   return true;

@@ -1,4 +1,4 @@
-// SiteConfig: an old site's settings file (_config.yml, hugo.toml,
+// SourceSettings: an old site's settings file (_config.yml, hugo.toml,
 // config.json, permalinks.yaml), read into one tree whatever its format, so
 // that each generator's source asks for its settings by name.
 //
@@ -8,7 +8,7 @@
 // compared without case, as Hugo's are; the other generators' names are
 // lower case anyway.
 //
-// A SiteConfig is a view: copies share the tree, and nothing changes it
+// A SourceSettings is a view: copies share the tree, and nothing changes it
 // after Load.
 //
 // Thread safety: none; one thread reads a tree.
@@ -25,17 +25,17 @@
 
 namespace tarn {
 
-class SiteConfig {
+class SourceSettings {
  public:
   // Settings files larger than this are not read.
   static constexpr std::uintmax_t kMaxBytes = 1u << 20;
 
   // An empty tree: every question has no answer.
-  SiteConfig() = default;
-  SiteConfig(const SiteConfig& other) = default;
+  SourceSettings() = default;
+  SourceSettings(const SourceSettings& other) = default;
   // Points this view at other's tree (never writes into the tree this one
   // viewed, as assigning yaml-cpp nodes would).
-  SiteConfig& operator=(const SiteConfig& other);
+  SourceSettings& operator=(const SourceSettings& other);
 
   // Reads file, as TOML when its name ends in ".toml", else as YAML.
   // Returns false, leaving *this as it was and setting *error, when it is
@@ -47,7 +47,7 @@ class SiteConfig {
   bool IsMap() const { return node_.IsMap(); }
 
   // The value named key in this map (without case), or an empty tree.
-  SiteConfig Get(std::string_view key) const;
+  SourceSettings Get(std::string_view key) const;
 
   // The text of the value named key, "" when it is not a single value.
   std::string Text(std::string_view key) const;
@@ -65,7 +65,7 @@ class SiteConfig {
   std::vector<std::pair<std::string, std::string>> TextEntries() const;
 
  private:
-  explicit SiteConfig(YAML::Node node) : node_(std::move(node)) {}
+  explicit SourceSettings(YAML::Node node) : node_(std::move(node)) {}
 
   YAML::Node node_;
 };

@@ -1,4 +1,4 @@
-#include "import/site_config.h"
+#include "import/source_settings.h"
 
 #include <toml++/toml.h>
 
@@ -33,12 +33,12 @@ YAML::Node TomlToYaml(const toml::node& node) {
 
 }  // namespace
 
-SiteConfig& SiteConfig::operator=(const SiteConfig& other) {
+SourceSettings& SourceSettings::operator=(const SourceSettings& other) {
   node_.reset(other.node_);
   return *this;
 }
 
-bool SiteConfig::Load(const fs::path& file, std::string* error) {
+bool SourceSettings::Load(const fs::path& file, std::string* error) {
   std::error_code ec;
   std::uintmax_t size = fs::file_size(file, ec);
   if (ec || size > kMaxBytes) {
@@ -60,23 +60,23 @@ bool SiteConfig::Load(const fs::path& file, std::string* error) {
   return true;
 }
 
-SiteConfig SiteConfig::Get(std::string_view key) const {
-  if (!node_.IsMap()) return SiteConfig();
+SourceSettings SourceSettings::Get(std::string_view key) const {
+  if (!node_.IsMap()) return SourceSettings();
   std::string wanted = ImportText::Lowered(key);
   for (const auto& entry : node_) {
     if (entry.first.IsScalar() && ImportText::Lowered(entry.first.Scalar()) == wanted) {
-      return SiteConfig(entry.second);
+      return SourceSettings(entry.second);
     }
   }
-  return SiteConfig();
+  return SourceSettings();
 }
 
-std::string SiteConfig::Text(std::string_view key) const {
+std::string SourceSettings::Text(std::string_view key) const {
   YAML::Node value = Get(key).node_;
   return value.IsScalar() ? value.Scalar() : "";
 }
 
-bool SiteConfig::Flag(std::string_view key, bool fallback) const {
+bool SourceSettings::Flag(std::string_view key, bool fallback) const {
   YAML::Node value = Get(key).node_;
   if (!value.IsScalar()) return fallback;
   std::string text = ImportText::Lowered(value.Scalar());
@@ -85,7 +85,7 @@ bool SiteConfig::Flag(std::string_view key, bool fallback) const {
   return fallback;
 }
 
-std::vector<std::string> SiteConfig::Texts(std::string_view key) const {
+std::vector<std::string> SourceSettings::Texts(std::string_view key) const {
   YAML::Node value = Get(key).node_;
   std::vector<std::string> out;
   if (value.IsScalar()) out.push_back(value.Scalar());
@@ -97,7 +97,7 @@ std::vector<std::string> SiteConfig::Texts(std::string_view key) const {
   return out;
 }
 
-std::vector<std::pair<std::string, std::string>> SiteConfig::TextEntries() const {
+std::vector<std::pair<std::string, std::string>> SourceSettings::TextEntries() const {
   std::vector<std::pair<std::string, std::string>> out;
   if (!node_.IsMap()) return out;
   for (const auto& entry : node_) {

@@ -1,4 +1,4 @@
-#include "import/site_config.h"
+#include "import/source_settings.h"
 
 #include <gtest/gtest.h>
 
@@ -9,14 +9,14 @@
 namespace tarn {
 namespace {
 
-SiteConfig Loaded(const TempDir& dir, const std::string& name, const std::string& text) {
-  SiteConfig config;
+SourceSettings Loaded(const TempDir& dir, const std::string& name, const std::string& text) {
+  SourceSettings config;
   std::string error;
   EXPECT_TRUE(config.Load(dir.Write(name, text), &error)) << name << ": " << error;
   return config;
 }
 
-TEST(SiteConfigTest, ReadsEachFormatIntoOneTree) {
+TEST(SourceSettingsTest, ReadsEachFormatIntoOneTree) {
   TempDir dir("config");
   struct Case {
     const char* name;
@@ -36,18 +36,18 @@ TEST(SiteConfigTest, ReadsEachFormatIntoOneTree) {
   for (const Case& c : cases) {
     EXPECT_EQ(Loaded(dir, c.name, c.text).Text(c.key), c.value) << c.name << ": " << c.text;
   }
-  SiteConfig nested = Loaded(dir, "hugo.toml", "[permalinks.page]\nposts = \"/:slug/\"\n");
+  SourceSettings nested = Loaded(dir, "hugo.toml", "[permalinks.page]\nposts = \"/:slug/\"\n");
   EXPECT_TRUE(nested.Get("Permalinks").Get("page").IsMap());
   EXPECT_EQ(nested.Get("permalinks").Get("page").Text("posts"), "/:slug/");
   EXPECT_FALSE(nested.Get("permalinks").Get("posts").IsMap());
 }
 
-TEST(SiteConfigTest, FlagsListsAndEntries) {
+TEST(SourceSettingsTest, FlagsListsAndEntries) {
   TempDir dir("config");
-  SiteConfig config = Loaded(dir, "hugo.yaml",
-                             "a: yes\nb: OFF\nc: \"True\"\nd: maybe\n"
-                             "one: static\nmany: [a, [x], b]\n"
-                             "map: {z: 1, y: [2], x: three}\n");
+  SourceSettings config = Loaded(dir, "hugo.yaml",
+                                 "a: yes\nb: OFF\nc: \"True\"\nd: maybe\n"
+                                 "one: static\nmany: [a, [x], b]\n"
+                                 "map: {z: 1, y: [2], x: three}\n");
   struct Case {
     const char* key;
     bool fallback;
@@ -64,16 +64,16 @@ TEST(SiteConfigTest, FlagsListsAndEntries) {
   EXPECT_TRUE(config.Get("one").TextEntries().empty());
 }
 
-TEST(SiteConfigTest, AssigningAViewLeavesTheTreeAlone) {
+TEST(SourceSettingsTest, AssigningAViewLeavesTheTreeAlone) {
   TempDir dir("config");
-  SiteConfig config = Loaded(dir, "hugo.yaml", "first: {a: 1}\nsecond: {a: 2}\n");
-  SiteConfig view = config.Get("first");
+  SourceSettings config = Loaded(dir, "hugo.yaml", "first: {a: 1}\nsecond: {a: 2}\n");
+  SourceSettings view = config.Get("first");
   view = config.Get("second");
   EXPECT_EQ(view.Text("a"), "2");
   EXPECT_EQ(config.Get("first").Text("a"), "1");
 }
 
-TEST(SiteConfigTest, WhatCannotBeReadNamesTheFileAndLine) {
+TEST(SourceSettingsTest, WhatCannotBeReadNamesTheFileAndLine) {
   TempDir dir("config");
   struct Case {
     const char* name;
@@ -86,18 +86,18 @@ TEST(SiteConfigTest, WhatCannotBeReadNamesTheFileAndLine) {
   };
   for (const Case& c : cases) {
     std::string file = dir.Write(c.name, c.text);
-    SiteConfig config = Loaded(dir, "kept.yml", "kept: yes\n");
+    SourceSettings config = Loaded(dir, "kept.yml", "kept: yes\n");
     std::string error;
     EXPECT_FALSE(config.Load(file, &error)) << c.name;
     EXPECT_EQ(error.rfind(file + c.line, 0), 0u) << error;
     EXPECT_GT(error.size(), file.size() + std::string(c.line).size()) << error;
     EXPECT_EQ(config.Text("kept"), "yes") << c.name;  // the tree it had
   }
-  SiteConfig config;
+  SourceSettings config;
   std::string error;
   EXPECT_FALSE(config.Load(dir / "missing.toml", &error));
   EXPECT_EQ(error, (dir / "missing.toml").string() + ": cannot read");
-  std::string big = dir.Write("big.yml", std::string(SiteConfig::kMaxBytes + 1, '#'));
+  std::string big = dir.Write("big.yml", std::string(SourceSettings::kMaxBytes + 1, '#'));
   EXPECT_FALSE(config.Load(big, &error));
   EXPECT_EQ(error, big + ": too large to read");
 }
