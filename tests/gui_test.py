@@ -117,7 +117,7 @@ class StartUpTest(GuiTest):
         s.shot("error_page_tplrender_threw")
         self.assertFalse(os.path.exists(s.path("template", "index.html")))
 
-    def test_a_broken_site_configuration_is_reported(self):
+    def test_a_broken_source_settingsuration_is_reported(self):
         def break_config(root):
             with open(os.path.join(root, "config", "base.json"), "w") as f:
                 f.write('{"system": {"title": "x",')

@@ -250,6 +250,15 @@ TEST_F(ImportCommandTest, SymbolicLinksAreNeitherFollowedNorWrittenThrough) {
   EXPECT_FALSE(Exists("static/linked.png"));
   // A link that leaves the old site is left as it is.
   EXPECT_CONTAINS(Read("_posts/b.md"), "![](../images/b/cover.png) ![](../../../../outside.png)\n");
+
+  // Nor is a folder the import starts from followed when it is a link.
+  PutSite("jekyll/_posts/2020-01-01-a.md", "x\n");
+  PutSite("shared/secret.txt", "secret");
+  fs::create_symlink(tmp_ + "/shared", tmp_ + "/jekyll/assets");
+  Outcome linked = ImportMade("jekyll");
+  EXPECT_EQ(linked.status, 0) << linked.out << linked.err;
+  EXPECT_CONTAINS(linked.out, "skipped assets: a symbolic link, not followed\n");
+  EXPECT_FALSE(Exists("static/assets"));
 }
 
 TEST_F(ImportCommandTest, UnknownSitesAndBadArgumentsImportNothing) {

@@ -1,0 +1,175 @@
+#include "import/hugo_source.h"
+
+#include <algorithm>
+#include <system_error>
+
+#include "content/front_matter.h"
+#include "import/import_text.h"
+
+namespace tarn {
+
+namespace fs = std::filesystem;
+
+namespace {
+
+constexpr const char* kSettingsNames[] = {"hugo", "config"};
+constexpr const char* kSettingsExtensions[] = {".toml", ".yaml", ".yml", ".json"};
+constexpr char kDefaultPermalink[] = "/:sections/:slugorfilename/";
+
+}  // namespace
+
+HugoSource::HugoSource(fs::path folder, const ImportReport* report)
+    : ImportSource(std::move(folder), report), content_(root() / "content") {}
+
+bool HugoSource::Recognizes(const fs::path& folder) {
+  std::error_code ec;
+  bool content = fs::is_directory(folder / "content", ec);
+  for (const char* base : kSettingsNames) {
+    for (const char* extension : kSettingsExtensions) {
+      if (fs::is_regular_file(folder / (std::string(base) + extension), ec) &&
+          (content || base[0] == 'h')) {
+        return true;
+      }
+    }
+  }
+  return content && fs::is_directory(folder / "config/_default", ec);
+}
+
+bool HugoSource::LoadSettings() {
+  SourceSettings config;
+  bool readable = LoadMainSettings(&config);
+  readable = LoadPermalinks(config) && readable;
+  ugly_urls_ = config.Flag("uglyURLs", false);
+  lower_paths_ = !config.Flag("disablePathToLower", false);
+  std::string content = config.Text("contentDir");
+  content_ = root() / (content.empty() ? "content" : content);
+  static_dirs_ = config.Texts("staticDir");
+  if (static_dirs_.empty()) static_dirs_.push_back("static");
+  if (!readable) return false;
+  if (section_permalinks_.empty()) {
+    report().Note("no permalinks setting: old addresses follow Hugo's default /SECTION/NAME/");
+  }
+  for (const auto& [section, pattern] : section_permalinks_) {
+    report().Note("old addresses in " + section + " follow " + pattern);
+  }
+  return true;
+}
+
+bool HugoSource::LoadMainSettings(SourceSettings* config) const {
+  for (const fs::path& folder : {root(), root() / "config/_default"}) {
+    for (const char* base : kSettingsNames) {
+      for (const char* extension : kSettingsExtensions) {
+        fs::path file = folder / (std::string(base) + extension);
+        std::error_code ec;
+        if (fs::exists(file, ec)) return LoadSettingsFile(file, config);
+      }
+    }
+  }
+  return true;
+}
+
+bool HugoSource::LoadPermalinks(const SourceSettings& config) {
+  bool readable = true;
+  SourceSettings permalinks = config.Get("permalinks");
+  for (const char* extension : kSettingsExtensions) {
+    fs::path file = root() / "config/_default" / (std::string("permalinks") + extension);
+    SourceSettings own;
+    std::error_code ec;
+    if (fs::exists(file, ec)) readable = LoadSettingsFile(file, &own) && readable;
+    if (own.IsMap()) permalinks = own;
+  }
+  // Hugo's newer form keeps the patterns of pages under "page".
+  if (permalinks.Get("page").IsMap()) permalinks = permalinks.Get("page");
+  for (const auto& [section, pattern] : permalinks.TextEntries()) {
+    section_permalinks_[ImportText::Lowered(section)] = pattern;
+  }
+  return readable;
+}
+
+std::vector<ImportSource::Post> HugoSource::Posts() const {
+  std::vector<Post> posts;
+  bool any = false;
+  for (const char* section : {"posts", "post"}) {
+    std::error_code ec;
+    if (!fs::is_directory(content_ / section, ec)) continue;
+    any = true;
+    std::vector<Post> found = SectionPosts(content_ / section);
+    posts.insert(posts.end(), found.begin(), found.end());
+  }
+  if (!any) {
+    report().Note("no posts: " + report().Shown(content_) +
+                  " has no posts or post folder (other sections are not imported)");
+  }
+  std::sort(posts.begin(), posts.end(),
+            [](const Post& a, const Post& b) { return a.file < b.file; });
+  return posts;
+}
+
+std::vector<ImportSource::Post> HugoSource::SectionPosts(const fs::path& section) const {
+  std::vector<Post> posts;
+  // A folder with an index file is a page bundle: one post, named after
+  // the folder, whose files are all its own.
+  auto enter = [&](const fs::path& folder) {
+    for (const char* extension : SiteFiles::kMarkdownExtensions) {
+      fs::path index = folder / (std::string("index") + extension);
+      std::error_code ec;
+      if (fs::is_regular_file(index, ec) && !fs::is_symlink(index, ec)) {
+        posts.push_back({index, folder, folder.filename().string(),
+                         SiteFiles::Inside(folder.parent_path(), content_)});
+        return false;
+      }
+    }
+    return true;
+  };
+  auto on_link = [this](const fs::path& link) { report().SymbolicLink(link); };
+  for (const fs::path& file : SiteFiles::FilesUnder(section, enter, on_link)) {
+    std::string name = file.filename().string();
+    if (name[0] == '.') continue;
+    if (name.rfind("_index.", 0) == 0) {
+      report().Skipped(report().Shown(file) + ": a section's list page, not a post");
+    } else if (SiteFiles::IsMarkdown(file)) {
+      posts.push_back(
+          {file, {}, file.stem().string(), SiteFiles::Inside(file.parent_path(), content_)});
+    } else {
+      SkipOtherContent(file);
+    }
+  }
+  return posts;
+}
+
+std::vector<ImportSource::StaticRoot> HugoSource::StaticRoots() const {
+  std::vector<StaticRoot> roots;
+  for (const std::string& folder : static_dirs_) roots.push_back({root() / folder, ""});
+  return roots;
+}
+
+std::string HugoSource::AddressOf(const Post& post, const FrontMatter& front,
+                                  std::optional<Permalink::Date> date, std::string* why) const {
+  if (std::string own = front.GetText("url"); !own.empty()) {
+    return Expanded(own, std::nullopt, {}, why);
+  }
+  for (const char* key : {"publishDate", "publishdate", "pubdate"}) {
+    if (!date) date = DateAt(front, key);
+  }
+  bool lower = lower_paths_;
+  std::string slug = front.GetText("slug");
+  std::string section = post.relative.substr(0, post.relative.find('/'));
+  std::map<std::string, std::string> values;
+  values["title"] = Permalink::HugoSlug(front.GetText("title"), lower);
+  values["filename"] = values["contentbasename"] = Permalink::HugoSlug(post.name, lower);
+  values["slug"] = slug.empty() ? values["title"] : Permalink::HugoSlug(slug, lower);
+  values["slugorfilename"] = values["slugorcontentbasename"] =
+      slug.empty() ? values["filename"] : values["slug"];
+  values["section"] = Permalink::HugoSlug(section, lower);
+  values["sections"] = Permalink::HugoSlug(post.relative, lower);
+  auto found = section_permalinks_.find(ImportText::Lowered(section));
+  std::string pattern = found != section_permalinks_.end() ? found->second : kDefaultPermalink;
+  std::string address = Expanded(pattern, date, values, why);
+  if (ugly_urls_ && address.size() > 1 && address.back() == '/') {
+    address.back() = '.';
+    address += "html";
+  }
+  return address;
+}
+
+}  // namespace tarn

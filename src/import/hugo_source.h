@@ -1,0 +1,59 @@
+// HugoSource: a Hugo site as the importer reads it. Posts are the Markdown
+// files of the content folder's posts/ and post/ sections (contentDir in
+// the settings), a page bundle (a folder with an index.md) being one post
+// with its files; the static folders (staticDir, static/ by default) become
+// static files. List pages (_index.md) are not posts.
+//
+// The settings are the first of hugo.toml/.yaml/.yml/.json and
+// config.toml/.yaml/.yml/.json in the site's root, then in
+// config/_default/, whose permalinks file wins for permalinks. Old
+// addresses follow the permalinks of the post's section (Hugo's default
+// /SECTION/NAME/ without one), uglyURLs and disablePathToLower; a post's
+// own url wins.
+//
+// Thread safety: none; the thread that runs the import uses it.
+#pragma once
+
+#include <map>
+
+#include "import/import_source.h"
+#include "import/source_settings.h"
+
+namespace tarn {
+
+class HugoSource : public ImportSource {
+ public:
+  // folder: the site's root, canonical; report must outlive the source.
+  HugoSource(std::filesystem::path folder, const ImportReport* report);
+
+  // Whether folder looks like a Hugo site: a hugo settings file, a config
+  // settings file beside a content folder, or config/_default/ beside one.
+  static bool Recognizes(const std::filesystem::path& folder);
+
+  std::string_view generator() const override { return "Hugo"; }
+  std::vector<Post> Posts() const override;
+  std::vector<StaticRoot> StaticRoots() const override;
+
+ protected:
+  bool LoadSettings() override;
+  std::string AddressOf(const Post& post, const FrontMatter& front,
+                        std::optional<Permalink::Date> date, std::string* why) const override;
+
+ private:
+  // Reads the first settings file Hugo would into *config; false when it
+  // does not read.
+  bool LoadMainSettings(SourceSettings* config) const;
+  // Reads the permalinks of config and of config/_default/permalinks.*;
+  // false when one of those files does not read.
+  bool LoadPermalinks(const SourceSettings& config);
+  // The posts of one section folder, with its page bundles.
+  std::vector<Post> SectionPosts(const std::filesystem::path& section) const;
+
+  std::filesystem::path content_;
+  std::vector<std::string> static_dirs_;
+  std::map<std::string, std::string> section_permalinks_;  // lower-case section: pattern
+  bool ugly_urls_ = false;
+  bool lower_paths_ = true;
+};
+
+}  // namespace tarn

@@ -1,0 +1,126 @@
+#include "import/import_source.h"
+
+#include <system_error>
+
+#include "content/front_matter.h"
+#include "import/hexo_source.h"
+#include "import/hugo_source.h"
+#include "import/jekyll_source.h"
+#include "import/source_settings.h"
+
+namespace tarn {
+
+namespace fs = std::filesystem;
+
+namespace {
+
+bool IsDraft(const FrontMatter& front) {
+  bool draft = false;
+  bool published = true;
+  front.GetFlag("draft", &draft);
+  front.GetFlag("published", &published);
+  return draft || !published;
+}
+
+}  // namespace
+
+ImportSource::ImportSource(fs::path root, const ImportReport* report)
+    : root_(std::move(root)), report_(report) {}
+
+std::unique_ptr<ImportSource> ImportSource::Detect(const fs::path& folder,
+                                                   const ImportReport* report) {
+  // Hexo keeps a _config.yml as Jekyll does, so its source/_posts is asked
+  // for first; Jekyll's layout, the least telling, comes last.
+  if (HexoSource::Recognizes(folder)) return std::make_unique<HexoSource>(folder, report);
+  if (HugoSource::Recognizes(folder)) return std::make_unique<HugoSource>(folder, report);
+  if (JekyllSource::Recognizes(folder)) return std::make_unique<JekyllSource>(folder, report);
+  return nullptr;
+}
+
+void ImportSource::ReadSettings() { settings_read_ = LoadSettings(); }
+
+int ImportSource::ReplaceOwnTags(const Post&, const std::string&, std::string*) const { return 0; }
+
+ImportSource::Address ImportSource::OldAddress(const Post& post, const FrontMatter& front) const {
+  Address result;
+  std::optional<Permalink::Date> date = DateAt(front, "date");
+  result.date_from_name = DateFromName(post, front);
+  if (result.date_from_name) date = result.date_from_name;
+  if (post.draft || IsDraft(front)) {
+    result.draft = true;
+    result.why = "a draft";
+  } else if (!settings_read_) {
+    result.why = "the site's configuration cannot be read";
+  } else {
+    result.address = AddressOf(post, front, date, &result.why);
+  }
+  return result;
+}
+
+std::optional<Permalink::Date> ImportSource::DateFromName(const Post&, const FrontMatter&) const {
+  return std::nullopt;
+}
+
+bool ImportSource::LoadSettingsFile(const fs::path& file, SourceSettings* config) const {
+  std::error_code ec;
+  if (!fs::is_regular_file(file, ec)) return true;  // the defaults apply
+  std::string error;
+  if (config->Load(file, &error)) return true;
+  report().Note(error + "; old addresses cannot be told");
+  return false;
+}
+
+std::string ImportSource::PermalinkSetting(const SourceSettings& config,
+                                           const std::string& fallback) const {
+  std::string pattern = config.Text("permalink");
+  if (!pattern.empty()) {
+    report().Note("old addresses follow the permalink setting " + pattern);
+    return pattern;
+  }
+  report().Note("no permalink setting: old addresses follow the default " + fallback);
+  return fallback;
+}
+
+std::vector<ImportSource::Post> ImportSource::PostsUnder(
+    const fs::path& folder, bool drafts, const SiteFiles::EnterFolder& enter) const {
+  auto on_link = [this](const fs::path& link) { report().SymbolicLink(link); };
+  std::vector<Post> posts;
+  for (const fs::path& file : SiteFiles::FilesUnder(folder, enter, on_link)) {
+    if (file.filename().string()[0] == '.') continue;
+    if (!SiteFiles::IsMarkdown(file)) {
+      SkipOtherContent(file);
+      continue;
+    }
+    Post post;
+    post.file = file;
+    post.name = file.stem().string();
+    post.relative = SiteFiles::Inside(fs::path(file).replace_extension(), folder);
+    post.draft = drafts;
+    posts.push_back(std::move(post));
+  }
+  return posts;
+}
+
+void ImportSource::SkipOtherContent(const fs::path& file) const {
+  if (SiteFiles::IsOtherContent(file)) report().Skipped(report().Shown(file) + ": not Markdown");
+}
+
+std::optional<Permalink::Date> ImportSource::DateAt(const FrontMatter& front,
+                                                    std::string_view key) {
+  Permalink::Date date;
+  if (!Permalink::ParseDate(front.GetText(key), &date)) return std::nullopt;
+  return date;
+}
+
+std::string ImportSource::Expanded(const std::string& pattern, std::optional<Permalink::Date> date,
+                                   const std::map<std::string, std::string>& values,
+                                   std::string* why) {
+  std::string address = Permalink::Expand(pattern, date ? &*date : nullptr, values, why);
+  Permalink::Date any{2000, 1, 1};
+  if (address.empty() && !date && !Permalink::Expand(pattern, &any, values, nullptr).empty()) {
+    *why += " (the post has no date the old site's address was made from)";
+  }
+  return address;
+}
+
+}  // namespace tarn

@@ -1,0 +1,51 @@
+// JekyllSource: a Jekyll site as the importer reads it. Posts are the
+// Markdown files under _posts/, drafts those under _drafts/; assets/,
+// images/ and the root's CNAME, favicon.ico and robots.txt become static
+// files. Jekyll publishes only posts named "YYYY-MM-DD-slug"; a post
+// without a date of its own takes its name's. Old addresses follow the
+// permalink setting of _config.yml (a pattern or one of Jekyll's named
+// styles, "date" by default) or the post's own permalink.
+//
+// Thread safety: none; the thread that runs the import uses it.
+#pragma once
+
+#include "import/import_source.h"
+
+namespace tarn {
+
+class JekyllSource : public ImportSource {
+ public:
+  // folder: the site's root, canonical; report must outlive the source.
+  JekyllSource(std::filesystem::path folder, const ImportReport* report);
+
+  // Whether folder looks like a Jekyll site: a _posts folder, or a
+  // _config.yml beside a _drafts folder.
+  static bool Recognizes(const std::filesystem::path& folder);
+
+  // Splits a post's name "YYYY-MM-DD-slug" (a year of two to four digits,
+  // month and day of one or two). Returns false, leaving *date and *slug
+  // alone, when the name has no such start or its date does not exist.
+  static bool SplitName(const std::string& name, Permalink::Date* date, std::string* slug);
+
+  // The pattern a permalink setting stands for: Jekyll's named styles
+  // (date, pretty, ordinal, weekdate, none) spelled out, any other setting
+  // as it is.
+  static std::string PatternOf(const std::string& setting);
+
+  std::string_view generator() const override { return "Jekyll"; }
+  std::vector<Post> Posts() const override;
+  std::vector<StaticRoot> StaticRoots() const override;
+  std::vector<std::filesystem::path> LooseFiles() const override;
+
+ protected:
+  bool LoadSettings() override;
+  std::optional<Permalink::Date> DateFromName(const Post& post,
+                                              const FrontMatter& front) const override;
+  std::string AddressOf(const Post& post, const FrontMatter& front,
+                        std::optional<Permalink::Date> date, std::string* why) const override;
+
+ private:
+  std::string permalink_;  // the site's pattern, spelled out
+};
+
+}  // namespace tarn
