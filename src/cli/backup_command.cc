@@ -14,11 +14,6 @@ namespace tarn {
 namespace {
 
 int RunBackup(const CommandContext& context) {
-  if (!context.args.empty()) {
-    std::fprintf(stderr, "tarn backup: unexpected argument '%s'\nusage: tarn [-w DIR] backup\n",
-                 context.args[0].c_str());
-    return kUsageError;
-  }
   SiteConfig config(context.workspace);
   // A base.json that cannot be read is reported and the sources are still
   // committed: a broken setting is one more reason to keep a copy.

@@ -24,12 +24,7 @@ std::string ForTerminal(const std::string& text) {
   return out;
 }
 
-int RunCheckUpdate(const CommandContext& context) {
-  if (!context.args.empty()) {
-    std::fprintf(stderr, "tarn check-update: unexpected argument %s\nusage: tarn check-update\n",
-                 context.args.front().c_str());
-    return kUsageError;
-  }
+int RunCheckUpdate(const CommandContext&) {
   UpdateChecker checker;
   UpdateNotice notice;
   checker.CheckForUpdate(&notice, [](const std::string& message) {
@@ -43,7 +38,10 @@ int RunCheckUpdate(const CommandContext& context) {
 }
 
 const Command kCheckUpdate("check-update", "check-update",
-                           "say whether a newer version has been published", RunCheckUpdate, false);
+                           "say whether a newer version has been published", RunCheckUpdate,
+                           {.unknown_option = "unexpected argument {}",
+                            .extra_word = "unexpected argument {}"},
+                           false);
 
 }  // namespace
 }  // namespace tarn

@@ -27,9 +27,24 @@ void PrintReason(const std::string& message) {
 }
 
 Command::Command(const char* name, const char* usage, const char* summary, Run run,
-                 bool needs_workspace)
-    : name_(name), usage_(usage), summary_(summary), run_(run), needs_workspace_(needs_workspace) {
+                 const OptionParser::Syntax& syntax, bool needs_workspace)
+    : name_(name),
+      usage_(usage),
+      summary_(summary),
+      run_(run),
+      syntax_(syntax),
+      needs_workspace_(needs_workspace) {
   Registry().push_back(this);
+}
+
+std::string Command::UsageLine() const {
+  return std::string("usage: tarn ") + (needs_workspace_ ? "[-w DIR] " : "") + usage_ + "\n";
+}
+
+bool Command::ReadArgs(const std::vector<std::string>& args, ParsedArgs* result,
+                       std::string* error) const {
+  return OptionParser(std::string("tarn ") + name_, syntax_, UsageLine())
+      .Parse(args, result, error);
 }
 
 std::vector<const Command*> Command::All() {

@@ -1,8 +1,10 @@
 // Command: one of the command line's commands. Each command lives in a file
 // of its own (src/cli/NAME_command.cc) and registers itself with a static
-// Command object, so adding one touches no shared table. main() parses the
-// common options (-w DIR, --help, --version), finds the workspace and
-// dispatches by name; no command name means "gui".
+// Command object, so adding one touches no shared table. A command declares
+// the options and words it takes (an OptionParser::Syntax); main() reads
+// the common options (-w DIR, --help, --version), finds the command by name
+// (no name means "gui"), checks the workspace, reads the command's own
+// arguments and runs it.
 //
 // Thread safety: the registry is filled during static initialisation and
 // only read afterwards; commands run on the main thread.
@@ -11,6 +13,7 @@
 #include <string>
 #include <vector>
 
+#include "cli/option_parser.h"
 #include "workspace/workspace_locator.h"
 
 namespace tarn {
@@ -20,9 +23,11 @@ struct CommandContext {
   // WorkspaceLocator says (-w DIR first).
   std::string workspace;
   WorkspaceLocator::Source workspace_source = WorkspaceLocator::Source::kExplicit;
-  // The arguments other than the command name, common options removed, in
-  // their order (the common options may stand anywhere).
-  std::vector<std::string> args;
+  // The command's options and words, read by its syntax once the common
+  // options (which may stand anywhere) are taken out.
+  ParsedArgs args;
+  // The command's usage line, for a fault the command finds in its words.
+  std::string usage_line;
 };
 
 class Command {
@@ -33,18 +38,27 @@ class Command {
   using Run = int (*)(const CommandContext& context);
 
   // Registers the command. Called during static initialisation only.
-  // A command that needs_workspace runs only on a workspace folder it can
-  // write: main() says what is wrong (and how to make a blog) otherwise and
-  // exits with 1. name, usage and summary must be string literals (they are
-  // kept, not copied).
+  // syntax: the options and words it takes; the default takes none.
+  // A command that needs_workspace runs only on a workspace folder that
+  // exists and that it can write: main() says what is wrong (and how to
+  // make a blog) otherwise and exits with 1. name, usage and summary must be
+  // string literals and syntax's table static (they are kept, not copied).
   Command(const char* name, const char* usage, const char* summary, Run run,
-          bool needs_workspace = true);
+          const OptionParser::Syntax& syntax = {}, bool needs_workspace = true);
 
   const char* name() const { return name_; }
   const char* usage() const { return usage_; }
   const char* summary() const { return summary_; }
   bool needs_workspace() const { return needs_workspace_; }
   int Execute(const CommandContext& context) const { return run_(context); }
+
+  // "usage: tarn [-w DIR] NAME ...\n", the line a usage error ends with
+  // ([-w DIR] for a command that needs a workspace).
+  std::string UsageLine() const;
+  // Reads the command's arguments by its syntax. Returns false with the
+  // text to print on standard error in *error for a malformed command line
+  // (exit status kUsageError).
+  bool ReadArgs(const std::vector<std::string>& args, ParsedArgs* result, std::string* error) const;
 
   // Every registered command, in name order.
   static std::vector<const Command*> All();
@@ -56,6 +70,7 @@ class Command {
   const char* usage_;
   const char* summary_;
   Run run_;
+  OptionParser::Syntax syntax_;
   bool needs_workspace_;
 };
 

@@ -13,16 +13,13 @@ namespace tarn {
 namespace {
 
 int RunConvertWorker(const CommandContext& context) {
-  if (context.args.size() != 1) {
-    std::fprintf(stderr, "usage: tarn convert-worker PAGE\n");
-    return kUsageError;
-  }
-  return WorkerProcessHost::Serve(context.args[0], STDIN_FILENO, STDOUT_FILENO);
+  return WorkerProcessHost::Serve(context.args.words().front(), STDIN_FILENO, STDOUT_FILENO);
 }
 
-const Command kConvertWorker("convert-worker", "convert-worker PAGE",
-                             "(internal) convert Markdown for a parallel build", RunConvertWorker,
-                             false);
+const Command kConvertWorker(
+    "convert-worker", "convert-worker PAGE", "(internal) convert Markdown for a parallel build",
+    RunConvertWorker, {.min_words = 1, .max_words = 1, .keep_unknown = true, .extra_word = nullptr},
+    false);
 
 }  // namespace
 }  // namespace tarn

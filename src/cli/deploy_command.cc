@@ -15,6 +15,7 @@
 #include "deploy/publisher.h"
 #include "render/parallel_build.h"
 #include "render/site_builder.h"
+#include "workspace/workspace.h"
 
 namespace tarn {
 namespace {
@@ -25,28 +26,16 @@ int Finish(const DeployOutcome& outcome) {
   return outcome.ok ? 0 : 1;
 }
 
-constexpr char kReplace[] = "--replace";
+constexpr OptionSpec kOptions[] = {
+    {.name = "replace",
+     .help = "go on over an earlier site on the remote that public/'s history does not share"},
+};
 
-// 0 when the command line and the workspace are fine, else the exit status.
-// *replace tells whether --replace was given.
-int CheckContext(const CommandContext& context, const char* name, bool* replace) {
-  *replace = false;
-  for (const std::string& arg : context.args) {
-    if (arg == kReplace) {
-      *replace = true;
-      continue;
-    }
-    std::fprintf(stderr, "tarn %s: unexpected argument '%s'\nusage: tarn [-w DIR] %s [%s]\n", name,
-                 arg.c_str(), name, kReplace);
-    return kUsageError;
-  }
-  std::error_code ec;
-  if (!std::filesystem::is_directory(context.workspace, ec)) {
-    std::fprintf(stderr, "tarn %s: %s: no such workspace folder\n", name,
-                 context.workspace.c_str());
-    return 1;
-  }
-  return 0;
+// Sets git up in public/, reasons and git's output going where the
+// commands send them.
+void SetUpGit(GitDeployer* git, const Workspace& workspace) {
+  git->set_diagnostic_sink(PrintReason);
+  git->InitRepository(workspace.public_dir(), StreamToStdout);
 }
 
 // With AutoBackup=1 a successful publish is followed by a backup of the
@@ -66,34 +55,29 @@ int BackUpAfterPublish(const CommandContext& context, SiteBuilder& site) {
 }
 
 int RunPush(const CommandContext& context) {
-  bool replace = false;
-  if (int status = CheckContext(context, "push", &replace)) return status;
   // A base.json that cannot be read is reported; the push then stops for
   // want of a deploy URL, after committing, as in the desktop program.
   SiteBuilder site(context.workspace, nullptr, PrintReason);
   site.LoadConfig();
   GitDeployer git;
-  git.set_diagnostic_sink(PrintReason);
-  git.InitRepository(context.workspace + "/public", StreamToStdout);
+  SetUpGit(&git, Workspace(context.workspace));
   Publisher publisher(&site, &git, PrintReason);
-  publisher.set_replace(replace);
+  publisher.set_replace(context.args.Has("replace"));
   return Finish(publisher.Push());
 }
 
 int RunPublish(const CommandContext& context) {
-  bool replace = false;
-  if (int status = CheckContext(context, "publish", &replace)) return status;
+  Workspace workspace(context.workspace);
   SiteBuilder site(context.workspace, nullptr, PrintReason);
   site.LoadConfig();
   // The desktop program creates the workspace folders at start; here the
   // repository folder is made before git is set up in it.
   std::error_code ec;
-  std::filesystem::create_directories(context.workspace + "/public", ec);
+  std::filesystem::create_directories(workspace.public_dir(), ec);
   GitDeployer git;
-  git.set_diagnostic_sink(PrintReason);
-  git.InitRepository(context.workspace + "/public", StreamToStdout);
+  SetUpGit(&git, workspace);
   Publisher publisher(&site, &git, PrintReason);
-  publisher.set_replace(replace);
+  publisher.set_replace(context.args.Has("replace"));
   // The same build as tarn build's. Without the page it still runs and
   // fails at the first post it cannot convert, saying why.
   publisher.set_build([&site] { return ParallelBuild::Run(&site, {}, PrintReason); });
@@ -104,9 +88,9 @@ int RunPublish(const CommandContext& context) {
 }
 
 const Command kPush("push", "push [--replace]", "commit public/ and push it to system.deployUrl",
-                    RunPush);
+                    RunPush, {.options = kOptions});
 const Command kPublish("publish", "publish [--replace]", "render the site, then commit and push it",
-                       RunPublish);
+                       RunPublish, {.options = kOptions});
 
 }  // namespace
 }  // namespace tarn

@@ -21,7 +21,9 @@ int RunGui(const CommandContext& context) {
 #endif
 }
 
-const Command kGui("gui", "gui", "start the desktop program (the default)", RunGui, false);
+// Arguments beyond the common options are let be.
+const Command kGui("gui", "gui", "start the desktop program (the default)", RunGui,
+                   {.max_words = OptionParser::kAnyNumber, .keep_unknown = true}, false);
 
 }  // namespace
 }  // namespace tarn

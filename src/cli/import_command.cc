@@ -11,13 +11,7 @@
 namespace tarn {
 namespace {
 
-constexpr char kUsage[] = "usage: tarn [-w DIR] import SITE-FOLDER\n";
-
 int RunImport(const CommandContext& context) {
-  if (context.args.size() != 1 || context.args[0].empty() || context.args[0][0] == '-') {
-    std::fputs(kUsage, stderr);
-    return kUsageError;
-  }
   auto print = [](const SiteImporter::Entry& entry) {
     using Kind = SiteImporter::Entry::Kind;
     switch (entry.kind) {
@@ -37,16 +31,19 @@ int RunImport(const CommandContext& context) {
     }
     std::fflush(stdout);
   };
-  SiteImporter importer(context.args[0], context.workspace, print);
+  SiteImporter importer(context.args.words().front(), context.workspace, print);
   int count = importer.Run();
   if (count < 0) return 1;
   std::printf("%d file(s) imported\n", count);
   return count > 0 ? 0 : 1;
 }
 
-const Command kImport("import", "import SITE-FOLDER",
-                      "bring a Hexo, Hugo or Jekyll site's posts and files into the workspace",
-                      RunImport);
+// One folder; anything else, an option or an empty argument too, gets the
+// usage alone.
+const Command kImport(
+    "import", "import SITE-FOLDER",
+    "bring a Hexo, Hugo or Jekyll site's posts and files into the workspace", RunImport,
+    {.min_words = 1, .max_words = 1, .unknown_option = nullptr, .extra_word = nullptr});
 
 }  // namespace
 }  // namespace tarn

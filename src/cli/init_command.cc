@@ -4,11 +4,10 @@
 // .gitignore. With --from URL it restores a blog backed up with tarn backup
 // (a GitCloneSource) instead. Sources of a first blog are SkeletonSources.
 
-#include <unistd.h>
-
 #include <cstdio>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "cli/command.h"
 #include "deploy/git_clone_source.h"
@@ -19,37 +18,24 @@
 namespace tarn {
 namespace {
 
-constexpr char kUsage[] = "usage: tarn init [DIR] [--from URL]\n";
+constexpr OptionSpec kOptions[] = {
+    {.name = "from",
+     .kind = OptionKind::kText,
+     .help = "restore the blog backed up there with tarn backup",
+     .value_name = "URL",
+     .needs = "the URL of a backup"},
+};
 
 // Where the blog goes: DIR, else the folder given with -w, else the
 // current folder. Returns "" after a usage error.
-// *from receives the URL given with --from.
-std::string TargetOf(const CommandContext& context, std::string* from) {
-  std::string target;
-  for (std::size_t i = 0; i < context.args.size(); ++i) {
-    const std::string& arg = context.args[i];
-    if (arg == "--from") {
-      if (i + 1 == context.args.size() || context.args[i + 1].empty()) {
-        std::fprintf(stderr, "tarn init: --from needs the URL of a backup\n%s", kUsage);
-        return "";
-      }
-      *from = context.args[++i];
-      continue;
-    }
-    if (!arg.empty() && arg[0] == '-') {
-      std::fprintf(stderr, "tarn init: unknown option '%s'\n%s", arg.c_str(), kUsage);
-      return "";
-    }
-    if (!target.empty()) {
-      std::fprintf(stderr, "tarn init: one folder only\n%s", kUsage);
-      return "";
-    }
-    target = arg;
-  }
+std::string TargetOf(const CommandContext& context) {
+  const std::vector<std::string>& words = context.args.words();
+  std::string target = words.empty() ? "" : words.front();
   bool explicit_workspace = context.workspace_source == WorkspaceLocator::Source::kExplicit;
   if (!target.empty() && explicit_workspace &&
       WorkspaceLocator::Absolute(target) != context.workspace) {
-    std::fprintf(stderr, "tarn init: -w and DIR name different folders\n%s", kUsage);
+    std::fprintf(stderr, "tarn init: -w and DIR name different folders\n%s",
+                 context.usage_line.c_str());
     return "";
   }
   if (target.empty()) target = explicit_workspace ? context.workspace : ".";
@@ -57,8 +43,8 @@ std::string TargetOf(const CommandContext& context, std::string* from) {
 }
 
 int RunInit(const CommandContext& context) {
-  std::string from;
-  std::string target = TargetOf(context, &from);
+  std::string from = context.args.Text("from");
+  std::string target = TargetOf(context);
   if (target.empty()) return kUsageError;
   std::string skeleton = BundledSkeleton::Find(WorkspaceLocator::ExecutableFolder());
   if (skeleton.empty()) {
@@ -96,7 +82,12 @@ int RunInit(const CommandContext& context) {
 const Command kInit("init", "init [DIR] [--from URL]",
                     "make a new blog in DIR (default: the current folder), or restore one "
                     "backed up to URL",
-                    RunInit, false);
+                    RunInit,
+                    {.options = kOptions,
+                     .max_words = 1,
+                     .unknown_option = "unknown option '{}'",
+                     .extra_word = "one folder only"},
+                    false);
 
 }  // namespace
 }  // namespace tarn

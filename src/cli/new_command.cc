@@ -19,8 +19,6 @@
 namespace tarn {
 namespace {
 
-constexpr char kUsage[] = "usage: tarn [-w DIR] new TITLE\n";
-
 // Why title cannot name a post file; "" when it can.
 std::string TitleProblem(const std::string& title) {
   if (title.empty()) return "the title is empty";
@@ -37,25 +35,17 @@ std::string TitleProblem(const std::string& title) {
 }
 
 int RunNew(const CommandContext& context) {
-  if (context.args.empty()) {
-    std::fprintf(stderr, "tarn new: a title is needed\n%s", kUsage);
-    return kUsageError;
-  }
   std::string title;
-  for (const std::string& word : context.args) title += (title.empty() ? "" : " ") + word;
+  for (const std::string& word : context.args.words()) title += (title.empty() ? "" : " ") + word;
   if (std::string problem = TitleProblem(title); !problem.empty()) {
     std::fprintf(stderr, "tarn new: %s: %s\n", title.c_str(), problem.c_str());
     return kUsageError;
   }
+  Workspace workspace(context.workspace);
   std::error_code ec;
-  if (!std::filesystem::is_directory(context.workspace, ec)) {
-    std::fprintf(stderr, "tarn new: %s: no such workspace folder\n", context.workspace.c_str());
-    return 1;
-  }
-  std::string folder = Workspace::Path(context.workspace, Workspace::kPostsDir);
-  std::filesystem::create_directory(folder, ec);
+  std::filesystem::create_directory(workspace.posts_dir(), ec);
   std::string name = PostIndex::IsPostName(title) ? title : title + ".md";
-  std::string path = folder + "/" + name;
+  std::string path = workspace.PostPath(name);
   std::string error;
   // Never over a post that is there: the new one appears complete or not
   // at all.
@@ -68,7 +58,12 @@ int RunNew(const CommandContext& context) {
   return 0;
 }
 
-const Command kNew("new", "new TITLE", "start a post with front matter in _posts/", RunNew);
+// Every argument is a word of the title, even one that starts with '-'.
+const Command kNew("new", "new TITLE", "start a post with front matter in _posts/", RunNew,
+                   {.min_words = 1,
+                    .max_words = OptionParser::kAnyNumber,
+                    .keep_unknown = true,
+                    .missing_word = "a title is needed"});
 
 }  // namespace
 }  // namespace tarn

@@ -11,7 +11,6 @@
 
 #include <csignal>
 #include <cstdio>
-#include <cstdlib>
 #include <filesystem>
 #include <string>
 #include <utility>
@@ -22,12 +21,25 @@
 #include "preview/preview_builder.h"
 #include "preview/preview_site_build.h"
 #include "preview/site_watcher.h"
+#include "workspace/workspace.h"
 
 namespace tarn {
 namespace {
 
 constexpr int kDefaultPort = 4000;
-constexpr const char kUsage[] = "usage: tarn [-w DIR] serve [--port N] [--drafts]\n";
+
+constexpr OptionSpec kOptions[] = {
+    {.name = "port",
+     .short_name = 'p',
+     .kind = OptionKind::kNumber,
+     .help = "the port on 127.0.0.1 (default: 4000; 0: any free one)",
+     .value_name = "N",
+     .needs = "a number",
+     .min = 0,
+     .max = 65535,
+     .invalid = "'{}' is not a port (0 to 65535)"},
+    {.name = "drafts", .help = "build drafts too"},
+};
 
 void Print(FILE* out, const std::string& text) {
   std::fputs(text.c_str(), out);
@@ -35,52 +47,8 @@ void Print(FILE* out, const std::string& text) {
   std::fflush(out);
 }
 
-bool ParsePort(const std::string& text, int* port) {
-  if (text.empty() || text.size() > 5) return false;
-  for (char c : text)
-    if (c < '0' || c > '9') return false;
-  *port = std::atoi(text.c_str());
-  return *port <= 65535;
-}
-
 std::string Milliseconds(double seconds) {
   return std::to_string(static_cast<long>(seconds * 1000 + 0.5)) + " ms";
-}
-
-struct ServeOptions {
-  int port = kDefaultPort;
-  bool drafts = false;
-};
-
-// Reads serve's arguments into *options. Returns false after printing the
-// reason and the usage.
-bool ParseServeArgs(const std::vector<std::string>& args, ServeOptions* options) {
-  for (size_t i = 0; i < args.size(); ++i) {
-    const std::string& arg = args[i];
-    std::string value;
-    if (arg == "--drafts") {
-      options->drafts = true;
-      continue;
-    }
-    if (arg == "--port" || arg == "-p") {
-      if (i + 1 >= args.size()) {
-        std::fprintf(stderr, "tarn serve: %s needs a number\n%s", arg.c_str(), kUsage);
-        return false;
-      }
-      value = args[++i];
-    } else if (arg.rfind("--port=", 0) == 0) {
-      value = arg.substr(7);
-    } else {
-      std::fprintf(stderr, "tarn serve: unexpected argument '%s'\n%s", arg.c_str(), kUsage);
-      return false;
-    }
-    if (!ParsePort(value, &options->port)) {
-      std::fprintf(stderr, "tarn serve: '%s' is not a port (0 to 65535)\n%s", value.c_str(),
-                   kUsage);
-      return false;
-    }
-  }
-  return true;
 }
 
 // Shows one build's result: a good site goes to the server, a failed one
@@ -88,8 +56,8 @@ bool ParseServeArgs(const std::vector<std::string>& args, ServeOptions* options)
 // address is announced after the first result.
 class ResultPrinter {
  public:
-  ResultPrinter(PreviewServer* server, std::string root)
-      : server_(server), root_(std::move(root)) {}
+  ResultPrinter(PreviewServer* server, std::string public_dir)
+      : server_(server), public_dir_(std::move(public_dir)) {}
 
   void operator()(const PreviewBuilder::Result& result) {
     if (result.public_updated) {
@@ -112,7 +80,7 @@ class ResultPrinter {
     }
     if (!announced_) {
       announced_ = true;
-      Print(stdout, "serving " + root_ + "/public at " + server_->Url() + " (Ctrl+C stops)");
+      Print(stdout, "serving " + public_dir_ + " at " + server_->Url() + " (Ctrl+C stops)");
     }
   }
 
@@ -126,7 +94,7 @@ class ResultPrinter {
   }
 
   PreviewServer* server_;
-  std::string root_;
+  std::string public_dir_;
   bool announced_ = false;
 };
 
@@ -153,19 +121,20 @@ void RunUntilStopped() {
   g_main_loop_unref(loop);
 }
 
-// Serves root until stopped; stage_dir goes to the preview builder, which
-// removes it. Returns the exit status.
-int Serve(const std::string& root, const std::string& stage_dir, const ServeOptions& options) {
+// Serves the workspace until stopped; stage_dir goes to the preview
+// builder, which removes it. Returns the exit status.
+int Serve(const Workspace& workspace, const std::string& stage_dir, const ParsedArgs& args) {
   PreviewServer server([](const std::string& message) { Print(stderr, message); });
   std::string error;
-  if (!server.Listen(options.port, &error)) {
+  if (!server.Listen(static_cast<int>(args.Number("port", kDefaultPort)), &error)) {
     Print(stderr, "tarn serve: " + error);
     std::error_code ec;
     std::filesystem::remove_all(stage_dir, ec);
     return 1;
   }
-  PreviewBuilder builder(root, stage_dir, PreviewSiteBuild(root, options.drafts),
-                         ResultPrinter(&server, root));
+  const std::string& root = workspace.root();
+  PreviewBuilder builder(root, stage_dir, PreviewSiteBuild(root, args.Has("drafts")),
+                         ResultPrinter(&server, workspace.public_dir()));
   SiteWatcher watcher(root, [&](const std::vector<std::string>& changed) {
     Print(stdout, DescribeChanges(changed));
     builder.Request(changed);
@@ -181,17 +150,11 @@ int Serve(const std::string& root, const std::string& stage_dir, const ServeOpti
 }
 
 int RunServe(const CommandContext& context) {
-  ServeOptions options;
-  if (!ParseServeArgs(context.args, &options)) return kUsageError;
-  const std::string& root = context.workspace;
-  std::error_code ec;
-  if (!std::filesystem::is_directory(root, ec)) {
-    Print(stderr, "tarn serve: " + root + ": no such workspace folder");
-    return 1;
-  }
+  Workspace workspace(context.workspace);
   // The build writes into public/; a missing one is created as the desktop
   // program does at start.
-  std::filesystem::create_directory(root + "/public", ec);
+  std::error_code ec;
+  std::filesystem::create_directory(workspace.public_dir(), ec);
 
   std::string error;
   std::string stage_dir = PreviewBuilder::MakeStageFolder(&error);
@@ -199,11 +162,12 @@ int RunServe(const CommandContext& context) {
     Print(stderr, "tarn serve: cannot create a temporary folder: " + error);
     return 1;
   }
-  return Serve(root, stage_dir, options);
+  return Serve(workspace, stage_dir, context.args);
 }
 
 const Command kServe("serve", "serve [--port N] [--drafts]",
-                     "build the site, serve it on 127.0.0.1 and rebuild it on changes", RunServe);
+                     "build the site, serve it on 127.0.0.1 and rebuild it on changes", RunServe,
+                     {.options = kOptions});
 
 }  // namespace
 }  // namespace tarn

@@ -16,10 +16,6 @@ namespace tarn {
 namespace {
 
 int RunShow(const CommandContext& context) {
-  if (!context.args.empty()) {
-    std::fprintf(stderr, "tarn show: unexpected argument '%s'\n", context.args[0].c_str());
-    return kUsageError;
-  }
 #ifdef TARN_HAVE_GUI
   std::string error;
   if (SingleInstance::ActivateRunning(context.workspace, &error)) return 0;
@@ -29,6 +25,7 @@ int RunShow(const CommandContext& context) {
   }
   return RunDesktop({context.workspace, context.workspace_source});
 #else
+  (void)context;
   std::fprintf(stderr, "tarn: this build has no desktop program; use tarn build\n");
   return 1;
 #endif
@@ -36,7 +33,7 @@ int RunShow(const CommandContext& context) {
 
 const Command kShow("show", "show",
                     "show the desktop program's window (start it when it does not run)", RunShow,
-                    false);
+                    {.usage_after_message = false}, false);
 
 }  // namespace
 }  // namespace tarn
