@@ -35,7 +35,7 @@ bool GitCloneSource::Fill(const std::string& stage, std::string* error) {
     return false;
   }
   std::error_code ec;
-  if (!fs::is_directory(fs::path(stage) / "config", ec)) {
+  if (!fs::is_directory(fs::path(stage) / Workspace::kConfigDir, ec)) {
     *error = GitDeployer::WithoutPassword(url_) + " holds no blog (no config/ folder)";
     return false;
   }
@@ -45,10 +45,10 @@ bool GitCloneSource::Fill(const std::string& stage, std::string* error) {
     return false;
   }
   if (skeleton_.empty()) return true;
-  fs::path from = fs::path(skeleton_) / "template";
+  fs::path from = fs::path(skeleton_) / Workspace::kTemplateDir;
   for (auto it = fs::recursive_directory_iterator(from, ec);
        !ec && it != fs::recursive_directory_iterator(); it.increment(ec)) {
-    fs::path target = fs::path(stage) / "template" / fs::relative(it->path(), from);
+    fs::path target = fs::path(stage) / Workspace::kTemplateDir / fs::relative(it->path(), from);
     if (fs::exists(fs::symlink_status(target))) continue;
     if (it->is_directory())
       fs::create_directories(target, ec);

@@ -13,13 +13,13 @@
 #include "deploy/command_runner.h"
 #include "deploy/git_deployer.h"
 #include "workspace/contained_path.h"
+#include "workspace/workspace.h"
 
 namespace tarn {
 namespace {
 
 namespace fs = std::filesystem;
 
-constexpr char kPostsFolder[] = "_posts";
 constexpr char kRecordStart = '\x1e';
 constexpr char kFieldEnd = '\x1f';
 
@@ -158,7 +158,7 @@ std::string PostHistory::RelativePostPath(const std::string& post_path, std::str
   std::string name = post.filename().string();
   std::error_code error;
   fs::path folder = fs::canonical(post.parent_path().empty() ? "." : post.parent_path(), error);
-  fs::path posts = fs::canonical(fs::path(workspace_) / kPostsFolder, error);
+  fs::path posts = fs::canonical(Workspace(workspace_).posts_dir(), error);
   std::string resolved;
   std::string ignored;
   if (error || folder != posts || !PostIndex::IsPostName(name) ||
@@ -166,7 +166,7 @@ std::string PostHistory::RelativePostPath(const std::string& post_path, std::str
     *reason = kNotAPost;
     return "";
   }
-  return std::string(kPostsFolder) + "/" + name;
+  return Workspace::Path(Workspace::kPostsDir, name);
 }
 
 PostHistoryListing PostHistory::List(const std::string& post_path) const {

@@ -6,11 +6,13 @@
 #include <utility>
 
 #include "data/text_file.h"
+#include "workspace/workspace.h"
 
 namespace tarn {
 namespace {
 
-constexpr const char* kPostsFolder = "_posts/";
+// Paths in git's output are relative to the workspace: "_posts/NAME.md".
+const std::string kPostsFolder = std::string(Workspace::kPostsDir) + "/";
 
 std::string TrimLine(std::string text) {
   while (!text.empty() && (text.back() == '\n' || text.back() == '\r' || text.back() == ' '))
@@ -36,7 +38,13 @@ std::string Phrase(const char* noun, const int counts[4]) {
 }  // namespace
 
 const std::vector<std::string>& SourceBackup::IgnoredPaths() {
-  static const std::vector<std::string> kPaths = {"/public/", "/.tarn/", "/template/index.html"};
+  // As .gitignore lines: "/public/", "/.tarn/", "/template/index.html".
+  auto anchored = [](std::string_view path, std::string_view end) {
+    return "/" + std::string(path) + std::string(end);
+  };
+  static const std::vector<std::string> kPaths = {anchored(Workspace::kPublicDir, "/"),
+                                                  anchored(Workspace::kStateDir, "/"),
+                                                  anchored(Workspace::kManagerPage, "")};
   return kPaths;
 }
 

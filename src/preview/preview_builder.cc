@@ -10,6 +10,7 @@
 #include <set>
 
 #include "data/text_file.h"
+#include "workspace/workspace.h"
 
 namespace tarn {
 namespace {
@@ -136,33 +137,34 @@ bool PreviewBuilder::Prepare(std::string* error) {
   }
   // Links even to folders that do not exist yet (_posts before the first
   // post): they resolve once the folder appears.
-  for (const char* folder : {"_posts", "config", "static", "template", "themes"}) {
-    fs::create_directory_symlink(workspace_ + "/" + folder, StageRoot() + "/" + folder, ec);
+  const Workspace workspace(workspace_);
+  const Workspace stage(StageRoot());
+  for (std::string_view folder : Workspace::kSourceFolders) {
+    fs::create_directory_symlink(workspace.Path(folder), stage.Path(folder), ec);
     if (ec) {
-      *error = StageRoot() + "/" + folder + ": cannot be linked: " + ec.message();
+      *error = stage.Path(folder) + ": cannot be linked: " + ec.message();
       return false;
     }
   }
-  std::string public_dir = workspace_ + "/public";
-  if (!fs::is_directory(public_dir, ec)) {
-    if (fs::create_directory(StageRoot() + "/public", ec)) return true;
-    *error = StageRoot() + "/public: cannot be created: " + ec.message();
+  if (!fs::is_directory(workspace.public_dir(), ec)) {
+    if (fs::create_directory(stage.public_dir(), ec)) return true;
+    *error = stage.public_dir() + ": cannot be created: " + ec.message();
     return false;
   }
-  if (!CopySite(public_dir, StageRoot() + "/public", error)) return false;
+  if (!CopySite(workspace.public_dir(), stage.public_dir(), error)) return false;
   // What the workspace's public/ held at the start counts as the builds'
   // own: a page the build removes in the stage is removed there too.
-  for (fs::recursive_directory_iterator it(StageRoot() + "/public", ec), end; !ec && it != end;
+  for (fs::recursive_directory_iterator it(stage.public_dir(), ec), end; !ec && it != end;
        it.increment(ec)) {
     if (it->is_regular_file() && !it->is_symlink())
-      mirrored_.insert(fs::relative(it->path(), StageRoot() + "/public").string());
+      mirrored_.insert(fs::relative(it->path(), stage.public_dir()).string());
   }
   return true;
 }
 
 int PreviewBuilder::Mirror(std::string* messages) {
-  const std::string from = StageRoot() + "/public";
-  const std::string to = workspace_ + "/public";
+  const std::string from = Workspace(StageRoot()).public_dir();
+  const std::string to = Workspace(workspace_).public_dir();
   int written = 0;
   std::set<std::string> present;
   std::error_code ec;
@@ -276,7 +278,7 @@ PreviewBuilder::Result PreviewBuilder::BuildOnce(const BuildFunction& build, int
   if (result.ok) {
     std::string snapshot = stage_dir_ + "/snapshots/" + std::to_string(number);
     std::string error;
-    if (CopySite(StageRoot() + "/public", snapshot, &error)) {
+    if (CopySite(Workspace(StageRoot()).public_dir(), snapshot, &error)) {
       result.snapshot = snapshot;
     } else {
       result.ok = false;

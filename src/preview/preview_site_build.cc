@@ -39,7 +39,7 @@ bool PreviewSiteBuild::operator()(const std::string& stage_root,
   };
   bool pages_changed = false;
   for (const std::string& path : changed)
-    if (path.rfind("template/", 0) == 0) pages_changed = true;
+    if (path.rfind(Workspace::Path(Workspace::kTemplateDir, ""), 0) == 0) pages_changed = true;
   if (!host_ || pages_changed) {
     host_.reset();
     std::unique_ptr<ScriptHost> page =

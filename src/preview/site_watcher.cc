@@ -8,6 +8,8 @@
 #include <map>
 #include <set>
 
+#include "workspace/workspace.h"
+
 namespace tarn {
 namespace {
 
@@ -201,7 +203,7 @@ std::vector<std::string> SiteWatcher::WatchedFolders() const {
 }
 
 bool SiteWatcher::Counts(const std::string& relative) {
-  if (relative == "template/index.html") return false;
+  if (relative == Workspace::kManagerPage) return false;
   std::string name = relative.substr(relative.rfind('/') + 1);
   if (name.empty() || name[0] == '.' || name.back() == '~' || name == "4913") return false;
   if (EndsWith(name, ".swp") || EndsWith(name, ".swx") || EndsWith(name, ".swo")) return false;
@@ -209,8 +211,8 @@ bool SiteWatcher::Counts(const std::string& relative) {
 }
 
 const std::vector<std::string>& SiteWatcher::SourceFolders() {
-  static const std::vector<std::string> kFolders = {"_posts", "config", "static", "template",
-                                                    "themes"};
+  static const std::vector<std::string> kFolders(Workspace::kSourceFolders.begin(),
+                                                 Workspace::kSourceFolders.end());
   return kFolders;
 }
 

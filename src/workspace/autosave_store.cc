@@ -6,17 +6,19 @@
 #include <glib.h>
 
 #include "data/text_file.h"
+#include "workspace/workspace.h"
 
 namespace tarn {
 
 AutosaveStore::AutosaveStore(std::string root) : root_(std::move(root)) {}
 
 std::string AutosaveStore::PathFor(const std::string& post_path) const {
-  std::string folder = root_ + "/.tarn/autosave/";
+  Workspace workspace(root_);
+  std::string folder = workspace.StatePath("autosave/");
   if (post_path.empty()) return folder + "new.md";
   std::filesystem::path path(post_path);
   std::string name = path.filename().string();
-  if (path.parent_path() == std::filesystem::path(root_ + "/_posts")) {
+  if (path.parent_path() == std::filesystem::path(workspace.posts_dir())) {
     return folder + "posts/" + name;
   }
   gchar* hash = g_compute_checksum_for_string(G_CHECKSUM_SHA256, post_path.c_str(), -1);

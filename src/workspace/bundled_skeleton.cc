@@ -2,6 +2,8 @@
 
 #include <filesystem>
 
+#include "workspace/workspace.h"
+
 namespace tarn {
 
 namespace fs = std::filesystem;
@@ -11,7 +13,8 @@ std::string BundledSkeleton::Find(const std::string& executable_folder) {
   for (const char* relative : {kInstalledPath, kBuildTreePath}) {
     fs::path candidate = fs::path(executable_folder) / relative;
     std::error_code ec;
-    if (fs::is_directory(candidate / "config", ec)) return candidate.lexically_normal().string();
+    if (fs::is_directory(candidate / Workspace::kConfigDir, ec))
+      return candidate.lexically_normal().string();
   }
   return "";
 }

@@ -12,6 +12,7 @@
 // Thread safety: a value; const methods may be called from any thread.
 #pragma once
 
+#include <array>
 #include <string>
 #include <string_view>
 #include <utility>
@@ -34,6 +35,10 @@ class Workspace {
   static constexpr std::string_view kStaticDir = "static";
   static constexpr std::string_view kPublicDir = "public";
   static constexpr std::string_view kStateDir = ".tarn";
+  // The folders that hold the blogger's sources: what a preview stages and
+  // watches. The rendered manager page inside template/ is the program's.
+  static constexpr std::array<std::string_view, 5> kSourceFolders = {
+      kPostsDir, kConfigDir, kStaticDir, kTemplateDir, kThemesDir};
 
   // root: the workspace folder, without a trailing separator.
   explicit Workspace(std::string root) : root_(std::move(root)) {}

@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "workspace/workspace_locator.h"
+#include "workspace/workspace.h"
 
 namespace tarn {
 namespace {
@@ -62,9 +63,9 @@ bool CheckTarget(const fs::path& target, bool exists, std::string* error) {
     *error = target.string() + ": exists and is not a folder";
     return false;
   }
-  for (const char* marker : {"config", "_posts"}) {
+  for (std::string_view marker : {Workspace::kConfigDir, Workspace::kPostsDir}) {
     if (exists && Exists(target / marker)) {
-      *error = target.string() + ": already holds a blog (" + marker + "/ is there)";
+      *error = target.string() + ": already holds a blog (" + std::string(marker) + "/ is there)";
       return false;
     }
   }
@@ -88,7 +89,8 @@ bool MoveEntries(const fs::path& stage, const fs::path& target, std::string* err
     return false;
   }
   std::sort(names.begin(), names.end(), [](const std::string& a, const std::string& b) {
-    return (a == "config") != (b == "config") ? b == "config" : a < b;
+    const std::string_view config = Workspace::kConfigDir;
+    return (a == config) != (b == config) ? b == config : a < b;
   });
   for (const std::string& name : names) {
     if (Exists(target / name)) {
@@ -134,7 +136,8 @@ bool WorkspaceCreator::Create(const std::string& target_path, SkeletonSource& so
   bool done = source.Fill(stage.string(), error);
   std::error_code ec;
   if (done &&
-      !(fs::is_directory(stage / "config", ec) && fs::is_directory(stage / "template", ec))) {
+      !(fs::is_directory(stage / Workspace::kConfigDir, ec) &&
+        fs::is_directory(stage / Workspace::kTemplateDir, ec))) {
     *error = source.Describe() + " is no complete blog (it lacks config/ or template/)";
     done = false;
   }

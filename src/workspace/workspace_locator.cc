@@ -8,6 +8,7 @@
 #include <filesystem>
 
 #include "data/ini_file.h"
+#include "workspace/workspace.h"
 
 namespace tarn {
 namespace {
@@ -35,7 +36,8 @@ WorkspaceLocator::Choice WorkspaceLocator::Locate() const {
 }
 
 bool WorkspaceLocator::HoldsWorkspace(const std::string& folder) {
-  return IsFolder(folder + "/config") || IsFolder(folder + "/template");
+  return IsFolder(Workspace::Path(folder, Workspace::kConfigDir)) ||
+         IsFolder(Workspace::Path(folder, Workspace::kTemplateDir));
 }
 
 bool WorkspaceLocator::CheckUsable(const std::string& folder, bool require_workspace,
