@@ -134,6 +134,75 @@ bool TomlStrings(const toml::node* node, std::vector<std::string>* values) {
   return true;
 }
 
+using Lists = std::vector<std::pair<std::string, std::vector<std::string>>>;
+
+constexpr char kCannotExtend[] = "the front matter cannot be extended without rewriting it";
+
+// True when the edited YAML block holds exactly the expected keys, the
+// added scalars and the merged lists.
+bool YamlEditKeeps(const std::string& block, const std::set<std::string>& expected_keys,
+                   const std::vector<std::pair<std::string, std::string>>& added_scalars,
+                   const Lists& lists) {
+  try {
+    YAML::Node edited = YAML::Load(block);
+    std::vector<std::string> keys = YamlTopKeys(edited);
+    bool same = std::set<std::string>(keys.begin(), keys.end()) == expected_keys &&
+                keys.size() == expected_keys.size();
+    for (const auto& [key, literal] : added_scalars) {
+      same = same && edited[key].IsScalar() && edited[key].Scalar() == literal;
+    }
+    for (const auto& [key, values] : lists) {
+      std::vector<std::string> now;
+      same = same && edited[key].IsSequence() == !values.empty() &&
+             YamlStrings(edited[key], &now) && now == values;
+    }
+    return same;
+  } catch (const YAML::Exception&) {
+    return false;
+  }
+}
+
+// Replaces the whole lines of block that where stands on by text.
+void ReplaceLines(std::string* block, const toml::source_region& where, const std::string& text) {
+  size_t begin = 0;
+  for (toml::source_index line = 1; line < where.begin.line; ++line) {
+    begin = block->find('\n', begin) + 1;
+  }
+  size_t end = begin;
+  for (toml::source_index line = where.begin.line; line <= where.end.line; ++line) {
+    size_t newline = block->find('\n', end);
+    end = newline == std::string::npos ? block->size() : newline + 1;
+  }
+  block->replace(begin, end - begin, text);
+}
+
+// True when the edited TOML block holds every scalar asked for, the merged
+// lists, and everything else exactly as the original did.
+template <typename Scalars>
+bool TomlEditKeeps(const std::string& block, const toml::table& original, const Scalars& scalars,
+                   const std::vector<std::string>& touched, const Lists& lists) {
+  try {
+    toml::table edited = toml::parse(block);
+    toml::table rest_old = original;
+    toml::table rest_new = edited;
+    bool same = true;
+    for (const auto& [key, literal] : scalars) {
+      if (!original.contains(key)) same = same && edited.contains(key);
+    }
+    for (const auto& [key, values] : lists) {
+      std::vector<std::string> now;
+      same = same && TomlStrings(edited.get(key), &now) && now == values;
+    }
+    for (const std::string& key : touched) {
+      rest_old.erase(key);
+      rest_new.erase(key);
+    }
+    return same && rest_old == rest_new;
+  } catch (const toml::parse_error&) {
+    return false;
+  }
+}
+
 }  // namespace
 
 FrontMatterEditor::FrontMatterEditor(std::string text) : text_(std::move(text)) {
@@ -223,7 +292,7 @@ bool FrontMatterEditor::ApplyYaml(std::string* out, std::string* error) {
     added_scalars.emplace_back(key, literal);
     expected_keys.insert(key);
   }
-  std::vector<std::pair<std::string, std::vector<std::string>>> lists;
+  Lists lists;
   bool replaced = false;
   for (const ListAddition& list : lists_) {
     std::vector<std::string> old_values;
@@ -252,27 +321,8 @@ bool FrontMatterEditor::ApplyYaml(std::string* out, std::string* error) {
   }
   if (!block.empty() && block.back() != '\n') block += newline_;
   block += appended;
-
-  // The edit must leave exactly the old keys plus the new values.
-  try {
-    YAML::Node edited = YAML::Load(block);
-    std::vector<std::string> keys = YamlTopKeys(edited);
-    bool same = std::set<std::string>(keys.begin(), keys.end()) == expected_keys &&
-                keys.size() == expected_keys.size();
-    for (const auto& [key, literal] : added_scalars) {
-      same = same && edited[key].IsScalar() && edited[key].Scalar() == literal;
-    }
-    for (const auto& [key, values] : lists) {
-      std::vector<std::string> now;
-      same = same && edited[key].IsSequence() == !values.empty() &&
-             YamlStrings(edited[key], &now) && now == values;
-    }
-    if (!same) {
-      *error = "the front matter cannot be extended without rewriting it";
-      return false;
-    }
-  } catch (const YAML::Exception&) {
-    *error = "the front matter cannot be extended without rewriting it";
+  if (!YamlEditKeeps(block, expected_keys, added_scalars, lists)) {
+    *error = kCannotExtend;
     return false;
   }
   if (format_ == Format::kNone) {
@@ -301,7 +351,7 @@ bool FrontMatterEditor::ApplyToml(std::string* out, std::string* error) {
     inserted += TomlKey(key) + " = " + literal + newline_;
     touched.push_back(key);
   }
-  std::vector<std::pair<std::string, std::vector<std::string>>> lists;
+  Lists lists;
   for (const ListAddition& list : lists_) {
     std::vector<std::string> old_values;
     const toml::node* node = original.get(list.key);
@@ -320,47 +370,15 @@ bool FrontMatterEditor::ApplyToml(std::string* out, std::string* error) {
       inserted += emitted;
       continue;
     }
-    // Replace the whole lines the value stands on.
-    const toml::source_region& where = node->source();
-    size_t begin = 0;
-    for (toml::source_index line = 1; line < where.begin.line; ++line) {
-      begin = block.find('\n', begin) + 1;
-    }
-    size_t end = begin;
-    for (toml::source_index line = where.begin.line; line <= where.end.line; ++line) {
-      size_t newline = block.find('\n', end);
-      end = newline == std::string::npos ? block.size() : newline + 1;
-    }
-    block.replace(begin, end - begin, emitted);
+    ReplaceLines(&block, node->source(), emitted);
   }
   if (inserted.empty() && block == text_.substr(block_begin_, block_end_ - block_begin_)) {
     *out = text_;
     return true;
   }
   block = inserted + block;
-
-  try {
-    toml::table edited = toml::parse(block);
-    toml::table rest_old = original;
-    toml::table rest_new = edited;
-    bool same = true;
-    for (const auto& [key, literal] : scalars_) {
-      if (!original.contains(key)) same = same && edited.contains(key);
-    }
-    for (const auto& [key, values] : lists) {
-      std::vector<std::string> now;
-      same = same && TomlStrings(edited.get(key), &now) && now == values;
-    }
-    for (const std::string& key : touched) {
-      rest_old.erase(key);
-      rest_new.erase(key);
-    }
-    if (!same || rest_old != rest_new) {
-      *error = "the front matter cannot be extended without rewriting it";
-      return false;
-    }
-  } catch (const toml::parse_error&) {
-    *error = "the front matter cannot be extended without rewriting it";
+  if (!TomlEditKeeps(block, original, scalars_, touched, lists)) {
+    *error = kCannotExtend;
     return false;
   }
   *out = text_.substr(0, block_begin_) + block + text_.substr(block_end_);
