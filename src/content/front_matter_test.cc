@@ -6,6 +6,8 @@
 #include <string>
 #include <vector>
 
+#include "support/scoped_time_zone.h"
+
 namespace tarn {
 namespace {
 
@@ -18,26 +20,8 @@ struct Reported {
 
 // Runs the test body in a fixed time zone so that local times are known.
 class FrontMatterTest : public ::testing::Test {
- protected:
-  void SetUp() override {
-    const char* tz = std::getenv("TZ");
-    saved_tz_ = tz ? tz : "";
-    had_tz_ = tz != nullptr;
-    setenv("TZ", "Asia/Shanghai", 1);
-    tzset();
-  }
-  void TearDown() override {
-    if (had_tz_) {
-      setenv("TZ", saved_tz_.c_str(), 1);
-    } else {
-      unsetenv("TZ");
-    }
-    tzset();
-  }
-
  private:
-  std::string saved_tz_;
-  bool had_tz_ = false;
+  ScopedTimeZone zone_{"Asia/Shanghai"};
 };
 
 constexpr std::time_t kUtc20200205 = 1580911389;  // 2020-02-05 14:03:09 UTC

@@ -8,36 +8,13 @@
 #include <fstream>
 #include <string>
 
+#include "support/scoped_time_zone.h"
+
 namespace tarn {
 namespace {
 
 // 2020-02-05 06:03:09 UTC.
 constexpr std::time_t kNow = 1580882589;
-
-// Runs the time-zone dependent code under a fixed zone and puts the
-// process's zone back afterwards.
-class ScopedTimeZone {
- public:
-  explicit ScopedTimeZone(const char* zone) {
-    const char* old = std::getenv("TZ");
-    had_ = old != nullptr;
-    if (had_) old_ = old;
-    setenv("TZ", zone, 1);
-    tzset();
-  }
-  ~ScopedTimeZone() {
-    if (had_) {
-      setenv("TZ", old_.c_str(), 1);
-    } else {
-      unsetenv("TZ");
-    }
-    tzset();
-  }
-
- private:
-  bool had_ = false;
-  std::string old_;
-};
 
 // A post as the build reads it: its link is
 // https://blog.example/articles/SLUG.html.
