@@ -20,6 +20,11 @@ table at the end. Builds that fail, or that do not write one page per post,
 stop the run with the tool's output.
 
     bench/site/run.py --tarn build/tarn --posts 1000,10000 [--keep DIR]
+
+With --baseline OLD (another tarn, for example one built from main before
+a change), OLD builds its own copy of the same workspace in every round,
+taking turns with tarn, and the report ends with tarn/OLD ratios: how a
+change moved the build's cost.
 """
 
 import argparse
@@ -438,10 +443,10 @@ def print_ratios(by_key, counts, title, top, bottom, row, header=None):
 
 def report(results, tools, counts):
     print()
-    print("%7s  %-7s %-5s %9s %9s %10s" % ("posts", "tool", "build", "wall s", "cpu s",
+    print("%7s  %-9s %-5s %9s %9s %10s" % ("posts", "tool", "build", "wall s", "cpu s",
                                            "peak MB"))
     for m in results:
-        print("%7d  %-7s %-5s %9.2f %9.2f %10.1f" % (m.posts, m.tool, m.kind, m.wall, m.cpu,
+        print("%7d  %-9s %-5s %9.2f %9.2f %10.1f" % (m.posts, m.tool, m.kind, m.wall, m.cpu,
                                                      m.peak_kb / 1024))
 
     by_key = {(m.tool, m.posts, m.kind): m for m in results}
@@ -456,6 +461,9 @@ def report(results, tools, counts):
     if "tarn-fm" in tools:
         print_ratios(by_key, counts, "tarn with front matter / tarn without (goal: within 5%)",
                      "tarn-fm", "tarn", SHARE_ROW)
+    if "tarn-base" in tools:
+        print_ratios(by_key, counts, "tarn / the baseline tarn, same workspace, paired rounds",
+                     "tarn", "tarn-base", SHARE_ROW)
     if len(counts) >= 2:
         small, large = counts[0], counts[-1]
         print()
@@ -498,6 +506,9 @@ def main():
     parser = argparse.ArgumentParser(description=__doc__.split("\n\n")[0])
     parser.add_argument("--tarn", help="the tarn executable (omit to run Hugo only)")
     parser.add_argument("--hugo", default="hugo", help="the hugo executable (default: hugo)")
+    parser.add_argument("--baseline", metavar="TARN",
+                        help="another tarn that builds the same posts in the same rounds "
+                             "(tool tarn-base), for tarn/baseline ratios")
     parser.add_argument("--posts", default="1000,10000",
                         help="comma-separated post counts (default: 1000,10000)")
     parser.add_argument("--keep", metavar="DIR",
@@ -533,6 +544,10 @@ def main():
         if not os.access(args.tarn, os.X_OK):
             sys.exit("bench/site: %s is not an executable" % args.tarn)
         tools.append("tarn")
+        if args.baseline:
+            if not os.access(args.baseline, os.X_OK):
+                sys.exit("bench/site: %s is not an executable" % args.baseline)
+            tools.append("tarn-base")
         if args.front_matter:
             tools.append("tarn-fm")
         if args.navigation:
@@ -561,6 +576,9 @@ def main():
         os.cpu_count() or 0, os.uname().machine, os.getloadavg()[0]))
     if "tarn" in tools:
         print("  tarn: %s (%s)" % (tool_version([args.tarn, "--version"]), args.tarn))
+        if args.baseline:
+            print("  baseline: %s (%s)" % (tool_version([args.baseline, "--version"]),
+                                           args.baseline))
         if template_folder:
             print("  tarn markdown: the manager page in %s" % template_folder)
         else:
@@ -583,6 +601,9 @@ def main():
             hugo_root = os.path.join(site, "hugo")
             if "tarn" in tools:
                 make_tarn_workspace(tarn_root, posts, template_folder)
+            baseline_root = os.path.join(site, "tarn-base")
+            if "tarn-base" in tools:
+                make_tarn_workspace(baseline_root, posts, template_folder)
             fm_root = os.path.join(site, "tarn-fm")
             if "tarn-fm" in tools:
                 make_tarn_workspace(fm_root, posts, template_folder, front_matter=True)
@@ -610,6 +631,8 @@ def main():
                     if kind == "edit":
                         if "tarn" in tools:
                             edit_post(os.path.join(tarn_root, "_posts", edited), "\r\n")
+                        if "tarn-base" in tools:
+                            edit_post(os.path.join(baseline_root, "_posts", edited), "\r\n")
                         if "tarn-fm" in tools:
                             edit_post(os.path.join(fm_root, "_posts", edited), "\r\n")
                         for root in extra_roots.values():
@@ -618,6 +641,9 @@ def main():
                             edit_post(os.path.join(hugo_root, "content", "posts", edited), "\n")
                     if "tarn" in tools:
                         rounds["tarn"].append(build_tarn(args.tarn, tarn_root, count, kind, logs, trash))
+                    if "tarn-base" in tools:
+                        rounds["tarn-base"].append(build_tarn(args.baseline, baseline_root, count,
+                                                              kind, logs, trash, "tarn-base"))
                     if "tarn-fm" in tools:
                         rounds["tarn-fm"].append(build_tarn(args.tarn, fm_root, count, kind, logs,
                                                             trash, "tarn-fm"))
