@@ -42,9 +42,8 @@ void SetUpGit(GitDeployer* git, const Workspace& workspace) {
 // sources, pushed to system.sourceUrl. A failed backup fails the command:
 // the copy the blogger counts on did not leave the machine.
 int BackUpAfterPublish(const CommandContext& context, SiteBuilder& site) {
-  BackupOutcome backup =
-      AutoBackup::AfterPublish(context.workspace, site.config().Setting("system.sourceUrl"),
-                               StreamToStdout, PrintReason);
+  BackupOutcome backup = AutoBackup::AfterPublish(
+      context.workspace, site.config().Setting("system.sourceUrl"), StreamToStdout, PrintReason);
   if (!backup.ok) {
     PrintReason("tarn publish: the site was published, but the backup failed: " + backup.message);
     return 1;

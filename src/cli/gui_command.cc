@@ -9,9 +9,8 @@
 #endif
 
 namespace tarn {
-namespace {
 
-int RunGui(const CommandContext& context) {
+int StartDesktop(const CommandContext& context) {
 #ifdef TARN_HAVE_GUI
   return RunDesktop({context.workspace, context.workspace_source});
 #else
@@ -21,8 +20,10 @@ int RunGui(const CommandContext& context) {
 #endif
 }
 
+namespace {
+
 // Arguments beyond the common options are let be.
-const Command kGui("gui", "gui", "start the desktop program (the default)", RunGui,
+const Command kGui("gui", "gui", "start the desktop program (the default)", StartDesktop,
                    {.max_words = OptionParser::kAnyNumber, .keep_unknown = true}, false);
 
 }  // namespace

@@ -8,7 +8,6 @@
 #include "cli/command.h"
 
 #ifdef TARN_HAVE_GUI
-#include "app/desktop.h"
 #include "app/single_instance.h"
 #endif
 
@@ -23,12 +22,8 @@ int RunShow(const CommandContext& context) {
     std::fprintf(stderr, "tarn: %s\n", error.c_str());
     return 1;
   }
-  return RunDesktop({context.workspace, context.workspace_source});
-#else
-  (void)context;
-  std::fprintf(stderr, "tarn: this build has no desktop program; use tarn build\n");
-  return 1;
 #endif
+  return StartDesktop(context);
 }
 
 const Command kShow("show", "show",

@@ -7,6 +7,7 @@
 #include <filesystem>
 
 #include "data/text_file.h"
+#include "support/temp_dir.h"
 
 namespace tarn {
 namespace {
@@ -155,16 +156,14 @@ TEST(PostIndex, ScanReadsPostsInNameOrder) {
 // The desktop program's reader preview opens one post's page: the same
 // slug and draft rules as the build's scan, and the page's file and link.
 TEST(PostIndex, OnePostReadsAsTheScanReadsIt) {
-  char pattern[] = "/tmp/tarn-post-XXXXXX";
-  ASSERT_NE(mkdtemp(pattern), nullptr);
-  std::string dir = pattern;
-  ASSERT_TRUE(WriteTextFile(dir + "/C# tips.MD", "---\nslug: c-sharp\ndraft: true\n---\nBody\n"));
-  ASSERT_TRUE(WriteTextFile(dir + "/plain.md", "Plain"));
+  TempDir dir{"post"};
+  std::string path = dir.Write("C# tips.MD", "---\nslug: c-sharp\ndraft: true\n---\nBody\n");
+  dir.Write("plain.md", "Plain");
   std::vector<std::string> messages;
   auto sink = [&](const std::string& m) { messages.push_back(m); };
   PostFile post;
-  ASSERT_TRUE(PostIndex::ReadPost(dir + "/C# tips.MD", &post, sink));
-  std::vector<PostFile> scanned = PostIndex::Scan(dir, sink);
+  ASSERT_TRUE(PostIndex::ReadPost(path, &post, sink));
+  std::vector<PostFile> scanned = PostIndex::Scan(dir.str(), sink);
   ASSERT_EQ(scanned.size(), 2u);
   EXPECT_EQ(post.name, scanned[0].name);
   EXPECT_EQ(post.title, "C# tips");
@@ -174,12 +173,11 @@ TEST(PostIndex, OnePostReadsAsTheScanReadsIt) {
   EXPECT_EQ(post.ArticleFile(), "articles/c-sharp.html");
   EXPECT_EQ(post.Url("."), "./articles/c-sharp.html");
 
-  ASSERT_TRUE(PostIndex::ReadPost(dir + "/plain.md", &post, sink));
+  ASSERT_TRUE(PostIndex::ReadPost(dir.str() + "/plain.md", &post, sink));
   EXPECT_EQ(post.ArticleFile(), "articles/plain.html");
   EXPECT_FALSE(post.draft);
-  EXPECT_FALSE(PostIndex::ReadPost(dir + "/gone.md", &post, sink));
+  EXPECT_FALSE(PostIndex::ReadPost(dir.str() + "/gone.md", &post, sink));
   EXPECT_TRUE(messages.empty());
-  fs::remove_all(dir);
 }
 
 }  // namespace
