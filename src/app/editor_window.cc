@@ -86,7 +86,7 @@ EditorWindow::~EditorWindow() {
 GtkWindow* EditorWindow::window() const { return window_ ? GTK_WINDOW(window_) : nullptr; }
 
 std::string EditorWindow::PageUri() const {
-  std::string page = state_->templateDir + kPage;
+  std::string page = state_->workspace.editor_page();
   gchar* uri = g_filename_to_uri(page.c_str(), nullptr, nullptr);
   std::string text = uri ? uri : "";
   g_free(uri);
@@ -144,7 +144,7 @@ void EditorWindow::Open() {
       },
       this);
 
-  std::string page = state_->templateDir + kPage;
+  std::string page = state_->workspace.editor_page();
   if (g_file_test(page.c_str(), G_FILE_TEST_IS_REGULAR)) {
     view_->LoadFile(page);
   } else {
@@ -221,7 +221,7 @@ bool EditorWindow::ConfirmDiscard() {
     case MessageAnswer::kYes:
       return Save();
     case MessageAnswer::kNo:
-      AutosaveStore(state_->rootDir).Remove(AutosaveKey());
+      AutosaveStore(state_->workspace.root()).Remove(AutosaveKey());
       return true;
     case MessageAnswer::kCancel:
       break;
@@ -232,7 +232,7 @@ bool EditorWindow::ConfirmDiscard() {
 void EditorWindow::LetGoOfPost() {
   // The gone post's autosaved copy would be offered for nothing later; the
   // next autosave keeps the text under the new post's key instead.
-  AutosaveStore(state_->rootDir).Remove(AutosaveKey());
+  AutosaveStore(state_->workspace.root()).Remove(AutosaveKey());
   state_->editingExisting = false;
   state_->postPath.clear();
   // Nothing of the text is saved anywhere now.
@@ -246,7 +246,7 @@ std::string EditorWindow::AutosaveKey() const {
 }
 
 void EditorWindow::OfferCopy(const std::string& key, const std::string& current) {
-  AutosaveStore store(state_->rootDir);
+  AutosaveStore store(state_->workspace.root());
   std::string copy;
   if (!store.Read(key, &copy)) return;
   if (copy == current) {
@@ -279,7 +279,7 @@ void EditorWindow::AutosaveTick() {
   std::string error;
   std::string key = AutosaveKey();
   if (PageText(&text, &error) && text != autosaved_text_) {
-    AutosaveStore store(state_->rootDir);
+    AutosaveStore store(state_->workspace.root());
     if (text == saved_text_) {
       store.Remove(key);
       autosaved_text_ = text;
@@ -324,7 +324,7 @@ bool EditorWindow::Save(std::string* saved_path) {
   if (!window_ || saving_ || awaiting_text_) return false;
   saving_ = true;
   BrowserView* view = view_.get();
-  std::string posts = state_->rootDir + "/_posts";
+  std::string posts = state_->workspace.posts_dir();
   std::string folder_error;
   bool have_folder = EnsureFolder(posts, &folder_error);
 
@@ -356,7 +356,7 @@ bool EditorWindow::Save(std::string* saved_path) {
       written = true;
       std::printf("editor: saved %s\n", path.c_str());
       std::fflush(stdout);
-      AutosaveStore(state_->rootDir).Remove(key);
+      AutosaveStore(state_->workspace.root()).Remove(key);
       saved_text_ = text;
       autosaved_text_ = text;
       if (saved_path) *saved_path = path;
@@ -450,7 +450,7 @@ void EditorWindow::BindPageFunctions() {
 }
 
 void EditorWindow::InsertImage(const std::string& original_name, const std::string& bytes) {
-  std::string images = state_->rootDir + "/static/images";
+  std::string images = state_->workspace.images_dir();
   std::string name;
   std::string error;
   if (!ImageStore::Save(images, original_name, bytes, std::time(nullptr), &name, &error)) {
@@ -502,7 +502,7 @@ void EditorWindow::ShowHistory() {
     // git runs while the window goes on handling events; the guard keeps
     // a second click from starting another listing meanwhile.
     history_busy_ = true;
-    listing = PostHistory(state_->rootDir).List(post);
+    listing = PostHistory(state_->workspace.root()).List(post);
     history_busy_ = false;
     if (view_.get() != view) return;  // the window was closed meanwhile
     if (post != (state_->editingExisting ? state_->postPath : "")) return;  // another post
@@ -539,7 +539,7 @@ void EditorWindow::RestoreVersion(const std::string& commit) {
   std::string text;
   std::string error;
   history_busy_ = true;
-  bool read = PostHistory(state_->rootDir).Read(version, &text, &error);
+  bool read = PostHistory(state_->workspace.root()).Read(version, &text, &error);
   history_busy_ = false;
   if (view_.get() != view) return;
   std::string ignored;

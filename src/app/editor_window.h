@@ -59,7 +59,6 @@ class BrowserView;
 class EditorWindow {
  public:
   static constexpr char kTitle[] = "Tarn Blog Editor - 编辑";
-  static constexpr char kPage[] = "editor.html";
   static constexpr int kWidth = 670;
   static constexpr int kHeight = 700;
   static constexpr int kLeft = 50;

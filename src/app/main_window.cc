@@ -140,9 +140,9 @@ void MainWindow::Create() {
     if (!closing_) Show();
   });
   editor_->set_save_cancelled_handler([this] { Refresh(); });
-  backup_ = std::make_unique<DesktopBackup>(state_->rootDir, console_, [this]() -> GtkWindow* {
-    return editor_->is_open() ? editor_->window() : window();
-  });
+  backup_ = std::make_unique<DesktopBackup>(
+      state_->workspace.root(), console_,
+      [this]() -> GtkWindow* { return editor_->is_open() ? editor_->window() : window(); });
   editor_->set_saved_handler([this] {
     posts_->SendList();
     backup_->AfterSave();
@@ -192,7 +192,7 @@ void MainWindow::OpenAnotherBlog() {
     return;
   }
   // Blogs often sit side by side: the chooser starts beside this one.
-  std::string beside = std::filesystem::path(state_->rootDir).parent_path().string();
+  std::string beside = std::filesystem::path(state_->workspace.root()).parent_path().string();
   std::string folder = FirstStartDialog::ChooseBlog(GTK_WINDOW(window_), beside);
   if (folder.empty() || !open_blog_handler_) return;
   std::printf("open: %s\n", folder.c_str());
@@ -205,14 +205,15 @@ void MainWindow::OpenAnotherBlog() {
 void MainWindow::StartUp() {
   // The workspace folders the program writes into; one level each, so a
   // missing workspace root is not made up.
-  for (const char* fragment : {"/config", "/public", "/themes"}) {
-    std::string path = state_->rootDir + fragment;
+  const Workspace& workspace = state_->workspace;
+  for (const std::string& path :
+       {workspace.config_dir(), workspace.public_dir(), workspace.themes_dir()}) {
     if (!g_file_test(path.c_str(), G_FILE_TEST_EXISTS) && mkdir(path.c_str(), 0777) != 0) {
       Report("cannot create " + path + ": " + g_strerror(errno));
     }
   }
 
-  settings_ = DesktopSettings::Read(Workspace::Path(state_->rootDir, Workspace::kConfIni));
+  settings_ = DesktopSettings::Read(workspace.conf_ini());
   if (settings_.show_dos) console_->Open(GTK_WINDOW(window_));
   backup_->set_automatic(settings_.auto_backup);
   if (settings_.mini) {
@@ -220,7 +221,7 @@ void MainWindow::StartUp() {
     tray_mode_->Start(this, state_);
   }
 
-  std::string template_path = Workspace::Path(state_->rootDir, Workspace::kManagerPageTemplate);
+  std::string template_path = workspace.manager_page_template();
   bool have_template = IsFile(template_path);
   if (have_template) web_main_->LoadFile(template_path);
   for (const Command& command : kCommands) {
@@ -242,9 +243,9 @@ void MainWindow::StartUp() {
   std::string config_problem = TakeReasons();
   Trace("site configuration loaded");
   // The console takes git's output from now on, shown or not.
-  deployer_->InitRepository(
-      state_->rootDir + "/public",
-      [console = console_](const std::string& text) { return console->Output(text); });
+  deployer_->InitRepository(workspace.public_dir(), [console = console_](const std::string& text) {
+    return console->Output(text);
+  });
   Trace("git work tree ready");
   if (closing_) return;
   RegisterDropTarget();
@@ -264,8 +265,9 @@ void MainWindow::StartUp() {
   // A site configuration that could not be read leaves every page without
   // its data; say why rather than leave the blogger guessing.
   if (!configured) {
-    Message(config_problem.empty() ? "config/base.json could not be read" : config_problem, "Error",
-            MessageIcon::kExclamation);
+    Message(config_problem.empty() ? std::string(Workspace::kBaseConfig) + " could not be read"
+                                   : config_problem,
+            "Error", MessageIcon::kExclamation);
   }
 }
 
@@ -276,8 +278,8 @@ void MainWindow::Refresh() {
     return;
   }
   refresh_due_ = false;
-  std::string template_path = Workspace::Path(state_->rootDir, Workspace::kManagerPageTemplate);
-  std::string page_path = Workspace::Path(state_->rootDir, Workspace::kManagerPage);
+  std::string template_path = state_->workspace.manager_page_template();
+  std::string page_path = state_->workspace.manager_page();
   if (!IsFile(template_path)) {
     web_main_->ShowErrorPage(
         "The manager page template is missing",
@@ -365,7 +367,7 @@ std::string MainWindow::EditorPostNamed(const std::string& name) const {
   if (!state_->editingExisting) return "";
   std::string path;
   std::string error;
-  if (!ContainedPath::Resolve(state_->rootDir + "/_posts", name, &path, &error)) return "";
+  if (!ContainedPath::Resolve(state_->workspace.posts_dir(), name, &path, &error)) return "";
   // Either path may be spelt another way (links, "..", doubled slashes).
   std::error_code ec;
   return std::filesystem::equivalent(path, state_->postPath, ec) ? state_->postPath : "";
@@ -380,7 +382,7 @@ void MainWindow::PreviewAsReader(const std::string& path) {
     return;
   }
   std::filesystem::path post(path);
-  if (post.parent_path() != std::filesystem::path(state_->rootDir + "/_posts")) {
+  if (post.parent_path() != std::filesystem::path(state_->workspace.posts_dir())) {
     MessageBox::ShowTimed(owner, "只有 _posts/ 里的文章会被渲染：\n" + path, "Error",
                           MessageIcon::kExclamation);
     return;
@@ -396,18 +398,19 @@ void MainWindow::PreviewAsReader(const std::string& path) {
     return;
   }
   Refresh();
-  // The article's file name: the slug, else the title, as the build names it.
+  // The post as the build read it; the build has reported what is wrong
+  // with it already.
   PostFile file;
-  file.path = path;
-  file.title = PostIndex::TitleOf(post.filename().string());
-  file.slug = file.title;
-  ReadTextFile(path, &file.content);
-  PostIndex::ReadFront(&file, [](const std::string&) {});
+  if (!PostIndex::ReadPost(path, &file, [](const std::string&) {})) {
+    MessageBox::ShowTimed(owner, "渲染后没有找到文章页面：\n" + path, "Error",
+                          MessageIcon::kExclamation);
+    return;
+  }
   if (file.draft) {
     MessageBox::ShowTimed(owner, "草稿不会被渲染：\n" + path, "Error", MessageIcon::kExclamation);
     return;
   }
-  std::string page = state_->rootDir + "/public/articles/" + file.slug + ".html";
+  std::string page = state_->workspace.PublicPath(file.ArticleFile());
   gchar* uri = g_filename_to_uri(page.c_str(), nullptr, nullptr);
   GError* error = nullptr;
   if (!IsFile(page)) {
@@ -519,7 +522,7 @@ void MainWindow::Backup() {
 }
 
 void MainWindow::ShowList() {
-  std::string folder = state_->rootDir + "/_posts";
+  std::string folder = state_->workspace.posts_dir();
   gchar* uri = g_filename_to_uri(folder.c_str(), nullptr, nullptr);
   GError* error = nullptr;
   if (!uri || !g_app_info_launch_default_for_uri(uri, nullptr, &error)) {
@@ -599,7 +602,7 @@ void MainWindow::HideToTray() {
   std::fprintf(stderr,
                "tarn: the main window is hidden and no tray icon can bring it back; run "
                "\"tarn show -w '%s'\" or start tarn again\n",
-               state_->rootDir.c_str());
+               state_->workspace.root().c_str());
   MessageBox::ShowNotice(kHiddenNotice, kHiddenCaption);
 }
 
