@@ -21,6 +21,10 @@ struct AppState {
   std::string postPath;  // the post file the editor was opened on; "" for a new post
   // True while the editor works on postPath, an existing post.
   bool editingExisting = false;
+  // The post the editor works on: postPath while editingExisting, else ""
+  // (a new post). Also the key of its autosaved copy.
+  std::string EditedPost() const { return editingExisting ? postPath : ""; }
+
   // Alt+B's registration as TrayMode::Start made it; 0 when it was not made.
   int mainHotKeyId = 0;
 };
