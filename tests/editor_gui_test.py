@@ -723,6 +723,19 @@ class ReaderPreviewTest(ListTest):
         self.assertTrue(read(opened).strip().endswith("/public/articles/for-readers.html"))
         self.assertIn("Dear reader", read(s.path("public", "articles", "for-readers.html")))
 
+    def test_the_reader_preview_of_a_draft_opens_no_page(self):
+        # The build leaves drafts out, and the preview says so rather than
+        # open a page the build did not write.
+        s = self.session()
+        self.post(s, "unfinished.md", "---\ntitle: Unfinished\ndraft: true\n---\nHello\n")
+        main = s.wait_listed()
+        editor = s.open_listed(main, "unfinished", "unfinished.md")
+        s.click(editor, *self.READER_BUTTON_AT)
+        s.wait_line(r"^editor: saved .*/_posts/unfinished\.md$")
+        s.wait_line(r"^message: Error: 草稿不会被渲染： .*/_posts/unfinished\.md$")
+        self.assertFalse([line for line in s.seen if line.startswith("editor: opened")])
+        self.assertFalse(os.path.exists(s.path("public", "articles", "Unfinished.html")))
+
     def test_the_reader_preview_waits_for_a_build_the_manager_runs(self):
         # The manager's build runs on a thread of its own while the editor
         # stays usable; a preview then must not build the same site beside it.

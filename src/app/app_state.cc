@@ -5,13 +5,6 @@
 
 namespace tarn {
 
-void AppState::SetRoot(const std::string& root) {
-  rootDir = root;
-  templateDir = root + "/template/";
-  configDir = root + "/config/";
-  themesDir = root + "/themes/";
-}
-
 DesktopSettings DesktopSettings::Read(const std::string& conf_ini_path) {
   IniFile ini(conf_ini_path);
   DesktopSettings settings;

@@ -1,25 +1,30 @@
-// AppState: the desktop program's record of one open blog: where the
-// workspace and its folders are, what the post editor works on, and whether
-// Alt+B is registered. One lives for each blog the program runs on (made
-// by the desktop program, handed to the windows as a pointer they do not
-// own). Read and written on the user-interface thread only.
+// AppState: the desktop program's record of one open blog: its workspace
+// (where every file and folder of the blog is), what the post editor works
+// on, and whether Alt+B is registered. One lives for each blog the program
+// runs on (made by the desktop program, handed to the windows as a pointer
+// they do not own). Read and written on the user-interface thread only.
 #pragma once
 
 #include <string>
+#include <utility>
+
+#include "workspace/workspace.h"
 
 namespace tarn {
 
 struct AppState {
-  // Fills the folder paths from the workspace root (no trailing separator).
-  void SetRoot(const std::string& root);
+  // root: the workspace folder, without a trailing separator.
+  explicit AppState(std::string root) : workspace(std::move(root)) {}
 
-  std::string rootDir;      // the workspace root
-  std::string templateDir;  // rootDir + "/template/"
-  std::string configDir;    // rootDir + "/config/"
-  std::string themesDir;    // rootDir + "/themes/"
-  std::string postPath;     // the post file the editor was opened on; "" for a new post
+  // Every path of the blog is asked of it.
+  Workspace workspace;
+  std::string postPath;  // the post file the editor was opened on; "" for a new post
   // True while the editor works on postPath, an existing post.
   bool editingExisting = false;
+  // The post the editor works on: postPath while editingExisting, else ""
+  // (a new post). Also the key of its autosaved copy.
+  std::string EditedPost() const { return editingExisting ? postPath : ""; }
+
   // Alt+B's registration as TrayMode::Start made it; 0 when it was not made.
   int mainHotKeyId = 0;
 };

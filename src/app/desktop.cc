@@ -51,8 +51,7 @@ void PrepareWebKitSandbox() {
 std::string RunWorkspace(const std::string& workspace, SingleInstance* instance) {
   // The program's single objects, in the order they are created and the
   // reverse of the order they go at exit.
-  AppState state;
-  state.SetRoot(workspace);
+  AppState state(workspace);
   ConsoleWindow console;
   MainWindow* main_window = nullptr;
   auto report = [&main_window](const std::string& reason) {
@@ -62,7 +61,7 @@ std::string RunWorkspace(const std::string& workspace, SingleInstance* instance)
       std::fprintf(stderr, "tarn: %s\n", reason.c_str());
     }
   };
-  SiteBuilder site(state.rootDir, nullptr, report);
+  SiteBuilder site(state.workspace.root(), nullptr, report);
   GitDeployer deployer;
   deployer.set_diagnostic_sink(report);
 

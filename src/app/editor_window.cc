@@ -15,12 +15,10 @@
 #include "app/app_state.h"
 #include "app/browser_view.h"
 #include "app/message_box.h"
+#include "app/post_save_dialog.h"
 #include "content/front_matter.h"
-#include "content/post_index.h"
 #include "data/text_file.h"
 #include "workspace/autosave_store.h"
-#include "workspace/contained_path.h"
-#include "workspace/image_store.h"
 
 namespace tarn {
 namespace {
@@ -73,7 +71,14 @@ std::string WithoutFragment(const char* uri) {
 
 }  // namespace
 
-EditorWindow::EditorWindow(AppState* state) : state_(state) {}
+EditorWindow::EditorWindow(AppState* state)
+    : state_(state),
+      images_(
+          state->workspace.images_dir(), [this] { return view_.get(); },
+          [this](const std::string& message) { ShowFailure(message); }),
+      history_(
+          state, [this] { return view_.get(); },
+          [this](const std::string& message) { ShowFailure(message); }) {}
 
 EditorWindow::~EditorWindow() {
   if (autosave_timer_) g_source_remove(autosave_timer_);
@@ -86,7 +91,7 @@ EditorWindow::~EditorWindow() {
 GtkWindow* EditorWindow::window() const { return window_ ? GTK_WINDOW(window_) : nullptr; }
 
 std::string EditorWindow::PageUri() const {
-  std::string page = state_->templateDir + kPage;
+  std::string page = state_->workspace.editor_page();
   gchar* uri = g_filename_to_uri(page.c_str(), nullptr, nullptr);
   std::string text = uri ? uri : "";
   g_free(uri);
@@ -103,12 +108,32 @@ void EditorWindow::Open() {
   saved_text_.clear();
   autosaved_text_.clear();
   window_ = gtk_window_new(GTK_WINDOW_TOPLEVEL);
-  UpdateTitle(state_->editingExisting ? state_->postPath : "");
+  UpdateTitle(state_->EditedPost());
   gtk_window_set_default_size(GTK_WINDOW(window_), kWidth, kHeight);
   gtk_window_move(GTK_WINDOW(window_), kLeft, kTop);
   g_signal_connect(window_, "delete-event", G_CALLBACK(OnDeleteEvent), this);
   g_signal_connect(window_, "destroy", G_CALLBACK(OnDestroy), this);
+  CreateView();
+  gtk_widget_show_all(window_);
+  autosave_timer_ = g_timeout_add(
+      kAutosaveMs,
+      [](gpointer data) -> gboolean {
+        static_cast<EditorWindow*>(data)->AutosaveTick();
+        return G_SOURCE_CONTINUE;
+      },
+      this);
 
+  std::string page = state_->workspace.editor_page();
+  if (g_file_test(page.c_str(), G_FILE_TEST_IS_REGULAR)) {
+    view_->LoadFile(page);
+  } else {
+    view_->ShowErrorPage(
+        "The post editor page is missing",
+        "Looked for: " + page + "\n\nThe workspace's template/ folder should hold editor.html.");
+  }
+}
+
+void EditorWindow::CreateView() {
   // The view takes the whole width and the height less a strip below it,
   // whatever the window's size: the box keeps the strip fixed.
   GtkWidget* column = gtk_box_new(GTK_ORIENTATION_VERTICAL, 0);
@@ -135,23 +160,6 @@ void EditorWindow::Open() {
   webkit_user_content_manager_add_script(
       webkit_web_view_get_user_content_manager(WEBKIT_WEB_VIEW(view_->widget())), script);
   webkit_user_script_unref(script);
-  gtk_widget_show_all(window_);
-  autosave_timer_ = g_timeout_add(
-      kAutosaveMs,
-      [](gpointer data) -> gboolean {
-        static_cast<EditorWindow*>(data)->AutosaveTick();
-        return G_SOURCE_CONTINUE;
-      },
-      this);
-
-  std::string page = state_->templateDir + kPage;
-  if (g_file_test(page.c_str(), G_FILE_TEST_IS_REGULAR)) {
-    view_->LoadFile(page);
-  } else {
-    view_->ShowErrorPage(
-        "The post editor page is missing",
-        "Looked for: " + page + "\n\nThe workspace's template/ folder should hold editor.html.");
-  }
 }
 
 bool EditorWindow::LoadPost(const std::string& path) {
@@ -211,8 +219,7 @@ bool EditorWindow::HasUnsavedChanges() {
 
 bool EditorWindow::ConfirmDiscard() {
   if (!HasUnsavedChanges()) return true;
-  std::string name =
-      state_->editingExisting ? std::filesystem::path(state_->postPath).filename().string() : "";
+  std::string name = std::filesystem::path(state_->EditedPost()).filename().string();
   std::string what = name.empty() ? "新文章" : "「" + name + "」";
   gtk_window_present(GTK_WINDOW(window_));
   switch (MessageBox::Ask(GTK_WINDOW(window_),
@@ -221,7 +228,7 @@ bool EditorWindow::ConfirmDiscard() {
     case MessageAnswer::kYes:
       return Save();
     case MessageAnswer::kNo:
-      AutosaveStore(state_->rootDir).Remove(AutosaveKey());
+      AutosaveStore(state_->workspace.root()).Remove(AutosaveKey());
       return true;
     case MessageAnswer::kCancel:
       break;
@@ -232,7 +239,7 @@ bool EditorWindow::ConfirmDiscard() {
 void EditorWindow::LetGoOfPost() {
   // The gone post's autosaved copy would be offered for nothing later; the
   // next autosave keeps the text under the new post's key instead.
-  AutosaveStore(state_->rootDir).Remove(AutosaveKey());
+  AutosaveStore(state_->workspace.root()).Remove(AutosaveKey());
   state_->editingExisting = false;
   state_->postPath.clear();
   // Nothing of the text is saved anywhere now.
@@ -241,12 +248,10 @@ void EditorWindow::LetGoOfPost() {
   UpdateTitle("");
 }
 
-std::string EditorWindow::AutosaveKey() const {
-  return state_->editingExisting ? state_->postPath : "";
-}
+std::string EditorWindow::AutosaveKey() const { return state_->EditedPost(); }
 
 void EditorWindow::OfferCopy(const std::string& key, const std::string& current) {
-  AutosaveStore store(state_->rootDir);
+  AutosaveStore store(state_->workspace.root());
   std::string copy;
   if (!store.Read(key, &copy)) return;
   if (copy == current) {
@@ -279,7 +284,7 @@ void EditorWindow::AutosaveTick() {
   std::string error;
   std::string key = AutosaveKey();
   if (PageText(&text, &error) && text != autosaved_text_) {
-    AutosaveStore store(state_->rootDir);
+    AutosaveStore store(state_->workspace.root());
     if (text == saved_text_) {
       store.Remove(key);
       autosaved_text_ = text;
@@ -324,7 +329,7 @@ bool EditorWindow::Save(std::string* saved_path) {
   if (!window_ || saving_ || awaiting_text_) return false;
   saving_ = true;
   BrowserView* view = view_.get();
-  std::string posts = state_->rootDir + "/_posts";
+  std::string posts = state_->workspace.posts_dir();
   std::string folder_error;
   bool have_folder = EnsureFolder(posts, &folder_error);
 
@@ -342,7 +347,7 @@ bool EditorWindow::Save(std::string* saved_path) {
   } else if (!have_folder) {
     ShowFailure(std::string(kSaveFailed) + "\n" + folder_error);
   } else {
-    path = AskSavePath(posts, SuggestedName(text));
+    path = PostSaveDialog::Ask(GTK_WINDOW(window_), posts, text);
     if (view_.get() != view) return false;
     if (path.empty()) {
       saving_ = false;
@@ -356,7 +361,7 @@ bool EditorWindow::Save(std::string* saved_path) {
       written = true;
       std::printf("editor: saved %s\n", path.c_str());
       std::fflush(stdout);
-      AutosaveStore(state_->rootDir).Remove(key);
+      AutosaveStore(state_->workspace.root()).Remove(key);
       saved_text_ = text;
       autosaved_text_ = text;
       if (saved_path) *saved_path = path;
@@ -368,41 +373,6 @@ bool EditorWindow::Save(std::string* saved_path) {
   if (view_.get() == view) saving_ = false;
   if (written && saved_handler_) saved_handler_();
   return written;
-}
-
-std::string EditorWindow::AskSavePath(const std::string& folder, const std::string& suggested) {
-  GtkWidget* dialog = gtk_file_chooser_dialog_new(
-      kSaveTitle, GTK_WINDOW(window_), GTK_FILE_CHOOSER_ACTION_SAVE, "取消(_C)",
-      GTK_RESPONSE_CANCEL, "保存(_S)", GTK_RESPONSE_ACCEPT, nullptr);
-  GtkFileChooser* chooser = GTK_FILE_CHOOSER(dialog);
-  GtkFileFilter* filter = gtk_file_filter_new();
-  gtk_file_filter_set_name(filter, kSaveFilter);
-  gtk_file_filter_add_pattern(filter, "*.md");
-  gtk_file_chooser_add_filter(chooser, filter);
-  gtk_file_chooser_set_current_folder(chooser, folder.c_str());
-  if (!suggested.empty()) gtk_file_chooser_set_current_name(chooser, suggested.c_str());
-  gtk_file_chooser_set_do_overwrite_confirmation(chooser, TRUE);
-  gtk_dialog_set_default_response(GTK_DIALOG(dialog), GTK_RESPONSE_ACCEPT);
-
-  std::string path;
-  while (path.empty() && gtk_dialog_run(GTK_DIALOG(dialog)) == GTK_RESPONSE_ACCEPT) {
-    gchar* chosen = gtk_file_chooser_get_filename(chooser);
-    if (!chosen) continue;
-    path = chosen;
-    g_free(chosen);
-    // A post is a .md file: a name typed without that ending gets it.
-    if (!PostIndex::IsPostName(path)) {
-      path += ".md";
-      // The dialog asked about the name as typed; ask about the real one.
-      if (g_file_test(path.c_str(), G_FILE_TEST_EXISTS) &&
-          MessageBox::Ask(GTK_WINDOW(dialog), path + " 已存在，是否替换？", kSaveTitle, false,
-                          MessageIcon::kExclamation) != MessageAnswer::kYes) {
-        path.clear();
-      }
-    }
-  }
-  gtk_widget_destroy(dialog);
-  return path;
 }
 
 void EditorWindow::ShowFailure(const std::string& message) {
@@ -420,158 +390,25 @@ void EditorWindow::ShowInPage(const std::string& text, int kind) {
   view_->CallFunction("showMsg", {text, std::to_string(kind)}, &ignored, &error);
 }
 
-std::string EditorWindow::SuggestedName(const std::string& text) {
-  // The front matter's title; without one, the first "# " heading.
-  FrontMatter front;
-  std::string title;
-  if (front.Read(text, "", {})) title = front.GetText("title");
-  std::size_t at = front.body_offset();
-  while (at < text.size() && title.empty()) {
-    std::size_t end = text.find('\n', at);
-    std::string line = text.substr(at, end == std::string::npos ? std::string::npos : end - at);
-    if (line.rfind("# ", 0) == 0) title = line.substr(2);
-    at = end == std::string::npos ? text.size() : end + 1;
-  }
-  std::string name = ContainedPath::NameFromTitle(title);
-  return name.empty() ? "" : name + ".md";
-}
-
 void EditorWindow::BindPageFunctions() {
   view_->BindFunction(kPreviewFunction, [this] { PreviewPost(); });
-  view_->BindFunction(kPasteImageFunction, [this] { PasteImage(); });
-  view_->BindFunction(kHistoryFunction, [this] { ShowHistory(); });
+  view_->BindFunction(kPasteImageFunction, [this] { images_.Paste(); });
+  view_->BindFunction(kHistoryFunction, [this] {
+    if (!awaiting_text_) history_.Show();
+  });
   view_->BindFunction(kRestoreFunction,
                       BrowserView::ArgumentFunction([this](const std::vector<std::string>& args) {
-                        RestoreVersion(args.empty() ? "" : args[0]);
+                        if (!saving_ && !awaiting_text_)
+                          history_.Restore(args.empty() ? "" : args[0]);
                       }));
-  // Files dropped on the text are taken here, before the page sees them.
-  g_signal_connect(view_->widget(), "drag-drop", G_CALLBACK(OnDragDrop), this);
-  g_signal_connect(view_->widget(), "drag-data-received", G_CALLBACK(OnDragDataReceived), this);
-}
-
-void EditorWindow::InsertImage(const std::string& original_name, const std::string& bytes) {
-  std::string images = state_->rootDir + "/static/images";
-  std::string name;
-  std::string error;
-  if (!ImageStore::Save(images, original_name, bytes, std::time(nullptr), &name, &error)) {
-    ShowFailure("图片保存失败\n" + error);
-    return;
-  }
-  std::printf("editor: image saved %s/%s\n", images.c_str(), name.c_str());
-  std::fflush(stdout);
-  std::string alt = std::filesystem::path(original_name).stem().string();
-  std::string ignored;
-  if (!view_ ||
-      !view_->CallFunction("insertText", {ImageStore::MarkdownLink(name, alt)}, &ignored, &error)) {
-    ShowFailure("图片已保存为 " + images + "/" + name + "，但无法插入链接\n" + error);
-  }
-}
-
-void EditorWindow::PasteImage() {
-  if (!window_) return;
-  GtkClipboard* clipboard = gtk_clipboard_get(GDK_SELECTION_CLIPBOARD);
-  GdkPixbuf* image = gtk_clipboard_wait_for_image(clipboard);
-  if (!image) return;  // nothing the editor can paste
-  gchar* buffer = nullptr;
-  gsize size = 0;
-  GError* error = nullptr;
-  if (gdk_pixbuf_save_to_buffer(image, &buffer, &size, "png", &error, nullptr)) {
-    InsertImage("", std::string(buffer, size));
-  } else {
-    ShowFailure(std::string("图片保存失败\n") + error->message);
-    g_error_free(error);
-  }
-  g_free(buffer);
-  g_object_unref(image);
+  // Files dropped on the text are taken before the page sees them.
+  images_.TakeDrops(view_.get());
 }
 
 void EditorWindow::PreviewPost() {
   std::string path;
   if (!Save(&path) || !preview_handler_) return;
   preview_handler_(path);
-}
-
-void EditorWindow::ShowHistory() {
-  if (!window_ || history_busy_ || awaiting_text_) return;
-  BrowserView* view = view_.get();
-  std::string post = state_->editingExisting ? state_->postPath : "";
-  PostHistoryListing listing;
-  if (post.empty()) {
-    listing.reason = "新文章还没有历史版本：先保存，再备份";
-  } else {
-    // git runs while the window goes on handling events; the guard keeps
-    // a second click from starting another listing meanwhile.
-    history_busy_ = true;
-    listing = PostHistory(state_->rootDir).List(post);
-    history_busy_ = false;
-    if (view_.get() != view) return;  // the window was closed meanwhile
-    if (post != (state_->editingExisting ? state_->postPath : "")) return;  // another post
-  }
-  history_post_ = post;
-  history_ = listing.versions;
-  std::string ignored;
-  std::string error;
-  if (!view->CallFunction("showHistory", {PostHistory::ToJson(listing)}, &ignored, &error)) {
-    std::fprintf(stderr, "tarn: history: %s\n", error.c_str());
-    return;
-  }
-  std::printf("editor: history of %s: %zu versions\n", post.empty() ? "(new post)" : post.c_str(),
-              history_.size());
-  std::fflush(stdout);
-}
-
-void EditorWindow::RestoreVersion(const std::string& commit) {
-  if (!window_ || history_busy_ || saving_ || awaiting_text_) return;
-  BrowserView* view = view_.get();
-  std::string post = state_->editingExisting ? state_->postPath : "";
-  const PostVersion* chosen = nullptr;
-  if (PostHistory::IsCommitId(commit) && !post.empty() && post == history_post_) {
-    for (const PostVersion& version : history_) {
-      if (version.commit == commit) chosen = &version;
-    }
-  }
-  if (!chosen) {
-    ShowFailure("无法载入历史版本\n\"" + commit + "\" is no listed version of " +
-                (post.empty() ? "this post" : post));
-    return;
-  }
-  PostVersion version = *chosen;
-  std::string text;
-  std::string error;
-  history_busy_ = true;
-  bool read = PostHistory(state_->rootDir).Read(version, &text, &error);
-  history_busy_ = false;
-  if (view_.get() != view) return;
-  std::string ignored;
-  if (!read || !view->CallFunction("restoreVersion", {text, PostHistory::DateText(version.time)},
-                                   &ignored, &error)) {
-    ShowFailure("无法载入历史版本\n" + error);
-    return;
-  }
-  std::printf("editor: restored %s of %s\n", version.commit.c_str(), post.c_str());
-  std::fflush(stdout);
-}
-
-int EditorWindow::OnDragDrop(GtkWidget* widget, void* context, int, int, unsigned time,
-                             EditorWindow* self) {
-  return self->drop_.Begin(widget, context, time);  // dragged text: the editor's own
-}
-
-void EditorWindow::OnDragDataReceived(GtkWidget* widget, void* context, int, int, void* data,
-                                      unsigned, unsigned time, EditorWindow* self) {
-  std::vector<std::string> files = self->drop_.Take(widget, context, data, time);
-  for (const std::string& file : files) {
-    std::string bytes;
-    std::string error;
-    if (!ReadTextFile(file, &bytes, &error)) {
-      self->ShowFailure("图片保存失败\n" + error);
-    } else if (ImageStore::SniffExtension(bytes).empty()) {
-      self->ShowFailure("图片保存失败\n" + file + ": not a PNG, JPEG, GIF, WebP or BMP image");
-    } else {
-      self->InsertImage(std::filesystem::path(file).filename().string(), bytes);
-    }
-    if (!self->view_) break;
-  }
 }
 
 int EditorWindow::OnDeleteEvent(GtkWidget*, void*, EditorWindow* self) {

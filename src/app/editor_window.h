@@ -18,14 +18,11 @@
 // over unsaved changes asks first.
 //
 // Images pasted from the clipboard or dropped on the editor are stored in
-// static/images/ (ImageStore) and linked at the cursor. The page's preview
-// button saves, builds and shows the post's article page in the browser,
-// through the preview handler.
-//
-// The page's history button lists the post's earlier versions from the
-// workspace's backups (PostHistory); choosing one puts its text into the
-// editor as an unsaved change, which undo takes back. Nothing is written
-// until the writer saves.
+// static/images/ and linked at the cursor (EditorImages). The page's
+// preview button saves, builds and shows the post's article page in the
+// browser, through the preview handler. The page's history button lists
+// the post's earlier versions and puts one back (EditorHistory). A new
+// post's save asks where to save it (PostSaveDialog).
 //
 // The view only ever shows the editor page: a link clicked in the preview
 // or a file dropped outside the text would otherwise replace the page and
@@ -43,10 +40,9 @@
 #include <functional>
 #include <memory>
 #include <string>
-#include <vector>
 
-#include "app/file_drop.h"
-#include "deploy/post_history.h"
+#include "app/editor_history.h"
+#include "app/editor_images.h"
 
 typedef struct _GtkWidget GtkWidget;
 typedef struct _GtkWindow GtkWindow;
@@ -59,15 +55,12 @@ class BrowserView;
 class EditorWindow {
  public:
   static constexpr char kTitle[] = "Tarn Blog Editor - 编辑";
-  static constexpr char kPage[] = "editor.html";
   static constexpr int kWidth = 670;
   static constexpr int kHeight = 700;
   static constexpr int kLeft = 50;
   static constexpr int kTop = 50;
   // The view leaves this many pixels of the window's height below it.
   static constexpr int kViewShortfall = 10;
-  static constexpr char kSaveTitle[] = "选择文件保存位置";
-  static constexpr char kSaveFilter[] = "Markdown文件(*.md)";
   static constexpr char kSaved[] = "保存成功";
   static constexpr char kSaveFailed[] = "保存失败";
   static constexpr char kCloseCaption[] = "是否关闭？";
@@ -157,24 +150,15 @@ class EditorWindow {
   static int OnDeleteEvent(GtkWidget* widget, void* event, EditorWindow* self);
   static void OnDestroy(GtkWidget* widget, EditorWindow* self);
   static int OnDecidePolicy(void* view, void* decision, int type, EditorWindow* self);
-  static int OnDragDrop(GtkWidget* widget, void* context, int x, int y, unsigned time,
-                        EditorWindow* self);
-  static void OnDragDataReceived(GtkWidget* widget, void* context, int x, int y, void* data,
-                                 unsigned info, unsigned time, EditorWindow* self);
 
-  // The page's native functions beyond Ctrl+S: the preview, a pasted image.
+  // The view's page, its layout in the window, its native functions and
+  // Ctrl+S's key listener.
+  void CreateView();
+  // The page's native functions beyond Ctrl+S: the preview, a pasted image,
+  // the history; and the files dropped on the text.
   void BindPageFunctions();
-  // Stores an image and links it at the cursor; failures are shown.
-  void InsertImage(const std::string& original_name, const std::string& bytes);
-  // The clipboard's image, if it holds one, stored and linked.
-  void PasteImage();
   // Saves, then hands the post to the preview handler.
   void PreviewPost();
-  // Lists the open post's earlier versions in the page (showHistory).
-  void ShowHistory();
-  // Puts the listed version with that commit id into the editor, unsaved;
-  // an id that was not listed for the open post is refused.
-  void RestoreVersion(const std::string& commit);
   // The title for the post at path ("" for a new post).
   void UpdateTitle(const std::string& path);
   // The autosave key of the text in the editor ("" for a new post).
@@ -186,13 +170,6 @@ class EditorWindow {
   void AutosaveTick();
   // The editor's text through getValue; false when the page cannot give it.
   bool PageText(std::string* text, std::string* error);
-  // A name for the save dialog from the text's front matter title.
-  static std::string SuggestedName(const std::string& text);
-
-  // The file chosen in the save dialog (suggested, when not empty, is
-  // offered as the name), ".md" added when the name does not end in it; ""
-  // when the user cancelled.
-  std::string AskSavePath(const std::string& folder, const std::string& suggested);
   // Shows message in the page (as an error) and in a message box.
   void ShowFailure(const std::string& message);
   // Calls the page's showMsg; a page that cannot take it is left alone.
@@ -212,12 +189,10 @@ class EditorWindow {
   std::string autosaved_text_;  // the text of the last autosaved copy
   unsigned autosave_timer_ = 0;
   bool autosaving_ = false;
-  FileDrop drop_;  // image files dropped on the text
   bool saving_ = false;
   bool awaiting_text_ = false;  // a post is being put into the editor
-  bool history_busy_ = false;   // git is reading the post's history
-  std::string history_post_;    // the post history_ was listed for
-  std::vector<PostVersion> history_;
+  EditorImages images_;
+  EditorHistory history_;
 };
 
 }  // namespace tarn

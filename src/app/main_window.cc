@@ -2,12 +2,9 @@
 
 #include <sys/stat.h>
 
-#include <algorithm>
-#include <atomic>
 #include <cerrno>
 #include <cstdio>
 #include <filesystem>
-#include <thread>
 #include <utility>
 
 #include <gtk/gtk.h>
@@ -20,14 +17,14 @@
 #include "app/editor_window.h"
 #include "app/first_start_dialog.h"
 #include "app/post_manager.h"
+#include "app/reader_preview.h"
+#include "app/site_commands.h"
 #include "app/tray_mode.h"
 #include "content/post_index.h"
 #include "data/text_file.h"
 #include "deploy/git_deployer.h"
-#include "deploy/publisher.h"
 #include "net/update_check_task.h"
 #include "net/update_checker.h"
-#include "render/parallel_build.h"
 #include "render/site_builder.h"
 #include "workspace/contained_path.h"
 #include "workspace/workspace.h"
@@ -35,19 +32,7 @@
 namespace tarn {
 namespace {
 
-// The page's native functions, in the order they are bound.
-struct Command {
-  const char* name;
-  void (MainWindow::*run)();
-};
-constexpr Command kCommands[] = {
-    {"showEditor", &MainWindow::ShowEditor}, {"RenderingAndPush", &MainWindow::RenderingAndPush},
-    {"Rendering", &MainWindow::Rendering},   {"Push", &MainWindow::Push},
-    {"showList", &MainWindow::ShowList},     {"Backup", &MainWindow::Backup}};
-
 bool IsFile(const std::string& path) { return g_file_test(path.c_str(), G_FILE_TEST_IS_REGULAR); }
-
-constexpr char kBuildRunning[] = "a build is already running; try again when it has finished";
 
 // With TARN_STARTUP_TRACE set, each start-up step says on stderr when it
 // ended, in milliseconds since the window was created (for bench/).
@@ -59,41 +44,16 @@ void Trace(const char* step) {
                static_cast<double>(g_get_monotonic_time() - start) / 1000.0);
 }
 
-// With TARN_BUILD_TRACE set, measures how late a 10 ms timer runs while it
-// lives: how long the main loop, and so the windows, went unserved.
-class StallProbe {
- public:
-  StallProbe() {
-    if (!g_getenv("TARN_BUILD_TRACE")) return;
-    last_ = g_get_monotonic_time();
-    source_ = g_timeout_add(kPeriodMs, &StallProbe::Tick, this);
-  }
-  ~StallProbe() {
-    if (source_) g_source_remove(source_);
-  }
-  StallProbe(const StallProbe&) = delete;
-  StallProbe& operator=(const StallProbe&) = delete;
-  gint64 worst() const { return worst_; }  // microseconds
-
- private:
-  static constexpr unsigned kPeriodMs = 10;
-  static gboolean Tick(gpointer data) {
-    auto* self = static_cast<StallProbe*>(data);
-    gint64 now = g_get_monotonic_time();
-    self->worst_ = std::max(self->worst_, now - self->last_ - gint64{kPeriodMs} * 1000);
-    self->last_ = now;
-    return G_SOURCE_CONTINUE;
-  }
-  guint source_ = 0;
-  gint64 last_ = 0;
-  gint64 worst_ = 0;
-};
-
 }  // namespace
 
 MainWindow::MainWindow(AppState* state, SiteBuilder* site, GitDeployer* deployer,
                        ConsoleWindow* console)
-    : state_(state), site_(site), deployer_(deployer), console_(console) {}
+    : state_(state),
+      site_(site),
+      deployer_(deployer),
+      console_(console),
+      reasons_(console),
+      build_(site, &reasons_) {}
 
 MainWindow::~MainWindow() {
   update_check_.reset();
@@ -134,26 +94,37 @@ void MainWindow::Create() {
   gtk_container_add(GTK_CONTAINER(window_), web_main_->widget());
   AddOpenBlogCommand();
 
+  CreateParts();
+  gtk_widget_show_all(window_);
+}
+
+void MainWindow::CreateParts() {
   editor_ = std::make_unique<EditorWindow>(state_);
   // Closing the editor brings the manager back.
   editor_->set_closed_handler([this] {
     if (!closing_) Show();
   });
   editor_->set_save_cancelled_handler([this] { Refresh(); });
-  backup_ = std::make_unique<DesktopBackup>(state_->rootDir, console_, [this]() -> GtkWindow* {
-    return editor_->is_open() ? editor_->window() : window();
-  });
+  backup_ = std::make_unique<DesktopBackup>(state_->workspace.root(), console_,
+                                            [this] { return ActiveWindow(); });
   editor_->set_saved_handler([this] {
     posts_->SendList();
     backup_->AfterSave();
   });
-  editor_->set_preview_handler([this](const std::string& path) { PreviewAsReader(path); });
-  posts_ = std::make_unique<PostManager>(state_, web_main_.get(), [this]() -> GtkWindow* {
-    return editor_->is_open() ? editor_->window() : window();
-  });
+  preview_ = std::make_unique<ReaderPreview>(
+      state_->workspace, &build_, &reasons_, [this] { return ActiveWindow(); },
+      [this] { Refresh(); });
+  editor_->set_preview_handler([this](const std::string& path) { preview_->Show(path); });
+  posts_ =
+      std::make_unique<PostManager>(state_, web_main_.get(), [this] { return ActiveWindow(); });
+  commands_ = std::make_unique<SiteCommands>(
+      state_->workspace, SiteCommands::Parts{site_, deployer_, backup_.get(), &build_, &reasons_},
+      [this] { return window(); }, [this] { Refresh(); });
   drop_handler_ = [this](const std::string& path) { OpenDroppedPost(path); };
+}
 
-  gtk_widget_show_all(window_);
+GtkWindow* MainWindow::ActiveWindow() const {
+  return editor_->is_open() ? editor_->window() : window();
 }
 
 void MainWindow::AddOpenBlogCommand() {
@@ -185,14 +156,14 @@ void MainWindow::AddOpenBlogCommand() {
 }
 
 void MainWindow::OpenAnotherBlog() {
-  if (editor_->is_open() || building_ > 0) {
+  if (editor_->is_open() || build_.running()) {
     Message(editor_->is_open() ? "Close the editor before opening another blog."
                                : "Wait for the build to end before opening another blog.",
             "Error", MessageIcon::kExclamation);
     return;
   }
   // Blogs often sit side by side: the chooser starts beside this one.
-  std::string beside = std::filesystem::path(state_->rootDir).parent_path().string();
+  std::string beside = std::filesystem::path(state_->workspace.root()).parent_path().string();
   std::string folder = FirstStartDialog::ChooseBlog(GTK_WINDOW(window_), beside);
   if (folder.empty() || !open_blog_handler_) return;
   std::printf("open: %s\n", folder.c_str());
@@ -203,53 +174,73 @@ void MainWindow::OpenAnotherBlog() {
 }
 
 void MainWindow::StartUp() {
-  // The workspace folders the program writes into; one level each, so a
-  // missing workspace root is not made up.
-  for (const char* fragment : {"/config", "/public", "/themes"}) {
-    std::string path = state_->rootDir + fragment;
+  MakeFolders();
+  ApplySettings();
+  std::string template_path = state_->workspace.manager_page_template();
+  bool have_template = IsFile(template_path);
+  if (have_template) web_main_->LoadFile(template_path);
+  BindPageFunctions();
+  if (have_template) web_main_->WaitForLoad();
+  Trace("template page loaded");
+  if (closing_) return;
+
+  std::string config_problem = LoadSite();
+  if (closing_) return;
+  RegisterDropTarget();
+  StartUpdateCheck();
+  Refresh();
+  StartRefreshTimer();
+  // A site configuration that could not be read leaves every page without
+  // its data; say why rather than leave the blogger guessing.
+  if (!config_problem.empty()) Message(config_problem, "Error", MessageIcon::kExclamation);
+}
+
+void MainWindow::MakeFolders() {
+  // One level each, so a missing workspace root is not made up.
+  const Workspace& workspace = state_->workspace;
+  for (const std::string& path :
+       {workspace.config_dir(), workspace.public_dir(), workspace.themes_dir()}) {
     if (!g_file_test(path.c_str(), G_FILE_TEST_EXISTS) && mkdir(path.c_str(), 0777) != 0) {
       Report("cannot create " + path + ": " + g_strerror(errno));
     }
   }
+}
 
-  settings_ = DesktopSettings::Read(Workspace::Path(state_->rootDir, Workspace::kConfIni));
+void MainWindow::ApplySettings() {
+  settings_ = DesktopSettings::Read(state_->workspace.conf_ini());
   if (settings_.show_dos) console_->Open(GTK_WINDOW(window_));
   backup_->set_automatic(settings_.auto_backup);
   if (settings_.mini) {
     tray_mode_ = std::make_unique<TrayMode>();
     tray_mode_->Start(this, state_);
   }
+}
 
-  std::string template_path = Workspace::Path(state_->rootDir, Workspace::kManagerPageTemplate);
-  bool have_template = IsFile(template_path);
-  if (have_template) web_main_->LoadFile(template_path);
-  for (const Command& command : kCommands) {
-    if (command.run == &MainWindow::ShowEditor) {
-      web_main_->BindFunction(
-          command.name, BrowserView::ArgumentFunction(
-                            [this](const std::vector<std::string>& args) { ShowEditorFor(args); }));
-      continue;
-    }
-    web_main_->BindFunction(command.name, [this, run = command.run] { (this->*run)(); });
-  }
+void MainWindow::BindPageFunctions() {
+  web_main_->BindFunction(
+      "showEditor", BrowserView::ArgumentFunction(
+                        [this](const std::vector<std::string>& args) { ShowEditorFor(args); }));
+  commands_->Bind(web_main_.get());
   BindListFunctions();
-  if (have_template) web_main_->WaitForLoad();
-  Trace("template page loaded");
-  if (closing_) return;
+}
 
-  TakeReasons();
+std::string MainWindow::LoadSite() {
+  reasons_.Take();
   bool configured = site_->LoadConfig();
-  std::string config_problem = TakeReasons();
+  std::string problem = reasons_.Take();
+  if (!configured && problem.empty()) {
+    problem = std::string(Workspace::kBaseConfig) + " could not be read";
+  }
   Trace("site configuration loaded");
   // The console takes git's output from now on, shown or not.
   deployer_->InitRepository(
-      state_->rootDir + "/public",
+      state_->workspace.public_dir(),
       [console = console_](const std::string& text) { return console->Output(text); });
   Trace("git work tree ready");
-  if (closing_) return;
-  RegisterDropTarget();
-  StartUpdateCheck();
-  Refresh();
+  return configured ? "" : problem;
+}
+
+void MainWindow::StartRefreshTimer() {
   refresh_timer_ = g_timeout_add(
       kRefreshMs,
       [](gpointer data) -> gboolean {
@@ -257,27 +248,17 @@ void MainWindow::StartUp() {
         // A build converts Markdown in the shown page; reloading that page
         // under it would fail the posts converted meanwhile. The refresh
         // waits for the next turn instead.
-        if (self->building_ == 0) self->Refresh();
+        if (!self->build_.running()) self->Refresh();
         return G_SOURCE_CONTINUE;
       },
       this);
-  // A site configuration that could not be read leaves every page without
-  // its data; say why rather than leave the blogger guessing.
-  if (!configured) {
-    Message(config_problem.empty() ? "config/base.json could not be read" : config_problem, "Error",
-            MessageIcon::kExclamation);
-  }
 }
 
 void MainWindow::Refresh() {
   // The build owns the site data until it ends, and then refreshes.
-  if (building_ > 0) {
-    refresh_due_ = true;
-    return;
-  }
-  refresh_due_ = false;
-  std::string template_path = Workspace::Path(state_->rootDir, Workspace::kManagerPageTemplate);
-  std::string page_path = Workspace::Path(state_->rootDir, Workspace::kManagerPage);
+  if (build_.PostponeRefresh()) return;
+  std::string template_path = state_->workspace.manager_page_template();
+  std::string page_path = state_->workspace.manager_page();
   if (!IsFile(template_path)) {
     web_main_->ShowErrorPage(
         "The manager page template is missing",
@@ -300,9 +281,9 @@ void MainWindow::Refresh() {
             template_path);
     return;
   }
-  TakeReasons();
+  reasons_.Take();
   std::string page = site_->ScriptRender(template_path);
-  std::string reasons = TakeReasons();
+  std::string reasons = reasons_.Take();
   Trace("manager page rendered");
   if (!reasons.empty()) {
     web_main_->ShowErrorPage("The manager page could not be rendered",
@@ -365,206 +346,14 @@ std::string MainWindow::EditorPostNamed(const std::string& name) const {
   if (!state_->editingExisting) return "";
   std::string path;
   std::string error;
-  if (!ContainedPath::Resolve(state_->rootDir + "/_posts", name, &path, &error)) return "";
+  if (!ContainedPath::Resolve(state_->workspace.posts_dir(), name, &path, &error)) return "";
   // Either path may be spelt another way (links, "..", doubled slashes).
   std::error_code ec;
   return std::filesystem::equivalent(path, state_->postPath, ec) ? state_->postPath : "";
 }
 
-void MainWindow::PreviewAsReader(const std::string& path) {
-  GtkWindow* owner = editor_->is_open() ? editor_->window() : window();
-  // A build (the manager's, or another preview's while it waits on the
-  // page) owns the site builder until it ends.
-  if (building_ > 0) {
-    MessageBox::ShowTimed(owner, kBuildRunning, "Error", MessageIcon::kExclamation);
-    return;
-  }
-  std::filesystem::path post(path);
-  if (post.parent_path() != std::filesystem::path(state_->rootDir + "/_posts")) {
-    MessageBox::ShowTimed(owner, "只有 _posts/ 里的文章会被渲染：\n" + path, "Error",
-                          MessageIcon::kExclamation);
-    return;
-  }
-  TakeReasons();
-  ++building_;
-  bool built = site_->Build();
-  --building_;
-  if (!built) {
-    std::string reasons = TakeReasons();
-    MessageBox::ShowTimed(owner, reasons.empty() ? "渲染出错" : "渲染出错\n\n" + reasons, "Error",
-                          MessageIcon::kExclamation);
-    return;
-  }
-  Refresh();
-  // The article's file name: the slug, else the title, as the build names it.
-  PostFile file;
-  file.path = path;
-  file.title = PostIndex::TitleOf(post.filename().string());
-  file.slug = file.title;
-  ReadTextFile(path, &file.content);
-  PostIndex::ReadFront(&file, [](const std::string&) {});
-  if (file.draft) {
-    MessageBox::ShowTimed(owner, "草稿不会被渲染：\n" + path, "Error", MessageIcon::kExclamation);
-    return;
-  }
-  std::string page = state_->rootDir + "/public/articles/" + file.slug + ".html";
-  gchar* uri = g_filename_to_uri(page.c_str(), nullptr, nullptr);
-  GError* error = nullptr;
-  if (!IsFile(page)) {
-    MessageBox::ShowTimed(owner, "渲染后没有找到文章页面：\n" + page, "Error",
-                          MessageIcon::kExclamation);
-  } else if (!uri || !g_app_info_launch_default_for_uri(uri, nullptr, &error)) {
-    MessageBox::ShowTimed(owner, "无法打开 " + page + "\n" + (error ? error->message : ""), "Error",
-                          MessageIcon::kExclamation);
-  } else {
-    std::printf("editor: opened %s\n", uri);
-    std::fflush(stdout);
-  }
-  if (error) g_error_free(error);
-  g_free(uri);
-}
-
-void MainWindow::Rendering() {
-  if (RefuseWhileBuilding()) return;
-  TakeReasons();
-  bool built = BuildSite();
-  std::string reasons = built ? "" : TakeReasons();
-  // The manager page lists the posts from the site data; show the new
-  // index now rather than at the next timed refresh.
-  if (built || refresh_due_) Refresh();
-  if (built) {
-    Message("渲染完成", "Succeed");
-  } else {
-    Message(reasons.empty() ? "渲染出错" : "渲染出错\n\n" + reasons, "Error");
-  }
-}
-
-bool MainWindow::BuildSite() {
-  ++building_;
-  const gint64 start = g_get_monotonic_time();
-  StallProbe probe;
-  std::atomic<bool> done{false};
-  bool built = false;
-  std::thread builder([this, &done, &built] {
-    built = ParallelBuild::Run(site_, {}, [this](const std::string& reason) { Report(reason); });
-    done.store(true);
-    g_main_context_wakeup(nullptr);
-  });
-  while (!done.load()) {
-    g_main_context_iteration(nullptr, TRUE);
-    DeliverQueuedReasons();
-  }
-  builder.join();
-  DeliverQueuedReasons();
-  --building_;
-  if (g_getenv("TARN_BUILD_TRACE")) {
-    std::fprintf(stderr, "build: %.0f ms, main loop at most %.0f ms late\n",
-                 static_cast<double>(g_get_monotonic_time() - start) / 1000.0,
-                 static_cast<double>(probe.worst()) / 1000.0);
-  }
-  return built;
-}
-
-bool MainWindow::RefuseWhileBuilding() {
-  if (building_ == 0) return false;
-  Message(kBuildRunning, "Error", MessageIcon::kExclamation);
-  return true;
-}
-
-void MainWindow::RenderingAndPush() {
-  if (RefuseWhileBuilding()) return;
-  Publisher publisher(site_, deployer_, [this](const std::string& reason) { Report(reason); });
-  publisher.set_build([this] { return BuildSite(); });
-  ++building_;
-  DeployOutcome outcome = publisher.RenderingAndPush();
-  if (outcome.foreign_site && AskToReplaceSite(&publisher)) outcome = publisher.PushRendered();
-  --building_;
-  if (outcome.ok || refresh_due_) Refresh();
-  // "No" to replacing an earlier site: the question said all there is.
-  if (outcome.foreign_site) return;
-  // A failed build is the one outcome shown with the exclamation mark.
-  Message(outcome.message, outcome.caption,
-          outcome.build_failed ? MessageIcon::kExclamation : MessageIcon::kNone);
-  if (!outcome.ok || !backup_->automatic()) return;
-  BackupOutcome backup = backup_->BackUp(site_->config().Setting("system.sourceUrl"));
-  if (!backup.ok) Message("自动备份失败：" + backup.message, "Error", MessageIcon::kExclamation);
-}
-
-void MainWindow::Push() {
-  if (RefuseWhileBuilding()) return;
-  Publisher publisher(site_, deployer_, [this](const std::string& reason) { Report(reason); });
-  DeployOutcome outcome = publisher.Push();
-  if (outcome.foreign_site && AskToReplaceSite(&publisher)) outcome = publisher.Push();
-  if (!outcome.foreign_site) Message(outcome.message, outcome.caption);
-}
-
-bool MainWindow::AskToReplaceSite(Publisher* publisher) {
-  static const char kQuestion[] =
-      "远程仓库的 master 上已经发布过一个站点，而本地 public/ 的历史里没有它"
-      "（重装系统或换了电脑之后常会这样）。\n\n"
-      "是否用现在的站点替换它？旧站点会留在 git 历史中，不会强制推送。\n"
-      "选「否」则什么都不推送；也可以先用 tarn init DIR --from URL 从备份恢复博客。";
-  if (MessageBox::Ask(GTK_WINDOW(window_), kQuestion, kReplaceSiteCaption, false) !=
-      MessageAnswer::kYes)
-    return false;
-  publisher->set_replace(true);
-  return true;
-}
-
-void MainWindow::Backup() {
-  if (RefuseWhileBuilding()) return;
-  BackupOutcome outcome = backup_->BackUp(site_->config().Setting("system.sourceUrl"));
-  Message(outcome.message, outcome.ok ? "Succeed" : "Error",
-          outcome.ok ? MessageIcon::kNone : MessageIcon::kExclamation);
-}
-
-void MainWindow::ShowList() {
-  std::string folder = state_->rootDir + "/_posts";
-  gchar* uri = g_filename_to_uri(folder.c_str(), nullptr, nullptr);
-  GError* error = nullptr;
-  if (!uri || !g_app_info_launch_default_for_uri(uri, nullptr, &error)) {
-    std::string reason = error ? error->message : "not a valid path";
-    if (error) g_error_free(error);
-    Message("无法打开文件夹 " + folder + "\n" + reason, "Error", MessageIcon::kExclamation);
-  }
-  g_free(uri);
-}
-
 void MainWindow::Message(const std::string& text, const std::string& caption, MessageIcon icon) {
   MessageBox::ShowTimed(GTK_WINDOW(window_), text, caption, icon);
-}
-
-void MainWindow::Report(const std::string& reason) {
-  if (std::this_thread::get_id() != ui_thread_) {
-    {
-      std::lock_guard<std::mutex> lock(queued_mutex_);
-      queued_reasons_.push_back(reason);
-    }
-    g_main_context_wakeup(nullptr);
-    return;
-  }
-  std::fprintf(stderr, "tarn: %s\n", reason.c_str());
-  console_->Output(reason);
-  reasons_.push_back(reason);
-}
-
-void MainWindow::DeliverQueuedReasons() {
-  std::vector<std::string> queued;
-  {
-    std::lock_guard<std::mutex> lock(queued_mutex_);
-    queued.swap(queued_reasons_);
-  }
-  for (const std::string& reason : queued) Report(reason);
-}
-
-std::string MainWindow::TakeReasons() {
-  std::string text;
-  for (const std::string& reason : reasons_) {
-    if (!text.empty()) text += "\n";
-    text += reason;
-  }
-  reasons_.clear();
-  return text;
 }
 
 void MainWindow::Show() {
@@ -599,7 +388,7 @@ void MainWindow::HideToTray() {
   std::fprintf(stderr,
                "tarn: the main window is hidden and no tray icon can bring it back; run "
                "\"tarn show -w '%s'\" or start tarn again\n",
-               state_->rootDir.c_str());
+               state_->workspace.root().c_str());
   MessageBox::ShowNotice(kHiddenNotice, kHiddenCaption);
 }
 

@@ -2,20 +2,20 @@
 // shows the site manager page, which is rendered at start from
 // template/index copy.html by the page's own TplRender into
 // template/index.html (written atomically) and refreshed every five
-// minutes. The page calls the native commands bound here (the kCommands
-// table: showEditor, Rendering, RenderingAndPush, Push, showList, Backup);
-// the site commands report in a message box that closes itself, showList
-// only when the folder cannot be opened. The page's post list calls
-// listPosts, showEditor(name), deletePost(name) and renamePost(name)
-// (PostManager). The window also owns the post editor, the post list's
-// manager, the backups and the notification-area mode.
+// minutes. The page calls the native commands bound here: showEditor, the
+// site commands (SiteCommands: Rendering, RenderingAndPush, Push, showList,
+// Backup), and its post list's listPosts, showEditor(name),
+// deletePost(name) and renamePost(name) (PostManager). The window also
+// owns the post editor and its reader preview, the backups and the
+// notification-area mode.
 //
 // Closing the window asks first: "yes" ends the main loop once the
 // editor's unsaved text has been dealt with (the window itself goes with
 // this object), "no" hides it to the notification area, "cancel" keeps it.
 //
 // A site build runs on a thread of its own while the main loop goes on
-// (BuildSite); commands that need the site builder are refused meanwhile.
+// (SiteBuild); commands that need the site builder are refused meanwhile,
+// and a refresh of the manager page waits for the build's command to end.
 // The update check runs on a thread of its own and hands its result to the
 // main loop through UpdateCheckTask, which drops it once this window is
 // gone.
@@ -25,14 +25,14 @@
 
 #include <functional>
 #include <memory>
-#include <mutex>
 #include <string>
-#include <thread>
 #include <vector>
 
 #include "app/app_state.h"
 #include "app/file_drop.h"
 #include "app/message_box.h"
+#include "app/reason_log.h"
+#include "app/site_build.h"
 
 typedef struct _GtkWidget GtkWidget;
 typedef struct _GtkWindow GtkWindow;
@@ -45,8 +45,9 @@ class DesktopBackup;
 class EditorWindow;
 class PostManager;
 class GitDeployer;
-class Publisher;
+class ReaderPreview;
 class SiteBuilder;
+class SiteCommands;
 class TrayMode;
 struct UpdateNotice;
 
@@ -93,32 +94,12 @@ class MainWindow {
   // when the build's command ends.
   void Refresh();
 
-  // The commands the manager page calls. Each reports its own outcome to
-  // the user; none returns one.
-  //
-  // The editor on a new post.
+  // The editor on a new post (the page's showEditor).
   void ShowEditor();
   // showEditor as the page calls it: with no name (or ""), ShowEditor; with
-  // the file name of a post in _posts/, that post in the editor.
+  // the file name of a post in _posts/, that post in the editor. A refused
+  // name is shown, nothing returned.
   void ShowEditorFor(const std::vector<std::string>& args);
-  // Builds the site into public/ (BuildSite), then refreshes the page.
-  void Rendering();
-  // Builds, then pushes public/ (Publisher); with AutoBackup on, a
-  // successful publish is followed by a backup. RenderingAndPush and Push
-  // ask, in a box, before laying the site over an earlier one on the
-  // remote that public/'s history does not share; "yes" pushes again with
-  // the remote's history joined, "no" leaves everything as it is.
-  void RenderingAndPush();
-  // Pushes public/ as it is.
-  void Push();
-  // Opens _posts/ in the desktop's file manager.
-  void ShowList();
-  // "备份": the workspace's sources committed and pushed to
-  // system.sourceUrl (as tarn backup), git's output in the console.
-  void Backup();
-
-  // The caption of the question whether to replace the remote's site.
-  static constexpr const char* kReplaceSiteCaption = "替换已发布的站点";
 
   // A timed message box owned by this window.
   void Message(const std::string& text, const std::string& caption,
@@ -126,10 +107,10 @@ class MainWindow {
 
   // A reason for a failure (from the site generator, the deployer): written
   // to standard error and the console, and kept for the next message. The
-  // one method any thread may call: the build's threads call it while
-  // BuildSite runs, and their reasons are queued and reported by the
-  // user-interface thread.
-  void Report(const std::string& reason);
+  // one method any thread may call: the build's threads call it while a
+  // build runs, and their reasons are queued and reported by the
+  // user-interface thread (ReasonLog).
+  void Report(const std::string& reason) { reasons_.Add(reason); }
 
   // Presents the window (also after Hide), or hides it; nothing once it
   // has gone.
@@ -161,17 +142,32 @@ class MainWindow {
   }
 
  private:
-  // Asks whether to replace the remote's earlier site; on "yes" turns
-  // replacing on in publisher and returns true.
-  bool AskToReplaceSite(Publisher* publisher);
   static int OnDeleteEvent(GtkWidget* widget, void* event, MainWindow* self);
   static void OnDestroy(GtkWidget* widget, MainWindow* self);
+  // The post editor, the backups, the post list's manager, the site
+  // commands and the reader preview, wired to each other.
+  void CreateParts();
   // Ctrl+O and the page's context menu item for OpenAnotherBlog.
   void AddOpenBlogCommand();
   static int OnDragDrop(GtkWidget* widget, void* context, int x, int y, unsigned time,
                         MainWindow* self);
   static void OnDragDataReceived(GtkWidget* widget, void* context, int x, int y, void* data,
                                  unsigned info, unsigned time, MainWindow* self);
+
+  // The start-up steps, in order. Makes the workspace folders the program
+  // writes into (one level each); what fails is reported.
+  void MakeFolders();
+  // Reads conf.ini: the console window, the automatic backups, the
+  // notification-area mode.
+  void ApplySettings();
+  // Binds every native function of the manager page.
+  void BindPageFunctions();
+  // Loads the site configuration and readies public/'s git work tree;
+  // returns what was wrong with the configuration ("" when it was read).
+  std::string LoadSite();
+  // Refreshes the manager page every kRefreshMs, skipping a turn while a
+  // build runs.
+  void StartRefreshTimer();
 
   // Hides the window for the close prompt's "No"; says how to get it back
   // when no tray icon can.
@@ -185,50 +181,33 @@ class MainWindow {
   // The editor's post path when the post named name in _posts/ is the file
   // the editor works on, however either path is spelt; "" otherwise.
   std::string EditorPostNamed(const std::string& name) const;
-  // Builds the site (on this thread, converting in the manager page) and
-  // opens the article page of the post at path in the desktop's browser, or
-  // says why not. Only posts directly in _posts/ are previewed; refused,
-  // with a message, while a build runs.
-  void PreviewAsReader(const std::string& path);
+  // The window messages about the editor's post show over: the editor's
+  // while it is open, else this one.
+  GtkWindow* ActiveWindow() const;
   void StartUpdateCheck();
   // Asks whether to open the download page of a newer build.
   void AskToUpdate(const UpdateNotice& notice);
-  // The reasons reported since the last call, one per line ("" when none).
-  std::string TakeReasons();
-  // Builds the site (ParallelBuild) on a thread of its own while this one
-  // keeps running the main loop, so the windows stay responsive however
-  // long the build takes; returns when it has ended, with its result. The
-  // site builder is the build's alone until then: the commands that use it
-  // refuse to run meanwhile (Refresh waits for the end instead).
-  bool BuildSite();
-  // True, after saying so, when a build is running and a command that
-  // needs the site builder has to wait.
-  bool RefuseWhileBuilding();
-  // Reports the reasons other threads queued, in order.
-  void DeliverQueuedReasons();
 
   AppState* state_;
   SiteBuilder* site_;
   GitDeployer* deployer_;
   ConsoleWindow* console_;
+  ReasonLog reasons_;
+  SiteBuild build_;
   GtkWidget* window_ = nullptr;
   std::unique_ptr<BrowserView> web_main_;
   std::unique_ptr<EditorWindow> editor_;
   std::unique_ptr<PostManager> posts_;
   std::unique_ptr<TrayMode> tray_mode_;  // with conf.ini's Mini=1
   std::unique_ptr<DesktopBackup> backup_;
+  std::unique_ptr<SiteCommands> commands_;
+  std::unique_ptr<ReaderPreview> preview_;
   // The start-up update check; dropping it with the window drops a late notice.
   std::unique_ptr<UpdateCheckTask> update_check_;
-  std::vector<std::string> reasons_;
   std::function<void(const std::string&)> drop_handler_;
   std::function<void(const std::string&)> open_blog_handler_;
   DesktopSettings settings_;  // conf.ini as read at start
   unsigned refresh_timer_ = 0;
-  int building_ = 0;          // site builds in progress (commands may nest)
-  bool refresh_due_ = false;  // a refresh was asked for during a build
-  const std::thread::id ui_thread_ = std::this_thread::get_id();
-  std::mutex queued_mutex_;                  // guards queued_reasons_
-  std::vector<std::string> queued_reasons_;  // from other threads
   bool closing_ = false;
   FileDrop drop_;  // files dropped on the manager page
 };

@@ -55,7 +55,7 @@ PostManager::PostManager(AppState* state, BrowserView* page, std::function<GtkWi
 
 void PostManager::SendList() {
   if (!page_->HasFunction("tarnShowPosts")) return;
-  std::string json = PostCatalog::ToJson(PostCatalog::Read(state_->rootDir + "/_posts"));
+  std::string json = PostCatalog::ToJson(PostCatalog::Read(state_->workspace.posts_dir()));
   std::string count;
   std::string error;
   if (!page_->CallFunction("tarnShowPosts", {json}, &count, &error)) {
@@ -76,7 +76,7 @@ std::string PostManager::PostPath(const std::string& name) {
   std::string error;
   if (!PostIndex::IsPostName(name)) {
     error = "\"" + name.substr(0, 300) + "\" is not the name of a post (*.md) in _posts/";
-  } else if (ContainedPath::Resolve(state_->rootDir + "/_posts", name, &path, &error) &&
+  } else if (ContainedPath::Resolve(state_->workspace.posts_dir(), name, &path, &error) &&
              !g_file_test(path.c_str(), G_FILE_TEST_IS_REGULAR)) {
     error = path + ": no such post";
   }
@@ -118,7 +118,7 @@ bool PostManager::Rename(const std::string& name, std::string* new_path) {
   if (!PostIndex::IsPostName(new_name)) new_name += ".md";
   std::string target;
   std::string error;
-  if (!ContainedPath::Resolve(state_->rootDir + "/_posts", new_name, &target, &error)) {
+  if (!ContainedPath::Resolve(state_->workspace.posts_dir(), new_name, &target, &error)) {
     Fail("重命名失败\n" + error);
     return false;
   }

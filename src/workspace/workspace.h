@@ -25,6 +25,8 @@ class Workspace {
   // The manager page as shipped, and the page rendered from it.
   static constexpr std::string_view kManagerPageTemplate = "template/index copy.html";
   static constexpr std::string_view kManagerPage = "template/index.html";
+  // The post editor's page.
+  static constexpr std::string_view kEditorPage = "template/editor.html";
   static constexpr std::string_view kTemplateDir = "template";
   // The site's settings and the program's.
   static constexpr std::string_view kConfigDir = "config";
@@ -33,6 +35,9 @@ class Workspace {
   static constexpr std::string_view kPostsDir = "_posts";
   static constexpr std::string_view kThemesDir = "themes";
   static constexpr std::string_view kStaticDir = "static";
+  // Where the editor keeps images pasted or dropped into a post (ImageStore);
+  // the build copies them to public/images/ with the rest of static/.
+  static constexpr std::string_view kImagesDir = "static/images";
   static constexpr std::string_view kPublicDir = "public";
   static constexpr std::string_view kStateDir = ".tarn";
   // The folders that hold the blogger's sources: what a preview stages and
@@ -65,6 +70,8 @@ class Workspace {
   std::string conf_ini() const { return Path(kConfIni); }
   std::string manager_page_template() const { return Path(kManagerPageTemplate); }
   std::string manager_page() const { return Path(kManagerPage); }
+  std::string editor_page() const { return Path(kEditorPage); }
+  std::string images_dir() const { return Path(kImagesDir); }
 
   // A file or folder inside one of the folders above: posts_dir() + "/" +
   // name, and so on. name is not checked; names that come from a page or a

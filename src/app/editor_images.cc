@@ -1,0 +1,84 @@
+#include "app/editor_images.h"
+
+#include <cstdio>
+#include <ctime>
+#include <filesystem>
+#include <utility>
+#include <vector>
+
+#include <gtk/gtk.h>
+
+#include "app/browser_view.h"
+#include "data/text_file.h"
+#include "workspace/image_store.h"
+
+namespace tarn {
+
+EditorImages::EditorImages(std::string images_dir, std::function<BrowserView*()> view,
+                           std::function<void(const std::string&)> fail)
+    : images_dir_(std::move(images_dir)), view_(std::move(view)), fail_(std::move(fail)) {}
+
+void EditorImages::TakeDrops(BrowserView* view) {
+  g_signal_connect(view->widget(), "drag-drop", G_CALLBACK(OnDragDrop), this);
+  g_signal_connect(view->widget(), "drag-data-received", G_CALLBACK(OnDragDataReceived), this);
+}
+
+void EditorImages::Insert(const std::string& original_name, const std::string& bytes) {
+  std::string name;
+  std::string error;
+  if (!ImageStore::Save(images_dir_, original_name, bytes, std::time(nullptr), &name, &error)) {
+    fail_("图片保存失败\n" + error);
+    return;
+  }
+  std::printf("editor: image saved %s/%s\n", images_dir_.c_str(), name.c_str());
+  std::fflush(stdout);
+  std::string alt = std::filesystem::path(original_name).stem().string();
+  std::string ignored;
+  BrowserView* view = view_();
+  if (!view ||
+      !view->CallFunction("insertText", {ImageStore::MarkdownLink(name, alt)}, &ignored, &error)) {
+    fail_("图片已保存为 " + images_dir_ + "/" + name + "，但无法插入链接\n" + error);
+  }
+}
+
+void EditorImages::Paste() {
+  if (!view_()) return;
+  GtkClipboard* clipboard = gtk_clipboard_get(GDK_SELECTION_CLIPBOARD);
+  GdkPixbuf* image = gtk_clipboard_wait_for_image(clipboard);
+  if (!image) return;  // nothing the editor can paste
+  gchar* buffer = nullptr;
+  gsize size = 0;
+  GError* error = nullptr;
+  if (gdk_pixbuf_save_to_buffer(image, &buffer, &size, "png", &error, nullptr)) {
+    Insert("", std::string(buffer, size));
+  } else {
+    fail_(std::string("图片保存失败\n") + error->message);
+    g_error_free(error);
+  }
+  g_free(buffer);
+  g_object_unref(image);
+}
+
+int EditorImages::OnDragDrop(GtkWidget* widget, void* context, int, int, unsigned time,
+                             EditorImages* self) {
+  return self->drop_.Begin(widget, context, time);  // dragged text: the editor's own
+}
+
+void EditorImages::OnDragDataReceived(GtkWidget* widget, void* context, int, int, void* data,
+                                      unsigned, unsigned time, EditorImages* self) {
+  std::vector<std::string> files = self->drop_.Take(widget, context, data, time);
+  for (const std::string& file : files) {
+    std::string bytes;
+    std::string error;
+    if (!ReadTextFile(file, &bytes, &error)) {
+      self->fail_("图片保存失败\n" + error);
+    } else if (ImageStore::SniffExtension(bytes).empty()) {
+      self->fail_("图片保存失败\n" + file + ": not a PNG, JPEG, GIF, WebP or BMP image");
+    } else {
+      self->Insert(std::filesystem::path(file).filename().string(), bytes);
+    }
+    if (!self->view_()) break;  // the editor closed meanwhile
+  }
+}
+
+}  // namespace tarn

@@ -1,0 +1,55 @@
+// EditorImages: images put into the post editor, pasted from the clipboard
+// or dropped on the text as files. Each is stored in the workspace's
+// static/images/ (ImageStore) and linked at the cursor through the page's
+// insertText. Files dropped on the text are taken before the page sees them
+// (FileDrop); a file that is no image is refused.
+//
+// Every failure (an unreadable file, no image, no room, a page that takes
+// no link) is shown through the fail function; nothing is returned.
+//
+// Thread safety: user-interface thread only.
+#pragma once
+
+#include <functional>
+#include <string>
+
+#include "app/file_drop.h"
+
+typedef struct _GtkWidget GtkWidget;
+
+namespace tarn {
+
+class BrowserView;
+
+class EditorImages {
+ public:
+  // images_dir: where images are stored. view gives the editor page's view,
+  // null while the editor is closed; fail shows a failure in the editor.
+  EditorImages(std::string images_dir, std::function<BrowserView*()> view,
+               std::function<void(const std::string&)> fail);
+  EditorImages(const EditorImages&) = delete;
+  EditorImages& operator=(const EditorImages&) = delete;
+
+  // Takes the files dropped on view from now on. Call once for each view the
+  // editor makes; this object must outlive the view's widget.
+  void TakeDrops(BrowserView* view);
+
+  // Stores and links the clipboard's image; nothing when the clipboard
+  // holds none or the editor is closed.
+  void Paste();
+
+ private:
+  static int OnDragDrop(GtkWidget* widget, void* context, int x, int y, unsigned time,
+                        EditorImages* self);
+  static void OnDragDataReceived(GtkWidget* widget, void* context, int x, int y, void* data,
+                                 unsigned info, unsigned time, EditorImages* self);
+  // Stores bytes (named original_name where they came from) and links them.
+  void Insert(const std::string& original_name, const std::string& bytes);
+
+  std::string images_dir_;
+  std::function<BrowserView*()> view_;
+  std::function<void(const std::string&)> fail_;
+  FileDrop drop_;
+};
+
+}  // namespace tarn

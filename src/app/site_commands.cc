@@ -1,0 +1,131 @@
+#include "app/site_commands.h"
+
+#include <utility>
+
+#include <gio/gio.h>
+
+#include "app/browser_view.h"
+#include "app/desktop_backup.h"
+#include "app/reason_log.h"
+#include "app/site_build.h"
+#include "deploy/publisher.h"
+#include "render/site_builder.h"
+
+namespace tarn {
+namespace {
+
+// The page's native functions, in the order they are bound.
+struct Command {
+  const char* name;
+  void (SiteCommands::*run)();
+};
+constexpr Command kCommands[] = {{"RenderingAndPush", &SiteCommands::RenderingAndPush},
+                                 {"Rendering", &SiteCommands::Rendering},
+                                 {"Push", &SiteCommands::Push},
+                                 {"showList", &SiteCommands::ShowList},
+                                 {"Backup", &SiteCommands::Backup}};
+
+}  // namespace
+
+SiteCommands::SiteCommands(Workspace workspace, Parts parts, std::function<GtkWindow*()> parent,
+                           std::function<void()> refresh)
+    : workspace_(std::move(workspace)),
+      parts_(parts),
+      parent_(std::move(parent)),
+      refresh_(std::move(refresh)) {}
+
+void SiteCommands::Bind(BrowserView* page) {
+  for (const Command& command : kCommands) {
+    page->BindFunction(command.name, [this, run = command.run] { (this->*run)(); });
+  }
+}
+
+void SiteCommands::Rendering() {
+  if (RefuseWhileBuilding()) return;
+  parts_.reasons->Take();
+  bool built = parts_.build->InBackground();
+  std::string reasons = built ? "" : parts_.reasons->Take();
+  // The manager page lists the posts from the site data; show the new
+  // index now rather than at the next timed refresh.
+  if (built || parts_.build->refresh_due()) refresh_();
+  if (built) {
+    Message("渲染完成", "Succeed");
+  } else {
+    Message(reasons.empty() ? "渲染出错" : "渲染出错\n\n" + reasons, "Error");
+  }
+}
+
+void SiteCommands::RenderingAndPush() {
+  if (RefuseWhileBuilding()) return;
+  ReasonLog* reasons = parts_.reasons;
+  Publisher publisher(parts_.site, parts_.deployer,
+                      [reasons](const std::string& reason) { reasons->Add(reason); });
+  publisher.set_build([build = parts_.build] { return build->InBackground(); });
+  parts_.build->Hold();
+  DeployOutcome outcome = publisher.RenderingAndPush();
+  if (outcome.foreign_site && AskToReplaceSite(&publisher)) outcome = publisher.PushRendered();
+  parts_.build->Release();
+  if (outcome.ok || parts_.build->refresh_due()) refresh_();
+  // "No" to replacing an earlier site: the question said all there is.
+  if (outcome.foreign_site) return;
+  // A failed build is the one outcome shown with the exclamation mark.
+  Message(outcome.message, outcome.caption,
+          outcome.build_failed ? MessageIcon::kExclamation : MessageIcon::kNone);
+  if (!outcome.ok || !parts_.backup->automatic()) return;
+  BackupOutcome backup = parts_.backup->BackUp(parts_.site->config().Setting("system.sourceUrl"));
+  if (!backup.ok) Message("自动备份失败：" + backup.message, "Error", MessageIcon::kExclamation);
+}
+
+void SiteCommands::Push() {
+  if (RefuseWhileBuilding()) return;
+  ReasonLog* reasons = parts_.reasons;
+  Publisher publisher(parts_.site, parts_.deployer,
+                      [reasons](const std::string& reason) { reasons->Add(reason); });
+  DeployOutcome outcome = publisher.Push();
+  if (outcome.foreign_site && AskToReplaceSite(&publisher)) outcome = publisher.Push();
+  if (!outcome.foreign_site) Message(outcome.message, outcome.caption);
+}
+
+bool SiteCommands::AskToReplaceSite(Publisher* publisher) {
+  static const char kQuestion[] =
+      "远程仓库的 master 上已经发布过一个站点，而本地 public/ 的历史里没有它"
+      "（重装系统或换了电脑之后常会这样）。\n\n"
+      "是否用现在的站点替换它？旧站点会留在 git 历史中，不会强制推送。\n"
+      "选「否」则什么都不推送；也可以先用 tarn init DIR --from URL 从备份恢复博客。";
+  if (MessageBox::Ask(parent_(), kQuestion, kReplaceSiteCaption, false) != MessageAnswer::kYes) {
+    return false;
+  }
+  publisher->set_replace(true);
+  return true;
+}
+
+void SiteCommands::Backup() {
+  if (RefuseWhileBuilding()) return;
+  BackupOutcome outcome = parts_.backup->BackUp(parts_.site->config().Setting("system.sourceUrl"));
+  Message(outcome.message, outcome.ok ? "Succeed" : "Error",
+          outcome.ok ? MessageIcon::kNone : MessageIcon::kExclamation);
+}
+
+void SiteCommands::ShowList() {
+  std::string folder = workspace_.posts_dir();
+  gchar* uri = g_filename_to_uri(folder.c_str(), nullptr, nullptr);
+  GError* error = nullptr;
+  if (!uri || !g_app_info_launch_default_for_uri(uri, nullptr, &error)) {
+    std::string reason = error ? error->message : "not a valid path";
+    if (error) g_error_free(error);
+    Message("无法打开文件夹 " + folder + "\n" + reason, "Error", MessageIcon::kExclamation);
+  }
+  g_free(uri);
+}
+
+bool SiteCommands::RefuseWhileBuilding() {
+  if (!parts_.build->running()) return false;
+  Message(SiteBuild::kRunning, "Error", MessageIcon::kExclamation);
+  return true;
+}
+
+void SiteCommands::Message(const std::string& text, const std::string& caption, MessageIcon icon) {
+  MessageBox::ShowTimed(parent_(), text, caption, icon);
+}
+
+}  // namespace tarn
