@@ -23,9 +23,7 @@
 namespace tarn {
 namespace {
 
-using json_text::FromUtf16;
 using json_text::KeyHash;
-using json_text::ToUtf16;
 
 constexpr std::size_t kFirstBucketCount = 11;
 
@@ -202,7 +200,7 @@ void MoveInto(JsonNode* to, JsonNode* from) {
 
 // `text` when it is valid UTF-8, else a copy in *scratch with every invalid
 // byte replaced by U+FFFD. Paths and keys may also hold the lone surrogates
-// of WTF-8, which is how the W forms hand them over.
+// of WTF-8, which is how they name a key parsed from a lone "\ud800" escape.
 std::string_view CleanUtf8(std::string_view text, std::string* scratch,
                            bool allow_surrogates = false) {
   if (json_text::IsValidUtf8(text, allow_surrogates)) return text;
@@ -918,8 +916,8 @@ void Serialize(const JsonNode* node, bool pretty, bool escape, std::string* out)
   SerializeFrom(node, {}, {nullptr, 0}, pretty, escape, out);
 }
 
-// Strings may hold lone surrogates (from UTF-16 input); UTF-8 output shows
-// them as U+FFFD.
+// Strings and keys may hold lone surrogates (from "\ud800" escapes); the
+// output shows them as U+FFFD.
 void FixSurrogates(std::string* out) {
   std::size_t pos = out->find('\xED');
   while (pos != std::string::npos) {
@@ -1037,7 +1035,7 @@ std::vector<Frame> StackAt(const JsonNode* root, Frame top) {
 // first touch of its memory; this way the copy into *out overlaps the
 // writing of later pieces, and finished pieces' buffers, already touched,
 // are handed back for the next ones.
-bool SerializeParallel(const JsonNode* root, bool escape, bool fix_surrogates, std::string* out) {
+bool SerializeParallel(const JsonNode* root, bool escape, std::string* out) {
   const ParallelTuning tuning = g_parallel;
   const unsigned threads = tuning.threads != 0
                                ? tuning.threads
@@ -1062,7 +1060,7 @@ bool SerializeParallel(const JsonNode* root, bool escape, bool fix_surrogates, s
     Frame stop = i < cuts.size() ? cuts[i] : Frame{nullptr, 0};
     SerializeFrom(root, i == 0 ? std::vector<Frame>() : StackAt(root, cuts[i - 1]), stop, false,
                   escape, text);
-    if (fix_surrogates) FixSurrogates(text);
+    FixSurrogates(text);
   };
 
   struct Piece {
@@ -1215,11 +1213,6 @@ bool JsonDocument::Create(std::string_view text, ParseOptions options, ParseResu
   return Parse(text, options, result);
 }
 
-bool JsonDocument::CreateW(std::u16string_view text, ParseOptions options, ParseResult* result) {
-  Create();
-  return ParseW(text, options, result);
-}
-
 void JsonDocument::Release() {
   FreeTree(root_);
   root_ = nullptr;
@@ -1259,15 +1252,9 @@ bool JsonDocument::Parse(std::string_view text, ParseOptions options, ParseResul
   return ParseInto(root_, CleanUtf8(text, &clean), options, result);
 }
 
-bool JsonDocument::ParseW(std::u16string_view text, ParseOptions options, ParseResult* result) {
-  if (root_ == nullptr) root_ = NewNode(kObject);
-  return ParseInto(root_, FromUtf16(text), options, result);
-}
-
 void JsonDocument::LineAndColumn(std::string_view text, std::size_t utf16_position, int* line,
                                  int* column) {
-  std::string clean;
-  std::u16string units = ToUtf16(CleanUtf8(text, &clean));
+  std::u16string units = Utf8ToUtf16(text);
   int l = 1;
   int c = 1;
   std::size_t end = std::min(utf16_position, units.size());
@@ -1323,13 +1310,6 @@ JsonDocument JsonDocument::NewText(std::string_view value) {
   return doc;
 }
 
-JsonDocument JsonDocument::NewTextW(std::u16string_view value) {
-  JsonDocument doc;
-  doc.Create();
-  doc.SetTextW(u"", value);
-  return doc;
-}
-
 JsonDocument JsonDocument::NewDouble(double value) {
   JsonDocument doc;
   doc.Create();
@@ -1352,23 +1332,11 @@ std::string JsonDocument::ToText(std::string_view path, bool pretty, bool escape
   std::string out;
   if (node == nullptr) return out;
   out.reserve(initial_capacity > 0 ? static_cast<std::size_t>(initial_capacity) : 1024);
-  if (pretty || !SerializeParallel(node, escape, true, &out)) {
+  if (pretty || !SerializeParallel(node, escape, &out)) {
     Serialize(node, pretty, escape, &out);
     FixSurrogates(&out);
   }
   return out;
-}
-
-std::u16string JsonDocument::ToUnicode(std::u16string_view path, bool pretty, bool escape,
-                                       int initial_capacity) const {
-  const JsonNode* node = Lookup(root_, FromUtf16(path));
-  if (node == nullptr) return std::u16string();
-  std::string out;
-  out.reserve(initial_capacity > 0 ? static_cast<std::size_t>(initial_capacity) : 1024);
-  if (pretty || !SerializeParallel(node, escape, false, &out)) {
-    Serialize(node, pretty, escape, &out);
-  }
-  return ToUtf16(out);
 }
 
 // --- reading ---------------------------------------------------------------------------------
@@ -1378,18 +1346,12 @@ int JsonDocument::GetType(std::string_view path) const {
   return node ? node->type : kMissing;
 }
 
-int JsonDocument::GetTypeW(std::u16string_view path) const { return GetType(FromUtf16(path)); }
-
 int JsonDocument::GetCount(std::string_view path) const {
   const JsonNode* node = Lookup(root_, path);
   return node ? static_cast<int>(node->children.size()) : 0;
 }
 
-int JsonDocument::GetCountW(std::u16string_view path) const { return GetCount(FromUtf16(path)); }
-
 bool JsonDocument::Exists(std::string_view path) const { return Lookup(root_, path) != nullptr; }
-
-bool JsonDocument::ExistsW(std::u16string_view path) const { return Exists(FromUtf16(path)); }
 
 std::string JsonDocument::GetText(std::string_view path) const {
   const JsonNode* node = Lookup(root_, path);
@@ -1407,21 +1369,6 @@ std::string JsonDocument::GetText(std::string_view path) const {
   }
 }
 
-std::u16string JsonDocument::GetTextW(std::u16string_view path) const {
-  const JsonNode* node = Lookup(root_, FromUtf16(path));
-  if (node == nullptr) return std::u16string();
-  switch (node->type) {
-    case kString:
-    case kDouble:
-    case kInteger:
-      return ToUtf16(node->text);
-    case kBool:
-      return node->num.b ? u"true" : u"false";
-    default:
-      return std::u16string();
-  }
-}
-
 std::string JsonDocument::GetLiteral(std::string_view path) const {
   const JsonNode* node = Lookup(root_, path);
   if (node == nullptr) return std::string();
@@ -1436,10 +1383,6 @@ std::string JsonDocument::GetLiteral(std::string_view path) const {
     default:
       return std::string();
   }
-}
-
-std::u16string JsonDocument::GetLiteralW(std::u16string_view path) const {
-  return ToUtf16(GetLiteral(FromUtf16(path)));
 }
 
 namespace {
@@ -1493,22 +1436,12 @@ bool JsonDocument::GetBool(std::string_view path) const {
   }
 }
 
-bool JsonDocument::GetBoolW(std::u16string_view path) const { return GetBool(FromUtf16(path)); }
-
 double JsonDocument::GetDouble(std::string_view path) const {
   return NodeDouble(Lookup(root_, path));
 }
 
-double JsonDocument::GetDoubleW(std::u16string_view path) const {
-  return GetDouble(FromUtf16(path));
-}
-
 std::int64_t JsonDocument::GetInt64(std::string_view path) const {
   return NodeInt64(Lookup(root_, path));
-}
-
-std::int64_t JsonDocument::GetInt64W(std::u16string_view path) const {
-  return GetInt64(FromUtf16(path));
 }
 
 int JsonDocument::GetInt(std::string_view path) const {
@@ -1517,18 +1450,10 @@ int JsonDocument::GetInt(std::string_view path) const {
                                                    std::numeric_limits<int>::max()));
 }
 
-int JsonDocument::GetIntW(std::u16string_view path) const { return GetInt(FromUtf16(path)); }
-
 std::string JsonDocument::GetKey(std::string_view path) const {
   const JsonNode* node = Lookup(root_, path);
   if (node == nullptr || node->parent == nullptr || node->parent->type != kObject) return {};
   return Utf8Out(node->key);
-}
-
-std::u16string JsonDocument::GetKeyW(std::u16string_view path) const {
-  const JsonNode* node = Lookup(root_, FromUtf16(path));
-  if (node == nullptr || node->parent == nullptr || node->parent->type != kObject) return {};
-  return ToUtf16(node->key);
 }
 
 int JsonDocument::GetKeys(std::string_view path, std::vector<std::string>* keys) const {
@@ -1538,16 +1463,6 @@ int JsonDocument::GetKeys(std::string_view path, std::vector<std::string>* keys)
   if (keys) {
     keys->reserve(node->children.size());
     for (const JsonNode* child : node->children) keys->push_back(Utf8Out(child->key));
-  }
-  return static_cast<int>(node->children.size());
-}
-
-int JsonDocument::GetKeysW(std::u16string_view path, std::vector<std::u16string>* keys) const {
-  if (keys) keys->clear();
-  const JsonNode* node = Lookup(root_, FromUtf16(path));
-  if (node == nullptr || node->type != kObject) return 0;
-  if (keys) {
-    for (const JsonNode* child : node->children) keys->push_back(ToUtf16(child->key));
   }
   return static_cast<int>(node->children.size());
 }
@@ -1564,15 +1479,9 @@ JsonDocument JsonDocument::GetItem(std::string_view path, int index) const {
   return doc;
 }
 
-JsonDocument JsonDocument::GetItemW(std::u16string_view path, int index) const {
-  return GetItem(FromUtf16(path), index);
-}
-
 // --- writing -------------------------------------------------------------------------------
 
 bool JsonDocument::Ensure(std::string_view path) { return Walk(root_, path) != nullptr; }
-
-bool JsonDocument::EnsureW(std::u16string_view path) { return Ensure(FromUtf16(path)); }
 
 bool JsonDocument::SetText(std::string_view path, std::string_view value) {
   JsonNode* node = Walk(root_, path);
@@ -1587,15 +1496,6 @@ bool JsonDocument::SetText(std::string_view path, std::string_view value) {
   return true;
 }
 
-bool JsonDocument::SetTextW(std::u16string_view path, std::u16string_view value) {
-  JsonNode* node = Walk(root_, FromUtf16(path));
-  if (node == nullptr) return false;
-  FreeContent(node);
-  node->type = kString;
-  node->text = FromUtf16(value);
-  return true;
-}
-
 bool JsonDocument::SetNull(std::string_view path) {
   JsonNode* node = Walk(root_, path);
   if (node == nullptr) return false;
@@ -1603,18 +1503,12 @@ bool JsonDocument::SetNull(std::string_view path) {
   return true;
 }
 
-bool JsonDocument::SetNullW(std::u16string_view path) { return SetNull(FromUtf16(path)); }
-
 bool JsonDocument::SetBool(std::string_view path, bool value) {
   JsonNode* node = Walk(root_, path);
   if (node == nullptr) return false;
   MakeEmpty(node, kBool);
   node->num.b = value;
   return true;
-}
-
-bool JsonDocument::SetBoolW(std::u16string_view path, bool value) {
-  return SetBool(FromUtf16(path), value);
 }
 
 bool JsonDocument::SetDouble(std::string_view path, double value) {
@@ -1631,10 +1525,6 @@ bool JsonDocument::SetDouble(std::string_view path, double value) {
   return true;
 }
 
-bool JsonDocument::SetDoubleW(std::u16string_view path, double value) {
-  return SetDouble(FromUtf16(path), value);
-}
-
 bool JsonDocument::SetInt64(std::string_view path, std::int64_t value) {
   JsonNode* node = Walk(root_, path);
   if (node == nullptr) return false;
@@ -1644,15 +1534,7 @@ bool JsonDocument::SetInt64(std::string_view path, std::int64_t value) {
   return true;
 }
 
-bool JsonDocument::SetInt64W(std::u16string_view path, std::int64_t value) {
-  return SetInt64(FromUtf16(path), value);
-}
-
 bool JsonDocument::SetInt(std::string_view path, int value) { return SetInt64(path, value); }
-
-bool JsonDocument::SetIntW(std::u16string_view path, int value) {
-  return SetInt64(FromUtf16(path), value);
-}
 
 bool JsonDocument::SetEmptyObject(std::string_view path) {
   JsonNode* node = Walk(root_, path);
@@ -1661,19 +1543,11 @@ bool JsonDocument::SetEmptyObject(std::string_view path) {
   return true;
 }
 
-bool JsonDocument::SetEmptyObjectW(std::u16string_view path) {
-  return SetEmptyObject(FromUtf16(path));
-}
-
 bool JsonDocument::SetEmptyArray(std::string_view path) {
   JsonNode* node = Walk(root_, path);
   if (node == nullptr) return false;
   if (node->type != kArray) MakeEmpty(node, kArray);
   return true;
-}
-
-bool JsonDocument::SetEmptyArrayW(std::u16string_view path) {
-  return SetEmptyArray(FromUtf16(path));
 }
 
 bool JsonDocument::Clear(std::string_view path) {
@@ -1686,8 +1560,6 @@ bool JsonDocument::Clear(std::string_view path) {
   }
   return true;
 }
-
-bool JsonDocument::ClearW(std::u16string_view path) { return Clear(FromUtf16(path)); }
 
 bool JsonDocument::SetObject(std::string_view path, std::string_view key, const JsonDocument& doc) {
   // An empty key could not be read back by the parser, so it is refused.
@@ -1714,11 +1586,6 @@ bool JsonDocument::SetObject(std::string_view path, std::string_view key, const 
   return true;
 }
 
-bool JsonDocument::SetObjectW(std::u16string_view path, std::u16string_view key,
-                              const JsonDocument& doc) {
-  return SetObject(FromUtf16(path), FromUtf16(key), doc);
-}
-
 bool JsonDocument::SetItem(std::string_view path, int index, const JsonDocument& doc) {
   if (doc.root_ == nullptr || root_ == nullptr || index < 0) return false;
   JsonNode* copy = CopyTree(doc.root_);
@@ -1742,10 +1609,6 @@ bool JsonDocument::SetItem(std::string_view path, int index, const JsonDocument&
   copy->parent = node;
   node->children.push_back(copy);
   return true;
-}
-
-bool JsonDocument::SetItemW(std::u16string_view path, int index, const JsonDocument& doc) {
-  return SetItem(FromUtf16(path), index, doc);
 }
 
 bool JsonDocument::Append(std::string_view path, const JsonDocument& doc) {
@@ -1776,10 +1639,6 @@ bool JsonDocument::Append(std::string_view path, JsonDocument&& doc) {
   return true;
 }
 
-bool JsonDocument::AppendW(std::u16string_view path, const JsonDocument& doc) {
-  return Append(FromUtf16(path), doc);
-}
-
 bool JsonDocument::Insert(std::string_view path, int index, const JsonDocument& doc) {
   if (doc.root_ == nullptr || root_ == nullptr || index < 0) return false;
   JsonNode* copy = CopyTree(doc.root_);
@@ -1797,10 +1656,6 @@ bool JsonDocument::Insert(std::string_view path, int index, const JsonDocument& 
   copy->parent = node;
   node->children.insert(node->children.begin() + index, copy);
   return true;
-}
-
-bool JsonDocument::InsertW(std::u16string_view path, int index, const JsonDocument& doc) {
-  return Insert(FromUtf16(path), index, doc);
 }
 
 bool JsonDocument::InsertMember(std::string_view path, int position, std::string_view key,
@@ -1827,11 +1682,6 @@ bool JsonDocument::InsertMember(std::string_view path, int position, std::string
   return true;
 }
 
-bool JsonDocument::InsertMemberW(std::u16string_view path, int position, std::u16string_view key,
-                                 const JsonDocument& doc) {
-  return InsertMember(FromUtf16(path), position, FromUtf16(key), doc);
-}
-
 // Removal only looks paths up: creating the path (and turning what is on
 // the way into objects) to then remove nothing would destroy data.
 bool JsonDocument::RemoveMember(std::string_view path, std::string_view key) {
@@ -1840,17 +1690,6 @@ bool JsonDocument::RemoveMember(std::string_view path, std::string_view key) {
   std::string clean_key;
   key = CleanUtf8(key, &clean_key, true);
   JsonNode* member = FindMemberNode(node, key, KeyHash(key));
-  if (member == nullptr) return false;
-  Unlink(member);
-  FreeTree(member);
-  return true;
-}
-
-bool JsonDocument::RemoveMemberW(std::u16string_view path, std::u16string_view key) {
-  JsonNode* node = Lookup(root_, FromUtf16(path));
-  if (node == nullptr || node->type != kObject) return false;
-  std::string wkey = FromUtf16(key);
-  JsonNode* member = FindMemberNode(node, wkey, KeyHash(wkey));
   if (member == nullptr) return false;
   Unlink(member);
   FreeTree(member);
@@ -1869,10 +1708,6 @@ bool JsonDocument::RemoveAt(std::string_view path, int index) {
   return true;
 }
 
-bool JsonDocument::RemoveAtW(std::u16string_view path, int index) {
-  return RemoveAt(FromUtf16(path), index);
-}
-
 JsonDocument JsonDocument::GetDocument(std::string_view path) {
   JsonDocument doc;
   const JsonNode* node = Walk(root_, path);
@@ -1880,10 +1715,6 @@ JsonDocument JsonDocument::GetDocument(std::string_view path) {
   doc.root_ = CopyTree(node);
   doc.root_->key.clear();
   return doc;
-}
-
-JsonDocument JsonDocument::GetDocumentW(std::u16string_view path) {
-  return GetDocument(FromUtf16(path));
 }
 
 namespace {
@@ -1980,16 +1811,6 @@ bool JsonDocument::MergeJson(std::string_view path, std::string_view text,
   return MergeParsed(root_, path, ok, deep, &parsed.root_);
 }
 
-bool JsonDocument::MergeJsonW(std::u16string_view path, std::u16string_view text,
-                              bool decode_unicode_escapes, bool deep) {
-  if (root_ == nullptr) return false;
-  JsonDocument parsed;
-  ParseOptions options;
-  options.decode_unicode_escapes = decode_unicode_escapes;
-  bool ok = parsed.CreateW(text, options);
-  return MergeParsed(root_, FromUtf16(path), ok, deep, &parsed.root_);
-}
-
 bool JsonDocument::SortKeys(std::string_view path, bool ascending, bool ignore_case) {
   JsonNode* node = Lookup(root_, path);
   if (node == nullptr || node->type != kObject) return false;
@@ -2008,10 +1829,6 @@ bool JsonDocument::SortKeys(std::string_view path, bool ascending, bool ignore_c
   });
   for (std::size_t i = 0; i < keyed.size(); ++i) node->children[i] = keyed[i].second;
   return true;
-}
-
-bool JsonDocument::SortKeysW(std::u16string_view path, bool ascending, bool ignore_case) {
-  return SortKeys(FromUtf16(path), ascending, ignore_case);
 }
 
 bool JsonDocument::SortBy(std::string_view path, const Comparator& less) {
@@ -2033,10 +1850,6 @@ bool JsonDocument::SortBy(std::string_view path, const Comparator& less) {
   for (std::size_t i : order) sorted.push_back(node->children[i]);
   node->children.swap(sorted);
   return true;
-}
-
-bool JsonDocument::SortByW(std::u16string_view path, const Comparator& less) {
-  return SortBy(FromUtf16(path), less);
 }
 
 // --- handles ---------------------------------------------------------------------------
@@ -2065,24 +1878,12 @@ JsonDocument::Handle JsonDocument::GetParentHandle(std::string_view path) const 
   return node == root_ ? 0 : reinterpret_cast<Handle>(node->parent);
 }
 
-JsonDocument::Handle JsonDocument::GetParentHandleW(std::u16string_view path) const {
-  return GetParentHandle(FromUtf16(path));
-}
-
 JsonDocument::Handle JsonDocument::FindMember(std::string_view path, std::string_view key) const {
   const JsonNode* node = Lookup(root_, path);
   if (node == nullptr || node->type != kObject) return 0;
   std::string clean_key;
   key = CleanUtf8(key, &clean_key, true);
   return reinterpret_cast<Handle>(FindMemberNode(node, key, KeyHash(key)));
-}
-
-JsonDocument::Handle JsonDocument::FindMemberW(std::u16string_view path,
-                                               std::u16string_view key) const {
-  const JsonNode* node = Lookup(root_, FromUtf16(path));
-  if (node == nullptr || node->type != kObject) return 0;
-  std::string wkey = FromUtf16(key);
-  return reinterpret_cast<Handle>(FindMemberNode(node, wkey, KeyHash(wkey)));
 }
 
 int JsonDocument::GetChildHandles(std::string_view path, std::vector<Handle>* handles) const {
@@ -2095,10 +1896,6 @@ int JsonDocument::GetChildHandles(std::string_view path, std::vector<Handle>* ha
     }
   }
   return static_cast<int>(node->children.size());
-}
-
-int JsonDocument::GetChildHandlesW(std::u16string_view path, std::vector<Handle>* handles) const {
-  return GetChildHandles(FromUtf16(path), handles);
 }
 
 void JsonDocument::DetachRoot() {

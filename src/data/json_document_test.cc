@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "data/json_node.h"
+#include "data/utf8.h"
 
 namespace tarn {
 
@@ -42,6 +43,14 @@ JsonDocument::ParseResult Failure(std::string_view text) {
   EXPECT_EQ(doc.GetType(""), JsonDocument::kObject) << text;
   EXPECT_EQ(doc.GetCount(""), 0) << text;
   return result;
+}
+
+// Parses text with "\u" escapes decoded, which is how a lone surrogate
+// gets into a document.
+JsonDocument Decoded(std::string_view text) {
+  JsonDocument::ParseOptions decode;
+  decode.decode_unicode_escapes = true;
+  return Parsed(text, decode);
 }
 
 std::string Roundtrip(std::string_view text) { return Parsed(text).ToText(); }
@@ -107,12 +116,6 @@ TEST(JsonDocumentParse, ReportsErrorCodesAndUtf16Positions) {
     EXPECT_EQ(result.code, c.code) << c.text;
     EXPECT_EQ(result.position, c.position) << c.text;
   }
-  // ParseW reports the same positions on UTF-16 input.
-  JsonDocument doc;
-  JsonDocument::ParseResult result;
-  EXPECT_FALSE(doc.ParseW(u"[\"\U0001F600\",x]", {}, &result));
-  EXPECT_EQ(result.code, JsonDocument::kBadValue);
-  EXPECT_EQ(result.position, 6u);
 }
 
 TEST(JsonDocumentParse, TopLevelScalarsAndTheRejectOption) {
@@ -169,7 +172,7 @@ TEST(JsonDocumentParse, UnescapesStringsAndKeys) {
   EXPECT_EQ(decoded.GetText("[1]"), "\xF0\x9F\x98\x80");
   EXPECT_EQ(decoded.GetText("[2]"), "\\u12G4");
   EXPECT_EQ(decoded.GetText("[3]"), "\xEF\xBF\xBD");  // a lone surrogate has no UTF-8 form
-  EXPECT_EQ(decoded.GetTextW(u"[3]"), std::u16string(1, u'\xD800'));
+  EXPECT_EQ(decoded.ToText("[3]"), "\"\xEF\xBF\xBD\"");
 }
 
 TEST(JsonDocumentParse, InvalidUtf8BecomesReplacementCharacters) {
@@ -212,8 +215,6 @@ TEST(JsonDocumentSerialise, CompactPrettyAndRaw) {
   text.SetText("k\"/", "q\"/\\\b\t\n\r\f\x01\xC3\xA9");
   EXPECT_EQ(text.ToText(), "{\"k\\\"\\/\":\"q\\\"\\/\\\\\\b\\t\\n\\r\\f\x01\xC3\xA9\"}");
   EXPECT_EQ(text.ToText("", false, false), "{\"k\"/\":\"q\"/\\\b\t\n\r\f\x01\xC3\xA9\"}");
-  EXPECT_EQ(text.ToUnicode(), u"{\"k\\\"\\/\":\"q\\\"\\/\\\\\\b\\t\\n\\r\\f\x01\u00e9\"}");
-  EXPECT_EQ(text.ToUnicode(u"nothing"), u"");
   // The buffer size hint never changes the text.
   EXPECT_EQ(text.ToText("", false, true, 1), text.ToText("", false, true, -5));
 }
@@ -384,14 +385,17 @@ TEST(JsonDocumentObjects, ManyMembersStayAddressableThroughGrowthAndRemoval) {
 }
 
 TEST(JsonDocumentObjects, KeyHashIsOverUtf16BytesLastToFirst) {
-  for (std::u16string key : {u"", u"a", u"title", u"\u00e9t\u00e9", u"\U0001F600x"}) {
+  for (std::string key : {"", "a", "title", "\xC3\xA9t\xC3\xA9", "\xF0\x9F\x98\x80x"}) {
+    const std::u16string units = Utf8ToUtf16(key);
     std::uint32_t expected = 0;
-    for (std::size_t i = key.size(); i-- > 0;) {
-      expected = expected * 31 + static_cast<std::uint8_t>(key[i] >> 8);
-      expected = expected * 31 + static_cast<std::uint8_t>(key[i] & 0xFF);
+    for (std::size_t i = units.size(); i-- > 0;) {
+      expected = expected * 31 + static_cast<std::uint8_t>(units[i] >> 8);
+      expected = expected * 31 + static_cast<std::uint8_t>(units[i] & 0xFF);
     }
-    EXPECT_EQ(json_text::KeyHash(json_text::FromUtf16(key)), expected);
+    EXPECT_EQ(json_text::KeyHash(key), expected) << key;
   }
+  // A lone surrogate hashes as its one UTF-16 unit.
+  EXPECT_EQ(json_text::KeyHash("\xED\xA0\x80"), 0xD8u * 31 + 0x00u);
 }
 
 TEST(JsonDocumentCopies, DocumentsNeverShareNodes) {
@@ -511,31 +515,30 @@ TEST(JsonDocumentEdits, ClearEmptyContainersMergeAndSort) {
   EXPECT_EQ(sorted.GetInt("b"), 1);
 }
 
-TEST(JsonDocumentWide, WFormsRoundTripAnyUtf16) {
-  const std::u16string lone = u"x\xDC00y";
-  JsonDocument doc;
-  doc.CreateW(u"{\"\u00e9\":[\"\U0001F600\"]}");
-  EXPECT_EQ(doc.GetTextW(u"\u00e9[0]"), u"\U0001F600");
+TEST(JsonDocumentText, LoneSurrogateEscapesStayApartAndShowAsReplacement) {
+  JsonDocument doc = Decoded(R"({"\u00e9":["\ud83d\ude00"],"x\udc00y":"x\udc00y","x\ud800y":2})");
   EXPECT_EQ(doc.GetText("\xC3\xA9[0]"), "\xF0\x9F\x98\x80");
-  EXPECT_TRUE(doc.SetTextW(u"k", lone));
-  EXPECT_EQ(doc.GetTextW(u"k"), lone);
-  EXPECT_EQ(doc.GetText("k"), "x\xEF\xBF\xBDy");
-  EXPECT_EQ(doc.ToText("k"), "\"x\xEF\xBF\xBDy\"");
-  EXPECT_EQ(doc.ToUnicode(u"k"), u"\"" + lone + u"\"");
-  EXPECT_TRUE(doc.SetObjectW(u"", lone, JsonDocument::NewTextW(lone)));
-  EXPECT_EQ(doc.GetTypeW(lone), JsonDocument::kString);
-  std::vector<std::u16string> keys;
-  EXPECT_EQ(doc.GetKeysW(u"", &keys), 3);
-  EXPECT_EQ(keys.back(), lone);
-  EXPECT_EQ(doc.GetKeyW(lone), lone);
-  EXPECT_NE(doc.FindMemberW(u"", lone), 0);
-  EXPECT_TRUE(doc.RemoveMemberW(u"", lone));
-  EXPECT_EQ(doc.GetCountW(u""), 2);
-  EXPECT_TRUE(doc.SetIntW(u"n[1]", 3));
-  EXPECT_EQ(doc.GetIntW(u"n[1]"), 3);
-  EXPECT_EQ(doc.GetLiteralW(u"n[0]"), u"null");
-  EXPECT_TRUE(doc.MergeJsonW(u"m", u"{\"a\":\"\u00e9\"}", false, true));
-  EXPECT_EQ(doc.GetTextW(u"m.a"), u"\u00e9");
+  const std::string low = "x\xED\xB0\x80y";  // how a path names the key "x\udc00y"
+  const std::string high = "x\xED\xA0\x80y";
+  const std::string shown = "x\xEF\xBF\xBDy";
+  EXPECT_EQ(doc.GetCount(""), 3);  // two keys, not one replaced
+  EXPECT_EQ(doc.GetText(low), shown);
+  EXPECT_EQ(doc.GetInt(high), 2);
+  EXPECT_FALSE(doc.Exists(shown));
+  EXPECT_EQ(doc.GetKey(low), shown);
+  std::vector<std::string> keys;
+  EXPECT_EQ(doc.GetKeys("", &keys), 3);
+  EXPECT_EQ(keys, (std::vector<std::string>{"\xC3\xA9", shown, shown}));
+  EXPECT_EQ(doc.ToText(), "{\"\xC3\xA9\":[\"\xF0\x9F\x98\x80\"],\"" + shown + "\":\"" + shown +
+                              "\",\"" + shown + "\":2}");
+  EXPECT_NE(doc.FindMember("", low), 0);
+  EXPECT_TRUE(doc.SetObject("", low, JsonDocument::NewInt64(1)));  // replaced in place
+  EXPECT_EQ(doc.GetInt("[1]"), 1);
+  EXPECT_TRUE(doc.RemoveMember("", low));
+  EXPECT_EQ(doc.GetCount(""), 2);
+  EXPECT_EQ(doc.GetInt(high), 2);
+  EXPECT_TRUE(doc.MergeJson("m", R"({"a":"\u00e9\udfff"})", true, true));
+  EXPECT_EQ(doc.GetText("m.a"), "\xC3\xA9\xEF\xBF\xBD");
 }
 
 TEST(JsonDocumentHandles, FindParentChildrenAndAdoption) {
@@ -671,10 +674,6 @@ class JsonDocumentParallel : public ::testing::Test {
     json_testing::SetParallelSerialisation(SIZE_MAX, 0, 0);
     return doc.ToText(path, false, escape);
   }
-  static std::u16string OneThreadW(const JsonDocument& doc, bool escape = true) {
-    json_testing::SetParallelSerialisation(SIZE_MAX, 0, 0);
-    return doc.ToUnicode(u"", false, escape);
-  }
 
   // Expects the text cut into `pieces` and written on `threads` threads to
   // equal the one-thread text, and the several-thread writer to have run.
@@ -693,72 +692,70 @@ class JsonDocumentParallel : public ::testing::Test {
         FAIL() << threads << " threads, " << pieces << " pieces: differs at byte " << at << ": "
                << actual.substr(at > 20 ? at - 20 : 0, 60);
       }
-      if (path.empty()) {
-        const std::u16string expected_w = OneThreadW(doc, escape);
-        json_testing::SetParallelSerialisation(0, threads, pieces);
-        EXPECT_TRUE(doc.ToUnicode(u"", false, escape) == expected_w);
-      }
     }
   }
 };
 
-// A seeded random tree: nested objects and arrays, keys and strings with
-// quotes, slashes, backslashes, control characters, CR LF, multi-byte UTF-8
-// and lone surrogates (set through the W forms), and numbers kept as their
-// literal text.
+// The text of a seeded random tree: nested objects and arrays, keys and
+// strings with quotes, slashes, backslashes, control characters, CR LF,
+// multi-byte UTF-8 and lone surrogates (escapes, to be parsed decoded), and
+// numbers kept as their literal text.
 class RandomTree {
  public:
   explicit RandomTree(unsigned seed) : random_(seed) {}
 
-  JsonDocument Value(int depth) {
+  std::string Value(int depth) {
     int kind = Pick(depth >= 6 ? 4 : 7);
     if (kind <= 1) return Text();
-    if (kind == 2) return Number();
+    if (kind == 2) {
+      const char* const kNumbers[] = {"1.50", "-0", "1e5", "123456789012345678901234", "+7", "0"};
+      return kNumbers[Pick(6)];
+    }
     if (kind == 3) {
       const char* const kLiterals[] = {"null", "true", "false"};
-      JsonDocument doc;
-      EXPECT_TRUE(doc.Parse(kLiterals[Pick(3)]));
-      return doc;
+      return kLiterals[Pick(3)];
     }
-    JsonDocument container = kind <= 4 ? JsonDocument::NewArray() : JsonDocument::NewObject();
+    const bool array = kind <= 4;
+    std::string out(1, array ? '[' : '{');
     int count = Pick(3) == 0 ? 0 : Pick(8);
     for (int i = 0; i < count; ++i) {
-      JsonDocument child = Value(depth + 1);
-      if (kind <= 4) {
-        EXPECT_TRUE(container.Append("", std::move(child)));
-      } else {
-        EXPECT_TRUE(container.SetObject("", Key() + std::to_string(i), child));
-      }
+      if (i > 0) out += ',';
+      if (!array) out += "\"" + Characters(3) + "k" + std::to_string(i) + "\":";
+      out += Value(depth + 1);
     }
-    return container;
+    out += array ? ']' : '}';
+    return out;
   }
 
  private:
   int Pick(int n) { return std::uniform_int_distribution<int>(0, n - 1)(random_); }
 
-  std::u16string Characters() {
-    static const char16_t* const kPieces[] = {
-        u"plain words ", u"\"",         u"\\",     u"/",      u"\r\n",
-        u"\n",           u"\t",         u"\x01",   u"\x1F",   u"caf\u00e9",
-        u"\u4e2d\u6587", u"\U0001F600", u"\xD800", u"\xDFFF", u"x\xDBFFy"};
-    std::u16string text;
-    int count = Pick(12);
+  // Up to `most` pieces, as they stand between the quotes of a JSON string.
+  std::string Characters(int most) {
+    static const char* const kPieces[] = {"plain words ",
+                                          "\\\"",
+                                          "\\\\",
+                                          "/",
+                                          "\r\n",
+                                          "\n",
+                                          "\t",
+                                          "\x01",
+                                          "\x1F",
+                                          "caf\xC3\xA9",
+                                          "\xE4\xB8\xAD\xE6\x96\x87",
+                                          "\xF0\x9F\x98\x80",
+                                          "\\ud800",
+                                          "\\udfff",
+                                          "x\\udbffy"};
+    std::string text;
+    int count = Pick(most);
     for (int i = 0; i < count; ++i) text += kPieces[Pick(sizeof kPieces / sizeof kPieces[0])];
     return text;
   }
 
-  std::string Key() { return json_text::FromUtf16(Characters()).substr(0, 12) + "k"; }
-
-  JsonDocument Text() {
-    if (Pick(2) == 0) return JsonDocument::NewTextW(Characters());
-    return JsonDocument::NewText("a \"quoted\" \\path\\ at /x/ \xC3\xA9\r\n");
-  }
-
-  JsonDocument Number() {
-    const char* const kNumbers[] = {"1.50", "-0", "1e5", "123456789012345678901234", "+7", "0"};
-    JsonDocument doc;
-    EXPECT_TRUE(doc.Parse(kNumbers[Pick(6)]));
-    return doc;
+  std::string Text() {
+    if (Pick(2) == 0) return "\"" + Characters(12) + "\"";
+    return "\"a \\\"quoted\\\" \\\\path\\\\ at /x/ \xC3\xA9\r\n\"";
   }
 
   std::mt19937 random_;
@@ -767,8 +764,11 @@ class RandomTree {
 TEST_F(JsonDocumentParallel, RandomTreesMatchTheOneThreadText) {
   for (unsigned seed = 1; seed <= 40; ++seed) {
     RandomTree tree(seed);
-    JsonDocument doc = JsonDocument::NewObject();
-    for (int i = 0; i < 4; ++i) doc.SetObject("", "m" + std::to_string(i), tree.Value(1));
+    std::string text = "{";
+    for (int i = 0; i < 4; ++i) {
+      text += (i > 0 ? ",\"m" : "\"m") + std::to_string(i) + "\":" + tree.Value(1);
+    }
+    JsonDocument doc = Decoded(text + "}");
     SCOPED_TRACE("seed " + std::to_string(seed));
     // A piece for every token puts a cut at every place one can fall.
     ExpectSameInPieces(doc, 2, 1000000);
@@ -789,7 +789,7 @@ TEST_F(JsonDocumentParallel, EdgeShapes) {
   json_testing::SetParallelSerialisation(0, 2, 1000000);
   std::size_t runs = json_testing::ParallelSerialisations();
   EXPECT_EQ(Parsed("1.50").ToText(), "1.50");
-  EXPECT_EQ(JsonDocument::NewTextW(u"a\xD800\"").ToText(), "\"a\xEF\xBF\xBD\\\"\"");
+  EXPECT_EQ(Decoded(R"("a\ud800\"")").ToText(), "\"a\xEF\xBF\xBD\\\"\"");
   EXPECT_EQ(json_testing::ParallelSerialisations(), runs);
 
   // One giant string among small members, and a subtree below the root.
@@ -833,6 +833,7 @@ JsonDocument DatabaseShape(int posts, std::size_t content_bytes) {
     content += "Some *Markdown* with a [link](https://example.org/a/b) and \"quotes\".\r\n";
     content += "Caf\xC3\xA9 \xE4\xB8\xAD\xE6\x96\x87, a tab\t, a back\\slash.\r\n\r\n";
   }
+  const JsonDocument lone = Decoded(R"("\udc00")");
   for (const char* list : {"posts", "timeline"}) {
     for (int i = 0; i < posts; ++i) {
       JsonDocument post = JsonDocument::NewObject();
@@ -841,7 +842,7 @@ JsonDocument DatabaseShape(int posts, std::size_t content_bytes) {
       post.SetText("url", "/posts/" + std::to_string(i) + ".html");
       post.SetText("tags[0]", "notes");
       post.SetText("content", content);
-      post.SetTextW(u"lone", i % 97 == 0 ? u"\xDC00" : u"");
+      post.SetObject("", "lone", i % 97 == 0 ? lone : JsonDocument::NewText(""));
       EXPECT_TRUE(doc.Append(list, std::move(post)));
     }
   }

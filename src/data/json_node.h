@@ -3,9 +3,9 @@
 // document only ever see opaque handles.
 //
 // Strings and keys are kept as WTF-8: UTF-8 that may also hold a lone UTF-16
-// surrogate as a three-byte sequence, so that any UTF-16 text handed to a W
-// form comes back unchanged, while UTF-8 text costs no conversion at all.
-// Text handed out in UTF-8 turns such a lone surrogate into U+FFFD.
+// surrogate as a three-byte sequence, which is what a lone "\ud800" escape
+// decodes to; keys that differ only there stay apart. UTF-8 text costs no
+// conversion at all. Text handed out turns such a lone surrogate into U+FFFD.
 #pragma once
 
 #include <cstdint>
@@ -39,9 +39,6 @@ bool IsValidUtf8(std::string_view text, bool allow_surrogates = false);
 // `text` with every byte that is not part of a well-formed UTF-8 sequence
 // replaced by U+FFFD.
 std::string SanitizeUtf8(std::string_view text);
-// UTF-16 (lone surrogates allowed) to WTF-8 and back.
-std::string FromUtf16(std::u16string_view text);
-std::u16string ToUtf16(std::string_view wtf8);
 // WTF-8 to UTF-8: lone surrogates become U+FFFD. Appends to *out.
 void AppendUtf8(std::string_view wtf8, std::string* out);
 // Number of UTF-16 code units encoding the WTF-8 text.
