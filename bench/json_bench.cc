@@ -17,13 +17,7 @@
 #include <nlohmann/json.hpp>
 
 #include "data/json_document.h"
-
-namespace tarn::json_testing {
-// Defined next to the serialiser, which uses several threads for large
-// documents: these turn that off and back on.
-void SetParallelSerialisation(std::size_t min_bytes, unsigned threads, std::size_t pieces);
-void ResetParallelSerialisation();
-}  // namespace tarn::json_testing
+#include "data/json_parallel_serializer.h"
 
 namespace {
 

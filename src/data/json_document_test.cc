@@ -11,16 +11,10 @@
 #include <vector>
 
 #include "data/json_node.h"
+#include "data/json_parallel_serializer.h"
 #include "data/utf8.h"
 
 namespace tarn {
-
-namespace json_testing {
-// Defined next to the serialiser (see json_document.cc).
-void SetParallelSerialisation(std::size_t min_bytes, unsigned threads, std::size_t pieces);
-void ResetParallelSerialisation();
-std::size_t ParallelSerialisations();
-}  // namespace json_testing
 
 namespace {
 
