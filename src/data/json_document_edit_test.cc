@@ -55,6 +55,19 @@ TEST(JsonDocumentPaths, SettersConvertersAndLiterals) {
   EXPECT_FALSE(doc.GetBool("missing"));
   EXPECT_EQ(Parsed("[1e300]").GetInt64("[0]"), INT64_MAX);
   EXPECT_EQ(Parsed(R"(["-99999999999999999999"])").GetInt64("[0]"), INT64_MIN);
+  // Digits past the 64-bit range saturate, whatever the digits wrap to.
+  const struct {
+    const char* text;
+    std::int64_t value;
+  } kSaturating[] = {
+      {"18446744073709551616", INT64_MAX},      {"18446744073709551620", INT64_MAX},
+      {"-18446744073709551620", INT64_MIN},     {"123456789012345678901234", INT64_MAX},
+      {"9223372036854775807", INT64_MAX},       {"-9223372036854775808", INT64_MIN},
+      {"9223372036854775806x9", INT64_MAX - 1},
+  };
+  for (const auto& c : kSaturating) {
+    EXPECT_EQ(JsonDocument::NewText(c.text).GetInt64(""), c.value) << c.text;
+  }
 }
 
 TEST(JsonDocumentObjects, MembersKeepInsertionOrder) {

@@ -34,11 +34,13 @@ inline std::int64_t ParseLeadingInteger(std::string_view text) {
   std::uint64_t value = 0;
   const std::uint64_t limit = negative ? 9223372036854775808ULL : 9223372036854775807ULL;
   for (; i < text.size() && text[i] >= '0' && text[i] <= '9'; ++i) {
-    value = value * 10 + static_cast<unsigned>(text[i] - '0');
-    if (value > limit) {
+    const unsigned digit = static_cast<unsigned>(text[i] - '0');
+    // Checked before multiplying: value * 10 may pass 2^64 and wrap.
+    if (value > (limit - digit) / 10) {
       value = limit;
       break;
     }
+    value = value * 10 + digit;
   }
   if (negative)
     return value == limit ? std::numeric_limits<std::int64_t>::min()

@@ -30,6 +30,7 @@ TEST(JsonDocumentPaths, ReadingFollowsNamesIndexesAndEscapes) {
   EXPECT_EQ(doc.GetText("a.c[5]"), "");
   EXPECT_EQ(doc.GetText("a.c[-1]"), "");
   EXPECT_EQ(doc.GetType("a.c[-1]"), JsonDocument::kMissing);
+  EXPECT_EQ(doc.GetType("a.c[18446744073709551617]"), JsonDocument::kMissing);  // not [1]
   EXPECT_EQ(doc.GetType("a.b.c"), JsonDocument::kMissing);
   EXPECT_FALSE(doc.Exists("A"));  // keys are case-sensitive
   EXPECT_TRUE(doc.Exists("a.c[1]"));
