@@ -17,13 +17,7 @@
 #include <nlohmann/json.hpp>
 
 #include "data/json_document.h"
-
-namespace tarn::json_testing {
-// Defined next to the serialiser, which uses several threads for large
-// documents: these turn that off and back on.
-void SetParallelSerialisation(std::size_t min_bytes, unsigned threads, std::size_t pieces);
-void ResetParallelSerialisation();
-}  // namespace tarn::json_testing
+#include "data/json_parallel_serializer.h"
 
 namespace {
 
@@ -133,6 +127,68 @@ void Report(const char* what, double mb, double ours, double theirs) {
               mb / ours, mb / theirs, theirs / ours);
 }
 
+// Path reads: the first and the last post cost the same. Returns a sum of
+// what was read, so that the reads cannot be left out.
+std::size_t ReportPathReads(tarn::JsonDocument* doc, int posts, int rounds) {
+  const int reads = 1000000;
+  std::size_t sink = 0;
+  std::string last = "posts[" + std::to_string(posts - 1) + "].title";
+  double first_read = Best(rounds, [&] {
+    for (int i = 0; i < reads; ++i) sink += doc->GetText("posts[0].title").size();
+  });
+  double last_read = Best(rounds, [&] {
+    for (int i = 0; i < reads; ++i) sink += doc->GetText(last).size();
+  });
+  double set_text = Best(rounds, [&] {
+    for (int i = 0; i < reads; ++i) doc->SetText(last, "Renamed post");
+  });
+  std::printf("GetText(\"posts[0].title\")    %6.1f ns/call\n", first_read / reads * 1e9);
+  std::printf("GetText(\"%s\") %6.1f ns/call\n", last.c_str(), last_read / reads * 1e9);
+  std::printf("SetText(\"%s\") %6.1f ns/call\n", last.c_str(), set_text / reads * 1e9);
+  return sink;
+}
+
+// The post index as the build writes it: compact, escaped, with the
+// capacity the build reserves; on one thread and then as ToText chooses
+// (several threads for a text this large), alternating so that other work
+// on a shared machine hits both alike. Wall time, best of the rounds.
+// False when the two texts differ.
+bool ReportDatabaseWrite(int posts, int rounds) {
+  tarn::JsonDocument index;
+  if (!index.Parse(DatabaseIndex(posts))) std::abort();
+  const int capacity = 2 * posts * (6000 * 5 / 4 + 512) + 65536;
+  std::string out[2];
+  double wall[2] = {1e30, 1e30};
+  double cpu[2] = {1e30, 1e30};
+  for (int i = 0; i < 2 * rounds; ++i) {
+    const int parallel = i % 2;
+    if (parallel) {
+      tarn::json_testing::ResetParallelSerialisation();
+    } else {
+      tarn::json_testing::SetParallelSerialisation(SIZE_MAX, 0, 0);
+    }
+    double cpu_start = CpuSeconds();
+    double wall_start = WallSeconds();
+    out[parallel] = index.ToText("", false, true, capacity);
+    wall[parallel] = std::min(wall[parallel], WallSeconds() - wall_start);
+    cpu[parallel] = std::min(cpu[parallel], CpuSeconds() - cpu_start);
+  }
+  tarn::json_testing::ResetParallelSerialisation();
+  if (out[0] != out[1]) {
+    std::printf("database.json: the two serialisers disagree\n");
+    return false;
+  }
+  double out_mb = static_cast<double>(out[0].size()) / 1e6;
+  std::printf("database.json, %d posts twice, %.1f MB, compact, escaped:\n", posts, out_mb);
+  const char* const kNames[] = {"one thread", "ToText"};
+  for (int parallel = 0; parallel < 2; ++parallel) {
+    std::printf("  %-10s wall %6.1f ms %7.1f MB/s   processor %6.1f ms\n", kNames[parallel],
+                wall[parallel] * 1e3, out_mb / wall[parallel], cpu[parallel] * 1e3);
+  }
+  std::printf("  wall-time ratio %.2fx\n", wall[0] / wall[1]);
+  return true;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -170,60 +226,7 @@ int main(int argc, char** argv) {
   });
   Report("copy", mb, our_copy, their_copy);
 
-  // Path reads: the first and the last post cost the same.
-  const int reads = 1000000;
-  std::size_t sink = 0;
-  std::string last = "posts[" + std::to_string(posts - 1) + "].title";
-  double first_read = Best(rounds, [&] {
-    for (int i = 0; i < reads; ++i) sink += doc.GetText("posts[0].title").size();
-  });
-  double last_read = Best(rounds, [&] {
-    for (int i = 0; i < reads; ++i) sink += doc.GetText(last).size();
-  });
-  double set_text = Best(rounds, [&] {
-    for (int i = 0; i < reads; ++i) doc.SetText(last, "Renamed post");
-  });
-  std::printf("GetText(\"posts[0].title\")    %6.1f ns/call\n", first_read / reads * 1e9);
-  std::printf("GetText(\"%s\") %6.1f ns/call\n", last.c_str(), last_read / reads * 1e9);
-  std::printf("SetText(\"%s\") %6.1f ns/call\n", last.c_str(), set_text / reads * 1e9);
-
-  // The post index as the build writes it: compact, escaped, with the
-  // capacity the build reserves; on one thread and then as ToText chooses
-  // (several threads for a text this large), alternating so that other work
-  // on a shared machine hits both alike. Wall time, best of the rounds.
-  {
-    tarn::JsonDocument index;
-    if (!index.Parse(DatabaseIndex(posts))) std::abort();
-    const int capacity = 2 * posts * (6000 * 5 / 4 + 512) + 65536;
-    std::string out[2];
-    double wall[2] = {1e30, 1e30};
-    double cpu[2] = {1e30, 1e30};
-    for (int i = 0; i < 2 * rounds; ++i) {
-      const int parallel = i % 2;
-      if (parallel) {
-        tarn::json_testing::ResetParallelSerialisation();
-      } else {
-        tarn::json_testing::SetParallelSerialisation(SIZE_MAX, 0, 0);
-      }
-      double cpu_start = CpuSeconds();
-      double wall_start = WallSeconds();
-      out[parallel] = index.ToText("", false, true, capacity);
-      wall[parallel] = std::min(wall[parallel], WallSeconds() - wall_start);
-      cpu[parallel] = std::min(cpu[parallel], CpuSeconds() - cpu_start);
-    }
-    tarn::json_testing::ResetParallelSerialisation();
-    if (out[0] != out[1]) {
-      std::printf("database.json: the two serialisers disagree\n");
-      return 1;
-    }
-    double out_mb = static_cast<double>(out[0].size()) / 1e6;
-    std::printf("database.json, %d posts twice, %.1f MB, compact, escaped:\n", posts, out_mb);
-    const char* const kNames[] = {"one thread", "ToText"};
-    for (int parallel = 0; parallel < 2; ++parallel) {
-      std::printf("  %-10s wall %6.1f ms %7.1f MB/s   processor %6.1f ms\n", kNames[parallel],
-                  wall[parallel] * 1e3, out_mb / wall[parallel], cpu[parallel] * 1e3);
-    }
-    std::printf("  wall-time ratio %.2fx\n", wall[0] / wall[1]);
-  }
+  std::size_t sink = ReportPathReads(&doc, posts, rounds);
+  if (!ReportDatabaseWrite(posts, rounds)) return 1;
   return sink == 0 ? 1 : 0;
 }

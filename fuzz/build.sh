@@ -13,7 +13,7 @@ mkdir -p "$out"
 CXX=${CXX:-clang++-14}
 flags="-std=c++20 -g -O1 -fsanitize=fuzzer,address,undefined -fno-sanitize-recover=undefined"
 glib=$(pkg-config --cflags --libs glib-2.0)
-sources="$root/src/data/json_document.cc $root/src/data/json_node.cc"
+sources="$(ls "$root"/src/data/json_*.cc | grep -v _test.cc) $root/src/data/utf8.cc $root/src/data/huge_pages.cc"
 for target in parse path; do
   # shellcheck disable=SC2086
   $CXX $flags -I"$root/src" $sources "$root/fuzz/${target}_fuzzer.cc" $glib \

@@ -31,27 +31,16 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   JsonDocument::ParseOptions options;
   options.decode_unicode_escapes = (data[0] & 1) != 0;
   options.reject_top_level_scalar = (data[0] & 2) != 0;
-  const bool wide = (data[0] & 4) != 0;
   std::string_view text(reinterpret_cast<const char*>(data + 1), size - 1);
 
   JsonDocument doc;
   JsonDocument::ParseResult result;
-  bool ok;
-  if (wide) {
-    std::u16string units(text.size() / 2, u'\0');
-    for (std::size_t i = 0; i < units.size(); ++i) {
-      units[i] = static_cast<char16_t>(static_cast<unsigned char>(text[2 * i]) |
-                                       (static_cast<unsigned char>(text[2 * i + 1]) << 8));
-    }
-    ok = doc.ParseW(units, options, &result);
-    Check(ok || result.position <= units.size());
-  } else {
-    ok = doc.Parse(text, options, &result);
-    int line = 0;
-    int column = 0;
-    JsonDocument::LineAndColumn(text, result.position, &line, &column);
-    Check(line >= 1 && column >= 1);
-  }
+  const bool ok = doc.Parse(text, options, &result);
+  Check(ok || result.position <= text.size());
+  int line = 0;
+  int column = 0;
+  JsonDocument::LineAndColumn(text, result.position, &line, &column);
+  Check(line >= 1 && column >= 1);
   Check(ok == (result.code == JsonDocument::kOk));
   if (!ok) {
     Check(doc.ToText() == "{}");
@@ -89,6 +78,6 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     (void)doc.GetKey(path);
     Check(doc.GetItem("", i).HasTree());
   }
-  (void)doc.ToUnicode(u"", true, false);
+  (void)doc.ToText("", true, false);
   return 0;
 }

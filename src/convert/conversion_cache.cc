@@ -100,6 +100,70 @@ class Fd {
   int fd_;
 };
 
+// How reading the cache file went.
+enum class FileRead { kRead, kMissing, kFailed };
+
+// kFailed, with the reason errno gives.
+FileRead ReadFailed(std::string* reason) {
+  *reason = std::string("cannot be read (") + std::strerror(errno) + ")";
+  return FileRead::kFailed;
+}
+
+// Reads the file at path into *bytes, and its identity into *st, through
+// one descriptor, so that both belong to the same file even if it is
+// replaced meanwhile. Reads up to the size fstat gave: bytes appended
+// meanwhile are left for the size check at Save to notice. kFailed with
+// *reason set when it cannot be read.
+FileRead ReadFile(const std::string& path, std::string* bytes, struct stat* st,
+                  std::string* reason) {
+  Fd fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
+  if (fd.get() < 0) {
+    if (errno == ENOENT || errno == ENOTDIR) return FileRead::kMissing;
+    return ReadFailed(reason);
+  }
+  if (::fstat(fd.get(), st) != 0) return ReadFailed(reason);
+  if (!S_ISREG(st->st_mode)) {
+    *reason = "cannot be read (not a regular file)";
+    return FileRead::kFailed;
+  }
+  // In pieces through a small buffer rather than into a zero-filled string
+  // of the file's size: that would touch tens of megabytes once more.
+  const std::size_t want = static_cast<std::size_t>(st->st_size);
+  bytes->reserve(want);
+  std::vector<char> buffer(std::min<std::size_t>(want, 1 << 18));
+  while (bytes->size() < want) {
+    ssize_t n = ::read(fd.get(), buffer.data(), std::min(buffer.size(), want - bytes->size()));
+    if (n < 0 && errno == EINTR) continue;
+    if (n < 0) return ReadFailed(reason);
+    if (n == 0) break;  // cut short meanwhile: the size check at Save notices
+    bytes->append(buffer.data(), static_cast<std::size_t>(n));
+  }
+  return FileRead::kRead;
+}
+
+// Reads the header: kLoaded when it is sound and made by the scripts with
+// `digest`; kStale for another format version or other scripts; kDamaged,
+// with *reason set, for anything else.
+ConversionCache::LoadResult ReadHeader(Reader* in, std::string_view digest, std::string* reason) {
+  std::string_view magic;
+  std::uint32_t version = 0;
+  if (!in->Bytes(kMagic.size(), &magic) || magic != kMagic || !in->U32(&version)) {
+    *reason = "is not a Markdown cache file";
+    return ConversionCache::LoadResult::kDamaged;
+  }
+  if (version != kVersion) return ConversionCache::LoadResult::kStale;
+  std::uint32_t digest_size = 0;
+  std::string_view found;
+  if (!in->U32(&digest_size) || digest_size > kMaxDigestSize || !in->Bytes(digest_size, &found) ||
+      !in->SumOf(0)) {
+    *reason = "has a broken header";
+    return ConversionCache::LoadResult::kDamaged;
+  }
+  // Other scripts: nothing here applies.
+  return found == digest ? ConversionCache::LoadResult::kLoaded
+                         : ConversionCache::LoadResult::kStale;
+}
+
 }  // namespace
 
 ConversionCache::ConversionCache(std::string path, std::string scripts_digest)
@@ -159,70 +223,26 @@ ConversionCache::LoadResult ConversionCache::Load(const DiagnosticSink& sink) {
   appendable_ = false;  // whatever is there is rewritten unless it loads cleanly
   if (path_.empty()) return LoadResult::kMissing;
 
-  auto damaged = [&](const std::string& reason) {
-    entries_.clear();
-    file_.clear();
-    file_.shrink_to_fit();
-    if (sink) sink(path_ + ": " + reason + "; the Markdown cache is rebuilt");
-    return LoadResult::kDamaged;
-  };
-  // Read through one descriptor, so that the bytes and the identity kept for
-  // Save's check belong to the same file even if it is replaced meanwhile.
-  Fd fd(::open(path_.c_str(), O_RDONLY | O_CLOEXEC));
-  if (fd.get() < 0) {
-    if (errno == ENOENT || errno == ENOTDIR) return LoadResult::kMissing;
-    return damaged(std::string("cannot be read (") + std::strerror(errno) + ")");
-  }
   struct stat st;
-  if (::fstat(fd.get(), &st) != 0) {
-    return damaged(std::string("cannot be read (") + std::strerror(errno) + ")");
-  }
-  if (!S_ISREG(st.st_mode)) return damaged("cannot be read (not a regular file)");
-  // Up to the size fstat gave: bytes appended meanwhile are left for the
-  // size check at Save to notice. Read in pieces through a small buffer
-  // rather than into a zero-filled string of the file's size: that would
-  // touch tens of megabytes once more.
-  const std::size_t want = static_cast<std::size_t>(st.st_size);
-  file_.reserve(want);
-  std::vector<char> buffer(std::min<std::size_t>(want, 1 << 18));
-  while (file_.size() < want) {
-    ssize_t n = ::read(fd.get(), buffer.data(), std::min(buffer.size(), want - file_.size()));
-    if (n < 0 && errno == EINTR) continue;
-    if (n < 0) return damaged(std::string("cannot be read (") + std::strerror(errno) + ")");
-    if (n == 0) break;  // cut short meanwhile: the size check at Save notices
-    file_.append(buffer.data(), static_cast<std::size_t>(n));
-  }
-  const std::size_t got = file_.size();
-
-  std::string_view bytes = file_;
-  Reader in(bytes);
-  std::string_view magic;
-  std::uint32_t version = 0;
-  if (!in.Bytes(kMagic.size(), &magic) || magic != kMagic || !in.U32(&version)) {
-    return damaged("is not a Markdown cache file");
-  }
-  if (version != kVersion) {
-    file_.clear();
-    file_.shrink_to_fit();
-    return LoadResult::kStale;
-  }
-  std::uint32_t digest_size = 0;
-  std::string_view digest;
-  if (!in.U32(&digest_size) || digest_size > kMaxDigestSize || !in.Bytes(digest_size, &digest) ||
-      !in.SumOf(0)) {
-    return damaged("has a broken header");
-  }
-  if (digest != digest_) {
-    file_.clear();
-    file_.shrink_to_fit();
-    return LoadResult::kStale;  // other scripts: nothing here applies
-  }
   std::string reason;
-  bool clean = ParseEntries(bytes.substr(in.pos()), &reason);
+  FileRead read = ReadFile(path_, &file_, &st, &reason);
+  if (read == FileRead::kMissing) return LoadResult::kMissing;
+  LoadResult header = LoadResult::kDamaged;
+  Reader in(file_);
+  if (read == FileRead::kRead) header = ReadHeader(&in, digest_, &reason);
+  if (header != LoadResult::kLoaded) {
+    file_.clear();
+    file_.shrink_to_fit();
+    if (header == LoadResult::kDamaged && sink) {
+      sink(path_ + ": " + reason + "; the Markdown cache is rebuilt");
+    }
+    return header;
+  }
+  bool clean = ParseEntries(std::string_view(file_).substr(in.pos()), &reason);
   if (!clean && sink) sink(path_ + ": " + reason + "; the posts after it are converted again");
   if (clean) {
     appendable_ = true;
-    file_id_ = FileId{st.st_dev, st.st_ino, got};
+    file_id_ = FileId{st.st_dev, st.st_ino, file_.size()};
   }
   return LoadResult::kLoaded;
 }

@@ -119,35 +119,14 @@ void MarkdownConverter::Start(std::vector<std::string_view> texts) {
 }
 
 void MarkdownConverter::Prepare(Run* run) {
-  DiagnosticSink sink;
-  if (sink_) {
-    sink = [this, run](const std::string& message) {
-      std::lock_guard<std::mutex> lock(run->sink_mutex);
-      sink_(message);
-    };
-  }
   if (!cache_loaded_) {
-    cache_.Load(sink);
+    cache_.Load(SerialSink(run));
     cache_loaded_ = true;
   }
   std::vector<Result> results(run->texts.size());
   std::vector<std::size_t> job_of_text(run->texts.size(), kFromCache);
   std::vector<Job> jobs;
-  std::unordered_map<ConversionCache::Key, std::size_t, ConversionCache::KeyHash> job_of_key;
-  int reused = 0;
-  for (std::size_t i = 0; i < run->texts.size(); ++i) {
-    ConversionCache::Key key = ConversionCache::KeyOf(run->texts[i]);
-    std::string_view html;
-    if (cache_.Find(key, &html)) {
-      results[i].ok = true;
-      results[i].html = html;
-      ++reused;
-      continue;
-    }
-    auto [it, fresh] = job_of_key.emplace(key, jobs.size());
-    if (fresh) jobs.push_back(Job{run->texts[i], key});
-    job_of_text[i] = it->second;
-  }
+  int reused = ListJobs(run->texts, &results, &job_of_text, &jobs);
 
   int own = host_ ? 1 : 0;
   int extra = factory_ ? std::min<long>(EffectiveJobs(options_.jobs) - own,
@@ -166,26 +145,58 @@ void MarkdownConverter::Prepare(Run* run) {
   run->changed.notify_all();
 
   for (int w = 0; w < extra; ++w) {
-    run->workers.emplace_back([this, run, quiet_load = host_ != nullptr] {
-      // What a worker's page says while it loads, the caller's host has
-      // said already.
-      auto loaded = std::make_shared<std::atomic<bool>>(!quiet_load);
-      DiagnosticSink sink = [this, run, loaded](const std::string& message) {
-        if (!sink_ || !loaded->load()) return;
-        std::lock_guard<std::mutex> lock(run->sink_mutex);
-        sink_(message);
-      };
-      // The host is made, used and destroyed on this thread.
-      std::unique_ptr<ScriptHost> host = factory_(sink);
-      loaded->store(true);
-      if (host) Work(run, host.get());
-      {
-        std::lock_guard<std::mutex> lock(run->mutex);
-        --run->workers_alive;
-      }
-      run->changed.notify_all();
-    });
+    run->workers.emplace_back(
+        [this, run, quiet_load = host_ != nullptr] { RunWorker(run, quiet_load); });
   }
+}
+
+DiagnosticSink MarkdownConverter::SerialSink(Run* run) {
+  if (!sink_) return DiagnosticSink();
+  return [this, run](const std::string& message) {
+    std::lock_guard<std::mutex> lock(run->sink_mutex);
+    sink_(message);
+  };
+}
+
+int MarkdownConverter::ListJobs(const std::vector<std::string_view>& texts,
+                                std::vector<Result>* results, std::vector<std::size_t>* job_of_text,
+                                std::vector<Job>* jobs) {
+  std::unordered_map<ConversionCache::Key, std::size_t, ConversionCache::KeyHash> job_of_key;
+  int reused = 0;
+  for (std::size_t i = 0; i < texts.size(); ++i) {
+    ConversionCache::Key key = ConversionCache::KeyOf(texts[i]);
+    std::string_view html;
+    if (cache_.Find(key, &html)) {
+      (*results)[i].ok = true;
+      (*results)[i].html = html;
+      ++reused;
+      continue;
+    }
+    auto [it, fresh] = job_of_key.emplace(key, jobs->size());
+    if (fresh) jobs->push_back(Job{texts[i], key});
+    (*job_of_text)[i] = it->second;
+  }
+  return reused;
+}
+
+void MarkdownConverter::RunWorker(Run* run, bool quiet_load) {
+  // What a worker's page says while it loads, the caller's host has said
+  // already.
+  auto loaded = std::make_shared<std::atomic<bool>>(!quiet_load);
+  DiagnosticSink sink = [this, run, loaded](const std::string& message) {
+    if (!sink_ || !loaded->load()) return;
+    std::lock_guard<std::mutex> lock(run->sink_mutex);
+    sink_(message);
+  };
+  // The host is made, used and destroyed on this thread.
+  std::unique_ptr<ScriptHost> host = factory_(sink);
+  loaded->store(true);
+  if (host) Work(run, host.get());
+  {
+    std::lock_guard<std::mutex> lock(run->mutex);
+    --run->workers_alive;
+  }
+  run->changed.notify_all();
 }
 
 std::size_t MarkdownConverter::TakeWaiting(Run* run) {

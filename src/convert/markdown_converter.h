@@ -106,7 +106,19 @@ class MarkdownConverter {
   struct Job;
   struct Run;
 
+  // Loads the cache, lists the jobs and starts the worker threads; on the
+  // preparing thread.
   void Prepare(Run* run);
+  // sink_, taking one message at a time; empty when sink_ is.
+  DiagnosticSink SerialSink(Run* run);
+  // Fills results for the texts the cache holds and lists a job for each
+  // distinct other text (job_of_text: its job, or none for a cached text).
+  // Returns how many the cache held.
+  int ListJobs(const std::vector<std::string_view>& texts, std::vector<Result>* results,
+               std::vector<std::size_t>* job_of_text, std::vector<Job>* jobs);
+  // A worker thread: makes its host, works with it, and counts itself out.
+  // quiet_load: what the page says while it loads is not passed on.
+  void RunWorker(Run* run, bool quiet_load);
   void Work(Run* run, ScriptHost* host);  // a worker host, until no job waits
   // The first job no host has taken (jobs.size() when none); mutex held.
   static std::size_t TakeWaiting(Run* run);

@@ -9,10 +9,12 @@
 // Object members keep their insertion order; replacing a member keeps its
 // place. String unescaping turns "\n" into CR LF (LF alone after a CR).
 //
-// Text forms take and give UTF-8; the W forms take and give UTF-16. Input
-// that is not valid UTF-8 never fails: each invalid byte becomes U+FFFD.
-// The W forms keep any UTF-16, lone surrogates included; the text forms
-// show a lone surrogate as U+FFFD.
+// Text is UTF-8 in and out. Input that is not valid UTF-8 never fails: each
+// invalid byte becomes U+FFFD. A lone surrogate escape ("\ud800", decoded
+// when decode_unicode_escapes is on) is kept as that surrogate, so that keys
+// differing only there stay apart; a path or key names it by its three-byte
+// form ("\xED\xA0\x80"), and everything handed out or written shows it as
+// U+FFFD.
 //
 // Ownership: a document owns its tree. Documents never share nodes; every
 // operation that puts another document's value into this one inserts a deep
@@ -105,7 +107,6 @@ class JsonDocument {
   // given, parses it as Parse does. Returns false on a parse error.
   bool Create();
   bool Create(std::string_view text, ParseOptions options = {}, ParseResult* result = nullptr);
-  bool CreateW(std::u16string_view text, ParseOptions options = {}, ParseResult* result = nullptr);
 
   // Discards the tree; the document becomes empty (HasTree() is false).
   void Release();
@@ -114,7 +115,6 @@ class JsonDocument {
   // Creates a root when there is none, empties it and parses into it. On an
   // error the root is left empty and *result holds the code and position.
   bool Parse(std::string_view text, ParseOptions options = {}, ParseResult* result = nullptr);
-  bool ParseW(std::u16string_view text, ParseOptions options = {}, ParseResult* result = nullptr);
 
   // Turns a UTF-16 position reported for `text` into a 1-based line and
   // column (columns counted in characters), for error messages.
@@ -127,102 +127,68 @@ class JsonDocument {
   static JsonDocument NewNull();
   static JsonDocument NewBool(bool value);
   static JsonDocument NewText(std::string_view value);
-  static JsonDocument NewTextW(std::u16string_view value);
   static JsonDocument NewDouble(double value);
   static JsonDocument NewInt64(std::int64_t value);
 
   // Serialises the value at path: compact by default; pretty puts CR LF after
   // "{" and every member and indents with TABs; escape off writes strings and
-  // keys raw. "" (or an empty u16string) when the path does not resolve.
+  // keys raw. "" when the path does not resolve.
   // initial_capacity only sizes the output buffer. A compact text of several
   // megabytes is written on a few threads at once (same bytes as on one).
   std::string ToText(std::string_view path = "", bool pretty = false, bool escape = true,
                      int initial_capacity = 1024) const;
-  std::u16string ToUnicode(std::u16string_view path = u"", bool pretty = false, bool escape = true,
-                           int initial_capacity = 1024) const;
 
   // --- reading; paths that do not resolve give the empty value -------------
   int GetType(std::string_view path) const;
-  int GetTypeW(std::u16string_view path) const;
   int GetCount(std::string_view path) const;  // members or elements; 0 for scalars
-  int GetCountW(std::u16string_view path) const;
   bool Exists(std::string_view path) const;
-  bool ExistsW(std::u16string_view path) const;
   // Strings give their characters, numbers and booleans their literal text,
   // everything else "".
   std::string GetText(std::string_view path) const;
-  std::u16string GetTextW(std::u16string_view path) const;
   std::string GetLiteral(std::string_view path) const;  // "null", "true", "1.50"; else ""
-  std::u16string GetLiteralW(std::u16string_view path) const;
   bool GetBool(std::string_view path) const;
-  bool GetBoolW(std::u16string_view path) const;
   double GetDouble(std::string_view path) const;
-  double GetDoubleW(std::u16string_view path) const;
   std::int64_t GetInt64(std::string_view path) const;
-  std::int64_t GetInt64W(std::u16string_view path) const;
   int GetInt(std::string_view path) const;  // saturates outside the int range
-  int GetIntW(std::u16string_view path) const;
   // The key under which the node at path is stored in its object; "" else.
   std::string GetKey(std::string_view path) const;
-  std::u16string GetKeyW(std::u16string_view path) const;
   // Keys of the object at path in member order; returns their number.
   int GetKeys(std::string_view path, std::vector<std::string>* keys) const;
-  int GetKeysW(std::u16string_view path, std::vector<std::u16string>* keys) const;
   // A copy of element `index` of the array at path, or of the index-th member
   // value of the object at path; an empty document when out of range.
   JsonDocument GetItem(std::string_view path, int index) const;
-  JsonDocument GetItemW(std::u16string_view path, int index) const;
 
   // --- writing; missing segments are created (see the path rules) ----------
   bool Ensure(std::string_view path);
-  bool EnsureW(std::u16string_view path);
   bool SetText(std::string_view path, std::string_view value);
-  bool SetTextW(std::u16string_view path, std::u16string_view value);
   bool SetNull(std::string_view path);
-  bool SetNullW(std::u16string_view path);
   bool SetBool(std::string_view path, bool value);
-  bool SetBoolW(std::u16string_view path, bool value);
   bool SetDouble(std::string_view path, double value);  // NaN and infinities: null
-  bool SetDoubleW(std::u16string_view path, double value);
   bool SetInt64(std::string_view path, std::int64_t value);
-  bool SetInt64W(std::u16string_view path, std::int64_t value);
   bool SetInt(std::string_view path, int value);
-  bool SetIntW(std::u16string_view path, int value);
   bool SetEmptyObject(std::string_view path);  // left alone when already an object
-  bool SetEmptyObjectW(std::u16string_view path);
-  bool SetEmptyArray(std::string_view path);  // left alone when already an array
-  bool SetEmptyArrayW(std::u16string_view path);
+  bool SetEmptyArray(std::string_view path);   // left alone when already an array
   // Empties the value at path, keeping its kind.
   bool Clear(std::string_view path);
-  bool ClearW(std::u16string_view path);
   // Member `key` of the object at path := deep copy of doc's root. An empty
   // key is refused (false): the parser could not read it back.
   bool SetObject(std::string_view path, std::string_view key, const JsonDocument& doc);
-  bool SetObjectW(std::u16string_view path, std::u16string_view key, const JsonDocument& doc);
   // Element `index` of the array at path := deep copy of doc's root; past the
   // end the array is padded with nulls first. A negative index fails.
   bool SetItem(std::string_view path, int index, const JsonDocument& doc);
-  bool SetItemW(std::u16string_view path, int index, const JsonDocument& doc);
   bool Append(std::string_view path, const JsonDocument& doc);
   // The same, moving doc's tree in instead of copying it: doc is left empty
   // when it succeeds, untouched when it fails.
   bool Append(std::string_view path, JsonDocument&& doc);
-  bool AppendW(std::u16string_view path, const JsonDocument& doc);
   bool Insert(std::string_view path, int index, const JsonDocument& doc);  // 0..count
-  bool InsertW(std::u16string_view path, int index, const JsonDocument& doc);
   bool InsertMember(std::string_view path, int position, std::string_view key,
                     const JsonDocument& doc);
-  bool InsertMemberW(std::u16string_view path, int position, std::u16string_view key,
-                     const JsonDocument& doc);
   // Removal looks the path up as a getter does and never creates it; false
   // when there is nothing to remove.
   bool RemoveMember(std::string_view path, std::string_view key);
-  bool RemoveMemberW(std::u16string_view path, std::u16string_view key);
   bool RemoveAt(std::string_view path, int index);  // arrays only
-  bool RemoveAtW(std::u16string_view path, int index);
   // A copy of the value at path; the path is created as for writing.
   JsonDocument GetDocument(std::string_view path);
-  JsonDocument GetDocumentW(std::u16string_view path);
   // Copies every member of doc's root object into the object at path.
   bool MergeObject(std::string_view path, const JsonDocument& doc);
   // Appends a copy of every element of doc's root array to the array at path.
@@ -231,12 +197,8 @@ class JsonDocument {
   // member (recursively when deep), anything else replaced.
   bool MergeJson(std::string_view path, std::string_view text, bool decode_unicode_escapes,
                  bool deep);
-  bool MergeJsonW(std::u16string_view path, std::u16string_view text, bool decode_unicode_escapes,
-                  bool deep);
   bool SortKeys(std::string_view path, bool ascending, bool ignore_case);
-  bool SortKeysW(std::u16string_view path, bool ascending, bool ignore_case);
   bool SortBy(std::string_view path, const Comparator& less);
-  bool SortByW(std::u16string_view path, const Comparator& less);
 
   // --- handles ---------------------------------------------------------------
   Handle GetRootHandle() const;
@@ -248,11 +210,8 @@ class JsonDocument {
   bool SetRootHandle(Handle node);
   // The node's container; 0 for the root; -1 when the path does not resolve.
   Handle GetParentHandle(std::string_view path) const;
-  Handle GetParentHandleW(std::u16string_view path) const;
   Handle FindMember(std::string_view path, std::string_view key) const;  // 0 when absent
-  Handle FindMemberW(std::u16string_view path, std::u16string_view key) const;
   int GetChildHandles(std::string_view path, std::vector<Handle>* handles) const;
-  int GetChildHandlesW(std::u16string_view path, std::vector<Handle>* handles) const;
   // Removes the root node from the container it sits in, if any.
   void DetachRoot();
 

@@ -50,49 +50,6 @@ std::string SanitizeUtf8(std::string_view text) {
   return out;
 }
 
-std::string FromUtf16(std::u16string_view text) {
-  std::string out;
-  out.reserve(text.size() + text.size() / 2);
-  for (std::size_t i = 0; i < text.size(); ++i) {
-    std::uint32_t u = text[i];
-    if (u >= 0xD800 && u <= 0xDBFF && i + 1 < text.size() && text[i + 1] >= 0xDC00 &&
-        text[i + 1] <= 0xDFFF) {
-      std::uint32_t cp = 0x10000 + ((u - 0xD800) << 10) + (text[i + 1] - 0xDC00);
-      ::tarn::AppendUtf8(&out, static_cast<char32_t>(cp));
-      ++i;
-    } else {
-      ::tarn::AppendUtf8(&out,
-                         static_cast<char32_t>(u));  // lone surrogates keep their three-byte form
-    }
-  }
-  return out;
-}
-
-std::u16string ToUtf16(std::string_view wtf8) {
-  std::u16string out;
-  out.reserve(wtf8.size());
-  auto p = reinterpret_cast<const unsigned char*>(wtf8.data());
-  auto end = p + wtf8.size();
-  while (p < end) {
-    int n = Utf8SequenceLength(p, end, true);
-    if (n == 0) {
-      out.push_back(0xFFFD);
-      ++p;
-      continue;
-    }
-    std::uint32_t cp = DecodeUtf8Sequence(p, n);
-    p += n;
-    if (cp >= 0x10000) {
-      cp -= 0x10000;
-      out.push_back(static_cast<char16_t>(0xD800 + (cp >> 10)));
-      out.push_back(static_cast<char16_t>(0xDC00 + (cp & 0x3FF)));
-    } else {
-      out.push_back(static_cast<char16_t>(cp));
-    }
-  }
-  return out;
-}
-
 void AppendUtf8(std::string_view wtf8, std::string* out) {
   // A lone surrogate is encoded ED A0..BF xx; anything else passes as is.
   std::size_t start = 0;

@@ -1,11 +1,11 @@
 // The node of a JsonDocument tree and the text-encoding helpers the document
-// builds on. Private to json_document.cc and its tests: callers outside the
-// document only ever see opaque handles.
+// builds on. Private to the JSON document's files and their tests: callers
+// outside the document only ever see opaque handles.
 //
 // Strings and keys are kept as WTF-8: UTF-8 that may also hold a lone UTF-16
-// surrogate as a three-byte sequence, so that any UTF-16 text handed to a W
-// form comes back unchanged, while UTF-8 text costs no conversion at all.
-// Text handed out in UTF-8 turns such a lone surrogate into U+FFFD.
+// surrogate as a three-byte sequence, which is what a lone "\ud800" escape
+// decodes to; keys that differ only there stay apart. UTF-8 text costs no
+// conversion at all. Text handed out turns such a lone surrogate into U+FFFD.
 #pragma once
 
 #include <cstdint>
@@ -39,11 +39,24 @@ bool IsValidUtf8(std::string_view text, bool allow_surrogates = false);
 // `text` with every byte that is not part of a well-formed UTF-8 sequence
 // replaced by U+FFFD.
 std::string SanitizeUtf8(std::string_view text);
-// UTF-16 (lone surrogates allowed) to WTF-8 and back.
-std::string FromUtf16(std::u16string_view text);
-std::u16string ToUtf16(std::string_view wtf8);
+// `text` when it is valid UTF-8, else a copy in *scratch with every invalid
+// byte replaced by U+FFFD. Paths and keys pass allow_surrogates: they may
+// hold WTF-8's lone surrogates, which is how they name a key parsed from a
+// lone "\ud800" escape.
+inline std::string_view CleanUtf8(std::string_view text, std::string* scratch,
+                                  bool allow_surrogates = false) {
+  if (IsValidUtf8(text, allow_surrogates)) return text;
+  *scratch = SanitizeUtf8(text);
+  return *scratch;
+}
 // WTF-8 to UTF-8: lone surrogates become U+FFFD. Appends to *out.
 void AppendUtf8(std::string_view wtf8, std::string* out);
+// The same, as a new string.
+inline std::string Utf8Out(std::string_view wtf8) {
+  std::string out;
+  AppendUtf8(wtf8, &out);
+  return out;
+}
 // Number of UTF-16 code units encoding the WTF-8 text.
 std::size_t Utf16Length(std::string_view wtf8);
 // The member hash: over the key's UTF-16LE bytes from the last byte to the

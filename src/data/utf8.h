@@ -1,6 +1,6 @@
 // UTF-8 and UTF-16: the program's one set of text encoding routines. Text is
 // UTF-8 everywhere inside the program; UTF-16 appears only at the edges that
-// need it (JavaScript engines, the JSON document's W forms).
+// need it (the JavaScript engine, parse positions in JSON error messages).
 //
 // Well-formed UTF-8 here means: no overlong forms, nothing above U+10FFFF,
 // and no surrogate code points (WTF-8, which the JSON document keeps
@@ -78,9 +78,6 @@ void AppendUtf8(std::string* out, char32_t code_point);
 // UTF-8 to UTF-16. Each byte that is not part of a valid UTF-8 sequence
 // becomes U+FFFD; never fails.
 std::u16string Utf8ToUtf16(std::string_view text);
-
-// UTF-16 to UTF-8. An unpaired surrogate becomes U+FFFD; never fails.
-std::string Utf16ToUtf8(std::u16string_view text);
 
 // The longest prefix of text that holds at most max_bytes bytes when every
 // character outside ASCII counts as two bytes (as a double-byte code page

@@ -256,11 +256,61 @@ class LineCounter {
   int line_ = 1;
 };
 
+// Where reading goes on after the comment, doctype or bogus comment that
+// starts at html[i] (a "<"); npos when none starts there.
+size_t SkipNonTag(std::string_view html, size_t i) {
+  if (html.compare(i, 4, "<!--") == 0) {
+    size_t end = html.find("-->", i + 2);
+    return end == std::string_view::npos ? html.size() : end + 3;
+  }
+  if (i + 1 < html.size() && (html[i + 1] == '!' || html[i + 1] == '?')) {
+    size_t end = html.find('>', i);  // doctype or bogus comment
+    return end == std::string_view::npos ? html.size() : end + 1;
+  }
+  return std::string_view::npos;
+}
+
+// Elements whose content is text up to their end tag, never markup.
+bool IsRawText(std::string_view name) {
+  static const std::string_view kRawText[] = {"style",  "textarea", "title",    "xmp",
+                                              "iframe", "noembed",  "noframes", "noscript"};
+  for (std::string_view raw : kRawText) {
+    if (name == raw) return true;
+  }
+  return false;
+}
+
+// The script whose start tag, read as `tag`, begins at html[tag_start]. *i
+// stands just past the start tag and moves past the end tag, or to the end
+// of html when there is none (an unterminated script).
+PageScript ReadScript(std::string_view html, const Tag& tag, size_t tag_start, size_t* i,
+                      LineCounter* lines) {
+  PageScript script;
+  script.tag_line = lines->LineAt(tag_start);
+  script.text_line = lines->LineAt(*i);
+  script.kind = KindOf(tag);
+  if (const auto* src = FindAttribute(tag, "src")) {
+    script.has_src = true;
+    script.src = src->value_or("");
+  }
+  if (const auto* type = FindAttribute(tag, "type")) script.type = type->value_or("");
+  script.defer = FindAttribute(tag, "defer") != nullptr;
+  script.async = FindAttribute(tag, "async") != nullptr;
+  size_t end = FindScriptEnd(html, *i);
+  if (end == std::string_view::npos) {
+    script.kind = PageScript::kUnterminated;
+    script.text = std::string(html.substr(*i));
+    *i = html.size();
+  } else {
+    script.text = std::string(html.substr(*i, end - *i));
+    *i = ReadTag(html, end + 2).end;
+  }
+  return script;
+}
+
 }  // namespace
 
 std::vector<PageScript> ExtractPageScripts(std::string_view html) {
-  static const std::string_view kRawText[] = {"style",  "textarea", "title",    "xmp",
-                                              "iframe", "noembed",  "noframes", "noscript"};
   std::vector<PageScript> scripts;
   LineCounter lines(html);
   int template_depth = 0;
@@ -269,14 +319,8 @@ std::vector<PageScript> ExtractPageScripts(std::string_view html) {
     size_t lt = html.find('<', i);
     if (lt == std::string_view::npos) break;
     i = lt;
-    if (html.compare(i, 4, "<!--") == 0) {
-      size_t end = html.find("-->", i + 2);
-      i = end == std::string_view::npos ? html.size() : end + 3;
-      continue;
-    }
-    if (i + 1 < html.size() && (html[i + 1] == '!' || html[i + 1] == '?')) {
-      size_t end = html.find('>', i);  // doctype or bogus comment
-      i = end == std::string_view::npos ? html.size() : end + 1;
+    if (size_t after = SkipNonTag(html, i); after != std::string_view::npos) {
+      i = after;
       continue;
     }
     bool closing = i + 1 < html.size() && html[i + 1] == '/';
@@ -297,34 +341,12 @@ std::vector<PageScript> ExtractPageScripts(std::string_view html) {
       continue;
     }
     if (tag.name == "plaintext") break;
-    bool raw = false;
-    for (std::string_view name : kRawText) raw = raw || tag.name == name;
-    if (raw) {
+    if (IsRawText(tag.name)) {
       while (i < html.size() && !TagAt(html, i, tag.name, true)) ++i;
       continue;
     }
     if (tag.name != "script") continue;
-
-    PageScript script;
-    script.tag_line = lines.LineAt(tag_start);
-    script.text_line = lines.LineAt(i);
-    script.kind = KindOf(tag);
-    if (const auto* src = FindAttribute(tag, "src")) {
-      script.has_src = true;
-      script.src = src->value_or("");
-    }
-    if (const auto* type = FindAttribute(tag, "type")) script.type = type->value_or("");
-    script.defer = FindAttribute(tag, "defer") != nullptr;
-    script.async = FindAttribute(tag, "async") != nullptr;
-    size_t end = FindScriptEnd(html, i);
-    if (end == std::string_view::npos) {
-      script.kind = PageScript::kUnterminated;
-      script.text = std::string(html.substr(i));
-      i = html.size();
-    } else {
-      script.text = std::string(html.substr(i, end - i));
-      i = ReadTag(html, end + 2).end;
-    }
+    PageScript script = ReadScript(html, tag, tag_start, &i, &lines);
     if (template_depth == 0) scripts.push_back(std::move(script));
   }
   return scripts;

@@ -85,76 +85,110 @@ std::string Quote(std::string_view text) {
   return out + "'";
 }
 
-// Writes CR and LF inside string literals as \r and \n, so that a JSON text
-// whose strings hold raw line breaks still compiles; line breaks between
-// tokens are kept (writing them as \n would break pretty-printed JSON).
-std::string EscapeLineBreaksInStrings(std::string_view text) {
-  enum { kCode, kQuoted, kTemplate, kLineComment, kBlockComment } state = kCode;
-  char quote = 0;
-  std::string out;
-  out.reserve(text.size() + 16);
-  for (size_t i = 0; i < text.size(); ++i) {
-    char c = text[i];
-    char next = i + 1 < text.size() ? text[i + 1] : '\0';
-    switch (state) {
-      case kCode:
-        if (c == '\'' || c == '"') {
-          state = kQuoted;
-          quote = c;
-        } else if (c == '`') {
-          state = kTemplate;
-        } else if (c == '/' && next == '/') {
-          state = kLineComment;
-        } else if (c == '/' && next == '*') {
-          state = kBlockComment;
-          out += c;
-          c = next;
-          ++i;
-        }
-        out += c;
-        break;
-      case kQuoted:
-        if (c == '\\' && next != '\0' && next != '\r' && next != '\n') {
-          out += c;
-          out += next;
-          ++i;
-        } else if (c == quote) {
-          state = kCode;
-          out += c;
-        } else if (c == '\r') {
-          out += "\\r";
-        } else if (c == '\n') {
-          out += "\\n";
-        } else {
-          out += c;
-        }
-        break;
-      case kTemplate:  // raw line breaks are legal here
-        if (c == '\\' && next != '\0') {
-          out += c;
-          c = next;
-          ++i;
-        } else if (c == '`') {
-          state = kCode;
-        }
-        out += c;
-        break;
-      case kLineComment:
-        if (c == '\r' || c == '\n') state = kCode;
-        out += c;
-        break;
-      case kBlockComment:
-        if (c == '*' && next == '/') {
-          state = kCode;
-          out += c;
-          c = next;
-          ++i;
-        }
-        out += c;
-        break;
+// Copies a script text, writing CR and LF inside string literals as \r and
+// \n, so that a JSON text whose strings hold raw line breaks still
+// compiles; line breaks between tokens are kept (writing them as \n would
+// break pretty-printed JSON). Template literals, which may hold raw line
+// breaks, and comments are copied as they are.
+class LineBreakEscaper {
+ public:
+  explicit LineBreakEscaper(std::string_view text) : text_(text) { out_.reserve(text.size() + 16); }
+
+  std::string Run() && {
+    for (i_ = 0; i_ < text_.size(); ++i_) {
+      switch (state_) {
+        case kCode:
+          Code();
+          break;
+        case kQuoted:
+          Quoted();
+          break;
+        case kTemplate:
+          Template();
+          break;
+        case kLineComment:
+          if (text_[i_] == '\r' || text_[i_] == '\n') state_ = kCode;
+          out_ += text_[i_];
+          break;
+        case kBlockComment:
+          BlockComment();
+          break;
+      }
+    }
+    return std::move(out_);
+  }
+
+ private:
+  char Next() const { return i_ + 1 < text_.size() ? text_[i_ + 1] : '\0'; }
+
+  // Copies the current character and the one after it, stepping over both.
+  void CopyPair() {
+    out_ += text_[i_];
+    out_ += text_[++i_];
+  }
+
+  void Code() {
+    char c = text_[i_];
+    if (c == '\'' || c == '"') {
+      state_ = kQuoted;
+      quote_ = c;
+    } else if (c == '`') {
+      state_ = kTemplate;
+    } else if (c == '/' && Next() == '/') {
+      state_ = kLineComment;
+    } else if (c == '/' && Next() == '*') {
+      state_ = kBlockComment;
+      CopyPair();
+      return;
+    }
+    out_ += c;
+  }
+
+  void Quoted() {
+    char c = text_[i_];
+    char next = Next();
+    if (c == '\\' && next != '\0' && next != '\r' && next != '\n') {
+      CopyPair();
+    } else if (c == quote_) {
+      state_ = kCode;
+      out_ += c;
+    } else if (c == '\r') {
+      out_ += "\\r";
+    } else if (c == '\n') {
+      out_ += "\\n";
+    } else {
+      out_ += c;
     }
   }
-  return out;
+
+  void Template() {
+    char c = text_[i_];
+    if (c == '\\' && Next() != '\0') {
+      CopyPair();
+      return;
+    }
+    if (c == '`') state_ = kCode;
+    out_ += c;
+  }
+
+  void BlockComment() {
+    if (text_[i_] == '*' && Next() == '/') {
+      state_ = kCode;
+      CopyPair();
+      return;
+    }
+    out_ += text_[i_];
+  }
+
+  enum { kCode, kQuoted, kTemplate, kLineComment, kBlockComment } state_ = kCode;
+  std::string_view text_;
+  size_t i_ = 0;
+  char quote_ = 0;  // the quote that opened the current string
+  std::string out_;
+};
+
+std::string EscapeLineBreaksInStrings(std::string_view text) {
+  return LineBreakEscaper(text).Run();
 }
 
 }  // namespace

@@ -35,6 +35,28 @@ TEST(ScriptJsonTest, ParseAcceptsValuesAndRejectsNullAndBrokenTexts) {
   EXPECT_EQ(json.ToText(), "{\"a\":[1,\"x\\ny\"]}");
 }
 
+TEST(ScriptJsonTest, LineBreaksAreEscapedOnlyInsideStringLiterals) {
+  // Each text holds raw line breaks; it parses only when every one inside a
+  // string literal, and none elsewhere, is written as an escape.
+  const struct {
+    const char* text;
+    const char* written;
+  } kCases[] = {
+      {"[\"q\\\"\nr\"]", "[\"q\\\"\\nr\"]"},                         // after an escaped quote
+      {"['a\"\nb', \"c'\r\nd\"]", "[\"a\\\"\\nb\",\"c'\\r\\nd\"]"},  // the other quote
+      {"[`a\nb`, `\\``]", "[\"a\\nb\",\"`\"]"},                      // template literals
+      {"[1 /* it's\n */, 'x\ny']", "[1,\"x\\ny\"]"},                 // a quote in a comment
+      {"[1, // it's\n'x\ny']", "[1,\"x\\ny\"]"},
+      {"[4/2,\n'x\ny']", "[2,\"x\\ny\"]"},  // a slash alone
+  };
+  ScriptJson json;
+  ASSERT_TRUE(json.Init());
+  for (const auto& c : kCases) {
+    EXPECT_TRUE(json.Parse(c.text)) << c.text;
+    EXPECT_EQ(json.ToText(), c.written) << c.text;
+  }
+}
+
 TEST(ScriptJsonTest, EveryParseStartsFromAFreshEngine) {
   ScriptJson json;
   ASSERT_TRUE(json.Init());
