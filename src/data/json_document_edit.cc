@@ -38,6 +38,20 @@ using json_internal::PadWithNulls;
 using json_internal::Unlink;
 using json_internal::Walk;
 using json_internal::WalkToContainer;
+
+namespace {
+
+// For the edits that take in a whole container: a copy of source in *copy
+// and the container of that kind at path (made as needed); null, copying
+// nothing, when either tree is missing or source is not of that kind.
+JsonNode* CopyToContainer(JsonNode* root, std::string_view path, const JsonNode* source, int kind,
+                          OwnedTree* copy) {
+  if (source == nullptr || root == nullptr || source->type != kind) return nullptr;
+  copy->reset(CopyTree(source));
+  return WalkToContainer(root, path, kind);
+}
+
+}  // namespace
 using json_text::CleanUtf8;
 using json_text::KeyHash;
 using json_text::Utf8Out;
@@ -235,18 +249,16 @@ JsonDocument JsonDocument::GetDocument(std::string_view path) {
 }
 
 bool JsonDocument::MergeObject(std::string_view path, const JsonDocument& doc) {
-  if (doc.root_ == nullptr || root_ == nullptr || doc.root_->type != kObject) return false;
-  OwnedTree copy(CopyTree(doc.root_));
-  JsonNode* node = WalkToContainer(root_, path, kObject);
+  OwnedTree copy;
+  JsonNode* node = CopyToContainer(root_, path, doc.root_, kObject, &copy);
   if (node == nullptr) return false;
   MergeInto(node, copy.release(), false);
   return true;
 }
 
 bool JsonDocument::AppendAll(std::string_view path, const JsonDocument& doc) {
-  if (doc.root_ == nullptr || root_ == nullptr || doc.root_->type != kArray) return false;
-  OwnedTree copy(CopyTree(doc.root_));
-  JsonNode* node = WalkToContainer(root_, path, kArray);
+  OwnedTree copy;
+  JsonNode* node = CopyToContainer(root_, path, doc.root_, kArray, &copy);
   if (node == nullptr) return false;
   for (JsonNode* element : copy->children) {
     element->parent = node;

@@ -281,8 +281,9 @@ bool JsonParser::ReadKey(std::string* key) {
 }
 
 // Reads one scalar value token at pos_ (not blank, not a structure
-// character) into node.
-bool JsonParser::ReadValue(JsonNode* node) {
+// character) into node: a member's or an element's value, or with alone the
+// whole text, which nothing may follow.
+bool JsonParser::ReadScalar(JsonNode* node, bool alone) {
   std::size_t start = pos_;
   char c = p_[pos_];
   if (c == '"' || c == '\'') {
@@ -290,46 +291,25 @@ bool JsonParser::ReadValue(JsonNode* node) {
     if (!ScanQuoted(start, &close)) return Fail(JsonDocument::kBadValue, start);
     pos_ = close + 1;
     SkipBlank();
-    if (pos_ < n_ && p_[pos_] != ',' && p_[pos_] != '}' && p_[pos_] != ']') {
+    if (pos_ < n_ && (alone || (p_[pos_] != ',' && p_[pos_] != '}' && p_[pos_] != ']'))) {
       return Fail(JsonDocument::kBadValue, pos_);
     }
     node->type = JsonDocument::kString;
     Unescape(std::string_view(p_ + start + 1, close - start - 1), &node->text);
     return true;
   }
-  while (pos_ < n_) {
+  while (pos_ < n_ && !alone) {
     c = p_[pos_];
     if (c == ',' || c == '}' || c == ']') break;
     if (c == '{' || c == '[') return Fail(JsonDocument::kBadValue, pos_);
     ++pos_;
   }
+  if (alone) pos_ = n_;
   std::size_t end = pos_;
   while (end > start && static_cast<unsigned char>(p_[end - 1]) <= 32) --end;
   if (!ScalarFromToken(std::string_view(p_ + start, end - start), node)) {
     return Fail(JsonDocument::kBadValue, start);
   }
-  return true;
-}
-
-bool JsonParser::ReadTopScalar(JsonNode* root) {
-  std::size_t start = pos_;
-  char c = p_[pos_];
-  if (c == '"' || c == '\'') {
-    std::size_t close;
-    if (!ScanQuoted(start, &close)) return Fail(JsonDocument::kBadValue, start);
-    pos_ = close + 1;
-    SkipBlank();
-    if (pos_ < n_) return Fail(JsonDocument::kBadValue, pos_);
-    root->type = JsonDocument::kString;
-    Unescape(std::string_view(p_ + start + 1, close - start - 1), &root->text);
-    return true;
-  }
-  std::size_t end = n_;
-  while (end > start && static_cast<unsigned char>(p_[end - 1]) <= 32) --end;
-  if (!ScalarFromToken(std::string_view(p_ + start, end - start), root)) {
-    return Fail(JsonDocument::kBadValue, start);
-  }
-  pos_ = n_;
   return true;
 }
 
@@ -342,7 +322,7 @@ bool JsonParser::Run(JsonNode* root, bool reject_top_level_scalar) {
   char c = p_[pos_];
   if (c != '{' && c != '[') {
     if (reject_top_level_scalar) return true;
-    return ReadTopScalar(root);
+    return ReadScalar(root, true);
   }
   root->type = c == '{' ? JsonDocument::kObject : JsonDocument::kArray;
   ++pos_;
@@ -427,7 +407,7 @@ bool JsonParser::ReadContainers(JsonNode* root) {
       open.push_back(value);
       continue;
     }
-    if (!ReadValue(value)) return false;
+    if (!ReadScalar(value, false)) return false;
   }
   return true;
 }

@@ -56,8 +56,7 @@ class JsonParser {
   }
   bool ScanQuoted(std::size_t start, std::size_t* close) const;
   bool ReadKey(std::string* key);
-  bool ReadValue(JsonNode* node);
-  bool ReadTopScalar(JsonNode* root);
+  bool ReadScalar(JsonNode* node, bool alone);
   void Unescape(std::string_view raw, std::string* out) const;
   std::size_t AppendEscape(std::string_view raw, std::size_t at, std::string* out) const;
   std::size_t AppendUnicodeEscape(std::string_view raw, std::size_t at, std::string* out) const;
