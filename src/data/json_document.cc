@@ -133,39 +133,37 @@ JsonDocument JsonDocument::NewArray() {
   return doc;
 }
 
-JsonDocument JsonDocument::NewNull() {
+namespace {
+
+// A document of one value, set by set.
+template <typename Set>
+JsonDocument OneValue(Set set) {
   JsonDocument doc;
   doc.Create();
-  doc.SetNull("");
+  set(doc);
   return doc;
+}
+
+}  // namespace
+
+JsonDocument JsonDocument::NewNull() {
+  return OneValue([](JsonDocument& doc) { doc.SetNull(""); });
 }
 
 JsonDocument JsonDocument::NewBool(bool value) {
-  JsonDocument doc;
-  doc.Create();
-  doc.SetBool("", value);
-  return doc;
+  return OneValue([value](JsonDocument& doc) { doc.SetBool("", value); });
 }
 
 JsonDocument JsonDocument::NewText(std::string_view value) {
-  JsonDocument doc;
-  doc.Create();
-  doc.SetText("", value);
-  return doc;
+  return OneValue([value](JsonDocument& doc) { doc.SetText("", value); });
 }
 
 JsonDocument JsonDocument::NewDouble(double value) {
-  JsonDocument doc;
-  doc.Create();
-  doc.SetDouble("", value);
-  return doc;
+  return OneValue([value](JsonDocument& doc) { doc.SetDouble("", value); });
 }
 
 JsonDocument JsonDocument::NewInt64(std::int64_t value) {
-  JsonDocument doc;
-  doc.Create();
-  doc.SetInt64("", value);
-  return doc;
+  return OneValue([value](JsonDocument& doc) { doc.SetInt64("", value); });
 }
 
 // --- serialising -----------------------------------------------------------------------

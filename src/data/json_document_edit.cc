@@ -41,14 +41,41 @@ using json_internal::WalkToContainer;
 
 namespace {
 
-// For the edits that take in a whole container: a copy of source in *copy
-// and the container of that kind at path (made as needed); null, copying
-// nothing, when either tree is missing or source is not of that kind.
+// What the edits that take in a document begin with: a copy of source in
+// *copy, then the container of kind at path (made as needed). Null, copying
+// nothing, when either tree is missing or, with a source_kind, source is
+// not of that kind. The copy comes first: source may lie on the path.
 JsonNode* CopyToContainer(JsonNode* root, std::string_view path, const JsonNode* source, int kind,
-                          OwnedTree* copy) {
-  if (source == nullptr || root == nullptr || source->type != kind) return nullptr;
+                          OwnedTree* copy, int source_kind = -1) {
+  if (source == nullptr || root == nullptr) return nullptr;
+  if (source_kind >= 0 && source->type != source_kind) return nullptr;
   copy->reset(CopyTree(source));
   return WalkToContainer(root, path, kind);
+}
+
+// A member edit under way: the object at path, the member already named
+// the key there (or null), and the copy to put in, named and hashed.
+struct MemberEdit {
+  JsonNode* object = nullptr;
+  JsonNode* existing = nullptr;
+  OwnedTree copy;
+};
+
+// Starts a member edit of key at path with a copy of source. False, doing
+// nothing, when a tree is missing, the key is empty (the parser could not
+// read it back) or path cannot be made an object.
+bool StartMemberEdit(JsonNode* root, std::string_view path, std::string_view key,
+                     const JsonNode* source, MemberEdit* edit) {
+  if (key.empty()) return false;
+  std::string clean_key;
+  key = json_text::CleanUtf8(key, &clean_key, true);
+  edit->object = CopyToContainer(root, path, source, JsonDocument::kObject, &edit->copy);
+  if (edit->object == nullptr) return false;
+  std::uint32_t hash = json_text::KeyHash(key);
+  edit->existing = FindMemberNode(edit->object, key, hash);
+  edit->copy->key.assign(key);
+  edit->copy->hash = hash;
+  return true;
 }
 
 }  // namespace
@@ -135,29 +162,20 @@ bool JsonDocument::Clear(std::string_view path) {
 // through doc's root and turn it into something else.
 
 bool JsonDocument::SetObject(std::string_view path, std::string_view key, const JsonDocument& doc) {
-  // An empty key could not be read back by the parser, so it is refused.
-  if (doc.root_ == nullptr || root_ == nullptr || key.empty()) return false;
-  std::string clean_key;
-  key = CleanUtf8(key, &clean_key, true);
-  OwnedTree copy(CopyTree(doc.root_));
-  JsonNode* node = WalkToContainer(root_, path, kObject);
-  if (node == nullptr) return false;
-  std::uint32_t hash = KeyHash(key);
-  JsonNode* existing = FindMemberNode(node, key, hash);
-  if (existing != nullptr) {
-    MoveInto(existing, copy.release());
+  MemberEdit edit;
+  if (!StartMemberEdit(root_, path, key, doc.root_, &edit)) return false;
+  if (edit.existing != nullptr) {
+    MoveInto(edit.existing, edit.copy.release());
   } else {
-    copy->key.assign(key);
-    copy->hash = hash;
-    AddMember(node, copy.release());
+    AddMember(edit.object, edit.copy.release());
   }
   return true;
 }
 
 bool JsonDocument::SetItem(std::string_view path, int index, const JsonDocument& doc) {
-  if (doc.root_ == nullptr || root_ == nullptr || index < 0) return false;
-  OwnedTree copy(CopyTree(doc.root_));
-  JsonNode* node = WalkToContainer(root_, path, kArray);
+  if (index < 0) return false;
+  OwnedTree copy;
+  JsonNode* node = CopyToContainer(root_, path, doc.root_, kArray, &copy);
   if (node == nullptr) return false;
   auto at = static_cast<std::size_t>(index);
   if (at < node->children.size()) {
@@ -170,9 +188,8 @@ bool JsonDocument::SetItem(std::string_view path, int index, const JsonDocument&
 }
 
 bool JsonDocument::Append(std::string_view path, const JsonDocument& doc) {
-  if (doc.root_ == nullptr || root_ == nullptr) return false;
-  OwnedTree copy(CopyTree(doc.root_));
-  JsonNode* node = WalkToContainer(root_, path, kArray);
+  OwnedTree copy;
+  JsonNode* node = CopyToContainer(root_, path, doc.root_, kArray, &copy);
   if (node == nullptr) return false;
   AdoptElement(node, copy.release(), node->children.size());
   return true;
@@ -187,9 +204,9 @@ bool JsonDocument::Append(std::string_view path, JsonDocument&& doc) {
 }
 
 bool JsonDocument::Insert(std::string_view path, int index, const JsonDocument& doc) {
-  if (doc.root_ == nullptr || root_ == nullptr || index < 0) return false;
-  OwnedTree copy(CopyTree(doc.root_));
-  JsonNode* node = WalkToContainer(root_, path, kArray);
+  if (index < 0) return false;
+  OwnedTree copy;
+  JsonNode* node = CopyToContainer(root_, path, doc.root_, kArray, &copy);
   if (node == nullptr || static_cast<std::size_t>(index) > node->children.size()) return false;
   AdoptElement(node, copy.release(), static_cast<std::size_t>(index));
   return true;
@@ -197,21 +214,13 @@ bool JsonDocument::Insert(std::string_view path, int index, const JsonDocument& 
 
 bool JsonDocument::InsertMember(std::string_view path, int position, std::string_view key,
                                 const JsonDocument& doc) {
-  if (doc.root_ == nullptr || root_ == nullptr || key.empty() || position < 0) return false;
-  std::string clean_key;
-  key = CleanUtf8(key, &clean_key, true);
-  OwnedTree copy(CopyTree(doc.root_));
-  JsonNode* node = WalkToContainer(root_, path, kObject);
-  if (node == nullptr) return false;
-  std::uint32_t hash = KeyHash(key);
-  JsonNode* existing = FindMemberNode(node, key, hash);
-  if (existing != nullptr) {  // the key moves to the requested place
-    Unlink(existing);
-    FreeTree(existing);
+  MemberEdit edit;
+  if (position < 0 || !StartMemberEdit(root_, path, key, doc.root_, &edit)) return false;
+  if (edit.existing != nullptr) {  // the key moves to the requested place
+    Unlink(edit.existing);
+    FreeTree(edit.existing);
   }
-  copy->key.assign(key);
-  copy->hash = hash;
-  LinkMember(node, copy.release(), static_cast<std::size_t>(position));
+  LinkMember(edit.object, edit.copy.release(), static_cast<std::size_t>(position));
   return true;
 }
 
@@ -250,7 +259,7 @@ JsonDocument JsonDocument::GetDocument(std::string_view path) {
 
 bool JsonDocument::MergeObject(std::string_view path, const JsonDocument& doc) {
   OwnedTree copy;
-  JsonNode* node = CopyToContainer(root_, path, doc.root_, kObject, &copy);
+  JsonNode* node = CopyToContainer(root_, path, doc.root_, kObject, &copy, kObject);
   if (node == nullptr) return false;
   MergeInto(node, copy.release(), false);
   return true;
@@ -258,7 +267,7 @@ bool JsonDocument::MergeObject(std::string_view path, const JsonDocument& doc) {
 
 bool JsonDocument::AppendAll(std::string_view path, const JsonDocument& doc) {
   OwnedTree copy;
-  JsonNode* node = CopyToContainer(root_, path, doc.root_, kArray, &copy);
+  JsonNode* node = CopyToContainer(root_, path, doc.root_, kArray, &copy, kArray);
   if (node == nullptr) return false;
   for (JsonNode* element : copy->children) {
     element->parent = node;
