@@ -184,7 +184,7 @@ button.drag_source_add_uri_targets()
 button.connect("drag-data-get", lambda w, c, data, info, t: data.set_uris([uri]))
 button.connect("drag-begin", begun)
 button.connect("drag-end", lambda w, c: say("ended"))
-window.show_all(); say("ready"); Gtk.main()
+window.show_all(); Gtk.main()
 '''
 
 
