@@ -252,6 +252,7 @@ class Session:
         self.proc = None
         self.own_group = False
         self.bus = None  # the session bus of start_bus, ended last
+        self.stopped = False
         hold_display()
 
     def start_bus(self):
@@ -459,6 +460,11 @@ class Session:
             self.test.fail("the killed program's processes or windows stayed")
 
     def stop(self):
+        """Ends the program, the helpers and the bus, and removes the folder;
+        once only (a test may stop a session before its cleanup does)."""
+        if self.stopped:
+            return
+        self.stopped = True
         pids = self._processes()
         for helper in self.helpers:
             helper.kill()
