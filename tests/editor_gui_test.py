@@ -636,7 +636,7 @@ class PostListTest(ListTest):
         s.key(dialog, "Return")
         s.wait_line(r"^message: Error: 重命名失败")
         self.assertTrue(os.path.exists(s.path("_posts", "keeper.md")))
-        s.wait_window("Error", visible=False)
+        s.wait_box_gone("Error")
         dialog = s.until_window("重命名文章", lambda: s.row_action(main, "keeper", RENAME_AT))
         s.key(dialog, "ctrl+a")
         s.type_text(dialog, "renamed")
@@ -819,7 +819,7 @@ class ReaderPreviewTest(ListTest):
         gate = os.path.join(s.tmp, "build gate")
         s.env["TARN_BUILD_GATE"] = gate
         for i in range(3):
-            self.post(s, "slow-%d.md" % i, "# Slow %d\n\nA post that takes a while.\n" % i)
+            self.post(s, "slow-%d.md" % i, "# Slow %d\n\nOne of the posts the build writes.\n" % i)
         self.post(s, "reader.md", READER_POST)
         s.start()
         main = s.wait_listed()

@@ -57,13 +57,16 @@ def find_windows(title, visible_only=True):
 
 
 def move_pointer(x, y):
-    """Moves the pointer to (x, y) on the screen and returns once it is
-    there (mousemove --sync waits for a move, so none is asked for when the
-    pointer is there already)."""
+    """Moves the pointer to (x, y) on the screen, as a hand does: the window
+    there sees it arrive even when it was there already (a page that saw it
+    leave, under a message box, may ignore a press that no move came
+    before). Returns once it is there; mousemove --sync waits for a move, so
+    one is always made."""
     out = xdotool("getmouselocation", "--shell")
     at = dict(line.split("=", 1) for line in out.splitlines() if "=" in line)
-    if (int(at["X"]), int(at["Y"])) != (x, y):
-        xdotool("mousemove", "--sync", str(x), str(y))
+    if (int(at["X"]), int(at["Y"])) == (x, y):
+        xdotool("mousemove", "--sync", str(x + 1), str(y))
+    xdotool("mousemove", "--sync", str(x), str(y))
 
 
 def geometry(window):
@@ -393,6 +396,14 @@ class Session:
             out.append(self.lines.get())
         self.seen.extend(out)
         return out
+
+    def wait_box_gone(self, caption):
+        """Until the message box titled caption has been shown and has gone
+        again (such boxes close by themselves). A box is shown a moment
+        after its "message:" line, and takes all input while it is up: a
+        click sent before it has come and gone is lost."""
+        self.wait_window(caption)
+        self.wait_window(caption, visible=False)
 
     def round_trip(self, main_window):
         """Asks the main window, shown or hidden, to close and cancels the

@@ -211,7 +211,7 @@ class CommandTest(GuiTest):
         def more_posts(root):
             for i in range(16):
                 with open(os.path.join(root, "_posts", "slow-%d.md" % i), "w") as f:
-                    f.write("# Slow %d\n\nA post that takes a while.\n" % i)
+                    f.write("# Slow %d\n\nOne of the posts the build writes.\n" % i)
 
         s = Session(self, edit=more_posts)
         self.addCleanup(s.stop)
@@ -468,7 +468,7 @@ class BackupTest(GuiTest):
         files = git("ls-tree", "-r", "--name-only", "main", cwd=s.remote).split()
         self.assertIn("_posts/second.md", files)
         self.assertNotIn("template/index.html", files)  # the generated page is left out
-        s.wait_window("Succeed", visible=False)
+        s.wait_box_gone("Succeed")
 
         shutil.rmtree(s.remote)
         with open(s.path("_posts", "hello.md"), "a", encoding="utf-8") as f:
