@@ -56,6 +56,19 @@ def find_windows(title, visible_only=True):
     return [int(w) for w in out.split()]
 
 
+def move_pointer(x, y):
+    """Moves the pointer to (x, y) on the screen, as a hand does: the window
+    there sees it arrive even when it was there already (a page that saw it
+    leave, under a message box, may ignore a press that no move came
+    before). Returns once it is there; mousemove --sync waits for a move, so
+    one is always made."""
+    out = xdotool("getmouselocation", "--shell")
+    at = dict(line.split("=", 1) for line in out.splitlines() if "=" in line)
+    if (int(at["X"]), int(at["Y"])) == (x, y):
+        xdotool("mousemove", "--sync", str(x + 1), str(y))
+    xdotool("mousemove", "--sync", str(x), str(y))
+
+
 def geometry(window):
     out = xdotool("getwindowgeometry", "--shell", str(window))
     values = dict(line.split("=", 1) for line in out.splitlines() if "=" in line)
@@ -105,25 +118,75 @@ class _X11:
 _x11 = None
 
 
-def ask_to_close(window):
-    """Asks window to close as a window manager would (WM_DELETE_WINDOW):
-    the test display has no window manager."""
+def _display():
     global _x11
     if _x11 is None:
         _x11 = _X11()
-    _x11.close_window(window)
+    return _x11
 
 
+def hold_display():
+    """Keeps a connection to the test's X server for as long as this
+    process runs. An X server resets itself when its last client leaves and
+    refuses connections meanwhile: a program started right after the one
+    before it ended (or was killed) would find no display to open."""
+    if os.environ.get("DISPLAY"):
+        _display()
+
+
+def ask_to_close(window):
+    """Asks window to close as a window manager would (WM_DELETE_WINDOW):
+    the test display has no window manager."""
+    _display().close_window(window)
+
+
+def _live_processes(pids=None, group=None):
+    """Those of pids, or the members of process group group, that have not
+    ended. A zombie has ended: it holds no files, sockets or memory any
+    more, whenever its parent gets round to reaping it."""
+    live = []
+    for name in ([str(p) for p in pids] if pids is not None else os.listdir("/proc")):
+        if not name.isdigit():
+            continue
+        try:
+            with open("/proc/%s/stat" % name) as f:
+                fields = f.read().rsplit(")", 1)[1].split()
+        except OSError:
+            continue  # gone
+        state, pgrp = fields[0], int(fields[2])
+        if state not in "ZX" and (group is None or pgrp == group):
+            live.append(int(name))
+    return live
+
+
+def _windows_of(pids):
+    """The windows, shown or not, that name one of pids as their owner."""
+    found = []
+    for pid in pids:
+        found += xdotool("search", "--pid", str(pid), check=False).split()
+    return found
+
+
+# A window to drag a file from. It says "drag: taken" once the window under
+# the pointer has answered that it takes the drop (a button released before
+# that drops nothing), and "drag: ended" once the drop is over: the target
+# has finished with it, or it failed.
 DRAG_SOURCE = r'''
 import gi, sys
 gi.require_version("Gdk", "3.0"); gi.require_version("Gtk", "3.0")
 from gi.repository import Gdk, GLib, Gtk
 uri = GLib.filename_to_uri(sys.argv[1], None)
+def say(text):
+    print("drag: " + text, flush=True)
+def begun(widget, context):
+    context.connect("action-changed", lambda c, action: say("taken") if action else None)
 window = Gtk.Window(title=sys.argv[2]); window.move(900, 50); window.set_default_size(150, 100)
 button = Gtk.Button(label="drag me"); window.add(button)
 button.drag_source_set(Gdk.ModifierType.BUTTON1_MASK, [], Gdk.DragAction.COPY)
 button.drag_source_add_uri_targets()
 button.connect("drag-data-get", lambda w, c, data, info, t: data.set_uris([uri]))
+button.connect("drag-begin", begun)
+button.connect("drag-end", lambda w, c: say("ended"))
 window.show_all(); Gtk.main()
 '''
 
@@ -192,6 +255,8 @@ class Session:
         self.proc = None
         self.own_group = False
         self.bus = None  # the session bus of start_bus, ended last
+        self.stopped = False
+        hold_display()
 
     def start_bus(self):
         """Starts a session bus of this session's own and points the
@@ -270,7 +335,7 @@ class Session:
     def click(self, window, x, y):
         """A left click at (x, y) inside window."""
         g = geometry(window)
-        xdotool("mousemove", "--sync", str(g["X"] + x), str(g["Y"] + y))
+        move_pointer(g["X"] + x, g["Y"] + y)
         xdotool("click", "1")
 
     def focus(self, window):
@@ -287,21 +352,69 @@ class Session:
 
     def drag(self, path, onto_x=400, onto_y=250):
         """Drags path from another program's window and drops it at
-        (onto_x, onto_y) on the screen; returns that window."""
+        (onto_x, onto_y) on the screen, once the window there has said it
+        takes it; returns the source's window once the drop is over."""
         title = "drag source %d" % len(self.helpers)
         source = subprocess.Popen(["/usr/bin/python3", "-c", DRAG_SOURCE, path, title],
-                                  stderr=subprocess.DEVNULL, env=self.env)
+                                  stdout=subprocess.PIPE, stderr=subprocess.DEVNULL,
+                                  env=self.env, text=True)
         self.helpers.append(source)
+        said = queue.Queue()
+        threading.Thread(target=lambda: [said.put(line.strip()) for line in source.stdout],
+                         daemon=True).start()
         button = self.wait_window(title)
         g = geometry(button)
-        xdotool("mousemove", "--sync", str(g["X"] + 75), str(g["Y"] + 50))
+        move_pointer(g["X"] + 75, g["Y"] + 50)
         xdotool("mousedown", "1")
         for x in (850, 800, 700, 600, onto_x + 50, onto_x):
-            xdotool("mousemove", "--sync", str(x), str(onto_y))
-            time.sleep(0.1)
-        time.sleep(0.3)
+            move_pointer(x, onto_y)
+        self._hear(said, "drag: taken", "the window at (%d, %d) never took the drag"
+                   % (onto_x, onto_y))
         xdotool("mouseup", "1")
+        self._hear(said, "drag: ended", "the drop never ended")
         return button
+
+    def _hear(self, said, expected, failure):
+        deadline = time.time() + self.wait
+        while time.time() < deadline:
+            try:
+                if said.get(timeout=0.2) == expected:
+                    return
+            except queue.Empty:
+                pass
+        self.test.fail(failure)
+
+    def drain(self, settle=2):
+        """The lines printed within settle seconds from now. Only for a check
+        that nothing follows an act whose effects, had it any, would come in
+        their own time (a page's event handlers, a task in the background):
+        settle bounds how long a fault has to show, and cannot fail a test
+        that holds."""
+        time.sleep(settle)
+        out = []
+        while not self.lines.empty():
+            out.append(self.lines.get())
+        self.seen.extend(out)
+        return out
+
+    def wait_box_gone(self, caption):
+        """Until the message box titled caption has been shown and has gone
+        again (such boxes close by themselves). A box is shown a moment
+        after its "message:" line, and takes all input while it is up: a
+        click sent before it has come and gone is lost."""
+        self.wait_window(caption)
+        self.wait_window(caption, visible=False)
+
+    def round_trip(self, main_window):
+        """Asks the main window, shown or hidden, to close and cancels the
+        question. The program takes its input in order: once the question
+        has come and gone, all input sent to it before has been handled, and
+        the lines it printed for that input are in self.seen. (The lines of
+        earlier close questions must have been waited for.)"""
+        ask_to_close(main_window)
+        self.wait_line(r"^message: 提示: ")
+        self.answer("提示", "Escape")
+        self.wait_window("提示", visible=False)
 
     def shot(self, name):
         """A screenshot for a person to look at; nothing is compared."""
@@ -316,11 +429,54 @@ class Session:
 
     def _signal(self, sig):
         if self.own_group:
-            os.killpg(self.proc.pid, sig)
+            try:
+                os.killpg(self.proc.pid, sig)
+            except ProcessLookupError:
+                pass  # every process of the group has ended
         else:
             self.proc.send_signal(sig)
 
+    def _processes(self):
+        """The program's processes that may own windows: its own, or with
+        own_group every one in its group; and the helpers'."""
+        pids = [helper.pid for helper in self.helpers]
+        if self.proc:
+            pids.append(self.proc.pid)
+            if self.own_group:
+                pids += _live_processes(group=self.proc.pid)
+        return pids
+
+    def _gone(self, pids, timeout):
+        """Until pids (and the program's process group) have ended and the
+        X server has dropped their windows, which it does in its own time
+        once a program's connection has closed; a later start must not
+        meet them. False when they have not within timeout seconds."""
+        group = self.proc.pid if self.proc and self.own_group else None
+        deadline = time.time() + timeout
+        while time.time() < deadline:
+            if group is not None:
+                pids = sorted(set(pids) | set(_live_processes(group=group)))
+            if not _live_processes(pids) and not _windows_of(pids):
+                return True
+            time.sleep(0.1)
+        return False
+
+    def kill(self):
+        """Ends the program at once, as a crash or a power cut would, and
+        returns once nothing of it is left (as _gone)."""
+        pids = self._processes()
+        self._signal(signal.SIGKILL)
+        self.proc.wait()
+        if not self._gone(pids, self.wait):
+            self.test.fail("the killed program's processes or windows stayed")
+
     def stop(self):
+        """Ends the program, the helpers and the bus, and removes the folder;
+        once only (a test may stop a session before its cleanup does)."""
+        if self.stopped:
+            return
+        self.stopped = True
+        pids = self._processes()
         for helper in self.helpers:
             helper.kill()
             helper.wait()
@@ -331,6 +487,11 @@ class Session:
             except subprocess.TimeoutExpired:
                 self._signal(signal.SIGKILL)
                 self.proc.wait()
+        if not self._gone(pids, 10):
+            if self.proc and self.own_group:
+                self._signal(signal.SIGKILL)
+            if not self._gone(pids, self.wait):
+                raise AssertionError("the program's processes or windows stayed after it ended")
         if self.proc:
             for pump in self.pumps:
                 pump.join(timeout=5)

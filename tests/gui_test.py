@@ -208,27 +208,26 @@ class CommandTest(GuiTest):
                 self.assertEqual(f.read(), expected[page], page)
 
     def test_the_window_serves_clicks_while_it_builds_and_refuses_a_second_command(self):
-        def slow_site(root):
-            # A converter that takes its time, so the build outlasts a click.
-            page = os.path.join(root, "template", "index copy.html")
-            with open(page, encoding="utf-8") as f:
-                text = f.read()
-            slow = ("<script>var quickMarkToHtml = markToHtml; markToHtml = function (md) {"
-                    " var until = Date.now() + 800; while (Date.now() < until) {}"
-                    " return quickMarkToHtml(md); };</script>\n</body>")
-            with open(page, "w", encoding="utf-8") as f:
-                f.write(text.replace("</body>", slow))
+        def more_posts(root):
             for i in range(16):
                 with open(os.path.join(root, "_posts", "slow-%d.md" % i), "w") as f:
-                    f.write("# Slow %d\n\nA post that takes a while.\n" % i)
+                    f.write("# Slow %d\n\nOne of the posts the build writes.\n" % i)
 
-        s = self.session(edit=slow_site)
-        window = s.wait_started()
+        s = Session(self, edit=more_posts)
+        self.addCleanup(s.stop)
+        # The build waits for the gate file, which is made once the push has
+        # been turned down: however fast the machine, the build is under way.
+        gate = os.path.join(s.tmp, "build gate")
+        s.env["TARN_BUILD_GATE"] = gate
+        window = s.start().wait_started()
         s.click(window, 85, 80)  # "Render"
+        s.wait_line(r"^build: waiting for %s$" % re.escape(gate))
         s.click(window, 235, 80)  # "Push", while the build runs
         # The push is turned down at once, before the build ends.
         s.wait_line(r"^message: Error: a build is already running; try again when it has "
                     r"finished$")
+        with open(gate, "w"):
+            pass
         s.wait_line(r"^message: Succeed: 渲染完成$")
         self.assertTrue(os.path.isfile(s.path("public", "articles", "slow-15.html")))
 
@@ -423,8 +422,8 @@ class BackupTest(GuiTest):
         types text at its start and saves with Ctrl+S."""
         if not find_windows(self.EDITOR_TITLE):
             s.drag(s.path("_posts", "second.md"))
+            s.wait_line(r"^editor: editing .*/_posts/second\.md$")  # the text is in
         editor = s.wait_window(self.EDITOR_TITLE)
-        time.sleep(1)  # the text is put in right after the page's load
         s.click(editor, 100, 100)
         xdotool("key", "--clearmodifiers", "ctrl+Home")
         xdotool("type", "--delay", "30", text)
@@ -453,9 +452,9 @@ class BackupTest(GuiTest):
         s = self.backup_session(AutoBackup="0")
         s.start().wait_started()
         self.edit_and_save(s, "Edited ")
-        time.sleep(2)  # nothing is to follow the save; give it the chance to
-        while not s.lines.empty():
-            s.seen.append(s.lines.get())
+        # Nothing is to follow the save; a backup would run in the background
+        # and say so in its own time, so the check gives it a while.
+        s.drain()
         self.assertFalse([line for line in s.seen if line.startswith("backup:")])
         self.assertFalse(os.path.exists(s.path(".git")))
 
@@ -469,7 +468,7 @@ class BackupTest(GuiTest):
         files = git("ls-tree", "-r", "--name-only", "main", cwd=s.remote).split()
         self.assertIn("_posts/second.md", files)
         self.assertNotIn("template/index.html", files)  # the generated page is left out
-        s.wait_window("Succeed", visible=False)
+        s.wait_box_gone("Succeed")
 
         shutil.rmtree(s.remote)
         with open(s.path("_posts", "hello.md"), "a", encoding="utf-8") as f:
@@ -519,8 +518,7 @@ class DropTest(GuiTest):
         with open(backup, "w", encoding="utf-8") as f:
             f.write("# old copy\n")
         for path in (s.path("themes", "plain", "_conf.json"), backup):
-            s.drag(path)
-            time.sleep(1)  # nothing is to happen; give it the chance to
+            s.drag(path)  # returns once the program has finished with the drop
             # No editor window, whatever post it would name.
             editors = xdotool("search", "--onlyvisible", "--name", "Tarn Blog Editor - 编辑$",
                               check=False).split()

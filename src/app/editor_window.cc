@@ -192,6 +192,7 @@ bool EditorWindow::LoadPost(const std::string& path) {
   }
   UpdateTitle(path);
   OfferCopy(path, saved_text_);
+  SayEditing(path);
   return true;
 }
 
@@ -321,8 +322,15 @@ bool EditorWindow::StartNewPost() {
     return false;
   }
   // The starting text is no change of the writer's.
-  if (view_.get() == view) PageText(&saved_text_, &error);
+  if (view_.get() != view) return true;
+  PageText(&saved_text_, &error);
+  SayEditing("");
   return true;
+}
+
+void EditorWindow::SayEditing(const std::string& path) {
+  std::printf("editor: editing %s\n", path.empty() ? "a new post" : path.c_str());
+  std::fflush(stdout);
 }
 
 bool EditorWindow::Save(std::string* saved_path) {

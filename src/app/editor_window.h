@@ -87,7 +87,8 @@ class EditorWindow {
   // editor is never saved over the post. Returns false when the window went
   // away meanwhile, or when the file cannot be read or the page refuses the
   // text (both are shown to the user; the editor then saves as a new post).
-  // Offers the autosaved copy of the post when one differs from its text.
+  // Offers the autosaved copy of the post when one differs from its text,
+  // then says "editor: editing PATH" (SayEditing).
   bool LoadPost(const std::string& path);
 
   // For a new post: waits for the page, then offers the autosaved copy of an
@@ -96,8 +97,9 @@ class EditorWindow {
   void OfferNewPostCopy();
   // Waits for the open window's page and, when the editor is empty, starts
   // a new post: front matter with an empty title, the date now and an empty
-  // tags list. Text already in the editor is never replaced. Returns false
-  // when the window went away or the page did not answer.
+  // tags list. Text already in the editor is never replaced. Says
+  // "editor: editing a new post" (SayEditing). Returns false when the window
+  // went away or the page did not answer.
   bool StartNewPost();
 
   // Saves the editor's text (Ctrl+S): to the post it was opened on, or, for
@@ -165,6 +167,10 @@ class EditorWindow {
   std::string AutosaveKey() const;
   // Offers the autosaved copy under key when it differs from current.
   void OfferCopy(const std::string& key, const std::string& current);
+  // Prints "editor: editing PATH" ("a new post" for "") on standard output,
+  // beside the program's other progress lines: the text is in the editor,
+  // and keys typed from now on edit it.
+  static void SayEditing(const std::string& path);
   // The timer's turn: copies a changed text, or drops a copy no longer
   // needed.
   void AutosaveTick();

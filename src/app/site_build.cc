@@ -45,6 +45,19 @@ class StallProbe {
   gint64 worst_ = 0;
 };
 
+// With TARN_BUILD_GATE=FILE set, a build the window runs says "build:
+// waiting for FILE" on stderr and starts only once FILE exists, so that a
+// test can see what the windows do while a build is under way, however fast
+// the machine builds. Called on the build's thread.
+void WaitAtBuildGate() {
+  const char* gate = g_getenv("TARN_BUILD_GATE");
+  if (!gate || !*gate) return;
+  std::fprintf(stderr, "build: waiting for %s\n", gate);
+  std::fflush(stderr);
+  constexpr gulong kPollUs = 20 * 1000;
+  while (!g_file_test(gate, G_FILE_TEST_EXISTS)) g_usleep(kPollUs);
+}
+
 }  // namespace
 
 bool SiteBuild::InBackground() {
@@ -54,6 +67,7 @@ bool SiteBuild::InBackground() {
   std::atomic<bool> done{false};
   bool built = false;
   std::thread builder([this, &done, &built] {
+    WaitAtBuildGate();
     built =
         ParallelBuild::Run(site_, {}, [this](const std::string& reason) { reasons_->Add(reason); });
     done.store(true);
