@@ -33,8 +33,10 @@ class SiteBuild {
   // keeps running the main loop, delivering the build's reasons as they
   // come; returns when it has ended, with its result. With TARN_BUILD_TRACE
   // set, says on standard error how long it took and how late the main
-  // loop ran meanwhile. The caller checks running() first, unless it holds
-  // the builder itself (Hold).
+  // loop ran meanwhile; with TARN_BUILD_GATE=FILE set, the build waits for
+  // FILE to exist before it starts (the GUI tests act while a build is
+  // under way). The caller checks running() first, unless it holds the
+  // builder itself (Hold).
   bool InBackground();
 
   // Builds the site (SiteBuilder::Build) on this thread; returns its
