@@ -783,13 +783,16 @@ class ReaderPreviewTest(ListTest):
 
     def test_the_reader_preview_builds_and_opens_the_article_page(self):
         s = self.session()
-        # The desktop's browser: a stand-in that writes down what it opens.
+        # The desktop's browser: a stand-in that writes down what it opens,
+        # into a file of its own that it then renames, so that the file
+        # holds the address once it is there.
         opened = os.path.join(s.tmp, "opened.txt")
         apps = os.path.join(s.env["XDG_DATA_HOME"], "applications")
         os.makedirs(apps, exist_ok=True)
         with open(os.path.join(apps, "fake-browser.desktop"), "w") as f:
             f.write("[Desktop Entry]\nType=Application\nName=Fake browser\n"
-                    "MimeType=text/html;\nExec=/bin/sh -c 'echo \"$1\" > %s' sh %%u\n" % opened)
+                    "MimeType=text/html;\nExec=/bin/sh -c 'echo \"$1\" > %s.part && "
+                    "mv %s.part %s' sh %%u\n" % (opened, opened, opened))
         with open(os.path.join(s.env["XDG_CONFIG_HOME"], "mimeapps.list"), "w") as f:
             f.write("[Default Applications]\ntext/html=fake-browser.desktop\n")
         self.post(s, "reader.md", READER_POST)
