@@ -11,7 +11,7 @@
 #include <string>
 
 #include "data/json_document.h"
-#include "data/regex_object.h"
+#include "support/literal_variables.h"
 #include "template/template_engine.h"
 
 namespace {
@@ -45,22 +45,6 @@ tarn::JsonDocument SiteData(int posts) {
   return data;
 }
 
-std::string LiteralVariables(const std::string& input, const tarn::JsonDocument& data) {
-  tarn::RegexObject re;
-  re.Execute("{\\$(.*?)}", input);
-  std::string text = input;
-  for (int i = 1; i <= re.GetMatchCount(); ++i) {
-    std::string from = re.GetMatch(i);
-    std::string to = data.GetText(re.GetSubMatch(i, 1));
-    std::string out;
-    size_t pos = 0;
-    for (size_t hit; (hit = text.find(from, pos)) != std::string::npos; pos = hit + from.size())
-      out += text.substr(pos, hit - pos) + to;
-    text = out + text.substr(pos);
-  }
-  return text;
-}
-
 double Seconds(Clock::time_point since) {
   return std::chrono::duration<double>(Clock::now() - since).count();
 }
@@ -92,7 +76,7 @@ int main(int argc, char** argv) {
   std::string ours = tarn::TemplateEngine::ReplaceVariables(looped, small);
   double ours_time = Seconds(start);
   start = Clock::now();
-  std::string literal = LiteralVariables(looped, small);
+  std::string literal = tarn::LiteralVariables(looped, small);
   double literal_time = Seconds(start);
   std::printf("variables pass, %d posts: %.4f s, literal pass %.4f s (%.0fx), %s\n", few, ours_time,
               literal_time, literal_time / (ours_time > 0 ? ours_time : 1e-9),

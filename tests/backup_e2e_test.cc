@@ -7,6 +7,7 @@
 
 #include "deploy/command_runner.h"
 #include "gtest/gtest.h"
+#include "support/git_sandbox.h"
 #include "support/temp_dir.h"
 
 namespace tarn {
@@ -25,16 +26,8 @@ class BackupE2eTest : public ::testing::Test {
     dir_.Write("ws/public/index.html", "<p>site</p>\n");
     dir_.Write("ws/.tarn/state", "private\n");
     dir_.Write("ws/template/index.html", "<html>generated</html>\n");
-    dir_.Write("gitconfig", "[init]\n\tdefaultBranch = trunk\n");
-    fs::create_directories(dir_ / "home");
-    env_ = {{"HOME", (dir_ / "home").string()},
-            {"GIT_CONFIG_GLOBAL", (dir_ / "gitconfig").string()},
-            {"GIT_CONFIG_NOSYSTEM", "1"},
-            {"GIT_AUTHOR_NAME", "Tarn Test"},
-            {"GIT_AUTHOR_EMAIL", "test@example.invalid"},
-            {"GIT_COMMITTER_NAME", "Tarn Test"},
-            {"GIT_COMMITTER_EMAIL", "test@example.invalid"},
-            {"LC_ALL", "C"}};
+    env_ = GitSandbox(dir_, "trunk").variables();
+    env_.push_back({"LC_ALL", "C"});
   }
 
   void SetSourceUrl(const std::string& url) {
@@ -214,8 +207,8 @@ TEST_F(BackupE2eTest, ARestoredBlogPublishesOnTopOfItsOwnSite) {
   fs::create_directories(site);
   Git(site, {"init", "-q", "--bare", "--initial-branch=master"});
   dir_.Write("ws/config/base.json",
-             "{\"system\":{\"title\":\"Fixture\",\"theme\":\"plain\",\"deployUrl\":\"" +
-                 site + "\",\"sourceUrl\":\"" + source + "\"}}\n");
+             "{\"system\":{\"title\":\"Fixture\",\"theme\":\"plain\",\"deployUrl\":\"" + site +
+                 "\",\"sourceUrl\":\"" + source + "\"}}\n");
   fs::remove_all(dir_ / "ws/public");
   CommandResult published = Run({TARN_BINARY, "-w", ws_, "publish"}, dir_.str());
   ASSERT_EQ(published.exit_status, 0) << published.output;

@@ -14,6 +14,8 @@
 
 #include "deploy/command_runner.h"
 #include "gtest/gtest.h"
+#include "support/git_sandbox.h"
+#include "support/temp_dir.h"
 
 namespace tarn {
 namespace {
@@ -87,31 +89,15 @@ class PasswordServer {
 class DeployE2eTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    char tmpl[] = "/tmp/tarn-deploy-XXXXXX";
-    ASSERT_NE(mkdtemp(tmpl), nullptr);
-    root_ = tmpl;
+    root_ = temp_.str();
     ws_ = root_ + "/ws";
     public_ = ws_ + "/public";
     fs::copy(TARN_SOURCE_DIR "/tests/fixtures/deploy/workspace", ws_, fs::copy_options::recursive);
     fs::create_directories(ws_ + "/config");
     fs::create_directories(public_);
-    fs::create_directories(root_ + "/home");
     WriteFile(public_ + "/index.html", "<p>first</p>\n");
-    WriteFile(root_ + "/gitconfig", "[init]\n\tdefaultBranch = main\n");
-    env_ = {{"HOME", root_ + "/home"},
-            {"GIT_CONFIG_GLOBAL", root_ + "/gitconfig"},
-            {"GIT_CONFIG_NOSYSTEM", "1"},
-            {"GIT_AUTHOR_NAME", "Tarn Test"},
-            {"GIT_AUTHOR_EMAIL", "test@example.invalid"},
-            {"GIT_COMMITTER_NAME", "Tarn Test"},
-            {"GIT_COMMITTER_EMAIL", "test@example.invalid"},
-            {"GIT_ASKPASS", ""},
-            {"SSH_ASKPASS", ""},
-            {"LC_ALL", "C"}};
-  }
-  void TearDown() override {
-    std::error_code ec;
-    fs::remove_all(root_, ec);
+    env_ = GitSandbox(temp_, "main").variables();
+    env_.insert(env_.end(), {{"GIT_ASKPASS", ""}, {"SSH_ASKPASS", ""}, {"LC_ALL", "C"}});
   }
 
   void SetDeployUrl(const std::string& url) {
@@ -163,6 +149,7 @@ class DeployE2eTest : public ::testing::Test {
     return r.output.find(text) != std::string::npos;
   }
 
+  TempDir temp_{"deploy"};
   std::string root_, ws_, public_;
   std::vector<std::pair<std::string, std::string>> env_;
 };

@@ -118,9 +118,8 @@ TEST(PostIndex, FillBuildsRecordsAndTimelineAfresh) {
 }
 
 TEST(PostIndex, ScanReadsPostsInNameOrder) {
-  char pattern[] = "/tmp/tarn-posts-XXXXXX";
-  ASSERT_NE(mkdtemp(pattern), nullptr);
-  std::string dir = pattern;
+  TempDir temp("posts");
+  const std::string dir = temp.str();
   ASSERT_TRUE(WriteTextFile(dir + "/b.md", "B"));
   ASSERT_TRUE(WriteTextFile(dir + "/A.MD", "A"));
   ASSERT_TRUE(WriteTextFile(dir + "/中.md", ""));

@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "gtest/gtest.h"
+#include "support/temp_dir.h"
 
 namespace tarn {
 namespace {
@@ -164,9 +165,8 @@ TEST(CommandRunnerTest, BackgroundGrandchildHoldingThePipeDoesNotHoldTheCaller) 
 
 TEST(CommandRunnerTest, ArgumentsReachTheProgramUnchangedAndNoShellRuns) {
   const std::string hostile = "x; touch owned \"$(id)\" `id` 'q";
-  char tmpl[] = "/tmp/tarn-runner-XXXXXX";
-  ASSERT_NE(mkdtemp(tmpl), nullptr);
-  std::string dir = tmpl;
+  TempDir temp("runner");
+  const std::string dir = temp.str();
   ProgramOptions options;
   options.work_dir = dir;
   options.env.push_back({"TARN_PROBE", "from env"});
@@ -176,7 +176,6 @@ TEST(CommandRunnerTest, ArgumentsReachTheProgramUnchangedAndNoShellRuns) {
   EXPECT_TRUE(result.succeeded());
   EXPECT_EQ(result.output, hostile + "|from env|" + dir);
   EXPECT_FALSE(g_file_test((dir + "/owned").c_str(), G_FILE_TEST_EXISTS));
-  rmdir(dir.c_str());
 }
 
 TEST(CommandRunnerTest, FailuresToStartAreReportedNotRun) {

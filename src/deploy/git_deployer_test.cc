@@ -9,6 +9,8 @@
 #include <vector>
 
 #include "gtest/gtest.h"
+#include "support/git_sandbox.h"
+#include "support/temp_dir.h"
 
 namespace tarn {
 namespace {
@@ -20,29 +22,17 @@ namespace fs = std::filesystem;
 class GitDeployerTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    char tmpl[] = "/tmp/tarn-git-XXXXXX";
-    ASSERT_NE(mkdtemp(tmpl), nullptr);
-    root_ = tmpl;
+    root_ = temp_.str();
     work_ = root_ + "/public";
     fs::create_directories(work_);
-    std::ofstream(root_ + "/gitconfig") << "[init]\n\tdefaultBranch = main\n";
-    setenv("GIT_CONFIG_GLOBAL", (root_ + "/gitconfig").c_str(), 1);
-    setenv("GIT_CONFIG_NOSYSTEM", "1", 1);
-    for (const char* who : {"AUTHOR", "COMMITTER"}) {
-      setenv((std::string("GIT_") + who + "_NAME").c_str(), "Tarn Test", 1);
-      setenv((std::string("GIT_") + who + "_EMAIL").c_str(), "test@example.invalid", 1);
-    }
+    GitSandbox(temp_, "main").Apply();
     deployer_.set_diagnostic_sink([this](const std::string& m) { reasons_.push_back(m); });
   }
-  void TearDown() override {
-    std::error_code ec;
-    fs::remove_all(root_, ec);
-  }
-
   std::string LastSubject() {
     return deployer_.RunInWorkDir({"git", "log", "-1", "--format=%s"}).output;
   }
 
+  TempDir temp_{"git"};
   std::string root_;
   std::string work_;
   std::vector<std::string> reasons_;

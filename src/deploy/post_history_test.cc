@@ -9,6 +9,7 @@
 #include "deploy/command_runner.h"
 #include "deploy/git_deployer.h"
 #include "gtest/gtest.h"
+#include "support/git_sandbox.h"
 #include "support/temp_dir.h"
 
 namespace tarn {
@@ -22,13 +23,7 @@ namespace fs = std::filesystem;
 class PostHistoryTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    dir_.Write("gitconfig", "[init]\n\tdefaultBranch = main\n");
-    setenv("GIT_CONFIG_GLOBAL", (dir_ / "gitconfig").c_str(), 1);
-    setenv("GIT_CONFIG_NOSYSTEM", "1", 1);
-    for (const char* who : {"AUTHOR", "COMMITTER"}) {
-      setenv((std::string("GIT_") + who + "_NAME").c_str(), "Tarn Test", 1);
-      setenv((std::string("GIT_") + who + "_EMAIL").c_str(), "test@example.invalid", 1);
-    }
+    GitSandbox(dir_, "main").Apply();
     workspace_ = (dir_ / "blog").string();
     fs::create_directories(workspace_ + "/_posts");
   }

@@ -206,9 +206,8 @@ TEST_F(PreviewBuilderTest, ResultsAfterTheBuilderEndedAreDropped) {
 }
 
 TEST(PreviewBuilderCopyTest, CopiesTheSiteWithLinksAsLinks) {
-  char pattern[] = "/tmp/tarn-copy-XXXXXX";
-  ASSERT_NE(mkdtemp(pattern), nullptr);
-  std::string tmp = pattern;
+  TempDir temp("copy");
+  const std::string tmp = temp.str();
   fs::create_directories(tmp + "/from/articles/.git");
   ASSERT_TRUE(WriteTextFile(tmp + "/from/articles/a.html", "<p>a</p>"));
   ASSERT_TRUE(WriteTextFile(tmp + "/from/articles/.git/keep", "nested .git is site content"));
@@ -231,7 +230,6 @@ TEST(PreviewBuilderCopyTest, CopiesTheSiteWithLinksAsLinks) {
   EXPECT_FALSE(PreviewBuilder::CopySite(tmp + "/from", tmp + "/to", &error));
   EXPECT_FALSE(PreviewBuilder::CopySite(tmp + "/none", tmp + "/to2", &error));
   EXPECT_NE(error.find(tmp + "/none"), std::string::npos);
-  fs::remove_all(tmp);
 }
 
 }  // namespace
