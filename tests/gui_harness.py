@@ -296,7 +296,10 @@ class Session:
 
     def wait_line(self, pattern, timeout=None, earlier=False):
         """The first output line after the last one returned that matches
-        pattern; with earlier, lines passed over before count too."""
+        pattern; with earlier, lines passed over before count too.
+        Standard output and standard error are read by two threads, so the
+        order between a line of one and a line of the other is not kept:
+        wait for a line of the other stream than the last one with earlier."""
         regex = re.compile(pattern)
         if earlier:
             for line in self.seen:

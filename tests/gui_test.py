@@ -112,8 +112,8 @@ class StartUpTest(GuiTest):
                 f.write(text.replace("var data = JSON.parse(siteJson);",
                                      "throw new Error('template broken here');"))
         s = self.session(edit=throw)
-        s.wait_line(r"^tarn: .*TplRender.*template broken here")
         s.wait_line(r"^page: loaded \(error page\)$")
+        s.wait_line(r"^tarn: .*TplRender.*template broken here", earlier=True)
         s.shot("error_page_tplrender_threw")
         self.assertFalse(os.path.exists(s.path("template", "index.html")))
 
