@@ -224,6 +224,9 @@ TEST_F(FrontMatterBuildTest, BrokenAndHostileFrontMatterIsReportedNotFatal) {
     laughs += "]\n";
   }
   Put("_posts/laughs.md", laughs + "---\nLaughs.\n");
+  std::string strings = "---\ns: &s " + std::string(100 << 10, 'x') + "\nlist:\n";
+  for (int i = 0; i < 20; ++i) strings += "  - *s\n";
+  Put("_posts/strings.md", strings + "---\nStrings.\n");
   Put("_posts/twin.md", "---\nslug: Hello\n---\nTwin.\n");
   Outcome built = Build();
   EXPECT_EQ(built.status, 0) << built.err;
@@ -233,11 +236,14 @@ TEST_F(FrontMatterBuildTest, BrokenAndHostileFrontMatterIsReportedNotFatal) {
   EXPECT_CONTAINS(built.err, "baddate.md: slug \"../../etc/x\" cannot be a file name");
   EXPECT_CONTAINS(built.err, "huge.md:2: front matter of 10485766 bytes is over the limit");
   EXPECT_CONTAINS(built.err, "laughs.md:2: front matter holds more than");
+  EXPECT_CONTAINS(built.err, "strings.md:2: front matter expands to more than 1048576 bytes");
   EXPECT_CONTAINS(built.err, "has the same article file as");
   // Unreadable blocks leave the post as plain Markdown under its file name.
   EXPECT_CONTAINS(Read("public/articles/broken.html"), "title: [a");
   EXPECT_CONTAINS(Read("public/articles/unclosed.html"), "No end of the block.");
   EXPECT_CONTAINS(Read("public/articles/baddate.html"), "<p>Body.</p>");
+  EXPECT_CONTAINS(Read("public/articles/strings.html"), "list:");
+  EXPECT_EQ(Read("public/database.json").find("\"list\":["), std::string::npos);
   EXPECT_FALSE(Exists("etc"));
 }
 
