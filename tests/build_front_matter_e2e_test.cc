@@ -66,6 +66,15 @@ class FrontMatterBuildTest : public WorkspaceTest {
     return Normalised(SavedTree::Read(folder), normalise);
   }
 
+  // The theme tarn ships, in place of the fixture's.
+  void UseBundledTheme() {
+    fs::copy(TARN_SOURCE_DIR "/workspace/themes/lake", ws_ + "/themes/lake",
+             fs::copy_options::recursive);
+    std::string settings = Read("config/base.json");
+    settings.replace(settings.find("\"plain\""), 7, "\"lake\"");
+    Put("config/base.json", settings);
+  }
+
   // Three posts as the three peers write them, and a draft.
   void PutPeerPosts() {
     // The fixture's stand-in converter, letting HTML lines through as
@@ -271,6 +280,16 @@ TEST_F(FrontMatterBuildTest, NewStartsAPostThatBuilds) {
   ASSERT_TRUE(db.Parse(Read("public/database.json")));
   EXPECT_EQ(db.GetText("posts[2].title"), "Trip: \"Day 1\"");
   EXPECT_EQ(db.ToText("posts[2].tags"), "[]");
+}
+
+TEST_F(FrontMatterBuildTest, APostsTextIsNeverReadAsPlaceholders) {
+  UseBundledTheme();
+  const std::string text =
+      "A post about templates: {$system.author}, {$rootPath}, {$generation_tool} and {$name}.";
+  Put("_posts/templates.md", "---\ntitle: Templates\n---\n" + text + "\n");
+  Outcome built = Build();
+  ASSERT_EQ(built.status, 0) << built.err;
+  EXPECT_CONTAINS(Read("public/articles/templates.html"), "<p>" + text + "</p>");
 }
 
 }  // namespace
