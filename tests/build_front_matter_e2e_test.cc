@@ -282,6 +282,32 @@ TEST_F(FrontMatterBuildTest, NewStartsAPostThatBuilds) {
   EXPECT_EQ(db.ToText("posts[2].tags"), "[]");
 }
 
+TEST_F(FrontMatterBuildTest, TheBundledThemeEscapesTheBloggersText) {
+  UseBundledTheme();
+  ASSERT_EQ(Run(ws_, "new '<script>'").status, 0);
+  Put("_posts/quoted.md",
+      "---\ntitle: 'Say \"hi\" & <b>bye</b>'\ndescription: It's \"quoted\"\n"
+      "tags: [a<b]\ncategories: [R&D]\n---\nBody.\n");
+  Outcome built = Build();
+  ASSERT_EQ(built.status, 0) << built.err;
+
+  std::string script = Read("public/articles/<script>.html");
+  EXPECT_CONTAINS(script, "<title>&lt;script&gt; · My Blog</title>");
+  EXPECT_CONTAINS(script, "<h1 class=\"post-title\">&lt;script&gt;</h1>");
+  EXPECT_EQ(script.find("<script>"), std::string::npos);
+  std::string quoted = Read("public/articles/quoted.html");
+  const std::string title = "Say &quot;hi&quot; &amp; &lt;b&gt;bye&lt;/b&gt;";
+  EXPECT_CONTAINS(quoted, "<meta property=\"og:title\" content=\"" + title + " · My Blog\">");
+  EXPECT_CONTAINS(quoted, "<meta name=\"description\" content=\"It&apos;s &quot;quoted&quot;\">");
+  EXPECT_CONTAINS(quoted, ">#a&lt;b</a>");
+  EXPECT_CONTAINS(quoted, "<span class=\"category\">R&amp;D</span>");
+  std::string index = Read("public/index.html");
+  EXPECT_CONTAINS(index, ">&lt;script&gt;</a>");
+  EXPECT_CONTAINS(index, ">" + title + "</a>");
+  EXPECT_CONTAINS(Read("public/tags/index.html"), ">a&lt;b</a>");
+  EXPECT_CONTAINS(Read("public/timeline.html"), ">" + title + "</a>");
+}
+
 TEST_F(FrontMatterBuildTest, APostsTextIsNeverReadAsPlaceholders) {
   UseBundledTheme();
   const std::string text =
