@@ -66,6 +66,15 @@ class FrontMatterBuildTest : public WorkspaceTest {
     return Normalised(SavedTree::Read(folder), normalise);
   }
 
+  // The theme tarn ships, in place of the fixture's.
+  void UseBundledTheme() {
+    fs::copy(TARN_SOURCE_DIR "/workspace/themes/lake", ws_ + "/themes/lake",
+             fs::copy_options::recursive);
+    std::string settings = Read("config/base.json");
+    settings.replace(settings.find("\"plain\""), 7, "\"lake\"");
+    Put("config/base.json", settings);
+  }
+
   // Three posts as the three peers write them, and a draft.
   void PutPeerPosts() {
     // The fixture's stand-in converter, letting HTML lines through as
@@ -224,6 +233,9 @@ TEST_F(FrontMatterBuildTest, BrokenAndHostileFrontMatterIsReportedNotFatal) {
     laughs += "]\n";
   }
   Put("_posts/laughs.md", laughs + "---\nLaughs.\n");
+  std::string strings = "---\ns: &s " + std::string(100 << 10, 'x') + "\nlist:\n";
+  for (int i = 0; i < 20; ++i) strings += "  - *s\n";
+  Put("_posts/strings.md", strings + "---\nStrings.\n");
   Put("_posts/twin.md", "---\nslug: Hello\n---\nTwin.\n");
   Outcome built = Build();
   EXPECT_EQ(built.status, 0) << built.err;
@@ -233,11 +245,14 @@ TEST_F(FrontMatterBuildTest, BrokenAndHostileFrontMatterIsReportedNotFatal) {
   EXPECT_CONTAINS(built.err, "baddate.md: slug \"../../etc/x\" cannot be a file name");
   EXPECT_CONTAINS(built.err, "huge.md:2: front matter of 10485766 bytes is over the limit");
   EXPECT_CONTAINS(built.err, "laughs.md:2: front matter holds more than");
+  EXPECT_CONTAINS(built.err, "strings.md:2: front matter expands to more than 1048576 bytes");
   EXPECT_CONTAINS(built.err, "has the same article file as");
   // Unreadable blocks leave the post as plain Markdown under its file name.
   EXPECT_CONTAINS(Read("public/articles/broken.html"), "title: [a");
   EXPECT_CONTAINS(Read("public/articles/unclosed.html"), "No end of the block.");
   EXPECT_CONTAINS(Read("public/articles/baddate.html"), "<p>Body.</p>");
+  EXPECT_CONTAINS(Read("public/articles/strings.html"), "list:");
+  EXPECT_EQ(Read("public/database.json").find("\"list\":["), std::string::npos);
   EXPECT_FALSE(Exists("etc"));
 }
 
@@ -265,6 +280,42 @@ TEST_F(FrontMatterBuildTest, NewStartsAPostThatBuilds) {
   ASSERT_TRUE(db.Parse(Read("public/database.json")));
   EXPECT_EQ(db.GetText("posts[2].title"), "Trip: \"Day 1\"");
   EXPECT_EQ(db.ToText("posts[2].tags"), "[]");
+}
+
+TEST_F(FrontMatterBuildTest, TheBundledThemeEscapesTheBloggersText) {
+  UseBundledTheme();
+  ASSERT_EQ(Run(ws_, "new '<script>'").status, 0);
+  Put("_posts/quoted.md",
+      "---\ntitle: 'Say \"hi\" & <b>bye</b>'\ndescription: It's \"quoted\"\n"
+      "tags: [a<b]\ncategories: [R&D]\n---\nBody.\n");
+  Outcome built = Build();
+  ASSERT_EQ(built.status, 0) << built.err;
+
+  std::string script = Read("public/articles/<script>.html");
+  EXPECT_CONTAINS(script, "<title>&lt;script&gt; · My Blog</title>");
+  EXPECT_CONTAINS(script, "<h1 class=\"post-title\">&lt;script&gt;</h1>");
+  EXPECT_EQ(script.find("<script>"), std::string::npos);
+  std::string quoted = Read("public/articles/quoted.html");
+  const std::string title = "Say &quot;hi&quot; &amp; &lt;b&gt;bye&lt;/b&gt;";
+  EXPECT_CONTAINS(quoted, "<meta property=\"og:title\" content=\"" + title + " · My Blog\">");
+  EXPECT_CONTAINS(quoted, "<meta name=\"description\" content=\"It&apos;s &quot;quoted&quot;\">");
+  EXPECT_CONTAINS(quoted, ">#a&lt;b</a>");
+  EXPECT_CONTAINS(quoted, "<span class=\"category\">R&amp;D</span>");
+  std::string index = Read("public/index.html");
+  EXPECT_CONTAINS(index, ">&lt;script&gt;</a>");
+  EXPECT_CONTAINS(index, ">" + title + "</a>");
+  EXPECT_CONTAINS(Read("public/tags/index.html"), ">a&lt;b</a>");
+  EXPECT_CONTAINS(Read("public/timeline.html"), ">" + title + "</a>");
+}
+
+TEST_F(FrontMatterBuildTest, APostsTextIsNeverReadAsPlaceholders) {
+  UseBundledTheme();
+  const std::string text =
+      "A post about templates: {$system.author}, {$rootPath}, {$generation_tool} and {$name}.";
+  Put("_posts/templates.md", "---\ntitle: Templates\n---\n" + text + "\n");
+  Outcome built = Build();
+  ASSERT_EQ(built.status, 0) << built.err;
+  EXPECT_CONTAINS(Read("public/articles/templates.html"), "<p>" + text + "</p>");
 }
 
 }  // namespace

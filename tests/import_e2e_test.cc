@@ -94,6 +94,41 @@ TEST_F(ImportCommandTest, HexoPostsDraftsAssetsAndOldAddresses) {
   EXPECT_CONTAINS(again.out, "0 file(s) imported\n");
 }
 
+TEST_F(ImportCommandTest, APostsFilesNeverLandOnOthersAndARerunCompletesThem) {
+  // Another cat where the post's own would go.
+  Put("static/images/hello-world/cat.png", "another cat");
+  Outcome imported = Import("hexo");
+  EXPECT_EQ(imported.status, 0) << imported.out << imported.err;
+  const std::string cat = Fixture("hexo/source/_posts/hello-world/cat.png");
+  EXPECT_EQ(Read("static/images/hello-world/cat.png"), "another cat");
+  EXPECT_EQ(Read("static/images/hello-world-2/cat.png"), cat);
+  std::string post = Read("_posts/hello-world.md");
+  EXPECT_CONTAINS(post, "![A cat](../images/hello-world-2/cat.png \"The cat\")");
+  EXPECT_EQ(post.find("../images/hello-world/"), std::string::npos) << post;
+  EXPECT_CONTAINS(imported.out, "its files in static/images/hello-world-2/)\n");
+
+  // An import that stopped after the post, before its file: the next one
+  // brings the file to where the post's links lead.
+  fs::remove(ws_ + "/static/images/hello-world-2/cat.png");
+  Outcome again = Import("hexo");
+  EXPECT_EQ(again.status, 0) << again.out;
+  EXPECT_CONTAINS(again.out,
+                  "skipped source/_posts/hello-world.md: _posts/hello-world.md exists\n");
+  EXPECT_CONTAINS(again.out,
+                  "copied  source/_posts/hello-world/cat.png -> "
+                  "static/images/hello-world-2/cat.png\n");
+  EXPECT_EQ(Read("static/images/hello-world-2/cat.png"), cat);
+  EXPECT_EQ(Read("_posts/hello-world.md"), post);
+
+  // A post of the same name that is not the import's brings nothing.
+  Put("_posts/hello-world.md", "mine\n");
+  fs::remove(ws_ + "/static/images/hello-world-2/cat.png");
+  Outcome mine = Import("hexo");
+  EXPECT_EQ(mine.out.find("copied  source/_posts/hello-world/cat.png"), std::string::npos)
+      << mine.out;
+  EXPECT_FALSE(Exists("static/images/hello-world-2/cat.png"));
+}
+
 TEST_F(ImportCommandTest, ImportedPostsBuildWithWorkingImagesAndOldAddresses) {
   // The manager page the build ships (markdown-it), for real image tags.
   fs::path shipped = fs::path(TARN_BUILD_DIR) / "template";

@@ -71,6 +71,14 @@ export function getText(data, p) {
   return '';
 }
 
+// A placeholder's text: "PATH|e" gives PATH's text with & < > " ' as
+// character references.
+const kEscapes = { '&': '&amp;', '<': '&lt;', '>': '&gt;', '"': '&quot;', "'": '&apos;' };
+function placeholderText(data, p) {
+  if (p.length <= 2 || !p.endsWith('|e')) return getText(data, p);
+  return getText(data, p.slice(0, -2)).replace(/[&<>"']/g, (c) => kEscapes[c]);
+}
+
 function count(data, p) {
   const v = lookup(data, p);
   if (Array.isArray(v)) return v.length;
@@ -87,7 +95,7 @@ export function expandLoops(text, data) {
     const fields = [...body.matchAll(new RegExp('{\\$' + key + '\\.(.*?)}', 'gi'))];
     for (let j = 0; j < count(data, name); j++) {
       let w = body;
-      for (const f of fields) w = replaceAll(w, f[0], getText(data, `${name}[${j}].${f[1]}`));
+      for (const f of fields) w = replaceAll(w, f[0], placeholderText(data, `${name}[${j}].${f[1]}`));
       acc += w + '\r\n';
     }
     text = replaceAll(text, whole, acc);
@@ -106,7 +114,7 @@ export function renderTemplate(templateText, data, themeDir) {
     t = layout.replace(/{-block name="(.*?)"}/gi, '');
   }
   t = expandLoops(t, data);
-  for (const m of [...t.matchAll(/{\$(.*?)}/gi)]) t = replaceAll(t, m[0], getText(data, m[1]));
+  for (const m of [...t.matchAll(/{\$(.*?)}/gi)]) t = replaceAll(t, m[0], placeholderText(data, m[1]));
   return t;
 }
 

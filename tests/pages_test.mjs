@@ -181,7 +181,7 @@ describe('lake theme', () => {
   it('uses only the template constructs the program knows, each closed', () => {
     const allowed = [
       /^{-extend name="[^"\n]+"}/, /^{-block name="[\w-]+"}/, /^{-block\/}/,
-      /^{-volist name="[\w.[\]]+" key="\w+"}/, /^{-volist\/}/, /^{\$[\w.[\]]+}/,
+      /^{-volist name="[\w.[\]]+" key="\w+"}/, /^{-volist\/}/, /^{\$[\w.[\]]+(\|e)?}/,
       /^{-if name="[\w.[\]]+"}/, /^{-else\/}/, /^{-if\/}/,
     ];
     for (const name of templates) {

@@ -309,6 +309,29 @@ TEST_F(ServeCommandTest, RequestsNeverLeaveThePublicFolder) {
   EXPECT_TRUE(Contains(inside.body, "<h1>Preview Blog</h1>"));
 }
 
+TEST_F(ServeCommandTest, AddressesAreDecodedOnceAsAStaticServerDoes) {
+  // A "%" in a file name, and a tag with a "/" whose page folder is "x%2Fy".
+  Put("static/100%.txt", "one hundred percent");
+  Put("static/100%25.txt", "a name with an escape in it");
+  Put("themes/plain/tag.mtpl", "<h1>tag {$tag.name}</h1>");
+  Put("_posts/tagged.md", "---\ntags: [x/y]\n---\nTagged.\n");
+  Start();
+  struct Case {
+    const char* path;
+    int status;
+    const char* body;
+  };
+  for (const Case& c : {Case{"/100%25.txt", 200, "one hundred percent"},
+                        Case{"/100%2525.txt", 200, "a name with an escape in it"},
+                        Case{"/tags/x%252Fy/index.html", 200, "<h1>tag x/y</h1>"},
+                        Case{"/tags/x%252Fy/", 200, "<h1>tag x/y</h1>"},
+                        Case{"/tags/x%2Fy/index.html", 404, "/tags/x/y/index.html"}}) {
+    Response r = Get(port_, c.path);
+    EXPECT_EQ(r.status, c.status) << c.path;
+    EXPECT_TRUE(Contains(r.body, c.body)) << c.path << ": " << r.body;
+  }
+}
+
 TEST_F(ServeCommandTest, ABrokenTemplateKeepsTheLastGoodSiteAndSaysWhy) {
   Start();
   std::string site = SiteId(Get(port_, "/").body);

@@ -79,11 +79,13 @@ class Converter {
         for (const auto& member : node) {
           if (!ok()) break;
           std::string key = member.first.IsScalar() ? member.first.Scalar() : "";
+          if (!Copy(key.size())) break;
           object.SetObject("", key, FromYaml(member.second, depth + 1));
         }
         return object;
       }
       case YAML::NodeType::Scalar:
+        if (!Copy(node.Scalar().size())) return JsonDocument::NewNull();
         return YamlScalar(node);
       default:
         return JsonDocument::NewNull();
@@ -145,6 +147,16 @@ class Converter {
     return true;
   }
 
+  // Counts bytes of keys and scalars about to be copied; false, with the
+  // error set, once they are over the bound.
+  bool Copy(std::size_t bytes) {
+    bytes_ += bytes;
+    if (bytes_ <= FrontMatter::kMaxExpandedBytes) return true;
+    error_ = "expands to more than " + std::to_string(FrontMatter::kMaxExpandedBytes) +
+             " bytes of keys and values";
+    return false;
+  }
+
   // Plain scalars resolve as YAML 1.2's core schema does, except that only
   // JSON-style numbers become numbers; quoted ones stay text.
   static JsonDocument YamlScalar(const YAML::Node& node) {
@@ -162,6 +174,7 @@ class Converter {
   }
 
   int values_ = 0;
+  std::size_t bytes_ = 0;
   std::string error_;
 };
 

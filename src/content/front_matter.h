@@ -12,8 +12,9 @@
 // What is refused, and reported: a block that is never closed (the post is
 // then plain Markdown), a block over kMaxBytes, one nested deeper than
 // kMaxDepth or expanding (through YAML aliases) to more than kMaxValues
-// values, and a block whose top level is not a table of keys. A refused or
-// unparsable block leaves the post as if it had no front matter.
+// values or kMaxExpandedBytes bytes of keys and values, and a block whose
+// top level is not a table of keys. A refused or unparsable block leaves
+// the post as if it had no front matter.
 //
 // Thread safety: an instance is used by one thread at a time; separate
 // instances may be used on separate threads.
@@ -37,6 +38,10 @@ class FrontMatter {
   static constexpr std::size_t kMaxBytes = 256 * 1024;
   static constexpr int kMaxDepth = 64;
   static constexpr int kMaxValues = 20000;
+  // Bytes of keys and scalar values, counted as they are copied out of the
+  // block: an alias counts its anchor's bytes again. A block without
+  // aliases holds no more than kMaxBytes of them.
+  static constexpr std::size_t kMaxExpandedBytes = 4 * kMaxBytes;
 
   // Where a block sits in a post's text.
   struct Block {

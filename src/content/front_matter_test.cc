@@ -189,7 +189,8 @@ TEST_F(FrontMatterTest, BrokenBlocksAreReportedWithFileAndLine) {
 }
 
 TEST_F(FrontMatterTest, HostileBlocksAreRefusedQuickly) {
-  // Aliases that expand a billion times, nesting beyond the bound, a huge block.
+  // Aliases that expand a billion times, nesting beyond the bound, a huge
+  // block, a long string aliased as value or key many times.
   std::string laughs = "---\na: &a [x, x, x, x, x, x, x, x, x, x]\n";
   char previous = 'a';
   for (char name = 'b'; name <= 'j'; ++name) {
@@ -202,13 +203,23 @@ TEST_F(FrontMatterTest, HostileBlocksAreRefusedQuickly) {
   std::string deep = "---\na: " + std::string(1000, '[') + std::string(1000, ']') + "\n---\n";
   std::string toml_deep = "+++\na = " + std::string(200, '[') + std::string(200, ']') + "\n+++\n";
   std::string huge = "---\nbody: \"" + std::string(10 << 20, 'x') + "\"\n---\n";
-  for (const std::string* text : {&laughs, &deep, &toml_deep, &huge}) {
+  // One long string repeated through aliases, within the other bounds.
+  std::string strings = "---\ns: &s " + std::string(100 << 10, 'x') + "\nvalues:\n";
+  for (int i = 0; i < 20; ++i) strings += "  k" + std::to_string(i) + ": *s\n";
+  std::string keys = "---\ns: &s " + std::string(100 << 10, 'x') + "\nkeys:\n";
+  for (int i = 0; i < 20; ++i) keys += "  - {? *s : " + std::to_string(i) + "}\n";
+  strings += "---\n";
+  keys += "---\n";
+  for (const std::string* text : {&laughs, &deep, &toml_deep, &huge, &strings, &keys}) {
     FrontMatter front;
     Reported reported;
     EXPECT_FALSE(front.Read(*text, "p.md", reported.sink()));
     ASSERT_EQ(reported.messages.size(), 1u) << text->substr(0, 80);
     EXPECT_NE(reported.messages[0].find("p.md:"), std::string::npos);
   }
+  FrontMatter reused;
+  EXPECT_TRUE(reused.Read("---\nname: &n Tarn\nauthor: *n\n---\n", "p.md", nullptr));
+  EXPECT_EQ(reused.GetText("author"), "Tarn");
 }
 
 TEST_F(FrontMatterTest, FormatNowCarriesTheOffset) {

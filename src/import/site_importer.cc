@@ -1,5 +1,6 @@
 #include "import/site_importer.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <system_error>
 
@@ -19,9 +20,11 @@ namespace {
 // Posts larger than this are not read.
 constexpr std::uintmax_t kMaxPostBytes = 16u << 20;
 
-// A post's own files go to static/images/NAME/; the article pages, in
-// public/articles/, reach them as ../images/NAME/.
+// A post's own files go to static/images/NAME/ (or NAME-2/, NAME-3/, ...
+// where that holds other files); the article pages, in public/articles/,
+// reach them as ../images/NAME/.
 constexpr char kOwnFilesFolder[] = "images/";
+constexpr int kOwnFolderTries = 100;
 
 // Whether the static copy of root takes the file at relative under it.
 bool Takes(const ImportSource::StaticRoot& root, const std::string& relative) {
@@ -31,6 +34,21 @@ bool Takes(const ImportSource::StaticRoot& root, const std::string& relative) {
     if (first == '_' || first == '.') return false;
   }
   return true;
+}
+
+// The k-th folder a post's own files may go to: "NAME/", then "NAME-2/", ...
+std::string OwnFolder(const std::string& name, int k) {
+  return name + (k == 1 ? "" : "-" + std::to_string(k)) + "/";
+}
+
+// Whether the file at to is missing or holds the same bytes as from.
+bool FreeOrSame(const fs::path& from, const fs::path& to, bool* exists) {
+  std::error_code ec;
+  *exists = fs::exists(fs::symlink_status(to, ec));
+  if (!*exists) return true;
+  std::string old_bytes, new_bytes;
+  return ReadTextFile(to.string(), &old_bytes) && ReadTextFile(from.string(), &new_bytes) &&
+         old_bytes == new_bytes;
 }
 
 std::string DateText(const Permalink::Date& date) {
@@ -91,7 +109,7 @@ int SiteImporter::ImportPost(const Post& post) {
   std::error_code ec;
   if (fs::exists(fs::symlink_status(target, ec))) {
     report_.Skipped(shown + ": " + target_name + " exists");
-    return 0;
+    return CompleteOwnFiles(post, target);
   }
   if (fs::file_size(post.file, ec) > kMaxPostBytes) {
     report_.Skipped(shown + ": larger than 16 MB");
@@ -105,23 +123,52 @@ int SiteImporter::ImportPost(const Post& post) {
   }
   Copies copies;
   std::string details;
-  if (!Convert(post, &text, &copies, &details)) return 0;
+  if (!Convert(post, report_, &text, &copies, &details)) return 0;
   if (!CreateTextFile(target.string(), text, &error)) {
     report_.Add(fs::exists(target, ec) ? Entry::Kind::kSkipped : Entry::Kind::kError, error);
     return 0;
   }
   report_.Copied(shown + " -> " + target_name + (details.empty() ? "" : " (" + details + ")"));
-  int count = 1;
+  return 1 + CopyOwnFiles(copies);
+}
+
+int SiteImporter::CompleteOwnFiles(const Post& post, const fs::path& target) {
+  // The post in the workspace is an earlier import's when converting the
+  // old one again gives exactly its text; that import may have stopped
+  // before all the post's files were in. Its notes were given then.
+  std::error_code ec;
+  std::string text, there;
+  if (fs::file_size(post.file, ec) > kMaxPostBytes || !ReadTextFile(post.file.string(), &text) ||
+      !ReadTextFile(target.string(), &there)) {
+    return 0;
+  }
+  ImportReport quiet(nullptr);
+  quiet.set_site(source_);
+  Copies copies;
+  std::string details;
+  if (!Convert(post, quiet, &text, &copies, &details) || text != there) return 0;
+  return CopyOwnFiles(copies);
+}
+
+int SiteImporter::CopyOwnFiles(const Copies& copies) {
+  int count = 0;
   for (const auto& [from, where] : copies) count += CopyFile(from, workspace_.StaticPath(where));
   return count;
 }
 
-bool SiteImporter::Convert(const Post& post, std::string* text, Copies* copies,
-                           std::string* details) {
-  const std::string shown = report_.Shown(post.file);
+bool SiteImporter::Convert(const Post& post, const ImportReport& report, std::string* text,
+                           Copies* copies, std::string* details) const {
+  const std::string shown = report.Shown(post.file);
   FrontMatter front;
-  front.Read(*text, shown, [this](const std::string& message) { report_.Note(message); });
-  int rewritten = MoveOwnFiles(post, text, copies);
+  front.Read(*text, shown, [&report](const std::string& message) { report.Note(message); });
+  std::string own;
+  int rewritten = PlaceOwnFiles(post, report, text, copies, &own);
+  if (rewritten < 0) {
+    report.Skipped(shown + ": static/" + kOwnFilesFolder + post.name + "/ and the " +
+                   std::to_string(kOwnFolderTries - 1) +
+                   " folders after it all hold other files of the same names");
+    return false;
+  }
   ImportSource::Address old = site_->OldAddress(post, front);
   FrontMatterEditor editor(*text);
   if (post.draft) editor.AddScalarIfMissing("draft", "true");
@@ -131,15 +178,15 @@ bool SiteImporter::Convert(const Post& post, std::string* text, Copies* copies,
   std::string error;
   if (!editor.Apply(&out, &error)) {
     if (post.draft) {
-      report_.Skipped(shown + ": cannot be marked as a draft: " + error);
+      report.Skipped(shown + ": cannot be marked as a draft: " + error);
       return false;
     }
-    report_.Note(shown + ": " + error + "; imported without old address or date");
+    report.Note(shown + ": " + error + "; imported without old address or date");
     out = *text;
     old.address.clear();
     old.date_from_name.reset();
   } else if (old.address.empty() && !old.draft) {
-    report_.Note(shown + ": old address unknown: " + old.why);
+    report.Note(shown + ": old address unknown: " + old.why);
   }
   *text = std::move(out);
   std::vector<std::string> changes;
@@ -148,22 +195,49 @@ bool SiteImporter::Convert(const Post& post, std::string* text, Copies* copies,
     changes.push_back("dated " + DateText(*old.date_from_name) + " by its name");
   if (!old.address.empty()) changes.push_back("old address " + old.address);
   if (rewritten) changes.push_back(std::to_string(rewritten) + " link(s) rewritten");
+  if (own != OwnFolder(post.name, 1))
+    changes.push_back("its files in static/" + std::string(kOwnFilesFolder) + own);
   *details = ImportText::Joined(changes, ", ");
   return true;
 }
 
-int SiteImporter::MoveOwnFiles(const Post& post, std::string* text, Copies* copies) const {
-  // The post's own files go to static/images/NAME/, and its relative links
-  // are pointed at them (or at the file's place among the static files).
-  const std::string own = kOwnFilesFolder + post.name + "/";
-  const std::string own_link =
-      "../" + std::string(kOwnFilesFolder) + PostLinks::Encode(post.name) + "/";
+int SiteImporter::PlaceOwnFiles(const Post& post, const ImportReport& report, std::string* text,
+                                Copies* copies, std::string* own) const {
+  std::vector<fs::path> resources;
   if (!post.resources.empty()) {
     auto enter = [](const fs::path&) { return true; };
-    auto on_link = [this](const fs::path& link) { report_.SymbolicLink(link); };
-    for (const fs::path& file : SiteFiles::FilesUnder(post.resources, enter, on_link)) {
-      if (file != post.file) (*copies)[file] = own + SiteFiles::Inside(file, post.resources);
-    }
+    auto on_link = [&report](const fs::path& link) { report.SymbolicLink(link); };
+    resources = SiteFiles::FilesUnder(post.resources, enter, on_link);
+  }
+  // The first folder where each file is new or already there with the
+  // same bytes: links never lead to another file of the same name, and an
+  // import run again picks the folder it picked before.
+  for (int k = 1; k <= kOwnFolderTries; ++k) {
+    std::string moved = *text;
+    Copies planned;
+    int rewritten = MoveOwnFiles(post, resources, OwnFolder(post.name, k), &moved, &planned);
+    bool fits = std::all_of(planned.begin(), planned.end(), [this](const auto& copy) {
+      bool exists = false;
+      return FreeOrSame(copy.first, workspace_.StaticPath(copy.second), &exists);
+    });
+    if (!fits) continue;
+    *text = std::move(moved);
+    *copies = std::move(planned);
+    *own = OwnFolder(post.name, k);
+    return rewritten;
+  }
+  return -1;
+}
+
+int SiteImporter::MoveOwnFiles(const Post& post, const std::vector<fs::path>& resources,
+                               const std::string& folder, std::string* text, Copies* copies) const {
+  // The post's own files go to static/images/FOLDER, and its relative links
+  // are pointed at them (or at the file's place among the static files).
+  const std::string own = kOwnFilesFolder + folder;
+  const std::string own_link = "../" + std::string(kOwnFilesFolder) +
+                               PostLinks::Encode(folder.substr(0, folder.size() - 1)) + "/";
+  for (const fs::path& file : resources) {
+    if (file != post.file) (*copies)[file] = own + SiteFiles::Inside(file, post.resources);
   }
   int rewritten = site_->ReplaceOwnTags(post, own_link, text);
   std::vector<PostLinks::Link> links = PostLinks::FindRelative(*text);
@@ -242,10 +316,9 @@ bool SiteImporter::CopyFile(const fs::path& from, const fs::path& to) {
   const std::string shown = report_.Shown(from);
   const std::string target_name = SiteFiles::Inside(to, workspace_root_);
   std::error_code ec;
-  if (fs::exists(fs::symlink_status(to, ec))) {
-    std::string old_bytes, new_bytes;
-    bool same = ReadTextFile(to.string(), &old_bytes) && ReadTextFile(from.string(), &new_bytes) &&
-                old_bytes == new_bytes;
+  bool exists = false;
+  bool same = FreeOrSame(from, to, &exists);
+  if (exists) {
     report_.Skipped(shown + ": " + target_name + " exists" +
                     (same ? " (with the same content)" : ""));
     return false;

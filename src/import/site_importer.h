@@ -6,7 +6,9 @@
 //
 // Posts land in _posts/NAME.md; a post's own files (a Hugo bundle, a Hexo
 // asset folder, files its relative links point to) in static/images/NAME/,
-// and those links are rewritten to reach them from the article page. A
+// and those links are rewritten to reach them from the article page. Where
+// static/images/NAME/ holds a different file of a name the post brings, its
+// files go to the first of NAME-2/, NAME-3/, ... that holds none. A
 // drafts folder's post gets "draft: true"; a post dated by its file name
 // gets that date. Where the old site's permalink pattern is known (its
 // settings, else the generator's default), each published post gets its
@@ -14,7 +16,9 @@
 // says why. Nothing else in a post changes.
 //
 // Nothing is ever overwritten: a name that exists in the workspace is
-// reported and skipped, and a post that is skipped brings none of its files.
+// reported and skipped, and a post that is skipped brings none of its files,
+// unless the post there is this import's own (the same text): then the files
+// an earlier, interrupted import did not bring are brought in.
 // Symbolic links in the old site are not followed, and nothing is written
 // outside the workspace's _posts/ and static/.
 //
@@ -25,6 +29,7 @@
 #include <map>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "import/import_report.h"
 #include "import/import_source.h"
@@ -52,17 +57,29 @@ class SiteImporter {
   // Where the files a post brings along go: old file -> path under static/.
   using Copies = std::map<std::filesystem::path, std::string>;
 
-  // Finds the post's own files (resources folder, targets of its relative
-  // links), sets (*copies)[file] to their places under static/ and points
-  // the links in *text at them. Returns how many links changed.
-  int MoveOwnFiles(const Post& post, std::string* text, Copies* copies) const;
-  // Turns *text into the post as it lands in _posts: its own files moved
-  // (MoveOwnFiles), "draft", a date from its name and its old address
+  // Finds the post's own files (resources, the targets of its relative
+  // links), sets (*copies)[file] to their places under static/ (in
+  // images/FOLDER, FOLDER ending in "/") and points the links in *text at
+  // them. Returns how many links changed.
+  int MoveOwnFiles(const Post& post, const std::vector<std::filesystem::path>& resources,
+                   const std::string& folder, std::string* text, Copies* copies) const;
+  // MoveOwnFiles into the first own folder (NAME/, NAME-2/, ...) where no
+  // other file is in the way; sets *own to it. Returns how many links
+  // changed, or -1 when every folder tried is in the way.
+  int PlaceOwnFiles(const Post& post, const ImportReport& report, std::string* text, Copies* copies,
+                    std::string* own) const;
+  // Turns *text into the post as it lands in _posts: its own files placed
+  // (PlaceOwnFiles), "draft", a date from its name and its old address
   // added. Sets *details to what changed, for the report. Returns false,
-  // after reporting why, when the post is skipped.
-  bool Convert(const Post& post, std::string* text, Copies* copies, std::string* details);
+  // after reporting why to report, when the post is skipped.
+  bool Convert(const Post& post, const ImportReport& report, std::string* text, Copies* copies,
+               std::string* details) const;
   // Each returns the number of files it brought in.
   int ImportPost(const Post& post);
+  // The files still missing of a post that is in the workspace already,
+  // when it is this import's own.
+  int CompleteOwnFiles(const Post& post, const std::filesystem::path& target);
+  int CopyOwnFiles(const Copies& copies);
   int CopyStatic(const StaticRoot& root);
   // The file a relative link of post points to, or "" when it is not a
   // regular file inside the old site.

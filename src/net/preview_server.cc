@@ -84,6 +84,16 @@ std::string EventText(const std::string& name, const std::string& data) {
   return out + "\n";
 }
 
+// text with its percent escapes decoded; false for an invalid escape or an
+// escaped NUL.
+bool Unescape(const std::string& text, std::string* decoded) {
+  gchar* plain = g_uri_unescape_string(text.c_str(), nullptr);
+  if (!plain) return false;
+  *decoded = plain;
+  g_free(plain);
+  return true;
+}
+
 bool IsHtml(const std::string& content_type) { return content_type.rfind("text/html", 0) == 0; }
 
 // Real path of path, or "" when it does not exist.
@@ -166,14 +176,18 @@ struct PreviewServer::Impl {
                "405 Method Not Allowed\n");
       return;
     }
+    // The path as the request wrote it (the server is told to leave it
+    // encoded): it is decoded once, by MapRequestPath; pages show it decoded.
     GUri* uri = soup_server_message_get_uri(message);
     std::string path = g_uri_get_path(uri);
+    std::string shown;
+    if (!Unescape(path, &shown)) shown = path;
     const char* query = g_uri_get_query(uri);
     if (path.rfind(kReservedPrefix, 0) == 0) {
       if (path == std::string(kReservedPrefix) + "events") {
         OpenStream(message, query ? query : "");
       } else {
-        NotFound(message, path);
+        NotFound(message, shown);
       }
       return;
     }
@@ -186,15 +200,22 @@ struct PreviewServer::Impl {
                    "</pre>\n</body></html>\n");
       return;
     }
+    ServeFromSite(message, path, shown, query);
+  }
+
+  // Answers a request for path (as sent; shown: decoded, for pages) from
+  // the site folder.
+  void ServeFromSite(SoupServerMessage* message, const std::string& path, const std::string& shown,
+                     const char* query) {
     std::string relative;
     if (!MapRequestPath(path, &relative)) {
-      NotFound(message, path);
+      NotFound(message, shown);
       return;
     }
     std::string file = relative.empty() ? folder : folder + "/" + relative;
     std::string real = RealPath(file);
     if (real.empty()) {
-      NotFound(message, path);
+      NotFound(message, shown);
       return;
     }
     if (!IsInside(real, folder_real)) {
@@ -203,28 +224,29 @@ struct PreviewServer::Impl {
     }
     struct stat info;
     if (stat(real.c_str(), &info) != 0) {
-      NotFound(message, path);
+      NotFound(message, shown);
       return;
     }
     if (S_ISDIR(info.st_mode)) {
       if (path.back() != '/') {
         std::string location = path + "/";
         if (query) location += std::string("?") + query;
-        soup_message_headers_replace(headers, "Location", location.c_str());
+        soup_message_headers_replace(soup_server_message_get_response_headers(message), "Location",
+                                     location.c_str());
         SendText(message, SOUP_STATUS_MOVED_PERMANENTLY, "text/plain; charset=utf-8",
                  "301 Moved Permanently\n");
         return;
       }
       std::string index = real + "/index.html";
       if (RealPath(index).empty() || !IsInside(RealPath(index), folder_real)) {
-        SendListing(message, real, path);
+        SendListing(message, real, shown);
         return;
       }
       SendFile(message, index);
       return;
     }
     if (!S_ISREG(info.st_mode)) {
-      NotFound(message, path);
+      NotFound(message, shown);
       return;
     }
     SendFile(message, real);
@@ -398,7 +420,7 @@ bool PreviewServer::Listen(int port, std::string* error) {
     return false;
   }
   if (!impl_->server) {
-    impl_->server = soup_server_new("server-header", "tarn-serve ", nullptr);
+    impl_->server = soup_server_new("server-header", "tarn-serve ", "raw-paths", TRUE, nullptr);
     soup_server_add_handler(impl_->server, nullptr, Impl::OnRequest, impl_.get(), nullptr);
   }
   GError* failure = nullptr;
@@ -490,22 +512,9 @@ std::string PreviewServer::ContentType(const std::string& name) {
 
 bool PreviewServer::MapRequestPath(const std::string& encoded_path, std::string* relative) {
   if (encoded_path.empty() || encoded_path[0] != '/') return false;
-  // Decode once: "%252e" stays the name "%2e", as a browser would have it.
+  // Decoded once: "%252e" stays the name "%2e", as a browser would have it.
   std::string decoded;
-  for (size_t i = 0; i < encoded_path.size(); ++i) {
-    char c = encoded_path[i];
-    if (c != '%') {
-      decoded += c;
-      continue;
-    }
-    if (i + 2 >= encoded_path.size() ||
-        !std::isxdigit(static_cast<unsigned char>(encoded_path[i + 1])) ||
-        !std::isxdigit(static_cast<unsigned char>(encoded_path[i + 2])))
-      return false;
-    decoded += static_cast<char>(std::stoi(encoded_path.substr(i + 1, 2), nullptr, 16));
-    i += 2;
-  }
-  if (decoded.find('\0') != std::string::npos) return false;
+  if (!Unescape(encoded_path, &decoded)) return false;
   std::string result;
   size_t start = 1;
   while (start <= decoded.size()) {

@@ -48,7 +48,11 @@ std::string SiteRender::RootPath(int depth) {
 TemplateData SiteRender::PageView(JsonDocument* overlay, int depth) const {
   if (!overlay->HasTree()) overlay->Create();
   overlay->SetText("rootPath", RootPath(depth));
-  return TemplateData(*data_, overlay, features().Any() ? RootPath(depth) : ".");
+  TemplateData view(*data_, overlay, features().Any() ? RootPath(depth) : ".");
+  // A post's own text (its Markdown, its HTML, the excerpt and contents
+  // made from it) goes into a page as it is, never read as placeholders.
+  view.SetVerbatimMembers({"content", "excerpt", "toc"});
+  return view;
 }
 
 std::string SiteRender::PageLink(std::string_view path, int depth) const {

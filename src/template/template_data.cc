@@ -16,6 +16,12 @@ std::string_view FirstMember(std::string_view path) {
   return path;
 }
 
+// The path after its last member separator: "content" of "posts[2].content".
+std::string_view LastMember(std::string_view path) {
+  size_t dot = path.rfind('.');
+  return dot == std::string_view::npos ? path : path.substr(dot + 1);
+}
+
 bool IsUrlMember(std::string_view path) {
   constexpr std::string_view kUrl = "url";
   if (path.size() < kUrl.size() || path.substr(path.size() - kUrl.size()) != kUrl) return false;
@@ -64,6 +70,14 @@ bool TemplateData::IsTrue(std::string_view path) const {
     default:
       return false;
   }
+}
+
+bool TemplateData::IsVerbatim(std::string_view path) const {
+  if (verbatim_.empty()) return false;
+  std::string_view last = LastMember(path);
+  for (const std::string& name : verbatim_)
+    if (last == name) return true;
+  return false;
 }
 
 }  // namespace tarn

@@ -8,11 +8,16 @@
 // member named "url" that starts with "./" (links relative to public/) is
 // given with "./" replaced by the page's root path ("../..").
 //
+// Values a page marks verbatim (members named in SetVerbatimMembers, such as
+// a post's HTML) are put into the page as they are: the engine never reads
+// placeholders in them (SealedValues).
+//
 // Both documents must outlive the view. Thread safety: as JsonDocument.
 #pragma once
 
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "data/json_document.h"
 
@@ -32,12 +37,17 @@ class TemplateData {
   // or an empty array or object.
   bool IsTrue(std::string_view path) const;
 
+  // The value at a path whose last member is one of names is verbatim.
+  void SetVerbatimMembers(std::vector<std::string> names) { verbatim_ = std::move(names); }
+  bool IsVerbatim(std::string_view path) const;
+
  private:
   const JsonDocument& Source(std::string_view path) const;
 
   const JsonDocument& base_;
   const JsonDocument* overlay_ = nullptr;
   std::string root_path_;
+  std::vector<std::string> verbatim_;
 };
 
 }  // namespace tarn

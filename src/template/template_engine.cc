@@ -7,6 +7,7 @@
 
 #include "data/regex_object.h"
 #include "data/text_file.h"
+#include "template/sealed_values.h"
 #include "template/sequential_replacer.h"
 #include "template/template_tree.h"
 
@@ -125,14 +126,27 @@ std::string TemplateEngine::ResolveInheritance(std::string_view text, std::strin
 
 std::string TemplateEngine::Expand(std::string_view text, const TemplateData& data,
                                    std::string_view name) {
-  return ReplaceVariables(ExpandLoops(text, data, name), data);
+  SealedValues sealed;
+  std::string looped = ExpandLoops(sealed.Seal(text), data, name, &sealed);
+  return sealed.Open(ReplaceVariables(looped, data, &sealed));
 }
 
 std::string TemplateEngine::ExpandLoops(std::string_view text, const TemplateData& data,
                                         std::string_view name) {
+  SealedValues sealed;
+  return sealed.Open(ExpandLoops(sealed.Seal(text), data, name, &sealed));
+}
+
+std::string TemplateEngine::ReplaceVariables(std::string_view text, const TemplateData& data) {
+  SealedValues sealed;
+  return sealed.Open(ReplaceVariables(sealed.Seal(text), data, &sealed));
+}
+
+std::string TemplateEngine::ExpandLoops(std::string_view text, const TemplateData& data,
+                                        std::string_view name, SealedValues* sealed) {
   if (TemplateTree::Needed(text)) {
     TemplateTree tree(text, name, [this](const std::string& message) { Warn(message); });
-    return tree.Expand(data);
+    return tree.Expand(data, sealed);
   }
   RegexObject loops;
   loops.Execute(kLoopPattern, text);
@@ -154,7 +168,7 @@ std::string TemplateEngine::ExpandLoops(std::string_view text, const TemplateDat
       int match = step + 1;
       done = ExpandLoop(std::string(loops.SubMatchView(match, 1)),
                         std::string(loops.SubMatchView(match, 2)), loops.SubMatchView(match, 3),
-                        data, name);
+                        data, name, sealed);
     }
     return *done;
   };
@@ -176,7 +190,7 @@ void TemplateEngine::WarnLoneOpenings(std::string_view text, const std::vector<s
 
 std::string TemplateEngine::ExpandLoop(const std::string& list, const std::string& key,
                                        std::string_view body, const TemplateData& data,
-                                       std::string_view name) {
+                                       std::string_view name, SealedValues* sealed) {
   int n = data.GetCount(list);
   int type = data.GetType(list);
   if (type != JsonDocument::kArray && type != JsonDocument::kObject) {
@@ -206,7 +220,7 @@ std::string TemplateEngine::ExpandLoop(const std::string& list, const std::strin
       acc.append(body);
     } else {
       acc += fill.Apply(std::string(body), [&](int f) -> std::string_view {
-        value = data.GetText(prefix + field_paths[f]);
+        value = sealed->Value(prefix + field_paths[f], data);
         return value;
       });
     }
@@ -215,7 +229,8 @@ std::string TemplateEngine::ExpandLoop(const std::string& list, const std::strin
   return acc;
 }
 
-std::string TemplateEngine::ReplaceVariables(std::string_view text, const TemplateData& data) {
+std::string TemplateEngine::ReplaceVariables(std::string_view text, const TemplateData& data,
+                                             SealedValues* sealed) {
   RegexObject variables;
   variables.Execute(kVariablePattern, text);
   int count = variables.GetMatchCount();
@@ -227,7 +242,7 @@ std::string TemplateEngine::ReplaceVariables(std::string_view text, const Templa
     if (!values[id]) {
       // The match is "{$" PATH "}", PATH holding no "}".
       const std::string& match = replacer.distinct_text(id);
-      values[id] = data.GetText(std::string_view(match).substr(2, match.size() - 3));
+      values[id] = sealed->Value(std::string_view(match).substr(2, match.size() - 3), data);
     }
     return *values[id];
   });

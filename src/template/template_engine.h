@@ -14,11 +14,21 @@
 // has its loops and conditions worked out by TemplateTree instead of the
 // flat loop pass; the other passes are the same.
 //
+// Escaping: {$PATH|e}, and {$KEY.FIELD|e} in a loop, give the text at PATH
+// with & < > " and ' written as character references, fit for HTML text
+// and for attribute values in either quotes ("|e" ends the placeholder's
+// path; a theme writes it wherever a title, tag or other text of the
+// blogger's goes). A placeholder without "|e" inserts the text as it is.
+//
 // Each pass finds its matches once, then replaces each match's text
 // everywhere, in match order. The results of that order are part of the
 // language (a value inserted by the loop pass that holds a placeholder is
 // expanded by the variables pass), and the engine keeps
 // them exactly while staying close to linear in the size of its output.
+// Two kinds of value are never read again, whatever they hold: an escaped
+// one, and one the data marks verbatim (TemplateData::IsVerbatim: a post's
+// HTML, so that a post can show "{$name}"). SealedValues keeps them out of
+// the later passes' sight.
 //
 // Missing data renders as nothing. A missing layout renders the page empty,
 // which callers take as failure; it and other suspicious input (a loop over
@@ -38,6 +48,7 @@
 
 #include "data/diagnostics.h"
 #include "data/json_document.h"
+#include "template/sealed_values.h"
 #include "template/template_data.h"
 
 namespace tarn {
@@ -73,6 +84,12 @@ class TemplateEngine {
   std::string LayoutPath(std::string_view layout) const;
 
  private:
+  // Passes 2 and 3 on text whose marks are sealed, sealing the values
+  // that later passes must not read.
+  std::string ExpandLoops(std::string_view text, const TemplateData& data, std::string_view name,
+                          SealedValues* sealed);
+  static std::string ReplaceVariables(std::string_view text, const TemplateData& data,
+                                      SealedValues* sealed);
   void Warn(const std::string& message);
   // Warns of each loop opening tag in text that starts none of the loops
   // found (at loop_starts): it stays as text.
@@ -81,7 +98,7 @@ class TemplateEngine {
   // One loop's expansion: body once per member of list, fields "{$key.x}"
   // filled in, each copy followed by "\r\n"; "" for an empty or missing list.
   std::string ExpandLoop(const std::string& list, const std::string& key, std::string_view body,
-                         const TemplateData& data, std::string_view name);
+                         const TemplateData& data, std::string_view name, SealedValues* sealed);
 
   std::string theme_dir_;
   std::string base_dir_;

@@ -227,6 +227,68 @@ TEST_F(TemplateEngineTest, BrokenConditionsStayAsText) {
   EXPECT_TRUE(Reported("{-volist name=\"s\" key=\"k\"} is never closed"));
 }
 
+TEST_F(TemplateEngineTest, EscapingFormWritesCharacterReferences) {
+  JsonDocument data = Data(R"({"t":"<a href=\"x\">Tom & Jerry's</a>","n":7,)"
+                           R"("posts":[{"title":"a<b","url":"./a&b.html"},{"title":"\"q\""}]})");
+  TemplateData below(data, nullptr, "..");
+  struct Case {
+    const char* text;
+    const char* out;
+  };
+  const Case cases[] = {
+      {"{$t|e}", "&lt;a href=&quot;x&quot;&gt;Tom &amp; Jerry&apos;s&lt;/a&gt;"},
+      {"<i title=\"{$t|e}\">{$n|e}{$nope|e}</i>",
+       "<i title=\"&lt;a href=&quot;x&quot;&gt;Tom "
+       "&amp; Jerry&apos;s&lt;/a&gt;\">7</i>"},
+      // Without the form, the text goes in as it is.
+      {"{$t}", "<a href=\"x\">Tom & Jerry's</a>"},
+      {"{$|e}{$t|E}{$t|e }", ""},
+      // Loop fields, flat and in a tree; links are rebased first.
+      {"{-volist name=\"posts\" key=\"p\"}[{$p.title|e}]({$p.url|e}){-volist/}",
+       "[a&lt;b](../a&amp;b.html)\r\n[&quot;q&quot;]()\r\n"},
+      {"{-volist name=\"posts\" key=\"p\"}{-if name=\"p.url\"}{$P.url|e}{-else/}{$p.title|e}"
+       "{-if/}{-volist/}",
+       "../a&amp;b.html\r\n&quot;q&quot;\r\n"},
+  };
+  for (const Case& c : cases) EXPECT_EQ(engine_->Render(c.text, below, "page.mtpl"), c.out);
+}
+
+TEST_F(TemplateEngineTest, EscapedAndVerbatimValuesAreNeverReadAgain) {
+  JsonDocument data =
+      Data(R"({"a":"{$b}","b":"B","post":{"content":"<p>{$b} {$name}</p>","title":"{$b}"},)"
+           R"("posts":[{"excerpt":"{$b}","title":"{$b}"}]})");
+  TemplateData page(data);
+  page.SetVerbatimMembers({"content", "excerpt"});
+  struct Case {
+    const char* text;
+    const char* plain;  // without verbatim members
+    const char* page;   // with them
+  };
+  const Case cases[] = {
+      {"{$post.content}|{$b}", "<p>B {$name}</p>|B", "<p>{$b} {$name}</p>|B"},
+      {"{$a}|{$b}", "B|B", "B|B"},
+      {"{$post.title|e}|{$post.title}|{$b}", "{$b}|B|B", "{$b}|B|B"},
+      {"{-volist name=\"posts\" key=\"p\"}{$p.excerpt}{$p.title}{-volist/}{$b}", "BB\r\nB",
+       "{$b}B\r\nB"},
+      {"{-volist name=\"posts\" key=\"p\"}{-if name=\"b\"}{$p.excerpt}{$p.title|e}{-if/}"
+       "{-volist/}{$b}",
+       "B{$b}\r\nB", "{$b}{$b}\r\nB"},
+  };
+  for (const Case& c : cases) {
+    EXPECT_EQ(Render(c.text, data), c.plain) << c.text;
+    EXPECT_EQ(engine_->Render(c.text, page, "page.mtpl"), c.page) << c.text;
+  }
+  // The engine's own mark, in a template and in a value, stays itself.
+  const std::string mark = "\xEF\xB7\x90";
+  JsonDocument marked = JsonDocument::NewObject();
+  marked.SetText("m", mark + "0" + mark);
+  marked.SetText("post.content", "{" + mark + "1" + mark);
+  TemplateData marked_page(marked);
+  marked_page.SetVerbatimMembers({"content"});
+  EXPECT_EQ(engine_->Render(mark + "0" + mark + "{$m}{$post.content}{$m|e}", marked_page, "p"),
+            mark + "0" + mark + mark + "0" + mark + "{" + mark + "1" + mark + mark + "0" + mark);
+}
+
 TEST_F(TemplateEngineTest, FastVariablesPassEqualsTheLiteralOne) {
   JsonDocument data =
       Data(R"({"a":"{$b}","b":"B{$a}","c":"{$c}{$c}","d":"{${$e}","e":"}","f":"{$","g":"a}",)"

@@ -145,9 +145,9 @@ TemplateTree::TemplateTree(std::string_view text, std::string_view name,
   while (!stack.empty()) unwind();
 }
 
-std::string TemplateTree::Expand(const TemplateData& data) const {
+std::string TemplateTree::Expand(const TemplateData& data, SealedValues* sealed) const {
   std::string out;
-  Expand(nodes_, data, nullptr, &out);
+  Expand(nodes_, data, nullptr, sealed, &out);
   return out;
 }
 
@@ -162,7 +162,7 @@ std::string TemplateTree::Resolve(std::string_view path, const Scope* scope) {
 }
 
 void TemplateTree::ExpandText(std::string_view text, const TemplateData& data, const Scope* scope,
-                              std::string* out) {
+                              SealedValues* sealed, std::string* out) {
   if (!scope || text.find("{$") == std::string_view::npos) {
     out->append(text);
     return;
@@ -177,28 +177,28 @@ void TemplateTree::ExpandText(std::string_view text, const TemplateData& data, c
     if (resolved.size() == path.size() && resolved == path)
       out->append(variables.MatchView(i));  // for the variables pass
     else
-      out->append(data.GetText(resolved));
+      out->append(sealed->Value(resolved, data));
   }
   out->append(variables.TextBefore(count + 1));
 }
 
 void TemplateTree::Expand(const std::vector<Node>& nodes, const TemplateData& data,
-                          const Scope* scope, std::string* out) const {
+                          const Scope* scope, SealedValues* sealed, std::string* out) const {
   for (const Node& node : nodes) {
     switch (node.kind) {
       case Node::kText:
-        ExpandText(node.text, data, scope, out);
+        ExpandText(node.text, data, scope, sealed, out);
         break;
       case Node::kIf:
         Expand(data.IsTrue(Resolve(node.text, scope)) ? node.children : node.otherwise, data, scope,
-               out);
+               sealed, out);
         break;
       case Node::kLoop: {
         std::string list = Resolve(node.text, scope);
         int n = data.GetCount(list);
         for (int j = 0; j < n; ++j) {
           Scope inner{scope, node.key, list + "[" + std::to_string(j) + "]"};
-          Expand(node.children, data, &inner, out);
+          Expand(node.children, data, &inner, sealed, out);
           out->append("\r\n");
         }
         break;

@@ -26,6 +26,7 @@
 #include <vector>
 
 #include "data/diagnostics.h"
+#include "template/sealed_values.h"
 #include "template/template_data.h"
 
 namespace tarn {
@@ -35,8 +36,9 @@ class TemplateTree {
   // Reads text; reports go to sink as "NAME:LINE: ...". sink may be null.
   TemplateTree(std::string_view text, std::string_view name, const DiagnosticSink& sink);
 
-  // The text with every loop and condition worked out against data.
-  std::string Expand(const TemplateData& data) const;
+  // The text with every loop and condition worked out against data; the
+  // values of loop fields go in through sealed.
+  std::string Expand(const TemplateData& data, SealedValues* sealed) const;
 
   // True when text holds a condition tag or a loop opened inside another
   // loop: what the flat loop pass cannot render.
@@ -57,9 +59,9 @@ class TemplateTree {
   };
 
   void Expand(const std::vector<Node>& nodes, const TemplateData& data, const Scope* scope,
-              std::string* out) const;
+              SealedValues* sealed, std::string* out) const;
   static void ExpandText(std::string_view text, const TemplateData& data, const Scope* scope,
-                         std::string* out);
+                         SealedValues* sealed, std::string* out);
   // path with a leading loop key replaced by its element's path; path
   // unchanged when it starts with no key in scope.
   static std::string Resolve(std::string_view path, const Scope* scope);
