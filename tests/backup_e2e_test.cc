@@ -3,6 +3,7 @@
 
 #include <filesystem>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "deploy/command_runner.h"
@@ -235,6 +236,75 @@ TEST_F(BackupE2eTest, ARestoredBlogPublishesOnTopOfItsOwnSite) {
   EXPECT_EQ(offline.exit_status, 0) << offline.output;
   EXPECT_NE(offline.output.find("was not fetched"), std::string::npos) << offline.output;
   EXPECT_FALSE(fs::exists(dir_ / "third/public"));
+}
+
+// A theme cloned from its author is a repository of its own, and so is a
+// library in static/ not committed yet: git add alone records the first as
+// a commit no clone of the backup can find and fails on the second. Their
+// files go in like any others, and the restored blog builds.
+TEST_F(BackupE2eTest, FoldersThatAreRepositoriesOfTheirOwnAreBackedUpAsFiles) {
+  std::string remote = MakeBareRemote();
+  SetSourceUrl(remote);
+  const std::string theme = ws_ + "/themes/plain";
+  Git(theme, {"init", "-q"});
+  Git(theme, {"add", "-A"});
+  Git(theme, {"commit", "-q", "-m", "the theme's own history"});
+  dir_.Write("ws/themes/plain/assets/new.css", "p {}\n");
+  dir_.Write("ws/static/lib/lib.js", "lib\n");
+  Git(ws_ + "/static/lib", {"init", "-q"});
+
+  CommandResult backup = Backup();
+  ASSERT_EQ(backup.exit_status, 0) << backup.output;
+  EXPECT_NE(backup.output.find("themes/plain holds a git repository of its own"), std::string::npos)
+      << backup.output;
+  std::string tree = Git(ws_, {"ls-tree", "-r", "HEAD"});
+  EXPECT_EQ(tree.find("160000 commit"), std::string::npos) << tree;
+  for (const char* file :
+       {"themes/plain/post.mtpl", "themes/plain/assets/new.css", "static/lib/lib.js"})
+    EXPECT_NE(tree.find(std::string("\t") + file + "\n"), std::string::npos) << file << tree;
+  EXPECT_EQ(Git(ws_, {"status", "--porcelain"}), "");
+
+  // From now on a change inside is one like any other; the theme's own
+  // history is left alone.
+  dir_.Write("ws/themes/plain/post.mtpl", "<main>{$post.content}</main>\n");
+  ASSERT_EQ(Backup().exit_status, 0);
+  EXPECT_EQ(Git(ws_, {"log", "-1", "--format=%s"}), "1 file changed\n");
+  EXPECT_EQ(Git(theme, {"rev-list", "--count", "HEAD"}), "1\n");
+
+  std::string second = (dir_ / "second").string();
+  CommandResult restore = Run({TARN_BINARY, "init", second, "--from", remote}, dir_.str());
+  ASSERT_EQ(restore.exit_status, 0) << restore.output;
+  EXPECT_EQ(dir_.Read("second/themes/plain/post.mtpl"), "<main>{$post.content}</main>\n");
+  CommandResult build = Run({TARN_BINARY, "-w", second, "build"}, dir_.str());
+  EXPECT_EQ(build.exit_status, 0) << build.output;
+}
+
+// public, .tarn and the generated page stay out whatever they are: a link
+// named public is no folder to .gitignore's "/public/", and a blog
+// restored from it would build its site through the link.
+TEST_F(BackupE2eTest, GeneratedPathsStayOutOfTheBackupEvenAsLinks) {
+  fs::create_directories(dir_ / "outside");
+  fs::remove_all(ws_ + "/public");
+  fs::remove_all(ws_ + "/.tarn");
+  fs::remove(ws_ + "/template/index.html");
+  fs::create_directory_symlink(dir_ / "outside", ws_ + "/public");
+  fs::create_directory_symlink("_posts", ws_ + "/.tarn");
+  fs::create_symlink("../_posts/hello.md", ws_ + "/template/index.html");
+  const std::vector<std::string> generated = {"public", ".tarn", "template/index.html"};
+
+  ASSERT_EQ(Backup().exit_status, 0);
+  std::string files = Git(ws_, {"ls-tree", "-r", "--name-only", "HEAD"});
+  for (const std::string& path : generated)
+    EXPECT_EQ(files.find(path + "\n"), std::string::npos) << path << " in\n" << files;
+
+  // What an earlier backup let in goes out again.
+  std::vector<std::string> add = {"add", "-f", "--"};
+  add.insert(add.end(), generated.begin(), generated.end());
+  Git(ws_, add);
+  Git(ws_, {"commit", "-q", "-m", "let in"});
+  ASSERT_EQ(Backup().exit_status, 0);
+  EXPECT_EQ(Git(ws_, {"log", "-1", "--format=%s"}), "3 files deleted\n");
+  EXPECT_EQ(Git(ws_, {"ls-tree", "-r", "--name-only", "HEAD"}), files);
 }
 
 // conf.ini's AutoBackup with tarn publish: a successful publish backs up
