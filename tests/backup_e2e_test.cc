@@ -307,6 +307,67 @@ TEST_F(BackupE2eTest, GeneratedPathsStayOutOfTheBackupEvenAsLinks) {
   EXPECT_EQ(Git(ws_, {"ls-tree", "-r", "--name-only", "HEAD"}), files);
 }
 
+// A backup that holds links out of the blog, as an old backup's public or
+// a hostile template: the restore leaves them out and says so, and neither
+// it nor the first build writes anything through them.
+TEST_F(BackupE2eTest, RestoreLeavesOutLinksThatLeadOutOfTheBlog) {
+  std::string remote = MakeBareRemote();
+  SetSourceUrl(remote);
+  const std::string site = (dir_ / "outside/site").string();
+  const std::string pages = (dir_ / "outside/pages").string();
+  fs::create_directories(site);
+  fs::create_directories(pages);
+  fs::remove_all(ws_ + "/public");
+  fs::remove_all(ws_ + "/template");
+  const std::vector<std::pair<std::string, std::string>> left_out = {
+      {"public", "../outside/site"}, {"template", pages}, {"themes/up", "../../.."}};
+  for (const auto& [link, target] : left_out) fs::create_symlink(target, ws_ + "/" + link);
+  fs::create_directory_symlink("plain", ws_ + "/themes/same");  // inside: kept
+  Git(ws_, {"init", "-q", "--initial-branch=main"});
+  Git(ws_, {"add", "-A"});
+  Git(ws_, {"commit", "-q", "-m", "links"});
+  Git(ws_, {"push", "-q", remote, "main"});
+
+  std::string second = (dir_ / "second").string();
+  CommandResult restore = Run({TARN_BINARY, "init", second, "--from", remote}, dir_.str());
+  ASSERT_EQ(restore.exit_status, 0) << restore.output;
+  for (const auto& [link, target] : left_out) {
+    EXPECT_NE(restore.output.find("left out of the restored blog: " + link + " (a link to " +
+                                  target + ")"),
+              std::string::npos)
+        << restore.output;
+    EXPECT_FALSE(fs::is_symlink(second + "/" + link)) << link;
+  }
+  EXPECT_TRUE(fs::is_symlink(second + "/themes/same"));
+  EXPECT_TRUE(fs::is_regular_file(second + "/template/editor.html"));
+  CommandResult build = Run({TARN_BINARY, "-w", second, "build"}, dir_.str());
+  EXPECT_EQ(build.exit_status, 0) << build.output;
+  EXPECT_TRUE(fs::is_empty(site));
+  EXPECT_TRUE(fs::is_empty(pages));
+}
+
+// git init --bare points HEAD at master while a backup pushes main: the
+// restore asks for main, and takes the remote's default branch when it
+// has no main (a backup pushed by hand).
+TEST_F(BackupE2eTest, RestoreTakesMainWhateverTheRemotesHeadNames) {
+  SetSourceUrl("");
+  ASSERT_EQ(Backup().exit_status, 0);
+  const std::string head = Git(ws_, {"rev-parse", "HEAD"});
+  const std::vector<std::pair<std::string, std::string>> cases = {{"master", "main"},
+                                                                  {"trunk", "trunk"}};
+  for (const auto& [remote_head, pushed] : cases) {
+    std::string remote = (dir_ / (pushed + ".git")).string();
+    fs::create_directories(remote);
+    Git(remote, {"init", "-q", "--bare", "--initial-branch=" + remote_head});
+    Git(ws_, {"push", "-q", remote, "main:" + pushed});
+    std::string restored = (dir_ / ("from-" + pushed)).string();
+    CommandResult restore = Run({TARN_BINARY, "init", restored, "--from", remote}, dir_.str());
+    ASSERT_EQ(restore.exit_status, 0) << restore.output;
+    EXPECT_EQ(Git(restored, {"symbolic-ref", "HEAD"}), "refs/heads/" + pushed + "\n");
+    EXPECT_EQ(Git(restored, {"rev-parse", "HEAD"}), head);
+  }
+}
+
 // conf.ini's AutoBackup with tarn publish: a successful publish backs up
 // and pushes the sources; without the switch, or for a push of public/
 // alone, the workspace gets no repository and no commit.
