@@ -1,6 +1,11 @@
 // tarn backup end to end: the real tarn binary and the real git, with local
 // bare repositories standing in for the private source remote.
 
+#include <fcntl.h>
+#include <signal.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <filesystem>
 #include <string>
 #include <utility>
@@ -365,6 +370,45 @@ TEST_F(BackupE2eTest, RestoreTakesMainWhateverTheRemotesHeadNames) {
     ASSERT_EQ(restore.exit_status, 0) << restore.output;
     EXPECT_EQ(Git(restored, {"symbolic-ref", "HEAD"}), "refs/heads/" + pushed + "\n");
     EXPECT_EQ(Git(restored, {"rev-parse", "HEAD"}), head);
+  }
+}
+
+// Ctrl+C, kill or a closed terminal while the clone runs: the half made
+// blog goes, nothing is left beside the target, and tarn says so and ends
+// by the signal. The remote's pack hook runs inside the clone: it sends the
+// signal to the tarn above it, then waits on a FIFO nobody writes to.
+TEST_F(BackupE2eTest, AnInterruptedRestoreLeavesNothingBehind) {
+  std::string remote = MakeBareRemote();
+  SetSourceUrl(remote);
+  ASSERT_EQ(Backup().exit_status, 0);
+  const std::string fifo = (dir_ / "hold").string();
+  ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
+  const std::string hook = (dir_ / "hook.sh").string();
+  dir_.Write("gitconfig",
+             dir_.Read("gitconfig") + "[uploadpack]\n\tpackObjectsHook = " + hook + "\n");
+  // What tarn inherits from here, whatever this process inherited (a
+  // background job's ignored SIGINT, say).
+  for (int number : {SIGINT, SIGTERM, SIGHUP}) signal(number, SIG_DFL);
+
+  const std::string target = (dir_ / "restores/blog").string();
+  fs::create_directories(dir_ / "restores");
+  for (int number : {SIGINT, SIGTERM, SIGHUP}) {
+    dir_.Write("hook.sh",
+               "#!/bin/sh\npid=$PPID\n"
+               "while [ \"$(cat /proc/$pid/comm)\" != tarn ]; do\n"
+               "  pid=$(cut -d' ' -f4 /proc/$pid/stat); [ \"$pid\" -gt 1 ] || exit 1\n"
+               "done\nkill -" +
+                   std::to_string(number) + " $pid\nread line <'" + fifo + "'\n");
+    fs::permissions(hook, fs::perms::owner_exec, fs::perm_options::add);
+    CommandResult restore =
+        Run({TARN_BINARY, "init", target, "--from", "file://" + remote}, dir_.str());
+    EXPECT_EQ(restore.exit_status, -1) << number << restore.output;  // ended by a signal
+    EXPECT_NE(restore.output.find("interrupted; " + target + " is as it was"), std::string::npos)
+        << restore.output;
+    EXPECT_TRUE(fs::is_empty(dir_ / "restores")) << number;
+    // A hook the stop has not reached yet goes on.
+    int writer = open(fifo.c_str(), O_WRONLY | O_NONBLOCK);
+    if (writer >= 0) close(writer);
   }
 }
 
