@@ -1,8 +1,14 @@
 // tarn backup end to end: the real tarn binary and the real git, with local
 // bare repositories standing in for the private source remote.
 
+#include <fcntl.h>
+#include <signal.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <filesystem>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "deploy/command_runner.h"
@@ -235,6 +241,175 @@ TEST_F(BackupE2eTest, ARestoredBlogPublishesOnTopOfItsOwnSite) {
   EXPECT_EQ(offline.exit_status, 0) << offline.output;
   EXPECT_NE(offline.output.find("was not fetched"), std::string::npos) << offline.output;
   EXPECT_FALSE(fs::exists(dir_ / "third/public"));
+}
+
+// A theme cloned from its author is a repository of its own, and so is a
+// library in static/ not committed yet: git add alone records the first as
+// a commit no clone of the backup can find and fails on the second. Their
+// files go in like any others, and the restored blog builds.
+TEST_F(BackupE2eTest, FoldersThatAreRepositoriesOfTheirOwnAreBackedUpAsFiles) {
+  std::string remote = MakeBareRemote();
+  SetSourceUrl(remote);
+  const std::string theme = ws_ + "/themes/plain";
+  Git(theme, {"init", "-q"});
+  Git(theme, {"add", "-A"});
+  Git(theme, {"commit", "-q", "-m", "the theme's own history"});
+  dir_.Write("ws/themes/plain/assets/new.css", "p {}\n");
+  dir_.Write("ws/static/lib/lib.js", "lib\n");
+  Git(ws_ + "/static/lib", {"init", "-q"});
+
+  CommandResult backup = Backup();
+  ASSERT_EQ(backup.exit_status, 0) << backup.output;
+  EXPECT_NE(backup.output.find("themes/plain holds a git repository of its own"), std::string::npos)
+      << backup.output;
+  std::string tree = Git(ws_, {"ls-tree", "-r", "HEAD"});
+  EXPECT_EQ(tree.find("160000 commit"), std::string::npos) << tree;
+  for (const char* file :
+       {"themes/plain/post.mtpl", "themes/plain/assets/new.css", "static/lib/lib.js"})
+    EXPECT_NE(tree.find(std::string("\t") + file + "\n"), std::string::npos) << file << tree;
+  EXPECT_EQ(Git(ws_, {"status", "--porcelain"}), "");
+
+  // From now on a change inside is one like any other; the theme's own
+  // history is left alone.
+  dir_.Write("ws/themes/plain/post.mtpl", "<main>{$post.content}</main>\n");
+  ASSERT_EQ(Backup().exit_status, 0);
+  EXPECT_EQ(Git(ws_, {"log", "-1", "--format=%s"}), "1 file changed\n");
+  EXPECT_EQ(Git(theme, {"rev-list", "--count", "HEAD"}), "1\n");
+
+  std::string second = (dir_ / "second").string();
+  CommandResult restore = Run({TARN_BINARY, "init", second, "--from", remote}, dir_.str());
+  ASSERT_EQ(restore.exit_status, 0) << restore.output;
+  EXPECT_EQ(dir_.Read("second/themes/plain/post.mtpl"), "<main>{$post.content}</main>\n");
+  CommandResult build = Run({TARN_BINARY, "-w", second, "build"}, dir_.str());
+  EXPECT_EQ(build.exit_status, 0) << build.output;
+}
+
+// public, .tarn and the generated page stay out whatever they are: a link
+// named public is no folder to .gitignore's "/public/", and a blog
+// restored from it would build its site through the link.
+TEST_F(BackupE2eTest, GeneratedPathsStayOutOfTheBackupEvenAsLinks) {
+  fs::create_directories(dir_ / "outside");
+  fs::remove_all(ws_ + "/public");
+  fs::remove_all(ws_ + "/.tarn");
+  fs::remove(ws_ + "/template/index.html");
+  fs::create_directory_symlink(dir_ / "outside", ws_ + "/public");
+  fs::create_directory_symlink("_posts", ws_ + "/.tarn");
+  fs::create_symlink("../_posts/hello.md", ws_ + "/template/index.html");
+  const std::vector<std::string> generated = {"public", ".tarn", "template/index.html"};
+
+  ASSERT_EQ(Backup().exit_status, 0);
+  std::string files = Git(ws_, {"ls-tree", "-r", "--name-only", "HEAD"});
+  for (const std::string& path : generated)
+    EXPECT_EQ(files.find(path + "\n"), std::string::npos) << path << " in\n" << files;
+
+  // What an earlier backup let in goes out again.
+  std::vector<std::string> add = {"add", "-f", "--"};
+  add.insert(add.end(), generated.begin(), generated.end());
+  Git(ws_, add);
+  Git(ws_, {"commit", "-q", "-m", "let in"});
+  ASSERT_EQ(Backup().exit_status, 0);
+  EXPECT_EQ(Git(ws_, {"log", "-1", "--format=%s"}), "3 files deleted\n");
+  EXPECT_EQ(Git(ws_, {"ls-tree", "-r", "--name-only", "HEAD"}), files);
+}
+
+// A backup that holds links out of the blog, as an old backup's public or
+// a hostile template: the restore leaves them out and says so, and neither
+// it nor the first build writes anything through them.
+TEST_F(BackupE2eTest, RestoreLeavesOutLinksThatLeadOutOfTheBlog) {
+  std::string remote = MakeBareRemote();
+  SetSourceUrl(remote);
+  const std::string site = (dir_ / "outside/site").string();
+  const std::string pages = (dir_ / "outside/pages").string();
+  fs::create_directories(site);
+  fs::create_directories(pages);
+  fs::remove_all(ws_ + "/public");
+  fs::remove_all(ws_ + "/template");
+  const std::vector<std::pair<std::string, std::string>> left_out = {
+      {"public", "../outside/site"}, {"template", pages}, {"themes/up", "../../.."}};
+  for (const auto& [link, target] : left_out) fs::create_symlink(target, ws_ + "/" + link);
+  fs::create_directory_symlink("plain", ws_ + "/themes/same");  // inside: kept
+  Git(ws_, {"init", "-q", "--initial-branch=main"});
+  Git(ws_, {"add", "-A"});
+  Git(ws_, {"commit", "-q", "-m", "links"});
+  Git(ws_, {"push", "-q", remote, "main"});
+
+  std::string second = (dir_ / "second").string();
+  CommandResult restore = Run({TARN_BINARY, "init", second, "--from", remote}, dir_.str());
+  ASSERT_EQ(restore.exit_status, 0) << restore.output;
+  for (const auto& [link, target] : left_out) {
+    EXPECT_NE(restore.output.find("left out of the restored blog: " + link + " (a link to " +
+                                  target + ")"),
+              std::string::npos)
+        << restore.output;
+    EXPECT_FALSE(fs::is_symlink(second + "/" + link)) << link;
+  }
+  EXPECT_TRUE(fs::is_symlink(second + "/themes/same"));
+  EXPECT_TRUE(fs::is_regular_file(second + "/template/editor.html"));
+  CommandResult build = Run({TARN_BINARY, "-w", second, "build"}, dir_.str());
+  EXPECT_EQ(build.exit_status, 0) << build.output;
+  EXPECT_TRUE(fs::is_empty(site));
+  EXPECT_TRUE(fs::is_empty(pages));
+}
+
+// git init --bare points HEAD at master while a backup pushes main: the
+// restore asks for main, and takes the remote's default branch when it
+// has no main (a backup pushed by hand).
+TEST_F(BackupE2eTest, RestoreTakesMainWhateverTheRemotesHeadNames) {
+  SetSourceUrl("");
+  ASSERT_EQ(Backup().exit_status, 0);
+  const std::string head = Git(ws_, {"rev-parse", "HEAD"});
+  const std::vector<std::pair<std::string, std::string>> cases = {{"master", "main"},
+                                                                  {"trunk", "trunk"}};
+  for (const auto& [remote_head, pushed] : cases) {
+    std::string remote = (dir_ / (pushed + ".git")).string();
+    fs::create_directories(remote);
+    Git(remote, {"init", "-q", "--bare", "--initial-branch=" + remote_head});
+    Git(ws_, {"push", "-q", remote, "main:" + pushed});
+    std::string restored = (dir_ / ("from-" + pushed)).string();
+    CommandResult restore = Run({TARN_BINARY, "init", restored, "--from", remote}, dir_.str());
+    ASSERT_EQ(restore.exit_status, 0) << restore.output;
+    EXPECT_EQ(Git(restored, {"symbolic-ref", "HEAD"}), "refs/heads/" + pushed + "\n");
+    EXPECT_EQ(Git(restored, {"rev-parse", "HEAD"}), head);
+  }
+}
+
+// Ctrl+C, kill or a closed terminal while the clone runs: the half made
+// blog goes, nothing is left beside the target, and tarn says so and ends
+// by the signal. The remote's pack hook runs inside the clone: it sends the
+// signal to the tarn above it, then waits on a FIFO nobody writes to.
+TEST_F(BackupE2eTest, AnInterruptedRestoreLeavesNothingBehind) {
+  std::string remote = MakeBareRemote();
+  SetSourceUrl(remote);
+  ASSERT_EQ(Backup().exit_status, 0);
+  const std::string fifo = (dir_ / "hold").string();
+  ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
+  const std::string hook = (dir_ / "hook.sh").string();
+  dir_.Write("gitconfig",
+             dir_.Read("gitconfig") + "[uploadpack]\n\tpackObjectsHook = " + hook + "\n");
+  // What tarn inherits from here, whatever this process inherited (a
+  // background job's ignored SIGINT, say).
+  for (int number : {SIGINT, SIGTERM, SIGHUP}) signal(number, SIG_DFL);
+
+  const std::string target = (dir_ / "restores/blog").string();
+  fs::create_directories(dir_ / "restores");
+  for (int number : {SIGINT, SIGTERM, SIGHUP}) {
+    dir_.Write("hook.sh",
+               "#!/bin/sh\npid=$PPID\n"
+               "while [ \"$(cat /proc/$pid/comm)\" != tarn ]; do\n"
+               "  pid=$(cut -d' ' -f4 /proc/$pid/stat); [ \"$pid\" -gt 1 ] || exit 1\n"
+               "done\nkill -" +
+                   std::to_string(number) + " $pid\nread line <'" + fifo + "'\n");
+    fs::permissions(hook, fs::perms::owner_exec, fs::perm_options::add);
+    CommandResult restore =
+        Run({TARN_BINARY, "init", target, "--from", "file://" + remote}, dir_.str());
+    EXPECT_EQ(restore.exit_status, -1) << number << restore.output;  // ended by a signal
+    EXPECT_NE(restore.output.find("interrupted; " + target + " is as it was"), std::string::npos)
+        << restore.output;
+    EXPECT_TRUE(fs::is_empty(dir_ / "restores")) << number;
+    // A hook the stop has not reached yet goes on.
+    int writer = open(fifo.c_str(), O_WRONLY | O_NONBLOCK);
+    if (writer >= 0) close(writer);
+  }
 }
 
 // conf.ini's AutoBackup with tarn publish: a successful publish backs up

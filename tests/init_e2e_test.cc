@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 #include <sys/wait.h>
 
+#include <chrono>
 #include <cstdlib>
 #include <filesystem>
 #include <string>
@@ -48,6 +49,28 @@ TEST(InitCommand, MakesABlogInTheCurrentFolderThatBuilds) {
   // A second run finds the blog and leaves it alone.
   ASSERT_EQ(Shell(dir, tarn + " init '" + dir.str() + "/blog'"), 1);
   EXPECT_NE(dir.Read("err").find("already holds a blog"), std::string::npos) << dir.Read("err");
+}
+
+// A partial blog that a killed tarn init left beside the target goes at the
+// next init once it is a day old. A younger one may be a run still going,
+// and a link of that name is nobody's stage: both stay, and so does what
+// the link points at.
+TEST(InitCommand, RemovesPartialBlogsOfKilledRunsOnceADayOld) {
+  TempDir dir("init");
+  dir.Write(".tarn-init-old123/config/base.json", "{}");
+  dir.Write(".tarn-init-new123/config/base.json", "{}");
+  dir.Write("elsewhere/keep", "mine");
+  fs::create_directory_symlink(dir / "elsewhere", dir / ".tarn-init-lnk123");
+  const auto two_days_ago = fs::file_time_type::clock::now() - std::chrono::hours(48);
+  for (const char* old : {".tarn-init-old123", "elsewhere"})
+    fs::last_write_time(dir / old, two_days_ago);
+
+  const std::string tarn = std::string("'") + TARN_BINARY + "'";
+  ASSERT_EQ(Shell(dir, tarn + " init '" + dir.str() + "/blog'"), 0) << dir.Read("err");
+  EXPECT_FALSE(fs::exists(dir / ".tarn-init-old123"));
+  EXPECT_TRUE(fs::exists(dir / ".tarn-init-new123/config/base.json"));
+  EXPECT_TRUE(fs::is_symlink(dir / ".tarn-init-lnk123"));
+  EXPECT_EQ(dir.Read("elsewhere/keep"), "mine");
 }
 
 }  // namespace

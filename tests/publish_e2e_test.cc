@@ -347,6 +347,29 @@ TEST_F(DeployE2eTest, RemotesThatCannotBeReachedFailWithGitsOwnWords) {
     EXPECT_NE(entry.path().filename().string().rfind("owned", 0), 0u) << entry.path();
 }
 
+// The password or token of an address shows in no message of tarn's and
+// no line of git's output that tarn passes on (git remote -v's included),
+// whichever command is given the address.
+TEST_F(DeployE2eTest, PasswordsAndTokensInAddressesNeverShow) {
+  PasswordServer server;
+  const std::string address = server.url().substr(std::string("http://").size());
+  const std::vector<std::pair<std::string, std::string>> cases = {
+      {"http://ann:s3cret@" + address, "http://ann:***@" + address},
+      {"http://T0KEN-s3cret@" + address, "http://***@" + address}};
+  for (const auto& [url, shown] : cases) {
+    WriteFile(ws_ + "/config/base.json",
+              "{\"system\":{\"title\":\"Fixture\",\"theme\":\"plain\","
+              "\"deployUrl\":\"" +
+                  url + "\",\"sourceUrl\":\"" + url + "\"}}\n");
+    std::string seen;
+    // The second push finds origin set by the first and lists it.
+    for (const char* command : {"push", "push", "publish", "backup"}) seen += Tarn(command).output;
+    seen += Run({TARN_BINARY, "init", root_ + "/restored", "--from", url}, root_).output;
+    EXPECT_EQ(seen.find("s3cret"), std::string::npos) << seen;
+    EXPECT_NE(seen.find(shown), std::string::npos) << seen;
+  }
+}
+
 TEST_F(DeployE2eTest, AChangedDeployUrlMovesOriginAndThePushGoesThere) {
   std::string first = MakeBareRemote("first");
   std::string second = MakeBareRemote("second");

@@ -3,6 +3,7 @@
 // theme, the program's pages with their libraries, a welcome post and a
 // .gitignore. With --from URL it restores a blog backed up with tarn backup
 // (a GitCloneSource) instead. Sources of a first blog are SkeletonSources.
+// Interrupted (SIGINT, SIGTERM, SIGHUP), it leaves nothing behind.
 
 #include <cstdio>
 #include <memory>
@@ -11,6 +12,7 @@
 
 #include "cli/command.h"
 #include "deploy/git_clone_source.h"
+#include "deploy/interrupt_flag.h"
 #include "workspace/bundled_skeleton.h"
 #include "workspace/workspace_creator.h"
 #include "workspace/workspace_locator.h"
@@ -54,14 +56,22 @@ int RunInit(const CommandContext& context) {
                  BundledSkeleton::kInstalledPath, BundledSkeleton::kBuildTreePath);
     return 1;
   }
+  // Ctrl+C, kill or a closed terminal stops the clone and takes the half
+  // made blog away before tarn ends by that signal.
+  InterruptFlag interrupt;
   std::unique_ptr<SkeletonSource> source;
   if (from.empty())
     source = std::make_unique<BundledSkeleton>(skeleton);
   else
-    source = std::make_unique<GitCloneSource>(from, skeleton, StreamToStdout);
+    source = std::make_unique<GitCloneSource>(from, skeleton, StreamToStdout, interrupt.flag());
   std::string error;
-  if (!WorkspaceCreator::Create(target, *source, &error)) {
-    std::fprintf(stderr, "tarn init: %s\n", error.c_str());
+  if (!WorkspaceCreator::Create(target, *source, &error, interrupt.flag())) {
+    if (interrupt.signal() != 0)
+      std::fprintf(stderr, "tarn init: interrupted; %s is as it was\n", target.c_str());
+    else
+      std::fprintf(stderr, "tarn init: %s\n", error.c_str());
+    std::fflush(stderr);
+    interrupt.Reraise();
     return 1;
   }
   // The first blog becomes the one tarn opens without -w; a later one does
@@ -76,6 +86,9 @@ int RunInit(const CommandContext& context) {
       "Open it in the desktop program with: tarn -w '%s'\n"
       "or render it into public/ with:      tarn -w '%s' build\n",
       target.c_str(), target.c_str(), target.c_str());
+  std::fflush(stdout);
+  // A signal that came while the finished blog was moved into place.
+  interrupt.Reraise();
   return 0;
 }
 

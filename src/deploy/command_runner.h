@@ -20,8 +20,8 @@
 // stopped == true). Such a child runs in a process group of its own and
 // the stop signals the whole group: git's remote helper, blocked on a
 // silent server, would otherwise outlive it. (The group also keeps the
-// terminal's Ctrl-C from the child; runs that can be cancelled belong to
-// windows, which stop them through the flag.)
+// terminal's Ctrl-C from the child; whoever can cancel a run stops it
+// through the flag: a window, or an InterruptFlag on the command line.)
 //
 // Thread safety: a call works on the calling thread only; calls on
 // different threads with different main contexts do not interfere. The

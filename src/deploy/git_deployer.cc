@@ -12,6 +12,11 @@ namespace {
 // hours ahead of UTC, whatever the machine's own zone.
 constexpr long long kEpochOffsetSeconds = 8 * 3600;
 
+// The characters of an address's scheme ("https", "git+ssh").
+bool IsSchemeChar(char c) {
+  return std::isalnum(static_cast<unsigned char>(c)) || c == '+' || c == '-' || c == '.';
+}
+
 std::string Lowercase(std::string text) {
   std::transform(text.begin(), text.end(), text.begin(),
                  [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
@@ -55,20 +60,37 @@ bool GitDeployer::SetRemote(const std::string& url) {
   }
   // The settings name where the site goes: pushing to an earlier deploy
   // URL and calling it a success would publish nothing where expected.
-  Notify("origin pointed at " + WithoutPassword(current) + "; it now points at " +
-         WithoutPassword(url) + ", the deploy URL of the settings");
+  Notify("origin pointed at " + current + "; it now points at " + url +
+         ", the deploy URL of the settings");
   return RunInWorkDir({"git", "remote", "set-url", "--", "origin", url}).succeeded();
 }
 
-std::string GitDeployer::WithoutPassword(const std::string& url) {
-  std::size_t scheme = url.find("://");
-  if (scheme == std::string::npos) return url;
-  std::size_t host = url.find_first_of("/?#", scheme + 3);
-  std::size_t at = url.rfind('@', host == std::string::npos ? url.size() : host);
-  if (at == std::string::npos || at < scheme + 3) return url;
-  std::size_t colon = url.find(':', scheme + 3);
-  if (colon == std::string::npos || colon > at) return url;
-  return url.substr(0, colon + 1) + "***" + url.substr(at);
+std::string GitDeployer::WithoutPassword(std::string_view text) {
+  std::string shown;
+  std::size_t copied = 0;
+  for (std::size_t mark = text.find("://"); mark != std::string_view::npos;
+       mark = text.find("://", mark + 3)) {
+    std::size_t scheme = mark;
+    while (scheme > 0 && IsSchemeChar(text[scheme - 1])) --scheme;
+    if (scheme == mark) continue;  // "://" alone names no address
+    // The user part ends at the last '@' before the path. A password may
+    // hold any other character that is allowed in an address, so only
+    // what never stands in one unescaped (a blank, a quote mark, '<', '>')
+    // ends the search early.
+    std::size_t start = mark + 3;
+    std::size_t end = text.find_first_of("/?#\"<>` \t\r\n", start);
+    if (end == std::string_view::npos) end = text.size();
+    std::size_t at = text.substr(start, end - start).rfind('@');
+    if (at == std::string_view::npos || at == 0) continue;
+    at += start;
+    std::size_t colon = text.find(':', start);
+    std::size_t keep = colon < at ? colon + 1 : start;  // a user name before a password stays
+    shown.append(text.substr(copied, keep - copied));
+    shown += "***";
+    copied = at;
+  }
+  shown.append(text.substr(copied));
+  return shown;
 }
 
 bool GitDeployer::Commit(std::string* message) {
@@ -161,7 +183,7 @@ bool GitDeployer::Pull() {
 bool GitDeployer::Status() { return RunInWorkDir({"git", "status"}).succeeded(); }
 
 void GitDeployer::Notify(const std::string& text) {
-  if (callback_) callback_(text + "\n");
+  if (callback_) callback_(WithoutPassword(text) + "\n");
 }
 
 CommandResult GitDeployer::RunInWorkDir(const std::vector<std::string>& argv) {
@@ -169,8 +191,28 @@ CommandResult GitDeployer::RunInWorkDir(const std::vector<std::string>& argv) {
     Report("cannot run git: no repository folder was set");
     return CommandResult();
   }
-  CommandResult result = CommandRunner::RunProgram(argv, GitOptions(work_dir_), callback_);
+  CommandResult result = RunStreamed(argv, GitOptions(work_dir_), callback_);
   if (!result.started) Report(result.error);
+  return result;
+}
+
+CommandResult GitDeployer::RunStreamed(const std::vector<std::string>& argv,
+                                       const ProgramOptions& options,
+                                       const OutputCallback& callback) {
+  if (!callback) return CommandRunner::RunProgram(argv, options);
+  // Held back until its line ends: a read may stop in the middle of an
+  // address, where neither half shows what to mask.
+  std::string pending;
+  auto whole_lines = [&](const std::string& chunk) {
+    pending += chunk;
+    std::size_t end = pending.find_last_of("\r\n");
+    if (end == std::string::npos) return 0;
+    std::string lines = WithoutPassword(std::string_view(pending).substr(0, end + 1));
+    pending.erase(0, end + 1);
+    return callback(lines);
+  };
+  CommandResult result = CommandRunner::RunProgram(argv, options, whole_lines);
+  if (!pending.empty() && !result.stopped) callback(WithoutPassword(pending));
   return result;
 }
 
@@ -204,7 +246,7 @@ ProgramOptions GitDeployer::GitOptions(const std::string& work_dir) {
 
 void GitDeployer::Report(const std::string& reason) {
   if (sink_)
-    sink_(reason);
+    sink_(WithoutPassword(reason));
   else
     Notify(reason);
 }

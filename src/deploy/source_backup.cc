@@ -2,7 +2,9 @@
 
 #include <glib.h>
 
+#include <filesystem>
 #include <sstream>
+#include <string_view>
 #include <utility>
 
 #include "data/text_file.h"
@@ -13,6 +15,31 @@ namespace {
 
 // Paths in git's output are relative to the workspace: "_posts/NAME.md".
 const std::string kPostsFolder = std::string(Workspace::kPostsDir) + "/";
+
+// The index entry that makes git walk a folder holding a repository of its
+// own; no such file exists, so git add -A takes it out again.
+constexpr char kPlaceholder[] = ".tarn-embedded-repository";
+
+// Folders below root that hold a repository of their own (a .git folder or
+// file), relative to root. Links are not followed; root's .git and the
+// generated paths are not searched.
+std::vector<std::string> FindEmbeddedRepositories(const std::string& root) {
+  namespace fs = std::filesystem;
+  std::vector<std::string> found;
+  std::error_code ec;
+  fs::recursive_directory_iterator it(root, fs::directory_options::skip_permission_denied, ec);
+  for (; !ec && it != fs::recursive_directory_iterator(); it.increment(ec)) {
+    fs::path relative = it->path().lexically_relative(root);
+    if (it->path().filename() == ".git") {
+      if (it.depth() > 0) found.push_back(relative.parent_path().string());
+      it.disable_recursion_pending();
+      continue;
+    }
+    for (std::string_view generated : Workspace::kGeneratedPaths)
+      if (relative == generated) it.disable_recursion_pending();
+  }
+  return found;
+}
 
 std::string TrimLine(std::string text) {
   while (!text.empty() && (text.back() == '\n' || text.back() == '\r' || text.back() == ' '))
@@ -109,8 +136,24 @@ BackupOutcome SourceBackup::Commit() {
     outcome.message = "cannot back up: " + workspace_ + "/.gitignore could not be written";
     return outcome;
   }
+  std::vector<std::string> placeholders;
+  std::string folder;
+  if (!MarkEmbeddedRepositories(&placeholders, &folder)) {
+    outcome.message = "backup failed: git could not take in the files of " + folder +
+                      ", a folder that holds a repository of its own";
+    return outcome;
+  }
   if (!Run({"git", "add", "-A", "."}).succeeded()) {
+    if (!placeholders.empty()) {
+      placeholders.insert(placeholders.begin(), {"git", "--literal-pathspecs", "rm", "-q",
+                                                 "--cached", "--ignore-unmatch", "--"});
+      RunQuietly(placeholders);
+    }
     outcome.message = "backup failed: git add did not succeed (see its output)";
+    return outcome;
+  }
+  if (!LeaveOutGeneratedPaths()) {
+    outcome.message = "backup failed: git rm --cached did not succeed";
     return outcome;
   }
   // Not -z: the command runner's output stops at a zero byte.
@@ -192,6 +235,55 @@ bool SourceBackup::Push(const std::string& url, BackupOutcome* outcome) {
   return true;
 }
 
+bool SourceBackup::MarkEmbeddedRepositories(std::vector<std::string>* placeholders,
+                                            std::string* failed) {
+  std::string empty_file;
+  for (const std::string& folder : FindEmbeddedRepositories(workspace_)) {
+    *failed = folder;
+    CommandResult index =
+        RunQuietly({"git", "--literal-pathspecs", "ls-files", "-s", "--", folder});
+    // What git add made of it before: a commit of the folder's repository.
+    bool gitlink = index.output.rfind("160000 ", 0) == 0;
+    if (!index.succeeded()) return false;
+    if (!index.output.empty() && !gitlink) continue;  // git walks a tracked folder already
+    if (IsSubmodule(folder) ||
+        RunQuietly({"git", "check-ignore", "-q", "--no-index", "--", folder}).succeeded())
+      continue;
+    if (empty_file.empty()) {
+      CommandResult blob = RunQuietly({"git", "hash-object", "-w", "/dev/null"});
+      empty_file = TrimLine(blob.output);
+      if (!blob.succeeded() || empty_file.empty()) return false;
+    }
+    if (gitlink && !RunQuietly({"git", "update-index", "--force-remove", "--", folder}).succeeded())
+      return false;
+    std::string placeholder = folder + "/" + kPlaceholder;
+    if (!RunQuietly(
+             {"git", "update-index", "--add", "--cacheinfo", "100644", empty_file, placeholder})
+             .succeeded())
+      return false;
+    placeholders->push_back(placeholder);
+    Notify(folder + " holds a git repository of its own; the backup takes its files, " +
+           "not its history");
+  }
+  return true;
+}
+
+bool SourceBackup::IsSubmodule(const std::string& folder) {
+  if (!g_file_test((workspace_ + "/.gitmodules").c_str(), G_FILE_TEST_EXISTS)) return false;
+  return RunQuietly({"git", "config", "-f", ".gitmodules", "--fixed-value", "--get-regexp",
+                     "^submodule\\..*\\.path$", folder})
+      .succeeded();
+}
+
+bool SourceBackup::LeaveOutGeneratedPaths() {
+  // .gitignore's "/public/" matches a folder only: a link named public went
+  // in with git add, and so may anything an earlier backup let in.
+  std::vector<std::string> argv = {"git", "rm", "-r", "-q", "-f", "--cached", "--ignore-unmatch",
+                                   "--"};
+  for (std::string_view path : Workspace::kGeneratedPaths) argv.emplace_back(path);
+  return RunQuietly(argv).succeeded();
+}
+
 bool SourceBackup::EnsureRepository() {
   std::string git_path = workspace_ + "/.git";
   if (g_file_test(git_path.c_str(), G_FILE_TEST_EXISTS)) return true;
@@ -253,7 +345,7 @@ bool SourceBackup::EnsureIgnoreFile() {
 
 CommandResult SourceBackup::Run(const std::vector<std::string>& argv) {
   CommandResult result =
-      CommandRunner::RunProgram(argv, GitDeployer::GitOptions(workspace_), callback_);
+      GitDeployer::RunStreamed(argv, GitDeployer::GitOptions(workspace_), callback_);
   if (!result.started && sink_) sink_(result.error);
   return result;
 }
@@ -263,7 +355,7 @@ CommandResult SourceBackup::RunQuietly(const std::vector<std::string>& argv) {
 }
 
 void SourceBackup::Notify(const std::string& text) {
-  if (callback_) callback_(text + "\n");
+  if (callback_) callback_(GitDeployer::WithoutPassword(text) + "\n");
 }
 
 }  // namespace tarn

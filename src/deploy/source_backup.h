@@ -2,7 +2,15 @@
 // pages, static/) in a git repository of the workspace itself and, when a
 // URL is given, pushes its branch main there. The generated site (public/,
 // a repository of its own), the program's private state (.tarn/) and the
-// page the program generates (template/index.html) are ignored.
+// page the program generates (template/index.html) never go in, whether
+// they are folders, files or links: a restore would write through a link.
+//
+// A folder that holds a git repository of its own (a theme cloned from its
+// author, say) goes in as files, like any other folder: left as git would
+// leave it (a link to a commit of a repository the backup does not hold),
+// the restored blog would have an empty theme that does not build. Its
+// history stays in its own .git. A registered submodule is left as the
+// user set it up.
 //
 // The repository is the user's: a backup only adds commits. It never
 // rewrites history, resets, force-pushes, deletes a branch or changes a
@@ -64,6 +72,17 @@ class SourceBackup {
  private:
   // Empty when the repository may be committed to, else why not.
   std::string UnexpectedState();
+  // Makes git add take in the files of every folder that holds a
+  // repository of its own and is neither tracked as files yet nor ignored
+  // nor a submodule: an index entry inside it (added to *placeholders; it
+  // exists only in the index, so git add removes it again) makes git walk
+  // it as an ordinary folder. False, with the folder in *failed, when git
+  // failed.
+  bool MarkEmbeddedRepositories(std::vector<std::string>* placeholders, std::string* failed);
+  bool IsSubmodule(const std::string& folder);
+  // Takes the generated paths out of the index, whatever git add made of
+  // them. False when git failed.
+  bool LeaveOutGeneratedPaths();
   bool EnsureRepository();
   bool EnsureIgnoreFile();
   bool Push(const std::string& url, BackupOutcome* outcome);

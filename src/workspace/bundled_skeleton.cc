@@ -2,6 +2,7 @@
 
 #include <filesystem>
 
+#include "workspace/contained_tree.h"
 #include "workspace/workspace.h"
 
 namespace tarn {
@@ -22,28 +23,9 @@ std::string BundledSkeleton::Find(const std::string& executable_folder) {
 std::string BundledSkeleton::Describe() const { return "the bundled blog in " + folder_; }
 
 bool BundledSkeleton::Fill(const std::string& stage, std::string* error) {
-  std::error_code ec;
-  fs::recursive_directory_iterator it(folder_, ec), end;
-  for (; !ec && it != end; it.increment(ec)) {
-    fs::path to = fs::path(stage) / fs::relative(it->path(), folder_);
-    fs::file_status status = it->symlink_status(ec);
-    if (ec) {
-    } else if (fs::is_directory(status)) {
-      fs::create_directory(to, ec);
-    } else if (fs::is_regular_file(status)) {
-      fs::copy_file(it->path(), to, fs::copy_options::none, ec);
-    }
-    // Anything else (a link, a device) is no part of a blog: left out.
-    if (ec) {
-      if (error) *error = to.string() + ": " + ec.message();
-      return false;
-    }
-  }
-  if (ec) {
-    if (error) *error = folder_ + ": " + ec.message();
-    return false;
-  }
-  return true;
+  // Links and devices are no part of a blog: left out.
+  std::string ignored;
+  return ContainedTree::CopyMissing(folder_, stage, error ? error : &ignored);
 }
 
 }  // namespace tarn

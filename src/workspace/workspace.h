@@ -45,6 +45,12 @@ class Workspace {
   static constexpr std::array<std::string_view, 5> kSourceFolders = {
       kPostsDir, kConfigDir, kStaticDir, kTemplateDir, kThemesDir};
 
+  // What the program writes itself: the generated site, its private state
+  // and the rendered manager page. A backup never holds them, and a
+  // restore takes no link there from one.
+  static constexpr std::array<std::string_view, 3> kGeneratedPaths = {kPublicDir, kStateDir,
+                                                                      kManagerPage};
+
   // root: the workspace folder, without a trailing separator.
   explicit Workspace(std::string root) : root_(std::move(root)) {}
 

@@ -10,10 +10,11 @@
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
+#include <string_view>
 #include <vector>
 
-#include "workspace/workspace_locator.h"
 #include "workspace/workspace.h"
+#include "workspace/workspace_locator.h"
 
 namespace tarn {
 namespace {
@@ -108,10 +109,32 @@ bool MoveEntries(const fs::path& stage, const fs::path& target, std::string* err
   return true;
 }
 
+// Removes the staging folders in home that runs which were killed left
+// behind, once they are old enough (see WorkspaceCreator). Only folders of
+// exactly the staging name's form count; a link of that name is no stage.
+void RemoveStaleStages(const fs::path& home) {
+  const std::string_view prefix = WorkspaceCreator::kStagePrefix;
+  const auto now = fs::file_time_type::clock::now();
+  std::vector<fs::path> stale;
+  std::error_code ec;
+  for (fs::directory_iterator it(home, ec); !ec && it != fs::directory_iterator();
+       it.increment(ec)) {
+    const std::string name = it->path().filename().string();
+    std::error_code entry_error;
+    if (name.size() != prefix.size() + 6 || name.compare(0, prefix.size(), prefix) != 0 ||
+        !fs::is_directory(it->symlink_status(entry_error)))
+      continue;
+    const auto modified = fs::last_write_time(it->path(), entry_error);
+    if (!entry_error && now - modified >= WorkspaceCreator::kStaleStageAge)
+      stale.push_back(it->path());
+  }
+  for (const fs::path& stage : stale) fs::remove_all(stage, ec);
+}
+
 }  // namespace
 
 bool WorkspaceCreator::Create(const std::string& target_path, SkeletonSource& source,
-                              std::string* error) {
+                              std::string* error, const std::atomic<bool>* cancel) {
   std::string ignored;
   if (!error) error = &ignored;
   const fs::path target = WorkspaceLocator::Absolute(target_path);
@@ -121,6 +144,7 @@ bool WorkspaceCreator::Create(const std::string& target_path, SkeletonSource& so
   // The stage sits where the blog goes, on the same file system, so that
   // moving it into place is a rename.
   const fs::path home = exists ? target : target.parent_path();
+  RemoveStaleStages(home);
   std::string pattern = (home / kStagePrefix).string() + "XXXXXX";
   if (!::mkdtemp(pattern.data())) {
     *error = home.string() + ": cannot create a folder there: " + Reason(errno);
@@ -134,10 +158,13 @@ bool WorkspaceCreator::Create(const std::string& target_path, SkeletonSource& so
   ::chmod(stage.c_str(), 0777 & ~mask);
 
   bool done = source.Fill(stage.string(), error);
+  if (cancel && cancel->load()) {
+    *error = "cancelled";
+    done = false;
+  }
   std::error_code ec;
-  if (done &&
-      !(fs::is_directory(stage / Workspace::kConfigDir, ec) &&
-        fs::is_directory(stage / Workspace::kTemplateDir, ec))) {
+  if (done && !(fs::is_directory(stage / Workspace::kConfigDir, ec) &&
+                fs::is_directory(stage / Workspace::kTemplateDir, ec))) {
     *error = source.Describe() + " is no complete blog (it lacks config/ or template/)";
     done = false;
   }

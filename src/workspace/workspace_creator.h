@@ -9,9 +9,16 @@
 // the signals that end a program held back; a failed move puts back what
 // was moved.
 //
+// A run that is cancelled (see Create) removes its staging folder; one that
+// was killed outright leaves it, and the next run in the same folder
+// removes such folders once they are a day old (a younger one may belong
+// to a run still going).
+//
 // Thread safety: any thread, but not two creators on one target at once.
 #pragma once
 
+#include <atomic>
+#include <chrono>
 #include <string>
 
 #include "workspace/skeleton_source.h"
@@ -23,11 +30,17 @@ class WorkspaceCreator {
   // The staging folder's name starts with this.
   static constexpr char kStagePrefix[] = ".tarn-init-";
 
+  // How old a staging folder is before a later run removes it.
+  static constexpr std::chrono::hours kStaleStageAge{24};
+
   // Makes a blog in target (absolute or relative to the current folder)
   // from source. Refuses a target that holds config/ or _posts/ already,
   // or an entry of the new blog's, and a missing parent folder. Returns
-  // false with the folder or file and the reason in *error.
-  static bool Create(const std::string& target, SkeletonSource& source, std::string* error);
+  // false with the folder or file and the reason in *error; "cancelled"
+  // when cancel (null, or a flag that outlives the call) was set before
+  // the blog was moved into place.
+  static bool Create(const std::string& target, SkeletonSource& source, std::string* error,
+                     const std::atomic<bool>* cancel = nullptr);
 };
 
 }  // namespace tarn
