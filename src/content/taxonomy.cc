@@ -58,14 +58,12 @@ Taxonomy::Taxonomy(const std::vector<PostFile>& posts,
   int n = static_cast<int>(posts.size());
   for (int i = 0; i < n; ++i) {
     const PostFile& post = posts[static_cast<size_t>(i)];
-    const std::string& updated = post.update_time;
     for (const std::string& name : post.*names) {
       auto [it, fresh] = by_fold.emplace(Fold(name), groups_.size());
-      if (fresh) groups_.push_back(Group{name, FolderName(Fold(name)), {}, ""});
+      if (fresh) groups_.push_back(Group{name, FolderName(Fold(name)), {}});
       Group& group = groups_[it->second];
       if (!group.posts.empty() && group.posts.back() == i) continue;  // named twice
       group.posts.push_back(i);
-      group.newest_update = std::max(group.newest_update, updated);
     }
   }
   for (Group& group : groups_) {

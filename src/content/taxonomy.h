@@ -24,10 +24,9 @@ namespace tarn {
 class Taxonomy {
  public:
   struct Group {
-    std::string name;           // as first written
-    std::string folder;         // FolderName(name)
-    std::vector<int> posts;     // indices into the posts, newest post time first
-    std::string newest_update;  // the latest update_time among them
+    std::string name;        // as first written
+    std::string folder;      // FolderName(name)
+    std::vector<int> posts;  // indices into the posts, newest post time first
   };
 
   // Groups posts by their list names (&PostFile::tags or
