@@ -253,10 +253,16 @@ TEST_F(FrontMatterBuildTest, NewStartsAPostThatBuilds) {
   EXPECT_EQ(again.status, 1);
   EXPECT_CONTAINS(again.err, "exists already");
   EXPECT_EQ(Read("_posts/Trip: \"Day 1\".md"), text);
-  for (const char* bad : {"../escape", "a/b", ".hidden", "''"}) {
-    Outcome refused = Run(ws_, std::string("new ") + bad);
+  // Paths, names the build could not title (not UTF-8), names too long to
+  // be a file: refused before anything is written.
+  for (const std::string& bad :
+       std::vector<std::string>{"../escape", "a/b", ".hidden", "''", "\"$(printf 'caf\\351')\"",
+                                std::string(253, 'x')}) {
+    Outcome refused = Run(ws_, "new " + bad);
     EXPECT_EQ(refused.status, 2) << bad;
+    EXPECT_CONTAINS(refused.err, "tarn new: ");
   }
+  EXPECT_EQ(Run(ws_, "new " + std::string(252, 'x')).status, 0);
   EXPECT_FALSE(Exists("escape.md"));
   EXPECT_EQ(Run(ws_, "new").status, 2);
 

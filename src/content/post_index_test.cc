@@ -5,6 +5,7 @@
 #include <unistd.h>
 
 #include <filesystem>
+#include <set>
 
 #include "data/text_file.h"
 #include "support/temp_dir.h"
@@ -177,6 +178,40 @@ TEST(PostIndex, OnePostReadsAsTheScanReadsIt) {
   EXPECT_FALSE(post.draft);
   EXPECT_FALSE(PostIndex::ReadPost(dir.str() + "/gone.md", &post, sink));
   EXPECT_TRUE(messages.empty());
+}
+
+// A slug too long for a file name, from front matter or from the post's
+// own long name, is shortened; one that fits stays as written.
+TEST(PostIndex, SlugsFitAFileName) {
+  TempDir dir{"post"};
+  const std::string fits(PostFile::kMaxSlugBytes, 'f');
+  const std::string name(252, 'n');  // "NAME.md": a file name's 255 bytes
+  struct Case {
+    std::string file;
+    std::string text;
+  };
+  const Case cases[] = {
+      {"fits.md", "---\nslug: " + fits + "\n---\n"},
+      {"a.md", "---\nslug: " + std::string(300, 's') + "a\n---\n"},
+      {"b.md", "---\nslug: " + std::string(300, 's') + "b\n---\n"},
+      {name + ".md", "Long name."},
+      {"c.md", "---\nslug: " + std::string(299, 'x') + "\xE4\xB8\xAD\n---\n"},
+  };
+  std::set<std::string> slugs;
+  for (const Case& c : cases) {
+    PostFile post;
+    ASSERT_TRUE(PostIndex::ReadPost(dir.Write(c.file, c.text), &post, nullptr)) << c.file;
+    EXPECT_LE(post.slug.size(), PostFile::kMaxSlugBytes) << c.file;
+    EXPECT_TRUE(slugs.insert(post.slug).second) << "two posts share " << post.slug;
+    EXPECT_TRUE(PostIndex::IsUtf8Name(post.slug)) << c.file;
+  }
+  EXPECT_EQ(slugs.count(fits), 1u);
+  EXPECT_EQ(PostIndex::ShortName(std::string(161, 'x') + "\xE4\xB8\xAD", "w", 250),
+            std::string(161, 'x') + "\xE4\xB8\xAD");
+  EXPECT_EQ(
+      PostIndex::ShortName(std::string(159, 'x') + "\xE4\xB8\xAD" + std::string(100, 'y'), "w", 250)
+          .rfind(std::string(159, 'x') + "~", 0),
+      0u);  // never half a character
 }
 
 }  // namespace

@@ -2,8 +2,6 @@
 
 #include <algorithm>
 #include <cctype>
-#include <cstdio>
-#include <functional>
 
 namespace tarn {
 namespace {
@@ -42,14 +40,9 @@ std::string Taxonomy::FolderName(std::string_view name) {
     else
       folder.push_back(c);
   }
-  if (folder.size() > kMaxFolderBytes) {
-    size_t cut = kMaxFolderBytes;
-    while (cut > 0 && (static_cast<unsigned char>(folder[cut]) & 0xC0) == 0x80) --cut;
-    char hash[24];
-    std::snprintf(hash, sizeof hash, "~%016zx", std::hash<std::string_view>{}(name));
-    folder = folder.substr(0, cut) + hash;
-  }
-  return folder;
+  // Its page would take the name of the list of all beside it.
+  if (folder == "index.html") return "index%2Ehtml";
+  return PostIndex::ShortName(folder, name, kMaxFolderBytes);
 }
 
 Taxonomy::Taxonomy(const std::vector<PostFile>& posts,
