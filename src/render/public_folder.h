@@ -59,6 +59,18 @@ class PublicFolder {
   // for files copied in after the build's own pages. False with *error
   // ("PATH: reason") when refused or not written; nothing is reported.
   bool Put(const std::string& relative, std::string_view contents, std::string* error);
+  // As Put, with a copy of the plain file at source (OutputTree::CopyFile).
+  bool PutCopy(const std::string& source, const std::string& relative, std::string* error);
+  // Makes way for a file Put at relative: a plain file standing where one
+  // of its folders goes, or a folder standing where it goes that holds
+  // only plain files and folders, is what an earlier build left there (a
+  // static file since made a folder, or the other way round; an alias
+  // page) and is removed, unless this build generated it or it lies in a
+  // .git folder. Nothing is removed through a link.
+  void ClearWayFor(std::string_view relative);
+  // True when a step of relative is ".git" (in any case): the deploy
+  // repository, which nothing the build writes or removes may reach.
+  static bool InGitFolder(std::string_view relative);
 
   // A writer that writes pages through the tree on a thread of its own.
   std::unique_ptr<OutputWriter> NewWriter();
@@ -79,7 +91,6 @@ class PublicFolder {
   void RemoveStalePages(std::string_view folder, const std::set<std::string>& keep);
   // Removes the file relative when it is one (not a link) and Allowed.
   void RemoveFile(std::string_view relative);
-
   void Generated(std::string_view relative) { generated_.emplace(relative); }
   bool IsGenerated(const std::string& relative) const { return generated_.count(relative) > 0; }
 
@@ -91,6 +102,13 @@ class PublicFolder {
 
  private:
   void Report(const std::string& message) const;
+  // Contained, then the folders above relative made; false with *error.
+  bool ReadyFor(const std::string& relative, std::string* error);
+  // True when the build generated relative or something inside it.
+  bool GeneratedWithin(std::string_view relative) const;
+  // True when folder holds plain files and folders only; removes them and
+  // it when remove is set.
+  bool PlainTree(std::string_view folder, bool remove);
 
   OutputTree* tree_;
   DiagnosticSink sink_;

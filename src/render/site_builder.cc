@@ -134,6 +134,14 @@ bool SiteBuilder::Build() {
            ": the site's settings did not load; nothing was written");
     return false;
   }
+  // Through a linked public/ every page would be written, and every stale
+  // one removed, wherever the link leads.
+  if (!output_tree_ &&
+      DiskOutputTree(config_.workspace().public_dir()).KindOf("") == OutputTree::Kind::kLink) {
+    Report(config_.workspace().public_dir() +
+           ": is a symbolic link; the build writes nothing through it (replace it by a folder)");
+    return false;
+  }
   in_build_ = true;
   struct Done {
     bool* in_build;

@@ -75,8 +75,8 @@ class SiteBuilder {
   // markToHtml, or it threw), a file could not be written, or one would
   // have been written or removed through a symbolic link inside public/ (it
   // is not). False at once, writing nothing, when the last LoadConfig
-  // failed, or when a build is already running (a page call in the middle
-  // of one).
+  // failed, when public/ itself is a symbolic link, or when a build is
+  // already running (a page call in the middle of one).
   // system.deployUrl and system.sourceUrl, which may hold credentials, are
   // out of the site data while the build renders: no generated file holds
   // them.
