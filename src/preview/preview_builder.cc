@@ -10,6 +10,7 @@
 #include <set>
 
 #include "data/text_file.h"
+#include "render/public_record.h"
 #include "workspace/workspace.h"
 
 namespace tarn {
@@ -68,9 +69,10 @@ struct PreviewBuilder::Shared {
 };
 
 PreviewBuilder::PreviewBuilder(std::string workspace, std::string stage_dir, BuildFunction build,
-                               ResultCallback done)
+                               ResultCallback done, bool update_public)
     : workspace_(std::move(workspace)),
       stage_dir_(std::move(stage_dir)),
+      update_public_(update_public),
       shared_(std::make_shared<Shared>()) {
   shared_->context = g_main_context_ref_thread_default();
   shared_->done = std::move(done);
@@ -152,6 +154,9 @@ bool PreviewBuilder::Prepare(std::string* error) {
     return false;
   }
   if (!CopySite(workspace.public_dir(), stage.public_dir(), error)) return false;
+  // The copy's alias pages are the workspace's, and so is their record.
+  std::string ignored;
+  PublicRecord::Load(workspace).Save(stage, &ignored);
   // What the workspace's public/ held at the start counts as the builds'
   // own: a page the build removes in the stage is removed there too.
   for (fs::recursive_directory_iterator it(stage.public_dir(), ec), end; !ec && it != end;
@@ -166,6 +171,12 @@ int PreviewBuilder::Mirror(std::string* messages) {
   const std::string from = Workspace(StageRoot()).public_dir();
   const std::string to = Workspace(workspace_).public_dir();
   int written = 0;
+  std::error_code link_ec;
+  if (fs::is_symlink(to, link_ec)) {
+    *messages +=
+        to + ": is a symbolic link; nothing is written through it (replace it by a folder)\n";
+    return written;
+  }
   std::set<std::string> present;
   std::error_code ec;
   for (fs::recursive_directory_iterator it(from, ec), end; !ec && it != end; it.increment(ec)) {
@@ -245,7 +256,7 @@ void PreviewBuilder::Run(BuildFunction build) {
     if (!wanted) continue;  // woken to clean up only
 
     Result result = BuildOnce(build, ++number, changed, prepared, prepare_error);
-    bool mirror = result.ok;
+    bool mirror = result.ok && update_public_;
     Deliver(std::move(result));
     // After the preview is out: public/ on a disk syncs every file it
     // writes, which the open pages need not wait for.
@@ -303,6 +314,11 @@ void PreviewBuilder::UpdatePublic(int number) {
   std::string update_messages;
   update.written = Mirror(&update_messages);
   update.ok = update_messages.empty();
+  if (update.ok && update.written >= 0 &&
+      !PublicRecord::Load(Workspace(StageRoot())).Save(Workspace(workspace_), &update_messages)) {
+    update.ok = false;
+    update_messages += '\n';
+  }
   if (!update_messages.empty()) update_messages.pop_back();
   update.messages = update_messages;
   if (update.written >= 0) Deliver(std::move(update));

@@ -1,6 +1,8 @@
 #include "render/alias_pages.h"
 
 #include <filesystem>
+#include <utility>
+#include <vector>
 
 #include "content/post_index.h"
 #include "data/markup_escape.h"
@@ -131,6 +133,7 @@ std::string AliasPages::Page(std::string_view title, std::string_view href,
 bool AliasPages::Write(SiteRender& site) {
   PublicFolder& out = site.out();
   const std::string site_url = site.data().GetText("system.url");
+  std::vector<std::string> written;
   for (const PostFile& post : site.posts()) {
     for (const std::string& alias : post.aliases) {
       std::string output = Usable(site, post, alias);
@@ -145,8 +148,13 @@ bool AliasPages::Write(SiteRender& site) {
         continue;
       }
       out.Generated(output);
+      written.push_back(output);
     }
   }
+  // Pages of aliases that were dropped, or whose post was, or went back to
+  // being a draft: a page of an old address still names its post.
+  for (const std::string& earlier : out.earlier_aliases()) out.RemoveLeftover(earlier);
+  out.set_aliases(std::move(written));
   return true;
 }
 

@@ -37,7 +37,9 @@ class AliasPages {
   // refused, whose file the build generated (its own page, or an earlier
   // alias), or whose path would make a folder of a file the build writes or
   // of a file in static/, is reported and skipped; the pages written are
-  // noted as generated. True; a page that cannot be written is reported.
+  // noted as generated and as this build's alias pages. The last build's
+  // alias pages that no published post asks for any more are removed, as
+  // stale articles are. True; a page that cannot be written is reported.
   static bool Write(SiteRender& site);
 };
 

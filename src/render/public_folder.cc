@@ -198,4 +198,18 @@ void PublicFolder::RemoveFile(std::string_view relative) {
   tree_->Remove(relative, &ignored);
 }
 
+void PublicFolder::RemoveLeftover(std::string_view relative) {
+  if (GeneratedWithin(relative) || InGitFolder(relative)) return;
+  if (tree_->KindOf(relative) != OutputTree::Kind::kFile || !Allowed(relative)) return;
+  std::string reason;
+  if (!tree_->Remove(relative, &reason)) {
+    Report(Shown(relative) + ": cannot remove a page that no longer exists: " + reason);
+    return;
+  }
+  // Each folder above goes when nothing else is left in it.
+  std::string_view folder = FolderOf(relative);
+  while (!folder.empty() && tree_->List(folder).empty() && tree_->Remove(folder, &reason))
+    folder = FolderOf(folder);
+}
+
 }  // namespace tarn

@@ -16,9 +16,11 @@
 #pragma once
 
 #include <memory>
+#include <optional>
 #include <set>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 #include "data/diagnostics.h"
@@ -91,6 +93,20 @@ class PublicFolder {
   void RemoveStalePages(std::string_view folder, const std::set<std::string>& keep);
   // Removes the file relative when it is one (not a link) and Allowed.
   void RemoveFile(std::string_view relative);
+  // Removes the page relative that an earlier build wrote and this one
+  // does not (an alias page no published post asks for), unless this build
+  // generated it: when it is a plain file and Allowed; then the folders
+  // above it that are left empty.
+  void RemoveLeftover(std::string_view relative);
+
+  // The alias pages of the last build (PublicRecord), set before the
+  // build's steps run; and those of this build, once its alias step has
+  // run (empty until then).
+  void set_earlier_aliases(std::vector<std::string> pages) { earlier_aliases_ = std::move(pages); }
+  const std::vector<std::string>& earlier_aliases() const { return earlier_aliases_; }
+  void set_aliases(std::vector<std::string> pages) { aliases_ = std::move(pages); }
+  const std::optional<std::vector<std::string>>& aliases() const { return aliases_; }
+
   void Generated(std::string_view relative) { generated_.emplace(relative); }
   bool IsGenerated(const std::string& relative) const { return generated_.count(relative) > 0; }
 
@@ -115,6 +131,8 @@ class PublicFolder {
   bool failed_ = false;
   std::set<std::string, std::less<>> generated_;
   SitemapBuilder sitemap_;
+  std::vector<std::string> earlier_aliases_;
+  std::optional<std::vector<std::string>> aliases_;
 };
 
 }  // namespace tarn
