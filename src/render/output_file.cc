@@ -126,13 +126,13 @@ bool CopyOutputFile(const std::string& source, const std::string& path, std::str
   bool copied = CopyBeside(in, from, path, &temp, error);
   ::close(in);
   if (!copied) return false;
-  if (::rename(temp.c_str(), path.c_str()) != 0) {
-    int err = errno;
-    ::unlink(temp.c_str());
-    SetError(error, path, "cannot replace", err);
-    return false;
-  }
-  return true;
+  std::error_code renamed;
+  std::filesystem::rename(temp, path, renamed);
+  if (!renamed) return true;
+  std::error_code ignored;
+  std::filesystem::remove(temp, ignored);
+  if (error) *error = path + ": cannot replace: " + renamed.message();
+  return false;
 }
 
 bool WriteOutputFile(const std::string& path, std::string_view contents, std::string* error) {

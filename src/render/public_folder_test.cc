@@ -117,24 +117,6 @@ TEST_F(PublicFolderTest, LeftoversMakeWayAndNothingElseDoes) {
   }
 }
 
-TEST_F(PublicFolderTest, LeftoverPagesGoWithTheFoldersTheyLeaveEmpty) {
-  tree_.AddFile("2019/03/05/hello/index.html", "old alias");
-  tree_.AddFile("2019/03/keep.txt", "mine");
-  tree_.AddFile("old.html", "old alias");
-  tree_.AddLink("linked/index.html");
-  out_.Write("now.html", "a page of this build");
-  for (const char* page :
-       {"2019/03/05/hello/index.html", "old.html", "linked/index.html", "now.html", "gone.html"})
-    out_.RemoveLeftover(page);
-  EXPECT_EQ(tree_.files(),
-            (std::map<std::string, std::string>{{"2019/03/keep.txt", "mine"},
-                                                {"now.html", "a page of this build"}}));
-  EXPECT_FALSE(tree_.HasFolder("2019/03/05"));
-  EXPECT_TRUE(tree_.HasFolder("2019/03"));
-  EXPECT_EQ(tree_.KindOf("linked/index.html"), OutputTree::Kind::kLink);
-  EXPECT_FALSE(out_.failed()) << Messages();
-}
-
 TEST_F(PublicFolderTest, WriteFailuresAreReportedInOrder) {
   tree_.MakeFolders("articles", nullptr);
   tree_.FailWrites("articles/b.html", "disk full");
