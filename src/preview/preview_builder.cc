@@ -1,15 +1,18 @@
 #include "preview/preview_builder.h"
 
 #include <glib.h>
-
+#include <sys/stat.h>
 #include <time.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <chrono>
 #include <filesystem>
+#include <fstream>
 #include <set>
+#include <vector>
 
-#include "data/text_file.h"
+#include "render/output_file.h"
 #include "render/public_record.h"
 #include "workspace/workspace.h"
 
@@ -50,6 +53,29 @@ bool CopyTree(const fs::path& from, const fs::path& to, bool top, std::string* e
     return false;
   }
   return true;
+}
+
+// True when the plain file at copy holds what the file at built holds,
+// compared a piece at a time (a static file may be larger than memory).
+// One with built's size and modification time is taken to be the same, as
+// a build takes a static file's earlier copy to be (render/output_file.h).
+bool SameFile(const std::string& built, const std::string& copy) {
+  struct stat a {
+  }, b{};
+  if (::stat(built.c_str(), &a) != 0 || ::lstat(copy.c_str(), &b) != 0 || !S_ISREG(b.st_mode) ||
+      a.st_size != b.st_size)
+    return false;
+  if (a.st_mtim.tv_sec == b.st_mtim.tv_sec && a.st_mtim.tv_nsec == b.st_mtim.tv_nsec) return true;
+  std::ifstream one(built, std::ios::binary), two(copy, std::ios::binary);
+  static constexpr std::size_t kPiece = 64 * 1024;
+  std::vector<char> x(kPiece), y(kPiece);
+  while (one && two) {
+    one.read(x.data(), kPiece);
+    two.read(y.data(), kPiece);
+    if (one.gcount() != two.gcount() || !std::equal(x.begin(), x.begin() + one.gcount(), y.begin()))
+      return false;
+  }
+  return one.eof() && two.eof();
 }
 
 }  // namespace
@@ -185,19 +211,15 @@ int PreviewBuilder::Mirror(std::string* messages) {
     if (Waiting()) return -1;  // the next build comes first; its update redoes this
     std::string relative = fs::relative(it->path(), from, entry_ec).string();
     present.insert(relative);
-    std::string built, existing, error;
-    if (!ReadTextFile(it->path().string(), &built, &error)) {
-      *messages += error + '\n';
-      continue;
-    }
     std::string target = to + "/" + relative;
     if (fs::is_symlink(target, entry_ec)) continue;  // the blogger's link, left alone
-    if (ReadTextFile(target, &existing) && existing == built) {
+    if (SameFile(it->path().string(), target)) {
       mirrored_.insert(relative);
       continue;
     }
     fs::create_directories(fs::path(target).parent_path(), entry_ec);
-    if (WriteTextFile(target, built, &error, WriteMode::kRegenerable)) {
+    std::string error;
+    if (CopyOutputFile(it->path().string(), target, &error)) {
       mirrored_.insert(relative);
       ++written;
     } else {
