@@ -256,6 +256,30 @@ TEST_F(FrontMatterBuildTest, BrokenAndHostileFrontMatterIsReportedNotFatal) {
   EXPECT_FALSE(Exists("etc"));
 }
 
+TEST_F(FrontMatterBuildTest, AliasPagesGoWhenTheirAliasOrTheirPostDoes) {
+  Put("_posts/moved.md",
+      "---\naliases: [/2019/03/05/moved/, /old/moved.html, /old/also.html]\n---\nMoved.\n");
+  Put("public/old/mine.txt", "the blogger's");
+  ASSERT_EQ(Build().status, 0);
+  EXPECT_TRUE(Exists("public/2019/03/05/moved/index.html"));
+  EXPECT_TRUE(Exists("public/old/also.html"));
+
+  // Two aliases dropped: their pages go, and the folders left empty.
+  Put("_posts/moved.md", "---\naliases: [/old/moved.html]\n---\nMoved.\n");
+  Outcome built = Build();
+  ASSERT_EQ(built.status, 0) << built.err;
+  EXPECT_FALSE(Exists("public/2019"));
+  EXPECT_FALSE(Exists("public/old/also.html"));
+  EXPECT_CONTAINS(Read("public/old/moved.html"), "url=../articles/moved.html");
+
+  // The post gone: its last alias page goes with its article.
+  fs::remove(ws_ + "/_posts/moved.md");
+  ASSERT_EQ(Build().status, 0);
+  EXPECT_FALSE(Exists("public/old/moved.html"));
+  EXPECT_FALSE(Exists("public/articles/moved.html"));
+  EXPECT_EQ(Read("public/old/mine.txt"), "the blogger's");
+}
+
 TEST_F(FrontMatterBuildTest, NewStartsAPostThatBuilds) {
   Outcome made = Run(ws_, "new 'Trip: \"Day 1\"'");
   ASSERT_EQ(made.status, 0) << made.err;
@@ -268,10 +292,16 @@ TEST_F(FrontMatterBuildTest, NewStartsAPostThatBuilds) {
   EXPECT_EQ(again.status, 1);
   EXPECT_CONTAINS(again.err, "exists already");
   EXPECT_EQ(Read("_posts/Trip: \"Day 1\".md"), text);
-  for (const char* bad : {"../escape", "a/b", ".hidden", "''"}) {
-    Outcome refused = Run(ws_, std::string("new ") + bad);
+  // Paths, names the build could not title (not UTF-8), names too long to
+  // be a file: refused before anything is written.
+  for (const std::string& bad :
+       std::vector<std::string>{"../escape", "a/b", ".hidden", "''", "\"$(printf 'caf\\351')\"",
+                                std::string(253, 'x')}) {
+    Outcome refused = Run(ws_, "new " + bad);
     EXPECT_EQ(refused.status, 2) << bad;
+    EXPECT_CONTAINS(refused.err, "tarn new: ");
   }
+  EXPECT_EQ(Run(ws_, "new " + std::string(252, 'x')).status, 0);
   EXPECT_FALSE(Exists("escape.md"));
   EXPECT_EQ(Run(ws_, "new").status, 2);
 

@@ -8,7 +8,9 @@
 
 #include <algorithm>
 #include <filesystem>
+#include <functional>
 #include <string>
+#include <tuple>
 #include <utility>
 #include <vector>
 
@@ -49,6 +51,17 @@ class BuildHardeningTest : public ::testing::Test {
     std::error_code ec;
     return fs::exists(fs::symlink_status(ws_ + "/" + relative, ec));
   }
+  // The workspace as the fixture has it, nothing built.
+  void Reset() {
+    fs::remove_all(ws_);
+    SetUp();
+  }
+  // The theme that writes tag pages.
+  void UseNav() {
+    std::string config = Read("config/base.json");
+    config.replace(config.find("\"plain\""), 7, "\"nav\"");
+    Put("config/base.json", config);
+  }
 
   TempDir tmp_{"harden"};
   std::string ws_;
@@ -57,6 +70,12 @@ class BuildHardeningTest : public ::testing::Test {
 
 #define EXPECT_CONTAINS(haystack, needle) \
   EXPECT_NE((haystack).find(needle), std::string::npos) << "missing: " << (needle)
+
+int Occurrences(const std::string& text, const std::string& part) {
+  int n = 0;
+  for (size_t at = text.find(part); at != std::string::npos; at = text.find(part, at + 1)) ++n;
+  return n;
+}
 
 TEST_F(BuildHardeningTest, PostsThatNeverFinishConvertingEndTheBuildNamingThem) {
   Put("template/index copy.html",
@@ -140,6 +159,115 @@ TEST_F(BuildHardeningTest, LinksInsidePublicAreNeitherWrittenThroughNorCleaned) 
   // Everything else is still written.
   EXPECT_CONTAINS(Read("public/index.html"), "My Blog");
   EXPECT_TRUE(Exists("public/blog/x/about.html"));
+}
+
+TEST_F(BuildHardeningTest, APublicFolderThatIsALinkIsRefusedWhole) {
+  // Someone else's folder, with a page that looks stale to a build.
+  Put("../elsewhere/articles/old.html", "theirs");
+  fs::create_directory_symlink(tmp_.str() + "/elsewhere", ws_ + "/public");
+
+  CommandResult built = Build();
+  EXPECT_EQ(built.exit_status, 1) << built.output;
+  EXPECT_CONTAINS(built.output, ws_ + "/public: is a symbolic link; the build writes nothing");
+  EXPECT_CONTAINS(built.output, "渲染出错");
+  std::vector<std::string> outside;
+  for (const auto& entry : fs::recursive_directory_iterator(tmp_.str() + "/elsewhere"))
+    outside.push_back(fs::relative(entry.path(), tmp_.str() + "/elsewhere").string());
+  EXPECT_EQ(outside, (std::vector<std::string>{"articles", "articles/old.html"}));
+  EXPECT_EQ(tmp_.Read("elsewhere/articles/old.html"), "theirs");
+}
+
+// A hostile name: put puts it in the workspace, with what an earlier build
+// left in public/ because of it; fix fixes the name.
+struct HostileName {
+  const char* what;
+  std::function<void()> put;
+  std::string report;  // said once, or "" for nothing said
+  std::string page;    // public/ holds it afterwards ...
+  std::string text;    // ... with this in it
+  std::function<void()> fix;
+  std::string fixed_page;  // and once the name is fixed
+  std::string fixed_text;
+};
+
+TEST_F(BuildHardeningTest, HostileNamesAreReportedOnceAndBreakNoLaterBuild) {
+  const std::string slug(300, 's');
+  const HostileName cases[] = {
+      {"a tag named index.html",
+       [&] {
+         UseNav();
+         Put("_posts/t.md", "---\ntags: [index.html]\n---\nTagged.\n");
+         Put("public/tags/index.html/index.html", "an earlier build's page");
+       },
+       "", "public/tags/index%2Ehtml/index.html", "index.html (1)",
+       [&] { Put("_posts/t.md", "---\ntags: [fine]\n---\nTagged.\n"); },
+       "public/tags/fine/index.html", "fine (1)"},
+      {"an alias that is a static file",
+       [&] {
+         Put("static/robots.txt", "User-agent: *\n");
+         Put("_posts/a.md", "---\naliases: [/robots.txt]\n---\nA.\n");
+         Put("public/robots.txt/index.html", "an earlier build's alias page");
+       },
+       "alias \"/robots.txt\" would turn public/robots.txt, a file of static/, into a folder",
+       "public/robots.txt", "User-agent: *", [&] { Put("_posts/a.md", "A.\n"); },
+       "public/robots.txt", "User-agent: *"},
+      {"a static file made a folder",
+       [&] {
+         Put("public/feed", "an earlier build's copy");
+         Put("static/feed/new.xml", "<new/>");
+       },
+       "", "public/feed/new.xml", "<new/>",
+       [&] {
+         fs::remove_all(ws_ + "/static/feed");
+         Put("static/feed", "a file again");
+       },
+       "public/feed", "a file again"},
+      {"a slug of 300 bytes", [&] { Put("_posts/long.md", "---\nslug: " + slug + "\n---\nL.\n"); },
+       "", "public/index.html", "articles/" + slug.substr(0, 160) + "~",
+       [&] { Put("_posts/long.md", "L.\n"); }, "public/articles/long.html", "<p>L.</p>"},
+  };
+  for (const HostileName& c : cases) {
+    Reset();
+    c.put();
+    CommandResult built = Build();
+    EXPECT_EQ(built.exit_status, 0) << c.what << ": " << built.output;
+    if (!c.report.empty()) {
+      EXPECT_EQ(Occurrences(built.output, c.report), 1) << c.what;
+    }
+    EXPECT_CONTAINS(Read(c.page), c.text) << c.what;
+    // The rest of the site is there.
+    EXPECT_CONTAINS(Read("public/articles/Hello.html"), "First post.") << c.what;
+    c.fix();
+    built = Build();
+    EXPECT_EQ(built.exit_status, 0) << c.what << " fixed: " << built.output;
+    if (!c.report.empty()) {
+      EXPECT_EQ(Occurrences(built.output, c.report), 0) << c.what;
+    }
+    EXPECT_CONTAINS(Read(c.fixed_page), c.fixed_text) << c.what;
+  }
+}
+
+TEST_F(BuildHardeningTest, StaticFilesAreCopiedWithTheirTimeAndLeftAloneWhileUnchanged) {
+  auto stat_of = [this](const std::string& relative) {
+    struct stat st {};
+    ::stat((ws_ + "/" + relative).c_str(), &st);
+    return st;
+  };
+  std::string big(3 << 20, 'x');
+  // New; unchanged (the copy stays the same file); changed at the same size.
+  for (int round = 0; round < 3; ++round) {
+    if (round == 2) big[12345] = 'y';
+    if (round != 1) Put("static/big.bin", big);
+    ino_t before = stat_of("public/big.bin").st_ino;
+    ASSERT_EQ(Build().exit_status, 0);
+    struct stat copy = stat_of("public/big.bin"), source = stat_of("static/big.bin");
+    EXPECT_EQ(Read("public/big.bin"), big) << round;
+    EXPECT_EQ(copy.st_mtim.tv_sec, source.st_mtim.tv_sec) << round;
+    EXPECT_EQ(copy.st_mtim.tv_nsec, source.st_mtim.tv_nsec) << round;
+    if (round == 1) {
+      EXPECT_EQ(copy.st_ino, before);
+    }
+  }
 }
 
 TEST_F(BuildHardeningTest, LongTitlesBuildAgainAndAgain) {

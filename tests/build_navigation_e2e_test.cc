@@ -167,6 +167,26 @@ TEST_F(NavigationTest, LinksResolveOnEveryPageAndTheSiteIsIndexed) {
   EXPECT_EQ(sitemap.find("atom.xml"), std::string::npos);
 }
 
+TEST_F(NavigationTest, ListPagesTakeTheNewestPublishedTimeNotOneDatedAhead) {
+  UseTheme("nav");
+  MakePosts(0);
+  Put("_posts/now.md", "---\ntags: [t]\ndate: 2024-01-02\n---\nNow\n");
+  Put("_posts/ahead.md", "---\ntags: [t]\ndate: 9999-12-31\n---\nAhead\n");
+  ASSERT_EQ(Build(), 0) << err_;
+  std::string sitemap = Read("public/sitemap.xml");
+  auto lastmod = [&sitemap](const std::string& page) {
+    std::smatch m;
+    std::regex entry("<loc>https://blog\\.example\\.org/" + page +
+                     "</loc>(<lastmod>([^<]*)</lastmod>)?");
+    return std::regex_search(sitemap, m, entry) ? m[2].str() : "(not listed)";
+  };
+  for (const char* list : {"index.html", "timeline.html", "docs/about.html", "tags/index.html",
+                           "tags/t/index.html", "categories/index.html"})
+    EXPECT_EQ(lastmod(list), "2024-01-02") << list;
+  // The post's own page keeps its own date.
+  EXPECT_EQ(lastmod("articles/ahead.html"), "9999-12-31");
+}
+
 TEST_F(NavigationTest, TagAndCategoryPagesTakeAnyName) {
   UseTheme("nav");
   MakePosts(0);

@@ -264,6 +264,19 @@ TEST_F(ImportCommandTest, OldAddressesFollowEachSitesSettings) {
   EXPECT_EQ(Read("_posts/with-id.md"), "---\ntitle: I\n---\n");
 }
 
+TEST_F(ImportCommandTest, PostsNamedInNoTextAreLeftBehindAndTheRestBuilds) {
+  PutSite("hexo/_config.yml", "title: Old\n");
+  PutSite("hexo/source/_posts/caf\xE9.md", "---\ntitle: Caf\xC3\xA9\n---\nLatin-1 name.\n");
+  PutSite("hexo/source/_posts/fine.md", "---\ntitle: Fine\n---\nFine.\n");
+  Outcome imported = ImportMade("hexo");
+  EXPECT_EQ(imported.status, 0) << imported.out << imported.err;
+  EXPECT_CONTAINS(imported.out, "skipped source/_posts/caf\xE9.md: its name is not UTF-8 text");
+  EXPECT_FALSE(Exists("_posts/caf\xE9.md"));
+  EXPECT_TRUE(Exists("_posts/fine.md"));
+  Outcome built = Run("build");
+  EXPECT_EQ(built.status, 0) << built.err;
+}
+
 TEST_F(ImportCommandTest, SymbolicLinksAreNeitherFollowedNorWrittenThrough) {
   PutSite("outside.png", "secret");
   PutSite("hugo/hugo.toml", "");

@@ -423,6 +423,33 @@ TEST_F(DeployE2eTest, WithoutADeployUrlPushCommitsAndRefusesAndPublishOnlyRender
   EXPECT_TRUE(fs::exists(public_ + "/README.md"));
 }
 
+TEST_F(DeployE2eTest, DraftsNeverReachTheRemote) {
+  std::string remote = MakeBareRemote("site");
+  SetDeployUrl(remote);
+  WriteFile(ws_ + "/_posts/secret.md",
+            "---\ntitle: Secret Plans\ndraft: true\naliases: [/old/secret/]\n---\nShh.\n");
+  // A look at the drafts in public/, then a push: refused, nothing committed.
+  CommandResult built = Run({TARN_BINARY, "-w", ws_, "build", "--drafts"}, root_);
+  ASSERT_EQ(built.exit_status, 0) << built.output;
+  ASSERT_TRUE(fs::exists(public_ + "/old/secret/index.html"));
+  CommandResult push = Tarn("push");
+  EXPECT_EQ(push.exit_status, 1) << push.output;
+  EXPECT_TRUE(Has(push, "推送已停止：public/ 是连同草稿一起渲染的")) << push.output;
+  EXPECT_NE(Run({"git", "rev-parse", "-q", "--verify", "HEAD"}, public_).exit_status, 0);
+  EXPECT_EQ(Git(remote, {"for-each-ref"}), "");
+
+  // Publishing builds without them: neither the article nor its alias page
+  // (which holds the title) goes out; pushing works again.
+  CommandResult publish = Tarn("publish");
+  EXPECT_EQ(publish.exit_status, 0) << publish.output;
+  std::string files = Git(remote, {"ls-tree", "-r", "--name-only", "master"});
+  EXPECT_NE(files.find("index.html"), std::string::npos) << files;
+  EXPECT_EQ(files.find("secret"), std::string::npos) << files;
+  EXPECT_EQ(Run({"git", "grep", "-q", "Secret Plans", "master"}, remote).exit_status, 1);
+  EXPECT_FALSE(fs::exists(public_ + "/old"));
+  EXPECT_EQ(Tarn("push").exit_status, 0);
+}
+
 TEST_F(DeployE2eTest, FailedBuildOrCommitPublishesNothing) {
   std::string remote = MakeBareRemote("site");
   SetDeployUrl(remote);

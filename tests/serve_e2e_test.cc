@@ -286,6 +286,22 @@ TEST_F(ServeCommandTest, EditsShowInTheNextResponseAndReachOpenPages) {
   EXPECT_EQ(Stop(), 0);
 }
 
+TEST_F(ServeCommandTest, DraftsArePreviewedButNeverWrittenWherePushReads) {
+  Put("_posts/Secret.md", "---\ndraft: true\naliases: [/old/secret/]\n---\nSecret words.\n");
+  Start({"--port", "0", "--drafts"});
+  EXPECT_TRUE(Contains(Get(port_, "/articles/Secret.html").body, "Secret words."));
+  EXPECT_EQ(Get(port_, "/old/secret/").status, 200);
+  // Until public/ has been brought up to date, or is said to be left alone.
+  out_ = ReadUntil(out_fd_, "public/", out_);
+  EXPECT_EQ(Stop(), 0);
+  EXPECT_TRUE(Contains(out_, "public/ is left as it is")) << out_;
+  std::vector<std::string> written;
+  for (const auto& entry : fs::recursive_directory_iterator(ws_ + "/public"))
+    written.push_back(entry.path().string());
+  EXPECT_EQ(written, std::vector<std::string>{});
+  EXPECT_FALSE(Exists(".tarn/public-build"));
+}
+
 TEST_F(ServeCommandTest, RequestsNeverLeaveThePublicFolder) {
   // Links the blogger (or a theme) left in public/: one leading out, one
   // inside.

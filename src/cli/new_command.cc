@@ -3,7 +3,8 @@
 // offset, an empty tags list) and prints its path. Words after the command
 // are joined by spaces, so quoting the title is optional. Never overwrites a
 // post and never writes outside _posts/: a title that is a path (a "/" or
-// "\", a leading dot, control characters) is refused.
+// "\", a leading dot, control characters), is not UTF-8 (the build could
+// not name the post) or is too long for a file name is refused.
 
 #include <cstdio>
 #include <ctime>
@@ -19,6 +20,9 @@
 namespace tarn {
 namespace {
 
+// The longest file name Linux file systems take.
+constexpr std::size_t kMaxFileNameBytes = 255;
+
 // Why title cannot name a post file; "" when it can.
 std::string TitleProblem(const std::string& title) {
   if (title.empty()) return "the title is empty";
@@ -28,9 +32,13 @@ std::string TitleProblem(const std::string& title) {
     if (c == '/' || c == '\\') return "a title must not hold \"/\" or \"\\\"";
     if (u < 0x20 || u == 0x7F) return "a title must not hold control characters";
   }
+  if (!PostIndex::IsUtf8Name(title)) return "a title must be UTF-8 text";
   std::string_view rest(title);
   if (PostIndex::IsPostName(rest)) rest.remove_suffix(3);
   if (rest.empty()) return "the title is empty";
+  if (rest.size() + 3 > kMaxFileNameBytes)
+    return "a title must fit a file name (" + std::to_string(kMaxFileNameBytes - 3) +
+           " bytes; the post's name ends in \".md\")";
   return "";
 }
 

@@ -1,5 +1,6 @@
 // tarn serve: builds the site, serves it on 127.0.0.1 and rebuilds it when
-// its sources change, so that open pages show every save.
+// its sources change, so that open pages show every save. With --drafts
+// the drafts are served but public/, which push publishes, is left alone.
 //
 // The main thread runs the GLib main loop: the HTTP server, the file
 // watcher and the signals. Builds run on the preview builder's thread
@@ -53,7 +54,8 @@ std::string Milliseconds(double seconds) {
 
 // Shows one build's result: a good site goes to the server, a failed one
 // becomes the server's error panel; both are told on the terminal. The
-// address is announced after the first result.
+// address is announced after the first result, with the public/ folder
+// kept up to date ("" when it is left alone).
 class ResultPrinter {
  public:
   ResultPrinter(PreviewServer* server, std::string public_dir)
@@ -80,7 +82,12 @@ class ResultPrinter {
     }
     if (!announced_) {
       announced_ = true;
-      Print(stdout, "serving " + public_dir_ + " at " + server_->Url() + " (Ctrl+C stops)");
+      if (public_dir_.empty()) {
+        Print(stdout, "serving the site with its drafts at " + server_->Url() +
+                          " (Ctrl+C stops); public/ is left as it is");
+      } else {
+        Print(stdout, "serving " + public_dir_ + " at " + server_->Url() + " (Ctrl+C stops)");
+      }
     }
   }
 
@@ -133,8 +140,10 @@ int Serve(const Workspace& workspace, const std::string& stage_dir, const Parsed
     return 1;
   }
   const std::string& root = workspace.root();
-  PreviewBuilder builder(root, stage_dir, PreviewSiteBuild(root, args.Has("drafts")),
-                         ResultPrinter(&server, workspace.public_dir()));
+  // Drafts are previewed, never written where push reads.
+  bool drafts = args.Has("drafts");
+  PreviewBuilder builder(root, stage_dir, PreviewSiteBuild(root, drafts),
+                         ResultPrinter(&server, drafts ? "" : workspace.public_dir()), !drafts);
   SiteWatcher watcher(root, [&](const std::vector<std::string>& changed) {
     Print(stdout, DescribeChanges(changed));
     builder.Request(changed);

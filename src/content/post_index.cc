@@ -7,6 +7,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
+#include <functional>
 #include <thread>
 #include <unordered_map>
 
@@ -98,7 +99,7 @@ void ApplyFrontMatter(FrontMatter* read, PostFile* post, std::vector<std::string
                        "\" cannot be a file name (empty, a folder step, a control "
                        "character or a leading dot); the file name is used");
     } else {
-      post->slug = std::move(slug);
+      post->slug = PostIndex::ShortName(slug, slug, PostFile::kMaxSlugBytes);
     }
   }
   if (ReadDate(front, *post, {"date", "publishDate"}, &post->post_time, notes))
@@ -155,7 +156,7 @@ std::vector<std::string> PostNames(const std::string& posts_dir,
     if (!PostIndex::IsPostName(name)) continue;
     std::error_code type_ec;
     if (!entry.is_regular_file(type_ec)) continue;
-    if (ValidUtf8Prefix(name) != name.size()) {
+    if (!PostIndex::IsUtf8Name(name)) {
       if (refused) refused->push_back(std::move(name));
       continue;
     }
@@ -175,7 +176,7 @@ bool ReadOne(const std::string& path, PostFile* post, std::vector<std::string>* 
   if (!PostIndex::GetPostTimes(post->path, &post->post_time, &post->update_time)) return false;
   std::string error;
   post->title = PostIndex::TitleOf(std::string_view(path).substr(path.rfind('/') + 1));
-  post->slug = post->title;
+  post->slug = PostIndex::ShortName(post->title, post->title, PostFile::kMaxSlugBytes);
   if (!ReadTextFile(post->path, &post->content, &error)) {
     notes->push_back(error + " (the post is indexed with no content)");
     return true;
@@ -226,6 +227,8 @@ void PostIndex::Arrange(std::vector<PostFile>* posts, bool include_drafts, bool 
     return a.post_time > b.post_time;
   });
 }
+
+bool PostIndex::IsUtf8Name(std::string_view name) { return ValidUtf8Prefix(name) == name.size(); }
 
 bool PostIndex::IsPostName(std::string_view file_name) {
   return file_name.size() >= 3 && MatchesMdAt(file_name, file_name.size() - 3);
@@ -300,6 +303,16 @@ bool PostIndex::GetPostTimes(const std::string& path, std::string* post_time,
 
 std::string PostFile::Url(std::string_view url_prefix) const {
   return PostIndex::ArticleLink(url_prefix, slug);
+}
+
+std::string PostIndex::ShortName(std::string_view name, std::string_view whole,
+                                 std::size_t max_bytes) {
+  if (name.size() <= max_bytes) return std::string(name);
+  std::size_t cut = std::min(kShortNameBytes, max_bytes);
+  while (cut > 0 && (static_cast<unsigned char>(name[cut]) & 0xC0) == 0x80) --cut;
+  char hash[24];
+  std::snprintf(hash, sizeof hash, "~%016zx", std::hash<std::string_view>{}(whole));
+  return std::string(name.substr(0, cut)) + hash;
 }
 
 std::string PostIndex::ArticleLink(std::string_view url_prefix, std::string_view title) {

@@ -40,7 +40,7 @@ struct PostFile {
   std::string content;      // the file's bytes ("" when unreadable)
   std::string post_time;    // "2020-02-05 14:03:09", local time
   std::string update_time;  // same form
-  std::string slug;         // the article's file name without ".html"
+  std::string slug;         // the article's file name without ".html"; see kMaxSlugBytes
 
   // What the front matter says; has_front false: the post has none (or it
   // could not be read), and the members below keep their defaults.
@@ -58,6 +58,11 @@ struct PostFile {
 
   // The Markdown that is converted for the article page.
   std::string_view Markdown() const { return std::string_view(content).substr(body); }
+
+  // The longest slug: SLUG.html must fit a file name's 255 bytes. A longer
+  // one, from front matter or a long file name, is shortened
+  // (PostIndex::ShortName).
+  static constexpr std::size_t kMaxSlugBytes = 250;
 
   // The folder under public/ that holds the article pages.
   static constexpr char kArticleFolder[] = "articles";
@@ -93,6 +98,10 @@ class PostIndex {
 
   // True for a file name that ends in ".md", ignoring case.
   static bool IsPostName(std::string_view file_name);
+  // True when name is valid UTF-8: a post whose file name is not is left
+  // out (Scan), since its title could not be written in a page or a link,
+  // so whatever names a new post checks this first.
+  static bool IsUtf8Name(std::string_view name);
   // The file name with every ".md" removed, ignoring case.
   static std::string TitleOf(std::string_view file_name);
   // The title as it goes into a link: space, '#', '?', '%', '"', '<', '>',
@@ -113,6 +122,14 @@ class PostIndex {
   // cannot be examined.
   static bool GetPostTimes(const std::string& path, std::string* post_time,
                            std::string* update_time);
+
+  // name when it is at most max_bytes long; otherwise its first
+  // kShortNameBytes bytes (cut where a character starts), "~" and 16 hex
+  // digits of a hash of whole, so that long names cut alike stay apart.
+  // For names that become file names (slugs, tag folders).
+  static constexpr std::size_t kShortNameBytes = 160;
+  static std::string ShortName(std::string_view name, std::string_view whole,
+                               std::size_t max_bytes);
 
   // url_prefix + "/articles/" + LinkName(title) + ".html".
   static std::string ArticleLink(std::string_view url_prefix, std::string_view title);

@@ -5,6 +5,7 @@
 #include <unistd.h>
 
 #include <filesystem>
+#include <set>
 
 #include "data/text_file.h"
 #include "support/temp_dir.h"
@@ -177,6 +178,27 @@ TEST(PostIndex, OnePostReadsAsTheScanReadsIt) {
   EXPECT_FALSE(post.draft);
   EXPECT_FALSE(PostIndex::ReadPost(dir.str() + "/gone.md", &post, sink));
   EXPECT_TRUE(messages.empty());
+}
+
+// A slug too long for a file name, from front matter or from the post's
+// own long name, is shortened (never inside a character, two long ones
+// kept apart); one that fits stays as written.
+TEST(PostIndex, SlugsFitAFileName) {
+  TempDir dir{"post"};
+  const std::string fits(PostFile::kMaxSlugBytes, 'f');
+  std::set<std::string> slugs;
+  const std::string cut = "---\nslug: " + std::string(159, 's') + "中" + std::string(100, 'b');
+  for (const std::string& text :
+       {"---\nslug: " + fits + "\n---\n", cut + "\n---\n", cut + "c\n---\n", std::string("x")}) {
+    std::string name =
+        text == "x" ? std::string(252, 'n') + ".md" : std::to_string(slugs.size()) + ".md";
+    PostFile post;
+    ASSERT_TRUE(PostIndex::ReadPost(dir.Write(name, text), &post, nullptr));
+    EXPECT_LE(post.slug.size(), PostFile::kMaxSlugBytes);
+    EXPECT_TRUE(PostIndex::IsUtf8Name(post.slug)) << post.slug;
+    EXPECT_TRUE(slugs.insert(post.slug).second) << "two posts share " << post.slug;
+  }
+  EXPECT_EQ(slugs.count(fits), 1u);
 }
 
 }  // namespace

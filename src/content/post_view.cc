@@ -99,16 +99,20 @@ std::string PostView::TermPageLink(std::string_view member, std::string_view fol
   return link;
 }
 
-std::string PostView::NewestUpdate(const std::vector<PostFile>& posts) {
+std::string PostView::NewestUpdate(const std::vector<PostFile>& posts, std::string_view not_after) {
   std::string newest;
-  for (const PostFile& post : posts) newest = std::max(newest, post.update_time);
+  for (const PostFile& post : posts)
+    if (post.update_time <= not_after) newest = std::max(newest, post.update_time);
   return newest;
 }
 
 std::string PostView::NewestUpdate(const std::vector<PostFile>& posts,
-                                   const std::vector<int>& which) {
+                                   const std::vector<int>& which, std::string_view not_after) {
   std::string newest;
-  for (int i : which) newest = std::max(newest, posts[static_cast<std::size_t>(i)].update_time);
+  for (int i : which) {
+    const std::string& updated = posts[static_cast<std::size_t>(i)].update_time;
+    if (updated <= not_after) newest = std::max(newest, updated);
+  }
   return newest;
 }
 

@@ -50,10 +50,13 @@ class PostView {
   // member "tags" or "categories".
   std::string TermPageLink(std::string_view member, std::string_view folder) const;
 
-  // The newest update_time among posts ("" for none), for lastmod.
-  static std::string NewestUpdate(const std::vector<PostFile>& posts);
-  static std::string NewestUpdate(const std::vector<PostFile>& posts,
-                                  const std::vector<int>& which);
+  // The newest update_time among posts (those at the indices in which)
+  // that is not after not_after, both "yyyy-MM-dd HH:mm:ss"; "" for none.
+  // For a list page's lastmod: a post dated ahead tells nothing of when
+  // the list showing it changed.
+  static std::string NewestUpdate(const std::vector<PostFile>& posts, std::string_view not_after);
+  static std::string NewestUpdate(const std::vector<PostFile>& posts, const std::vector<int>& which,
+                                  std::string_view not_after);
 
   const std::string& url_prefix() const { return url_prefix_; }
 

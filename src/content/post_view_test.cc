@@ -74,5 +74,17 @@ TEST(PostViewTest, ArticleViewsFollowOneAnother) {
   EXPECT_EQ(page.GetText("post.tags[0].url"), "");
 }
 
+TEST(PostViewTest, NewestUpdateLeavesOutPostsDatedAhead) {
+  std::vector<PostFile> posts(3, Post("p", false));
+  posts[0].update_time = "2024-03-01 00:00:00";
+  posts[1].update_time = "9999-12-31 00:00:00";
+  posts[2].update_time = "2024-01-01 00:00:00";
+  const std::string now = "2025-06-01 12:00:00";
+  EXPECT_EQ(PostView::NewestUpdate(posts, now), "2024-03-01 00:00:00");
+  EXPECT_EQ(PostView::NewestUpdate(posts, {1, 2}, now), "2024-01-01 00:00:00");
+  EXPECT_EQ(PostView::NewestUpdate(posts, {1}, now), "");
+  EXPECT_EQ(PostView::NewestUpdate(posts, "9999-12-31 00:00:00"), "9999-12-31 00:00:00");
+}
+
 }  // namespace
 }  // namespace tarn

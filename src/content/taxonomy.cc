@@ -2,8 +2,6 @@
 
 #include <algorithm>
 #include <cctype>
-#include <cstdio>
-#include <functional>
 
 namespace tarn {
 namespace {
@@ -42,14 +40,9 @@ std::string Taxonomy::FolderName(std::string_view name) {
     else
       folder.push_back(c);
   }
-  if (folder.size() > kMaxFolderBytes) {
-    size_t cut = kMaxFolderBytes;
-    while (cut > 0 && (static_cast<unsigned char>(folder[cut]) & 0xC0) == 0x80) --cut;
-    char hash[24];
-    std::snprintf(hash, sizeof hash, "~%016zx", std::hash<std::string_view>{}(name));
-    folder = folder.substr(0, cut) + hash;
-  }
-  return folder;
+  // Its page would take the name of the list of all beside it.
+  if (folder == "index.html") return "index%2Ehtml";
+  return PostIndex::ShortName(folder, name, kMaxFolderBytes);
 }
 
 Taxonomy::Taxonomy(const std::vector<PostFile>& posts,
@@ -58,14 +51,12 @@ Taxonomy::Taxonomy(const std::vector<PostFile>& posts,
   int n = static_cast<int>(posts.size());
   for (int i = 0; i < n; ++i) {
     const PostFile& post = posts[static_cast<size_t>(i)];
-    const std::string& updated = post.update_time;
     for (const std::string& name : post.*names) {
       auto [it, fresh] = by_fold.emplace(Fold(name), groups_.size());
-      if (fresh) groups_.push_back(Group{name, FolderName(Fold(name)), {}, ""});
+      if (fresh) groups_.push_back(Group{name, FolderName(Fold(name)), {}});
       Group& group = groups_[it->second];
       if (!group.posts.empty() && group.posts.back() == i) continue;  // named twice
       group.posts.push_back(i);
-      group.newest_update = std::max(group.newest_update, updated);
     }
   }
   for (Group& group : groups_) {

@@ -5,9 +5,10 @@
 // one file on a case-insensitive disk); the group shows the spelling met
 // first. Each group has a folder name that is safe to write under public/:
 // an empty name, "." or "..", or a name holding "/", "\", "%" or a control
-// character is percent-encoded, and a very long one is shortened with a
-// hash of the whole name, so no name leads outside its folder or collides
-// with another after encoding.
+// character is percent-encoded, "index.html" (the name of the list of all
+// beside the groups' folders) has its dot encoded, and a very long one is
+// shortened with a hash of the whole name (PostIndex::ShortName), so no
+// name leads outside its folder or collides with another after encoding.
 //
 // Thread safety: none.
 #pragma once
@@ -24,10 +25,9 @@ namespace tarn {
 class Taxonomy {
  public:
   struct Group {
-    std::string name;           // as first written
-    std::string folder;         // FolderName(name)
-    std::vector<int> posts;     // indices into the posts, newest post time first
-    std::string newest_update;  // the latest update_time among them
+    std::string name;        // as first written
+    std::string folder;      // FolderName(name)
+    std::vector<int> posts;  // indices into the posts, newest post time first
   };
 
   // Groups posts by their list names (&PostFile::tags or

@@ -4,6 +4,7 @@
 
 #include "data/text_file.h"
 #include "deploy/git_deployer.h"
+#include "render/public_record.h"
 #include "render/site_builder.h"
 
 namespace tarn {
@@ -100,7 +101,21 @@ DeployOutcome Publisher::Describe(PushResult result, bool rendered) {
           kError};
 }
 
-DeployOutcome Publisher::Push() { return Describe(CommitAndPush(), false); }
+DeployOutcome Publisher::Push() {
+  DeployOutcome refused;
+  if (RefuseDrafts(&refused)) return refused;
+  return Describe(CommitAndPush(), false);
+}
+
+bool Publisher::RefuseDrafts(DeployOutcome* outcome) const {
+  if (!PublicRecord::Load(site_->config().workspace()).drafts) return false;
+  *outcome = {false,
+              "推送已停止：public/ 是连同草稿一起渲染的（tarn build --drafts），"
+              "推送会把草稿发布出去，并永远留在 git 历史中。\n"
+              "请先不带 --drafts 重新渲染（tarn build）再推送，或者直接用 tarn publish。",
+              kError};
+  return true;
+}
 
 DeployOutcome Publisher::PushRendered() { return Describe(CommitAndPush(), true); }
 

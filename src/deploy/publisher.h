@@ -67,7 +67,8 @@ class Publisher {
   // site and Push. "推送成功" on success, "推送地址未设置，无法推送" without
   // a deploy URL, "推送失败，请查看控制台输出" when the commit or a git step
   // failed, ForeignSiteText() with foreign_site set when the remote holds an
-  // earlier site and replacing was not asked for.
+  // earlier site and replacing was not asked for. Refused, committing
+  // nothing, when the last build into public/ built drafts.
   DeployOutcome Push();
 
   // As RenderingAndPush after its build succeeded: commit and push, with
@@ -90,6 +91,10 @@ class Publisher {
  private:
   enum class PushResult { kPushed, kNoUrl, kFailed, kForeignSite };
 
+  // True, committing nothing and with *outcome saying why, when the last
+  // build into public/ built drafts (PublicRecord): once committed they
+  // would stay in the published history.
+  bool RefuseDrafts(DeployOutcome* outcome) const;
   // Commit, then push to the deploy URL unless the remote holds a foreign
   // site and replace_ is off.
   PushResult CommitAndPush();

@@ -6,6 +6,7 @@
 
 #include "content/front_matter.h"
 #include "content/front_matter_editor.h"
+#include "content/post_index.h"
 #include "data/text_file.h"
 #include "import/import_text.h"
 #include "import/post_links.h"
@@ -107,6 +108,11 @@ int SiteImporter::ImportPost(const Post& post) {
   const std::string target_name = Workspace::Path(Workspace::kPostsDir, post.name + ".md");
   const fs::path target = workspace_.PostPath(post.name + ".md");
   std::error_code ec;
+  // A post whose name is no text has no title a page or link can hold.
+  if (!PostIndex::IsUtf8Name(post.name)) {
+    report_.Skipped(shown + ": its name is not UTF-8 text; rename it and import it again");
+    return 0;
+  }
   if (fs::exists(fs::symlink_status(target, ec))) {
     report_.Skipped(shown + ": " + target_name + " exists");
     return CompleteOwnFiles(post, target);

@@ -1,15 +1,19 @@
 #include "preview/preview_builder.h"
 
 #include <glib.h>
-
+#include <sys/stat.h>
 #include <time.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <chrono>
 #include <filesystem>
+#include <fstream>
 #include <set>
+#include <vector>
 
-#include "data/text_file.h"
+#include "render/output_file.h"
+#include "render/public_record.h"
 #include "workspace/workspace.h"
 
 namespace tarn {
@@ -51,6 +55,29 @@ bool CopyTree(const fs::path& from, const fs::path& to, bool top, std::string* e
   return true;
 }
 
+// True when the plain file at copy holds what the file at built holds,
+// compared a piece at a time (a static file may be larger than memory).
+// One with built's size and modification time is taken to be the same, as
+// a build takes a static file's earlier copy to be (render/output_file.h).
+bool SameFile(const std::string& built, const std::string& copy) {
+  struct stat a {
+  }, b{};
+  if (::stat(built.c_str(), &a) != 0 || ::lstat(copy.c_str(), &b) != 0 || !S_ISREG(b.st_mode) ||
+      a.st_size != b.st_size)
+    return false;
+  if (a.st_mtim.tv_sec == b.st_mtim.tv_sec && a.st_mtim.tv_nsec == b.st_mtim.tv_nsec) return true;
+  std::ifstream one(built, std::ios::binary), two(copy, std::ios::binary);
+  static constexpr std::size_t kPiece = 64 * 1024;
+  std::vector<char> x(kPiece), y(kPiece);
+  while (one && two) {
+    one.read(x.data(), kPiece);
+    two.read(y.data(), kPiece);
+    if (one.gcount() != two.gcount() || !std::equal(x.begin(), x.begin() + one.gcount(), y.begin()))
+      return false;
+  }
+  return one.eof() && two.eof();
+}
+
 }  // namespace
 
 struct PreviewBuilder::Shared {
@@ -68,9 +95,10 @@ struct PreviewBuilder::Shared {
 };
 
 PreviewBuilder::PreviewBuilder(std::string workspace, std::string stage_dir, BuildFunction build,
-                               ResultCallback done)
+                               ResultCallback done, bool update_public)
     : workspace_(std::move(workspace)),
       stage_dir_(std::move(stage_dir)),
+      update_public_(update_public),
       shared_(std::make_shared<Shared>()) {
   shared_->context = g_main_context_ref_thread_default();
   shared_->done = std::move(done);
@@ -152,6 +180,9 @@ bool PreviewBuilder::Prepare(std::string* error) {
     return false;
   }
   if (!CopySite(workspace.public_dir(), stage.public_dir(), error)) return false;
+  // The copy's alias pages are the workspace's, and so is their record.
+  std::string ignored;
+  PublicRecord::Load(workspace).Save(stage, &ignored);
   // What the workspace's public/ held at the start counts as the builds'
   // own: a page the build removes in the stage is removed there too.
   for (fs::recursive_directory_iterator it(stage.public_dir(), ec), end; !ec && it != end;
@@ -166,6 +197,12 @@ int PreviewBuilder::Mirror(std::string* messages) {
   const std::string from = Workspace(StageRoot()).public_dir();
   const std::string to = Workspace(workspace_).public_dir();
   int written = 0;
+  std::error_code link_ec;
+  if (fs::is_symlink(to, link_ec)) {
+    *messages +=
+        to + ": is a symbolic link; nothing is written through it (replace it by a folder)\n";
+    return written;
+  }
   std::set<std::string> present;
   std::error_code ec;
   for (fs::recursive_directory_iterator it(from, ec), end; !ec && it != end; it.increment(ec)) {
@@ -174,19 +211,15 @@ int PreviewBuilder::Mirror(std::string* messages) {
     if (Waiting()) return -1;  // the next build comes first; its update redoes this
     std::string relative = fs::relative(it->path(), from, entry_ec).string();
     present.insert(relative);
-    std::string built, existing, error;
-    if (!ReadTextFile(it->path().string(), &built, &error)) {
-      *messages += error + '\n';
-      continue;
-    }
     std::string target = to + "/" + relative;
     if (fs::is_symlink(target, entry_ec)) continue;  // the blogger's link, left alone
-    if (ReadTextFile(target, &existing) && existing == built) {
+    if (SameFile(it->path().string(), target)) {
       mirrored_.insert(relative);
       continue;
     }
     fs::create_directories(fs::path(target).parent_path(), entry_ec);
-    if (WriteTextFile(target, built, &error, WriteMode::kRegenerable)) {
+    std::string error;
+    if (CopyOutputFile(it->path().string(), target, &error)) {
       mirrored_.insert(relative);
       ++written;
     } else {
@@ -245,7 +278,7 @@ void PreviewBuilder::Run(BuildFunction build) {
     if (!wanted) continue;  // woken to clean up only
 
     Result result = BuildOnce(build, ++number, changed, prepared, prepare_error);
-    bool mirror = result.ok;
+    bool mirror = result.ok && update_public_;
     Deliver(std::move(result));
     // After the preview is out: public/ on a disk syncs every file it
     // writes, which the open pages need not wait for.
@@ -303,6 +336,11 @@ void PreviewBuilder::UpdatePublic(int number) {
   std::string update_messages;
   update.written = Mirror(&update_messages);
   update.ok = update_messages.empty();
+  if (update.ok && update.written >= 0 &&
+      !PublicRecord::Load(Workspace(StageRoot())).Save(Workspace(workspace_), &update_messages)) {
+    update.ok = false;
+    update_messages += '\n';
+  }
   if (!update_messages.empty()) update_messages.pop_back();
   update.messages = update_messages;
   if (update.written >= 0) Deliver(std::move(update));

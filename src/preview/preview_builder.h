@@ -12,9 +12,11 @@
 // (symbolic links copied as links), which the server then serves, and the
 // files that differ are written into the workspace's public/ (atomically;
 // files the build removed are removed there too), so public/ is what
-// `tarn build` would have left. A failed build leaves both the served copy
-// and public/ as they were. Copies no longer served are deleted on the
-// builder's thread.
+// `tarn build` would have left, and so is the build's record of it
+// (render/public_record.h), which the stage starts from too. A failed
+// build leaves both the served copy and public/ as they were, and so does
+// every build when public/ is left alone or is itself a symbolic link.
+// Copies no longer served are deleted on the builder's thread.
 //
 // Requests made while a build runs are gathered into one more build after
 // it. The build function runs on the builder's thread only, and is also
@@ -63,9 +65,11 @@ class PreviewBuilder {
   using ResultCallback = std::function<void(const Result& result)>;
 
   // workspace: the workspace root. stage_dir: an existing, empty folder
-  // owned by the builder from now on (removed when it ends).
+  // owned by the builder from now on (removed when it ends). update_public
+  // false: the workspace's public/ is never written, only served copies
+  // are made (a preview with drafts: push reads public/).
   PreviewBuilder(std::string workspace, std::string stage_dir, BuildFunction build,
-                 ResultCallback done);
+                 ResultCallback done, bool update_public = true);
   // Waits for a running build to end, then removes the stage folder.
   ~PreviewBuilder();
   PreviewBuilder(const PreviewBuilder&) = delete;
@@ -109,6 +113,7 @@ class PreviewBuilder {
 
   std::string workspace_;
   std::string stage_dir_;
+  bool update_public_;
   std::set<std::string> mirrored_;  // public/ files the builds own (builder thread)
   std::shared_ptr<Shared> shared_;
   std::thread thread_;

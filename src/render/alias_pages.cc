@@ -1,5 +1,9 @@
 #include "render/alias_pages.h"
 
+#include <filesystem>
+#include <utility>
+#include <vector>
+
 #include "content/post_index.h"
 #include "data/markup_escape.h"
 #include "render/site_render.h"
@@ -36,6 +40,42 @@ bool EndsWith(std::string_view text, std::string_view end) {
   return text.size() >= end.size() && text.substr(text.size() - end.size()) == end;
 }
 
+// What a folder of output's path already is: a file the build writes, or a
+// file of static/ (copied after the aliases, and the blogger's own);
+// "" when neither.
+std::string TakenFolder(SiteRender& site, std::string_view output) {
+  const Workspace& workspace = site.config().workspace();
+  for (std::size_t slash = output.find('/'); slash != std::string_view::npos;
+       slash = output.find('/', slash + 1)) {
+    std::string folder(output.substr(0, slash));
+    if (site.out().IsGenerated(folder)) return "public/" + folder + ", which the build writes,";
+    std::error_code ec;
+    std::filesystem::file_status status = std::filesystem::status(workspace.StaticPath(folder), ec);
+    if (std::filesystem::exists(status) && !std::filesystem::is_directory(status))
+      return "public/" + folder + ", a file of static/,";
+  }
+  return "";
+}
+
+// The page alias of post goes to; "" after reporting why it is skipped.
+std::string Usable(SiteRender& site, const PostFile& post, const std::string& alias) {
+  std::string why;
+  std::string output = AliasPages::OutputOf(alias, &why);
+  std::string taken;
+  if (output.empty()) {
+    site.Report(post.path + ": alias \"" + alias + "\" " + why + "; skipped");
+  } else if (site.out().IsGenerated(output)) {
+    site.Report(post.path + ": alias \"" + alias + "\" would overwrite public/" + output +
+                ", which the build writes; skipped");
+  } else if (taken = TakenFolder(site, output); !taken.empty()) {
+    site.Report(post.path + ": alias \"" + alias + "\" would turn " + taken +
+                " into a folder; skipped");
+  } else {
+    return output;
+  }
+  return "";
+}
+
 }  // namespace
 
 std::string AliasPages::OutputOf(std::string_view alias, std::string* why) {
@@ -58,6 +98,10 @@ std::string AliasPages::OutputOf(std::string_view alias, std::string* why) {
     if (step.empty() || step == ".") continue;
     if (step == "..") {
       *why = "would leave public/ (a \"..\" step)";
+      return "";
+    }
+    if (PublicFolder::InGitFolder(step)) {
+      *why = "would write into public/.git, the deploy repository";
       return "";
     }
     if (!out.empty()) out += '/';
@@ -89,30 +133,28 @@ std::string AliasPages::Page(std::string_view title, std::string_view href,
 bool AliasPages::Write(SiteRender& site) {
   PublicFolder& out = site.out();
   const std::string site_url = site.data().GetText("system.url");
+  std::vector<std::string> written;
   for (const PostFile& post : site.posts()) {
     for (const std::string& alias : post.aliases) {
-      std::string why;
-      std::string output = OutputOf(alias, &why);
-      if (output.empty()) {
-        site.Report(post.path + ": alias \"" + alias + "\" " + why + "; skipped");
-        continue;
-      }
-      if (out.IsGenerated(output)) {
-        site.Report(post.path + ": alias \"" + alias + "\" would overwrite public/" + output +
-                    ", which the build writes; skipped");
-        continue;
-      }
+      std::string output = Usable(site, post, alias);
+      if (output.empty()) continue;
       // Without the site's address the canonical link is the relative one.
       std::string href = RelativeLink(output, post.slug);
       std::string page = Page(post.title, href, site_url.empty() ? href : post.Url(site_url));
       std::string error;
+      out.ClearWayFor(output);
       if (!out.Put(output, page, &error)) {
         site.Report(error + " (alias \"" + alias + "\" of " + post.path + ")");
         continue;
       }
       out.Generated(output);
+      written.push_back(output);
     }
   }
+  // Pages of aliases that were dropped, or whose post was, or went back to
+  // being a draft: a page of an old address still names its post.
+  for (const std::string& earlier : out.earlier_aliases()) out.RemoveLeftover(earlier);
+  out.set_aliases(std::move(written));
   return true;
 }
 

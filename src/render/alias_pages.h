@@ -20,8 +20,9 @@ class SiteRender;
 class AliasPages {
  public:
   // The file an alias is written to, relative to public/, percent-escapes
-  // decoded; "" with *why set when it would leave public/ (a ".." step) or
-  // cannot be a file name (a query, a backslash, a control character).
+  // decoded; "" with *why set when it would leave public/ (a ".." step),
+  // reach the deploy repository (a ".git" step) or cannot be a file name
+  // (a query, a backslash, a control character).
   static std::string OutputOf(std::string_view alias, std::string* why);
 
   // The link from a page at output (relative to public/) to the article
@@ -33,9 +34,12 @@ class AliasPages {
                           std::string_view canonical);
 
   // The build's step: the pages of every post's aliases. An alias that is
-  // refused, or whose file the build generated (its own page, or an earlier
-  // alias), is reported and skipped; the pages written are noted as
-  // generated. True; a page that cannot be written is reported.
+  // refused, whose file the build generated (its own page, or an earlier
+  // alias), or whose path would make a folder of a file the build writes or
+  // of a file in static/, is reported and skipped; the pages written are
+  // noted as generated and as this build's alias pages. The last build's
+  // alias pages that no published post asks for any more are removed, as
+  // stale articles are. True; a page that cannot be written is reported.
   static bool Write(SiteRender& site);
 };
 

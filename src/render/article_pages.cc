@@ -73,6 +73,9 @@ bool Render(SiteRender& site, std::size_t index, Articles* run) {
   std::string toc;
   if (!ArticleHtml(site, index, &storage, &html, &toc)) return false;
   view.SetBody(post, html, &run->data);
+  // The page's data holds the HTML now: a long post is not kept once more
+  // while its page renders.
+  std::string().swap(storage);
   const ThemeFeatures& features = site.features();
   view.LinkTerms(post, features.tag_pages, features.category_pages, &run->data);
   if (features.Any()) run->data.SetText("post.toc", toc);

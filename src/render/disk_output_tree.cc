@@ -59,6 +59,11 @@ bool DiskOutputTree::Write(std::string_view relative, std::string_view contents,
   return WriteOutputFile(Shown(relative), contents, error);
 }
 
+bool DiskOutputTree::CopyFile(const std::string& source, std::string_view relative,
+                              std::string* error) {
+  return CopyOutputFile(source, Shown(relative), error);
+}
+
 bool DiskOutputTree::CopyFolder(const std::string& source, std::string_view relative,
                                 std::string* error) {
   std::error_code ec;

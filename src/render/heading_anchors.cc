@@ -1,6 +1,7 @@
 #include "render/heading_anchors.h"
 
 #include <cctype>
+#include <map>
 #include <set>
 #include <vector>
 
@@ -10,10 +11,14 @@
 namespace tarn {
 namespace {
 
+// What goes after "<hN" in a heading's tag, before its id and a '"'.
+constexpr std::string_view kIdAttribute = " id=\"";
+
 struct Heading {
   int level;
   std::string id;
   std::string text;
+  size_t at;  // where its id goes in the HTML: at the '>' of "<hN>"
 };
 
 std::string TableOfContents(const std::vector<Heading>& headings) {
@@ -55,25 +60,38 @@ std::string HeadingAnchors::IdOf(std::string_view text) {
 }
 
 std::string HeadingAnchors::Add(std::string_view html, std::string* toc, int min_headings) {
-  std::string out;
   std::vector<Heading> headings;
   std::set<std::string> used;
-  size_t done = 0;
+  // Per id, the suffix to try next: every one below it is taken, so a
+  // thousand headings of one name cost a thousand tries, not half a million.
+  std::map<std::string, int> next;
+  std::size_t added = 0;
   for (size_t at = html.find("<h"); at != std::string_view::npos; at = html.find("<h", at + 1)) {
     if (at + 3 >= html.size() || html[at + 2] < '1' || html[at + 2] > '6' || html[at + 3] != '>')
       continue;
     std::string close = std::string("</h") + html[at + 2] + ">";
     size_t end = html.find(close, at + 4);
     if (end == std::string_view::npos) continue;
-    std::string_view inner = html.substr(at + 4, end - at - 4);
-    std::string text = SearchIndex::PlainText(inner, 200);
-    std::string id = IdOf(text);
-    for (int n = 1; !used.insert(id).second; ++n) id = IdOf(text) + "-" + std::to_string(n);
-    headings.push_back(Heading{html[at + 2] - '0', id, text});
-    out.append(html.substr(done, at + 3 - done));
-    out += " id=\"" + id + "\">";
-    done = at + 4;
+    std::string text = SearchIndex::PlainText(html.substr(at + 4, end - at - 4), 200);
+    std::string base = IdOf(text);
+    int& n = next[base];
+    std::string id = n == 0 ? base : base + "-" + std::to_string(n);
+    for (; !used.insert(id).second; id = base + "-" + std::to_string(n)) ++n;
+    ++n;
+    added += kIdAttribute.size() + id.size() + 1;
+    headings.push_back(Heading{html[at + 2] - '0', std::move(id), std::move(text), at + 3});
     at = end;
+  }
+  // Sized once: an article can be tens of megabytes.
+  std::string out;
+  out.reserve(html.size() + added);
+  size_t done = 0;
+  for (const Heading& h : headings) {
+    out.append(html.substr(done, h.at - done));
+    out.append(kIdAttribute);
+    out.append(h.id);
+    out.push_back('"');
+    done = h.at;
   }
   out.append(html.substr(done));
   *toc = static_cast<int>(headings.size()) >= min_headings ? TableOfContents(headings) : "";

@@ -25,5 +25,14 @@ TEST(HeadingAnchorsTest, IdsAreUniqueAndTheTocNests) {
   EXPECT_EQ(toc, "");  // one heading makes no table of contents
 }
 
+// A later heading takes the first suffix no earlier one has, whatever
+// ids the earlier ones took.
+TEST(HeadingAnchorsTest, RepeatedHeadingsTakeTheFirstFreeSuffix) {
+  std::string toc;
+  EXPECT_EQ(HeadingAnchors::Add("<h2>X 2</h2><h2>X</h2><h2>X</h2><h2>X</h2><h2>X 1</h2>", &toc),
+            "<h2 id=\"x-2\">X 2</h2><h2 id=\"x\">X</h2><h2 id=\"x-1\">X</h2><h2 id=\"x-3\">X</h2>"
+            "<h2 id=\"x-1-1\">X 1</h2>");
+}
+
 }  // namespace
 }  // namespace tarn

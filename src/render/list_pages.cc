@@ -41,7 +41,7 @@ std::string RenderIndexPage(SiteRender& site, const std::string& text, const std
   overlay.SetText("pager.next_url",
                   page < total ? site.PageLink(IndexPagePath(page + 1), depth) : "");
   std::string html = site.engine().Render(text, site.PageView(&overlay, depth), path);
-  if (!html.empty()) site.out().Listed(IndexPagePath(page), PostView::NewestUpdate(posts, shown));
+  if (!html.empty()) site.out().Listed(IndexPagePath(page), site.NewestUpdate(shown));
   return html;
 }
 

@@ -23,6 +23,18 @@ namespace tarn {
 bool WriteOutputFile(const std::string& path, std::string_view contents,
                      std::string* error = nullptr);
 
+// Makes the file at path a copy of the regular file at source. A file that
+// already has source's size and modification time is left alone; any
+// other is replaced atomically by a copy made beside it, reflinked where
+// the file system shares blocks, else streamed by the kernel, never read
+// whole into memory, which then takes source's modification time (so the
+// next build leaves it alone). A new file gets the mode a new file gets, a
+// replacement the mode of the file it replaces. Returns true when path
+// holds the copy; false, setting *error ("PATH: reason") when given,
+// otherwise. Does not create folders.
+bool CopyOutputFile(const std::string& source, const std::string& path,
+                    std::string* error = nullptr);
+
 // True when nothing on the way from root down to path (root itself left
 // out, path's own name included) is a symbolic link, so that writing path,
 // or removing it, stays inside root. False, setting *error ("LINK: is a

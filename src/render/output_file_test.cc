@@ -86,5 +86,29 @@ TEST_F(OutputFileTest, ReplacesWhatIsInTheWayOrSaysWhy) {
   ExpectAlone();
 }
 
+// Copying (what tarn build does with static files, end to end): the mode
+// of the file replaced is kept; what cannot be copied is said and leaves
+// nothing behind.
+TEST_F(OutputFileTest, CopiesKeepTheModeOrSayWhy) {
+  std::string source = temp_.Write("source.bin", "new bytes");
+  ASSERT_TRUE(WriteOutputFile(path_, "older"));
+  ASSERT_EQ(::chmod(path_.c_str(), 0640), 0);
+  ASSERT_TRUE(CopyOutputFile(source, path_));
+  EXPECT_EQ(Contents(), "new bytes");
+  EXPECT_EQ(Stat().st_mode & 07777, 0640u);
+
+  std::string error;
+  fs::remove(path_);
+  fs::create_directories(dir_ / "page.html" / "inside");
+  EXPECT_FALSE(CopyOutputFile(source, path_, &error));
+  EXPECT_NE(error.find("page.html: cannot replace"), std::string::npos) << error;
+  fs::remove(source);
+  ::mkfifo(source.c_str(), 0644);
+  EXPECT_FALSE(CopyOutputFile(source, path_, &error));
+  EXPECT_NE(error.find("source.bin: is not a regular file"), std::string::npos) << error;
+  fs::remove(source);
+  ExpectAlone();
+}
+
 }  // namespace
 }  // namespace tarn

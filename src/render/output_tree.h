@@ -53,6 +53,14 @@ class OutputTree {
   // False with *error "PATH: reason" when it cannot be written.
   virtual bool Write(std::string_view relative, std::string_view contents, std::string* error) = 0;
 
+  // Makes the file relative a copy of the plain file at source (outside
+  // the tree), as CopyOutputFile does (render/output_file.h): left alone
+  // when an earlier copy is unchanged, streamed otherwise, never read whole.
+  // Its folder must exist. False with *error "PATH: reason" when it cannot
+  // be copied.
+  virtual bool CopyFile(const std::string& source, std::string_view relative,
+                        std::string* error) = 0;
+
   // Copies the folder at source (outside the tree; links in it followed)
   // onto relative, merging with what is there and overwriting files. False
   // with only the reason in *error at the first failure.

@@ -1,5 +1,7 @@
 #include "render/public_folder.h"
 
+#include <strings.h>
+
 #include <utility>
 
 namespace tarn {
@@ -67,14 +69,72 @@ bool PublicFolder::Write(const std::string& relative, std::string_view contents)
   return false;
 }
 
-bool PublicFolder::Put(const std::string& relative, std::string_view contents, std::string* error) {
+bool PublicFolder::ReadyFor(const std::string& relative, std::string* error) {
   if (!tree_->Contained(relative, error)) return false;
   std::string reason;
-  if (!tree_->MakeFolders(FolderOf(relative), &reason)) {
-    *error = Shown(relative) + ": cannot create its folder: " + reason;
-    return false;
+  if (tree_->MakeFolders(FolderOf(relative), &reason)) return true;
+  *error = Shown(relative) + ": cannot create its folder: " + reason;
+  return false;
+}
+
+bool PublicFolder::Put(const std::string& relative, std::string_view contents, std::string* error) {
+  return ReadyFor(relative, error) && tree_->Write(relative, contents, error);
+}
+
+bool PublicFolder::PutCopy(const std::string& source, const std::string& relative,
+                           std::string* error) {
+  return ReadyFor(relative, error) && tree_->CopyFile(source, relative, error);
+}
+
+bool PublicFolder::GeneratedWithin(std::string_view relative) const {
+  if (generated_.count(relative)) return true;
+  std::string inside = std::string(relative) + '/';
+  auto next = generated_.lower_bound(inside);
+  return next != generated_.end() && next->compare(0, inside.size(), inside) == 0;
+}
+
+bool PublicFolder::PlainTree(std::string_view folder, bool remove) {
+  std::string ignored;
+  for (const OutputTree::Entry& entry : tree_->List(folder)) {
+    std::string inner = Join(folder, entry.name);
+    if (entry.kind == OutputTree::Kind::kFolder) {
+      if (!PlainTree(inner, remove)) return false;
+    } else if (entry.kind != OutputTree::Kind::kFile) {
+      return false;
+    } else if (remove) {
+      tree_->Remove(inner, &ignored);
+    }
   }
-  return tree_->Write(relative, contents, error);
+  if (remove) tree_->Remove(folder, &ignored);
+  return true;
+}
+
+bool PublicFolder::InGitFolder(std::string_view relative) {
+  for (std::size_t start = 0; start <= relative.size();) {
+    std::size_t slash = relative.find('/', start);
+    if (slash == std::string_view::npos) slash = relative.size();
+    // Any case: on a disk that ignores it, ".GIT" is the repository too.
+    if (slash - start == 4 && ::strncasecmp(relative.data() + start, ".git", 4) == 0) return true;
+    start = slash + 1;
+  }
+  return false;
+}
+
+void PublicFolder::ClearWayFor(std::string_view relative) {
+  // The deploy repository is git's, whatever a name asks for.
+  if (InGitFolder(relative) || !tree_->Contained(relative, nullptr)) return;
+  std::string ignored;
+  for (std::size_t slash = relative.find('/'); slash != std::string_view::npos;
+       slash = relative.find('/', slash + 1)) {
+    std::string_view folder = relative.substr(0, slash);
+    OutputTree::Kind kind = tree_->KindOf(folder);
+    if (kind == OutputTree::Kind::kMissing) return;
+    if (kind == OutputTree::Kind::kFile && !GeneratedWithin(folder))
+      tree_->Remove(folder, &ignored);
+  }
+  if (tree_->KindOf(relative) == OutputTree::Kind::kFolder && !GeneratedWithin(relative) &&
+      PlainTree(relative, false))
+    PlainTree(relative, true);
 }
 
 std::unique_ptr<OutputWriter> PublicFolder::NewWriter() {
@@ -136,6 +196,20 @@ void PublicFolder::RemoveFile(std::string_view relative) {
   if (tree_->KindOf(relative) != OutputTree::Kind::kFile || !Allowed(relative)) return;
   std::string ignored;
   tree_->Remove(relative, &ignored);
+}
+
+void PublicFolder::RemoveLeftover(std::string_view relative) {
+  if (GeneratedWithin(relative) || InGitFolder(relative)) return;
+  if (tree_->KindOf(relative) != OutputTree::Kind::kFile || !Allowed(relative)) return;
+  std::string reason;
+  if (!tree_->Remove(relative, &reason)) {
+    Report(Shown(relative) + ": cannot remove a page that no longer exists: " + reason);
+    return;
+  }
+  // Each folder above goes when nothing else is left in it.
+  std::string_view folder = FolderOf(relative);
+  while (!folder.empty() && tree_->List(folder).empty() && tree_->Remove(folder, &reason))
+    folder = FolderOf(folder);
 }
 
 }  // namespace tarn

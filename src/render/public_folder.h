@@ -16,9 +16,11 @@
 #pragma once
 
 #include <memory>
+#include <optional>
 #include <set>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 #include "data/diagnostics.h"
@@ -59,6 +61,18 @@ class PublicFolder {
   // for files copied in after the build's own pages. False with *error
   // ("PATH: reason") when refused or not written; nothing is reported.
   bool Put(const std::string& relative, std::string_view contents, std::string* error);
+  // As Put, with a copy of the plain file at source (OutputTree::CopyFile).
+  bool PutCopy(const std::string& source, const std::string& relative, std::string* error);
+  // Makes way for a file Put at relative: a plain file standing where one
+  // of its folders goes, or a folder standing where it goes that holds
+  // only plain files and folders, is what an earlier build left there (a
+  // static file since made a folder, or the other way round; an alias
+  // page) and is removed, unless this build generated it or it lies in a
+  // .git folder. Nothing is removed through a link.
+  void ClearWayFor(std::string_view relative);
+  // True when a step of relative is ".git" (in any case): the deploy
+  // repository, which nothing the build writes or removes may reach.
+  static bool InGitFolder(std::string_view relative);
 
   // A writer that writes pages through the tree on a thread of its own.
   std::unique_ptr<OutputWriter> NewWriter();
@@ -79,6 +93,19 @@ class PublicFolder {
   void RemoveStalePages(std::string_view folder, const std::set<std::string>& keep);
   // Removes the file relative when it is one (not a link) and Allowed.
   void RemoveFile(std::string_view relative);
+  // Removes the page relative that an earlier build wrote and this one
+  // does not (an alias page no published post asks for), unless this build
+  // generated it: when it is a plain file and Allowed; then the folders
+  // above it that are left empty.
+  void RemoveLeftover(std::string_view relative);
+
+  // The alias pages of the last build (PublicRecord), set before the
+  // build's steps run; and those of this build, once its alias step has
+  // run (empty until then).
+  void set_earlier_aliases(std::vector<std::string> pages) { earlier_aliases_ = std::move(pages); }
+  const std::vector<std::string>& earlier_aliases() const { return earlier_aliases_; }
+  void set_aliases(std::vector<std::string> pages) { aliases_ = std::move(pages); }
+  const std::optional<std::vector<std::string>>& aliases() const { return aliases_; }
 
   void Generated(std::string_view relative) { generated_.emplace(relative); }
   bool IsGenerated(const std::string& relative) const { return generated_.count(relative) > 0; }
@@ -91,12 +118,21 @@ class PublicFolder {
 
  private:
   void Report(const std::string& message) const;
+  // Contained, then the folders above relative made; false with *error.
+  bool ReadyFor(const std::string& relative, std::string* error);
+  // True when the build generated relative or something inside it.
+  bool GeneratedWithin(std::string_view relative) const;
+  // True when folder holds plain files and folders only; removes them and
+  // it when remove is set.
+  bool PlainTree(std::string_view folder, bool remove);
 
   OutputTree* tree_;
   DiagnosticSink sink_;
   bool failed_ = false;
   std::set<std::string, std::less<>> generated_;
   SitemapBuilder sitemap_;
+  std::vector<std::string> earlier_aliases_;
+  std::optional<std::vector<std::string>> aliases_;
 };
 
 }  // namespace tarn

@@ -76,6 +76,47 @@ TEST_F(PublicFolderTest, StalePagesGoAndEverythingElseStays) {
   EXPECT_FALSE(out_.failed()) << Messages();
 }
 
+// What an earlier build left where a file goes now makes way for it;
+// nothing the blogger linked, nothing this build made, nothing of git's.
+TEST_F(PublicFolderTest, LeftoversMakeWayAndNothingElseDoes) {
+  struct Case {
+    const char* what;
+    std::vector<std::string> files;  // public/ before
+    std::string target;              // where a file goes
+    std::vector<std::string> after;  // public/ afterwards
+  };
+  const Case cases[] = {
+      {"a file where a folder goes", {"feed"}, "feed/new.xml", {}},
+      {"an old alias page where a file goes",
+       {"robots.txt/index.html", "robots.txt/deep/x.css"},
+       "robots.txt",
+       {}},
+      {"a linked folder", {"linked", "robots.txt/a.html"}, "robots.txt", {"robots.txt/a.html"}},
+      {"a page of this build", {"index.html"}, "index.html/x", {"index.html"}},
+      {"git's own file", {".git/config"}, ".git/config/index.html", {".git/config"}},
+      {"a folder with a FIFO inside", {"fifo", "old/a.html"}, "old", {"old/a.html"}},
+  };
+  for (const Case& c : cases) {
+    MemoryOutputTree tree;
+    PublicFolder out(&tree, nullptr);
+    for (const std::string& file : c.files) {
+      if (file == "linked") {
+        tree.AddLink("robots.txt/linked");
+      } else if (file == "fifo") {
+        tree.AddOther("old/fifo");
+      } else {
+        tree.AddFile(file, "x");
+      }
+    }
+    out.Write("index.html", "home");
+    out.ClearWayFor(c.target);
+    std::vector<std::string> after;
+    for (const auto& [file, contents] : tree.files())
+      if (file != "index.html" || c.target == "index.html/x") after.push_back(file);
+    EXPECT_EQ(after, c.after) << c.what;
+  }
+}
+
 TEST_F(PublicFolderTest, WriteFailuresAreReportedInOrder) {
   tree_.MakeFolders("articles", nullptr);
   tree_.FailWrites("articles/b.html", "disk full");

@@ -14,6 +14,7 @@
 #include "render/post_conversion.h"
 #include "render/post_index_file.h"
 #include "render/public_folder.h"
+#include "render/public_record.h"
 #include "render/search_index.h"
 #include "render/site_render.h"
 #include "render/sitemap_builder.h"
@@ -134,6 +135,14 @@ bool SiteBuilder::Build() {
            ": the site's settings did not load; nothing was written");
     return false;
   }
+  // Through a linked public/ every page would be written, and every stale
+  // one removed, wherever the link leads.
+  if (!output_tree_ &&
+      DiskOutputTree(config_.workspace().public_dir()).KindOf("") == OutputTree::Kind::kLink) {
+    Report(config_.workspace().public_dir() +
+           ": is a symbolic link; the build writes nothing through it (replace it by a folder)");
+    return false;
+  }
   in_build_ = true;
   struct Done {
     bool* in_build;
@@ -155,19 +164,46 @@ bool SiteBuilder::Build() {
 }
 
 bool SiteBuilder::RunSteps(std::vector<PostFile>* posts) {
-  DiskOutputTree disk(config_.workspace().public_dir());
+  const Workspace& workspace = config_.workspace();
+  DiskOutputTree disk(workspace.public_dir());
   OutputTree* tree = output_tree_ ? output_tree_ : &disk;
   std::string ignored;
   tree->MakeFolders("", &ignored);
   PublicFolder out(tree, sink_);
+  // The record is of public/ on disk; a test's own tree keeps none.
+  const bool recorded = output_tree_ == nullptr;
+  PublicRecord record = recorded ? PublicRecord::Load(workspace) : PublicRecord();
+  out.set_earlier_aliases(record.aliases);
+  const bool drafts =
+      include_drafts_ &&
+      std::any_of(posts->begin(), posts->end(), [](const PostFile& post) { return post.draft; });
+  // Before the first page, so that a build stopped half-way counts too.
+  if (drafts && !record.drafts && recorded) {
+    record.drafts = true;
+    SaveRecord(record);
+  }
+  bool built = RunStepsInto(&out, posts);
+  if (out.aliases()) record.aliases = *out.aliases();
+  // Only a good build without drafts is known to have removed theirs.
+  record.drafts = drafts || (record.drafts && !built);
+  if (recorded) SaveRecord(record);
+  return built;
+}
+
+bool SiteBuilder::RunStepsInto(PublicFolder* out, std::vector<PostFile>* posts) {
   // The posts' Markdown is converted in the background while the index,
   // timeline and feed render; the posts' pages come after them.
   PostConversion html(host_, converter_, posts);
   html.Start();
-  SiteRender site(config_, &data_, posts, &out, &html, sink_);
+  SiteRender site(config_, &data_, posts, out, &html, sink_);
   for (const Step& step : kSteps)
     if (!step.run(site) && step.required) return false;
   return site.Finish();
+}
+
+void SiteBuilder::SaveRecord(const PublicRecord& record) const {
+  std::string error;
+  if (!record.Save(config_.workspace(), &error)) Report(error);
 }
 
 std::string SiteBuilder::ScriptRender(const std::string& template_path) {

@@ -33,8 +33,10 @@ namespace tarn {
 
 class MarkdownConverter;
 class OutputTree;
+class PublicFolder;
 class ScriptHost;
 struct PostFile;
+struct PublicRecord;
 
 class SiteBuilder {
  public:
@@ -75,8 +77,11 @@ class SiteBuilder {
   // markToHtml, or it threw), a file could not be written, or one would
   // have been written or removed through a symbolic link inside public/ (it
   // is not). False at once, writing nothing, when the last LoadConfig
-  // failed, or when a build is already running (a page call in the middle
-  // of one).
+  // failed, when public/ itself is a symbolic link, or when a build is
+  // already running (a page call in the middle of one).
+  // A build into public/ on disk keeps its PublicRecord: the alias pages it
+  // wrote, and whether drafts were built (set before the first page is
+  // written, cleared by a good build without them).
   // system.deployUrl and system.sourceUrl, which may hold credentials, are
   // out of the site data while the build renders: no generated file holds
   // them.
@@ -93,8 +98,13 @@ class SiteBuilder {
 
  private:
   void Report(const std::string& message) const;
-  // The build's steps over its posts; Build's result.
+  // The build's steps over its posts, keeping the PublicRecord of public/
+  // up to date; Build's result.
   bool RunSteps(std::vector<PostFile>* posts);
+  // The steps themselves, writing through out.
+  bool RunStepsInto(PublicFolder* out, std::vector<PostFile>* posts);
+  // Writes the record, reporting why it cannot.
+  void SaveRecord(const PublicRecord& record) const;
 
   ScriptHost* host_;
   MarkdownConverter* converter_ = nullptr;

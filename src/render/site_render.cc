@@ -1,5 +1,6 @@
 #include "render/site_render.h"
 
+#include <ctime>
 #include <utility>
 
 #include "data/text_file.h"
@@ -15,7 +16,8 @@ SiteRender::SiteRender(const SiteConfig& config, JsonDocument* data, std::vector
       html_(html),
       sink_(std::move(sink)),
       engine_(config.theme_dir(), config.workspace().root(), sink_),
-      view_(config.url_prefix(), data->GetText("system.url"), data->GetText("system.author")) {}
+      view_(config.url_prefix(), data->GetText("system.url"), data->GetText("system.author")),
+      started_(PostIndex::FormatPostTime(std::time(nullptr))) {}
 
 SiteRender::~SiteRender() {
   // A build that stopped early still waits for its post index, and says

@@ -72,8 +72,13 @@ class SiteRender {
   // "." for depth 0, "..", "../..", ...
   static std::string RootPath(int depth);
 
-  // The newest update_time among the posts.
-  std::string NewestUpdate() const { return PostView::NewestUpdate(*posts_); }
+  // The newest update_time among the posts (those at the indices in
+  // which) that is not after the build's start, for a list page's lastmod;
+  // "" for none.
+  std::string NewestUpdate() const { return PostView::NewestUpdate(*posts_, started_); }
+  std::string NewestUpdate(const std::vector<int>& which) const {
+    return PostView::NewestUpdate(*posts_, which, started_);
+  }
 
   // The plain text of each post's article, for the search index; filled in
   // as the articles render when the theme has search.
@@ -95,6 +100,7 @@ class SiteRender {
   DiagnosticSink sink_;
   TemplateEngine engine_;
   PostView view_;
+  std::string started_;  // when the build started, as post times are written
   bool failed_ = false;
   std::vector<std::string> plain_texts_;
   std::unique_ptr<OutputWriter> index_writer_;

@@ -3,8 +3,6 @@
 #include <algorithm>
 #include <filesystem>
 
-#include "data/text_file.h"
-
 namespace tarn {
 namespace {
 
@@ -62,9 +60,9 @@ bool StaticFiles::Copy(const Workspace& workspace, PublicFolder* out, const Diag
              " itself, and its file wins");
       continue;
     }
-    std::string bytes;
     std::string error;
-    if (!ReadTextFile(path.string(), &bytes, &error) || !out->Put(relative, bytes, &error)) {
+    out->ClearWayFor(relative);
+    if (!out->PutCopy(path.string(), relative, &error)) {
       report(error + " (copying " + shown + ")");
       ok = false;
     }

@@ -6,7 +6,10 @@
 // followed only when it leads to a file inside the workspace; anything else
 // that is not a plain file (FIFOs, sockets, devices) is skipped. Nothing is
 // written outside public/, and never through a symbolic link in it. Files
-// that already hold the same bytes are left alone.
+// are streamed, never read whole, and a copy an earlier build made is left
+// alone while the file keeps its size and modification time. A file or
+// folder an earlier build left where a static file's path now goes (the
+// static file was a folder, or the other way round) makes way for it.
 //
 // Thread safety: the function keeps no state.
 #pragma once

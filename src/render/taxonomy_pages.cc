@@ -40,7 +40,7 @@ std::set<std::string> WriteTermPages(SiteRender& site, const Kind& kind, const T
     std::string relative = std::string(kind.folder) + "/" + group.folder + "/index.html";
     if (!site.out().MakeFoldersFor(relative)) continue;
     site.out().Write(relative, html);
-    site.out().Listed(relative, group.newest_update);
+    site.out().Listed(relative, site.NewestUpdate(group.posts));
     keep.insert(group.folder);
   }
   return keep;

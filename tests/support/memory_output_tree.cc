@@ -142,6 +142,17 @@ bool MemoryOutputTree::Write(std::string_view relative, std::string_view content
   return true;
 }
 
+bool MemoryOutputTree::CopyFile(const std::string& source, std::string_view relative,
+                                std::string* error) {
+  std::string contents;
+  std::string reason;
+  if (!ReadTextFile(source, &contents, &reason)) {
+    if (error) *error = reason;
+    return false;
+  }
+  return Write(relative, contents, error);
+}
+
 bool MemoryOutputTree::CopyFolder(const std::string& source, std::string_view relative,
                                   std::string* error) {
   namespace fs = std::filesystem;

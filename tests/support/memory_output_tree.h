@@ -41,6 +41,7 @@ class MemoryOutputTree : public OutputTree {
   std::vector<Entry> List(std::string_view folder) const override;
   bool MakeFolders(std::string_view folder, std::string* error) override;
   bool Write(std::string_view relative, std::string_view contents, std::string* error) override;
+  bool CopyFile(const std::string& source, std::string_view relative, std::string* error) override;
   bool CopyFolder(const std::string& source, std::string_view relative,
                   std::string* error) override;
   bool Remove(std::string_view relative, std::string* error) override;
