@@ -450,6 +450,22 @@ TEST_F(DeployE2eTest, DraftsNeverReachTheRemote) {
   EXPECT_EQ(Tarn("push").exit_status, 0);
 }
 
+TEST_F(DeployE2eTest, APublicFolderThatIsALinkIsNeitherWrittenNorPushed) {
+  std::string remote = MakeBareRemote("site");
+  SetDeployUrl(remote);
+  const std::string outside = root_ + "/outside";
+  fs::create_directories(outside);
+  fs::remove_all(public_);
+  fs::create_directory_symlink(outside, public_);
+  for (const char* command : {"publish", "push"}) {
+    CommandResult result = Tarn(command);
+    EXPECT_EQ(result.exit_status, 1) << command << ": " << result.output;
+    EXPECT_TRUE(Has(result, "is a symbolic link")) << command << ": " << result.output;
+  }
+  EXPECT_TRUE(fs::is_empty(outside));
+  EXPECT_EQ(Git(remote, {"for-each-ref"}), "");
+}
+
 TEST_F(DeployE2eTest, FailedBuildOrCommitPublishesNothing) {
   std::string remote = MakeBareRemote("site");
   SetDeployUrl(remote);

@@ -32,6 +32,13 @@ bool GitDeployer::InitRepository(const std::string& work_dir, OutputCallback cal
     Report("cannot prepare the git repository: the folder " + work_dir_ + " does not exist");
     return false;
   }
+  // git init and every later command would work in the link's target,
+  // outside the blog.
+  if (g_file_test(work_dir_.c_str(), G_FILE_TEST_IS_SYMLINK)) {
+    Report(work_dir_ +
+           ": is a symbolic link; git is not set up through it (replace it by a folder)");
+    return false;
+  }
   std::string git_dir = work_dir_ + "/.git";
   if (g_file_test(git_dir.c_str(), G_FILE_TEST_IS_DIR)) {
     Notify(kRepositoryReadyNotice);

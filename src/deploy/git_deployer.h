@@ -71,7 +71,7 @@ class GitDeployer {
   // Makes work_dir the folder git runs in and, when callback is given,
   // the output callback. Sends ".git is all ready" when work_dir/.git is a
   // folder; otherwise runs "git init" there (branch master). False when the
-  // folder is missing or git init failed.
+  // folder is missing or a symbolic link, or git init failed.
   bool InitRepository(const std::string& work_dir, OutputCallback callback = nullptr);
 
   // Remembers url and makes origin, where Push pushes, point at it: runs

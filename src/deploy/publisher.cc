@@ -1,5 +1,7 @@
 #include "deploy/publisher.h"
 
+#include <glib.h>
+
 #include <filesystem>
 
 #include "data/text_file.h"
@@ -103,7 +105,7 @@ DeployOutcome Publisher::Describe(PushResult result, bool rendered) {
 
 DeployOutcome Publisher::Push() {
   DeployOutcome refused;
-  if (RefuseDrafts(&refused)) return refused;
+  if (RefuseLinkedSite(&refused) || RefuseDrafts(&refused)) return refused;
   return Describe(CommitAndPush(), false);
 }
 
@@ -117,9 +119,22 @@ bool Publisher::RefuseDrafts(DeployOutcome* outcome) const {
   return true;
 }
 
+bool Publisher::RefuseLinkedSite(DeployOutcome* outcome) const {
+  const std::string public_dir = site_->config().workspace().public_dir();
+  if (!g_file_test(public_dir.c_str(), G_FILE_TEST_IS_SYMLINK)) return false;
+  *outcome = {false,
+              "推送已停止：" + public_dir +
+                  " 是一个符号链接，tarn 不会通过它写入、提交或推送。\n"
+                  "请把它换成一个文件夹，再渲染并推送。",
+              kError};
+  return true;
+}
+
 DeployOutcome Publisher::PushRendered() { return Describe(CommitAndPush(), true); }
 
 DeployOutcome Publisher::RenderingAndPush() {
+  DeployOutcome refused;
+  if (RefuseLinkedSite(&refused)) return refused;
   std::string public_dir = site_->config().workspace().public_dir();
   std::error_code ec;
   std::filesystem::create_directories(public_dir, ec);

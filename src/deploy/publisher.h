@@ -95,6 +95,10 @@ class Publisher {
   // build into public/ built drafts (PublicRecord): once committed they
   // would stay in the published history.
   bool RefuseDrafts(DeployOutcome* outcome) const;
+  // True, writing nothing and with *outcome saying why, when public/ is a
+  // symbolic link: git and the build would work in its target, outside the
+  // blog.
+  bool RefuseLinkedSite(DeployOutcome* outcome) const;
   // Commit, then push to the deploy URL unless the remote holds a foreign
   // site and replace_ is off.
   PushResult CommitAndPush();
