@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cctype>
+#include <filesystem>
 
 namespace tarn {
 namespace {
@@ -248,6 +249,14 @@ ProgramOptions GitDeployer::GitOptions(const std::string& work_dir) {
                        "GIT_PREFIX",
                        "GIT_SHALLOW_FILE",
                        "GIT_IMPLICIT_WORK_TREE"};
+  // Without a repository of its own (git init failed, or .git was removed)
+  // git would look in the folders above and find the blog's own backup
+  // repository, or any other: it must stop at work_dir instead.
+  std::error_code ec;
+  std::filesystem::path dir = std::filesystem::absolute(work_dir, ec).lexically_normal();
+  if (!dir.has_filename()) dir = dir.parent_path();  // "…/public/"
+  if (!ec && dir.has_parent_path())
+    options.env.push_back({"GIT_CEILING_DIRECTORIES", dir.parent_path().string()});
   return options;
 }
 

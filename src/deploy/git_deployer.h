@@ -148,8 +148,8 @@ class GitDeployer {
                                    const ProgramOptions& options, const OutputCallback& callback);
 
   // How every git command of tarn runs in work_dir: no prompt, no editor,
-  // and none of a calling git hook's variables that would point git at
-  // another repository.
+  // none of a calling git hook's variables that would point git at another
+  // repository, and no search for a repository above work_dir.
   static ProgramOptions GitOptions(const std::string& work_dir);
 
   const std::string& work_dir() const { return work_dir_; }

@@ -139,6 +139,18 @@ TEST_F(GitDeployerTest, MissingFolderIsAnErrorAndGitNeverRunsElsewhere) {
   EXPECT_EQ(reasons.size(), 1u);
 }
 
+TEST_F(GitDeployerTest, AFolderWithoutItsOwnRepositoryNeverReachesOneAbove) {
+  // The blog's backup repository above public/, which has none of its own
+  // (as when its git init failed).
+  ASSERT_TRUE(deployer_.InitRepository(root_));
+  CommandResult found =
+      CommandRunner::RunProgram({"git", "rev-parse", "--git-dir"}, GitDeployer::GitOptions(work_));
+  EXPECT_FALSE(found.succeeded()) << found.output;
+  EXPECT_TRUE(
+      CommandRunner::RunProgram({"git", "rev-parse", "--git-dir"}, GitDeployer::GitOptions(root_))
+          .succeeded());
+}
+
 TEST_F(GitDeployerTest, CommitHandsBackTheMessageAndPassesItAsOneArgument) {
   // Without a callback nothing is streamed, but output is still returned.
   ASSERT_TRUE(deployer_.InitRepository(work_));
