@@ -56,6 +56,50 @@ describe('markToHtml', () => {
     assert.match(html, /<pre><code class="language-cpp">if \(a &lt; b &amp;&amp; c\) \{\}\n<\/code><\/pre>/);
   });
 
+  it('converts each Markdown extension a post may use', () => {
+    const cases = [
+      ['Text[^1].\n\n[^1]: The note.', /<sup class="footnote-ref"><a href="#fn1" id="fnref1">\[1\]<\/a><\/sup>[\s\S]*<li id="fn1" class="footnote-item"><p>The note\./],
+      ['- [x] done\n- [ ] todo', /<li class="task-list-item"><input class="task-list-item-checkbox" checked="" disabled="" type="checkbox"> done<\/li>/],
+      ['Term\n: Definition', /<dl>\n<dt>Term<\/dt>\n<dd>Definition<\/dd>\n<\/dl>/],
+      ['==marked== H~2~O x^2^', /<p><mark>marked<\/mark> H<sub>2<\/sub>O x<sup>2<\/sup><\/p>/],
+      ['The HTML page.\n\n*[HTML]: Hyper Text', /<abbr title="Hyper Text">HTML<\/abbr> page/],
+      ['> [!WARNING]\n> Mind the gap.', /^<div class="markdown-alert markdown-alert-warning">\n<p class="markdown-alert-title">Warning<\/p>\n<p>Mind the gap\.<\/p>\n<\/div>\n$/],
+      ['> [!tip]\n> - a list', /^<div class="markdown-alert markdown-alert-tip">\n<p class="markdown-alert-title">Tip<\/p>\n<ul>/],
+      ['> [!TIP] on the title line', /^<blockquote>\n<p>\[!TIP\] on the title line/],
+      ['> [!OTHER]\n> stays a quote', /^<blockquote>\n<p>\[!OTHER\]\nstays a quote/],
+      ['## Title {#intro .wide .dark}', /^<h2 id="intro" class="wide dark">Title<\/h2>\n$/],
+      ['## Set {x}', /^<h2>Set \{x\}<\/h2>\n$/],
+    ];
+    for (const [markdown, expected] of cases) assert.match(page.markToHtml(markdown), expected, markdown);
+  });
+
+  it('keeps TeX whole for the typesetting and prices as prose', () => {
+    const inline = (tex) => `<span class="math inline">$${tex}$</span>`;
+    const display = (tex) => `<div class="math display">$$${tex}$$</div>\n`;
+    const dollar = '<span>$</span>';
+    const cases = [
+      ['$a_1 * b_2 * c$', `<p>${inline('a_1 * b_2 * c')}</p>\n`],
+      ['kramdown $$x_i$$ inline', `<p>kramdown ${inline('x_i')} inline</p>\n`],
+      ['\\(a \\\\ b\\) and \\[c\\]', `<p>${inline('a \\\\ b')} and <span class="math display">$$c$$</span></p>\n`],
+      ['$$\n\\begin{align}\na_1 &= b \\\\\nc &< d \\| e\n\\end{align}\n$$', display('\n\\begin{align}\na_1 &amp;= b \\\\\nc &amp;&lt; d \\| e\n\\end{align}\n')],
+      ['\\[\nx^*_1\n\\]', display('\nx^*_1\n')],
+      ['$$x$$', display('x')],
+      ['```math\n\\frac{1}{2}\n```', display('\\frac{1}{2}')],
+      ['Where\n$$\ny\n$$', `<p>Where</p>\n${display('\ny\n')}`],
+      ['$200 per month. We get about $20-$30', `<p>${dollar}200 per month. We get about ${dollar}20-${dollar}30</p>\n`],
+      ['$ 5 and 6 $', `<p>${dollar} 5 and 6 ${dollar}</p>\n`],
+      ['Cost \\$5, $\\$x$', `<p>Cost ${dollar}5, ${inline('\\$x')}</p>\n`],
+      ['- item $a_b$\n\n  $$\n  c_d\n  $$', `<ul>\n<li>\n<p>item ${inline('a_b')}</p>\n${display('\nc_d\n')}</li>\n</ul>\n`],
+      ['| a | b |\n| - | - |\n| $x_1$ | $y*z$ |', /<td><span class="math inline">\$x_1\$<\/span><\/td>\n<td><span class="math inline">\$y\*z\$<\/span><\/td>/],
+      ['`$x_1$` stays code', '<p><code>$x_1$</code> stays code</p>\n'],
+    ];
+    for (const [markdown, expected] of cases) {
+      const html = page.markToHtml(markdown);
+      if (expected instanceof RegExp) assert.match(html, expected, markdown);
+      else assert.equal(html, expected, markdown);
+    }
+  });
+
   it('keeps raw HTML and Chinese text, links bare addresses', () => {
     const html = page.markToHtml('按 <kbd>Ctrl</kbd>+<kbd>S</kbd> 保存。见 https://example.com');
     assert.equal(html,
@@ -98,7 +142,8 @@ describe('markToHtml', () => {
   it('links exactly what plain markdown-it links, on random text full of addresses', () => {
     // The page narrows markdown-it's linkify step for speed; the HTML must
     // not change. Plain markdown-it with the page's options is the oracle.
-    const plain = page.markdownit({ html: true, linkify: true, typographer: false, breaks: false });
+    const options = { html: true, linkify: true, typographer: false, breaks: false };
+    const plain = page.markdownExtensions(page.markdownit(options));
     const pieces = [
       'https://example.com/a_(b)?q=1#x', 'http://例子.测试/路径', 'ftp://ftp.example.org/f.txt',
       '//example.net/p', 'www.example.com', 'example.com', 'mail me@example.com', 'mailto:a@b.cn',
@@ -118,7 +163,9 @@ describe('markToHtml', () => {
       for (let k = random(doc % 2 ? 3 : 25); k >= 0; k--) text += pieces[random(pieces.length)] + (random(3) ? ' ' : '');
       assert.equal(page.markToHtml(text), plain.render(text), JSON.stringify(text));
     }
-    for (const p of samplePosts) assert.equal(page.markToHtml(p.content), plain.render(p.content), p.file);
+    // The demo posts use no extension: each converts as bare markdown-it does.
+    const bare = page.markdownit(options);
+    for (const p of samplePosts) assert.equal(page.markToHtml(p.content), bare.render(p.content), p.file);
   });
 });
 

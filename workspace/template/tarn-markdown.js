@@ -5,7 +5,10 @@
 // live preview calls the same function, so a post looks the same in the
 // preview and on the published site. Keep this file free of DOM access.
 //
-// Needs vendor/markdown-it.min.js loaded before it (it defines markdownit).
+// Needs vendor/markdown-it.min.js (it defines markdownit), its plug-ins in
+// vendor/ and tarn-math.js loaded before it. Each extension only changes a
+// post that uses its syntax; a post without any converts as plain
+// markdown-it converts it.
 (function (global) {
   'use strict';
 
@@ -21,6 +24,76 @@
     typographer: false,
     breaks: false
   });
+
+  // Extensions bloggers bring from other generators: maths first (so TeX is
+  // a token before emphasis sees "_" or "*"), then footnotes ([^1]), task
+  // lists (- [x]), definition lists, ==mark==, H~2~O, x^2^, abbreviations
+  // (*[HTML]: ...), GitHub-style alerts (> [!NOTE]) and heading attributes
+  // (## Title {#id .class}).
+  // markdownExtensions(md) adds them all to a markdown-it instance (tests
+  // build their reference converter with it).
+  global.markdownExtensions = function markdownExtensions(target) {
+    return target.use(global.tarnMath)
+      .use(global.markdownitFootnote)
+      .use(global.markdownitTaskLists)
+      .use(global.markdownitDeflist)
+      .use(global.markdownitMark)
+      .use(global.markdownitSub)
+      .use(global.markdownitSup)
+      .use(global.markdownitAbbr)
+      .use(alerts)
+      .use(headingAttributes);
+  };
+  global.markdownExtensions(md);
+
+  // > [!NOTE] (or TIP, IMPORTANT, WARNING, CAUTION) as the first line of a
+  // block quote makes it an alert: a <div class="markdown-alert
+  // markdown-alert-note"> with a title paragraph, as GitHub shows it.
+  var alertKinds = { NOTE: 'Note', TIP: 'Tip', IMPORTANT: 'Important', WARNING: 'Warning', CAUTION: 'Caution' };
+
+  function alerts(md) {
+    md.core.ruler.after('block', 'alerts', function (state) {
+      var tokens = state.tokens;
+      for (var i = 0; i + 2 < tokens.length; i++) {
+        if (tokens[i].type !== 'blockquote_open' || tokens[i + 1].type !== 'paragraph_open') continue;
+        var inline = tokens[i + 2];
+        var marker = /^\[!([A-Za-z]+)\][ \t]*(?:\n|$)/.exec(inline.content);
+        if (!marker || !alertKinds[marker[1].toUpperCase()]) continue;
+        var kind = marker[1].toUpperCase();
+        inline.content = inline.content.slice(marker[0].length);
+        var close = i + 1;
+        while (!(tokens[close].type === 'blockquote_close' && tokens[close].level === tokens[i].level)) close++;
+        tokens[i].tag = tokens[close].tag = 'div';
+        tokens[i].attrJoin('class', 'markdown-alert markdown-alert-' + kind.toLowerCase());
+        var title = new state.Token('html_block', '', 0);
+        title.content = '<p class="markdown-alert-title">' + alertKinds[kind] + '</p>\n';
+        // The marker alone on its paragraph leaves no paragraph behind.
+        var removed = inline.content === '' ? 3 : 0;
+        tokens.splice(i + 1, removed, title);
+      }
+    });
+  }
+
+  // "## Title {#id .class}" gives the heading that id and those classes; a
+  // brace group holding anything else stays text.
+  function headingAttributes(md) {
+    var pattern = /[ \t]*\{((?:[ \t]*[#.][^\s{}#.]+)+)[ \t]*\}$/;
+    md.core.ruler.after('inline', 'heading_attributes', function (state) {
+      var tokens = state.tokens;
+      for (var i = 0; i + 1 < tokens.length; i++) {
+        if (tokens[i].type !== 'heading_open') continue;
+        var children = tokens[i + 1].children;
+        var last = children && children[children.length - 1];
+        var found = last && last.type === 'text' && pattern.exec(last.content);
+        if (!found) continue;
+        last.content = last.content.slice(0, found.index);
+        found[1].trim().split(/[ \t]+/).forEach(function (name) {
+          if (name[0] === '#') tokens[i].attrSet('id', name.slice(1));
+          else tokens[i].attrJoin('class', name.slice(1));
+        });
+      }
+    });
+  }
 
   // markdown-it's linkify step first asks linkify-it whether a whole
   // paragraph holds a link, and only then looks at the paragraph's text

@@ -1,0 +1,177 @@
+// Maths in Markdown for Tarn Blog Editor's pages: a markdown-it plug-in.
+//
+// Recognises TeX before any other inline rule sees it, so "_", "*" and "\\"
+// inside a formula reach the reader untouched:
+//   inline:  $...$, $$...$$ inside a line of text, \(...\)
+//   display: a block that opens with $$ or \[ at the start of a line and
+//            closes with $$ or \] at the end of a line, and ```math fences.
+// The money rule keeps prices prose: a "$" followed by white space opens no
+// formula, and a "$" preceded by white space or followed by a digit closes
+// none ("$200 per month, about $20-$30" has no maths).
+//
+// Every formula goes through one function, renderMath(tex, display), which
+// writes the TeX (escaped for HTML) between the delimiters the theme's
+// client-side typesetting reads: $...$ inline, $$...$$ display. A dollar sign
+// that is not maths is written as <span>$</span>, so that the typesetting,
+// which pairs dollars within one run of text, never pairs it with another.
+// Keep this file free of DOM access (it also runs in a headless engine).
+(function (global) {
+  'use strict';
+
+  var DOLLAR = 0x24;
+  var BACKSLASH = 0x5c;
+
+  function escapeHtml(text) {
+    return text.replace(/&/g, '&amp;').replace(/</g, '&lt;').replace(/>/g, '&gt;').replace(/"/g, '&quot;');
+  }
+
+  // The HTML of one formula, display or inline, without its surrounding
+  // element. A build-time typesetter replaces this one function.
+  function renderMath(tex, display) {
+    var delimiter = display ? '$$' : '$';
+    return delimiter + escapeHtml(tex) + delimiter;
+  }
+
+  function isSpace(code) {
+    return code === 0x20 || code === 0x09 || code === 0x0a || code === 0x0d;
+  }
+
+  function isDigit(code) {
+    return code >= 0x30 && code <= 0x39;
+  }
+
+  // Where the closing delimiter of a formula opened before `from` starts,
+  // or -1. Backslash pairs (\$, \\) inside the formula are skipped whole.
+  function findClose(src, from, max, close, singleDollar) {
+    for (var pos = from; pos < max; pos++) {
+      var code = src.charCodeAt(pos);
+      if (code === BACKSLASH && src.slice(pos, pos + close.length) !== close) {
+        pos++;
+        continue;
+      }
+      if (src.slice(pos, pos + close.length) !== close) continue;
+      if (!singleDollar) return pos;
+      if (isSpace(src.charCodeAt(pos - 1)) || isDigit(src.charCodeAt(pos + 1))) continue;
+      return pos;
+    }
+    return -1;
+  }
+
+  // Inline rule, ahead of markdown-it's escapes and emphasis.
+  function mathInline(state, silent) {
+    var src = state.src;
+    var start = state.pos;
+    var open;
+    var close;
+    if (src.charCodeAt(start) === DOLLAR) {
+      open = src.charCodeAt(start + 1) === DOLLAR ? '$$' : '$';
+      close = open;
+    } else if (src.charCodeAt(start) === BACKSLASH && src.charCodeAt(start + 1) === 0x28) {
+      open = '\\(';
+      close = '\\)';
+    } else if (src.charCodeAt(start) === BACKSLASH && src.charCodeAt(start + 1) === 0x5b) {
+      open = '\\[';
+      close = '\\]';
+    } else {
+      return false;
+    }
+    var single = open === '$';
+    var from = start + open.length;
+    var end = -1;
+    if (!(single && (from >= state.posMax || isSpace(src.charCodeAt(from))))) {
+      end = findClose(src, from, state.posMax, close, single);
+    }
+    if (end <= from || src.slice(from, end).trim() === '') {
+      if (open[0] === '\\') return false;
+      // A dollar that opens nothing is text, kept away from the typesetting.
+      if (!silent) state.push('math_dollar', '', 0).content = '$';
+      state.pos += 1;
+      return true;
+    }
+    if (!silent) {
+      var token = state.push('math_inline', 'math', 0);
+      token.markup = open;
+      token.info = open === '\\[' ? 'display' : '';
+      token.content = src.slice(from, end);
+    }
+    state.pos = end + close.length;
+    return true;
+  }
+
+  // Escaped dollars (\$) are text too, and must not pair up either.
+  function escapedDollar(state, silent) {
+    var src = state.src;
+    if (src.charCodeAt(state.pos) !== BACKSLASH || src.charCodeAt(state.pos + 1) !== DOLLAR) return false;
+    if (!silent) state.push('math_dollar', '', 0).content = '$';
+    state.pos += 2;
+    return true;
+  }
+
+  // Block rule: $$ or \[ at the start of a line (up to three spaces in),
+  // through the line that ends with the matching $$ or \], within one run
+  // of non-blank lines.
+  function mathBlock(state, startLine, endLine, silent) {
+    var pos = state.bMarks[startLine] + state.tShift[startLine];
+    var max = state.eMarks[startLine];
+    if (state.sCount[startLine] - state.blkIndent >= 4) return false;
+    var head = state.src.slice(pos, pos + 2);
+    var close = head === '$$' ? '$$' : head === '\\[' ? '\\]' : null;
+    if (!close) return false;
+    var first = state.src.slice(pos + 2, max).replace(/\s+$/, '');
+    var lines = [];
+    var line = startLine;
+    var text = first;
+    for (;;) {
+      if (text.length >= close.length && text.slice(-close.length) === close) {
+        lines.push(text.slice(0, -close.length));
+        break;
+      }
+      lines.push(text);
+      line++;
+      if (line >= endLine) return false;
+      if (state.sCount[line] < state.blkIndent || state.isEmpty(line)) return false;
+      text = state.src.slice(state.bMarks[line] + state.tShift[line], state.eMarks[line]).replace(/\s+$/, '');
+    }
+    var tex = lines.join('\n');
+    if (tex.trim() === '') return false;
+    if (silent) return true;
+    var token = state.push('math_block', 'math', 0);
+    token.block = true;
+    token.markup = head;
+    token.content = tex;
+    token.map = [startLine, line + 1];
+    state.line = line + 1;
+    return true;
+  }
+
+  function mathBlockHtml(tex) {
+    return '<div class="math display">' + renderMath(tex, true) + '</div>\n';
+  }
+
+  function plugin(md) {
+    md.inline.ruler.before('escape', 'math_inline', mathInline);
+    md.inline.ruler.before('escape', 'math_escaped_dollar', escapedDollar);
+    md.block.ruler.before('fence', 'math_block', mathBlock, {
+      alt: ['paragraph', 'reference', 'blockquote', 'list']
+    });
+    md.renderer.rules.math_inline = function (tokens, idx) {
+      var display = tokens[idx].info === 'display';
+      return '<span class="math ' + (display ? 'display' : 'inline') + '">' +
+        renderMath(tokens[idx].content, display) + '</span>';
+    };
+    md.renderer.rules.math_block = function (tokens, idx) {
+      return mathBlockHtml(tokens[idx].content);
+    };
+    md.renderer.rules.math_dollar = function () {
+      return '<span>$</span>';
+    };
+    var fence = md.renderer.rules.fence;
+    md.renderer.rules.fence = function (tokens, idx, options, env, self) {
+      if (tokens[idx].info.trim() === 'math') return mathBlockHtml(tokens[idx].content.replace(/\n$/, ''));
+      return fence(tokens, idx, options, env, self);
+    };
+  }
+
+  global.tarnMath = plugin;
+  global.tarnMath.renderMath = renderMath;
+})(typeof globalThis !== 'undefined' ? globalThis : this);
