@@ -91,7 +91,8 @@ class FrontMatterBuildTest : public WorkspaceTest {
         "The rest.\r\n");
     Put("_posts/hugo.md",
         "+++\ntitle = \"Hugo post\"\ndate = 2021-06-07T08:09:10+08:00\nslug = \"from-hugo\"\n"
-        "tags = [\"go\"]\n[params]\ncover = \"c.png\"\n+++\nHugo body text.\n");
+        "tags = [\"go\"]\n[params]\ncover = \"c.png\"\n+++\nHugo summary.\n\n<!--more-->\n\n"
+        "Hugo body text.\n");
     Put("_posts/2020-01-02-jekyll.md",
         "---\ntitle: \"Jekyll: post\"\ndate: 2020-01-02 03:04:05 +0000\ntags: one\n"
         "excerpt: Jekyll's summary\n---\nJekyll body.\n");
@@ -156,6 +157,7 @@ TEST_F(FrontMatterBuildTest, PeerPostsBuildWithTheirTitlesDatesOrderAndFeed) {
   EXPECT_EQ(db.GetText("posts[4].description"), "Jekyll's summary");
   EXPECT_EQ(db.GetText("posts[5].excerpt"), "<p>Intro.</p>\r\n");  // "\n" reads back as CR LF
   EXPECT_EQ(db.GetText("posts[4].excerpt"), "");
+  EXPECT_EQ(db.GetText("posts[3].excerpt"), "<p>Hugo summary.</p>\r\n");  // <!--more-->
   EXPECT_EQ(db.GetText("timeline[1].date"), "六月,2021");
   // The record keeps the whole file; the seven members come first.
   EXPECT_EQ(db.GetText("posts[3].content").rfind("+++\r\ntitle", 0), 0u);
@@ -183,7 +185,9 @@ TEST_F(FrontMatterBuildTest, PeerPostsBuildWithTheirTitlesDatesOrderAndFeed) {
                   "<title><![CDATA[Hexo 的文章]]></title>\r\n      "
                   "<description><![CDATA[From Hexo]]></description>\r\n      "
                   "<pubDate>Mon, 01 Apr 2019 02:00:00 GMT</pubDate>");
-  EXPECT_CONTAINS(feed, "<description><![CDATA[Hugo body text.\n]]></description>");
+  EXPECT_CONTAINS(feed,
+                  "<description><![CDATA[Hugo summary.\n\n<!--more-->\n\nHugo body text.\n]]>"
+                  "</description>");
   EXPECT_EQ(feed.find("Not yet"), std::string::npos);
 
   // Aliases redirect to the article; static/ is copied, .git and the

@@ -194,13 +194,30 @@ bool ReadOne(const std::string& path, PostFile* post, std::vector<std::string>* 
   return true;
 }
 
+// The length of the excerpt marker at text[at] ("<!--", "more", "-->" with
+// any spaces or tabs between them, as Jekyll and Hugo bloggers write it);
+// 0 when there is none.
+std::size_t MoreMarkerAt(std::string_view text, std::size_t at) {
+  auto skip_blanks = [&text](std::size_t pos) {
+    while (pos < text.size() && (text[pos] == ' ' || text[pos] == '\t')) ++pos;
+    return pos;
+  };
+  if (text.compare(at, 4, "<!--") != 0) return 0;
+  std::size_t pos = skip_blanks(at + 4);
+  if (text.compare(pos, 4, "more") != 0) return 0;
+  pos = skip_blanks(pos + 4);
+  if (text.compare(pos, 3, "-->") != 0) return 0;
+  return pos + 3 - at;
+}
+
 }  // namespace
 
 bool PostIndex::HasMoreLine(std::string_view markdown) {
-  constexpr std::string_view kMore = "<!-- more -->";
-  for (std::size_t at = markdown.find(kMore); at != std::string_view::npos;
-       at = markdown.find(kMore, at + 1)) {
-    std::size_t end = at + kMore.size();
+  for (std::size_t at = markdown.find("<!--"); at != std::string_view::npos;
+       at = markdown.find("<!--", at + 1)) {
+    std::size_t length = MoreMarkerAt(markdown, at);
+    if (length == 0) continue;
+    std::size_t end = at + length;
     bool starts = at == 0 || markdown[at - 1] == '\n';
     bool ends =
         end == markdown.size() || markdown[end] == '\n' || markdown.compare(end, 2, "\r\n") == 0;
@@ -210,8 +227,11 @@ bool PostIndex::HasMoreLine(std::string_view markdown) {
 }
 
 std::string PostIndex::ExcerptOf(std::string_view html) {
-  std::size_t at = html.find("<!-- more -->");
-  return at == std::string_view::npos ? "" : std::string(html.substr(0, at));
+  for (std::size_t at = html.find("<!--"); at != std::string_view::npos;
+       at = html.find("<!--", at + 1)) {
+    if (MoreMarkerAt(html, at) != 0) return std::string(html.substr(0, at));
+  }
+  return "";
 }
 
 void PostIndex::Arrange(std::vector<PostFile>* posts, bool include_drafts, bool newest_first) {

@@ -87,9 +87,11 @@ class PostIndex {
   // pinned weight, then post time, newest first (ties keep name order).
   static void Arrange(std::vector<PostFile>* posts, bool include_drafts, bool newest_first);
 
-  // True when the Markdown has a line that is "<!-- more -->".
+  // True when the Markdown has a line that is the excerpt marker "<!-- more
+  // -->", with any spaces or tabs (or none) around "more".
   static bool HasMoreLine(std::string_view markdown);
-  // The HTML before "<!-- more -->" in a converted post; "" without one.
+  // The HTML before the first excerpt marker in a converted post; "" without
+  // one.
   static std::string ExcerptOf(std::string_view html);
 
   // The number of posts in posts_dir (0 when it is missing), without

@@ -36,6 +36,28 @@ TEST(PostIndex, LinksEncodeOnlyWhatBreaksThem) {
   EXPECT_EQ(PostIndex::ArticleLink("", "a"), "/articles/a.html");
 }
 
+TEST(PostIndex, ExcerptMarkerWithAnySpacing) {
+  struct Case {
+    const char* markdown;
+    bool has_more;
+  } cases[] = {
+      {"Intro.\n\n<!-- more -->\n\nRest.", true},
+      {"Intro.\n<!--more-->\r\nRest.", true},
+      {"<!--\tmore  -->", true},
+      {"Intro.\n\n<!-- more -->", true},
+      {"Intro. <!--more-->\nRest.", false},  // not a line of its own
+      {"<!-- more --> rest", false},
+      {"<!-- mores -->\n", false},
+      {"<!-- More -->\n", false},
+      {"<!-- -->\n<!--\n", false},
+  };
+  for (const Case& c : cases)
+    EXPECT_EQ(PostIndex::HasMoreLine(c.markdown), c.has_more) << c.markdown;
+  EXPECT_EQ(PostIndex::ExcerptOf("<p>A</p>\n<!--more-->\n<p>B</p>"), "<p>A</p>\n");
+  EXPECT_EQ(PostIndex::ExcerptOf("<!-- x --><p>A</p><!--  more\t-->"), "<!-- x --><p>A</p>");
+  EXPECT_EQ(PostIndex::ExcerptOf("<p>A</p><!-- moreover -->"), "");
+}
+
 TEST(PostIndex, MonthKeysInChineseNumerals) {
   const char* const expected[] = {"一月,2020", "二月,2020",   "三月,2020",     "四月,2020",
                                   "五月,2020", "六月,2020",   "七月,2020",     "八月,2020",
