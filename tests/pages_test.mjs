@@ -88,6 +88,7 @@ describe('markToHtml', () => {
       ['Where\n$$\ny\n$$', `<p>Where</p>\n${display('\ny\n')}`],
       ['$200 per month. We get about $20-$30', `<p>${dollar}200 per month. We get about ${dollar}20-${dollar}30</p>\n`],
       ['$ 5 and 6 $', `<p>${dollar} 5 and 6 ${dollar}</p>\n`],
+      ['$5 or $6 for $x_1 * y$', `<p>${dollar}5 or ${dollar}6 for ${inline('x_1 * y')}</p>\n`],
       ['Cost \\$5, $\\$x$', `<p>Cost ${dollar}5, ${inline('\\$x')}</p>\n`],
       ['- item $a_b$\n\n  $$\n  c_d\n  $$', `<ul>\n<li>\n<p>item ${inline('a_b')}</p>\n${display('\nc_d\n')}</li>\n</ul>\n`],
       ['| a | b |\n| - | - |\n| $x_1$ | $y*z$ |', /<td><span class="math inline">\$x_1\$<\/span><\/td>\n<td><span class="math inline">\$y\*z\$<\/span><\/td>/],

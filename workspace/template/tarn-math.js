@@ -7,7 +7,8 @@
 //            closes with $$ or \] at the end of a line, and ```math fences.
 // The money rule keeps prices prose: a "$" followed by white space opens no
 // formula, and a "$" preceded by white space or followed by a digit closes
-// none ("$200 per month, about $20-$30" has no maths).
+// none ("$200 per month, about $20-$30" has no maths). As in TeX, a "$...$"
+// formula ends at the next unescaped "$" or is not a formula.
 //
 // Every formula goes through one function, renderMath(tex, display), which
 // writes the TeX (escaped for HTML) between the delimiters the theme's
@@ -51,7 +52,9 @@
       }
       if (src.slice(pos, pos + close.length) !== close) continue;
       if (!singleDollar) return pos;
-      if (isSpace(src.charCodeAt(pos - 1)) || isDigit(src.charCodeAt(pos + 1))) continue;
+      // As in TeX, the first dollar ends the formula; when it cannot close
+      // one, the opening dollar was prose.
+      if (isSpace(src.charCodeAt(pos - 1)) || isDigit(src.charCodeAt(pos + 1))) return -1;
       return pos;
     }
     return -1;
