@@ -84,6 +84,8 @@ describe('markToHtml', () => {
       ['$$\n\\begin{align}\na_1 &= b \\\\\nc &< d \\| e\n\\end{align}\n$$', display('\n\\begin{align}\na_1 &amp;= b \\\\\nc &amp;&lt; d \\| e\n\\end{align}\n')],
       ['\\[\nx^*_1\n\\]', display('\nx^*_1\n')],
       ['$$x$$', display('x')],
+      ['$$a$$ and $$b$$', `<p>${inline('a')} and ${inline('b')}</p>\n`],
+      ['\\[x\\] is\nset', `<p><span class="math display">$$x$$</span> is\nset</p>\n`],
       ['```math\n\\frac{1}{2}\n```', display('\\frac{1}{2}')],
       ['Where\n$$\ny\n$$', `<p>Where</p>\n${display('\ny\n')}`],
       ['$200 per month. We get about $20-$30', `<p>${dollar}200 per month. We get about ${dollar}20-${dollar}30</p>\n`],

@@ -112,7 +112,7 @@
 
   // Block rule: $$ or \[ at the start of a line (up to three spaces in),
   // through the line that ends with the matching $$ or \], within one run
-  // of non-blank lines.
+  // of non-blank lines. Anything else is left to the paragraph.
   function mathBlock(state, startLine, endLine, silent) {
     var pos = state.bMarks[startLine] + state.tShift[startLine];
     var max = state.eMarks[startLine];
@@ -125,8 +125,12 @@
     var line = startLine;
     var text = first;
     for (;;) {
-      if (text.length >= close.length && text.slice(-close.length) === close) {
-        lines.push(text.slice(0, -close.length));
+      // The first closing delimiter ends the block, and must end its line
+      // ("$$a$$ and $$b$$" is a paragraph with two inline formulas).
+      var at = text.indexOf(close);
+      if (at >= 0 && at !== text.length - close.length) return false;
+      if (at >= 0) {
+        lines.push(text.slice(0, at));
         break;
       }
       lines.push(text);
