@@ -49,20 +49,24 @@
   // > [!NOTE] (or TIP, IMPORTANT, WARNING, CAUTION) as the first line of a
   // block quote makes it an alert: a <div class="markdown-alert
   // markdown-alert-note"> with a title paragraph, as GitHub shows it.
-  var alertKinds = { NOTE: 'Note', TIP: 'Tip', IMPORTANT: 'Important', WARNING: 'Warning', CAUTION: 'Caution' };
+  var alertKinds = {
+    NOTE: 'Note', TIP: 'Tip', IMPORTANT: 'Important', WARNING: 'Warning', CAUTION: 'Caution'
+  };
 
   function alerts(md) {
     md.core.ruler.after('block', 'alerts', function (state) {
       var tokens = state.tokens;
       for (var i = 0; i + 2 < tokens.length; i++) {
-        if (tokens[i].type !== 'blockquote_open' || tokens[i + 1].type !== 'paragraph_open') continue;
+        if (tokens[i].type !== 'blockquote_open') continue;
+        if (tokens[i + 1].type !== 'paragraph_open') continue;
         var inline = tokens[i + 2];
         var marker = /^\[!([A-Za-z]+)\][ \t]*(?:\n|$)/.exec(inline.content);
         if (!marker || !alertKinds[marker[1].toUpperCase()]) continue;
         var kind = marker[1].toUpperCase();
         inline.content = inline.content.slice(marker[0].length);
         var close = i + 1;
-        while (!(tokens[close].type === 'blockquote_close' && tokens[close].level === tokens[i].level)) close++;
+        var level = tokens[i].level;
+        while (tokens[close].type !== 'blockquote_close' || tokens[close].level !== level) close++;
         tokens[i].tag = tokens[close].tag = 'div';
         tokens[i].attrJoin('class', 'markdown-alert markdown-alert-' + kind.toLowerCase());
         var title = new state.Token('html_block', '', 0);

@@ -22,9 +22,8 @@
   var DOLLAR = 0x24;
   var BACKSLASH = 0x5c;
 
-  function escapeHtml(text) {
-    return text.replace(/&/g, '&amp;').replace(/</g, '&lt;').replace(/>/g, '&gt;').replace(/"/g, '&quot;');
-  }
+  // markdown-it's own escaping, taken when the plug-in is added.
+  var escapeHtml;
 
   // The HTML of one formula, display or inline, without its surrounding
   // element. A build-time typesetter replaces this one function.
@@ -104,7 +103,8 @@
   // Escaped dollars (\$) are text too, and must not pair up either.
   function escapedDollar(state, silent) {
     var src = state.src;
-    if (src.charCodeAt(state.pos) !== BACKSLASH || src.charCodeAt(state.pos + 1) !== DOLLAR) return false;
+    if (src.charCodeAt(state.pos) !== BACKSLASH) return false;
+    if (src.charCodeAt(state.pos + 1) !== DOLLAR) return false;
     if (!silent) state.push('math_dollar', '', 0).content = '$';
     state.pos += 2;
     return true;
@@ -137,7 +137,8 @@
       line++;
       if (line >= endLine) return false;
       if (state.sCount[line] < state.blkIndent || state.isEmpty(line)) return false;
-      text = state.src.slice(state.bMarks[line] + state.tShift[line], state.eMarks[line]).replace(/\s+$/, '');
+      text = state.src.slice(state.bMarks[line] + state.tShift[line], state.eMarks[line])
+        .replace(/\s+$/, '');
     }
     var tex = lines.join('\n');
     if (tex.trim() === '') return false;
@@ -156,6 +157,7 @@
   }
 
   function plugin(md) {
+    escapeHtml = md.utils.escapeHtml;
     md.inline.ruler.before('escape', 'math_inline', mathInline);
     md.inline.ruler.before('escape', 'math_escaped_dollar', escapedDollar);
     md.block.ruler.before('fence', 'math_block', mathBlock, {
@@ -174,7 +176,9 @@
     };
     var fence = md.renderer.rules.fence;
     md.renderer.rules.fence = function (tokens, idx, options, env, self) {
-      if (tokens[idx].info.trim() === 'math') return mathBlockHtml(tokens[idx].content.replace(/\n$/, ''));
+      if (tokens[idx].info.trim() === 'math') {
+        return mathBlockHtml(tokens[idx].content.replace(/\n$/, ''));
+      }
       return fence(tokens, idx, options, env, self);
     };
   }
