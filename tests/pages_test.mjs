@@ -103,6 +103,21 @@ describe('markToHtml', () => {
     }
   });
 
+  it('sends every formula through tarnMath.renderMath', () => {
+    const own = page.tarnMath.renderMath;
+    const seen = [];
+    page.tarnMath.renderMath = (tex, display) => { seen.push([tex, display]); return '<b>TeX</b>'; };
+    try {
+      const html = page.markToHtml('$a$ \\(b\\) \\[c\\] $$d$$\n\n$$\ne\n$$\n\n```math\nf\n```\n');
+      assert.equal(html, '<p><span class="math inline"><b>TeX</b></span> <span class="math inline"><b>TeX</b></span> ' +
+        '<span class="math display"><b>TeX</b></span> <span class="math inline"><b>TeX</b></span></p>\n' +
+        '<div class="math display"><b>TeX</b></div>\n<div class="math display"><b>TeX</b></div>\n');
+      assert.deepEqual(seen, [['a', false], ['b', false], ['c', true], ['d', false], ['\ne\n', true], ['f', true]]);
+    } finally {
+      page.tarnMath.renderMath = own;
+    }
+  });
+
   it('keeps raw HTML and Chinese text, links bare addresses', () => {
     const html = page.markToHtml('按 <kbd>Ctrl</kbd>+<kbd>S</kbd> 保存。见 https://example.com');
     assert.equal(html,

@@ -10,9 +10,11 @@
 // none ("$200 per month, about $20-$30" has no maths). As in TeX, a "$...$"
 // formula ends at the next unescaped "$" or is not a formula.
 //
-// Every formula goes through one function, renderMath(tex, display), which
-// writes the TeX (escaped for HTML) between the delimiters the theme's
-// client-side typesetting reads: $...$ inline, $$...$$ display. A dollar sign
+// Every formula goes through one function, tarnMath.renderMath(tex, display),
+// which writes the TeX (escaped for HTML) between the delimiters the theme's
+// client-side typesetting reads: $...$ inline, $$...$$ display. A typesetter
+// that runs at build time takes its place by assigning tarnMath.renderMath;
+// it returns the HTML of the formula without its surrounding element. A dollar sign
 // that is not maths is written as <span>$</span>, so that the typesetting,
 // which pairs dollars within one run of text, never pairs it with another.
 // Keep this file free of DOM access (it also runs in a headless engine).
@@ -26,7 +28,7 @@
   var escapeHtml;
 
   // The HTML of one formula, display or inline, without its surrounding
-  // element. A build-time typesetter replaces this one function.
+  // element: the TeX for the reader's browser to typeset.
   function renderMath(tex, display) {
     var delimiter = display ? '$$' : '$';
     return delimiter + escapeHtml(tex) + delimiter;
@@ -153,7 +155,7 @@
   }
 
   function mathBlockHtml(tex) {
-    return '<div class="math display">' + renderMath(tex, true) + '</div>\n';
+    return '<div class="math display">' + plugin.renderMath(tex, true) + '</div>\n';
   }
 
   function plugin(md) {
@@ -166,7 +168,7 @@
     md.renderer.rules.math_inline = function (tokens, idx) {
       var display = tokens[idx].info === 'display';
       return '<span class="math ' + (display ? 'display' : 'inline') + '">' +
-        renderMath(tokens[idx].content, display) + '</span>';
+        plugin.renderMath(tokens[idx].content, display) + '</span>';
     };
     md.renderer.rules.math_block = function (tokens, idx) {
       return mathBlockHtml(tokens[idx].content);
@@ -183,6 +185,6 @@
     };
   }
 
+  plugin.renderMath = renderMath;
   global.tarnMath = plugin;
-  global.tarnMath.renderMath = renderMath;
 })(typeof globalThis !== 'undefined' ? globalThis : this);
