@@ -2,14 +2,13 @@
 // bring from other generators (footnotes, task lists, definition lists,
 // marks, sub- and superscripts, abbreviations, alerts, heading attributes and
 // maths) reach the article pages, in one script host and in worker
-// processes alike, and an excerpt marker without spaces starts an excerpt.
+// processes alike.
 
 #include <gtest/gtest.h>
 
 #include <filesystem>
 #include <string>
 
-#include "data/json_document.h"
 #include "support/workspace_test.h"
 
 namespace tarn {
@@ -77,21 +76,6 @@ TEST_F(MarkdownExtensionsBuildTest, EveryExtensionReachesTheArticleFromEveryHost
   };
   for (const char* piece : expected) EXPECT_CONTAINS(one_host, piece);
   EXPECT_EQ(BuildArticle("-j 2 --no-cache", "every"), one_host) << "worker processes differ";
-}
-
-TEST_F(MarkdownExtensionsBuildTest, ExcerptMarkerWithoutSpacesStartsTheExcerpt) {
-  Put("_posts/summary.md",
-      "---\ntitle: Summary\ndate: 2020-01-02\n---\nIntro $a_b$.\n\n<!--more-->\n\nRest.\n");
-  BuildArticle("", "summary");
-  JsonDocument db;
-  ASSERT_TRUE(db.Parse(Read("public/database.json")));
-  int at = 0;
-  while (!db.GetText("posts[" + std::to_string(at) + "].title").empty() &&
-         db.GetText("posts[" + std::to_string(at) + "].title") != "Summary")
-    ++at;
-  std::string excerpt = db.GetText("posts[" + std::to_string(at) + "].excerpt");
-  EXPECT_EQ(excerpt.rfind("<p>Intro <span class=\"math inline\">$a_b$</span>.</p>", 0), 0u)
-      << excerpt;
 }
 
 }  // namespace
