@@ -15,8 +15,9 @@
 // client-side typesetting reads: $...$ inline, $$...$$ display. A typesetter
 // that runs at build time takes its place by assigning tarnMath.renderMath;
 // it returns the HTML of the formula without its surrounding element. A dollar sign
-// that is not maths is written as <span>$</span>, so that the typesetting,
-// which pairs dollars within one run of text, never pairs it with another.
+// that is not maths is written as <span>$</span> when its paragraph has
+// another one, so that the typesetting, which pairs dollars within one run of
+// text, never pairs them; a lone one stays a plain "$".
 // Keep this file free of DOM access (it also runs in a headless engine).
 (function (global) {
   'use strict';
@@ -158,8 +159,29 @@
     return '<div class="math display">' + plugin.renderMath(tex, true) + '</div>\n';
   }
 
+  // A paragraph's only dollar that is not maths has nothing to pair with:
+  // it goes back into the text around it, as Markdown without maths has it
+  // (an address holding a "$" stays one link).
+  function loneDollars(state) {
+    state.tokens.forEach(function (block) {
+      if (block.type !== 'inline') return;
+      var children = block.children;
+      var dollars = children.filter(function (token) { return token.type === 'math_dollar'; });
+      if (dollars.length !== 1) return;
+      var at = children.indexOf(dollars[0]);
+      dollars[0].type = 'text';
+      if (at + 1 < children.length && children[at + 1].type === 'text') {
+        dollars[0].content += children.splice(at + 1, 1)[0].content;
+      }
+      if (at > 0 && children[at - 1].type === 'text') {
+        children[at - 1].content += children.splice(at, 1)[0].content;
+      }
+    });
+  }
+
   function plugin(md) {
     escapeHtml = md.utils.escapeHtml;
+    md.core.ruler.after('inline', 'math_lone_dollar', loneDollars);
     md.inline.ruler.before('escape', 'math_inline', mathInline);
     md.inline.ruler.before('escape', 'math_escaped_dollar', escapedDollar);
     md.block.ruler.before('fence', 'math_block', mathBlock, {
