@@ -201,10 +201,12 @@ TEST_F(ImportCommandTest, JekyllDatesFromNamesAndPrettyAddresses) {
   Outcome imported = Import("jekyll");
   EXPECT_EQ(imported.status, 0) << imported.out << imported.err;
 
-  // ".markdown" becomes ".md"; categories make the pretty address; links
-  // into assets/ and images/ reach the copies under static/.
+  // ".markdown" becomes ".md"; categories make the pretty address and are
+  // a list, as Jekyll reads them; links into assets/ and images/ reach the
+  // copies under static/.
   EXPECT_EQ(Read("_posts/2018-05-06-welcome-to-jekyll.md"),
-            "---\nlayout: post\ntitle:  \"Welcome to Jekyll!\"\ncategories: jekyll Update\n"
+            "---\nlayout: post\ntitle:  \"Welcome to Jekyll!\"\n"
+            "categories: [\"jekyll\", \"Update\"]\n"
             "date: 2018-05-06\n"
             "aliases:\n  - \"/jekyll/update/2018/05/06/welcome-to-jekyll/\"\n---\n"
             "![x](/assets/x.png) and ![y](../images/y.png)\n");

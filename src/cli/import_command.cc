@@ -35,7 +35,7 @@ int RunImport(const CommandContext& context) {
   int count = importer.Run();
   if (count < 0) return 1;
   std::printf("%d file(s) imported\n", count);
-  return count > 0 ? 0 : 1;
+  return count > 0 && importer.posts() > 0 ? 0 : 1;
 }
 
 // One folder; anything else, an option or an empty argument too, gets the

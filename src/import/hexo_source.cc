@@ -86,6 +86,7 @@ bool HexoSource::LoadSettings() {
   if (std::string category = config.Text("default_category"); !category.empty()) {
     default_category_ = category;
   }
+  set_time_zone(config.Text("timezone"));
   for (const auto& [key, value] : config.Get("permalink_defaults").TextEntries()) {
     permalink_defaults_[key] = value;
   }
@@ -122,6 +123,12 @@ int HexoSource::ReplaceOwnTags(const Post& post, const std::string& folder_link,
   int replaced = 0;
   *text = ReplaceAssetTags(*text, post.resources, folder_link, &replaced);
   return replaced;
+}
+
+std::optional<Permalink::Date> HexoSource::ImpliedDate(const Post& post, const FrontMatter&,
+                                                       std::string*) const {
+  std::optional<Permalink::Date> date = HexoPostName::DateIn(post_name_.Fields(post.relative));
+  return date;
 }
 
 std::string HexoSource::AddressOf(const Post& post, const FrontMatter& front,

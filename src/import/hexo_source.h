@@ -48,6 +48,9 @@ class HexoSource : public ImportSource {
 
  protected:
   bool LoadSettings() override;
+  // The date new_post_name's :year, :month and :day give the file name.
+  std::optional<Permalink::Date> ImpliedDate(const Post& post, const FrontMatter& front,
+                                             std::string* key) const override;
   std::string AddressOf(const Post& post, const FrontMatter& front,
                         std::optional<Permalink::Date> date, std::string* why) const override;
 

@@ -4,7 +4,9 @@
 #include <system_error>
 
 #include "content/front_matter.h"
+#include "data/text_file.h"
 #include "import/import_text.h"
+#include "import/jekyll_source.h"
 
 namespace tarn {
 
@@ -43,6 +45,9 @@ bool HugoSource::LoadSettings() {
   lower_paths_ = !config.Flag("disablePathToLower", false);
   std::string content = config.Text("contentDir");
   content_ = root() / (content.empty() ? "content" : content);
+  set_time_zone(config.Text("timeZone"));
+  date_order_ = config.Get("frontmatter").Texts("date");
+  if (date_order_.empty()) date_order_.push_back(":default");
   static_dirs_ = config.Texts("staticDir");
   if (static_dirs_.empty()) static_dirs_.push_back("static");
   if (!readable) return false;
@@ -88,21 +93,60 @@ bool HugoSource::LoadPermalinks(const SourceSettings& config) {
 
 std::vector<ImportSource::Post> HugoSource::Posts() const {
   std::vector<Post> posts;
-  bool any = false;
-  for (const char* section : {"posts", "post"}) {
-    std::error_code ec;
-    if (!fs::is_directory(content_ / section, ec)) continue;
-    any = true;
-    std::vector<Post> found = SectionPosts(content_ / section);
-    posts.insert(posts.end(), found.begin(), found.end());
+  std::error_code ec;
+  std::vector<fs::path> sections;
+  for (fs::directory_iterator it(content_, ec), end; !ec && it != end; it.increment(ec)) {
+    std::string name = it->path().filename().string();
+    if (name[0] != '.' && it->is_directory(ec) && !it->is_symlink(ec)) {
+      sections.push_back(it->path());
+    }
   }
-  if (!any) {
-    report().Note("no posts: " + report().Shown(content_) +
-                  " has no posts or post folder (other sections are not imported)");
+  std::sort(sections.begin(), sections.end());
+  for (const fs::path& section : sections) {
+    std::string name = section.filename().string();
+    std::vector<Post> found = SectionPosts(section);
+    bool own = name == "posts" || name == "post";
+    if (!own && !AnyDated(found)) {
+      if (!found.empty()) {
+        report().ContentSkipped(
+            report().Shown(section) + "/",
+            std::to_string(found.size()) + " page(s) without dates, not posts (not imported)");
+      }
+      continue;
+    }
+    for (Post& post : found) {
+      if (!own) post.section = name;
+      posts.push_back(std::move(post));
+    }
+  }
+  ReportLoosePages();
+  if (sections.empty()) {
+    report().Note("no posts: " + report().Shown(content_) + " has no section folders");
   }
   std::sort(posts.begin(), posts.end(),
             [](const Post& a, const Post& b) { return a.file < b.file; });
   return posts;
+}
+
+bool HugoSource::AnyDated(const std::vector<Post>& posts) const {
+  return std::any_of(posts.begin(), posts.end(), [this](const Post& post) {
+    FrontMatter front;
+    std::string text;
+    if (ReadTextFile(post.file.string(), &text)) front.Read(text, "", [](const std::string&) {});
+    std::string key;
+    return DateAt(front, "date") || ImpliedDate(post, front, &key);
+  });
+}
+
+void HugoSource::ReportLoosePages() const {
+  std::error_code ec;
+  for (fs::directory_iterator it(content_, ec), end; !ec && it != end; it.increment(ec)) {
+    std::string name = it->path().filename().string();
+    if (name[0] != '.' && name.rfind("_index.", 0) != 0 && it->is_regular_file(ec) &&
+        SiteFiles::IsMarkdown(it->path())) {
+      report().ContentSkipped(report().Shown(it->path()), "a page, not a post (not imported)");
+    }
+  }
 }
 
 std::vector<ImportSource::Post> HugoSource::SectionPosts(const fs::path& section) const {
@@ -137,6 +181,32 @@ std::vector<ImportSource::Post> HugoSource::SectionPosts(const fs::path& section
   return posts;
 }
 
+std::optional<Permalink::Date> HugoSource::ImpliedDate(const Post& post, const FrontMatter& front,
+                                                       std::string* key_out) const {
+  static constexpr const char* kDefaultKeys[] = {"date",    "publishDate", "publishdate",
+                                                 "pubdate", "pubDate",     "published",
+                                                 "lastmod", "modified"};
+  for (const std::string& source : date_order_) {
+    if (source == ":filename") {
+      Permalink::Date date;
+      std::string slug;
+      if (JekyllSource::SplitName(post.name, &date, &slug)) {
+        return date;
+      }
+      continue;
+    }
+    std::vector<std::string> keys = {source};
+    if (source == ":default") keys.assign(std::begin(kDefaultKeys), std::end(kDefaultKeys));
+    for (const std::string& key : keys) {
+      if (std::optional<Permalink::Date> date = DateAt(front, key)) {
+        *key_out = key;
+        return date;
+      }
+    }
+  }
+  return std::nullopt;
+}
+
 std::vector<ImportSource::StaticRoot> HugoSource::StaticRoots() const {
   std::vector<StaticRoot> roots;
   for (const std::string& folder : static_dirs_) roots.push_back({root() / folder, ""});
@@ -147,9 +217,6 @@ std::string HugoSource::AddressOf(const Post& post, const FrontMatter& front,
                                   std::optional<Permalink::Date> date, std::string* why) const {
   if (std::string own = front.GetText("url"); !own.empty()) {
     return Expanded(own, std::nullopt, {}, why);
-  }
-  for (const char* key : {"publishDate", "publishdate", "pubdate"}) {
-    if (!date) date = DateAt(front, key);
   }
   bool lower = lower_paths_;
   std::string slug = front.GetText("slug");

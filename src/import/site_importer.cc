@@ -8,9 +8,11 @@
 #include "content/front_matter_editor.h"
 #include "content/post_index.h"
 #include "data/text_file.h"
+#include "import/front_matter_line.h"
 #include "import/import_text.h"
 #include "import/post_links.h"
 #include "import/site_files.h"
+#include "import/source_date.h"
 
 namespace tarn {
 
@@ -58,6 +60,16 @@ std::string DateText(const Permalink::Date& date) {
   return buffer;
 }
 
+// value as a YAML double-quoted string.
+std::string Quoted(const std::string& value) {
+  std::string out = "\"";
+  for (char c : value) {
+    if (c == '"' || c == '\\') out.push_back('\\');
+    out.push_back(c);
+  }
+  return out + "\"";
+}
+
 }  // namespace
 
 SiteImporter::SiteImporter(fs::path source, fs::path workspace, ReportSink sink)
@@ -100,6 +112,12 @@ int SiteImporter::Run() {
       count += CopyFile(file, workspace_.StaticPath(file.filename().string()));
     }
   }
+  if (posts_ == 0) {
+    const std::vector<std::string>& left = report_.left_behind();
+    report_.Error(source_.string() + ": no post imported; " +
+                  (left.empty() ? "the site has no posts"
+                                : "content left behind: " + ImportText::Joined(left, ", ")));
+  }
   return count;
 }
 
@@ -135,6 +153,7 @@ int SiteImporter::ImportPost(const Post& post) {
     return 0;
   }
   report_.Copied(shown + " -> " + target_name + (details.empty() ? "" : " (" + details + ")"));
+  ++posts_;
   return 1 + CopyOwnFiles(copies);
 }
 
@@ -153,6 +172,7 @@ int SiteImporter::CompleteOwnFiles(const Post& post, const fs::path& target) {
   Copies copies;
   std::string details;
   if (!Convert(post, quiet, &text, &copies, &details) || text != there) return 0;
+  ++posts_;
   return CopyOwnFiles(copies);
 }
 
@@ -176,9 +196,22 @@ bool SiteImporter::Convert(const Post& post, const ImportReport& report, std::st
     return false;
   }
   ImportSource::Address old = site_->OldAddress(post, front);
+  std::vector<std::string> changes;
+  if (post.draft) changes.push_back("a draft");
+  RereadAsTheSiteDid(front, text, &changes);
   FrontMatterEditor editor(*text);
   if (post.draft) editor.AddScalarIfMissing("draft", "true");
-  if (old.date_from_name) editor.AddScalarIfMissing("date", DateText(*old.date_from_name));
+  std::string date;
+  if (old.implied_date) {
+    date = WrittenDate(*old.implied_date, old.date_key.empty() ? "" : front.GetText(old.date_key));
+    editor.AddScalarIfMissing("date", date);
+  }
+  std::vector<std::string> categories = front.GetList("categories");
+  if (!post.section.empty() &&
+      std::find(categories.begin(), categories.end(), post.section) == categories.end()) {
+    editor.AddToList("categories", {post.section});
+    changes.push_back("category " + post.section);
+  }
   if (!old.address.empty()) editor.AddToList("aliases", {old.address});
   std::string out;
   std::string error;
@@ -190,21 +223,47 @@ bool SiteImporter::Convert(const Post& post, const ImportReport& report, std::st
     report.Note(shown + ": " + error + "; imported without old address or date");
     out = *text;
     old.address.clear();
-    old.date_from_name.reset();
+    date.clear();
   } else if (old.address.empty() && !old.draft) {
     report.Note(shown + ": old address unknown: " + old.why);
   }
   *text = std::move(out);
-  std::vector<std::string> changes;
-  if (post.draft) changes.push_back("a draft");
-  if (old.date_from_name)
-    changes.push_back("dated " + DateText(*old.date_from_name) + " by its name");
+  if (!date.empty()) {
+    changes.push_back("dated " + date + " by its " +
+                      (old.date_key.empty() ? std::string("name") : old.date_key));
+  }
   if (!old.address.empty()) changes.push_back("old address " + old.address);
   if (rewritten) changes.push_back(std::to_string(rewritten) + " link(s) rewritten");
   if (own != OwnFolder(post.name, 1))
     changes.push_back("its files in static/" + std::string(kOwnFilesFolder) + own);
   *details = ImportText::Joined(changes, ", ");
   return true;
+}
+
+std::string SiteImporter::WrittenDate(const Permalink::Date& date, const std::string& text) const {
+  if (!text.empty() && SourceDate::HasOffset(text)) return text;
+  if (!site_->time_zone().empty()) return SourceDate::Stamp(date, site_->time_zone());
+  return text.empty() ? DateText(date) : text;
+}
+
+void SiteImporter::RereadAsTheSiteDid(const FrontMatter& front, std::string* text,
+                                      std::vector<std::string>* changes) const {
+  std::string written = front.GetText("date");
+  Permalink::Date date;
+  if (!site_->time_zone().empty() && !SourceDate::HasOffset(written) &&
+      Permalink::ParseDate(written, &date)) {
+    std::string stamp = SourceDate::Stamp(date, site_->time_zone());
+    if (FrontMatterLine::Replace(text, "date", stamp)) {
+      changes->push_back("date " + stamp + " in " + site_->time_zone());
+    }
+  }
+  for (const auto& [key, values] : site_->ListsAsRead(front)) {
+    std::vector<std::string> quoted;
+    for (const std::string& value : values) quoted.push_back(Quoted(value));
+    if (FrontMatterLine::Replace(text, key, "[" + ImportText::Joined(quoted, ", ") + "]")) {
+      changes->push_back(key + " split at spaces");
+    }
+  }
 }
 
 int SiteImporter::PlaceOwnFiles(const Post& post, const ImportReport& report, std::string* text,
@@ -309,8 +368,8 @@ int SiteImporter::CopyStatic(const StaticRoot& root) {
     std::string relative = SiteFiles::Inside(file, root.folder);
     if (!Takes(root, relative)) continue;
     if (root.skips_hidden_pages && SiteFiles::IsMarkdown(file)) {
-      report_.Skipped(report_.Shown(file) +
-                      ": a page in Markdown (pages come from the theme's templates)");
+      report_.ContentSkipped(report_.Shown(file),
+                             "a page in Markdown (pages come from the theme's templates)");
       continue;
     }
     count += CopyFile(file, workspace_.StaticPath(root.prefix + relative));

@@ -37,6 +37,8 @@
 
 namespace tarn {
 
+class FrontMatter;
+
 class SiteImporter {
  public:
   using Entry = ImportReport::Entry;
@@ -48,8 +50,14 @@ class SiteImporter {
   // Imports everything, reporting each file copied or skipped. Returns the
   // number of files brought in (posts and other files), or -1, after an
   // error entry, when the source is not a site of a known kind or the
-  // workspace is not a folder.
+  // workspace is not a folder. When no post comes over (nor is there from
+  // an earlier import of the same site), an error entry says so and names
+  // the content left behind.
   int Run();
+
+  // How many posts and drafts Run brought in or found in the workspace
+  // from an earlier import; the command fails when there are none.
+  int posts() const { return posts_; }
 
  private:
   using Post = ImportSource::Post;
@@ -74,6 +82,15 @@ class SiteImporter {
   // after reporting why to report, when the post is skipped.
   bool Convert(const Post& post, const ImportReport& report, std::string* text, Copies* copies,
                std::string* details) const;
+  // The text a date the generator gave a post is written as: text (the
+  // value it came from) when that has an offset, else date in the site's
+  // time zone, else text or the day alone.
+  std::string WrittenDate(const Permalink::Date& date, const std::string& text) const;
+  // Writes again, in *text, the values of front the old site read other
+  // than as written: a date without an offset in the site's time zone, a
+  // list written as one text. Adds what changed to *changes.
+  void RereadAsTheSiteDid(const FrontMatter& front, std::string* text,
+                          std::vector<std::string>* changes) const;
   // Each returns the number of files it brought in.
   int ImportPost(const Post& post);
   // The files still missing of a post that is in the workspace already,
@@ -96,6 +113,7 @@ class SiteImporter {
   ImportReport report_;
   std::unique_ptr<ImportSource> site_;
   std::vector<StaticRoot> static_roots_;
+  int posts_ = 0;
 };
 
 }  // namespace tarn
