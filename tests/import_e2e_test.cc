@@ -311,6 +311,99 @@ TEST_F(ImportCommandTest, SymbolicLinksAreNeitherFollowedNorWrittenThrough) {
   EXPECT_FALSE(Exists("static/assets"));
 }
 
+TEST_F(ImportCommandTest, EverySectionAndCollectionWithTheirDatesBuildsWithItsOldAddresses) {
+  // Hugo: posts in a blog section, dated by publishDate or, for the
+  // frontmatter setting, by the file name; ugly URLs spelled in lower case.
+  PutSite("hugo/hugo.toml",
+          "uglyurls = true\ntimeZone = \"Europe/Berlin\"\n[permalinks]\n"
+          "blog = \"/:year/:month/:day/:slug/\"\n[frontmatter]\ndate = [\":filename\", "
+          "\":default\"]\n");
+  PutSite("hugo/content/blog/first.md",
+          "---\ntitle: First\nslug: first\npublishDate: 2018-02-17T10:00:00\n---\nOne.\n");
+  PutSite("hugo/content/blog/2018-03-01-second.md",
+          "---\ntitle: Second\nslug: second\n---\nTwo.\n");
+  PutSite("hugo/content/blog/zoned.md",
+          "---\ntitle: Zoned\nslug: zoned\ndate: 2018-07-01 09:30:00\n---\nThree.\n");
+  PutSite("hugo/content/docs/manual.md", "---\ntitle: Manual\n---\nUndated.\n");
+  PutSite("hugo/content/about.md", "---\ntitle: About\n---\nMe.\n");
+  Outcome hugo = ImportMade("hugo");
+  EXPECT_EQ(hugo.status, 0) << hugo.out << hugo.err;
+  EXPECT_EQ(Read("_posts/first.md"),
+            "---\ntitle: First\nslug: first\npublishDate: 2018-02-17T10:00:00\n"
+            "date: 2018-02-17T10:00:00+01:00\ncategories:\n  - \"blog\"\n"
+            "aliases:\n  - \"/2018/02/17/first.html\"\n---\nOne.\n");
+  EXPECT_CONTAINS(Read("_posts/2018-03-01-second.md"),
+                  "date: 2018-03-01T00:00:00+01:00\ncategories:\n  - \"blog\"\n"
+                  "aliases:\n  - \"/2018/03/01/second.html\"\n");
+  // A date without an offset is read in the site's time zone (summer time).
+  EXPECT_CONTAINS(Read("_posts/zoned.md"), "date: 2018-07-01T09:30:00+02:00\n");
+  EXPECT_CONTAINS(hugo.out, "skipped content/docs/: 1 page(s) without dates, not posts");
+  EXPECT_CONTAINS(hugo.out, "skipped content/about.md: a page, not a post");
+  EXPECT_FALSE(Exists("_posts/manual.md"));
+
+  // Jekyll: a published collection's dated documents, with its own
+  // permalink; space-separated tags; the site's time zone.
+  PutSite("jekyll/_config.yml",
+          "timezone: Asia/Shanghai\ncollections:\n  notes:\n    output: true\n"
+          "    permalink: /notes/:path/\n  drafts_box:\n    output: false\n");
+  PutSite("jekyll/_posts/2019-05-06-tagged.md",
+          "---\ntitle: Tagged\ntags: gan long-read math-heavy\n---\nTags.\n");
+  PutSite("jekyll/_notes/2019-06-01-a-note.md", "---\ntitle: A note\n---\nNote.\n");
+  PutSite("jekyll/_notes/undated.md", "---\ntitle: Undated\n---\nNo date.\n");
+  PutSite("jekyll/_drafts_box/2019-01-01-hidden.md", "---\ntitle: Hidden\n---\n");
+  Outcome jekyll = ImportMade("jekyll");
+  EXPECT_EQ(jekyll.status, 0) << jekyll.out << jekyll.err;
+  EXPECT_EQ(Read("_posts/2019-05-06-tagged.md"),
+            "---\ntitle: Tagged\ntags: [\"gan\", \"long-read\", \"math-heavy\"]\n"
+            "date: 2019-05-06T00:00:00+08:00\naliases:\n  - \"/2019/05/06/tagged.html\"\n---\n"
+            "Tags.\n");
+  EXPECT_CONTAINS(Read("_posts/2019-06-01-a-note.md"),
+                  "categories:\n  - \"notes\"\naliases:\n  - \"/notes/2019-06-01-a-note/\"\n");
+  EXPECT_CONTAINS(jekyll.out,
+                  "skipped _notes/undated.md: a document of the collection notes without a date");
+  EXPECT_CONTAINS(jekyll.out, "note    the collection drafts_box is not published");
+  EXPECT_FALSE(Exists("_posts/2019-01-01-hidden.md"));
+
+  // Hexo: the date of new_post_name, in the site's time zone.
+  PutSite("hexo/_config.yml",
+          "timezone: America/New_York\nnew_post_name: :year-:month-:day-:title.md\n");
+  PutSite("hexo/source/_posts/2014-07-13-old-post.md", "---\ntitle: Old post\n---\nOld.\n");
+  Outcome hexo = ImportMade("hexo");
+  EXPECT_EQ(hexo.status, 0) << hexo.out << hexo.err;
+  EXPECT_CONTAINS(Read("_posts/2014-07-13-old-post.md"),
+                  "date: 2014-07-13T00:00:00-04:00\naliases:\n  - \"/2014/07/13/old-post/\"\n");
+
+  // Built, the posts keep their dates and each old address leads to its
+  // article.
+  Outcome built = Run("build");
+  ASSERT_EQ(built.status, 0) << built.err;
+  const std::pair<const char*, const char*> redirects[] = {
+      {"2018/02/17/first.html", "articles/first.html"},
+      {"2018/03/01/second.html", "articles/second.html"},
+      {"2019/05/06/tagged.html", "articles/2019-05-06-tagged.html"},
+      {"notes/2019-06-01-a-note/index.html", "articles/2019-06-01-a-note.html"},
+      {"2014/07/13/old-post/index.html", "articles/2014-07-13-old-post.html"},
+  };
+  for (const auto& [old_page, article] : redirects) {
+    ASSERT_TRUE(Exists("public/" + std::string(old_page))) << old_page;
+    EXPECT_CONTAINS(Read("public/" + std::string(old_page)), article);
+    EXPECT_TRUE(Exists("public/" + std::string(article))) << article;
+  }
+}
+
+TEST_F(ImportCommandTest, AnImportWithoutPostsFailsAndSaysWhatItLeftBehind) {
+  PutSite("hugo/hugo.toml", "");
+  PutSite("hugo/content/docs/manual.md", "---\ntitle: Manual\n---\nUndated.\n");
+  PutSite("hugo/content/about.md", "---\ntitle: About\n---\nMe.\n");
+  PutSite("hugo/static/logo.png", "logo");
+  Outcome imported = ImportMade("hugo");
+  EXPECT_EQ(imported.status, 1) << imported.out;
+  EXPECT_CONTAINS(imported.out, "1 file(s) imported\n");
+  EXPECT_EQ(Read("static/logo.png"), "logo");
+  EXPECT_CONTAINS(imported.err,
+                  "no post imported; content left behind: content/docs/, content/about.md\n");
+}
+
 TEST_F(ImportCommandTest, UnknownSitesAndBadArgumentsImportNothing) {
   Outcome unknown = Run("import '" + tmp_ + "'");
   EXPECT_EQ(unknown.status, 1);
