@@ -60,6 +60,18 @@ std::string DateText(const Permalink::Date& date) {
   return buffer;
 }
 
+// An old address as links name it: "/a/b/", "/a/b" and "/a/b/index.html"
+// are one page.
+std::string AddressKey(std::string address) {
+  constexpr std::string_view kIndex = "index.html";
+  if (address.size() >= kIndex.size() &&
+      address.compare(address.size() - kIndex.size(), kIndex.size(), kIndex) == 0) {
+    address.resize(address.size() - kIndex.size());
+  }
+  while (address.size() > 1 && address.back() == '/') address.pop_back();
+  return address;
+}
+
 // value as a YAML double-quoted string.
 std::string Quoted(const std::string& value) {
   std::string out = "\"";
@@ -103,6 +115,7 @@ int SiteImporter::Run() {
   site_->ReadSettings();
   std::vector<Post> posts = site_->Posts();
   static_roots_ = site_->StaticRoots();
+  MapOldAddresses(posts);
   int count = 0;
   if (!posts.empty()) fs::create_directories(workspace_.posts_dir(), ec);
   for (const Post& post : posts) count += ImportPost(post);
@@ -198,6 +211,9 @@ bool SiteImporter::Convert(const Post& post, const ImportReport& report, std::st
   ImportSource::Address old = site_->OldAddress(post, front);
   std::vector<std::string> changes;
   if (post.draft) changes.push_back("a draft");
+  if (int linked = LinkToArticles(text)) {
+    changes.push_back(std::to_string(linked) + " link(s) to imported posts");
+  }
   RereadAsTheSiteDid(front, text, &changes);
   FrontMatterEditor editor(*text);
   if (post.draft) editor.AddScalarIfMissing("draft", "true");
@@ -238,6 +254,43 @@ bool SiteImporter::Convert(const Post& post, const ImportReport& report, std::st
     changes.push_back("its files in static/" + std::string(kOwnFilesFolder) + own);
   *details = ImportText::Joined(changes, ", ");
   return true;
+}
+
+void SiteImporter::MapOldAddresses(const std::vector<Post>& posts) {
+  for (const Post& post : posts) {
+    std::error_code ec;
+    std::string text;
+    if (post.draft || fs::file_size(post.file, ec) > kMaxPostBytes ||
+        !ReadTextFile(post.file.string(), &text)) {
+      continue;
+    }
+    FrontMatter front;
+    front.Read(text, "", [](const std::string&) {});
+    std::string slug = front.GetText("slug");
+    if (slug.empty()) slug = PostIndex::TitleOf(post.name + ".md");
+    std::string article = PostIndex::ArticleLink("..", slug);
+    std::vector<std::string> addresses = front.GetList("aliases");
+    addresses.push_back(site_->OldAddress(post, front).address);
+    for (const std::string& address : addresses) {
+      if (!address.empty()) article_links_.emplace(AddressKey(address), article);
+    }
+  }
+}
+
+int SiteImporter::LinkToArticles(std::string* text) const {
+  std::vector<PostLinks::Link> links = PostLinks::FindSitePaths(*text);
+  std::vector<std::string> destinations(links.size());
+  int linked = 0;
+  for (size_t i = 0; i < links.size(); ++i) {
+    auto found = article_links_.find(AddressKey(links[i].path));
+    if (found == article_links_.end()) continue;
+    size_t fragment = links[i].suffix.find('#');
+    destinations[i] =
+        found->second + (fragment == std::string::npos ? "" : links[i].suffix.substr(fragment));
+    ++linked;
+  }
+  *text = PostLinks::Rewrite(*text, links, destinations);
+  return linked;
 }
 
 std::string SiteImporter::WrittenDate(const Permalink::Date& date, const std::string& text) const {

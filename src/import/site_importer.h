@@ -9,11 +9,15 @@
 // and those links are rewritten to reach them from the article page. Where
 // static/images/NAME/ holds a different file of a name the post brings, its
 // files go to the first of NAME-2/, NAME-3/, ... that holds none. A
-// drafts folder's post gets "draft: true"; a post dated by its file name
-// gets that date. Where the old site's permalink pattern is known (its
-// settings, else the generator's default), each published post gets its
-// old address under "aliases"; where an address cannot be told, the report
-// says why. Nothing else in a post changes.
+// drafts folder's post gets "draft: true"; a post the generator dated by
+// its file name or another key gets that date, and a date without an
+// offset gets the old site's time zone's, when its settings name one.
+// Values the generator read otherwise than as written (Jekyll's
+// space-separated tags) are written as it read them; a post of a Hugo
+// section or Jekyll collection gets its name as a category. Where the old site's permalink pattern
+// is known (its settings, else the generator's default), each published post gets its old address
+// under "aliases"; where an address cannot be told, the report says why. Links between the imported
+// posts lead straight to the new article pages.
 //
 // Nothing is ever overwritten: a name that exists in the workspace is
 // reported and skipped, and a post that is skipped brings none of its files,
@@ -82,6 +86,12 @@ class SiteImporter {
   // after reporting why to report, when the post is skipped.
   bool Convert(const Post& post, const ImportReport& report, std::string* text, Copies* copies,
                std::string* details) const;
+  // Notes each published post's old addresses (its own aliases too) with
+  // the link to its article page, for LinkToArticles.
+  void MapOldAddresses(const std::vector<Post>& posts);
+  // Points the links of *text that lead to an imported post's old address
+  // straight at its article page. Returns how many it changed.
+  int LinkToArticles(std::string* text) const;
   // The text a date the generator gave a post is written as: text (the
   // value it came from) when that has an offset, else date in the site's
   // time zone, else text or the day alone.
@@ -114,6 +124,7 @@ class SiteImporter {
   std::unique_ptr<ImportSource> site_;
   std::vector<StaticRoot> static_roots_;
   int posts_ = 0;
+  std::map<std::string, std::string> article_links_;  // old address: article link
 };
 
 }  // namespace tarn
