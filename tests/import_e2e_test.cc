@@ -375,11 +375,17 @@ TEST_F(ImportCommandTest, EverySectionAndCollectionWithTheirDatesBuildsWithItsOl
   // Hexo: the date of new_post_name, in the site's time zone.
   PutSite("hexo/_config.yml",
           "timezone: America/New_York\nnew_post_name: :year-:month-:day-:title.md\n");
-  PutSite("hexo/source/_posts/2014-07-13-old-post.md", "---\ntitle: Old post\n---\nOld.\n");
+  PutSite("hexo/source/_posts/2014-07-13-old-post.md",
+          "---\ntitle: Old post\ncategories:\n- Diary\n- Life\n---\nOld.\n");
+  PutSite("hexo/source/_posts/2014-07-14-two.md",
+          "---\ntitle: Two\ncategories: [[Tech, C++], Notes]\n---\nTwo.\n");
   Outcome hexo = ImportMade("hexo");
   EXPECT_EQ(hexo.status, 0) << hexo.out << hexo.err;
+  // A list of categories is one nested path in Hexo; a list of lists, several.
   EXPECT_CONTAINS(Read("_posts/2014-07-13-old-post.md"),
-                  "date: 2014-07-13T00:00:00-04:00\naliases:\n  - \"/2014/07/13/old-post/\"\n");
+                  "categories: [\"Diary/Life\"]\ndate: 2014-07-13T00:00:00-04:00\n"
+                  "aliases:\n  - \"/2014/07/13/old-post/\"\n");
+  EXPECT_CONTAINS(Read("_posts/2014-07-14-two.md"), "categories: [\"Tech/C++\", \"Notes\"]\n");
 
   // Built, the posts keep their dates and each old address leads to its
   // article.

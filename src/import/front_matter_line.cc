@@ -38,6 +38,23 @@ bool FrontMatterLine::Replace(std::string* text, std::string_view key, std::stri
     size_t value = ValueStart(line, key, separator);
     if (value == std::string_view::npos) continue;
     std::string_view rest = line.substr(value);
+    size_t end = begin + line.size();
+    if (rest.empty() && fence == "---") {
+      // A block list or map: the indented and "- " lines that follow.
+      for (size_t more = next; more < all.size();) {
+        size_t after_more = 0;
+        std::string_view item = LineAt(all, more, &after_more);
+        if (item.empty() || item == fence || item == "..." ||
+            (item[0] != ' ' && item[0] != '\t' && item[0] != '-')) {
+          break;
+        }
+        end = more + item.size();
+        more = after_more;
+      }
+      if (end == begin + line.size()) return false;  // no value at all
+      text->replace(begin + value, end - begin - value, std::string(" ") + std::string(literal));
+      return true;
+    }
     // A value that opens a block, a multi-line string or an unclosed list
     // goes on past this line.
     if (rest.empty() || rest[0] == '|' || rest[0] == '>' || rest.substr(0, 3) == "\"\"\"" ||

@@ -6,6 +6,10 @@
 // space-separated list as a list); keys it adds go through
 // FrontMatterEditor.
 //
+// A YAML block list or map (the key alone on its line, the value on the
+// indented or "- " lines after it) is replaced as a whole by literal on
+// the key's line.
+//
 // Thread safety: pure functions; any thread.
 #pragma once
 
@@ -19,8 +23,8 @@ class FrontMatterLine {
   // Replaces the value of key in the front matter block that opens *text
   // with literal (YAML or TOML, as the block is). Returns false, leaving
   // *text alone, when there is no such block, no such key at the top
-  // level, or its value goes on past its line (a block list, a multi-line
-  // string).
+  // level, or its value goes on past its line other than as a YAML block
+  // list or map (a multi-line string, a flow list over several lines).
   static bool Replace(std::string* text, std::string_view key, std::string_view literal);
 };
 

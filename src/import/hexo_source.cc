@@ -155,6 +155,22 @@ std::map<std::string, std::string> HexoSource::AddressValues(const FrontMatter& 
   return values;
 }
 
+std::map<std::string, std::vector<std::string>> HexoSource::ListsAsRead(
+    const FrontMatter& front) const {
+  const JsonDocument& values = front.values();
+  if (values.GetType("categories") != JsonDocument::kArray) return {};
+  std::vector<std::string> items;  // each a name, or a list joined as a path
+  bool nested = false;
+  for (int i = 0; i < values.GetCount("categories"); ++i) {
+    std::string item = "categories[" + std::to_string(i) + "]";
+    nested = nested || values.GetType(item) == JsonDocument::kArray;
+    items.push_back(ImportText::Joined(front.GetList(item), "/"));
+  }
+  if (nested) return {{"categories", items}};
+  if (items.size() < 2) return {};
+  return {{"categories", {ImportText::Joined(items, "/")}}};
+}
+
 std::string HexoSource::CategoryOf(const FrontMatter& front) const {
   // categories: [[a, b], c] lists two: a/b and c; the last one counts.
   std::string key = front.Has("categories") ? "categories" : "category";

@@ -42,6 +42,10 @@ class HexoSource : public ImportSource {
 
   std::string_view generator() const override { return "Hexo"; }
   std::vector<Post> Posts() const override;
+  // categories as Hexo reads them: a list is one path of nested
+  // categories ("a/b"), a list of lists several.
+  std::map<std::string, std::vector<std::string>> ListsAsRead(
+      const FrontMatter& front) const override;
   std::vector<StaticRoot> StaticRoots() const override;
   int ReplaceOwnTags(const Post& post, const std::string& folder_link,
                      std::string* text) const override;

@@ -314,7 +314,7 @@ void SiteImporter::RereadAsTheSiteDid(const FrontMatter& front, std::string* tex
     std::vector<std::string> quoted;
     for (const std::string& value : values) quoted.push_back(Quoted(value));
     if (FrontMatterLine::Replace(text, key, "[" + ImportText::Joined(quoted, ", ") + "]")) {
-      changes->push_back(key + " split at spaces");
+      changes->push_back(key + " as " + std::string(site_->generator()) + " reads them");
     }
   }
 }
