@@ -422,6 +422,20 @@ TEST_F(ImportCommandTest, AnImportWithoutPostsFailsAndSaysWhatItLeftBehind) {
                   "no post imported; content left behind: content/docs/, content/about.md\n");
 }
 
+TEST_F(ImportCommandTest, ChosenSectionsAreThePostsWithoutACategory) {
+  PutSite("hugo/hugo.toml", "");
+  PutSite("hugo/content/blog/dated.md", "---\ntitle: Dated\ndate: 2020-01-02\n---\n");
+  PutSite("hugo/content/notes/undated.md", "---\ntitle: Undated\n---\nA note.\n");
+  Outcome imported = Run("import --section notes,missing '" + tmp_ + "/hugo'");
+  EXPECT_EQ(imported.status, 0) << imported.out << imported.err;
+  EXPECT_EQ(Read("_posts/undated.md"),
+            "---\ntitle: Undated\naliases:\n  - \"/notes/undated/\"\n---\nA note.\n");
+  EXPECT_FALSE(Exists("_posts/dated.md"));
+  EXPECT_CONTAINS(imported.out,
+                  "skipped content/blog/: 1 page(s) of a section not chosen (not imported)\n");
+  EXPECT_CONTAINS(imported.out, "note    no section missing in content\n");
+}
+
 TEST_F(ImportCommandTest, UnknownSitesAndBadArgumentsImportNothing) {
   Outcome unknown = Run("import '" + tmp_ + "'");
   EXPECT_EQ(unknown.status, 1);

@@ -94,6 +94,8 @@ bool HexoSource::LoadSettings() {
 }
 
 std::vector<ImportSource::Post> HexoSource::Posts() const {
+  if (!chosen().empty())
+    report().Note("a Hexo site has no sections: the sections chosen are not used");
   // A folder beside a post of the same name is that post's assets.
   auto enter = [](const fs::path& folder) {
     std::error_code ec;

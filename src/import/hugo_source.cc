@@ -106,17 +106,26 @@ std::vector<ImportSource::Post> HugoSource::Posts() const {
     std::string name = section.filename().string();
     std::vector<Post> found = SectionPosts(section);
     bool own = name == "posts" || name == "post";
-    if (!own && !AnyDated(found)) {
+    if (chosen().empty() ? !own && !AnyDated(found) : !IsChosen(name)) {
       if (!found.empty()) {
-        report().ContentSkipped(
-            report().Shown(section) + "/",
-            std::to_string(found.size()) + " page(s) without dates, not posts (not imported)");
+        report().ContentSkipped(report().Shown(section) + "/",
+                                std::to_string(found.size()) +
+                                    (chosen().empty() ? " page(s) without dates, not posts"
+                                                      : " page(s) of a section not chosen") +
+                                    " (not imported)");
       }
       continue;
     }
     for (Post& post : found) {
-      if (!own) post.section = name;
+      if (!own && chosen().empty()) post.category = name;
       posts.push_back(std::move(post));
+    }
+  }
+  for (const std::string& name : chosen()) {
+    if (std::find_if(sections.begin(), sections.end(), [&name](const fs::path& section) {
+          return section.filename() == name;
+        }) == sections.end()) {
+      report().Note("no section " + name + " in " + report().Shown(content_));
     }
   }
   ReportLoosePages();

@@ -24,7 +24,7 @@ class HugoSourceTest : public ::testing::Test {
       std::string resources = SiteFiles::Inside(post.resources, root);
       posts.push_back(SiteFiles::Inside(post.file, root) + " " + post.name + " " + post.relative +
                       (resources.empty() ? "" : " " + resources) +
-                      (post.section.empty() ? "" : " [" + post.section + "]"));
+                      (post.category.empty() ? "" : " [" + post.category + "]"));
       EXPECT_FALSE(post.draft);
     }
     roots_.clear();

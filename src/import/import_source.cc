@@ -1,5 +1,6 @@
 #include "import/import_source.h"
 
+#include <algorithm>
 #include <system_error>
 
 #include "content/front_matter.h"
@@ -67,6 +68,10 @@ std::optional<Permalink::Date> ImportSource::ImpliedDate(const Post&, const Fron
 std::map<std::string, std::vector<std::string>> ImportSource::ListsAsRead(
     const FrontMatter&) const {
   return {};
+}
+
+bool ImportSource::IsChosen(const std::string& name) const {
+  return std::find(chosen_.begin(), chosen_.end(), name) != chosen_.end();
 }
 
 void ImportSource::set_time_zone(const std::string& zone) {

@@ -40,9 +40,11 @@ class ImportSource {
     std::string name;                 // its name in _posts, without ".md"
     std::string relative;             // where it lies, as its generator's addresses use it
     bool draft = false;               // from a drafts folder
-    // The Hugo section or Jekyll collection it comes from, when that is
-    // not the generator's own posts folder: it becomes a category.
+    // The Jekyll collection it comes from, or empty for _posts/.
     std::string section;
+    // A category it gets from where it lies (its Hugo section or Jekyll
+    // collection), or empty.
+    std::string category;
   };
 
   // A folder of the old site whose files become static files.
@@ -94,6 +96,11 @@ class ImportSource {
   // files.
   virtual std::vector<std::filesystem::path> LooseFiles() const { return {}; }
 
+  // Limits the posts to the Hugo sections or Jekyll collections named,
+  // whose pages then get no category of their name; none: every one with
+  // dated pages. Called before Posts.
+  void ChooseSections(std::vector<std::string> names) { chosen_ = std::move(names); }
+
   // The old site's time zone (an IANA name), in which its dates without
   // an offset are read; "" when its settings name none.
   const std::string& time_zone() const { return time_zone_; }
@@ -137,6 +144,11 @@ class ImportSource {
   virtual std::string AddressOf(const Post& post, const FrontMatter& front,
                                 std::optional<Permalink::Date> date, std::string* why) const = 0;
 
+  // The sections ChooseSections named; empty when it named none.
+  const std::vector<std::string>& chosen() const { return chosen_; }
+  // Whether the section or collection name is among them.
+  bool IsChosen(const std::string& name) const;
+
   // Sets the time zone named by the settings; an unknown name is reported
   // and ignored.
   void set_time_zone(const std::string& zone);
@@ -171,6 +183,7 @@ class ImportSource {
   const ImportReport* report_;
   bool settings_read_ = false;
   std::string time_zone_;
+  std::vector<std::string> chosen_;
 };
 
 }  // namespace tarn

@@ -78,8 +78,15 @@ std::vector<ImportSource::Post> JekyllSource::Posts() const {
   std::vector<Post> drafts = PostsUnder(root() / "_drafts", true, enter_all);
   posts.insert(posts.end(), drafts.begin(), drafts.end());
   for (const auto& [name, pattern] : collections_) {
+    if (!chosen().empty() && !IsChosen(name)) {
+      report().Note("the collection " + name + " is not chosen: not imported");
+      continue;
+    }
     std::vector<Post> found = CollectionPosts(name);
     posts.insert(posts.end(), found.begin(), found.end());
+  }
+  for (const std::string& name : chosen()) {
+    if (!collections_.count(name)) report().Note("no published collection " + name);
   }
   return posts;
 }
@@ -99,6 +106,7 @@ std::vector<ImportSource::Post> JekyllSource::CollectionPosts(const std::string&
       continue;
     }
     post.section = name;
+    if (chosen().empty()) post.category = name;
     posts.push_back(std::move(post));
   }
   return posts;

@@ -112,6 +112,7 @@ int SiteImporter::Run() {
     return -1;
   }
   report_.Note("importing the " + std::string(site_->generator()) + " site " + source_.string());
+  site_->ChooseSections(chosen_);
   site_->ReadSettings();
   std::vector<Post> posts = site_->Posts();
   static_roots_ = site_->StaticRoots();
@@ -223,10 +224,10 @@ bool SiteImporter::Convert(const Post& post, const ImportReport& report, std::st
     editor.AddScalarIfMissing("date", date);
   }
   std::vector<std::string> categories = front.GetList("categories");
-  if (!post.section.empty() &&
-      std::find(categories.begin(), categories.end(), post.section) == categories.end()) {
-    editor.AddToList("categories", {post.section});
-    changes.push_back("category " + post.section);
+  if (!post.category.empty() &&
+      std::find(categories.begin(), categories.end(), post.category) == categories.end()) {
+    editor.AddToList("categories", {post.category});
+    changes.push_back("category " + post.category);
   }
   if (!old.address.empty()) editor.AddToList("aliases", {old.address});
   std::string out;

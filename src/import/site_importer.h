@@ -59,6 +59,11 @@ class SiteImporter {
   // the content left behind.
   int Run();
 
+  // The Hugo sections or Jekyll collections whose pages are the posts
+  // (ImportSource::ChooseSections); none: every one with dated pages.
+  // Called before Run.
+  void ChooseSections(std::vector<std::string> names) { chosen_ = std::move(names); }
+
   // How many posts and drafts Run brought in or found in the workspace
   // from an earlier import; the command fails when there are none.
   int posts() const { return posts_; }
@@ -124,6 +129,7 @@ class SiteImporter {
   std::unique_ptr<ImportSource> site_;
   std::vector<StaticRoot> static_roots_;
   int posts_ = 0;
+  std::vector<std::string> chosen_;
   std::map<std::string, std::string> article_links_;  // old address: article link
 };
 
