@@ -351,12 +351,19 @@ TEST_F(ImportCommandTest, EverySectionAndCollectionWithTheirDatesBuildsWithItsOl
   // Jekyll: a published collection's dated documents, with its own
   // permalink; space-separated tags; the site's time zone.
   PutSite("jekyll/_config.yml",
-          "timezone: Asia/Shanghai\ncollections:\n  notes:\n    output: true\n"
+          "timezone: Asia/Shanghai\nurl: https://old.example.org\nbaseurl: /blog\n"
+          "collections:\n  notes:\n    output: true\n"
           "    permalink: /notes/:path/\n  drafts_box:\n    output: false\n");
   PutSite("jekyll/_posts/2019-05-06-tagged.md",
           "---\ntitle: Tagged\ntags: gan long-read math-heavy\n---\n"
           "[A note](/notes/2019-06-01-a-note/index.html), [elsewhere](/about/).\n");
   PutSite("jekyll/_notes/2019-06-01-a-note.md", "---\ntitle: A note\n---\nNote.\n");
+  // Links by full address or under the site's base path reach the article.
+  PutSite(
+      "jekyll/_posts/2019-07-01-links.md",
+      "[1](https://old.example.org/blog/2019/05/06/tagged.html) "
+      "[2](http://old.example.org/blog/notes/2019-06-01-a-note/) "
+      "[3](/blog/2019/05/06/tagged.html#x) [4](https://elsewhere.org/2019/05/06/tagged.html)\n");
   PutSite("jekyll/_notes/undated.md", "---\ntitle: Undated\n---\nNo date.\n");
   PutSite("jekyll/_drafts_box/2019-01-01-hidden.md", "---\ntitle: Hidden\n---\n");
   Outcome jekyll = ImportMade("jekyll");
@@ -365,6 +372,11 @@ TEST_F(ImportCommandTest, EverySectionAndCollectionWithTheirDatesBuildsWithItsOl
             "---\ntitle: Tagged\ntags: [\"gan\", \"long-read\", \"math-heavy\"]\n"
             "date: 2019-05-06T00:00:00+08:00\naliases:\n  - \"/2019/05/06/tagged.html\"\n---\n"
             "[A note](../articles/2019-06-01-a-note.html), [elsewhere](/about/).\n");
+  EXPECT_CONTAINS(Read("_posts/2019-07-01-links.md"),
+                  "[1](../articles/2019-05-06-tagged.html) "
+                  "[2](../articles/2019-06-01-a-note.html) "
+                  "[3](../articles/2019-05-06-tagged.html#x) "
+                  "[4](https://elsewhere.org/2019/05/06/tagged.html)\n");
   EXPECT_CONTAINS(Read("_posts/2019-06-01-a-note.md"),
                   "categories:\n  - \"notes\"\naliases:\n  - \"/notes/2019-06-01-a-note/\"\n");
   EXPECT_CONTAINS(jekyll.out,

@@ -70,6 +70,18 @@ std::map<std::string, std::vector<std::string>> ImportSource::ListsAsRead(
   return {};
 }
 
+void ImportSource::set_base_url(const std::string& url, const std::string& path) {
+  std::string base = url;
+  while (!base.empty() && base.back() == '/') base.pop_back();
+  size_t host = base.find("://");
+  bool has_path = host != std::string::npos && base.find('/', host + 3) != std::string::npos;
+  if (!base.empty() && !has_path && !path.empty() && path != "/") {
+    base += (path[0] == '/' ? "" : "/") + path;
+    while (base.back() == '/') base.pop_back();
+  }
+  base_url_ = base;
+}
+
 bool ImportSource::IsChosen(const std::string& name) const {
   return std::find(chosen_.begin(), chosen_.end(), name) != chosen_.end();
 }

@@ -101,6 +101,10 @@ class ImportSource {
   // dated pages. Called before Posts.
   void ChooseSections(std::vector<std::string> names) { chosen_ = std::move(names); }
 
+  // Where the old site was published, as its settings say: "https://
+  // example.org/blog", without a final "/"; "" when they do not say.
+  const std::string& base_url() const { return base_url_; }
+
   // The old site's time zone (an IANA name), in which its dates without
   // an offset are read; "" when its settings name none.
   const std::string& time_zone() const { return time_zone_; }
@@ -144,6 +148,10 @@ class ImportSource {
   virtual std::string AddressOf(const Post& post, const FrontMatter& front,
                                 std::optional<Permalink::Date> date, std::string* why) const = 0;
 
+  // Sets base_url from the settings' site address and, when that has no
+  // path of its own, a path under it (Jekyll's baseurl, Hexo's root).
+  void set_base_url(const std::string& url, const std::string& path);
+
   // The sections ChooseSections named; empty when it named none.
   const std::vector<std::string>& chosen() const { return chosen_; }
   // Whether the section or collection name is among them.
@@ -184,6 +192,7 @@ class ImportSource {
   bool settings_read_ = false;
   std::string time_zone_;
   std::vector<std::string> chosen_;
+  std::string base_url_;
 };
 
 }  // namespace tarn

@@ -33,6 +33,11 @@ bool IsSitePath(std::string_view destination) {
   return destination.size() > 1 && destination[0] == '/' && destination[1] != '/';
 }
 
+// An address on the web: "http://..." or "https://...".
+bool IsWebAddress(std::string_view destination) {
+  return destination.substr(0, 7) == "http://" || destination.substr(0, 8) == "https://";
+}
+
 using Wanted = bool (*)(std::string_view destination);
 
 void AddIfWanted(std::string_view text, size_t begin, size_t end, Wanted wanted,
@@ -154,6 +159,10 @@ std::vector<PostLinks::Link> PostLinks::FindRelative(std::string_view markdown) 
 
 std::vector<PostLinks::Link> PostLinks::FindSitePaths(std::string_view markdown) {
   return FindLinks(markdown, IsSitePath);
+}
+
+std::vector<PostLinks::Link> PostLinks::FindWebAddresses(std::string_view markdown) {
+  return FindLinks(markdown, IsWebAddress);
 }
 
 std::string PostLinks::Rewrite(std::string_view markdown, const std::vector<Link>& links,

@@ -29,7 +29,7 @@ TEST(PostLinksTest, FindsRelativeDestinationsOfEveryKind) {
             (std::vector<std::string>{"out.png"}));
 }
 
-TEST(PostLinksTest, FindsPathsOnTheSitesOwnHost) {
+TEST(PostLinksTest, FindsPathsOnTheSitesOwnHostAndWebAddresses) {
   std::vector<std::string> paths;
   for (const PostLinks::Link& link :
        PostLinks::FindSitePaths("[a](/2019/03/05/a/#x) [b](//cdn.example.org/x.js) [c](rel.png)\n"
@@ -38,6 +38,12 @@ TEST(PostLinksTest, FindsPathsOnTheSitesOwnHost) {
     paths.push_back(link.path + link.suffix);
   }
   EXPECT_EQ(paths, (std::vector<std::string>{"/2019/03/05/a/#x", "/posts/b.html", "/p q/"}));
+  std::vector<std::string> web;
+  for (const PostLinks::Link& link : PostLinks::FindWebAddresses(
+           "[a](https://x.org/a/) [b](/b/) [c](http://y.org) [d](ftp://z)\n")) {
+    web.push_back(link.path);
+  }
+  EXPECT_EQ(web, (std::vector<std::string>{"https://x.org/a/", "http://y.org"}));
 }
 
 TEST(PostLinksTest, RewritesOnlyTheDestinationsItIsGiven) {

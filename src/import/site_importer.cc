@@ -72,6 +72,12 @@ std::string AddressKey(std::string address) {
   return address;
 }
 
+// address without its "http://" or "https://".
+std::string_view WithoutScheme(std::string_view address) {
+  size_t scheme = address.find("://");
+  return scheme == std::string_view::npos ? address : address.substr(scheme + 3);
+}
+
 // value as a YAML double-quoted string.
 std::string Quoted(const std::string& value) {
   std::string out = "\"";
@@ -279,11 +285,34 @@ void SiteImporter::MapOldAddresses(const std::vector<Post>& posts) {
 }
 
 int SiteImporter::LinkToArticles(std::string* text) const {
-  std::vector<PostLinks::Link> links = PostLinks::FindSitePaths(*text);
+  // Links name the old site's pages by path, with or without the path the
+  // site lived under, or by full address.
+  const std::string& base = site_->base_url();
+  const std::string_view site = WithoutScheme(base);
+  const size_t slash = site.find('/');
+  const std::string base_path(slash == std::string_view::npos ? "" : site.substr(slash));
+  int linked = LinkToArticles(PostLinks::FindSitePaths(*text), base_path, false, text);
+  if (!base.empty()) {
+    linked += LinkToArticles(PostLinks::FindWebAddresses(*text), std::string(site), true, text);
+  }
+  return linked;
+}
+
+int SiteImporter::LinkToArticles(const std::vector<PostLinks::Link>& links,
+                                 const std::string& prefix, bool web, std::string* text) const {
   std::vector<std::string> destinations(links.size());
   int linked = 0;
   for (size_t i = 0; i < links.size(); ++i) {
-    auto found = article_links_.find(AddressKey(links[i].path));
+    std::string_view path = links[i].path;
+    if (web) path = WithoutScheme(path);
+    bool under = !prefix.empty() && path.substr(0, prefix.size()) == prefix &&
+                 (path.size() == prefix.size() || path[prefix.size()] == '/');
+    if (under) {
+      path.remove_prefix(prefix.size());
+    } else if (web) {
+      continue;
+    }
+    auto found = article_links_.find(AddressKey(std::string(path)));
     if (found == article_links_.end()) continue;
     size_t fragment = links[i].suffix.find('#');
     destinations[i] =

@@ -37,6 +37,7 @@
 
 #include "import/import_report.h"
 #include "import/import_source.h"
+#include "import/post_links.h"
 #include "workspace/workspace.h"
 
 namespace tarn {
@@ -95,8 +96,15 @@ class SiteImporter {
   // the link to its article page, for LinkToArticles.
   void MapOldAddresses(const std::vector<Post>& posts);
   // Points the links of *text that lead to an imported post's old address
-  // straight at its article page. Returns how many it changed.
+  // (a path, under the old site's base path or not, or the full address
+  // under its base URL) straight at its article page. Returns how many it
+  // changed.
   int LinkToArticles(std::string* text) const;
+  // The same for links of *text found by one PostLinks finder: prefix is
+  // the base path (site paths) or the base URL without its scheme (web,
+  // whose links are taken only under it).
+  int LinkToArticles(const std::vector<PostLinks::Link>& links, const std::string& prefix, bool web,
+                     std::string* text) const;
   // The text a date the generator gave a post is written as: text (the
   // value it came from) when that has an offset, else date in the site's
   // time zone, else text or the day alone.
