@@ -49,6 +49,11 @@ bool HugoSource::LoadSettings() {
   set_base_url(config.Text("baseURL"), "");
   date_order_ = config.Get("frontmatter").Texts("date");
   if (date_order_.empty()) date_order_.push_back(":default");
+  filename_dates_ =
+      std::find(date_order_.begin(), date_order_.end(), ":filename") != date_order_.end();
+  for (const auto& [section, flag] : config.Get("uglyURLs").TextEntries()) {
+    ugly_sections_[ImportText::Lowered(section)] = ImportText::Lowered(flag) == "true";
+  }
   static_dirs_ = config.Texts("staticDir");
   if (static_dirs_.empty()) static_dirs_.push_back("static");
   if (!readable) return false;
@@ -230,6 +235,12 @@ std::string HugoSource::AddressOf(const Post& post, const FrontMatter& front,
   }
   bool lower = lower_paths_;
   std::string slug = front.GetText("slug");
+  // A date taken from the file name leaves the rest of it as the slug.
+  Permalink::Date name_date;
+  std::string rest;
+  if (slug.empty() && filename_dates_ && JekyllSource::SplitName(post.name, &name_date, &rest)) {
+    slug = rest;
+  }
   std::string section = post.relative.substr(0, post.relative.find('/'));
   std::map<std::string, std::string> values;
   values["title"] = Permalink::HugoSlug(front.GetText("title"), lower);
@@ -242,7 +253,9 @@ std::string HugoSource::AddressOf(const Post& post, const FrontMatter& front,
   auto found = section_permalinks_.find(ImportText::Lowered(section));
   std::string pattern = found != section_permalinks_.end() ? found->second : kDefaultPermalink;
   std::string address = Expanded(pattern, date, values, why);
-  if (ugly_urls_ && address.size() > 1 && address.back() == '/') {
+  auto ugly = ugly_sections_.find(ImportText::Lowered(section));
+  bool ugly_urls = ugly != ugly_sections_.end() ? ugly->second : ugly_urls_;
+  if (ugly_urls && address.size() > 1 && address.back() == '/') {
     address.back() = '.';
     address += "html";
   }

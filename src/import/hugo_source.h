@@ -9,7 +9,9 @@
 // A post without "date" is dated as Hugo dates it: by the frontmatter
 // setting's "date" list (":filename" reads "YYYY-MM-DD-" names,
 // ":default" is date, publishDate, pubdate, published, lastmod, modified).
-// Dates without an offset are read in the timeZone setting.
+// Dates without an offset are read in the timeZone setting. uglyURLs may be
+// one flag or one per section; a date read from the file name leaves the
+// rest of the name as the slug, as in Hugo.
 //
 // The settings are the first of hugo.toml/.yaml/.yml/.json and
 // config.toml/.yaml/.yml/.json in the site's root, then in
@@ -67,7 +69,9 @@ class HugoSource : public ImportSource {
   std::map<std::string, std::string> section_permalinks_;  // lower-case section: pattern
   bool ugly_urls_ = false;
   bool lower_paths_ = true;
-  std::vector<std::string> date_order_;  // the frontmatter setting's date list
+  std::vector<std::string> date_order_;        // the frontmatter setting's date list
+  bool filename_dates_ = false;                // ":filename" among them
+  std::map<std::string, bool> ugly_sections_;  // uglyURLs given per section
 };
 
 }  // namespace tarn
