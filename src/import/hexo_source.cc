@@ -1,5 +1,7 @@
 #include "import/hexo_source.h"
 
+#include <glib.h>
+
 #include <algorithm>
 #include <cctype>
 #include <sstream>
@@ -9,6 +11,7 @@
 #include "data/json_document.h"
 #include "import/import_text.h"
 #include "import/post_links.h"
+#include "import/source_date.h"
 #include "import/source_settings.h"
 
 namespace tarn {
@@ -141,7 +144,31 @@ std::string HexoSource::AddressOf(const Post& post, const FrontMatter& front,
   }
   std::map<std::string, std::string> fields = post_name_.Fields(post.relative);
   if (!date) date = HexoPostName::DateIn(fields);
-  return Expanded(permalink_, date, AddressValues(front, fields["title"]), why);
+  std::map<std::string, std::string> values = AddressValues(front, fields["title"]);
+  // :hash is made from the moment of the post, which its date tells with
+  // an offset, or the site's time zone.
+  std::string written = front.GetText("date");
+  if (!SourceDate::HasOffset(written) && date && !time_zone().empty()) {
+    written = SourceDate::Stamp(*date, time_zone());
+  }
+  std::time_t moment = 0;
+  if (date && SourceDate::HasOffset(written) && FrontMatter::ParseDate(written, &moment)) {
+    values["hash"] = HashOf(fields["title"], moment);
+  }
+  std::string address = Expanded(permalink_, date, values, why);
+  if (address.empty() && !values.count("hash") && why->find(":hash") != std::string::npos) {
+    *why += " (the post's date has no time zone, and the site's settings name none)";
+  }
+  return address;
+}
+
+std::string HexoSource::HashOf(const std::string& title, std::time_t moment) {
+  std::string text = title + std::to_string(static_cast<long long>(moment));
+  gchar* sha1 = g_compute_checksum_for_string(G_CHECKSUM_SHA1, text.c_str(),
+                                              static_cast<gssize>(text.size()));
+  std::string hash = std::string(sha1).substr(0, 12);
+  g_free(sha1);
+  return hash;
 }
 
 std::map<std::string, std::string> HexoSource::AddressValues(const FrontMatter& front,

@@ -153,6 +153,19 @@ TEST(ImportSourceTest, HexoAddressesFollowTheSettingsAndTheFileName) {
        "",
        "no value for :year (the post has no date the old site's address was made from)"},
       {{{"_config.yml", "permalink: p/:id/\n"}, {post, dated}}, post, "", "no value for :id"},
+      // :hash: SHA-1 of :title and the post's moment, which needs a zone.
+      {{{"_config.yml", "permalink: p/:hash/\n"},
+        {"source/_posts/2019/hello.md", "---\ndate: 2019-03-05T08:04:09+01:00\n---\n"}},
+       "source/_posts/2019/hello.md",
+       "/p/8541a4d95611/"},
+      {{{"_config.yml", "permalink: p/:hash/\ntimezone: Asia/Shanghai\n"},
+        {"source/_posts/plain.md", "---\ndate: 2019-03-05\n---\n"}},
+       "source/_posts/plain.md",
+       "/p/2bc276d5fe89/"},
+      {{{"_config.yml", "permalink: p/:hash/\n"}, {post, dated}},
+       post,
+       "",
+       "no value for :hash (the post's date has no time zone, and the site's settings name none)"},
       {{{"source/_drafts/d.md", dated}}, "source/_drafts/d.md", "", "a draft"},
   });
 }
