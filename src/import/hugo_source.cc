@@ -110,6 +110,11 @@ std::vector<ImportSource::Post> HugoSource::Posts() const {
   std::sort(sections.begin(), sections.end());
   for (const fs::path& section : sections) {
     std::string name = section.filename().string();
+    // content/NAME/index.md is a page bundle, not a section.
+    if (fs::path index = BundleIndex(section); !index.empty()) {
+      report().ContentSkipped(report().Shown(index), "a page, not a post (not imported)");
+      continue;
+    }
     std::vector<Post> found = SectionPosts(section);
     bool own = name == "posts" || name == "post";
     if (chosen().empty() ? !own && !AnyDated(found) : !IsChosen(name)) {
@@ -164,21 +169,25 @@ void HugoSource::ReportLoosePages() const {
   }
 }
 
+fs::path HugoSource::BundleIndex(const fs::path& folder) {
+  for (const char* extension : SiteFiles::kMarkdownExtensions) {
+    fs::path index = folder / (std::string("index") + extension);
+    std::error_code ec;
+    if (fs::is_regular_file(index, ec) && !fs::is_symlink(index, ec)) return index;
+  }
+  return {};
+}
+
 std::vector<ImportSource::Post> HugoSource::SectionPosts(const fs::path& section) const {
   std::vector<Post> posts;
   // A folder with an index file is a page bundle: one post, named after
   // the folder, whose files are all its own.
   auto enter = [&](const fs::path& folder) {
-    for (const char* extension : SiteFiles::kMarkdownExtensions) {
-      fs::path index = folder / (std::string("index") + extension);
-      std::error_code ec;
-      if (fs::is_regular_file(index, ec) && !fs::is_symlink(index, ec)) {
-        posts.push_back({index, folder, folder.filename().string(),
-                         SiteFiles::Inside(folder.parent_path(), content_)});
-        return false;
-      }
-    }
-    return true;
+    fs::path index = BundleIndex(folder);
+    if (index.empty()) return true;
+    posts.push_back({index, folder, folder.filename().string(),
+                     SiteFiles::Inside(folder.parent_path(), content_)});
+    return false;
   };
   auto on_link = [this](const fs::path& link) { report().SymbolicLink(link); };
   for (const fs::path& file : SiteFiles::FilesUnder(section, enter, on_link)) {

@@ -59,6 +59,8 @@ class HugoSource : public ImportSource {
   bool LoadPermalinks(const SourceSettings& config);
   // The posts of one section folder, with its page bundles.
   std::vector<Post> SectionPosts(const std::filesystem::path& section) const;
+  // The index file that makes folder a page bundle, or "" when it is none.
+  static std::filesystem::path BundleIndex(const std::filesystem::path& folder);
   // Whether one of posts has a date Hugo gives it.
   bool AnyDated(const std::vector<Post>& posts) const;
   // Reports the Markdown pages that lie in content/ outside any section.

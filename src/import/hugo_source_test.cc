@@ -44,7 +44,7 @@ TEST_F(HugoSourceTest, PostsOfEverySectionWithDatedPagesAndTheirBundles) {
        {"content/posts/first.md", "content/posts/_index.md", "content/posts/2021/deep.md",
         "content/posts/page.org", "content/post/b/index.md", "content/post/b/c.png",
         "content/post/b/sub/d.md", "content/other/x.md", "content/about.md",
-        "content/blog/undated.md"}) {
+        "content/blog/undated.md", "content/contact/index.md"}) {
     site_.Write(file, "x");
   }
   site_.Write("content/blog/dated.md", "---\npublishDate: 2020-01-02\n---\n");
@@ -55,6 +55,7 @@ TEST_F(HugoSourceTest, PostsOfEverySectionWithDatedPagesAndTheirBundles) {
                                                "content/posts/2021/deep.md deep posts/2021",
                                                "content/posts/first.md first posts"}));
   EXPECT_EQ(lines_, (std::vector<std::string>{
+                        "content/contact/index.md: a page, not a post (not imported)",
                         "content/other/: 1 page(s) without dates, not posts (not imported)",
                         "content/posts/_index.md: a section's list page, not a post",
                         "content/posts/page.org: not Markdown",
