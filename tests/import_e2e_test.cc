@@ -365,6 +365,7 @@ TEST_F(ImportCommandTest, EverySectionAndCollectionWithTheirDatesBuildsWithItsOl
       "[2](http://old.example.org/blog/notes/2019-06-01-a-note/) "
       "[3](/blog/2019/05/06/tagged.html#x) [4](https://elsewhere.org/2019/05/06/tagged.html)\n");
   PutSite("jekyll/_notes/undated.md", "---\ntitle: Undated\n---\nNo date.\n");
+  PutSite("jekyll/travel/_posts/2019-08-01-trip.md", "---\ntitle: Trip\n---\nAway.\n");
   PutSite("jekyll/_drafts_box/2019-01-01-hidden.md", "---\ntitle: Hidden\n---\n");
   Outcome jekyll = ImportMade("jekyll");
   EXPECT_EQ(jekyll.status, 0) << jekyll.out << jekyll.err;
@@ -379,6 +380,9 @@ TEST_F(ImportCommandTest, EverySectionAndCollectionWithTheirDatesBuildsWithItsOl
                   "[4](https://elsewhere.org/2019/05/06/tagged.html)\n");
   EXPECT_CONTAINS(Read("_posts/2019-06-01-a-note.md"),
                   "categories:\n  - \"notes\"\naliases:\n  - \"/notes/2019-06-01-a-note/\"\n");
+  // A folder's _posts/ holds posts of the folder's category.
+  EXPECT_CONTAINS(Read("_posts/2019-08-01-trip.md"),
+                  "categories:\n  - \"travel\"\naliases:\n  - \"/travel/2019/08/01/trip.html\"\n");
   EXPECT_CONTAINS(jekyll.out,
                   "skipped _notes/undated.md: a document of the collection notes without a date");
   EXPECT_CONTAINS(jekyll.out, "note    the collection drafts_box is not published");
@@ -407,6 +411,7 @@ TEST_F(ImportCommandTest, EverySectionAndCollectionWithTheirDatesBuildsWithItsOl
       {"2018/02/17/first.html", "articles/first.html"},
       {"2018/03/01/second.html", "articles/second.html"},
       {"2019/05/06/tagged.html", "articles/2019-05-06-tagged.html"},
+      {"travel/2019/08/01/trip.html", "articles/2019-08-01-trip.html"},
       {"notes/2019-06-01-a-note/index.html", "articles/2019-06-01-a-note.html"},
       {"2014/07/13/old-post/index.html", "articles/2014-07-13-old-post.html"},
   };

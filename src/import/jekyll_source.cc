@@ -78,6 +78,23 @@ std::vector<ImportSource::Post> JekyllSource::Posts() const {
   std::vector<Post> posts = PostsUnder(root() / "_posts", false, enter_all);
   std::vector<Post> drafts = PostsUnder(root() / "_drafts", true, enter_all);
   posts.insert(posts.end(), drafts.begin(), drafts.end());
+  // NAME/_posts/ holds posts of the category NAME.
+  std::error_code ec;
+  std::vector<fs::path> folders;
+  for (fs::directory_iterator it(root(), ec), end; !ec && it != end; it.increment(ec)) {
+    char first = it->path().filename().string()[0];
+    if (first != '_' && first != '.' && !it->is_symlink(ec) && it->is_directory(ec) &&
+        fs::is_directory(it->path() / "_posts", ec)) {
+      folders.push_back(it->path());
+    }
+  }
+  std::sort(folders.begin(), folders.end());
+  for (const fs::path& folder : folders) {
+    for (Post& post : PostsUnder(folder / "_posts", false, enter_all)) {
+      post.category = folder.filename().string();
+      posts.push_back(std::move(post));
+    }
+  }
   for (const auto& [name, pattern] : collections_) {
     if (!chosen().empty() && !IsChosen(name)) {
       report().Note("the collection " + name + " is not chosen: not imported");
@@ -169,6 +186,10 @@ std::string JekyllSource::AddressOf(const Post& post, const FrontMatter& front,
   if (slug.empty()) slug = name_slug;
   // Each word of category and categories, lower-cased, once.
   std::vector<std::string> categories;
+  // The folder above a NAME/_posts/ comes first.
+  if (post.section.empty() && !post.category.empty()) {
+    categories.push_back(ImportText::Lowered(post.category));
+  }
   for (const char* key : {"category", "categories"}) {
     for (std::string word : Words(front, key)) {
       word = ImportText::Lowered(word);

@@ -1,5 +1,6 @@
 // JekyllSource: a Jekyll site as the importer reads it. Posts are the
-// Markdown files under _posts/, drafts those under _drafts/; assets/,
+// Markdown files under _posts/ (and NAME/_posts/, whose posts are of the
+// category NAME), drafts those under _drafts/; assets/,
 // images/ and the root's CNAME, favicon.ico and robots.txt become static
 // files. Jekyll publishes only posts named "YYYY-MM-DD-slug"; a post
 // without a date of its own takes its name's. Old addresses follow the
