@@ -14,7 +14,7 @@ namespace {
 constexpr char kBuildUsage[] = "usage: tarn [-w DIR] build [-j N] [--no-cache] [--drafts]\n";
 constexpr char kServeUsage[] = "usage: tarn [-w DIR] serve [--port N] [--drafts]\n";
 constexpr char kInitUsage[] = "usage: tarn init [DIR] [--from URL]\n";
-constexpr char kImportUsage[] = "usage: tarn [-w DIR] import SITE-FOLDER\n";
+constexpr char kImportUsage[] = "usage: tarn [-w DIR] import [--section NAME] SITE-FOLDER\n";
 
 struct UsageCase {
   bool missing_workspace;  // -w names a folder that does not exist

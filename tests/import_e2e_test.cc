@@ -39,6 +39,15 @@ class ImportCommandTest : public WorkspaceTest {
     ASSERT_TRUE(WriteTextFile(tmp_ + "/" + relative, text));
   }
   Outcome ImportMade(const std::string& site) { return Run("import '" + tmp_ + "/" + site + "'"); }
+  // Puts the manager page the build ships (markdown-it) into the
+  // workspace, for real article pages; false when it has not been built.
+  bool UseShippedPages() {
+    fs::path shipped = fs::path(TARN_BUILD_DIR) / "template";
+    if (!fs::exists(shipped / "vendor" / "markdown-it.min.js")) return false;
+    fs::remove_all(ws_ + "/template");
+    fs::copy(shipped, ws_ + "/template", fs::copy_options::recursive);
+    return true;
+  }
 };
 
 #define EXPECT_CONTAINS(haystack, needle) \
@@ -130,13 +139,8 @@ TEST_F(ImportCommandTest, APostsFilesNeverLandOnOthersAndARerunCompletesThem) {
 }
 
 TEST_F(ImportCommandTest, ImportedPostsBuildWithWorkingImagesAndOldAddresses) {
-  // The manager page the build ships (markdown-it), for real image tags.
-  fs::path shipped = fs::path(TARN_BUILD_DIR) / "template";
-  if (!fs::exists(shipped / "vendor" / "markdown-it.min.js")) {
-    GTEST_SKIP() << "the shipped manager page has not been built";
-  }
-  fs::remove_all(ws_ + "/template");
-  fs::copy(shipped, ws_ + "/template", fs::copy_options::recursive);
+  // Real image tags need the shipped manager page.
+  if (!UseShippedPages()) GTEST_SKIP() << "the shipped manager page has not been built";
   ASSERT_EQ(Import("hexo").status, 0);
   ASSERT_EQ(Import("hugo").status, 0);
   Outcome built = Run("build");
@@ -201,10 +205,12 @@ TEST_F(ImportCommandTest, JekyllDatesFromNamesAndPrettyAddresses) {
   Outcome imported = Import("jekyll");
   EXPECT_EQ(imported.status, 0) << imported.out << imported.err;
 
-  // ".markdown" becomes ".md"; categories make the pretty address; links
-  // into assets/ and images/ reach the copies under static/.
+  // ".markdown" becomes ".md"; categories make the pretty address and are
+  // a list, as Jekyll reads them; links into assets/ and images/ reach the
+  // copies under static/.
   EXPECT_EQ(Read("_posts/2018-05-06-welcome-to-jekyll.md"),
-            "---\nlayout: post\ntitle:  \"Welcome to Jekyll!\"\ncategories: jekyll Update\n"
+            "---\nlayout: post\ntitle:  \"Welcome to Jekyll!\"\n"
+            "categories: [\"jekyll\", \"Update\"]\n"
             "date: 2018-05-06\n"
             "aliases:\n  - \"/jekyll/update/2018/05/06/welcome-to-jekyll/\"\n---\n"
             "![x](/assets/x.png) and ![y](../images/y.png)\n");
@@ -307,6 +313,144 @@ TEST_F(ImportCommandTest, SymbolicLinksAreNeitherFollowedNorWrittenThrough) {
   EXPECT_EQ(linked.status, 0) << linked.out << linked.err;
   EXPECT_CONTAINS(linked.out, "skipped assets: a symbolic link, not followed\n");
   EXPECT_FALSE(Exists("static/assets"));
+}
+
+TEST_F(ImportCommandTest, EverySectionAndCollectionWithTheirDatesBuildsWithItsOldAddresses) {
+  if (!UseShippedPages()) GTEST_SKIP() << "the shipped manager page has not been built";
+  // Hugo: posts in a blog section, dated by publishDate or, for the
+  // frontmatter setting, by the file name; ugly URLs spelled in lower case.
+  PutSite("hugo/hugo.toml",
+          "uglyurls = true\ntimeZone = \"Europe/Berlin\"\n[permalinks]\n"
+          "blog = \"/:year/:month/:day/:slug/\"\n[frontmatter]\ndate = [\":filename\", "
+          "\":default\"]\n");
+  PutSite("hugo/content/blog/first.md",
+          "---\ntitle: First\nslug: first\npublishDate: 2018-02-17T10:00:00\n---\n"
+          "One, then [two](/2018/03/01/second.html#part).\n");
+  PutSite("hugo/content/blog/2018-03-01-second.md",
+          "---\ntitle: Second\nslug: second\n---\nTwo.\n");
+  PutSite("hugo/content/blog/zoned.md",
+          "---\ntitle: Zoned\nslug: zoned\ndate: 2018-07-01 09:30:00\n---\nThree.\n");
+  PutSite("hugo/content/docs/manual.md", "---\ntitle: Manual\n---\nUndated.\n");
+  PutSite("hugo/content/about.md", "---\ntitle: About\n---\nMe.\n");
+  Outcome hugo = ImportMade("hugo");
+  EXPECT_EQ(hugo.status, 0) << hugo.out << hugo.err;
+  EXPECT_EQ(Read("_posts/first.md"),
+            "---\ntitle: First\nslug: first\npublishDate: 2018-02-17T10:00:00\n"
+            "date: 2018-02-17T10:00:00+01:00\ncategories:\n  - \"blog\"\n"
+            "aliases:\n  - \"/2018/02/17/first.html\"\n---\n"
+            "One, then [two](../articles/second.html#part).\n");
+  EXPECT_CONTAINS(Read("_posts/2018-03-01-second.md"),
+                  "date: 2018-03-01T00:00:00+01:00\ncategories:\n  - \"blog\"\n"
+                  "aliases:\n  - \"/2018/03/01/second.html\"\n");
+  // A date without an offset is read in the site's time zone (summer time).
+  EXPECT_CONTAINS(Read("_posts/zoned.md"), "date: 2018-07-01T09:30:00+02:00\n");
+  EXPECT_CONTAINS(hugo.out, "skipped content/docs/: 1 page(s) without dates, not posts");
+  EXPECT_CONTAINS(hugo.out, "skipped content/about.md: a page, not a post");
+  EXPECT_FALSE(Exists("_posts/manual.md"));
+
+  // Jekyll: a published collection's dated documents, with its own
+  // permalink; space-separated tags; the site's time zone.
+  PutSite("jekyll/_config.yml",
+          "timezone: Asia/Shanghai\nurl: https://old.example.org\nbaseurl: /blog\n"
+          "collections:\n  notes:\n    output: true\n"
+          "    permalink: /notes/:path/\n  drafts_box:\n    output: false\n");
+  PutSite("jekyll/_posts/2019-05-06-tagged.md",
+          "---\ntitle: Tagged\ntags: gan long-read math-heavy\n---\n"
+          "[A note](/notes/2019-06-01-a-note/index.html), [elsewhere](/about/).\n");
+  PutSite("jekyll/_notes/2019-06-01-a-note.md", "---\ntitle: A note\n---\nNote.\n");
+  // Links by full address or under the site's base path reach the article.
+  PutSite(
+      "jekyll/_posts/2019-07-01-links.md",
+      "[1](https://old.example.org/blog/2019/05/06/tagged.html) "
+      "[2](http://old.example.org/blog/notes/2019-06-01-a-note/) "
+      "[3](/blog/2019/05/06/tagged.html#x) [4](https://elsewhere.org/2019/05/06/tagged.html)\n");
+  PutSite("jekyll/_notes/undated.md", "---\ntitle: Undated\n---\nNo date.\n");
+  PutSite("jekyll/travel/_posts/2019-08-01-trip.md", "---\ntitle: Trip\n---\nAway.\n");
+  PutSite("jekyll/_drafts_box/2019-01-01-hidden.md", "---\ntitle: Hidden\n---\n");
+  Outcome jekyll = ImportMade("jekyll");
+  EXPECT_EQ(jekyll.status, 0) << jekyll.out << jekyll.err;
+  EXPECT_EQ(Read("_posts/2019-05-06-tagged.md"),
+            "---\ntitle: Tagged\ntags: [\"gan\", \"long-read\", \"math-heavy\"]\n"
+            "date: 2019-05-06T00:00:00+08:00\naliases:\n  - \"/2019/05/06/tagged.html\"\n---\n"
+            "[A note](../articles/2019-06-01-a-note.html), [elsewhere](/about/).\n");
+  EXPECT_CONTAINS(Read("_posts/2019-07-01-links.md"),
+                  "[1](../articles/2019-05-06-tagged.html) "
+                  "[2](../articles/2019-06-01-a-note.html) "
+                  "[3](../articles/2019-05-06-tagged.html#x) "
+                  "[4](https://elsewhere.org/2019/05/06/tagged.html)\n");
+  EXPECT_CONTAINS(Read("_posts/2019-06-01-a-note.md"),
+                  "categories:\n  - \"notes\"\naliases:\n  - \"/notes/2019-06-01-a-note/\"\n");
+  // A folder's _posts/ holds posts of the folder's category.
+  EXPECT_CONTAINS(Read("_posts/2019-08-01-trip.md"),
+                  "categories:\n  - \"travel\"\naliases:\n  - \"/travel/2019/08/01/trip.html\"\n");
+  EXPECT_CONTAINS(jekyll.out,
+                  "skipped _notes/undated.md: a document of the collection notes without a date");
+  EXPECT_CONTAINS(jekyll.out, "note    the collection drafts_box is not published");
+  EXPECT_FALSE(Exists("_posts/2019-01-01-hidden.md"));
+
+  // Hexo: the date of new_post_name, in the site's time zone.
+  PutSite("hexo/_config.yml",
+          "timezone: America/New_York\nnew_post_name: :year-:month-:day-:title.md\n");
+  PutSite("hexo/source/_posts/2014-07-13-old-post.md",
+          "---\ntitle: Old post\ncategories:\n- Diary\n- Life\n---\nOld.\n");
+  PutSite("hexo/source/_posts/2014-07-14-two.md",
+          "---\ntitle: Two\ncategories: [[Tech, C++], Notes]\n---\nTwo.\n");
+  Outcome hexo = ImportMade("hexo");
+  EXPECT_EQ(hexo.status, 0) << hexo.out << hexo.err;
+  // A list of categories is one nested path in Hexo; a list of lists, several.
+  EXPECT_CONTAINS(Read("_posts/2014-07-13-old-post.md"),
+                  "categories: [\"Diary/Life\"]\ndate: 2014-07-13T00:00:00-04:00\n"
+                  "aliases:\n  - \"/2014/07/13/old-post/\"\n");
+  EXPECT_CONTAINS(Read("_posts/2014-07-14-two.md"), "categories: [\"Tech/C++\", \"Notes\"]\n");
+
+  // Built, the posts keep their dates and each old address leads to its
+  // article.
+  Outcome built = Run("build");
+  ASSERT_EQ(built.status, 0) << built.err;
+  const std::pair<const char*, const char*> redirects[] = {
+      {"2018/02/17/first.html", "articles/first.html"},
+      {"2018/03/01/second.html", "articles/second.html"},
+      {"2019/05/06/tagged.html", "articles/2019-05-06-tagged.html"},
+      {"travel/2019/08/01/trip.html", "articles/2019-08-01-trip.html"},
+      {"notes/2019-06-01-a-note/index.html", "articles/2019-06-01-a-note.html"},
+      {"2014/07/13/old-post/index.html", "articles/2014-07-13-old-post.html"},
+  };
+  for (const auto& [old_page, article] : redirects) {
+    ASSERT_TRUE(Exists("public/" + std::string(old_page))) << old_page;
+    EXPECT_CONTAINS(Read("public/" + std::string(old_page)), article);
+    EXPECT_TRUE(Exists("public/" + std::string(article))) << article;
+  }
+  // Links between the posts lead to the articles without a redirect.
+  EXPECT_CONTAINS(Read("public/articles/first.html"), "href=\"../articles/second.html#part\"");
+  EXPECT_CONTAINS(Read("public/articles/2019-05-06-tagged.html"),
+                  "href=\"../articles/2019-06-01-a-note.html\"");
+}
+
+TEST_F(ImportCommandTest, AnImportWithoutPostsFailsAndSaysWhatItLeftBehind) {
+  PutSite("hugo/hugo.toml", "");
+  PutSite("hugo/content/docs/manual.md", "---\ntitle: Manual\n---\nUndated.\n");
+  PutSite("hugo/content/about.md", "---\ntitle: About\n---\nMe.\n");
+  PutSite("hugo/static/logo.png", "logo");
+  Outcome imported = ImportMade("hugo");
+  EXPECT_EQ(imported.status, 1) << imported.out;
+  EXPECT_CONTAINS(imported.out, "1 file(s) imported\n");
+  EXPECT_EQ(Read("static/logo.png"), "logo");
+  EXPECT_CONTAINS(imported.err,
+                  "no post imported; content left behind: content/docs/, content/about.md\n");
+}
+
+TEST_F(ImportCommandTest, ChosenSectionsAreThePostsWithoutACategory) {
+  PutSite("hugo/hugo.toml", "");
+  PutSite("hugo/content/blog/dated.md", "---\ntitle: Dated\ndate: 2020-01-02\n---\n");
+  PutSite("hugo/content/notes/undated.md", "---\ntitle: Undated\n---\nA note.\n");
+  Outcome imported = Run("import --section notes,missing '" + tmp_ + "/hugo'");
+  EXPECT_EQ(imported.status, 0) << imported.out << imported.err;
+  EXPECT_EQ(Read("_posts/undated.md"),
+            "---\ntitle: Undated\naliases:\n  - \"/notes/undated/\"\n---\nA note.\n");
+  EXPECT_FALSE(Exists("_posts/dated.md"));
+  EXPECT_CONTAINS(imported.out,
+                  "skipped content/blog/: 1 page(s) of a section not chosen (not imported)\n");
+  EXPECT_CONTAINS(imported.out, "note    no section missing in content\n");
 }
 
 TEST_F(ImportCommandTest, UnknownSitesAndBadArgumentsImportNothing) {

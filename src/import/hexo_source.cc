@@ -1,5 +1,7 @@
 #include "import/hexo_source.h"
 
+#include <glib.h>
+
 #include <algorithm>
 #include <cctype>
 #include <sstream>
@@ -9,6 +11,7 @@
 #include "data/json_document.h"
 #include "import/import_text.h"
 #include "import/post_links.h"
+#include "import/source_date.h"
 #include "import/source_settings.h"
 
 namespace tarn {
@@ -86,6 +89,8 @@ bool HexoSource::LoadSettings() {
   if (std::string category = config.Text("default_category"); !category.empty()) {
     default_category_ = category;
   }
+  set_time_zone(config.Text("timezone"));
+  set_base_url(config.Text("url"), config.Text("root"));
   for (const auto& [key, value] : config.Get("permalink_defaults").TextEntries()) {
     permalink_defaults_[key] = value;
   }
@@ -93,6 +98,8 @@ bool HexoSource::LoadSettings() {
 }
 
 std::vector<ImportSource::Post> HexoSource::Posts() const {
+  if (!chosen().empty())
+    report().Note("a Hexo site has no sections: the sections chosen are not used");
   // A folder beside a post of the same name is that post's assets.
   auto enter = [](const fs::path& folder) {
     std::error_code ec;
@@ -124,6 +131,12 @@ int HexoSource::ReplaceOwnTags(const Post& post, const std::string& folder_link,
   return replaced;
 }
 
+std::optional<Permalink::Date> HexoSource::ImpliedDate(const Post& post, const FrontMatter&,
+                                                       std::string*) const {
+  std::optional<Permalink::Date> date = HexoPostName::DateIn(post_name_.Fields(post.relative));
+  return date;
+}
+
 std::string HexoSource::AddressOf(const Post& post, const FrontMatter& front,
                                   std::optional<Permalink::Date> date, std::string* why) const {
   if (std::string own = front.GetText("permalink"); !own.empty()) {
@@ -131,7 +144,31 @@ std::string HexoSource::AddressOf(const Post& post, const FrontMatter& front,
   }
   std::map<std::string, std::string> fields = post_name_.Fields(post.relative);
   if (!date) date = HexoPostName::DateIn(fields);
-  return Expanded(permalink_, date, AddressValues(front, fields["title"]), why);
+  std::map<std::string, std::string> values = AddressValues(front, fields["title"]);
+  // :hash is made from the moment of the post, which its date tells with
+  // an offset, or the site's time zone.
+  std::string written = front.GetText("date");
+  if (!SourceDate::HasOffset(written) && date && !time_zone().empty()) {
+    written = SourceDate::Stamp(*date, time_zone());
+  }
+  std::time_t moment = 0;
+  if (date && SourceDate::HasOffset(written) && FrontMatter::ParseDate(written, &moment)) {
+    values["hash"] = HashOf(fields["title"], moment);
+  }
+  std::string address = Expanded(permalink_, date, values, why);
+  if (address.empty() && !values.count("hash") && why->find(":hash") != std::string::npos) {
+    *why += " (the post's date has no time zone, and the site's settings name none)";
+  }
+  return address;
+}
+
+std::string HexoSource::HashOf(const std::string& title, std::time_t moment) {
+  std::string text = title + std::to_string(static_cast<long long>(moment));
+  gchar* sha1 = g_compute_checksum_for_string(G_CHECKSUM_SHA1, text.c_str(),
+                                              static_cast<gssize>(text.size()));
+  std::string hash = std::string(sha1).substr(0, 12);
+  g_free(sha1);
+  return hash;
 }
 
 std::map<std::string, std::string> HexoSource::AddressValues(const FrontMatter& front,
@@ -146,6 +183,22 @@ std::map<std::string, std::string> HexoSource::AddressValues(const FrontMatter& 
   values["category"] = CategoryOf(front);
   for (const auto& [key, value] : permalink_defaults_) values.emplace(key, value);
   return values;
+}
+
+std::map<std::string, std::vector<std::string>> HexoSource::ListsAsRead(
+    const FrontMatter& front) const {
+  const JsonDocument& values = front.values();
+  if (values.GetType("categories") != JsonDocument::kArray) return {};
+  std::vector<std::string> items;  // each a name, or a list joined as a path
+  bool nested = false;
+  for (int i = 0; i < values.GetCount("categories"); ++i) {
+    std::string item = "categories[" + std::to_string(i) + "]";
+    nested = nested || values.GetType(item) == JsonDocument::kArray;
+    items.push_back(ImportText::Joined(front.GetList(item), "/"));
+  }
+  if (nested) return {{"categories", items}};
+  if (items.size() < 2) return {};
+  return {{"categories", {ImportText::Joined(items, "/")}}};
 }
 
 std::string HexoSource::CategoryOf(const FrontMatter& front) const {

@@ -9,11 +9,14 @@
 // Old addresses follow _config.yml: permalink (":year/:month/:day/:title/"
 // by default), new_post_name (how a post's file name gives :title and,
 // when it has them, the date), default_category and permalink_defaults;
-// a post's own permalink wins.
+// a post's own permalink wins. :hash is told where the post's moment is:
+// its date has an offset, or the site names its timezone. categories
+// written as a list are one nested path, as Hexo reads them.
 //
 // Thread safety: none; the thread that runs the import uses it.
 #pragma once
 
+#include <ctime>
 #include <map>
 
 #include "import/hexo_post_name.h"
@@ -42,12 +45,23 @@ class HexoSource : public ImportSource {
 
   std::string_view generator() const override { return "Hexo"; }
   std::vector<Post> Posts() const override;
+  // categories as Hexo reads them: a list is one path of nested
+  // categories ("a/b"), a list of lists several.
+  std::map<std::string, std::vector<std::string>> ListsAsRead(
+      const FrontMatter& front) const override;
   std::vector<StaticRoot> StaticRoots() const override;
   int ReplaceOwnTags(const Post& post, const std::string& folder_link,
                      std::string* text) const override;
 
+  // Hexo's :hash: the first twelve hex digits of the SHA-1 of the post's
+  // :title followed by its moment in seconds since 1970.
+  static std::string HashOf(const std::string& title, std::time_t moment);
+
  protected:
   bool LoadSettings() override;
+  // The date new_post_name's :year, :month and :day give the file name.
+  std::optional<Permalink::Date> ImpliedDate(const Post& post, const FrontMatter& front,
+                                             std::string* key) const override;
   std::string AddressOf(const Post& post, const FrontMatter& front,
                         std::optional<Permalink::Date> date, std::string* why) const override;
 

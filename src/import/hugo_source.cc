@@ -4,7 +4,9 @@
 #include <system_error>
 
 #include "content/front_matter.h"
+#include "data/text_file.h"
 #include "import/import_text.h"
+#include "import/jekyll_source.h"
 
 namespace tarn {
 
@@ -43,6 +45,15 @@ bool HugoSource::LoadSettings() {
   lower_paths_ = !config.Flag("disablePathToLower", false);
   std::string content = config.Text("contentDir");
   content_ = root() / (content.empty() ? "content" : content);
+  set_time_zone(config.Text("timeZone"));
+  set_base_url(config.Text("baseURL"), "");
+  date_order_ = config.Get("frontmatter").Texts("date");
+  if (date_order_.empty()) date_order_.push_back(":default");
+  filename_dates_ =
+      std::find(date_order_.begin(), date_order_.end(), ":filename") != date_order_.end();
+  for (const auto& [section, flag] : config.Get("uglyURLs").TextEntries()) {
+    ugly_sections_[ImportText::Lowered(section)] = ImportText::Lowered(flag) == "true";
+  }
   static_dirs_ = config.Texts("staticDir");
   if (static_dirs_.empty()) static_dirs_.push_back("static");
   if (!readable) return false;
@@ -88,21 +99,83 @@ bool HugoSource::LoadPermalinks(const SourceSettings& config) {
 
 std::vector<ImportSource::Post> HugoSource::Posts() const {
   std::vector<Post> posts;
-  bool any = false;
-  for (const char* section : {"posts", "post"}) {
-    std::error_code ec;
-    if (!fs::is_directory(content_ / section, ec)) continue;
-    any = true;
-    std::vector<Post> found = SectionPosts(content_ / section);
-    posts.insert(posts.end(), found.begin(), found.end());
+  std::error_code ec;
+  std::vector<fs::path> sections;
+  for (fs::directory_iterator it(content_, ec), end; !ec && it != end; it.increment(ec)) {
+    std::string name = it->path().filename().string();
+    if (name[0] != '.' && it->is_directory(ec) && !it->is_symlink(ec)) {
+      sections.push_back(it->path());
+    }
   }
-  if (!any) {
-    report().Note("no posts: " + report().Shown(content_) +
-                  " has no posts or post folder (other sections are not imported)");
+  std::sort(sections.begin(), sections.end());
+  for (const fs::path& section : sections) {
+    std::string name = section.filename().string();
+    // content/NAME/index.md is a page bundle, not a section.
+    if (fs::path index = BundleIndex(section); !index.empty()) {
+      report().ContentSkipped(report().Shown(index), "a page, not a post (not imported)");
+      continue;
+    }
+    std::vector<Post> found = SectionPosts(section);
+    bool own = name == "posts" || name == "post";
+    if (chosen().empty() ? !own && !AnyDated(found) : !IsChosen(name)) {
+      if (!found.empty()) {
+        report().ContentSkipped(report().Shown(section) + "/",
+                                std::to_string(found.size()) +
+                                    (chosen().empty() ? " page(s) without dates, not posts"
+                                                      : " page(s) of a section not chosen") +
+                                    " (not imported)");
+      }
+      continue;
+    }
+    for (Post& post : found) {
+      if (!own && chosen().empty()) post.category = name;
+      posts.push_back(std::move(post));
+    }
+  }
+  for (const std::string& name : chosen()) {
+    if (std::find_if(sections.begin(), sections.end(), [&name](const fs::path& section) {
+          return section.filename() == name;
+        }) == sections.end()) {
+      report().Note("no section " + name + " in " + report().Shown(content_));
+    }
+  }
+  ReportLoosePages();
+  if (sections.empty()) {
+    report().Note("no posts: " + report().Shown(content_) + " has no section folders");
   }
   std::sort(posts.begin(), posts.end(),
             [](const Post& a, const Post& b) { return a.file < b.file; });
   return posts;
+}
+
+bool HugoSource::AnyDated(const std::vector<Post>& posts) const {
+  return std::any_of(posts.begin(), posts.end(), [this](const Post& post) {
+    FrontMatter front;
+    std::string text;
+    if (ReadTextFile(post.file.string(), &text)) front.Read(text, "", [](const std::string&) {});
+    std::string key;
+    return DateAt(front, "date") || ImpliedDate(post, front, &key);
+  });
+}
+
+void HugoSource::ReportLoosePages() const {
+  std::error_code ec;
+  for (fs::directory_iterator it(content_, ec), end; !ec && it != end; it.increment(ec)) {
+    std::string name = it->path().filename().string();
+    if (name[0] != '.' && name.rfind("_index.", 0) != 0 && it->is_regular_file(ec) &&
+        SiteFiles::IsMarkdown(it->path())) {
+      report().ContentSkipped(report().Shown(it->path()), "a page, not a post (not imported)");
+    }
+  }
+}
+
+fs::path HugoSource::BundleIndex(const fs::path& folder) {
+  for (const char* extension : SiteFiles::kMarkdownExtensions) {
+    fs::path index = folder / (std::string("index") + extension);
+    std::error_code ec;
+    if (fs::is_regular_file(index, ec) && !fs::is_symlink(index, ec)) return index;
+  }
+  return {};
 }
 
 std::vector<ImportSource::Post> HugoSource::SectionPosts(const fs::path& section) const {
@@ -110,16 +183,11 @@ std::vector<ImportSource::Post> HugoSource::SectionPosts(const fs::path& section
   // A folder with an index file is a page bundle: one post, named after
   // the folder, whose files are all its own.
   auto enter = [&](const fs::path& folder) {
-    for (const char* extension : SiteFiles::kMarkdownExtensions) {
-      fs::path index = folder / (std::string("index") + extension);
-      std::error_code ec;
-      if (fs::is_regular_file(index, ec) && !fs::is_symlink(index, ec)) {
-        posts.push_back({index, folder, folder.filename().string(),
-                         SiteFiles::Inside(folder.parent_path(), content_)});
-        return false;
-      }
-    }
-    return true;
+    fs::path index = BundleIndex(folder);
+    if (index.empty()) return true;
+    posts.push_back({index, folder, folder.filename().string(),
+                     SiteFiles::Inside(folder.parent_path(), content_)});
+    return false;
   };
   auto on_link = [this](const fs::path& link) { report().SymbolicLink(link); };
   for (const fs::path& file : SiteFiles::FilesUnder(section, enter, on_link)) {
@@ -137,6 +205,32 @@ std::vector<ImportSource::Post> HugoSource::SectionPosts(const fs::path& section
   return posts;
 }
 
+std::optional<Permalink::Date> HugoSource::ImpliedDate(const Post& post, const FrontMatter& front,
+                                                       std::string* key_out) const {
+  static constexpr const char* kDefaultKeys[] = {"date",    "publishDate", "publishdate",
+                                                 "pubdate", "pubDate",     "published",
+                                                 "lastmod", "modified"};
+  for (const std::string& source : date_order_) {
+    if (source == ":filename") {
+      Permalink::Date date;
+      std::string slug;
+      if (JekyllSource::SplitName(post.name, &date, &slug)) {
+        return date;
+      }
+      continue;
+    }
+    std::vector<std::string> keys = {source};
+    if (source == ":default") keys.assign(std::begin(kDefaultKeys), std::end(kDefaultKeys));
+    for (const std::string& key : keys) {
+      if (std::optional<Permalink::Date> date = DateAt(front, key)) {
+        *key_out = key;
+        return date;
+      }
+    }
+  }
+  return std::nullopt;
+}
+
 std::vector<ImportSource::StaticRoot> HugoSource::StaticRoots() const {
   std::vector<StaticRoot> roots;
   for (const std::string& folder : static_dirs_) roots.push_back({root() / folder, ""});
@@ -148,11 +242,14 @@ std::string HugoSource::AddressOf(const Post& post, const FrontMatter& front,
   if (std::string own = front.GetText("url"); !own.empty()) {
     return Expanded(own, std::nullopt, {}, why);
   }
-  for (const char* key : {"publishDate", "publishdate", "pubdate"}) {
-    if (!date) date = DateAt(front, key);
-  }
   bool lower = lower_paths_;
   std::string slug = front.GetText("slug");
+  // A date taken from the file name leaves the rest of it as the slug.
+  Permalink::Date name_date;
+  std::string rest;
+  if (slug.empty() && filename_dates_ && JekyllSource::SplitName(post.name, &name_date, &rest)) {
+    slug = rest;
+  }
   std::string section = post.relative.substr(0, post.relative.find('/'));
   std::map<std::string, std::string> values;
   values["title"] = Permalink::HugoSlug(front.GetText("title"), lower);
@@ -165,7 +262,9 @@ std::string HugoSource::AddressOf(const Post& post, const FrontMatter& front,
   auto found = section_permalinks_.find(ImportText::Lowered(section));
   std::string pattern = found != section_permalinks_.end() ? found->second : kDefaultPermalink;
   std::string address = Expanded(pattern, date, values, why);
-  if (ugly_urls_ && address.size() > 1 && address.back() == '/') {
+  auto ugly = ugly_sections_.find(ImportText::Lowered(section));
+  bool ugly_urls = ugly != ugly_sections_.end() ? ugly->second : ugly_urls_;
+  if (ugly_urls && address.size() > 1 && address.back() == '/') {
     address.back() = '.';
     address += "html";
   }

@@ -1,8 +1,17 @@
 // HugoSource: a Hugo site as the importer reads it. Posts are the Markdown
-// files of the content folder's posts/ and post/ sections (contentDir in
-// the settings), a page bundle (a folder with an index.md) being one post
-// with its files; the static folders (staticDir, static/ by default) become
-// static files. List pages (_index.md) are not posts.
+// files of the content folder's sections (contentDir in the settings): all
+// of posts/ and post/, and every other section that has a dated page, whose
+// name becomes its posts' category. A page bundle (a folder with an
+// index.md) is one post with its files; the static folders (staticDir,
+// static/ by default) become static files. List pages (_index.md), pages
+// outside sections and sections without dated pages are reported.
+//
+// A post without "date" is dated as Hugo dates it: by the frontmatter
+// setting's "date" list (":filename" reads "YYYY-MM-DD-" names,
+// ":default" is date, publishDate, pubdate, published, lastmod, modified).
+// Dates without an offset are read in the timeZone setting. uglyURLs may be
+// one flag or one per section; a date read from the file name leaves the
+// rest of the name as the slug, as in Hugo.
 //
 // The settings are the first of hugo.toml/.yaml/.yml/.json and
 // config.toml/.yaml/.yml/.json in the site's root, then in
@@ -38,6 +47,8 @@ class HugoSource : public ImportSource {
   bool LoadSettings() override;
   std::string AddressOf(const Post& post, const FrontMatter& front,
                         std::optional<Permalink::Date> date, std::string* why) const override;
+  std::optional<Permalink::Date> ImpliedDate(const Post& post, const FrontMatter& front,
+                                             std::string* key) const override;
 
  private:
   // Reads the first settings file Hugo would into *config; false when it
@@ -48,12 +59,21 @@ class HugoSource : public ImportSource {
   bool LoadPermalinks(const SourceSettings& config);
   // The posts of one section folder, with its page bundles.
   std::vector<Post> SectionPosts(const std::filesystem::path& section) const;
+  // The index file that makes folder a page bundle, or "" when it is none.
+  static std::filesystem::path BundleIndex(const std::filesystem::path& folder);
+  // Whether one of posts has a date Hugo gives it.
+  bool AnyDated(const std::vector<Post>& posts) const;
+  // Reports the Markdown pages that lie in content/ outside any section.
+  void ReportLoosePages() const;
 
   std::filesystem::path content_;
   std::vector<std::string> static_dirs_;
   std::map<std::string, std::string> section_permalinks_;  // lower-case section: pattern
   bool ugly_urls_ = false;
   bool lower_paths_ = true;
+  std::vector<std::string> date_order_;        // the frontmatter setting's date list
+  bool filename_dates_ = false;                // ":filename" among them
+  std::map<std::string, bool> ugly_sections_;  // uglyURLs given per section
 };
 
 }  // namespace tarn

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include "content/front_matter.h"
 #include "support/temp_dir.h"
 
 namespace tarn {
@@ -22,7 +23,8 @@ class HugoSourceTest : public ::testing::Test {
     for (const ImportSource::Post& post : source.Posts()) {
       std::string resources = SiteFiles::Inside(post.resources, root);
       posts.push_back(SiteFiles::Inside(post.file, root) + " " + post.name + " " + post.relative +
-                      (resources.empty() ? "" : " " + resources));
+                      (resources.empty() ? "" : " " + resources) +
+                      (post.category.empty() ? "" : " [" + post.category + "]"));
       EXPECT_FALSE(post.draft);
     }
     roots_.clear();
@@ -37,20 +39,27 @@ class HugoSourceTest : public ::testing::Test {
   std::vector<std::string> roots_;
 };
 
-TEST_F(HugoSourceTest, PostsOfThePostSectionsAndTheirBundles) {
+TEST_F(HugoSourceTest, PostsOfEverySectionWithDatedPagesAndTheirBundles) {
   for (const char* file :
        {"content/posts/first.md", "content/posts/_index.md", "content/posts/2021/deep.md",
         "content/posts/page.org", "content/post/b/index.md", "content/post/b/c.png",
-        "content/post/b/sub/d.md", "content/other/x.md", "content/about.md"}) {
+        "content/post/b/sub/d.md", "content/other/x.md", "content/about.md",
+        "content/blog/undated.md", "content/contact/index.md"}) {
     site_.Write(file, "x");
   }
+  site_.Write("content/blog/dated.md", "---\npublishDate: 2020-01-02\n---\n");
   site_.Write("hugo.toml", "");
-  EXPECT_EQ(Posts(), (std::vector<std::string>{"content/post/b/index.md b post content/post/b",
+  EXPECT_EQ(Posts(), (std::vector<std::string>{"content/blog/dated.md dated blog [blog]",
+                                               "content/blog/undated.md undated blog [blog]",
+                                               "content/post/b/index.md b post content/post/b",
                                                "content/posts/2021/deep.md deep posts/2021",
                                                "content/posts/first.md first posts"}));
-  EXPECT_EQ(lines_,
-            (std::vector<std::string>{"content/posts/_index.md: a section's list page, not a post",
-                                      "content/posts/page.org: not Markdown"}));
+  EXPECT_EQ(lines_, (std::vector<std::string>{
+                        "content/contact/index.md: a page, not a post (not imported)",
+                        "content/other/: 1 page(s) without dates, not posts (not imported)",
+                        "content/posts/_index.md: a section's list page, not a post",
+                        "content/posts/page.org: not Markdown",
+                        "content/about.md: a page, not a post (not imported)"}));
   EXPECT_EQ(roots_, std::vector<std::string>{"static"});
 }
 
@@ -62,12 +71,48 @@ TEST_F(HugoSourceTest, TheSettingsNameTheContentAndStaticFolders) {
   EXPECT_EQ(roots_, (std::vector<std::string>{"assets", "more"}));
 }
 
-TEST_F(HugoSourceTest, ASiteWithoutPostSectionsSaysSo) {
+TEST_F(HugoSourceTest, ASiteWithoutSectionsSaysSo) {
   site_.Write("hugo.toml", "");
   site_.Write("content/about.md", "x");
   EXPECT_TRUE(Posts().empty());
-  EXPECT_EQ(lines_, std::vector<std::string>{"no posts: content has no posts or post folder "
-                                             "(other sections are not imported)"});
+  EXPECT_EQ(lines_, (std::vector<std::string>{"content/about.md: a page, not a post (not imported)",
+                                              "no posts: content has no section folders"}));
+}
+
+TEST_F(HugoSourceTest, APostWithoutDateIsDatedAsHugoDatesIt) {
+  struct Case {
+    const char* settings;
+    const char* name;
+    const char* front;
+    const char* key;  // "" for the file name, nullptr for no date
+    int day;
+  };
+  const Case cases[] = {
+      {"", "a", "publishDate: 2020-01-02\nlastmod: 2020-01-03", "publishDate", 2},
+      {"", "a", "lastmod: 2020-01-03", "lastmod", 3},
+      {"", "2020-01-04-a", "title: t", nullptr, 0},
+      {"[frontmatter]\ndate = [':filename', ':default']", "2020-01-04-a", "lastmod: 2020-01-03", "",
+       4},
+      {"[frontmatter]\ndate = [':filename', ':default']", "a", "lastmod: 2020-01-03", "lastmod", 3},
+      {"[frontmatter]\ndate = ['modified']", "a", "lastmod: 2020-01-03\nmodified: 2020-01-05",
+       "modified", 5},
+  };
+  for (const Case& c : cases) {
+    site_.Write("hugo.toml", c.settings);
+    ImportReport report(nullptr);
+    HugoSource source(std::filesystem::canonical(site_.path()), &report);
+    source.ReadSettings();
+    FrontMatter front;
+    front.Read("---\n" + std::string(c.front) + "\n---\n", "", [](const std::string&) {});
+    ImportSource::Post post{
+        site_.path() / "content/posts" / (std::string(c.name) + ".md"), {}, c.name, "posts"};
+    ImportSource::Address address = source.OldAddress(post, front);
+    SCOPED_TRACE(std::string(c.settings) + " / " + c.name + " / " + c.front);
+    ASSERT_EQ(address.implied_date.has_value(), c.key != nullptr);
+    if (!c.key) continue;
+    EXPECT_EQ(address.date_key, c.key);
+    EXPECT_EQ(address.implied_date->day, c.day);
+  }
 }
 
 }  // namespace

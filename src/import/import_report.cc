@@ -10,6 +10,11 @@ void ImportReport::Add(Entry::Kind kind, std::string text) const {
   if (sink_) sink_(Entry{kind, std::move(text)});
 }
 
+void ImportReport::ContentSkipped(const std::string& shown, const std::string& why) const {
+  left_behind_.push_back(shown);
+  Skipped(shown + ": " + why);
+}
+
 void ImportReport::SymbolicLink(const std::filesystem::path& link) const {
   Skipped(Shown(link) + ": a symbolic link, not followed");
 }

@@ -13,6 +13,7 @@
 #include <filesystem>
 #include <functional>
 #include <string>
+#include <vector>
 
 namespace tarn {
 
@@ -43,6 +44,11 @@ class ImportReport {
   void Skipped(std::string text) const { Add(Entry::Kind::kSkipped, std::move(text)); }
   void Copied(std::string text) const { Add(Entry::Kind::kCopied, std::move(text)); }
   void Error(std::string text) const { Add(Entry::Kind::kError, std::move(text)); }
+  // "skipped SHOWN: why", for content of the old site (pages, documents,
+  // sections) that is not imported; left_behind() lists each SHOWN.
+  void ContentSkipped(const std::string& shown, const std::string& why) const;
+  const std::vector<std::string>& left_behind() const { return left_behind_; }
+
   // "SHOWN: a symbolic link, not followed", for a link met in the old site.
   void SymbolicLink(const std::filesystem::path& link) const;
 
@@ -52,6 +58,9 @@ class ImportReport {
  private:
   Sink sink_;
   std::filesystem::path site_;
+  // Reports are made through const references by the sources that find
+  // the content; what they leave behind is only collected.
+  mutable std::vector<std::string> left_behind_;
 };
 
 }  // namespace tarn

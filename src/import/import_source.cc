@@ -1,11 +1,13 @@
 #include "import/import_source.h"
 
+#include <algorithm>
 #include <system_error>
 
 #include "content/front_matter.h"
 #include "import/hexo_source.h"
 #include "import/hugo_source.h"
 #include "import/jekyll_source.h"
+#include "import/source_date.h"
 #include "import/source_settings.h"
 
 namespace tarn {
@@ -44,8 +46,9 @@ int ImportSource::ReplaceOwnTags(const Post&, const std::string&, std::string*) 
 ImportSource::Address ImportSource::OldAddress(const Post& post, const FrontMatter& front) const {
   Address result;
   std::optional<Permalink::Date> date = DateAt(front, "date");
-  result.date_from_name = DateFromName(post, front);
-  if (result.date_from_name) date = result.date_from_name;
+  if (front.GetText("date").empty())
+    result.implied_date = ImpliedDate(post, front, &result.date_key);
+  if (result.implied_date) date = result.implied_date;
   if (post.draft || IsDraft(front)) {
     result.draft = true;
     result.why = "a draft";
@@ -57,8 +60,42 @@ ImportSource::Address ImportSource::OldAddress(const Post& post, const FrontMatt
   return result;
 }
 
-std::optional<Permalink::Date> ImportSource::DateFromName(const Post&, const FrontMatter&) const {
+std::optional<Permalink::Date> ImportSource::ImpliedDate(const Post&, const FrontMatter&,
+                                                         std::string*) const {
   return std::nullopt;
+}
+
+std::map<std::string, std::vector<std::string>> ImportSource::ListsAsRead(
+    const FrontMatter&) const {
+  return {};
+}
+
+void ImportSource::set_base_url(const std::string& url, const std::string& path) {
+  std::string base = url;
+  while (!base.empty() && base.back() == '/') base.pop_back();
+  size_t host = base.find("://");
+  bool has_path = host != std::string::npos && base.find('/', host + 3) != std::string::npos;
+  if (!base.empty() && !has_path && !path.empty() && path != "/") {
+    base += (path[0] == '/' ? "" : "/") + path;
+    while (base.back() == '/') base.pop_back();
+  }
+  base_url_ = base;
+}
+
+bool ImportSource::IsChosen(const std::string& name) const {
+  return std::find(chosen_.begin(), chosen_.end(), name) != chosen_.end();
+}
+
+void ImportSource::set_time_zone(const std::string& zone) {
+  if (zone.empty()) return;
+  if (SourceDate::Stamp(Permalink::Date{2000, 1, 1}, zone).empty()) {
+    report().Note("time zone " + zone +
+                  " is not known here; dates without an offset are kept "
+                  "as written");
+    return;
+  }
+  time_zone_ = zone;
+  report().Note("dates without an offset are read in the time zone " + zone);
 }
 
 bool ImportSource::LoadSettingsFile(const fs::path& file, SourceSettings* config) const {
@@ -102,7 +139,8 @@ std::vector<ImportSource::Post> ImportSource::PostsUnder(
 }
 
 void ImportSource::SkipOtherContent(const fs::path& file) const {
-  if (SiteFiles::IsOtherContent(file)) report().Skipped(report().Shown(file) + ": not Markdown");
+  if (SiteFiles::IsOtherContent(file))
+    report().ContentSkipped(report().Shown(file), "not Markdown");
 }
 
 std::optional<Permalink::Date> ImportSource::DateAt(const FrontMatter& front,

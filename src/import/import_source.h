@@ -40,6 +40,11 @@ class ImportSource {
     std::string name;                 // its name in _posts, without ".md"
     std::string relative;             // where it lies, as its generator's addresses use it
     bool draft = false;               // from a drafts folder
+    // The Jekyll collection it comes from, or empty for _posts/.
+    std::string section;
+    // A category it gets from where it lies (its Hugo section or Jekyll
+    // collection), or empty.
+    std::string category;
   };
 
   // A folder of the old site whose files become static files.
@@ -55,9 +60,10 @@ class ImportSource {
     std::string address;  // "/2019/03/05/hello/", or "" when it cannot be told
     std::string why;      // when address is "": the reason ("a draft", ...)
     bool draft = false;   // a draft, which has no address to tell
-    // The date the post's file name gives it, when the post has none of
-    // its own and the generator dated posts by name.
-    std::optional<Permalink::Date> date_from_name;
+    // The date the generator gave the post when its front matter has no
+    // "date": from its file name (date_key "") or another key (date_key).
+    std::optional<Permalink::Date> implied_date;
+    std::string date_key;
   };
 
   virtual ~ImportSource() = default;
@@ -90,6 +96,24 @@ class ImportSource {
   // files.
   virtual std::vector<std::filesystem::path> LooseFiles() const { return {}; }
 
+  // Limits the posts to the Hugo sections or Jekyll collections named,
+  // whose pages then get no category of their name; none: every one with
+  // dated pages. Called before Posts.
+  void ChooseSections(std::vector<std::string> names) { chosen_ = std::move(names); }
+
+  // Where the old site was published, as its settings say: "https://
+  // example.org/blog", without a final "/"; "" when they do not say.
+  const std::string& base_url() const { return base_url_; }
+
+  // The old site's time zone (an IANA name), in which its dates without
+  // an offset are read; "" when its settings name none.
+  const std::string& time_zone() const { return time_zone_; }
+
+  // The front matter keys whose single text the generator reads as a list,
+  // with that list (Jekyll's space-separated tags). The default has none.
+  virtual std::map<std::string, std::vector<std::string>> ListsAsRead(
+      const FrontMatter& front) const;
+
   // Replaces the generator's own tags in text, which tarn would show as
   // written, by the Markdown they stand for; a file of the post's
   // resources folder is linked as folder_link + its name. Returns how many
@@ -113,15 +137,29 @@ class ImportSource {
   // there but does not read (LoadSettingsFile has reported it).
   virtual bool LoadSettings() = 0;
 
-  // The date the post's file name gives it, when its generator dates posts
-  // by name and front has no date.
-  virtual std::optional<Permalink::Date> DateFromName(const Post& post,
-                                                      const FrontMatter& front) const;
+  // The date the generator gives a post whose front has no "date": from
+  // its file name (leaving *key alone) or the front matter key it sets
+  // *key to; nullopt when it gives none. The default gives none.
+  virtual std::optional<Permalink::Date> ImpliedDate(const Post& post, const FrontMatter& front,
+                                                     std::string* key) const;
 
   // The address of a published post; date is its date, if it has one.
   // Returns "" with *why set when it cannot be told.
   virtual std::string AddressOf(const Post& post, const FrontMatter& front,
                                 std::optional<Permalink::Date> date, std::string* why) const = 0;
+
+  // Sets base_url from the settings' site address and, when that has no
+  // path of its own, a path under it (Jekyll's baseurl, Hexo's root).
+  void set_base_url(const std::string& url, const std::string& path);
+
+  // The sections ChooseSections named; empty when it named none.
+  const std::vector<std::string>& chosen() const { return chosen_; }
+  // Whether the section or collection name is among them.
+  bool IsChosen(const std::string& name) const;
+
+  // Sets the time zone named by the settings; an unknown name is reported
+  // and ignored.
+  void set_time_zone(const std::string& zone);
 
   // Reads a settings file into *config. A missing file leaves *config
   // alone and returns true (the defaults apply); one that does not read is
@@ -152,6 +190,9 @@ class ImportSource {
   std::filesystem::path root_;
   const ImportReport* report_;
   bool settings_read_ = false;
+  std::string time_zone_;
+  std::vector<std::string> chosen_;
+  std::string base_url_;
 };
 
 }  // namespace tarn

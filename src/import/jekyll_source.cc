@@ -7,12 +7,20 @@
 #include <system_error>
 
 #include "content/front_matter.h"
+#include "data/json_document.h"
+#include "data/text_file.h"
 #include "import/import_text.h"
 #include "import/source_settings.h"
 
 namespace tarn {
 
 namespace fs = std::filesystem;
+
+namespace {
+
+constexpr char kCollectionPermalink[] = "/:collection/:path:output_ext";
+
+}  // namespace
 
 JekyllSource::JekyllSource(fs::path folder, const ImportReport* report)
     : ImportSource(std::move(folder), report) {}
@@ -49,6 +57,19 @@ bool JekyllSource::LoadSettings() {
   SourceSettings config;
   if (!LoadSettingsFile(root() / "_config.yml", &config)) return false;
   permalink_ = PatternOf(PermalinkSetting(config, "date"));
+  set_time_zone(config.Text("timezone"));
+  set_base_url(config.Text("url"), config.Text("baseurl"));
+  SourceSettings collections = config.Get("collections");
+  for (const std::string& name : collections.Names()) {
+    SourceSettings collection = collections.Get(name);
+    if (name == "posts") continue;
+    if (!collection.Flag("output", false)) {
+      report().Note("the collection " + name + " is not published (no output: true): not imported");
+      continue;
+    }
+    std::string pattern = collection.Text("permalink");
+    collections_[name] = pattern.empty() ? kCollectionPermalink : PatternOf(pattern);
+  }
   return true;
 }
 
@@ -57,6 +78,55 @@ std::vector<ImportSource::Post> JekyllSource::Posts() const {
   std::vector<Post> posts = PostsUnder(root() / "_posts", false, enter_all);
   std::vector<Post> drafts = PostsUnder(root() / "_drafts", true, enter_all);
   posts.insert(posts.end(), drafts.begin(), drafts.end());
+  // NAME/_posts/ holds posts of the category NAME.
+  std::error_code ec;
+  std::vector<fs::path> folders;
+  for (fs::directory_iterator it(root(), ec), end; !ec && it != end; it.increment(ec)) {
+    char first = it->path().filename().string()[0];
+    if (first != '_' && first != '.' && !it->is_symlink(ec) && it->is_directory(ec) &&
+        fs::is_directory(it->path() / "_posts", ec)) {
+      folders.push_back(it->path());
+    }
+  }
+  std::sort(folders.begin(), folders.end());
+  for (const fs::path& folder : folders) {
+    for (Post& post : PostsUnder(folder / "_posts", false, enter_all)) {
+      post.category = folder.filename().string();
+      posts.push_back(std::move(post));
+    }
+  }
+  for (const auto& [name, pattern] : collections_) {
+    if (!chosen().empty() && !IsChosen(name)) {
+      report().Note("the collection " + name + " is not chosen: not imported");
+      continue;
+    }
+    std::vector<Post> found = CollectionPosts(name);
+    posts.insert(posts.end(), found.begin(), found.end());
+  }
+  for (const std::string& name : chosen()) {
+    if (!collections_.count(name)) report().Note("no published collection " + name);
+  }
+  return posts;
+}
+
+std::vector<ImportSource::Post> JekyllSource::CollectionPosts(const std::string& name) const {
+  auto enter_all = [](const fs::path&) { return true; };
+  std::vector<Post> posts;
+  for (Post& post : PostsUnder(root() / ("_" + name), false, enter_all)) {
+    FrontMatter front;
+    std::string text;
+    if (ReadTextFile(post.file.string(), &text)) front.Read(text, "", [](const std::string&) {});
+    Permalink::Date date;
+    std::string slug;
+    if (!DateAt(front, "date") && !SplitName(post.name, &date, &slug)) {
+      report().ContentSkipped(report().Shown(post.file), "a document of the collection " + name +
+                                                             " without a date, not a post");
+      continue;
+    }
+    post.section = name;
+    if (chosen().empty()) post.category = name;
+    posts.push_back(std::move(post));
+  }
   return posts;
 }
 
@@ -68,43 +138,74 @@ std::vector<fs::path> JekyllSource::LooseFiles() const {
   return {root() / "CNAME", root() / "favicon.ico", root() / "robots.txt"};
 }
 
-std::optional<Permalink::Date> JekyllSource::DateFromName(const Post& post,
-                                                          const FrontMatter& front) const {
+std::optional<Permalink::Date> JekyllSource::ImpliedDate(const Post& post, const FrontMatter&,
+                                                         std::string*) const {
   Permalink::Date date;
   std::string slug;
-  if (!front.GetText("date").empty() || !SplitName(post.name, &date, &slug)) return std::nullopt;
+  if (!SplitName(post.name, &date, &slug)) return std::nullopt;
   return date;
+}
+
+std::vector<std::string> JekyllSource::Words(const FrontMatter& front, std::string_view key) {
+  std::vector<std::string> words;
+  for (const std::string& text : front.GetList(key)) {
+    std::istringstream in(text);
+    for (std::string word; in >> word;) {
+      if (std::find(words.begin(), words.end(), word) == words.end()) words.push_back(word);
+    }
+  }
+  return words;
+}
+
+std::map<std::string, std::vector<std::string>> JekyllSource::ListsAsRead(
+    const FrontMatter& front) const {
+  std::map<std::string, std::vector<std::string>> lists;
+  for (const char* key : {"tags", "categories"}) {
+    std::vector<std::string> words = Words(front, key);
+    if (front.values().GetType(key) == JsonDocument::kString && words.size() > 1) {
+      lists[key] = words;
+    }
+  }
+  return lists;
 }
 
 std::string JekyllSource::AddressOf(const Post& post, const FrontMatter& front,
                                     std::optional<Permalink::Date> date, std::string* why) const {
   Permalink::Date name_date;
   std::string name_slug;
-  if (!SplitName(post.name, &name_date, &name_slug)) {
+  bool dated_name = SplitName(post.name, &name_date, &name_slug);
+  if (!dated_name && post.section.empty()) {
     *why = "its name does not start with a date, so Jekyll did not publish it";
     return "";
   }
+  if (!dated_name) name_slug = post.name;
   std::string own = front.GetText("permalink");
   std::string pattern = own.empty() ? permalink_ : PatternOf(own);
+  if (own.empty() && !post.section.empty()) pattern = collections_.at(post.section);
   std::string slug = front.GetText("slug");
   if (slug.empty()) slug = name_slug;
   // Each word of category and categories, lower-cased, once.
   std::vector<std::string> categories;
+  // The folder above a NAME/_posts/ comes first.
+  if (post.section.empty() && !post.category.empty()) {
+    categories.push_back(ImportText::Lowered(post.category));
+  }
   for (const char* key : {"category", "categories"}) {
-    for (const std::string& text : front.GetList(key)) {
-      std::istringstream words(text);
-      for (std::string word; words >> word;) {
-        word = ImportText::Lowered(word);
-        if (std::find(categories.begin(), categories.end(), word) == categories.end()) {
-          categories.push_back(word);
-        }
+    for (std::string word : Words(front, key)) {
+      word = ImportText::Lowered(word);
+      if (std::find(categories.begin(), categories.end(), word) == categories.end()) {
+        categories.push_back(word);
       }
     }
   }
-  std::map<std::string, std::string> values = {{"title", Permalink::JekyllSlug(slug, true, true)},
-                                               {"slug", Permalink::JekyllSlug(slug, false, false)},
-                                               {"categories", ImportText::Joined(categories, "/")},
-                                               {"output_ext", ".html"}};
+  std::map<std::string, std::string> values = {
+      {"title", Permalink::JekyllSlug(slug, true, true)},
+      {"slug", Permalink::JekyllSlug(slug, false, false)},
+      {"categories", ImportText::Joined(categories, "/")},
+      {"output_ext", ".html"},
+      {"collection", post.section},
+      {"path", post.relative},
+      {"name", Permalink::JekyllSlug(post.name, false, false)}};
   return Expanded(pattern, date, values, why);
 }
 

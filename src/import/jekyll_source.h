@@ -1,10 +1,18 @@
 // JekyllSource: a Jekyll site as the importer reads it. Posts are the
-// Markdown files under _posts/, drafts those under _drafts/; assets/,
+// Markdown files under _posts/ (and NAME/_posts/, whose posts are of the
+// category NAME), drafts those under _drafts/; assets/,
 // images/ and the root's CNAME, favicon.ico and robots.txt become static
 // files. Jekyll publishes only posts named "YYYY-MM-DD-slug"; a post
 // without a date of its own takes its name's. Old addresses follow the
 // permalink setting of _config.yml (a pattern or one of Jekyll's named
 // styles, "date" by default) or the post's own permalink.
+//
+// The documents of a collection with "output: true" (_NAME/) that have a
+// date (their own, or their name's) are posts too, of the category NAME,
+// their old addresses following the collection's permalink
+// (/:collection/:path:output_ext by default); undated ones are reported.
+// tags and categories written as one text are lists split at white space,
+// as Jekyll reads them.
 //
 // Thread safety: none; the thread that runs the import uses it.
 #pragma once
@@ -34,18 +42,29 @@ class JekyllSource : public ImportSource {
 
   std::string_view generator() const override { return "Jekyll"; }
   std::vector<Post> Posts() const override;
+
+  // The words of front's key, each once, as Jekyll reads a list written
+  // as one text or as a list of texts.
+  static std::vector<std::string> Words(const FrontMatter& front, std::string_view key);
   std::vector<StaticRoot> StaticRoots() const override;
   std::vector<std::filesystem::path> LooseFiles() const override;
 
  protected:
   bool LoadSettings() override;
-  std::optional<Permalink::Date> DateFromName(const Post& post,
-                                              const FrontMatter& front) const override;
+  std::optional<Permalink::Date> ImpliedDate(const Post& post, const FrontMatter& front,
+                                             std::string* key) const override;
+  std::map<std::string, std::vector<std::string>> ListsAsRead(
+      const FrontMatter& front) const override;
   std::string AddressOf(const Post& post, const FrontMatter& front,
                         std::optional<Permalink::Date> date, std::string* why) const override;
 
  private:
-  std::string permalink_;  // the site's pattern, spelled out
+  // The dated documents of the collection name, with its undated ones
+  // reported.
+  std::vector<Post> CollectionPosts(const std::string& name) const;
+
+  std::string permalink_;                           // the site's pattern, spelled out
+  std::map<std::string, std::string> collections_;  // output collection: its permalink
 };
 
 }  // namespace tarn

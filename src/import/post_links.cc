@@ -28,10 +28,22 @@ int HexValue(char c) {
   return -1;
 }
 
-void AddIfRelative(std::string_view text, size_t begin, size_t end,
-                   std::vector<PostLinks::Link>* links) {
+// A path on the site's own host: "/..." but not "//host/...".
+bool IsSitePath(std::string_view destination) {
+  return destination.size() > 1 && destination[0] == '/' && destination[1] != '/';
+}
+
+// An address on the web: "http://..." or "https://...".
+bool IsWebAddress(std::string_view destination) {
+  return destination.substr(0, 7) == "http://" || destination.substr(0, 8) == "https://";
+}
+
+using Wanted = bool (*)(std::string_view destination);
+
+void AddIfWanted(std::string_view text, size_t begin, size_t end, Wanted wanted,
+                 std::vector<PostLinks::Link>* links) {
   std::string_view destination = text.substr(begin, end - begin);
-  if (!IsRelative(destination)) return;
+  if (!wanted(destination)) return;
   size_t cut = destination.find_first_of("?#");
   PostLinks::Link link;
   link.begin = begin;
@@ -61,7 +73,7 @@ size_t DestinationEnd(std::string_view text, size_t pos, size_t line_end) {
 
 // Links on one line: [text](dest), ![alt](dest), [id]: dest, src="dest"
 // and href="dest".
-void ScanLine(std::string_view text, size_t begin, size_t end,
+void ScanLine(std::string_view text, size_t begin, size_t end, Wanted wanted,
               std::vector<PostLinks::Link>* links) {
   std::string_view line = text.substr(begin, end - begin);
   // A reference definition: up to three spaces, [label]:, the destination.
@@ -74,11 +86,11 @@ void ScanLine(std::string_view text, size_t begin, size_t end,
         if (line[dest] == '<') {
           size_t gt = line.find('>', dest);
           if (gt != std::string_view::npos)
-            AddIfRelative(text, begin + dest + 1, begin + gt, links);
+            AddIfWanted(text, begin + dest + 1, begin + gt, wanted, links);
         } else {
           size_t stop = line.find_first_of(" \t\r", dest);
           if (stop == std::string_view::npos) stop = line.size();
-          AddIfRelative(text, begin + dest, begin + stop, links);
+          AddIfWanted(text, begin + dest, begin + stop, wanted, links);
         }
       }
       return;
@@ -91,9 +103,10 @@ void ScanLine(std::string_view text, size_t begin, size_t end,
     if (dest >= line.size()) break;
     if (line[dest] == '<') {
       size_t gt = line.find('>', dest);
-      if (gt != std::string_view::npos) AddIfRelative(text, begin + dest + 1, begin + gt, links);
+      if (gt != std::string_view::npos)
+        AddIfWanted(text, begin + dest + 1, begin + gt, wanted, links);
     } else {
-      AddIfRelative(text, begin + dest, DestinationEnd(text, begin + dest, end), links);
+      AddIfWanted(text, begin + dest, DestinationEnd(text, begin + dest, end), wanted, links);
     }
   }
   for (std::string_view attribute : {"src=", "href="}) {
@@ -104,15 +117,14 @@ void ScanLine(std::string_view text, size_t begin, size_t end,
       if (quote >= line.size() || (line[quote] != '"' && line[quote] != '\'')) continue;
       size_t close = line.find(line[quote], quote + 1);
       if (close == std::string_view::npos) continue;
-      AddIfRelative(text, begin + quote + 1, begin + close, links);
+      AddIfWanted(text, begin + quote + 1, begin + close, wanted, links);
     }
   }
 }
 
-}  // namespace
-
-std::vector<PostLinks::Link> PostLinks::FindRelative(std::string_view markdown) {
-  std::vector<Link> links;
+// The links of markdown outside fenced code whose destination is wanted.
+std::vector<PostLinks::Link> FindLinks(std::string_view markdown, Wanted wanted) {
+  std::vector<PostLinks::Link> links;
   char fence = 0;
   size_t fence_length = 0;
   size_t pos = 0;
@@ -132,11 +144,25 @@ std::vector<PostLinks::Link> PostLinks::FindRelative(std::string_view markdown) 
       fence = line[indent];
       fence_length = run;
     } else {
-      ScanLine(markdown, pos, end, &links);
+      ScanLine(markdown, pos, end, wanted, &links);
     }
     pos = end + 1;
   }
   return links;
+}
+
+}  // namespace
+
+std::vector<PostLinks::Link> PostLinks::FindRelative(std::string_view markdown) {
+  return FindLinks(markdown, IsRelative);
+}
+
+std::vector<PostLinks::Link> PostLinks::FindSitePaths(std::string_view markdown) {
+  return FindLinks(markdown, IsSitePath);
+}
+
+std::vector<PostLinks::Link> PostLinks::FindWebAddresses(std::string_view markdown) {
+  return FindLinks(markdown, IsWebAddress);
 }
 
 std::string PostLinks::Rewrite(std::string_view markdown, const std::vector<Link>& links,

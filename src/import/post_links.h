@@ -31,6 +31,14 @@ class PostLinks {
   // ("https:", "mailto:", "data:"). In the order they appear.
   static std::vector<Link> FindRelative(std::string_view markdown);
 
+  // The links whose destination is a path on the site's own host ("/2019/
+  // 03/05/hello/", not "//host/..."), as FindRelative finds links.
+  static std::vector<Link> FindSitePaths(std::string_view markdown);
+
+  // The links whose destination starts with "http://" or "https://", as
+  // FindRelative finds links.
+  static std::vector<Link> FindWebAddresses(std::string_view markdown);
+
   // markdown with links[i]'s destination replaced by destinations[i];
   // an empty destination leaves that link alone. links must come from
   // FindRelative on the same text.

@@ -29,6 +29,23 @@ TEST(PostLinksTest, FindsRelativeDestinationsOfEveryKind) {
             (std::vector<std::string>{"out.png"}));
 }
 
+TEST(PostLinksTest, FindsPathsOnTheSitesOwnHostAndWebAddresses) {
+  std::vector<std::string> paths;
+  for (const PostLinks::Link& link :
+       PostLinks::FindSitePaths("[a](/2019/03/05/a/#x) [b](//cdn.example.org/x.js) [c](rel.png)\n"
+                                "[ref]: /posts/b.html\n```\n[d](/in/code/)\n```\n"
+                                "<a href=\"/p%20q/\">e</a> [f](/)\n")) {
+    paths.push_back(link.path + link.suffix);
+  }
+  EXPECT_EQ(paths, (std::vector<std::string>{"/2019/03/05/a/#x", "/posts/b.html", "/p q/"}));
+  std::vector<std::string> web;
+  for (const PostLinks::Link& link : PostLinks::FindWebAddresses(
+           "[a](https://x.org/a/) [b](/b/) [c](http://y.org) [d](ftp://z)\n")) {
+    web.push_back(link.path);
+  }
+  EXPECT_EQ(web, (std::vector<std::string>{"https://x.org/a/", "http://y.org"}));
+}
+
 TEST(PostLinksTest, RewritesOnlyTheDestinationsItIsGiven) {
   const std::string markdown = "![a](cat.png \"T\") ![b](<dog.png>) [c](keep.png)\r\n";
   std::vector<PostLinks::Link> links = PostLinks::FindRelative(markdown);

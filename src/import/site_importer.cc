@@ -8,9 +8,11 @@
 #include "content/front_matter_editor.h"
 #include "content/post_index.h"
 #include "data/text_file.h"
+#include "import/front_matter_line.h"
 #include "import/import_text.h"
 #include "import/post_links.h"
 #include "import/site_files.h"
+#include "import/source_date.h"
 
 namespace tarn {
 
@@ -58,6 +60,34 @@ std::string DateText(const Permalink::Date& date) {
   return buffer;
 }
 
+// An old address as links name it: "/a/b/", "/a/b" and "/a/b/index.html"
+// are one page.
+std::string AddressKey(std::string address) {
+  constexpr std::string_view kIndex = "index.html";
+  if (address.size() >= kIndex.size() &&
+      address.compare(address.size() - kIndex.size(), kIndex.size(), kIndex) == 0) {
+    address.resize(address.size() - kIndex.size());
+  }
+  while (address.size() > 1 && address.back() == '/') address.pop_back();
+  return address;
+}
+
+// address without its "http://" or "https://".
+std::string_view WithoutScheme(std::string_view address) {
+  size_t scheme = address.find("://");
+  return scheme == std::string_view::npos ? address : address.substr(scheme + 3);
+}
+
+// value as a YAML double-quoted string.
+std::string Quoted(const std::string& value) {
+  std::string out = "\"";
+  for (char c : value) {
+    if (c == '"' || c == '\\') out.push_back('\\');
+    out.push_back(c);
+  }
+  return out + "\"";
+}
+
 }  // namespace
 
 SiteImporter::SiteImporter(fs::path source, fs::path workspace, ReportSink sink)
@@ -88,9 +118,11 @@ int SiteImporter::Run() {
     return -1;
   }
   report_.Note("importing the " + std::string(site_->generator()) + " site " + source_.string());
+  site_->ChooseSections(chosen_);
   site_->ReadSettings();
   std::vector<Post> posts = site_->Posts();
   static_roots_ = site_->StaticRoots();
+  MapOldAddresses(posts);
   int count = 0;
   if (!posts.empty()) fs::create_directories(workspace_.posts_dir(), ec);
   for (const Post& post : posts) count += ImportPost(post);
@@ -99,6 +131,12 @@ int SiteImporter::Run() {
     if (fs::is_regular_file(fs::symlink_status(file, ec))) {
       count += CopyFile(file, workspace_.StaticPath(file.filename().string()));
     }
+  }
+  if (posts_ == 0) {
+    const std::vector<std::string>& left = report_.left_behind();
+    report_.Error(source_.string() + ": no post imported; " +
+                  (left.empty() ? "the site has no posts"
+                                : "content left behind: " + ImportText::Joined(left, ", ")));
   }
   return count;
 }
@@ -135,6 +173,7 @@ int SiteImporter::ImportPost(const Post& post) {
     return 0;
   }
   report_.Copied(shown + " -> " + target_name + (details.empty() ? "" : " (" + details + ")"));
+  ++posts_;
   return 1 + CopyOwnFiles(copies);
 }
 
@@ -153,6 +192,7 @@ int SiteImporter::CompleteOwnFiles(const Post& post, const fs::path& target) {
   Copies copies;
   std::string details;
   if (!Convert(post, quiet, &text, &copies, &details) || text != there) return 0;
+  ++posts_;
   return CopyOwnFiles(copies);
 }
 
@@ -176,9 +216,25 @@ bool SiteImporter::Convert(const Post& post, const ImportReport& report, std::st
     return false;
   }
   ImportSource::Address old = site_->OldAddress(post, front);
+  std::vector<std::string> changes;
+  if (post.draft) changes.push_back("a draft");
+  if (int linked = LinkToArticles(text)) {
+    changes.push_back(std::to_string(linked) + " link(s) to imported posts");
+  }
+  RereadAsTheSiteDid(front, text, &changes);
   FrontMatterEditor editor(*text);
   if (post.draft) editor.AddScalarIfMissing("draft", "true");
-  if (old.date_from_name) editor.AddScalarIfMissing("date", DateText(*old.date_from_name));
+  std::string date;
+  if (old.implied_date) {
+    date = WrittenDate(*old.implied_date, old.date_key.empty() ? "" : front.GetText(old.date_key));
+    editor.AddScalarIfMissing("date", date);
+  }
+  std::vector<std::string> categories = front.GetList("categories");
+  if (!post.category.empty() &&
+      std::find(categories.begin(), categories.end(), post.category) == categories.end()) {
+    editor.AddToList("categories", {post.category});
+    changes.push_back("category " + post.category);
+  }
   if (!old.address.empty()) editor.AddToList("aliases", {old.address});
   std::string out;
   std::string error;
@@ -190,21 +246,107 @@ bool SiteImporter::Convert(const Post& post, const ImportReport& report, std::st
     report.Note(shown + ": " + error + "; imported without old address or date");
     out = *text;
     old.address.clear();
-    old.date_from_name.reset();
+    date.clear();
   } else if (old.address.empty() && !old.draft) {
     report.Note(shown + ": old address unknown: " + old.why);
   }
   *text = std::move(out);
-  std::vector<std::string> changes;
-  if (post.draft) changes.push_back("a draft");
-  if (old.date_from_name)
-    changes.push_back("dated " + DateText(*old.date_from_name) + " by its name");
+  if (!date.empty()) {
+    changes.push_back("dated " + date + " by its " +
+                      (old.date_key.empty() ? std::string("name") : old.date_key));
+  }
   if (!old.address.empty()) changes.push_back("old address " + old.address);
   if (rewritten) changes.push_back(std::to_string(rewritten) + " link(s) rewritten");
   if (own != OwnFolder(post.name, 1))
     changes.push_back("its files in static/" + std::string(kOwnFilesFolder) + own);
   *details = ImportText::Joined(changes, ", ");
   return true;
+}
+
+void SiteImporter::MapOldAddresses(const std::vector<Post>& posts) {
+  for (const Post& post : posts) {
+    std::error_code ec;
+    std::string text;
+    if (post.draft || fs::file_size(post.file, ec) > kMaxPostBytes ||
+        !ReadTextFile(post.file.string(), &text)) {
+      continue;
+    }
+    FrontMatter front;
+    front.Read(text, "", [](const std::string&) {});
+    std::string slug = front.GetText("slug");
+    if (slug.empty()) slug = PostIndex::TitleOf(post.name + ".md");
+    std::string article = PostIndex::ArticleLink("..", slug);
+    std::vector<std::string> addresses = front.GetList("aliases");
+    addresses.push_back(site_->OldAddress(post, front).address);
+    for (const std::string& address : addresses) {
+      if (!address.empty()) article_links_.emplace(AddressKey(address), article);
+    }
+  }
+}
+
+int SiteImporter::LinkToArticles(std::string* text) const {
+  // Links name the old site's pages by path, with or without the path the
+  // site lived under, or by full address.
+  const std::string& base = site_->base_url();
+  const std::string_view site = WithoutScheme(base);
+  const size_t slash = site.find('/');
+  const std::string base_path(slash == std::string_view::npos ? "" : site.substr(slash));
+  int linked = LinkToArticles(PostLinks::FindSitePaths(*text), base_path, false, text);
+  if (!base.empty()) {
+    linked += LinkToArticles(PostLinks::FindWebAddresses(*text), std::string(site), true, text);
+  }
+  return linked;
+}
+
+int SiteImporter::LinkToArticles(const std::vector<PostLinks::Link>& links,
+                                 const std::string& prefix, bool web, std::string* text) const {
+  std::vector<std::string> destinations(links.size());
+  int linked = 0;
+  for (size_t i = 0; i < links.size(); ++i) {
+    std::string_view path = links[i].path;
+    if (web) path = WithoutScheme(path);
+    bool under = !prefix.empty() && path.substr(0, prefix.size()) == prefix &&
+                 (path.size() == prefix.size() || path[prefix.size()] == '/');
+    if (under) {
+      path.remove_prefix(prefix.size());
+    } else if (web) {
+      continue;
+    }
+    auto found = article_links_.find(AddressKey(std::string(path)));
+    if (found == article_links_.end()) continue;
+    size_t fragment = links[i].suffix.find('#');
+    destinations[i] =
+        found->second + (fragment == std::string::npos ? "" : links[i].suffix.substr(fragment));
+    ++linked;
+  }
+  *text = PostLinks::Rewrite(*text, links, destinations);
+  return linked;
+}
+
+std::string SiteImporter::WrittenDate(const Permalink::Date& date, const std::string& text) const {
+  if (!text.empty() && SourceDate::HasOffset(text)) return text;
+  if (!site_->time_zone().empty()) return SourceDate::Stamp(date, site_->time_zone());
+  return text.empty() ? DateText(date) : text;
+}
+
+void SiteImporter::RereadAsTheSiteDid(const FrontMatter& front, std::string* text,
+                                      std::vector<std::string>* changes) const {
+  std::string written = front.GetText("date");
+  Permalink::Date date;
+  if (!site_->time_zone().empty() && !SourceDate::HasOffset(written) &&
+      Permalink::ParseDate(written, &date)) {
+    std::string stamp = SourceDate::Stamp(date, site_->time_zone());
+    if (FrontMatterLine::Replace(text, "date", stamp)) {
+      changes->push_back("date " + stamp + " in " + site_->time_zone());
+    }
+  }
+  for (const auto& [key, values] : site_->ListsAsRead(front)) {
+    std::vector<std::string> quoted;
+    for (const std::string& value : values) quoted.push_back(Quoted(value));
+    if (FrontMatterLine::Replace(text, key, "[" + ImportText::Joined(quoted, ", ") + "]")) {
+      changes->push_back(key + " as " + std::string(site_->generator()) + " reads them");
+    }
+  }
 }
 
 int SiteImporter::PlaceOwnFiles(const Post& post, const ImportReport& report, std::string* text,
@@ -309,8 +451,8 @@ int SiteImporter::CopyStatic(const StaticRoot& root) {
     std::string relative = SiteFiles::Inside(file, root.folder);
     if (!Takes(root, relative)) continue;
     if (root.skips_hidden_pages && SiteFiles::IsMarkdown(file)) {
-      report_.Skipped(report_.Shown(file) +
-                      ": a page in Markdown (pages come from the theme's templates)");
+      report_.ContentSkipped(report_.Shown(file),
+                             "a page in Markdown (pages come from the theme's templates)");
       continue;
     }
     count += CopyFile(file, workspace_.StaticPath(root.prefix + relative));

@@ -9,11 +9,15 @@
 // and those links are rewritten to reach them from the article page. Where
 // static/images/NAME/ holds a different file of a name the post brings, its
 // files go to the first of NAME-2/, NAME-3/, ... that holds none. A
-// drafts folder's post gets "draft: true"; a post dated by its file name
-// gets that date. Where the old site's permalink pattern is known (its
-// settings, else the generator's default), each published post gets its
-// old address under "aliases"; where an address cannot be told, the report
-// says why. Nothing else in a post changes.
+// drafts folder's post gets "draft: true"; a post the generator dated by
+// its file name or another key gets that date, and a date without an
+// offset gets the old site's time zone's, when its settings name one.
+// Values the generator read otherwise than as written (Jekyll's
+// space-separated tags) are written as it read them; a post of a Hugo
+// section or Jekyll collection gets its name as a category. Where the old site's permalink pattern
+// is known (its settings, else the generator's default), each published post gets its old address
+// under "aliases"; where an address cannot be told, the report says why. Links between the imported
+// posts lead straight to the new article pages.
 //
 // Nothing is ever overwritten: a name that exists in the workspace is
 // reported and skipped, and a post that is skipped brings none of its files,
@@ -33,9 +37,12 @@
 
 #include "import/import_report.h"
 #include "import/import_source.h"
+#include "import/post_links.h"
 #include "workspace/workspace.h"
 
 namespace tarn {
+
+class FrontMatter;
 
 class SiteImporter {
  public:
@@ -48,8 +55,19 @@ class SiteImporter {
   // Imports everything, reporting each file copied or skipped. Returns the
   // number of files brought in (posts and other files), or -1, after an
   // error entry, when the source is not a site of a known kind or the
-  // workspace is not a folder.
+  // workspace is not a folder. When no post comes over (nor is there from
+  // an earlier import of the same site), an error entry says so and names
+  // the content left behind.
   int Run();
+
+  // The Hugo sections or Jekyll collections whose pages are the posts
+  // (ImportSource::ChooseSections); none: every one with dated pages.
+  // Called before Run.
+  void ChooseSections(std::vector<std::string> names) { chosen_ = std::move(names); }
+
+  // How many posts and drafts Run brought in or found in the workspace
+  // from an earlier import; the command fails when there are none.
+  int posts() const { return posts_; }
 
  private:
   using Post = ImportSource::Post;
@@ -74,6 +92,28 @@ class SiteImporter {
   // after reporting why to report, when the post is skipped.
   bool Convert(const Post& post, const ImportReport& report, std::string* text, Copies* copies,
                std::string* details) const;
+  // Notes each published post's old addresses (its own aliases too) with
+  // the link to its article page, for LinkToArticles.
+  void MapOldAddresses(const std::vector<Post>& posts);
+  // Points the links of *text that lead to an imported post's old address
+  // (a path, under the old site's base path or not, or the full address
+  // under its base URL) straight at its article page. Returns how many it
+  // changed.
+  int LinkToArticles(std::string* text) const;
+  // The same for links of *text found by one PostLinks finder: prefix is
+  // the base path (site paths) or the base URL without its scheme (web,
+  // whose links are taken only under it).
+  int LinkToArticles(const std::vector<PostLinks::Link>& links, const std::string& prefix, bool web,
+                     std::string* text) const;
+  // The text a date the generator gave a post is written as: text (the
+  // value it came from) when that has an offset, else date in the site's
+  // time zone, else text or the day alone.
+  std::string WrittenDate(const Permalink::Date& date, const std::string& text) const;
+  // Writes again, in *text, the values of front the old site read other
+  // than as written: a date without an offset in the site's time zone, a
+  // list written as one text. Adds what changed to *changes.
+  void RereadAsTheSiteDid(const FrontMatter& front, std::string* text,
+                          std::vector<std::string>* changes) const;
   // Each returns the number of files it brought in.
   int ImportPost(const Post& post);
   // The files still missing of a post that is in the workspace already,
@@ -96,6 +136,9 @@ class SiteImporter {
   ImportReport report_;
   std::unique_ptr<ImportSource> site_;
   std::vector<StaticRoot> static_roots_;
+  int posts_ = 0;
+  std::vector<std::string> chosen_;
+  std::map<std::string, std::string> article_links_;  // old address: article link
 };
 
 }  // namespace tarn

@@ -97,6 +97,16 @@ std::vector<std::string> SourceSettings::Texts(std::string_view key) const {
   return out;
 }
 
+std::vector<std::string> SourceSettings::Names() const {
+  std::vector<std::string> out;
+  if (!node_.IsMap() && !node_.IsSequence()) return out;
+  for (const auto& entry : node_) {
+    YAML::Node name = node_.IsMap() ? YAML::Node(entry.first) : YAML::Node(entry);
+    if (name.IsScalar()) out.push_back(name.Scalar());
+  }
+  return out;
+}
+
 std::vector<std::pair<std::string, std::string>> SourceSettings::TextEntries() const {
   std::vector<std::pair<std::string, std::string>> out;
   if (!node_.IsMap()) return out;

@@ -60,6 +60,10 @@ class SourceSettings {
   // that are not single values are left out.
   std::vector<std::string> Texts(std::string_view key) const;
 
+  // The names of this map's entries, as written and in the file's order;
+  // a list's single values when this is a list.
+  std::vector<std::string> Names() const;
+
   // The entries of this map whose name and value are both single values,
   // as written and in the file's order.
   std::vector<std::pair<std::string, std::string>> TextEntries() const;
