@@ -426,6 +426,122 @@ TEST_F(ImportCommandTest, EverySectionAndCollectionWithTheirDatesBuildsWithItsOl
                   "href=\"../articles/2019-06-01-a-note.html\"");
 }
 
+// The text of an article page outside its <pre> blocks.
+std::string OutsideCode(std::string html) {
+  for (size_t open; (open = html.find("<pre")) != std::string::npos;) {
+    size_t close = html.find("</pre>", open);
+    html.erase(open, close == std::string::npos ? std::string::npos : close + 6 - open);
+  }
+  return html;
+}
+
+TEST_F(ImportCommandTest, HugoShortcodesBecomeMarkdownAndTheRestAreReported) {
+  if (!UseShippedPages()) GTEST_SKIP() << "the shipped manager page has not been built";
+  PutSite("hugo/hugo.toml", "[params]\nauthor = \"Ann\"\n");
+  PutSite("hugo/content/posts/other.md", "---\ntitle: Other\ndate: 2020-01-01\n---\nOther.\n");
+  PutSite("hugo/content/posts/cat.png", "png");
+  PutSite("hugo/content/posts/all.md",
+          "---\ntitle: All\ndate: 2020-01-02\nmood: calm\n---\n"
+          "{{< highlight html >}}\n<!DOCTYPE html>\n# not a heading\n{{< /highlight >}}\n\n"
+          "{{< figure src=\"cat.png\" title=\"A cat\" caption=\"Sleeping\" >}}\n\n"
+          "See [other]({{< ref \"posts/other.md#part\" >}}) and "
+          "[again]({{< relref \"other\" >}}).\n\n"
+          "{{< youtube w7Ft2ymGmfc >}}\n\n{{< vimeo id=\"146022717\" >}}\n\n"
+          "{{< x user=\"SanDiegoZoo\" id=\"1453110110599868418\" >}} "
+          "{{< gist spf13 7896402 >}} {{< instagram CxOWiQNP2MO >}}\n\n"
+          "By {{< param author >}}, {{% param mood %}}.\n\n"
+          "{{< unknown thing >}} and [gone]({{< ref \"missing\" >}})\n\n"
+          "Shown: {{</* youtube ID */>}} `{{< youtube inspan >}}`\n\n"
+          "```\n{{< youtube infence >}}\n```\n");
+  Outcome imported = ImportMade("hugo");
+  ASSERT_EQ(imported.status, 0) << imported.out << imported.err;
+  const std::string post = Read("_posts/all.md");
+  EXPECT_CONTAINS(post, "```html\n<!DOCTYPE html>\n# not a heading\n```\n");
+  EXPECT_CONTAINS(post, "[other](../articles/other.html#part) and [again](../articles/other.html)");
+  EXPECT_CONTAINS(post, "By Ann, calm.");
+  EXPECT_CONTAINS(post, "Shown: {{< youtube ID >}} `{{< youtube inspan >}}`");
+  EXPECT_CONTAINS(post, "```\n{{< youtube infence >}}\n```\n");
+  EXPECT_CONTAINS(imported.out, "content/posts/all.md:23: {{< unknown thing >}} left as written");
+  EXPECT_CONTAINS(imported.out, "content/posts/all.md:23: {{< ref \"missing\" >}} left as written");
+  EXPECT_CONTAINS(imported.out, "11 template tag(s) translated");
+
+  Outcome built = Run("build");
+  ASSERT_EQ(built.status, 0) << built.err;
+  const std::string page = Read("public/articles/all.html");
+  EXPECT_CONTAINS(page, "<code class=\"language-html\">&lt;!DOCTYPE html&gt;");
+  EXPECT_CONTAINS(page, "<figcaption><strong>A cat</strong> Sleeping</figcaption>");
+  const size_t image = page.find("<img src=\"../images/all/cat.png\"");
+  EXPECT_NE(image, std::string::npos);
+  EXPECT_TRUE(Exists("public/images/all/cat.png"));
+  EXPECT_CONTAINS(page, "href=\"https://www.youtube.com/watch?v=w7Ft2ymGmfc\"");
+  EXPECT_CONTAINS(page, "href=\"https://vimeo.com/146022717\"");
+  EXPECT_CONTAINS(page, "href=\"https://x.com/SanDiegoZoo/status/1453110110599868418\"");
+  EXPECT_CONTAINS(page, "href=\"https://gist.github.com/spf13/7896402\"");
+  EXPECT_CONTAINS(page, "href=\"https://www.instagram.com/p/CxOWiQNP2MO/\"");
+  EXPECT_EQ(page.find("<iframe"), std::string::npos);
+  EXPECT_EQ(page.find("<h1>not a heading"), std::string::npos);
+  // Only what was left as written, and what the post shows as code or as
+  // an escaped example, keeps Hugo's delimiters.
+  std::string prose = OutsideCode(page);
+  for (const char* left : {"{{&lt; unknown thing &gt;}}", "{{&lt; ref &quot;missing&quot; &gt;}}",
+                           "{{&lt; youtube ID &gt;}}", "{{&lt; youtube inspan &gt;}}"}) {
+    size_t at = prose.find(left);
+    if (at != std::string::npos) prose.erase(at, std::string(left).size());
+  }
+  EXPECT_EQ(prose.find("{{&lt;"), std::string::npos) << prose;
+  EXPECT_EQ(prose.find("{{%"), std::string::npos);
+}
+
+TEST_F(ImportCommandTest, HexoTagsBecomeMarkdownAndTheRestAreReported) {
+  if (!UseShippedPages()) GTEST_SKIP() << "the shipped manager page has not been built";
+  PutSite("hexo/_config.yml", "new_post_name: :title.md\n");
+  PutSite("hexo/source/_posts/other.md", "---\ntitle: The other\ndate: 2020-01-01\n---\nO.\n");
+  PutSite("hexo/source/_posts/all/cat.png", "png");
+  PutSite("hexo/source/_posts/all.md",
+          "---\ntitle: All\ndate: 2020-01-02\n---\n"
+          "{% codeblock Example lang:python https://example.org/a.py source %}\n"
+          "# not a heading\nprint(1)\n{% endcodeblock %}\n\n"
+          "{% code %}\nplain\n{% endcode %}\n\n"
+          "{% blockquote Ann, Book https://example.org/book %}\nQuoted.\n{% endblockquote %}\n\n"
+          "{% pullquote wide %}\nPulled.\n{% endpullquote %}\n\n"
+          "{% note warning Careful %}\nHot, see {% post_link other %}.\n{% endnote %}\n\n"
+          "[path]({% post_path other %}) {% post_link other \"Named\" %}\n\n"
+          "{% asset_img cat.png A cat %} {% asset_img dog.png %}\n\n"
+          "{% youtube w7Ft2ymGmfc %} {% iframe https://player.vimeo.com/video/146022717 %}\n\n"
+          "{% raw %}{{ kept }}{% endraw %} {% unknown %} `{% code %}`\n");
+  Outcome imported = ImportMade("hexo");
+  ASSERT_EQ(imported.status, 0) << imported.out << imported.err;
+  const std::string post = Read("_posts/all.md");
+  EXPECT_CONTAINS(post,
+                  "*Example* [source](https://example.org/a.py)\n\n"
+                  "```python\n# not a heading\nprint(1)\n```\n");
+  EXPECT_CONTAINS(post, "```\nplain\n```\n");
+  EXPECT_CONTAINS(post, "> Quoted.\n>\n> — Ann, [Book](https://example.org/book)\n");
+  EXPECT_CONTAINS(post,
+                  "> [!WARNING]\n> **Careful**\n>\n"
+                  "> Hot, see [The other](../articles/other.html).\n");
+  EXPECT_CONTAINS(post, "[path](../articles/other.html) [Named](../articles/other.html)");
+  EXPECT_CONTAINS(post, "{{ kept }} {% unknown %} `{% code %}`");
+  EXPECT_CONTAINS(imported.out, "source/_posts/all.md:28: {% asset_img dog.png %} left as written");
+  EXPECT_CONTAINS(imported.out, "source/_posts/all.md:32: {% unknown %} left as written");
+
+  Outcome built = Run("build");
+  ASSERT_EQ(built.status, 0) << built.err;
+  const std::string page = Read("public/articles/all.html");
+  EXPECT_CONTAINS(page, "<code class=\"language-python\"># not a heading");
+  EXPECT_CONTAINS(page, "<blockquote class=\"pullquote wide\">");
+  EXPECT_CONTAINS(page, "<img src=\"../images/all/cat.png\"");
+  EXPECT_CONTAINS(page, "href=\"https://www.youtube.com/watch?v=w7Ft2ymGmfc\"");
+  EXPECT_CONTAINS(page, "href=\"https://vimeo.com/146022717\"");
+  EXPECT_EQ(page.find("<iframe"), std::string::npos);
+  std::string prose = OutsideCode(page);
+  for (const char* left : {"{% asset_img dog.png %}", "{% unknown %}", "{% code %}"}) {
+    size_t at = prose.find(left);
+    if (at != std::string::npos) prose.erase(at, std::string(left).size());
+  }
+  EXPECT_EQ(prose.find("{%"), std::string::npos) << prose;
+}
+
 TEST_F(ImportCommandTest, AnImportWithoutPostsFailsAndSaysWhatItLeftBehind) {
   PutSite("hugo/hugo.toml", "");
   PutSite("hugo/content/docs/manual.md", "---\ntitle: Manual\n---\nUndated.\n");

@@ -9,6 +9,8 @@
 
 #include "content/front_matter.h"
 #include "data/json_document.h"
+#include "data/text_file.h"
+#include "import/hexo_tag_translator.h"
 #include "import/import_text.h"
 #include "import/post_links.h"
 #include "import/source_date.h"
@@ -129,6 +131,30 @@ int HexoSource::ReplaceOwnTags(const Post& post, const std::string& folder_link,
   int replaced = 0;
   *text = ReplaceAssetTags(*text, post.resources, folder_link, &replaced);
   return replaced;
+}
+
+int HexoSource::TranslateTags(const Post& post, const Articles& articles,
+                              const ImportReport& report, std::string* text) const {
+  const fs::path posts_folder = root() / "source/_posts";
+  auto posts = [&](const std::string& slug) -> std::pair<std::string, std::string> {
+    for (const auto& [file, article] : articles) {
+      fs::path relative = fs::path(file).replace_extension().lexically_relative(posts_folder);
+      if (relative.generic_string() != slug && file.stem().string() != slug) continue;
+      std::string source;
+      FrontMatter front;
+      if (ReadTextFile(file.string(), &source)) front.Read(source, "", [](const std::string&) {});
+      return {article, front.GetText("title")};
+    }
+    return {};
+  };
+  auto assets = [&](const std::string& name) {
+    std::error_code ec;
+    return !post.resources.empty() && fs::is_regular_file(post.resources / name, ec);
+  };
+  HexoTagTranslator::Left left;
+  int translated = HexoTagTranslator(posts, assets).Translate(text, &left);
+  ReportLeftTags(post, report, left);
+  return translated;
 }
 
 std::optional<Permalink::Date> HexoSource::ImpliedDate(const Post& post, const FrontMatter&,

@@ -7,6 +7,7 @@
 #include "data/text_file.h"
 #include "import/import_text.h"
 #include "import/jekyll_source.h"
+#include "import/shortcode_translator.h"
 
 namespace tarn {
 
@@ -53,6 +54,9 @@ bool HugoSource::LoadSettings() {
       std::find(date_order_.begin(), date_order_.end(), ":filename") != date_order_.end();
   for (const auto& [section, flag] : config.Get("uglyURLs").TextEntries()) {
     ugly_sections_[ImportText::Lowered(section)] = ImportText::Lowered(flag) == "true";
+  }
+  for (const auto& [key, value] : config.Get("params").TextEntries()) {
+    site_params_[ImportText::Lowered(key)] = value;
   }
   static_dirs_ = config.Texts("staticDir");
   if (static_dirs_.empty()) static_dirs_.push_back("static");
@@ -269,6 +273,50 @@ std::string HugoSource::AddressOf(const Post& post, const FrontMatter& front,
     address += "html";
   }
   return address;
+}
+
+int HugoSource::TranslateTags(const Post& post, const Articles& articles,
+                              const ImportReport& report, std::string* text) const {
+  FrontMatter front;
+  front.Read(*text, "", [](const std::string&) {});
+  auto params = [&](const std::string& key) {
+    std::string value = front.GetText(key);
+    if (value.empty()) value = front.GetText("params." + key);
+    auto site = site_params_.find(ImportText::Lowered(key));
+    return value.empty() && site != site_params_.end() ? site->second : value;
+  };
+  auto refs = [&](const std::string& path) { return RefLink(post, articles, path); };
+  ShortcodeTranslator::Left left;
+  int translated = ShortcodeTranslator(params, refs).Translate(text, &left);
+  ReportLeftTags(post, report, left);
+  return translated;
+}
+
+std::string HugoSource::RefLink(const Post& post, const Articles& articles,
+                                const std::string& path) const {
+  std::string relative = path;
+  while (!relative.empty() && relative.back() == '/') relative.pop_back();
+  const bool rooted = !relative.empty() && relative.front() == '/';
+  std::vector<fs::path> bases = {content_};
+  if (!rooted) bases.push_back(post.file.parent_path());
+  for (const fs::path& base : bases) {
+    fs::path file = (base / fs::path(relative).relative_path()).lexically_normal();
+    for (const fs::path& candidate :
+         {file, fs::path(file).concat(".md"), file / "index.md", file / "_index.md"}) {
+      if (auto found = articles.find(candidate); found != articles.end()) return found->second;
+    }
+  }
+  // Hugo also finds a page by its name alone, when no other has it.
+  const std::string name = fs::path(relative).stem().string();
+  std::string link;
+  for (const auto& [file, article] : articles) {
+    std::string own =
+        file.stem() == "index" ? file.parent_path().filename().string() : file.stem().string();
+    if (own != name) continue;
+    if (!link.empty()) return "";
+    link = article;
+  }
+  return link;
 }
 
 }  // namespace tarn

@@ -42,6 +42,10 @@ class HugoSource : public ImportSource {
   std::string_view generator() const override { return "Hugo"; }
   std::vector<Post> Posts() const override;
   std::vector<StaticRoot> StaticRoots() const override;
+  // Translates the post's shortcodes (ShortcodeTranslator); "param" reads
+  // the post's front matter, then the site's params.
+  int TranslateTags(const Post& post, const Articles& articles, const ImportReport& report,
+                    std::string* text) const override;
 
  protected:
   bool LoadSettings() override;
@@ -63,10 +67,15 @@ class HugoSource : public ImportSource {
   static std::filesystem::path BundleIndex(const std::filesystem::path& folder);
   // Whether one of posts has a date Hugo gives it.
   bool AnyDated(const std::vector<Post>& posts) const;
+  // The article link of the imported post a ref shortcode of post names
+  // by path: under content/, beside post, or by its file or bundle name
+  // alone when one post alone has it; "" when none does.
+  std::string RefLink(const Post& post, const Articles& articles, const std::string& path) const;
   // Reports the Markdown pages that lie in content/ outside any section.
   void ReportLoosePages() const;
 
   std::filesystem::path content_;
+  std::map<std::string, std::string> site_params_;  // lower-cased name: value
   std::vector<std::string> static_dirs_;
   std::map<std::string, std::string> section_permalinks_;  // lower-case section: pattern
   bool ugly_urls_ = false;

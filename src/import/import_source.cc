@@ -43,6 +43,19 @@ void ImportSource::ReadSettings() { settings_read_ = LoadSettings(); }
 
 int ImportSource::ReplaceOwnTags(const Post&, const std::string&, std::string*) const { return 0; }
 
+int ImportSource::TranslateTags(const Post&, const Articles&, const ImportReport&,
+                                std::string*) const {
+  return 0;
+}
+
+void ImportSource::ReportLeftTags(const Post& post, const ImportReport& report,
+                                  const std::vector<std::pair<int, std::string>>& left) const {
+  for (const auto& [line, tag] : left) {
+    report.Note(report.Shown(post.file) + ":" + std::to_string(line) + ": " + tag +
+                " left as written; tarn shows it as text: replace it by hand");
+  }
+}
+
 ImportSource::Address ImportSource::OldAddress(const Post& post, const FrontMatter& front) const {
   Address result;
   std::optional<Permalink::Date> date = DateAt(front, "date");

@@ -121,6 +121,19 @@ class ImportSource {
   virtual int ReplaceOwnTags(const Post& post, const std::string& folder_link,
                              std::string* text) const;
 
+  // Each imported post's Markdown file, with the link to its article page
+  // from another article.
+  using Articles = std::map<std::filesystem::path, std::string>;
+
+  // Replaces the generator's template tags in the text of post (shortcodes,
+  // tags), which tarn would show as written, by the Markdown or HTML they
+  // stand for, before its links are followed; a tag naming another post
+  // links to its article (articles). Each tag left as written goes to
+  // report as "FILE:LINE: TAG left as written". Returns how many it
+  // replaced. The default replaces none.
+  virtual int TranslateTags(const Post& post, const Articles& articles, const ImportReport& report,
+                            std::string* text) const;
+
   // The post's address on the old site with its front matter front. None
   // for drafts (of a drafts folder or by their front matter) or when the
   // settings did not read.
@@ -174,6 +187,10 @@ class ImportSource {
   // Hidden files are passed over; other content is reported as skipped.
   std::vector<Post> PostsUnder(const std::filesystem::path& folder, bool drafts,
                                const SiteFiles::EnterFolder& enter) const;
+
+  // Reports each of left, tags of the post's file left as written.
+  void ReportLeftTags(const Post& post, const ImportReport& report,
+                      const std::vector<std::pair<int, std::string>>& left) const;
 
   // Reports file as skipped when it is content tarn does not render.
   void SkipOtherContent(const std::filesystem::path& file) const;

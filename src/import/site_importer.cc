@@ -207,6 +207,7 @@ bool SiteImporter::Convert(const Post& post, const ImportReport& report, std::st
   const std::string shown = report.Shown(post.file);
   FrontMatter front;
   front.Read(*text, shown, [&report](const std::string& message) { report.Note(message); });
+  const int translated = site_->TranslateTags(post, article_files_, report, text);
   std::string own;
   int rewritten = PlaceOwnFiles(post, report, text, copies, &own);
   if (rewritten < 0) {
@@ -218,6 +219,7 @@ bool SiteImporter::Convert(const Post& post, const ImportReport& report, std::st
   ImportSource::Address old = site_->OldAddress(post, front);
   std::vector<std::string> changes;
   if (post.draft) changes.push_back("a draft");
+  if (translated) changes.push_back(std::to_string(translated) + " template tag(s) translated");
   if (int linked = LinkToArticles(text)) {
     changes.push_back(std::to_string(linked) + " link(s) to imported posts");
   }
@@ -276,6 +278,7 @@ void SiteImporter::MapOldAddresses(const std::vector<Post>& posts) {
     std::string slug = front.GetText("slug");
     if (slug.empty()) slug = PostIndex::TitleOf(post.name + ".md");
     std::string article = PostIndex::ArticleLink("..", slug);
+    article_files_.emplace(post.file, article);
     std::vector<std::string> addresses = front.GetList("aliases");
     addresses.push_back(site_->OldAddress(post, front).address);
     for (const std::string& address : addresses) {

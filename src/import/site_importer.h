@@ -92,7 +92,8 @@ class SiteImporter {
   // after reporting why to report, when the post is skipped.
   bool Convert(const Post& post, const ImportReport& report, std::string* text, Copies* copies,
                std::string* details) const;
-  // Notes each published post's old addresses (its own aliases too) with
+  // Notes each post's article link by its file (article_files_), and each
+  // published post's old addresses (its own aliases too) with
   // the link to its article page, for LinkToArticles.
   void MapOldAddresses(const std::vector<Post>& posts);
   // Points the links of *text that lead to an imported post's old address
@@ -139,6 +140,7 @@ class SiteImporter {
   int posts_ = 0;
   std::vector<std::string> chosen_;
   std::map<std::string, std::string> article_links_;  // old address: article link
+  ImportSource::Articles article_files_;              // published post's file: article link
 };
 
 }  // namespace tarn
