@@ -16,11 +16,22 @@ std::string WordAt(std::string_view text, size_t* at) {
   std::string word;
   while (*at < text.size() && !IsSpace(text[*at])) {
     char c = text[*at];
-    if (c == '"' || c == '`') {
+    if (c == '`') {
       size_t close = text.find(c, *at + 1);
       if (close == std::string_view::npos) close = text.size();
       word.append(text.substr(*at + 1, close - *at - 1));
       *at = close == text.size() ? close : close + 1;
+      continue;
+    }
+    if (c == '"') {  // \" and \\ stand for a quote and a backslash
+      for (++*at; *at < text.size() && text[*at] != '"'; ++*at) {
+        if (text[*at] == '\\' && *at + 1 < text.size() &&
+            (text[*at + 1] == '"' || text[*at + 1] == '\\')) {
+          ++*at;
+        }
+        word += text[*at];
+      }
+      if (*at < text.size()) ++*at;
       continue;
     }
     word += c;

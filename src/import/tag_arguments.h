@@ -1,7 +1,8 @@
 // TagArguments: the arguments of a generator's template tag, as Hugo's
 // shortcodes and Hexo's tags write them: words separated by spaces, a
-// word in "double quotes" or `back quotes` kept whole, and a word NAME=VALUE
-// (NAME of letters, digits, "_" and "-") a named argument.
+// word in "double quotes" (\" a quote in it) or `back quotes` kept
+// whole, and a word NAME=VALUE (NAME of letters, digits, "_" and "-") a
+// named argument.
 //
 // Thread safety: a value; pure functions.
 #pragma once
