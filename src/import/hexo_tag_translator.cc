@@ -145,32 +145,19 @@ int HexoTagTranslator::Translate(std::string* text, Left* left) const {
 }
 
 int HexoTagTranslator::Translate(std::string* text, int first_line, Left* left) const {
-  const MarkdownCode::Ranges code = MarkdownCode::Find(*text);
-  std::string out;
-  size_t copied = 0;
   int translated = 0;
-  size_t at = 0;
-  while ((at = text->find("{%", at)) != std::string::npos) {
-    if (const auto* range = MarkdownCode::At(code, at)) {
-      at = range->second;
-      continue;
-    }
+  auto change = [&](size_t at) -> MarkdownCode::Change {
     std::optional<HexoTag> tag = TagAt(*text, at);
-    if (!tag) break;
+    if (!tag) return {false, std::string::npos, ""};
     const int line = first_line - 1 + MarkdownCode::LineOf(*text, at);
-    std::string replacement;
-    size_t end = tag->end;
-    if (!Replacement(*text, at, tag->name, tag->args, line, &end, &replacement, left,
+    MarkdownCode::Change changed{true, tag->end, ""};
+    if (!Replacement(*text, at, tag->name, tag->args, line, &changed.end, &changed.text, left,
                      &translated)) {
-      at = tag->end;
-      continue;
+      return {false, tag->end, ""};
     }
-    out.append(*text, copied, at - copied);
-    out += replacement;
-    copied = at = end;
-  }
-  out.append(*text, copied);
-  *text = std::move(out);
+    return changed;
+  };
+  *text = MarkdownCode::ChangeOutside(*text, "{%", change);
   return translated;
 }
 

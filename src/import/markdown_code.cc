@@ -117,6 +117,30 @@ std::string MarkdownCode::FenceFor(std::string_view code) {
   return std::string(std::max<size_t>(3, longest + 1), '`');
 }
 
+std::string MarkdownCode::ChangeOutside(const std::string& text, std::string_view marker,
+                                        const Changer& change) {
+  const Ranges code = Find(text);
+  std::string out;
+  size_t copied = 0;
+  size_t at = 0;
+  while ((at = text.find(marker, at)) != std::string::npos) {
+    if (const auto* range = At(code, at)) {
+      at = range->second;
+      continue;
+    }
+    Change changed = change(at);
+    if (changed.end == std::string::npos) break;
+    if (changed.replaced) {
+      out.append(text, copied, at - copied);
+      out += changed.text;
+      copied = changed.end;
+    }
+    at = std::max(changed.end, at + 1);
+  }
+  out.append(text, copied);
+  return out;
+}
+
 std::string MarkdownCode::Body(std::string_view text, size_t begin, size_t end) {
   std::string_view body = text.substr(begin, end - begin);
   if (!body.empty() && body.front() == '\n') body.remove_prefix(1);

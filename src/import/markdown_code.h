@@ -7,6 +7,7 @@
 #pragma once
 
 #include <cstddef>
+#include <functional>
 #include <string>
 #include <string_view>
 #include <utility>
@@ -32,6 +33,21 @@ class MarkdownCode {
   // A fence of backticks longer than any run of backticks in code (at
   // least three), so that code fits in it whole.
   static std::string FenceFor(std::string_view code);
+
+  // What a translator makes of one place of a post: replaced, the text up
+  // to end becomes text; else it is left as written and the search goes
+  // on at end. An end of std::string::npos ends the search.
+  struct Change {
+    bool replaced = false;
+    size_t end = 0;
+    std::string text;
+  };
+  using Changer = std::function<Change(size_t at)>;
+
+  // markdown with each place outside its code (Find) where marker starts,
+  // in order, handed to change and replaced as it says.
+  static std::string ChangeOutside(const std::string& markdown, std::string_view marker,
+                                   const Changer& change);
 
   // The code or text between a block tag's end (begin) and its closing
   // tag (end), without the line break after the one and before the other,

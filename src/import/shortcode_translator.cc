@@ -100,49 +100,31 @@ ShortcodeTranslator::ShortcodeTranslator(Params params, Refs refs)
     : params_(std::move(params)), refs_(std::move(refs)) {}
 
 int ShortcodeTranslator::Translate(std::string* text, Left* left) const {
-  const MarkdownCode::Ranges code = MarkdownCode::Find(*text);
-  std::string out;
-  size_t copied = 0;
   int translated = 0;
-  size_t at = 0;
-  while ((at = text->find("{{", at)) != std::string::npos) {
-    if (const auto* range = MarkdownCode::At(code, at)) {
-      at = range->second;
-      continue;
-    }
+  auto change = [&](size_t at) -> MarkdownCode::Change {
     if (at + 2 >= text->size() || ((*text)[at + 2] != '<' && (*text)[at + 2] != '%')) {
-      at += 2;
-      continue;
+      return {false, at + 2, ""};
     }
     std::optional<Tag> tag = TagAt(*text, at);
-    if (!tag) break;
-    std::string replacement;
-    size_t end = tag->end;
-    bool done = false;
+    if (!tag) return {false, std::string::npos, ""};
     if (tag->escaped) {
       const char open = (*text)[at + 2];
-      replacement =
-          std::string("{{") + open + " " + tag->inner + " " + (open == '<' ? '>' : '%') + "}}";
-      done = true;
-    } else {
-      std::string_view inner = tag->inner;
-      size_t space = inner.find_first_of(" \t\n");
-      std::string name(inner.substr(0, space));
-      std::string args(space == std::string_view::npos ? "" : inner.substr(space + 1));
-      done = Replacement(*text, at, name, args, &end, &replacement);
-      if (done) ++translated;
+      return {true, tag->end,
+              std::string("{{") + open + " " + tag->inner + " " + (open == '<' ? '>' : '%') + "}}"};
     }
-    if (!done) {
+    std::string_view inner = tag->inner;
+    size_t space = inner.find_first_of(" \t\n");
+    std::string name(inner.substr(0, space));
+    std::string args(space == std::string_view::npos ? "" : inner.substr(space + 1));
+    MarkdownCode::Change changed{true, tag->end, ""};
+    if (!Replacement(*text, at, name, args, &changed.end, &changed.text)) {
       left->emplace_back(MarkdownCode::LineOf(*text, at), text->substr(at, tag->end - at));
-      at = tag->end;
-      continue;
+      return {false, tag->end, ""};
     }
-    out.append(*text, copied, at - copied);
-    out += replacement;
-    copied = at = end;
-  }
-  out.append(*text, copied);
-  *text = std::move(out);
+    ++translated;
+    return changed;
+  };
+  *text = MarkdownCode::ChangeOutside(*text, "{{", change);
   return translated;
 }
 

@@ -1,5 +1,7 @@
 #include "import/video_embed.h"
 
+#include <glib.h>
+
 namespace tarn {
 
 std::string VideoEmbed::Html(std::string_view service, std::string_view id) {
@@ -27,25 +29,9 @@ std::string VideoEmbed::Html(std::string_view service, std::string_view id) {
 }
 
 std::string VideoEmbed::Escaped(std::string_view text) {
-  std::string out;
-  for (char c : text) {
-    switch (c) {
-      case '&':
-        out += "&amp;";
-        break;
-      case '<':
-        out += "&lt;";
-        break;
-      case '>':
-        out += "&gt;";
-        break;
-      case '"':
-        out += "&quot;";
-        break;
-      default:
-        out += c;
-    }
-  }
+  gchar* escaped = g_markup_escape_text(text.data(), static_cast<gssize>(text.size()));
+  std::string out(escaped);
+  g_free(escaped);
   return out;
 }
 

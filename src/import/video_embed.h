@@ -20,8 +20,8 @@ class VideoEmbed {
   // letters, digits, "_" and "-".
   static std::string Html(std::string_view service, std::string_view id);
 
-  // text with &, <, > and " written as HTML references, for an attribute
-  // value or element text.
+  // text with &, <, >, " and ' written as HTML references, for an
+  // attribute value or element text.
   static std::string Escaped(std::string_view text);
 };
 
