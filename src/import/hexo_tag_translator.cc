@@ -135,6 +135,20 @@ std::string AlertType(const TagArguments& args, std::string* summary) {
   return type;
 }
 
+// The Markdown for the quote or note (name) holding body.
+std::string Quoted(const std::string& name, const TagArguments& args, const std::string& body) {
+  if (name == "blockquote") return Prefixed(body, "> ") + Signature(args);
+  if (name == "pullquote") {
+    std::string kind = ImportText::Joined(args.positional(), " ");
+    return "<blockquote class=\"pullquote" + (kind.empty() ? "" : " " + VideoEmbed::Escaped(kind)) +
+           "\">\n\n" + body + "\n</blockquote>\n";
+  }
+  std::string summary;
+  std::string type = AlertType(args, &summary);
+  return "> [!" + type + "]\n" + (summary.empty() ? "" : "> **" + summary + "**\n>\n") +
+         Prefixed(body, "> ");
+}
+
 }  // namespace
 
 HexoTagTranslator::HexoTagTranslator(Posts posts, Assets assets)
@@ -205,19 +219,7 @@ bool HexoTagTranslator::Replacement(std::string_view text, size_t begin, const s
                           static_cast<int>(std::count(opening.begin(), opening.end(), '\n')) +
                           (text[*end] == '\n' ? 1 : 0);
     *translated += Translate(&body, body_line, left);
-    std::string summary;
-    if (name == "blockquote") {
-      result = Prefixed(body, "> ") + Signature(args);
-    } else if (name == "pullquote") {
-      std::string kind = ImportText::Joined(args.positional(), " ");
-      result = "<blockquote class=\"pullquote" +
-               (kind.empty() ? "" : " " + VideoEmbed::Escaped(kind)) + "\">\n\n" + body +
-               "\n</blockquote>\n";
-    } else {
-      std::string type = AlertType(args, &summary);
-      result = "> [!" + type + "]\n" + (summary.empty() ? "" : "> **" + summary + "**\n>\n") +
-               Prefixed(body, "> ");
-    }
+    result = Quoted(name, args, body);
     if (!result.empty() && result.back() == '\n') result.pop_back();
   }
   *out = MarkdownCode::OnOwnLines(text, begin, close->end, result);
