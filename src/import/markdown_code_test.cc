@@ -22,7 +22,6 @@ TEST(MarkdownCodeTest, FindsFrontMatterFencesAndSpans) {
       {"  ~~~ js\nopen to the end\n", {"  ~~~ js\nopen to the end\n"}},
       // A run of backticks closes on a run of the same length only.
       {"``a ` b`` `unclosed ``c``", {"``a ` b``", "``c``"}},
-      {"    ```four spaces in: no fence\n", {}},
       {"---\nno end of front matter\n", {}},
   };
   for (const auto& [markdown, code] : cases) EXPECT_EQ(Code(markdown), code) << markdown;
