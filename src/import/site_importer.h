@@ -14,7 +14,9 @@
 // offset gets the old site's time zone's, when its settings name one.
 // Values the generator read otherwise than as written (Jekyll's
 // space-separated tags) are written as it read them; a post of a Hugo
-// section or Jekyll collection gets its name as a category. Where the old site's permalink pattern
+// section or Jekyll collection gets its name as a category. The
+// generator's template tags become the Markdown or HTML they stand for
+// (ImportSource::TranslateTags); each left as written is reported. Where the old site's permalink pattern
 // is known (its settings, else the generator's default), each published post gets its old address
 // under "aliases"; where an address cannot be told, the report says why. Links between the imported
 // posts lead straight to the new article pages.
