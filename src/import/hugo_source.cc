@@ -46,6 +46,7 @@ bool HugoSource::LoadSettings() {
   std::string content = config.Text("contentDir");
   content_ = root() / (content.empty() ? "content" : content);
   set_time_zone(config.Text("timeZone"));
+  ReadSiteValues(config);
   set_base_url(config.Text("baseURL"), "");
   date_order_ = config.Get("frontmatter").Texts("date");
   if (date_order_.empty()) date_order_.push_back(":default");
