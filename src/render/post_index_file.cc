@@ -20,7 +20,8 @@ void ConvertExcerpts(SiteRender& site) {
   std::vector<PostFile>& posts = site.mutable_posts();
   for (std::size_t i = 0; i < posts.size(); ++i) {
     PostFile& post = posts[i];
-    if ((!post.has_more && !summaries) || !post.excerpt.empty()) continue;
+    // Only posts with front matter carry an excerpt (PostView).
+    if ((!post.has_more && !(summaries && post.has_front)) || !post.excerpt.empty()) continue;
     std::string storage;
     std::string_view html;
     std::string error;
