@@ -485,6 +485,13 @@ TEST_F(ImportCommandTest, SettingsOfEachGeneratorReplaceANewBlogsOwnAndItsWelcom
        {"\"title\": \"Old Hugo\"", "\"description\": \"About things\"", "\"author\": \"Ann\"",
         "\"url\": \"https://old.example.org\"", "\"language\": \"en-US\"",
         "\"timeZone\": \"Europe/Berlin\""}},
+      // A theme's parameters in a file of their own.
+      {"hugo-split",
+       "config/_default/hugo.yaml",
+       "baseURL: https://split.example.org/blog/\ntitle: Split\ndefaultContentLanguage: de\n",
+       "content/blog/one.md",
+       {"\"title\": \"Split\"", "\"url\": \"https://split.example.org/blog\"",
+        "\"language\": \"de\"", "\"description\": \"Apart\"", "\"author\": \"Eve\""}},
       {"jekyll",
        "_config.yml",
        "title: Old Jekyll\ndescription: Notes\nauthor:\n  name: Bo\nlang: zh_CN\n"
@@ -500,6 +507,7 @@ TEST_F(ImportCommandTest, SettingsOfEachGeneratorReplaceANewBlogsOwnAndItsWelcom
        {"\"title\": \"Old Hexo\"", "\"author\": \"Cy\"", "\"language\": \"zh-Hans-CN\"",
         "\"timeZone\": \"America/New_York\""}},
   };
+  PutSite("hugo-split/config/_default/params.toml", "description = 'Apart'\nauthor = 'Eve'\n");
   for (const Case& c : cases) {
     SCOPED_TRACE(c.site);
     const std::string blog = tmp_ + "/blog-" + c.site;

@@ -49,8 +49,8 @@ ImportedSettings::Values ImportSource::site_values() const {
   return values;
 }
 
-void ImportSource::ReadSiteValues(const SourceSettings& config) {
-  const SourceSettings params = config.Get("params");
+void ImportSource::ReadSiteValues(const SourceSettings& config, const SourceSettings* own_params) {
+  const SourceSettings params = own_params ? *own_params : config.Get("params");
   auto first = [](std::initializer_list<std::string> texts) {
     for (const std::string& text : texts) {
       if (!text.empty() && text != "default") return text;

@@ -163,8 +163,9 @@ class ImportSource {
   bool IsChosen(const std::string& name) const;
 
   // Takes the title, description, author and language from the settings
-  // (each generator's and theme's usual names for them).
-  void ReadSiteValues(const SourceSettings& config);
+  // (each generator's and theme's usual names for them); a theme's
+  // parameters from params, when given, else from config's "params".
+  void ReadSiteValues(const SourceSettings& config, const SourceSettings* params = nullptr);
 
   // Sets the time zone named by the settings; an unknown name is reported
   // and ignored.
