@@ -552,13 +552,6 @@ TEST_F(ImportCommandTest, SettingsAndAWelcomePostTheBloggerChangedAreKept) {
   ASSERT_TRUE(ReadTextFile(blog + "/_posts/Hello Tarn.md", &kept));
   EXPECT_EQ(kept, welcome + "\nMy own line.\n");
   EXPECT_CONTAINS(imported.out, "_posts/Hello Tarn.md: tarn init's welcome post, edited since");
-
-  // A workspace whose settings are all its own is not written at all.
-  const std::string before = Read("config/base.json");
-  PutSite("plain/_config.yml", "title: Plain\n");
-  PutSite("plain/_posts/2020-01-02-two.md", "---\ntitle: Two\n---\nText.\n");
-  EXPECT_EQ(ImportMade("plain").status, 0);
-  EXPECT_EQ(Read("config/base.json"), before);
 }
 
 }  // namespace
