@@ -208,6 +208,22 @@ TEST_F(FrontMatterBuildTest, PeerPostsBuildWithTheirTitlesDatesOrderAndFeed) {
   EXPECT_CONTAINS(Read("public/articles/draft.html"), "<p>Secret.</p>");
 }
 
+TEST_F(FrontMatterBuildTest, AThemeAskingForSummariesGetsThemForPostsWithoutAMarker) {
+  PutPeerPosts();
+  Put("themes/plain/_conf.json", R"({"order": "newest", "summary": true})");
+  Put("_posts/long.md", "---\ntitle: Long\ndate: 2018-01-01\n---\n# Head\n\nFirst.\n\nSecond.\n");
+  Outcome built = Build();
+  ASSERT_EQ(built.status, 0) << built.err;
+  JsonDocument db;
+  ASSERT_TRUE(db.Parse(Read("public/database.json")));
+  // The first paragraph, for posts without a marker; a marker still rules.
+  EXPECT_EQ(db.GetText("posts[4].excerpt"), "<p>Jekyll body.</p>");
+  EXPECT_EQ(db.GetText("posts[3].excerpt"), "<p>Hugo summary.</p>\r\n");
+  EXPECT_EQ(db.GetText("posts[5].excerpt"), "<p>Intro.</p>\r\n");
+  EXPECT_EQ(db.GetText("posts[6].title"), "Long");
+  EXPECT_EQ(db.GetText("posts[6].excerpt"), "<p>First.</p>");
+}
+
 TEST_F(FrontMatterBuildTest, DatesSurviveACopy) {
   PutPeerPosts();
   fs::remove_all(ws_ + "/_posts");

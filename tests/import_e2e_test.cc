@@ -8,6 +8,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <string>
+#include <vector>
 
 #include "data/text_file.h"
 #include "import/post_links.h"
@@ -578,6 +579,95 @@ TEST_F(ImportCommandTest, UnknownSitesAndBadArgumentsImportNothing) {
   EXPECT_CONTAINS(missing.err, "nowhere: no such folder");
   EXPECT_EQ(Run("import").status, 2);
   EXPECT_EQ(Run("import a b").status, 2);
+}
+
+// Each generator's settings, as a new blog (tarn init) takes them over.
+TEST_F(ImportCommandTest, SettingsOfEachGeneratorReplaceANewBlogsOwnAndItsWelcomePostGoes) {
+  struct Case {
+    std::string site;
+    std::string settings_file;
+    std::string settings;
+    std::string post_file;
+    std::vector<std::string> expected;  // texts base.json holds after
+  };
+  const std::string post = "---\ntitle: One\ndate: 2020-01-02\n---\nText.\n";
+  const Case cases[] = {
+      {"hugo",
+       "hugo.toml",
+       "baseURL = 'https://old.example.org/'\ntitle = 'Old Hugo'\nlanguageCode = 'en-us'\n"
+       "timeZone = 'Europe/Berlin'\n[params]\ndescription = 'About things'\n"
+       "[params.author]\nname = 'Ann'\n",
+       "content/posts/one.md",
+       {"\"title\": \"Old Hugo\"", "\"description\": \"About things\"", "\"author\": \"Ann\"",
+        "\"url\": \"https://old.example.org\"", "\"language\": \"en-US\"",
+        "\"timeZone\": \"Europe/Berlin\""}},
+      // A theme's parameters in a file of their own.
+      {"hugo-split",
+       "config/_default/hugo.yaml",
+       "baseURL: https://split.example.org/blog/\ntitle: Split\ndefaultContentLanguage: de\n",
+       "content/blog/one.md",
+       {"\"title\": \"Split\"", "\"url\": \"https://split.example.org/blog\"",
+        "\"language\": \"de\"", "\"description\": \"Apart\"", "\"author\": \"Eve\""}},
+      {"jekyll",
+       "_config.yml",
+       "title: Old Jekyll\ndescription: Notes\nauthor:\n  name: Bo\nlang: zh_CN\n"
+       "url: https://bo.example.org\nbaseurl: /blog\ntimezone: Asia/Shanghai\n",
+       "_posts/2020-01-02-one.md",
+       {"\"title\": \"Old Jekyll\"", "\"author\": \"Bo\"", "\"language\": \"zh-CN\"",
+        "\"url\": \"https://bo.example.org/blog\"", "\"timeZone\": \"Asia/Shanghai\""}},
+      {"hexo",
+       "_config.yml",
+       "title: Old Hexo\nauthor: Cy\nlanguage:\n  - zh-hans-cn\n  - en\n"
+       "url: https://cy.example.org\ntimezone: America/New_York\n",
+       "source/_posts/one.md",
+       {"\"title\": \"Old Hexo\"", "\"author\": \"Cy\"", "\"language\": \"zh-Hans-CN\"",
+        "\"timeZone\": \"America/New_York\""}},
+  };
+  PutSite("hugo-split/config/_default/params.toml", "description = 'Apart'\nauthor = 'Eve'\n");
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.site);
+    const std::string blog = tmp_ + "/blog-" + c.site;
+    ASSERT_EQ(RunTarn(blog, "init").status, 0);
+    PutSite(c.site + "/" + c.settings_file, c.settings);
+    PutSite(c.site + "/" + c.post_file, post);
+    Outcome imported = RunTarn(blog, "import '" + tmp_ + "/" + c.site + "'");
+    EXPECT_EQ(imported.status, 0) << imported.out << imported.err;
+    std::string base;
+    ASSERT_TRUE(ReadTextFile(blog + "/config/base.json", &base));
+    for (const std::string& text : c.expected) EXPECT_CONTAINS(base, text);
+    // The settings tarn init wrote that the old site does not name stay.
+    EXPECT_CONTAINS(base, "\"theme\": \"lake\"");
+    EXPECT_FALSE(fs::exists(blog + "/_posts/Hello Tarn.md"));
+    EXPECT_CONTAINS(imported.out, "_posts/Hello Tarn.md: tarn init's welcome post, unchanged");
+    EXPECT_EQ(RunTarn(blog, "build").status, 0);
+  }
+}
+
+TEST_F(ImportCommandTest, SettingsAndAWelcomePostTheBloggerChangedAreKept) {
+  const std::string blog = tmp_ + "/blog";
+  ASSERT_EQ(RunTarn(blog, "init").status, 0);
+  std::string base, welcome;
+  ASSERT_TRUE(ReadTextFile(blog + "/config/base.json", &base));
+  ASSERT_TRUE(ReadTextFile(blog + "/_posts/Hello Tarn.md", &welcome));
+  const std::string title_key = "\"title\": \"";
+  size_t title = base.find(title_key);
+  ASSERT_NE(title, std::string::npos);
+  base.insert(title + title_key.size(), "Mine: ");
+  ASSERT_TRUE(WriteTextFile(blog + "/config/base.json", base));
+  ASSERT_TRUE(WriteTextFile(blog + "/_posts/Hello Tarn.md", welcome + "\nMy own line.\n"));
+  PutSite("old/_config.yml", "title: Old\nauthor: Dee\n");
+  PutSite("old/_posts/2020-01-02-one.md", "---\ntitle: One\n---\nText.\n");
+
+  Outcome imported = RunTarn(blog, "import '" + tmp_ + "/old'");
+  EXPECT_EQ(imported.status, 0) << imported.out << imported.err;
+  std::string after;
+  ASSERT_TRUE(ReadTextFile(blog + "/config/base.json", &after));
+  EXPECT_CONTAINS(after, "\"title\": \"Mine: ");
+  EXPECT_CONTAINS(after, "\"author\": \"Dee\"");
+  std::string kept;
+  ASSERT_TRUE(ReadTextFile(blog + "/_posts/Hello Tarn.md", &kept));
+  EXPECT_EQ(kept, welcome + "\nMy own line.\n");
+  EXPECT_CONTAINS(imported.out, "_posts/Hello Tarn.md: tarn init's welcome post, edited since");
 }
 
 }  // namespace

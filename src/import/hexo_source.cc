@@ -92,6 +92,7 @@ bool HexoSource::LoadSettings() {
     default_category_ = category;
   }
   set_time_zone(config.Text("timezone"));
+  ReadSiteValues(config);
   set_base_url(config.Text("url"), config.Text("root"));
   for (const auto& [key, value] : config.Get("permalink_defaults").TextEntries()) {
     permalink_defaults_[key] = value;

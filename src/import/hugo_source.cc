@@ -47,6 +47,12 @@ bool HugoSource::LoadSettings() {
   std::string content = config.Text("contentDir");
   content_ = root() / (content.empty() ? "content" : content);
   set_time_zone(config.Text("timeZone"));
+  // A theme's parameters that do not read are reported; addresses do not
+  // depend on them.
+  bool params_read = true;
+  SourceSettings params = DefaultFile("params", &params_read);
+  if (!params.IsMap()) params = config.Get("params");
+  ReadSiteValues(config, &params);
   set_base_url(config.Text("baseURL"), "");
   date_order_ = config.Get("frontmatter").Texts("date");
   if (date_order_.empty()) date_order_.push_back(":default");
@@ -83,16 +89,22 @@ bool HugoSource::LoadMainSettings(SourceSettings* config) const {
   return true;
 }
 
+SourceSettings HugoSource::DefaultFile(const std::string& name, bool* readable) const {
+  SourceSettings found;
+  for (const char* extension : kSettingsExtensions) {
+    fs::path file = root() / "config/_default" / (name + extension);
+    SourceSettings own;
+    std::error_code ec;
+    if (fs::exists(file, ec)) *readable = LoadSettingsFile(file, &own) && *readable;
+    if (own.IsMap()) found = own;
+  }
+  return found;
+}
+
 bool HugoSource::LoadPermalinks(const SourceSettings& config) {
   bool readable = true;
   SourceSettings permalinks = config.Get("permalinks");
-  for (const char* extension : kSettingsExtensions) {
-    fs::path file = root() / "config/_default" / (std::string("permalinks") + extension);
-    SourceSettings own;
-    std::error_code ec;
-    if (fs::exists(file, ec)) readable = LoadSettingsFile(file, &own) && readable;
-    if (own.IsMap()) permalinks = own;
-  }
+  if (SourceSettings own = DefaultFile("permalinks", &readable); own.IsMap()) permalinks = own;
   // Hugo's newer form keeps the patterns of pages under "page".
   if (permalinks.Get("page").IsMap()) permalinks = permalinks.Get("page");
   for (const auto& [section, pattern] : permalinks.TextEntries()) {

@@ -61,6 +61,10 @@ class HugoSource : public ImportSource {
   // Reads the permalinks of config and of config/_default/permalinks.*;
   // false when one of those files does not read.
   bool LoadPermalinks(const SourceSettings& config);
+  // The map in config/_default/NAME.toml (.yaml, .yml, .json; the last
+  // that reads), or an empty tree; *readable turns false when one is there
+  // but does not read (reported).
+  SourceSettings DefaultFile(const std::string& name, bool* readable) const;
   // The posts of one section folder, with its page bundles.
   std::vector<Post> SectionPosts(const std::filesystem::path& section) const;
   // The index file that makes folder a page bundle, or "" when it is none.

@@ -1,6 +1,7 @@
 #include "import/import_source.h"
 
 #include <algorithm>
+#include <initializer_list>
 #include <system_error>
 
 #include "content/front_matter.h"
@@ -40,6 +41,32 @@ std::unique_ptr<ImportSource> ImportSource::Detect(const fs::path& folder,
 }
 
 void ImportSource::ReadSettings() { settings_read_ = LoadSettings(); }
+
+ImportedSettings::Values ImportSource::site_values() const {
+  ImportedSettings::Values values = values_;
+  values.url = base_url_;
+  values.time_zone = time_zone_;
+  return values;
+}
+
+void ImportSource::ReadSiteValues(const SourceSettings& config, const SourceSettings* own_params) {
+  const SourceSettings params = own_params ? *own_params : config.Get("params");
+  auto first = [](std::initializer_list<std::string> texts) {
+    for (const std::string& text : texts) {
+      if (!text.empty() && text != "default") return text;
+    }
+    return std::string();
+  };
+  values_.title = config.Text("title");
+  values_.description = first({config.Text("description"), params.Text("description")});
+  values_.author = first({config.Text("author"), config.Get("author").Text("name"),
+                          params.Text("author"), params.Get("author").Text("name")});
+  // Hexo's language may be a list, its first entry the site's language.
+  std::vector<std::string> languages = config.Texts("language");
+  values_.language = ImportedSettings::LanguageTag(
+      first({config.Text("languageCode"), languages.empty() ? "" : languages.front(),
+             config.Text("lang"), config.Text("locale"), config.Text("defaultContentLanguage")}));
+}
 
 int ImportSource::ReplaceOwnTags(const Post&, const std::string&, std::string*) const { return 0; }
 

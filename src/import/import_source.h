@@ -23,6 +23,7 @@
 #include <vector>
 
 #include "import/import_report.h"
+#include "import/imported_settings.h"
 #include "import/permalink.h"
 #include "import/site_files.h"
 
@@ -109,6 +110,10 @@ class ImportSource {
   // an offset are read; "" when its settings name none.
   const std::string& time_zone() const { return time_zone_; }
 
+  // The site's title, description, author, language, address and time
+  // zone as its settings name them; "" for each they do not name.
+  ImportedSettings::Values site_values() const;
+
   // The front matter keys whose single text the generator reads as a list,
   // with that list (Jekyll's space-separated tags). The default has none.
   virtual std::map<std::string, std::vector<std::string>> ListsAsRead(
@@ -170,6 +175,11 @@ class ImportSource {
   // Whether the section or collection name is among them.
   bool IsChosen(const std::string& name) const;
 
+  // Takes the title, description, author and language from the settings
+  // (each generator's and theme's usual names for them); a theme's
+  // parameters from params, when given, else from config's "params".
+  void ReadSiteValues(const SourceSettings& config, const SourceSettings* params = nullptr);
+
   // Sets the time zone named by the settings; an unknown name is reported
   // and ignored.
   void set_time_zone(const std::string& zone);
@@ -210,6 +220,7 @@ class ImportSource {
   std::string time_zone_;
   std::vector<std::string> chosen_;
   std::string base_url_;
+  ImportedSettings::Values values_;
 };
 
 }  // namespace tarn

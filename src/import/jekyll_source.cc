@@ -58,6 +58,7 @@ bool JekyllSource::LoadSettings() {
   if (!LoadSettingsFile(root() / "_config.yml", &config)) return false;
   permalink_ = PatternOf(PermalinkSetting(config, "date"));
   set_time_zone(config.Text("timezone"));
+  ReadSiteValues(config);
   set_base_url(config.Text("url"), config.Text("baseurl"));
   SourceSettings collections = config.Get("collections");
   for (const std::string& name : collections.Names()) {

@@ -10,9 +10,12 @@
 #include "data/text_file.h"
 #include "import/front_matter_line.h"
 #include "import/import_text.h"
+#include "import/imported_settings.h"
 #include "import/post_links.h"
 #include "import/site_files.h"
 #include "import/source_date.h"
+#include "workspace/bundled_skeleton.h"
+#include "workspace/workspace_locator.h"
 
 namespace tarn {
 
@@ -94,7 +97,8 @@ SiteImporter::SiteImporter(fs::path source, fs::path workspace, ReportSink sink)
     : source_(std::move(source)),
       workspace_root_(std::move(workspace)),
       workspace_(workspace_root_.string()),
-      report_(std::move(sink)) {}
+      report_(std::move(sink)),
+      fresh_blog_(BundledSkeleton::Find(WorkspaceLocator::ExecutableFolder())) {}
 
 int SiteImporter::Run() {
   std::error_code ec;
@@ -132,6 +136,7 @@ int SiteImporter::Run() {
       count += CopyFile(file, workspace_.StaticPath(file.filename().string()));
     }
   }
+  if (posts_ > 0) TakeOverFreshBlog();
   if (posts_ == 0) {
     const std::vector<std::string>& left = report_.left_behind();
     report_.Error(source_.string() + ": no post imported; " +
@@ -139,6 +144,30 @@ int SiteImporter::Run() {
                                 : "content left behind: " + ImportText::Joined(left, ", ")));
   }
   return count;
+}
+
+void SiteImporter::TakeOverFreshBlog() const {
+  if (fresh_blog_.empty()) return;
+  const Workspace fresh(fresh_blog_.string());
+  std::vector<std::string> written;
+  std::string error;
+  if (!ImportedSettings::Apply(site_->site_values(), workspace_, fresh.base_config(), &written,
+                               &error)) {
+    report_.Note(error + "; the old site's settings are not taken over");
+  } else if (!written.empty()) {
+    report_.Copied("the old site's settings -> " + std::string(Workspace::kBaseConfig) + " (" +
+                   ImportText::Joined(written, ", ") + ")");
+  }
+  std::vector<std::string> kept;
+  for (const std::string& name :
+       ImportedSettings::RemoveWelcomePosts(workspace_, fresh.posts_dir(), &kept)) {
+    report_.Note(Workspace::Path(Workspace::kPostsDir, name) +
+                 ": tarn init's welcome post, unchanged, removed");
+  }
+  for (const std::string& name : kept) {
+    report_.Note(Workspace::Path(Workspace::kPostsDir, name) +
+                 ": tarn init's welcome post, edited since, kept");
+  }
 }
 
 int SiteImporter::ImportPost(const Post& post) {

@@ -26,7 +26,11 @@
 // unless the post there is this import's own (the same text): then the files
 // an earlier, interrupted import did not bring are brought in.
 // Symbolic links in the old site are not followed, and nothing is written
-// outside the workspace's _posts/ and static/.
+// outside the workspace's _posts/ and static/, but for config/base.json:
+// when posts came over, the old site's title, description, author,
+// language, address and time zone replace the values tarn init wrote there
+// (only those still unchanged), and tarn init's welcome post goes when it
+// is still exactly as init wrote it (ImportedSettings).
 //
 // Thread safety: none; one thread runs an importer.
 #pragma once
@@ -71,11 +75,20 @@ class SiteImporter {
   // from an earlier import; the command fails when there are none.
   int posts() const { return posts_; }
 
+  // The blog tarn init copies (BundledSkeleton), whose settings and welcome
+  // post are the ones an import replaces; by default the one beside the
+  // running program, none when there is none. Called before Run.
+  void set_fresh_blog(std::filesystem::path folder) { fresh_blog_ = std::move(folder); }
+
  private:
   using Post = ImportSource::Post;
   using StaticRoot = ImportSource::StaticRoot;
   // Where the files a post brings along go: old file -> path under static/.
   using Copies = std::map<std::filesystem::path, std::string>;
+
+  // Takes the old site's settings into base.json and removes the welcome
+  // post, as ImportedSettings says, reporting what it did.
+  void TakeOverFreshBlog() const;
 
   // Finds the post's own files (resources, the targets of its relative
   // links), sets (*copies)[file] to their places under static/ (in
@@ -141,6 +154,7 @@ class SiteImporter {
   std::vector<StaticRoot> static_roots_;
   int posts_ = 0;
   std::vector<std::string> chosen_;
+  std::filesystem::path fresh_blog_;
   std::map<std::string, std::string> article_links_;  // old address: article link
   ImportSource::Articles article_files_;              // published post's file: article link
 };

@@ -4,6 +4,7 @@
 #include <climits>
 #include <ctime>
 
+#include "content/post_summary.h"
 #include "render/site_render.h"
 
 namespace tarn {
@@ -11,17 +12,21 @@ namespace {
 
 constexpr char kFile[] = "database.json";
 
-// Fills in the excerpts of posts with a "<!-- more -->" line. A post that
-// does not convert is reported with its article page.
+// Fills in the excerpts of posts with a "<!-- more -->" line and, when the
+// theme asks for summaries, of the others. A post that does not convert is
+// reported with its article page.
 void ConvertExcerpts(SiteRender& site) {
+  const bool summaries = site.config().features().summary;
   std::vector<PostFile>& posts = site.mutable_posts();
   for (std::size_t i = 0; i < posts.size(); ++i) {
     PostFile& post = posts[i];
-    if (!post.has_more || !post.excerpt.empty()) continue;
+    // Only posts with front matter carry an excerpt (PostView).
+    if ((!post.has_more && !(summaries && post.has_front)) || !post.excerpt.empty()) continue;
     std::string storage;
     std::string_view html;
     std::string error;
-    if (site.html().Get(i, &storage, &html, &error)) post.excerpt = PostIndex::ExcerptOf(html);
+    if (!site.html().Get(i, &storage, &html, &error)) continue;
+    post.excerpt = post.has_more ? PostIndex::ExcerptOf(html) : PostSummary::Of(html);
   }
 }
 

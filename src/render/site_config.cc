@@ -121,6 +121,7 @@ ThemeFeatures SiteConfig::ReadFeatures(const DiagnosticSink& sink) const {
   }
   features.search = IsTrueSetting(theme_, "search");
   features.sitemap = IsTrueSetting(theme_, "sitemap");
+  features.summary = IsTrueSetting(theme_, "summary");
   std::error_code ec;
   features.tag_pages = fs::exists(ThemeFile("tag.mtpl"), ec);
   features.category_pages = fs::exists(ThemeFile("category.mtpl"), ec);

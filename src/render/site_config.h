@@ -29,6 +29,7 @@ struct ThemeFeatures {
   int paginate = 0;             // "paginate": N posts per index page
   bool search = false;          // "search": true (search.json, search.js)
   bool sitemap = false;         // "sitemap": true, asked for alone
+  bool summary = false;         // "summary": true: excerpts without a marker
   bool tag_pages = false;       // the theme has tag.mtpl
   bool category_pages = false;  // the theme has category.mtpl
   bool taxonomies = false;      // any of tag, tags, category, categories.mtpl

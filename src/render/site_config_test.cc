@@ -46,8 +46,10 @@ TEST_F(SiteConfigTest, WhatTheThemeAsksFor) {
     bool search;
     bool sitemap;
     bool reported;
+    bool summary = false;
   } cases[] = {
       {"{\"paginate\": 5, \"search\": true}", 5, true, false, false},
+      {"{\"summary\": true}", 0, false, false, false, true},
       {"{\"paginate\": \"3\", \"search\": \"true\", \"sitemap\": true}", 3, true, true, false},
       {"{\"paginate\": 0, \"search\": \"yes\"}", 0, false, false, false},
       {"{\"paginate\": -2}", 0, false, false, true},
@@ -62,6 +64,7 @@ TEST_F(SiteConfigTest, WhatTheThemeAsksFor) {
     EXPECT_EQ(config.features().paginate, c.paginate) << c.conf;
     EXPECT_EQ(config.features().search, c.search) << c.conf;
     EXPECT_EQ(config.features().sitemap, c.sitemap) << c.conf;
+    EXPECT_EQ(config.features().summary, c.summary) << c.conf;
     EXPECT_EQ(!messages_.empty(), c.reported) << c.conf;
     if (c.reported) {
       EXPECT_EQ(messages_[0].rfind(temp_.str() + "/themes/t/_conf.json:", 0), 0u) << messages_[0];
