@@ -48,6 +48,10 @@ class JekyllSource : public ImportSource {
   static std::vector<std::string> Words(const FrontMatter& front, std::string_view key);
   std::vector<StaticRoot> StaticRoots() const override;
   std::vector<std::filesystem::path> LooseFiles() const override;
+  // Translates the post's Liquid tags and kramdown markup
+  // (LiquidTranslator); each one left or dropped is reported with its line.
+  int ReplaceOwnTags(const Post& post, const std::string& folder_link,
+                     std::string* text) const override;
 
  protected:
   bool LoadSettings() override;
@@ -62,6 +66,14 @@ class JekyllSource : public ImportSource {
   // The dated documents of the collection name, with its undated ones
   // reported.
   std::vector<Post> CollectionPosts(const std::string& name) const;
+  // The article link of the post post_url names; "" when there is none.
+  std::string ArticleOf(const std::string& name) const;
+  // What {% link PATH %} leads to: a post's article or a static file's
+  // path; "" when it names neither.
+  std::string LinkOf(const std::string& path) const;
+  // The text of _includes/NAME when it is an HTML or Markdown file
+  // without Liquid of its own.
+  bool IncludeOf(const std::string& name, std::string* text) const;
 
   std::string permalink_;                           // the site's pattern, spelled out
   std::map<std::string, std::string> collections_;  // output collection: its permalink
