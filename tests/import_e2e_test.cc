@@ -7,6 +7,7 @@
 
 #include <cstdlib>
 #include <filesystem>
+#include <regex>
 #include <string>
 
 #include "data/text_file.h"
@@ -462,6 +463,62 @@ TEST_F(ImportCommandTest, UnknownSitesAndBadArgumentsImportNothing) {
   EXPECT_CONTAINS(missing.err, "nowhere: no such folder");
   EXPECT_EQ(Run("import").status, 2);
   EXPECT_EQ(Run("import a b").status, 2);
+}
+
+TEST_F(ImportCommandTest, JekyllLiquidAndKramdownBecomeMarkdownThatBuilds) {
+  if (!UseShippedPages()) GTEST_SKIP() << "the shipped manager page has not been built";
+  PutSite("jekyll/_config.yml", "url: https://old.example.org\nbaseurl: /blog\n");
+  PutSite("jekyll/_includes/note.html", "<aside>An included note.</aside>\n");
+  PutSite("jekyll/_includes/card.html", "<div>{{ include.title }}</div>\n");
+  PutSite("jekyll/assets/x.png", "x-bytes");
+  PutSite("jekyll/_posts/2017-10-29-other.md", "---\ntitle: Other\nslug: other\n---\nOther.\n");
+  PutSite("jekyll/_posts/2017-11-01-liquid.md",
+          "---\ntitle: Liquid\nslug: liquid\n---\n"
+          "* TOC\n{:toc}\n\n"
+          "## First {: #first}\n\n"
+          "See [the other]({{ site.baseurl }}{% post_url 2017-10-29-other %}) and "
+          "![x]({{ '/assets/x.png' | relative_url }}){: .wide}\n\n"
+          "{% highlight python linenos %}\n# a comment\nprint(1)\n{% endhighlight %}\n\n"
+          "## Second\n{: .second}\n\n"
+          "{% include note.html %}\n\n"
+          "`{{ kept }}` and {% raw %}{{ shown }}{% endraw %}, $$x_1$$ inline.\n");
+  PutSite("jekyll/_posts/2017-11-02-left.md",
+          "---\ntitle: Left\nslug: left\n---\nHello {{ page.title }}.\n\n"
+          "{% include card.html title=\"x\" %}\n");
+  Outcome imported = ImportMade("jekyll");
+  ASSERT_EQ(imported.status, 0) << imported.out << imported.err;
+  // Translated in place: code stays code, the raw block's text is shown,
+  // inline $$...$$ is left to the converter.
+  std::string post = Read("_posts/2017-11-01-liquid.md");
+  EXPECT_EQ(post.substr(post.find("\n---\n") + 5),
+            "\n## First {#first}\n\n"
+            "See [the other](../articles/other.html) and ![x](/assets/x.png)\n\n"
+            "```python\n# a comment\nprint(1)\n```\n\n"
+            "## Second {.second}\n\n"
+            "<aside>An included note.</aside>\n\n"
+            "`{{ kept }}` and {{ shown }}, $$x_1$$ inline.\n");
+  // Each construct left or dropped is reported with its file and line.
+  EXPECT_CONTAINS(imported.out, "_posts/2017-11-01-liquid.md:5: * TOC {:toc}: dropped");
+  EXPECT_CONTAINS(imported.out, "_posts/2017-11-01-liquid.md:10: {: .wide}: dropped");
+  EXPECT_CONTAINS(imported.out, "_posts/2017-11-02-left.md:5: {{ page.title }}: not translated");
+  EXPECT_CONTAINS(
+      imported.out,
+      "_posts/2017-11-02-left.md:7: {% include card.html title=\"x\" %}: not translated");
+
+  Outcome built = Run("build");
+  ASSERT_EQ(built.status, 0) << built.err;
+  std::string html = Read("public/articles/liquid.html");
+  // Outside code, no template syntax is left; the comment line is code,
+  // not a heading.
+  std::string prose = std::regex_replace(html, std::regex("<pre[^]*?</pre>|<code[^]*?</code>"), "");
+  for (const char* left : {"{%", "{{<", "{{%", "{:"})
+    EXPECT_EQ(prose.find(left), std::string::npos) << left;
+  EXPECT_EQ(html.find("<h1>a comment"), std::string::npos);
+  EXPECT_CONTAINS(html, "a comment");
+  EXPECT_CONTAINS(html, "href=\"../articles/other.html\"");
+  EXPECT_TRUE(Exists("public/articles/other.html"));
+  EXPECT_TRUE(Exists("public/assets/x.png"));
+  EXPECT_CONTAINS(html, "id=\"first\"");
 }
 
 }  // namespace
