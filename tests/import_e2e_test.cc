@@ -498,6 +498,7 @@ TEST_F(ImportCommandTest, JekyllLiquidAndKramdownBecomeMarkdownThatBuilds) {
             "<aside>An included note.</aside>\n\n"
             "`{{ kept }}` and {{ shown }}, $$x_1$$ inline.\n");
   // Each construct left or dropped is reported with its file and line.
+  EXPECT_CONTAINS(imported.out, "old address /2017/11/01/liquid.html, 3 link(s) rewritten)");
   EXPECT_CONTAINS(imported.out, "_posts/2017-11-01-liquid.md:5: * TOC {:toc}: dropped");
   EXPECT_CONTAINS(imported.out, "_posts/2017-11-01-liquid.md:10: {: .wide}: dropped");
   EXPECT_CONTAINS(imported.out, "_posts/2017-11-02-left.md:5: {{ page.title }}: not translated");

@@ -228,7 +228,7 @@ int JekyllSource::ReplaceOwnTags(const Post& post, const std::string&, std::stri
                   remark.construct + ": " + remark.what);
   }
   *text = std::move(result.text);
-  return result.translated;
+  return result.links;
 }
 
 std::string JekyllSource::ArticleOf(const std::string& name) const {

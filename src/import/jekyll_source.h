@@ -50,6 +50,7 @@ class JekyllSource : public ImportSource {
   std::vector<std::filesystem::path> LooseFiles() const override;
   // Translates the post's Liquid tags and kramdown markup
   // (LiquidTranslator); each one left or dropped is reported with its line.
+  // Returns how many links and paths it rewrote.
   int ReplaceOwnTags(const Post& post, const std::string& folder_link,
                      std::string* text) const override;
 

@@ -231,6 +231,7 @@ size_t Translation::Construct(const std::string& line, size_t at) {
     } else {
       out() += *value;
       ++result_->translated;
+      ++result_->links;
     }
     return at + match.length(0);
   }
@@ -276,6 +277,7 @@ size_t Translation::Tag(const std::string& line, size_t at, const std::smatch& t
   } else {
     out() += value;
     ++result_->translated;
+    if (name != "include") ++result_->links;
   }
   return after;
 }

@@ -47,6 +47,7 @@ class LiquidTranslator {
   struct Result {
     std::string text;
     int translated = 0;  // constructs replaced
+    int links = 0;       // of them, links and paths (post_url, link, site paths)
     std::vector<Remark> remarks;
   };
 
