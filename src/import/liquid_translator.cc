@@ -14,7 +14,8 @@ using Remark = LiquidTranslator::Remark;
 // Liquid's whitespace-trimming dashes.
 const std::regex kTag(R"(^\{%-?\s*(\w+)\s*(.*?)\s*-?%\})");
 const std::regex kOutput(R"(^\{\{-?\s*(.*?)\s*-?\}\})");
-const std::regex kUrlFilter(R"(^(['"])([^'"]*)\1\s*\|\s*(relative_url|absolute_url)$)");
+const std::regex kUrlFilter(
+    R"(^(['"])([^'"]*)\1\s*\|\s*(relative_url|absolute_url|prepend:\s*site\.(baseurl|url))$)");
 const std::regex kHighlight(R"(^(\s*)\{%-?\s*highlight\s+([\w+#.-]*)([^%]*)-?%\}(.*)$)");
 const std::regex kEndHighlight(R"(\{%-?\s*endhighlight\s*-?%\})");
 const std::regex kEndRaw(R"(\{%-?\s*endraw\s*-?%\})");

@@ -4,11 +4,13 @@
 // their language; raw blocks lose their tags and keep their text; comment
 // blocks go; post_url, link and include are resolved through the Lookup
 // the caller gives; {{ site.baseurl }}, {{ site.url }} and the
-// relative_url / absolute_url filters on a quoted path leave the path as a
-// path of the new site; a kramdown attribute list on a heading becomes the
+// relative_url / absolute_url / prepend: site.baseurl filters on a quoted
+// path leave the path as a path of the new site, whose static files lie
+// at its root; a kramdown attribute list on a heading becomes the
 // converter's {#id .class} where it holds only those, and goes otherwise;
 // "* TOC {:toc}" goes (the theme gives the table of contents). Text inside
-// code fences and code spans is never touched.
+// code fences and code spans is never touched, and kramdown's inline
+// $$...$$ is left to the converter, which reads it as inline maths.
 //
 // What it cannot translate, and what it drops, is listed with its line.
 //

@@ -47,6 +47,7 @@ TEST(LiquidTranslatorTest, TranslatesWhatTarnHasAFormFor) {
        "![x](/assets/x.png) ![y](/img/y.png)\n", 2},
       {"[pdf]({% link assets/a.pdf %}) {{site.url}}/feed.xml\n", "[pdf](/assets/a.pdf) /feed.xml\n",
        2},
+      {"<img src=\"{{ '/a.png' | prepend: site.baseurl }}\">\n", "<img src=\"/a.png\">\n", 1},
       {"{% include note.html %}\n", "<p>Note</p>\n", 1},
       // kramdown.
       {"* TOC\n{:toc}\n\n# One\n", "\n# One\n", 1},
