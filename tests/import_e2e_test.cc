@@ -481,6 +481,7 @@ TEST_F(ImportCommandTest, JekyllLiquidAndKramdownBecomeMarkdownThatBuilds) {
           "{% highlight python linenos %}\n# a comment\nprint(1)\n{% endhighlight %}\n\n"
           "## Second\n{: .second}\n\n"
           "{% include note.html %}\n\n"
+          "[again]({% link _posts/2017-10-29-other.md %}), [file]({% link assets/x.png %})\n\n"
           "`{{ kept }}` and {% raw %}{{ shown }}{% endraw %}, $$x_1$$ inline.\n");
   PutSite("jekyll/_posts/2017-11-02-left.md",
           "---\ntitle: Left\nslug: left\n---\nHello {{ page.title }}.\n\n"
@@ -496,9 +497,10 @@ TEST_F(ImportCommandTest, JekyllLiquidAndKramdownBecomeMarkdownThatBuilds) {
             "```python\n# a comment\nprint(1)\n```\n\n"
             "## Second {.second}\n\n"
             "<aside>An included note.</aside>\n\n"
+            "[again](../articles/other.html), [file](/assets/x.png)\n\n"
             "`{{ kept }}` and {{ shown }}, $$x_1$$ inline.\n");
   // Each construct left or dropped is reported with its file and line.
-  EXPECT_CONTAINS(imported.out, "old address /2017/11/01/liquid.html, 3 link(s) rewritten)");
+  EXPECT_CONTAINS(imported.out, "old address /2017/11/01/liquid.html, 5 link(s) rewritten)");
   EXPECT_CONTAINS(imported.out, "_posts/2017-11-01-liquid.md:5: * TOC {:toc}: dropped");
   EXPECT_CONTAINS(imported.out, "_posts/2017-11-01-liquid.md:10: {: .wide}: dropped");
   EXPECT_CONTAINS(imported.out, "_posts/2017-11-02-left.md:5: {{ page.title }}: not translated");
