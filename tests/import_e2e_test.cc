@@ -485,7 +485,11 @@ TEST_F(ImportCommandTest, JekyllLiquidAndKramdownBecomeMarkdownThatBuilds) {
           "`{{ kept }}` and {% raw %}{{ shown }}{% endraw %}, $$x_1$$ inline.\n");
   PutSite("jekyll/_posts/2017-11-02-left.md",
           "---\ntitle: Left\nslug: left\n---\nHello {{ page.title }}.\n\n"
-          "{% include card.html title=\"x\" %}\n");
+          "{% include card.html title=\"x\" %}\n![p](p.png)\n");
+  // Its picture's first folder holds another file: the post is translated
+  // again for the next one, and its remarks are still given once.
+  PutSite("jekyll/_posts/p.png", "p-bytes");
+  Put("static/images/2017-11-02-left/p.png", "other");
   Outcome imported = ImportMade("jekyll");
   ASSERT_EQ(imported.status, 0) << imported.out << imported.err;
   // Translated in place: code stays code, the raw block's text is shown,
@@ -503,7 +507,10 @@ TEST_F(ImportCommandTest, JekyllLiquidAndKramdownBecomeMarkdownThatBuilds) {
   EXPECT_CONTAINS(imported.out, "old address /2017/11/01/liquid.html, 5 link(s) rewritten)");
   EXPECT_CONTAINS(imported.out, "_posts/2017-11-01-liquid.md:5: * TOC {:toc}: dropped");
   EXPECT_CONTAINS(imported.out, "_posts/2017-11-01-liquid.md:10: {: .wide}: dropped");
-  EXPECT_CONTAINS(imported.out, "_posts/2017-11-02-left.md:5: {{ page.title }}: not translated");
+  const std::string left = "_posts/2017-11-02-left.md:5: {{ page.title }}: not translated";
+  EXPECT_CONTAINS(imported.out, left);
+  EXPECT_EQ(imported.out.find(left), imported.out.rfind(left)) << imported.out;
+  EXPECT_CONTAINS(imported.out, "its files in static/images/2017-11-02-left-2/");
   EXPECT_CONTAINS(
       imported.out,
       "_posts/2017-11-02-left.md:7: {% include card.html title=\"x\" %}: not translated");

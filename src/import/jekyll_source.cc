@@ -223,6 +223,7 @@ int JekyllSource::ReplaceOwnTags(const Post& post, const std::string&, std::stri
     return IncludeOf(name, out);
   };
   LiquidTranslator::Result result = LiquidTranslator::Translate(*text, lookup);
+  if (!remarked_.insert(post.file).second) result.remarks.clear();
   for (const LiquidTranslator::Remark& remark : result.remarks) {
     report().Note(report().Shown(post.file) + ":" + std::to_string(remark.line) + ": " +
                   remark.construct + ": " + remark.what);

@@ -17,6 +17,8 @@
 // Thread safety: none; the thread that runs the import uses it.
 #pragma once
 
+#include <set>
+
 #include "import/import_source.h"
 
 namespace tarn {
@@ -76,6 +78,9 @@ class JekyllSource : public ImportSource {
   // without Liquid of its own.
   bool IncludeOf(const std::string& name, std::string* text) const;
 
+  // The posts whose remarks are reported: the importer may translate a
+  // post more than once (for each folder its files may go to).
+  mutable std::set<std::filesystem::path> remarked_;
   std::string permalink_;                           // the site's pattern, spelled out
   std::map<std::string, std::string> collections_;  // output collection: its permalink
 };
