@@ -219,8 +219,8 @@ int JekyllSource::ReplaceOwnTags(const Post& post, const std::string&, std::stri
   LiquidTranslator::Lookup lookup;
   lookup.post = [this](const std::string& name) { return ArticleOf(name); };
   lookup.link = [this](const std::string& path) { return LinkOf(path); };
-  lookup.include = [this](const std::string& name, std::string* out) {
-    return IncludeOf(name, out);
+  lookup.include = [this, &post](const std::string& name, bool relative, std::string* out) {
+    return IncludeOf(relative ? post.file.parent_path() : root() / "_includes", name, out);
   };
   LiquidTranslator::Result result = LiquidTranslator::Translate(*text, lookup);
   if (!remarked_.insert(post.file).second) result.remarks.clear();
@@ -261,7 +261,8 @@ std::string JekyllSource::LinkOf(const std::string& path) const {
   return "/" + relative.generic_string();
 }
 
-bool JekyllSource::IncludeOf(const std::string& name, std::string* text) const {
+bool JekyllSource::IncludeOf(const fs::path& folder, const std::string& name,
+                             std::string* text) const {
   fs::path relative = fs::path(name).lexically_normal();
   std::string extension = ImportText::Lowered(relative.extension().string());
   if (relative.is_absolute() || relative.empty() || *relative.begin() == ".." ||
@@ -269,7 +270,7 @@ bool JekyllSource::IncludeOf(const std::string& name, std::string* text) const {
     return false;
   }
   std::string content;
-  if (!ReadTextFile((root() / "_includes" / relative).string(), &content) ||
+  if (!ReadTextFile((folder / relative).string(), &content) ||
       content.find("{{") != std::string::npos || content.find("{%") != std::string::npos) {
     return false;
   }

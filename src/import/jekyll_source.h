@@ -74,9 +74,10 @@ class JekyllSource : public ImportSource {
   // What {% link PATH %} leads to: a post's article or a static file's
   // path; "" when it names neither.
   std::string LinkOf(const std::string& path) const;
-  // The text of _includes/NAME when it is an HTML or Markdown file
+  // The text of folder/NAME when it is an HTML or Markdown file
   // without Liquid of its own.
-  bool IncludeOf(const std::string& name, std::string* text) const;
+  bool IncludeOf(const std::filesystem::path& folder, const std::string& name,
+                 std::string* text) const;
 
   // The posts whose remarks are reported: the importer may translate a
   // post more than once (for each folder its files may go to).

@@ -271,14 +271,18 @@ size_t Translation::Tag(const std::string& line, size_t at, const std::smatch& t
   std::string value;
   if (name == "post_url" && lookup_.post) value = lookup_.post(argument);
   if (name == "link" && lookup_.link) value = lookup_.link(argument);
-  if (name == "include" && lookup_.include && !lookup_.include(argument, &value)) value.clear();
+  const bool relative = name == "include_relative";
+  if ((name == "include" || relative) && lookup_.include &&
+      !lookup_.include(argument, relative, &value)) {
+    value.clear();
+  }
   if (value.empty()) {
     Remember(tag[0].str(), "not translated");
     out() += tag[0].str();
   } else {
     out() += value;
     ++result_->translated;
-    if (name != "include") ++result_->links;
+    if (name == "post_url" || name == "link") ++result_->links;
   }
   return after;
 }

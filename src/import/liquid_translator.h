@@ -2,7 +2,7 @@
 // post into the Markdown tarn renders, so that the imported file is what
 // the blogger edits from then on. highlight blocks become fenced code with
 // their language; raw blocks lose their tags and keep their text; comment
-// blocks go; post_url, link and include are resolved through the Lookup
+// blocks go; post_url, link, include and include_relative are resolved through the Lookup
 // the caller gives; {{ site.baseurl }}, {{ site.url }} and the
 // relative_url / absolute_url / prepend: site.baseurl filters on a quoted
 // path leave the path as a path of the new site, whose static files lie
@@ -35,8 +35,10 @@ class LiquidTranslator {
     std::function<std::string(const std::string& name)> post;
     // The link to what {% link PATH %} names (a path from the site's root).
     std::function<std::string(const std::string& path)> link;
-    // The text of _includes/NAME when it is plain HTML or Markdown.
-    std::function<bool(const std::string& name, std::string* text)> include;
+    // The text of the file include (relative false: in _includes/) or
+    // include_relative (true: beside the post) names, when it is plain
+    // HTML or Markdown.
+    std::function<bool(const std::string& name, bool relative, std::string* text)> include;
   };
 
   // One construct left as written or dropped.

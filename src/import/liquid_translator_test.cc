@@ -15,9 +15,9 @@ LiquidTranslator::Lookup TestLookup() {
   lookup.link = [](const std::string& path) {
     return path == "assets/a.pdf" ? std::string("/assets/a.pdf") : std::string();
   };
-  lookup.include = [](const std::string& name, std::string* text) {
+  lookup.include = [](const std::string& name, bool relative, std::string* text) {
     if (name != "note.html") return false;
-    *text = "<p>Note</p>";
+    *text = relative ? "Beside" : "<p>Note</p>";
     return true;
   };
   return lookup;
@@ -49,6 +49,7 @@ TEST(LiquidTranslatorTest, TranslatesWhatTarnHasAFormFor) {
        2},
       {"<img src=\"{{ '/a.png' | prepend: site.baseurl }}\">\n", "<img src=\"/a.png\">\n", 1},
       {"{% include note.html %}\n", "<p>Note</p>\n", 1},
+      {"{%- include_relative note.html -%}\n", "Beside\n", 1},
       // kramdown.
       {"* TOC\n{:toc}\n\n# One\n", "\n# One\n", 1},
       {"## Title {: #top .wide}\n", "## Title {#top .wide}\n", 1},
