@@ -8,8 +8,6 @@ namespace tarn {
 
 namespace {
 
-using Remark = LiquidTranslator::Remark;
-
 // A Liquid tag "{% name args %}" or output "{{ expression }}", with
 // Liquid's whitespace-trimming dashes.
 const std::regex kTag(R"(^\{%-?\s*(\w+)\s*(.*?)\s*-?%\})");
@@ -128,7 +126,7 @@ bool Translation::Block(const std::vector<std::string>& lines, size_t* i) {
     out() += line;
     return ++*i, true;
   }
-  if (std::regex_match(Chomped(line), kTocItem) && *i + 1 < lines.size() &&
+  if (std::regex_match(bare, kTocItem) && *i + 1 < lines.size() &&
       std::regex_match(Chomped(lines[*i + 1]), kTocList)) {
     Remember("* TOC {:toc}", "dropped: the theme shows the table of contents");
     ++result_->translated;
@@ -136,7 +134,7 @@ bool Translation::Block(const std::vector<std::string>& lines, size_t* i) {
     return *i += 2, true;
   }
   if (std::regex_match(bare, match, kBlockAttributes)) {
-    if (!HeadingAttributes(match[1].str())) Remember(Chomped(line), "dropped");
+    if (!HeadingAttributes(match[1].str())) Remember(bare, "dropped");
     return ++*i, true;
   }
   if (!std::regex_match(bare, match, kHighlight)) return false;
@@ -158,8 +156,9 @@ bool Translation::Block(const std::vector<std::string>& lines, size_t* i) {
     *i = j + 1;
     return true;
   }
-  Remember(Chomped(line), "not closed by {% endhighlight %}; not translated");
-  return false;
+  Remember(bare, "not closed by {% endhighlight %}; not translated");
+  out() += line;
+  return ++*i, true;
 }
 
 bool Translation::HeadingAttributes(const std::string& attributes) {
@@ -189,20 +188,21 @@ bool Translation::RawLine(const std::string& line, size_t from) {
   return true;
 }
 
-void Translation::Prose(const std::string& line) {
+void Translation::Prose(const std::string& whole) {
   std::smatch match;
-  const std::string bare = Chomped(line);
+  const std::string bare = Chomped(whole);
+  std::string line = whole;
   if (std::regex_match(bare, match, kHeading) && match[2].matched) {
     std::string form = HeadingForm(match[2].str());
     if (form.empty()) Remember("{:" + match[2].str() + "}", "dropped");
-    out() += match[1].str() + (form.empty() ? "" : " " + form) + line.substr(Chomped(line).size());
+    line = match[1].str() + (form.empty() ? "" : " " + form) + whole.substr(bare.size());
     ++result_->translated;
-    return;
   }
   for (size_t at = 0; at < line.size();) {
     if (line[at] == '`') {
       // A code span runs to the next run of as many backticks.
-      size_t run = line.find_first_not_of('`', at) - at;
+      size_t stop = line.find_first_not_of('`', at);
+      size_t run = (stop == std::string::npos ? line.size() : stop) - at;
       size_t close = line.find(std::string(run, '`'), at + run);
       while (close != std::string::npos && close + run < line.size() && line[close + run] == '`') {
         close = line.find(std::string(run, '`'), line.find_first_not_of('`', close));

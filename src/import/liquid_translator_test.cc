@@ -60,6 +60,7 @@ TEST(LiquidTranslatorTest, TranslatesWhatTarnHasAFormFor) {
       {"```liquid\n{% highlight c %}\n{{ site.url }}\n```\n",
        "```liquid\n{% highlight c %}\n{{ site.url }}\n```\n", 0},
       {"Inline $$x_1$$ maths and $5 prices.\n", "Inline $$x_1$$ maths and $5 prices.\n", 0},
+      {"# {{ site.baseurl }}/a {: #h}\nends with ``", "# /a {#h}\nends with ``", 2},
   };
   for (const Case& c : cases) {
     LiquidTranslator::Result result = LiquidTranslator::Translate(c.text, TestLookup());
