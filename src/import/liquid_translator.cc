@@ -8,6 +8,11 @@ namespace tarn {
 
 namespace {
 
+// The longest tag, output or attribute list looked for, and the longest
+// line read as a heading, fence or block tag: std::regex takes stack in
+// proportion to the text it walks, and posts may hold long lines.
+constexpr size_t kLongestConstruct = 2000;
+
 // A Liquid tag "{% name args %}" or output "{{ expression }}", with
 // Liquid's whitespace-trimming dashes.
 const std::regex kTag(R"(^\{%-?\s*(\w+)\s*(.*?)\s*-?%\})");
@@ -116,18 +121,20 @@ bool Translation::Block(const std::vector<std::string>& lines, size_t* i) {
     }
     return ++*i, true;
   }
-  if (!fence_.empty() || std::regex_match(bare, match, kFence)) {
+  const std::string head = bare.substr(0, kLongestConstruct);
+  if (!fence_.empty() || std::regex_match(head, match, kFence)) {
     if (fence_.empty()) {
       fence_ = match[1].str();
-    } else if (std::regex_match(bare, match, kFence) && match[1].str().rfind(fence_, 0) == 0 &&
+    } else if (std::regex_match(head, match, kFence) && match[1].str().rfind(fence_, 0) == 0 &&
                bare.find_first_not_of(" `~") == std::string::npos) {
       fence_.clear();  // a closing fence: as long a run, nothing after it
     }
     out() += line;
     return ++*i, true;
   }
+  if (bare.size() > kLongestConstruct) return false;
   if (std::regex_match(bare, kTocItem) && *i + 1 < lines.size() &&
-      std::regex_match(Chomped(lines[*i + 1]), kTocList)) {
+      std::regex_match(Chomped(lines[*i + 1]).substr(0, kLongestConstruct), kTocList)) {
     Remember("* TOC {:toc}", "dropped: the theme shows the table of contents");
     ++result_->translated;
     ++line_;
@@ -192,7 +199,8 @@ void Translation::Prose(const std::string& whole) {
   std::smatch match;
   const std::string bare = Chomped(whole);
   std::string line = whole;
-  if (std::regex_match(bare, match, kHeading) && match[2].matched) {
+  if (bare.size() <= kLongestConstruct && std::regex_match(bare, match, kHeading) &&
+      match[2].matched) {
     std::string form = HeadingForm(match[2].str());
     if (form.empty()) Remember("{:" + match[2].str() + "}", "dropped");
     line = match[1].str() + (form.empty() ? "" : " " + form) + whole.substr(bare.size());
@@ -220,7 +228,7 @@ void Translation::Prose(const std::string& whole) {
 }
 
 size_t Translation::Construct(const std::string& line, size_t at) {
-  const std::string rest = line.substr(at);
+  const std::string rest = line.substr(at, kLongestConstruct);
   std::smatch match;
   if (std::regex_search(rest, match, kTag)) return Tag(line, at, match);
   if (std::regex_search(rest, match, kOutput)) {

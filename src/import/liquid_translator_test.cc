@@ -99,5 +99,15 @@ TEST(LiquidTranslatorTest, ListsEachConstructLeftOrDroppedWithItsLine) {
   }
 }
 
+TEST(LiquidTranslatorTest, LongLinesAreWalkedWithoutExhaustingTheStack) {
+  const std::string filler(1 << 20, 'x');
+  for (const std::string& line :
+       {"{{ " + filler, "## " + filler + " {: #a}", "{: " + filler, "{% highlight c %}" + filler,
+        "```" + filler, "a `" + filler + "` {{ site.baseurl }}/b"}) {
+    LiquidTranslator::Result result = LiquidTranslator::Translate(line + "\n", TestLookup());
+    EXPECT_GE(result.text.size(), filler.size());
+  }
+}
+
 }  // namespace
 }  // namespace tarn
