@@ -485,7 +485,10 @@ TEST_F(ImportCommandTest, JekyllLiquidAndKramdownBecomeMarkdownThatBuilds) {
           "`{{ kept }}` and {% raw %}{{ shown }}{% endraw %}, $$x_1$$ inline.\n");
   PutSite("jekyll/_posts/2017-11-02-left.md",
           "---\ntitle: Left\nslug: left\n---\nHello {{ page.title }}.\n\n"
-          "{% include card.html title=\"x\" %}\n![p](p.png)\n");
+          "{% include card.html title=\"x\" %}\n![p](p.png)\n"
+          "[gone]({% post_url 2000-01-01-gone %})\n");
+  // A file of the name that is no post is not the post post_url names.
+  PutSite("jekyll/_posts/2000-01-01-gone.png", "png");
   // Its picture's first folder holds another file: the post is translated
   // again for the next one, and its remarks are still given once.
   PutSite("jekyll/_posts/p.png", "p-bytes");
@@ -511,6 +514,7 @@ TEST_F(ImportCommandTest, JekyllLiquidAndKramdownBecomeMarkdownThatBuilds) {
   EXPECT_CONTAINS(imported.out, left);
   EXPECT_EQ(imported.out.find(left), imported.out.rfind(left)) << imported.out;
   EXPECT_CONTAINS(imported.out, "its files in static/images/2017-11-02-left-2/");
+  EXPECT_CONTAINS(imported.out, "left.md:9: {% post_url 2000-01-01-gone %}: not translated");
   EXPECT_CONTAINS(
       imported.out,
       "_posts/2017-11-02-left.md:7: {% include card.html title=\"x\" %}: not translated");

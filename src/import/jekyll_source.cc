@@ -238,7 +238,12 @@ std::string JekyllSource::ArticleOf(const std::string& name) const {
   for (fs::recursive_directory_iterator it(root() / "_posts", ec), end; !ec && it != end;
        it.increment(ec)) {
     const fs::path& file = it->path();
-    if (file.stem().string() != stem || !it->is_regular_file(ec)) continue;
+    // A post's Markdown file; a symbolic link in the old site is not followed.
+    std::string extension = ImportText::Lowered(file.extension().string());
+    if (file.stem().string() != stem || (extension != ".md" && extension != ".markdown") ||
+        it->is_symlink(ec) || !it->is_regular_file(ec)) {
+      continue;
+    }
     std::string post_text;
     FrontMatter front;
     if (ReadTextFile(file.string(), &post_text))
@@ -270,7 +275,9 @@ bool JekyllSource::IncludeOf(const fs::path& folder, const std::string& name,
     return false;
   }
   std::string content;
-  if (!ReadTextFile((folder / relative).string(), &content) ||
+  std::error_code ec;
+  if (!fs::is_regular_file(fs::symlink_status(folder / relative, ec)) ||
+      !ReadTextFile((folder / relative).string(), &content) ||
       content.find("{{") != std::string::npos || content.find("{%") != std::string::npos) {
     return false;
   }
