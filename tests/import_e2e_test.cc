@@ -7,6 +7,7 @@
 
 #include <cstdlib>
 #include <filesystem>
+#include <regex>
 #include <string>
 #include <vector>
 
@@ -668,6 +669,76 @@ TEST_F(ImportCommandTest, SettingsAndAWelcomePostTheBloggerChangedAreKept) {
   ASSERT_TRUE(ReadTextFile(blog + "/_posts/Hello Tarn.md", &kept));
   EXPECT_EQ(kept, welcome + "\nMy own line.\n");
   EXPECT_CONTAINS(imported.out, "_posts/Hello Tarn.md: tarn init's welcome post, edited since");
+}
+
+TEST_F(ImportCommandTest, JekyllLiquidAndKramdownBecomeMarkdownThatBuilds) {
+  if (!UseShippedPages()) GTEST_SKIP() << "the shipped manager page has not been built";
+  PutSite("jekyll/_config.yml", "url: https://old.example.org\nbaseurl: /blog\n");
+  PutSite("jekyll/_includes/note.html", "<aside>An included note.</aside>\n");
+  PutSite("jekyll/_includes/card.html", "<div>{{ include.title }}</div>\n");
+  PutSite("jekyll/assets/x.png", "x-bytes");
+  PutSite("jekyll/_posts/2017-10-29-other.md", "---\ntitle: Other\nslug: other\n---\nOther.\n");
+  PutSite("jekyll/_posts/2017-11-01-liquid.md",
+          "---\ntitle: Liquid\nslug: liquid\n---\n"
+          "* TOC\n{:toc}\n\n"
+          "## First {: #first}\n\n"
+          "See [the other]({{ site.baseurl }}{% post_url 2017-10-29-other %}) and "
+          "![x]({{ '/assets/x.png' | relative_url }}){: .wide}\n\n"
+          "{% highlight python linenos %}\n# a comment\nprint(1)\n{% endhighlight %}\n\n"
+          "## Second\n{: .second}\n\n"
+          "{% include note.html %}\n\n"
+          "[again]({% link _posts/2017-10-29-other.md %}), [file]({% link assets/x.png %})\n\n"
+          "`{{ kept }}` and {% raw %}{{ shown }}{% endraw %}, $$x_1$$ inline.\n");
+  PutSite("jekyll/_posts/2017-11-02-left.md",
+          "---\ntitle: Left\nslug: left\n---\nHello {{ page.title }}.\n\n"
+          "{% include card.html title=\"x\" %}\n![p](p.png)\n"
+          "[gone]({% post_url 2000-01-01-gone %})\n");
+  // A file of the name that is no post is not the post post_url names.
+  PutSite("jekyll/_posts/2000-01-01-gone.png", "png");
+  // Its picture's first folder holds another file: the post is translated
+  // again for the next one, and its remarks are still given once.
+  PutSite("jekyll/_posts/p.png", "p-bytes");
+  Put("static/images/2017-11-02-left/p.png", "other");
+  Outcome imported = ImportMade("jekyll");
+  ASSERT_EQ(imported.status, 0) << imported.out << imported.err;
+  // Translated in place: code stays code, the raw block's text is shown,
+  // inline $$...$$ is left to the converter.
+  std::string post = Read("_posts/2017-11-01-liquid.md");
+  EXPECT_EQ(post.substr(post.find("\n---\n") + 5),
+            "\n## First {#first}\n\n"
+            "See [the other](../articles/other.html) and ![x](/assets/x.png)\n\n"
+            "```python\n# a comment\nprint(1)\n```\n\n"
+            "## Second {.second}\n\n"
+            "<aside>An included note.</aside>\n\n"
+            "[again](../articles/other.html), [file](/assets/x.png)\n\n"
+            "`{{ kept }}` and {{ shown }}, $$x_1$$ inline.\n");
+  // Each construct left or dropped is reported with its file and line.
+  EXPECT_CONTAINS(imported.out, "old address /2017/11/01/liquid.html, 5 link(s) rewritten)");
+  EXPECT_CONTAINS(imported.out, "_posts/2017-11-01-liquid.md:5: * TOC {:toc}: dropped");
+  EXPECT_CONTAINS(imported.out, "_posts/2017-11-01-liquid.md:10: {: .wide}: dropped");
+  const std::string left = "_posts/2017-11-02-left.md:5: {{ page.title }}: not translated";
+  EXPECT_CONTAINS(imported.out, left);
+  EXPECT_EQ(imported.out.find(left), imported.out.rfind(left)) << imported.out;
+  EXPECT_CONTAINS(imported.out, "its files in static/images/2017-11-02-left-2/");
+  EXPECT_CONTAINS(imported.out, "left.md:9: {% post_url 2000-01-01-gone %}: not translated");
+  EXPECT_CONTAINS(
+      imported.out,
+      "_posts/2017-11-02-left.md:7: {% include card.html title=\"x\" %}: not translated");
+
+  Outcome built = Run("build");
+  ASSERT_EQ(built.status, 0) << built.err;
+  std::string html = Read("public/articles/liquid.html");
+  // Outside code, no template syntax is left; the comment line is code,
+  // not a heading.
+  std::string prose = std::regex_replace(html, std::regex("<pre[^]*?</pre>|<code[^]*?</code>"), "");
+  for (const char* left : {"{%", "{{<", "{{%", "{:"})
+    EXPECT_EQ(prose.find(left), std::string::npos) << left;
+  EXPECT_EQ(html.find("<h1>a comment"), std::string::npos);
+  EXPECT_CONTAINS(html, "a comment");
+  EXPECT_CONTAINS(html, "href=\"../articles/other.html\"");
+  EXPECT_TRUE(Exists("public/articles/other.html"));
+  EXPECT_TRUE(Exists("public/assets/x.png"));
+  EXPECT_CONTAINS(html, "id=\"first\"");
 }
 
 }  // namespace

@@ -7,9 +7,11 @@
 #include <system_error>
 
 #include "content/front_matter.h"
+#include "content/post_index.h"
 #include "data/json_document.h"
 #include "data/text_file.h"
 #include "import/import_text.h"
+#include "import/liquid_translator.h"
 #include "import/source_settings.h"
 
 namespace tarn {
@@ -208,6 +210,81 @@ std::string JekyllSource::AddressOf(const Post& post, const FrontMatter& front,
       {"path", post.relative},
       {"name", Permalink::JekyllSlug(post.name, false, false)}};
   return Expanded(pattern, date, values, why);
+}
+
+}  // namespace tarn
+
+namespace tarn {
+
+int JekyllSource::ReplaceOwnTags(const Post& post, const std::string&, std::string* text) const {
+  LiquidTranslator::Lookup lookup;
+  lookup.post = [this](const std::string& name) { return ArticleOf(name); };
+  lookup.link = [this](const std::string& path) { return LinkOf(path); };
+  lookup.include = [this, &post](const std::string& name, bool relative, std::string* out) {
+    return IncludeOf(relative ? post.file.parent_path() : root() / "_includes", name, out);
+  };
+  LiquidTranslator::Result result = LiquidTranslator::Translate(*text, lookup);
+  if (!remarked_.insert(post.file).second) result.remarks.clear();
+  for (const LiquidTranslator::Remark& remark : result.remarks) {
+    report().Note(report().Shown(post.file) + ":" + std::to_string(remark.line) + ": " +
+                  remark.construct + ": " + remark.what);
+  }
+  *text = std::move(result.text);
+  return result.links;
+}
+
+std::string JekyllSource::ArticleOf(const std::string& name) const {
+  const std::string stem = fs::path(name).filename().string();
+  std::error_code ec;
+  for (fs::recursive_directory_iterator it(root() / "_posts", ec), end; !ec && it != end;
+       it.increment(ec)) {
+    const fs::path& file = it->path();
+    // A post's Markdown file; a symbolic link in the old site is not followed.
+    std::string extension = ImportText::Lowered(file.extension().string());
+    if (file.stem().string() != stem || (extension != ".md" && extension != ".markdown") ||
+        it->is_symlink(ec) || !it->is_regular_file(ec)) {
+      continue;
+    }
+    std::string post_text;
+    FrontMatter front;
+    if (ReadTextFile(file.string(), &post_text))
+      front.Read(post_text, "", [](const std::string&) {});
+    std::string slug = front.GetText("slug");
+    if (slug.empty()) slug = PostIndex::TitleOf(stem + ".md");
+    return PostIndex::ArticleLink("..", slug);
+  }
+  return "";
+}
+
+std::string JekyllSource::LinkOf(const std::string& path) const {
+  fs::path relative = fs::path(path).relative_path().lexically_normal();
+  if (relative.empty() || *relative.begin() == "..") return "";
+  if (*relative.begin() == "_posts") return ArticleOf(relative.stem().string());
+  std::error_code ec;
+  std::string extension = ImportText::Lowered(relative.extension().string());
+  bool page = extension == ".md" || extension == ".markdown" || extension == ".html";
+  if (page || !fs::is_regular_file(root() / relative, ec)) return "";
+  return "/" + relative.generic_string();
+}
+
+bool JekyllSource::IncludeOf(const fs::path& folder, const std::string& name,
+                             std::string* text) const {
+  fs::path relative = fs::path(name).lexically_normal();
+  std::string extension = ImportText::Lowered(relative.extension().string());
+  if (relative.is_absolute() || relative.empty() || *relative.begin() == ".." ||
+      (extension != ".html" && extension != ".md" && extension != ".markdown")) {
+    return false;
+  }
+  std::string content;
+  std::error_code ec;
+  if (!fs::is_regular_file(fs::symlink_status(folder / relative, ec)) ||
+      !ReadTextFile((folder / relative).string(), &content) ||
+      content.find("{{") != std::string::npos || content.find("{%") != std::string::npos) {
+    return false;
+  }
+  while (!content.empty() && content.back() == '\n') content.pop_back();
+  *text = std::move(content);
+  return true;
 }
 
 }  // namespace tarn
