@@ -13,7 +13,7 @@
 namespace tarn {
 namespace {
 
-constexpr OptionSpec kOptions[] = {
+constexpr OptionRule kOptions[] = {
     {.name = "jobs",
      .short_name = 'j',
      .kind = OptionKind::kNumber,

@@ -26,7 +26,7 @@ int Finish(const DeployOutcome& outcome) {
   return outcome.ok ? 0 : 1;
 }
 
-constexpr OptionSpec kOptions[] = {
+constexpr OptionRule kOptions[] = {
     {.name = "replace",
      .help = "go on over an earlier site on the remote that public/'s history does not share"},
 };

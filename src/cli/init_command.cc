@@ -20,7 +20,7 @@
 namespace tarn {
 namespace {
 
-constexpr OptionSpec kOptions[] = {
+constexpr OptionRule kOptions[] = {
     {.name = "from",
      .kind = OptionKind::kText,
      .help = "restore the blog backed up there with tarn backup",

@@ -15,7 +15,7 @@ using tarn::OptionParser;
 
 // The options a command line may hold anywhere, before or after the
 // command's name. The rest (unknown options too) is the command's to read.
-constexpr tarn::OptionSpec kCommonOptions[] = {
+constexpr tarn::OptionRule kCommonOptions[] = {
     {.name = "workspace",
      .short_name = 'w',
      .kind = tarn::OptionKind::kText,

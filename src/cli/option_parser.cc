@@ -44,8 +44,8 @@ bool OptionParser::Parse(const std::vector<std::string>& args, ParsedArgs* resul
   for (std::size_t i = 0; i < args.size(); ++i) {
     const std::string& arg = args[i];
     Match match;
-    const OptionSpec* spec = IsWord(arg) ? nullptr : Find(arg, &match);
-    if (!spec) {
+    const OptionRule* rule = IsWord(arg) ? nullptr : Find(arg, &match);
+    if (!rule) {
       if (!IsWord(arg) && !syntax_.keep_unknown) {
         *error = Fault(syntax_.unknown_option, arg);
         return false;
@@ -57,19 +57,19 @@ bool OptionParser::Parse(const std::vector<std::string>& args, ParsedArgs* resul
       result->words_.push_back(arg);
       continue;
     }
-    ParsedArgs::Value& value = result->values_[spec->name];
-    if (spec->kind == OptionKind::kFlag) {
-      if (spec->stops) return true;
+    ParsedArgs::Value& value = result->values_[rule->name];
+    if (rule->kind == OptionKind::kFlag) {
+      if (rule->stops) return true;
       continue;
     }
     if (!match.attached) {
       if (i + 1 == args.size()) {
-        *error = Report(match.spelling + " needs " + spec->needs);
+        *error = Report(match.spelling + " needs " + rule->needs);
         return false;
       }
       match.value = args[++i];
     }
-    if (!Convert(*spec, match, &value, error)) return false;
+    if (!Convert(*rule, match, &value, error)) return false;
   }
   if (result->words_.size() < syntax_.min_words) {
     *error = Fault(syntax_.missing_word, "");
@@ -78,7 +78,7 @@ bool OptionParser::Parse(const std::vector<std::string>& args, ParsedArgs* resul
   return true;
 }
 
-const OptionSpec* OptionParser::Find(std::string_view arg, Match* match) const {
+const OptionRule* OptionParser::Find(std::string_view arg, Match* match) const {
   if (arg.size() < 2) return nullptr;
   bool is_long = arg.starts_with("--");
   std::string_view name;
@@ -96,31 +96,31 @@ const OptionSpec* OptionParser::Find(std::string_view arg, Match* match) const {
     match->value = arg.substr(2);
     match->spelling = arg.substr(0, 2);
   }
-  for (const OptionSpec& spec : syntax_.options) {
-    bool named = is_long ? name == spec.name : spec.short_name == arg[1];
+  for (const OptionRule& rule : syntax_.options) {
+    bool named = is_long ? name == rule.name : rule.short_name == arg[1];
     // A flag takes no value: "--drafts=1" and "-dx" name no option.
-    if (named) return spec.kind == OptionKind::kFlag && match->attached ? nullptr : &spec;
+    if (named) return rule.kind == OptionKind::kFlag && match->attached ? nullptr : &rule;
   }
   return nullptr;
 }
 
-bool OptionParser::Convert(const OptionSpec& spec, const Match& match, ParsedArgs::Value* value,
+bool OptionParser::Convert(const OptionRule& rule, const Match& match, ParsedArgs::Value* value,
                            std::string* error) const {
   value->text = match.value;
-  if (spec.kind == OptionKind::kText) {
+  if (rule.kind == OptionKind::kText) {
     if (!match.value.empty()) return true;
-    *error = Report(match.spelling + " needs " + spec.needs);
+    *error = Report(match.spelling + " needs " + rule.needs);
     return false;
   }
   // Digits only: no sign, no blank, no base prefix.
   guint64 number = 0;
   if (!match.value.empty() &&
-      g_ascii_string_to_unsigned(match.value.c_str(), 10, static_cast<guint64>(spec.min),
-                                 static_cast<guint64>(spec.max), &number, nullptr)) {
+      g_ascii_string_to_unsigned(match.value.c_str(), 10, static_cast<guint64>(rule.min),
+                                 static_cast<guint64>(rule.max), &number, nullptr)) {
     value->number = static_cast<long>(number);
     return true;
   }
-  *error = Fault(spec.invalid, match.value);
+  *error = Fault(rule.invalid, match.value);
   return false;
 }
 
@@ -134,13 +134,13 @@ std::string OptionParser::Report(const std::string& line) const {
 
 std::string OptionParser::Listing() const {
   std::string text;
-  for (const OptionSpec& spec : syntax_.options) {
-    std::string left = spec.short_name ? std::string{'-', spec.short_name, ',', ' '} : "    ";
-    left = left + "--" + spec.name;
-    if (*spec.value_name) left = left + " " + spec.value_name;
+  for (const OptionRule& rule : syntax_.options) {
+    std::string left = rule.short_name ? std::string{'-', rule.short_name, ',', ' '} : "    ";
+    left = left + "--" + rule.name;
+    if (*rule.value_name) left = left + " " + rule.value_name;
     if (left.size() < kListingColumn) left.resize(kListingColumn, ' ');
     text += "  " + left + " ";
-    for (const char* c = spec.help; *c; ++c) {
+    for (const char* c = rule.help; *c; ++c) {
       text += *c;
       if (*c == '\n') text.append(kListingColumn + 3, ' ');
     }

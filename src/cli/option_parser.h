@@ -45,7 +45,7 @@ namespace tarn {
 enum class OptionKind { kFlag, kNumber, kText };
 
 // One option. Messages hold "{}" where the value goes.
-struct OptionSpec {
+struct OptionRule {
   const char* name;     // the long name, without "--"
   char short_name = 0;  // 0: none
   OptionKind kind = OptionKind::kFlag;
@@ -94,7 +94,7 @@ class OptionParser {
   // about a fault; "{}" in a message is the argument, a null message gives
   // the usage alone.
   struct Syntax {
-    std::span<const OptionSpec> options;
+    std::span<const OptionRule> options;
     std::size_t min_words = 0;
     std::size_t max_words = 0;
     // An unknown option is kept among the words, where it stands, instead
@@ -126,9 +126,9 @@ class OptionParser {
  private:
   struct Match;
   // The entry arg names, or nullptr.
-  const OptionSpec* Find(std::string_view arg, Match* match) const;
+  const OptionRule* Find(std::string_view arg, Match* match) const;
   // Checks a value option's value into *value; false with the fault.
-  bool Convert(const OptionSpec& spec, const Match& match, ParsedArgs::Value* value,
+  bool Convert(const OptionRule& rule, const Match& match, ParsedArgs::Value* value,
                std::string* error) const;
   // The text for a fault: message filled with argument, or the usage alone.
   std::string Fault(const char* message, std::string_view argument) const;

@@ -10,7 +10,7 @@ namespace {
 
 using Syntax = OptionParser::Syntax;
 
-constexpr OptionSpec kOptions[] = {
+constexpr OptionRule kOptions[] = {
     {.name = "jobs",
      .short_name = 'j',
      .kind = OptionKind::kNumber,
@@ -46,11 +46,11 @@ std::string Fault(const std::string& message) { return "t: " + message + "\n" + 
 // What was read, as "jobs=4 from=x drafts help [words]".
 std::string Describe(const ParsedArgs& args) {
   std::string text;
-  for (const OptionSpec& spec : kOptions) {
-    if (!args.Has(spec.name)) continue;
-    text += spec.name;
-    if (spec.kind == OptionKind::kNumber) text += "=" + std::to_string(args.Number(spec.name, -1));
-    if (spec.kind == OptionKind::kText) text += "=" + args.Text(spec.name);
+  for (const OptionRule& rule : kOptions) {
+    if (!args.Has(rule.name)) continue;
+    text += rule.name;
+    if (rule.kind == OptionKind::kNumber) text += "=" + std::to_string(args.Number(rule.name, -1));
+    if (rule.kind == OptionKind::kText) text += "=" + args.Text(rule.name);
     text += " ";
   }
   text += "[";
@@ -160,7 +160,7 @@ TEST(OptionParserTest, AbsentOptionsGiveTheFallback) {
 }
 
 TEST(OptionParserTest, ListsTheOptionsInColumns) {
-  constexpr OptionSpec kListed[] = {
+  constexpr OptionRule kListed[] = {
       {.name = "workspace",
        .short_name = 'w',
        .kind = OptionKind::kText,

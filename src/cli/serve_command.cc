@@ -29,7 +29,7 @@ namespace {
 
 constexpr int kDefaultPort = 4000;
 
-constexpr OptionSpec kOptions[] = {
+constexpr OptionRule kOptions[] = {
     {.name = "port",
      .short_name = 'p',
      .kind = OptionKind::kNumber,
