@@ -15,7 +15,7 @@
 namespace tarn {
 namespace {
 
-constexpr OptionSpec kOptions[] = {
+constexpr OptionRule kOptions[] = {
     {.name = "section",
      .kind = OptionKind::kText,
      .help = "import only these Hugo sections or Jekyll collections (NAME,NAME,...)",
