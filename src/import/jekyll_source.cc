@@ -7,7 +7,6 @@
 #include <system_error>
 
 #include "content/front_matter.h"
-#include "content/post_index.h"
 #include "data/json_document.h"
 #include "data/text_file.h"
 #include "import/import_text.h"
@@ -216,50 +215,41 @@ std::string JekyllSource::AddressOf(const Post& post, const FrontMatter& front,
 
 namespace tarn {
 
-int JekyllSource::ReplaceOwnTags(const Post& post, const std::string&, std::string* text) const {
+ImportSource::Translated JekyllSource::TranslateTags(const Post& post, const Articles& articles,
+                                                     const ImportReport& report,
+                                                     std::string* text) const {
   LiquidTranslator::Lookup lookup;
-  lookup.post = [this](const std::string& name) { return ArticleOf(name); };
-  lookup.link = [this](const std::string& path) { return LinkOf(path); };
-  lookup.include = [this, &post](const std::string& name, bool relative, std::string* out) {
+  lookup.post = [&](const std::string& name) { return ArticleOf(articles, name); };
+  lookup.link = [&](const std::string& path) { return LinkOf(articles, path); };
+  lookup.include = [&](const std::string& name, bool relative, std::string* out) {
     return IncludeOf(relative ? post.file.parent_path() : root() / "_includes", name, out);
   };
   LiquidTranslator::Result result = LiquidTranslator::Translate(*text, lookup);
-  if (!remarked_.insert(post.file).second) result.remarks.clear();
   for (const LiquidTranslator::Remark& remark : result.remarks) {
-    report().Note(report().Shown(post.file) + ":" + std::to_string(remark.line) + ": " +
-                  remark.construct + ": " + remark.what);
+    report.Note(report.Shown(post.file) + ":" + std::to_string(remark.line) + ": " +
+                remark.construct + ": " + remark.what);
   }
   *text = std::move(result.text);
-  return result.links;
+  return {0, result.links};
 }
 
-std::string JekyllSource::ArticleOf(const std::string& name) const {
+std::string JekyllSource::ArticleOf(const Articles& articles, const std::string& name) const {
+  // post_url names a post of a _posts/ folder by its file name.
   const std::string stem = fs::path(name).filename().string();
-  std::error_code ec;
-  for (fs::recursive_directory_iterator it(root() / "_posts", ec), end; !ec && it != end;
-       it.increment(ec)) {
-    const fs::path& file = it->path();
-    // A post's Markdown file; a symbolic link in the old site is not followed.
-    std::string extension = ImportText::Lowered(file.extension().string());
-    if (file.stem().string() != stem || (extension != ".md" && extension != ".markdown") ||
-        it->is_symlink(ec) || !it->is_regular_file(ec)) {
-      continue;
+  for (const auto& [file, article] : articles) {
+    const fs::path relative = file.lexically_relative(root());
+    if (file.stem().string() == stem &&
+        std::find(relative.begin(), relative.end(), "_posts") != relative.end()) {
+      return article;
     }
-    std::string post_text;
-    FrontMatter front;
-    if (ReadTextFile(file.string(), &post_text))
-      front.Read(post_text, "", [](const std::string&) {});
-    std::string slug = front.GetText("slug");
-    if (slug.empty()) slug = PostIndex::TitleOf(stem + ".md");
-    return PostIndex::ArticleLink("..", slug);
   }
   return "";
 }
 
-std::string JekyllSource::LinkOf(const std::string& path) const {
+std::string JekyllSource::LinkOf(const Articles& articles, const std::string& path) const {
   fs::path relative = fs::path(path).relative_path().lexically_normal();
   if (relative.empty() || *relative.begin() == "..") return "";
-  if (*relative.begin() == "_posts") return ArticleOf(relative.stem().string());
+  if (auto post = articles.find(root() / relative); post != articles.end()) return post->second;
   std::error_code ec;
   std::string extension = ImportText::Lowered(relative.extension().string());
   bool page = extension == ".md" || extension == ".markdown" || extension == ".html";

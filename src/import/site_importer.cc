@@ -236,7 +236,8 @@ bool SiteImporter::Convert(const Post& post, const ImportReport& report, std::st
   const std::string shown = report.Shown(post.file);
   FrontMatter front;
   front.Read(*text, shown, [&report](const std::string& message) { report.Note(message); });
-  const int translated = site_->TranslateTags(post, article_files_, report, text);
+  const ImportSource::Translated translated =
+      site_->TranslateTags(post, article_files_, report, text);
   std::string own;
   int rewritten = PlaceOwnFiles(post, report, text, copies, &own);
   if (rewritten < 0) {
@@ -248,7 +249,10 @@ bool SiteImporter::Convert(const Post& post, const ImportReport& report, std::st
   ImportSource::Address old = site_->OldAddress(post, front);
   std::vector<std::string> changes;
   if (post.draft) changes.push_back("a draft");
-  if (translated) changes.push_back(std::to_string(translated) + " template tag(s) translated");
+  if (translated.tags) {
+    changes.push_back(std::to_string(translated.tags) + " template tag(s) translated");
+  }
+  rewritten += translated.links;
   if (int linked = LinkToArticles(text)) {
     changes.push_back(std::to_string(linked) + " link(s) to imported posts");
   }
