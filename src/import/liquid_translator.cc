@@ -4,6 +4,8 @@
 #include <optional>
 #include <regex>
 
+#include "import/markdown_code.h"
+
 namespace tarn {
 
 namespace {
@@ -57,10 +59,12 @@ class Translation {
   const LiquidTranslator::Lookup& lookup_;
   LiquidTranslator::Result* result_;
   int line_ = 0;
-  std::string fence_;     // the open code fence's run, or ""
-  bool raw_ = false;      // inside {% raw %}
-  int raw_line_ = 0;      // where the open raw block began
-  bool comment_ = false;  // inside {% comment %}
+  std::vector<size_t> starts_;     // where each line of the text starts
+  MarkdownCode::Ranges indented_;  // the text's indented code blocks
+  std::string fence_;              // the open code fence's run, or ""
+  bool raw_ = false;               // inside {% raw %}
+  int raw_line_ = 0;               // where the open raw block began
+  bool comment_ = false;           // inside {% comment %}
 };
 
 std::vector<std::string> Lines(std::string_view text) {
@@ -88,6 +92,11 @@ std::string HeadingForm(const std::string& attributes) {
 
 void Translation::Run(std::string_view text) {
   std::vector<std::string> lines = Lines(text);
+  indented_ = MarkdownCode::FindIndented(text);
+  for (size_t start = 0; const std::string& line : lines) {
+    starts_.push_back(start);
+    start += line.size();
+  }
   size_t i = 0;
   // Front matter is data, not template text.
   if (!lines.empty() && Chomped(lines[0]) == "---") {
@@ -122,6 +131,10 @@ bool Translation::Block(const std::vector<std::string>& lines, size_t* i) {
     return ++*i, true;
   }
   const std::string head = bare.substr(0, kLongestConstruct);
+  if (fence_.empty() && MarkdownCode::At(indented_, starts_[*i])) {
+    out() += line;  // indented code is shown as written
+    return ++*i, true;
+  }
   if (!fence_.empty() || std::regex_match(head, match, kFence)) {
     if (fence_.empty()) {
       fence_ = match[1].str();

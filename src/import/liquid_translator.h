@@ -9,8 +9,9 @@
 // at its root; a kramdown attribute list on a heading becomes the
 // converter's {#id .class} where it holds only those, and goes otherwise;
 // "* TOC {:toc}" goes (the theme gives the table of contents). Text inside
-// code fences and code spans is never touched, and kramdown's inline
-// $$...$$ is left to the converter, which reads it as inline maths.
+// code blocks (fenced or indented, MarkdownCode) and code spans is never
+// touched, and kramdown's inline $$...$$ is left to the converter, which
+// reads it as inline maths.
 //
 // What it cannot translate, and what it drops, is listed with its line.
 //

@@ -59,6 +59,10 @@ TEST(LiquidTranslatorTest, TranslatesWhatTarnHasAFormFor) {
        "---\ntitle: \"{{ x }}\"\n---\n`{{ site.baseurl }}` ``{% post_url a %}``\n", 0},
       {"```liquid\n{% highlight c %}\n{{ site.url }}\n```\n",
        "```liquid\n{% highlight c %}\n{{ site.url }}\n```\n", 0},
+      // Indented code, after a blank line or a heading, is code.
+      {"Text\n\n    {{ site.url }}/a {% post_url 2017-10-29-name %}\n\n{{ site.url }}/b\n",
+       "Text\n\n    {{ site.url }}/a {% post_url 2017-10-29-name %}\n\n/b\n", 1},
+      {"# H\n\t{% raw %}\nText\n    {{ site.url }}/c\n", "# H\n\t{% raw %}\nText\n    /c\n", 1},
       {"Inline $$x_1$$ maths and $5 prices.\n", "Inline $$x_1$$ maths and $5 prices.\n", 0},
       {"# {{ site.baseurl }}/a {: #h}\nends with ``", "# /a {#h}\nends with ``", 2},
   };
