@@ -7,10 +7,12 @@
 
 #include <cstdlib>
 #include <filesystem>
+#include <map>
 #include <regex>
 #include <string>
 #include <vector>
 
+#include "data/json_document.h"
 #include "data/text_file.h"
 #include "import/post_links.h"
 #include "support/workspace_test.h"
@@ -739,6 +741,46 @@ TEST_F(ImportCommandTest, JekyllLiquidAndKramdownBecomeMarkdownThatBuilds) {
   EXPECT_TRUE(Exists("public/articles/other.html"));
   EXPECT_TRUE(Exists("public/assets/x.png"));
   EXPECT_CONTAINS(html, "id=\"first\"");
+}
+
+TEST_F(ImportCommandTest, JekyllsExcerptSeparatorBecomesTheExcerptMarker) {
+  if (!UseShippedPages()) GTEST_SKIP() << "the shipped manager page has not been built";
+  PutSite("jekyll/_config.yml", "excerpt_separator: <!-- cut -->\n");
+  // The site's separator, first met in code, then twice in the text.
+  PutSite("jekyll/_posts/2020-01-01-site.md",
+          "---\ntitle: Site\n---\nIntro.\n\n```\n<!-- cut -->\n```\n\n<!-- cut -->\n\n"
+          "Rest.\n\n<!-- cut -->\n");
+  // The post's own separator, within a paragraph.
+  PutSite("jekyll/_posts/2020-01-02-own.md",
+          "---\ntitle: Own\nexcerpt_separator: \"[cut]\"\n---\nFirst. [cut] Second.\n");
+  PutSite("jekyll/_posts/2020-01-03-none.md", "---\ntitle: None\n---\nOnly.\n\nMore.\n");
+  Outcome imported = ImportMade("jekyll");
+  ASSERT_EQ(imported.status, 0) << imported.out << imported.err;
+  auto body = [this](const std::string& name) {
+    std::string post = Read("_posts/" + name);
+    return post.substr(post.find("\n---\n") + 5);
+  };
+  EXPECT_EQ(body("2020-01-01-site.md"),
+            "Intro.\n\n```\n<!-- cut -->\n```\n\n<!--more-->\n\nRest.\n\n<!-- cut -->\n");
+  EXPECT_EQ(body("2020-01-02-own.md"), "First. \n<!--more-->\n Second.\n");
+  EXPECT_EQ(body("2020-01-03-none.md"), "Only.\n\nMore.\n");
+
+  // Built, the posts' excerpts end where the separator stood.
+  Outcome built = Run("build");
+  ASSERT_EQ(built.status, 0) << built.err;
+  JsonDocument db;
+  ASSERT_TRUE(db.Parse(Read("public/database.json")));
+  std::map<std::string, std::string> excerpts;
+  for (int i = 0; i < db.GetCount("posts"); ++i) {
+    const std::string post = "posts[" + std::to_string(i) + "]";
+    excerpts[db.GetText(post + ".title")] = db.GetText(post + ".excerpt");
+  }
+  EXPECT_CONTAINS(excerpts["Site"], "Intro.");
+  EXPECT_CONTAINS(excerpts["Site"], "&lt;!-- cut --&gt;");
+  EXPECT_EQ(excerpts["Site"].find("Rest."), std::string::npos) << excerpts["Site"];
+  EXPECT_CONTAINS(excerpts["Own"], "First.");
+  EXPECT_EQ(excerpts["Own"].find("Second."), std::string::npos) << excerpts["Own"];
+  EXPECT_EQ(excerpts["None"], "");
 }
 
 }  // namespace

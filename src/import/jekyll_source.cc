@@ -11,6 +11,7 @@
 #include "data/text_file.h"
 #include "import/import_text.h"
 #include "import/liquid_translator.h"
+#include "import/markdown_code.h"
 #include "import/source_settings.h"
 
 namespace tarn {
@@ -20,6 +21,20 @@ namespace fs = std::filesystem;
 namespace {
 
 constexpr char kCollectionPermalink[] = "/:collection/:path:output_ext";
+
+// text with the first separator outside its code made tarn's excerpt
+// marker, on a line of its own. A separator of white space alone (Jekyll's
+// default, the first paragraph) is left to the theme's summaries.
+std::string MarkExcerpt(const std::string& text, const std::string& separator) {
+  if (separator.find_first_not_of(" \t\r\n") == std::string::npos) return text;
+  bool marked = false;
+  return MarkdownCode::ChangeOutside(text, separator, [&](size_t at) -> MarkdownCode::Change {
+    if (marked) return {false, std::string::npos, ""};
+    marked = true;
+    const size_t end = at + separator.size();
+    return {true, end, MarkdownCode::OnOwnLines(text, at, end, "<!--more-->")};
+  });
+}
 
 }  // namespace
 
@@ -58,6 +73,7 @@ bool JekyllSource::LoadSettings() {
   SourceSettings config;
   if (!LoadSettingsFile(root() / "_config.yml", &config)) return false;
   permalink_ = PatternOf(PermalinkSetting(config, "date"));
+  excerpt_separator_ = config.Text("excerpt_separator");
   set_time_zone(config.Text("timezone"));
   ReadSiteValues(config);
   set_base_url(config.Text("url"), config.Text("baseurl"));
@@ -224,6 +240,10 @@ ImportSource::Translated JekyllSource::TranslateTags(const Post& post, const Art
   lookup.include = [&](const std::string& name, bool relative, std::string* out) {
     return IncludeOf(relative ? post.file.parent_path() : root() / "_includes", name, out);
   };
+  FrontMatter front;
+  front.Read(*text, "", [](const std::string&) {});
+  const std::string separator = front.GetText("excerpt_separator");
+  *text = MarkExcerpt(*text, separator.empty() ? excerpt_separator_ : separator);
   LiquidTranslator::Result result = LiquidTranslator::Translate(*text, lookup);
   for (const LiquidTranslator::Remark& remark : result.remarks) {
     report.Note(report.Shown(post.file) + ":" + std::to_string(remark.line) + ": " +

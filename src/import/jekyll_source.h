@@ -12,7 +12,7 @@
 // their old addresses following the collection's permalink
 // (/:collection/:path:output_ext by default); undated ones are reported.
 // tags and categories written as one text are lists split at white space,
-// as Jekyll reads them.
+// as Jekyll reads them. A configured excerpt_separator becomes <!--more-->.
 //
 // Thread safety: none; the thread that runs the import uses it.
 #pragma once
@@ -50,6 +50,8 @@ class JekyllSource : public ImportSource {
   std::vector<std::filesystem::path> LooseFiles() const override;
   // Translates the post's Liquid tags and kramdown markup
   // (LiquidTranslator); each one left or dropped is reported with its line.
+  // The excerpt_separator of the post, or else of the site, becomes tarn's
+  // excerpt marker where it first stands outside code.
   // Counts the links and paths it rewrote, not the tags.
   Translated TranslateTags(const Post& post, const Articles& articles, const ImportReport& report,
                            std::string* text) const override;
@@ -78,6 +80,7 @@ class JekyllSource : public ImportSource {
                  std::string* text) const;
 
   std::string permalink_;                           // the site's pattern, spelled out
+  std::string excerpt_separator_;                   // the site's, or ""
   std::map<std::string, std::string> collections_;  // output collection: its permalink
 };
 
