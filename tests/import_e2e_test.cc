@@ -558,14 +558,13 @@ TEST_F(ImportCommandTest, HugoShortcodesBecomeMarkdownAndTheRestAreReported) {
   const std::string page = Read("public/articles/all.html");
   EXPECT_CONTAINS(page, "<code class=\"language-html\">&lt;!DOCTYPE html&gt;");
   EXPECT_CONTAINS(page, "<figcaption><strong>A cat</strong> Sleeping</figcaption>");
-  const size_t image = page.find("<img src=\"../images/all/cat.png\"");
-  EXPECT_NE(image, std::string::npos);
-  EXPECT_TRUE(Exists("public/images/all/cat.png"));
-  EXPECT_CONTAINS(page, "href=\"https://www.youtube.com/watch?v=w7Ft2ymGmfc\"");
-  EXPECT_CONTAINS(page, "href=\"https://vimeo.com/146022717\"");
-  EXPECT_CONTAINS(page, "href=\"https://x.com/SanDiegoZoo/status/1453110110599868418\"");
-  EXPECT_CONTAINS(page, "href=\"https://gist.github.com/spf13/7896402\"");
-  EXPECT_CONTAINS(page, "href=\"https://www.instagram.com/p/CxOWiQNP2MO/\"");
+  EXPECT_CONTAINS(page, "<img src=\"../images/all/cat.png\"");
+  for (const std::string address :
+       {"www.youtube.com/watch?v=w7Ft2ymGmfc", "vimeo.com/146022717",
+        "x.com/SanDiegoZoo/status/1453110110599868418", "gist.github.com/spf13/7896402",
+        "www.instagram.com/p/CxOWiQNP2MO/"}) {
+    EXPECT_CONTAINS(page, "href=\"https://" + address + "\"");
+  }
   EXPECT_EQ(page.find("<iframe"), std::string::npos);
   EXPECT_EQ(page.find("<h1>not a heading"), std::string::npos);
   ExpectWholeSite(imported, {"{{< unknown thing >}}", "{{< ref \"missing\" >}}"},
@@ -610,8 +609,9 @@ TEST_F(ImportCommandTest, HexoTagsBecomeMarkdownAndTheRestAreReported) {
   EXPECT_CONTAINS(page, "<code class=\"language-python\"># not a heading");
   EXPECT_CONTAINS(page, "<blockquote class=\"pullquote wide\">");
   EXPECT_CONTAINS(page, "<img src=\"../images/all/cat.png\"");
-  EXPECT_CONTAINS(page, "href=\"https://www.youtube.com/watch?v=w7Ft2ymGmfc\"");
-  EXPECT_CONTAINS(page, "href=\"https://vimeo.com/146022717\"");
+  for (const std::string address : {"www.youtube.com/watch?v=w7Ft2ymGmfc", "vimeo.com/146022717"}) {
+    EXPECT_CONTAINS(page, "href=\"https://" + address + "\"");
+  }
   EXPECT_EQ(page.find("<iframe"), std::string::npos);
   ExpectWholeSite(imported, {"{% asset_img dog.png %}", "{% unknown %}"});
 }
