@@ -94,7 +94,16 @@ size_t ListContentAt(std::string_view text, size_t at) {
   }
   if (after > marker && after < text.size() && (text[after] == '.' || text[after] == ')')) {
     ++after;
-  } else if (after == marker && after < text.size() && std::strchr("-*+", text[after])) {
+  } else if (after == marker && after < text.size() && text[after] != '\0' &&
+             std::strchr("-*+", text[after])) {
+    // "* * *" and "- - -" are thematic breaks, not items.
+    const size_t end = text.find('\n', marker);
+    const std::string_view rest =
+        text.substr(marker, end == std::string_view::npos ? end : end - marker);
+    if (rest.find_first_not_of(std::string(1, text[after]) + " \t\r") == std::string_view::npos &&
+        std::count(rest.begin(), rest.end(), text[after]) >= 3) {
+      return 0;
+    }
     ++after;
   } else {
     return 0;

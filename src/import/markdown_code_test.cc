@@ -35,6 +35,7 @@ TEST(MarkdownCodeTest, FindsFrontMatterFencesAndSpans) {
       {"- item\n\n    more\n\n      code\n", {"      code\n"}},
       {"1. one\n\n     more\n\n  * two\n\n    more\n", {}},
       {"- item\n\nAfter\n\n    code\n", {"    code\n"}},
+      {"* * *\n\n    code\n", {"    code\n"}},
   };
   for (const auto& [markdown, code] : cases) EXPECT_EQ(Code(markdown), code) << markdown;
 }
