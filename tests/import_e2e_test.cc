@@ -257,6 +257,18 @@ TEST_F(ImportCommandTest, APostsFilesNeverLandOnOthersAndARerunCompletesThem) {
   EXPECT_FALSE(Exists("static/images/hello-world-2/cat.png"));
 }
 
+TEST_F(ImportCommandTest, APostWhoseFilesFindNoFolderIsSkipped) {
+  Put("static/images/hello-world/cat.png", "another cat");
+  for (int k = 2; k <= 100; ++k) {
+    Put("static/images/hello-world-" + std::to_string(k) + "/cat.png", "another cat");
+  }
+  Outcome imported = Import("hexo");
+  EXPECT_CONTAINS(imported.out,
+                  "skipped source/_posts/hello-world.md: static/images/hello-world/ and the 99 "
+                  "folders after it all hold other files of the same names\n");
+  EXPECT_FALSE(Exists("_posts/hello-world.md"));
+}
+
 TEST_F(ImportCommandTest, ImportedPostsBuildWithWorkingImagesAndOldAddresses) {
   // Real image tags need the shipped manager page.
   if (!UseShippedPages()) GTEST_SKIP() << "the shipped manager page has not been built";
