@@ -5,6 +5,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <filesystem>
 #include <map>
@@ -56,16 +57,23 @@ class ImportCommandTest : public WorkspaceTest {
     EXPECT_EQ(built.status, 0) << built.err;
     return built.status == 0;
   }
+  // What a whole imported site is checked against.
+  struct SiteCheck {
+    // Constructs left as written, each of which the import's report names
+    // with its file and line.
+    std::vector<std::string> left;
+    // What posts show of the syntax on purpose (Hugo's escaped shortcodes).
+    std::vector<std::string> examples;
+    // The path the old site lay under on its host ("/blog"), which its
+    // links from the host's root start with; "" for its root.
+    std::string base_path;
+  };
   // The check of a whole imported site, after its build: outside <pre>
-  // and <code>, no page of public/ holds template syntax but the constructs
-  // in left, each of which the import's report names with its file and
-  // line; every link to an article and every image of the article pages
-  // reaches a file of public/; every old address of a post leads to its
-  // article.
-  // examples: what posts show of the syntax on purpose (Hugo's escaped
-  // shortcodes), not reported.
-  void ExpectWholeSite(const Outcome& imported, const std::vector<std::string>& left,
-                       const std::vector<std::string>& examples = {});
+  // and <code>, no page of public/ holds template syntax but what check
+  // allows; every link to an article and every image of the article pages
+  // reaches a file of public/, one from the host's root only under the
+  // base path; every old address of a post leads to its article.
+  void ExpectWholeSite(const Outcome& imported, const SiteCheck& check);
   // Puts the manager page the build ships (markdown-it) into the
   // workspace, for real article pages; false when it has not been built.
   bool UseShippedPages() {
@@ -109,11 +117,11 @@ std::vector<std::string> Targets(const std::string& html, const std::string& att
   return targets;
 }
 
-void ImportCommandTest::ExpectWholeSite(const Outcome& imported,
-                                        const std::vector<std::string>& left,
-                                        const std::vector<std::string>& examples) {
+void ImportCommandTest::ExpectWholeSite(const Outcome& imported, const SiteCheck& check) {
   // The report's line: "FILE:LINE: CONSTRUCT ...".
-  for (const std::string& construct : left) EXPECT_CONTAINS(imported.out, ": " + construct);
+  for (const std::string& construct : check.left) {
+    EXPECT_CONTAINS(imported.out, ": " + construct);
+  }
   const std::regex code("<pre[^]*?</pre>|<code[^]*?</code>");
   int reached = 0;  // links and images followed
   int redirects = 0;
@@ -123,7 +131,7 @@ void ImportCommandTest::ExpectWholeSite(const Outcome& imported,
     std::string page;
     ASSERT_TRUE(ReadTextFile(entry.path().string(), &page));
     std::string prose = std::regex_replace(page, code, "");
-    for (const std::vector<std::string>* shown_ones : {&left, &examples}) {
+    for (const std::vector<std::string>* shown_ones : {&check.left, &check.examples}) {
       for (const std::string& construct : *shown_ones) {
         const std::string shown = Escaped(construct);
         for (size_t at; (at = prose.find(shown)) != std::string::npos;) {
@@ -137,8 +145,7 @@ void ImportCommandTest::ExpectWholeSite(const Outcome& imported,
           << entry.path() << ": " << prose.substr(at == std::string::npos ? 0 : at, 60);
     }
     if (entry.path().parent_path() != pub / "articles") continue;
-    // Images, and links to articles and to files of images/, relative or
-    // from the site's root.
+    // Images, and links to articles and to files of images/.
     std::vector<std::string> targets = Targets(page, "src=\"");
     for (const std::string& href : Targets(page, "href=\"")) {
       if (href.find("articles/") != std::string::npos ||
@@ -150,7 +157,13 @@ void ImportCommandTest::ExpectWholeSite(const Outcome& imported,
       if (target.find("://") != std::string::npos || target.rfind("data:", 0) == 0) continue;
       ++reached;
       target = PostLinks::Decode(target.substr(0, target.find_first_of("#?")));
-      fs::path file = target[0] == '/' ? pub / target.substr(1) : pub / "articles" / target;
+      fs::path file = pub / "articles" / target;
+      if (target[0] == '/') {
+        // From the host's root: right only under the site's base path.
+        const std::string under = check.base_path + "/";
+        EXPECT_EQ(target.rfind(under, 0), 0u) << entry.path() << ": " << target;
+        file = pub / target.substr(std::min(under.size(), target.size()));
+      }
       EXPECT_TRUE(fs::is_regular_file(file)) << entry.path() << ": " << target;
     }
   }
@@ -530,7 +543,7 @@ TEST_F(ImportCommandTest, EverySectionAndCollectionWithTheirDatesBuildsWithItsOl
     EXPECT_CONTAINS(Read("public/" + std::string(old_page)), article);
     EXPECT_TRUE(Exists("public/" + std::string(article))) << article;
   }
-  ExpectWholeSite(jekyll, {});
+  ExpectWholeSite(jekyll, {.base_path = "/blog"});
   // Links between the posts lead to the articles without a redirect.
   EXPECT_CONTAINS(Read("public/articles/first.html"), "href=\"../articles/second.html#part\"");
   EXPECT_CONTAINS(Read("public/articles/2019-05-06-tagged.html"),
@@ -579,8 +592,8 @@ TEST_F(ImportCommandTest, HugoShortcodesBecomeMarkdownAndTheRestAreReported) {
   }
   EXPECT_EQ(page.find("<iframe"), std::string::npos);
   EXPECT_EQ(page.find("<h1>not a heading"), std::string::npos);
-  ExpectWholeSite(imported, {"{{< unknown thing >}}", "{{< ref \"missing\" >}}"},
-                  {"{{< youtube ID >}}"});
+  ExpectWholeSite(imported, {.left = {"{{< unknown thing >}}", "{{< ref \"missing\" >}}"},
+                             .examples = {"{{< youtube ID >}}"}});
 }
 
 TEST_F(ImportCommandTest, HexoTagsBecomeMarkdownAndTheRestAreReported) {
@@ -625,7 +638,7 @@ TEST_F(ImportCommandTest, HexoTagsBecomeMarkdownAndTheRestAreReported) {
     EXPECT_CONTAINS(page, "href=\"https://" + address + "\"");
   }
   EXPECT_EQ(page.find("<iframe"), std::string::npos);
-  ExpectWholeSite(imported, {"{% asset_img dog.png %}", "{% unknown %}"});
+  ExpectWholeSite(imported, {.left = {"{% asset_img dog.png %}", "{% unknown %}"}});
 }
 
 TEST_F(ImportCommandTest, AnImportWithoutPostsFailsAndSaysWhatItLeftBehind) {
@@ -798,11 +811,11 @@ TEST_F(ImportCommandTest, JekyllLiquidAndKramdownBecomeMarkdownThatBuilds) {
   std::string post = Read("_posts/2017-11-01-liquid.md");
   EXPECT_EQ(post.substr(post.find("\n---\n") + 5),
             "\n## First {#first}\n\n"
-            "See [the other](../articles/other.html) and ![x](/assets/x.png)\n\n"
+            "See [the other](../articles/other.html) and ![x](../assets/x.png)\n\n"
             "```python\n# a comment\nprint(1)\n```\n\n"
             "## Second {.second}\n\n"
             "<aside>An included note.</aside>\n\n"
-            "[again](../articles/other.html), [file](/assets/x.png)\n\n"
+            "[again](../articles/other.html), [file](../assets/x.png)\n\n"
             "`{{ kept }}` and {{ shown }}, $$x_1$$ inline.\n");
   // Each construct left or dropped is reported with its file and line.
   EXPECT_CONTAINS(imported.out, "old address /2017/11/01/liquid.html, 5 link(s) rewritten)");
@@ -818,8 +831,9 @@ TEST_F(ImportCommandTest, JekyllLiquidAndKramdownBecomeMarkdownThatBuilds) {
       "_posts/2017-11-02-left.md:7: {% include card.html title=\"x\" %}: not translated");
 
   ASSERT_TRUE(BuildOk());
-  ExpectWholeSite(imported,
-                  {"{% include card.html title=\"x\" %}", "{% post_url 2000-01-01-gone %}"});
+  ExpectWholeSite(
+      imported, {.left = {"{% include card.html title=\"x\" %}", "{% post_url 2000-01-01-gone %}"},
+                 .base_path = "/blog"});
   std::string html = Read("public/articles/liquid.html");
   // The comment line is code, not a heading.
   EXPECT_EQ(html.find("<h1>a comment"), std::string::npos);

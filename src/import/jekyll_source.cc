@@ -12,6 +12,7 @@
 #include "import/import_text.h"
 #include "import/liquid_translator.h"
 #include "import/markdown_code.h"
+#include "import/post_links.h"
 #include "import/source_settings.h"
 
 namespace tarn {
@@ -240,6 +241,7 @@ ImportSource::Translated JekyllSource::TranslateTags(const Post& post, const Art
   lookup.include = [&](const std::string& name, bool relative, std::string* out) {
     return IncludeOf(relative ? post.file.parent_path() : root() / "_includes", name, out);
   };
+  lookup.static_file = [this](const std::string& path) { return StaticLink(path); };
   FrontMatter front;
   front.Read(*text, "", [](const std::string&) {});
   const std::string separator = front.GetText("excerpt_separator");
@@ -274,7 +276,25 @@ std::string JekyllSource::LinkOf(const Articles& articles, const std::string& pa
   std::string extension = ImportText::Lowered(relative.extension().string());
   bool page = extension == ".md" || extension == ".markdown" || extension == ".html";
   if (page || !fs::is_regular_file(root() / relative, ec)) return "";
-  return "/" + relative.generic_string();
+  std::string link = StaticLink("/" + relative.generic_string());
+  return link.empty() ? "/" + relative.generic_string() : link;
+}
+
+std::string JekyllSource::StaticLink(const std::string& path) const {
+  const std::string relative =
+      fs::path(PostLinks::Decode(path)).relative_path().lexically_normal().generic_string();
+  if (relative.empty() || relative.rfind("..", 0) == 0) return "";
+  for (const StaticRoot& static_root : StaticRoots()) {
+    const std::string& prefix = static_root.prefix;
+    std::error_code ec;
+    if (relative.compare(0, prefix.size(), prefix) == 0 &&
+        fs::is_regular_file(
+            fs::symlink_status(static_root.folder / relative.substr(prefix.size()), ec))) {
+      // Articles lie in articles/, the static files at the site's root.
+      return "../" + PostLinks::Encode(relative);
+    }
+  }
+  return "";
 }
 
 bool JekyllSource::IncludeOf(const fs::path& folder, const std::string& name,

@@ -74,6 +74,9 @@ class JekyllSource : public ImportSource {
   // What {% link PATH %} leads to: a post's article or a static file's
   // path; "" when it names neither.
   std::string LinkOf(const Articles& articles, const std::string& path) const;
+  // The link from an article page to the static file the site path
+  // ("/assets/x.png") names, when the import copies it; "" otherwise.
+  std::string StaticLink(const std::string& path) const;
   // The text of folder/NAME when it is an HTML or Markdown file
   // without Liquid of its own.
   bool IncludeOf(const std::filesystem::path& folder, const std::string& name,
