@@ -70,6 +70,8 @@ TEST(LiquidTranslatorTest, TranslatesWhatTarnHasAFormFor) {
       {"Text\n\n    {{ site.url }}/a {% post_url 2017-10-29-name %}\n\n{{ site.url }}/b\n",
        "Text\n\n    {{ site.url }}/a {% post_url 2017-10-29-name %}\n\n/b\n", 1},
       {"# H\n\t{% raw %}\nText\n    {{ site.url }}/c\n", "# H\n\t{% raw %}\nText\n    /c\n", 1},
+      {"1. One\n\n    ```\n    {{ site.url }}/d\n    ```\n",
+       "1. One\n\n    ```\n    {{ site.url }}/d\n    ```\n", 0},
       {"Inline $$x_1$$ maths and $5 prices.\n", "Inline $$x_1$$ maths and $5 prices.\n", 0},
       {"# {{ site.baseurl }}/a {: #h}\nends with ``", "# /a {#h}\nends with ``", 2},
   };

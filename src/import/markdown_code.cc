@@ -7,10 +7,11 @@ namespace tarn {
 
 namespace {
 
-// The fence opening line at holds ("```", "~~~~"), or "" when it holds none.
-std::string_view FenceAt(std::string_view text, size_t at) {
+// The fence opening line at holds ("```", "~~~~") after at most
+// max_indent spaces, or "" when it holds none.
+std::string_view FenceAt(std::string_view text, size_t at, size_t max_indent = 3) {
   size_t indent = 0;
-  while (indent < 3 && at + indent < text.size() && text[at + indent] == ' ') ++indent;
+  while (indent < max_indent && at + indent < text.size() && text[at + indent] == ' ') ++indent;
   size_t begin = at + indent;
   if (begin >= text.size() || (text[begin] != '`' && text[begin] != '~')) return {};
   size_t end = begin;
@@ -144,12 +145,15 @@ class BlockWalk {
   }
 
  private:
-  // The end of the fenced block opening at line, or 0 when none does.
+  // The end of the fenced block opening at line, or 0 when none does. In
+  // a list item the fence may stand as far in as the item's text, and
+  // three spaces more.
   size_t FenceEnd(size_t line) const {
-    std::string_view fence = FenceAt(text_, line);
+    const size_t max_indent = list_content_ + 3;
+    std::string_view fence = FenceAt(text_, line, max_indent);
     if (fence.empty()) return 0;
     for (size_t next = LineEnd(text_, line); next < text_.size(); next = LineEnd(text_, next)) {
-      std::string_view closing = FenceAt(text_, next);
+      std::string_view closing = FenceAt(text_, next, max_indent);
       if (!closing.empty() && closing[0] == fence[0] && closing.size() >= fence.size()) {
         return LineEnd(text_, next);
       }
@@ -213,11 +217,11 @@ MarkdownCode::Ranges MarkdownCode::Find(std::string_view text) {
 }
 
 MarkdownCode::Ranges MarkdownCode::FindIndented(std::string_view text) {
-  Ranges indented;
+  Ranges blocks;
   for (const auto& block : BlockWalk(text).From(FrontMatterEnd(text))) {
-    if (FenceAt(text, block.first).empty()) indented.push_back(block);
+    if (FenceAt(text, block.first).empty()) blocks.push_back(block);
   }
-  return indented;
+  return blocks;
 }
 
 const std::pair<size_t, size_t>* MarkdownCode::At(const Ranges& ranges, size_t at) {

@@ -1,8 +1,8 @@
 // MarkdownCode: where a Markdown post holds text that an import's tag
 // translators leave alone: its front matter, code blocks (fenced, or
-// indented by four columns after a blank line, a heading or another block,
-// four more inside a list item) and code spans. What is written there is shown as written, so a
-// generator's tag inside it is an example, not a tag.
+// indented by four columns after a blank line, a heading or another block;
+// in a list item, as far in as the item's text as well) and code spans. What is written there is
+// shown as written, so a generator's tag inside it is an example, not a tag.
 //
 // Thread safety: pure functions; any thread.
 #pragma once
@@ -26,8 +26,10 @@ class MarkdownCode {
   // code spans of markdown.
   static Ranges Find(std::string_view markdown);
 
-  // The indented code blocks of markdown alone, each from the start of its
-  // first line, for a translator that follows fences itself.
+  // The code blocks of markdown that no fence indented by three spaces at
+  // most opens (indented blocks, and fences further in, in list items),
+  // each from the start of its first line: for a translator that follows
+  // such fences itself.
   static Ranges FindIndented(std::string_view markdown);
 
   // The range of ranges that holds at, or nullptr when none does.

@@ -36,6 +36,8 @@ TEST(MarkdownCodeTest, FindsFrontMatterFencesAndSpans) {
       {"1. one\n\n     more\n\n  * two\n\n    more\n", {}},
       {"- item\n\nAfter\n\n    code\n", {"    code\n"}},
       {"* * *\n\n    code\n", {"    code\n"}},
+      // A list item's fence stands as far in as its text, and three more.
+      {"1. one\n\n    ```\n    `x`\n    ```\n", {"    ```\n    `x`\n    ```\n"}},
   };
   for (const auto& [markdown, code] : cases) EXPECT_EQ(Code(markdown), code) << markdown;
 }
