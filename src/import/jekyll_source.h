@@ -71,8 +71,9 @@ class JekyllSource : public ImportSource {
   std::vector<Post> CollectionPosts(const std::string& name) const;
   // The article link of the post post_url names; "" when there is none.
   std::string ArticleOf(const Articles& articles, const std::string& name) const;
-  // What {% link PATH %} leads to: a post's article or a static file's
-  // path; "" when it names neither.
+  // What {% link PATH %} leads to: a post's article, a copied static
+  // file's link (StaticLink) or another file's path; "" when it names
+  // none of them.
   std::string LinkOf(const Articles& articles, const std::string& path) const;
   // The link from an article page to the static file the site path
   // ("/assets/x.png") names, when the import copies it; "" otherwise.
