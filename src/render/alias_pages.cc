@@ -61,18 +61,9 @@ std::string TakenFolder(SiteRender& site, std::string_view output) {
 std::string Usable(SiteRender& site, const PostFile& post, const std::string& alias) {
   std::string why;
   std::string output = AliasPages::OutputOf(alias, &why);
-  std::string taken;
-  if (output.empty()) {
-    site.Report(post.path + ": alias \"" + alias + "\" " + why + "; skipped");
-  } else if (site.out().IsGenerated(output)) {
-    site.Report(post.path + ": alias \"" + alias + "\" would overwrite public/" + output +
-                ", which the build writes; skipped");
-  } else if (taken = TakenFolder(site, output); !taken.empty()) {
-    site.Report(post.path + ": alias \"" + alias + "\" would turn " + taken +
-                " into a folder; skipped");
-  } else {
-    return output;
-  }
+  if (!output.empty()) why = AliasPages::Clash(site, output);
+  if (why.empty()) return output;
+  site.Report(post.path + ": alias \"" + alias + "\" " + why + "; skipped");
   return "";
 }
 
@@ -110,6 +101,13 @@ std::string AliasPages::OutputOf(std::string_view alias, std::string* why) {
   if (folder || !(EndsWith(out, ".html") || EndsWith(out, ".htm")))
     out += out.empty() ? "index.html" : "/index.html";
   return out;
+}
+
+std::string AliasPages::Clash(SiteRender& site, const std::string& output) {
+  if (site.out().IsGenerated(output))
+    return "would overwrite public/" + output + ", which the build writes";
+  std::string taken = TakenFolder(site, output);
+  return taken.empty() ? "" : "would turn " + taken + " into a folder";
 }
 
 std::string AliasPages::RelativeLink(std::string_view output, std::string_view slug) {

@@ -25,6 +25,12 @@ class AliasPages {
   // (a query, a backslash, a control character).
   static std::string OutputOf(std::string_view alias, std::string* why);
 
+  // Why a page the build adds at output (relative to public/, as OutputOf
+  // gives it) would clash with the build's own files: "would overwrite
+  // public/OUTPUT, which the build writes", "would turn public/FOLDER, a
+  // file of static/, into a folder"; "" when it does not.
+  static std::string Clash(SiteRender& site, const std::string& output);
+
   // The link from a page at output (relative to public/) to the article
   // of slug: "../../articles/SLUG.html".
   static std::string RelativeLink(std::string_view output, std::string_view slug);

@@ -98,11 +98,12 @@ class SiteBuilder {
 
  private:
   void Report(const std::string& message) const;
-  // The build's steps over its posts, keeping the PublicRecord of public/
-  // up to date; Build's result.
-  bool RunSteps(std::vector<PostFile>* posts);
+  // The build's steps over its posts and pages, keeping the PublicRecord
+  // of public/ up to date; Build's result.
+  bool RunSteps(std::vector<PostFile>* posts, const std::vector<PostFile>& pages);
   // The steps themselves, writing through out.
-  bool RunStepsInto(PublicFolder* out, std::vector<PostFile>* posts);
+  bool RunStepsInto(PublicFolder* out, std::vector<PostFile>* posts,
+                    const std::vector<PostFile>& pages);
   // Writes the record, reporting why it cannot.
   void SaveRecord(const PublicRecord& record) const;
 

@@ -32,9 +32,12 @@ namespace tarn {
 class SiteRender {
  public:
   // None of the pointers is owned; all must outlive the render. data: the
-  // site data, which the build extends as specified for templates.
+  // site data, which the build extends as specified for templates. pages:
+  // the Markdown pages of _pages/ to build (no drafts unless the build
+  // takes them), which are not posts.
   SiteRender(const SiteConfig& config, JsonDocument* data, std::vector<PostFile>* posts,
-             PublicFolder* out, PostConversion* html, DiagnosticSink sink);
+             const std::vector<PostFile>* pages, PublicFolder* out, PostConversion* html,
+             DiagnosticSink sink);
   ~SiteRender();
 
   const SiteConfig& config() const { return config_; }
@@ -44,6 +47,7 @@ class SiteRender {
   // For the one step that completes the posts (their excerpts), before
   // anything else reads them.
   std::vector<PostFile>& mutable_posts() { return *posts_; }
+  const std::vector<PostFile>& pages() const { return *pages_; }
   PublicFolder& out() { return *out_; }
   PostConversion& html() { return *html_; }
   TemplateEngine& engine() { return engine_; }
@@ -95,6 +99,7 @@ class SiteRender {
   const SiteConfig& config_;
   JsonDocument* data_;
   std::vector<PostFile>* posts_;
+  const std::vector<PostFile>* pages_;
   PublicFolder* out_;
   PostConversion* html_;
   DiagnosticSink sink_;
