@@ -164,6 +164,40 @@ TEST_F(PagesBuildTest, AddressesOutsidePublicOrTakenAreRefused) {
   EXPECT_CONTAINS(Read("public/same/index.html"), "One.");
 }
 
+TEST_F(PagesBuildTest, PagesNoLongerBuiltAreRemoved) {
+  Put("_pages/about.md", "---\npermalink: /me/old.html\n---\nAbout.\n");
+  Put("public/me/mine.txt", "the blogger's");
+  ASSERT_EQ(Build().status, 0);
+  ASSERT_TRUE(Exists("public/me/old.html"));
+  struct Step {
+    const char* text;  // of _pages/about.md; null: the page deleted
+    const char* written;
+    const char* removed;
+  } steps[] = {
+      {"---\npermalink: /new/\n---\nAbout.\n", "public/new/index.html", "public/me/old.html"},
+      {"---\ndraft: true\n---\nAbout.\n", nullptr, "public/new/index.html"},
+      {"About.\n", "public/about/index.html", nullptr},
+      {nullptr, nullptr, "public/about/index.html"},
+  };
+  for (const Step& step : steps) {
+    SCOPED_TRACE(step.text ? step.text : "deleted");
+    if (step.text) Put("_pages/about.md", step.text);
+    if (!step.text) fs::remove(ws_ + "/_pages/about.md");
+    TarnOutcome built = Build();
+    ASSERT_EQ(built.status, 0) << built.err;
+    if (step.written) {
+      EXPECT_TRUE(Exists(step.written));
+    }
+    if (step.removed) {
+      EXPECT_FALSE(Exists(step.removed));
+    }
+  }
+  EXPECT_FALSE(Exists("public/new"));
+  EXPECT_EQ(Read("public/me/mine.txt"), "the blogger's");
+  EXPECT_TRUE(Exists("public/index.html"));
+  EXPECT_FALSE(Exists(".tarn/public-build"));
+}
+
 // A workspace whose _pages/ is missing, empty or holds no Markdown builds
 // exactly what it built without pages.
 TEST_F(PagesBuildTest, NoPagesBuildsAsBefore) {

@@ -92,12 +92,39 @@ std::string Usable(SiteRender& site, const PostFile& page) {
   return "";
 }
 
+// Writes the pages; the files written go to *written.
+void WriteAll(SiteRender& site, std::vector<std::string>* written) {
+  const std::vector<PostFile>& pages = site.pages();
+  Run run;
+  if (pages.empty() || !Prepare(site, &run)) return;
+  PostConversion html(site.html().host(), nullptr, &pages);
+  std::string why;
+  if (!html.CanConvert(&why)) {
+    site.Fail(why + ": " + kNotWritten);
+    return;
+  }
+  for (std::size_t index = 0; index < pages.size(); ++index) {
+    std::string output = Usable(site, pages[index]);
+    if (!output.empty() && Render(site, html, index, output, &run)) written->push_back(output);
+  }
+}
+
 }  // namespace
 
 std::string MarkdownPages::OutputOf(std::string_view slug, std::string_view permalink,
                                     std::string* why) {
   if (!permalink.empty()) return AliasPages::OutputOf(permalink, why);
   return AliasPages::OutputOf("/" + std::string(slug) + "/", why);
+}
+
+bool MarkdownPages::Write(SiteRender& site) {
+  std::vector<std::string> written;
+  WriteAll(site, &written);
+  // Pages deleted, moved to another address or made drafts since the last
+  // build: their files would still be published.
+  for (const std::string& earlier : site.out().earlier_pages()) site.out().RemoveLeftover(earlier);
+  site.out().set_pages(std::move(written));
+  return true;
 }
 
 std::string MarkdownPages::RebaseLinks(std::string_view html, std::string_view root_path) {
@@ -121,24 +148,6 @@ std::string MarkdownPages::RebaseLinks(std::string_view html, std::string_view r
   }
   out.append(html.substr(at));
   return out;
-}
-
-bool MarkdownPages::Write(SiteRender& site) {
-  const std::vector<PostFile>& pages = site.pages();
-  if (pages.empty()) return true;
-  Run run;
-  if (!Prepare(site, &run)) return true;
-  PostConversion html(site.html().host(), nullptr, &pages);
-  std::string why;
-  if (!html.CanConvert(&why)) {
-    site.Fail(why + ": " + kNotWritten);
-    return true;
-  }
-  for (std::size_t index = 0; index < pages.size(); ++index) {
-    std::string output = Usable(site, pages[index]);
-    if (!output.empty()) Render(site, html, index, output, &run);
-  }
-  return true;
 }
 
 }  // namespace tarn

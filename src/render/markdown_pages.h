@@ -16,7 +16,9 @@
 //
 // Pages are in no list, feed, tag, category, search index or
 // database.json; the sitemap lists them. Drafts stay out as draft posts
-// do. A page whose address would leave public/, or whose file the build
+// do. The files of the last build's pages that this build does not write
+// (a page deleted, moved or made a draft) are removed, as stale articles
+// are (PublicRecord keeps them). A page whose address would leave public/, or whose file the build
 // already writes (the index, an article, a theme page), is reported by
 // its file and skipped.
 //

@@ -180,6 +180,7 @@ bool SiteBuilder::RunSteps(std::vector<PostFile>* posts, const std::vector<PostF
   const bool recorded = output_tree_ == nullptr;
   PublicRecord record = recorded ? PublicRecord::Load(workspace) : PublicRecord();
   out.set_earlier_aliases(record.aliases);
+  out.set_earlier_pages(record.pages);
   auto draft = [](const PostFile& post) { return post.draft; };
   const bool drafts = include_drafts_ && (std::any_of(posts->begin(), posts->end(), draft) ||
                                           std::any_of(pages.begin(), pages.end(), draft));
@@ -190,6 +191,7 @@ bool SiteBuilder::RunSteps(std::vector<PostFile>* posts, const std::vector<PostF
   }
   bool built = RunStepsInto(&out, posts, pages);
   if (out.aliases()) record.aliases = *out.aliases();
+  if (out.pages()) record.pages = *out.pages();
   // Only a good build without drafts is known to have removed theirs.
   record.drafts = drafts || (record.drafts && !built);
   if (recorded) SaveRecord(record);
