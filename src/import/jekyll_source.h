@@ -44,6 +44,9 @@ class JekyllSource : public ImportSource {
 
   std::string_view generator() const override { return "Jekyll"; }
   std::vector<Post> Posts() const override;
+  // The Markdown files with front matter outside Jekyll's "_" folders, and
+  // those of _pages/, where many sites keep them.
+  std::vector<Post> Pages() const override;
 
   // The words of front's key, each once, as Jekyll reads a list written
   // as one text or as a list of texts.

@@ -91,6 +91,21 @@ std::string Quoted(const std::string& value) {
   return out + "\"";
 }
 
+// Adds "permalink: URL" to the front matter of *text: plain, as YAML
+// reads it, else quoted, as TOML needs it. False when neither edit holds.
+bool AddPermalink(const std::string& url, std::string* text) {
+  for (const std::string& literal : {url, Quoted(url)}) {
+    FrontMatterEditor editor(*text);
+    editor.AddScalarIfMissing("permalink", literal);
+    std::string out;
+    std::string error;
+    if (!editor.Apply(&out, &error)) continue;
+    *text = std::move(out);
+    return true;
+  }
+  return false;
+}
+
 }  // namespace
 
 SiteImporter::SiteImporter(fs::path source, fs::path workspace, ReportSink sink)
@@ -130,6 +145,12 @@ int SiteImporter::Run() {
   int count = 0;
   if (!posts.empty()) fs::create_directories(workspace_.posts_dir(), ec);
   for (const Post& post : posts) count += ImportPost(post);
+  std::vector<Post> pages = site_->Pages();
+  if (!pages.empty()) fs::create_directories(workspace_.pages_dir(), ec);
+  for (const Post& page : pages) {
+    page_files_.insert(page.file);
+    count += ImportPage(page);
+  }
   for (const StaticRoot& root : static_roots_) count += CopyStatic(root);
   for (const fs::path& file : site_->LooseFiles()) {
     if (fs::is_regular_file(fs::symlink_status(file, ec))) {
@@ -184,16 +205,9 @@ int SiteImporter::ImportPost(const Post& post) {
     report_.Skipped(shown + ": " + target_name + " exists");
     return CompleteOwnFiles(post, target);
   }
-  if (fs::file_size(post.file, ec) > kMaxPostBytes) {
-    report_.Skipped(shown + ": larger than 16 MB");
-    return 0;
-  }
   std::string text;
   std::string error;
-  if (!ReadTextFile(post.file.string(), &text, &error)) {
-    report_.Error(error);
-    return 0;
-  }
+  if (!ReadOld(post, shown, &text)) return 0;
   Copies copies;
   std::string details;
   if (!Convert(post, report_, &text, &copies, &details)) return 0;
@@ -204,6 +218,68 @@ int SiteImporter::ImportPost(const Post& post) {
   report_.Copied(shown + " -> " + target_name + (details.empty() ? "" : " (" + details + ")"));
   ++posts_;
   return 1 + CopyOwnFiles(copies);
+}
+
+int SiteImporter::ImportPage(const Post& page) {
+  const std::string shown = report_.Shown(page.file);
+  const std::string target_name = Workspace::Path(Workspace::kPagesDir, page.name + ".md");
+  const fs::path target = Workspace::Path(workspace_.pages_dir(), page.name + ".md");
+  std::error_code ec;
+  std::string text;
+  std::string error;
+  if (fs::exists(fs::symlink_status(target, ec))) {
+    report_.Skipped(shown + ": " + target_name + " exists");
+    return 0;
+  }
+  if (!ReadOld(page, shown, &text)) return 0;
+  std::vector<std::string> changes;
+  if (int translated = TranslateTags(page, report_, &text))
+    changes.push_back(std::to_string(translated) + " template tag(s) translated");
+  Copies copies;
+  std::string own;
+  int rewritten = PlaceOwnFiles(page, report_, &text, &copies, &own);
+  if (rewritten < 0) {
+    report_.Skipped(shown + ": static/" + kOwnFilesFolder + page.name +
+                    "/ and the folders after "
+                    "it all hold other files of the same names");
+    return 0;
+  }
+  if (rewritten) changes.push_back(std::to_string(rewritten) + " link(s) rewritten");
+  if (int linked = LinkToArticles(&text))
+    changes.push_back(std::to_string(linked) + " link(s) to imported posts");
+  // Hugo's "url" is the page's address, which tarn reads as "permalink".
+  FrontMatter front;
+  front.Read(text, shown, [this](const std::string& message) { report_.Note(message); });
+  std::string url = front.GetText("url");
+  if (!url.empty() && !front.Has("permalink")) {
+    if (AddPermalink(url, &text))
+      changes.push_back("permalink " + url);
+    else
+      report_.Note(shown + ": its url " + url + " cannot be written as its permalink");
+  }
+  if (!CreateTextFile(target.string(), text, &error)) {
+    report_.Add(fs::exists(target, ec) ? Entry::Kind::kSkipped : Entry::Kind::kError, error);
+    return 0;
+  }
+  report_.Copied(shown + " -> " + target_name +
+                 (changes.empty() ? "" : " (" + ImportText::Joined(changes, ", ") + ")"));
+  return 1 + CopyOwnFiles(copies);
+}
+
+bool SiteImporter::ReadOld(const Post& post, const std::string& shown, std::string* text) const {
+  std::error_code ec;
+  if (!PostIndex::IsUtf8Name(post.name)) {
+    report_.Skipped(shown + ": its name is not UTF-8 text; rename it and import it again");
+    return false;
+  }
+  if (fs::file_size(post.file, ec) > kMaxPostBytes) {
+    report_.Skipped(shown + ": larger than 16 MB");
+    return false;
+  }
+  std::string error;
+  if (ReadTextFile(post.file.string(), text, &error)) return true;
+  report_.Error(error);
+  return false;
 }
 
 int SiteImporter::CompleteOwnFiles(const Post& post, const fs::path& target) {
@@ -236,7 +312,7 @@ bool SiteImporter::Convert(const Post& post, const ImportReport& report, std::st
   const std::string shown = report.Shown(post.file);
   FrontMatter front;
   front.Read(*text, shown, [&report](const std::string& message) { report.Note(message); });
-  const int translated = site_->TranslateTags(post, article_files_, report, text);
+  const int translated = TranslateTags(post, report, text);
   std::string own;
   int rewritten = PlaceOwnFiles(post, report, text, copies, &own);
   if (rewritten < 0) {
@@ -292,6 +368,11 @@ bool SiteImporter::Convert(const Post& post, const ImportReport& report, std::st
     changes.push_back("its files in static/" + std::string(kOwnFilesFolder) + own);
   *details = ImportText::Joined(changes, ", ");
   return true;
+}
+
+int SiteImporter::TranslateTags(const Post& post, const ImportReport& report,
+                                std::string* text) const {
+  return site_->TranslateTags(post, article_files_, report, text);
 }
 
 void SiteImporter::MapOldAddresses(const std::vector<Post>& posts) {
@@ -482,6 +563,7 @@ int SiteImporter::CopyStatic(const StaticRoot& root) {
   for (const fs::path& file : SiteFiles::FilesUnder(root.folder, enter, on_link)) {
     std::string relative = SiteFiles::Inside(file, root.folder);
     if (!Takes(root, relative)) continue;
+    if (page_files_.count(file)) continue;
     if (root.skips_hidden_pages && SiteFiles::IsMarkdown(file)) {
       report_.ContentSkipped(report_.Shown(file),
                              "a page in Markdown (pages come from the theme's templates)");
