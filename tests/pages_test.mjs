@@ -283,7 +283,7 @@ describe('lake theme', () => {
     }
     const pages = themeConf.pages.map((p) => `${p.tpl}.mtpl`);
     assert.deepEqual([...children].sort(),
-      ['index.mtpl', 'post.mtpl', 'timeline.mtpl', 'tag.mtpl', 'tags.mtpl', ...pages].sort());
+      ['index.mtpl', 'page.mtpl', 'post.mtpl', 'timeline.mtpl', 'tag.mtpl', 'tags.mtpl', ...pages].sort());
   });
 
   // That every post is listed and every link of every page leads to a file
