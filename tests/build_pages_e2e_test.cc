@@ -31,16 +31,6 @@ class PagesBuildTest : public WorkspaceTest {
     base.SetText("system.theme", "nav");
     Put("config/base.json", base.ToText("", true));
   }
-  // The converter page tarn ships, for Markdown the fixture's stand-in
-  // does not convert (links, images, emphasis). False when the build has
-  // none (web/node_modules missing).
-  bool UseShippedConverter() {
-    fs::path shipped = fs::path(TARN_BUILD_DIR) / "template";
-    if (!fs::exists(shipped / "index copy.html")) return false;
-    fs::remove_all(ws_ + "/template");
-    fs::copy(shipped, ws_ + "/template", fs::copy_options::recursive);
-    return true;
-  }
   TarnOutcome Build(const std::string& options = "") { return RunTarn(ws_, "build " + options); }
   // public/ with the build's own time blanked.
   SavedTree::Tree Public() {
@@ -54,7 +44,7 @@ class PagesBuildTest : public WorkspaceTest {
 };
 
 TEST_F(PagesBuildTest, PagesBuildAtTheirAddressesAndNowhereElse) {
-  if (!UseShippedConverter()) GTEST_SKIP() << "the build has no template/ to convert with";
+  if (!UseShippedTemplate()) GTEST_SKIP() << "the build has no template/ to convert with";
   UseNavTheme();
   Put("_pages/about.md",
       "---\ntitle: About me\ntags: [pagetag]\n---\nI write **here**.\n\n"

@@ -41,15 +41,9 @@ class ImportCommandTest : public WorkspaceTest {
     ASSERT_TRUE(WriteTextFile(tmp_ + "/" + relative, text));
   }
   Outcome ImportMade(const std::string& site) { return Run("import '" + tmp_ + "/" + site + "'"); }
-  // Puts the manager page the build ships (markdown-it) into the
-  // workspace, for real article pages; false when it has not been built.
-  bool UseShippedPages() {
-    fs::path shipped = fs::path(TARN_BUILD_DIR) / "template";
-    if (!fs::exists(shipped / "vendor" / "markdown-it.min.js")) return false;
-    fs::remove_all(ws_ + "/template");
-    fs::copy(shipped, ws_ + "/template", fs::copy_options::recursive);
-    return true;
-  }
+  // The manager page the build ships (markdown-it), for real article
+  // pages; false when it has not been built.
+  bool UseShippedPages() { return UseShippedTemplate(); }
 };
 
 #define EXPECT_CONTAINS(haystack, needle) \
