@@ -5,9 +5,9 @@
 // article sees its post; its tags and categories lead nowhere, since no
 // tag page lists a page.
 //
-// A page's address is public/NAME/index.html for _pages/NAME.md (the
-// address "/NAME/", which Hugo and Hexo give such pages, at the depth of
-// the article pages, so that links written as a post writes them,
+// A page's address is public/NAME/index.html for _pages/NAME.md, NAME
+// being its front matter's slug where it has one (the address "/NAME/", which Hugo and Hexo give
+// such pages, at the depth of the article pages, so that links written as a post writes them,
 // ../images/x.png, work unchanged), or its front matter's "permalink",
 // read as an alias is (AliasPages::OutputOf: "/about.html" is that file,
 // "/me/" is me/index.html). Relative links of the page's HTML that climb
