@@ -5,21 +5,22 @@
 // article sees its post; its tags and categories lead nowhere, since no
 // tag page lists a page.
 //
-// A page's address is public/NAME/index.html for _pages/NAME.md, NAME
-// being its front matter's slug where it has one (the address "/NAME/", which Hugo and Hexo give
-// such pages, at the depth of the article pages, so that links written as a post writes them,
-// ../images/x.png, work unchanged), or its front matter's "permalink",
-// read as an alias is (AliasPages::OutputOf: "/about.html" is that file,
-// "/me/" is me/index.html). Relative links of the page's HTML that climb
-// out of the articles' folder ("../") are given the page's own root path,
-// so they lead to the same files from a permalink at another depth.
+// A page's address is public/NAME/index.html for _pages/NAME.md, NAME being
+// its front matter's slug where it has one (the address "/NAME/", which Hugo
+// and Hexo give such pages, at the depth of the article pages, so that links
+// written as a post writes them, ../images/x.png, work unchanged), or its
+// front matter's "permalink", read as an alias is (AliasPages::OutputOf:
+// "/about.html" is that file, "/me/" is me/index.html). Relative links of
+// the page's HTML that climb out of the articles' folder ("../") are given
+// the page's own root path, so they lead to the same files from a permalink
+// at another depth.
 //
-// Pages are in no list, feed, tag, category, search index or
-// database.json; the sitemap lists them. Drafts stay out as draft posts
-// do. The files of the last build's pages that this build does not write
-// (a page deleted, moved or made a draft) are removed, as stale articles
-// are (PublicRecord keeps them). A page whose address would leave public/, or whose file the build
-// already writes (the index, an article, a theme page), is reported by
+// Pages are in no list, feed, tag, category, search index or database.json;
+// the sitemap lists them. Drafts stay out as draft posts do. The files of
+// the last build's pages that this build does not write (a page deleted,
+// moved or made a draft) are removed, as stale articles are (PublicRecord
+// keeps them). A page whose address would leave public/, or whose file the
+// build already writes (the index, an article, a theme page), is reported by
 // its file and skipped.
 //
 // Thread safety: the build's thread.
