@@ -8,9 +8,10 @@
 // A build is a flat list of steps, one file each (render/*.h): the post
 // index (database.json), the theme's assets, the index and its pages, the
 // timeline, the feed, the articles, the theme's extra pages, tag and
-// category pages, the Markdown pages of _pages/, the search index, the sitemap, aliases' redirect pages
-// and the workspace's static/ files. Each step reads the build through a
-// SiteRender and writes through a PublicFolder; a theme that asks for no
+// category pages, the Markdown pages of _pages/, the search index, the
+// sitemap, aliases' redirect pages and the workspace's static/ files. Each
+// step reads the build through a SiteRender and writes through a
+// PublicFolder; a theme that asks for no
 // extra pages (paginate, search, tag or category templates, sitemap) gets
 // the three pages, the feed, the index and the articles only, as ever.
 //
