@@ -11,9 +11,9 @@
 // category pages, the Markdown pages of _pages/, the search index, the
 // sitemap, aliases' redirect pages and the workspace's static/ files. Each
 // step reads the build through a SiteRender and writes through a
-// PublicFolder; a theme that asks for no
-// extra pages (paginate, search, tag or category templates, sitemap) gets
-// the three pages, the feed, the index and the articles only, as ever.
+// PublicFolder; a theme that asks for no extra pages (paginate, search,
+// tag or category templates, sitemap) gets the three pages, the feed, the
+// index and the articles only, as ever.
 //
 // Markdown conversion (markToHtml) and the manager page (TplRender) are page
 // JavaScript, called through a ScriptHost that the front end supplies.
