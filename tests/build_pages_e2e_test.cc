@@ -47,7 +47,8 @@ TEST_F(PagesBuildTest, PagesBuildAtTheirAddressesAndNowhereElse) {
   if (!UseShippedTemplate()) GTEST_SKIP() << "the build has no template/ to convert with";
   UseNavTheme();
   Put("_pages/about.md",
-      "---\ntitle: About me\ntags: [pagetag]\n---\nI write **here**.\n\n"
+      "---\ntitle: About me\ntags: [pagetag]\naliases: [/old/about.html, /index.html]\n---\n"
+      "I write **here**.\n\n"
       "![me](../images/me.png) and [a post](../articles/Hello.html)\n");
   Put("_pages/projects.md", "---\npermalink: /work/projects.html\n---\nMy projects.\n");
   Put("_pages/deep.md",
@@ -57,7 +58,12 @@ TEST_F(PagesBuildTest, PagesBuildAtTheirAddressesAndNowhereElse) {
 
   TarnOutcome built = Build();
   ASSERT_EQ(built.status, 0) << built.err;
-  EXPECT_LACKS(built.err, "_pages");
+  // Its one alias that would overwrite the index is refused, as a post's;
+  // nothing else of the pages is said.
+  EXPECT_CONTAINS(built.err, ws_ +
+                                 "/_pages/about.md: alias \"/index.html\" would overwrite "
+                                 "public/index.html, which the build writes; skipped\n");
+  EXPECT_EQ(built.err.find("_pages"), built.err.rfind("_pages"));
 
   // At its address, from post.mtpl (nav has no page.mtpl), with its own
   // root path and address; links written as a post writes them lead to
@@ -71,6 +77,10 @@ TEST_F(PagesBuildTest, PagesBuildAtTheirAddressesAndNowhereElse) {
   EXPECT_CONTAINS(about, "src=\"../images/me.png\"");
   EXPECT_CONTAINS(about, "<a class=\"tag\" href=\"\">pagetag</a>");
   EXPECT_CONTAINS(Read("public/work/projects.html"), "<p>My projects.</p>");
+  // An old address of the page leads to it.
+  std::string old = Read("public/old/about.html");
+  EXPECT_CONTAINS(old, "url=../about/index.html\"");
+  EXPECT_CONTAINS(old, "href=\"https://blog.example.org/about/index.html\"");
   std::string deep = Read("public/a/b/c/index.html");
   EXPECT_CONTAINS(deep, "src=\"../../../images/me.png\"");
   EXPECT_CONTAINS(deep, "href=\"../../../articles/Hello.html\"");

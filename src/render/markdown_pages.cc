@@ -105,7 +105,9 @@ void WriteAll(SiteRender& site, std::vector<std::string>* written) {
   }
   for (std::size_t index = 0; index < pages.size(); ++index) {
     std::string output = Usable(site, pages[index]);
-    if (!output.empty() && Render(site, html, index, output, &run)) written->push_back(output);
+    if (output.empty() || !Render(site, html, index, output, &run)) continue;
+    written->push_back(output);
+    site.written_pages().emplace_back(&pages[index], output);
   }
 }
 

@@ -21,7 +21,8 @@
 // moved or made a draft) are removed, as stale articles are (PublicRecord
 // keeps them). A page whose address would leave public/, or whose file the
 // build already writes (the index, an article, a theme page), is reported by
-// its file and skipped.
+// its file and skipped. A page's "aliases" get redirect pages to it, as a
+// post's do (AliasPages).
 //
 // Thread safety: the build's thread.
 #pragma once

@@ -14,6 +14,7 @@
 #include <memory>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 #include "content/post_index.h"
@@ -84,6 +85,11 @@ class SiteRender {
     return PostView::NewestUpdate(*posts_, which, started_);
   }
 
+  // The pages of _pages/ written, each with its file under public/, in
+  // the order written; filled in by their step, for the alias pages.
+  using WrittenPage = std::pair<const PostFile*, std::string>;
+  std::vector<WrittenPage>& written_pages() { return written_pages_; }
+
   // The plain text of each post's article, for the search index; filled in
   // as the articles render when the theme has search.
   std::vector<std::string>& plain_texts() { return plain_texts_; }
@@ -107,6 +113,7 @@ class SiteRender {
   PostView view_;
   std::string started_;  // when the build started, as post times are written
   bool failed_ = false;
+  std::vector<WrittenPage> written_pages_;
   std::vector<std::string> plain_texts_;
   std::unique_ptr<OutputWriter> index_writer_;
 };
