@@ -569,7 +569,11 @@ TEST_F(ImportCommandTest, PagesComeIntoPagesAndBuildAtTheirAddresses) {
        "Read [hello](../articles/2020-01-02-hello.html).",
        "public/about/index.html",
        "<a href=\"../articles/2020-01-02-hello.html\">hello</a>",
-       {{"_pages/cv.md", "My CV."}, {"public/guide/index.html", "The guide."}}},
+       {{"_pages/cv.md", "---\ntitle: CV\n---\nMy CV.\n"},
+        {"public/guide/index.html", "The guide."},
+        // Where Jekyll put a page without a permalink, a redirect to it.
+        {"_pages/guide.md", "aliases:\n  - \"/docs/guide.html\"\n"},
+        {"public/docs/guide.html", "url=../guide/index.html\""}}},
       {"hugo",
        {{"hugo.toml", "baseURL = \"https://old.example.org/\"\n"},
         {"content/posts/first.md", "---\ntitle: First\ndate: 2020-01-02\n---\nOne.\n"},
@@ -590,13 +594,16 @@ TEST_F(ImportCommandTest, PagesComeIntoPagesAndBuildAtTheirAddresses) {
        {{"_config.yml", "url: https://old.example.org\n"},
         {"source/_posts/hello.md", "---\ntitle: Hello\ndate: 2020-01-02\n---\nHi.\n"},
         {"source/about/index.md", "---\ntitle: About\n---\n![me](me.png)\n"},
-        {"source/about/me.png", "png"}},
+        {"source/about/me.png", "png"},
+        {"source/links.md", "Links.\n"}},
        "copied  source/about/index.md -> _pages/about.md (1 link(s) rewritten)",
        "_pages/about.md",
        "![me](../about/me.png)",
        "public/about/index.html",
        "<img src=\"../about/me.png\" alt=\"me\">",
-       {{"public/about/me.png", "png"}}},
+       {{"public/about/me.png", "png"},
+        {"public/links/index.html", "<p>Links.</p>"},
+        {"public/links.html", "url=links/index.html\""}}},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.site);

@@ -45,6 +45,9 @@ class HugoSource : public ImportSource {
   // bundles there (content/about/index.md, whose files are its own); a
   // section's pages are posts or left behind (Posts).
   std::vector<Post> Pages() const override;
+  // None: Hugo's default address of such a page, /NAME/, is where tarn
+  // puts it too (uglyURLs and case are not followed for pages).
+  std::string PageAddress(const Post&) const override { return ""; }
   std::vector<StaticRoot> StaticRoots() const override;
   // Translates the post's shortcodes (ShortcodeTranslator); "param" reads
   // the post's front matter, then the site's params.

@@ -208,6 +208,16 @@ std::vector<ImportSource::Post> ImportSource::PagesUnder(const fs::path& folder,
   return pages;
 }
 
+std::string ImportSource::PageAddress(const Post& page) const {
+  constexpr std::string_view kIndex = "/index";
+  std::string_view relative = page.relative;
+  if (relative.size() > kIndex.size() &&
+      relative.substr(relative.size() - kIndex.size()) == kIndex) {
+    return "/" + std::string(relative.substr(0, relative.size() - kIndex.size() + 1));
+  }
+  return "/" + page.relative + ".html";
+}
+
 void ImportSource::SkipOtherContent(const fs::path& file) const {
   if (SiteFiles::IsOtherContent(file))
     report().ContentSkipped(report().Shown(file), "not Markdown");

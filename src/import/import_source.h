@@ -96,6 +96,11 @@ class ImportSource {
   // default has none.
   virtual std::vector<Post> Pages() const { return {}; }
 
+  // The address of one of Pages on the old site, when its front matter
+  // does not give one: Jekyll's and Hexo's, "/about.html" for about.md and
+  // "/about/" for about/index.md, by default; "" when it cannot be told.
+  virtual std::string PageAddress(const Post& page) const;
+
   // The folders whose files are copied into static/, in this order.
   virtual std::vector<StaticRoot> StaticRoots() const = 0;
 

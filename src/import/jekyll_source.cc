@@ -121,6 +121,11 @@ std::vector<ImportSource::Post> JekyllSource::Pages() const {
   return PagesUnder(root(), enter, true);
 }
 
+std::string JekyllSource::PageAddress(const Post& page) const {
+  if (page.relative.rfind("_pages/", 0) == 0) return "";
+  return ImportSource::PageAddress(page);
+}
+
 std::vector<ImportSource::Post> JekyllSource::CollectionPosts(const std::string& name) const {
   auto enter_all = [](const fs::path&) { return true; };
   std::vector<Post> posts;

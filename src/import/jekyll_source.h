@@ -47,6 +47,9 @@ class JekyllSource : public ImportSource {
   // The Markdown files with front matter outside Jekyll's "_" folders, and
   // those of _pages/, where many sites keep them.
   std::vector<Post> Pages() const override;
+  // The default's, but none for a page of _pages/, which Jekyll publishes
+  // only as its settings say.
+  std::string PageAddress(const Post& page) const override;
 
   // The words of front's key, each once, as Jekyll reads a list written
   // as one text or as a list of texts.

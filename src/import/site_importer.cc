@@ -11,6 +11,7 @@
 #include "import/front_matter_line.h"
 #include "import/import_text.h"
 #include "import/imported_settings.h"
+#include "import/page_address.h"
 #include "import/post_links.h"
 #include "import/site_files.h"
 #include "import/source_date.h"
@@ -79,31 +80,6 @@ std::string AddressKey(std::string address) {
 std::string_view WithoutScheme(std::string_view address) {
   size_t scheme = address.find("://");
   return scheme == std::string_view::npos ? address : address.substr(scheme + 3);
-}
-
-// value as a YAML double-quoted string.
-std::string Quoted(const std::string& value) {
-  std::string out = "\"";
-  for (char c : value) {
-    if (c == '"' || c == '\\') out.push_back('\\');
-    out.push_back(c);
-  }
-  return out + "\"";
-}
-
-// Adds "permalink: URL" to the front matter of *text: plain, as YAML
-// reads it, else quoted, as TOML needs it. False when neither edit holds.
-bool AddPermalink(const std::string& url, std::string* text) {
-  for (const std::string& literal : {url, Quoted(url)}) {
-    FrontMatterEditor editor(*text);
-    editor.AddScalarIfMissing("permalink", literal);
-    std::string out;
-    std::string error;
-    if (!editor.Apply(&out, &error)) continue;
-    *text = std::move(out);
-    return true;
-  }
-  return false;
 }
 
 }  // namespace
@@ -247,16 +223,10 @@ int SiteImporter::ImportPage(const Post& page) {
   if (rewritten) changes.push_back(std::to_string(rewritten) + " link(s) rewritten");
   if (int linked = LinkToArticles(&text))
     changes.push_back(std::to_string(linked) + " link(s) to imported posts");
-  // Hugo's "url" is the page's address, which tarn reads as "permalink".
-  FrontMatter front;
-  front.Read(text, shown, [this](const std::string& message) { report_.Note(message); });
-  std::string url = front.GetText("url");
-  if (!url.empty() && !front.Has("permalink")) {
-    if (AddPermalink(url, &text))
-      changes.push_back("permalink " + url);
-    else
-      report_.Note(shown + ": its url " + url + " cannot be written as its permalink");
-  }
+  std::string note;
+  for (std::string& change : PageAddress::Keep(page.name, site_->PageAddress(page), &text, &note))
+    changes.push_back(std::move(change));
+  if (!note.empty()) report_.Note(shown + ": " + note);
   if (!CreateTextFile(target.string(), text, &error)) {
     report_.Add(fs::exists(target, ec) ? Entry::Kind::kSkipped : Entry::Kind::kError, error);
     return 0;
@@ -455,7 +425,7 @@ void SiteImporter::RereadAsTheSiteDid(const FrontMatter& front, std::string* tex
   }
   for (const auto& [key, values] : site_->ListsAsRead(front)) {
     std::vector<std::string> quoted;
-    for (const std::string& value : values) quoted.push_back(Quoted(value));
+    for (const std::string& value : values) quoted.push_back(ImportText::Quoted(value));
     if (FrontMatterLine::Replace(text, key, "[" + ImportText::Joined(quoted, ", ") + "]")) {
       changes->push_back(key + " as " + std::string(site_->generator()) + " reads them");
     }

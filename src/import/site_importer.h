@@ -23,8 +23,8 @@
 //
 // The old site's Markdown pages that are not posts (ImportSource::Pages:
 // an about page) land in _pages/NAME.md, their template tags, own files
-// and links to posts treated as a post's; a page whose front matter gives
-// its address as Hugo's "url" gets it as "permalink" too.
+// and links to posts treated as a post's; its address is kept
+// (PageAddress: Hugo's "url" as "permalink", an old address as an alias).
 //
 // Nothing is ever overwritten: a name that exists in the workspace is
 // reported and skipped, and a post that is skipped brings none of its files,
