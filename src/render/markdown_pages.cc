@@ -92,8 +92,8 @@ std::string Usable(SiteRender& site, const PostFile& page) {
   return "";
 }
 
-// Writes the pages; the files written go to *written.
-void WriteAll(SiteRender& site, std::vector<std::string>* written) {
+// Writes the pages, noting each in site.written_pages().
+void WriteAll(SiteRender& site) {
   const std::vector<PostFile>& pages = site.pages();
   Run run;
   if (pages.empty() || !Prepare(site, &run)) return;
@@ -105,9 +105,8 @@ void WriteAll(SiteRender& site, std::vector<std::string>* written) {
   }
   for (std::size_t index = 0; index < pages.size(); ++index) {
     std::string output = Usable(site, pages[index]);
-    if (output.empty() || !Render(site, html, index, output, &run)) continue;
-    written->push_back(output);
-    site.written_pages().emplace_back(&pages[index], output);
+    if (!output.empty() && Render(site, html, index, output, &run))
+      site.written_pages().emplace_back(&pages[index], output);
   }
 }
 
@@ -120,8 +119,9 @@ std::string MarkdownPages::OutputOf(std::string_view slug, std::string_view perm
 }
 
 bool MarkdownPages::Write(SiteRender& site) {
+  WriteAll(site);
   std::vector<std::string> written;
-  WriteAll(site, &written);
+  for (const SiteRender::WrittenPage& page : site.written_pages()) written.push_back(page.second);
   // Pages deleted, moved to another address or made drafts since the last
   // build: their files would still be published.
   for (const std::string& earlier : site.out().earlier_pages()) site.out().RemoveLeftover(earlier);
@@ -139,7 +139,10 @@ std::string MarkdownPages::RebaseLinks(std::string_view html, std::string_view r
     std::string_view found;
     for (std::string_view attribute : kAttributes) {
       std::size_t hit = html.find(attribute, at);
-      if (hit < next) next = hit, found = attribute;
+      if (hit < next) {
+        next = hit;
+        found = attribute;
+      }
     }
     if (next == std::string_view::npos) break;
     std::size_t value = next + found.size() - 3;  // at "../"
