@@ -82,6 +82,14 @@ std::string_view WithoutScheme(std::string_view address) {
   return scheme == std::string_view::npos ? address : address.substr(scheme + 3);
 }
 
+// Why the post or page shown, named name, is skipped when no own folder
+// is free for its files.
+std::string NoOwnFolder(const std::string& shown, const std::string& name) {
+  return shown + ": static/" + kOwnFilesFolder + name + "/ and the " +
+         std::to_string(kOwnFolderTries - 1) +
+         " folders after it all hold other files of the same names";
+}
+
 }  // namespace
 
 SiteImporter::SiteImporter(fs::path source, fs::path workspace, ReportSink sink)
@@ -215,9 +223,7 @@ int SiteImporter::ImportPage(const Post& page) {
   std::string own;
   int rewritten = PlaceOwnFiles(page, report_, &text, &copies, &own);
   if (rewritten < 0) {
-    report_.Skipped(shown + ": static/" + kOwnFilesFolder + page.name +
-                    "/ and the folders after "
-                    "it all hold other files of the same names");
+    report_.Skipped(NoOwnFolder(shown, page.name));
     return 0;
   }
   if (rewritten) changes.push_back(std::to_string(rewritten) + " link(s) rewritten");
@@ -286,9 +292,7 @@ bool SiteImporter::Convert(const Post& post, const ImportReport& report, std::st
   std::string own;
   int rewritten = PlaceOwnFiles(post, report, text, copies, &own);
   if (rewritten < 0) {
-    report.Skipped(shown + ": static/" + kOwnFilesFolder + post.name + "/ and the " +
-                   std::to_string(kOwnFolderTries - 1) +
-                   " folders after it all hold other files of the same names");
+    report.Skipped(NoOwnFolder(shown, post.name));
     return false;
   }
   ImportSource::Address old = site_->OldAddress(post, front);
