@@ -111,6 +111,11 @@ TEST_F(PagesBuildTest, PagesBuildAtTheirAddressesAndNowhereElse) {
   // With --drafts the draft page is built too.
   ASSERT_EQ(Build("--drafts").status, 0);
   EXPECT_CONTAINS(Read("public/secret/index.html"), "Not yet.");
+  // ... and public/ is known to hold a draft, which tarn push refuses.
+  EXPECT_CONTAINS(Read(".tarn/public-build"), "drafts\n");
+  ASSERT_EQ(Build().status, 0);
+  EXPECT_FALSE(Exists("public/secret/index.html"));
+  EXPECT_EQ(Read(".tarn/public-build").find("drafts"), std::string::npos);
 }
 
 TEST_F(PagesBuildTest, PageTemplateComesBeforePostTemplate) {
