@@ -625,6 +625,18 @@ TEST_F(ImportCommandTest, PagesComeIntoPagesAndBuildAtTheirAddresses) {
   }
 }
 
+// The old site's folder may hold the workspace: none of its files is a
+// page of the old site.
+TEST_F(ImportCommandTest, AWorkspaceInsideTheOldSiteGivesItNoPages) {
+  PutSite("_posts/2020-01-02-hello.md", "---\ntitle: Hello\n---\nHi.\n");
+  PutSite("about.md", "---\ntitle: About\n---\nMe.\n");
+  Put("notes/mine.md", "---\ntitle: Mine\n---\nThe workspace's own.\n");
+  Outcome imported = Run("import '" + tmp_ + "'");
+  ASSERT_EQ(imported.status, 0) << imported.out << imported.err;
+  EXPECT_TRUE(Exists("_pages/about.md"));
+  EXPECT_FALSE(Exists("_pages/mine.md")) << imported.out;
+}
+
 TEST_F(ImportCommandTest, AnImportWithoutPostsFailsAndSaysWhatItLeftBehind) {
   PutSite("hugo/hugo.toml", "");
   PutSite("hugo/content/docs/manual.md", "---\ntitle: Manual\n---\nUndated.\n");

@@ -130,6 +130,12 @@ int SiteImporter::Run() {
   if (!posts.empty()) fs::create_directories(workspace_.posts_dir(), ec);
   for (const Post& post : posts) count += ImportPost(post);
   std::vector<Post> pages = site_->Pages();
+  // A workspace inside the old site holds no page of it.
+  pages.erase(std::remove_if(pages.begin(), pages.end(),
+                             [this](const Post& page) {
+                               return !SiteFiles::Inside(page.file, workspace_root_).empty();
+                             }),
+              pages.end());
   if (!pages.empty()) fs::create_directories(workspace_.pages_dir(), ec);
   for (const Post& page : pages) {
     page_files_.insert(page.file);
