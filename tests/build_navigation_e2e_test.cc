@@ -285,8 +285,14 @@ TEST_F(NavigationTest, BundledThemeLinksEverythingAndValidates) {
     Put(name, "---\ntags: [notes, \"t" + std::to_string(i % 4) + "\"]\ncategories: [日记]\ndate: " +
                   date + "\n---\n## One\n\n```cpp\nint x;\n```\n\n## Two $x^2$\n");
   }
+  // Pages through the theme's page.mtpl, one a folder down, one at the top.
+  Put("_pages/projects.md",
+      "---\ntitle: Projects\n---\n## One\n\nSee [a note](../articles/note%2001.html).\n");
+  Put("_pages/now.md", "---\npermalink: /now.html\n---\n[A note](../articles/note%2002.html)\n");
   ASSERT_EQ(Build(), 0) << err_;
   EXPECT_GT(CheckLinks(), 200);
+  EXPECT_CONTAINS(Read("public/projects/index.html"), "<article class=\"post page\">");
+  EXPECT_CONTAINS(Read("public/now.html"), "href=\"./articles/note%2002.html\"");
   std::string listed;
   for (const char* page : {"index.html", "page/2/index.html", "page/3/index.html"})
     listed += Read(std::string("public/") + page);

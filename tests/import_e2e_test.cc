@@ -74,15 +74,9 @@ class ImportCommandTest : public WorkspaceTest {
   // reaches a file of public/, one from the host's root only under the
   // base path; every old address of a post leads to its article.
   void ExpectWholeSite(const Outcome& imported, const SiteCheck& check);
-  // Puts the manager page the build ships (markdown-it) into the
-  // workspace, for real article pages; false when it has not been built.
-  bool UseShippedPages() {
-    fs::path shipped = fs::path(TARN_BUILD_DIR) / "template";
-    if (!fs::exists(shipped / "vendor" / "markdown-it.min.js")) return false;
-    fs::remove_all(ws_ + "/template");
-    fs::copy(shipped, ws_ + "/template", fs::copy_options::recursive);
-    return true;
-  }
+  // The manager page the build ships (markdown-it), for real article
+  // pages; false when it has not been built.
+  bool UseShippedPages() { return UseShippedTemplate(); }
 };
 
 #define EXPECT_CONTAINS(haystack, needle) \
@@ -217,14 +211,14 @@ TEST_F(ImportCommandTest, HexoPostsDraftsAssetsAndOldAddresses) {
   EXPECT_EQ(Read("static/CNAME"), "mine.example.org\n");
   EXPECT_CONTAINS(imported.out, "skipped source/_posts/Clash.md: _posts/Clash.md exists\n");
   EXPECT_CONTAINS(imported.out, "skipped source/CNAME: static/CNAME exists\n");
-  // Markdown pages and Hexo's own "_" folders stay behind.
-  EXPECT_CONTAINS(imported.out, "skipped source/about/index.md: a page in Markdown");
+  // Markdown pages become pages; Hexo's own "_" folders stay behind.
+  EXPECT_CONTAINS(imported.out, "copied  source/about/index.md -> _pages/about.md\n");
   EXPECT_FALSE(Exists("static/about/index.md"));
   EXPECT_FALSE(Exists("static/_data"));
   EXPECT_CONTAINS(imported.out,
                   "copied  source/_posts/hello-world.md -> _posts/hello-world.md "
                   "(old address /2019/03/05/hello-world/, 2 link(s) rewritten)\n");
-  EXPECT_CONTAINS(imported.out, "5 file(s) imported\n");
+  EXPECT_CONTAINS(imported.out, "6 file(s) imported\n");
 
   // Everything again: all of it exists now, so nothing is imported.
   Outcome again = Import("hexo");
@@ -471,7 +465,7 @@ TEST_F(ImportCommandTest, EverySectionAndCollectionWithTheirDatesBuildsWithItsOl
   // A date without an offset is read in the site's time zone (summer time).
   EXPECT_CONTAINS(Read("_posts/zoned.md"), "date: 2018-07-01T09:30:00+02:00\n");
   EXPECT_CONTAINS(hugo.out, "skipped content/docs/: 1 page(s) without dates, not posts");
-  EXPECT_CONTAINS(hugo.out, "skipped content/about.md: a page, not a post");
+  EXPECT_CONTAINS(hugo.out, "copied  content/about.md -> _pages/about.md\n");
   EXPECT_FALSE(Exists("_posts/manual.md"));
 
   // Jekyll: a published collection's dated documents, with its own
@@ -641,6 +635,105 @@ TEST_F(ImportCommandTest, HexoTagsBecomeMarkdownAndTheRestAreReported) {
   ExpectWholeSite(imported, {.left = {"{% asset_img dog.png %}", "{% unknown %}"}});
 }
 
+// Each generator's Markdown pages come over into _pages/, their tags
+// translated and links to posts and own files rewritten as a post's, and
+// build at their addresses.
+TEST_F(ImportCommandTest, PagesComeIntoPagesAndBuildAtTheirAddresses) {
+  if (!UseShippedPages()) GTEST_SKIP() << "the shipped manager page has not been built";
+  struct Case {
+    const char* site;
+    std::vector<std::pair<const char*, const char*>> files;  // of the old site
+    const char* report;                                      // the import's line for the page
+    const char* page;                                        // the imported page
+    const char* text;                                        // in it
+    const char* built;                                       // its page under public/
+    const char* html;                                        // in that
+    // More files the import and the build write, with a text each holds.
+    std::vector<std::pair<const char*, const char*>> also;
+  } cases[] = {
+      {"jekyll",
+       {{"_config.yml", "url: https://old.example.org\n"},
+        {"_posts/2020-01-02-hello.md", "---\ntitle: Hello\n---\nHi.\n"},
+        {"about.md",
+         "---\ntitle: About\npermalink: /about/\n---\n"
+         "Read [hello]({% post_url 2020-01-02-hello %}).\n"},
+        {"_pages/cv.md", "---\ntitle: CV\n---\nMy CV.\n"},
+        {"docs/guide.md", "---\ntitle: Guide\n---\nThe guide.\n"},
+        {"notes.md", "No front matter: Jekyll copies it as it is.\n"},
+        {"index.md", "---\nlayout: home\n---\n"}},
+       "copied  about.md -> _pages/about.md (1 link(s) rewritten)",
+       "_pages/about.md",
+       "Read [hello](../articles/2020-01-02-hello.html).",
+       "public/about/index.html",
+       "<a href=\"../articles/2020-01-02-hello.html\">hello</a>",
+       {{"_pages/cv.md", "---\ntitle: CV\n---\nMy CV.\n"},
+        {"public/guide/index.html", "The guide."},
+        // Where Jekyll put a page without a permalink, a redirect to it.
+        {"_pages/guide.md", "aliases:\n  - \"/docs/guide.html\"\n"},
+        {"public/docs/guide.html", "url=../guide/index.html\""}}},
+      {"hugo",
+       {{"hugo.toml", "baseURL = \"https://old.example.org/\"\n"},
+        {"content/posts/first.md", "---\ntitle: First\ndate: 2020-01-02\n---\nOne.\n"},
+        {"content/about.md",
+         "---\ntitle: About\nurl: /me/\n---\nRead [first]({{< ref \"posts/first.md\" >}}).\n"},
+        {"content/contact/index.md", "---\ntitle: Contact\n---\n![map](map.png)\n"},
+        {"content/contact/map.png", "png"},
+        {"content/_index.md", "---\ntitle: Home\n---\n"}},
+       "copied  content/about.md -> _pages/about.md (1 template tag(s) translated, permalink /me/)",
+       "_pages/about.md",
+       "url: /me/\npermalink: /me/\n---\n",
+       "public/me/index.html",
+       "<a href=\"../articles/first.html\">first</a>",
+       {{"_pages/contact.md", "![map](../images/contact/map.png)"},
+        {"public/contact/index.html", "src=\"../images/contact/map.png\""},
+        {"public/images/contact/map.png", "png"}}},
+      {"hexo",
+       {{"_config.yml", "url: https://old.example.org\n"},
+        {"source/_posts/hello.md", "---\ntitle: Hello\ndate: 2020-01-02\n---\nHi.\n"},
+        {"source/about/index.md", "---\ntitle: About\n---\n![me](me.png)\n"},
+        {"source/about/me.png", "png"},
+        {"source/links.md", "Links.\n"}},
+       "copied  source/about/index.md -> _pages/about.md (1 link(s) rewritten)",
+       "_pages/about.md",
+       "![me](../about/me.png)",
+       "public/about/index.html",
+       "<img src=\"../about/me.png\" alt=\"me\">",
+       {{"public/about/me.png", "png"},
+        {"public/links/index.html", "<p>Links.</p>"},
+        {"public/links.html", "url=links/index.html\""}}},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.site);
+    fs::remove_all(ws_ + "/_pages");
+    fs::remove_all(ws_ + "/_posts");
+    for (const auto& [file, text] : c.files) PutSite(std::string(c.site) + "/" + file, text);
+    Outcome imported = ImportMade(c.site);
+    ASSERT_EQ(imported.status, 0) << imported.out << imported.err;
+    EXPECT_CONTAINS(imported.out, c.report);
+    EXPECT_CONTAINS(Read(c.page), c.text);
+    Outcome built = Run("build");
+    ASSERT_EQ(built.status, 0) << built.err;
+    EXPECT_CONTAINS(Read(c.built), c.html);
+    for (const auto& [file, text] : c.also) EXPECT_CONTAINS(Read(file), text);
+    // A file without front matter is no Jekyll page; the home page and
+    // Hugo's list pages are none either.
+    for (const char* file : {"_pages/notes.md", "_pages/index.md", "_pages/_index.md"})
+      EXPECT_FALSE(Exists(file)) << file;
+  }
+}
+
+// The old site's folder may hold the workspace: none of its files is a
+// page of the old site.
+TEST_F(ImportCommandTest, AWorkspaceInsideTheOldSiteGivesItNoPages) {
+  PutSite("_posts/2020-01-02-hello.md", "---\ntitle: Hello\n---\nHi.\n");
+  PutSite("about.md", "---\ntitle: About\n---\nMe.\n");
+  Put("notes/mine.md", "---\ntitle: Mine\n---\nThe workspace's own.\n");
+  Outcome imported = Run("import '" + tmp_ + "'");
+  ASSERT_EQ(imported.status, 0) << imported.out << imported.err;
+  EXPECT_TRUE(Exists("_pages/about.md"));
+  EXPECT_FALSE(Exists("_pages/mine.md")) << imported.out;
+}
+
 TEST_F(ImportCommandTest, AnImportWithoutPostsFailsAndSaysWhatItLeftBehind) {
   PutSite("hugo/hugo.toml", "");
   PutSite("hugo/content/docs/manual.md", "---\ntitle: Manual\n---\nUndated.\n");
@@ -648,10 +741,10 @@ TEST_F(ImportCommandTest, AnImportWithoutPostsFailsAndSaysWhatItLeftBehind) {
   PutSite("hugo/static/logo.png", "logo");
   Outcome imported = ImportMade("hugo");
   EXPECT_EQ(imported.status, 1) << imported.out;
-  EXPECT_CONTAINS(imported.out, "1 file(s) imported\n");
+  // A page and a static file came, no post.
+  EXPECT_CONTAINS(imported.out, "2 file(s) imported\n");
   EXPECT_EQ(Read("static/logo.png"), "logo");
-  EXPECT_CONTAINS(imported.err,
-                  "no post imported; content left behind: content/docs/, content/about.md\n");
+  EXPECT_CONTAINS(imported.err, "no post imported; content left behind: content/docs/\n");
 }
 
 TEST_F(ImportCommandTest, ChosenSectionsAreThePostsWithoutACategory) {

@@ -283,22 +283,24 @@ describe('lake theme', () => {
     }
     const pages = themeConf.pages.map((p) => `${p.tpl}.mtpl`);
     assert.deepEqual([...children].sort(),
-      ['index.mtpl', 'post.mtpl', 'timeline.mtpl', 'tag.mtpl', 'tags.mtpl', ...pages].sort());
+      ['index.mtpl', 'page.mtpl', 'post.mtpl', 'timeline.mtpl', 'tag.mtpl', 'tags.mtpl', ...pages].sort());
   });
 
   // That every post is listed and every link of every page leads to a file
   // the build writes is checked on the real build of the bundled workspace
   // (NavigationTest.BundledThemeLinksEverythingAndValidates).
 
-  it('puts the post content into the article unchanged', () => {
+  it('puts the post content into the article (and a page\'s into its page) unchanged', () => {
     // The theme guide shows template syntax; the page must not expand it.
     const data = lib.siteData(base, themeConf, samplePosts);
     for (const p of data.posts) {
       const content = page.markToHtml(p.content);
       data.post = { ...p, content };
-      const html = render('post.mtpl', data);
-      assert.ok(html.includes(content), p.title);
-      assert.ok(html.includes(`<h1 class="post-title">${p.title}</h1>`), p.title);
+      for (const name of ['post.mtpl', 'page.mtpl']) {
+        const html = render(name, data);
+        assert.ok(html.includes(content), `${name}: ${p.title}`);
+        assert.ok(html.includes(`<h1 class="post-title">${p.title}</h1>`), `${name}: ${p.title}`);
+      }
     }
     const guide = data.posts.find((p) => p.title === '写一个主题');
     assert.match(page.markToHtml(guide.content), /{\$p\.title}/);

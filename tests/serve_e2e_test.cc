@@ -286,6 +286,23 @@ TEST_F(ServeCommandTest, EditsShowInTheNextResponseAndReachOpenPages) {
   EXPECT_EQ(Stop(), 0);
 }
 
+// A page of _pages/ made or edited while serving is built and reloads
+// open pages, as a post does.
+TEST_F(ServeCommandTest, PagesAreRebuiltWhenTheyChange) {
+  Start();
+  std::string site = SiteId(Get(port_, "/").body);
+  Stream stream(port_, site);
+  Put("_pages/about.md", "---\ntitle: About\n---\nFirst words.\n");
+  stream.WaitFor("reload");
+  EXPECT_TRUE(Contains(Get(port_, "/about/").body, "<p>First words.</p>"));
+  site = SiteId(Get(port_, "/about/").body);
+  Stream again(port_, site);
+  Put("_pages/about.md", "---\ntitle: About\n---\nSecond words.\n");
+  again.WaitFor("reload");
+  EXPECT_TRUE(Contains(Get(port_, "/about/").body, "<p>Second words.</p>"));
+  EXPECT_EQ(Stop(), 0);
+}
+
 TEST_F(ServeCommandTest, DraftsArePreviewedButNeverWrittenWherePushReads) {
   Put("_posts/Secret.md", "---\ndraft: true\naliases: [/old/secret/]\n---\nSecret words.\n");
   Start({"--port", "0", "--drafts"});

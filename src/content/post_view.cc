@@ -52,6 +52,12 @@ void PostView::SetHead(const PostFile& post, JsonDocument* page) const {
   page->SetText("post.absolute_url", post.Url(site_url_));
 }
 
+void PostView::SetAddress(std::string_view relative, JsonDocument* page) const {
+  std::string link = "/" + PostIndex::LinkName(relative);
+  page->SetText("post.url", url_prefix_ + link);
+  page->SetText("post.absolute_url", site_url_ + link);
+}
+
 void PostView::SetBody(const PostFile& post, std::string_view html, JsonDocument* page) const {
   page->SetText("post.content", html);
   page->SetText("post.post_time", post.post_time);

@@ -39,6 +39,12 @@ class PostView {
   void SetHead(const PostFile& post, JsonDocument* page) const;
   void SetBody(const PostFile& post, std::string_view html, JsonDocument* page) const;
 
+  // post.url and post.absolute_url of a page of _pages/, which is no
+  // article: relative is its file under public/ ("about/index.html"),
+  // given as a link (PostIndex::LinkName) after the prefix and after the
+  // site's address. Call after SetHead, which gives the article's.
+  void SetAddress(std::string_view relative, JsonDocument* page) const;
+
   // Replaces post.tags and post.categories, where *page has them, by lists
   // of {name, url}: url leads to the tag's or category's page, or is ""
   // when the theme writes no such pages.

@@ -122,6 +122,14 @@ std::vector<ImportSource::Post> HexoSource::Posts() const {
   return posts;
 }
 
+std::vector<ImportSource::Post> HexoSource::Pages() const {
+  auto enter = [](const fs::path& folder) {
+    char first = folder.filename().string()[0];
+    return first != '_' && first != '.';
+  };
+  return PagesUnder(root() / "source", enter, false);
+}
+
 std::vector<ImportSource::StaticRoot> HexoSource::StaticRoots() const {
   return {{root() / "source", "", true}};
 }

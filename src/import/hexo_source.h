@@ -45,6 +45,9 @@ class HexoSource : public ImportSource {
 
   std::string_view generator() const override { return "Hexo"; }
   std::vector<Post> Posts() const override;
+  // The Markdown files of source/ outside its "_" folders, which Hexo
+  // renders as pages (source/about/index.md).
+  std::vector<Post> Pages() const override;
   // categories as Hexo reads them: a list is one path of nested
   // categories ("a/b"), a list of lists several.
   std::map<std::string, std::vector<std::string>> ListsAsRead(

@@ -126,11 +126,8 @@ std::vector<ImportSource::Post> HugoSource::Posts() const {
   std::sort(sections.begin(), sections.end());
   for (const fs::path& section : sections) {
     std::string name = section.filename().string();
-    // content/NAME/index.md is a page bundle, not a section.
-    if (fs::path index = BundleIndex(section); !index.empty()) {
-      report().ContentSkipped(report().Shown(index), "a page, not a post (not imported)");
-      continue;
-    }
+    // content/NAME/index.md is a page bundle, not a section (Pages).
+    if (!BundleIndex(section).empty()) continue;
     std::vector<Post> found = SectionPosts(section);
     bool own = name == "posts" || name == "post";
     if (chosen().empty() ? !own && !AnyDated(found) : !IsChosen(name)) {
@@ -155,7 +152,6 @@ std::vector<ImportSource::Post> HugoSource::Posts() const {
       report().Note("no section " + name + " in " + report().Shown(content_));
     }
   }
-  ReportLoosePages();
   if (sections.empty()) {
     report().Note("no posts: " + report().Shown(content_) + " has no section folders");
   }
@@ -174,15 +170,18 @@ bool HugoSource::AnyDated(const std::vector<Post>& posts) const {
   });
 }
 
-void HugoSource::ReportLoosePages() const {
-  std::error_code ec;
-  for (fs::directory_iterator it(content_, ec), end; !ec && it != end; it.increment(ec)) {
-    std::string name = it->path().filename().string();
-    if (name[0] != '.' && name.rfind("_index.", 0) != 0 && it->is_regular_file(ec) &&
-        SiteFiles::IsMarkdown(it->path())) {
-      report().ContentSkipped(report().Shown(it->path()), "a page, not a post (not imported)");
+std::vector<ImportSource::Post> HugoSource::Pages() const {
+  auto bundle = [](const fs::path& folder) { return !BundleIndex(folder).empty(); };
+  std::vector<Post> pages;
+  for (Post& page : PagesUnder(content_, bundle, false)) {
+    fs::path folder = page.file.parent_path();
+    if (folder != content_) {
+      if (page.file != BundleIndex(folder)) continue;  // a file of the bundle
+      page.resources = folder;
     }
+    pages.push_back(std::move(page));
   }
+  return pages;
 }
 
 fs::path HugoSource::BundleIndex(const fs::path& folder) {

@@ -41,6 +41,13 @@ class HugoSource : public ImportSource {
 
   std::string_view generator() const override { return "Hugo"; }
   std::vector<Post> Posts() const override;
+  // The regular pages right in content/ (content/about.md) and the page
+  // bundles there (content/about/index.md, whose files are its own); a
+  // section's pages are posts or left behind (Posts).
+  std::vector<Post> Pages() const override;
+  // None: Hugo's default address of such a page, /NAME/, is where tarn
+  // puts it too (uglyURLs and case are not followed for pages).
+  std::string PageAddress(const Post&) const override { return ""; }
   std::vector<StaticRoot> StaticRoots() const override;
   // Translates the post's shortcodes (ShortcodeTranslator); "param" reads
   // the post's front matter, then the site's params.
@@ -75,8 +82,6 @@ class HugoSource : public ImportSource {
   // by path: under content/, beside post, or by its file or bundle name
   // alone when one post alone has it; "" when none does.
   std::string RefLink(const Post& post, const Articles& articles, const std::string& path) const;
-  // Reports the Markdown pages that lie in content/ outside any section.
-  void ReportLoosePages() const;
 
   std::filesystem::path content_;
   std::map<std::string, std::string> site_params_;  // lower-cased name: value

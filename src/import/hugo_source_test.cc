@@ -10,9 +10,10 @@ namespace {
 
 class HugoSourceTest : public ::testing::Test {
  protected:
-  // The posts of the site made so far, as "FILE NAME RELATIVE [RESOURCES]"
-  // under the site's folder; what was reported meanwhile goes to lines_.
-  std::vector<std::string> Posts() {
+  // The posts (or, with pages, the pages) of the site made so far, as
+  // "FILE NAME RELATIVE [RESOURCES]" under the site's folder; what was
+  // reported meanwhile goes to lines_.
+  std::vector<std::string> Posts(bool pages = false) {
     ImportReport report([this](const ImportReport::Entry& entry) { lines_.push_back(entry.text); });
     const std::filesystem::path root = std::filesystem::canonical(site_.path());
     report.set_site(root);
@@ -20,7 +21,7 @@ class HugoSourceTest : public ::testing::Test {
     source.ReadSettings();
     lines_.clear();
     std::vector<std::string> posts;
-    for (const ImportSource::Post& post : source.Posts()) {
+    for (const ImportSource::Post& post : pages ? source.Pages() : source.Posts()) {
       std::string resources = SiteFiles::Inside(post.resources, root);
       posts.push_back(SiteFiles::Inside(post.file, root) + " " + post.name + " " + post.relative +
                       (resources.empty() ? "" : " " + resources) +
@@ -55,12 +56,18 @@ TEST_F(HugoSourceTest, PostsOfEverySectionWithDatedPagesAndTheirBundles) {
                                                "content/posts/2021/deep.md deep posts/2021",
                                                "content/posts/first.md first posts"}));
   EXPECT_EQ(lines_, (std::vector<std::string>{
-                        "content/contact/index.md: a page, not a post (not imported)",
                         "content/other/: 1 page(s) without dates, not posts (not imported)",
                         "content/posts/_index.md: a section's list page, not a post",
-                        "content/posts/page.org: not Markdown",
-                        "content/about.md: a page, not a post (not imported)"}));
+                        "content/posts/page.org: not Markdown"}));
   EXPECT_EQ(roots_, std::vector<std::string>{"static"});
+  // The pages right in content/ and its bundles are pages; a bundle's
+  // other Markdown is a file of it.
+  site_.Write("content/contact/map.md", "x");
+  site_.Write("content/_index.md", "x");
+  EXPECT_EQ(Posts(true), (std::vector<std::string>{"content/about.md about about",
+                                                   "content/contact/index.md contact "
+                                                   "contact/index content/contact"}));
+  EXPECT_TRUE(lines_.empty());
 }
 
 TEST_F(HugoSourceTest, TheSettingsNameTheContentAndStaticFolders) {
@@ -75,8 +82,8 @@ TEST_F(HugoSourceTest, ASiteWithoutSectionsSaysSo) {
   site_.Write("hugo.toml", "");
   site_.Write("content/about.md", "x");
   EXPECT_TRUE(Posts().empty());
-  EXPECT_EQ(lines_, (std::vector<std::string>{"content/about.md: a page, not a post (not imported)",
-                                              "no posts: content has no section folders"}));
+  EXPECT_EQ(lines_, std::vector<std::string>{"no posts: content has no section folders"});
+  EXPECT_EQ(Posts(true), std::vector<std::string>{"content/about.md about about"});
 }
 
 TEST_F(HugoSourceTest, APostWithoutDateIsDatedAsHugoDatesIt) {

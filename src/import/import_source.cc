@@ -5,6 +5,7 @@
 #include <system_error>
 
 #include "content/front_matter.h"
+#include "data/text_file.h"
 #include "import/hexo_source.h"
 #include "import/hugo_source.h"
 #include "import/jekyll_source.h"
@@ -176,6 +177,45 @@ std::vector<ImportSource::Post> ImportSource::PostsUnder(
     posts.push_back(std::move(post));
   }
   return posts;
+}
+
+std::vector<ImportSource::Post> ImportSource::PagesUnder(const fs::path& folder,
+                                                         const SiteFiles::EnterFolder& enter,
+                                                         bool with_front) const {
+  std::vector<Post> pages;
+  for (const fs::path& file : SiteFiles::FilesUnder(folder, enter, [](const fs::path&) {})) {
+    char first = file.filename().string()[0];
+    if (first == '.' || first == '_' || !SiteFiles::IsMarkdown(file)) continue;
+    std::string text;
+    if (with_front &&
+        (!ReadTextFile(file.string(), &text) || FrontMatter::BodyOf(text).size() == text.size())) {
+      continue;
+    }
+    Post page;
+    page.file = file;
+    page.name = file.stem().string();
+    page.relative = SiteFiles::Inside(fs::path(file).replace_extension(), folder);
+    if (page.name == "index") {
+      if (file.parent_path() == folder) {
+        report().ContentSkipped(report().Shown(file),
+                                "the home page (tarn's index lists the posts; not imported)");
+        continue;
+      }
+      page.name = file.parent_path().filename().string();
+    }
+    pages.push_back(std::move(page));
+  }
+  return pages;
+}
+
+std::string ImportSource::PageAddress(const Post& page) const {
+  constexpr std::string_view kIndex = "/index";
+  std::string_view relative = page.relative;
+  if (relative.size() > kIndex.size() &&
+      relative.substr(relative.size() - kIndex.size()) == kIndex) {
+    return "/" + std::string(relative.substr(0, relative.size() - kIndex.size() + 1));
+  }
+  return "/" + page.relative + ".html";
 }
 
 void ImportSource::SkipOtherContent(const fs::path& file) const {

@@ -90,6 +90,17 @@ class ImportSource {
   // behind (list pages, content that is not Markdown, links) is reported.
   virtual std::vector<Post> Posts() const = 0;
 
+  // The Markdown pages that are not posts (an about page), in the order
+  // they are imported into _pages/, each named by its file's stem, or its
+  // folder's name for an index file (about/index.md is "about"). The
+  // default has none.
+  virtual std::vector<Post> Pages() const { return {}; }
+
+  // The address of one of Pages on the old site, when its front matter
+  // does not give one: Jekyll's and Hexo's, "/about.html" for about.md and
+  // "/about/" for about/index.md, by default; "" when it cannot be told.
+  virtual std::string PageAddress(const Post& page) const;
+
   // The folders whose files are copied into static/, in this order.
   virtual std::vector<StaticRoot> StaticRoots() const = 0;
 
@@ -206,6 +217,15 @@ class ImportSource {
   // Hidden files are passed over; other content is reported as skipped.
   std::vector<Post> PostsUnder(const std::filesystem::path& folder, bool drafts,
                                const SiteFiles::EnterFolder& enter) const;
+
+  // The pages in the Markdown files under folder (Pages), entering the
+  // folders enter allows; with_front: only files that open with front
+  // matter (Jekyll renders no other). An index file right in folder is
+  // the site's home page, which tarn makes of its posts: reported and
+  // left behind. Hidden files, files whose names start with "_" (the
+  // generators' own) and links are passed over.
+  std::vector<Post> PagesUnder(const std::filesystem::path& folder,
+                               const SiteFiles::EnterFolder& enter, bool with_front) const;
 
   // Reports each of left, tags of the post's file left as written.
   void ReportLeftTags(const Post& post, const ImportReport& report,

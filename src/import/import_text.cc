@@ -19,4 +19,13 @@ std::string ImportText::Joined(const std::vector<std::string>& texts, std::strin
   return out;
 }
 
+std::string ImportText::Quoted(std::string_view value) {
+  std::string out = "\"";
+  for (char c : value) {
+    if (c == '"' || c == '\\') out.push_back('\\');
+    out.push_back(c);
+  }
+  return out + "\"";
+}
+
 }  // namespace tarn

@@ -128,6 +128,20 @@ std::vector<ImportSource::Post> JekyllSource::Posts() const {
   return posts;
 }
 
+std::vector<ImportSource::Post> JekyllSource::Pages() const {
+  auto enter = [](const fs::path& folder) {
+    std::string name = folder.filename().string();
+    return name == "_pages" ||
+           (name[0] != '_' && name[0] != '.' && name != "node_modules" && name != "vendor");
+  };
+  return PagesUnder(root(), enter, true);
+}
+
+std::string JekyllSource::PageAddress(const Post& page) const {
+  if (page.relative.rfind("_pages/", 0) == 0) return "";
+  return ImportSource::PageAddress(page);
+}
+
 std::vector<ImportSource::Post> JekyllSource::CollectionPosts(const std::string& name) const {
   auto enter_all = [](const fs::path&) { return true; };
   std::vector<Post> posts;

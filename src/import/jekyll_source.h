@@ -42,6 +42,12 @@ class JekyllSource : public ImportSource {
 
   std::string_view generator() const override { return "Jekyll"; }
   std::vector<Post> Posts() const override;
+  // The Markdown files with front matter outside Jekyll's "_" folders, and
+  // those of _pages/, where many sites keep them.
+  std::vector<Post> Pages() const override;
+  // The default's, but none for a page of _pages/, which Jekyll publishes
+  // only as its settings say.
+  std::string PageAddress(const Post& page) const override;
 
   // The words of front's key, each once, as Jekyll reads a list written
   // as one text or as a list of texts.

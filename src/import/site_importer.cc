@@ -11,6 +11,7 @@
 #include "import/front_matter_line.h"
 #include "import/import_text.h"
 #include "import/imported_settings.h"
+#include "import/page_address.h"
 #include "import/post_links.h"
 #include "import/site_files.h"
 #include "import/source_date.h"
@@ -81,14 +82,12 @@ std::string_view WithoutScheme(std::string_view address) {
   return scheme == std::string_view::npos ? address : address.substr(scheme + 3);
 }
 
-// value as a YAML double-quoted string.
-std::string Quoted(const std::string& value) {
-  std::string out = "\"";
-  for (char c : value) {
-    if (c == '"' || c == '\\') out.push_back('\\');
-    out.push_back(c);
-  }
-  return out + "\"";
+// Why the post or page shown, named name, is skipped when no own folder
+// is free for its files.
+std::string NoOwnFolder(const std::string& shown, const std::string& name) {
+  return shown + ": static/" + kOwnFilesFolder + name + "/ and the " +
+         std::to_string(kOwnFolderTries - 1) +
+         " folders after it all hold other files of the same names";
 }
 
 }  // namespace
@@ -130,6 +129,18 @@ int SiteImporter::Run() {
   int count = 0;
   if (!posts.empty()) fs::create_directories(workspace_.posts_dir(), ec);
   for (const Post& post : posts) count += ImportPost(post);
+  std::vector<Post> pages = site_->Pages();
+  // A workspace inside the old site holds no page of it.
+  pages.erase(std::remove_if(pages.begin(), pages.end(),
+                             [this](const Post& page) {
+                               return !SiteFiles::Inside(page.file, workspace_root_).empty();
+                             }),
+              pages.end());
+  if (!pages.empty()) fs::create_directories(workspace_.pages_dir(), ec);
+  for (const Post& page : pages) {
+    page_files_.insert(page.file);
+    count += ImportPage(page);
+  }
   for (const StaticRoot& root : static_roots_) count += CopyStatic(root);
   for (const fs::path& file : site_->LooseFiles()) {
     if (fs::is_regular_file(fs::symlink_status(file, ec))) {
@@ -184,16 +195,9 @@ int SiteImporter::ImportPost(const Post& post) {
     report_.Skipped(shown + ": " + target_name + " exists");
     return CompleteOwnFiles(post, target);
   }
-  if (fs::file_size(post.file, ec) > kMaxPostBytes) {
-    report_.Skipped(shown + ": larger than 16 MB");
-    return 0;
-  }
   std::string text;
   std::string error;
-  if (!ReadTextFile(post.file.string(), &text, &error)) {
-    report_.Error(error);
-    return 0;
-  }
+  if (!ReadOld(post, shown, &text)) return 0;
   Copies copies;
   std::string details;
   if (!Convert(post, report_, &text, &copies, &details)) return 0;
@@ -204,6 +208,58 @@ int SiteImporter::ImportPost(const Post& post) {
   report_.Copied(shown + " -> " + target_name + (details.empty() ? "" : " (" + details + ")"));
   ++posts_;
   return 1 + CopyOwnFiles(copies);
+}
+
+int SiteImporter::ImportPage(const Post& page) {
+  const std::string shown = report_.Shown(page.file);
+  const std::string target_name = Workspace::Path(Workspace::kPagesDir, page.name + ".md");
+  const fs::path target = Workspace::Path(workspace_.pages_dir(), page.name + ".md");
+  std::error_code ec;
+  std::string text;
+  std::string error;
+  if (fs::exists(fs::symlink_status(target, ec))) {
+    report_.Skipped(shown + ": " + target_name + " exists");
+    return 0;
+  }
+  if (!ReadOld(page, shown, &text)) return 0;
+  std::vector<std::string> changes;
+  const auto [tags, links] = TranslateTags(page, report_, &text);
+  if (tags) changes.push_back(std::to_string(tags) + " template tag(s) translated");
+  Copies copies;
+  std::string own;
+  int rewritten = PlaceOwnFiles(page, report_, &text, &copies, &own);
+  if (rewritten < 0) return 0;
+  rewritten += links;
+  if (rewritten) changes.push_back(std::to_string(rewritten) + " link(s) rewritten");
+  if (int linked = LinkToArticles(&text))
+    changes.push_back(std::to_string(linked) + " link(s) to imported posts");
+  std::string note;
+  for (std::string& change : PageAddress::Keep(page.name, site_->PageAddress(page), &text, &note))
+    changes.push_back(std::move(change));
+  if (!note.empty()) report_.Note(shown + ": " + note);
+  if (!CreateTextFile(target.string(), text, &error)) {
+    report_.Add(fs::exists(target, ec) ? Entry::Kind::kSkipped : Entry::Kind::kError, error);
+    return 0;
+  }
+  report_.Copied(shown + " -> " + target_name +
+                 (changes.empty() ? "" : " (" + ImportText::Joined(changes, ", ") + ")"));
+  return 1 + CopyOwnFiles(copies);
+}
+
+bool SiteImporter::ReadOld(const Post& post, const std::string& shown, std::string* text) const {
+  std::error_code ec;
+  if (!PostIndex::IsUtf8Name(post.name)) {
+    report_.Skipped(shown + ": its name is not UTF-8 text; rename it and import it again");
+    return false;
+  }
+  if (fs::file_size(post.file, ec) > kMaxPostBytes) {
+    report_.Skipped(shown + ": larger than 16 MB");
+    return false;
+  }
+  std::string error;
+  if (ReadTextFile(post.file.string(), text, &error)) return true;
+  report_.Error(error);
+  return false;
 }
 
 int SiteImporter::CompleteOwnFiles(const Post& post, const fs::path& target) {
@@ -236,7 +292,7 @@ bool SiteImporter::Convert(const Post& post, const ImportReport& report, std::st
   const std::string shown = report.Shown(post.file);
   FrontMatter front;
   front.Read(*text, shown, [&report](const std::string& message) { report.Note(message); });
-  const auto [tags, links] = site_->TranslateTags(post, article_files_, report, text);
+  const auto [tags, links] = TranslateTags(post, report, text);
   std::string own;
   int rewritten = PlaceOwnFiles(post, report, text, copies, &own);
   if (rewritten < 0) return false;
@@ -288,6 +344,11 @@ bool SiteImporter::Convert(const Post& post, const ImportReport& report, std::st
     changes.push_back("its files in static/" + std::string(kOwnFilesFolder) + own);
   *details = ImportText::Joined(changes, ", ");
   return true;
+}
+
+ImportSource::Translated SiteImporter::TranslateTags(const Post& post, const ImportReport& report,
+                                                     std::string* text) const {
+  return site_->TranslateTags(post, article_files_, report, text);
 }
 
 void SiteImporter::MapOldAddresses(const std::vector<Post>& posts) {
@@ -370,7 +431,7 @@ void SiteImporter::RereadAsTheSiteDid(const FrontMatter& front, std::string* tex
   }
   for (const auto& [key, values] : site_->ListsAsRead(front)) {
     std::vector<std::string> quoted;
-    for (const std::string& value : values) quoted.push_back(Quoted(value));
+    for (const std::string& value : values) quoted.push_back(ImportText::Quoted(value));
     if (FrontMatterLine::Replace(text, key, "[" + ImportText::Joined(quoted, ", ") + "]")) {
       changes->push_back(key + " as " + std::string(site_->generator()) + " reads them");
     }
@@ -402,9 +463,7 @@ int SiteImporter::PlaceOwnFiles(const Post& post, const ImportReport& report, st
     *own = OwnFolder(post.name, k);
     return rewritten;
   }
-  report.Skipped(report.Shown(post.file) + ": static/" + kOwnFilesFolder + post.name +
-                 "/ and the " + std::to_string(kOwnFolderTries - 1) +
-                 " folders after it all hold other files of the same names");
+  report.Skipped(NoOwnFolder(report.Shown(post.file), post.name));
   return -1;
 }
 
@@ -481,6 +540,7 @@ int SiteImporter::CopyStatic(const StaticRoot& root) {
   for (const fs::path& file : SiteFiles::FilesUnder(root.folder, enter, on_link)) {
     std::string relative = SiteFiles::Inside(file, root.folder);
     if (!Takes(root, relative)) continue;
+    if (page_files_.count(file)) continue;
     if (root.skips_hidden_pages && SiteFiles::IsMarkdown(file)) {
       report_.ContentSkipped(report_.Shown(file),
                              "a page in Markdown (pages come from the theme's templates)");

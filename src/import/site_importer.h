@@ -21,12 +21,18 @@
 // address under "aliases"; where an address cannot be told, the report says why. Links between the
 // imported posts lead straight to the new article pages.
 //
+// The old site's Markdown pages that are not posts (ImportSource::Pages:
+// an about page) land in _pages/NAME.md, their template tags, own files
+// and links to posts treated as a post's; its address is kept
+// (PageAddress: Hugo's "url" as "permalink", an old address as an alias).
+//
 // Nothing is ever overwritten: a name that exists in the workspace is
 // reported and skipped, and a post that is skipped brings none of its files,
 // unless the post there is this import's own (the same text): then the files
 // an earlier, interrupted import did not bring are brought in.
 // Symbolic links in the old site are not followed, and nothing is written
-// outside the workspace's _posts/ and static/, but for config/base.json:
+// outside the workspace's _posts/, _pages/ and static/, but for
+// config/base.json:
 // when posts came over, the old site's title, description, author,
 // language, address and time zone replace the values tarn init wrote there
 // (only those still unchanged), and tarn init's welcome post goes when it
@@ -38,6 +44,7 @@
 #include <filesystem>
 #include <map>
 #include <memory>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -108,6 +115,11 @@ class SiteImporter {
   // after reporting why to report, when the post is skipped.
   bool Convert(const Post& post, const ImportReport& report, std::string* text, Copies* copies,
                std::string* details) const;
+  // The generator's template tags in *text of post (a post or a page)
+  // translated (ImportSource::TranslateTags), each left reported to
+  // report. Returns how many tags were translated and links rewritten.
+  ImportSource::Translated TranslateTags(const Post& post, const ImportReport& report,
+                                         std::string* text) const;
   // Notes each post's article link by its file (article_files_), and each
   // published post's old addresses (its own aliases too) with
   // the link to its article page, for LinkToArticles.
@@ -133,6 +145,11 @@ class SiteImporter {
                           std::vector<std::string>* changes) const;
   // Each returns the number of files it brought in.
   int ImportPost(const Post& post);
+  int ImportPage(const Post& page);
+  // The text of an old post or page, whose name must be UTF-8 text (a post
+  // whose name is no text has no title a page or link can hold) and whose
+  // size at most 16 MB. False, reported as shown, when it is not read.
+  bool ReadOld(const Post& post, const std::string& shown, std::string* text) const;
   // The files still missing of a post that is in the workspace already,
   // when it is this import's own.
   int CompleteOwnFiles(const Post& post, const std::filesystem::path& target);
@@ -153,6 +170,7 @@ class SiteImporter {
   ImportReport report_;
   std::unique_ptr<ImportSource> site_;
   std::vector<StaticRoot> static_roots_;
+  std::set<std::filesystem::path> page_files_;  // the pages, which no static copy takes
   int posts_ = 0;
   std::vector<std::string> chosen_;
   std::filesystem::path fresh_blog_;

@@ -61,19 +61,34 @@ std::string TakenFolder(SiteRender& site, std::string_view output) {
 std::string Usable(SiteRender& site, const PostFile& post, const std::string& alias) {
   std::string why;
   std::string output = AliasPages::OutputOf(alias, &why);
-  std::string taken;
-  if (output.empty()) {
-    site.Report(post.path + ": alias \"" + alias + "\" " + why + "; skipped");
-  } else if (site.out().IsGenerated(output)) {
-    site.Report(post.path + ": alias \"" + alias + "\" would overwrite public/" + output +
-                ", which the build writes; skipped");
-  } else if (taken = TakenFolder(site, output); !taken.empty()) {
-    site.Report(post.path + ": alias \"" + alias + "\" would turn " + taken +
-                " into a folder; skipped");
-  } else {
-    return output;
-  }
+  if (!output.empty()) why = AliasPages::Clash(site, output);
+  if (why.empty()) return output;
+  site.Report(post.path + ": alias \"" + alias + "\" " + why + "; skipped");
   return "";
+}
+
+// The redirect pages of the aliases of post (or page), which lead to its
+// file target under public/; each written goes to *written.
+void WriteAliases(SiteRender& site, const PostFile& post, const std::string& target,
+                  std::vector<std::string>* written) {
+  PublicFolder& out = site.out();
+  const std::string site_url = site.data().GetText("system.url");
+  for (const std::string& alias : post.aliases) {
+    std::string output = Usable(site, post, alias);
+    if (output.empty()) continue;
+    // Without the site's address the canonical link is the relative one.
+    std::string href = AliasPages::RelativeLink(output, target);
+    std::string canonical = site_url + "/" + PostIndex::LinkName(target);
+    std::string page = AliasPages::Page(post.title, href, site_url.empty() ? href : canonical);
+    std::string error;
+    out.ClearWayFor(output);
+    if (!out.Put(output, page, &error)) {
+      site.Report(error + " (alias \"" + alias + "\" of " + post.path + ")");
+      continue;
+    }
+    out.Generated(output);
+    written->push_back(output);
+  }
 }
 
 }  // namespace
@@ -112,11 +127,18 @@ std::string AliasPages::OutputOf(std::string_view alias, std::string* why) {
   return out;
 }
 
-std::string AliasPages::RelativeLink(std::string_view output, std::string_view slug) {
+std::string AliasPages::Clash(SiteRender& site, const std::string& output) {
+  if (site.out().IsGenerated(output))
+    return "would overwrite public/" + output + ", which the build writes";
+  std::string taken = TakenFolder(site, output);
+  return taken.empty() ? "" : "would turn " + taken + " into a folder";
+}
+
+std::string AliasPages::RelativeLink(std::string_view output, std::string_view target) {
   std::string href;
   for (char c : output)
     if (c == '/') href += "../";
-  return href + PostIndex::ArticleLink("", slug).substr(1);  // "articles/SLUG.html"
+  return href + PostIndex::LinkName(target);
 }
 
 std::string AliasPages::Page(std::string_view title, std::string_view href,
@@ -132,25 +154,9 @@ std::string AliasPages::Page(std::string_view title, std::string_view href,
 
 bool AliasPages::Write(SiteRender& site) {
   PublicFolder& out = site.out();
-  const std::string site_url = site.data().GetText("system.url");
   std::vector<std::string> written;
-  for (const PostFile& post : site.posts()) {
-    for (const std::string& alias : post.aliases) {
-      std::string output = Usable(site, post, alias);
-      if (output.empty()) continue;
-      // Without the site's address the canonical link is the relative one.
-      std::string href = RelativeLink(output, post.slug);
-      std::string page = Page(post.title, href, site_url.empty() ? href : post.Url(site_url));
-      std::string error;
-      out.ClearWayFor(output);
-      if (!out.Put(output, page, &error)) {
-        site.Report(error + " (alias \"" + alias + "\" of " + post.path + ")");
-        continue;
-      }
-      out.Generated(output);
-      written.push_back(output);
-    }
-  }
+  for (const PostFile& post : site.posts()) WriteAliases(site, post, post.ArticleFile(), &written);
+  for (const auto& [page, file] : site.written_pages()) WriteAliases(site, *page, file, &written);
   // Pages of aliases that were dropped, or whose post was, or went back to
   // being a draft: a page of an old address still names its post.
   for (const std::string& earlier : out.earlier_aliases()) out.RemoveLeftover(earlier);

@@ -39,6 +39,8 @@ class PostConversion {
   // convert and a page that can; nothing otherwise, or when it has them.
   void Start();
   bool started() const { return started_; }
+  // The page's host, or null.
+  ScriptHost* host() const { return host_; }
 
   // The HTML of posts[index]: from the converter once started (a view into
   // what it holds), else from the page's markToHtml (kept in *storage).

@@ -106,6 +106,11 @@ class PublicFolder {
   const std::vector<std::string>& earlier_aliases() const { return earlier_aliases_; }
   void set_aliases(std::vector<std::string> pages) { aliases_ = std::move(pages); }
   const std::optional<std::vector<std::string>>& aliases() const { return aliases_; }
+  // The same for the pages of _pages/ (MarkdownPages).
+  void set_earlier_pages(std::vector<std::string> pages) { earlier_pages_ = std::move(pages); }
+  const std::vector<std::string>& earlier_pages() const { return earlier_pages_; }
+  void set_pages(std::vector<std::string> pages) { pages_ = std::move(pages); }
+  const std::optional<std::vector<std::string>>& pages() const { return pages_; }
 
   void Generated(std::string_view relative) { generated_.emplace(relative); }
   bool IsGenerated(const std::string& relative) const { return generated_.count(relative) > 0; }
@@ -133,6 +138,8 @@ class PublicFolder {
   SitemapBuilder sitemap_;
   std::vector<std::string> earlier_aliases_;
   std::optional<std::vector<std::string>> aliases_;
+  std::vector<std::string> earlier_pages_;
+  std::optional<std::vector<std::string>> pages_;
 };
 
 }  // namespace tarn

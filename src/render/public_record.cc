@@ -10,6 +10,14 @@ namespace {
 
 constexpr char kDrafts[] = "drafts";
 constexpr std::string_view kAlias = "alias ";
+constexpr std::string_view kPage = "page ";
+
+// Whether line is prefix and a path, which goes to *paths.
+bool TakePath(std::string_view line, std::string_view prefix, std::vector<std::string>* paths) {
+  if (line.size() <= prefix.size() || line.substr(0, prefix.size()) != prefix) return false;
+  paths->emplace_back(line.substr(prefix.size()));
+  return true;
+}
 
 }  // namespace
 
@@ -28,8 +36,8 @@ PublicRecord PublicRecord::Load(const Workspace& workspace) {
     rest = end == std::string_view::npos ? std::string_view() : rest.substr(end + 1);
     if (line == kDrafts) {
       record.drafts = true;
-    } else if (line.size() > kAlias.size() && line.substr(0, kAlias.size()) == kAlias) {
-      record.aliases.emplace_back(line.substr(kAlias.size()));
+    } else if (!TakePath(line, kAlias, &record.aliases)) {
+      TakePath(line, kPage, &record.pages);
     }
   }
   return record;
@@ -38,13 +46,14 @@ PublicRecord PublicRecord::Load(const Workspace& workspace) {
 bool PublicRecord::Save(const Workspace& workspace, std::string* error) const {
   std::string path = PathOf(workspace);
   std::error_code ec;
-  if (!drafts && aliases.empty()) {
+  if (!drafts && aliases.empty() && pages.empty()) {
     if (std::filesystem::remove(path, ec) || !ec) return true;
     *error = path + ": cannot be removed: " + ec.message();
     return false;
   }
   std::string text = drafts ? std::string(kDrafts) + "\n" : "";
   for (const std::string& alias : aliases) text += std::string(kAlias) + alias + "\n";
+  for (const std::string& page : pages) text += std::string(kPage) + page + "\n";
   std::string written;
   if (ReadTextFile(path, &written) && written == text) return true;  // no write, no flush
   std::filesystem::create_directories(workspace.state_dir(), ec);

@@ -11,6 +11,7 @@
 #include "render/extra_pages.h"
 #include "render/feed_builder.h"
 #include "render/list_pages.h"
+#include "render/markdown_pages.h"
 #include "render/post_conversion.h"
 #include "render/post_index_file.h"
 #include "render/public_folder.h"
@@ -93,6 +94,7 @@ constexpr Step kSteps[] = {
     {ArticlePages::Write, false},      // articles/SLUG.html
     {ExtraPages::Write, false},        // the theme's pages
     {TaxonomyPages::Write, false},     // tags/, categories/
+    {MarkdownPages::Write, false},     // _pages/: NAME/index.html or a permalink
     {SearchIndex::Write, false},       // search.json, search.js
     {SitemapBuilder::Write, false},    // sitemap.xml
     {AliasPages::Write, false},        // redirects from old addresses
@@ -152,18 +154,22 @@ bool SiteBuilder::Build() {
   int skipped = 0;
   std::vector<PostFile> posts = PostIndex::Scan(config_.workspace().posts_dir(), sink_, &skipped);
   std::size_t found = posts.size();
+  int pages_skipped = 0;
+  std::vector<PostFile> pages =
+      PostIndex::Scan(config_.workspace().pages_dir(), sink_, &pages_skipped);
+  PostIndex::Arrange(&pages, include_drafts_, false);
   PrivateSettings private_settings(&data_);
   if (data_.GetText("system.theme").empty())
     Report(config_.workspace().base_config() + ": system.theme is not set");
   config_.LoadTheme(sink_);
   PostIndex::Arrange(&posts, include_drafts_, config_.newest_first());
   if (posts.size() != found) data_.SetText("system.articleCount", std::to_string(posts.size()));
-  bool built = RunSteps(&posts);
-  // A post left out is a post missing from the published site.
-  return built && skipped == 0;
+  bool built = RunSteps(&posts, pages);
+  // A post or page left out is one missing from the published site.
+  return built && skipped == 0 && pages_skipped == 0;
 }
 
-bool SiteBuilder::RunSteps(std::vector<PostFile>* posts) {
+bool SiteBuilder::RunSteps(std::vector<PostFile>* posts, const std::vector<PostFile>& pages) {
   const Workspace& workspace = config_.workspace();
   DiskOutputTree disk(workspace.public_dir());
   OutputTree* tree = output_tree_ ? output_tree_ : &disk;
@@ -174,28 +180,31 @@ bool SiteBuilder::RunSteps(std::vector<PostFile>* posts) {
   const bool recorded = output_tree_ == nullptr;
   PublicRecord record = recorded ? PublicRecord::Load(workspace) : PublicRecord();
   out.set_earlier_aliases(record.aliases);
-  const bool drafts =
-      include_drafts_ &&
-      std::any_of(posts->begin(), posts->end(), [](const PostFile& post) { return post.draft; });
+  out.set_earlier_pages(record.pages);
+  auto draft = [](const PostFile& post) { return post.draft; };
+  const bool drafts = include_drafts_ && (std::any_of(posts->begin(), posts->end(), draft) ||
+                                          std::any_of(pages.begin(), pages.end(), draft));
   // Before the first page, so that a build stopped half-way counts too.
   if (drafts && !record.drafts && recorded) {
     record.drafts = true;
     SaveRecord(record);
   }
-  bool built = RunStepsInto(&out, posts);
+  bool built = RunStepsInto(&out, posts, pages);
   if (out.aliases()) record.aliases = *out.aliases();
+  if (out.pages()) record.pages = *out.pages();
   // Only a good build without drafts is known to have removed theirs.
   record.drafts = drafts || (record.drafts && !built);
   if (recorded) SaveRecord(record);
   return built;
 }
 
-bool SiteBuilder::RunStepsInto(PublicFolder* out, std::vector<PostFile>* posts) {
+bool SiteBuilder::RunStepsInto(PublicFolder* out, std::vector<PostFile>* posts,
+                               const std::vector<PostFile>& pages) {
   // The posts' Markdown is converted in the background while the index,
   // timeline and feed render; the posts' pages come after them.
   PostConversion html(host_, converter_, posts);
   html.Start();
-  SiteRender site(config_, &data_, posts, out, &html, sink_);
+  SiteRender site(config_, &data_, posts, &pages, out, &html, sink_);
   for (const Step& step : kSteps)
     if (!step.run(site) && step.required) return false;
   return site.Finish();

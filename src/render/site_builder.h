@@ -8,11 +8,12 @@
 // A build is a flat list of steps, one file each (render/*.h): the post
 // index (database.json), the theme's assets, the index and its pages, the
 // timeline, the feed, the articles, the theme's extra pages, tag and
-// category pages, the search index, the sitemap, aliases' redirect pages
-// and the workspace's static/ files. Each step reads the build through a
-// SiteRender and writes through a PublicFolder; a theme that asks for no
-// extra pages (paginate, search, tag or category templates, sitemap) gets
-// the three pages, the feed, the index and the articles only, as ever.
+// category pages, the Markdown pages of _pages/, the search index, the
+// sitemap, aliases' redirect pages and the workspace's static/ files. Each
+// step reads the build through a SiteRender and writes through a
+// PublicFolder; a theme that asks for no extra pages (paginate, search,
+// tag or category templates, sitemap) gets the three pages, the feed, the
+// index and the articles only, as ever.
 //
 // Markdown conversion (markToHtml) and the manager page (TplRender) are page
 // JavaScript, called through a ScriptHost that the front end supplies.
@@ -98,11 +99,12 @@ class SiteBuilder {
 
  private:
   void Report(const std::string& message) const;
-  // The build's steps over its posts, keeping the PublicRecord of public/
-  // up to date; Build's result.
-  bool RunSteps(std::vector<PostFile>* posts);
+  // The build's steps over its posts and pages, keeping the PublicRecord
+  // of public/ up to date; Build's result.
+  bool RunSteps(std::vector<PostFile>* posts, const std::vector<PostFile>& pages);
   // The steps themselves, writing through out.
-  bool RunStepsInto(PublicFolder* out, std::vector<PostFile>* posts);
+  bool RunStepsInto(PublicFolder* out, std::vector<PostFile>* posts,
+                    const std::vector<PostFile>& pages);
   // Writes the record, reporting why it cannot.
   void SaveRecord(const PublicRecord& record) const;
 

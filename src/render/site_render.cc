@@ -8,10 +8,12 @@
 namespace tarn {
 
 SiteRender::SiteRender(const SiteConfig& config, JsonDocument* data, std::vector<PostFile>* posts,
-                       PublicFolder* out, PostConversion* html, DiagnosticSink sink)
+                       const std::vector<PostFile>* pages, PublicFolder* out, PostConversion* html,
+                       DiagnosticSink sink)
     : config_(config),
       data_(data),
       posts_(posts),
+      pages_(pages),
       out_(out),
       html_(html),
       sink_(std::move(sink)),

@@ -14,6 +14,7 @@
 #include <memory>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 #include "content/post_index.h"
@@ -32,9 +33,12 @@ namespace tarn {
 class SiteRender {
  public:
   // None of the pointers is owned; all must outlive the render. data: the
-  // site data, which the build extends as specified for templates.
+  // site data, which the build extends as specified for templates. pages:
+  // the Markdown pages of _pages/ to build (no drafts unless the build
+  // takes them), which are not posts.
   SiteRender(const SiteConfig& config, JsonDocument* data, std::vector<PostFile>* posts,
-             PublicFolder* out, PostConversion* html, DiagnosticSink sink);
+             const std::vector<PostFile>* pages, PublicFolder* out, PostConversion* html,
+             DiagnosticSink sink);
   ~SiteRender();
 
   const SiteConfig& config() const { return config_; }
@@ -44,6 +48,7 @@ class SiteRender {
   // For the one step that completes the posts (their excerpts), before
   // anything else reads them.
   std::vector<PostFile>& mutable_posts() { return *posts_; }
+  const std::vector<PostFile>& pages() const { return *pages_; }
   PublicFolder& out() { return *out_; }
   PostConversion& html() { return *html_; }
   TemplateEngine& engine() { return engine_; }
@@ -80,6 +85,11 @@ class SiteRender {
     return PostView::NewestUpdate(*posts_, which, started_);
   }
 
+  // The pages of _pages/ written, each with its file under public/, in
+  // the order written; filled in by their step, for the alias pages.
+  using WrittenPage = std::pair<const PostFile*, std::string>;
+  std::vector<WrittenPage>& written_pages() { return written_pages_; }
+
   // The plain text of each post's article, for the search index; filled in
   // as the articles render when the theme has search.
   std::vector<std::string>& plain_texts() { return plain_texts_; }
@@ -95,6 +105,7 @@ class SiteRender {
   const SiteConfig& config_;
   JsonDocument* data_;
   std::vector<PostFile>* posts_;
+  const std::vector<PostFile>* pages_;
   PublicFolder* out_;
   PostConversion* html_;
   DiagnosticSink sink_;
@@ -102,6 +113,7 @@ class SiteRender {
   PostView view_;
   std::string started_;  // when the build started, as post times are written
   bool failed_ = false;
+  std::vector<WrittenPage> written_pages_;
   std::vector<std::string> plain_texts_;
   std::unique_ptr<OutputWriter> index_writer_;
 };

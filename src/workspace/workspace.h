@@ -1,5 +1,6 @@
 // Workspace: where a blog's files and folders are. A workspace is a folder
-// holding _posts/ (the posts), config/ (base.json, conf.ini), themes/,
+// holding _posts/ (the posts), _pages/ (Markdown pages that are not posts:
+// an about page, a list of projects), config/ (base.json, conf.ini), themes/,
 // template/ (the program's own pages), static/ (files copied into the site
 // as they are), public/ (the generated site, a git work tree) and .tarn/
 // (what the program keeps between runs: the Markdown cache, autosaves).
@@ -33,6 +34,9 @@ class Workspace {
   static constexpr std::string_view kBaseConfig = "config/base.json";
   static constexpr std::string_view kConfIni = "config/conf.ini";
   static constexpr std::string_view kPostsDir = "_posts";
+  // Pages that are not posts; a workspace may have none, and tarn init
+  // makes none.
+  static constexpr std::string_view kPagesDir = "_pages";
   static constexpr std::string_view kThemesDir = "themes";
   static constexpr std::string_view kStaticDir = "static";
   // Where the editor keeps images pasted or dropped into a post (ImageStore);
@@ -42,8 +46,8 @@ class Workspace {
   static constexpr std::string_view kStateDir = ".tarn";
   // The folders that hold the blogger's sources: what a preview stages and
   // watches. The rendered manager page inside template/ is the program's.
-  static constexpr std::array<std::string_view, 5> kSourceFolders = {
-      kPostsDir, kConfigDir, kStaticDir, kTemplateDir, kThemesDir};
+  static constexpr std::array<std::string_view, 6> kSourceFolders = {
+      kPostsDir, kPagesDir, kConfigDir, kStaticDir, kTemplateDir, kThemesDir};
 
   // What the program writes itself: the generated site, its private state
   // and the rendered manager page. A backup never holds them, and a
@@ -66,6 +70,7 @@ class Workspace {
   }
 
   std::string posts_dir() const { return Path(kPostsDir); }
+  std::string pages_dir() const { return Path(kPagesDir); }
   std::string config_dir() const { return Path(kConfigDir); }
   std::string themes_dir() const { return Path(kThemesDir); }
   std::string template_dir() const { return Path(kTemplateDir); }

@@ -52,4 +52,12 @@ void WorkspaceTest::Put(const std::string& relative, const std::string& text) {
 
 bool WorkspaceTest::Exists(const std::string& relative) { return fs::exists(ws_ + "/" + relative); }
 
+bool WorkspaceTest::UseShippedTemplate() {
+  fs::path shipped = fs::path(TARN_BUILD_DIR) / "template";
+  if (!fs::exists(shipped / "vendor" / "markdown-it.min.js")) return false;
+  fs::remove_all(ws_ + "/template");
+  fs::copy(shipped, ws_ + "/template", fs::copy_options::recursive);
+  return true;
+}
+
 }  // namespace tarn

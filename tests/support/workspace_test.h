@@ -41,6 +41,12 @@ class WorkspaceTest : public ::testing::Test {
   void Put(const std::string& relative, const std::string& text);
   bool Exists(const std::string& relative);
 
+  // Replaces the copy's template/ by the one the build ships (the real
+  // converter page, markdown-it and its plug-ins), for Markdown the
+  // fixtures' stand-in converters do not convert. False, changing
+  // nothing, when the build has none (web/node_modules missing).
+  bool UseShippedTemplate();
+
   std::string tmp_;
   std::string ws_;
 
