@@ -156,7 +156,8 @@ describe('markToHtml', () => {
       assert.ok(mdAt >= 0 && srcs.indexOf('tarn-markdown.js') > mdAt, `${path.basename(p)}: ${srcs}`);
     }
     assert.match(read(editorPage), /previewRender: preview,/);
-    assert.match(read(editorPage), /return window\.markToHtml\(text\);/);
+    assert.match(read(editorPage), /var rendered = { code: .build., maths: .build. };/);
+    assert.match(read(editorPage), /return window\.markToHtml\(text, rendered\);/);
   });
 
   it('links exactly what plain markdown-it links, on random text full of addresses', () => {
