@@ -116,4 +116,10 @@ std::string PostView::NewestUpdate(const std::vector<PostFile>& posts,
   return newest;
 }
 
+void PostView::SetHasMath(std::string_view html, JsonDocument* page) const {
+  bool has_math = html.find("class=\"math inline\"") != std::string_view::npos ||
+                  html.find("class=\"math display\"") != std::string_view::npos;
+  page->SetBool("post.has_math", has_math);
+}
+
 }  // namespace tarn

@@ -39,6 +39,12 @@ class PostView {
   void SetHead(const PostFile& post, JsonDocument* page) const;
   void SetBody(const PostFile& post, std::string_view html, JsonDocument* page) const;
 
+  // post.has_math of an article page: whether html, the post's converted
+  // text, holds a formula (an element of class "math inline" or "math
+  // display"), so the page can link a maths stylesheet only where needed.
+  // The build sets it for themes that typeset maths while converting.
+  void SetHasMath(std::string_view html, JsonDocument* page) const;
+
   // Replaces post.tags and post.categories, where *page has them, by lists
   // of {name, url}: url leads to the tag's or category's page, or is ""
   // when the theme writes no such pages.

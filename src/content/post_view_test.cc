@@ -86,5 +86,23 @@ TEST(PostViewTest, NewestUpdateLeavesOutPostsDatedAhead) {
   EXPECT_EQ(PostView::NewestUpdate(posts, "9999-12-31 00:00:00"), "9999-12-31 00:00:00");
 }
 
+TEST(PostViewTest, HasMathSaysWhetherTheHtmlHoldsAFormula) {
+  const struct {
+    const char* html;
+    bool has_math;
+  } cases[] = {
+      {"<p><span class=\"math inline\"><span class=\"katex\">x</span></span></p>", true},
+      {"<div class=\"math display\">y</div>\n", true},
+      {"<p>Costs $5 and $10</p>", false},
+      {"<pre><code>class=&quot;math inline&quot;</code></pre>", false},
+  };
+  PostView view(".", "", "");
+  JsonDocument page = JsonDocument::NewObject();
+  for (const auto& c : cases) {
+    view.SetHasMath(c.html, &page);
+    EXPECT_EQ(page.GetBool("post.has_math"), c.has_math) << c.html;
+  }
+}
+
 }  // namespace
 }  // namespace tarn

@@ -194,6 +194,8 @@ bool SiteBuilder::RunStepsInto(PublicFolder* out, std::vector<PostFile>* posts) 
   // The posts' Markdown is converted in the background while the index,
   // timeline and feed render; the posts' pages come after them.
   PostConversion html(host_, converter_, posts);
+  const ThemeFeatures& features = config_.features();
+  html.RenderWhileConverting(features.code_at_build, features.maths_at_build, sink_);
   html.Start();
   SiteRender site(config_, &data_, posts, out, &html, sink_);
   for (const Step& step : kSteps)

@@ -122,6 +122,8 @@ ThemeFeatures SiteConfig::ReadFeatures(const DiagnosticSink& sink) const {
   features.search = IsTrueSetting(theme_, "search");
   features.sitemap = IsTrueSetting(theme_, "sitemap");
   features.summary = IsTrueSetting(theme_, "summary");
+  features.code_at_build = RendersAtBuild("code", sink);
+  features.maths_at_build = RendersAtBuild("maths", sink);
   std::error_code ec;
   features.tag_pages = fs::exists(ThemeFile("tag.mtpl"), ec);
   features.category_pages = fs::exists(ThemeFile("category.mtpl"), ec);
@@ -129,6 +131,18 @@ ThemeFeatures SiteConfig::ReadFeatures(const DiagnosticSink& sink) const {
                         fs::exists(ThemeFile("tags.mtpl"), ec) ||
                         fs::exists(ThemeFile("categories.mtpl"), ec);
   return features;
+}
+
+bool SiteConfig::RendersAtBuild(const std::string& name, const DiagnosticSink& sink) const {
+  const std::string path = "render." + name;
+  int type = theme_.GetType(path);
+  if (type == JsonDocument::kMissing || type == JsonDocument::kNull) return false;
+  const std::string value = theme_.GetText(path);
+  if (value == "build") return true;
+  if (value != "browser")
+    Report(sink, ThemeFile("_conf.json") + ": " + path +
+                     " must be \"build\" or \"browser\"; it is rendered in the browser");
+  return false;
 }
 
 }  // namespace tarn

@@ -33,6 +33,10 @@ struct ThemeFeatures {
   bool tag_pages = false;       // the theme has tag.mtpl
   bool category_pages = false;  // the theme has category.mtpl
   bool taxonomies = false;      // any of tag, tags, category, categories.mtpl
+  // "render": {"code": "build", "maths": "build"}: fenced code highlighted
+  // and formulas typeset while converting, not in the reader's browser.
+  bool code_at_build = false;
+  bool maths_at_build = false;
   bool Any() const { return paginate > 0 || search || taxonomies || sitemap; }
 };
 
@@ -83,6 +87,9 @@ class SiteConfig {
 
  private:
   ThemeFeatures ReadFeatures(const DiagnosticSink& sink) const;
+  // Whether render.NAME says "build"; any value but "build" and "browser"
+  // is reported and read as "browser".
+  bool RendersAtBuild(const std::string& name, const DiagnosticSink& sink) const;
 
   Workspace workspace_;
   JsonDocument settings_;

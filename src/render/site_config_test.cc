@@ -47,6 +47,8 @@ TEST_F(SiteConfigTest, WhatTheThemeAsksFor) {
     bool sitemap;
     bool reported;
     bool summary = false;
+    bool code_at_build = false;
+    bool maths_at_build = false;
   } cases[] = {
       {"{\"paginate\": 5, \"search\": true}", 5, true, false, false},
       {"{\"summary\": true}", 0, false, false, false, true},
@@ -56,6 +58,13 @@ TEST_F(SiteConfigTest, WhatTheThemeAsksFor) {
       {"{\"paginate\": \"ten\"}", 0, false, false, true},
       {"{\"paginate\": [1]}", 0, false, false, false},
       {"{\"order\": \"newest\", \"paginate\": }", 0, false, false, true},  // does not parse
+      {"{\"render\": {\"code\": \"build\", \"maths\": \"build\"}}", 0, false, false, false, false,
+       true, true},
+      {"{\"render\": {\"code\": \"browser\", \"maths\": \"build\"}}", 0, false, false, false, false,
+       false, true},
+      {"{\"render\": {\"code\": \"server\"}}", 0, false, false, true},
+      {"{\"render\": {\"maths\": true}}", 0, false, false, true},
+      {"{\"render\": \"build\"}", 0, false, false, false},
   };
   for (const auto& c : cases) {
     messages_.clear();
@@ -65,6 +74,8 @@ TEST_F(SiteConfigTest, WhatTheThemeAsksFor) {
     EXPECT_EQ(config.features().search, c.search) << c.conf;
     EXPECT_EQ(config.features().sitemap, c.sitemap) << c.conf;
     EXPECT_EQ(config.features().summary, c.summary) << c.conf;
+    EXPECT_EQ(config.features().code_at_build, c.code_at_build) << c.conf;
+    EXPECT_EQ(config.features().maths_at_build, c.maths_at_build) << c.conf;
     EXPECT_EQ(!messages_.empty(), c.reported) << c.conf;
     if (c.reported) {
       EXPECT_EQ(messages_[0].rfind(temp_.str() + "/themes/t/_conf.json:", 0), 0u) << messages_[0];
