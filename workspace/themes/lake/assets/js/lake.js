@@ -64,8 +64,6 @@
       });
     }
     codeColours();
-    highlightCode();
-    renderMaths();
     startSearch();
 
     // Posts come in the order of the files in _posts; readers expect the newest first.
@@ -97,28 +95,6 @@
     var dark = isDark();
     Array.prototype.forEach.call(document.querySelectorAll('link.code-light, link.code-dark'), function (link) {
       link.disabled = link.classList.contains('code-dark') ? !dark : dark;
-    });
-  }
-
-  // Fenced code is highlighted in the reader's browser, so builds stay fast.
-  function highlightCode() {
-    if (!window.hljs) return;
-    Array.prototype.forEach.call(document.querySelectorAll('.markdown-body pre code'), function (block) {
-      window.hljs.highlightElement(block);
-    });
-  }
-
-  // $...$ and $$...$$ in an article become formulas.
-  function renderMaths() {
-    var body = document.querySelector('.markdown-body');
-    if (!body || !window.renderMathInElement) return;
-    window.renderMathInElement(body, {
-      delimiters: [
-        { left: '$$', right: '$$', display: true },
-        { left: '$', right: '$', display: false }
-      ],
-      ignoredTags: ['script', 'noscript', 'style', 'textarea', 'pre', 'code'],
-      throwOnError: false
     });
   }
 
