@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "data/markup_escape.h"
+#include "render/rendered_html.h"
 #include "render/search_index.h"
 
 namespace tarn {
@@ -72,7 +73,8 @@ std::string HeadingAnchors::Add(std::string_view html, std::string* toc, int min
     std::string close = std::string("</h") + html[at + 2] + ">";
     size_t end = html.find(close, at + 4);
     if (end == std::string_view::npos) continue;
-    std::string text = SearchIndex::PlainText(html.substr(at + 4, end - at - 4), 200);
+    std::string text =
+        SearchIndex::PlainText(RenderedHtml::Unrendered(html.substr(at + 4, end - at - 4)), 200);
     std::string base = IdOf(text);
     int& n = next[base];
     std::string id = n == 0 ? base : base + "-" + std::to_string(n);

@@ -5,7 +5,8 @@
 // written as raw HTML with attributes of its own is left alone). An id is
 // the heading's text in lower case, runs of spaces and punctuation made one
 // "-", letters of any script kept; "section" when nothing is left; a later
-// heading with the same id gets "-1", "-2", ...
+// heading with the same id gets "-1", "-2", ... A formula the build typeset
+// counts as its TeX (RenderedHtml::Unrendered), not as KaTeX's markup.
 //
 // Thread safety: the functions keep no state.
 #pragma once
