@@ -25,10 +25,8 @@ set(_tarn_vendor_files
   "markdown-it-sup/LICENSE|licenses/markdown-it-sup.txt"
   "markdown-it-abbr/dist/markdown-it-abbr.min.js|markdown-it-abbr.min.js"
   "markdown-it-abbr/LICENSE|licenses/markdown-it-abbr.txt"
-  "@highlightjs/cdn-assets/highlight.min.js|highlight.min.js"
   "@highlightjs/cdn-assets/styles/github.min.css|highlight-light.min.css"
   "@highlightjs/cdn-assets/LICENSE|licenses/highlight.js.txt"
-  "katex/dist/katex.min.js|katex/katex.min.js"
   "katex/LICENSE|licenses/katex.txt"
   "mustache/mustache.min.js|mustache.min.js"
   "mustache/LICENSE|licenses/mustache.txt"
@@ -79,6 +77,31 @@ function(_tarn_copy_vendor_files entries dest)
   endforeach()
 endfunction()
 
+# Writes text to path unless the file holds it already (its time stamp then
+# stays, and nothing that depends on it is redone).
+function(_tarn_write_if_changed path text)
+  set(_old "")
+  if(EXISTS ${path})
+    file(READ ${path} _old)
+  endif()
+  if(NOT _old STREQUAL text)
+    get_filename_component(_dir ${path} DIRECTORY)
+    file(MAKE_DIRECTORY ${_dir})
+    file(WRITE ${path} "${text}")
+  endif()
+endfunction()
+
+# The converter page's libraries for code and maths (highlight.js, KaTeX),
+# which only some posts need: each is wrapped in a function,
+# tarnOnDemand.NAME, that runs the library and returns it. A script engine
+# loading the page then only reads them; a conversion host whose posts have
+# no code or maths to render never spends the time running them.
+function(_tarn_copy_on_demand from to name)
+  file(READ ${_tarn_modules}/${from} _library)
+  _tarn_write_if_changed(${_tarn_vendor}/${to}
+    "(globalThis.tarnOnDemand = globalThis.tarnOnDemand || {}).${name} = function () {\n${_library}\n;return ${name};\n};\n")
+endfunction()
+
 # KaTeX's stylesheet and fonts into dest/katex. Its fonts are declared with
 # font-display: block, which keeps a formula's text invisible until they
 # arrive; the copy says swap, so text draws at once in a fallback font. Only
@@ -90,14 +113,7 @@ function(_tarn_copy_katex_styles dest)
   string(REGEX REPLACE ",url\\(fonts/[A-Za-z0-9_-]+\\.woff\\) format\\(\"woff\"\\),url\\(fonts/[A-Za-z0-9_-]+\\.ttf\\) format\\(\"truetype\"\\)"
          "" _css "${_css}")
   file(MAKE_DIRECTORY ${dest}/katex/fonts)
-  set(_to ${dest}/katex/katex.min.css)
-  set(_old "")
-  if(EXISTS ${_to})
-    file(READ ${_to} _old)
-  endif()
-  if(NOT _old STREQUAL _css)
-    file(WRITE ${_to} "${_css}")
-  endif()
+  _tarn_write_if_changed(${dest}/katex/katex.min.css "${_css}")
   file(GLOB _fonts ${_tarn_modules}/katex/dist/fonts/*.woff2)
   foreach(_font ${_fonts})
     get_filename_component(_name ${_font} NAME)
@@ -107,5 +123,7 @@ endfunction()
 
 _tarn_copy_vendor_files(_tarn_vendor_files ${_tarn_vendor})
 _tarn_copy_vendor_files(_tarn_theme_vendor_files ${_tarn_theme_vendor})
+_tarn_copy_on_demand(@highlightjs/cdn-assets/highlight.min.js on-demand/highlight.min.js hljs)
+_tarn_copy_on_demand(katex/dist/katex.min.js on-demand/katex.min.js katex)
 _tarn_copy_katex_styles(${_tarn_vendor})
 _tarn_copy_katex_styles(${_tarn_theme_vendor})

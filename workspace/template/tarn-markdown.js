@@ -12,11 +12,13 @@
 //
 // Code and maths may be rendered here, at conversion time, when the caller
 // asks (a theme's "render" setting): fenced code in a language highlight.js
-// knows is highlighted (vendor/highlight.min.js, hljs), and formulas are
-// typeset by KaTeX (vendor/katex.min.js) into HTML and MathML, so the
-// reader's browser runs no script for them. Without the request, or without
-// the library on the page, the HTML is what the browser-side highlighting
-// and typesetting expect.
+// knows is highlighted, and formulas are typeset by KaTeX into HTML and
+// MathML, so the reader's browser runs no script for them. The two
+// libraries come from vendor/on-demand/, which defines them as functions
+// (tarnOnDemand.hljs, tarnOnDemand.katex) run on first use, so a page whose
+// posts need neither never runs them. Without the request, or without the
+// library on the page, the HTML is what the browser-side highlighting and
+// typesetting expect.
 (function (global) {
   'use strict';
 
@@ -55,6 +57,14 @@
   };
   global.markdownExtensions(md);
 
+  // The library NAME (hljs, katex): loaded on first use from tarnOnDemand,
+  // or as the page defined it; undefined when the page has neither.
+  function library(name) {
+    var onDemand = global.tarnOnDemand && global.tarnOnDemand[name];
+    if (!global[name] && onDemand) global[name] = onDemand();
+    return global[name];
+  }
+
   // Fenced code in a language highlight.js knows, highlighted when the
   // render environment asks (env.codeHighlighted), in the classes its
   // stylesheets colour ("hljs language-NAME"). No language, "nohighlight",
@@ -65,9 +75,10 @@
     md.renderer.rules.fence = function (tokens, idx, options, env, self) {
       var token = tokens[idx];
       var lang = md.utils.unescapeAll(token.info).trim().split(/\s+/)[0];
-      var known = env && env.codeHighlighted && global.hljs && lang && global.hljs.getLanguage(lang);
+      var hljs = env && env.codeHighlighted && lang && library('hljs');
+      var known = hljs && hljs.getLanguage(lang);
       if (!known || known.name === 'Plain text') return fence(tokens, idx, options, env, self);
-      var highlighted = global.hljs.highlight(token.content, { language: lang, ignoreIllegals: true });
+      var highlighted = hljs.highlight(token.content, { language: lang, ignoreIllegals: true });
       token.attrJoin('class', 'hljs');
       var withHighlight = Object.assign({}, options, {
         highlight: function () { return highlighted.value; }
@@ -83,8 +94,9 @@
   // with the post's name.
   var texForBrowser = global.tarnMath.renderMath;
   global.tarnMath.renderMath = function (tex, display, env) {
-    if (!(env && env.mathsTypeset && global.katex)) return texForBrowser(tex, display, env);
-    return global.katex.renderToString(tex, {
+    var katex = env && env.mathsTypeset && library('katex');
+    if (!katex) return texForBrowser(tex, display, env);
+    return katex.renderToString(tex, {
       displayMode: display,
       output: 'htmlAndMathml',
       throwOnError: false,
