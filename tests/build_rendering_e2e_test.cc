@@ -56,9 +56,14 @@ class RenderedBuildTest : public WorkspaceTest {
     Put("themes/bare/post.mtpl",
         "{-if name=\"post.has_math\"}<link rel=\"stylesheet\" href=\"katex.css\">{-if/}"
         "<main>{$post.content}</main>");
+    SelectTheme("bare");
+  }
+
+  // Makes the theme of that name the site's, in place of the fixture's "plain".
+  void SelectTheme(const std::string& name) {
     std::string settings = Read("config/base.json");
     std::size_t plain = settings.find("\"plain\"");
-    if (plain != std::string::npos) settings.replace(plain, 7, "\"bare\"");
+    if (plain != std::string::npos) settings.replace(plain, 7, "\"" + name + "\"");
     Put("config/base.json", settings);
   }
 
@@ -136,9 +141,7 @@ TEST_F(RenderedBuildTest, TheCacheNeverMixesTheTwoRenderings) {
 
 TEST_F(RenderedBuildTest, TheBundledThemeNeedsNoScriptForReading) {
   fs::copy(TARN_BUILD_DIR "/themes/lake", ws_ + "/themes/lake", fs::copy_options::recursive);
-  std::string settings = Read("config/base.json");
-  settings.replace(settings.find("\"plain\""), 7, "\"lake\"");
-  Put("config/base.json", settings);
+  SelectTheme("lake");
   Build("-j 1");
   const std::string katex =
       "<link rel=\"stylesheet\" href=\"../assets/vendor/katex/katex.min.css\">";
