@@ -134,8 +134,9 @@ int HexoSource::ReplaceOwnTags(const Post& post, const std::string& folder_link,
   return replaced;
 }
 
-int HexoSource::TranslateTags(const Post& post, const Articles& articles,
-                              const ImportReport& report, std::string* text) const {
+ImportSource::Translated HexoSource::TranslateTags(const Post& post, const Articles& articles,
+                                                   const ImportReport& report,
+                                                   std::string* text) const {
   const fs::path posts_folder = root() / "source/_posts";
   auto posts = [&](const std::string& slug) -> std::pair<std::string, std::string> {
     for (const auto& [file, article] : articles) {
@@ -155,7 +156,7 @@ int HexoSource::TranslateTags(const Post& post, const Articles& articles,
   HexoTagTranslator::Left left;
   int translated = HexoTagTranslator(posts, assets).Translate(text, &left);
   ReportLeftTags(post, report, left);
-  return translated;
+  return {translated, 0};
 }
 
 std::optional<Permalink::Date> HexoSource::ImpliedDate(const Post& post, const FrontMatter&,

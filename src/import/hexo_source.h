@@ -52,8 +52,8 @@ class HexoSource : public ImportSource {
   std::vector<StaticRoot> StaticRoots() const override;
   // Translates the post's tags (HexoTagTranslator); post_link and
   // post_path find a post by its path under source/_posts/ or its name.
-  int TranslateTags(const Post& post, const Articles& articles, const ImportReport& report,
-                    std::string* text) const override;
+  Translated TranslateTags(const Post& post, const Articles& articles, const ImportReport& report,
+                           std::string* text) const override;
   int ReplaceOwnTags(const Post& post, const std::string& folder_link,
                      std::string* text) const override;
 

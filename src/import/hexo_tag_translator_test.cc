@@ -2,17 +2,13 @@
 
 #include <gtest/gtest.h>
 
+#include "import/tag_translation_cases.h"
+
 namespace tarn {
 namespace {
 
-struct Case {
-  const char* markdown;
-  const char* translated;
-  int left;  // tags left as written
-};
-
 TEST(HexoTagTranslatorTest, TranslatesOutsideCodeAndLeavesTheRest) {
-  const Case cases[] = {
+  const TagTranslationCase cases[] = {
       {"{% codeblock lang:js line_number:false mark:1,2 %}\nlet a = 1;\n{% endcodeblock %}",
        "```js\nlet a = 1;\n```", 0},
       {"{% codeblock \"A title\" https://x.org/a.c %}\nint a;\n{% endcodeblock %}\n",
@@ -39,6 +35,9 @@ TEST(HexoTagTranslatorTest, TranslatesOutsideCodeAndLeavesTheRest) {
        "{% asset_img here.png %} {% asset_path gone.png %}", 1},
       {"{%- raw -%}{% post_link b %}{% endraw %} `{% post_link b %}`\n```\n{% post_link b %}\n```",
        "{% post_link b %} `{% post_link b %}`\n```\n{% post_link b %}\n```", 0},
+      // Indented code, but not a paragraph's indented line.
+      {"Text\n\n\t{% post_link b %}\nPara\n    {% post_link b %}\n",
+       "Text\n\n\t{% post_link b %}\nPara\n    [B](../articles/b.html)\n", 0},
   };
   HexoTagTranslator translator(
       [](const std::string& slug) -> std::pair<std::string, std::string> {
@@ -46,13 +45,7 @@ TEST(HexoTagTranslatorTest, TranslatesOutsideCodeAndLeavesTheRest) {
         return {};
       },
       [](const std::string& file) { return file == "here.png"; });
-  for (const Case& test : cases) {
-    std::string text = test.markdown;
-    HexoTagTranslator::Left left;
-    translator.Translate(&text, &left);
-    EXPECT_EQ(text, test.translated) << test.markdown;
-    EXPECT_EQ(static_cast<int>(left.size()), test.left) << test.markdown;
-  }
+  ExpectTranslations(translator, cases);
 }
 
 TEST(HexoTagTranslatorTest, TagsInsideANoteAreTranslatedAndListedByTheirOwnLine) {

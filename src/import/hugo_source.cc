@@ -287,8 +287,9 @@ std::string HugoSource::AddressOf(const Post& post, const FrontMatter& front,
   return address;
 }
 
-int HugoSource::TranslateTags(const Post& post, const Articles& articles,
-                              const ImportReport& report, std::string* text) const {
+ImportSource::Translated HugoSource::TranslateTags(const Post& post, const Articles& articles,
+                                                   const ImportReport& report,
+                                                   std::string* text) const {
   FrontMatter front;
   front.Read(*text, "", [](const std::string&) {});
   auto params = [&](const std::string& key) {
@@ -301,7 +302,7 @@ int HugoSource::TranslateTags(const Post& post, const Articles& articles,
   ShortcodeTranslator::Left left;
   int translated = ShortcodeTranslator(params, refs).Translate(text, &left);
   ReportLeftTags(post, report, left);
-  return translated;
+  return {translated, 0};
 }
 
 std::string HugoSource::RefLink(const Post& post, const Articles& articles,

@@ -44,8 +44,8 @@ class HugoSource : public ImportSource {
   std::vector<StaticRoot> StaticRoots() const override;
   // Translates the post's shortcodes (ShortcodeTranslator); "param" reads
   // the post's front matter, then the site's params.
-  int TranslateTags(const Post& post, const Articles& articles, const ImportReport& report,
-                    std::string* text) const override;
+  Translated TranslateTags(const Post& post, const Articles& articles, const ImportReport& report,
+                           std::string* text) const override;
 
  protected:
   bool LoadSettings() override;

@@ -70,9 +70,9 @@ void ImportSource::ReadSiteValues(const SourceSettings& config, const SourceSett
 
 int ImportSource::ReplaceOwnTags(const Post&, const std::string&, std::string*) const { return 0; }
 
-int ImportSource::TranslateTags(const Post&, const Articles&, const ImportReport&,
-                                std::string*) const {
-  return 0;
+ImportSource::Translated ImportSource::TranslateTags(const Post&, const Articles&,
+                                                     const ImportReport&, std::string*) const {
+  return {};
 }
 
 void ImportSource::ReportLeftTags(const Post& post, const ImportReport& report,

@@ -119,10 +119,11 @@ class ImportSource {
   virtual std::map<std::string, std::vector<std::string>> ListsAsRead(
       const FrontMatter& front) const;
 
-  // Replaces the generator's own tags in text, which tarn would show as
-  // written, by the Markdown they stand for; a file of the post's
-  // resources folder is linked as folder_link + its name. Returns how many
-  // it replaced. The default replaces none.
+  // Replaces the tags in text that link a file of the post's resources
+  // folder (Hexo's asset_img, asset_link, asset_path) by the Markdown they
+  // stand for, the file linked as folder_link + its name. Called for each
+  // folder the post's files may go to. Returns how many it replaced. The
+  // default replaces none.
   virtual int ReplaceOwnTags(const Post& post, const std::string& folder_link,
                              std::string* text) const;
 
@@ -130,14 +131,22 @@ class ImportSource {
   // from another article.
   using Articles = std::map<std::filesystem::path, std::string>;
 
-  // Replaces the generator's template tags in the text of post (shortcodes,
-  // tags), which tarn would show as written, by the Markdown or HTML they
-  // stand for, before its links are followed; a tag naming another post
-  // links to its article (articles). Each tag left as written goes to
-  // report as "FILE:LINE: TAG left as written". Returns how many it
-  // replaced. The default replaces none.
-  virtual int TranslateTags(const Post& post, const Articles& articles, const ImportReport& report,
-                            std::string* text) const;
+  // What TranslateTags changed: tags the report counts as translated, and
+  // links and paths it counts among the rewritten links.
+  struct Translated {
+    int tags = 0;
+    int links = 0;
+  };
+
+  // Replaces the generator's template syntax in the text of post (Hugo's
+  // shortcodes, Hexo's tags, Jekyll's Liquid and kramdown), which tarn
+  // would show as written, by the Markdown or HTML it stands for, before
+  // its links are followed; a tag naming another post links to its article
+  // (articles). Each construct left as written or dropped goes to report
+  // with the post's file and line. Called once for each conversion of a
+  // post. The default replaces none.
+  virtual Translated TranslateTags(const Post& post, const Articles& articles,
+                                   const ImportReport& report, std::string* text) const;
 
   // The post's address on the old site with its front matter front. None
   // for drafts (of a drafts folder or by their front matter) or when the

@@ -7,11 +7,12 @@
 #include <system_error>
 
 #include "content/front_matter.h"
-#include "content/post_index.h"
 #include "data/json_document.h"
 #include "data/text_file.h"
 #include "import/import_text.h"
 #include "import/liquid_translator.h"
+#include "import/markdown_code.h"
+#include "import/post_links.h"
 #include "import/source_settings.h"
 
 namespace tarn {
@@ -21,6 +22,20 @@ namespace fs = std::filesystem;
 namespace {
 
 constexpr char kCollectionPermalink[] = "/:collection/:path:output_ext";
+
+// text with the first separator outside its code made tarn's excerpt
+// marker, on a line of its own. A separator of white space alone (Jekyll's
+// default, the first paragraph) is left to the theme's summaries.
+std::string MarkExcerpt(const std::string& text, const std::string& separator) {
+  if (separator.find_first_not_of(" \t\r\n") == std::string::npos) return text;
+  bool marked = false;
+  return MarkdownCode::ChangeOutside(text, separator, [&](size_t at) -> MarkdownCode::Change {
+    if (marked) return {false, std::string::npos, ""};
+    marked = true;
+    const size_t end = at + separator.size();
+    return {true, end, MarkdownCode::OnOwnLines(text, at, end, "<!--more-->")};
+  });
+}
 
 }  // namespace
 
@@ -59,6 +74,7 @@ bool JekyllSource::LoadSettings() {
   SourceSettings config;
   if (!LoadSettingsFile(root() / "_config.yml", &config)) return false;
   permalink_ = PatternOf(PermalinkSetting(config, "date"));
+  excerpt_separator_ = config.Text("excerpt_separator");
   set_time_zone(config.Text("timezone"));
   ReadSiteValues(config);
   set_base_url(config.Text("url"), config.Text("baseurl"));
@@ -216,55 +232,69 @@ std::string JekyllSource::AddressOf(const Post& post, const FrontMatter& front,
 
 namespace tarn {
 
-int JekyllSource::ReplaceOwnTags(const Post& post, const std::string&, std::string* text) const {
+ImportSource::Translated JekyllSource::TranslateTags(const Post& post, const Articles& articles,
+                                                     const ImportReport& report,
+                                                     std::string* text) const {
   LiquidTranslator::Lookup lookup;
-  lookup.post = [this](const std::string& name) { return ArticleOf(name); };
-  lookup.link = [this](const std::string& path) { return LinkOf(path); };
-  lookup.include = [this, &post](const std::string& name, bool relative, std::string* out) {
+  lookup.post = [&](const std::string& name) { return ArticleOf(articles, name); };
+  lookup.link = [&](const std::string& path) { return LinkOf(articles, path); };
+  lookup.include = [&](const std::string& name, bool relative, std::string* out) {
     return IncludeOf(relative ? post.file.parent_path() : root() / "_includes", name, out);
   };
+  lookup.static_file = [this](const std::string& path) { return StaticLink(path); };
+  FrontMatter front;
+  front.Read(*text, "", [](const std::string&) {});
+  const std::string separator = front.GetText("excerpt_separator");
+  *text = MarkExcerpt(*text, separator.empty() ? excerpt_separator_ : separator);
   LiquidTranslator::Result result = LiquidTranslator::Translate(*text, lookup);
-  if (!remarked_.insert(post.file).second) result.remarks.clear();
   for (const LiquidTranslator::Remark& remark : result.remarks) {
-    report().Note(report().Shown(post.file) + ":" + std::to_string(remark.line) + ": " +
-                  remark.construct + ": " + remark.what);
+    report.Note(report.Shown(post.file) + ":" + std::to_string(remark.line) + ": " +
+                remark.construct + ": " + remark.what);
   }
   *text = std::move(result.text);
-  return result.links;
+  return {0, result.links};
 }
 
-std::string JekyllSource::ArticleOf(const std::string& name) const {
+std::string JekyllSource::ArticleOf(const Articles& articles, const std::string& name) const {
+  // post_url names a post of a _posts/ folder by its file name.
   const std::string stem = fs::path(name).filename().string();
-  std::error_code ec;
-  for (fs::recursive_directory_iterator it(root() / "_posts", ec), end; !ec && it != end;
-       it.increment(ec)) {
-    const fs::path& file = it->path();
-    // A post's Markdown file; a symbolic link in the old site is not followed.
-    std::string extension = ImportText::Lowered(file.extension().string());
-    if (file.stem().string() != stem || (extension != ".md" && extension != ".markdown") ||
-        it->is_symlink(ec) || !it->is_regular_file(ec)) {
-      continue;
+  for (const auto& [file, article] : articles) {
+    const fs::path relative = file.lexically_relative(root());
+    if (file.stem().string() == stem &&
+        std::find(relative.begin(), relative.end(), "_posts") != relative.end()) {
+      return article;
     }
-    std::string post_text;
-    FrontMatter front;
-    if (ReadTextFile(file.string(), &post_text))
-      front.Read(post_text, "", [](const std::string&) {});
-    std::string slug = front.GetText("slug");
-    if (slug.empty()) slug = PostIndex::TitleOf(stem + ".md");
-    return PostIndex::ArticleLink("..", slug);
   }
   return "";
 }
 
-std::string JekyllSource::LinkOf(const std::string& path) const {
+std::string JekyllSource::LinkOf(const Articles& articles, const std::string& path) const {
   fs::path relative = fs::path(path).relative_path().lexically_normal();
   if (relative.empty() || *relative.begin() == "..") return "";
-  if (*relative.begin() == "_posts") return ArticleOf(relative.stem().string());
+  if (auto post = articles.find(root() / relative); post != articles.end()) return post->second;
   std::error_code ec;
   std::string extension = ImportText::Lowered(relative.extension().string());
   bool page = extension == ".md" || extension == ".markdown" || extension == ".html";
   if (page || !fs::is_regular_file(root() / relative, ec)) return "";
-  return "/" + relative.generic_string();
+  std::string link = StaticLink("/" + relative.generic_string());
+  return link.empty() ? "/" + relative.generic_string() : link;
+}
+
+std::string JekyllSource::StaticLink(const std::string& path) const {
+  const std::string relative =
+      fs::path(PostLinks::Decode(path)).relative_path().lexically_normal().generic_string();
+  if (relative.empty() || relative.rfind("..", 0) == 0) return "";
+  for (const StaticRoot& static_root : StaticRoots()) {
+    const std::string& prefix = static_root.prefix;
+    std::error_code ec;
+    if (relative.compare(0, prefix.size(), prefix) == 0 &&
+        fs::is_regular_file(
+            fs::symlink_status(static_root.folder / relative.substr(prefix.size()), ec))) {
+      // Articles lie in articles/, the static files at the site's root.
+      return "../" + PostLinks::Encode(relative);
+    }
+  }
+  return "";
 }
 
 bool JekyllSource::IncludeOf(const fs::path& folder, const std::string& name,

@@ -12,12 +12,10 @@
 // their old addresses following the collection's permalink
 // (/:collection/:path:output_ext by default); undated ones are reported.
 // tags and categories written as one text are lists split at white space,
-// as Jekyll reads them.
+// as Jekyll reads them. A configured excerpt_separator becomes <!--more-->.
 //
 // Thread safety: none; the thread that runs the import uses it.
 #pragma once
-
-#include <set>
 
 #include "import/import_source.h"
 
@@ -52,9 +50,11 @@ class JekyllSource : public ImportSource {
   std::vector<std::filesystem::path> LooseFiles() const override;
   // Translates the post's Liquid tags and kramdown markup
   // (LiquidTranslator); each one left or dropped is reported with its line.
-  // Returns how many links and paths it rewrote.
-  int ReplaceOwnTags(const Post& post, const std::string& folder_link,
-                     std::string* text) const override;
+  // The excerpt_separator of the post, or else of the site, becomes tarn's
+  // excerpt marker where it first stands outside code.
+  // Counts the links and paths it rewrote, not the tags.
+  Translated TranslateTags(const Post& post, const Articles& articles, const ImportReport& report,
+                           std::string* text) const override;
 
  protected:
   bool LoadSettings() override;
@@ -70,19 +70,21 @@ class JekyllSource : public ImportSource {
   // reported.
   std::vector<Post> CollectionPosts(const std::string& name) const;
   // The article link of the post post_url names; "" when there is none.
-  std::string ArticleOf(const std::string& name) const;
-  // What {% link PATH %} leads to: a post's article or a static file's
-  // path; "" when it names neither.
-  std::string LinkOf(const std::string& path) const;
+  std::string ArticleOf(const Articles& articles, const std::string& name) const;
+  // What {% link PATH %} leads to: a post's article, a copied static
+  // file's link (StaticLink) or another file's path; "" when it names
+  // none of them.
+  std::string LinkOf(const Articles& articles, const std::string& path) const;
+  // The link from an article page to the static file the site path
+  // ("/assets/x.png") names, when the import copies it; "" otherwise.
+  std::string StaticLink(const std::string& path) const;
   // The text of folder/NAME when it is an HTML or Markdown file
   // without Liquid of its own.
   bool IncludeOf(const std::filesystem::path& folder, const std::string& name,
                  std::string* text) const;
 
-  // The posts whose remarks are reported: the importer may translate a
-  // post more than once (for each folder its files may go to).
-  mutable std::set<std::filesystem::path> remarked_;
   std::string permalink_;                           // the site's pattern, spelled out
+  std::string excerpt_separator_;                   // the site's, or ""
   std::map<std::string, std::string> collections_;  // output collection: its permalink
 };
 

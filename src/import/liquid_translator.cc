@@ -1,8 +1,11 @@
 #include "import/liquid_translator.h"
 
+#include <algorithm>
 #include <cstring>
 #include <optional>
 #include <regex>
+
+#include "import/markdown_code.h"
 
 namespace tarn {
 
@@ -24,6 +27,8 @@ const std::regex kEndHighlight(R"(\{%-?\s*endhighlight\s*-?%\})");
 const std::regex kEndRaw(R"(\{%-?\s*endraw\s*-?%\})");
 const std::regex kEndComment(R"(\{%-?\s*endcomment\s*-?%\})");
 const std::regex kFence(R"(^ {0,3}(`{3,}|~{3,}).*$)");
+// What ends a path written after {{ site.baseurl }}.
+constexpr char kPathEnd[] = " \t\r\n)\"'<>{";
 const std::regex kTocItem(R"(^\s*(?:[*+-]|1\.)\s+TOC\s*$)");
 const std::regex kTocList(R"(^\s*\{:\s*\.?toc\s*\}\s*$)");
 const std::regex kBlockAttributes(R"(^\s*\{:([^}]*)\}\s*$)");
@@ -44,7 +49,13 @@ class Translation {
   size_t Tag(const std::string& line, size_t at, const std::smatch& tag);
   // The text an output expression stands for; nullopt when it is not one
   // the translator knows.
-  std::optional<std::string> Output(const std::string& expression, std::string_view after) const;
+  // *taken: how much of after it stands for too (a path after the site's
+  // address that became a link).
+  std::optional<std::string> Output(const std::string& expression, std::string_view after,
+                                    size_t* taken) const;
+  // lookup_.static_file's link for path, with path's query or fragment;
+  // "" when it names no static file.
+  std::string StaticLink(const std::string& path) const;
   bool HeadingAttributes(const std::string& line);
   // Copies line to the output, leaving raw mode at its endraw tag; false
   // when the line has none.
@@ -57,10 +68,12 @@ class Translation {
   const LiquidTranslator::Lookup& lookup_;
   LiquidTranslator::Result* result_;
   int line_ = 0;
-  std::string fence_;     // the open code fence's run, or ""
-  bool raw_ = false;      // inside {% raw %}
-  int raw_line_ = 0;      // where the open raw block began
-  bool comment_ = false;  // inside {% comment %}
+  std::vector<size_t> starts_;     // where each line of the text starts
+  MarkdownCode::Ranges indented_;  // the text's indented code blocks
+  std::string fence_;              // the open code fence's run, or ""
+  bool raw_ = false;               // inside {% raw %}
+  int raw_line_ = 0;               // where the open raw block began
+  bool comment_ = false;           // inside {% comment %}
 };
 
 std::vector<std::string> Lines(std::string_view text) {
@@ -88,6 +101,11 @@ std::string HeadingForm(const std::string& attributes) {
 
 void Translation::Run(std::string_view text) {
   std::vector<std::string> lines = Lines(text);
+  indented_ = MarkdownCode::FindIndented(text);
+  for (size_t start = 0; const std::string& line : lines) {
+    starts_.push_back(start);
+    start += line.size();
+  }
   size_t i = 0;
   // Front matter is data, not template text.
   if (!lines.empty() && Chomped(lines[0]) == "---") {
@@ -122,6 +140,10 @@ bool Translation::Block(const std::vector<std::string>& lines, size_t* i) {
     return ++*i, true;
   }
   const std::string head = bare.substr(0, kLongestConstruct);
+  if (fence_.empty() && MarkdownCode::At(indented_, starts_[*i])) {
+    out() += line;  // indented code is shown as written
+    return ++*i, true;
+  }
   if (!fence_.empty() || std::regex_match(head, match, kFence)) {
     if (fence_.empty()) {
       fence_ = match[1].str();
@@ -233,7 +255,8 @@ size_t Translation::Construct(const std::string& line, size_t at) {
   if (std::regex_search(rest, match, kTag)) return Tag(line, at, match);
   if (std::regex_search(rest, match, kOutput)) {
     std::string_view after = std::string_view(line).substr(at + match.length(0));
-    std::optional<std::string> value = Output(match[1].str(), after);
+    size_t taken = 0;
+    std::optional<std::string> value = Output(match[1].str(), after, &taken);
     if (!value) {
       Remember(match[0].str(), "not translated");
       out() += match[0].str();
@@ -242,7 +265,7 @@ size_t Translation::Construct(const std::string& line, size_t at) {
       ++result_->translated;
       ++result_->links;
     }
-    return at + match.length(0);
+    return at + match.length(0) + taken;
   }
   size_t close = rest.find('}');
   if (rest[1] == ':' && close != std::string::npos) {
@@ -296,20 +319,34 @@ size_t Translation::Tag(const std::string& line, size_t at, const std::smatch& t
 }
 
 std::optional<std::string> Translation::Output(const std::string& expression,
-                                               std::string_view after) const {
+                                               std::string_view after, size_t* taken) const {
   // The old site's address and base path go: what follows them is a path
-  // of the site, which tarn serves from its own root.
+  // of the site, a static file's linked as the lookup says.
   if (expression == "site.baseurl" || expression == "site.url") {
-    bool path_follows = !after.empty() && (after[0] == '/' || after.substr(0, 2) == "{%" ||
-                                           after.substr(0, 2) == "{{");
-    if (!path_follows) return std::nullopt;
+    if (!after.empty() && after[0] == '/') {
+      const size_t end = std::min(after.find_first_of(kPathEnd), after.size());
+      const std::string link = StaticLink(std::string(after.substr(0, end)));
+      if (!link.empty()) *taken = end;
+      return link;
+    }
+    const bool tag_follows = after.substr(0, 2) == "{%" || after.substr(0, 2) == "{{";
+    if (!tag_follows) return std::nullopt;
     return "";
   }
   std::smatch match;
   if (!std::regex_match(expression, match, kUrlFilter)) return std::nullopt;
   std::string path = match[2].str();
   if (path.find("://") != std::string::npos) return path;
-  return path.empty() || path[0] != '/' ? "/" + path : path;
+  path = path.empty() || path[0] != '/' ? "/" + path : path;
+  const std::string link = StaticLink(path);
+  return link.empty() ? path : link;
+}
+
+std::string Translation::StaticLink(const std::string& path) const {
+  const size_t end = path.find_first_of("?#");
+  if (!lookup_.static_file || end == 0) return "";
+  const std::string link = lookup_.static_file(path.substr(0, end));
+  return link.empty() ? "" : link + path.substr(std::min(end, path.size()));
 }
 
 }  // namespace

@@ -5,12 +5,13 @@
 // blocks go; post_url, link, include and include_relative are resolved through the Lookup
 // the caller gives; {{ site.baseurl }}, {{ site.url }} and the
 // relative_url / absolute_url / prepend: site.baseurl filters on a quoted
-// path leave the path as a path of the new site, whose static files lie
-// at its root; a kramdown attribute list on a heading becomes the
-// converter's {#id .class} where it holds only those, and goes otherwise;
+// path leave the path as a path of the new site, a static file's as a link
+// relative to the article (which works wherever the site is published); a kramdown attribute list
+// on a heading becomes the converter's {#id .class} where it holds only those, and goes otherwise;
 // "* TOC {:toc}" goes (the theme gives the table of contents). Text inside
-// code fences and code spans is never touched, and kramdown's inline
-// $$...$$ is left to the converter, which reads it as inline maths.
+// code blocks (fenced or indented, MarkdownCode) and code spans is never
+// touched, and kramdown's inline $$...$$ is left to the converter, which
+// reads it as inline maths.
 //
 // What it cannot translate, and what it drops, is listed with its line.
 //
@@ -39,6 +40,11 @@ class LiquidTranslator {
     // include_relative (true: beside the post) names, when it is plain
     // HTML or Markdown.
     std::function<bool(const std::string& name, bool relative, std::string* text)> include;
+    // The link from an article page to the static file at path ("/assets/
+    // x.png", a path from the site's root), which a url filter or the
+    // site's address before it names; "" when it names none, and the
+    // path then stays as written.
+    std::function<std::string(const std::string& path)> static_file;
   };
 
   // One construct left as written or dropped.

@@ -15,6 +15,9 @@ LiquidTranslator::Lookup TestLookup() {
   lookup.link = [](const std::string& path) {
     return path == "assets/a.pdf" ? std::string("/assets/a.pdf") : std::string();
   };
+  lookup.static_file = [](const std::string& path) {
+    return path == "/assets/a.pdf" ? std::string("../assets/a.pdf") : std::string();
+  };
   lookup.include = [](const std::string& name, bool relative, std::string* text) {
     if (name != "note.html") return false;
     *text = relative ? "Beside" : "<p>Note</p>";
@@ -48,6 +51,10 @@ TEST(LiquidTranslatorTest, TranslatesWhatTarnHasAFormFor) {
       {"[pdf]({% link assets/a.pdf %}) {{site.url}}/feed.xml\n", "[pdf](/assets/a.pdf) /feed.xml\n",
        2},
       {"<img src=\"{{ '/a.png' | prepend: site.baseurl }}\">\n", "<img src=\"/a.png\">\n", 1},
+      // A static file is linked from the article, wherever the site lies.
+      {"[a]({{ site.baseurl }}/assets/a.pdf#p) {{ 'assets/a.pdf' | relative_url }} "
+       "{{ site.url }}/other\n",
+       "[a](../assets/a.pdf#p) ../assets/a.pdf /other\n", 3},
       {"{% include note.html %}\n", "<p>Note</p>\n", 1},
       {"{%- include_relative note.html -%}\n", "Beside\n", 1},
       // kramdown.
@@ -59,6 +66,12 @@ TEST(LiquidTranslatorTest, TranslatesWhatTarnHasAFormFor) {
        "---\ntitle: \"{{ x }}\"\n---\n`{{ site.baseurl }}` ``{% post_url a %}``\n", 0},
       {"```liquid\n{% highlight c %}\n{{ site.url }}\n```\n",
        "```liquid\n{% highlight c %}\n{{ site.url }}\n```\n", 0},
+      // Indented code, after a blank line or a heading, is code.
+      {"Text\n\n    {{ site.url }}/a {% post_url 2017-10-29-name %}\n\n{{ site.url }}/b\n",
+       "Text\n\n    {{ site.url }}/a {% post_url 2017-10-29-name %}\n\n/b\n", 1},
+      {"# H\n\t{% raw %}\nText\n    {{ site.url }}/c\n", "# H\n\t{% raw %}\nText\n    /c\n", 1},
+      {"1. One\n\n    ```\n    {{ site.url }}/d\n    ```\n",
+       "1. One\n\n    ```\n    {{ site.url }}/d\n    ```\n", 0},
       {"Inline $$x_1$$ maths and $5 prices.\n", "Inline $$x_1$$ maths and $5 prices.\n", 0},
       {"# {{ site.baseurl }}/a {: #h}\nends with ``", "# /a {#h}\nends with ``", 2},
   };

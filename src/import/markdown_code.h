@@ -1,7 +1,8 @@
 // MarkdownCode: where a Markdown post holds text that an import's tag
-// translators leave alone: its front matter, fenced code blocks and code
-// spans. What is written there is shown as written, so a generator's tag
-// inside it is an example, not a tag.
+// translators leave alone: its front matter, code blocks (fenced, or
+// indented by four columns after a blank line, a heading or another block;
+// in a list item, as far in as the item's text as well) and code spans. What is written there is
+// shown as written, so a generator's tag inside it is an example, not a tag.
 //
 // Thread safety: pure functions; any thread.
 #pragma once
@@ -20,9 +21,16 @@ class MarkdownCode {
   // [begin, end) byte ranges, in order and not overlapping.
   using Ranges = std::vector<std::pair<size_t, size_t>>;
 
-  // The front matter, fenced code blocks (``` or ~~~, to the closing fence
-  // or the end) and code spans of markdown.
+  // The front matter, code blocks (fenced with ``` or ~~~ to the closing
+  // fence or the end; indented, without the blank lines after them) and
+  // code spans of markdown.
   static Ranges Find(std::string_view markdown);
+
+  // The code blocks of markdown that no fence indented by three spaces at
+  // most opens (indented blocks, and fences further in, in list items),
+  // each from the start of its first line: for a translator that follows
+  // such fences itself.
+  static Ranges FindIndented(std::string_view markdown);
 
   // The range of ranges that holds at, or nullptr when none does.
   static const std::pair<size_t, size_t>* At(const Ranges& ranges, size_t at);

@@ -23,6 +23,21 @@ TEST(MarkdownCodeTest, FindsFrontMatterFencesAndSpans) {
       // A run of backticks closes on a run of the same length only.
       {"``a ` b`` `unclosed ``c``", {"``a ` b``", "``c``"}},
       {"---\nno end of front matter\n", {}},
+      // Indented code: after a blank line, a heading or a block, to the
+      // last indented line; a tab is four columns.
+      {"Text\n\n    a `b`\n\n    c\n\nAfter `d`\n", {"    a `b`\n\n    c\n", "`d`"}},
+      {"\tfirst\n# H\n    code\n", {"\tfirst\n", "    code\n"}},
+      {"```\nx\n```\n    code\n", {"```\nx\n```\n", "    code\n"}},
+      // A paragraph's indented line is its text.
+      {"Text\n    more `e`\n", {"`e`"}},
+      // In a list item, four columns more than its text; the list ends at
+      // a paragraph less indented than its text.
+      {"- item\n\n    more\n\n      code\n", {"      code\n"}},
+      {"1. one\n\n     more\n\n  * two\n\n    more\n", {}},
+      {"- item\n\nAfter\n\n    code\n", {"    code\n"}},
+      {"* * *\n\n    code\n", {"    code\n"}},
+      // A list item's fence stands as far in as its text, and three more.
+      {"1. one\n\n    ```\n    `x`\n    ```\n", {"    ```\n    `x`\n    ```\n"}},
   };
   for (const auto& [markdown, code] : cases) EXPECT_EQ(Code(markdown), code) << markdown;
 }

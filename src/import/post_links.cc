@@ -3,6 +3,8 @@
 #include <cctype>
 #include <cstdio>
 
+#include "import/markdown_code.h"
+
 namespace tarn {
 namespace {
 
@@ -122,32 +124,20 @@ void ScanLine(std::string_view text, size_t begin, size_t end, Wanted wanted,
   }
 }
 
-// The links of markdown outside fenced code whose destination is wanted.
+// The links of markdown outside its code (MarkdownCode) whose destination
+// is wanted.
 std::vector<PostLinks::Link> FindLinks(std::string_view markdown, Wanted wanted) {
   std::vector<PostLinks::Link> links;
-  char fence = 0;
-  size_t fence_length = 0;
-  size_t pos = 0;
-  while (pos < markdown.size()) {
+  for (size_t pos = 0; pos < markdown.size();) {
     size_t end = markdown.find('\n', pos);
     if (end == std::string_view::npos) end = markdown.size();
-    std::string_view line = markdown.substr(pos, end - pos);
-    size_t indent = line.find_first_not_of(' ');
-    size_t run = 0;
-    if (indent != std::string_view::npos && indent <= 3 &&
-        (line[indent] == '`' || line[indent] == '~')) {
-      while (indent + run < line.size() && line[indent + run] == line[indent]) ++run;
-    }
-    if (fence) {
-      if (run >= fence_length && line[indent] == fence) fence = 0;
-    } else if (run >= 3) {
-      fence = line[indent];
-      fence_length = run;
-    } else {
-      ScanLine(markdown, pos, end, wanted, &links);
-    }
+    ScanLine(markdown, pos, end, wanted, &links);
     pos = end + 1;
   }
+  const MarkdownCode::Ranges code = MarkdownCode::Find(markdown);
+  std::erase_if(links, [&code](const PostLinks::Link& link) {
+    return MarkdownCode::At(code, link.begin) != nullptr;
+  });
   return links;
 }
 

@@ -1,7 +1,7 @@
 // PostLinks: the relative links of a Markdown post (inline links and
 // images, reference definitions, src and href attributes of HTML), found
-// outside fenced code blocks, and rewriting their destinations while every
-// other byte of the post stays as it was. Used when posts move to another
+// outside its code (MarkdownCode: front matter, code blocks and spans), and rewriting their
+// destinations while every other byte of the post stays as it was. Used when posts move to another
 // folder structure and the files they link to move with them.
 //
 // Thread safety: pure functions; any thread.

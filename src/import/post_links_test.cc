@@ -24,8 +24,12 @@ TEST(PostLinksTest, FindsRelativeDestinationsOfEveryKind) {
   EXPECT_TRUE(Paths("[a](/abs.png) [b](#top) [c](https://x/y.png) [d](mailto:a@b)\n"
                     "[e]({{ site.baseurl }}/x.png) [f](data:image/png;base64,AAA) [g]()\n")
                   .empty());
-  // Fenced code is not looked into, whatever its fence.
+  // Code is not looked into: fenced, whatever its fence; indented; spans;
+  // front matter.
   EXPECT_EQ(Paths("```md\n![a](in.png)\n```\n~~~~\n![b](in.png)\n```\n~~~~\n![c](out.png)\n"),
+            (std::vector<std::string>{"out.png"}));
+  EXPECT_EQ(Paths("---\nx: <img src=\"fm.png\">\n---\nText `![s](in.png)`\n\n    ![i](in.png)\n\n"
+                  "![o](out.png)\n"),
             (std::vector<std::string>{"out.png"}));
 }
 

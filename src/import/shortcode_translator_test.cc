@@ -2,17 +2,13 @@
 
 #include <gtest/gtest.h>
 
+#include "import/tag_translation_cases.h"
+
 namespace tarn {
 namespace {
 
-struct Case {
-  const char* markdown;
-  const char* translated;
-  int left;  // shortcodes left as written
-};
-
 TEST(ShortcodeTranslatorTest, TranslatesOutsideCodeAndLeavesTheRest) {
-  const Case cases[] = {
+  const TagTranslationCase cases[] = {
       // A highlight inside a paragraph gets lines of its own; a fence
       // longer than the code's own backticks.
       {"Code: {{< highlight go \"linenos=table\" >}}\nx := \"```\"\n{{< / highlight >}} after\n",
@@ -38,6 +34,9 @@ TEST(ShortcodeTranslatorTest, TranslatesOutsideCodeAndLeavesTheRest) {
        "---\nx: \"{{< param a >}}\"\n---\n``{{< param a >}}`` ~~~\nA\n", 0},
       {"~~~\n{{< param a >}}\n```\n{{< param a >}}\n~~~~\n{{< param a >}}",
        "~~~\n{{< param a >}}\n```\n{{< param a >}}\n~~~~\nA", 0},
+      // Indented code too; four columns in a list item are its text.
+      {"Text\n\n    {{< param a >}}\n\n{{< param a >}}\n- item\n\n    {{< param a >}}\n",
+       "Text\n\n    {{< param a >}}\n\nA\n- item\n\n    A\n", 0},
       {"{{</* param a */>}} {{%/* x y */%}} {{ .Title }} {{< unclosed",
        "{{< param a >}} {{% x y %}} {{ .Title }} {{< unclosed", 0},
   };
@@ -47,13 +46,7 @@ TEST(ShortcodeTranslatorTest, TranslatesOutsideCodeAndLeavesTheRest) {
         return path == "b.md" || path == "/posts/b" ? std::string("../articles/b.html")
                                                     : std::string();
       });
-  for (const Case& test : cases) {
-    std::string text = test.markdown;
-    ShortcodeTranslator::Left left;
-    translator.Translate(&text, &left);
-    EXPECT_EQ(text, test.translated) << test.markdown;
-    EXPECT_EQ(static_cast<int>(left.size()), test.left) << test.markdown;
-  }
+  ExpectTranslations(translator, cases);
 }
 
 TEST(ShortcodeTranslatorTest, ListsWhatItLeavesByLine) {

@@ -236,19 +236,15 @@ bool SiteImporter::Convert(const Post& post, const ImportReport& report, std::st
   const std::string shown = report.Shown(post.file);
   FrontMatter front;
   front.Read(*text, shown, [&report](const std::string& message) { report.Note(message); });
-  const int translated = site_->TranslateTags(post, article_files_, report, text);
+  const auto [tags, links] = site_->TranslateTags(post, article_files_, report, text);
   std::string own;
   int rewritten = PlaceOwnFiles(post, report, text, copies, &own);
-  if (rewritten < 0) {
-    report.Skipped(shown + ": static/" + kOwnFilesFolder + post.name + "/ and the " +
-                   std::to_string(kOwnFolderTries - 1) +
-                   " folders after it all hold other files of the same names");
-    return false;
-  }
+  if (rewritten < 0) return false;
+  rewritten += links;  // the links and paths the tags gave
   ImportSource::Address old = site_->OldAddress(post, front);
   std::vector<std::string> changes;
   if (post.draft) changes.push_back("a draft");
-  if (translated) changes.push_back(std::to_string(translated) + " template tag(s) translated");
+  if (tags) changes.push_back(std::to_string(tags) + " template tag(s) translated");
   if (int linked = LinkToArticles(text)) {
     changes.push_back(std::to_string(linked) + " link(s) to imported posts");
   }
@@ -406,6 +402,9 @@ int SiteImporter::PlaceOwnFiles(const Post& post, const ImportReport& report, st
     *own = OwnFolder(post.name, k);
     return rewritten;
   }
+  report.Skipped(report.Shown(post.file) + ": static/" + kOwnFilesFolder + post.name +
+                 "/ and the " + std::to_string(kOwnFolderTries - 1) +
+                 " folders after it all hold other files of the same names");
   return -1;
 }
 

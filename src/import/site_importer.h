@@ -16,10 +16,10 @@
 // space-separated tags) are written as it read them; a post of a Hugo
 // section or Jekyll collection gets its name as a category. The
 // generator's template tags become the Markdown or HTML they stand for
-// (ImportSource::TranslateTags); each left as written is reported. Where the old site's permalink pattern
-// is known (its settings, else the generator's default), each published post gets its old address
-// under "aliases"; where an address cannot be told, the report says why. Links between the imported
-// posts lead straight to the new article pages.
+// (ImportSource::TranslateTags); each left as written is reported. Where the old site's permalink
+// pattern is known (its settings, else the generator's default), each published post gets its old
+// address under "aliases"; where an address cannot be told, the report says why. Links between the
+// imported posts lead straight to the new article pages.
 //
 // Nothing is ever overwritten: a name that exists in the workspace is
 // reported and skipped, and a post that is skipped brings none of its files,
@@ -98,7 +98,8 @@ class SiteImporter {
                    const std::string& folder, std::string* text, Copies* copies) const;
   // MoveOwnFiles into the first own folder (NAME/, NAME-2/, ...) where no
   // other file is in the way; sets *own to it. Returns how many links
-  // changed, or -1 when every folder tried is in the way.
+  // changed, or -1, reported as skipped, when every folder tried is in the
+  // way.
   int PlaceOwnFiles(const Post& post, const ImportReport& report, std::string* text, Copies* copies,
                     std::string* own) const;
   // Turns *text into the post as it lands in _posts: its own files placed

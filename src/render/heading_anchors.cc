@@ -2,6 +2,7 @@
 
 #include <cctype>
 #include <map>
+#include <optional>
 #include <set>
 #include <vector>
 
@@ -19,8 +20,33 @@ struct Heading {
   int level;
   std::string id;
   std::string text;
-  size_t at;  // where its id goes in the HTML: at the '>' of "<hN>"
+  size_t at;  // where its id goes in the HTML: at the '>' of "<hN>"; npos
+              // for a heading with an id of its own
 };
+
+// A heading's opening tag: "<hN>", or "<hN ...>" with attributes.
+struct Tag {
+  size_t end;      // just after its '>'
+  std::string id;  // its own id attribute, as written; "" when it has none
+};
+
+// The heading tag at at: a plain one, or one with an id attribute;
+// nullopt for any other tag (a heading with attributes but no id is left
+// alone).
+std::optional<Tag> TagAt(std::string_view html, size_t at) {
+  if (at + 3 >= html.size() || html[at + 2] < '1' || html[at + 2] > '6') return std::nullopt;
+  if (html[at + 3] == '>') return Tag{at + 4, ""};
+  if (html[at + 3] != ' ') return std::nullopt;
+  const size_t close = html.find('>', at + 3);
+  if (close == std::string_view::npos) return std::nullopt;
+  const std::string_view attributes = html.substr(at + 3, close - at - 3);
+  const size_t id = attributes.find(kIdAttribute);
+  if (id == std::string_view::npos) return std::nullopt;
+  const size_t value = id + kIdAttribute.size();
+  const size_t quote = attributes.find('"', value);
+  if (quote == std::string_view::npos || quote == value) return std::nullopt;
+  return Tag{close + 1, std::string(attributes.substr(value, quote - value))};
+}
 
 std::string TableOfContents(const std::vector<Heading>& headings) {
   std::string toc;
@@ -62,26 +88,34 @@ std::string HeadingAnchors::IdOf(std::string_view text) {
 
 std::string HeadingAnchors::Add(std::string_view html, std::string* toc, int min_headings) {
   std::vector<Heading> headings;
+  // The headings' own ids are taken before any is made.
   std::set<std::string> used;
+  for (size_t at = html.find("<h"); at != std::string_view::npos; at = html.find("<h", at + 1)) {
+    if (std::optional<Tag> tag = TagAt(html, at); tag && !tag->id.empty()) used.insert(tag->id);
+  }
   // Per id, the suffix to try next: every one below it is taken, so a
   // thousand headings of one name cost a thousand tries, not half a million.
   std::map<std::string, int> next;
   std::size_t added = 0;
   for (size_t at = html.find("<h"); at != std::string_view::npos; at = html.find("<h", at + 1)) {
-    if (at + 3 >= html.size() || html[at + 2] < '1' || html[at + 2] > '6' || html[at + 3] != '>')
-      continue;
+    std::optional<Tag> tag = TagAt(html, at);
+    if (!tag) continue;
     std::string close = std::string("</h") + html[at + 2] + ">";
-    size_t end = html.find(close, at + 4);
+    size_t end = html.find(close, tag->end);
     if (end == std::string_view::npos) continue;
-    std::string text =
-        SearchIndex::PlainText(RenderedHtml::Unrendered(html.substr(at + 4, end - at - 4)), 200);
-    std::string base = IdOf(text);
-    int& n = next[base];
-    std::string id = n == 0 ? base : base + "-" + std::to_string(n);
-    for (; !used.insert(id).second; id = base + "-" + std::to_string(n)) ++n;
-    ++n;
-    added += kIdAttribute.size() + id.size() + 1;
-    headings.push_back(Heading{html[at + 2] - '0', std::move(id), std::move(text), at + 3});
+    std::string text = SearchIndex::PlainText(
+        RenderedHtml::Unrendered(html.substr(tag->end, end - tag->end)), 200);
+    std::string id = tag->id;
+    if (id.empty()) {
+      std::string base = IdOf(text);
+      int& n = next[base];
+      id = n == 0 ? base : base + "-" + std::to_string(n);
+      for (; !used.insert(id).second; id = base + "-" + std::to_string(n)) ++n;
+      ++n;
+      added += kIdAttribute.size() + id.size() + 1;
+    }
+    const size_t id_at = tag->id.empty() ? at + 3 : std::string_view::npos;
+    headings.push_back(Heading{html[at + 2] - '0', std::move(id), std::move(text), id_at});
     at = end;
   }
   // Sized once: an article can be tens of megabytes.
@@ -89,6 +123,7 @@ std::string HeadingAnchors::Add(std::string_view html, std::string* toc, int min
   out.reserve(html.size() + added);
   size_t done = 0;
   for (const Heading& h : headings) {
+    if (h.at == std::string_view::npos) continue;
     out.append(html.substr(done, h.at - done));
     out.append(kIdAttribute);
     out.append(h.id);

@@ -1,12 +1,15 @@
 // HeadingAnchors: ids on an article's headings, so that "#section" links
 // work, and the table of contents they make.
 //
-// Headings are the converter's plain <h1> ... <h6> elements (a heading
-// written as raw HTML with attributes of its own is left alone). An id is
-// the heading's text in lower case, runs of spaces and punctuation made one
-// "-", letters of any script kept; "section" when nothing is left; a later
-// heading with the same id gets "-1", "-2", ... A formula the build typeset
-// counts as its TeX (RenderedHtml::Unrendered), not as KaTeX's markup.
+// Headings are the converter's plain <h1> ... <h6> elements, and headings
+// with an id of their own ("## Title {#my-id}", or raw HTML), which keep
+// it and enter the table of contents by it; a heading with other
+// attributes but no id is left alone. An id made for a heading is its
+// text in lower case, runs of spaces and punctuation made one "-", letters
+// of any script kept; "section" when nothing is left; a heading whose id
+// is taken (by an earlier heading, or any heading's own) gets "-1", "-2",
+// ... A formula the build typeset counts as its TeX
+// (RenderedHtml::Unrendered), not as KaTeX's markup.
 //
 // Thread safety: the functions keep no state.
 #pragma once

@@ -20,7 +20,7 @@ TEST(HeadingAnchorsTest, IdsAreUniqueAndTheTocNests) {
             "<ul><li><a href=\"#intro-setup\">Intro &amp; Setup</a><ul><li><a href=\"#step-one\">"
             "Step one</a></li><li><a href=\"#中文-标题\">中文 标题</a></li></ul></li><li><a "
             "href=\"#intro-setup-1\">Intro &amp; setup</a></li><li><a href=\"#section\">!!</a>"
-            "</li></ul>");
+            "</li><li><a href=\"#own\">Own</a></li></ul>");
   HeadingAnchors::Add("<h2>Only</h2>", &toc);
   EXPECT_EQ(toc, "");  // one heading makes no table of contents
 }
@@ -45,6 +45,21 @@ TEST(HeadingAnchorsTest, RepeatedHeadingsTakeTheFirstFreeSuffix) {
   EXPECT_EQ(HeadingAnchors::Add("<h2>X 2</h2><h2>X</h2><h2>X</h2><h2>X</h2><h2>X 1</h2>", &toc),
             "<h2 id=\"x-2\">X 2</h2><h2 id=\"x\">X</h2><h2 id=\"x-1\">X</h2><h2 id=\"x-3\">X</h2>"
             "<h2 id=\"x-1-1\">X 1</h2>");
+}
+
+// A heading's own id enters the table of contents and is taken before
+// any id is made, even by an earlier heading; other attributes leave a
+// heading alone.
+TEST(HeadingAnchorsTest, OwnIdsAreKeptAndTaken) {
+  std::string toc;
+  EXPECT_EQ(HeadingAnchors::Add("<h2>Mine</h2><h2 class=\"c\" id=\"mine\">Own</h2>"
+                                "<h3 class=\"c\">Classed</h3><h2>Mine</h2>",
+                                &toc),
+            "<h2 id=\"mine-1\">Mine</h2><h2 class=\"c\" id=\"mine\">Own</h2>"
+            "<h3 class=\"c\">Classed</h3><h2 id=\"mine-2\">Mine</h2>");
+  EXPECT_EQ(toc,
+            "<ul><li><a href=\"#mine-1\">Mine</a></li><li><a href=\"#mine\">Own</a></li>"
+            "<li><a href=\"#mine-2\">Mine</a></li></ul>");
 }
 
 }  // namespace
