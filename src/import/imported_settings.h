@@ -40,12 +40,6 @@ class ImportedSettings {
   static constexpr std::string_view kUrlKey = "system.url";
   static constexpr std::string_view kTimeZoneKey = "system.timeZone";
 
-  // name as a BCP 47 tag: "_" as "-", the language in lower case, a
-  // four-letter script in title case, a two-letter or three-digit region
-  // in upper case ("en-us" -> "en-US", "zh_hans_cn" -> "zh-Hans-CN"); ""
-  // for "".
-  static std::string LanguageTag(std::string_view name);
-
   // Writes each non-empty value into the base.json of workspace where its
   // key holds what the same key of fresh (the new blog's base.json) holds,
   // a key missing from both counting as the same; the file is replaced

@@ -21,6 +21,7 @@
 #include "render/static_files.h"
 #include "render/taxonomy_pages.h"
 #include "render/theme_assets.h"
+#include "render/theme_strings.h"
 #include "script/script_host.h"
 
 namespace tarn {
@@ -62,10 +63,12 @@ class PrivateSettings {
 };
 
 // Between the post index and the pages: what every template may read of
-// the theme.
+// the theme, and the language it speaks in.
 bool AddThemeData(SiteRender& site) {
   site.data().SetText("assetsPath", site.config().url_prefix() + "/assets");
   site.data().SetObject("", "theme", site.config().theme());
+  ThemeStrings::AddTo(site.config(), &site.data(),
+                      [&site](const std::string& message) { site.Report(message); });
   return true;
 }
 
@@ -85,7 +88,7 @@ struct Step {
 };
 constexpr Step kSteps[] = {
     {PostIndexFile::Write, false},     // database.json
-    {AddThemeData, false},             // assetsPath, theme
+    {AddThemeData, false},             // assetsPath, theme, site, i18n
     {ThemeAssets::Copy, false},        // assets/
     {ListPages::WriteIndex, true},     // index.html, page/N/index.html
     {ListPages::WriteTimeline, true},  // timeline.html
@@ -159,6 +162,7 @@ bool SiteBuilder::Build() {
   PostIndex::Arrange(&posts, include_drafts_, config_.newest_first());
   if (posts.size() != found) data_.SetText("system.articleCount", std::to_string(posts.size()));
   bool built = RunSteps(&posts);
+  ThemeStrings::RemoveFrom(&data_);
   // A post left out is a post missing from the published site.
   return built && skipped == 0;
 }

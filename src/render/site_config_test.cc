@@ -91,5 +91,40 @@ TEST_F(SiteConfigTest, WhatTheThemeAsksFor) {
   EXPECT_TRUE(Loaded().features().tag_pages);
 }
 
+// The blog's language is a checked tag; the pages fall back to the
+// theme's own language, then to the default one.
+TEST_F(SiteConfigTest, TheLanguageIsATagOrNothing) {
+  const struct {
+    const char* language;  // system.language as JSON, "" for none
+    const char* theme;     // the theme's defaultLanguage as JSON, "" for none
+    const char* checked;
+    const char* page;
+    bool reported;
+  } cases[] = {
+      {"", "", "", "zh-CN", false},
+      {"\"en_us\"", "", "en-US", "en-US", false},
+      {"", "\"en\"", "", "en", false},
+      {"\"de\"", "\"en\"", "de", "de", false},
+      {"\"english\"", "\"en\"", "", "en", true},
+      {"[\"en\"]", "", "", "zh-CN", true},
+      {"null", "\"fr ench\"", "", "zh-CN", true},
+  };
+  for (const auto& c : cases) {
+    messages_.clear();
+    temp_.Write("config/base.json",
+                std::string("{\"system\":{\"theme\":\"t\"") +
+                    (*c.language ? std::string(",\"language\":") + c.language : "") + "}}");
+    temp_.Write("themes/t/_conf.json",
+                *c.theme ? std::string("{\"defaultLanguage\":") + c.theme + "}" : "{}");
+    SiteConfig config = Loaded();
+    EXPECT_EQ(config.language(), c.checked) << c.language;
+    EXPECT_EQ(config.page_language(), c.page) << c.language << " " << c.theme;
+    EXPECT_EQ(messages_.size(), c.reported ? 1u : 0u) << c.language << " " << c.theme;
+  }
+  EXPECT_EQ(messages_[0], temp_.str() +
+                              "/themes/t/_conf.json: defaultLanguage \"fr ench\" is not a language "
+                              "tag; write one such as en, en-GB or zh-CN (it is ignored)");
+}
+
 }  // namespace
 }  // namespace tarn

@@ -80,10 +80,11 @@
       sortChildren(line, latestIn);
     });
 
-    // Lists show the day; the full time stays in the tooltip.
+    // Lists show the day; the full time stays in the tooltip. A day the
+    // build already wrote in the blog's language is left as it is.
     Array.prototype.forEach.call(document.querySelectorAll('.post-list time, .month-posts time'), function (t) {
       var full = t.getAttribute('datetime') || '';
-      if (timeKey(full)) {
+      if (timeKey(full) && t.textContent === full) {
         t.title = full;
         t.textContent = full.slice(0, 10);
       }
@@ -128,7 +129,10 @@
       list.textContent = '';
       if (!query) { status.textContent = ''; return; }
       var found = index.search(query);
-      status.textContent = found.length ? '找到 ' + found.length + ' 篇文章' : '没有找到相关文章';
+      // The texts in the blog's language, where the page carries them.
+      status.textContent = found.length
+        ? (status.getAttribute('data-found') || '找到 {n} 篇文章').replace('{n}', found.length)
+        : status.getAttribute('data-none') || '没有找到相关文章';
       found.slice(0, 50).forEach(function (hit) {
         var li = document.createElement('li');
         li.className = 'post-item';
