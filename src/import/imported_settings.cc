@@ -70,10 +70,11 @@ std::string Laid(std::string_view compact) {
 
 bool ImportedSettings::Apply(const Values& values, const Workspace& workspace,
                              const fs::path& fresh, std::vector<std::string>* written,
-                             std::string* error) {
+                             std::string* error, std::string_view fresh_language) {
   const fs::path base = workspace.base_config();
   JsonDocument ours, theirs;
   if (!ReadJson(base, &ours, error) || !ReadJson(fresh, &theirs, error)) return false;
+  if (!fresh_language.empty()) theirs.SetText(kLanguageKey, fresh_language);
   const std::pair<std::string_view, const std::string*> wanted[] = {
       {kTitleKey, &values.title},   {kDescriptionKey, &values.description},
       {kAuthorKey, &values.author}, {kLanguageKey, &values.language},
