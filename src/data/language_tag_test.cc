@@ -37,10 +37,11 @@ TEST(LanguageTagTest, OnlyTagsOfTheRightShapePass) {
 
 TEST(LanguageTagTest, OpenGraphLocaleHasARegion) {
   const std::pair<const char*, const char*> cases[] = {
-      {"en", "en_US"},     {"en-GB", "en_GB"}, {"zh-CN", "zh_CN"},       {"zh", "zh_CN"},
-      {"zh-Hant-TW", "zh_TW"}, {"de", "de_DE"}, {"es-419", "es_419"}, {"eo", "eo"},
+      {"en", "en_US"},         {"en-GB", "en_GB"}, {"zh-CN", "zh_CN"},   {"zh", "zh_CN"},
+      {"zh-Hant-TW", "zh_TW"}, {"de", "de_DE"},    {"es-419", "es_419"}, {"eo", "eo"},
   };
-  for (const auto& [tag, locale] : cases) EXPECT_EQ(LanguageTag::OpenGraphLocale(tag), locale) << tag;
+  for (const auto& [tag, locale] : cases)
+    EXPECT_EQ(LanguageTag::OpenGraphLocale(tag), locale) << tag;
   EXPECT_EQ(LanguageTag::Language("zh-Hans-CN"), "zh");
 }
 
