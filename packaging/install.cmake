@@ -10,6 +10,8 @@ install(TARGETS tarn tarn-convert-worker RUNTIME DESTINATION ${CMAKE_INSTALL_BIN
 # tarn finds its skeleton at ../share/tarn/skeleton from its own folder.
 install(DIRECTORY ${CMAKE_BINARY_DIR}/share/tarn/skeleton/
         DESTINATION ${CMAKE_INSTALL_DATADIR}/tarn/skeleton)
+install(DIRECTORY ${CMAKE_BINARY_DIR}/share/tarn/skeleton-en/
+        DESTINATION ${CMAKE_INSTALL_DATADIR}/tarn/skeleton-en)
 install(FILES ${_pkg}/${TARN_APP_ID}.desktop DESTINATION ${CMAKE_INSTALL_DATADIR}/applications)
 install(FILES ${_pkg}/${TARN_APP_ID}.metainfo.xml DESTINATION ${CMAKE_INSTALL_DATADIR}/metainfo)
 install(FILES ${_pkg}/icons/${TARN_APP_ID}.svg

@@ -45,10 +45,10 @@ _tarn() {
 
   case $command in
     init)
-      if [[ $prev == --from ]]; then
+      if [[ $prev == --from || $prev == --language ]]; then
         return
       elif [[ $cur == -* ]]; then
-        COMPREPLY=($(compgen -W '--from' -- "$cur"))
+        COMPREPLY=($(compgen -W '--from --language' -- "$cur"))
       else
         _filedir -d
       fi

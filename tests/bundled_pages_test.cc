@@ -48,12 +48,13 @@ class BundledPagesTest : public ::testing::Test {
 
 TEST_F(BundledPagesTest, EveryScriptRunsWithoutADom) {
   EXPECT_EQ(host_->scripts_failed(), 0);
-  // markdown-it, mustache, seven markdown-it plug-ins, tarn-math.js,
-  // tarn-markdown.js, inline
-  EXPECT_EQ(host_->scripts_run(), 12);
+  // markdown-it, mustache, seven markdown-it plug-ins, highlight.js, KaTeX,
+  // tarn-math.js, tarn-markdown.js, inline
+  EXPECT_EQ(host_->scripts_run(), 14);
   for (const auto& m : messages_) ADD_FAILURE() << m;
   EXPECT_TRUE(host_->HasFunction("markToHtml"));
   EXPECT_TRUE(host_->HasFunction("TplRender"));
+  EXPECT_TRUE(host_->HasFunction("markToHtmlRenders"));
 }
 
 TEST_F(BundledPagesTest, MarkToHtmlConvertsAPost) {

@@ -13,7 +13,7 @@ namespace {
 
 constexpr char kBuildUsage[] = "usage: tarn [-w DIR] build [-j N] [--no-cache] [--drafts]\n";
 constexpr char kServeUsage[] = "usage: tarn [-w DIR] serve [--port N] [--drafts]\n";
-constexpr char kInitUsage[] = "usage: tarn init [DIR] [--from URL]\n";
+constexpr char kInitUsage[] = "usage: tarn init [DIR] [--from URL] [--language TAG]\n";
 constexpr char kImportUsage[] = "usage: tarn [-w DIR] import [--section NAME] SITE-FOLDER\n";
 
 struct UsageCase {
@@ -60,6 +60,15 @@ const UsageCase kCases[] = {
     {false, "init --from ''", 2,
      std::string("tarn init: --from needs the URL of a backup\n") + kInitUsage},
     {false, "init -x a", 2, std::string("tarn init: unknown option '-x'\n") + kInitUsage},
+    {false, "init --language", 2,
+     std::string("tarn init: --language needs a language tag\n") + kInitUsage},
+    {false, "init --language english", 2,
+     std::string("tarn init: --language english is not a language tag; write one such as en, "
+                 "en-GB or zh-CN\n") +
+         kInitUsage},
+    {false, "init --language en --from /srv/b.git", 2,
+     std::string("tarn init: --language en is for a new blog; --from restores one as it was\n") +
+         kInitUsage},
     {false, "init elsewhere", 2,
      std::string("tarn init: -w and DIR name different folders\n") + kInitUsage},
     {false, "new", 2, "tarn new: a title is needed\nusage: tarn [-w DIR] new TITLE\n"},

@@ -157,6 +157,19 @@ class Installed(unittest.TestCase):
         self.assertTrue(os.access(os.path.join(self.prefix, "bin", "tarn-convert-worker"), os.X_OK))
         self.assertEqual(self.snapshot(self.prefix), before, "the install folders changed")
 
+    def test_init_in_the_systems_language_from_the_install(self):
+        home, env = self.home("english")
+        env = {k: v for k, v in env.items() if not k.startswith("LC_")}
+        for lang, language in (("en_GB.UTF-8", '"language": "en-GB"'), ("C.UTF-8", None)):
+            blog = os.path.join(home, lang)
+            self.tarn(dict(env, LANG=lang), "init", blog, check=0)
+            with open(os.path.join(blog, "config", "base.json"), encoding="utf-8") as f:
+                settings = f.read()
+            if language:
+                self.assertIn(language, settings)
+            else:
+                self.assertNotIn('"language"', settings)
+
     def test_init_refuses_a_blog_and_a_folder_it_cannot_write(self):
         home, env = self.home("refusals")
         blog = os.path.join(home, "blog")
@@ -452,6 +465,7 @@ class Package(unittest.TestCase):
                      "./usr/share/man/man1/tarn.1",
                      "./usr/share/bash-completion/completions/tarn",
                      "./usr/share/tarn/skeleton/.gitignore",
+                     "./usr/share/tarn/skeleton-en/config/base.json",
                      "./usr/share/tarn/skeleton/template/index copy.html",
                      "./usr/share/tarn/skeleton/template/vendor/markdown-it.min.js"):
             self.assertIn(path, files)

@@ -35,12 +35,16 @@ export function resolvePageFile(pageDir, ref) {
 
 // Runs every script of the page at pagePath in a fresh context whose global
 // object is also `window` and that has no document, as the headless host
-// does. Returns the context; a script that throws fails the call.
-export function loadHeadless(pagePath) {
+// does. Returns the context; a script that throws fails the call. With
+// through, the scripts stop after the one whose src that is (the converter
+// of a page whose later scripts need a DOM, such as the editor).
+export function loadHeadless(pagePath, { through } = {}) {
   const html = fs.readFileSync(pagePath, 'utf8');
   const context = vm.createContext({ console });
   vm.runInContext('var window = this;', context);
   for (const script of pageScripts(html)) {
+    if (through && context.__through) break;
+    if (through && script.src === through) context.__through = true;
     if (script.src !== undefined) {
       const file = resolvePageFile(path.dirname(pagePath), script.src);
       vm.runInContext(fs.readFileSync(file, 'utf8'), context, { filename: file });

@@ -156,7 +156,8 @@ describe('markToHtml', () => {
       assert.ok(mdAt >= 0 && srcs.indexOf('tarn-markdown.js') > mdAt, `${path.basename(p)}: ${srcs}`);
     }
     assert.match(read(editorPage), /previewRender: preview,/);
-    assert.match(read(editorPage), /return window\.markToHtml\(text\);/);
+    assert.match(read(editorPage), /var rendered = { code: .build., maths: .build. };/);
+    assert.match(read(editorPage), /return window\.markToHtml\(text, rendered\);/);
   });
 
   it('links exactly what plain markdown-it links, on random text full of addresses', () => {
@@ -186,6 +187,54 @@ describe('markToHtml', () => {
     // The demo posts use no extension: each converts as bare markdown-it does.
     const bare = page.markdownit(options);
     for (const p of samplePosts) assert.equal(page.markToHtml(p.content), bare.render(p.content), p.file);
+  });
+});
+
+describe('code and maths rendered while converting', () => {
+  const renderDir = path.join(lib.sourceDir, 'tests', 'fixtures', 'render');
+  // A post with code in each language of the demo, nested maths, a formula
+  // with an error, dollars as money, maths in a list and a table; the build
+  // test (RenderedBuildTest) expects the same HTML in the article.
+  const sample = read(path.join(renderDir, 'rendered.md'));
+  const expected = read(path.join(renderDir, 'rendered.html'));
+  const both = { code: 'build', maths: 'build' };
+
+  it('gives the expected HTML in the build\'s page and the editor preview alike', () => {
+    assert.equal(page.markToHtml(sample, both), expected);
+    assert.equal(page.markToHtml('\u0001tarn-render: code maths\n' + sample), expected);
+    const editor = lib.loadHeadless(editorPage, { through: 'tarn-markdown.js' });
+    assert.equal(editor.markToHtml(sample, both), expected);
+    assert.equal(page.markToHtmlRenders(), 'code maths');
+  });
+
+  it('renders only what is asked for; without a request the HTML is as before', () => {
+    const code = '```js\nlet a = "<b>";\n```\n';
+    const maths = 'Costs $5 and $10 for \\$x and $a_1 * b$.\n';
+    const highlighted = '<pre><code class="hljs language-js"><span class="hljs-keyword">let</span> a = ' +
+      '<span class="hljs-string">&quot;&lt;b&gt;&quot;</span>;\n</code></pre>\n';
+    const plainCode = '<pre><code class="language-js">let a = &quot;&lt;b&gt;&quot;;\n</code></pre>\n';
+    const texMaths = '<p>Costs <span>$</span>5 and <span>$</span>10 for <span>$</span>x and ' +
+      '<span class="math inline">$a_1 * b$</span>.</p>\n';
+    // Typeset, the dollars that are not maths are plain text.
+    const typeset = /^<p>Costs \$5 and \$10 for \$x and <span class="math inline"><span class="katex">.*<\/span>\.<\/p>\n$/;
+    const cases = [
+      [undefined, plainCode, texMaths],
+      [{}, plainCode, texMaths],
+      [{ code: 'browser', maths: 'browser' }, plainCode, texMaths],
+      [{ code: 'build' }, highlighted, texMaths],
+      [{ maths: 'build' }, plainCode, typeset],
+    ];
+    for (const [options, wantCode, wantMaths] of cases) {
+      const what = JSON.stringify(options);
+      assert.equal(page.markToHtml(code, options), wantCode, what);
+      if (typeof wantMaths === 'string') assert.equal(page.markToHtml(maths, options), wantMaths, what);
+      else assert.match(page.markToHtml(maths, options), wantMaths, what);
+    }
+    // Languages highlight.js does not know, plain text and no language stay as markdown-it writes them.
+    for (const info of ['', 'nohighlight', 'text', 'plaintext', 'no-such-language']) {
+      const fence = '```' + info + '\n<x> & "y"\n```\n';
+      assert.equal(page.markToHtml(fence, both), page.markToHtml(fence), info);
+    }
   });
 });
 
@@ -284,6 +333,22 @@ describe('lake theme', () => {
     const pages = themeConf.pages.map((p) => `${p.tpl}.mtpl`);
     assert.deepEqual([...children].sort(),
       ['index.mtpl', 'page.mtpl', 'post.mtpl', 'timeline.mtpl', 'tag.mtpl', 'tags.mtpl', ...pages].sort());
+  });
+
+  it('needs no script for reading: only lake.js, and the search library on the search page', () => {
+    const data = lib.siteData(base, themeConf, samplePosts);
+    data.post = { ...data.posts[0], content: '<p>x</p>' };
+    assert.deepEqual(themeConf.render, { code: 'build', maths: 'build' });
+    for (const name of children) {
+      const html = render(name, data);
+      const scripts = [...html.matchAll(/<script\b[^>]*\bsrc="([^"]*)"/gi)].map((m) => m[1].replace(/^[./]+/, ''));
+      const wanted = name === 'search.mtpl'
+        ? ['assets/js/lake.js', 'assets/vendor/minisearch.js', 'search.js'] : ['assets/js/lake.js'];
+      assert.deepEqual(scripts, wanted, name);
+      assert.doesNotMatch(html, /<script>/, `${name}: no inline script`);
+    }
+    assert.ok(fs.statSync(path.join(themeDir, 'assets', 'js', 'lake.js')).size < 10 * 1024, 'lake.js stays small');
+    // KaTeX's stylesheet only on articles with maths: RenderedBuildTest, on the real build.
   });
 
   // That every post is listed and every link of every page leads to a file
@@ -430,6 +495,25 @@ describe('pages in a browser', { skip: chromium ? false : 'no chromium installed
     assert.equal(r.toast, 'toast show ok|保存成功');
     assert.equal(r.preview, r.markToHtml, 'the live preview is markToHtml of the text');
     assert.match(r.preview, /<h2>你好 Tarn<\/h2>[\s\S]*<s>x<\/s>/);
+  });
+
+  it('editor: the preview shows code highlighted and maths typeset, through its sanitizer', () => {
+    const sample = read(path.join(lib.sourceDir, 'tests', 'fixtures', 'render', 'rendered.md'));
+    const r = inBrowser('editor.html', `
+      w.setValue(${JSON.stringify(sample)});
+      var side = w.document.querySelector('.editor-preview-side');
+      var count = function (sel) { return side.querySelectorAll(sel).length; };
+      return { keywords: count('code.hljs .hljs-keyword'), formulas: count('.katex'),
+               mathml: count('.katex math'), errors: count('.katex-error'),
+               sheets: Array.prototype.map.call(w.document.styleSheets, function (s) {
+                 return String(s.href); }) };`);
+    assert.ok(r.keywords > 0, 'highlighted code');
+    assert.equal(r.formulas, 8, 'every formula that parses');
+    assert.equal(r.mathml, 8, 'each with its MathML');
+    assert.equal(r.errors, 1);
+    for (const sheet of ['/vendor/katex/katex.min.css', '/vendor/highlight-light.min.css']) {
+      assert.ok(r.sheets.some((href) => href.endsWith(sheet)), `${sheet} in ${r.sheets}`);
+    }
   });
 
   it('editor: the preview leaves front matter out and shows title, date and tags', () => {

@@ -1,5 +1,6 @@
 // tarn serve with a real browser: an open page reloads by itself after a
-// post is saved, and shows why when a rebuild fails. Headless Chromium is
+// post is saved, and shows why when a rebuild fails. And the bundled theme's
+// script on a built blog: its words in the blog's language. Headless Chromium is
 // driven over its DevTools protocol; the server is the real tarn binary on
 // a copy of the serve fixture.
 import { describe, it, before, after } from 'node:test';
@@ -137,5 +138,42 @@ describe('tarn serve in a browser', { skip: chromium && tarn ? false : 'no chrom
 
     fs.writeFileSync(path.join(ws, 'themes/plain/index.mtpl'), good);
     await browser.until(`!window.tarnMark && !document.querySelector('[data-tarn-serve-error]')`);
+  });
+
+  // The search page's status line in the page's words; list days as the
+  // build wrote them for a blog with a language, cut to the day from the
+  // full time for one without.
+  it('runs the bundled theme in the blog\'s language', async () => {
+    const cases = [
+      { language: null, found: '找到 2 篇文章', none: '没有找到相关文章', day: /^\d{4}-\d{2}-\d{2}$/ },
+      { language: 'en', found: '2 posts found', none: 'No posts found', day: /^[A-Z][a-z]+ \d{1,2}, \d{4}$/ },
+    ];
+    for (const c of cases) {
+      const blog = path.join(dir, `lake-${c.language}`);
+      fs.cpSync(path.join(sourceDir, 'tests/fixtures/serve/blog'), blog, { recursive: true });
+      // The theme as the build put it beside tarn, with its search library.
+      fs.cpSync(path.join(path.dirname(tarn), 'themes/lake'), path.join(blog, 'themes/lake'), { recursive: true });
+      fs.writeFileSync(path.join(blog, '_posts/Lake.md'),
+        '---\ntitle: Lake words\ndate: 2024-06-15 06:20:00\n---\nFirst light on the lake.\n');
+      const settings = JSON.parse(fs.readFileSync(path.join(blog, 'config/base.json'), 'utf8'));
+      settings.system.theme = 'lake';
+      if (c.language) settings.system.language = c.language;
+      fs.writeFileSync(path.join(blog, 'config/base.json'), JSON.stringify(settings));
+      execFileSync(tarn, ['-w', blog, 'build'], { stdio: 'ignore' });
+      const site = `file://${path.join(blog, 'public')}`;
+
+      await browser.newPage(`${site}/search.html?q=first`);
+      assert.equal(await browser.until(`document.getElementById('search-status').textContent`), c.found);
+      await browser.evaluate(`(() => { const i = document.getElementById('search-input');
+        i.value = 'nowhere'; i.dispatchEvent(new Event('input')); })()`);
+      assert.equal(await browser.evaluate(`document.getElementById('search-status').textContent`), c.none);
+
+      await browser.newPage(`${site}/index.html`);
+      await browser.until(`document.readyState === 'complete'`);
+      const days = await browser.evaluate(`Array.from(document.querySelectorAll('.post-list time'),
+        (t) => t.textContent)`);
+      assert.ok(days.length > 0);
+      for (const day of days) assert.match(day, c.day);
+    }
   });
 });

@@ -25,6 +25,9 @@ set(_tarn_vendor_files
   "markdown-it-sup/LICENSE|licenses/markdown-it-sup.txt"
   "markdown-it-abbr/dist/markdown-it-abbr.min.js|markdown-it-abbr.min.js"
   "markdown-it-abbr/LICENSE|licenses/markdown-it-abbr.txt"
+  "@highlightjs/cdn-assets/styles/github.min.css|highlight-light.min.css"
+  "@highlightjs/cdn-assets/LICENSE|licenses/highlight.js.txt"
+  "katex/LICENSE|licenses/katex.txt"
   "mustache/mustache.min.js|mustache.min.js"
   "mustache/LICENSE|licenses/mustache.txt"
   "easymde/dist/easymde.min.js|easymde/easymde.min.js"
@@ -38,18 +41,15 @@ set(_tarn_vendor_files
   "@fortawesome/fontawesome-free/LICENSE.txt|licenses/fontawesome-free.txt"
 )
 
-# The bundled theme's libraries: highlighting, maths and search run in the
-# reader's browser, from the theme's own assets, so pages work offline and
-# from file://.
+# The bundled theme's files: code and maths are rendered by the build (the
+# converter page above), so the theme ships only their stylesheets and
+# KaTeX's fonts; search runs in the reader's browser. All come from the
+# theme's own assets, so pages work offline and from file://.
 set(_tarn_theme_vendor ${DST}/themes/lake/assets/vendor)
 set(_tarn_theme_vendor_files
-  "@highlightjs/cdn-assets/highlight.min.js|highlight.min.js"
   "@highlightjs/cdn-assets/styles/github.min.css|highlight-light.min.css"
   "@highlightjs/cdn-assets/styles/github-dark.min.css|highlight-dark.min.css"
   "@highlightjs/cdn-assets/LICENSE|licenses/highlight.js.txt"
-  "katex/dist/katex.min.js|katex/katex.min.js"
-  "katex/dist/katex.min.css|katex/katex.min.css"
-  "katex/dist/contrib/auto-render.min.js|katex/auto-render.min.js"
   "katex/LICENSE|licenses/katex.txt"
   "minisearch/dist/umd/index.js|minisearch.js"
   "minisearch/LICENSE.txt|licenses/minisearch.txt"
@@ -77,11 +77,53 @@ function(_tarn_copy_vendor_files entries dest)
   endforeach()
 endfunction()
 
+# Writes text to path unless the file holds it already (its time stamp then
+# stays, and nothing that depends on it is redone).
+function(_tarn_write_if_changed path text)
+  set(_old "")
+  if(EXISTS ${path})
+    file(READ ${path} _old)
+  endif()
+  if(NOT _old STREQUAL text)
+    get_filename_component(_dir ${path} DIRECTORY)
+    file(MAKE_DIRECTORY ${_dir})
+    file(WRITE ${path} "${text}")
+  endif()
+endfunction()
+
+# The converter page's libraries for code and maths (highlight.js, KaTeX),
+# which only some posts need: each is wrapped in a function,
+# tarnOnDemand.NAME, that runs the library and returns it. A script engine
+# loading the page then only reads them; a conversion host whose posts have
+# no code or maths to render never spends the time running them.
+function(_tarn_copy_on_demand from to name)
+  file(READ ${_tarn_modules}/${from} _library)
+  _tarn_write_if_changed(${_tarn_vendor}/${to}
+    "(globalThis.tarnOnDemand = globalThis.tarnOnDemand || {}).${name} = function () {\n${_library}\n;return ${name};\n};\n")
+endfunction()
+
+# KaTeX's stylesheet and fonts into dest/katex. Its fonts are declared with
+# font-display: block, which keeps a formula's text invisible until they
+# arrive; the copy says swap, so text draws at once in a fallback font. Only
+# the WOFF2 fonts are shipped (every current browser reads them), so the
+# copy names no WOFF or TrueType fallback.
+function(_tarn_copy_katex_styles dest)
+  file(READ ${_tarn_modules}/katex/dist/katex.min.css _css)
+  string(REPLACE "font-display:block" "font-display:swap" _css "${_css}")
+  string(REGEX REPLACE ",url\\(fonts/[A-Za-z0-9_-]+\\.woff\\) format\\(\"woff\"\\),url\\(fonts/[A-Za-z0-9_-]+\\.ttf\\) format\\(\"truetype\"\\)"
+         "" _css "${_css}")
+  file(MAKE_DIRECTORY ${dest}/katex/fonts)
+  _tarn_write_if_changed(${dest}/katex/katex.min.css "${_css}")
+  file(GLOB _fonts ${_tarn_modules}/katex/dist/fonts/*.woff2)
+  foreach(_font ${_fonts})
+    get_filename_component(_name ${_font} NAME)
+    file(COPY_FILE ${_font} ${dest}/katex/fonts/${_name} ONLY_IF_DIFFERENT)
+  endforeach()
+endfunction()
+
 _tarn_copy_vendor_files(_tarn_vendor_files ${_tarn_vendor})
 _tarn_copy_vendor_files(_tarn_theme_vendor_files ${_tarn_theme_vendor})
-file(GLOB _tarn_katex_fonts ${_tarn_modules}/katex/dist/fonts/*.woff2)
-file(MAKE_DIRECTORY ${_tarn_theme_vendor}/katex/fonts)
-foreach(_font ${_tarn_katex_fonts})
-  get_filename_component(_name ${_font} NAME)
-  file(COPY_FILE ${_font} ${_tarn_theme_vendor}/katex/fonts/${_name} ONLY_IF_DIFFERENT)
-endforeach()
+_tarn_copy_on_demand(@highlightjs/cdn-assets/highlight.min.js on-demand/highlight.min.js hljs)
+_tarn_copy_on_demand(katex/dist/katex.min.js on-demand/katex.min.js katex)
+_tarn_copy_katex_styles(${_tarn_vendor})
+_tarn_copy_katex_styles(${_tarn_theme_vendor})

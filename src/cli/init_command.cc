@@ -4,13 +4,20 @@
 // .gitignore. With --from URL it restores a blog backed up with tarn backup
 // (a GitCloneSource) instead. Sources of a first blog are SkeletonSources.
 // Interrupted (SIGINT, SIGTERM, SIGHUP), it leaves nothing behind.
+//
+// The new blog is in the system's language (LC_ALL, LC_MESSAGES, LANG), or
+// in the one --language names: the bundled Chinese demo for Chinese, C,
+// POSIX and no language at all; the English demo, its system.language the
+// tag, for English and any language without a demo of its own.
 
 #include <cstdio>
+#include <cstdlib>
 #include <memory>
 #include <string>
 #include <vector>
 
 #include "cli/command.h"
+#include "data/language_tag.h"
 #include "deploy/git_clone_source.h"
 #include "deploy/interrupt_flag.h"
 #include "workspace/bundled_skeleton.h"
@@ -26,6 +33,12 @@ constexpr OptionRule kOptions[] = {
      .help = "restore the blog backed up there with tarn backup",
      .value_name = "URL",
      .needs = "the URL of a backup"},
+    {.name = "language",
+     .kind = OptionKind::kText,
+     .help = "make the blog in this language (a tag such as en, en-GB or zh-CN)\n"
+             "instead of the system's",
+     .value_name = "TAG",
+     .needs = "a language tag"},
 };
 
 // Where the blog goes: DIR, else the folder given with -w, else the
@@ -44,10 +57,31 @@ std::string TargetOf(const CommandContext& context) {
   return WorkspaceLocator::Absolute(target);
 }
 
+// The language of the new blog: --language's, checked, else the system's.
+// Returns false after a usage error.
+bool LanguageOf(const CommandContext& context, std::string* language) {
+  const std::string asked = context.args.Text("language");
+  if (asked.empty()) {
+    *language = BundledSkeleton::SystemLanguage(std::getenv("LC_ALL"), std::getenv("LC_MESSAGES"),
+                                                std::getenv("LANG"));
+    return true;
+  }
+  *language = LanguageTag::Checked(asked);
+  const char* wrong = nullptr;
+  if (language->empty()) wrong = "is not a language tag; write one such as en, en-GB or zh-CN";
+  if (context.args.Has("from")) wrong = "is for a new blog; --from restores one as it was";
+  if (wrong == nullptr) return true;
+  std::fprintf(stderr, "tarn init: --language %s %s\n%s", asked.c_str(), wrong,
+               context.usage_line.c_str());
+  return false;
+}
+
 int RunInit(const CommandContext& context) {
   std::string from = context.args.Text("from");
   std::string target = TargetOf(context);
   if (target.empty()) return kUsageError;
+  std::string language;
+  if (!LanguageOf(context, &language)) return kUsageError;
   std::string skeleton = BundledSkeleton::Find(WorkspaceLocator::ExecutableFolder());
   if (skeleton.empty()) {
     std::fprintf(stderr,
@@ -61,7 +95,7 @@ int RunInit(const CommandContext& context) {
   InterruptFlag interrupt;
   std::unique_ptr<SkeletonSource> source;
   if (from.empty())
-    source = std::make_unique<BundledSkeleton>(skeleton);
+    source = std::make_unique<BundledSkeleton>(skeleton, language);
   else
     source = std::make_unique<GitCloneSource>(from, skeleton, StreamToStdout, interrupt.flag());
   std::string error;
@@ -86,13 +120,19 @@ int RunInit(const CommandContext& context) {
       "Open it in the desktop program with: tarn -w '%s'\n"
       "or render it into public/ with:      tarn -w '%s' build\n",
       target.c_str(), target.c_str(), target.c_str());
+  const std::string demo = from.empty() ? BundledSkeleton::DemoLanguage(skeleton, language) : "";
+  if (!demo.empty() && demo != LanguageTag::Language(language))
+    std::printf(
+        "There is no demo blog in %s: its posts and settings are the English demo's, and its "
+        "pages use the theme's English texts where it has none in %s (system.language is %s)\n",
+        language.c_str(), language.c_str(), language.c_str());
   std::fflush(stdout);
   // A signal that came while the finished blog was moved into place.
   interrupt.Reraise();
   return 0;
 }
 
-const Command kInit("init", "init [DIR] [--from URL]",
+const Command kInit("init", "init [DIR] [--from URL] [--language TAG]",
                     "make a new blog in DIR (default: the current folder), or restore one "
                     "backed up to URL",
                     RunInit,

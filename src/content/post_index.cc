@@ -13,6 +13,7 @@
 
 #include "content/front_matter.h"
 #include "content/post_view.h"
+#include "data/language_tag.h"
 #include "data/text_file.h"
 
 namespace tarn {
@@ -422,7 +423,8 @@ void PostIndex::Fill(JsonDocument* data, const std::vector<PostFile>& posts,
   // base.json member of the same name gives way (keeping its place).
   data->SetObject("", "posts", JsonDocument::NewArray());
   data->SetObject("", "timeline", JsonDocument::NewArray());
-  PostView view(url_prefix, data->GetText("system.url"), data->GetText("system.author"));
+  PostView view(url_prefix, data->GetText("system.url"), data->GetText("system.author"),
+                LanguageTag::Checked(data->GetText("system.language")));
 
   std::unordered_map<std::string, int> groups;  // month key -> index in timeline
   for (const PostFile& post : posts) {
@@ -434,6 +436,8 @@ void PostIndex::Fill(JsonDocument* data, const std::vector<PostFile>& posts,
       int index = static_cast<int>(groups.size());
       JsonDocument group = JsonDocument::NewObject();
       group.SetText("date", key);
+      if (!view.language().empty())
+        group.SetText("month", PostView::MonthText(view.language(), post.post_time));
       group.SetEmptyArray("posts");
       data->Append("timeline", group);
       it = groups.emplace(key, index).first;

@@ -1,6 +1,7 @@
 #include "content/post_view.h"
 
 #include <algorithm>
+#include <cstdio>
 #include <utility>
 
 #include "content/taxonomy.h"
@@ -25,12 +26,78 @@ void AddFrontMembers(const PostFile& post, JsonDocument* record) {
   record->SetObject("", "front", post.front);
 }
 
+constexpr const char* kMonths[] = {"January",   "February", "March",    "April",
+                                   "May",       "June",     "July",     "August",
+                                   "September", "October",  "November", "December"};
+
+// How a language writes a day and a month; the first entry whose language
+// (and region, where it has one) match the tag's is used.
+enum class DateForm { kIso, kEnglishMonthFirst, kEnglishDayFirst, kChinese };
+DateForm FormOf(std::string_view language) {
+  std::string_view primary = language.substr(0, std::min(language.find('-'), language.size()));
+  if (primary == "zh") return DateForm::kChinese;
+  if (primary != "en") return DateForm::kIso;
+  return language == "en" || language == "en-US" ? DateForm::kEnglishMonthFirst
+                                                 : DateForm::kEnglishDayFirst;
+}
+
+// The year, month and day of "yyyy-MM-dd ..." (or "yyyy-M-d ..."); false
+// for another text.
+bool ReadDay(std::string_view time, int* year, int* month, int* day) {
+  return std::sscanf(std::string(time).c_str(), "%4d-%2d-%2d", year, month, day) == 3 &&
+         *month >= 1 && *month <= 12 && *day >= 1 && *day <= 31;
+}
+
+// "yyyy-MM-dd" (with_day) or "yyyy-MM".
+std::string IsoText(int year, int month, int day, bool with_day) {
+  char text[32];
+  if (with_day)
+    std::snprintf(text, sizeof text, "%04d-%02d-%02d", year, month, day);
+  else
+    std::snprintf(text, sizeof text, "%04d-%02d", year, month);
+  return text;
+}
+
 }  // namespace
 
-PostView::PostView(std::string url_prefix, std::string site_url, std::string author)
+PostView::PostView(std::string url_prefix, std::string site_url, std::string author,
+                   std::string language)
     : url_prefix_(std::move(url_prefix)),
       site_url_(std::move(site_url)),
-      author_(std::move(author)) {}
+      author_(std::move(author)),
+      language_(std::move(language)) {}
+
+std::string PostView::DateText(std::string_view language, std::string_view time) {
+  int year = 0, month = 0, day = 0;
+  if (!ReadDay(time, &year, &month, &day)) return std::string(time);
+  const std::string y = std::to_string(year), m = kMonths[month - 1], d = std::to_string(day);
+  switch (FormOf(language)) {
+    case DateForm::kEnglishMonthFirst:
+      return m + " " + d + ", " + y;
+    case DateForm::kEnglishDayFirst:
+      return d + " " + m + " " + y;
+    case DateForm::kChinese:
+      return y + "年" + std::to_string(month) + "月" + d + "日";
+    case DateForm::kIso:
+      break;
+  }
+  return IsoText(year, month, day, true);
+}
+
+std::string PostView::MonthText(std::string_view language, std::string_view time) {
+  int year = 0, month = 0, day = 0;
+  if (!ReadDay(time, &year, &month, &day)) return std::string(time);
+  switch (FormOf(language)) {
+    case DateForm::kEnglishMonthFirst:
+    case DateForm::kEnglishDayFirst:
+      return std::string(kMonths[month - 1]) + " " + std::to_string(year);
+    case DateForm::kChinese:
+      return std::to_string(year) + "年" + std::to_string(month) + "月";
+    case DateForm::kIso:
+      break;
+  }
+  return IsoText(year, month, day, false);
+}
 
 JsonDocument PostView::Record(const PostFile& post, bool with_content) const {
   JsonDocument record = JsonDocument::NewObject();
@@ -41,6 +108,10 @@ JsonDocument PostView::Record(const PostFile& post, bool with_content) const {
   record.SetText("author", author_);
   record.SetText("post_time", post.post_time);
   record.SetText("update_time", post.update_time);
+  if (!language_.empty()) {
+    record.SetText("post_date", DateText(language_, post.post_time));
+    record.SetText("update_date", DateText(language_, post.update_time));
+  }
   if (post.has_front) AddFrontMembers(post, &record);
   return record;
 }
@@ -62,6 +133,10 @@ void PostView::SetBody(const PostFile& post, std::string_view html, JsonDocument
   page->SetText("post.content", html);
   page->SetText("post.post_time", post.post_time);
   page->SetText("post.update_time", post.update_time);
+  if (!language_.empty()) {
+    page->SetText("post.post_date", DateText(language_, post.post_time));
+    page->SetText("post.update_date", DateText(language_, post.update_time));
+  }
   if (post.has_front) {
     page->SetObject("post", "tags", TextArray(post.tags));
     page->SetObject("post", "categories", TextArray(post.categories));
@@ -120,6 +195,12 @@ std::string PostView::NewestUpdate(const std::vector<PostFile>& posts,
     if (updated <= not_after) newest = std::max(newest, updated);
   }
   return newest;
+}
+
+void PostView::SetHasMath(std::string_view html, JsonDocument* page) const {
+  bool has_math = html.find("class=\"math inline\"") != std::string_view::npos ||
+                  html.find("class=\"math display\"") != std::string_view::npos;
+  page->SetBool("post.has_math", has_math);
 }
 
 }  // namespace tarn

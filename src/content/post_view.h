@@ -7,7 +7,9 @@
 // A record holds title, url, absolute_url, content, author, post_time and
 // update_time, in that order; a post with front matter adds tags,
 // categories, description, excerpt and front. A post without front matter
-// keeps exactly the seven.
+// keeps exactly the seven. A blog with a language (system.language) adds
+// post_date and update_date after the times: the day as that language
+// writes it, for the page to show where the times stay machine-readable.
 //
 // Thread safety: const methods keep no state and may run on any thread.
 #pragma once
@@ -24,8 +26,11 @@ namespace tarn {
 class PostView {
  public:
   // url_prefix: what a page's links start with ("." or the site's address
-  // with AbsoluteUrl); site_url: system.url; author: system.author.
-  PostView(std::string url_prefix, std::string site_url, std::string author);
+  // with AbsoluteUrl); site_url: system.url; author: system.author;
+  // language: the blog's checked language tag (LanguageTag::Checked), ""
+  // when it names none.
+  PostView(std::string url_prefix, std::string site_url, std::string author,
+           std::string language = "");
 
   // The post's record; with_content false leaves out content (a list shows
   // no Markdown, and ten thousand copies of it would be costly).
@@ -44,6 +49,12 @@ class PostView {
   // given as a link (PostIndex::LinkName) after the prefix and after the
   // site's address. Call after SetHead, which gives the article's.
   void SetAddress(std::string_view relative, JsonDocument* page) const;
+
+  // post.has_math of an article page: whether html, the post's converted
+  // text, holds a formula (an element of class "math inline" or "math
+  // display"), so the page can link a maths stylesheet only where needed.
+  // The build sets it for themes that typeset maths while converting.
+  void SetHasMath(std::string_view html, JsonDocument* page) const;
 
   // Replaces post.tags and post.categories, where *page has them, by lists
   // of {name, url}: url leads to the tag's or category's page, or is ""
@@ -65,11 +76,21 @@ class PostView {
                                   std::string_view not_after);
 
   const std::string& url_prefix() const { return url_prefix_; }
+  const std::string& language() const { return language_; }
+
+  // The day of time ("yyyy-MM-dd HH:mm:ss") as language writes it:
+  // "June 15, 2024" (en, en-US), "15 June 2024" (English elsewhere),
+  // "2024年6月15日" (zh), "2024-06-15" for a language without a form of
+  // its own. time itself when it is not of that form.
+  static std::string DateText(std::string_view language, std::string_view time);
+  // The month of time the same way: "June 2024", "2024年6月", "2024-06".
+  static std::string MonthText(std::string_view language, std::string_view time);
 
  private:
   std::string url_prefix_;
   std::string site_url_;
   std::string author_;
+  std::string language_;
 };
 
 }  // namespace tarn

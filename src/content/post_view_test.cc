@@ -86,5 +86,57 @@ TEST(PostViewTest, NewestUpdateLeavesOutPostsDatedAhead) {
   EXPECT_EQ(PostView::NewestUpdate(posts, "9999-12-31 00:00:00"), "9999-12-31 00:00:00");
 }
 
+TEST(PostViewTest, HasMathSaysWhetherTheHtmlHoldsAFormula) {
+  const struct {
+    const char* html;
+    bool has_math;
+  } cases[] = {
+      {"<p><span class=\"math inline\"><span class=\"katex\">x</span></span></p>", true},
+      {"<div class=\"math display\">y</div>\n", true},
+      {"<p>Costs $5 and $10</p>", false},
+      {"<pre><code>class=&quot;math inline&quot;</code></pre>", false},
+  };
+  PostView view(".", "", "");
+  JsonDocument page = JsonDocument::NewObject();
+  for (const auto& c : cases) {
+    view.SetHasMath(c.html, &page);
+    EXPECT_EQ(page.GetBool("post.has_math"), c.has_math) << c.html;
+  }
+}
+
+// A blog with a language shows the days in it; without one the records
+// keep exactly their members.
+TEST(PostViewTest, DaysAsTheBlogsLanguageWritesThem) {
+  const struct {
+    const char* language;
+    const char* time;
+    const char* day;
+    const char* month;
+  } cases[] = {
+      {"en", "2024-06-15 06:20:00", "June 15, 2024", "June 2024"},
+      {"en-US", "2024-1-2 03:04:05", "January 2, 2024", "January 2024"},
+      {"en-GB", "2024-12-31 23:59:59", "31 December 2024", "December 2024"},
+      {"zh-CN", "2024-06-05 06:20:00", "2024年6月5日", "2024年6月"},
+      {"zh-Hant-TW", "2024-06-05 06:20:00", "2024年6月5日", "2024年6月"},
+      {"de", "2024-6-5 06:20:00", "2024-06-05", "2024-06"},
+      {"en", "soon", "soon", "soon"},
+      {"en", "2024-13-01 00:00:00", "2024-13-01 00:00:00", "2024-13-01 00:00:00"},
+  };
+  for (const auto& c : cases) {
+    EXPECT_EQ(PostView::DateText(c.language, c.time), c.day) << c.language << " " << c.time;
+    EXPECT_EQ(PostView::MonthText(c.language, c.time), c.month) << c.language << " " << c.time;
+  }
+  PostFile post = Post("p", false);
+  JsonDocument record = PostView(".", "https://x.org", "Ann", "en").Record(post, false);
+  EXPECT_EQ(record.GetText("post_date"), "January 2, 2024");
+  EXPECT_EQ(record.GetText("update_date"), "February 3, 2024");
+  JsonDocument page;
+  PostView british(".", "https://x.org", "Ann", "en-GB");
+  british.SetHead(post, &page);
+  british.SetBody(post, "<p>x</p>", &page);
+  EXPECT_EQ(page.GetText("post.post_date"), "2 January 2024");
+  EXPECT_FALSE(PostView(".", "https://x.org", "Ann").Record(post, false).Exists("post_date"));
+}
+
 }  // namespace
 }  // namespace tarn

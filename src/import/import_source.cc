@@ -5,6 +5,7 @@
 #include <system_error>
 
 #include "content/front_matter.h"
+#include "data/language_tag.h"
 #include "data/text_file.h"
 #include "import/hexo_source.h"
 #include "import/hugo_source.h"
@@ -64,7 +65,7 @@ void ImportSource::ReadSiteValues(const SourceSettings& config, const SourceSett
                           params.Text("author"), params.Get("author").Text("name")});
   // Hexo's language may be a list, its first entry the site's language.
   std::vector<std::string> languages = config.Texts("language");
-  values_.language = ImportedSettings::LanguageTag(
+  values_.language = LanguageTag::Normalized(
       first({config.Text("languageCode"), languages.empty() ? "" : languages.front(),
              config.Text("lang"), config.Text("locale"), config.Text("defaultContentLanguage")}));
 }

@@ -1,6 +1,5 @@
 #include "import/imported_settings.h"
 
-#include <cctype>
 #include <system_error>
 
 #include "data/json_document.h"
@@ -69,30 +68,13 @@ std::string Laid(std::string_view compact) {
 
 }  // namespace
 
-std::string ImportedSettings::LanguageTag(std::string_view name) {
-  std::string tag;
-  size_t start = 0;
-  for (bool first = true; start <= name.size(); first = false) {
-    size_t end = name.find_first_of("-_", start);
-    if (end == std::string_view::npos) end = name.size();
-    std::string part(name.substr(start, end - start));
-    for (size_t i = 0; i < part.size(); ++i) {
-      unsigned char c = part[i];
-      bool upper = !first && (part.size() == 2 || (part.size() == 4 && i == 0));
-      part[i] = static_cast<char>(upper ? std::toupper(c) : std::tolower(c));
-    }
-    if (!part.empty()) tag += (tag.empty() ? "" : "-") + part;
-    start = end + 1;
-  }
-  return tag;
-}
-
 bool ImportedSettings::Apply(const Values& values, const Workspace& workspace,
                              const fs::path& fresh, std::vector<std::string>* written,
-                             std::string* error) {
+                             std::string* error, std::string_view fresh_language) {
   const fs::path base = workspace.base_config();
   JsonDocument ours, theirs;
   if (!ReadJson(base, &ours, error) || !ReadJson(fresh, &theirs, error)) return false;
+  if (!fresh_language.empty()) theirs.SetText(kLanguageKey, fresh_language);
   const std::pair<std::string_view, const std::string*> wanted[] = {
       {kTitleKey, &values.title},   {kDescriptionKey, &values.description},
       {kAuthorKey, &values.author}, {kLanguageKey, &values.language},

@@ -40,21 +40,17 @@ class ImportedSettings {
   static constexpr std::string_view kUrlKey = "system.url";
   static constexpr std::string_view kTimeZoneKey = "system.timeZone";
 
-  // name as a BCP 47 tag: "_" as "-", the language in lower case, a
-  // four-letter script in title case, a two-letter or three-digit region
-  // in upper case ("en-us" -> "en-US", "zh_hans_cn" -> "zh-Hans-CN"); ""
-  // for "".
-  static std::string LanguageTag(std::string_view name);
-
   // Writes each non-empty value into the base.json of workspace where its
   // key holds what the same key of fresh (the new blog's base.json) holds,
   // a key missing from both counting as the same; the file is replaced
   // atomically and only when a value changes. *written gets the keys
-  // written. Returns false with *error ("FILE: what is wrong") when a file
-  // does not read or the new one cannot be written.
+  // written. fresh_language, when not "", is the system.language tarn init
+  // wrote in place of fresh's (BundledSkeleton::FreshSettings). Returns
+  // false with *error ("FILE: what is wrong") when a file does not read or
+  // the new one cannot be written.
   static bool Apply(const Values& values, const Workspace& workspace,
                     const std::filesystem::path& fresh, std::vector<std::string>* written,
-                    std::string* error);
+                    std::string* error, std::string_view fresh_language = "");
 
   // Removes each post of fresh_posts (the new blog's _posts folder) that
   // the workspace's _posts holds byte for byte. Returns the names removed;

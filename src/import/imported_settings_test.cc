@@ -12,18 +12,6 @@
 namespace tarn {
 namespace {
 
-TEST(ImportedSettingsTest, LanguageNamesBecomeBcp47Tags) {
-  const std::pair<const char*, const char*> cases[] = {
-      {"en-us", "en-US"},   {"zh_CN", "zh-CN"},           {"EN", "en"},
-      {"de", "de"},         {"zh_hans_cn", "zh-Hans-CN"}, {"es-419", "es-419"},
-      {"pt-BR", "pt-BR"},   {"sr-latn", "sr-Latn"},       {"", ""},
-      {"en--us_", "en-US"},
-  };
-  for (const auto& [name, tag] : cases) {
-    EXPECT_EQ(ImportedSettings::LanguageTag(name), tag) << name;
-  }
-}
-
 TEST(ImportedSettingsTest, OnlyValuesStillAsTheNewBlogsAreReplaced) {
   TempDir dir("settings");
   const std::string fresh = dir.Write(

@@ -162,8 +162,13 @@ void SiteImporter::TakeOverFreshBlog() const {
   const Workspace fresh(fresh_blog_.string());
   std::vector<std::string> written;
   std::string error;
-  if (!ImportedSettings::Apply(site_->site_values(), workspace_, fresh.base_config(), &written,
-                               &error)) {
+  // A blog tarn init made in another language started from that demo's
+  // settings, with its own tag.
+  std::string language;
+  const std::string settings =
+      BundledSkeleton::FreshSettings(fresh.root(), workspace_.root(), &language);
+  if (!ImportedSettings::Apply(site_->site_values(), workspace_, settings, &written, &error,
+                               language)) {
     report_.Note(error + "; the old site's settings are not taken over");
   } else if (!written.empty()) {
     report_.Copied("the old site's settings -> " + std::string(Workspace::kBaseConfig) + " (" +

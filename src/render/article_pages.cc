@@ -5,6 +5,7 @@
 #include <string>
 
 #include "render/heading_anchors.h"
+#include "render/rendered_html.h"
 #include "render/search_index.h"
 #include "render/site_render.h"
 
@@ -50,9 +51,19 @@ bool ArticleHtml(SiteRender& site, std::size_t index, std::string* storage, std:
     site.Fail(post.path + ": markToHtml failed: " + error + " (its article page is not written)");
     return false;
   }
-  if (site.features().search) {
+  const ThemeFeatures& features = site.features();
+  // A formula that does not parse is reported by every build until it is
+  // mended, its HTML cached or not.
+  if (features.maths_at_build) {
+    for (const std::string& reason : RenderedHtml::FormulaErrors(*html))
+      site.Report(post.path + ": a formula does not parse (" + reason +
+                  "); its page shows the formula as written, marked in red");
+  }
+  if (features.search) {
     site.plain_texts().resize(site.posts().size());
-    site.plain_texts()[index] = SearchIndex::PlainText(*html, SearchIndex::kTextLength);
+    site.plain_texts()[index] = SearchIndex::PlainText(
+        features.code_at_build || features.maths_at_build ? RenderedHtml::Unrendered(*html) : *html,
+        SearchIndex::kTextLength);
   }
   if (site.features().Any()) {
     std::string anchored = HeadingAnchors::Add(*html, toc);
@@ -73,10 +84,11 @@ bool Render(SiteRender& site, std::size_t index, Articles* run) {
   std::string toc;
   if (!ArticleHtml(site, index, &storage, &html, &toc)) return false;
   view.SetBody(post, html, &run->data);
+  const ThemeFeatures& features = site.features();
+  if (features.maths_at_build) view.SetHasMath(html, &run->data);
   // The page's data holds the HTML now: a long post is not kept once more
   // while its page renders.
   std::string().swap(storage);
-  const ThemeFeatures& features = site.features();
   view.LinkTerms(post, features.tag_pages, features.category_pages, &run->data);
   if (features.Any()) run->data.SetText("post.toc", toc);
   std::string page = site.engine().Expand(run->page, site.PageView(&run->data, 1), run->path);

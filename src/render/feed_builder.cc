@@ -163,7 +163,7 @@ namespace {
 
 // The channel's opening and its elements up to the first item.
 void AddChannel(std::vector<Piece>* pieces, const JsonDocument& site_data,
-                const std::string& build_date) {
+                const std::string& build_date, std::string_view language) {
   AddMarkup(pieces,
             "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\r\n"
             "<rss xmlns:atom=\"http://www.w3.org/2005/Atom\" version=\"2.0\">\r\n"
@@ -183,7 +183,9 @@ void AddChannel(std::vector<Piece>* pieces, const JsonDocument& site_data,
                                 "        <webMaster>") +
                         FeedBuilder::kWebMaster +
                         "</webMaster>\r\n"
-                        "        <language>zh-CN</language>\r\n"
+                        "        <language>" +
+                        std::string(language) +
+                        "</language>\r\n"
                         "        <lastBuildDate>");
   AddValue(pieces, Slot::kText, build_date);
   AddMarkup(pieces, "</lastBuildDate>\r\n        <ttl>50</ttl>\r\n");
@@ -244,7 +246,8 @@ std::string JoinPieces(std::vector<Piece>* pieces, const JsonDocument& site_data
 }  // namespace
 
 std::string FeedBuilder::BuildFeed(const JsonDocument& site_data,
-                                   const std::vector<PostFile>& posts, std::time_t now) {
+                                   const std::vector<PostFile>& posts, std::time_t now,
+                                   std::string_view language) {
   if (!site_data.HasTree()) return "";
   const std::string build_date = FormatFeedTime(now);
   const std::string site_url = site_data.GetText("system.url");
@@ -255,14 +258,16 @@ std::string FeedBuilder::BuildFeed(const JsonDocument& site_data,
   // last means an expanded value can never break out of its section.
   std::vector<Piece> pieces;
   pieces.reserve(14 + posts.size() * 14);
-  AddChannel(&pieces, site_data, build_date);
+  AddChannel(&pieces, site_data, build_date, language);
   for (const PostFile& post : posts) AddItem(&pieces, post, site_url, author);
   AddMarkup(&pieces, "\r\n    </channel>\r\n</rss>\r\n");
   return JoinPieces(&pieces, site_data, build_date);
 }
 
 bool FeedBuilder::Write(SiteRender& site) {
-  std::string feed = BuildFeed(site.data(), site.posts(), std::time(nullptr));
+  const std::string& language = site.config().language();
+  std::string feed = BuildFeed(site.data(), site.posts(), std::time(nullptr),
+                               language.empty() ? SiteConfig::kDefaultLanguage : language);
   if (feed.empty()) {
     site.Report(site.out().Shown("atom.xml") + ": the feed renders to empty text");
     return false;

@@ -26,6 +26,7 @@
 
 #include "content/post_index.h"
 #include "data/json_document.h"
+#include "render/site_config.h"
 
 namespace tarn {
 
@@ -47,9 +48,11 @@ class FeedBuilder {
 
   // The whole feed as UTF-8 text with CR LF line ends: the channel from
   // site_data, an item per post, in their order. `now` is the
-  // lastBuildDate. Returns "" when site_data has no tree.
+  // lastBuildDate; language, a checked tag, the channel's language.
+  // Returns "" when site_data has no tree.
   static std::string BuildFeed(const JsonDocument& site_data, const std::vector<PostFile>& posts,
-                               std::time_t now);
+                               std::time_t now,
+                               std::string_view language = SiteConfig::kDefaultLanguage);
 
   // "yyyy-MM-dd HH:mm:ss" in the local time zone (the post records' times)
   // to an RFC 822 date in UTC, e.g. "Wed, 05 Feb 2020 06:03:09 GMT" for

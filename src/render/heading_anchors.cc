@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "data/markup_escape.h"
+#include "render/rendered_html.h"
 #include "render/search_index.h"
 
 namespace tarn {
@@ -102,7 +103,8 @@ std::string HeadingAnchors::Add(std::string_view html, std::string* toc, int min
     std::string close = std::string("</h") + html[at + 2] + ">";
     size_t end = html.find(close, tag->end);
     if (end == std::string_view::npos) continue;
-    std::string text = SearchIndex::PlainText(html.substr(tag->end, end - tag->end), 200);
+    std::string text = SearchIndex::PlainText(
+        RenderedHtml::Unrendered(html.substr(tag->end, end - tag->end)), 200);
     std::string id = tag->id;
     if (id.empty()) {
       std::string base = IdOf(text);

@@ -8,7 +8,8 @@
 // text in lower case, runs of spaces and punctuation made one "-", letters
 // of any script kept; "section" when nothing is left; a heading whose id
 // is taken (by an earlier heading, or any heading's own) gets "-1", "-2",
-// ...
+// ... A formula the build typeset counts as its TeX
+// (RenderedHtml::Unrendered), not as KaTeX's markup.
 //
 // Thread safety: the functions keep no state.
 #pragma once

@@ -25,6 +25,19 @@ TEST(HeadingAnchorsTest, IdsAreUniqueAndTheTocNests) {
   EXPECT_EQ(toc, "");  // one heading makes no table of contents
 }
 
+TEST(HeadingAnchorsTest, ATypesetFormulaCountsAsItsTex) {
+  std::string toc;
+  std::string html = HeadingAnchors::Add(
+      "<h2>The <span class=\"math inline\"><span class=\"katex\"><span class=\"katex-mathml\">"
+      "<math><semantics><mrow><msup><mi>x</mi><mn>2</mn></msup></mrow><annotation "
+      "encoding=\"application/x-tex\">x^2</annotation></semantics></math></span><span "
+      "class=\"katex-html\" aria-hidden=\"true\"><span>x</span><span>2</span></span></span>"
+      "</span> rule</h2><h2>Next</h2>",
+      &toc);
+  EXPECT_EQ(html.rfind("<h2 id=\"the-x-2-rule\">", 0), 0u) << html;
+  EXPECT_EQ(toc.rfind("<ul><li><a href=\"#the-x-2-rule\">The x^2 rule</a>", 0), 0u) << toc;
+}
+
 // A later heading takes the first suffix no earlier one has, whatever
 // ids the earlier ones took.
 TEST(HeadingAnchorsTest, RepeatedHeadingsTakeTheFirstFreeSuffix) {

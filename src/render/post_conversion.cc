@@ -9,6 +9,26 @@ PostConversion::PostConversion(ScriptHost* host, MarkdownConverter* converter,
                                const std::vector<PostFile>* posts)
     : host_(host), converter_(converter), posts_(posts) {}
 
+void PostConversion::RenderWhileConverting(bool code, bool maths, const DiagnosticSink& sink) {
+  render_line_.clear();
+  if (!code && !maths) return;
+  if (!host_ || !host_->HasFunction(kRendersFunction)) {
+    if (host_ && sink)
+      sink(host_->Origin() + ": cannot highlight code or typeset maths while converting (it " +
+           "defines no " + kRendersFunction + "); the theme's \"render\" setting is left to " +
+           "the browser");
+    return;
+  }
+  render_line_ = kRenderMark;
+  if (code) render_line_ += " code";
+  if (maths) render_line_ += " maths";
+  render_line_ += '\n';
+}
+
+std::string PostConversion::Request(std::size_t index) const {
+  return render_line_ + std::string((*posts_)[index].Markdown());
+}
+
 PostConversion::~PostConversion() { Finish(); }
 
 bool PostConversion::CanConvert(std::string* why) const {
@@ -23,7 +43,13 @@ void PostConversion::Start() {
   if (started_ || !converter_ || posts_->empty() || !CanConvert(&why)) return;
   std::vector<std::string_view> texts;
   texts.reserve(posts_->size());
-  for (const PostFile& post : *posts_) texts.push_back(post.Markdown());
+  if (render_line_.empty()) {
+    for (const PostFile& post : *posts_) texts.push_back(post.Markdown());
+  } else {
+    requests_.reserve(posts_->size());
+    for (std::size_t i = 0; i < posts_->size(); ++i)
+      texts.push_back(requests_.emplace_back(Request(i)));
+  }
   converter_->Start(std::move(texts));
   started_ = true;
 }
@@ -40,8 +66,7 @@ bool PostConversion::Get(std::size_t index, std::string* storage, std::string_vi
   if (!host_) {
     *error = "no page is loaded to run markToHtml";
   } else {
-    ok = host_->CallFunction("markToHtml", {std::string((*posts_)[index].Markdown())}, storage,
-                             error);
+    ok = host_->CallFunction("markToHtml", {Request(index)}, storage, error);
   }
   *html = *storage;
   return ok;
@@ -50,6 +75,7 @@ bool PostConversion::Get(std::size_t index, std::string* storage, std::string_vi
 void PostConversion::Finish() {
   if (started_) converter_->Finish();
   started_ = false;
+  requests_.clear();
 }
 
 }  // namespace tarn

@@ -5,6 +5,16 @@
 // (the desktop program's page, a preview) each post goes through the page's
 // markToHtml when it is asked for.
 //
+// What the theme asks to be rendered while converting (highlighted code,
+// typeset maths: ThemeFeatures::code_at_build, maths_at_build) travels with
+// each text, on a first line of its own that the page's markToHtml reads
+// and removes: kRenderMark, the names ("code", "maths") each after a space,
+// a line feed. A conversion worker takes nothing but the text, and the
+// conversion cache keys an entry by the text it converted, so a post's HTML
+// rendered one way is never handed out for the other. The line goes only to
+// a page that says it reads it (it defines kRendersFunction); without a
+// request each post's text goes as it is.
+//
 // Thread safety: one thread, the build's. The posts must outlive the
 // conversion and stay unchanged while the converter has them.
 #pragma once
@@ -15,6 +25,7 @@
 #include <vector>
 
 #include "content/post_index.h"
+#include "data/diagnostics.h"
 
 namespace tarn {
 
@@ -23,6 +34,12 @@ class ScriptHost;
 
 class PostConversion {
  public:
+  // Starts the line that asks markToHtml to render while converting; a
+  // control character, which no post's text starts with.
+  static constexpr char kRenderMark[] = "\x01tarn-render:";
+  // The page function whose presence says markToHtml reads that line.
+  static constexpr char kRendersFunction[] = "markToHtmlRenders";
+
   // host and converter may be null; neither is owned.
   PostConversion(ScriptHost* host, MarkdownConverter* converter,
                  const std::vector<PostFile>* posts);
@@ -34,6 +51,12 @@ class PostConversion {
   // missing ("PAGE defines no markToHtml function", or that no page is
   // loaded).
   bool CanConvert(std::string* why) const;
+
+  // Asks markToHtml to highlight code and typeset maths while converting,
+  // those of the two asked for; call before Start. A page that cannot (it
+  // defines no kRendersFunction) is reported on sink and converts as it
+  // does without the request. Does nothing when neither is asked for.
+  void RenderWhileConverting(bool code, bool maths, const DiagnosticSink& sink);
 
   // Hands every post to the converter, when there is one, posts to
   // convert and a page that can; nothing otherwise, or when it has them.
@@ -52,9 +75,15 @@ class PostConversion {
   void Finish();
 
  private:
+  // The text markToHtml gets for posts[index]: the request line, if any,
+  // then the post's Markdown.
+  std::string Request(std::size_t index) const;
+
   ScriptHost* host_;
   MarkdownConverter* converter_;
   const std::vector<PostFile>* posts_;
+  std::string render_line_;            // "" when nothing is rendered while converting
+  std::vector<std::string> requests_;  // the texts the converter has, with render_line_
   bool started_ = false;
 };
 

@@ -22,6 +22,7 @@
 #include "render/static_files.h"
 #include "render/taxonomy_pages.h"
 #include "render/theme_assets.h"
+#include "render/theme_strings.h"
 #include "script/script_host.h"
 
 namespace tarn {
@@ -63,10 +64,12 @@ class PrivateSettings {
 };
 
 // Between the post index and the pages: what every template may read of
-// the theme.
+// the theme, and the language it speaks in.
 bool AddThemeData(SiteRender& site) {
   site.data().SetText("assetsPath", site.config().url_prefix() + "/assets");
   site.data().SetObject("", "theme", site.config().theme());
+  ThemeStrings::AddTo(site.config(), &site.data(),
+                      [&site](const std::string& message) { site.Report(message); });
   return true;
 }
 
@@ -86,7 +89,7 @@ struct Step {
 };
 constexpr Step kSteps[] = {
     {PostIndexFile::Write, false},     // database.json
-    {AddThemeData, false},             // assetsPath, theme
+    {AddThemeData, false},             // assetsPath, theme, site, i18n
     {ThemeAssets::Copy, false},        // assets/
     {ListPages::WriteIndex, true},     // index.html, page/N/index.html
     {ListPages::WriteTimeline, true},  // timeline.html
@@ -165,6 +168,7 @@ bool SiteBuilder::Build() {
   PostIndex::Arrange(&posts, include_drafts_, config_.newest_first());
   if (posts.size() != found) data_.SetText("system.articleCount", std::to_string(posts.size()));
   bool built = RunSteps(&posts, pages);
+  ThemeStrings::RemoveFrom(&data_);
   // A post or page left out is one missing from the published site.
   return built && skipped == 0 && pages_skipped == 0;
 }
@@ -203,6 +207,8 @@ bool SiteBuilder::RunStepsInto(PublicFolder* out, std::vector<PostFile>* posts,
   // The posts' Markdown is converted in the background while the index,
   // timeline and feed render; the posts' pages come after them.
   PostConversion html(host_, converter_, posts);
+  const ThemeFeatures& features = config_.features();
+  html.RenderWhileConverting(features.code_at_build, features.maths_at_build, sink_);
   html.Start();
   SiteRender site(config_, &data_, posts, &pages, out, &html, sink_);
   for (const Step& step : kSteps)

@@ -5,6 +5,7 @@
 #include <utility>
 
 #include "data/ini_file.h"
+#include "data/language_tag.h"
 #include "data/text_file.h"
 #include "data/utf8.h"
 
@@ -91,7 +92,21 @@ bool SiteConfig::Load(const DiagnosticSink& sink) {
   }
   url_prefix_ =
       ini.GetString("base", "AbsoluteUrl", "0") == "1" ? settings_.GetText("system.url") : ".";
+  language_ = ReadLanguage(settings_, kLanguageKey, path, sink);
   return loaded_;
+}
+
+std::string SiteConfig::ReadLanguage(const JsonDocument& doc, std::string_view path,
+                                     const std::string& file, const DiagnosticSink& sink) {
+  int type = doc.GetType(path);
+  if (type == JsonDocument::kMissing || type == JsonDocument::kNull) return "";
+  std::string written = type == JsonDocument::kString ? doc.GetText(path) : doc.ToText(path);
+  std::string tag = type == JsonDocument::kString ? LanguageTag::Checked(written) : "";
+  if (tag.empty())
+    Report(sink, file + ": " + std::string(path) + " \"" + written +
+                     "\" is not a language tag; write one such as en, en-GB or zh-CN (it is "
+                     "ignored)");
+  return tag;
 }
 
 std::string SiteConfig::theme_dir() const {
@@ -108,6 +123,9 @@ void SiteConfig::LoadTheme(const DiagnosticSink& sink) {
   std::string text;
   if (ReadTextFile(path, &text)) ParseFile(path, std::move(text), &theme_, sink);
   features_ = ReadFeatures(sink);
+  page_language_ = language_;
+  if (page_language_.empty()) page_language_ = ReadLanguage(theme_, "defaultLanguage", path, sink);
+  if (page_language_.empty()) page_language_ = kDefaultLanguage;
 }
 
 ThemeFeatures SiteConfig::ReadFeatures(const DiagnosticSink& sink) const {
@@ -122,6 +140,8 @@ ThemeFeatures SiteConfig::ReadFeatures(const DiagnosticSink& sink) const {
   features.search = IsTrueSetting(theme_, "search");
   features.sitemap = IsTrueSetting(theme_, "sitemap");
   features.summary = IsTrueSetting(theme_, "summary");
+  features.code_at_build = RendersAtBuild("code", sink);
+  features.maths_at_build = RendersAtBuild("maths", sink);
   std::error_code ec;
   features.tag_pages = fs::exists(ThemeFile("tag.mtpl"), ec);
   features.category_pages = fs::exists(ThemeFile("category.mtpl"), ec);
@@ -129,6 +149,18 @@ ThemeFeatures SiteConfig::ReadFeatures(const DiagnosticSink& sink) const {
                         fs::exists(ThemeFile("tags.mtpl"), ec) ||
                         fs::exists(ThemeFile("categories.mtpl"), ec);
   return features;
+}
+
+bool SiteConfig::RendersAtBuild(const std::string& name, const DiagnosticSink& sink) const {
+  const std::string path = "render." + name;
+  int type = theme_.GetType(path);
+  if (type == JsonDocument::kMissing || type == JsonDocument::kNull) return false;
+  const std::string value = theme_.GetText(path);
+  if (value == "build") return true;
+  if (value != "browser")
+    Report(sink, ThemeFile("_conf.json") + ": " + path +
+                     " must be \"build\" or \"browser\"; it is rendered in the browser");
+  return false;
 }
 
 }  // namespace tarn

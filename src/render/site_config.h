@@ -11,6 +11,10 @@
 // A file that cannot be read or parsed is reported with its path (and line
 // and column) and read as an empty object.
 //
+// The blog's language is system.language, a BCP 47 tag; a theme says in
+// which language it speaks to a blog without one ("defaultLanguage" in
+// _conf.json). A tag that is not one is reported and ignored.
+//
 // Thread safety: none; load on one thread, then read from any.
 #pragma once
 
@@ -33,6 +37,10 @@ struct ThemeFeatures {
   bool tag_pages = false;       // the theme has tag.mtpl
   bool category_pages = false;  // the theme has category.mtpl
   bool taxonomies = false;      // any of tag, tags, category, categories.mtpl
+  // "render": {"code": "build", "maths": "build"}: fenced code highlighted
+  // and formulas typeset while converting, not in the reader's browser.
+  bool code_at_build = false;
+  bool maths_at_build = false;
   bool Any() const { return paginate > 0 || search || taxonomies || sitemap; }
 };
 
@@ -41,6 +49,10 @@ class SiteConfig {
   // Settings under "system" that may hold credentials (a token in a push
   // URL): the program's own pages get them, the generated site never does.
   static constexpr const char* kPrivateSettings[] = {"deployUrl", "sourceUrl"};
+  // The language of a blog and theme that name none: the feed's, and the
+  // page's where the theme names none either.
+  static constexpr char kDefaultLanguage[] = "zh-CN";
+  static constexpr char kLanguageKey[] = "system.language";
 
   explicit SiteConfig(std::string root);
 
@@ -64,6 +76,12 @@ class SiteConfig {
   // What the pages' links start with: "." or, with AbsoluteUrl=1,
   // system.url.
   const std::string& url_prefix() const { return url_prefix_; }
+  // system.language as a checked tag (LanguageTag::Checked); "" when it is
+  // not set or not a tag (Load reported it).
+  const std::string& language() const { return language_; }
+  // The language the theme's pages are in: language(), else the theme's
+  // "defaultLanguage", else kDefaultLanguage. Set by LoadTheme.
+  const std::string& page_language() const { return page_language_; }
 
   // themes/ + system.theme.
   std::string theme_dir() const;
@@ -83,11 +101,20 @@ class SiteConfig {
 
  private:
   ThemeFeatures ReadFeatures(const DiagnosticSink& sink) const;
+  // Whether render.NAME says "build"; any value but "build" and "browser"
+  // is reported and read as "browser".
+  bool RendersAtBuild(const std::string& name, const DiagnosticSink& sink) const;
+  // The tag at path of doc (file, for the report), checked; "" when it is
+  // missing, and when it is no tag (reported).
+  static std::string ReadLanguage(const JsonDocument& doc, std::string_view path,
+                                  const std::string& file, const DiagnosticSink& sink);
 
   Workspace workspace_;
   JsonDocument settings_;
   bool loaded_ = false;
   std::string url_prefix_ = ".";
+  std::string language_;
+  std::string page_language_ = kDefaultLanguage;
   JsonDocument theme_;
   ThemeFeatures features_;
 };

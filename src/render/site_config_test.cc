@@ -47,6 +47,8 @@ TEST_F(SiteConfigTest, WhatTheThemeAsksFor) {
     bool sitemap;
     bool reported;
     bool summary = false;
+    bool code_at_build = false;
+    bool maths_at_build = false;
   } cases[] = {
       {"{\"paginate\": 5, \"search\": true}", 5, true, false, false},
       {"{\"summary\": true}", 0, false, false, false, true},
@@ -56,6 +58,13 @@ TEST_F(SiteConfigTest, WhatTheThemeAsksFor) {
       {"{\"paginate\": \"ten\"}", 0, false, false, true},
       {"{\"paginate\": [1]}", 0, false, false, false},
       {"{\"order\": \"newest\", \"paginate\": }", 0, false, false, true},  // does not parse
+      {"{\"render\": {\"code\": \"build\", \"maths\": \"build\"}}", 0, false, false, false, false,
+       true, true},
+      {"{\"render\": {\"code\": \"browser\", \"maths\": \"build\"}}", 0, false, false, false, false,
+       false, true},
+      {"{\"render\": {\"code\": \"server\"}}", 0, false, false, true},
+      {"{\"render\": {\"maths\": true}}", 0, false, false, true},
+      {"{\"render\": \"build\"}", 0, false, false, false},
   };
   for (const auto& c : cases) {
     messages_.clear();
@@ -65,6 +74,8 @@ TEST_F(SiteConfigTest, WhatTheThemeAsksFor) {
     EXPECT_EQ(config.features().search, c.search) << c.conf;
     EXPECT_EQ(config.features().sitemap, c.sitemap) << c.conf;
     EXPECT_EQ(config.features().summary, c.summary) << c.conf;
+    EXPECT_EQ(config.features().code_at_build, c.code_at_build) << c.conf;
+    EXPECT_EQ(config.features().maths_at_build, c.maths_at_build) << c.conf;
     EXPECT_EQ(!messages_.empty(), c.reported) << c.conf;
     if (c.reported) {
       EXPECT_EQ(messages_[0].rfind(temp_.str() + "/themes/t/_conf.json:", 0), 0u) << messages_[0];
@@ -78,6 +89,41 @@ TEST_F(SiteConfigTest, WhatTheThemeAsksFor) {
   EXPECT_FALSE(config.features().tag_pages);
   temp_.Write("themes/t/tag.mtpl", "");
   EXPECT_TRUE(Loaded().features().tag_pages);
+}
+
+// The blog's language is a checked tag; the pages fall back to the
+// theme's own language, then to the default one.
+TEST_F(SiteConfigTest, TheLanguageIsATagOrNothing) {
+  const struct {
+    const char* language;  // system.language as JSON, "" for none
+    const char* theme;     // the theme's defaultLanguage as JSON, "" for none
+    const char* checked;
+    const char* page;
+    bool reported;
+  } cases[] = {
+      {"", "", "", "zh-CN", false},
+      {"\"en_us\"", "", "en-US", "en-US", false},
+      {"", "\"en\"", "", "en", false},
+      {"\"de\"", "\"en\"", "de", "de", false},
+      {"\"english\"", "\"en\"", "", "en", true},
+      {"[\"en\"]", "", "", "zh-CN", true},
+      {"null", "\"fr ench\"", "", "zh-CN", true},
+  };
+  for (const auto& c : cases) {
+    messages_.clear();
+    temp_.Write("config/base.json",
+                std::string("{\"system\":{\"theme\":\"t\"") +
+                    (*c.language ? std::string(",\"language\":") + c.language : "") + "}}");
+    temp_.Write("themes/t/_conf.json",
+                *c.theme ? std::string("{\"defaultLanguage\":") + c.theme + "}" : "{}");
+    SiteConfig config = Loaded();
+    EXPECT_EQ(config.language(), c.checked) << c.language;
+    EXPECT_EQ(config.page_language(), c.page) << c.language << " " << c.theme;
+    EXPECT_EQ(messages_.size(), c.reported ? 1u : 0u) << c.language << " " << c.theme;
+  }
+  EXPECT_EQ(messages_[0], temp_.str() +
+                              "/themes/t/_conf.json: defaultLanguage \"fr ench\" is not a language "
+                              "tag; write one such as en, en-GB or zh-CN (it is ignored)");
 }
 
 }  // namespace

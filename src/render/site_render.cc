@@ -18,7 +18,8 @@ SiteRender::SiteRender(const SiteConfig& config, JsonDocument* data, std::vector
       html_(html),
       sink_(std::move(sink)),
       engine_(config.theme_dir(), config.workspace().root(), sink_),
-      view_(config.url_prefix(), data->GetText("system.url"), data->GetText("system.author")),
+      view_(config.url_prefix(), data->GetText("system.url"), data->GetText("system.author"),
+            config.language()),
       started_(PostIndex::FormatPostTime(std::time(nullptr))) {}
 
 SiteRender::~SiteRender() {

@@ -9,6 +9,16 @@
 // vendor/ and tarn-math.js loaded before it. Each extension only changes a
 // post that uses its syntax; a post without any converts as plain
 // markdown-it converts it.
+//
+// Code and maths may be rendered here, at conversion time, when the caller
+// asks (a theme's "render" setting): fenced code in a language highlight.js
+// knows is highlighted, and formulas are typeset by KaTeX into HTML and
+// MathML, so the reader's browser runs no script for them. The two
+// libraries come from vendor/on-demand/, which defines them as functions
+// (tarnOnDemand.hljs, tarnOnDemand.katex) run on first use, so a page whose
+// posts need neither never runs them. Without the request, or without the
+// library on the page, the HTML is what the browser-side highlighting and
+// typesetting expect.
 (function (global) {
   'use strict';
 
@@ -33,7 +43,8 @@
   // markdownExtensions(md) adds them all to a markdown-it instance (tests
   // build their reference converter with it).
   global.markdownExtensions = function markdownExtensions(target) {
-    return target.use(global.tarnMath)
+    return target.use(highlighting)
+      .use(global.tarnMath)
       .use(global.markdownitFootnote)
       .use(global.markdownitTaskLists)
       .use(global.markdownitDeflist)
@@ -45,6 +56,54 @@
       .use(headingAttributes);
   };
   global.markdownExtensions(md);
+
+  // The library NAME (hljs, katex): loaded on first use from tarnOnDemand,
+  // or as the page defined it; undefined when the page has neither.
+  function library(name) {
+    var onDemand = global.tarnOnDemand && global.tarnOnDemand[name];
+    if (!global[name] && onDemand) global[name] = onDemand();
+    return global[name];
+  }
+
+  // Fenced code in a language highlight.js knows, highlighted when the
+  // render environment asks (env.codeHighlighted), in the classes its
+  // stylesheets colour ("hljs language-NAME"). No language, "nohighlight",
+  // plain text and languages it does not know stay as markdown-it writes
+  // them: escaped, unhighlighted.
+  function highlighting(md) {
+    var fence = md.renderer.rules.fence;
+    md.renderer.rules.fence = function (tokens, idx, options, env, self) {
+      var token = tokens[idx];
+      var lang = md.utils.unescapeAll(token.info).trim().split(/\s+/)[0];
+      var hljs = env && env.codeHighlighted && lang && library('hljs');
+      var known = hljs && hljs.getLanguage(lang);
+      if (!known || known.name === 'Plain text') return fence(tokens, idx, options, env, self);
+      var highlighted = hljs.highlight(token.content, { language: lang, ignoreIllegals: true });
+      token.attrJoin('class', 'hljs');
+      var withHighlight = Object.assign({}, options, {
+        highlight: function () { return highlighted.value; }
+      });
+      return fence(tokens, idx, withHighlight, env, self);
+    };
+  }
+
+  // A formula typeset by KaTeX into HTML and MathML when the render
+  // environment asks (env.mathsTypeset); otherwise tarn-math.js's TeX for
+  // the browser. A formula KaTeX cannot read is shown as its source in a
+  // <span class="katex-error" title="the reason">, which the build reports
+  // with the post's name.
+  var texForBrowser = global.tarnMath.renderMath;
+  global.tarnMath.renderMath = function (tex, display, env) {
+    var katex = env && env.mathsTypeset && library('katex');
+    if (!katex) return texForBrowser(tex, display, env);
+    return katex.renderToString(tex, {
+      displayMode: display,
+      output: 'htmlAndMathml',
+      throwOnError: false,
+      // Chinese text and other non-TeX input are readers' maths, not mistakes.
+      strict: 'ignore'
+    });
+  };
 
   // > [!NOTE] (or TIP, IMPORTANT, WARNING, CAUTION) as the first line of a
   // block quote makes it an alert: a <div class="markdown-alert
@@ -172,11 +231,42 @@
     return text.indexOf(':') >= 0 || text.indexOf('/') >= 0 || text.indexOf('@') >= 0;
   }
 
-  // Called by the program with one argument, the whole post text (header
-  // block included); returns the HTML. Anything that is not text (undefined
-  // from a failed read) converts as the empty post rather than "undefined".
-  global.markToHtml = function markToHtml(markdown) {
+  // What the build asks to be rendered at conversion time. A program that
+  // can pass only the text (a conversion worker) puts the request on a first
+  // line of its own: RENDER_MARK, then the names ("code", "maths") separated
+  // by spaces, then a line feed. U+0001 is a control character no editor
+  // writes into a post, so a post's own text never starts that way.
+  var RENDER_MARK = '\u0001tarn-render:';
+
+  function renderEnvironment(options) {
+    return {
+      codeHighlighted: !!(options && options.code === 'build'),
+      mathsTypeset: !!(options && options.maths === 'build')
+    };
+  }
+
+  // Says that markToHtml reads a render request line, and what it renders.
+  global.markToHtmlRenders = function markToHtmlRenders() {
+    return 'code maths';
+  };
+
+  // Called by the program with the whole post text (header block
+  // included), and by the editor's preview with options as a theme's
+  // "render" setting has them ({code: "build", maths: "build"}); returns the
+  // HTML. Anything that is not text (undefined from a failed read) converts
+  // as the empty post rather than "undefined".
+  global.markToHtml = function markToHtml(markdown, options) {
     if (markdown === undefined || markdown === null) return '';
-    return md.render(String(markdown));
+    var text = String(markdown);
+    if (text.lastIndexOf(RENDER_MARK, 0) === 0) {
+      var end = text.indexOf('\n');
+      var names = text.slice(RENDER_MARK.length, end < 0 ? text.length : end).split(' ');
+      options = {
+        code: names.indexOf('code') >= 0 ? 'build' : '',
+        maths: names.indexOf('maths') >= 0 ? 'build' : ''
+      };
+      text = end < 0 ? '' : text.slice(end + 1);
+    }
+    return md.render(text, renderEnvironment(options));
   };
 })(typeof globalThis !== 'undefined' ? globalThis : this);

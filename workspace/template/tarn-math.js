@@ -10,14 +10,17 @@
 // none ("$200 per month, about $20-$30" has no maths). As in TeX, a "$...$"
 // formula ends at the next unescaped "$" or is not a formula.
 //
-// Every formula goes through one function, tarnMath.renderMath(tex, display),
-// which writes the TeX (escaped for HTML) between the delimiters the theme's
-// client-side typesetting reads: $...$ inline, $$...$$ display. A typesetter
-// that runs at build time takes its place by assigning tarnMath.renderMath;
-// it returns the HTML of the formula without its surrounding element. A dollar sign
-// that is not maths is written as <span>$</span> when its paragraph has
+// Every formula goes through one function, tarnMath.renderMath(tex, display,
+// env), which writes the TeX (escaped for HTML) between the delimiters the
+// theme's client-side typesetting reads: $...$ inline, $$...$$ display. A
+// typesetter that runs at conversion time takes its place by assigning
+// tarnMath.renderMath; it returns the HTML of the formula without its
+// surrounding element (env is markdown-it's render environment). A dollar
+// sign that is not maths is written as <span>$</span> when its paragraph has
 // another one, so that the typesetting, which pairs dollars within one run of
-// text, never pairs them; a lone one stays a plain "$".
+// text, never pairs them; a lone one stays a plain "$". When the environment
+// says the maths is typeset already (env.mathsTypeset), no typesetting runs
+// in the browser and every such dollar is a plain "$".
 // Keep this file free of DOM access (it also runs in a headless engine).
 (function (global) {
   'use strict';
@@ -155,8 +158,8 @@
     return true;
   }
 
-  function mathBlockHtml(tex) {
-    return '<div class="math display">' + plugin.renderMath(tex, true) + '</div>\n';
+  function mathBlockHtml(tex, env) {
+    return '<div class="math display">' + plugin.renderMath(tex, true, env) + '</div>\n';
   }
 
   // A paragraph's only dollar that is not maths has nothing to pair with:
@@ -187,21 +190,21 @@
     md.block.ruler.before('fence', 'math_block', mathBlock, {
       alt: ['paragraph', 'reference', 'blockquote', 'list']
     });
-    md.renderer.rules.math_inline = function (tokens, idx) {
+    md.renderer.rules.math_inline = function (tokens, idx, options, env) {
       var display = tokens[idx].info === 'display';
       return '<span class="math ' + (display ? 'display' : 'inline') + '">' +
-        plugin.renderMath(tokens[idx].content, display) + '</span>';
+        plugin.renderMath(tokens[idx].content, display, env) + '</span>';
     };
-    md.renderer.rules.math_block = function (tokens, idx) {
-      return mathBlockHtml(tokens[idx].content);
+    md.renderer.rules.math_block = function (tokens, idx, options, env) {
+      return mathBlockHtml(tokens[idx].content, env);
     };
-    md.renderer.rules.math_dollar = function () {
-      return '<span>$</span>';
+    md.renderer.rules.math_dollar = function (tokens, idx, options, env) {
+      return env && env.mathsTypeset ? '$' : '<span>$</span>';
     };
     var fence = md.renderer.rules.fence;
     md.renderer.rules.fence = function (tokens, idx, options, env, self) {
       if (tokens[idx].info.trim() === 'math') {
-        return mathBlockHtml(tokens[idx].content.replace(/\n$/, ''));
+        return mathBlockHtml(tokens[idx].content.replace(/\n$/, ''), env);
       }
       return fence(tokens, idx, options, env, self);
     };

@@ -64,8 +64,6 @@
       });
     }
     codeColours();
-    highlightCode();
-    renderMaths();
     startSearch();
 
     // Posts come in the order of the files in _posts; readers expect the newest first.
@@ -82,10 +80,11 @@
       sortChildren(line, latestIn);
     });
 
-    // Lists show the day; the full time stays in the tooltip.
+    // Lists show the day; the full time stays in the tooltip. A day the
+    // build already wrote in the blog's language is left as it is.
     Array.prototype.forEach.call(document.querySelectorAll('.post-list time, .month-posts time'), function (t) {
       var full = t.getAttribute('datetime') || '';
-      if (timeKey(full)) {
+      if (timeKey(full) && t.textContent === full) {
         t.title = full;
         t.textContent = full.slice(0, 10);
       }
@@ -97,28 +96,6 @@
     var dark = isDark();
     Array.prototype.forEach.call(document.querySelectorAll('link.code-light, link.code-dark'), function (link) {
       link.disabled = link.classList.contains('code-dark') ? !dark : dark;
-    });
-  }
-
-  // Fenced code is highlighted in the reader's browser, so builds stay fast.
-  function highlightCode() {
-    if (!window.hljs) return;
-    Array.prototype.forEach.call(document.querySelectorAll('.markdown-body pre code'), function (block) {
-      window.hljs.highlightElement(block);
-    });
-  }
-
-  // $...$ and $$...$$ in an article become formulas.
-  function renderMaths() {
-    var body = document.querySelector('.markdown-body');
-    if (!body || !window.renderMathInElement) return;
-    window.renderMathInElement(body, {
-      delimiters: [
-        { left: '$$', right: '$$', display: true },
-        { left: '$', right: '$', display: false }
-      ],
-      ignoredTags: ['script', 'noscript', 'style', 'textarea', 'pre', 'code'],
-      throwOnError: false
     });
   }
 
@@ -152,7 +129,10 @@
       list.textContent = '';
       if (!query) { status.textContent = ''; return; }
       var found = index.search(query);
-      status.textContent = found.length ? '找到 ' + found.length + ' 篇文章' : '没有找到相关文章';
+      // The texts in the blog's language, where the page carries them.
+      status.textContent = found.length
+        ? (status.getAttribute('data-found') || '找到 {n} 篇文章').replace('{n}', found.length)
+        : status.getAttribute('data-none') || '没有找到相关文章';
       found.slice(0, 50).forEach(function (hit) {
         var li = document.createElement('li');
         li.className = 'post-item';
