@@ -109,6 +109,18 @@ TEST_F(RenderedBuildTest, ArticlesHoldTheRenderedHtmlFromEveryHost) {
   }
 }
 
+TEST_F(RenderedBuildTest, PagesAreRenderedAsArticlesAre) {
+  UseTheme(kAsks);
+  fs::remove(ws_ + "/_posts/rendered.md");
+  Put("_posts/plain.md", "Plain.\n");
+  Put("_pages/rendered.md", kFrontMatter + sample_);
+  TarnOutcome built = Build("");
+  std::string page = Read("public/rendered/index.html");
+  EXPECT_EQ(page.rfind("<link rel=\"stylesheet\"", 0), 0u);
+  EXPECT_TRUE(page.find("<main>" + Fixture("rendered.html") + "</main>") != std::string::npos);
+  EXPECT_CONTAINS(built.err, ws_ + "/_pages/rendered.md: a formula does not parse");
+}
+
 TEST_F(RenderedBuildTest, AThemeThatDoesNotAskGetsTheHtmlForTheBrowser) {
   for (const char* conf : {"{}", R"({"render": {"code": "browser", "maths": "browser"}})"}) {
     UseTheme(conf);

@@ -5,6 +5,8 @@
 
 #include "render/alias_pages.h"
 #include "render/heading_anchors.h"
+#include "render/post_conversion.h"
+#include "render/rendered_html.h"
 #include "render/site_render.h"
 
 namespace tarn {
@@ -49,6 +51,11 @@ bool PageHtml(SiteRender& site, PostConversion& html, std::size_t index, int dep
     site.Fail(page.path + ": markToHtml failed: " + error + " (the page is not written)");
     return false;
   }
+  if (site.features().maths_at_build) {
+    for (const std::string& reason : RenderedHtml::FormulaErrors(converted))
+      site.Report(page.path + ": a formula does not parse (" + reason +
+                  "); the page shows the formula as written, marked in red");
+  }
   *out = depth == 1 ? std::string(converted)
                     : MarkdownPages::RebaseLinks(converted, SiteRender::RootPath(depth));
   if (site.features().Any()) *out = HeadingAnchors::Add(*out, toc);
@@ -68,6 +75,7 @@ bool Render(SiteRender& site, PostConversion& html, std::size_t index, const std
   view.SetHead(page, &run->data);
   view.SetAddress(output, &run->data);
   view.SetBody(page, body, &run->data);
+  if (site.features().maths_at_build) view.SetHasMath(body, &run->data);
   view.LinkTerms(page, false, false, &run->data);
   if (site.features().Any()) run->data.SetText("post.toc", toc);
   std::string text = site.engine().Expand(run->page, site.PageView(&run->data, depth), run->path);
@@ -98,6 +106,9 @@ void WriteAll(SiteRender& site) {
   Run run;
   if (pages.empty() || !Prepare(site, &run)) return;
   PostConversion html(site.html().host(), nullptr, &pages);
+  const ThemeFeatures& features = site.features();
+  html.RenderWhileConverting(features.code_at_build, features.maths_at_build,
+                             [&site](const std::string& message) { site.Report(message); });
   std::string why;
   if (!html.CanConvert(&why)) {
     site.Fail(why + ": " + kNotWritten);
