@@ -296,6 +296,19 @@ class FirstStart(unittest.TestCase):
                      "template/index.html", "_posts/Hello Tarn.md"):
             self.assertTrue(os.path.isfile(os.path.join(blog, made)), made)
         self.assertIn('last="%s"' % blog, self.remembered(s))
+        with open(os.path.join(blog, "config", "base.json")) as f:
+            self.assertNotIn('"language"', f.read())  # the Chinese demo, as tarn init makes it
+
+    def test_on_an_english_desktop_the_first_blog_is_english(self):
+        s = self.session()
+        s.env.update(LANG="en_GB.UTF-8", LC_ALL="", LC_MESSAGES="")
+        blog = os.path.join(s.tmp, "Docs", "Tarn Blog")
+        s.launch([self.exe])
+        s.wait_line(r"^dialog: Tarn Blog Editor: no blog in %s$" % re.escape(blog))
+        s.answer("Tarn Blog Editor", "Return")
+        s.wait_started()
+        with open(os.path.join(blog, "config", "base.json")) as f:
+            self.assertIn('"language": "en-GB"', f.read())
 
     def test_quit_makes_nothing(self):
         s = self.session()

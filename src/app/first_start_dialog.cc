@@ -3,6 +3,7 @@
 #include <gtk/gtk.h>
 
 #include <cstdio>
+#include <cstdlib>
 #include <filesystem>
 
 #include "app/message_box.h"
@@ -85,7 +86,10 @@ bool FirstStartDialog::CreateBlog(GtkWindow* parent, const std::string& folder) 
   if (skeleton.empty()) {
     error = "The blog bundled with tarn is missing (share/tarn/skeleton); reinstall tarn.";
   } else {
-    BundledSkeleton source(skeleton);
+    // The desktop's language, as tarn init follows it.
+    BundledSkeleton source(
+        skeleton, BundledSkeleton::SystemLanguage(std::getenv("LC_ALL"), std::getenv("LC_MESSAGES"),
+                                                  std::getenv("LANG")));
     if (WorkspaceCreator::Create(folder, source, &error)) return true;
   }
   MessageBox::ShowTimed(parent, "Cannot create a blog: " + error, "Error",
