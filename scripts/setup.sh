@@ -46,6 +46,8 @@ test_packages=(
   nlohmann-json3-dev hugo time
   # the pages' browser tests, and the Nu HTML checker's Java runtime
   chromium default-jre-headless
+  # the feeds test reads every feed the build writes as readers do
+  python3-feedparser
 )
 
 packages=("${run_packages[@]}")

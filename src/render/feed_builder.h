@@ -1,6 +1,17 @@
-// FeedBuilder: the site's RSS 2.0 feed (public/atom.xml) from the site data.
+// FeedBuilder: the site's feeds. atom.xml, the RSS 2.0 feed, always; with
+// the theme's "feeds" also feed.atom (AtomFeed) and feed.json (JsonFeed);
+// with "tagFeeds" the same once more for each tag and category beside its
+// page (tags/NAME/atom.xml, ...). A feed holds the posts the site lists,
+// less drafts and posts dated after the build's start. With "feed":
+// {"content": "full"} each item carries the post's whole HTML, its links
+// and images made absolute from system.url.
 //
-// The feed is two fixed templates, a channel and one item per post, filled
+// Every address in a feed is a valid URI (FeedAddress): absolute where the
+// blog has system.url, percent-encoded as UTF-8. The RSS feed's self link
+// is its own address (rss_rul in base.json, where written, else
+// system.url + "/atom.xml"), left out without either.
+//
+// The RSS feed is two fixed templates, a channel and one item per post, filled
 // from the site's settings and the posts as the post index records them
 // (title, content, absolute_url, author, update_time; in the index's
 // order), and then given one more pass that expands every `{$name}` still
@@ -26,6 +37,7 @@
 
 #include "content/post_index.h"
 #include "data/json_document.h"
+#include "render/feed_source.h"
 #include "render/site_config.h"
 
 namespace tarn {
@@ -34,10 +46,25 @@ class SiteRender;
 
 class FeedBuilder {
  public:
-  // The build's step: public/atom.xml from the site data and the posts.
-  // False, reported, when the feed renders to empty text: the build cannot
-  // go on.
+  // The build's step: public/atom.xml and the feeds the theme asks for,
+  // from the site data and the posts. False, reported, when atom.xml
+  // renders to empty text: the build cannot go on.
   static bool Write(SiteRender& site);
+
+  // The feeds of one tag or category (name; the posts at the indices in
+  // posts) into folder ("tags/FOLDER"; link_folder is the same as it goes
+  // into an address), when the theme asks for them, else an earlier
+  // build's removed; for TaxonomyPages, after the term's page is written.
+  static void WriteTermFeeds(SiteRender& site, const std::string& folder,
+                             const std::string& link_folder, const std::string& name,
+                             const std::vector<int>& posts);
+
+  // The <link rel="alternate"> lines, one per feed the theme names, that a
+  // page root folders below public/ puts in its head (the template
+  // variable feedLinks); term_folder and term_name add the term's own
+  // feeds when the theme writes them.
+  static std::string Links(const ThemeFeatures& features, std::string_view root,
+                           std::string_view term_folder = "", std::string_view term_name = "");
 
   // The longest description, counted as a double-byte code page would count
   // it (a character outside ASCII counts as two bytes).
@@ -53,6 +80,22 @@ class FeedBuilder {
   static std::string BuildFeed(const JsonDocument& site_data, const std::vector<PostFile>& posts,
                                std::time_t now,
                                std::string_view language = SiteConfig::kDefaultLanguage);
+  // The same from a channel and its items; the channel's texts and the
+  // posts' titles and descriptions get the site-data expansion, the items'
+  // HTML goes in as it is (content:encoded).
+  static std::string BuildRss(const JsonDocument& site_data, const FeedChannel& channel,
+                              const std::vector<FeedItem>& items, std::time_t now);
+
+  // The site's channel as site_data has it (self: rss_rul, else the
+  // address of atom.xml), and an item per post, as the summary feed shows
+  // them.
+  static FeedChannel SiteChannel(const JsonDocument& site_data, std::string_view language);
+  static std::vector<FeedItem> SummaryItems(const std::vector<const PostFile*>& posts,
+                                            const std::string& site_url);
+
+  // The item's description: the front matter's, when given; otherwise the
+  // start of the post's text (kDescriptionBytes).
+  static std::string Description(const PostFile& post);
 
   // "yyyy-MM-dd HH:mm:ss" in the local time zone (the post records' times)
   // to an RFC 822 date in UTC, e.g. "Wed, 05 Feb 2020 06:03:09 GMT" for
@@ -62,6 +105,10 @@ class FeedBuilder {
   // The RFC 822 UTC date of a point in time; "" when it cannot be
   // represented.
   static std::string FormatFeedTime(std::time_t time);
+  // The same as RFC 3339 dates in UTC ("2020-02-05T06:03:09Z"), for Atom
+  // and JSON Feed; "" as above.
+  static std::string FormatIsoDate(const std::string& local_time_text);
+  static std::string FormatIsoTime(std::time_t time);
 
   // The value as element text or attribute value: invalid characters
   // dropped, & < > " ' escaped.

@@ -86,7 +86,8 @@ TEST(FeedBuilderTest, ChannelLayoutWithoutPosts) {
             "    <channel>\r\n"
             "        <title><![CDATA[My Blog]]></title>\r\n"
             "        <link>https://blog.example</link>\r\n"
-            "        <atom:link href=\"\" rel=\"self\" type=\"application/rss+xml\" />\r\n"
+            "        <atom:link href=\"https://blog.example/atom.xml\" rel=\"self\" "
+            "type=\"application/rss+xml\" />\r\n"
             "        <description><![CDATA[Notes]]></description>\r\n"
             "        <generator>TarnBlogEditor</generator>\r\n"
             "        <webMaster>noreply@tarn.invalid (Tarn Blog Editor)</webMaster>\r\n"
@@ -185,16 +186,17 @@ TEST(FeedBuilderTest, HostileValuesStayWellFormed) {
 
   // The parser reads back exactly what was put in, less the characters
   // XML cannot carry.
-  const std::string link = "https://blog.example/?a=1&b=<2>/articles/a&b'c.html";
+  // Addresses are percent-encoded where a URI may not hold a character.
+  const std::string link = "https://blog.example/?a=1&b=%3C2%3E/articles/a&b'c.html";
   EXPECT_EQ(XPathText(feed, "//item/title"), title);
   EXPECT_EQ(XPathText(feed, "//item/description"), "]]>start<![CDATA[x]]> end");
   EXPECT_EQ(XPathText(feed, "//item/author"), "O'Neil]]>");
   EXPECT_EQ(XPathText(feed, "//item/link"), link);
   EXPECT_EQ(XPathText(feed, "//item/guid"), link);
-  EXPECT_EQ(XPathText(feed, "/rss/channel/link"), "https://blog.example/?a=1&b=<2>");
+  EXPECT_EQ(XPathText(feed, "/rss/channel/link"), "https://blog.example/?a=1&b=%3C2%3E");
   EXPECT_EQ(XPathText(feed, "/rss/channel/title"), "T]]>");
   EXPECT_EQ(XPathText(feed, "/rss/channel/*[@rel=\"self\"]/@href"),
-            "https://blog.example/atom.xml?x=\"1\"&y");
+            "https://blog.example/atom.xml?x=%221%22&y");
   EXPECT_EQ(feed.find('\x01'), std::string::npos);
 
   // Bytes that are not UTF-8 become U+FFFD instead of making the file unreadable.

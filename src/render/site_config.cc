@@ -142,6 +142,7 @@ ThemeFeatures SiteConfig::ReadFeatures(const DiagnosticSink& sink) const {
   features.summary = IsTrueSetting(theme_, "summary");
   features.code_at_build = RendersAtBuild("code", sink);
   features.maths_at_build = RendersAtBuild("maths", sink);
+  ReadFeedFeatures(&features, sink);
   std::error_code ec;
   features.tag_pages = fs::exists(ThemeFile("tag.mtpl"), ec);
   features.category_pages = fs::exists(ThemeFile("category.mtpl"), ec);
@@ -149,6 +150,31 @@ ThemeFeatures SiteConfig::ReadFeatures(const DiagnosticSink& sink) const {
                         fs::exists(ThemeFile("tags.mtpl"), ec) ||
                         fs::exists(ThemeFile("categories.mtpl"), ec);
   return features;
+}
+
+void SiteConfig::ReadFeedFeatures(ThemeFeatures* features, const DiagnosticSink& sink) const {
+  const std::string file = ThemeFile("_conf.json");
+  const std::string content = theme_.GetText("feed.content");
+  features->feed_full = content == "full";
+  if (!content.empty() && content != "full" && content != "summary")
+    Report(sink,
+           file + ": feed.content must be \"full\" or \"summary\"; the feeds carry summaries");
+  features->tag_feeds = IsTrueSetting(theme_, "tagFeeds");
+  if (theme_.GetType("feeds") != JsonDocument::kArray) return;
+  features->feed_rss = false;
+  for (int i = 0, n = theme_.GetCount("feeds"); i < n; ++i) {
+    const std::string kind = theme_.GetText("feeds[" + std::to_string(i) + "]");
+    if (kind == "rss") {
+      features->feed_rss = true;
+    } else if (kind == "atom") {
+      features->feed_atom = true;
+    } else if (kind == "json") {
+      features->feed_json = true;
+    } else {
+      Report(sink, file + ": feeds has \"" + kind +
+                       "\", which is no feed; write \"rss\", \"atom\" or \"json\"");
+    }
+  }
 }
 
 bool SiteConfig::RendersAtBuild(const std::string& name, const DiagnosticSink& sink) const {

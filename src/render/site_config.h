@@ -41,6 +41,17 @@ struct ThemeFeatures {
   // and formulas typeset while converting, not in the reader's browser.
   bool code_at_build = false;
   bool maths_at_build = false;
+  // "feed": {"content": "full"}: each post's whole HTML in the feeds, not
+  // only its description.
+  bool feed_full = false;
+  // "feeds": ["rss", "atom", "json"]: the feeds the pages link to. atom.xml
+  // (RSS 2.0) is always written; feed.atom and feed.json only when named.
+  bool feed_rss = true;
+  bool feed_atom = false;
+  bool feed_json = false;
+  // "tagFeeds": true: the site's feeds once more for each tag and category,
+  // beside its page.
+  bool tag_feeds = false;
   bool Any() const { return paginate > 0 || search || taxonomies || sitemap; }
 };
 
@@ -104,6 +115,9 @@ class SiteConfig {
   // Whether render.NAME says "build"; any value but "build" and "browser"
   // is reported and read as "browser".
   bool RendersAtBuild(const std::string& name, const DiagnosticSink& sink) const;
+  // "feed", "feeds" and "tagFeeds" into *features; values it does not know
+  // are reported and read as their defaults.
+  void ReadFeedFeatures(ThemeFeatures* features, const DiagnosticSink& sink) const;
   // The tag at path of doc (file, for the report), checked; "" when it is
   // missing, and when it is no tag (reported).
   static std::string ReadLanguage(const JsonDocument& doc, std::string_view path,

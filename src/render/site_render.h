@@ -85,6 +85,10 @@ class SiteRender {
     return PostView::NewestUpdate(*posts_, which, started_);
   }
 
+  // When the build started, as post times are written: a post dated
+  // after it is scheduled, not yet published.
+  const std::string& started() const { return started_; }
+
   // The pages of _pages/ written, each with its file under public/, in
   // the order written; filled in by their step, for the alias pages.
   using WrittenPage = std::pair<const PostFile*, std::string>;

@@ -4,6 +4,7 @@
 #include <string>
 
 #include "content/taxonomy.h"
+#include "render/feed_builder.h"
 #include "render/site_render.h"
 
 namespace tarn {
@@ -32,6 +33,10 @@ std::set<std::string> WriteTermPages(SiteRender& site, const Kind& kind, const T
     for (int i : group.posts)
       overlay.Append(one + ".posts",
                      site.view().Record(site.posts()[static_cast<size_t>(i)], false));
+    const std::string link_folder =
+        std::string(kind.folder) + "/" + PostIndex::LinkName(group.folder);
+    overlay.SetText("feedLinks", FeedBuilder::Links(site.features(), SiteRender::RootPath(2),
+                                                    link_folder, group.name));
     std::string html = site.engine().Expand(page, site.PageView(&overlay, 2), path);
     if (html.empty()) {
       site.Report(path + ": renders to empty text for \"" + group.name + "\"");
@@ -41,6 +46,8 @@ std::set<std::string> WriteTermPages(SiteRender& site, const Kind& kind, const T
     if (!site.out().MakeFoldersFor(relative)) continue;
     site.out().Write(relative, html);
     site.out().Listed(relative, site.NewestUpdate(group.posts));
+    FeedBuilder::WriteTermFeeds(site, std::string(kind.folder) + "/" + group.folder, link_folder,
+                                group.name, group.posts);
     keep.insert(group.folder);
   }
   return keep;
