@@ -8,6 +8,8 @@
 #include <fstream>
 #include <string>
 
+#include "render/atom_feed.h"
+#include "render/json_feed.h"
 #include "support/scoped_time_zone.h"
 
 namespace tarn {
@@ -251,6 +253,140 @@ TEST(FeedBuilderTest, ExpandVariablesStopsAtLineBreaks) {
   auto upper = [](const std::string& name) { return "<" + name + ">"; };
   EXPECT_EQ(FeedBuilder::ExpandVariables("a {$b\n} {$c} {${$d}", upper), "a {$b\n} <c> <{$d>");
   EXPECT_EQ(FeedBuilder::ExpandVariables("{$x\r} {$", upper), "<x\r> {$");
+}
+
+TEST(FeedBuilderTest, TheSelfLinkIsTheFeedsOwnAddressOrNone) {
+  const struct {
+    const char* url;
+    const char* rss_rul;
+    const char* line;  // "" when the feed has no self link
+  } cases[] = {
+      {"https://blog.example", nullptr, "<atom:link href=\"https://blog.example/atom.xml\""},
+      {"https://blog.example", "https://feeds.example/湖",
+       "<atom:link href=\"https://feeds.example/%E6%B9%96\""},
+      {"", "https://feeds.example/blog", "<atom:link href=\"https://feeds.example/blog\""},
+      {"", nullptr, ""},
+  };
+  for (const auto& c : cases) {
+    JsonDocument data = SiteData();
+    data.SetText("system.url", c.url);
+    if (c.rss_rul != nullptr) data.SetText("rss_rul", c.rss_rul);
+    std::string feed = FeedBuilder::BuildFeed(data, {Post("A", "a")}, kNow);
+    ExpectWellFormed(feed);
+    if (*c.line == '\0') {
+      EXPECT_EQ(feed.find("atom:link"), std::string::npos) << feed;
+    } else {
+      EXPECT_NE(feed.find(std::string("        ") + c.line +
+                          " rel=\"self\" type=\"application/rss+xml\" />\r\n"),
+                std::string::npos)
+          << feed;
+    }
+  }
+}
+
+// Items as the build makes them for "feed": {"content": "full"}.
+std::vector<FeedItem> FullItems(const std::vector<PostFile>& posts, const char* html) {
+  std::vector<const PostFile*> listed;
+  for (const PostFile& post : posts) listed.push_back(&post);
+  std::vector<FeedItem> items = FeedBuilder::SummaryItems(listed, "https://blog.example");
+  for (FeedItem& item : items) item.html = html;
+  return items;
+}
+
+TEST(FeedBuilderTest, FullContentGoesInAsWritten) {
+  JsonDocument data = SiteData();
+  const std::vector<PostFile> posts = {Post("A", "a", "a")};
+  // A post's HTML may show a placeholder, and may hold "]]>" in code.
+  const char* html = "<p>{$system.title} <code>]]&gt;</code> ]]> 中文</p>";
+  FeedChannel channel = FeedBuilder::SiteChannel(data, "en");
+  std::string feed = FeedBuilder::BuildRss(data, channel, FullItems(posts, html), kNow);
+  ExpectWellFormed(feed);
+  EXPECT_NE(feed.find("xmlns:content=\"http://purl.org/rss/1.0/modules/content/\""),
+            std::string::npos);
+  EXPECT_EQ(XPathText(feed, "//item/*[local-name()=\"encoded\"]"), html);
+  EXPECT_EQ(XPathText(feed, "//item/description"), "a");
+
+  // Summaries only: the channel as before, without the content namespace.
+  feed = FeedBuilder::BuildRss(data, channel, FullItems(posts, ""), kNow);
+  EXPECT_EQ(feed.find("content"), std::string::npos);
+}
+
+TEST(FeedBuilderTest, AtomAndJsonFeedsCarryTheSamePosts) {
+  ScopedTimeZone zone("Asia/Shanghai");
+  std::vector<PostFile> posts = {Post("湖 <one>", "a", "one", "2020-02-05 14:03:09"),
+                                 Post("Two", "b", "two", "2020-01-01 08:00:00")};
+  posts[0].tags = {"湖"};
+  JsonDocument data = SiteData();
+  FeedChannel channel = FeedBuilder::SiteChannel(data, "en");
+  channel.self = "https://blog.example/feed.atom";
+  for (const char* html : {"", "<p>x &amp; y</p>"}) {
+    SCOPED_TRACE(html);
+    const std::vector<FeedItem> items = FullItems(posts, html);
+    std::string atom = AtomFeed::Build(channel, items, kNow);
+    ExpectWellFormed(atom);
+    EXPECT_EQ(XPathText(atom, "//*[local-name()=\"entry\"][1]/*[local-name()=\"title\"]"),
+              "湖 <one>");
+    EXPECT_EQ(XPathText(atom, "//*[local-name()=\"entry\"][1]/*[local-name()=\"id\"]"),
+              "https://blog.example/articles/one.html");
+    EXPECT_EQ(XPathText(atom, "//*[local-name()=\"entry\"][1]/*[local-name()=\"updated\"]"),
+              "2020-02-05T06:03:09Z");
+    EXPECT_EQ(XPathText(atom, "/*/*[local-name()=\"updated\"]"), "2020-02-05T06:03:09Z");
+    EXPECT_EQ(XPathText(atom, "//*[local-name()=\"entry\"][1]/*[local-name()=\"category\"]/@term"),
+              "湖");
+    EXPECT_EQ(XPathText(atom, *html ? "//*[local-name()=\"entry\"][1]/*[local-name()=\"content\"]"
+                                    : "//*[local-name()=\"entry\"][1]/*[local-name()=\"summary\"]"),
+              *html ? html : "a");
+
+    JsonDocument json;
+    ASSERT_TRUE(json.Parse(JsonFeed::Build(channel, items)));
+    EXPECT_EQ(json.GetText("version"), "https://jsonfeed.org/version/1.1");
+    EXPECT_EQ(json.GetCount("items"), 2);
+    EXPECT_EQ(json.GetText("items[0].title"), "湖 <one>");
+    EXPECT_EQ(json.GetText("items[0].id"), "https://blog.example/articles/one.html");
+    EXPECT_EQ(json.GetText("items[0].date_modified"), "2020-02-05T06:03:09Z");
+    EXPECT_EQ(json.GetText("items[0].tags[0]"), "湖");
+    EXPECT_EQ(json.GetText(*html ? "items[1].content_html" : "items[1].content_text"),
+              *html ? html : "b");
+    EXPECT_FALSE(json.Exists(*html ? "items[1].content_text" : "items[1].content_html"));
+  }
+}
+
+TEST(FeedBuilderTest, LinksNameTheFeedsThePagesOffer) {
+  ThemeFeatures rss;
+  ThemeFeatures all;
+  all.feed_atom = all.feed_json = all.tag_feeds = true;
+  ThemeFeatures json_only;
+  json_only.feed_rss = false;
+  json_only.feed_json = true;
+  const struct {
+    const ThemeFeatures* features;
+    const char* folder;
+    const char* name;
+    const char* lines;
+  } cases[] = {
+      // A theme without "feeds" gets the one line lake always wrote.
+      {&rss, "", "",
+       "<link rel=\"alternate\" type=\"application/rss+xml\" title=\"RSS\" href=\"./atom.xml\">"},
+      {&rss, "tags/a", "a",
+       "<link rel=\"alternate\" type=\"application/rss+xml\" title=\"RSS\" href=\"./atom.xml\">"},
+      {&json_only, "", "",
+       "<link rel=\"alternate\" type=\"application/feed+json\" title=\"JSON Feed\" "
+       "href=\"./feed.json\">"},
+      {&all, "tags/a&b", "a&b",
+       "<link rel=\"alternate\" type=\"application/rss+xml\" title=\"RSS\" href=\"./atom.xml\">\n"
+       "<link rel=\"alternate\" type=\"application/atom+xml\" title=\"Atom\" "
+       "href=\"./feed.atom\">\n"
+       "<link rel=\"alternate\" type=\"application/feed+json\" title=\"JSON Feed\" "
+       "href=\"./feed.json\">\n"
+       "<link rel=\"alternate\" type=\"application/rss+xml\" title=\"RSS: a&amp;b\" "
+       "href=\"./tags/a&b/atom.xml\">\n"
+       "<link rel=\"alternate\" type=\"application/atom+xml\" title=\"Atom: a&amp;b\" "
+       "href=\"./tags/a&b/feed.atom\">\n"
+       "<link rel=\"alternate\" type=\"application/feed+json\" title=\"JSON Feed: a&amp;b\" "
+       "href=\"./tags/a&b/feed.json\">"},
+  };
+  for (const auto& c : cases)
+    EXPECT_EQ(FeedBuilder::Links(*c.features, ".", c.folder, c.name), c.lines) << c.folder;
 }
 
 }  // namespace

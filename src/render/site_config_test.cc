@@ -93,6 +93,40 @@ TEST_F(SiteConfigTest, WhatTheThemeAsksFor) {
 
 // The blog's language is a checked tag; the pages fall back to the
 // theme's own language, then to the default one.
+TEST_F(SiteConfigTest, TheFeedsTheThemeAsksFor) {
+  temp_.Write("config/base.json", "{\"system\":{\"theme\":\"t\"}}");
+  const struct {
+    const char* conf;
+    const char* kinds;  // r, a, j: the feeds the pages link to
+    bool full;
+    bool tag_feeds;
+    bool reported;
+  } cases[] = {
+      {"{}", "r", false, false, false},
+      {"{\"feeds\": [\"rss\", \"atom\", \"json\"]}", "raj", false, false, false},
+      {"{\"feeds\": [\"json\"]}", "j", false, false, false},
+      {"{\"feeds\": []}", "", false, false, false},
+      {"{\"feeds\": [\"atom\", \"rdf\"]}", "a", false, false, true},
+      {"{\"feeds\": \"atom\"}", "r", false, false, false},
+      {"{\"feed\": {\"content\": \"full\"}, \"tagFeeds\": true}", "r", true, true, false},
+      {"{\"feed\": {\"content\": \"summary\"}, \"tagFeeds\": \"true\"}", "r", false, true, false},
+      {"{\"feed\": {\"content\": \"all\"}}", "r", false, false, true},
+  };
+  for (const auto& c : cases) {
+    messages_.clear();
+    temp_.Write("themes/t/_conf.json", c.conf);
+    const ThemeFeatures features = Loaded().features();
+    std::string kinds;
+    if (features.feed_rss) kinds += 'r';
+    if (features.feed_atom) kinds += 'a';
+    if (features.feed_json) kinds += 'j';
+    EXPECT_EQ(kinds, c.kinds) << c.conf;
+    EXPECT_EQ(features.feed_full, c.full) << c.conf;
+    EXPECT_EQ(features.tag_feeds, c.tag_feeds) << c.conf;
+    EXPECT_EQ(!messages_.empty(), c.reported) << c.conf;
+  }
+}
+
 TEST_F(SiteConfigTest, TheLanguageIsATagOrNothing) {
   const struct {
     const char* language;  // system.language as JSON, "" for none
