@@ -72,6 +72,10 @@ std::string FeedAddress::Of(std::string_view site_url, std::string_view path) {
   return Encoded(address);
 }
 
+std::string FeedAddress::Id(const std::string& address, std::string_view path) {
+  return address.empty() ? "urn:tarn:" + Encoded(path) : address;
+}
+
 std::string FeedAddress::Absolute(std::string_view html, std::string_view base) {
   const std::string encoded_base = Encoded(base);
   std::string out;

@@ -23,6 +23,11 @@ class FeedAddress {
   // has no absolute address to give).
   static std::string Of(std::string_view site_url, std::string_view path);
 
+  // What names a feed or post for good (Atom's id, JSON Feed's id):
+  // address, its absolute address, or without one (a blog without
+  // system.url) "urn:tarn:" + path, the file's path under public/, encoded.
+  static std::string Id(const std::string& address, std::string_view path);
+
   // html with the address in every href="..." and src="..." attribute
   // resolved against base (an absolute URI) and encoded; addresses that
   // already name a scheme stay as written, apart from the encoding. An

@@ -28,6 +28,11 @@ TEST(FeedAddressTest, OfJoinsTheSiteAddressOrGivesNothing) {
   EXPECT_EQ(FeedAddress::Of("https://b.example", "tags/湖/atom.xml"),
             "https://b.example/tags/%E6%B9%96/atom.xml");
   EXPECT_EQ(FeedAddress::Of("", "atom.xml"), "");
+  // An id is a URI with or without the site's address.
+  EXPECT_EQ(FeedAddress::Id("https://b.example/atom.xml", "atom.xml"),
+            "https://b.example/atom.xml");
+  EXPECT_EQ(FeedAddress::Id("", "articles/湖 notes.html"),
+            "urn:tarn:articles/%E6%B9%96%20notes.html");
 }
 
 TEST(FeedAddressTest, AbsoluteResolvesEveryHrefAndSrc) {

@@ -321,7 +321,7 @@ FeedChannel FeedBuilder::SiteChannel(const JsonDocument& site_data, std::string_
   const std::string written = site_data.GetText("rss_rul");
   channel.self =
       written.empty() ? FeedAddress::Of(site_url, "atom.xml") : FeedAddress::Encoded(written);
-  channel.id = channel.self.empty() ? "urn:tarn:feed" : channel.self;
+  channel.id = FeedAddress::Id(channel.self, "atom.xml");
   channel.language = std::string(language);
   channel.author = site_data.GetText("system.author");
   return channel;
@@ -337,7 +337,7 @@ std::vector<FeedItem> FeedBuilder::SummaryItems(const std::vector<const PostFile
     item.url = FeedAddress::Encoded(post->Url(site_url));
     // Without system.url the address is no URI of its own; the id still
     // must be one.
-    item.id = site_url.empty() ? "urn:tarn:" + FeedAddress::Encoded(post->ArticleFile()) : item.url;
+    item.id = FeedAddress::Id(site_url.empty() ? "" : item.url, post->ArticleFile());
     items.push_back(std::move(item));
   }
   return items;
@@ -386,8 +386,7 @@ void WriteKind(SiteRender& site, bool wanted, const std::string& folder, const s
     return;
   }
   channel.self = FeedAddress::Of(site.config().Setting("system.url"), link + file);
-  channel.id =
-      channel.self.empty() ? "urn:tarn:" + FeedAddress::Encoded(link + file) : channel.self;
+  channel.id = FeedAddress::Id(channel.self, link + file);
   site.out().Write(folder + file, build(channel));
 }
 
@@ -440,7 +439,7 @@ void FeedBuilder::WriteTermFeeds(SiteRender& site, const std::string& folder,
   const std::string site_url = site.config().Setting("system.url");
   channel.link = FeedAddress::Of(site_url, link + "index.html");
   channel.self = FeedAddress::Of(site_url, link + "atom.xml");
-  channel.id = channel.self.empty() ? "urn:tarn:" + FeedAddress::Encoded(link) : channel.self;
+  channel.id = FeedAddress::Id(channel.self, link + "atom.xml");
   WriteFeeds(site, files, link, channel, posts);
 }
 
