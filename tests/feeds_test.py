@@ -203,6 +203,18 @@ class FeedsTest(unittest.TestCase):
                     target = target.lstrip("/") or "index.html"
                     self.assertTrue(os.path.isfile(self.public(target)), address)
 
+    def test_every_page_links_feeds_the_build_wrote(self):
+        self.build(FEED_SETTINGS)
+        pages = glob.glob(self.public("**", "*.html"), recursive=True)
+        self.assertGreater(len(pages), 10)
+        for page in pages:
+            links = re.findall(r'<link rel="alternate" type="[^"]*" title="[^"]*" href="([^"]*)">',
+                               read(page))
+            self.assertGreaterEqual(len(links), 3, page)
+            for link in links:
+                target = os.path.normpath(os.path.join(os.path.dirname(page), link))
+                self.assertTrue(os.path.isfile(target), f"{page} links to {link}")
+
     def test_full_content_carries_the_article_with_absolute_addresses(self):
         self.build(FEED_SETTINGS)
         entry = next(e for e in feedparser.parse(self.public("feed.atom")).entries

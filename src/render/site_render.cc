@@ -54,9 +54,7 @@ std::string SiteRender::RootPath(int depth) {
 TemplateData SiteRender::PageView(JsonDocument* overlay, int depth) const {
   if (!overlay->HasTree()) overlay->Create();
   overlay->SetText("rootPath", RootPath(depth));
-  // A term's page sets its own, with the term's feeds.
-  if (!overlay->Exists("feedLinks"))
-    overlay->SetText("feedLinks", FeedBuilder::Links(features(), RootPath(depth)));
+  overlay->SetText("feedLinks", FeedBuilder::Links(features(), RootPath(depth)));
   TemplateData view(*data_, overlay, features().Any() ? RootPath(depth) : ".");
   // A post's own text (its Markdown, its HTML, the excerpt and contents
   // made from it) goes into a page as it is, never read as placeholders.

@@ -68,7 +68,8 @@ class SiteRender {
                     std::string* error) const;
 
   // The site data as a page depth folders below public/ sees it, with
-  // overlay's members in front; overlay gets rootPath. A post's text in it
+  // overlay's members in front; overlay gets rootPath and feedLinks (the
+  // site's feeds, FeedBuilder::Links), which the caller may change after. A post's text in it
   // (members content, excerpt, toc) is verbatim.
   TemplateData PageView(JsonDocument* overlay, int depth) const;
   // A link to a file under public/ ("page/2/index.html") from a page depth

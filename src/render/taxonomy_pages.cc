@@ -35,9 +35,11 @@ std::set<std::string> WriteTermPages(SiteRender& site, const Kind& kind, const T
                      site.view().Record(site.posts()[static_cast<size_t>(i)], false));
     const std::string link_folder =
         std::string(kind.folder) + "/" + PostIndex::LinkName(group.folder);
+    TemplateData view = site.PageView(&overlay, 2);
+    // The site's feeds, and the term's own beside its page.
     overlay.SetText("feedLinks", FeedBuilder::Links(site.features(), SiteRender::RootPath(2),
                                                     link_folder, group.name));
-    std::string html = site.engine().Expand(page, site.PageView(&overlay, 2), path);
+    std::string html = site.engine().Expand(page, view, path);
     if (html.empty()) {
       site.Report(path + ": renders to empty text for \"" + group.name + "\"");
       continue;
