@@ -2,7 +2,7 @@
 // code, maths and an image (tests/fixtures/pages_audit), built by the real
 // tarn and served over HTTP on 127.0.0.1, audited in headless Chromium:
 //  - Lighthouse, mobile and desktop presets: 100 in every category (for
-//    performance on mobile, see below);
+//    the article with maths on mobile, see below);
 //  - page weight from Lighthouse's report: the home page and an article
 //    without images stay small, and no page but search loads a big script;
 //  - axe-core: no violations with the system light, the system dark, and the
@@ -12,16 +12,19 @@
 //
 // What is asserted, and why it holds on a slow, loaded machine: Lighthouse's
 // default simulated throttling computes the metrics from the page's
-// requests (bytes, order, connections) on a modelled slow network and CPU,
-// not from this run's wall clock. Accessibility, best practices and SEO do
-// not depend on time at all: 100 everywhere. The one input this machine's
-// speed changes is the length of its main-thread tasks, which the mobile
-// preset multiplies by four: on an article with maths (three stylesheets
-// before the first paint) the mobile score moved between 98 and 100 from
-// run to run on two busy cores. So performance must be 100 on the desktop
-// preset, and on mobile at least kMobilePerformance, with what makes it
-// 100 asserted directly: no script delays the first paint, and
-// nothing shifts once drawn. Every run's scores are printed.
+// requests (bytes, order, priority) on a modelled slow network and CPU, not
+// from this run's wall clock. Accessibility, best practices and SEO do not
+// depend on time at all: 100 everywhere, and performance 100 on every page
+// with the desktop preset and on every page without maths with the mobile
+// one. The article with maths is the exception on mobile: KaTeX's fonts are
+// requested at the highest priority during the first layout, and the
+// simulation counts those requested before the first paint it observed into
+// the first paint. On the modelled 1.6 Mbit/s their 48 KB put it at 1.8 s
+// (98); whether they start before that paint depends on this machine's
+// speed, so that score is 98 or 100 from run to run. It must reach
+// kMobileMathsPerformance, with what makes it 100 asserted directly on every
+// page: no script delays the first paint, and nothing shifts once drawn.
+// Every run's scores are printed.
 import { describe, it, before, after } from 'node:test';
 import assert from 'node:assert/strict';
 import { execFileSync } from 'node:child_process';
@@ -42,7 +45,7 @@ const webRequire = createRequire(path.join(sourceDir, 'web', 'package.json'));
 const load = async (name) => import(pathToFileURL(webRequire.resolve(name)).href);
 
 const KB = 1024;
-const kMobilePerformance = 90;
+const kMobileMathsPerformance = 90;
 // The pages the issue names, by their address under public/.
 const pages = {
   home: 'index.html',
@@ -137,7 +140,8 @@ describe('the bundled theme audited in Chromium', {
         t.diagnostic(`${name} ${preset}: ${JSON.stringify(scores)}`);
         const why = `${name} ${preset} ${JSON.stringify(scores)}:\n${failing(report)}`;
         for (const [id, score] of Object.entries(scores)) {
-          const least = id === 'performance' && preset === 'mobile' ? kMobilePerformance : 100;
+          const maths = name === 'article' && preset === 'mobile';
+          const least = id === 'performance' && maths ? kMobileMathsPerformance : 100;
           assert.ok(score >= least, why);
         }
         const blocking = report.audits['render-blocking-resources'].details?.items ?? [];
