@@ -7,7 +7,10 @@
 //    without images stay small, and no page but search loads a big script;
 //  - axe-core: no violations with the system light, the system dark, and the
 //    reader's toggle;
-//  - a reader whose system is dark gets dark code colours without a script.
+//  - a reader whose system is dark gets dark code colours without a script;
+//  - the Nu HTML checker finds no error.
+// Lighthouse is pinned to 12.8.2 (web/package.json), the last release that
+// runs on Debian 12's Node 20.
 // Lighthouse's JSON reports are kept in the build folder (pages_audit/).
 //
 // What is asserted, and why it holds on a slow, loaded machine: Lighthouse's
@@ -166,6 +169,23 @@ describe('the bundled theme audited in Chromium', {
         .filter((r) => r.resourceType === 'Script' && r.resourceSize > 10 * KB)
         .map((r) => `${r.url} ${r.resourceSize}`);
       assert.deepEqual(big, [], `${name} loads a script over 10 KB`);
+    }
+  });
+
+  // The Nu HTML checker on every page of the audited site, the article with
+  // code, maths and an image included.
+  it('writes pages the Nu HTML checker finds no error in', (t) => {
+    const vnu = path.join(sourceDir, 'web/node_modules/vnu-jar/build/dist/vnu.jar');
+    try { execFileSync('java', ['-version'], { stdio: 'ignore' }); } catch {
+      t.skip('the Nu HTML checker needs a Java runtime (scripts/setup.sh test)');
+      return;
+    }
+    const html = fs.readdirSync(path.join(ws, 'public'), { recursive: true })
+      .filter((f) => f.endsWith('.html')).map((f) => path.join(ws, 'public', f));
+    try {
+      execFileSync('java', ['-jar', vnu, '--errors-only', ...html], { stdio: 'pipe' });
+    } catch (e) {
+      assert.fail(String(e.stderr));
     }
   });
 
