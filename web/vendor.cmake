@@ -25,7 +25,7 @@ set(_tarn_vendor_files
   "markdown-it-sup/LICENSE|licenses/markdown-it-sup.txt"
   "markdown-it-abbr/dist/markdown-it-abbr.min.js|markdown-it-abbr.min.js"
   "markdown-it-abbr/LICENSE|licenses/markdown-it-abbr.txt"
-  "@highlightjs/cdn-assets/styles/github.min.css|highlight-light.min.css"
+  "@highlightjs/cdn-assets/styles/a11y-light.min.css|highlight-light.min.css"
   "@highlightjs/cdn-assets/LICENSE|licenses/highlight.js.txt"
   "katex/LICENSE|licenses/katex.txt"
   "mustache/mustache.min.js|mustache.min.js"
@@ -44,11 +44,13 @@ set(_tarn_vendor_files
 # The bundled theme's files: code and maths are rendered by the build (the
 # converter page above), so the theme ships only their stylesheets and
 # KaTeX's fonts; search runs in the reader's browser. All come from the
-# theme's own assets, so pages work offline and from file://.
+# theme's own assets, so pages work offline and from file://. The code
+# colours are highlight.js's a11y styles, whose colours keep the contrast
+# readers need (WCAG AA) on the theme's light and dark code blocks.
 set(_tarn_theme_vendor ${DST}/themes/lake/assets/vendor)
 set(_tarn_theme_vendor_files
-  "@highlightjs/cdn-assets/styles/github.min.css|highlight-light.min.css"
-  "@highlightjs/cdn-assets/styles/github-dark.min.css|highlight-dark.min.css"
+  "@highlightjs/cdn-assets/styles/a11y-light.min.css|highlight-light.min.css"
+  "@highlightjs/cdn-assets/styles/a11y-dark.min.css|highlight-dark.min.css"
   "@highlightjs/cdn-assets/LICENSE|licenses/highlight.js.txt"
   "katex/LICENSE|licenses/katex.txt"
   "minisearch/dist/umd/index.js|minisearch.js"

@@ -91,11 +91,14 @@
     });
   });
 
-  // Code blocks take the colours of the page's light or dark mode.
+  // Code blocks take the colours of the page's light or dark mode. Without a
+  // choice the stylesheets' media queries follow the system, script or not;
+  // a reader's choice overrides them.
   function codeColours() {
-    var dark = isDark();
+    var chosen = root.getAttribute('data-theme');
+    if (!chosen) return;
     Array.prototype.forEach.call(document.querySelectorAll('link.code-light, link.code-dark'), function (link) {
-      link.disabled = link.classList.contains('code-dark') ? !dark : dark;
+      link.media = link.classList.contains('code-' + chosen) ? 'all' : 'not all';
     });
   }
 
@@ -108,23 +111,52 @@
     return out;
   }
 
+  // Adds the scripts named in the form's data-scripts, in order, and calls
+  // done once the last has run.
+  function loadScripts(names, done) {
+    names.forEach(function (src, i) {
+      var script = document.createElement('script');
+      script.src = src;
+      script.async = false;  // run in the order added
+      if (i === names.length - 1) script.onload = done;
+      document.head.appendChild(script);
+    });
+  }
+
+  // The search library and the blog's index load when the reader starts a
+  // search (or the address asks for one), so the page draws and settles
+  // without them.
   function startSearch() {
     var input = document.getElementById('search-input');
-    if (!input || !window.MiniSearch) return;
+    if (!input || !input.form.getAttribute('data-scripts')) return;
     var status = document.getElementById('search-status');
     var list = document.getElementById('search-results');
-    var entries = window.tarnSearchIndex || [];
-    var index = new window.MiniSearch({
-      fields: ['title', 'tagText', 'text'],
-      storeFields: ['title', 'url', 'date'],
-      tokenize: tokens,
-      searchOptions: { boost: { title: 3, tagText: 2 }, prefix: true, combineWith: 'AND', tokenize: tokens }
-    });
-    index.addAll(entries.map(function (entry, i) {
-      return { id: i, title: entry.title, url: entry.url, date: entry.date,
-               tagText: (entry.tags || []).join(' '), text: entry.text };
-    }));
+    var index = null, loading = false;
+    function build() {
+      var entries = window.tarnSearchIndex || [];
+      index = new window.MiniSearch({
+        fields: ['title', 'tagText', 'text'],
+        storeFields: ['title', 'url', 'date'],
+        tokenize: tokens,
+        searchOptions: { boost: { title: 3, tagText: 2 }, prefix: true, combineWith: 'AND', tokenize: tokens }
+      });
+      index.addAll(entries.map(function (entry, i) {
+        return { id: i, title: entry.title, url: entry.url, date: entry.date,
+                 tagText: (entry.tags || []).join(' '), text: entry.text };
+      }));
+    }
+    function ready() {
+      if (!window.MiniSearch) return false;
+      if (!index) build();
+      return true;
+    }
+    function load() {
+      if (loading) return;
+      loading = true;
+      loadScripts(input.form.getAttribute('data-scripts').split(' '), show);
+    }
     function show() {
+      if (!ready()) { load(); return; }
       var query = input.value.trim();
       list.textContent = '';
       if (!query) { status.textContent = ''; return; }
@@ -148,6 +180,7 @@
         list.appendChild(li);
       });
     }
+    input.addEventListener('focus', load);
     input.addEventListener('input', show);
     input.form.addEventListener('submit', function (event) { event.preventDefault(); show(); });
     var asked = /[?&]q=([^&]*)/.exec(location.search);
