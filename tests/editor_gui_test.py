@@ -197,15 +197,15 @@ class Session(gui_harness.Session):
         # The Save button becomes usable a moment after the name is typed.
         self.until_window(SAVE_TITLE, lambda: self.key(dialog, "alt+s"), visible=False)
 
-    def new_post(self, main_window):
-        """Opens the editor on a new post with the manager page's Write
-        button, the first control of the page (reached with Tab, wherever
-        the page's layout puts it)."""
+    def new_post(self, main_window, title=EDITOR_TITLE):
+        """Opens the editor (its window titled title) on a new post with the
+        manager page's Write button, the first control of the page (reached
+        with Tab, wherever the page's layout puts it)."""
         def press_write():
             self.click(main_window, 5, 5)
             self.key(main_window, "Tab")
             self.key(main_window, "Return")
-        editor = self.until_window(EDITOR_TITLE, press_write)
+        editor = self.until_window(title, press_write)
         self.wait_editing()
         return editor
 
@@ -935,13 +935,7 @@ class LanguageTest(EditorTest):
                 s.shot("language_message_box_" + tag)
                 s.answer("Error", "Return")
                 s.wait_window("Error", visible=False)
-
-                def press_write():
-                    s.click(main, 5, 5)
-                    s.key(main, "Tab")
-                    s.key(main, "Return")
-                editor = s.until_window(editor_title, press_write)
-                s.wait_editing()
+                editor = s.new_post(main, editor_title)
                 g = geometry(editor)
                 gui_harness.move_pointer(g["X"] + self.BOLD_AT[0], g["Y"] + self.BOLD_AT[1])
                 s.shot("language_editor_" + tag)

@@ -52,7 +52,7 @@ void EditorHistory::Restore(const std::string& commit) {
     }
   }
   if (!chosen) {
-    fail_(_("无法载入历史版本\n") + ("\"" + commit) + "\" is no listed version of " +
+    fail_(std::string(_("无法载入历史版本\n")) + "\"" + commit + "\" is no listed version of " +
           (post.empty() ? "this post" : post));
     return;
   }
