@@ -32,6 +32,8 @@ constexpr LocaleCase kCases[] = {
     {"LANG=zh_CN.UTF-8 LC_ALL=en_US.UTF-8", "en_US.UTF-8", "Build complete\n",
      "No deploy address is set (system.deployUrl); nothing was pushed"},
     {"LANG=en_US.UTF-8 LC_ALL=C.UTF-8", "en_US.UTF-8", "渲染完成\n", "推送地址未设置，无法推送"},
+    // A LANGUAGE list the user sets is gettext's to follow.
+    {"LANG=en_US.UTF-8 LANGUAGE=zh_CN", "en_US.UTF-8", "渲染完成\n", "推送地址未设置，无法推送"},
 };
 
 bool LocaleExists(const char* name) {

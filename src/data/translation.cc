@@ -18,6 +18,31 @@ void Translation::Start(const std::string& executable_folder) {
   if (!folder.empty()) bindtextdomain(kDomain, folder.c_str());
   bind_textdomain_codeset(kDomain, "UTF-8");
   textdomain(kDomain);
+  // gettext reads LANGUAGE's list of languages in order; one set by the
+  // user is theirs to keep. (Programs tarn runs inherit it too.)
+  const char* languages = g_getenv("LANGUAGE");
+  if ((languages == nullptr || *languages == '\0') &&
+      ReadsEnglish(std::setlocale(LC_MESSAGES, nullptr), bindtextdomain(kDomain, nullptr))) {
+    g_setenv("LANGUAGE", kFallbackLanguage, TRUE);
+  }
+}
+
+bool Translation::ReadsEnglish(const char* messages_locale, const std::string& folder) {
+  if (!Translates(messages_locale)) return false;
+  // language_TERRITORY.CODESET@MODIFIER, as gettext looks for it: the
+  // whole name, without the codeset, then the language alone.
+  std::string name(messages_locale);
+  name = name.substr(0, name.find('@'));
+  std::string without_codeset = name.substr(0, name.find('.'));
+  std::string language = without_codeset.substr(0, without_codeset.find('_'));
+  if (language == kSourceLanguage) return false;
+  for (const std::string& candidate : {name, without_codeset, language}) {
+    std::error_code ec;
+    std::filesystem::path mo =
+        std::filesystem::path(folder) / candidate / "LC_MESSAGES" / (std::string(kDomain) + ".mo");
+    if (std::filesystem::is_regular_file(mo, ec)) return false;
+  }
+  return true;
 }
 
 bool Translation::Translates(const char* messages_locale) {
