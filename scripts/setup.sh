@@ -25,6 +25,8 @@ run_packages=(
   libkeybinder-3.0-dev libayatana-appindicator3-dev libnotify-dev
   # post front matter
   libyaml-cpp-dev libtomlplusplus-dev
+  # the message catalogues: msgfmt compiles po/*.po, xgettext takes tarn.pot
+  gettext
   # the pages' libraries come from npm
   nodejs npm
   # make package: dpkg-shlibdeps finds the .deb's library dependencies
@@ -37,6 +39,9 @@ test_packages=(
   # a display server, input, screenshots, a feed check, fonts, the drag source
   xvfb xauth xdotool imagemagick libxml2-utils python3 python3-gi gir1.2-gtk-3.0
   fonts-noto-cjk dbus-x11
+  # the program in English and Chinese: gettext translates only in a
+  # generated locale (see test_locales below)
+  locales
   # the installed copy's checks: the desktop's validators, the man page
   # reader, the completion framework
   desktop-file-utils appstream man-db bash-completion
@@ -68,12 +73,30 @@ if command -v node >/dev/null && command -v npm >/dev/null; then
   missing=("${filtered[@]+"${filtered[@]}"}")
 fi
 
+SUDO=""
+[[ $(id -u) -eq 0 ]] || SUDO=sudo
 if ((${#missing[@]})); then
   echo "setup: installing ${missing[*]}"
-  SUDO=""
-  [[ $(id -u) -eq 0 ]] || SUDO=sudo
   $SUDO apt-get update -q
   DEBIAN_FRONTEND=noninteractive $SUDO apt-get install -y -q --no-install-recommends "${missing[@]}"
+fi
+
+# The locales the tests switch the program's language with.
+test_locales=(en_US.UTF-8 zh_CN.UTF-8)
+if [[ $what == test ]]; then
+  ungenerated=()
+  for l in "${test_locales[@]}"; do
+    # locale -a spells en_US.UTF-8 as en_US.utf8
+    locale -a 2>/dev/null | grep -qix "${l%.UTF-8}.utf8" || ungenerated+=("$l")
+  done
+  if ((${#ungenerated[@]})); then
+    echo "setup: generating the locales ${ungenerated[*]}"
+    for l in "${ungenerated[@]}"; do
+      grep -qx "$l UTF-8" /etc/locale.gen ||
+        echo "$l UTF-8" | $SUDO tee -a /etc/locale.gen >/dev/null
+    done
+    $SUDO locale-gen >/dev/null
+  fi
 fi
 
 if [[ -f web/package-lock.json ]]; then

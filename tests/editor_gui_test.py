@@ -197,15 +197,15 @@ class Session(gui_harness.Session):
         # The Save button becomes usable a moment after the name is typed.
         self.until_window(SAVE_TITLE, lambda: self.key(dialog, "alt+s"), visible=False)
 
-    def new_post(self, main_window):
-        """Opens the editor on a new post with the manager page's Write
-        button, the first control of the page (reached with Tab, wherever
-        the page's layout puts it)."""
+    def new_post(self, main_window, title=EDITOR_TITLE):
+        """Opens the editor (its window titled title) on a new post with the
+        manager page's Write button, the first control of the page (reached
+        with Tab, wherever the page's layout puts it)."""
         def press_write():
             self.click(main_window, 5, 5)
             self.key(main_window, "Tab")
             self.key(main_window, "Return")
-        editor = self.until_window(EDITOR_TITLE, press_write)
+        editor = self.until_window(title, press_write)
         self.wait_editing()
         return editor
 
@@ -895,6 +895,51 @@ class HistoryTest(ListTest):
         s.key(editor, "ctrl+s")
         s.wait_line(r"^editor: saved .*/_posts/lake\.md$")
         self.assertEqual(read(path), self.OLD_AS_NOW)
+
+
+def locale_generated(name):
+    """Whether the machine has generated the locale name (en_US.UTF-8)."""
+    listed = subprocess.run(["locale", "-a"], capture_output=True, text=True).stdout.split()
+    return name.replace("UTF-8", "utf8") in listed or name in listed
+
+
+class LanguageTest(EditorTest):
+    """The program in the system's language: the English catalogue's texts
+    under en_US.UTF-8, in the windows, the message boxes and the pages (the
+    program gives them their texts); the program's own texts under C.UTF-8.
+    The screenshots (--shots) show the pages' buttons and tooltips."""
+
+    PUSH_AT = (176, 249)
+    BOLD_AT = (22, 20)
+    CASES = (
+        ("en_US.UTF-8", "Error: No deploy address is set (system.deployUrl); nothing was pushed",
+         "Tarn Blog Editor - Edit"),
+        ("C.UTF-8", "Error: 推送地址未设置，无法推送", EDITOR_TITLE),
+    )
+
+    def test_the_windows_and_pages_speak_the_systems_language(self):
+        for lang, message, editor_title in self.CASES:
+            with self.subTest(lang=lang):
+                if not locale_generated(lang):
+                    self.skipTest("the locale %s is not generated on this machine "
+                                  "(scripts/setup.sh test generates it)" % lang)
+                s = Session(self)
+                s.env.update(LANG=lang, LC_ALL="", LC_MESSAGES="", LANGUAGE="")
+                self.addCleanup(s.stop)
+                main = s.start().wait_started()
+                tag = lang.split(".")[0]
+                s.shot("language_manager_" + tag)
+                s.click(main, *self.PUSH_AT)
+                s.wait_line(r"^message: %s$" % re.escape(message))
+                s.wait_window("Error")
+                s.shot("language_message_box_" + tag)
+                s.answer("Error", "Return")
+                s.wait_window("Error", visible=False)
+                editor = s.new_post(main, editor_title)
+                g = geometry(editor)
+                gui_harness.move_pointer(g["X"] + self.BOLD_AT[0], g["Y"] + self.BOLD_AT[1])
+                s.shot("language_editor_" + tag)
+                s.stop()
 
 
 class AutosaveTest(ListTest):

@@ -86,9 +86,17 @@ class Installed(unittest.TestCase):
             entry = f.read()
         self.assertIn("Icon=%s\n" % APP_ID, entry)
         self.assertIn("Exec=tarn gui\n", entry)
+        # English and Chinese names and summaries.
+        for key in ("Name", "GenericName", "Comment"):
+            self.assertRegex(entry, r"\n%s=[^\n]+\n" % key)
+            self.assertRegex(entry, r"\n%s\[zh_CN\]=[^\n]+\n" % key)
         metainfo = os.path.join(self.share, "metainfo", APP_ID + ".metainfo.xml")
         checked = run(["appstreamcli", "validate", "--no-net", metainfo])
         self.assertEqual(checked.returncode, 0, checked.stdout + checked.stderr)
+        with open(metainfo, encoding="utf-8") as f:
+            info = f.read()
+        for element in ("name", "summary", "p"):
+            self.assertIn("<%s xml:lang=\"zh-CN\">" % element, info)
         icons = os.path.join(self.share, "icons", "hicolor")
         self.assertTrue(os.path.isfile(os.path.join(icons, "scalable", "apps", APP_ID + ".svg")))
         for size in (48, 128, 256):
@@ -169,6 +177,21 @@ class Installed(unittest.TestCase):
                 self.assertIn(language, settings)
             else:
                 self.assertNotIn('"language"', settings)
+
+    def test_the_installed_catalogue_speaks_english(self):
+        listed = run(["locale", "-a"]).stdout.split()
+        if "en_US.utf8" not in listed:
+            self.skipTest("the locale en_US.UTF-8 is not generated on this machine "
+                          "(scripts/setup.sh test generates it)")
+        self.assertTrue(os.path.isfile(os.path.join(self.share, "locale", "en", "LC_MESSAGES",
+                                                    "tarn.mo")))
+        home, env = self.home("catalogue")
+        env = {k: v for k, v in env.items() if not k.startswith("LC_") and k != "LANGUAGE"}
+        blog = os.path.join(home, "blog")
+        self.tarn(env, "init", blog, check=0)
+        for lang, said in (("en_US.UTF-8", "Build complete"), ("C.UTF-8", "渲染完成")):
+            built = self.tarn(dict(env, LANG=lang), "-w", blog, "build", check=0)
+            self.assertEqual(built.stdout.splitlines()[-1], said)
 
     def test_init_refuses_a_blog_and_a_folder_it_cannot_write(self):
         home, env = self.home("refusals")

@@ -46,7 +46,7 @@ std::vector<std::string> MessageParts(JSCValue* value) {
 
 // A JavaScript string literal for text (JSON string syntax, which is valid
 // JavaScript for every code point once U+2028/U+2029 are escaped too).
-std::string ScriptLiteral(const std::string& text) {
+std::string QuotedForScript(const std::string& text) {
   std::string out = "\"";
   for (std::size_t i = 0; i < text.size(); ++i) {
     unsigned char c = static_cast<unsigned char>(text[i]);
@@ -219,12 +219,18 @@ void BrowserView::BindFunction(const std::string& name, ArgumentFunction functio
       "    post(parts);\n"
       "  };\n"
       "})();";
+  AddStartScript(source);
+}
+
+void BrowserView::AddStartScript(const std::string& source) {
   WebKitUserScript* script =
       webkit_user_script_new(source.c_str(), WEBKIT_USER_CONTENT_INJECT_TOP_FRAME,
                              WEBKIT_USER_SCRIPT_INJECT_AT_DOCUMENT_START, nullptr, nullptr);
   webkit_user_content_manager_add_script(content_, script);
   webkit_user_script_unref(script);
 }
+
+std::string BrowserView::ScriptLiteral(const std::string& text) { return QuotedForScript(text); }
 
 bool BrowserView::HasFunction(const std::string& name) {
   std::string result;

@@ -73,6 +73,13 @@ class BrowserView {
   using ArgumentFunction = std::function<void(const std::vector<std::string>& args)>;
   void BindFunction(const std::string& name, ArgumentFunction function);
 
+  // Runs source in the top frame of every page loaded afterwards, before
+  // the page's own scripts.
+  void AddStartScript(const std::string& source);
+
+  // A JavaScript string literal that stands for text.
+  static std::string ScriptLiteral(const std::string& text);
+
   // True when the page shown defines a global function of that name; false
   // also when the page cannot answer (it has gone, or the question failed).
   bool HasFunction(const std::string& name);

@@ -121,6 +121,9 @@ int RunDesktop(const WorkspaceLocator::Choice& blog) {
   // Windows carry the program's id as their class (X11) or app id
   // (Wayland), so that the desktop matches them to the installed entry.
   g_set_prgname(SingleInstance::kApplicationId);
+  // main() has taken the locale (Translation::Start) with numbers kept in
+  // the C form; GTK would take all of it again.
+  gtk_disable_setlocale();
   if (!gtk_init_check(nullptr, nullptr)) {
     const char* display = std::getenv("DISPLAY");
     std::fprintf(stderr,

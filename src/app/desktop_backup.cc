@@ -1,5 +1,7 @@
 #include "app/desktop_backup.h"
 
+#include <glib/gi18n.h>
+
 #include <cstdio>
 #include <memory>
 #include <utility>
@@ -65,7 +67,8 @@ void DesktopBackup::Report(const BackupOutcome& outcome, bool automatic) {
   std::fprintf(stderr, "tarn: %s\n", outcome.message.c_str());
   // An automatic backup has no message box of its own: the console says it.
   if (automatic && !console_->is_open()) console_->Open(owner_ ? owner_() : nullptr);
-  console_->Output((automatic ? "自动备份失败：" : "备份失败：") + outcome.message);
+  console_->Output(std::string(automatic ? _("自动备份失败：") : _("备份失败：")) +
+                   outcome.message);
 }
 
 }  // namespace tarn

@@ -1,5 +1,7 @@
 #include "app/editor_history.h"
 
+#include <glib/gi18n.h>
+
 #include <cstdio>
 #include <utility>
 
@@ -18,7 +20,7 @@ void EditorHistory::Show() {
   std::string post = state_->EditedPost();
   PostHistoryListing listing;
   if (post.empty()) {
-    listing.reason = "新文章还没有历史版本：先保存，再备份";
+    listing.reason = _("新文章还没有历史版本：先保存，再备份");
   } else {
     busy_ = true;
     listing = PostHistory(state_->workspace.root()).List(post);
@@ -50,7 +52,7 @@ void EditorHistory::Restore(const std::string& commit) {
     }
   }
   if (!chosen) {
-    fail_("无法载入历史版本\n\"" + commit + "\" is no listed version of " +
+    fail_(std::string(_("无法载入历史版本\n")) + "\"" + commit + "\" is no listed version of " +
           (post.empty() ? "this post" : post));
     return;
   }
@@ -64,7 +66,7 @@ void EditorHistory::Restore(const std::string& commit) {
   std::string ignored;
   if (!read || !view->CallFunction("restoreVersion", {text, PostHistory::DateText(version.time)},
                                    &ignored, &error)) {
-    fail_("无法载入历史版本\n" + error);
+    fail_(_("无法载入历史版本\n") + error);
     return;
   }
   std::printf("editor: restored %s of %s\n", version.commit.c_str(), post.c_str());

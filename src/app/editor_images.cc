@@ -6,10 +6,12 @@
 #include <utility>
 #include <vector>
 
+#include <glib/gi18n.h>
 #include <gtk/gtk.h>
 
 #include "app/browser_view.h"
 #include "data/text_file.h"
+#include "data/translation.h"
 #include "workspace/image_store.h"
 
 namespace tarn {
@@ -27,7 +29,7 @@ void EditorImages::Insert(const std::string& original_name, const std::string& b
   std::string name;
   std::string error;
   if (!ImageStore::Save(images_dir_, original_name, bytes, std::time(nullptr), &name, &error)) {
-    fail_("图片保存失败\n" + error);
+    fail_(_("图片保存失败\n") + error);
     return;
   }
   std::printf("editor: image saved %s/%s\n", images_dir_.c_str(), name.c_str());
@@ -37,7 +39,8 @@ void EditorImages::Insert(const std::string& original_name, const std::string& b
   BrowserView* view = view_();
   if (!view ||
       !view->CallFunction("insertText", {ImageStore::MarkdownLink(name, alt)}, &ignored, &error)) {
-    fail_("图片已保存为 " + images_dir_ + "/" + name + "，但无法插入链接\n" + error);
+    fail_(Translation::Format(_("图片已保存为 %s/%s，但无法插入链接\n%s"), images_dir_.c_str(),
+                              name.c_str(), error.c_str()));
   }
 }
 
@@ -52,7 +55,7 @@ void EditorImages::Paste() {
   if (gdk_pixbuf_save_to_buffer(image, &buffer, &size, "png", &error, nullptr)) {
     Insert("", std::string(buffer, size));
   } else {
-    fail_(std::string("图片保存失败\n") + error->message);
+    fail_(std::string(_("图片保存失败\n")) + error->message);
     g_error_free(error);
   }
   g_free(buffer);
@@ -71,9 +74,9 @@ void EditorImages::OnDragDataReceived(GtkWidget* widget, void* context, int, int
     std::string bytes;
     std::string error;
     if (!ReadTextFile(file, &bytes, &error)) {
-      self->fail_("图片保存失败\n" + error);
+      self->fail_(_("图片保存失败\n") + error);
     } else if (ImageStore::SniffExtension(bytes).empty()) {
-      self->fail_("图片保存失败\n" + file + ": not a PNG, JPEG, GIF, WebP or BMP image");
+      self->fail_(_("图片保存失败\n") + file + ": not a PNG, JPEG, GIF, WebP or BMP image");
     } else {
       self->Insert(std::filesystem::path(file).filename().string(), bytes);
     }

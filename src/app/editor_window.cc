@@ -1,5 +1,6 @@
 #include "app/editor_window.h"
 
+#include <glib/gi18n.h>
 #include <sys/stat.h>
 
 #include <cerrno>
@@ -15,9 +16,11 @@
 #include "app/app_state.h"
 #include "app/browser_view.h"
 #include "app/message_box.h"
+#include "app/page_texts.h"
 #include "app/post_save_dialog.h"
 #include "content/front_matter.h"
 #include "data/text_file.h"
+#include "data/translation.h"
 #include "workspace/autosave_store.h"
 
 namespace tarn {
@@ -154,12 +157,8 @@ void EditorWindow::CreateView() {
   // the window would already run, and the save would miss the last letters.
   view_->BindFunction(kSaveFunction, [this] { Save(); });
   BindPageFunctions();
-  WebKitUserScript* script =
-      webkit_user_script_new(kSaveKeyScript, WEBKIT_USER_CONTENT_INJECT_TOP_FRAME,
-                             WEBKIT_USER_SCRIPT_INJECT_AT_DOCUMENT_START, nullptr, nullptr);
-  webkit_user_content_manager_add_script(
-      webkit_web_view_get_user_content_manager(WEBKIT_WEB_VIEW(view_->widget())), script);
-  webkit_user_script_unref(script);
+  view_->AddStartScript(kSaveKeyScript);
+  view_->AddStartScript(PageTexts::Script());
 }
 
 bool EditorWindow::LoadPost(const std::string& path) {
@@ -186,7 +185,7 @@ bool EditorWindow::LoadPost(const std::string& path) {
     // Saving must not put an empty editor over the post it failed to open.
     state_->editingExisting = false;
     state_->postPath.clear();
-    ShowFailure("无法打开 " + path + "\n" + error);
+    ShowFailure(Translation::Format(_("无法打开 %s\n%s"), path.c_str(), error.c_str()));
     UpdateTitle("");
     return false;
   }
@@ -221,11 +220,14 @@ bool EditorWindow::HasUnsavedChanges() {
 bool EditorWindow::ConfirmDiscard() {
   if (!HasUnsavedChanges()) return true;
   std::string name = std::filesystem::path(state_->EditedPost()).filename().string();
-  std::string what = name.empty() ? "新文章" : "「" + name + "」";
+  std::string question =
+      name.empty() ? _("新文章有未保存的修改。\n【是】先保存【否】不保存【取消】继续编辑")
+                   : Translation::Format(
+                         _("「%s」有未保存的修改。\n【是】先保存【否】不保存【取消】继续编辑"),
+                         name.c_str());
   gtk_window_present(GTK_WINDOW(window_));
-  switch (MessageBox::Ask(GTK_WINDOW(window_),
-                          what + "有未保存的修改。\n【是】先保存【否】不保存【取消】继续编辑",
-                          kUnsavedCaption, true, MessageIcon::kExclamation)) {
+  switch (MessageBox::Ask(GTK_WINDOW(window_), question, _(kUnsavedCaption), true,
+                          MessageIcon::kExclamation)) {
     case MessageAnswer::kYes:
       return Save();
     case MessageAnswer::kNo:
@@ -259,11 +261,12 @@ void EditorWindow::OfferCopy(const std::string& key, const std::string& current)
     store.Remove(key);
     return;
   }
-  MessageAnswer answer =
-      MessageBox::Ask(GTK_WINDOW(window_),
-                      "发现上次没有保存的内容（自动保存的副本 " + store.PathFor(key) +
-                          "）。\n【是】恢复这些内容【否】丢弃副本",
-                      kRestoreCaption, false, MessageIcon::kQuestion);
+  MessageAnswer answer = MessageBox::Ask(
+      GTK_WINDOW(window_),
+      Translation::Format(
+          _("发现上次没有保存的内容（自动保存的副本 %s）。\n【是】恢复这些内容【否】丢弃副本"),
+          store.PathFor(key).c_str()),
+      _(kRestoreCaption), false, MessageIcon::kQuestion);
   if (!view_) return;
   if (answer != MessageAnswer::kYes) {
     store.Remove(key);
@@ -274,7 +277,8 @@ void EditorWindow::OfferCopy(const std::string& key, const std::string& current)
   if (view_->CallFunction("setValue", {copy}, &ignored, &error)) {
     autosaved_text_ = copy;
   } else {
-    ShowFailure("无法恢复 " + store.PathFor(key) + "\n" + error);
+    ShowFailure(
+        Translation::Format(_("无法恢复 %s\n%s"), store.PathFor(key).c_str(), error.c_str()));
   }
 }
 
@@ -301,11 +305,11 @@ void EditorWindow::AutosaveTick() {
 void EditorWindow::UpdateTitle(const std::string& path) {
   if (!window_) return;
   if (path.empty()) {
-    gtk_window_set_title(GTK_WINDOW(window_), kTitle);
+    gtk_window_set_title(GTK_WINDOW(window_), _(kTitle));
     return;
   }
   gchar* name = g_path_get_basename(path.c_str());
-  std::string title = std::string(name) + " - " + kTitle;
+  std::string title = std::string(name) + " - " + _(kTitle);
   g_free(name);
   gtk_window_set_title(GTK_WINDOW(window_), title.c_str());
 }
@@ -348,12 +352,12 @@ bool EditorWindow::Save(std::string* saved_path) {
   std::string key = AutosaveKey();
   std::string path;
   if (!have_text) {
-    ShowFailure(std::string(kSaveFailed) + "\n" + error);
+    ShowFailure(std::string(_(kSaveFailed)) + "\n" + error);
   } else if (state_->editingExisting) {
     // The folder matters only when the post lives in it; the write says so.
     path = state_->postPath;
   } else if (!have_folder) {
-    ShowFailure(std::string(kSaveFailed) + "\n" + folder_error);
+    ShowFailure(std::string(_(kSaveFailed)) + "\n" + folder_error);
   } else {
     path = PostSaveDialog::Ask(GTK_WINDOW(window_), posts, text);
     if (view_.get() != view) return false;
@@ -373,9 +377,9 @@ bool EditorWindow::Save(std::string* saved_path) {
       saved_text_ = text;
       autosaved_text_ = text;
       if (saved_path) *saved_path = path;
-      ShowInPage(kSaved, kPageSuccess);
+      ShowInPage(_(kSaved), kPageSuccess);
     } else {
-      ShowFailure(std::string(kSaveFailed) + "\n" + error);
+      ShowFailure(std::string(_(kSaveFailed)) + "\n" + error);
     }
   }
   if (view_.get() == view) saving_ = false;
@@ -420,7 +424,7 @@ void EditorWindow::PreviewPost() {
 }
 
 int EditorWindow::OnDeleteEvent(GtkWidget*, void*, EditorWindow* self) {
-  MessageAnswer answer = MessageBox::Ask(GTK_WINDOW(self->window_), kCloseText, kCloseCaption,
+  MessageAnswer answer = MessageBox::Ask(GTK_WINDOW(self->window_), _(kCloseText), _(kCloseCaption),
                                          false, MessageIcon::kExclamation);
   return answer == MessageAnswer::kYes ? FALSE : TRUE;  // FALSE lets the window go
 }

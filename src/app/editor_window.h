@@ -37,6 +37,8 @@
 // Thread safety: user-interface thread only.
 #pragma once
 
+#include <glib/gi18n.h>
+
 #include <functional>
 #include <memory>
 #include <string>
@@ -54,19 +56,20 @@ class BrowserView;
 
 class EditorWindow {
  public:
-  static constexpr char kTitle[] = "Tarn Blog Editor - 编辑";
+  static constexpr const char* kTitle = N_("Tarn Blog Editor - 编辑");
   static constexpr int kWidth = 670;
   static constexpr int kHeight = 700;
   static constexpr int kLeft = 50;
   static constexpr int kTop = 50;
   // The view leaves this many pixels of the window's height below it.
   static constexpr int kViewShortfall = 10;
-  static constexpr char kSaved[] = "保存成功";
-  static constexpr char kSaveFailed[] = "保存失败";
-  static constexpr char kCloseCaption[] = "是否关闭？";
-  static constexpr char kCloseText[] = "窗口即将关闭，是否已保存文件？\n【是】关闭\n【否】不关闭";
-  static constexpr char kUnsavedCaption[] = "未保存的修改";
-  static constexpr char kRestoreCaption[] = "恢复未保存的内容";
+  static constexpr const char* kSaved = N_("保存成功");
+  static constexpr const char* kSaveFailed = N_("保存失败");
+  static constexpr const char* kCloseCaption = N_("是否关闭？");
+  static constexpr const char* kCloseText =
+      N_("窗口即将关闭，是否已保存文件？\n【是】关闭\n【否】不关闭");
+  static constexpr const char* kUnsavedCaption = N_("未保存的修改");
+  static constexpr const char* kRestoreCaption = N_("恢复未保存的内容");
   // How often a changed text is copied to the autosave folder.
   static constexpr unsigned kAutosaveMs = 2000;
 

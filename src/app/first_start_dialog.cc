@@ -30,7 +30,7 @@ std::string FirstStartDialog::Run(const std::string& default_folder) {
         "A blog is a folder of its own: posts, settings, the theme and the pages of this "
         "program. You can also make one on the command line with: tarn init FOLDER, or "
         "bring back a blog backed up with tarn backup: tarn init FOLDER --from URL");
-    gtk_dialog_add_buttons(GTK_DIALOG(dialog), kQuit, kQuit, kRestore, kRestoreBackup,
+    gtk_dialog_add_buttons(GTK_DIALOG(dialog), kQuit, kQuit, _(kRestore), kRestoreBackup,
                            kChooseFolder, kChoose, kCreateHere, kCreate, nullptr);
     gtk_dialog_set_default_response(GTK_DIALOG(dialog), kCreate);
     std::printf("dialog: %s: no blog in %s\n", kTitle, default_folder.c_str());

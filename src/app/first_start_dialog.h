@@ -7,6 +7,8 @@
 // Thread safety: user-interface thread only.
 #pragma once
 
+#include <glib/gi18n.h>
+
 #include <string>
 
 typedef struct _GtkWindow GtkWindow;
@@ -18,7 +20,7 @@ class FirstStartDialog {
   static constexpr char kTitle[] = "Tarn Blog Editor";
   static constexpr char kCreateHere[] = "Create here";
   static constexpr char kChooseFolder[] = "Choose another folder…";
-  static constexpr char kRestore[] = "从备份恢复";
+  static constexpr const char* kRestore = N_("从备份恢复");
   static constexpr char kQuit[] = "Quit";
 
   // Asks until the user has a blog or quits. Returns the blog's folder, or

@@ -1,5 +1,6 @@
 #include "app/main_window.h"
 
+#include <glib/gi18n.h>
 #include <sys/stat.h>
 
 #include <cerrno>
@@ -16,12 +17,14 @@
 #include "app/desktop_backup.h"
 #include "app/editor_window.h"
 #include "app/first_start_dialog.h"
+#include "app/page_texts.h"
 #include "app/post_manager.h"
 #include "app/reader_preview.h"
 #include "app/site_commands.h"
 #include "app/tray_mode.h"
 #include "content/post_index.h"
 #include "data/text_file.h"
+#include "data/translation.h"
 #include "deploy/git_deployer.h"
 #include "net/update_check_task.h"
 #include "net/update_checker.h"
@@ -178,6 +181,7 @@ void MainWindow::StartUp() {
   ApplySettings();
   std::string template_path = state_->workspace.manager_page_template();
   bool have_template = IsFile(template_path);
+  web_main_->AddStartScript(PageTexts::Script());
   if (have_template) web_main_->LoadFile(template_path);
   BindPageFunctions();
   if (have_template) web_main_->WaitForLoad();
@@ -365,7 +369,7 @@ void MainWindow::Hide() {
 }
 
 int MainWindow::OnDeleteEvent(GtkWidget*, void*, MainWindow* self) {
-  switch (MessageBox::Ask(GTK_WINDOW(self->window_), kClosePrompt, "提示", true)) {
+  switch (MessageBox::Ask(GTK_WINDOW(self->window_), _(kClosePrompt), _("提示"), true)) {
     case MessageAnswer::kYes:
       // Unsaved text in the editor is not dropped without a word.
       if (self->editor_->is_open() && !self->editor_->ConfirmDiscard()) break;
@@ -389,7 +393,7 @@ void MainWindow::HideToTray() {
                "tarn: the main window is hidden and no tray icon can bring it back; run "
                "\"tarn show -w '%s'\" or start tarn again\n",
                state_->workspace.root().c_str());
-  MessageBox::ShowNotice(kHiddenNotice, kHiddenCaption);
+  MessageBox::ShowNotice(_(kHiddenNotice), kHiddenCaption);
 }
 
 void MainWindow::OnDestroy(GtkWidget*, MainWindow* self) { self->window_ = nullptr; }
@@ -447,11 +451,11 @@ void MainWindow::AskToUpdate(const UpdateNotice& notice) {
   for (std::size_t at = text.find("\r\n"); at != std::string::npos; at = text.find("\r\n", at)) {
     text.erase(at, 1);
   }
-  if (MessageBox::Ask(window(), text, kNoticeTitle, false) != MessageAnswer::kYes) return;
+  if (MessageBox::Ask(window(), text, _(kNoticeTitle), false) != MessageAnswer::kYes) return;
   GError* error = nullptr;
   if (!g_app_info_launch_default_for_uri(notice.download_page.c_str(), nullptr, &error)) {
-    Message("无法打开 " + notice.download_page + "\n" + error->message, "Error",
-            MessageIcon::kExclamation);
+    Message(Translation::Format(_("无法打开 %s\n%s"), notice.download_page.c_str(), error->message),
+            "Error", MessageIcon::kExclamation);
     g_error_free(error);
   }
 }

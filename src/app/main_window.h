@@ -23,6 +23,8 @@
 // Thread safety: user-interface thread only, except Report.
 #pragma once
 
+#include <glib/gi18n.h>
+
 #include <functional>
 #include <memory>
 #include <string>
@@ -58,13 +60,14 @@ class MainWindow {
   static constexpr char kTitle[] = "Corvel Blog Editor";
   static constexpr int kWidth = 780;
   static constexpr int kHeight = 510;
-  static constexpr char kClosePrompt[] = "是否关闭？\n【是】关闭窗口【否】置托盘【取消】取消操作";
+  static constexpr const char* kClosePrompt =
+      N_("是否关闭？\n【是】关闭窗口【否】置托盘【取消】取消操作");
   static constexpr unsigned kRefreshMs = 300000;
   // Said when the window goes to the tray and no tray shows an icon.
   static constexpr char kHiddenCaption[] = "Tarn Blog Editor";
-  static constexpr char kHiddenNotice[] =
-      "主窗口已隐藏，但桌面上没有托盘图标可以找回它。\n"
-      "运行 tarn show，或再次启动 Tarn Blog Editor，即可重新显示主窗口。";
+  static constexpr const char* kHiddenNotice =
+      N_("主窗口已隐藏，但桌面上没有托盘图标可以找回它。\n"
+         "运行 tarn show，或再次启动 Tarn Blog Editor，即可重新显示主窗口。");
   static constexpr char kOpenAnotherBlog[] = "Open another blog…";
 
   // None of the objects is owned; all must outlive the window. Destroying

@@ -2,6 +2,7 @@
 
 #include <cstdio>
 
+#include <glib/gi18n.h>
 #include <gtk/gtk.h>
 
 namespace tarn {
@@ -78,7 +79,7 @@ void MessageBox::ShowTimed(GtkWindow* parent, const std::string& text, const std
                            MessageIcon icon, int timeout_ms) {
   Echo(caption, text);
   GtkWidget* dialog = NewBox(parent, text, caption, icon);
-  gtk_dialog_add_button(GTK_DIALOG(dialog), "确定", GTK_RESPONSE_OK);
+  gtk_dialog_add_button(GTK_DIALOG(dialog), _("确定"), GTK_RESPONSE_OK);
   gtk_dialog_set_default_response(GTK_DIALOG(dialog), GTK_RESPONSE_OK);
   Countdown countdown{dialog};
   guint timer = g_timeout_add(static_cast<guint>(timeout_ms), CloseBox, &countdown);
@@ -93,7 +94,7 @@ void MessageBox::ShowNotice(const std::string& text, const std::string& caption,
   GtkWidget* dialog = NewBox(nullptr, text, caption, icon);
   gtk_window_set_modal(GTK_WINDOW(dialog), FALSE);
   gtk_window_set_focus_on_map(GTK_WINDOW(dialog), FALSE);
-  gtk_dialog_add_button(GTK_DIALOG(dialog), "确定", GTK_RESPONSE_OK);
+  gtk_dialog_add_button(GTK_DIALOG(dialog), _("确定"), GTK_RESPONSE_OK);
   g_signal_connect_swapped(dialog, "response", G_CALLBACK(gtk_widget_destroy), dialog);
   // The timer holds its own reference: the user may have closed the box.
   g_timeout_add_full(
@@ -110,9 +111,9 @@ MessageAnswer MessageBox::Ask(GtkWindow* parent, const std::string& text,
                               const std::string& caption, bool with_cancel, MessageIcon icon) {
   Echo(caption, text);
   GtkWidget* dialog = NewBox(parent, text, caption, icon);
-  gtk_dialog_add_button(GTK_DIALOG(dialog), "是(_Y)", GTK_RESPONSE_YES);
-  gtk_dialog_add_button(GTK_DIALOG(dialog), "否(_N)", GTK_RESPONSE_NO);
-  if (with_cancel) gtk_dialog_add_button(GTK_DIALOG(dialog), "取消", GTK_RESPONSE_CANCEL);
+  gtk_dialog_add_button(GTK_DIALOG(dialog), _("是(_Y)"), GTK_RESPONSE_YES);
+  gtk_dialog_add_button(GTK_DIALOG(dialog), _("否(_N)"), GTK_RESPONSE_NO);
+  if (with_cancel) gtk_dialog_add_button(GTK_DIALOG(dialog), _("取消"), GTK_RESPONSE_CANCEL);
   gtk_dialog_set_default_response(GTK_DIALOG(dialog), GTK_RESPONSE_YES);
   int response = gtk_dialog_run(GTK_DIALOG(dialog));
   gtk_widget_destroy(dialog);

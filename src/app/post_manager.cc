@@ -1,6 +1,7 @@
 #include "app/post_manager.h"
 
 #include <fcntl.h>
+#include <glib/gi18n.h>
 #include <stdio.h>
 
 #include <cerrno>
@@ -16,6 +17,7 @@
 #include "app/message_box.h"
 #include "content/post_catalog.h"
 #include "content/post_index.h"
+#include "data/translation.h"
 #include "workspace/contained_path.h"
 
 namespace tarn {
@@ -23,14 +25,14 @@ namespace {
 
 // Asks for a new file name in a small dialog; "" when cancelled.
 std::string AskName(GtkWindow* parent, const std::string& current) {
-  GtkWidget* dialog =
-      gtk_dialog_new_with_buttons(PostManager::kRenameTitle, parent, GTK_DIALOG_MODAL, "取消(_C)",
-                                  GTK_RESPONSE_CANCEL, "重命名(_R)", GTK_RESPONSE_ACCEPT, nullptr);
+  GtkWidget* dialog = gtk_dialog_new_with_buttons(
+      _(PostManager::kRenameTitle), parent, GTK_DIALOG_MODAL, _("取消(_C)"), GTK_RESPONSE_CANCEL,
+      _("重命名(_R)"), GTK_RESPONSE_ACCEPT, nullptr);
   gtk_dialog_set_default_response(GTK_DIALOG(dialog), GTK_RESPONSE_ACCEPT);
   GtkWidget* box = gtk_dialog_get_content_area(GTK_DIALOG(dialog));
   gtk_container_set_border_width(GTK_CONTAINER(box), 12);
   gtk_box_set_spacing(GTK_BOX(box), 8);
-  std::string prompt = "「" + current + "」的新文件名：";
+  std::string prompt = Translation::Format(_("「%s」的新文件名："), current.c_str());
   gtk_box_pack_start(GTK_BOX(box), gtk_label_new(prompt.c_str()), FALSE, FALSE, 0);
   GtkWidget* entry = gtk_entry_new();
   gtk_entry_set_text(GTK_ENTRY(entry), current.c_str());
@@ -38,7 +40,7 @@ std::string AskName(GtkWindow* parent, const std::string& current) {
   gtk_entry_set_width_chars(GTK_ENTRY(entry), 40);
   gtk_box_pack_start(GTK_BOX(box), entry, FALSE, FALSE, 0);
   gtk_widget_show_all(dialog);
-  std::printf("message: %s: %s\n", PostManager::kRenameTitle, prompt.c_str());
+  std::printf("message: %s: %s\n", _(PostManager::kRenameTitle), prompt.c_str());
   std::fflush(stdout);
   std::string name;
   if (gtk_dialog_run(GTK_DIALOG(dialog)) == GTK_RESPONSE_ACCEPT) {
@@ -81,7 +83,7 @@ std::string PostManager::PostPath(const std::string& name) {
     error = path + ": no such post";
   }
   if (!error.empty()) {
-    Fail("无法打开文章\n" + error);
+    Fail(_("无法打开文章\n") + error);
     return "";
   }
   return path;
@@ -90,8 +92,8 @@ std::string PostManager::PostPath(const std::string& name) {
 bool PostManager::Delete(const std::string& name) {
   std::string path = PostPath(name);
   if (path.empty()) return false;
-  if (MessageBox::Ask(parent_(), "把「" + name + "」移到回收站？", kDeleteCaption, false,
-                      MessageIcon::kExclamation) != MessageAnswer::kYes) {
+  if (MessageBox::Ask(parent_(), Translation::Format(_("把「%s」移到回收站？"), name.c_str()),
+                      _(kDeleteCaption), false, MessageIcon::kExclamation) != MessageAnswer::kYes) {
     return false;
   }
   GFile* file = g_file_new_for_path(path.c_str());
@@ -100,8 +102,8 @@ bool PostManager::Delete(const std::string& name) {
   g_object_unref(file);
   if (!trashed) {
     bool no_trash = g_error_matches(error, G_IO_ERROR, G_IO_ERROR_NOT_SUPPORTED);
-    Fail(std::string(no_trash ? "这里没有可用的回收站，文章没有删除\n" : "删除失败\n") + path +
-         ": " + error->message);
+    Fail(std::string(no_trash ? _("这里没有可用的回收站，文章没有删除\n") : _("删除失败\n")) +
+         path + ": " + error->message);
     g_error_free(error);
     return false;
   }
@@ -119,12 +121,12 @@ bool PostManager::Rename(const std::string& name, std::string* new_path) {
   std::string target;
   std::string error;
   if (!ContainedPath::Resolve(state_->workspace.posts_dir(), new_name, &target, &error)) {
-    Fail("重命名失败\n" + error);
+    Fail(_("重命名失败\n") + error);
     return false;
   }
   // Never over another post: the rename fails when the name is taken.
   if (renameat2(AT_FDCWD, path.c_str(), AT_FDCWD, target.c_str(), RENAME_NOREPLACE) != 0) {
-    Fail("重命名失败\n" + path + " -> " + target + ": " +
+    Fail(_("重命名失败\n") + path + " -> " + target + ": " +
          (errno == EEXIST ? std::string("a file of that name exists") : std::strerror(errno)));
     return false;
   }

@@ -11,6 +11,8 @@
 // Thread safety: user-interface thread only.
 #pragma once
 
+#include <glib/gi18n.h>
+
 #include <functional>
 #include <string>
 
@@ -23,8 +25,8 @@ class BrowserView;
 
 class PostManager {
  public:
-  static constexpr char kDeleteCaption[] = "删除文章";
-  static constexpr char kRenameTitle[] = "重命名文章";
+  static constexpr const char* kDeleteCaption = N_("删除文章");
+  static constexpr const char* kRenameTitle = N_("重命名文章");
 
   // None of the objects is owned; all must outlive the manager. parent
   // gives the window that owns the questions and messages.

@@ -1,10 +1,12 @@
 #include "app/post_save_dialog.h"
 
+#include <glib/gi18n.h>
 #include <gtk/gtk.h>
 
 #include "app/message_box.h"
 #include "content/front_matter.h"
 #include "content/post_index.h"
+#include "data/translation.h"
 #include "workspace/contained_path.h"
 
 namespace tarn {
@@ -12,11 +14,11 @@ namespace tarn {
 std::string PostSaveDialog::Ask(GtkWindow* parent, const std::string& folder,
                                 const std::string& text) {
   GtkWidget* dialog =
-      gtk_file_chooser_dialog_new(kTitle, parent, GTK_FILE_CHOOSER_ACTION_SAVE, "取消(_C)",
-                                  GTK_RESPONSE_CANCEL, "保存(_S)", GTK_RESPONSE_ACCEPT, nullptr);
+      gtk_file_chooser_dialog_new(_(kTitle), parent, GTK_FILE_CHOOSER_ACTION_SAVE, _("取消(_C)"),
+                                  GTK_RESPONSE_CANCEL, _("保存(_S)"), GTK_RESPONSE_ACCEPT, nullptr);
   GtkFileChooser* chooser = GTK_FILE_CHOOSER(dialog);
   GtkFileFilter* filter = gtk_file_filter_new();
-  gtk_file_filter_set_name(filter, kFilter);
+  gtk_file_filter_set_name(filter, _(kFilter));
   gtk_file_filter_add_pattern(filter, "*.md");
   gtk_file_chooser_add_filter(chooser, filter);
   gtk_file_chooser_set_current_folder(chooser, folder.c_str());
@@ -36,8 +38,9 @@ std::string PostSaveDialog::Ask(GtkWindow* parent, const std::string& folder,
       path += ".md";
       // The dialog asked about the name as typed; ask about the real one.
       if (g_file_test(path.c_str(), G_FILE_TEST_EXISTS) &&
-          MessageBox::Ask(GTK_WINDOW(dialog), path + " 已存在，是否替换？", kTitle, false,
-                          MessageIcon::kExclamation) != MessageAnswer::kYes) {
+          MessageBox::Ask(GTK_WINDOW(dialog),
+                          Translation::Format(_("%s 已存在，是否替换？"), path.c_str()), _(kTitle),
+                          false, MessageIcon::kExclamation) != MessageAnswer::kYes) {
         path.clear();
       }
     }

@@ -6,6 +6,8 @@
 // Thread safety: user-interface thread only.
 #pragma once
 
+#include <glib/gi18n.h>
+
 #include <string>
 
 typedef struct _GtkWindow GtkWindow;
@@ -14,8 +16,8 @@ namespace tarn {
 
 class PostSaveDialog {
  public:
-  static constexpr char kTitle[] = "选择文件保存位置";
-  static constexpr char kFilter[] = "Markdown文件(*.md)";
+  static constexpr const char* kTitle = N_("选择文件保存位置");
+  static constexpr const char* kFilter = N_("Markdown文件(*.md)");
 
   // Runs the dialog over parent (may be null), starting in folder and
   // offering SuggestedName(text) when it is not empty. Returns the chosen

@@ -5,11 +5,13 @@
 #include <utility>
 
 #include <gio/gio.h>
+#include <glib/gi18n.h>
 
 #include "app/message_box.h"
 #include "app/reason_log.h"
 #include "app/site_build.h"
 #include "content/post_index.h"
+#include "data/translation.h"
 
 namespace tarn {
 
@@ -29,13 +31,13 @@ void ReaderPreview::Show(const std::string& path) {
     return;
   }
   if (std::filesystem::path(path).parent_path() != std::filesystem::path(workspace_.posts_dir())) {
-    Fail("只有 _posts/ 里的文章会被渲染：\n" + path);
+    Fail(_("只有 _posts/ 里的文章会被渲染：\n") + path);
     return;
   }
   reasons_->Take();
   if (!build_->OnThisThread()) {
     std::string reasons = reasons_->Take();
-    Fail(reasons.empty() ? "渲染出错" : "渲染出错\n\n" + reasons);
+    Fail(reasons.empty() ? _("渲染出错") : _("渲染出错\n\n") + reasons);
     return;
   }
   refresh_();
@@ -43,9 +45,9 @@ void ReaderPreview::Show(const std::string& path) {
   // with it already.
   PostFile post;
   if (!PostIndex::ReadPost(path, &post, [](const std::string&) {})) {
-    Fail("渲染后没有找到文章页面：\n" + path);
+    Fail(_("渲染后没有找到文章页面：\n") + path);
   } else if (post.draft) {
-    Fail("草稿不会被渲染：\n" + path);
+    Fail(_("草稿不会被渲染：\n") + path);
   } else {
     OpenPage(workspace_.PublicPath(post.ArticleFile()));
   }
@@ -53,13 +55,13 @@ void ReaderPreview::Show(const std::string& path) {
 
 void ReaderPreview::OpenPage(const std::string& page) {
   if (!g_file_test(page.c_str(), G_FILE_TEST_IS_REGULAR)) {
-    Fail("渲染后没有找到文章页面：\n" + page);
+    Fail(_("渲染后没有找到文章页面：\n") + page);
     return;
   }
   gchar* uri = g_filename_to_uri(page.c_str(), nullptr, nullptr);
   GError* error = nullptr;
   if (!uri || !g_app_info_launch_default_for_uri(uri, nullptr, &error)) {
-    Fail("无法打开 " + page + "\n" + (error ? error->message : ""));
+    Fail(Translation::Format(_("无法打开 %s\n%s"), page.c_str(), error ? error->message : ""));
   } else {
     std::printf("editor: opened %s\n", uri);
     std::fflush(stdout);

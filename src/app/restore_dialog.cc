@@ -65,7 +65,7 @@ class ProgressWindow {
   ProgressWindow(GtkWindow* parent, const std::string& doing, std::atomic<bool>* cancel)
       : cancel_(cancel) {
     window_ = gtk_window_new(GTK_WINDOW_TOPLEVEL);
-    gtk_window_set_title(GTK_WINDOW(window_), RestoreDialog::kTitle);
+    gtk_window_set_title(GTK_WINDOW(window_), _(RestoreDialog::kTitle));
     gtk_window_set_default_size(GTK_WINDOW(window_), 560, 300);
     gtk_window_set_modal(GTK_WINDOW(window_), TRUE);
     if (parent) gtk_window_set_transient_for(GTK_WINDOW(window_), parent);
@@ -172,7 +172,7 @@ std::string RestoreDialog::Run(GtkWindow* parent, const std::string& default_fol
 
 bool RestoreDialog::Ask(GtkWindow* parent, std::string* url, std::string* folder) {
   GtkWidget* dialog =
-      gtk_dialog_new_with_buttons(kTitle, parent, GTK_DIALOG_MODAL, kCancel, GTK_RESPONSE_CANCEL,
+      gtk_dialog_new_with_buttons(_(kTitle), parent, GTK_DIALOG_MODAL, kCancel, GTK_RESPONSE_CANCEL,
                                   kRestore, GTK_RESPONSE_ACCEPT, nullptr);
   gtk_dialog_set_default_response(GTK_DIALOG(dialog), GTK_RESPONSE_ACCEPT);
   GtkWidget* grid = gtk_grid_new();

@@ -15,6 +15,8 @@
 // Thread safety: user-interface thread only.
 #pragma once
 
+#include <glib/gi18n.h>
+
 #include <string>
 
 typedef struct _GtkWindow GtkWindow;
@@ -23,7 +25,7 @@ namespace tarn {
 
 class RestoreDialog {
  public:
-  static constexpr char kTitle[] = "从备份恢复";
+  static constexpr const char* kTitle = N_("从备份恢复");
   static constexpr char kRestore[] = "Restore";
   static constexpr char kCancel[] = "Cancel";
 

@@ -3,11 +3,13 @@
 #include <utility>
 
 #include <gio/gio.h>
+#include <glib/gi18n.h>
 
 #include "app/browser_view.h"
 #include "app/desktop_backup.h"
 #include "app/reason_log.h"
 #include "app/site_build.h"
+#include "data/translation.h"
 #include "deploy/publisher.h"
 #include "render/site_builder.h"
 
@@ -49,9 +51,9 @@ void SiteCommands::Rendering() {
   // index now rather than at the next timed refresh.
   if (built || parts_.build->refresh_due()) refresh_();
   if (built) {
-    Message("渲染完成", "Succeed");
+    Message(_("渲染完成"), "Succeed");
   } else {
-    Message(reasons.empty() ? "渲染出错" : "渲染出错\n\n" + reasons, "Error");
+    Message(reasons.empty() ? _("渲染出错") : _("渲染出错\n\n") + reasons, "Error");
   }
 }
 
@@ -73,7 +75,7 @@ void SiteCommands::RenderingAndPush() {
           outcome.build_failed ? MessageIcon::kExclamation : MessageIcon::kNone);
   if (!outcome.ok || !parts_.backup->automatic()) return;
   BackupOutcome backup = parts_.backup->BackUp(parts_.site->config().Setting("system.sourceUrl"));
-  if (!backup.ok) Message("自动备份失败：" + backup.message, "Error", MessageIcon::kExclamation);
+  if (!backup.ok) Message(_("自动备份失败：") + backup.message, "Error", MessageIcon::kExclamation);
 }
 
 void SiteCommands::Push() {
@@ -87,12 +89,12 @@ void SiteCommands::Push() {
 }
 
 bool SiteCommands::AskToReplaceSite(Publisher* publisher) {
-  static const char kQuestion[] =
-      "远程仓库的 master 上已经发布过一个站点，而本地 public/ 的历史里没有它"
-      "（重装系统或换了电脑之后常会这样）。\n\n"
-      "是否用现在的站点替换它？旧站点会留在 git 历史中，不会强制推送。\n"
-      "选「否」则什么都不推送；也可以先用 tarn init DIR --from URL 从备份恢复博客。";
-  if (MessageBox::Ask(parent_(), kQuestion, kReplaceSiteCaption, false) != MessageAnswer::kYes) {
+  const char* question =
+      _("远程仓库的 master 上已经发布过一个站点，而本地 public/ 的历史里没有它"
+        "（重装系统或换了电脑之后常会这样）。\n\n"
+        "是否用现在的站点替换它？旧站点会留在 git 历史中，不会强制推送。\n"
+        "选「否」则什么都不推送；也可以先用 tarn init DIR --from URL 从备份恢复博客。");
+  if (MessageBox::Ask(parent_(), question, _(kReplaceSiteCaption), false) != MessageAnswer::kYes) {
     return false;
   }
   publisher->set_replace(true);
@@ -113,7 +115,8 @@ void SiteCommands::ShowList() {
   if (!uri || !g_app_info_launch_default_for_uri(uri, nullptr, &error)) {
     std::string reason = error ? error->message : "not a valid path";
     if (error) g_error_free(error);
-    Message("无法打开文件夹 " + folder + "\n" + reason, "Error", MessageIcon::kExclamation);
+    Message(Translation::Format(_("无法打开文件夹 %s\n%s"), folder.c_str(), reason.c_str()),
+            "Error", MessageIcon::kExclamation);
   }
   g_free(uri);
 }

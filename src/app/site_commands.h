@@ -12,6 +12,8 @@
 // Thread safety: user-interface thread only.
 #pragma once
 
+#include <glib/gi18n.h>
+
 #include <functional>
 #include <string>
 
@@ -33,7 +35,7 @@ class SiteBuilder;
 class SiteCommands {
  public:
   // The caption of the question whether to replace the remote's site.
-  static constexpr const char* kReplaceSiteCaption = "替换已发布的站点";
+  static constexpr const char* kReplaceSiteCaption = N_("替换已发布的站点");
 
   // The objects the commands use; none is owned, all must outlive this
   // object.

@@ -112,7 +112,7 @@ bool TrayIcon::AddIcon(GtkWindow* owner, const std::string& tip, std::string* er
   // target of the secondary activation (a middle click on most panels).
   menu_ = gtk_menu_new();
   g_object_ref_sink(menu_);
-  GtkWidget* show = gtk_menu_item_new_with_label(kShowItem);
+  GtkWidget* show = gtk_menu_item_new_with_label(_(kShowItem));
   g_signal_connect(show, "activate", G_CALLBACK(OnShowItem), this);
   gtk_menu_shell_append(GTK_MENU_SHELL(menu_), show);
   gtk_widget_show_all(menu_);

@@ -16,6 +16,8 @@
 // Thread safety: user-interface thread only, after gtk_init.
 #pragma once
 
+#include <glib/gi18n.h>
+
 #include <functional>
 #include <string>
 
@@ -35,7 +37,7 @@ class TrayIcon {
  public:
   static constexpr int kBalloonTimeoutMs = 3000;
   // The menu item that brings the main window back.
-  static constexpr char kShowItem[] = "显示主窗口";
+  static constexpr const char* kShowItem = N_("显示主窗口");
 
   TrayIcon() = default;
   ~TrayIcon();

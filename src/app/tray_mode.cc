@@ -37,7 +37,7 @@ bool TrayMode::IsWaylandSession() {
 void TrayMode::Start(MainWindow* window, AppState* state) {
   std::string reason;
   if (!icon_.AddIcon(window->window(), kTip, &reason)) Say(reason);
-  if (!icon_.ShowBalloon(kBalloonText, kBalloonTitle, &reason)) Say(reason);
+  if (!icon_.ShowBalloon(_(kBalloonText), _(kBalloonTitle), &reason)) Say(reason);
   icon_.SetEventHandler([window](TrayEvent event) {
     if (event == TrayEvent::kActivate) window->Show();
   });

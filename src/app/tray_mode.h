@@ -16,6 +16,8 @@
 // Thread safety: user-interface thread only.
 #pragma once
 
+#include <glib/gi18n.h>
+
 #include <string>
 
 #include "app/global_shortcut.h"
@@ -30,8 +32,8 @@ class MainWindow;
 class TrayMode {
  public:
   static constexpr char kTip[] = "TarnBE";
-  static constexpr char kBalloonTitle[] = "提示";
-  static constexpr char kBalloonText[] = "Alt+B可以快速呼出编写界面哦";
+  static constexpr const char* kBalloonTitle = N_("提示");
+  static constexpr const char* kBalloonText = N_("Alt+B可以快速呼出编写界面哦");
   static constexpr char kShowKey[] = "<Alt>b";
   // The same key in the portal's syntax, and its name there.
   static constexpr char kPortalTrigger[] = "ALT+b";

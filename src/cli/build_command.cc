@@ -3,7 +3,10 @@
 // template/index copy.html, run on headless script hosts (see
 // render/parallel_build.h).
 
+#include <glib/gi18n.h>
+
 #include <cstdio>
+
 #include <string>
 
 #include "cli/command.h"
@@ -38,7 +41,7 @@ int RunBuild(const CommandContext& context) {
   builder.LoadConfig();
   int jobs = static_cast<int>(context.args.Number("jobs", 0));  // 0: one per processor
   bool built = ParallelBuild::Run(&builder, {jobs, !context.args.Has("no-cache")}, sink);
-  std::fputs(built ? "渲染完成\n" : "渲染出错\n", stdout);
+  std::fputs(built ? _("渲染完成\n") : _("渲染出错\n"), stdout);
   std::fflush(stdout);
   return built ? 0 : 1;
 }

@@ -8,6 +8,7 @@
 
 #include "cli/command.h"
 #include "cli/option_parser.h"
+#include "data/translation.h"
 
 namespace {
 
@@ -91,6 +92,7 @@ int Run(const tarn::Command& command, const std::vector<std::string>& args,
 }  // namespace
 
 int main(int argc, char** argv) {
+  tarn::Translation::Start(tarn::WorkspaceLocator::ExecutableFolder());
   tarn::ParsedArgs common;
   std::string error;
   if (!CommonOptions().Parse({argv + 1, argv + argc}, &common, &error)) {

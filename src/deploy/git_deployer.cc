@@ -123,7 +123,7 @@ bool GitDeployer::Push() {
   CommandResult first = RunInWorkDir(push);
   if (!first.started) return false;
   if (!first.succeeded() && IsRejectedAsBehind(first.output)) {
-    Notify(kConflictNotice);
+    Notify(_(kConflictNotice));
     Pull();  // when it fails the second push fails too and says why
   }
   return RunInWorkDir(push).succeeded();

@@ -21,6 +21,8 @@
 // in the middle of one; it finishes before the first goes on.
 #pragma once
 
+#include <glib/gi18n.h>
+
 #include <ctime>
 #include <functional>
 #include <string>
@@ -58,7 +60,7 @@ class GitDeployer {
 
   static constexpr const char* kRepositoryReadyNotice = ".git is all ready";
   static constexpr const char* kRemoteReadyNotice = "remote is ready";
-  static constexpr const char* kConflictNotice = "提交冲突，试图执行\"git pull\"用以解决";
+  static constexpr const char* kConflictNotice = N_("提交冲突，试图执行\"git pull\"用以解决");
   // Where CheckRemoteSite keeps origin's master.
   static constexpr const char* kRemoteBranch = "refs/remotes/origin/master";
 

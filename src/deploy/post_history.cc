@@ -163,7 +163,7 @@ std::string PostHistory::RelativePostPath(const std::string& post_path, std::str
   std::string ignored;
   if (error || folder != posts || !PostIndex::IsPostName(name) ||
       !ContainedPath::Resolve(posts.string(), name, &resolved, &ignored)) {
-    *reason = kNotAPost;
+    *reason = _(kNotAPost);
     return "";
   }
   return Workspace::Path(Workspace::kPostsDir, name);
@@ -176,7 +176,7 @@ PostHistoryListing PostHistory::List(const std::string& post_path) const {
   std::string git_dir = workspace_ + "/.git";
   ProgramOptions options = GitDeployer::GitOptions(workspace_);
   if (!g_file_test(git_dir.c_str(), G_FILE_TEST_EXISTS)) {
-    listing.reason = kNoRepository;
+    listing.reason = _(kNoRepository);
     return listing;
   }
   // Exit status 1: a repository without a commit; anything else but 0 is
@@ -185,8 +185,8 @@ PostHistoryListing PostHistory::List(const std::string& post_path) const {
       CommandRunner::RunProgram({"git", "rev-parse", "-q", "--verify", "HEAD^{commit}"}, options);
   if (!head.succeeded()) {
     listing.reason = head.started && head.exit_status == 1
-                         ? kNoRepository
-                         : "无法读取历史版本：" + Trimmed(head.output + head.error);
+                         ? _(kNoRepository)
+                         : _("无法读取历史版本：") + Trimmed(head.output + head.error);
     return listing;
   }
   CommandResult log = CommandRunner::RunProgram(
@@ -195,11 +195,11 @@ PostHistoryListing PostHistory::List(const std::string& post_path) const {
        std::to_string(kMaxVersions), "--", path},
       options);
   if (!log.succeeded()) {
-    listing.reason = "无法读取历史版本：git log 失败\n" + Trimmed(log.output + log.error);
+    listing.reason = _("无法读取历史版本：git log 失败\n") + Trimmed(log.output + log.error);
     return listing;
   }
   listing.versions = ParseLog(log.output, path);
-  if (listing.versions.empty()) listing.reason = kNeverBackedUp;
+  if (listing.versions.empty()) listing.reason = _(kNeverBackedUp);
   return listing;
 }
 

@@ -19,6 +19,8 @@
 // calling thread (see CommandRunner about the main context it keeps running).
 #pragma once
 
+#include <glib/gi18n.h>
+
 #include <cstdint>
 #include <string>
 #include <string_view>
@@ -46,11 +48,11 @@ class PostHistory {
   // A listing holds at most this many versions, the newest.
   static constexpr int kMaxVersions = 100;
   // The reasons a listing may give; the first two ask for a backup.
-  static constexpr char kNoRepository[] =
-      "还没有历史版本：工作区还没有备份过（先运行「备份」或 tarn backup）";
-  static constexpr char kNeverBackedUp[] =
-      "还没有历史版本：这篇文章还没有备份过（先运行「备份」或 tarn backup）";
-  static constexpr char kNotAPost[] = "只有工作区 _posts 文件夹里的文章才有历史版本";
+  static constexpr const char* kNoRepository =
+      N_("还没有历史版本：工作区还没有备份过（先运行「备份」或 tarn backup）");
+  static constexpr const char* kNeverBackedUp =
+      N_("还没有历史版本：这篇文章还没有备份过（先运行「备份」或 tarn backup）");
+  static constexpr const char* kNotAPost = N_("只有工作区 _posts 文件夹里的文章才有历史版本");
 
   explicit PostHistory(std::string workspace);
 

@@ -1,10 +1,12 @@
 #include "deploy/publisher.h"
 
 #include <glib.h>
+#include <glib/gi18n.h>
 
 #include <filesystem>
 
 #include "data/text_file.h"
+#include "data/translation.h"
 #include "deploy/git_deployer.h"
 #include "render/public_record.h"
 #include "render/site_builder.h"
@@ -56,11 +58,12 @@ Publisher::Publisher(SiteBuilder* site, GitDeployer* git, DiagnosticSink sink)
 const char* Publisher::ReadmeText() { return kReadme; }
 
 std::string Publisher::ForeignSiteText() {
-  return "推送已停止：远程仓库的 master 上已经发布过一个站点（根目录有 index.html），"
-         "而 public/ 的历史里没有它，推送会用现在的站点盖过它。\n"
-         "要找回原来的博客，请用 tarn init DIR --from URL 从备份恢复；"
-         "要有意用现在的站点替换它（旧站点留在 git 历史中），"
-         "请用 tarn push --replace 或 tarn publish --replace。";
+  return _(
+      "推送已停止：远程仓库的 master 上已经发布过一个站点（根目录有 index.html），"
+      "而 public/ 的历史里没有它，推送会用现在的站点盖过它。\n"
+      "要找回原来的博客，请用 tarn init DIR --from URL 从备份恢复；"
+      "要有意用现在的站点替换它（旧站点留在 git 历史中），"
+      "请用 tarn push --replace 或 tarn publish --replace。");
 }
 
 Publisher::PushResult Publisher::CommitAndPush() {
@@ -87,19 +90,22 @@ Publisher::PushResult Publisher::CommitAndPush() {
 DeployOutcome Publisher::Describe(PushResult result, bool rendered) {
   switch (result) {
     case PushResult::kPushed:
-      return {true, rendered ? "渲染完成并已经自动推送" : "推送成功", kSucceed};
+      return {true, rendered ? _("渲染完成并已经自动推送") : _("推送成功"), kSucceed};
     case PushResult::kNoUrl:
-      if (rendered) return {true, "渲染完成", kSucceed};
-      return {false, "推送地址未设置，无法推送", kError};
+      if (rendered) return {true, _("渲染完成"), kSucceed};
+      return {false, _("推送地址未设置，无法推送"), kError};
     case PushResult::kForeignSite: {
-      DeployOutcome outcome{false, (rendered ? "渲染完成，但" : "") + ForeignSiteText(), kError};
+      std::string text = ForeignSiteText();
+      if (rendered) text = Translation::Format(_("渲染完成，但%s"), text.c_str());
+      DeployOutcome outcome{false, text, kError};
       outcome.foreign_site = true;
       return outcome;
     }
     case PushResult::kFailed:
       break;
   }
-  return {false, rendered ? "渲染完成，但推送失败，请查看控制台输出" : "推送失败，请查看控制台输出",
+  return {false,
+          rendered ? _("渲染完成，但推送失败，请查看控制台输出") : _("推送失败，请查看控制台输出"),
           kError};
 }
 
@@ -112,9 +118,9 @@ DeployOutcome Publisher::Push() {
 bool Publisher::RefuseDrafts(DeployOutcome* outcome) const {
   if (!PublicRecord::Load(site_->config().workspace()).drafts) return false;
   *outcome = {false,
-              "推送已停止：public/ 是连同草稿一起渲染的（tarn build --drafts），"
-              "推送会把草稿发布出去，并永远留在 git 历史中。\n"
-              "请先不带 --drafts 重新渲染（tarn build）再推送，或者直接用 tarn publish。",
+              _("推送已停止：public/ 是连同草稿一起渲染的（tarn build --drafts），"
+                "推送会把草稿发布出去，并永远留在 git 历史中。\n"
+                "请先不带 --drafts 重新渲染（tarn build）再推送，或者直接用 tarn publish。"),
               kError};
   return true;
 }
@@ -122,11 +128,12 @@ bool Publisher::RefuseDrafts(DeployOutcome* outcome) const {
 bool Publisher::RefuseLinkedSite(DeployOutcome* outcome) const {
   const std::string public_dir = site_->config().workspace().public_dir();
   if (!g_file_test(public_dir.c_str(), G_FILE_TEST_IS_SYMLINK)) return false;
-  *outcome = {false,
-              "推送已停止：" + public_dir +
-                  " 是一个符号链接，tarn 不会通过它写入、提交或推送。\n"
-                  "请把它换成一个文件夹，再渲染并推送。",
-              kError};
+  *outcome = {
+      false,
+      Translation::Format(_("推送已停止：%s 是一个符号链接，tarn 不会通过它写入、提交或推送。\n"
+                            "请把它换成一个文件夹，再渲染并推送。"),
+                          public_dir.c_str()),
+      kError};
   return true;
 }
 
@@ -142,7 +149,7 @@ DeployOutcome Publisher::RenderingAndPush() {
   if (!WriteTextFile(public_dir + "/README.md", kReadme, &error) && sink_) sink_(error);
 
   bool built = build_ ? build_() : site_->Build();
-  if (!built) return {false, "渲染出错，请确认文件是否完整", kError, true};
+  if (!built) return {false, _("渲染出错，请确认文件是否完整"), kError, true};
   return PushRendered();
 }
 

@@ -1,10 +1,13 @@
 #include "net/update_checker.h"
 
+#include <glib/gi18n.h>
+
 #include <cmath>
 #include <cstdlib>
 #include <utility>
 
 #include "data/json_document.h"
+#include "data/translation.h"
 
 namespace tarn {
 namespace {
@@ -55,8 +58,8 @@ UpdateNotice UpdateChecker::ParseManifest(std::string_view body) {
   if (order <= kBuildOrder) return notice;
   notice.found = true;
   notice.version = version;
-  notice.text =
-      "检测到新版本，版本号：" + std::to_string(version) + "。是否更新？\r\n更新内容\r\n" + update;
+  notice.text = Translation::Format(_("检测到新版本，版本号：%d。是否更新？"), version) + "\r\n" +
+                _("更新内容") + "\r\n" + update;
   notice.download_page = kDownloadPage;
   return notice;
 }

@@ -20,6 +20,8 @@
 // thread at a time; separate checkers are independent.
 #pragma once
 
+#include <glib/gi18n.h>
+
 #include <functional>
 #include <string>
 #include <string_view>
@@ -34,7 +36,7 @@ constexpr int kBuildOrder = 3;
 constexpr char kManifestUrl[] = "https://raw.githubusercontent.com/tarn-blog/tarn/main/update.json";
 constexpr char kDownloadPage[] = "https://github.com/tarn-blog/tarn/releases";
 // Caption of the question the desktop program asks.
-constexpr char kNoticeTitle[] = "检测到新版本";
+constexpr const char* kNoticeTitle = N_("检测到新版本");
 
 struct UpdateNotice {
   bool found = false;  // a newer build exists; the rest is meaningful only then
