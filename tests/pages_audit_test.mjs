@@ -185,6 +185,37 @@ describe('the bundled theme audited in Chromium', {
     }
   });
 
+  // The same blog in English: the pages say so (html-has-lang, valid-lang)
+  // and keep 100 in accessibility and SEO, as the Chinese pages do above.
+  it('gives an English blog pages in English that pass the language audits', async () => {
+    const en = path.join(dir, 'en');
+    for (const part of ['_posts', 'config', 'themes', 'template'])
+      fs.cpSync(path.join(ws, part), path.join(en, part), { recursive: true });
+    const settings = path.join(en, 'config', 'base.json');
+    const base_json = JSON.parse(fs.readFileSync(settings, 'utf8'));
+    base_json.system.language = 'en';
+    fs.writeFileSync(settings, JSON.stringify(base_json, null, 2));
+    execFileSync(tarn, ['-w', en, 'build'], { stdio: 'pipe' });
+    const enServer = await serve(path.join(en, 'public'));
+    try {
+      const enBase = `http://127.0.0.1:${enServer.address().port}/`;
+      for (const page of [pages.home, pages.article]) {
+        const result = await lighthouse(enBase + page, { port: chrome.port, output: 'json', logLevel: 'error',
+          onlyCategories: ['accessibility', 'seo'] });
+        const report = result.lhr;
+        fs.writeFileSync(path.join(artifacts, `en-${path.basename(page, '.html')}.json`), result.report);
+        const why = `${page}: ${JSON.stringify(scoresOf(report))}\n${failing(report)}`;
+        for (const id of ['html-has-lang', 'html-lang-valid']) assert.equal(report.audits[id].score, 1, why);
+        assert.equal(scoresOf(report).accessibility, 100, why);
+        assert.equal(scoresOf(report).seo, 100, why);
+        assert.match(fs.readFileSync(path.join(en, 'public', decodeURIComponent(page)), 'utf8'),
+          /<html lang="en"/);
+      }
+    } finally {
+      enServer.close();
+    }
+  });
+
   // The Nu HTML checker on every page of the audited site, the article with
   // code, maths and an image included.
   it('writes pages the Nu HTML checker finds no error in', (t) => {
