@@ -316,7 +316,10 @@ class Session:
             self.seen.append(line)
             if regex.search(line):
                 return line
-        self.test.fail("no output line matching %r; seen:\n%s" % (pattern, "\n".join(self.seen)))
+        ended = self.proc.poll()
+        state = "still running" if ended is None else "ended with status %s" % ended
+        self.test.fail("no output line matching %r (the program is %s); seen:\n%s"
+                       % (pattern, state, "\n".join(self.seen)))
 
     def wait_window(self, title, visible=True, timeout=None):
         deadline = time.time() + (self.wait if timeout is None else timeout)

@@ -9,5 +9,8 @@ if(TARN_AUDIT_NODE)
            COMMAND ${TARN_AUDIT_NODE} --test ${CMAKE_SOURCE_DIR}/tests/pages_audit_test.mjs)
   set_tests_properties(pages_audit PROPERTIES
     ENVIRONMENT "TARN_SOURCE_DIR=${CMAKE_SOURCE_DIR};TARN_BUILD_DIR=${CMAKE_BINARY_DIR};TARN_BINARY=$<TARGET_FILE:tarn>"
-    TIMEOUT 1200 LABELS "e2e;browser")
+    TIMEOUT 1200 LABELS "e2e;browser"
+    # Alone: its Chromium runs would load the machine under the window tests,
+    # and its own timings want the cores to themselves.
+    RUN_SERIAL TRUE)
 endif()
