@@ -174,3 +174,25 @@ def make_post(rng, index, total):
 def make_posts(count, seed):
     rng = random.Random(seed)
     return [make_post(rng, i, count) for i in range(count)]
+
+
+SMALL_TARGET_BYTES = 800
+
+
+def make_small_post(rng, index, total):
+    """Post number `index` of `total` for the small corpus: a title and plain
+    paragraphs, about SMALL_TARGET_BYTES of Markdown; dates rise with the index."""
+    title = "%s %s %d" % (rng.choice(ENGLISH).capitalize(), rng.choice(CHINESE), index + 1)
+    minutes = 10 * 365 * 24 * 60 * index // max(total, 1) + rng.randint(0, 600)
+    date = FIRST_DAY + datetime.timedelta(minutes=minutes, seconds=rng.randint(0, 59))
+    sentences = []
+    while len(" ".join(sentences).encode("utf-8")) < SMALL_TARGET_BYTES - 90:
+        sentences.append(_inline(rng, _sentence(rng)))
+    half = len(sentences) // 2
+    body = " ".join(sentences[:half]) + "\n\n" + " ".join(sentences[half:]) + "\n"
+    return Post("post-%05d" % (index + 1), title, date, body)
+
+
+def make_small_posts(count, seed):
+    rng = random.Random(seed)
+    return [make_small_post(rng, i, count) for i in range(count)]

@@ -25,6 +25,11 @@ With --baseline OLD (another tarn, for example one built from main before
 a change), OLD builds its own copy of the same workspace in every round,
 taking turns with tarn, and the report ends with tarn/OLD ratios: how a
 change moved the build's cost.
+
+With --corpus small the posts are about 800 bytes with a title in front
+matter; tarn builds them with the bundled lake theme and its settings, Hugo
+with one template pair, and the tarn/hugo ratios are printed beside the
+targets for that corpus (SMALL_TARGETS).
 """
 
 import argparse
@@ -262,6 +267,17 @@ TARN_PAGER = """<p>{-if name="pager.prev_url"}<a href="{$pager.prev_url}">newer<
 </body>"""
 
 
+def install_manager_page(root, template_folder, page=None):
+    """Gives the workspace at root its template/: page when given, else a copy
+    of template_folder, else the stand-in converter."""
+    if page:
+        write(os.path.join(root, "template", "index copy.html"), page)
+    elif template_folder:
+        shutil.copytree(template_folder, os.path.join(root, "template"))
+    else:
+        write(os.path.join(root, "template", "index copy.html"), STAND_IN_PAGE)
+
+
 def make_tarn_workspace(root, posts, template_folder, page=None, front_matter=False, many_tags=False,
                         navigation=False):
     write(os.path.join(root, "config", "base.json"), TARN_BASE_JSON)
@@ -276,19 +292,19 @@ def make_tarn_workspace(root, posts, template_folder, page=None, front_matter=Fa
         write(os.path.join(theme, "tag.mtpl"), TARN_TAG)
         write(os.path.join(theme, "tags.mtpl"), TARN_TAGS)
     write(os.path.join(theme, "assets", "style.css"), STYLE_CSS)
-    if page:
-        write(os.path.join(root, "template", "index copy.html"), page)
-    elif template_folder:
-        shutil.copytree(template_folder, os.path.join(root, "template"))
-    else:
-        write(os.path.join(root, "template", "index copy.html"), STAND_IN_PAGE)
+    install_manager_page(root, template_folder, page)
+    # Posts written on Windows editors carry CR LF; the header needs it.
+    write_tarn_posts(root, posts, lambda post: tarn_front_matter_text(post, many_tags)
+                     if front_matter else tarn_post_text(post), "\r\n")
+
+
+def write_tarn_posts(root, posts, text_of, newline):
+    """Writes each post's text_of(post) into root/_posts, dated by its mtime."""
     folder = os.path.join(root, "_posts")
     os.makedirs(folder)
     for post in posts:
         path = os.path.join(folder, post.stem + ".md")
-        # Posts written on Windows editors carry CR LF; the header needs it.
-        text = tarn_front_matter_text(post, many_tags) if front_matter else tarn_post_text(post)
-        write(path, text, newline="\r\n")
+        write(path, text_of(post), newline=newline)
         os.utime(path, (timestamp(post.date), timestamp(post.date)))
 
 
@@ -304,6 +320,73 @@ def make_hugo_site(root, posts):
     os.makedirs(folder)
     for post in posts:
         write(os.path.join(folder, post.stem + ".md"), hugo_post_text(post))
+
+
+# --- the small-posts corpus ------------------------------------------------
+# About 800 bytes of Markdown a post with only a title in front matter. tarn
+# builds it with the bundled lake theme and the bundled workspace's settings,
+# as a real blog has them; Hugo with one template pair and its defaults.
+
+BUNDLED_WORKSPACE = os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "..",
+                                 "workspace")
+
+HUGO_SMALL_CONFIG = 'baseURL = "https://bench.example/"\ntitle = "Bench Blog"\nuglyURLs = true\n'
+
+HUGO_SMALL_SINGLE = """<!DOCTYPE html>
+<html><head><meta charset="utf-8"><title>{{ .Title }}</title></head>
+<body><h1>{{ .Title }}</h1>
+{{ .Content }}
+</body></html>
+"""
+
+HUGO_SMALL_LIST = """<!DOCTYPE html>
+<html><head><meta charset="utf-8"><title>{{ .Title }}</title></head>
+<body><ul>
+{{ range .Pages }}<li><a href="{{ .RelPermalink }}">{{ .Title }}</a></li>
+{{ end }}</ul>
+</body></html>
+"""
+
+# What each corpus's Hugo site must write besides one page per post.
+HUGO_OUTPUTS = ("index.html", "timeline.html", "index.xml", "index.json")
+HUGO_SMALL_OUTPUTS = ("index.html", "index.xml")
+
+# tarn/hugo ratios the small corpus is held to, by post count: wall and CPU
+# time of each kind of build, and peak memory where given.
+SMALL_TARGETS = {
+    250: {"cold": 0.6, "edit": 0.4},
+    1000: {"cold": 0.6, "edit": 0.3},
+    4000: {"cold": 0.5, "edit": 0.2, "memory": 0.5},
+    10000: {"cold": 0.5, "edit": 0.2, "memory": 0.5},
+}
+
+
+def small_post_text(post):
+    return '---\ntitle: "%s"\n---\n\n%s' % (post.title, post.body)
+
+
+def make_small_tarn_workspace(root, posts, template_folder):
+    for part in ("config", os.path.join("themes", "lake")):
+        shutil.copytree(os.path.join(BUNDLED_WORKSPACE, part), os.path.join(root, part))
+    install_manager_page(root, template_folder)
+    write_tarn_posts(root, posts, small_post_text, "\n")
+
+
+def make_small_hugo_site(root, posts):
+    write(os.path.join(root, "config.toml"), HUGO_SMALL_CONFIG)
+    write(os.path.join(root, "layouts", "_default", "single.html"), HUGO_SMALL_SINGLE)
+    write(os.path.join(root, "layouts", "_default", "list.html"), HUGO_SMALL_LIST)
+    for post in posts:
+        write(os.path.join(root, "content", "posts", post.stem + ".md"), small_post_text(post))
+
+
+def make_small_sites(site, posts, tools, template_folder):
+    """The small corpus's workspaces under site, one per tool of tools."""
+    for tool in ("tarn", "tarn-base"):
+        if tool in tools:
+            make_small_tarn_workspace(os.path.join(site, tool), posts, template_folder)
+    if "hugo" in tools:
+        make_small_hugo_site(os.path.join(site, "hugo"), posts)
 
 
 def edit_post(path, newline):
@@ -393,7 +476,7 @@ def build_tarn(tarn, root, count, kind, logs, trash, tool="tarn"):
     return Measurement(tool, count, kind, wall, cpu, peak)
 
 
-def build_hugo(hugo, root, count, kind, logs, trash):
+def build_hugo(hugo, root, count, kind, logs, trash, outputs=HUGO_OUTPUTS):
     if kind == "cold":
         for name in ("public", "resources", ".hugo_build.lock"):
             set_aside(os.path.join(root, name), trash)
@@ -403,7 +486,7 @@ def build_hugo(hugo, root, count, kind, logs, trash):
     if code != 0:
         fail("hugo exited with %d (%d posts, %s)" % (code, count, kind), log)
     public = os.path.join(root, "public")
-    for name in ("index.html", "timeline.html", "index.xml", "index.json"):
+    for name in outputs:
         if not os.path.isfile(os.path.join(public, name)):
             fail("hugo wrote no public/%s" % name, log)
     pages = count_files(os.path.join(public, "posts"), ".html")
@@ -441,7 +524,48 @@ def print_ratios(by_key, counts, title, top, bottom, row, header=None):
                              ratio(a.peak_kb, b.peak_kb)))
 
 
-def report(results, tools, counts):
+def median_round(rounds, per_field):
+    """The round with the median wall time; with per_field, a round made of
+    the medians of wall time, CPU time and peak memory, each taken alone."""
+    middle = sorted(rounds, key=lambda m: m.wall)[len(rounds) // 2]
+    if not per_field:
+        return middle
+
+    def median(field):
+        return sorted(getattr(m, field) for m in rounds)[len(rounds) // 2]
+
+    return Measurement(middle.tool, middle.posts, middle.kind, median("wall"), median("cpu"),
+                       median("peak_kb"))
+
+
+def print_small_targets(by_key, counts):
+    """The tarn/hugo ratios of the small corpus beside the targets it is held to."""
+    print()
+    print("tarn / hugo, small posts (CPU time is the figure to trust on a shared machine)")
+    print("%7s  %-5s %9s %9s %10s   %-36s %s" % ("posts", "build", "wall", "cpu", "memory",
+                                                 "target", "met"))
+    for count in counts:
+        for kind in ("cold", "edit"):
+            t, h = by_key.get(("tarn", count, kind)), by_key.get(("hugo", count, kind))
+            if not (t and h):
+                continue
+            wall, cpu, memory = ratio(t.wall, h.wall), ratio(t.cpu, h.cpu), ratio(t.peak_kb,
+                                                                                   h.peak_kb)
+            limits = SMALL_TARGETS.get(count, {})
+            time_limit, memory_limit = limits.get(kind), limits.get("memory")
+            target, met = "none at this count", "-"
+            if time_limit:
+                target = "wall and cpu <= %.1fx" % time_limit
+                met = max(wall, cpu) <= time_limit
+                if memory_limit:
+                    target += ", memory <= %.1fx" % memory_limit
+                    met = met and memory <= memory_limit
+                met = "yes" if met else "NO"
+            print("%7d  %-5s %8.2fx %8.2fx %9.2fx   %-36s %s" % (count, kind, wall, cpu, memory,
+                                                                target, met))
+
+
+def report(results, tools, counts, small=False):
     print()
     print("%7s  %-9s %-5s %9s %9s %10s" % ("posts", "tool", "build", "wall s", "cpu s",
                                            "peak MB"))
@@ -450,7 +574,9 @@ def report(results, tools, counts):
                                                      m.peak_kb / 1024))
 
     by_key = {(m.tool, m.posts, m.kind): m for m in results}
-    if "tarn" in tools and "hugo" in tools:
+    if "tarn" in tools and "hugo" in tools and small:
+        print_small_targets(by_key, counts)
+    elif "tarn" in tools and "hugo" in tools:
         print_ratios(by_key, counts, "tarn / hugo", "tarn", "hugo",
                      "%7d  %-5s %8.2fx %8.2fx %9.2fx",
                      "%7s  %-5s %9s %9s %10s" % ("posts", "build", "wall", "cpu", "memory"))
@@ -476,7 +602,12 @@ def report(results, tools, counts):
                         tool, kind, ratio(b.wall, a.wall), ratio(b.cpu, a.cpu),
                         ratio(b.peak_kb, a.peak_kb)))
 
-    # The goals tarn is held to, checked on the runs with both tools.
+    if not small:
+        print_goals(by_key, counts)
+
+
+def print_goals(by_key, counts):
+    """The goals the 6 KB corpus holds tarn to, on the runs with both tools."""
     large, small = counts[-1], counts[0]
     t, h = by_key.get(("tarn", large, "cold")), by_key.get(("hugo", large, "cold"))
     if t and h:
@@ -515,6 +646,10 @@ def main():
                         help="write the sites into DIR and keep them (default: a temporary "
                              "folder, removed afterwards)")
     parser.add_argument("--seed", type=int, default=20200205, help="post generator seed")
+    parser.add_argument("--corpus", choices=("6k", "small"), default="6k",
+                        help="6k: about 6 KB of Markdown a post, a minimal theme (default); "
+                             "small: about 800 bytes a post with a title in front matter, "
+                             "tarn with the bundled lake theme, Hugo with one template pair")
     parser.add_argument("--skip-hugo", action="store_true", help="run tarn only")
     parser.add_argument("--front-matter", action="store_true",
                         help="also build the posts with YAML front matter (tool tarn-fm)")
@@ -536,6 +671,9 @@ def main():
         parser.error("--posts needs at least one positive count")
     if args.repeat < 1:
         parser.error("--repeat needs at least 1")
+    small = args.corpus == "small"
+    if small and (args.front_matter or args.navigation):
+        parser.error("--front-matter and --navigation build the 6k corpus only")
     if not os.access(TIME, os.X_OK):
         sys.exit("bench/site: %s is missing (Debian package: time)" % TIME)
 
@@ -552,7 +690,7 @@ def main():
             tools.append("tarn-fm")
         if args.navigation:
             tools += ["tarn-tags", "tarn-nav"]
-        if not args.skip_floor:
+        if not args.skip_floor and not small:
             tools.append("floor")
     if not args.skip_hugo:
         if shutil.which(args.hugo) is None:
@@ -574,6 +712,7 @@ def main():
     print("bench/site: %s" % datetime.datetime.now().strftime("%Y-%m-%d %H:%M"))
     print("  machine: %d CPUs, %s, load average %.1f (other work skews wall times)" % (
         os.cpu_count() or 0, os.uname().machine, os.getloadavg()[0]))
+    print("  corpus: %s" % args.corpus)
     if "tarn" in tools:
         print("  tarn: %s (%s)" % (tool_version([args.tarn, "--version"]), args.tarn))
         if args.baseline:
@@ -594,15 +733,17 @@ def main():
             site = os.path.join(base, "posts-%d" % count)
             set_aside(site, trash)
             started = time.monotonic()
-            posts = postgen.make_posts(count, args.seed)
+            posts = (postgen.make_small_posts if small else postgen.make_posts)(count, args.seed)
             size = sum(len(p.body.encode("utf-8")) for p in posts)
             tarn_root = os.path.join(site, "tarn")
             floor_root = os.path.join(site, "floor")
             hugo_root = os.path.join(site, "hugo")
-            if "tarn" in tools:
+            if small:
+                make_small_sites(site, posts, tools, template_folder)
+            elif "tarn" in tools:
                 make_tarn_workspace(tarn_root, posts, template_folder)
             baseline_root = os.path.join(site, "tarn-base")
-            if "tarn-base" in tools:
+            if "tarn-base" in tools and not small:
                 make_tarn_workspace(baseline_root, posts, template_folder)
             fm_root = os.path.join(site, "tarn-fm")
             if "tarn-fm" in tools:
@@ -614,13 +755,15 @@ def main():
                                     many_tags=True, navigation=tool == "tarn-nav")
             if "floor" in tools:
                 make_tarn_workspace(floor_root, posts, None, FLOOR_PAGE)
-            if "hugo" in tools:
+            if "hugo" in tools and not small:
                 make_hugo_site(hugo_root, posts)
             print("  %d posts, %.1f MB of Markdown, written in %.1f s" % (
                 count, size / 1e6, time.monotonic() - started))
             sys.stdout.flush()
 
             edited = posts[count // 2].stem + ".md"
+            tarn_newline = "\n" if small else "\r\n"
+            hugo_outputs = HUGO_SMALL_OUTPUTS if small else HUGO_OUTPUTS
             for kind in ("cold", "edit"):
                 # The tools take turns, round after round, so that a change in
                 # the machine's load falls on both; each keeps its median.
@@ -630,9 +773,9 @@ def main():
                 for _ in range(args.repeat):
                     if kind == "edit":
                         if "tarn" in tools:
-                            edit_post(os.path.join(tarn_root, "_posts", edited), "\r\n")
+                            edit_post(os.path.join(tarn_root, "_posts", edited), tarn_newline)
                         if "tarn-base" in tools:
-                            edit_post(os.path.join(baseline_root, "_posts", edited), "\r\n")
+                            edit_post(os.path.join(baseline_root, "_posts", edited), tarn_newline)
                         if "tarn-fm" in tools:
                             edit_post(os.path.join(fm_root, "_posts", edited), "\r\n")
                         for root in extra_roots.values():
@@ -651,7 +794,8 @@ def main():
                         rounds[tool].append(build_tarn(args.tarn, root, count, kind, logs, trash,
                                                        tool))
                     if "hugo" in tools:
-                        rounds["hugo"].append(build_hugo(args.hugo, hugo_root, count, kind, logs, trash))
+                        rounds["hugo"].append(build_hugo(args.hugo, hugo_root, count, kind, logs,
+                                                         trash, hugo_outputs))
                     if "floor" in turn:
                         rounds["floor"].append(build_tarn(args.tarn, floor_root, count, kind, logs,
                                                           trash, tool="floor"))
@@ -661,12 +805,11 @@ def main():
                             m.tool, m.kind, m.wall, m.cpu, m.peak_kb / 1024))
                     sys.stdout.flush()
                 for tool in turn:
-                    ordered = sorted(rounds[tool], key=lambda m: m.wall)
-                    results.append(ordered[len(ordered) // 2])
+                    results.append(median_round(rounds[tool], small))
             if not args.keep:
                 set_aside(site, trash)
         print("\nmedians of %d round%s per tool and build:" % (args.repeat, "s" if args.repeat > 1 else ""))
-        report(results, tools, counts)
+        report(results, tools, counts, small)
         print("\nload average at the end: %.1f" % os.getloadavg()[0])
     finally:
         shutil.rmtree(trash, ignore_errors=True)
