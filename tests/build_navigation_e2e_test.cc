@@ -183,8 +183,9 @@ TEST_F(NavigationTest, ListPagesTakeTheNewestPublishedTimeNotOneDatedAhead) {
   for (const char* list : {"index.html", "timeline.html", "docs/about.html", "tags/index.html",
                            "tags/t/index.html", "categories/index.html"})
     EXPECT_EQ(lastmod(list), "2024-01-02") << list;
-  // The post's own page keeps its own date.
-  EXPECT_EQ(lastmod("articles/ahead.html"), "9999-12-31");
+  // The post dated ahead is scheduled: on no page until its date.
+  EXPECT_EQ(lastmod("articles/ahead.html"), "(not listed)");
+  EXPECT_FALSE(Exists("public/articles/ahead.html"));
 }
 
 TEST_F(NavigationTest, TagAndCategoryPagesTakeAnyName) {

@@ -11,8 +11,9 @@
 namespace tarn {
 namespace {
 
-constexpr char kBuildUsage[] = "usage: tarn [-w DIR] build [-j N] [--no-cache] [--drafts]\n";
-constexpr char kServeUsage[] = "usage: tarn [-w DIR] serve [--port N] [--drafts]\n";
+constexpr char kBuildUsage[] =
+    "usage: tarn [-w DIR] build [-j N] [--no-cache] [--drafts] [--future]\n";
+constexpr char kServeUsage[] = "usage: tarn [-w DIR] serve [--port N] [--drafts] [--future]\n";
 constexpr char kInitUsage[] = "usage: tarn init [DIR] [--from URL] [--language TAG]\n";
 constexpr char kImportUsage[] = "usage: tarn [-w DIR] import [--section NAME] SITE-FOLDER\n";
 

@@ -569,6 +569,32 @@ describe('pages in a browser', { skip: chromium ? false : 'no chromium installed
     assert.equal(r.reason, 'no history yet');
   });
 
+  it('manager: the post list marks drafts and scheduled posts with the date', () => {
+    const data = lib.siteData(base, themeConf, samplePosts);
+    const rendered = page.TplRender(fs.readFileSync(managerPage, 'utf8'), JSON.stringify(data));
+    const post = (name, more) => Object.assign({
+      name, title: name, post_time: '2026-01-01 08:00:00', update_time: '2026-01-01 08:00:00',
+      draft: false, scheduled: '', tags: [],
+    }, more);
+    const posts = [
+      post('later.md', { scheduled: '2026-06-01 09:00:00', post_time: '2026-06-01 09:00:00' }),
+      post('draft.md', { draft: true }),
+      post('out.md'),
+    ];
+    const r = inBrowser('index.html', `
+      w.tarnShowPosts(${JSON.stringify(JSON.stringify(posts))});
+      return Array.prototype.map.call(w.document.querySelectorAll('.posts .post'), function (li) {
+        return [li.getAttribute('data-name'), li.className,
+          Array.prototype.map.call(li.querySelectorAll('.badge'), function (b) {
+            return b.className + ': ' + b.textContent; })];
+      });`, { files: { 'index.html': rendered } });
+    assert.deepEqual(r, [
+      ['later.md', 'post is-draft', ['badge scheduled: scheduled 2026-06-01 09:00:00']],
+      ['draft.md', 'post is-draft', ['badge draft: 草稿']],
+      ['out.md', 'post', []],
+    ]);
+  });
+
   it('manager: buttons call the program, newest edits first', () => {
     const data = lib.siteData(base, themeConf, samplePosts);
     data.posts[1].update_time = '2030-01-01 00:00:00';

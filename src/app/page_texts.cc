@@ -47,6 +47,7 @@ constexpr PageText kTexts[] = {
     {"noUrlSet", N_("填写")},
     {"indexed", N_("索引更新于 {}")},
     {"draft", N_("草稿")},
+    {"scheduled", N_("scheduled {}")},
     {"rename", N_("重命名")},
     {"trash", N_("移到回收站")},
     {"more", N_("还有 {} 篇…")},

@@ -15,6 +15,7 @@
 #include "app/app_state.h"
 #include "app/browser_view.h"
 #include "app/message_box.h"
+#include "content/clock.h"
 #include "content/post_catalog.h"
 #include "content/post_index.h"
 #include "data/translation.h"
@@ -57,7 +58,8 @@ PostManager::PostManager(AppState* state, BrowserView* page, std::function<GtkWi
 
 void PostManager::SendList() {
   if (!page_->HasFunction("tarnShowPosts")) return;
-  std::string json = PostCatalog::ToJson(PostCatalog::Read(state_->workspace.posts_dir()));
+  std::string json =
+      PostCatalog::ToJson(PostCatalog::Read(state_->workspace.posts_dir(), Clock::Now()));
   std::string count;
   std::string error;
   if (!page_->CallFunction("tarnShowPosts", {json}, &count, &error)) {

@@ -29,6 +29,7 @@ constexpr OptionRule kOptions[] = {
     {.name = "no-cache",
      .help = "convert every post, neither reading nor writing the workspace's Markdown cache"},
     {.name = "drafts", .help = "build drafts too"},
+    {.name = "future", .help = "build posts dated later too, as they will be once due"},
 };
 
 int RunBuild(const CommandContext& context) {
@@ -38,6 +39,7 @@ int RunBuild(const CommandContext& context) {
   };
   SiteBuilder builder(context.workspace, nullptr, sink);
   builder.set_include_drafts(context.args.Has("drafts"));
+  builder.set_include_future(context.args.Has("future"));
   builder.LoadConfig();
   int jobs = static_cast<int>(context.args.Number("jobs", 0));  // 0: one per processor
   bool built = ParallelBuild::Run(&builder, {jobs, !context.args.Has("no-cache")}, sink);
@@ -46,7 +48,7 @@ int RunBuild(const CommandContext& context) {
   return built ? 0 : 1;
 }
 
-const Command kBuild("build", "build [-j N] [--no-cache] [--drafts]",
+const Command kBuild("build", "build [-j N] [--no-cache] [--drafts] [--future]",
                      "render the whole site into public/", RunBuild, {.options = kOptions});
 
 }  // namespace

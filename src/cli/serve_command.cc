@@ -40,6 +40,7 @@ constexpr OptionRule kOptions[] = {
      .max = 65535,
      .invalid = "'{}' is not a port (0 to 65535)"},
     {.name = "drafts", .help = "build drafts too"},
+    {.name = "future", .help = "build posts dated later too, as they will be once due"},
 };
 
 void Print(FILE* out, const std::string& text) {
@@ -55,11 +56,12 @@ std::string Milliseconds(double seconds) {
 // Shows one build's result: a good site goes to the server, a failed one
 // becomes the server's error panel; both are told on the terminal. The
 // address is announced after the first result, with the public/ folder
-// kept up to date ("" when it is left alone).
+// kept up to date ("" when it is left alone: the site is served with
+// extras, "its drafts").
 class ResultPrinter {
  public:
-  ResultPrinter(PreviewServer* server, std::string public_dir)
-      : server_(server), public_dir_(std::move(public_dir)) {}
+  ResultPrinter(PreviewServer* server, std::string public_dir, std::string extras)
+      : server_(server), public_dir_(std::move(public_dir)), extras_(std::move(extras)) {}
 
   void operator()(const PreviewBuilder::Result& result) {
     if (result.public_updated) {
@@ -83,7 +85,7 @@ class ResultPrinter {
     if (!announced_) {
       announced_ = true;
       if (public_dir_.empty()) {
-        Print(stdout, "serving the site with its drafts at " + server_->Url() +
+        Print(stdout, "serving the site with " + extras_ + " at " + server_->Url() +
                           " (Ctrl+C stops); public/ is left as it is");
       } else {
         Print(stdout, "serving " + public_dir_ + " at " + server_->Url() + " (Ctrl+C stops)");
@@ -102,6 +104,7 @@ class ResultPrinter {
 
   PreviewServer* server_;
   std::string public_dir_;
+  std::string extras_;
   bool announced_ = false;
 };
 
@@ -140,10 +143,19 @@ int Serve(const Workspace& workspace, const std::string& stage_dir, const Parsed
     return 1;
   }
   const std::string& root = workspace.root();
-  // Drafts are previewed, never written where push reads.
+  // Drafts and scheduled posts are previewed, never written where push
+  // reads.
   bool drafts = args.Has("drafts");
-  PreviewBuilder builder(root, stage_dir, PreviewSiteBuild(root, drafts),
-                         ResultPrinter(&server, drafts ? "" : workspace.public_dir()), !drafts);
+  bool future = args.Has("future");
+  const char* extras = !future  ? "its drafts"
+                       : drafts ? "its drafts and scheduled posts"
+                                : "its scheduled posts";
+  PreviewSiteBuild site_build(root, drafts);
+  site_build.set_include_future(future);
+  bool preview_only = drafts || future;
+  PreviewBuilder builder(root, stage_dir, std::move(site_build),
+                         ResultPrinter(&server, preview_only ? "" : workspace.public_dir(), extras),
+                         !preview_only);
   SiteWatcher watcher(root, [&](const std::vector<std::string>& changed) {
     Print(stdout, DescribeChanges(changed));
     builder.Request(changed);
@@ -174,7 +186,7 @@ int RunServe(const CommandContext& context) {
   return Serve(workspace, stage_dir, context.args);
 }
 
-const Command kServe("serve", "serve [--port N] [--drafts]",
+const Command kServe("serve", "serve [--port N] [--drafts] [--future]",
                      "build the site, serve it on 127.0.0.1 and rebuild it on changes", RunServe,
                      {.options = kOptions});
 

@@ -34,7 +34,7 @@ std::string ReadHead(const std::string& path) {
 
 }  // namespace
 
-std::vector<PostSummary> PostCatalog::Read(const std::string& posts_dir) {
+std::vector<PostSummary> PostCatalog::Read(const std::string& posts_dir, std::time_t now) {
   std::vector<PostSummary> posts;
   std::error_code ec;
   std::filesystem::directory_iterator it(posts_dir, ec);
@@ -62,6 +62,7 @@ std::vector<PostSummary> PostCatalog::Read(const std::string& posts_dir) {
       post.post_time = std::move(file.post_time);
       post.update_time = std::move(file.update_time);
       post.draft = file.draft;
+      if (file.ScheduledAfter(now)) post.scheduled = PostIndex::FormatPostTime(*file.publish_time);
       post.tags = std::move(file.tags);
     }
     posts.push_back(std::move(post));
@@ -81,6 +82,7 @@ std::string PostCatalog::ToJson(const std::vector<PostSummary>& posts) {
     record.SetText("post_time", post.post_time);
     record.SetText("update_time", post.update_time);
     record.SetBool("draft", post.draft);
+    record.SetText("scheduled", post.scheduled);
     record.SetEmptyArray("tags");
     for (const std::string& tag : post.tags) record.Append("tags", JsonDocument::NewText(tag));
     list.Append("", std::move(record));

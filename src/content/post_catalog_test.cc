@@ -8,12 +8,15 @@
 
 #include "data/json_document.h"
 #include "data/text_file.h"
+#include "support/scoped_time_zone.h"
 #include "support/temp_dir.h"
 
 namespace tarn {
 namespace {
 
 namespace fs = std::filesystem;
+
+constexpr std::time_t kNow = 1767225600;  // 2026-01-01 00:00:00 UTC
 
 class PostCatalogTest : public ::testing::Test {
  protected:
@@ -36,7 +39,7 @@ TEST_F(PostCatalogTest, ListsPostsNewestFirstWithTitlesFromNames) {
   Post("same-a.md", dated, 1000000000);
   Post("notes.txt", "x", 1700000000);
   fs::create_directories(dir_ / "folder.md");
-  std::vector<PostSummary> posts = PostCatalog::Read(dir_.string());
+  std::vector<PostSummary> posts = PostCatalog::Read(dir_.string(), kNow);
   std::vector<std::string> titles;
   for (const PostSummary& post : posts) titles.push_back(post.title);
   EXPECT_EQ(titles, (std::vector<std::string>{"new", "same-a", "same-b", "old"}));
@@ -53,7 +56,7 @@ TEST_F(PostCatalogTest, FrontMatterGivesTitleDatesDraftAndTags) {
        "---\ntitle: Long\ndate: 2020-06-01\nnote: \"" + std::string(40000, 'x') + "\"\n---\nbody\n",
        1700000000);
   Post("d.md", "---\ntitle: [broken\n---\n", 1000000000);
-  std::vector<PostSummary> posts = PostCatalog::Read(dir_.string());
+  std::vector<PostSummary> posts = PostCatalog::Read(dir_.string(), kNow);
   ASSERT_EQ(posts.size(), 4u);
   // d.md has no readable front matter: its file time ("now" as a birth
   // time, else 2001) decides where it goes; the others are ordered by date.
@@ -95,7 +98,40 @@ TEST_F(PostCatalogTest, JsonCarriesEveryMember) {
   EXPECT_TRUE(doc.GetBool("[0].draft"));
   EXPECT_EQ(doc.GetText("[0].tags[1]"), "y");
   EXPECT_EQ(PostCatalog::ToJson({}), "[]");
-  EXPECT_TRUE(PostCatalog::Read((dir_ / "missing").string()).empty());
+  EXPECT_TRUE(PostCatalog::Read((dir_ / "missing").string(), kNow).empty());
+}
+
+}  // namespace
+}  // namespace tarn
+
+namespace tarn {
+namespace {
+
+TEST_F(PostCatalogTest, ScheduledPostsCarryTheDateTheyGoLive) {
+  ScopedTimeZone utc("UTC");
+  const struct {
+    const char* text;
+    const char* scheduled;
+  } kCases[] = {
+      {"---\ndate: 2026-03-01 08:00:00 +08:00\n---\n", "2026-03-01 00:00:00"},
+      {"---\ndate: 2025-12-31 23:59:59\n---\n", ""},
+      // publishDate goes before date, either way round.
+      {"---\ndate: 2020-01-01\npublishDate: 2026-02-01\n---\n", "2026-02-01 00:00:00"},
+      {"---\ndate: 2027-01-01\npublishDate: 2020-01-01\n---\n", ""},
+      // Due this very second.
+      {"---\ndate: 2026-01-01T00:00:00Z\n---\n", ""},
+      // No date: the file's time, however late, schedules nothing.
+      {"---\ntitle: Undated\n---\n", ""},
+  };
+  for (const auto& c : kCases) {
+    Post("p.md", c.text, kNow + 100000);
+    std::vector<PostSummary> posts = PostCatalog::Read(dir_.string(), kNow);
+    ASSERT_EQ(posts.size(), 1u);
+    EXPECT_EQ(posts[0].scheduled, c.scheduled) << c.text;
+    JsonDocument doc;
+    ASSERT_TRUE(doc.Parse(PostCatalog::ToJson(posts)));
+    EXPECT_EQ(doc.GetText("[0].scheduled"), c.scheduled);
+  }
 }
 
 }  // namespace

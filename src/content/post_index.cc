@@ -8,6 +8,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <functional>
+#include <optional>
 #include <thread>
 #include <unordered_map>
 
@@ -86,6 +87,16 @@ bool ReadDate(const FrontMatter& front, const PostFile& post,
   return false;
 }
 
+// When the post goes live (PostFile::publish_time): publishDate, else
+// date, whichever is given and readable first.
+std::optional<std::time_t> PublishTime(const FrontMatter& front) {
+  for (std::string_view key : {"publishDate", "date"}) {
+    std::time_t time = 0;
+    if (front.GetDate(key, &time) == FrontMatter::DateResult::kRead) return time;
+  }
+  return std::nullopt;
+}
+
 // Takes over what the post's front matter says (see PostFile).
 void ApplyFrontMatter(FrontMatter* read, PostFile* post, std::vector<std::string>* notes) {
   const FrontMatter& front = *read;
@@ -105,6 +116,7 @@ void ApplyFrontMatter(FrontMatter* read, PostFile* post, std::vector<std::string
   }
   if (ReadDate(front, *post, {"date", "publishDate"}, &post->post_time, notes))
     post->update_time = post->post_time;  // so that a copy changes neither
+  post->publish_time = PublishTime(front);
   ReadDate(front, *post, {"updated", "lastmod", "last_modified_at"}, &post->update_time, notes);
 
   bool flag = false;
@@ -235,12 +247,10 @@ std::string PostIndex::ExcerptOf(std::string_view html) {
   return "";
 }
 
-void PostIndex::Arrange(std::vector<PostFile>* posts, bool include_drafts, bool newest_first) {
-  if (!include_drafts) {
-    posts->erase(std::remove_if(posts->begin(), posts->end(),
-                                [](const PostFile& post) { return post.draft; }),
-                 posts->end());
-  }
+void PostIndex::Arrange(std::vector<PostFile>* posts, const PostFilter& filter, bool newest_first) {
+  posts->erase(std::remove_if(posts->begin(), posts->end(),
+                              [&filter](const PostFile& post) { return !filter.Shows(post); }),
+               posts->end());
   if (!newest_first) return;
   // Posts come in name order, which a stable sort keeps for ties.
   std::stable_sort(posts->begin(), posts->end(), [](const PostFile& a, const PostFile& b) {

@@ -24,6 +24,7 @@
 #pragma once
 
 #include <ctime>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -47,6 +48,9 @@ struct PostFile {
   bool has_front = false;
   std::size_t body = 0;  // where the Markdown after the front matter starts
   bool draft = false;
+  // When the post goes live: its publishDate, else its date; none when
+  // the front matter gives neither (such a post is never scheduled).
+  std::optional<std::time_t> publish_time;
   double pin = 0;  // sticky weight: pinned when above 0, higher first
   std::vector<std::string> tags;
   std::vector<std::string> categories;
@@ -55,6 +59,10 @@ struct PostFile {
   bool has_more = false;  // the body has a line "<!-- more -->"
   std::string excerpt;    // HTML before that line; filled in by whoever converts
   JsonDocument front;     // every key as written
+
+  // True when the post is dated after now: scheduled, and left out of the
+  // site as a draft is until then.
+  bool ScheduledAfter(std::time_t now) const { return publish_time && *publish_time > now; }
 
   // The Markdown that is converted for the article page.
   std::string_view Markdown() const { return std::string_view(content).substr(body); }
@@ -73,6 +81,18 @@ struct PostFile {
   std::string Url(std::string_view url_prefix) const;
 };
 
+// Which posts a build shows: the one rule for drafts and scheduled posts,
+// so that every page, list, feed and index leaves out the same posts.
+struct PostFilter {
+  bool drafts = false;  // drafts too (--drafts)
+  bool future = false;  // posts scheduled after now too (--future)
+  std::time_t now = 0;  // the build's time (Clock::Now)
+
+  bool Shows(const PostFile& post) const {
+    return (drafts || !post.draft) && (future || !post.ScheduledAfter(now));
+  }
+};
+
 class PostIndex {
  public:
   // The posts of posts_dir in name order, read completely. Posts that cannot
@@ -83,9 +103,9 @@ class PostIndex {
   static std::vector<PostFile> Scan(const std::string& posts_dir, const DiagnosticSink& sink,
                                     int* skipped = nullptr);
 
-  // Leaves drafts out unless include_drafts; with newest_first, sorts by
+  // Leaves out the posts filter does not show; with newest_first, sorts by
   // pinned weight, then post time, newest first (ties keep name order).
-  static void Arrange(std::vector<PostFile>* posts, bool include_drafts, bool newest_first);
+  static void Arrange(std::vector<PostFile>* posts, const PostFilter& filter, bool newest_first);
 
   // True when the Markdown has a line that is the excerpt marker "<!-- more
   // -->", with any spaces or tabs (or none) around "more".

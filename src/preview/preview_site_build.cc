@@ -49,6 +49,7 @@ bool PreviewSiteBuild::operator()(const std::string& stage_root,
   if (host_) host_->StartBuild();
   SiteBuilder builder(stage_root, host_.get(), named);
   builder.set_include_drafts(include_drafts_);
+  builder.set_include_future(include_future_);
   bool configured = builder.LoadConfig();
   bool built = builder.Build();
   return configured && built;

@@ -41,6 +41,9 @@ class PreviewSiteBuild {
   // JavaScriptCore host of the workspace's manager page template.
   PreviewSiteBuild(std::string workspace, bool include_drafts, HostLoader load_host = nullptr);
 
+  // Whether posts scheduled for later are built too (SiteBuilder).
+  void set_include_future(bool include) { include_future_ = include; }
+
   // Builds the staging workspace at stage_root; changed lists the source
   // paths (relative to the workspace) changed since the last call. Reasons
   // go to sink. Returns true when the configuration loaded and every page
@@ -55,6 +58,7 @@ class PreviewSiteBuild {
  private:
   std::string workspace_;
   bool include_drafts_;
+  bool include_future_ = false;
   HostLoader load_host_;
   std::shared_ptr<RememberingHost> host_;
 };

@@ -346,13 +346,13 @@ std::vector<FeedItem> FeedBuilder::SummaryItems(const std::vector<const PostFile
 namespace {
 
 // The posts a feed holds, of those at the indices in which: drafts (a
-// build with --drafts) and posts dated after the build's start never go
-// out to readers.
+// build with --drafts) never go out to readers. Scheduled posts are among
+// the build's posts only when it builds the site as it will be once they
+// are due (PostFilter), and then are in its feeds as they will be.
 std::vector<int> Published(SiteRender& site, const std::vector<int>& which) {
   std::vector<int> published;
   for (int i : which) {
-    const PostFile& post = site.posts()[static_cast<std::size_t>(i)];
-    if (!post.draft && post.post_time <= site.started()) published.push_back(i);
+    if (!site.posts()[static_cast<std::size_t>(i)].draft) published.push_back(i);
   }
   return published;
 }

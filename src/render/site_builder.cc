@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <ctime>
 
+#include "content/clock.h"
 #include "content/post_index.h"
 #include "data/text_file.h"
 #include "render/alias_pages.h"
@@ -104,6 +105,19 @@ constexpr Step kSteps[] = {
     {CopyStaticFiles, false},          // static/
 };
 
+// The time a site of these posts and pages is built as of: now, or, for
+// a build that takes scheduled posts, when the last of them is due, so
+// that it is the site as it will be then.
+std::time_t BuiltAsOf(const PostFilter& filter, const std::vector<PostFile>& posts,
+                      const std::vector<PostFile>& pages) {
+  std::time_t as_of = filter.now;
+  for (const auto* list : {&posts, &pages}) {
+    for (const PostFile& post : *list)
+      if (post.ScheduledAfter(as_of)) as_of = *post.publish_time;
+  }
+  return as_of;
+}
+
 }  // namespace
 
 SiteBuilder::SiteBuilder(std::string root, ScriptHost* host, DiagnosticSink sink)
@@ -160,20 +174,22 @@ bool SiteBuilder::Build() {
   int pages_skipped = 0;
   std::vector<PostFile> pages =
       PostIndex::Scan(config_.workspace().pages_dir(), sink_, &pages_skipped);
-  PostIndex::Arrange(&pages, include_drafts_, false);
+  const PostFilter filter{include_drafts_, include_future_, Clock::Now()};
+  PostIndex::Arrange(&pages, filter, false);
   PrivateSettings private_settings(&data_);
   if (data_.GetText("system.theme").empty())
     Report(config_.workspace().base_config() + ": system.theme is not set");
   config_.LoadTheme(sink_);
-  PostIndex::Arrange(&posts, include_drafts_, config_.newest_first());
+  PostIndex::Arrange(&posts, filter, config_.newest_first());
   if (posts.size() != found) data_.SetText("system.articleCount", std::to_string(posts.size()));
-  bool built = RunSteps(&posts, pages);
+  bool built = RunSteps(&posts, pages, BuiltAsOf(filter, posts, pages));
   ThemeStrings::RemoveFrom(&data_);
   // A post or page left out is one missing from the published site.
   return built && skipped == 0 && pages_skipped == 0;
 }
 
-bool SiteBuilder::RunSteps(std::vector<PostFile>* posts, const std::vector<PostFile>& pages) {
+bool SiteBuilder::RunSteps(std::vector<PostFile>* posts, const std::vector<PostFile>& pages,
+                           std::time_t started) {
   const Workspace& workspace = config_.workspace();
   DiskOutputTree disk(workspace.public_dir());
   OutputTree* tree = output_tree_ ? output_tree_ : &disk;
@@ -193,7 +209,7 @@ bool SiteBuilder::RunSteps(std::vector<PostFile>* posts, const std::vector<PostF
     record.drafts = true;
     SaveRecord(record);
   }
-  bool built = RunStepsInto(&out, posts, pages);
+  bool built = RunStepsInto(&out, posts, pages, started);
   if (out.aliases()) record.aliases = *out.aliases();
   if (out.pages()) record.pages = *out.pages();
   // Only a good build without drafts is known to have removed theirs.
@@ -203,14 +219,14 @@ bool SiteBuilder::RunSteps(std::vector<PostFile>* posts, const std::vector<PostF
 }
 
 bool SiteBuilder::RunStepsInto(PublicFolder* out, std::vector<PostFile>* posts,
-                               const std::vector<PostFile>& pages) {
+                               const std::vector<PostFile>& pages, std::time_t started) {
   // The posts' Markdown is converted in the background while the index,
   // timeline and feed render; the posts' pages come after them.
   PostConversion html(host_, converter_, posts);
   const ThemeFeatures& features = config_.features();
   html.RenderWhileConverting(features.code_at_build, features.maths_at_build, sink_);
   html.Start();
-  SiteRender site(config_, &data_, posts, &pages, out, &html, sink_);
+  SiteRender site(config_, &data_, posts, &pages, out, &html, sink_, started);
   for (const Step& step : kSteps)
     if (!step.run(site) && step.required) return false;
   return site.Finish();

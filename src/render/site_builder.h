@@ -23,6 +23,7 @@
 // Thread safety: none; the front end uses it from one thread at a time.
 #pragma once
 
+#include <ctime>
 #include <string>
 #include <vector>
 
@@ -57,6 +58,10 @@ class SiteBuilder {
   // Whether drafts (front matter draft: true or published: false) are
   // built like other posts; by default they are left out everywhere.
   void set_include_drafts(bool include) { include_drafts_ = include; }
+  // Whether posts scheduled for later (dated after Clock::Now) are built:
+  // the site as it will be once they are due. By default they are left
+  // out everywhere, as drafts are.
+  void set_include_future(bool include) { include_future_ = include; }
 
   // Where the site is written: public/ on disk unless given another tree
   // (a test's folder in memory). Not owned; null for public/.
@@ -101,10 +106,12 @@ class SiteBuilder {
   void Report(const std::string& message) const;
   // The build's steps over its posts and pages, keeping the PublicRecord
   // of public/ up to date; Build's result.
-  bool RunSteps(std::vector<PostFile>* posts, const std::vector<PostFile>& pages);
+  // started: the time the site is built as of.
+  bool RunSteps(std::vector<PostFile>* posts, const std::vector<PostFile>& pages,
+                std::time_t started);
   // The steps themselves, writing through out.
   bool RunStepsInto(PublicFolder* out, std::vector<PostFile>* posts,
-                    const std::vector<PostFile>& pages);
+                    const std::vector<PostFile>& pages, std::time_t started);
   // Writes the record, reporting why it cannot.
   void SaveRecord(const PublicRecord& record) const;
 
@@ -114,6 +121,7 @@ class SiteBuilder {
   SiteConfig config_;
   JsonDocument data_;
   bool include_drafts_ = false;
+  bool include_future_ = false;
   bool in_build_ = false;
   OutputTree* output_tree_ = nullptr;
 };

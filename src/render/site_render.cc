@@ -10,7 +10,7 @@ namespace tarn {
 
 SiteRender::SiteRender(const SiteConfig& config, JsonDocument* data, std::vector<PostFile>* posts,
                        const std::vector<PostFile>* pages, PublicFolder* out, PostConversion* html,
-                       DiagnosticSink sink)
+                       DiagnosticSink sink, std::time_t started)
     : config_(config),
       data_(data),
       posts_(posts),
@@ -21,7 +21,7 @@ SiteRender::SiteRender(const SiteConfig& config, JsonDocument* data, std::vector
       engine_(config.theme_dir(), config.workspace().root(), sink_),
       view_(config.url_prefix(), data->GetText("system.url"), data->GetText("system.author"),
             config.language()),
-      started_(PostIndex::FormatPostTime(std::time(nullptr))) {}
+      started_(PostIndex::FormatPostTime(started)) {}
 
 SiteRender::~SiteRender() {
   // A build that stopped early still waits for its post index, and says

@@ -35,10 +35,12 @@ class SiteRender {
   // None of the pointers is owned; all must outlive the render. data: the
   // site data, which the build extends as specified for templates. pages:
   // the Markdown pages of _pages/ to build (no drafts unless the build
-  // takes them), which are not posts.
+  // takes them), which are not posts. started: the time the site is built
+  // as of (SiteBuilder: now, or when the last scheduled post it builds is
+  // due).
   SiteRender(const SiteConfig& config, JsonDocument* data, std::vector<PostFile>* posts,
              const std::vector<PostFile>* pages, PublicFolder* out, PostConversion* html,
-             DiagnosticSink sink);
+             DiagnosticSink sink, std::time_t started);
   ~SiteRender();
 
   const SiteConfig& config() const { return config_; }
@@ -86,8 +88,7 @@ class SiteRender {
     return PostView::NewestUpdate(*posts_, which, started_);
   }
 
-  // When the build started, as post times are written: a post dated
-  // after it is scheduled, not yet published.
+  // The time the site is built as of, as post times are written.
   const std::string& started() const { return started_; }
 
   // The pages of _pages/ written, each with its file under public/, in
