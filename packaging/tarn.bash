@@ -54,9 +54,11 @@ _tarn() {
       fi
       ;;
     import) _filedir -d ;;
-    build) COMPREPLY=($(compgen -W '-j --no-cache --drafts -w' -- "$cur")) ;;
-    serve) COMPREPLY=($(compgen -W '--port --drafts -w' -- "$cur")) ;;
-    push | publish) COMPREPLY=($(compgen -W '--replace -w' -- "$cur")) ;;
+    build) COMPREPLY=($(compgen -W '-j --no-cache --drafts --future -w' -- "$cur")) ;;
+    serve) COMPREPLY=($(compgen -W '--port --drafts --future -w' -- "$cur")) ;;
+    push) COMPREPLY=($(compgen -W '--replace -w' -- "$cur")) ;;
+    publish) COMPREPLY=($(compgen -W '--replace --due -w' -- "$cur")) ;;
+    schedule) COMPREPLY=($(compgen -W 'on off status -w' -- "$cur")) ;;
     *) COMPREPLY=($(compgen -W '-w --help' -- "$cur")) ;;
   esac
 } &&

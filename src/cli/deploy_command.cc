@@ -10,9 +10,11 @@
 #include <string>
 
 #include "cli/command.h"
+#include "content/clock.h"
 #include "deploy/auto_backup.h"
 #include "deploy/git_deployer.h"
 #include "deploy/publisher.h"
+#include "deploy/scheduled_publish.h"
 #include "render/parallel_build.h"
 #include "render/site_builder.h"
 #include "workspace/workspace.h"
@@ -20,15 +22,25 @@
 namespace tarn {
 namespace {
 
+void PrintLine(const std::string& text) {
+  std::printf("%s\n", text.c_str());
+  std::fflush(stdout);
+}
+
 int Finish(const DeployOutcome& outcome) {
   std::printf("%s\n", outcome.message.c_str());
   std::fflush(stdout);
   return outcome.ok ? 0 : 1;
 }
 
-constexpr OptionRule kOptions[] = {
-    {.name = "replace",
-     .help = "go on over an earlier site on the remote that public/'s history does not share"},
+constexpr OptionRule kReplace = {
+    .name = "replace",
+    .help = "go on over an earlier site on the remote that public/'s history does not share"};
+constexpr OptionRule kOptions[] = {kReplace};
+constexpr OptionRule kPublishOptions[] = {
+    kReplace,
+    {.name = "due",
+     .help = "publish only when a scheduled post has become due since the last publish"},
 };
 
 // Sets git up in public/, reasons and git's output going where the
@@ -65,7 +77,8 @@ int RunPush(const CommandContext& context) {
   return Finish(publisher.Push());
 }
 
-int RunPublish(const CommandContext& context) {
+// The publish itself; *message gets its outcome. Returns the exit status.
+int Publish(const CommandContext& context, std::string* message) {
   Workspace workspace(context.workspace);
   SiteBuilder site(context.workspace, nullptr, PrintReason);
   site.LoadConfig();
@@ -80,16 +93,25 @@ int RunPublish(const CommandContext& context) {
   // The same build as tarn build's. Without the page it still runs and
   // fails at the first post it cannot convert, saying why.
   publisher.set_build([&site] { return ParallelBuild::Run(&site, {}, PrintReason); });
-  int status = Finish(publisher.RenderingAndPush());
+  DeployOutcome outcome = publisher.RenderingAndPush();
+  *message = outcome.message;
+  int status = Finish(outcome);
   if (status == 0 && AutoBackup::Enabled(context.workspace))
     status = BackUpAfterPublish(context, site);
   return status;
 }
 
+int RunPublish(const CommandContext& context) {
+  ScheduledPublish run(Workspace(context.workspace), Clock::Now(), PrintLine, PrintReason);
+  return run.Run(context.args.Has("due"),
+                 [&context](std::string* message) { return Publish(context, message) == 0; });
+}
+
 const Command kPush("push", "push [--replace]", "commit public/ and push it to system.deployUrl",
                     RunPush, {.options = kOptions});
-const Command kPublish("publish", "publish [--replace]", "render the site, then commit and push it",
-                       RunPublish, {.options = kOptions});
+const Command kPublish("publish", "publish [--replace] [--due]",
+                       "render the site, then commit and push it", RunPublish,
+                       {.options = kPublishOptions});
 
 }  // namespace
 }  // namespace tarn

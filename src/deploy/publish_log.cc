@@ -1,0 +1,54 @@
+#include "deploy/publish_log.h"
+
+#include <filesystem>
+
+#include "content/front_matter.h"
+#include "data/text_file.h"
+#include "workspace/workspace.h"
+
+namespace tarn {
+namespace {
+
+// text with line breaks and tabs as spaces: one line a run.
+std::string OneLine(std::string_view text) {
+  std::string line(text);
+  for (char& c : line)
+    if (c == '\n' || c == '\r' || c == '\t') c = ' ';
+  return line;
+}
+
+}  // namespace
+
+PublishLog::PublishLog(const Workspace& workspace)
+    : path_(Workspace::Path(workspace.state_dir(), "publish-due.log")) {}
+
+bool PublishLog::Append(std::time_t when, std::string_view outcome, std::string_view detail,
+                        std::string* error) const {
+  std::string text;
+  ReadTextFile(path_, &text);  // a missing log starts empty
+  text += FrontMatter::FormatNow(when) + "\t" + OneLine(outcome) + "\t" + OneLine(detail) + "\n";
+  std::size_t lines = 0;
+  std::size_t keep_from = text.size();
+  while (keep_from > 0 && lines <= kKeptLines) {
+    keep_from = text.rfind('\n', keep_from - 1);
+    if (keep_from == std::string::npos) {
+      keep_from = 0;
+      break;
+    }
+    ++lines;
+  }
+  if (lines > kKeptLines) text.erase(0, keep_from + 1);
+  std::error_code ec;
+  std::filesystem::create_directories(std::filesystem::path(path_).parent_path(), ec);
+  return WriteTextFile(path_, text, error);
+}
+
+std::string PublishLog::Last() const {
+  std::string text;
+  if (!ReadTextFile(path_, &text) || text.empty()) return "";
+  if (text.back() == '\n') text.pop_back();
+  std::size_t start = text.rfind('\n');
+  return start == std::string::npos ? text : text.substr(start + 1);
+}
+
+}  // namespace tarn

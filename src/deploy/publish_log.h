@@ -1,0 +1,40 @@
+// PublishLog: what each `tarn publish --due` run did, for `tarn schedule
+// status` and whoever looks after a timer that runs unattended. Kept in
+// the workspace's .tarn/publish-due.log, one line a run: its time
+// (FrontMatter::FormatNow), a tab, the outcome ("published", "nothing
+// due", "busy", "failed"), a tab and what was published or why it failed,
+// on one line. The newest kKeptLines lines are kept.
+//
+// Thread safety: none; one writer per blog at a time (PublishLock).
+#pragma once
+
+#include <cstddef>
+#include <ctime>
+#include <string>
+#include <string_view>
+
+namespace tarn {
+
+class Workspace;
+
+class PublishLog {
+ public:
+  static constexpr std::size_t kKeptLines = 1000;
+
+  explicit PublishLog(const Workspace& workspace);
+
+  // Adds a line (written atomically). False with *error ("PATH: reason")
+  // when the log cannot be written.
+  bool Append(std::time_t when, std::string_view outcome, std::string_view detail,
+              std::string* error) const;
+
+  // The newest line; "" when nothing was logged.
+  std::string Last() const;
+
+  const std::string& path() const { return path_; }
+
+ private:
+  std::string path_;
+};
+
+}  // namespace tarn
