@@ -450,6 +450,30 @@ TEST_F(DeployE2eTest, DraftsNeverReachTheRemote) {
   EXPECT_EQ(Tarn("push").exit_status, 0);
 }
 
+TEST_F(DeployE2eTest, ScheduledPostsReachTheRemoteOnlyWhenDue) {
+  std::string remote = MakeBareRemote("site");
+  SetDeployUrl(remote);
+  WriteFile(ws_ + "/_posts/later.md", "---\ntitle: Sunrise\ndate: 2026-06-01T07:00:00Z\n---\nx\n");
+  env_.push_back({"TARN_NOW", "2026-05-01T00:00:00Z"});
+  // A look at the site as it will be, then a push: refused, nothing committed.
+  CommandResult built = Run({TARN_BINARY, "-w", ws_, "build", "--future"}, root_);
+  ASSERT_EQ(built.exit_status, 0) << built.output;
+  ASSERT_TRUE(fs::exists(public_ + "/articles/later.html"));
+  CommandResult push = Tarn("push");
+  EXPECT_EQ(push.exit_status, 1) << push.output;
+  EXPECT_TRUE(Has(push, "push stopped: public/ was built with the posts dated later"))
+      << push.output;
+  EXPECT_EQ(Git(remote, {"for-each-ref"}), "");
+
+  // Publishing builds without it, until its date.
+  EXPECT_EQ(Tarn("publish").exit_status, 0);
+  EXPECT_EQ(Run({"git", "grep", "-q", "Sunrise", "master"}, remote).exit_status, 1);
+  EXPECT_EQ(Tarn("push").exit_status, 0);
+  env_.back().second = "2026-06-01T07:00:00Z";
+  EXPECT_EQ(Tarn("publish").exit_status, 0);
+  EXPECT_EQ(Run({"git", "grep", "-q", "Sunrise", "master"}, remote).exit_status, 0);
+}
+
 TEST_F(DeployE2eTest, APublicFolderThatIsALinkIsNeitherWrittenNorPushed) {
   std::string remote = MakeBareRemote("site");
   SetDeployUrl(remote);

@@ -116,11 +116,20 @@ DeployOutcome Publisher::Push() {
 }
 
 bool Publisher::RefuseDrafts(DeployOutcome* outcome) const {
-  if (!PublicRecord::Load(site_->config().workspace()).drafts) return false;
+  PublicRecord record = PublicRecord::Load(site_->config().workspace());
+  if (record.drafts) {
+    *outcome = {false,
+                _("推送已停止：public/ 是连同草稿一起渲染的（tarn build --drafts），"
+                  "推送会把草稿发布出去，并永远留在 git 历史中。\n"
+                  "请先不带 --drafts 重新渲染（tarn build）再推送，或者直接用 tarn publish。"),
+                kError};
+    return true;
+  }
+  if (!record.future) return false;
   *outcome = {false,
-              _("推送已停止：public/ 是连同草稿一起渲染的（tarn build --drafts），"
-                "推送会把草稿发布出去，并永远留在 git 历史中。\n"
-                "请先不带 --drafts 重新渲染（tarn build）再推送，或者直接用 tarn publish。"),
+              _("push stopped: public/ was built with the posts dated later (tarn build "
+                "--future); a push would publish them before their time.\n"
+                "Build again without --future (tarn build) and push, or use tarn publish."),
               kError};
   return true;
 }

@@ -68,7 +68,8 @@ class Publisher {
   // a deploy URL, "推送失败，请查看控制台输出" when the commit or a git step
   // failed, ForeignSiteText() with foreign_site set when the remote holds an
   // earlier site and replacing was not asked for. Refused, committing
-  // nothing, when the last build into public/ built drafts.
+  // nothing, when the last build into public/ built drafts or scheduled
+  // posts.
   DeployOutcome Push();
 
   // As RenderingAndPush after its build succeeded: commit and push, with
@@ -92,8 +93,9 @@ class Publisher {
   enum class PushResult { kPushed, kNoUrl, kFailed, kForeignSite };
 
   // True, committing nothing and with *outcome saying why, when the last
-  // build into public/ built drafts (PublicRecord): once committed they
-  // would stay in the published history.
+  // build into public/ built drafts or posts scheduled for later
+  // (PublicRecord): once committed they would stay in the published
+  // history.
   bool RefuseDrafts(DeployOutcome* outcome) const;
   // True, writing nothing and with *outcome saying why, when public/ is a
   // symbolic link: git and the build would work in its target, outside the

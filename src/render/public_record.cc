@@ -9,6 +9,7 @@ namespace tarn {
 namespace {
 
 constexpr char kDrafts[] = "drafts";
+constexpr char kFuture[] = "future";
 constexpr std::string_view kAlias = "alias ";
 constexpr std::string_view kPage = "page ";
 
@@ -36,6 +37,8 @@ PublicRecord PublicRecord::Load(const Workspace& workspace) {
     rest = end == std::string_view::npos ? std::string_view() : rest.substr(end + 1);
     if (line == kDrafts) {
       record.drafts = true;
+    } else if (line == kFuture) {
+      record.future = true;
     } else if (!TakePath(line, kAlias, &record.aliases)) {
       TakePath(line, kPage, &record.pages);
     }
@@ -46,12 +49,13 @@ PublicRecord PublicRecord::Load(const Workspace& workspace) {
 bool PublicRecord::Save(const Workspace& workspace, std::string* error) const {
   std::string path = PathOf(workspace);
   std::error_code ec;
-  if (!drafts && aliases.empty() && pages.empty()) {
+  if (!drafts && !future && aliases.empty() && pages.empty()) {
     if (std::filesystem::remove(path, ec) || !ec) return true;
     *error = path + ": cannot be removed: " + ec.message();
     return false;
   }
   std::string text = drafts ? std::string(kDrafts) + "\n" : "";
+  if (future) text += std::string(kFuture) + "\n";
   for (const std::string& alias : aliases) text += std::string(kAlias) + alias + "\n";
   for (const std::string& page : pages) text += std::string(kPage) + page + "\n";
   std::string written;

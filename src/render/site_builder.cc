@@ -182,14 +182,15 @@ bool SiteBuilder::Build() {
   config_.LoadTheme(sink_);
   PostIndex::Arrange(&posts, filter, config_.newest_first());
   if (posts.size() != found) data_.SetText("system.articleCount", std::to_string(posts.size()));
-  bool built = RunSteps(&posts, pages, BuiltAsOf(filter, posts, pages));
+  const std::time_t as_of = BuiltAsOf(filter, posts, pages);
+  bool built = RunSteps(&posts, pages, as_of, as_of != filter.now);
   ThemeStrings::RemoveFrom(&data_);
   // A post or page left out is one missing from the published site.
   return built && skipped == 0 && pages_skipped == 0;
 }
 
 bool SiteBuilder::RunSteps(std::vector<PostFile>* posts, const std::vector<PostFile>& pages,
-                           std::time_t started) {
+                           std::time_t started, bool scheduled) {
   const Workspace& workspace = config_.workspace();
   DiskOutputTree disk(workspace.public_dir());
   OutputTree* tree = output_tree_ ? output_tree_ : &disk;
@@ -205,15 +206,18 @@ bool SiteBuilder::RunSteps(std::vector<PostFile>* posts, const std::vector<PostF
   const bool drafts = include_drafts_ && (std::any_of(posts->begin(), posts->end(), draft) ||
                                           std::any_of(pages.begin(), pages.end(), draft));
   // Before the first page, so that a build stopped half-way counts too.
-  if (drafts && !record.drafts && recorded) {
-    record.drafts = true;
+  if (((drafts && !record.drafts) || (scheduled && !record.future)) && recorded) {
+    record.drafts = record.drafts || drafts;
+    record.future = record.future || scheduled;
     SaveRecord(record);
   }
   bool built = RunStepsInto(&out, posts, pages, started);
   if (out.aliases()) record.aliases = *out.aliases();
   if (out.pages()) record.pages = *out.pages();
-  // Only a good build without drafts is known to have removed theirs.
+  // Only a good build without drafts (or scheduled posts) is known to have
+  // removed theirs.
   record.drafts = drafts || (record.drafts && !built);
+  record.future = scheduled || (record.future && !built);
   if (recorded) SaveRecord(record);
   return built;
 }

@@ -86,8 +86,8 @@ class SiteBuilder {
   // failed, when public/ itself is a symbolic link, or when a build is
   // already running (a page call in the middle of one).
   // A build into public/ on disk keeps its PublicRecord: the alias pages it
-  // wrote, and whether drafts were built (set before the first page is
-  // written, cleared by a good build without them).
+  // wrote, and whether drafts or scheduled posts were built (set before the
+  // first page is written, cleared by a good build without them).
   // system.deployUrl and system.sourceUrl, which may hold credentials, are
   // out of the site data while the build renders: no generated file holds
   // them.
@@ -106,9 +106,10 @@ class SiteBuilder {
   void Report(const std::string& message) const;
   // The build's steps over its posts and pages, keeping the PublicRecord
   // of public/ up to date; Build's result.
-  // started: the time the site is built as of.
+  // started: the time the site is built as of; scheduled: whether posts
+  // or pages scheduled for later are among them.
   bool RunSteps(std::vector<PostFile>* posts, const std::vector<PostFile>& pages,
-                std::time_t started);
+                std::time_t started, bool scheduled);
   // The steps themselves, writing through out.
   bool RunStepsInto(PublicFolder* out, std::vector<PostFile>* posts,
                     const std::vector<PostFile>& pages, std::time_t started);
