@@ -57,36 +57,29 @@ def write(path, text):
         f.write(text)
 
 
-def mentions(public, text):
-    """The files under public/ whose text holds text."""
-    found = []
-    for folder, _, files in os.walk(public):
-        if ".git" in folder.split(os.sep):
-            continue
-        for name in files:
-            path = os.path.join(folder, name)
-            with open(path, "rb") as f:
-                if text.encode() in f.read():
-                    found.append(os.path.relpath(path, public))
-    return sorted(found)
-
-
-def tree(public):
-    """Every file under public/ (git's folder aside) with its text, where it
-    says when the site was built left out."""
-    built = json.loads(read(os.path.join(public, "database.json")))["create_time"]
-    files = {}
+def site_files(public):
+    """Every file under public/ (git's folder aside): its path relative to
+    public/ and its bytes."""
     for folder, _, names in os.walk(public):
         if ".git" in folder.split(os.sep):
             continue
         for name in names:
             path = os.path.join(folder, name)
             with open(path, "rb") as f:
-                text = f.read().decode("utf-8", "replace")
-            text = text.replace(built, "")
-            text = re.sub(r"<lastBuildDate>[^<]*</lastBuildDate>", "", text)
-            files[os.path.relpath(path, public)] = text
-    return files
+                yield os.path.relpath(path, public), f.read()
+
+
+def mentions(public, text):
+    """The files under public/ whose text holds text."""
+    return sorted(name for name, data in site_files(public) if text.encode() in data)
+
+
+def tree(public):
+    """Every file under public/ with its text, where it says when the site
+    was built left out."""
+    built = json.loads(read(os.path.join(public, "database.json")))["create_time"]
+    return {name: data.decode("utf-8", "replace").replace(built, "")
+            for name, data in site_files(public)}
 
 
 class Blog(unittest.TestCase):
