@@ -9,6 +9,7 @@ title, never on fixed sleeps alone.
 usage: gui_test.py --tarn PATH [--shots DIR] [unittest options]
 """
 
+import fcntl
 import http.server
 import json
 import os
@@ -484,6 +485,54 @@ class BackupTest(GuiTest):
         s.wait_line(r"^backup: backed up: .*; pushed to ")
         self.assertEqual(git("rev-parse", "main", cwd=s.remote),
                          git("rev-parse", "HEAD", cwd=s.root))
+
+
+class ScheduledPublishTest(GuiTest):
+    """What the desktop program does about tarn publish --due on a timer."""
+
+    FAILED = ("2026-05-01T00:15:00+00:00\tfailed\t"
+              "渲染完成，但推送失败，请查看控制台输出\n")
+
+    def test_a_failed_scheduled_publish_is_shown_at_the_next_start_once(self):
+        s = Session(self)
+        self.addCleanup(s.stop)
+        os.makedirs(os.path.join(s.root, ".tarn"))
+        with open(os.path.join(s.root, ".tarn", "publish-due.log"), "w") as f:
+            f.write("2026-05-01T00:00:00+00:00\tpublished\tthe first publish\n" + self.FAILED +
+                    "2026-05-01T00:30:00+00:00\tnothing due\t\n")
+        s.start().wait_started()
+        s.wait_line(r"^message: Error: The scheduled publish at 2026-05-01T00:15:00\+00:00 "
+                    r"failed: 渲染完成，但推送失败，请查看控制台输出 ", earlier=True)
+        s.kill()
+
+        again = Session(self)
+        shutil.rmtree(again.tmp)
+        again.root, again.tmp, again.env = s.root, s.tmp, s.env
+        self.addCleanup(again.stop)
+        again.start().wait_started()
+        # Said instead of the box: the failure was shown once.
+        again.wait_line(r"^schedule: no failed publish to show$", earlier=True)
+
+    def test_render_and_push_waits_for_a_publish_in_another_process(self):
+        s = Session(self)
+        self.addCleanup(s.stop)
+        remote = DeployTest.bare(self, s)
+        set_deploy_url(s.root, remote)
+        os.makedirs(os.path.join(s.root, ".tarn"))
+        window = s.start().wait_started()
+        with open(os.path.join(s.root, ".tarn", "publish.lock"), "w") as lock:
+            fcntl.flock(lock, fcntl.LOCK_EX)
+            lock.write("%d\n" % os.getpid())
+            lock.flush()
+            s.click(window, 385, 80)  # "Render and push"
+            s.wait_line(r"^message: Error: .*publish\.lock: the blog is busy: another run "
+                        r"\(PID %d\) is publishing it" % os.getpid())
+            s.wait_window("Error", visible=False)
+        self.assertEqual(git("for-each-ref", cwd=remote), "")
+        s.click(window, 385, 80)
+        s.wait_line(r"^message: Succeed: 渲染完成并已经自动推送$")
+        # Recorded for tarn publish --due: nothing is due after it.
+        self.assertTrue(os.path.isfile(os.path.join(s.root, ".tarn", "publish-due")))
 
 
 class DropTest(GuiTest):

@@ -26,6 +26,7 @@
 #include "data/text_file.h"
 #include "data/translation.h"
 #include "deploy/git_deployer.h"
+#include "deploy/publish_log.h"
 #include "net/update_check_task.h"
 #include "net/update_checker.h"
 #include "render/site_builder.h"
@@ -197,6 +198,26 @@ void MainWindow::StartUp() {
   // A site configuration that could not be read leaves every page without
   // its data; say why rather than leave the blogger guessing.
   if (!config_problem.empty()) Message(config_problem, "Error", MessageIcon::kExclamation);
+  ShowScheduledPublishFailure();
+}
+
+void MainWindow::ShowScheduledPublishFailure() {
+  PublishLog log(state_->workspace);
+  std::string failure = log.UnshownFailure();
+  if (failure.empty()) {
+    std::printf("schedule: no failed publish to show\n");
+    std::fflush(stdout);
+    return;
+  }
+  // The line is "TIME<tab>failed<tab>WHY".
+  std::string when = failure.substr(0, failure.find('\t'));
+  std::string why = failure.substr(failure.rfind('\t') + 1);
+  std::string error;
+  if (!log.MarkShown(failure, &error)) Report(error);
+  Message(Translation::Format(_("The scheduled publish at %s failed: %s\n\n"
+                                "tarn schedule status shows the last run; %s has them all."),
+                              when.c_str(), why.c_str(), log.path().c_str()),
+          "Error", MessageIcon::kExclamation);
 }
 
 void MainWindow::MakeFolders() {

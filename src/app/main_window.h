@@ -104,6 +104,11 @@ class MainWindow {
   // name is shown, nothing returned.
   void ShowEditorFor(const std::vector<std::string>& args);
 
+  // At start: the newest failed run of tarn publish --due (the schedule)
+  // that was not shown yet, in a message box, once (PublishLog). Says
+  // "schedule: no failed publish to show" on standard output otherwise.
+  void ShowScheduledPublishFailure();
+
   // A timed message box owned by this window.
   void Message(const std::string& text, const std::string& caption,
                MessageIcon icon = MessageIcon::kNone);

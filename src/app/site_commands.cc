@@ -9,7 +9,10 @@
 #include "app/desktop_backup.h"
 #include "app/reason_log.h"
 #include "app/site_build.h"
+#include "content/clock.h"
 #include "data/translation.h"
+#include "deploy/due_posts.h"
+#include "deploy/publish_lock.h"
 #include "deploy/publisher.h"
 #include "render/site_builder.h"
 
@@ -59,6 +62,8 @@ void SiteCommands::Rendering() {
 
 void SiteCommands::RenderingAndPush() {
   if (RefuseWhileBuilding()) return;
+  PublishLock lock(workspace_);
+  if (RefuseWhilePublishing(&lock)) return;
   ReasonLog* reasons = parts_.reasons;
   Publisher publisher(parts_.site, parts_.deployer,
                       [reasons](const std::string& reason) { reasons->Add(reason); });
@@ -67,6 +72,7 @@ void SiteCommands::RenderingAndPush() {
   DeployOutcome outcome = publisher.RenderingAndPush();
   if (outcome.foreign_site && AskToReplaceSite(&publisher)) outcome = publisher.PushRendered();
   parts_.build->Release();
+  if (outcome.ok) RecordPublish();
   if (outcome.ok || parts_.build->refresh_due()) refresh_();
   // "No" to replacing an earlier site: the question said all there is.
   if (outcome.foreign_site) return;
@@ -80,6 +86,8 @@ void SiteCommands::RenderingAndPush() {
 
 void SiteCommands::Push() {
   if (RefuseWhileBuilding()) return;
+  PublishLock lock(workspace_);
+  if (RefuseWhilePublishing(&lock)) return;
   ReasonLog* reasons = parts_.reasons;
   Publisher publisher(parts_.site, parts_.deployer,
                       [reasons](const std::string& reason) { reasons->Add(reason); });
@@ -125,6 +133,28 @@ bool SiteCommands::RefuseWhileBuilding() {
   if (!parts_.build->running()) return false;
   Message(SiteBuild::kRunning, "Error", MessageIcon::kExclamation);
   return true;
+}
+
+bool SiteCommands::RefuseWhilePublishing(PublishLock* lock) {
+  long holder = 0;
+  std::string error;
+  switch (lock->TryTake(&holder, &error)) {
+    case PublishLock::Result::kTaken:
+      return false;
+    case PublishLock::Result::kBusy:
+      error = lock->BusyReason(holder);
+      break;
+    case PublishLock::Result::kFailed:
+      break;
+  }
+  Message(error, "Error", MessageIcon::kExclamation);
+  return true;
+}
+
+void SiteCommands::RecordPublish() {
+  std::string error;
+  if (!DuePosts(workspace_).Record(DuePosts::Read(workspace_), Clock::Now(), &error))
+    parts_.reasons->Add(error);
 }
 
 void SiteCommands::Message(const std::string& text, const std::string& caption, MessageIcon icon) {

@@ -7,7 +7,8 @@
 // Each command reports its own outcome in a message box that closes
 // itself (showList only when the folder cannot be opened); none returns
 // one. The commands that need the site builder refuse, saying so, while a
-// build runs (SiteBuild).
+// build runs (SiteBuild); RenderingAndPush and Push also while another
+// process publishes the blog (PublishLock: tarn publish --due on a timer).
 //
 // Thread safety: user-interface thread only.
 #pragma once
@@ -26,6 +27,7 @@ namespace tarn {
 
 class BrowserView;
 class DesktopBackup;
+class PublishLock;
 class GitDeployer;
 class Publisher;
 class ReasonLog;
@@ -80,6 +82,11 @@ class SiteCommands {
   bool AskToReplaceSite(Publisher* publisher);
   // True, after saying so, while a build runs.
   bool RefuseWhileBuilding();
+  // True, after saying why, when lock cannot be taken (another process
+  // publishes the blog); else the caller holds it.
+  bool RefuseWhilePublishing(PublishLock* lock);
+  // Notes a successful publish for tarn publish --due (DuePosts).
+  void RecordPublish();
   void Message(const std::string& text, const std::string& caption,
                MessageIcon icon = MessageIcon::kNone);
 

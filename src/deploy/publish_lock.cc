@@ -51,4 +51,9 @@ PublishLock::Result PublishLock::TryTake(long* holder, std::string* error) {
   return Result::kTaken;
 }
 
+std::string PublishLock::BusyReason(long holder) const {
+  std::string who = holder > 0 ? "another run (PID " + std::to_string(holder) + ")" : "another run";
+  return path_ + ": the blog is busy: " + who + " is publishing it; try again when it has finished";
+}
+
 }  // namespace tarn

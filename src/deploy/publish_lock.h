@@ -26,6 +26,10 @@ class PublishLock {
   // *error ("PATH: reason") when the lock file cannot be made.
   Result TryTake(long* holder, std::string* error);
 
+  // Why a run that found the lock taken by holder (0: unknown) does
+  // nothing: "PATH: the blog is busy: ...; try again when it has finished".
+  std::string BusyReason(long holder) const;
+
   const std::string& path() const { return path_; }
 
  private:

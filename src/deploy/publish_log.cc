@@ -1,6 +1,7 @@
 #include "deploy/publish_log.h"
 
 #include <filesystem>
+#include <sstream>
 
 #include "content/front_matter.h"
 #include "data/text_file.h"
@@ -20,7 +21,8 @@ std::string OneLine(std::string_view text) {
 }  // namespace
 
 PublishLog::PublishLog(const Workspace& workspace)
-    : path_(Workspace::Path(workspace.state_dir(), "publish-due.log")) {}
+    : path_(Workspace::Path(workspace.state_dir(), "publish-due.log")),
+      shown_path_(Workspace::Path(workspace.state_dir(), "publish-due.shown")) {}
 
 bool PublishLog::Append(std::time_t when, std::string_view outcome, std::string_view detail,
                         std::string* error) const {
@@ -41,6 +43,24 @@ bool PublishLog::Append(std::time_t when, std::string_view outcome, std::string_
   std::error_code ec;
   std::filesystem::create_directories(std::filesystem::path(path_).parent_path(), ec);
   return WriteTextFile(path_, text, error);
+}
+
+std::string PublishLog::UnshownFailure() const {
+  std::string text;
+  if (!ReadTextFile(path_, &text)) return "";
+  std::istringstream lines(text);
+  std::string line, failed;
+  while (std::getline(lines, line)) {
+    std::size_t tab = line.find('\t');
+    if (tab != std::string::npos && line.compare(tab + 1, 7, "failed\t") == 0) failed = line;
+  }
+  std::string shown;
+  if (failed.empty() || (ReadTextFile(shown_path_, &shown) && shown == failed + "\n")) return "";
+  return failed;
+}
+
+bool PublishLog::MarkShown(const std::string& line, std::string* error) const {
+  return WriteTextFile(shown_path_, line + "\n", error);
 }
 
 std::string PublishLog::Last() const {

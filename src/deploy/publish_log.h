@@ -3,7 +3,9 @@
 // the workspace's .tarn/publish-due.log, one line a run: its time
 // (FrontMatter::FormatNow), a tab, the outcome ("published", "nothing
 // due", "busy", "failed"), a tab and what was published or why it failed,
-// on one line. The newest kKeptLines lines are kept.
+// on one line. The newest kKeptLines lines are kept. The desktop program
+// shows a failed run at its next start (UnshownFailure), once: the line it
+// showed is kept in .tarn/publish-due.shown.
 //
 // Thread safety: none; one writer per blog at a time (PublishLock).
 #pragma once
@@ -31,10 +33,17 @@ class PublishLog {
   // The newest line; "" when nothing was logged.
   std::string Last() const;
 
+  // The newest line of a failed run when it was not shown yet (MarkShown);
+  // "" otherwise.
+  std::string UnshownFailure() const;
+  // Notes line as shown, atomically. False with *error ("PATH: reason").
+  bool MarkShown(const std::string& line, std::string* error) const;
+
   const std::string& path() const { return path_; }
 
  private:
   std::string path_;
+  std::string shown_path_;
 };
 
 }  // namespace tarn

@@ -36,10 +36,8 @@ int ScheduledPublish::Run(bool due, const Publish& publish) {
     case PublishLock::Result::kBusy:
       break;
   }
-  std::string who = holder > 0 ? "another run (PID " + std::to_string(holder) + ")" : "another run";
-  sink_(lock.path() + ": the blog is busy: " + who +
-        " is publishing it; try again when it has finished");
-  Log(due, "busy", who + " was publishing");
+  sink_(lock.BusyReason(holder));
+  Log(due, "busy", lock.BusyReason(holder));
   return due ? 0 : 1;
 }
 
