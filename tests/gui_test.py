@@ -535,6 +535,52 @@ class ScheduledPublishTest(GuiTest):
         self.assertTrue(os.path.isfile(os.path.join(s.root, ".tarn", "publish-due")))
 
 
+class ScheduleSettingTest(GuiTest):
+    """Schedule=1 or 0 in config/conf.ini: the blog's publishing timer kept
+    installed or removed at start, with systemctl a fake on PATH."""
+
+    def start(self, s, schedule, status):
+        gui_harness.write_conf(s.root, {"Schedule": schedule})
+        bin_dir = os.path.join(s.tmp, "bin")
+        os.makedirs(bin_dir, exist_ok=True)
+        with open(os.path.join(bin_dir, "systemctl"), "w") as f:
+            f.write('#!/bin/sh\necho "$@" >> "%s/systemctl.calls"\nexit %d\n' % (s.tmp, status))
+        os.chmod(os.path.join(bin_dir, "systemctl"), 0o755)
+        s.env["PATH"] = bin_dir + os.pathsep + os.environ["PATH"]
+        s.start().wait_started()
+
+    def units(self, s):
+        folder = os.path.join(s.env["XDG_CONFIG_HOME"], "systemd", "user")
+        return sorted(os.listdir(folder)) if os.path.isdir(folder) else []
+
+    def test_schedule_1_installs_the_timer_and_0_removes_it(self):
+        s = Session(self)
+        self.addCleanup(s.stop)
+        self.start(s, "1", 0)
+        s.wait_line(r"^schedule: schedule on: .*/tarn-publish-[0-9a-f]{12}\.timer runs", earlier=True)
+        self.assertEqual(len(self.units(s)), 2)
+        s.kill()
+
+        again = Session(self)
+        shutil.rmtree(again.tmp)
+        again.root, again.tmp, again.env = s.root, s.tmp, s.env
+        self.addCleanup(again.stop)
+        self.start(again, "0", 0)
+        again.wait_line(r"^schedule: schedule off: ", earlier=True)
+        self.assertEqual(self.units(again), [])
+        with open(os.path.join(s.tmp, "systemctl.calls")) as f:
+            calls = [line.split()[1] for line in f]
+        self.assertEqual(calls, ["daemon-reload", "enable", "disable", "daemon-reload"])
+
+    def test_without_systemd_the_crontab_line_is_shown(self):
+        s = Session(self)
+        self.addCleanup(s.stop)
+        self.start(s, "1", 1)
+        s.wait_line(r"^message: Error: .*conf\.ini \(Schedule=1\): systemd's user manager is "
+                    r"not at hand.* \*/15 \* \* \* \* .* publish --due -w ", earlier=True)
+        self.assertEqual(self.units(s), [])
+
+
 class DropTest(GuiTest):
     def test_a_dropped_post_opens_in_the_editor(self):
         s = self.session()

@@ -11,6 +11,8 @@ DesktopSettings DesktopSettings::Read(const std::string& conf_ini_path) {
   settings.show_dos = ini.GetString("base", "ShowDOS") == "1";
   settings.mini = ini.GetString("base", "Mini") == "1";
   settings.auto_backup = AutoBackup::Enabled(ini);
+  std::string schedule = ini.GetString("base", "Schedule");
+  if (schedule == "1" || schedule == "0") settings.schedule = schedule == "1";
   return settings;
 }
 

@@ -5,6 +5,7 @@
 // they do not own). Read and written on the user-interface thread only.
 #pragma once
 
+#include <optional>
 #include <string>
 #include <utility>
 
@@ -37,6 +38,10 @@ struct DesktopSettings {
   bool show_dos = false;     // [base] ShowDOS: open the console window at start
   bool mini = false;         // [base] Mini: notification-area mode
   bool auto_backup = false;  // [base] AutoBackup: back up after saves and publishes
+  // [base] Schedule: "1" keeps the blog's publishing timer installed (as
+  // tarn schedule on), "0" keeps it removed; any other value, or none,
+  // leaves it as tarn schedule left it.
+  std::optional<bool> schedule;
 };
 
 }  // namespace tarn

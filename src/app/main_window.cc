@@ -27,6 +27,7 @@
 #include "data/translation.h"
 #include "deploy/git_deployer.h"
 #include "deploy/publish_log.h"
+#include "deploy/schedule_switch.h"
 #include "net/update_check_task.h"
 #include "net/update_checker.h"
 #include "render/site_builder.h"
@@ -198,7 +199,23 @@ void MainWindow::StartUp() {
   // A site configuration that could not be read leaves every page without
   // its data; say why rather than leave the blogger guessing.
   if (!config_problem.empty()) Message(config_problem, "Error", MessageIcon::kExclamation);
+  ApplySchedule();
   ShowScheduledPublishFailure();
+}
+
+void MainWindow::ApplySchedule() {
+  if (!settings_.schedule) return;
+  ScheduleSwitch schedule = ScheduleSwitch::ForBlog(state_->workspace.root());
+  bool on = *settings_.schedule;
+  if (on ? schedule.UpToDate() : !schedule.units().Installed()) return;
+  ScheduleSwitch::Outcome outcome = on ? schedule.On() : schedule.Off();
+  std::printf("schedule: %s\n", outcome.message.c_str());
+  std::fflush(stdout);
+  if (outcome.ok) return;
+  Message(
+      Translation::Format(_("%s (Schedule=%s): %s\n%s"), state_->workspace.conf_ini().c_str(),
+                          on ? "1" : "0", outcome.message.c_str(), outcome.crontab_line.c_str()),
+      "Error", MessageIcon::kExclamation);
 }
 
 void MainWindow::ShowScheduledPublishFailure() {

@@ -104,6 +104,11 @@ class MainWindow {
   // name is shown, nothing returned.
   void ShowEditorFor(const std::vector<std::string>& args);
 
+  // At start, with Schedule set in config/conf.ini: the blog's publishing
+  // timer installed (or removed) as it says (ScheduleSwitch), what was done
+  // said on standard output ("schedule: ..."), a failure (no systemd: the
+  // crontab line) in a message box.
+  void ApplySchedule();
   // At start: the newest failed run of tarn publish --due (the schedule)
   // that was not shown yet, in a message box, once (PublishLog). Says
   // "schedule: no failed publish to show" on standard output otherwise.
