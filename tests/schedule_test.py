@@ -250,6 +250,22 @@ class PublishDueTest(PublishingBlog):
         self.assertEqual(self.tarn("-w", self.ws, "publish", "--due", now=BEFORE).stdout,
                          "nothing is due\n")
 
+    def test_a_failed_publish_is_logged_and_tried_again(self):
+        base = os.path.join(self.ws, "config", "base.json")
+        config = json.loads(read(base))
+        config["system"]["deployUrl"] = os.path.join(self.dir, "missing.git")
+        write(base, json.dumps(config, ensure_ascii=False))
+        failed = self.run_tarn("-w", self.ws, "publish", "--due", now=BEFORE)
+        self.assertEqual(failed.returncode, 1, failed.stdout)
+        # Not recorded: the next run tries again, and succeeds.
+        config["system"]["deployUrl"] = self.remote
+        write(base, json.dumps(config, ensure_ascii=False))
+        self.assertIn("nothing was published yet",
+                      self.tarn("-w", self.ws, "publish", "--due", now=BEFORE).stdout)
+        self.assertEqual(self.log_outcomes(), ["failed", "published"])
+        log = read(os.path.join(self.ws, ".tarn", "publish-due.log")).splitlines()
+        self.assertEqual(log[0].split("\t")[2], "渲染完成，但推送失败，请查看控制台输出")
+
     def test_a_publish_by_hand_counts_as_the_last_publish(self):
         self.tarn("-w", self.ws, "publish", now=BEFORE)
         self.assertEqual(self.tarn("-w", self.ws, "publish", "--due", now=BEFORE).stdout,

@@ -144,6 +144,21 @@ class ServeCommandTest : public WorkspaceTest {
   }
 
   // Starts tarn serve and waits for the address it prints.
+  // Stops tarn serve, once it said it serves the site with extras ("...
+  // its drafts at ") and leaves public/ alone, and checks that it did.
+  void ExpectPublicLeftAlone(const std::string& says) {
+    // Until public/ has been brought up to date, or is said to be left alone.
+    out_ = ReadUntil(out_fd_, "public/", out_);
+    EXPECT_EQ(Stop(), 0);
+    EXPECT_TRUE(Contains(out_, says)) << out_;
+    EXPECT_TRUE(Contains(out_, "public/ is left as it is")) << out_;
+    std::vector<std::string> written;
+    for (const auto& entry : fs::recursive_directory_iterator(ws_ + "/public"))
+      written.push_back(entry.path().string());
+    EXPECT_EQ(written, std::vector<std::string>{});
+    EXPECT_FALSE(Exists(".tarn/public-build"));
+  }
+
   void Start(std::vector<std::string> extra = {"--port", "0"}) {
     int out[2];
     ASSERT_EQ(pipe2(out, O_CLOEXEC), 0);
@@ -308,15 +323,14 @@ TEST_F(ServeCommandTest, DraftsArePreviewedButNeverWrittenWherePushReads) {
   Start({"--port", "0", "--drafts"});
   EXPECT_TRUE(Contains(Get(port_, "/articles/Secret.html").body, "Secret words."));
   EXPECT_EQ(Get(port_, "/old/secret/").status, 200);
-  // Until public/ has been brought up to date, or is said to be left alone.
-  out_ = ReadUntil(out_fd_, "public/", out_);
-  EXPECT_EQ(Stop(), 0);
-  EXPECT_TRUE(Contains(out_, "public/ is left as it is")) << out_;
-  std::vector<std::string> written;
-  for (const auto& entry : fs::recursive_directory_iterator(ws_ + "/public"))
-    written.push_back(entry.path().string());
-  EXPECT_EQ(written, std::vector<std::string>{});
-  EXPECT_FALSE(Exists(".tarn/public-build"));
+  ExpectPublicLeftAlone("serving the site with its drafts at ");
+}
+
+TEST_F(ServeCommandTest, ScheduledPostsArePreviewedButNeverWrittenWherePushReads) {
+  Put("_posts/Later.md", "---\ndate: 2999-01-01\n---\nLater words.\n");
+  Start({"--port", "0", "--future"});
+  EXPECT_TRUE(Contains(Get(port_, "/articles/Later.html").body, "Later words."));
+  ExpectPublicLeftAlone("serving the site with its scheduled posts at ");
 }
 
 TEST_F(ServeCommandTest, RequestsNeverLeaveThePublicFolder) {

@@ -20,9 +20,10 @@ std::string OneLine(std::string_view text) {
 
 }  // namespace
 
-PublishLog::PublishLog(const Workspace& workspace)
+PublishLog::PublishLog(const Workspace& workspace, std::size_t kept_lines)
     : path_(Workspace::Path(workspace.state_dir(), "publish-due.log")),
-      shown_path_(Workspace::Path(workspace.state_dir(), "publish-due.shown")) {}
+      shown_path_(Workspace::Path(workspace.state_dir(), "publish-due.shown")),
+      kept_lines_(kept_lines) {}
 
 bool PublishLog::Append(std::time_t when, std::string_view outcome, std::string_view detail,
                         std::string* error) const {
@@ -31,7 +32,7 @@ bool PublishLog::Append(std::time_t when, std::string_view outcome, std::string_
   text += FrontMatter::FormatNow(when) + "\t" + OneLine(outcome) + "\t" + OneLine(detail) + "\n";
   std::size_t lines = 0;
   std::size_t keep_from = text.size();
-  while (keep_from > 0 && lines <= kKeptLines) {
+  while (keep_from > 0 && lines <= kept_lines_) {
     keep_from = text.rfind('\n', keep_from - 1);
     if (keep_from == std::string::npos) {
       keep_from = 0;
@@ -39,7 +40,7 @@ bool PublishLog::Append(std::time_t when, std::string_view outcome, std::string_
     }
     ++lines;
   }
-  if (lines > kKeptLines) text.erase(0, keep_from + 1);
+  if (lines > kept_lines_) text.erase(0, keep_from + 1);
   std::error_code ec;
   std::filesystem::create_directories(std::filesystem::path(path_).parent_path(), ec);
   return WriteTextFile(path_, text, error);

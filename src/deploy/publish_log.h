@@ -23,7 +23,8 @@ class PublishLog {
  public:
   static constexpr std::size_t kKeptLines = 1000;
 
-  explicit PublishLog(const Workspace& workspace);
+  // kept_lines: how many lines the log keeps (kKeptLines but in tests).
+  explicit PublishLog(const Workspace& workspace, std::size_t kept_lines = kKeptLines);
 
   // Adds a line (written atomically). False with *error ("PATH: reason")
   // when the log cannot be written.
@@ -44,6 +45,7 @@ class PublishLog {
  private:
   std::string path_;
   std::string shown_path_;
+  std::size_t kept_lines_;
 };
 
 }  // namespace tarn
