@@ -4,6 +4,7 @@
 #include <utility>
 #include <vector>
 
+#include "content/clock.h"
 #include "content/front_matter.h"
 #include "data/markup_escape.h"
 #include "data/text_file.h"
@@ -396,7 +397,7 @@ void WriteKind(SiteRender& site, bool wanted, const std::string& folder, const s
 bool WriteFeeds(SiteRender& site, const std::string& folder, const std::string& link,
                 const FeedChannel& channel, const std::vector<int>& which) {
   const std::vector<FeedItem> items = Items(site, Published(site, which));
-  const std::time_t now = std::time(nullptr);
+  const std::time_t now = Clock::Now();
   std::string rss = FeedBuilder::BuildRss(site.data(), channel, items, now);
   if (rss.empty()) {
     site.Report(site.out().Shown(folder + "atom.xml") + ": the feed renders to empty text");

@@ -5,6 +5,7 @@
 #include <set>
 #include <string>
 
+#include "content/clock.h"
 #include "render/site_render.h"
 
 namespace tarn {
@@ -58,7 +59,7 @@ std::string RenderPostList(SiteRender& site, const std::string& name, const std:
     return "";
   }
   // Each list page shows when it was made.
-  site.data().SetText("create_time", PostIndex::FormatCreateTime(std::time(nullptr)));
+  site.data().SetText("create_time", PostIndex::FormatCreateTime(Clock::Now()));
   std::string html;
   if (paginated && site.features().paginate > 0) {
     html = RenderIndexPage(site, text, path, 1, PageCount(site));

@@ -4,6 +4,7 @@
 #include <climits>
 #include <ctime>
 
+#include "content/clock.h"
 #include "content/post_summary.h"
 #include "render/site_render.h"
 
@@ -47,7 +48,7 @@ bool PostIndexFile::Write(SiteRender& site) {
   site.out().Generated(kFile);
   bool allowed = site.out().Allowed(kFile);
   ConvertExcerpts(site);
-  PostIndex::Fill(&site.data(), site.posts(), site.config().url_prefix(), std::time(nullptr));
+  PostIndex::Fill(&site.data(), site.posts(), site.config().url_prefix(), Clock::Now());
   if (allowed) site.out().WriteLater(&site.index_writer(), kFile, IndexText(site));
   return true;
 }
