@@ -2,7 +2,8 @@
 // the theme's "feeds" also feed.atom (AtomFeed) and feed.json (JsonFeed);
 // with "tagFeeds" the same once more for each tag and category beside its
 // page (tags/NAME/atom.xml, ...). A feed holds the posts the site lists,
-// less drafts and posts dated after the build's start. With "feed":
+// less drafts (posts scheduled for later are not among them: PostFilter,
+// unless --future builds the site as it will be). With "feed":
 // {"content": "full"} each item carries the post's whole HTML, its links
 // and images made absolute from system.url.
 //

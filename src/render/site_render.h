@@ -81,8 +81,8 @@ class SiteRender {
   static std::string RootPath(int depth);
 
   // The newest update_time among the posts (those at the indices in
-  // which) that is not after the build's start, for a list page's lastmod;
-  // "" for none.
+  // which) that is not after the time the site is built as of, for a list
+  // page's lastmod; "" for none.
   std::string NewestUpdate() const { return PostView::NewestUpdate(*posts_, started_); }
   std::string NewestUpdate(const std::vector<int>& which) const {
     return PostView::NewestUpdate(*posts_, which, started_);
