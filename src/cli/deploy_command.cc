@@ -10,6 +10,7 @@
 #include <string>
 
 #include "cli/command.h"
+#include "cli/publish_check.h"
 #include "deploy/auto_backup.h"
 #include "deploy/git_deployer.h"
 #include "deploy/publisher.h"
@@ -29,6 +30,10 @@ int Finish(const DeployOutcome& outcome) {
 constexpr OptionRule kOptions[] = {
     {.name = "replace",
      .help = "go on over an earlier site on the remote that public/'s history does not share"},
+};
+constexpr OptionRule kPublishOptions[] = {
+    kOptions[0],
+    {.name = "force-check", .help = "publish even when the check after the build finds errors"},
 };
 
 // Sets git up in public/, reasons and git's output going where the
@@ -78,9 +83,17 @@ int RunPublish(const CommandContext& context) {
   Publisher publisher(&site, &git, PrintReason);
   publisher.set_replace(context.args.Has("replace"));
   // The same build as tarn build's. Without the page it still runs and
-  // fails at the first post it cannot convert, saying why.
-  publisher.set_build([&site] { return ParallelBuild::Run(&site, {}, PrintReason); });
-  int status = Finish(publisher.RenderingAndPush());
+  // fails at the first post it cannot convert, saying why. Then tarn
+  // check's internal part, which stops the publish on errors unless forced.
+  bool check_stopped = false;
+  publisher.set_build([&] {
+    if (!ParallelBuild::Run(&site, {}, PrintReason)) return false;
+    check_stopped = PublishCheckStops(workspace, context.args.Has("force-check"));
+    return !check_stopped;
+  });
+  DeployOutcome outcome = publisher.RenderingAndPush();
+  if (check_stopped) return 1;
+  int status = Finish(outcome);
   if (status == 0 && AutoBackup::Enabled(context.workspace))
     status = BackUpAfterPublish(context, site);
   return status;
@@ -88,8 +101,9 @@ int RunPublish(const CommandContext& context) {
 
 const Command kPush("push", "push [--replace]", "commit public/ and push it to system.deployUrl",
                     RunPush, {.options = kOptions});
-const Command kPublish("publish", "publish [--replace]", "render the site, then commit and push it",
-                       RunPublish, {.options = kOptions});
+const Command kPublish("publish", "publish [--replace] [--force-check]",
+                       "render and check the site, then commit and push it", RunPublish,
+                       {.options = kPublishOptions});
 
 }  // namespace
 }  // namespace tarn

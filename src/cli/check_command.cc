@@ -1,0 +1,70 @@
+// tarn check: reads the built site as readers meet it and reports what is
+// broken (errors: links, fragments and images that lead nowhere, front
+// matter that did not parse) and what is worth fixing (warnings), grouped by
+// page with the post each page came from. Builds first when public/ is older
+// than the sources. Exits 1 when it found errors, 0 otherwise.
+
+#include <cstdio>
+#include <ctime>
+#include <string>
+
+#include "check/site_check.h"
+#include "cli/command.h"
+#include "cli/publish_check.h"
+#include "render/parallel_build.h"
+#include "render/site_builder.h"
+
+namespace tarn {
+namespace {
+
+constexpr OptionRule kOptions[] = {
+    {.name = "json", .help = "print the report as one JSON object"},
+};
+
+int RunCheck(const CommandContext& context) {
+  Workspace workspace(context.workspace);
+  SiteBuilder site(context.workspace, nullptr, PrintReason);
+  site.LoadConfig();
+  if (SiteCheck::NeedsBuild(workspace, site.config().theme_dir())) {
+    if (!ParallelBuild::Run(&site, {}, PrintReason)) {
+      PrintReason("tarn check: the site did not build (see above); nothing was checked");
+      return 1;
+    }
+  }
+  DiagnosticSink quiet = [](const std::string&) {};  // the build reported them
+  CheckReport report = SiteCheck(workspace).Run(std::time(nullptr), quiet);
+  std::string text = context.args.Has("json") ? report.Json() : report.Text();
+  std::fputs(text.c_str(), stdout);
+  std::fflush(stdout);
+  return report.errors() ? 1 : 0;
+}
+
+const Command kCheck("check", "check [--json]",
+                     "check the built site for broken links, missing images and other mistakes",
+                     RunCheck, {.options = kOptions});
+
+}  // namespace
+
+bool PublishCheckStops(const Workspace& workspace, bool force) {
+  DiagnosticSink quiet = [](const std::string&) {};  // the build reported them
+  CheckReport report = SiteCheck(workspace).Run(std::time(nullptr), quiet);
+  if (!report.errors()) {
+    if (report.warnings())
+      PrintReason("tarn check: " + std::to_string(report.warnings()) +
+                  " warning(s); run tarn check to see them");
+    return false;
+  }
+  std::fflush(stdout);
+  std::fputs(report.Text().c_str(), stderr);
+  if (force) {
+    PrintReason("tarn publish: publishing despite " + std::to_string(report.errors()) +
+                " error(s) (--force-check)");
+    return false;
+  }
+  PrintReason("tarn publish: the check found " + std::to_string(report.errors()) +
+              " error(s); nothing was committed or pushed. Fix them, or publish anyway with "
+              "--force-check");
+  return true;
+}
+
+}  // namespace tarn
