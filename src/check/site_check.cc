@@ -2,6 +2,7 @@
 
 #include <filesystem>
 
+#include "check/external_links.h"
 #include "check/page_weight.h"
 #include "check/post_checks.h"
 #include "data/text_file.h"
@@ -92,11 +93,12 @@ CheckReport SiteCheck::Run(std::time_t now, const DiagnosticSink& sink) {
   ReadSources(posts);
   CheckReport report;
   for (const auto& [path, page] : pages_) CheckPage(path, page, &report);
+  if (external_timeout_ms_ > 0) CheckExternal(now, &report);
   posts.Check(now, &report);
   return report;
 }
 
-void SiteCheck::CheckPage(const std::string& path, const Page& page, CheckReport* report) const {
+void SiteCheck::CheckPage(const std::string& path, const Page& page, CheckReport* report) {
   CheckLinks(path, page, report);
   if (page.scan.redirect) return;
   CheckStructure(path, page, report);
@@ -148,9 +150,12 @@ std::int64_t SiteCheck::SizeOf(std::string* file) const {
   return ec ? -1 : static_cast<std::int64_t>(size);
 }
 
-void SiteCheck::CheckLinks(const std::string& path, const Page& page, CheckReport* report) const {
+void SiteCheck::CheckLinks(const std::string& path, const Page& page, CheckReport* report) {
   for (const PageScan::Link& link : page.scan.links) {
     LinkTarget target = resolver_.Resolve(path, link.url);
+    if (target.kind == LinkTarget::Kind::kExternal && external_timeout_ms_ > 0 &&
+        (target.url.starts_with("http://") || target.url.starts_with("https://")))
+      external_[target.url].push_back({path, link.url, link.line});
     if (target.kind != LinkTarget::Kind::kInternal) continue;
     std::string where = "line " + std::to_string(link.line) + ": ";
     if (SizeOf(&target.file) < 0) {
@@ -189,6 +194,29 @@ void SiteCheck::CheckWeight(const std::string& path, const Page& page, CheckRepo
               "theme's budget of " + std::to_string(budget_kb_) +
               " KB; heaviest: " + (heaviest.empty() ? "the page itself" : heaviest),
           "");
+}
+
+void SiteCheck::CheckExternal(std::time_t now, CheckReport* report) const {
+  std::vector<std::string> urls;
+  for (const auto& [url, refs] : external_) urls.push_back(url);
+  ExternalLinks links(workspace_, external_timeout_ms_);
+  for (const auto& [url, answer] : links.Check(urls, now)) {
+    for (const ExternalRef& ref : external_.at(url)) {
+      std::string where = "line " + std::to_string(ref.line) + ": the link \"" + ref.link + "\" ";
+      std::string status = "HTTP " + std::to_string(answer.status);
+      if (answer.status >= 400)
+        Problem(report, ref.page, Severity::kError, "broken-external", where + "answers " + status,
+                url);
+      else if (answer.status >= 300)
+        Problem(report, ref.page, Severity::kWarning, "redirect",
+                where + "redirects (" + status + ") to " +
+                    (answer.location.empty() ? "an address it does not name" : answer.location),
+                url);
+      else if (answer.status == 0)
+        Problem(report, ref.page, Severity::kWarning, "external-unreachable",
+                where + "could not be checked: " + answer.error, url);
+    }
+  }
 }
 
 }  // namespace tarn

@@ -14,6 +14,7 @@
 #include <ctime>
 #include <map>
 #include <string>
+#include <vector>
 
 #include "check/check_report.h"
 #include "check/link_resolver.h"
@@ -28,6 +29,10 @@ class PostChecks;
 class SiteCheck {
  public:
   explicit SiteCheck(const Workspace& workspace) : workspace_(workspace) {}
+
+  // Run checks external links too (ExternalLinks), each request bounded by
+  // timeout_ms.
+  void set_external(long timeout_ms) { external_timeout_ms_ = timeout_ms; }
 
   // True when public/ holds no finished build (no database.json) or one
   // older than the newest file of _posts/, _pages/, config/, static/ and
@@ -50,9 +55,17 @@ class SiteCheck {
   // Adds a problem of the page at path (relative to public/) to *report.
   void Problem(CheckReport* report, const std::string& path, CheckProblem::Severity severity,
                const char* kind, const std::string& message, const std::string& target) const;
-  void CheckPage(const std::string& path, const Page& page, CheckReport* report) const;
+  // Where an external address is linked: the page and the link as written.
+  struct ExternalRef {
+    std::string page;
+    std::string link;
+    int line = 0;
+  };
+  void CheckPage(const std::string& path, const Page& page, CheckReport* report);
   void CheckStructure(const std::string& path, const Page& page, CheckReport* report) const;
-  void CheckLinks(const std::string& path, const Page& page, CheckReport* report) const;
+  // Checks the internal links; notes the external ones for CheckExternal.
+  void CheckLinks(const std::string& path, const Page& page, CheckReport* report);
+  void CheckExternal(std::time_t now, CheckReport* report) const;
   void CheckWeight(const std::string& path, const Page& page, CheckReport* report) const;
   // The size of the file relative to public/; -1 when it is no plain file
   // (a folder counts by its index.html).
@@ -61,8 +74,10 @@ class SiteCheck {
   Workspace workspace_;
   LinkResolver resolver_{""};
   std::int64_t budget_kb_ = 0;
-  std::map<std::string, Page> pages_;           // by path relative to public/
-  std::map<std::string, std::string> sources_;  // page -> "_posts/NAME"
+  std::map<std::string, Page> pages_;                         // by path relative to public/
+  std::map<std::string, std::string> sources_;                // page -> "_posts/NAME"
+  long external_timeout_ms_ = 0;                              // 0: external links are not checked
+  std::map<std::string, std::vector<ExternalRef>> external_;  // by absolute address
 };
 
 }  // namespace tarn

@@ -5,9 +5,11 @@
 // than the sources. Exits 1 when it found errors, 0 otherwise.
 
 #include <cstdio>
+#include <cstdlib>
 #include <ctime>
 #include <string>
 
+#include "check/external_links.h"
 #include "check/site_check.h"
 #include "cli/command.h"
 #include "cli/publish_check.h"
@@ -19,7 +21,16 @@ namespace {
 
 constexpr OptionRule kOptions[] = {
     {.name = "json", .help = "print the report as one JSON object"},
+    {.name = "external", .help = "check external links too (HEAD requests, answers kept a day)"},
 };
+
+// How long one external request may take: TARN_CHECK_TIMEOUT_MS when set
+// (for tests), else ExternalLinks' default.
+long ExternalTimeoutMs() {
+  const char* value = std::getenv("TARN_CHECK_TIMEOUT_MS");
+  long ms = value ? std::strtol(value, nullptr, 10) : 0;
+  return ms > 0 ? ms : ExternalLinks::kDefaultTimeoutMs;
+}
 
 int RunCheck(const CommandContext& context) {
   Workspace workspace(context.workspace);
@@ -32,14 +43,16 @@ int RunCheck(const CommandContext& context) {
     }
   }
   DiagnosticSink quiet = [](const std::string&) {};  // the build reported them
-  CheckReport report = SiteCheck(workspace).Run(std::time(nullptr), quiet);
+  SiteCheck check(workspace);
+  if (context.args.Has("external")) check.set_external(ExternalTimeoutMs());
+  CheckReport report = check.Run(std::time(nullptr), quiet);
   std::string text = context.args.Has("json") ? report.Json() : report.Text();
   std::fputs(text.c_str(), stdout);
   std::fflush(stdout);
   return report.errors() ? 1 : 0;
 }
 
-const Command kCheck("check", "check [--json]",
+const Command kCheck("check", "check [--external] [--json]",
                      "check the built site for broken links, missing images and other mistakes",
                      RunCheck, {.options = kOptions});
 
