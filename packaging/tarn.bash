@@ -56,7 +56,9 @@ _tarn() {
     import) _filedir -d ;;
     build) COMPREPLY=($(compgen -W '-j --no-cache --drafts -w' -- "$cur")) ;;
     serve) COMPREPLY=($(compgen -W '--port --drafts -w' -- "$cur")) ;;
-    push | publish) COMPREPLY=($(compgen -W '--replace -w' -- "$cur")) ;;
+    push) COMPREPLY=($(compgen -W '--replace -w' -- "$cur")) ;;
+    publish) COMPREPLY=($(compgen -W '--replace --force-check -w' -- "$cur")) ;;
+    check) COMPREPLY=($(compgen -W '--external --json -w' -- "$cur")) ;;
     *) COMPREPLY=($(compgen -W '-w --help' -- "$cur")) ;;
   esac
 } &&

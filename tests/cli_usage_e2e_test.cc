@@ -49,7 +49,10 @@ const UsageCase kCases[] = {
     {false, "push --replace x", 2,
      "tarn push: unexpected argument 'x'\nusage: tarn [-w DIR] push [--replace]\n"},
     {false, "publish -r", 2,
-     "tarn publish: unexpected argument '-r'\nusage: tarn [-w DIR] publish [--replace] [--force-check]\n"},
+     "tarn publish: unexpected argument '-r'\nusage: tarn [-w DIR] publish [--replace] "
+     "[--force-check]\n"},
+    {false, "check x", 2,
+     "tarn check: unexpected argument 'x'\nusage: tarn [-w DIR] check [--external] [--json]\n"},
     {false, "backup --", 2, "tarn backup: unexpected argument '--'\nusage: tarn [-w DIR] backup\n"},
     {false, "show x", 2, "tarn show: unexpected argument 'x'\n"},
     {false, "check-update now", 2,
