@@ -60,6 +60,12 @@ TEST_F(CheckTest, FindsOneOfEachMistakeGroupedByPage) {
   // fragment, mail, another site) all resolve: it is not in the report.
   EXPECT_NE(sources.find("public/articles/broken.html <- _posts/broken.md\n"), std::string::npos)
       << sources;
+  // The page's weight names its heaviest files: the image, then the font its
+  // stylesheet loads (the first of the font's sources, not the fallback).
+  EXPECT_NE(outcome.out.find("heaviest: images/big.png (30 KB), assets/font.woff2 (4 KB), "
+                             "assets/site.css (1 KB)"),
+            std::string::npos)
+      << outcome.out;
   EXPECT_TRUE(Exists("public/index.html"));  // public/ was missing: it built first
 }
 

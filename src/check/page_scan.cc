@@ -46,7 +46,7 @@ class ScanWalker {
   void AddLink(xmlNode* node, const std::string& url, bool loaded, int group) {
     bool image = Is(node, "img") || Is(node, "source");
     scan_->links.push_back({url, static_cast<int>(xmlGetLineNo(node)), image && loaded});
-    if (loaded) scan_->resources.push_back({url, group});
+    if (loaded) scan_->resources.push_back({url, group, Is(node, "link")});
   }
   // Every candidate of a srcset ("a.png 1x, b.png 2x").
   void AddSrcset(xmlNode* node, const std::string& srcset, bool loaded, int group) {

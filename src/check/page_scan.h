@@ -27,6 +27,7 @@ struct PageScan {
   struct Resource {
     std::string url;
     int group = 0;  // resources of one <picture> or srcset share a group > 0
+    bool stylesheet = false;
   };
 
   std::vector<Link> links;

@@ -5,6 +5,7 @@
 #include "check/external_links.h"
 #include "check/page_weight.h"
 #include "check/post_checks.h"
+#include "check/stylesheet_fonts.h"
 #include "data/text_file.h"
 #include "render/markdown_pages.h"
 #include "render/site_config.h"
@@ -175,13 +176,26 @@ void SiteCheck::CheckLinks(const std::string& path, const Page& page, CheckRepor
   }
 }
 
+void SiteCheck::AddFonts(const std::string& stylesheet, PageWeight* weight) const {
+  std::string css;
+  if (!ReadTextFile(workspace_.PublicPath(stylesheet), &css)) return;
+  for (const std::string& url : StylesheetFonts::Of(css)) {
+    LinkTarget font = resolver_.Resolve(stylesheet, url);
+    if (font.kind != LinkTarget::Kind::kInternal) continue;
+    std::int64_t bytes = SizeOf(&font.file);
+    if (bytes >= 0) weight->Add(font.file, bytes, 0);
+  }
+}
+
 void SiteCheck::CheckWeight(const std::string& path, const Page& page, CheckReport* report) const {
   PageWeight weight(page.bytes);
   for (const PageScan::Resource& resource : page.scan.resources) {
     LinkTarget target = resolver_.Resolve(path, resource.url);
     if (target.kind != LinkTarget::Kind::kInternal) continue;
     std::int64_t bytes = SizeOf(&target.file);
-    if (bytes >= 0) weight.Add(target.file, bytes, resource.group);
+    if (bytes < 0) continue;
+    weight.Add(target.file, bytes, resource.group);
+    if (resource.stylesheet) AddFonts(target.file, &weight);
   }
   std::int64_t total_kb = (weight.total() + 1023) / 1024;
   if (total_kb <= budget_kb_) return;

@@ -24,6 +24,7 @@
 
 namespace tarn {
 
+class PageWeight;
 class PostChecks;
 
 class SiteCheck {
@@ -66,6 +67,8 @@ class SiteCheck {
   // Checks the internal links; notes the external ones for CheckExternal.
   void CheckLinks(const std::string& path, const Page& page, CheckReport* report);
   void CheckExternal(std::time_t now, CheckReport* report) const;
+  // Counts the fonts the stylesheet (relative to public/) loads.
+  void AddFonts(const std::string& stylesheet, PageWeight* weight) const;
   void CheckWeight(const std::string& path, const Page& page, CheckReport* report) const;
   // The size of the file relative to public/; -1 when it is no plain file
   // (a folder counts by its index.html).
