@@ -27,14 +27,17 @@ std::vector<const CheckReport::Page*> CheckReport::Pages() const {
   return pages;
 }
 
-std::string CheckReport::Text() const {
+std::string CheckReport::Text(bool errors_only) const {
   std::string text;
   for (const Page* page : Pages()) {
+    std::string lines;
+    for (const CheckProblem& problem : page->problems)
+      if (!errors_only || problem.severity == CheckProblem::Severity::kError)
+        lines += std::string("  ") + SeverityName(problem.severity) + ": " + problem.message + "\n";
+    if (lines.empty()) continue;
     text += page->path;
     if (!page->source.empty() && page->source != page->path) text += " (from " + page->source + ")";
-    text += ":\n";
-    for (const CheckProblem& problem : page->problems)
-      text += std::string("  ") + SeverityName(problem.severity) + ": " + problem.message + "\n";
+    text += ":\n" + lines;
   }
   text += "tarn check: " + std::to_string(errors_) + " error(s), " + std::to_string(warnings_) +
           " warning(s)\n";

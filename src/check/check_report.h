@@ -42,8 +42,9 @@ class CheckReport {
   std::vector<const Page*> Pages() const;
 
   // "PATH (from SOURCE):" then one indented "error: ..." or "warning: ..."
-  // line per problem, per page; then a summary line. "" lines never occur.
-  std::string Text() const;
+  // line per problem, per page; then a summary line. errors_only leaves
+  // warnings (and pages with none but warnings) out, the summary in.
+  std::string Text(bool errors_only = false) const;
   // {"errors": N, "warnings": N, "pages": [{"path", "source", "problems":
   // [{"severity", "kind", "message", "target"}]}]}, compact, non-ASCII
   // characters as \u escapes.

@@ -68,7 +68,7 @@ bool PublishCheckStops(const Workspace& workspace, bool force) {
     return false;
   }
   std::fflush(stdout);
-  std::fputs(report.Text().c_str(), stderr);
+  std::fputs(report.Text(true).c_str(), stderr);
   if (force) {
     PrintReason("tarn publish: publishing despite " + std::to_string(report.errors()) +
                 " error(s) (--force-check)");
