@@ -91,10 +91,16 @@ class ScanWalker {
 
   void Meta(xmlNode* node) {
     std::string value;
-    if (Attr(node, "http-equiv", &value) &&
-        xmlStrcasecmp(BAD_CAST value.c_str(), BAD_CAST "refresh") == 0)
-      scan_->redirect = true;
     std::string content;
+    if (Attr(node, "http-equiv", &value) &&
+        xmlStrcasecmp(BAD_CAST value.c_str(), BAD_CAST "refresh") == 0) {
+      scan_->redirect = true;
+      // "0; url=ADDRESS": where the redirect leads is a link too.
+      std::size_t url;
+      if (Attr(node, "content", &content) && ((url = content.find("url=")) != std::string::npos ||
+                                              (url = content.find("URL=")) != std::string::npos))
+        AddLink(node, content.substr(url + 4), false, 0);
+    }
     if (Attr(node, "name", &value) && value == "description" && Attr(node, "content", &content) &&
         !content.empty())
       scan_->description = true;

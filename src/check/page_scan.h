@@ -3,7 +3,7 @@
 // a page with broken markup still gives what could be read).
 //
 // Links are every href, src and srcset candidate (a, link, script, img,
-// source, iframe, video, audio, embed), as written; ids are every id
+// source, iframe, video, audio, embed) and a refresh's url=, as written; ids are every id
 // attribute and every name of an <a>. Resources are what a browser loads
 // with the page: stylesheets, scripts, images (for a <picture>, each
 // candidate, so that the weight takes the largest), icons are not counted.

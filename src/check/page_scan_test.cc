@@ -49,6 +49,8 @@ TEST(PageScan, CountsWhatAPageLacksOrDoubles) {
   EXPECT_EQ(two.h1s, 2);
   EXPECT_FALSE(two.description);
   EXPECT_TRUE(two.redirect);
+  ASSERT_EQ(two.links.size(), 1u);
+  EXPECT_EQ(two.links[0].url, "x.html");
 }
 
 }  // namespace
