@@ -36,6 +36,7 @@ PostChecks::PostChecks(const Workspace& workspace) {
                              [&reasons](const std::string& reason) { reasons.push_back(reason); }))
       continue;
     for (const std::string& reason : reasons) unreadable_.push_back({SourceOf(post), reason});
+    dates_.emplace_back(SourceOf(post), post.post_time);
     if (!post.draft) published_.push_back(std::move(post));
   }
 }
@@ -45,14 +46,13 @@ void PostChecks::Check(std::time_t now, CheckReport* report) const {
     report->Add(post.source, post.source,
                 {CheckProblem::Severity::kError, "front-matter", post.reason, post.source});
   std::string latest = PostIndex::FormatPostTime(now + kYearSeconds);
-  for (const PostFile& post : published_) {
-    if (post.post_time < kEarliestPlausible)
-      Warn(report, SourceOf(post), "odd-date",
-           "its date " + post.post_time + " lies before 1990: check the year", post.post_time);
-    else if (post.post_time > latest)
-      Warn(report, SourceOf(post), "odd-date",
-           "its date " + post.post_time + " lies more than a year ahead: check the year",
-           post.post_time);
+  for (const auto& [source, time] : dates_) {
+    if (time < kEarliestPlausible)
+      Warn(report, source, "odd-date", "its date " + time + " lies before 1990: check the year",
+           time);
+    else if (time > latest)
+      Warn(report, source, "odd-date",
+           "its date " + time + " lies more than a year ahead: check the year", time);
   }
   CheckDuplicates(report);
 }

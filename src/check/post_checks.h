@@ -2,7 +2,7 @@
 // the pages built from them: front matter that did not parse (and posts
 // that cannot be read), two published posts with the same title or the
 // same slug (one article page hides the other), and dates that are likely
-// typos (before 1990, or more than a year ahead).
+// typos (before 1990, or more than a year ahead), drafts included.
 //
 // Thread safety: a value; one thread at a time.
 #pragma once
@@ -41,6 +41,9 @@ class PostChecks {
   void CheckDuplicates(CheckReport* report) const;
 
   std::vector<PostFile> published_;
+  // "_posts/NAME" and post time of every post, drafts and scheduled posts
+  // too: a year typed wrong can be what keeps a post out of the site.
+  std::vector<std::pair<std::string, std::string>> dates_;
   std::vector<Unreadable> unreadable_;
 };
 
