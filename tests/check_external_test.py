@@ -3,7 +3,8 @@ to an address answering 200, one redirecting (301), one gone (404), one that
 answers only after the check has given up on it, and one that refuses HEAD
 (405) but answers GET. The slow address waits on an event the test sets once
 the check has reported the timeout, so nothing depends on the machine's
-speed. A second check asks again only for what had no answer.
+speed. A second check asks again only for what had no answer or an answer
+older than a day; no more than two requests go to one host at once.
 
 Run by ctest: check_external_test.py --tarn BUILD_DIR/tarn --fixture DIR.
 """
@@ -40,6 +41,8 @@ class Handler(http.server.BaseHTTPRequestHandler):
 
     def respond(self):
         self.server.asked[self.command + " " + self.path] += 1
+        if self.path.startswith("/held/"):
+            return self.held()
         if self.path == "/slow":
             self.server.release.wait()
         if self.path == "/nohead" and self.command == "HEAD":
@@ -47,6 +50,18 @@ class Handler(http.server.BaseHTTPRequestHandler):
         status = {"/ok": 200, "/moved": 301, "/gone": 404, "/slow": 200, "/nohead": 200}
         location = self.server.url("/ok") if self.path == "/moved" else None
         self.answer(status.get(self.path, 404), location)
+
+    def held(self):
+        """Answers once the test lets one more request go, counting how many
+        are waiting at once."""
+        with self.server.turn:
+            self.server.waiting += 1
+            self.server.most = max(self.server.most, self.server.waiting)
+            self.server.turn.notify_all()
+            self.server.turn.wait_for(lambda: self.server.passes > 0)
+            self.server.passes -= 1
+            self.server.waiting -= 1
+        self.answer(200)
 
     do_HEAD = respond
     do_GET = respond
@@ -59,6 +74,10 @@ class Server(http.server.ThreadingHTTPServer):
         super().__init__(("127.0.0.1", 0), Handler)
         self.asked = collections.Counter()
         self.release = threading.Event()
+        self.turn = threading.Condition()
+        self.waiting = 0  # /held/ requests waiting for their turn
+        self.most = 0
+        self.passes = 0
 
     def url(self, path):
         return "http://127.0.0.1:%d%s" % (self.server_address[1], path)
@@ -74,10 +93,8 @@ class ExternalCheckTest(unittest.TestCase):
         posts = os.path.join(self.ws, "_posts")
         shutil.rmtree(posts)
         os.makedirs(posts)
-        links = " ".join('<a href="%s">%s</a>' % (self.server.url("/" + p), p)
-                         for p in ("ok", "moved", "gone", "slow", "nohead"))
-        with open(os.path.join(posts, "links.md"), "w", encoding="utf-8") as f:
-            f.write("---\ntitle: Links\ndescription: links out\n---\n" + links + "\n")
+        shutil.rmtree(os.path.join(self.ws, "_pages"))
+        self.write_post(("ok", "moved", "gone", "slow", "nohead"))
 
     def tearDown(self):
         self.server.release.set()
@@ -85,10 +102,20 @@ class ExternalCheckTest(unittest.TestCase):
         self.server.server_close()
         shutil.rmtree(self.tmp, ignore_errors=True)
 
-    def check(self):
-        env = dict(os.environ, TARN_CHECK_TIMEOUT_MS="1000")
-        run = subprocess.run([ARGS.tarn, "-w", self.ws, "check", "--external", "--json"],
-                             capture_output=True, text=True, env=env)
+    def write_post(self, paths):
+        links = " ".join('<a href="%s">%s</a>' % (self.server.url("/" + p), p) for p in paths)
+        with open(os.path.join(self.ws, "_posts", "links.md"), "w", encoding="utf-8") as f:
+            f.write("---\ntitle: Links\ndescription: links out\n---\n" + links + "\n")
+
+    def check(self, timeout_ms=1000, run_in=None):
+        env = dict(os.environ, TARN_CHECK_TIMEOUT_MS=str(timeout_ms))
+        command = [ARGS.tarn, "-w", self.ws, "check", "--external", "--json"]
+        if run_in:
+            process = subprocess.Popen(command, stdout=subprocess.PIPE, text=True, env=env)
+            run_in()
+            stdout = process.communicate()[0]
+            return process.returncode, json.loads(stdout)
+        run = subprocess.run(command, capture_output=True, text=True, env=env)
         report = json.loads(run.stdout)
         problems = {}
         for page in report["pages"]:
@@ -124,6 +151,36 @@ class ExternalCheckTest(unittest.TestCase):
         self.assertNotIn(self.server.url("/slow"), problems)
         self.assertIn(self.server.url("/gone"), problems)
         self.assertEqual(status, 1)
+
+        # An answer older than a day is asked again.
+        cache_file = os.path.join(self.ws, ".tarn", "external-links.json")
+        with open(cache_file, encoding="utf-8") as f:
+            cache = json.load(f)
+        for entry in cache:
+            if entry["url"] == self.server.url("/gone"):
+                entry["checked"] -= 2 * 24 * 60 * 60
+        with open(cache_file, "w", encoding="utf-8") as f:
+            json.dump(cache, f)
+        before = collections.Counter(self.server.asked)
+        self.check()
+        self.assertEqual(dict(self.server.asked - before), {"HEAD /gone": 1})
+
+    def test_at_most_two_requests_to_one_host(self):
+        held = ["held/%d" % i for i in range(5)]
+        self.write_post(held)
+
+        def let_them_through():
+            # Each time two wait (or all that are left), one may go.
+            with self.server.turn:
+                for left in range(len(held), 0, -1):
+                    self.server.turn.wait_for(lambda: self.server.waiting >= min(2, left))
+                    self.server.passes += 1
+                    self.server.turn.notify_all()
+
+        status, report = self.check(timeout_ms=60000, run_in=let_them_through)
+        self.assertEqual(status, 0, report)
+        self.assertEqual(self.server.most, 2)
+        self.assertEqual(sum(self.server.asked["HEAD /" + p] for p in held), 5)
 
 
 if __name__ == "__main__":
