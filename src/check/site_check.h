@@ -4,9 +4,11 @@
 // it needs one <title>, a description and one <h1> with heading levels that
 // do not skip, and it must weigh, with what it loads, no more than the
 // theme's budget; the posts are checked on their own (PostChecks). Alias
-// pages (redirects) are checked for their links only.
+// pages (redirects) are checked for their links only. With set_external,
+// the external links are asked too (ExternalLinks).
 //
-// The check reads public/ and the sources, and writes nothing.
+// The check reads public/ and the sources, and writes nothing but the
+// external links' cache in .tarn/.
 //
 // Thread safety: one thread at a time; Run may run on any thread.
 #pragma once

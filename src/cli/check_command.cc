@@ -2,7 +2,10 @@
 // broken (errors: links, fragments and images that lead nowhere, front
 // matter that did not parse) and what is worth fixing (warnings), grouped by
 // page with the post each page came from. Builds first when public/ is older
-// than the sources. Exits 1 when it found errors, 0 otherwise.
+// than the sources. --external asks external links too, each request
+// bounded by TARN_CHECK_TIMEOUT_MS milliseconds when that is set (for
+// tests), else ExternalLinks' default. Exits 1 when it found errors, 0
+// otherwise.
 
 #include <cstdio>
 #include <cstdlib>
