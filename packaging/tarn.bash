@@ -57,8 +57,9 @@ _tarn() {
     build) COMPREPLY=($(compgen -W '-j --no-cache --drafts --future -w' -- "$cur")) ;;
     serve) COMPREPLY=($(compgen -W '--port --drafts --future -w' -- "$cur")) ;;
     push) COMPREPLY=($(compgen -W '--replace -w' -- "$cur")) ;;
-    publish) COMPREPLY=($(compgen -W '--replace --due -w' -- "$cur")) ;;
+    publish) COMPREPLY=($(compgen -W '--replace --due --force-check -w' -- "$cur")) ;;
     schedule) COMPREPLY=($(compgen -W 'on off status -w' -- "$cur")) ;;
+    check) COMPREPLY=($(compgen -W '--external --json -w' -- "$cur")) ;;
     *) COMPREPLY=($(compgen -W '-w --help' -- "$cur")) ;;
   esac
 } &&

@@ -29,6 +29,7 @@ BELOW = {
     "import": ["data", "workspace", "content"],
     "deploy": ["data", "script", "workspace", "content", "template", "convert", "render"],
     "net": ["data"],
+    "check": ["data", "script", "workspace", "content", "template", "convert", "render", "net"],
     "worker": ["data", "script"],
 }
 ALL_BUT_CLI = sorted(set(BELOW) - {"worker"})

@@ -25,6 +25,8 @@ run_packages=(
   libkeybinder-3.0-dev libayatana-appindicator3-dev libnotify-dev
   # post front matter
   libyaml-cpp-dev libtomlplusplus-dev
+  # tarn check reads the generated pages with libxml2's HTML parser
+  libxml2-dev
   # the message catalogues: msgfmt compiles po/*.po, xgettext takes tarn.pot
   gettext
   # the pages' libraries come from npm

@@ -50,12 +50,15 @@ const UsageCase kCases[] = {
     {false, "push --replace x", 2,
      "tarn push: unexpected argument 'x'\nusage: tarn [-w DIR] push [--replace]\n"},
     {false, "publish -r", 2,
-     "tarn publish: unexpected argument '-r'\nusage: tarn [-w DIR] publish [--replace] [--due]\n"},
+     "tarn publish: unexpected argument '-r'\nusage: tarn [-w DIR] publish [--replace] [--due] "
+     "[--force-check]\n"},
     {false, "schedule", 2,
      "tarn schedule: on, off or status is needed\nusage: tarn [-w DIR] schedule on|off|status\n"},
     {false, "schedule now", 2,
      "tarn schedule: 'now' is not on, off or status\nusage: tarn [-w DIR] schedule "
      "on|off|status\n"},
+    {false, "check x", 2,
+     "tarn check: unexpected argument 'x'\nusage: tarn [-w DIR] check [--external] [--json]\n"},
     {false, "backup --", 2, "tarn backup: unexpected argument '--'\nusage: tarn [-w DIR] backup\n"},
     {false, "show x", 2, "tarn show: unexpected argument 'x'\n"},
     {false, "check-update now", 2,

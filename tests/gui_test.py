@@ -392,6 +392,34 @@ class DeployTest(GuiTest):
         self.assertFalse([line for line in s.seen if line.startswith("message: Error")])
 
 
+    def test_a_broken_link_is_shown_before_the_push_and_answered_both_ways(self):
+        def broken_post(root):
+            with open(os.path.join(root, "_posts", "broken.md"), "w", encoding="utf-8") as f:
+                f.write("[gone](gone.html)\n")
+
+        s = Session(self, edit=broken_post)
+        self.addCleanup(s.stop)
+        remote = self.bare(s)
+        set_deploy_url(s.root, remote)
+        window = s.start().wait_started()
+
+        s.click(window, 385, 80)  # "Render and push"
+        s.wait_line(r'^message: 发布前检查: 发布前的检查发现 1 个错误.*public/articles/broken.html'
+                    r' \(from _posts/broken.md\).*the link "gone.html"')
+        s.shot("check_before_publishing")
+        s.answer("发布前检查", "alt+n")
+        s.wait_window("发布前检查", visible=False)
+        self.assertEqual(git("rev-list", "--all", cwd=remote), "")
+
+        s.click(window, 385, 80)  # asks again; "yes" publishes
+        s.wait_line(r"^message: 发布前检查: ")
+        s.answer("发布前检查", "alt+y")
+        s.wait_line(r"^message: Succeed: 渲染完成并已经自动推送$")
+        files = git("ls-tree", "-r", "--name-only", "master", cwd=remote).split()
+        self.assertIn("articles/broken.html", files)
+        # "No" showed no outcome box of its own.
+        self.assertFalse([line for line in s.seen if line.startswith("message: Error")])
+
 class BackupTest(GuiTest):
     """The workspace's own backups: AutoBackup after a save and after a
     publish, the manager page's Backup command, with a local bare repository

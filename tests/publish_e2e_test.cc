@@ -423,6 +423,46 @@ TEST_F(DeployE2eTest, WithoutADeployUrlPushCommitsAndRefusesAndPublishOnlyRender
   EXPECT_TRUE(fs::exists(public_ + "/README.md"));
 }
 
+// The check between the build and the push: errors stop the publish before
+// anything is committed, --force-check goes on, and a site with warnings
+// alone (this fixture's pages have no description) publishes as before,
+// leaving public/ as the build wrote it.
+TEST_F(DeployE2eTest, PublishStopsOnTheCheckErrorsUnlessForced) {
+  std::string remote = MakeBareRemote("site");
+  SetDeployUrl(remote);
+  WriteFile(ws_ + "/_posts/broken.md", "<a href=\"gone.html\">gone</a>\n");
+  CommandResult stopped = Tarn("publish");
+  EXPECT_EQ(stopped.exit_status, 1) << stopped.output;
+  EXPECT_TRUE(Has(stopped,
+                  "public/articles/broken.html (from _posts/broken.md):\n  error: line 2: the "
+                  "link \"gone.html\" leads to public/articles/gone.html"))
+      << stopped.output;
+  EXPECT_TRUE(Has(stopped,
+                  "nothing was committed or pushed. Fix them, or publish anyway with "
+                  "--force-check\n"))
+      << stopped.output;
+  EXPECT_FALSE(Has(stopped, "渲染")) << stopped.output;
+  EXPECT_NE(Run({"git", "rev-parse", "-q", "--verify", "HEAD"}, public_).exit_status, 0);
+  EXPECT_EQ(Git(remote, {"rev-list", "--all"}), "");
+
+  CommandResult forced = Run({TARN_BINARY, "-w", ws_, "publish", "--force-check"}, root_);
+  EXPECT_EQ(forced.exit_status, 0) << forced.output;
+  EXPECT_TRUE(Has(forced, "publishing despite 1 error(s) (--force-check)\n")) << forced.output;
+  EXPECT_TRUE(Has(forced, "渲染完成并已经自动推送\n")) << forced.output;
+  EXPECT_NE(Git(remote, {"ls-tree", "-r", "--name-only", "master"}).find("articles/broken.html"),
+            std::string::npos);
+
+  fs::remove(ws_ + "/_posts/broken.md");
+  CommandResult clean = Tarn("publish");
+  EXPECT_EQ(clean.exit_status, 0) << clean.output;
+  EXPECT_TRUE(Has(clean, "渲染完成并已经自动推送\n")) << clean.output;
+  EXPECT_FALSE(Has(clean, "error")) << clean.output;
+  // What was pushed is what the build wrote: nothing was left out or added.
+  EXPECT_EQ(Git(public_, {"status", "--porcelain"}), "");
+  EXPECT_EQ(Git(public_, {"rev-parse", "HEAD^{tree}"}),
+            Git(remote, {"rev-parse", "master^{tree}"}));
+}
+
 TEST_F(DeployE2eTest, DraftsNeverReachTheRemote) {
   std::string remote = MakeBareRemote("site");
   SetDeployUrl(remote);

@@ -1,5 +1,6 @@
 #include "app/site_commands.h"
 
+#include <ctime>
 #include <utility>
 
 #include <gio/gio.h>
@@ -9,6 +10,7 @@
 #include "app/desktop_backup.h"
 #include "app/reason_log.h"
 #include "app/site_build.h"
+#include "check/site_check.h"
 #include "content/clock.h"
 #include "data/translation.h"
 #include "deploy/due_posts.h"
@@ -67,15 +69,21 @@ void SiteCommands::RenderingAndPush() {
   ReasonLog* reasons = parts_.reasons;
   Publisher publisher(parts_.site, parts_.deployer,
                       [reasons](const std::string& reason) { reasons->Add(reason); });
-  publisher.set_build([build = parts_.build] { return build->InBackground(); });
+  bool declined = false;  // "no" to publishing past the check's errors
+  publisher.set_build([this, build = parts_.build, &declined] {
+    if (!build->InBackground()) return false;
+    declined = !GoOnDespiteCheck();
+    return !declined;
+  });
   parts_.build->Hold();
   DeployOutcome outcome = publisher.RenderingAndPush();
   if (outcome.foreign_site && AskToReplaceSite(&publisher)) outcome = publisher.PushRendered();
   parts_.build->Release();
   if (outcome.ok) RecordPublish();
-  if (outcome.ok || parts_.build->refresh_due()) refresh_();
-  // "No" to replacing an earlier site: the question said all there is.
-  if (outcome.foreign_site) return;
+  if (outcome.ok || declined || parts_.build->refresh_due()) refresh_();
+  // "No" to replacing an earlier site or to publishing past the check's
+  // errors: the question said all there is.
+  if (outcome.foreign_site || declined) return;
   // A failed build is the one outcome shown with the exclamation mark.
   Message(outcome.message, outcome.caption,
           outcome.build_failed ? MessageIcon::kExclamation : MessageIcon::kNone);
@@ -107,6 +115,18 @@ bool SiteCommands::AskToReplaceSite(Publisher* publisher) {
   }
   publisher->set_replace(true);
   return true;
+}
+
+bool SiteCommands::GoOnDespiteCheck() {
+  DiagnosticSink quiet = [](const std::string&) {};  // the build reported them
+  CheckReport report = SiteCheck(workspace_).Run(std::time(nullptr), quiet);
+  if (!report.errors()) return true;
+  std::string question =
+      Translation::Format(_("发布前的检查发现 %d 个错误，读者会遇到坏链接或缺失的图片：\n\n%s\n"
+                            "是否仍然推送？选「否」则什么都不提交、不推送。"),
+                          report.errors(), report.Text(true).c_str());
+  return MessageBox::Ask(parent_(), question, _(kCheckCaption), false, MessageIcon::kExclamation) ==
+         MessageAnswer::kYes;
 }
 
 void SiteCommands::Backup() {

@@ -38,6 +38,8 @@ class SiteCommands {
  public:
   // The caption of the question whether to replace the remote's site.
   static constexpr const char* kReplaceSiteCaption = N_("替换已发布的站点");
+  // The caption of the question whether to publish past the check's errors.
+  static constexpr const char* kCheckCaption = N_("发布前检查");
 
   // The objects the commands use; none is owned, all must outlive this
   // object.
@@ -67,6 +69,9 @@ class SiteCommands {
   // ask, in a box, before laying the site over an earlier one on the
   // remote that public/'s history does not share; "yes" pushes again with
   // the remote's history joined, "no" leaves everything as it is.
+  // RenderingAndPush runs tarn check's internal part after its build and,
+  // when it finds errors, shows them and asks whether to publish anyway;
+  // "no" commits and pushes nothing.
   void RenderingAndPush();
   // Pushes public/ as it is.
   void Push();
@@ -80,6 +85,9 @@ class SiteCommands {
   // Asks whether to replace the remote's earlier site; on "yes" turns
   // replacing on in publisher and returns true.
   bool AskToReplaceSite(Publisher* publisher);
+  // Checks the site just built; true when it found no errors or the user
+  // chose to publish anyway.
+  bool GoOnDespiteCheck();
   // True, after saying so, while a build runs.
   bool RefuseWhileBuilding();
   // True, after saying why, when lock cannot be taken (another process

@@ -10,6 +10,7 @@
 #include <string>
 
 #include "cli/command.h"
+#include "cli/publish_check.h"
 #include "content/clock.h"
 #include "deploy/auto_backup.h"
 #include "deploy/git_deployer.h"
@@ -41,6 +42,7 @@ constexpr OptionRule kPublishOptions[] = {
     kReplace,
     {.name = "due",
      .help = "publish only when a scheduled post has become due since the last publish"},
+    {.name = "force-check", .help = "publish even when the check after the build finds errors"},
 };
 
 // Sets git up in public/, reasons and git's output going where the
@@ -91,10 +93,22 @@ int Publish(const CommandContext& context, std::string* message) {
   Publisher publisher(&site, &git, PrintReason);
   publisher.set_replace(context.args.Has("replace"));
   // The same build as tarn build's. Without the page it still runs and
-  // fails at the first post it cannot convert, saying why.
-  publisher.set_build([&site] { return ParallelBuild::Run(&site, {}, PrintReason); });
+  // fails at the first post it cannot convert, saying why. Then tarn
+  // check's internal part, which stops the publish on errors unless forced;
+  // a scheduled run (--due) has no one to ask, so it publishes and keeps
+  // what the check found in its log.
+  const bool due = context.args.Has("due");
+  bool check_stopped = false;
+  std::string found;
+  publisher.set_build([&] {
+    if (!ParallelBuild::Run(&site, {}, PrintReason)) return false;
+    check_stopped = PublishCheckStops(workspace, due || context.args.Has("force-check"), &found);
+    return !check_stopped;
+  });
   DeployOutcome outcome = publisher.RenderingAndPush();
   *message = outcome.message;
+  if (!found.empty()) *message += " (" + found + ")";
+  if (check_stopped) return 1;
   int status = Finish(outcome);
   if (status == 0 && AutoBackup::Enabled(context.workspace))
     status = BackUpAfterPublish(context, site);
@@ -109,8 +123,8 @@ int RunPublish(const CommandContext& context) {
 
 const Command kPush("push", "push [--replace]", "commit public/ and push it to system.deployUrl",
                     RunPush, {.options = kOptions});
-const Command kPublish("publish", "publish [--replace] [--due]",
-                       "render the site, then commit and push it", RunPublish,
+const Command kPublish("publish", "publish [--replace] [--due] [--force-check]",
+                       "render and check the site, then commit and push it", RunPublish,
                        {.options = kPublishOptions});
 
 }  // namespace

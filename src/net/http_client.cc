@@ -46,6 +46,8 @@ bool IsUtf8Name(const std::string& charset) {
 
 }  // namespace
 
+void HttpClient::InitCurl() { InitCurlOnce(); }
+
 std::string HttpClient::CharsetOf(const std::string& content_type) {
   std::string lower = Lower(content_type);
   std::size_t at = 0;

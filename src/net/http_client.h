@@ -41,6 +41,10 @@ class HttpClient {
 
   const HttpTimeouts& timeouts() const { return timeouts_; }
 
+  // Initialises libcurl for the whole program, once, whoever calls first;
+  // for code that runs libcurl transfers of its own. Any thread.
+  static void InitCurl();
+
   // The character set named in a Content-Type value ("text/html;
   // charset="GBK"" gives "GBK"); "" when none is named.
   static std::string CharsetOf(const std::string& content_type);
