@@ -1,7 +1,8 @@
 #include "content/clock.h"
 
 #include <gtest/gtest.h>
-#include <stdlib.h>
+
+#include "support/scoped_environment.h"
 
 namespace tarn {
 namespace {
@@ -29,13 +30,14 @@ TEST(ClockTest, ReadsTheTimesTarnNowTakes) {
 }
 
 TEST(ClockTest, TarnNowFixesNowWhenReadable) {
-  setenv("TARN_NOW", "2026-01-01T00:00:00Z", 1);
-  EXPECT_EQ(Clock::Now(), 1767225600);
+  {
+    ScopedEnvironment now("TARN_NOW", "2026-01-01T00:00:00Z");
+    EXPECT_EQ(Clock::Now(), 1767225600);
+  }
   // Unreadable: the system's time.
-  setenv("TARN_NOW", "whenever", 1);
+  ScopedEnvironment now("TARN_NOW", "whenever");
   std::time_t before = std::time(nullptr);
   EXPECT_GE(Clock::Now(), before);
-  unsetenv("TARN_NOW");
 }
 
 }  // namespace

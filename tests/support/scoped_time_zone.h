@@ -6,34 +6,27 @@
 
 #include <time.h>
 
-#include <cstdlib>
-#include <string>
+#include <memory>
+
+#include "support/scoped_environment.h"
 
 namespace tarn {
 
 class ScopedTimeZone {
  public:
-  explicit ScopedTimeZone(const char* zone) {
-    const char* old = std::getenv("TZ");
-    had_ = old != nullptr;
-    if (had_) old_ = old;
-    setenv("TZ", zone, 1);
+  explicit ScopedTimeZone(const char* zone)
+      : zone_(std::make_unique<ScopedEnvironment>("TZ", zone)) {
     tzset();
   }
   ~ScopedTimeZone() {
-    if (had_) {
-      setenv("TZ", old_.c_str(), 1);
-    } else {
-      unsetenv("TZ");
-    }
+    zone_.reset();
     tzset();
   }
   ScopedTimeZone(const ScopedTimeZone&) = delete;
   ScopedTimeZone& operator=(const ScopedTimeZone&) = delete;
 
  private:
-  bool had_ = false;
-  std::string old_;
+  std::unique_ptr<ScopedEnvironment> zone_;
 };
 
 }  // namespace tarn
