@@ -25,6 +25,8 @@ run_packages=(
   libkeybinder-3.0-dev libayatana-appindicator3-dev libnotify-dev
   # post front matter
   libyaml-cpp-dev libtomlplusplus-dev
+  # the image pipeline: libvips, whose libheif writes AVIF
+  libvips-dev libheif1
   # the message catalogues: msgfmt compiles po/*.po, xgettext takes tarn.pot
   gettext
   # the pages' libraries come from npm
@@ -53,6 +55,8 @@ test_packages=(
   chromium default-jre-headless
   # the feeds test reads every feed the build writes as readers do
   python3-feedparser
+  # the image tests read back the metadata of every published photo
+  libimage-exiftool-perl
 )
 
 packages=("${run_packages[@]}")

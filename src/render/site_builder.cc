@@ -16,6 +16,7 @@
 #include "render/post_index_file.h"
 #include "render/public_folder.h"
 #include "render/public_record.h"
+#include "render/responsive_images.h"
 #include "render/search_index.h"
 #include "render/site_render.h"
 #include "render/sitemap_builder.h"
@@ -74,8 +75,12 @@ bool AddThemeData(SiteRender& site) {
 }
 
 bool CopyStaticFiles(SiteRender& site) {
-  if (!StaticFiles::Copy(site.config().workspace(), &site.out(),
-                         [&site](const std::string& message) { site.Report(message); }))
+  auto published = [&site](const std::string& relative) {
+    return site.images().Published(relative);
+  };
+  if (!StaticFiles::Copy(
+          site.config().workspace(), &site.out(),
+          [&site](const std::string& message) { site.Report(message); }, published))
     site.MarkFailed();
   return true;
 }
@@ -88,20 +93,21 @@ struct Step {
   bool required;
 };
 constexpr Step kSteps[] = {
-    {PostIndexFile::Write, false},     // database.json
-    {AddThemeData, false},             // assetsPath, theme, site, i18n
-    {ThemeAssets::Copy, false},        // assets/
-    {ListPages::WriteIndex, true},     // index.html, page/N/index.html
-    {ListPages::WriteTimeline, true},  // timeline.html
-    {FeedBuilder::Write, true},        // atom.xml
-    {ArticlePages::Write, false},      // articles/SLUG.html
-    {ExtraPages::Write, false},        // the theme's pages
-    {TaxonomyPages::Write, false},     // tags/, categories/
-    {MarkdownPages::Write, false},     // _pages/: NAME/index.html or a permalink
-    {SearchIndex::Write, false},       // search.json, search.js
-    {SitemapBuilder::Write, false},    // sitemap.xml
-    {AliasPages::Write, false},        // redirects from old addresses
-    {CopyStaticFiles, false},          // static/
+    {ResponsiveImages::Process, false},  // static/ photos' copies, before any page
+    {PostIndexFile::Write, false},       // database.json
+    {AddThemeData, false},               // assetsPath, theme, site, i18n
+    {ThemeAssets::Copy, false},          // assets/
+    {ListPages::WriteIndex, true},       // index.html, page/N/index.html
+    {ListPages::WriteTimeline, true},    // timeline.html
+    {FeedBuilder::Write, true},          // atom.xml
+    {ArticlePages::Write, false},        // articles/SLUG.html
+    {ExtraPages::Write, false},          // the theme's pages
+    {TaxonomyPages::Write, false},       // tags/, categories/
+    {MarkdownPages::Write, false},       // _pages/: NAME/index.html or a permalink
+    {SearchIndex::Write, false},         // search.json, search.js
+    {SitemapBuilder::Write, false},      // sitemap.xml
+    {AliasPages::Write, false},          // redirects from old addresses
+    {CopyStaticFiles, false},            // static/
 };
 
 }  // namespace

@@ -1,0 +1,38 @@
+// VipsImageProcessor: the ImageProcessor on libvips. JPEG, PNG and WebP
+// files are processed; GIF files and animated images (more than one page)
+// pass through. A file is recognised by its content: one whose content is
+// another format than its name says, or none libvips reads, is
+// kUndecodable. The header is read before any pixel is decoded, and an
+// image of more than settings.max_pixels is refused there.
+//
+// The image is decoded once, turned upright (EXIF orientation) and, unless
+// settings.keep_metadata, stripped of every metadata field but the ICC
+// profile before each copy is resized from it and saved.
+//
+// libvips is started once per process, on the first processor made; its
+// operation cache is switched off (every image is read once per build).
+//
+// Thread safety: Process may be called from many threads at once.
+#pragma once
+
+#include <string>
+
+#include "image/image_processor.h"
+
+namespace tarn {
+
+class VipsImageProcessor : public ImageProcessor {
+ public:
+  VipsImageProcessor();
+
+  // False with *error when libvips could not be started; Process then
+  // reports every image as kUndecodable. Any thread.
+  bool ready(std::string* error) const;
+  // True when this libvips can write AVIF (libheif with an AV1 encoder).
+  bool CanWriteAvif() const;
+
+  ImageResult Process(const std::string& source, const std::string& extension,
+                      const ImageSettings& settings, const std::string& folder) override;
+};
+
+}  // namespace tarn

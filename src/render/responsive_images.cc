@@ -1,0 +1,289 @@
+#include "render/responsive_images.h"
+
+#include <glib.h>
+
+#include <algorithm>
+#include <atomic>
+#include <filesystem>
+#include <sstream>
+#include <thread>
+#include <vector>
+
+#include "content/post_index.h"
+#include "data/text_file.h"
+#include "image/image_cache.h"
+#include "image/vips_image_processor.h"
+#include "render/site_render.h"
+
+namespace tarn {
+namespace {
+
+namespace fs = std::filesystem;
+using Outcome = ImageResult::Outcome;
+
+constexpr char kCacheFolder[] = "images";
+constexpr char kPublishedFile[] = "images/published";
+constexpr char kDefaultSizes[] = "(max-width: 736px) 100vw, 736px";
+
+// One image of static/ and what became of it.
+struct Job {
+  std::string source;     // its path
+  std::string relative;   // under static/, as under public/
+  std::string extension;  // lower case
+  std::string entry;      // its cache entry's folder
+  ImageResult result;
+  bool decoded = false;  // processed by this build, not taken from the cache
+};
+
+std::string LowerExtension(const fs::path& path) {
+  std::string extension = path.extension().string();
+  if (!extension.empty()) extension.erase(0, 1);
+  std::transform(extension.begin(), extension.end(), extension.begin(),
+                 [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+  return extension;
+}
+
+bool Inside(const fs::path& path, const fs::path& folder) {
+  auto [end, rest] = std::mismatch(folder.begin(), folder.end(), path.begin(), path.end());
+  return end == folder.end();
+}
+
+// The raster images of static/: plain files, or links to files inside the
+// workspace (the static copy reports the others); never in a .git folder.
+std::vector<Job> FindImages(const Workspace& workspace) {
+  std::vector<Job> jobs;
+  std::error_code ec;
+  const fs::path base = workspace.static_dir();
+  const fs::path inside = fs::canonical(workspace.root(), ec);
+  if (ec || !fs::is_directory(base, ec)) return jobs;
+  for (fs::recursive_directory_iterator it(base, ec), end; !ec && it != end; it.increment(ec)) {
+    const fs::path& path = it->path();
+    if (path.filename() == ".git") {
+      it.disable_recursion_pending();
+      continue;
+    }
+    const std::string extension = LowerExtension(path);
+    if (extension != "jpg" && extension != "jpeg" && extension != "png" && extension != "webp")
+      continue;
+    std::error_code type_ec;
+    if (it->is_symlink(type_ec)) {
+      fs::path target = fs::canonical(path, type_ec);
+      if (type_ec || !Inside(target, inside)) continue;
+    }
+    if (!fs::is_regular_file(path, type_ec)) continue;
+    std::string relative = path.lexically_relative(base).generic_string();
+    if (relative.find('\n') != std::string::npos) continue;
+    jobs.push_back({path.string(), relative, extension, "", {}, false});
+  }
+  std::sort(jobs.begin(), jobs.end(),
+            [](const Job& a, const Job& b) { return a.relative < b.relative; });
+  return jobs;
+}
+
+// Takes job's result from the cache or processes its image into it.
+void RunOne(Job* job, ImageCache* cache, ImageProcessor* processor, const ImageSettings& settings) {
+  std::string key;
+  std::string error;
+  if (!cache->KeyOf(job->source, settings, &key, &error)) {
+    job->result.reason = "cannot be read";
+    return;
+  }
+  job->entry = cache->EntryFolder(key);
+  if (cache->Lookup(key, &job->result)) return;
+  std::string folder;
+  if (!cache->Begin(key, &folder, &error)) {
+    job->result.reason = error;
+    return;
+  }
+  job->decoded = true;
+  job->result = processor->Process(job->source, job->extension, settings, folder);
+  if (!cache->Commit(key, job->result, &error))
+    job->result = {Outcome::kUndecodable, 0, 0, {}, "", error};
+}
+
+// Every job run, on as many threads as there are processors.
+void RunAll(std::vector<Job>* jobs, ImageCache* cache, ImageProcessor* processor,
+            const ImageSettings& settings) {
+  std::atomic<std::size_t> next{0};
+  auto work = [&] {
+    for (std::size_t i; (i = next++) < jobs->size();)
+      RunOne(&(*jobs)[i], cache, processor, settings);
+  };
+  const unsigned threads =
+      std::min<unsigned>(std::max(1u, std::thread::hardware_concurrency()),
+                         static_cast<unsigned>(std::max<std::size_t>(1, jobs->size())));
+  std::vector<std::thread> pool;
+  for (unsigned t = 1; t < threads; ++t) pool.emplace_back(work);
+  work();
+  for (std::thread& thread : pool) thread.join();
+}
+
+// public/ paths, one a line, from the state file at path.
+std::set<std::string> ReadPaths(const std::string& path) {
+  std::set<std::string> paths;
+  std::string text;
+  if (!ReadTextFile(path, &text)) return paths;
+  std::istringstream lines(text);
+  for (std::string line; std::getline(lines, line);)
+    if (!line.empty()) paths.insert(line);
+  return paths;
+}
+
+// Removes what an earlier build published that this one did not, and
+// notes what this one did.
+void KeepBooks(SiteRender& site, const std::set<std::string>& published) {
+  const std::string file = site.config().workspace().StatePath(kPublishedFile);
+  const std::set<std::string> earlier = ReadPaths(file);
+  for (const std::string& relative : earlier)
+    if (!published.count(relative)) site.out().RemoveLeftover(relative);
+  if (published == earlier) return;
+  std::error_code ec;
+  if (published.empty()) {
+    fs::remove(file, ec);
+    return;
+  }
+  std::string text;
+  for (const std::string& relative : published) text += relative + "\n";
+  fs::create_directories(fs::path(file).parent_path(), ec);
+  std::string error;
+  if (!WriteTextFile(file, text, &error)) site.Report(error);
+}
+
+// "a/b.jpg" -> "a/b"
+std::string Stem(const std::string& relative) {
+  std::size_t dot = relative.rfind('.');
+  return dot == std::string::npos ? relative : relative.substr(0, dot);
+}
+
+// path with "." and ".." steps resolved; "" when it climbs above the root.
+std::string Normalised(const std::string& path) {
+  std::vector<std::string> steps;
+  std::istringstream parts(path);
+  for (std::string step; std::getline(parts, step, '/');) {
+    if (step.empty() || step == ".") continue;
+    if (step == "..") {
+      if (steps.empty()) return "";
+      steps.pop_back();
+    } else {
+      steps.push_back(step);
+    }
+  }
+  std::string joined;
+  for (const std::string& step : steps) joined += (joined.empty() ? "" : "/") + step;
+  return joined;
+}
+
+}  // namespace
+
+bool ResponsiveImages::Process(SiteRender& site) {
+  ResponsiveImages& self = site.images();
+  const ThemeFeatures& features = site.features();
+  const Workspace& workspace = site.config().workspace();
+  if (!features.responsive_images) {
+    KeepBooks(site, {});
+    return true;
+  }
+  self.sizes_ = site.config().theme().GetText("images.sizes");
+  if (self.sizes_.empty()) self.sizes_ = kDefaultSizes;
+  std::vector<Job> jobs = FindImages(workspace);
+  VipsImageProcessor processor;
+  std::string error;
+  if (!jobs.empty() && !processor.ready(&error)) {
+    site.Report(error + "; images are published as they are");
+    jobs.clear();
+  } else if (!jobs.empty() && !processor.CanWriteAvif()) {
+    site.Report(
+        "libvips cannot write AVIF here (libheif has no AV1 encoder); images get WebP "
+        "copies only");
+  }
+  ImageSettings settings;
+  settings.keep_metadata = features.keep_image_metadata;
+  ImageCache cache(workspace.StatePath(kCacheFolder));
+  cache.Load();
+  RunAll(&jobs, &cache, &processor, settings);
+  int decoded = 0;
+  for (const Job& job : jobs) {
+    decoded += job.decoded ? 1 : 0;
+    self.Publish(site, job.relative, job.entry, job.result);
+  }
+  if (!cache.Finish(&error)) site.Report(error);
+  KeepBooks(site, self.published_);
+  if (decoded > 0)
+    site.Report(std::string(Workspace::kStaticDir) + "/: " + std::to_string(decoded) +
+                " images processed, " + std::to_string(jobs.size() - decoded) +
+                " taken unchanged from .tarn/images");
+  return true;
+}
+
+void ResponsiveImages::Publish(SiteRender& site, const std::string& relative,
+                               const std::string& entry, const ImageResult& result) {
+  const std::string shown = site.config().workspace().StaticPath(relative);
+  if (result.outcome == Outcome::kUndecodable || result.outcome == Outcome::kRefused) {
+    site.Report(shown + ": " + result.reason +
+                "; published as it is, without smaller copies or metadata removed");
+    return;
+  }
+  if (result.outcome != Outcome::kProcessed) return;
+  PictureMarkup::Image image;
+  for (const ImageVariant& variant : result.variants) {
+    const bool original = variant.file == result.original;
+    const std::string target =
+        original ? relative
+                 : Stem(relative) + "." + std::to_string(variant.width) + "." + variant.format;
+    std::string error;
+    site.out().ClearWayFor(target);
+    if (!site.out().PutCopy(entry + "/" + variant.file, target, &error)) {
+      site.Fail(error + " (" + shown + ")");
+      continue;
+    }
+    published_.insert(target);
+    if (original) {
+      image.width = variant.width;
+      image.height = variant.height;
+    } else {
+      image.variants.push_back(variant);
+    }
+  }
+  if (published_.count(relative)) images_.emplace(relative, std::move(image));
+}
+
+const PictureMarkup::Image* ResponsiveImages::Find(std::string_view src,
+                                                   std::string_view site_url) const {
+  std::string path;
+  if (!site_url.empty() && src.size() > site_url.size() &&
+      src.substr(0, site_url.size()) == site_url && src[site_url.size()] == '/') {
+    path = src.substr(site_url.size() + 1);
+  } else if (src.substr(0, 2) == "//" || src.find(':') < src.find('/')) {
+    return nullptr;
+  } else if (!src.empty() && src[0] == '/') {
+    path = src.substr(1);
+  } else {
+    path = std::string(PostFile::kArticleFolder) + "/" + std::string(src);
+  }
+  if (path.find_first_of("?#") != std::string::npos) return nullptr;
+  gchar* decoded = g_uri_unescape_string(path.c_str(), nullptr);
+  if (!decoded) return nullptr;
+  path = Normalised(decoded);
+  g_free(decoded);
+  auto it = images_.find(path);
+  return it == images_.end() ? nullptr : &it->second;
+}
+
+std::string ResponsiveImages::Markup(SiteRender& site, const PostFile& post, std::string_view html,
+                                     Place place) const {
+  if (!Marks()) return std::string(html);
+  std::string site_url = place == Place::kFeed ? site.config().Setting("system.url") : "";
+  while (!site_url.empty() && site_url.back() == '/') site_url.pop_back();
+  PictureMarkup::Finder find = [this, &site_url](std::string_view src) {
+    return Find(src, site_url);
+  };
+  std::vector<std::string> missing_alt;
+  std::string marked = PictureMarkup::Rewrite(html, find, {sizes_, place == Place::kArticle},
+                                              place == Place::kArticle ? &missing_alt : nullptr);
+  for (const std::string& src : missing_alt)
+    site.Report(post.path + ": the image " + src +
+                " has no alt text; write what it shows in ![...] for readers who cannot see it");
+  return marked;
+}
+
+}  // namespace tarn
