@@ -173,7 +173,10 @@ bool ImageCache::Finish(std::string* error) {
   if (fs::is_directory(folder_, ec)) {
     for (const fs::directory_entry& entry : fs::directory_iterator(folder_, ec)) {
       const std::string name = entry.path().filename().string();
-      if (name == "sources" || used_.count(name) > 0) continue;
+      // Files beside the entries (sources, and what the caller keeps
+      // there) stay.
+      std::error_code kind_ec;
+      if (!entry.is_directory(kind_ec) || used_.count(name) > 0) continue;
       std::error_code remove_ec;
       fs::remove_all(entry.path(), remove_ec);
     }

@@ -22,8 +22,9 @@
 // What a crash leaves: an entry is made in KEY.partial and renamed into
 // place whole, so a crash leaves a .partial folder, which Finish removes;
 // sources is replaced atomically.
-// What Finish keeps: the entries this run looked up or made; the others
-// (images removed or changed) go, so the cache holds one build's worth.
+// What Finish keeps: the entries this run looked up or made, and every
+// file beside them; the other entries (images removed or changed) go, so
+// the cache holds one build's worth.
 //
 // Thread safety: HashOf, Lookup, Begin and Commit may be called from many
 // threads at once; Load and Finish on one thread, before and after them.
