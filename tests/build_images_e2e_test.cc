@@ -28,6 +28,12 @@ namespace fs = std::filesystem;
 
 constexpr char kProcessed[] = " images processed";
 
+int Occurrences(const std::string& text, const std::string& part) {
+  int n = 0;
+  for (size_t at = text.find(part); at != std::string::npos; at = text.find(part, at + 1)) ++n;
+  return n;
+}
+
 class BuildImagesTest : public WorkspaceTest {
  protected:
   void SetUp() override {
@@ -140,6 +146,7 @@ TEST_F(BuildImagesTest, FilesThatAreNoPhotoToVaryPassThroughUntouched) {
   std::string good;
   ASSERT_TRUE(ReadTextFile(Path("static/images/good.jpg"), &good));
   Put("static/images/cut.jpg", good.substr(0, good.size() / 2));
+  Put("static/images/unnamed.jpg", good.substr(0, good.size() / 2));
   TestPhoto::MakePngHeader(Path("static/images/bomb.png"), 30000, 30000);
   TestPhoto::Make(Path("static/images/png.png"), 50, 50);
   fs::rename(Path("static/images/png.png"), Path("static/images/png.jpg"));
@@ -157,11 +164,11 @@ TEST_F(BuildImagesTest, FilesThatAreNoPhotoToVaryPassThroughUntouched) {
     const char* file;
     const char* message;  // "" for none
   } cases[] = {
-      {"cut.jpg", "static/images/cut.jpg: cannot be decoded"},
+      {"cut.jpg", "cannot be decoded"},
       {"bomb.png",
-       "static/images/bomb.png: has 30000x30000 pixels, more than the 100 megapixels the build "
-       "decodes; published as it is"},
-      {"png.jpg", "static/images/png.jpg: holds another format than its name says"},
+       "has 30000x30000 pixels, more than the 100 megapixels the build decodes; published as it "
+       "is"},
+      {"png.jpg", "holds another format than its name says"},
       {"anim.gif", ""},
       {"anim.webp", ""},
       {"logo.svg", ""},
@@ -177,11 +184,15 @@ TEST_F(BuildImagesTest, FilesThatAreNoPhotoToVaryPassThroughUntouched) {
     std::string source;
     ASSERT_TRUE(ReadTextFile(Path("static/" + file), &source));
     EXPECT_EQ(Read("public/" + file), source) << file << " is not the file as written";
+    // Reported once, naming the post that shows it and the file.
     if (*c.message) {
-      EXPECT_CONTAINS(built.err, c.message);
+      EXPECT_CONTAINS(built.err, "_posts/Odd.md: " + ws_ + "/static/" + file + ": " + c.message);
+      EXPECT_EQ(Occurrences(built.err, file + ": "), 1) << file;
     }
     EXPECT_CONTAINS(page, "<img src=\"../" + file + "\" alt=\"x\">");
   }
+  // One no post shows is reported alone.
+  EXPECT_CONTAINS(built.err, "\n" + ws_ + "/static/images/unnamed.jpg: cannot be decoded");
   EXPECT_LACKS(built.err, "anim.");
   EXPECT_LACKS(built.err, "logo.svg");
   EXPECT_FALSE(Exists("public/images/away.jpg"));

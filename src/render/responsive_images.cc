@@ -219,8 +219,9 @@ void ResponsiveImages::Publish(SiteRender& site, const std::string& relative,
                                const std::string& entry, const ImageResult& result) {
   const std::string shown = site.config().workspace().StaticPath(relative);
   if (result.outcome == Outcome::kUndecodable || result.outcome == Outcome::kRefused) {
-    site.Report(shown + ": " + result.reason +
-                "; published as it is, without smaller copies or metadata removed");
+    unprocessed_[relative].reason =
+        shown + ": " + result.reason +
+        "; published as it is, without smaller copies or metadata removed";
     return;
   }
   if (result.outcome != Outcome::kProcessed) return;
@@ -247,26 +248,29 @@ void ResponsiveImages::Publish(SiteRender& site, const std::string& relative,
   if (published_.count(relative)) images_.emplace(relative, std::move(image));
 }
 
-const PictureMarkup::Image* ResponsiveImages::Find(std::string_view src,
-                                                   std::string_view site_url) const {
+std::string ResponsiveImages::PublicPath(std::string_view src, std::string_view site_url) {
   std::string path;
   if (!site_url.empty() && src.size() > site_url.size() &&
       src.substr(0, site_url.size()) == site_url && src[site_url.size()] == '/') {
     path = src.substr(site_url.size() + 1);
   } else if (src.substr(0, 2) == "//" || src.find(':') < src.find('/')) {
-    return nullptr;
+    return "";
   } else if (!src.empty() && src[0] == '/') {
     path = src.substr(1);
   } else {
     path = std::string(PostFile::kArticleFolder) + "/" + std::string(src);
   }
-  if (path.find_first_of("?#") != std::string::npos) return nullptr;
+  if (path.find_first_of("?#") != std::string::npos) return "";
   gchar* decoded = g_uri_unescape_string(path.c_str(), nullptr);
-  if (!decoded) return nullptr;
+  if (!decoded) return "";
   path = Normalised(decoded);
   g_free(decoded);
-  auto it = images_.find(path);
-  return it == images_.end() ? nullptr : &it->second;
+  return path;
+}
+
+void ResponsiveImages::ReportUnnamed(SiteRender& site) const {
+  for (const auto& [path, unprocessed] : unprocessed_)
+    if (!unprocessed.named) site.Report(unprocessed.reason);
 }
 
 std::string ResponsiveImages::Markup(SiteRender& site, const PostFile& post, std::string_view html,
@@ -274,12 +278,21 @@ std::string ResponsiveImages::Markup(SiteRender& site, const PostFile& post, std
   if (!Marks()) return std::string(html);
   std::string site_url = place == Place::kFeed ? site.config().Setting("system.url") : "";
   while (!site_url.empty() && site_url.back() == '/') site_url.pop_back();
-  PictureMarkup::Finder find = [this, &site_url](std::string_view src) {
-    return Find(src, site_url);
+  const bool article = place == Place::kArticle;
+  PictureMarkup::Finder find = [&](std::string_view src) -> const PictureMarkup::Image* {
+    const std::string path = PublicPath(src, site_url);
+    auto image = images_.find(path);
+    if (image != images_.end()) return &image->second;
+    auto unprocessed = unprocessed_.find(path);
+    if (article && unprocessed != unprocessed_.end()) {
+      site.Report(post.path + ": " + unprocessed->second.reason);
+      unprocessed->second.named = true;
+    }
+    return nullptr;
   };
   std::vector<std::string> missing_alt;
-  std::string marked = PictureMarkup::Rewrite(html, find, {sizes_, place == Place::kArticle},
-                                              place == Place::kArticle ? &missing_alt : nullptr);
+  std::string marked =
+      PictureMarkup::Rewrite(html, find, {sizes_, article}, article ? &missing_alt : nullptr);
   for (const std::string& src : missing_alt)
     site.Report(post.path + ": the image " + src +
                 " has no alt text; write what it shows in ![...] for readers who cannot see it");

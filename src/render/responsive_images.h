@@ -53,24 +53,37 @@ class ResponsiveImages {
   bool Published(const std::string& relative) const { return published_.count(relative) > 0; }
 
   // True when pages get <picture> markup (the theme asks, and images were
-  // processed).
-  bool Marks() const { return !images_.empty(); }
+  // processed) or a post may name an image that was not processed.
+  bool Marks() const { return !images_.empty() || !unprocessed_.empty(); }
+
+  // Reports each image that could not be processed and that no article
+  // named (those an article names are reported with the post). For the
+  // last step, once every article has rendered.
+  void ReportUnnamed(SiteRender& site) const;
 
   // html of post (its article HTML, an excerpt of it, or a feed's copy
   // whose addresses start with site_url) with its processed images
-  // marked up; reports an image without alt text for kArticle.
+  // marked up. For kArticle, reports an image without alt text, and one
+  // that could not be processed, naming the post and the file.
   std::string Markup(SiteRender& site, const PostFile& post, std::string_view html,
                      Place place) const;
 
  private:
-  // The image an address names, by its file under public/; nullptr for
-  // one not processed.
-  const PictureMarkup::Image* Find(std::string_view src, std::string_view site_url) const;
+  // The file under public/ an address of a post's HTML names; "" for an
+  // address elsewhere.
+  static std::string PublicPath(std::string_view src, std::string_view site_url);
   void Publish(SiteRender& site, const std::string& relative, const std::string& entry,
                const struct ImageResult& result);
 
   std::map<std::string, PictureMarkup::Image, std::less<>> images_;  // by public/ path
   std::set<std::string> published_;
+  // Images that could not be processed, by public/ path: why, and whether
+  // an article named them (reported then).
+  struct Unprocessed {
+    std::string reason;
+    mutable bool named = false;
+  };
+  std::map<std::string, Unprocessed> unprocessed_;
   std::string sizes_;
 };
 

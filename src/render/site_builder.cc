@@ -82,6 +82,8 @@ bool CopyStaticFiles(SiteRender& site) {
           site.config().workspace(), &site.out(),
           [&site](const std::string& message) { site.Report(message); }, published))
     site.MarkFailed();
+  // Last, so that an image an article names was reported with its post.
+  site.images().ReportUnnamed(site);
   return true;
 }
 
