@@ -51,6 +51,7 @@ struct ImageResult {
     kPassThrough,  // published as it is: animated, or no format to vary
     kUndecodable,  // cannot be read, or its content is not what its name says
     kRefused,      // too many pixels to decode
+    kUnavailable,  // the processor cannot run here (reason says why)
   };
   Outcome outcome = Outcome::kUndecodable;
   int width = 0;   // as shown, orientation applied

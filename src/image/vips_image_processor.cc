@@ -178,8 +178,6 @@ bool Decode(const std::string& source, const ImageSettings& settings, Image* upr
 
 }  // namespace
 
-VipsImageProcessor::VipsImageProcessor() { Start(); }
-
 bool VipsImageProcessor::ready(std::string* error) const {
   if (!Start().ok && error) *error = Start().error;
   return Start().ok;
@@ -195,7 +193,11 @@ ImageResult VipsImageProcessor::Process(const std::string& source, const std::st
     result.outcome = Outcome::kPassThrough;
     return result;
   }
-  if (!ready(&result.reason) || !Admit(source, loader, settings, &result)) return result;
+  if (!ready(&result.reason)) {
+    result.outcome = Outcome::kUnavailable;
+    return result;
+  }
+  if (!Admit(source, loader, settings, &result)) return result;
   Image upright;
   if (!Decode(source, settings, &upright, &result.reason)) return result;
   const std::string own = loader == "jpegload" ? "jpeg" : loader == "pngload" ? "png" : "webp";

@@ -9,8 +9,10 @@
 // settings.keep_metadata, stripped of every metadata field but the ICC
 // profile before each copy is resized from it and saved.
 //
-// libvips is started once per process, on the first processor made; its
-// operation cache is switched off (every image is read once per build).
+// libvips is started once per process, when the first image is processed
+// or ready() is first asked (a build that finds every image in its cache
+// never starts it); its operation cache is switched off (every image is
+// read once per build).
 //
 // Thread safety: Process may be called from many threads at once.
 #pragma once
@@ -23,10 +25,8 @@ namespace tarn {
 
 class VipsImageProcessor : public ImageProcessor {
  public:
-  VipsImageProcessor();
-
   // False with *error when libvips could not be started; Process then
-  // reports every image as kUndecodable. Any thread.
+  // reports every image as kUnavailable. Any thread.
   bool ready(std::string* error) const;
   // True when this libvips can write AVIF (libheif with an AV1 encoder).
   bool CanWriteAvif() const;

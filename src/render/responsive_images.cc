@@ -97,6 +97,8 @@ void RunOne(Job* job, ImageCache* cache, ImageProcessor* processor, const ImageS
   }
   job->decoded = true;
   job->result = processor->Process(job->source, job->extension, settings, folder);
+  // Not the image's fault: tried again by the next build.
+  if (job->result.outcome == Outcome::kUnavailable) return;
   if (!cache->Commit(key, job->result, &error))
     job->result = {Outcome::kUndecodable, 0, 0, {}, "", error};
 }
@@ -186,24 +188,23 @@ bool ResponsiveImages::Process(SiteRender& site) {
   self.sizes_ = site.config().theme().GetText("images.sizes");
   if (self.sizes_.empty()) self.sizes_ = kDefaultSizes;
   std::vector<Job> jobs = FindImages(workspace);
+  // libvips starts only when an image is not in the cache.
   VipsImageProcessor processor;
-  std::string error;
-  if (!jobs.empty() && !processor.ready(&error)) {
-    site.Report(error + "; images are published as they are");
-    jobs.clear();
-  } else if (!jobs.empty() && !processor.CanWriteAvif()) {
-    site.Report(
-        "libvips cannot write AVIF here (libheif has no AV1 encoder); images get WebP "
-        "copies only");
-  }
   ImageSettings settings;
   settings.keep_metadata = features.keep_image_metadata;
   ImageCache cache(workspace.StatePath(kCacheFolder));
   cache.Load();
   RunAll(&jobs, &cache, &processor, settings);
   int decoded = 0;
+  for (const Job& job : jobs) decoded += job.decoded ? 1 : 0;
+  std::string error;
+  if (decoded > 0 && !processor.ready(&error))
+    site.Report(error + "; images are published as they are");
+  else if (decoded > 0 && !processor.CanWriteAvif())
+    site.Report(
+        "libvips cannot write AVIF here (libheif has no AV1 encoder); images get WebP "
+        "copies only");
   for (const Job& job : jobs) {
-    decoded += job.decoded ? 1 : 0;
     self.Publish(site, job.relative, job.entry, job.result);
   }
   if (!cache.Finish(&error)) site.Report(error);
