@@ -237,6 +237,25 @@ TEST_F(BuildImagesTest, WithoutTheKeyTheSiteIsAsWithoutTheStep) {
   EXPECT_EQ(again.size(), plain.size());
 }
 
+TEST_F(BuildImagesTest, ExcerptsAndFullFeedsGetTheMarkupWithTheirAddresses) {
+  Put("themes/plain/_conf.json",
+      "{\"name\": \"plain\", \"images\": {\"responsive\": true}, \"feed\": {\"content\": "
+      "\"full\"}, \"feeds\": [\"rss\", \"json\"]}");
+  TestPhoto::Make(Path("static/images/lake.jpg"), 1000, 800);
+  Post("Photos", "![The lake](../images/lake.jpg)\n\n<!-- more -->\n\nMore.");
+  Build();
+  // The excerpt as list pages show it (database.json holds it escaped).
+  EXPECT_CONTAINS(Read("public/database.json"),
+                  "srcset=\\\"..\\/images\\/lake.480.avif 480w, ..\\/images\\/lake.960.avif 960w, "
+                  "..\\/images\\/lake.1000.avif 1000w\\\"");
+  // Feeds: every address absolute from system.url (JSON escapes "/").
+  EXPECT_CONTAINS(Read("public/atom.xml"),
+                  "srcset=\"https://blog.example.org/images/lake.480.webp 480w, "
+                  "https://blog.example.org/images/lake.960.webp 960w");
+  EXPECT_CONTAINS(Read("public/feed.json"),
+                  "srcset=\\\"https:\\/\\/blog.example.org\\/images\\/lake.480.webp 480w");
+}
+
 TEST_F(BuildImagesTest, KeepMetadataKeepsTheCamerasTags) {
   Responsive(true, ", \"keepMetadata\": true");
   TestPhoto::MakeCameraJpeg(Path("static/images/lake.jpg"), 1000, 800);
