@@ -257,16 +257,36 @@ TEST_F(BuildImagesTest, ExcerptsAndFullFeedsGetTheMarkupWithTheirAddresses) {
 }
 
 TEST_F(BuildImagesTest, KeepMetadataKeepsTheCamerasTags) {
-  Responsive(true, ", \"keepMetadata\": true");
-  TestPhoto::MakeCameraJpeg(Path("static/images/lake.jpg"), 1000, 800);
-  Build();
-  for (const char* file : {"public/images/lake.jpg", "public/images/lake.480.webp"}) {
-    std::map<std::string, std::string> tags = TestPhoto::Metadata(Path(file));
-    EXPECT_EQ(tags["SerialNumber"], "CAM-0042-SERIAL") << file;
-    EXPECT_EQ(tags.count("GPSLatitude"), 1u) << file;
+  // The theme for every photo, or a post for the photos it shows. The two
+  // photos have the same bytes: where their settings agree they share one
+  // cache entry, made once.
+  const struct {
+    const char* theme;
+    const char* front;
+    bool kept;   // the post's photo
+    bool other;  // a photo another post shows
+  } cases[] = {
+      {", \"keepMetadata\": true", "", true, true},
+      {"", "keepImageMetadata: true\n", true, false},
+      {"", "keepImageMetadata: false\n", false, false},
+  };
+  for (const auto& c : cases) {
+    Responsive(true, c.theme);
+    TestPhoto::MakeCameraJpeg(Path("static/images/lake.jpg"), 1000, 800);
+    TestPhoto::MakeCameraJpeg(Path("static/images/other.jpg"), 1000, 800);
+    Put("_posts/Kept.md", std::string("---\ntitle: Kept\n") + c.front +
+                              "---\n\n<img src=\"../images/lake.jpg\" alt=\"The lake\">\n");
+    Post("Other", "![Other](../images/other.jpg)");
+    Build();
+    for (const char* file : {"lake.jpg", "lake.480.webp", "other.jpg", "other.480.webp"}) {
+      const bool kept = file[0] == 'l' ? c.kept : c.other;
+      std::map<std::string, std::string> tags = TestPhoto::Metadata(Path("public/images/") + file);
+      EXPECT_EQ(tags["SerialNumber"], kept ? "CAM-0042-SERIAL" : "") << c.theme << c.front << file;
+      EXPECT_EQ(tags.count("GPSLatitude"), kept ? 1u : 0u) << c.theme << c.front << file;
+    }
+    // Turned upright all the same.
+    EXPECT_EQ(TestPhoto::Size(Path("public/images/lake.jpg")), "800x1000");
   }
-  // Turned upright all the same.
-  EXPECT_EQ(TestPhoto::Size(Path("public/images/lake.jpg")), "800x1000");
 }
 
 }  // namespace

@@ -5,11 +5,13 @@
 #include <algorithm>
 #include <atomic>
 #include <filesystem>
+#include <functional>
 #include <sstream>
 #include <thread>
 #include <vector>
 
 #include "content/post_index.h"
+#include "data/regex_object.h"
 #include "data/text_file.h"
 #include "image/image_cache.h"
 #include "image/vips_image_processor.h"
@@ -23,6 +25,8 @@ using Outcome = ImageResult::Outcome;
 
 constexpr char kCacheFolder[] = "images";
 constexpr char kPublishedFile[] = "images/published";
+// The front matter key of a post whose photos keep their metadata.
+constexpr char kKeepKey[] = "keepImageMetadata";
 constexpr char kDefaultSizes[] = "(max-width: 736px) 100vw, 736px";
 
 // One image of static/ and what became of it.
@@ -31,6 +35,7 @@ struct Job {
   std::string relative;   // under static/, as under public/
   std::string extension;  // lower case
   std::string entry;      // its cache entry's folder
+  ImageSettings settings;
   ImageResult result;
   bool decoded = false;  // processed by this build, not taken from the cache
 };
@@ -73,22 +78,32 @@ std::vector<Job> FindImages(const Workspace& workspace) {
     if (!fs::is_regular_file(path, type_ec)) continue;
     std::string relative = path.lexically_relative(base).generic_string();
     if (relative.find('\n') != std::string::npos) continue;
-    jobs.push_back({path.string(), relative, extension, "", {}, false});
+    jobs.push_back({path.string(), relative, extension, "", {}, {}, false});
   }
   std::sort(jobs.begin(), jobs.end(),
             [](const Job& a, const Job& b) { return a.relative < b.relative; });
   return jobs;
 }
 
+// Runs each(i) for i in [0, count) on as many threads as there are
+// processors.
+void InParallel(std::size_t count, const std::function<void(std::size_t)>& each) {
+  std::atomic<std::size_t> next{0};
+  auto work = [&] {
+    for (std::size_t i; (i = next++) < count;) each(i);
+  };
+  const unsigned threads =
+      std::min<unsigned>(std::max(1u, std::thread::hardware_concurrency()),
+                         static_cast<unsigned>(std::max<std::size_t>(1, count)));
+  std::vector<std::thread> pool;
+  for (unsigned t = 1; t < threads; ++t) pool.emplace_back(work);
+  work();
+  for (std::thread& thread : pool) thread.join();
+}
+
 // Takes job's result from the cache or processes its image into it.
-void RunOne(Job* job, ImageCache* cache, ImageProcessor* processor, const ImageSettings& settings) {
-  std::string key;
+void RunOne(Job* job, const std::string& key, ImageCache* cache, ImageProcessor* processor) {
   std::string error;
-  if (!cache->KeyOf(job->source, settings, &key, &error)) {
-    job->result.reason = "cannot be read";
-    return;
-  }
-  job->entry = cache->EntryFolder(key);
   if (cache->Lookup(key, &job->result)) return;
   std::string folder;
   if (!cache->Begin(key, &folder, &error)) {
@@ -96,28 +111,36 @@ void RunOne(Job* job, ImageCache* cache, ImageProcessor* processor, const ImageS
     return;
   }
   job->decoded = true;
-  job->result = processor->Process(job->source, job->extension, settings, folder);
+  job->result = processor->Process(job->source, job->extension, job->settings, folder);
   // Not the image's fault: tried again by the next build.
   if (job->result.outcome == Outcome::kUnavailable) return;
   if (!cache->Commit(key, job->result, &error))
     job->result = {Outcome::kUndecodable, 0, 0, {}, "", error};
 }
 
-// Every job run, on as many threads as there are processors.
-void RunAll(std::vector<Job>* jobs, ImageCache* cache, ImageProcessor* processor,
-            const ImageSettings& settings) {
-  std::atomic<std::size_t> next{0};
-  auto work = [&] {
-    for (std::size_t i; (i = next++) < jobs->size();)
-      RunOne(&(*jobs)[i], cache, processor, settings);
-  };
-  const unsigned threads =
-      std::min<unsigned>(std::max(1u, std::thread::hardware_concurrency()),
-                         static_cast<unsigned>(std::max<std::size_t>(1, jobs->size())));
-  std::vector<std::thread> pool;
-  for (unsigned t = 1; t < threads; ++t) pool.emplace_back(work);
-  work();
-  for (std::thread& thread : pool) thread.join();
+// Every job run: keyed, then each key's image processed once (files with
+// the same bytes and settings share an entry), on all processors.
+void RunAll(std::vector<Job>* jobs, ImageCache* cache, ImageProcessor* processor) {
+  std::vector<std::string> keys(jobs->size());
+  InParallel(jobs->size(), [&](std::size_t i) {
+    Job& job = (*jobs)[i];
+    std::string error;
+    if (cache->KeyOf(job.source, job.settings, &keys[i], &error))
+      job.entry = cache->EntryFolder(keys[i]);
+    else
+      job.result.reason = "cannot be read";
+  });
+  std::map<std::string, std::size_t> first;  // each key's first job
+  std::vector<std::size_t> leaders;
+  for (std::size_t i = 0; i < jobs->size(); ++i)
+    if (!keys[i].empty() && first.emplace(keys[i], i).second) leaders.push_back(i);
+  InParallel(leaders.size(), [&](std::size_t n) {
+    RunOne(&(*jobs)[leaders[n]], keys[leaders[n]], cache, processor);
+  });
+  for (std::size_t i = 0; i < jobs->size(); ++i) {
+    if (keys[i].empty() || first[keys[i]] == i) continue;
+    (*jobs)[i].result = (*jobs)[first[keys[i]]].result;
+  }
 }
 
 // public/ paths, one a line, from the state file at path.
@@ -175,6 +198,26 @@ std::string Normalised(const std::string& path) {
   return joined;
 }
 
+// The public/ paths of the images that posts keeping their photos'
+// metadata (front matter keepImageMetadata: true) show, read from their
+// Markdown: ![...](SRC) and <img src="SRC">, SRC as the article sees it.
+std::set<std::string> KeptByPosts(const std::vector<PostFile>& posts) {
+  std::set<std::string> kept;
+  for (const PostFile& post : posts) {
+    if (post.front.GetType(kKeepKey) != JsonDocument::kBool || !post.front.GetBool(kKeepKey))
+      continue;
+    RegexObject images;
+    images.Execute(R"(!\[[^\]]*\]\(\s*<?([^)\s>]+)|<img\s[^>]*src=["']([^"']+))", post.content);
+    for (int i = 1; i <= images.GetMatchCount(); ++i) {
+      std::string src = images.GetSubMatch(i, 1);
+      if (src.empty()) src = images.GetSubMatch(i, 2);
+      const std::string path = ResponsiveImages::PublicPath(src, "");
+      if (!path.empty()) kept.insert(path);
+    }
+  }
+  return kept;
+}
+
 }  // namespace
 
 bool ResponsiveImages::Process(SiteRender& site) {
@@ -194,7 +237,12 @@ bool ResponsiveImages::Process(SiteRender& site) {
   settings.keep_metadata = features.keep_image_metadata;
   ImageCache cache(workspace.StatePath(kCacheFolder));
   cache.Load();
-  RunAll(&jobs, &cache, &processor, settings);
+  const std::set<std::string> kept = KeptByPosts(site.posts());
+  for (Job& job : jobs) {
+    job.settings = settings;
+    job.settings.keep_metadata = settings.keep_metadata || kept.count(job.relative) > 0;
+  }
+  RunAll(&jobs, &cache, &processor);
   int decoded = 0;
   for (const Job& job : jobs) decoded += job.decoded ? 1 : 0;
   std::string error;

@@ -4,7 +4,8 @@
 //
 // The step processes every JPEG, PNG and WebP file in static/ on all cores
 // (image/image_processor.h: upright, metadata but the colour profile
-// removed unless "images": {"keepMetadata": true}), keeping the results in
+// removed unless "images": {"keepMetadata": true}, or a post showing it says
+// keepImageMetadata: true in its front matter), keeping the results in
 // .tarn/images/ (image/image_cache.h), so an unchanged image is not decoded
 // again. It publishes, for static/DIR/NAME.EXT:
 //
@@ -49,6 +50,11 @@ class ResponsiveImages {
   // The step (render/site_builder.cc); reports what fails, returns true.
   static bool Process(SiteRender& site);
 
+  // The file under public/ an address in a post names (relative to its
+  // article, or from the site's root, or starting with site_url); "" for
+  // an address elsewhere.
+  static std::string PublicPath(std::string_view src, std::string_view site_url);
+
   // True when the step published public/relative itself.
   bool Published(const std::string& relative) const { return published_.count(relative) > 0; }
 
@@ -69,9 +75,6 @@ class ResponsiveImages {
                      Place place) const;
 
  private:
-  // The file under public/ an address of a post's HTML names; "" for an
-  // address elsewhere.
-  static std::string PublicPath(std::string_view src, std::string_view site_url);
   void Publish(SiteRender& site, const std::string& relative, const std::string& entry,
                const struct ImageResult& result);
 
