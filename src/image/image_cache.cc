@@ -181,7 +181,8 @@ bool ImageCache::Finish(std::string* error) {
       fs::remove_all(entry.path(), remove_ec);
     }
   }
-  if (sources_.empty() && earlier_.empty()) return true;
+  // Unchanged: nothing to write.
+  if (sources_ == earlier_) return true;
   std::string text;
   for (const auto& [path, source] : sources_)
     text += std::to_string(source.size) + " " + std::to_string(source.mtime_ns) + " " +

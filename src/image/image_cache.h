@@ -74,6 +74,7 @@ class ImageCache {
     long long size = 0;
     long long mtime_ns = 0;
     std::string hash;
+    bool operator==(const Source& other) const = default;
   };
 
   std::string folder_;

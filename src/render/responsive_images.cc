@@ -310,6 +310,10 @@ std::string ResponsiveImages::PublicPath(std::string_view src, std::string_view 
     path = std::string(PostFile::kArticleFolder) + "/" + std::string(src);
   }
   if (path.find_first_of("?#") != std::string::npos) return "";
+  // The HTML's "&amp;" is the file name's "&".
+  for (std::size_t at = path.find("&amp;"); at != std::string::npos;
+       at = path.find("&amp;", at + 1))
+    path.erase(at + 1, 4);
   gchar* decoded = g_uri_unescape_string(path.c_str(), nullptr);
   if (!decoded) return "";
   path = Normalised(decoded);

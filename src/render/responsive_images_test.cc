@@ -16,6 +16,7 @@ TEST(ResponsiveImagesTest, PublicPathResolvesAsTheArticlePageDoes) {
       {"a.jpg", "", "articles/a.jpg"},
       {"./../images/caf%C3%A9%20au%20lait.jpg", "", "images/café au lait.jpg"},
       {"/images/a.jpg", "", "images/a.jpg"},
+      {"../images/salt&amp;pepper.jpg", "", "images/salt&pepper.jpg"},
       {"https://b.example/images/a.jpg", "https://b.example", "images/a.jpg"},
       // Elsewhere: other sites, schemes, above the root, queries.
       {"https://b.example/images/a.jpg", "", ""},
