@@ -15,6 +15,7 @@
 // Thread safety: Process may be called from many threads at once.
 #pragma once
 
+#include <cstddef>
 #include <string>
 #include <vector>
 
@@ -73,6 +74,16 @@ class ImageProcessor {
   // kUndecodable with the reason; the folder may then hold some files.
   virtual ImageResult Process(const std::string& source, const std::string& extension,
                               const ImageSettings& settings, const std::string& folder) = 0;
+
+  // A photo put into the editor (bytes of a JPEG, PNG or WebP file), made
+  // fit to keep: when its long side is over max_side pixels or it has more
+  // than max_bytes, *out gets it scaled down to max_side on its long side
+  // (never up), upright, with every piece of metadata but the colour
+  // profile removed, in its own format, and *done says what was done
+  // ("4000x3000 -> 2560x1920, metadata removed"). False, *out untouched,
+  // when nothing needed doing or bytes are no such photo.
+  virtual bool Shrink(const std::string& bytes, int max_side, std::size_t max_bytes,
+                      std::string* out, std::string* done) = 0;
 };
 
 }  // namespace tarn

@@ -2,7 +2,9 @@
 
 #include <vips/vips.h>
 
+#include <algorithm>
 #include <cmath>
+#include <cstring>
 #include <mutex>
 #include <string_view>
 
@@ -40,6 +42,11 @@ const Startup& Start() {
       vips_error_clear();
       return;
     }
+    // A damaged file's warnings would go to standard error as they come;
+    // what matters of them comes back as the image's reason.
+    g_log_set_handler(
+        "VIPS", static_cast<GLogLevelFlags>(G_LOG_LEVEL_WARNING | G_LOG_LEVEL_MESSAGE),
+        [](const gchar*, GLogLevelFlags, const gchar*, gpointer) {}, nullptr);
     // Each image is read once per build: a cache would only hold memory.
     vips_cache_set_max(0);
     vips_cache_set_max_mem(0);
@@ -79,6 +86,18 @@ std::string_view LoaderFor(std::string_view extension) {
   if (extension == "jpg" || extension == "jpeg") return "jpegload";
   if (extension == "png") return "pngload";
   if (extension == "webp") return "webpload";
+  return "";
+}
+
+// The format a loader reads ("jpegload_buffer", or by its class's name
+// "VipsForeignLoadJpegBuffer"): "jpeg", "png", "webp", or "" for another.
+std::string FormatOf(std::string_view loader) {
+  gchar* lower = g_ascii_strdown(loader.data(), static_cast<gssize>(loader.size()));
+  std::string name = lower;
+  g_free(lower);
+  if (name.rfind("vipsforeignload", 0) == 0) name.erase(0, std::strlen("vipsforeignload"));
+  for (const char* format : {"jpeg", "png", "webp"})
+    if (name.rfind(format, 0) == 0) return format;
   return "";
 }
 
@@ -230,6 +249,49 @@ ImageResult VipsImageProcessor::Process(const std::string& source, const std::st
   result.width = upright.image->Xsize;
   result.height = upright.image->Ysize;
   return result;
+}
+
+bool VipsImageProcessor::Shrink(const std::string& bytes, int max_side, std::size_t max_bytes,
+                                std::string* out, std::string* done) {
+  if (!ready(nullptr)) return false;
+  const char* loader = vips_foreign_find_load_buffer(bytes.data(), bytes.size());
+  vips_error_clear();
+  const std::string format = loader ? FormatOf(loader) : "";
+  if (format.empty()) return false;
+  Image header;
+  header.image = vips_image_new_from_buffer(bytes.data(), bytes.size(), "", nullptr);
+  if (!header.image || vips_image_get_n_pages(header.image) > 1) {
+    vips_error_clear();
+    return false;
+  }
+  const int width = header.image->Xsize;
+  const int height = header.image->Ysize;
+  if (std::max(width, height) <= max_side && bytes.size() <= max_bytes) return false;
+  // Shrunk while decoding, turned upright (the thumbnail's default).
+  Image small;
+  if (vips_thumbnail_buffer(const_cast<char*>(bytes.data()), bytes.size(), &small.image, max_side,
+                            "height", max_side, "size", VIPS_SIZE_DOWN, nullptr)) {
+    vips_error_clear();
+    return false;
+  }
+  StripMetadata(small.image);
+  void* buffer = nullptr;
+  size_t length = 0;
+  int failed = format == "jpeg" ? vips_jpegsave_buffer(small.image, &buffer, &length, "Q", 85,
+                                                       "optimize_coding", TRUE, nullptr)
+               : format == "png"
+                   ? vips_pngsave_buffer(small.image, &buffer, &length, nullptr)
+                   : vips_webpsave_buffer(small.image, &buffer, &length, "Q", 85, nullptr);
+  if (failed) {
+    vips_error_clear();
+    return false;
+  }
+  out->assign(static_cast<const char*>(buffer), length);
+  g_free(buffer);
+  *done = std::to_string(width) + "x" + std::to_string(height) + " -> " +
+          std::to_string(small.image->Xsize) + "x" + std::to_string(small.image->Ysize) +
+          ", metadata removed";
+  return true;
 }
 
 }  // namespace tarn
