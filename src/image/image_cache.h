@@ -65,7 +65,7 @@ class ImageCache {
   bool Commit(const std::string& key, const ImageResult& result, std::string* error);
 
   // Removes the entries this run did not use and what crashes left, and
-  // saves the sources index. False with *error when the index cannot be
+  // saves the sources index when it changed. False with *error when the index cannot be
   // written (the next build hashes every image again).
   bool Finish(std::string* error);
 

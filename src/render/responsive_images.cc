@@ -252,9 +252,7 @@ bool ResponsiveImages::Process(SiteRender& site) {
     site.Report(
         "libvips cannot write AVIF here (libheif has no AV1 encoder); images get WebP "
         "copies only");
-  for (const Job& job : jobs) {
-    self.Publish(site, job.relative, job.entry, job.result);
-  }
+  for (const Job& job : jobs) self.Publish(site, job.relative, job.entry, job.result);
   if (!cache.Finish(&error)) site.Report(error);
   KeepBooks(site, self.published_);
   if (decoded > 0)
