@@ -220,7 +220,7 @@ std::set<std::string> KeptByPosts(const std::vector<PostFile>& posts) {
 
 }  // namespace
 
-bool ResponsiveImages::Process(SiteRender& site) {
+bool ResponsiveImages::Write(SiteRender& site) {
   ResponsiveImages& self = site.images();
   const ThemeFeatures& features = site.features();
   const Workspace& workspace = site.config().workspace();

@@ -48,7 +48,7 @@ class ResponsiveImages {
   enum class Place { kArticle, kExcerpt, kFeed };
 
   // The step (render/site_builder.cc); reports what fails, returns true.
-  static bool Process(SiteRender& site);
+  static bool Write(SiteRender& site);
 
   // The file under public/ an address in a post names (relative to its
   // article, or from the site's root, or starting with site_url); "" for

@@ -95,21 +95,21 @@ struct Step {
   bool required;
 };
 constexpr Step kSteps[] = {
-    {ResponsiveImages::Process, false},  // static/ photos' copies, before any page
-    {PostIndexFile::Write, false},       // database.json
-    {AddThemeData, false},               // assetsPath, theme, site, i18n
-    {ThemeAssets::Copy, false},          // assets/
-    {ListPages::WriteIndex, true},       // index.html, page/N/index.html
-    {ListPages::WriteTimeline, true},    // timeline.html
-    {FeedBuilder::Write, true},          // atom.xml
-    {ArticlePages::Write, false},        // articles/SLUG.html
-    {ExtraPages::Write, false},          // the theme's pages
-    {TaxonomyPages::Write, false},       // tags/, categories/
-    {MarkdownPages::Write, false},       // _pages/: NAME/index.html or a permalink
-    {SearchIndex::Write, false},         // search.json, search.js
-    {SitemapBuilder::Write, false},      // sitemap.xml
-    {AliasPages::Write, false},          // redirects from old addresses
-    {CopyStaticFiles, false},            // static/
+    {ResponsiveImages::Write, false},  // static/ photos' copies, before any page
+    {PostIndexFile::Write, false},     // database.json
+    {AddThemeData, false},             // assetsPath, theme, site, i18n
+    {ThemeAssets::Copy, false},        // assets/
+    {ListPages::WriteIndex, true},     // index.html, page/N/index.html
+    {ListPages::WriteTimeline, true},  // timeline.html
+    {FeedBuilder::Write, true},        // atom.xml
+    {ArticlePages::Write, false},      // articles/SLUG.html
+    {ExtraPages::Write, false},        // the theme's pages
+    {TaxonomyPages::Write, false},     // tags/, categories/
+    {MarkdownPages::Write, false},     // _pages/: NAME/index.html or a permalink
+    {SearchIndex::Write, false},       // search.json, search.js
+    {SitemapBuilder::Write, false},    // sitemap.xml
+    {AliasPages::Write, false},        // redirects from old addresses
+    {CopyStaticFiles, false},          // static/
 };
 
 }  // namespace
