@@ -45,5 +45,7 @@ set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
 set(CPACK_DEBIAN_PACKAGE_SECTION editors)
 set(CPACK_DEBIAN_PACKAGE_HOMEPAGE "https://github.com/tarn-blog/tarn")
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
-set(CPACK_DEBIAN_PACKAGE_DEPENDS "git, xdg-utils")
+# libvips comes through the shared-library dependencies; AVIF needs libheif's
+# encoder, which libheif1 brings (libaom).
+set(CPACK_DEBIAN_PACKAGE_DEPENDS "git, xdg-utils, libheif1")
 include(CPack)

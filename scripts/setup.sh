@@ -27,6 +27,8 @@ run_packages=(
   libyaml-cpp-dev libtomlplusplus-dev
   # tarn check reads the generated pages with libxml2's HTML parser
   libxml2-dev
+  # the image pipeline: libvips, whose libheif writes AVIF
+  libvips-dev libheif1
   # the message catalogues: msgfmt compiles po/*.po, xgettext takes tarn.pot
   gettext
   # the pages' libraries come from npm
@@ -55,6 +57,8 @@ test_packages=(
   chromium default-jre-headless
   # the feeds test reads every feed the build writes as readers do
   python3-feedparser
+  # the image tests read back the metadata of every published photo
+  libimage-exiftool-perl
 )
 
 packages=("${run_packages[@]}")

@@ -774,6 +774,37 @@ class ImageTest(ListTest):
             self.assertTrue(os.path.exists(s.path("public", "images", name)))
 
 
+    def test_a_large_dropped_photo_is_stored_smaller_upright_and_without_metadata(self):
+        s = self.session()
+        self.post(s, "trip.md", "Trip\n")
+        main = s.wait_listed()
+        editor = s.open_listed(main, "trip", "trip.md")
+        # A phone's photo: 4000x3000, turned (Orientation 6), with a GPS
+        # position and the camera's serial.
+        plain, photo = s.path("plain.jpg"), s.path("lake.jpg")
+        subprocess.run(["convert", "-size", "4000x3000", "gradient:skyblue-navy", plain], check=True)
+        subprocess.run(["vips", "icc_transform", plain, photo, "srgb", "--input-profile", "srgb"],
+                       check=True)
+        subprocess.run(["exiftool", "-q", "-overwrite_original", "-GPSLatitude=48.8584",
+                        "-GPSLatitudeRef=N", "-Orientation#=6", "-SerialNumber=CAM-1", photo],
+                       check=True)
+        g = geometry(editor)
+        s.drag(photo, g["X"] + 300, g["Y"] + 300)
+        saved = s.wait_line(r"^editor: image scaled \d{4}-\d\d-\d\d-lake\.jpg "
+                            r"\(4000x3000 -> 1920x2560, metadata removed\)$")
+        stored = s.path("static", "images", saved.split()[3])
+        size = [subprocess.run(["vipsheader", "-f", f, stored], capture_output=True, text=True,
+                               check=True).stdout.split()[-1] for f in ("width", "height")]
+        self.assertEqual(size, ["1920", "2560"])
+        tags = subprocess.run(["exiftool", "-s", "-GPSLatitude", "-SerialNumber",
+                               "-ProfileDescription", stored], capture_output=True, text=True,
+                              check=True).stdout
+        self.assertNotIn("GPSLatitude", tags)
+        self.assertNotIn("SerialNumber", tags)
+        self.assertIn("sRGB", tags)
+        s.wait_copy("trip.md", lambda text: "![lake](../images/%s)" % saved.split()[3] in text)
+
+
 READER_POST = "---\ntitle: For Readers\nslug: for-readers\n---\nHello\n"
 
 

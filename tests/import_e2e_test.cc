@@ -16,6 +16,7 @@
 #include "data/json_document.h"
 #include "data/text_file.h"
 #include "import/post_links.h"
+#include "support/test_photo.h"
 #include "support/workspace_test.h"
 
 namespace tarn {
@@ -297,6 +298,32 @@ TEST_F(ImportCommandTest, ImportedPostsBuildWithWorkingImagesAndOldAddresses) {
   EXPECT_CONTAINS(Read("public/old/bundle/index.html"), "articles/bundled.html");
   EXPECT_FALSE(Exists("public/articles/work-in-progress.html"));
   EXPECT_FALSE(Exists("public/articles/not-yet.html"));
+}
+
+TEST_F(ImportCommandTest, ImportedPhotosGetResponsiveCopiesAtTheNextBuild) {
+  if (!UseShippedPages()) GTEST_SKIP() << "the shipped manager page has not been built";
+  // The Hexo site with a real photo as its post's asset.
+  const std::string site = tmp_ + "/hexo-photo";
+  fs::copy(std::string(TARN_SOURCE_DIR) + "/tests/fixtures/import/hexo", site,
+           fs::copy_options::recursive);
+  TestPhoto::Make(site + "/source/_posts/hello-world/cat.png", 1200, 900);
+  Put("themes/plain/_conf.json", "{\"name\": \"plain\", \"images\": {\"responsive\": true}}");
+  ASSERT_EQ(ImportMade("hexo-photo").status, 0);
+  ASSERT_TRUE(BuildOk());
+  EXPECT_CONTAINS(Read("public/articles/hello-world.html"),
+                  "<source type=\"image/webp\" srcset=\"../images/hello-world/cat.480.webp 480w, "
+                  "../images/hello-world/cat.960.webp 960w, ../images/hello-world/cat.1200.webp "
+                  "1200w\"");
+  const struct {
+    const char* file;
+    const char* size;
+  } copies[] = {{"cat.480.avif", "480x360"},
+                {"cat.960.webp", "960x720"},
+                {"cat.1200.avif", "1200x900"},
+                {"cat.png", "1200x900"}};
+  for (const auto& copy : copies)
+    EXPECT_EQ(TestPhoto::Size(ws_ + "/public/images/hello-world/" + copy.file), copy.size)
+        << copy.file;
 }
 
 TEST_F(ImportCommandTest, HugoTomlPostsBundlesAndStaticFiles) {

@@ -216,6 +216,47 @@ describe('the bundled theme audited in Chromium', {
     }
   });
 
+  // An article with three photos of a phone camera's size, published as
+  // the bundled theme asks ("images": {"responsive": true}): Lighthouse's
+  // image audits pass (properly sized images, modern formats, explicit
+  // width and height, offscreen images deferred) and the markup is valid.
+  it('passes the image audits on an article with three photos', async () => {
+    const photos = path.join(dir, 'photos');
+    for (const part of ['config', 'themes', 'template'])
+      fs.cpSync(path.join(ws, part), path.join(photos, part), { recursive: true });
+    fs.mkdirSync(path.join(photos, 'static', 'images'), { recursive: true });
+    fs.mkdirSync(path.join(photos, '_posts'));
+    let body = '---\ntitle: Three photos\ndate: 2026-01-02 10:00:00\n---\n\n';
+    for (const [n, colours] of ['skyblue-navy', 'khaki-olive', 'pink-purple'].entries()) {
+      execFileSync('convert', ['-size', '4000x3000', `gradient:${colours}`, '-quality', '90',
+        path.join(photos, 'static', 'images', `photo-${n}.jpg`)]);
+      body += `A paragraph before photo ${n}, long enough to push the next one down the page. `.repeat(12);
+      body += `\n\n![Photo ${n} of the lake](../images/photo-${n}.jpg)\n\n`;
+    }
+    fs.writeFileSync(path.join(photos, '_posts', 'Three photos.md'), body);
+    execFileSync(tarn, ['-w', photos, 'build'], { stdio: 'pipe' });
+    const html = fs.readFileSync(path.join(photos, 'public', 'articles', 'Three photos.html'), 'utf8');
+    assert.equal((html.match(/<picture>/g) || []).length, 3);
+    const photoServer = await serve(path.join(photos, 'public'));
+    try {
+      const url = `http://127.0.0.1:${photoServer.address().port}/articles/Three%20photos.html`;
+      for (const preset of ['mobile', 'desktop']) {
+        const result = await lighthouse(url, { port: chrome.port, output: 'json', logLevel: 'error',
+          onlyCategories: ['performance'] }, preset === 'desktop' ? desktopConfig : undefined);
+        fs.writeFileSync(path.join(artifacts, `photos-${preset}.json`), result.report);
+        const report = result.lhr;
+        for (const id of ['uses-responsive-images', 'modern-image-formats', 'unsized-images',
+          'offscreen-images', 'uses-optimized-images']) {
+          const audit = report.audits[id];
+          assert.ok(audit.score === 1 || audit.scoreDisplayMode === 'notApplicable',
+            `${preset} ${id}: ${audit.score} ${audit.displayValue || ''}`);
+        }
+      }
+    } finally {
+      photoServer.close();
+    }
+  });
+
   // The Nu HTML checker on every page of the audited site, the article with
   // code, maths and an image included.
   it('writes pages the Nu HTML checker finds no error in', (t) => {

@@ -12,13 +12,18 @@
 #include "app/browser_view.h"
 #include "data/text_file.h"
 #include "data/translation.h"
+#include "image/vips_image_processor.h"
 #include "workspace/image_store.h"
 
 namespace tarn {
 
 EditorImages::EditorImages(std::string images_dir, std::function<BrowserView*()> view,
-                           std::function<void(const std::string&)> fail)
-    : images_dir_(std::move(images_dir)), view_(std::move(view)), fail_(std::move(fail)) {}
+                           std::function<void(const std::string&)> fail,
+                           std::function<void(const std::string&)> notice)
+    : images_dir_(std::move(images_dir)),
+      view_(std::move(view)),
+      fail_(std::move(fail)),
+      notice_(std::move(notice)) {}
 
 void EditorImages::TakeDrops(BrowserView* view) {
   g_signal_connect(view->widget(), "drag-drop", G_CALLBACK(OnDragDrop), this);
@@ -28,11 +33,21 @@ void EditorImages::TakeDrops(BrowserView* view) {
 void EditorImages::Insert(const std::string& original_name, const std::string& bytes) {
   std::string name;
   std::string error;
-  if (!ImageStore::Save(images_dir_, original_name, bytes, std::time(nullptr), &name, &error)) {
+  std::string shrunk;
+  std::string done;
+  VipsImageProcessor processor;
+  const bool scaled = processor.Shrink(bytes, kLongSide, kMaxBytes, &shrunk, &done);
+  if (!ImageStore::Save(images_dir_, original_name, scaled ? shrunk : bytes, std::time(nullptr),
+                        &name, &error)) {
     fail_(_("图片保存失败\n") + error);
     return;
   }
   std::printf("editor: image saved %s/%s\n", images_dir_.c_str(), name.c_str());
+  if (scaled) {
+    std::printf("editor: image scaled %s (%s)\n", name.c_str(), done.c_str());
+    notice_(Translation::Format(_("%s: a large photo, saved smaller and without its metadata (%s)"),
+                                name.c_str(), done.c_str()));
+  }
   std::fflush(stdout);
   std::string alt = std::filesystem::path(original_name).stem().string();
   std::string ignored;

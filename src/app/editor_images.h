@@ -2,7 +2,10 @@
 // or dropped on the text as files. Each is stored in the workspace's
 // static/images/ (ImageStore) and linked at the cursor through the page's
 // insertText. Files dropped on the text are taken before the page sees them
-// (FileDrop); a file that is no image is refused.
+// (FileDrop); a file that is no image is refused. A photo larger than
+// kLongSide pixels on its long side or kMaxBytes is stored scaled down,
+// upright and without its metadata (ImageProcessor::Shrink: no GPS position
+// goes out with it), and the notice function says so.
 //
 // Every failure (an unreadable file, no image, no room, a page that takes
 // no link) is shown through the fail function; nothing is returned.
@@ -10,6 +13,7 @@
 // Thread safety: user-interface thread only.
 #pragma once
 
+#include <cstddef>
 #include <functional>
 #include <string>
 
@@ -23,10 +27,15 @@ class BrowserView;
 
 class EditorImages {
  public:
+  static constexpr int kLongSide = 2560;
+  static constexpr std::size_t kMaxBytes = 2 * 1024 * 1024;
+
   // images_dir: where images are stored. view gives the editor page's view,
-  // null while the editor is closed; fail shows a failure in the editor.
+  // null while the editor is closed; fail shows a failure in the editor,
+  // notice what was done to a photo.
   EditorImages(std::string images_dir, std::function<BrowserView*()> view,
-               std::function<void(const std::string&)> fail);
+               std::function<void(const std::string&)> fail,
+               std::function<void(const std::string&)> notice);
   EditorImages(const EditorImages&) = delete;
   EditorImages& operator=(const EditorImages&) = delete;
 
@@ -49,6 +58,7 @@ class EditorImages {
   std::string images_dir_;
   std::function<BrowserView*()> view_;
   std::function<void(const std::string&)> fail_;
+  std::function<void(const std::string&)> notice_;
   FileDrop drop_;
 };
 

@@ -78,7 +78,8 @@ EditorWindow::EditorWindow(AppState* state)
     : state_(state),
       images_(
           state->workspace.images_dir(), [this] { return view_.get(); },
-          [this](const std::string& message) { ShowFailure(message); }),
+          [this](const std::string& message) { ShowFailure(message); },
+          [this](const std::string& message) { ShowInPage(message, kPageSuccess); }),
       history_(
           state, [this] { return view_.get(); },
           [this](const std::string& message) { ShowFailure(message); }) {}

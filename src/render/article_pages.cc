@@ -51,6 +51,10 @@ bool ArticleHtml(SiteRender& site, std::size_t index, std::string* storage, std:
     site.Fail(post.path + ": markToHtml failed: " + error + " (its article page is not written)");
     return false;
   }
+  if (site.images().Marks()) {
+    *storage = site.images().Markup(site, post, *html, ResponsiveImages::Place::kArticle);
+    *html = *storage;
+  }
   const ThemeFeatures& features = site.features();
   // A formula that does not parse is reported by every build until it is
   // mended, its HTML cached or not.

@@ -371,7 +371,9 @@ std::vector<FeedItem> Items(SiteRender& site, const std::vector<int>& which) {
     // A post that did not convert is reported with its article page and
     // keeps its summary here.
     if (site.html().Get(static_cast<std::size_t>(which[n]), &storage, &html, &error))
-      items[n].html = FeedAddress::Absolute(html, items[n].url);
+      items[n].html =
+          site.images().Markup(site, *posts[n], FeedAddress::Absolute(html, items[n].url),
+                               ResponsiveImages::Place::kFeed);
   }
   return items;
 }

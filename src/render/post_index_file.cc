@@ -28,6 +28,9 @@ void ConvertExcerpts(SiteRender& site) {
     std::string error;
     if (!site.html().Get(i, &storage, &html, &error)) continue;
     post.excerpt = post.has_more ? PostIndex::ExcerptOf(html) : PostSummary::Of(html);
+    if (post.has_more && site.images().Marks())
+      post.excerpt =
+          site.images().Markup(site, post, post.excerpt, ResponsiveImages::Place::kExcerpt);
   }
 }
 

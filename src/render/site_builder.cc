@@ -17,6 +17,7 @@
 #include "render/post_index_file.h"
 #include "render/public_folder.h"
 #include "render/public_record.h"
+#include "render/responsive_images.h"
 #include "render/search_index.h"
 #include "render/site_render.h"
 #include "render/sitemap_builder.h"
@@ -75,9 +76,15 @@ bool AddThemeData(SiteRender& site) {
 }
 
 bool CopyStaticFiles(SiteRender& site) {
-  if (!StaticFiles::Copy(site.config().workspace(), &site.out(),
-                         [&site](const std::string& message) { site.Report(message); }))
+  auto published = [&site](const std::string& relative) {
+    return site.images().Published(relative);
+  };
+  if (!StaticFiles::Copy(
+          site.config().workspace(), &site.out(),
+          [&site](const std::string& message) { site.Report(message); }, published))
     site.MarkFailed();
+  // Last, so that an image an article names was reported with its post.
+  site.images().ReportUnnamed(site);
   return true;
 }
 
@@ -89,6 +96,7 @@ struct Step {
   bool required;
 };
 constexpr Step kSteps[] = {
+    {ResponsiveImages::Write, false},  // static/ photos' copies, before any page
     {PostIndexFile::Write, false},     // database.json
     {AddThemeData, false},             // assetsPath, theme, site, i18n
     {ThemeAssets::Copy, false},        // assets/

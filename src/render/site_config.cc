@@ -140,6 +140,8 @@ ThemeFeatures SiteConfig::ReadFeatures(const DiagnosticSink& sink) const {
   features.search = IsTrueSetting(theme_, "search");
   features.sitemap = IsTrueSetting(theme_, "sitemap");
   features.summary = IsTrueSetting(theme_, "summary");
+  features.responsive_images = IsTrueSetting(theme_, "images.responsive");
+  features.keep_image_metadata = IsTrueSetting(theme_, "images.keepMetadata");
   features.code_at_build = RendersAtBuild("code", sink);
   features.maths_at_build = RendersAtBuild("maths", sink);
   ReadFeedFeatures(&features, sink);

@@ -52,6 +52,12 @@ struct ThemeFeatures {
   // "tagFeeds": true: the site's feeds once more for each tag and category,
   // beside its page.
   bool tag_feeds = false;
+  // "images": {"responsive": true}: photos in static/ published in a few
+  // widths and formats, stripped of metadata, marked up as <picture>
+  // (render/responsive_images.h); "keepMetadata": true keeps their
+  // metadata.
+  bool responsive_images = false;
+  bool keep_image_metadata = false;
   bool Any() const { return paginate > 0 || search || taxonomies || sitemap; }
 };
 

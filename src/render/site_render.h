@@ -24,6 +24,7 @@
 #include "render/output_writer.h"
 #include "render/post_conversion.h"
 #include "render/public_folder.h"
+#include "render/responsive_images.h"
 #include "render/site_config.h"
 #include "template/template_data.h"
 #include "template/template_engine.h"
@@ -55,6 +56,8 @@ class SiteRender {
   PostConversion& html() { return *html_; }
   TemplateEngine& engine() { return engine_; }
   const PostView& view() const { return view_; }
+  // The images the build published, for the pages' markup.
+  ResponsiveImages& images() { return images_; }
 
   void Report(const std::string& message) const;
   // Reports message and marks the build failed.
@@ -117,6 +120,7 @@ class SiteRender {
   DiagnosticSink sink_;
   TemplateEngine engine_;
   PostView view_;
+  ResponsiveImages images_;
   std::string started_;  // when the build started, as post times are written
   bool failed_ = false;
   std::vector<WrittenPage> written_pages_;

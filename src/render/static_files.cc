@@ -15,7 +15,8 @@ bool Inside(const fs::path& path, const fs::path& folder) {
 
 }  // namespace
 
-bool StaticFiles::Copy(const Workspace& workspace, PublicFolder* out, const DiagnosticSink& sink) {
+bool StaticFiles::Copy(const Workspace& workspace, PublicFolder* out, const DiagnosticSink& sink,
+                       const std::function<bool(const std::string&)>& published) {
   auto report = [&sink](const std::string& message) {
     if (sink) sink(message);
   };
@@ -55,6 +56,7 @@ bool StaticFiles::Copy(const Workspace& workspace, PublicFolder* out, const Diag
       continue;
     }
     std::string relative = path.lexically_relative(base).generic_string();
+    if (published && published(relative)) continue;
     if (out->IsGenerated(relative)) {
       report(workspace.Path(shown) + ": the build writes public/" + relative +
              " itself, and its file wins");

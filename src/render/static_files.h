@@ -14,6 +14,9 @@
 // Thread safety: the function keeps no state.
 #pragma once
 
+#include <functional>
+#include <string>
+
 #include "data/diagnostics.h"
 #include "render/public_folder.h"
 #include "workspace/workspace.h"
@@ -23,10 +26,12 @@ namespace tarn {
 class StaticFiles {
  public:
   // Copies the workspace's static/ into out, giving way to what out notes
-  // as generated. Returns false when a file could not be read or written
-  // (reported); skipped files are reported but are no failure. A missing
-  // static/ copies nothing and is fine.
-  static bool Copy(const Workspace& workspace, PublicFolder* out, const DiagnosticSink& sink);
+  // as generated and, silently, to the files published says another step
+  // published from static/ (relative to public/). Returns false when a file
+  // could not be read or written (reported); skipped files are reported but
+  // are no failure. A missing static/ copies nothing and is fine.
+  static bool Copy(const Workspace& workspace, PublicFolder* out, const DiagnosticSink& sink,
+                   const std::function<bool(const std::string&)>& published = nullptr);
 };
 
 }  // namespace tarn
