@@ -5,8 +5,12 @@ include(GNUInstallDirs)
 set(TARN_APP_ID org.tarnblog.Tarn)
 set(_pkg ${CMAKE_SOURCE_DIR}/packaging)
 
-# The conversion worker goes beside tarn, where tarn looks for it.
+# The conversion worker and the desktop program go beside tarn, where tarn
+# looks for them.
 install(TARGETS tarn tarn-convert-worker RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
+if(TARN_GUI)
+  install(TARGETS tarn-desktop RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
+endif()
 # tarn finds its skeleton at ../share/tarn/skeleton from its own folder.
 install(DIRECTORY ${CMAKE_BINARY_DIR}/share/tarn/skeleton/
         DESTINATION ${CMAKE_INSTALL_DATADIR}/tarn/skeleton)

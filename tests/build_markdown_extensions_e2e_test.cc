@@ -31,7 +31,7 @@ class MarkdownExtensionsBuildTest : public WorkspaceTest {
   // Builds afresh with these options and returns the article page of name.
   std::string BuildArticle(const std::string& options, const std::string& name) {
     fs::remove_all(ws_ + "/public");
-    TarnOutcome outcome = RunTarn(ws_, "build " + options);
+    TarnOutcome outcome = RunTarn(ws_, "build " + options, "TARN_TEST_BYTES_PER_WORKER=0");
     EXPECT_EQ(outcome.status, 0) << options << "\n" << outcome.err;
     EXPECT_EQ(outcome.err, "") << options;
     return Read("public/articles/" + name + ".html");

@@ -68,7 +68,7 @@ class RenderedBuildTest : public WorkspaceTest {
   }
 
   TarnOutcome Build(const std::string& options) {
-    TarnOutcome outcome = RunTarn(ws_, "build " + options);
+    TarnOutcome outcome = RunTarn(ws_, "build " + options, "TARN_TEST_BYTES_PER_WORKER=0");
     EXPECT_EQ(outcome.status, 0) << options << "\n" << outcome.err;
     return outcome;
   }

@@ -162,7 +162,13 @@ class Installed(unittest.TestCase):
                      "template/vendor/markdown-it.min.js", ".gitignore", "config/conf.ini"):
             self.assertTrue(os.path.isfile(os.path.join(blog, made)), made)
         self.assertEqual([n for n in os.listdir(home) if n.startswith(".tarn-init")], [])
-        self.assertTrue(os.access(os.path.join(self.prefix, "bin", "tarn-convert-worker"), os.X_OK))
+        for beside in ("tarn-convert-worker", "tarn-desktop"):
+            self.assertTrue(os.access(os.path.join(self.prefix, "bin", beside), os.X_OK), beside)
+        # The command line loads the core libraries alone: the desktop
+        # program's are tarn-desktop's.
+        needed = run(["readelf", "-d", os.path.join(self.prefix, "bin", "tarn")]).stdout
+        for desktop_only in ("libgtk-3", "libwebkit2gtk", "libgdk-3", "libnotify", "libkeybinder"):
+            self.assertNotIn(desktop_only, needed)
         self.assertEqual(self.snapshot(self.prefix), before, "the install folders changed")
 
     def test_init_in_the_systems_language_from_the_install(self):
@@ -493,7 +499,7 @@ class Package(unittest.TestCase):
 
         listing = run(["dpkg-deb", "-c", deb])
         files = {line.split(None, 5)[5] for line in listing.stdout.splitlines()}
-        for path in ("./usr/bin/tarn", "./usr/bin/tarn-convert-worker",
+        for path in ("./usr/bin/tarn", "./usr/bin/tarn-convert-worker", "./usr/bin/tarn-desktop",
                      "./usr/share/applications/%s.desktop" % APP_ID,
                      "./usr/share/metainfo/%s.metainfo.xml" % APP_ID,
                      "./usr/share/icons/hicolor/scalable/apps/%s.svg" % APP_ID,

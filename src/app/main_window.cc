@@ -324,7 +324,9 @@ void MainWindow::Refresh() {
     return;
   }
   reasons_.Take();
-  std::string page = site_->ScriptRender(template_path);
+  std::string page =
+      site_->ScriptRender(template_path, rendered_whole_ ? SiteBuilder::PostText::kWithout
+                                                         : SiteBuilder::PostText::kWith);
   std::string reasons = reasons_.Take();
   Trace("manager page rendered");
   if (!reasons.empty()) {
@@ -332,6 +334,7 @@ void MainWindow::Refresh() {
                              "Template: " + template_path + "\n\n" + reasons);
     return;
   }
+  rendered_whole_ = true;
   std::string error;
   if (!WriteTextFile(page_path, page, &error)) {
     web_main_->ShowErrorPage("The manager page could not be written", error);

@@ -91,7 +91,8 @@ class MainWindow {
   void StartUp();
 
   // Renders the manager page through the shown page's TplRender into
-  // template/index.html and loads it. Shows an error page instead when the
+  // template/index.html and loads it: with the whole site data the first
+  // time, without the posts' text afterwards. Shows an error page instead when the
   // template, or its TplRender, is missing or fails, or the page cannot be
   // written. While a build runs it only notes that a refresh is due, done
   // when the build's command ends.
@@ -221,6 +222,9 @@ class MainWindow {
   std::function<void(const std::string&)> open_blog_handler_;
   DesktopSettings settings_;  // conf.ini as read at start
   unsigned refresh_timer_ = 0;
+  // The manager page has been rendered with the whole site data once (at
+  // start); later refreshes leave out the posts' text, which it never shows.
+  bool rendered_whole_ = false;
   bool closing_ = false;
   FileDrop drop_;  // files dropped on the manager page
 };

@@ -82,10 +82,6 @@ int StreamToStdout(const std::string& text);
 // output holds so far: a diagnostic sink for reasons that are not a tool's.
 void PrintReason(const std::string& message);
 
-// Runs the desktop program on the context's workspace (tarn gui); says so
-// and returns 1 in a build without it. Returns the program's exit status.
-int StartDesktop(const CommandContext& context);
-
 // Exit status for a malformed command line.
 constexpr int kUsageError = 2;
 

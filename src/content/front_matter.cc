@@ -8,6 +8,8 @@
 #include <cstdio>
 #include <sstream>
 
+#include "content/flat_yaml.h"
+
 namespace tarn {
 namespace {
 
@@ -29,32 +31,6 @@ std::string_view NextLine(std::string_view text, std::size_t* pos, bool* ended) 
 
 std::string Where(const std::string& path, int line) {
   return path + ":" + std::to_string(line) + ": ";
-}
-
-// A plain YAML scalar that reads as a JSON number ("12", "-0.5", "1e3").
-bool IsJsonNumber(std::string_view s) {
-  std::size_t i = 0;
-  auto digits = [&] {
-    std::size_t start = i;
-    while (i < s.size() && s[i] >= '0' && s[i] <= '9') ++i;
-    return i > start;
-  };
-  if (i < s.size() && s[i] == '-') ++i;
-  if (i < s.size() && s[i] == '0') {
-    ++i;
-  } else if (!digits()) {
-    return false;
-  }
-  if (i < s.size() && s[i] == '.') {
-    ++i;
-    if (!digits()) return false;
-  }
-  if (i < s.size() && (s[i] == 'e' || s[i] == 'E')) {
-    ++i;
-    if (i < s.size() && (s[i] == '+' || s[i] == '-')) ++i;
-    if (!digits()) return false;
-  }
-  return i == s.size();
 }
 
 // Turns parsed values into JSON, counting them against the bounds.
@@ -157,20 +133,11 @@ class Converter {
     return false;
   }
 
-  // Plain scalars resolve as YAML 1.2's core schema does, except that only
-  // JSON-style numbers become numbers; quoted ones stay text.
+  // Plain scalars resolve as FlatYaml::PlainScalar says; quoted ones stay
+  // text.
   static JsonDocument YamlScalar(const YAML::Node& node) {
-    const std::string& s = node.Scalar();
-    if (node.Tag() != "?") return JsonDocument::NewText(s);
-    if (s.empty() || s == "~" || s == "null" || s == "Null" || s == "NULL")
-      return JsonDocument::NewNull();
-    if (s == "true" || s == "True" || s == "TRUE") return JsonDocument::NewBool(true);
-    if (s == "false" || s == "False" || s == "FALSE") return JsonDocument::NewBool(false);
-    if (IsJsonNumber(s)) {
-      JsonDocument number;
-      if (number.Create(s)) return number;  // keeps the digits as written
-    }
-    return JsonDocument::NewText(s);
+    if (node.Tag() != "?") return JsonDocument::NewText(node.Scalar());
+    return FlatYaml::PlainScalar(node.Scalar());
   }
 
   int values_ = 0;
@@ -308,6 +275,7 @@ bool FrontMatter::Read(std::string_view text, const std::string& path, const Dia
 
 bool FrontMatter::ParseYaml(const Block& block, int first_line, const std::string& path,
                             const DiagnosticSink& sink) {
+  if (flat_yaml_ && FlatYaml::Read(block.text, &values_)) return true;
   YAML::Node root;
   try {
     root = YAML::Load(std::string(block.text));

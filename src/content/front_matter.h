@@ -3,7 +3,8 @@
 //
 // A post whose first line is "---" holds YAML up to the next line that is
 // "---" or "..."; one whose first line is "+++" holds TOML up to the next
-// "+++" line. Lines end in LF or CR LF. The block is parsed with yaml-cpp or
+// "+++" line. Lines end in LF or CR LF. The block is parsed with yaml-cpp
+// (or, for the flat blocks most posts have, FlatYaml, to the same values) or
 // toml++ into a JSON object that keeps every key as written and in the order
 // written: lists stay arrays, tables stay objects, YAML's plain true/false,
 // null and JSON-style numbers keep their type, TOML dates and times become
@@ -64,6 +65,10 @@ class FrontMatter {
   // as "PATH:LINE: what is wrong", LINE counting from the file's first line.
   bool Read(std::string_view text, const std::string& path, const DiagnosticSink& sink);
 
+  // false: every YAML block is parsed by yaml-cpp, also those FlatYaml
+  // reads (tests compare the two). True by default.
+  void set_flat_yaml(bool on) { flat_yaml_ = on; }
+
   bool present() const { return present_; }
   Format format() const { return format_; }
   // Offset of the body in the text given to Read; 0 without front matter.
@@ -116,6 +121,7 @@ class FrontMatter {
   Format format_ = Format::kNone;
   std::size_t body_ = 0;
   JsonDocument values_ = JsonDocument::NewObject();
+  bool flat_yaml_ = true;
 };
 
 }  // namespace tarn

@@ -128,11 +128,7 @@ void MarkdownConverter::Prepare(Run* run) {
   std::vector<Job> jobs;
   int reused = ListJobs(run->texts, &results, &job_of_text, &jobs);
 
-  int own = host_ ? 1 : 0;
-  int extra = factory_ ? std::min<long>(EffectiveJobs(options_.jobs) - own,
-                                        static_cast<long>(jobs.size()) - own)
-                       : 0;
-  extra = std::max(extra, 0);
+  int extra = WorkersFor(jobs);
   {
     std::lock_guard<std::mutex> lock(run->mutex);
     run->results = std::move(results);
@@ -148,6 +144,19 @@ void MarkdownConverter::Prepare(Run* run) {
     run->workers.emplace_back(
         [this, run, quiet_load = host_ != nullptr] { RunWorker(run, quiet_load); });
   }
+}
+
+int MarkdownConverter::WorkersFor(const std::vector<Job>& jobs) const {
+  if (!factory_) return 0;
+  long own = host_ ? 1 : 0;
+  long extra =
+      std::min<long>(EffectiveJobs(options_.jobs) - own, static_cast<long>(jobs.size()) - own);
+  if (host_ && options_.bytes_per_worker > 0) {
+    std::size_t bytes = 0;
+    for (const Job& job : jobs) bytes += job.text.size();
+    extra = std::min<long>(extra, static_cast<long>(bytes / options_.bytes_per_worker));
+  }
+  return static_cast<int>(std::max<long>(extra, 0));
 }
 
 DiagnosticSink MarkdownConverter::SerialSink(Run* run) {

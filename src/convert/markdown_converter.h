@@ -47,10 +47,22 @@ class MarkdownConverter {
   // when it cannot. Messages about the page go to the sink it is given.
   using HostFactory = std::function<std::unique_ptr<ScriptHost>(DiagnosticSink sink)>;
 
+  // Bytes of Markdown the caller's host converts in about the time a worker
+  // process takes to start and load the page (measured on the bundled page:
+  // both cost about 90 million instructions). A worker is started for each
+  // such share of the texts to convert, up to jobs - 1: with less, the
+  // caller's host would have converted everything before a worker could
+  // take a text, and the worker's start would be spent for nothing.
+  static constexpr std::size_t kBytesPerWorker = 96 * 1024;
+
   struct Options {
     int jobs = 0;                // script hosts in all; 0: one per processor
     std::string cache_path;      // the cache file; "": no cache between builds
     std::string scripts_digest;  // the page's scripts, keying the cache
+    // See kBytesPerWorker; 0 starts jobs - 1 workers whatever the texts
+    // (tests that must see workers convert a few short texts). Without a
+    // host of the caller's it does not apply.
+    std::size_t bytes_per_worker = kBytesPerWorker;
   };
 
   // The outcome for one text.
@@ -109,6 +121,8 @@ class MarkdownConverter {
   // Loads the cache, lists the jobs and starts the worker threads; on the
   // preparing thread.
   void Prepare(Run* run);
+  // How many worker hosts to start for jobs (see kBytesPerWorker).
+  int WorkersFor(const std::vector<Job>& jobs) const;
   // sink_, taking one message at a time; empty when sink_ is.
   DiagnosticSink SerialSink(Run* run);
   // Fills results for the texts the cache holds and lists a job for each

@@ -58,6 +58,7 @@ class MarkdownConverterTest : public ::testing::Test {
     options.jobs = jobs;
     if (cache) options.cache_path = (dir_ / ".tarn" / "markdown-cache.bin").string();
     options.scripts_digest = digest;
+    options.bytes_per_worker = 0;  // workers for the few short texts of these tests
     return options;
   }
 
@@ -113,6 +114,37 @@ TEST_F(MarkdownConverterTest, AnyNumberOfHostsGivesTheSequentialResultsInOrder) 
     EXPECT_EQ(converter.converted(), 48);
   }
   EXPECT_TRUE(messages_.empty());
+}
+
+// Workers are started for the bytes to convert, not the number of texts: a
+// short share is the caller's host's alone; without a host of the caller's
+// the workers are all there is, whatever the bytes.
+TEST_F(MarkdownConverterTest, WorkersAreStartedOnlyForEnoughMarkdown) {
+  const std::size_t per_worker = 1000;
+  struct Case {
+    std::size_t texts, bytes_each;
+    bool own_host;
+    int workers;
+  } cases[] = {
+      {40, 20, true, 0},   // 800 bytes: the caller converts them all
+      {40, 60, true, 2},   // 2,400 bytes: two shares
+      {40, 500, true, 3},  // 20,000 bytes, capped at jobs - 1
+      {3, 20, false, 3},   // one worker per text, nobody else converts
+  };
+  for (const Case& c : cases) {
+    std::vector<std::string> posts;
+    for (std::size_t i = 0; i < c.texts; ++i) {
+      std::string text = std::to_string(i) + " ";
+      posts.push_back(text + std::string(c.bytes_each - text.size(), 'x'));
+    }
+    made_ = 0;
+    FakeHost own(&calls_);
+    MarkdownConverter::Options options = Options(4, false);
+    options.bytes_per_worker = per_worker;
+    MarkdownConverter converter(c.own_host ? &own : nullptr, Factory(), options, Sink());
+    EXPECT_EQ(converter.ConvertAll(Views(posts)).size(), c.texts);
+    EXPECT_EQ(made_.load(), c.workers) << c.texts << " texts of " << c.bytes_each;
+  }
 }
 
 // A worker host that takes its time, so the caller's host gets texts too.

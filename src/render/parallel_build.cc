@@ -1,5 +1,6 @@
 #include "render/parallel_build.h"
 
+#include <cstdlib>
 #include <memory>
 
 #include "convert/markdown_converter.h"
@@ -26,6 +27,9 @@ bool ParallelBuild::Run(SiteBuilder* site, const Options& options, const Diagnos
     convert.jobs = options.jobs;
     convert.scripts_digest = host->ScriptsDigest();
     if (options.cache) convert.cache_path = CachePath(site->root());
+    // Tests that must see worker processes convert a handful of short posts.
+    if (const char* bytes = std::getenv("TARN_TEST_BYTES_PER_WORKER"))
+      convert.bytes_per_worker = std::strtoul(bytes, nullptr, 10);
     converter = std::make_unique<MarkdownConverter>(
         host.get(), MarkdownConverter::WorkerFactory(page, convert.scripts_digest), convert, sink);
   }

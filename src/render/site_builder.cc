@@ -34,36 +34,65 @@ constexpr char kHead[] =
     "<meta name=\"generator\" content=\"TarnBlogEditor\">\r\n"
     "<meta name=\"author\" content=\"MORVEN Tarn\" />";
 
-// The private settings, taken out of the site data while a build renders
-// and put back, in their places, when it ends.
-class PrivateSettings {
+// Members taken out of the site data for a while (the private settings
+// while a build renders, the posts' text while the manager page renders)
+// and put back, in their places, at the end of the scope.
+class MembersSetAside {
  public:
-  explicit PrivateSettings(JsonDocument* data) : data_(data) {
-    for (const char* key : SiteConfig::kPrivateSettings) {
-      std::vector<std::string> keys;
-      data_->GetKeys("system", &keys);
-      auto at = std::find(keys.begin(), keys.end(), key);
-      if (at == keys.end()) continue;
-      std::string path = std::string("system.") + key;
-      taken_.push_back({static_cast<int>(at - keys.begin()), key, data_->GetDocument(path)});
-      data_->RemoveMember("system", key);
+  // Takes each of keys out of the object at each of paths that has it.
+  MembersSetAside(JsonDocument* data, const std::vector<std::string>& paths,
+                  const std::vector<std::string>& keys)
+      : data_(data) {
+    std::vector<std::string> present;
+    for (const std::string& path : paths) {
+      for (const std::string& key : keys) {
+        data_->GetKeys(path, &present);
+        auto at = std::find(present.begin(), present.end(), key);
+        if (at == present.end()) continue;
+        taken_.push_back({static_cast<int>(at - present.begin()), path, key,
+                          data_->GetDocument(path + "." + key)});
+        data_->RemoveMember(path, key);
+      }
     }
   }
-  ~PrivateSettings() {
+  ~MembersSetAside() {
     // Back in reverse, so each position is the one it had.
     for (auto it = taken_.rbegin(); it != taken_.rend(); ++it)
-      data_->InsertMember("system", it->position, it->key, it->value);
+      data_->InsertMember(it->path, it->position, it->key, it->value);
   }
 
  private:
   struct Taken {
     int position;
+    std::string path;
     std::string key;
     JsonDocument value;
   };
   JsonDocument* data_;
   std::vector<Taken> taken_;
 };
+
+// The private settings, out of the site data while a build renders.
+class PrivateSettings : public MembersSetAside {
+ public:
+  explicit PrivateSettings(JsonDocument* data)
+      : MembersSetAside(
+            data, {"system"},
+            {std::begin(SiteConfig::kPrivateSettings), std::end(SiteConfig::kPrivateSettings)}) {}
+};
+
+// The path of every post record of the site data: the list and the months.
+std::vector<std::string> PostRecordPaths(const JsonDocument& data) {
+  std::vector<std::string> paths;
+  for (int i = 0, n = data.GetCount("posts"); i < n; ++i)
+    paths.push_back("posts[" + std::to_string(i) + "]");
+  for (int m = 0, months = data.GetCount("timeline"); m < months; ++m) {
+    std::string month = "timeline[" + std::to_string(m) + "].posts";
+    for (int i = 0, n = data.GetCount(month); i < n; ++i)
+      paths.push_back(month + "[" + std::to_string(i) + "]");
+  }
+  return paths;
+}
 
 // Between the post index and the pages: what every template may read of
 // the theme, and the language it speaks in.
@@ -249,7 +278,7 @@ void SiteBuilder::SaveRecord(const PublicRecord& record) const {
   if (!record.Save(config_.workspace(), &error)) Report(error);
 }
 
-std::string SiteBuilder::ScriptRender(const std::string& template_path) {
+std::string SiteBuilder::ScriptRender(const std::string& template_path, PostText text_of_posts) {
   std::string text;
   std::string error;
   if (!ReadTextFile(template_path, &text, &error)) {
@@ -260,8 +289,15 @@ std::string SiteBuilder::ScriptRender(const std::string& template_path) {
     Report(template_path + ": no page is loaded to run TplRender");
     return "";
   }
+  std::string data;
+  if (text_of_posts == PostText::kWithout) {
+    MembersSetAside contents(&data_, PostRecordPaths(data_), {"content"});
+    data = data_.ToText();
+  } else {
+    data = data_.ToText();
+  }
   std::string result;
-  if (!host_->CallFunction("TplRender", {text, data_.ToText()}, &result, &error)) {
+  if (!host_->CallFunction("TplRender", {text, data}, &result, &error)) {
     Report(host_->Origin() + ": TplRender failed: " + error);
     return "";
   }

@@ -95,7 +95,12 @@ class SiteBuilder {
 
   // Calls the page's TplRender with the template file's text and the site
   // data's JSON text; returns its result ("" when the call fails, reported).
-  std::string ScriptRender(const std::string& template_path);
+  // kWithout leaves out each post's text (its "content"), which the manager
+  // page does not show: the desktop program renders its page so after a
+  // build, when thousands of posts would otherwise cross twice.
+  enum class PostText { kWith, kWithout };
+  std::string ScriptRender(const std::string& template_path,
+                           PostText text_of_posts = PostText::kWith);
 
   // The settings as the last LoadConfig read them.
   const SiteConfig& config() const { return config_; }

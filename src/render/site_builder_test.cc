@@ -216,6 +216,36 @@ TEST_F(SiteBuilderTest, ScriptRenderHandsTemplateAndDataToThePage) {
   EXPECT_EQ(builder.ScriptRender(root_ + "/template/missing.html"), "");
 }
 
+// The manager page may go without the posts' text (the refresh after a
+// build): every other member is there, in its place, and the site data is
+// whole again afterwards.
+TEST_F(SiteBuilderTest, ScriptRenderCanLeaveOutThePostsText) {
+  FakeScriptHost host;
+  SiteBuilder builder = Make(&host);
+  Put("_posts/One.md", "---\ntitle: One\ndate: 2020-01-02\n---\nThe *first* text.");
+  Put("_posts/Two.md", "---\ntitle: Two\ndate: 2020-02-03\n---\nThe second text.");
+  Put("template/index copy.html", "<p>{{title}}</p>");
+  builder.LoadConfig();
+  ASSERT_TRUE(builder.Build()) << Messages();
+  const std::string whole = builder.site_data().ToText();
+  ASSERT_NE(whole.find("The second text."), std::string::npos);
+
+  std::string page =
+      builder.ScriptRender(root_ + "/template/index copy.html", SiteBuilder::PostText::kWithout);
+  JsonDocument expected = builder.site_data();
+  int removed = 0;
+  for (int i = 0, n = expected.GetCount("posts"); i < n; ++i)
+    removed += expected.RemoveMember("posts[" + std::to_string(i) + "]", "content");
+  for (int m = 0, months = expected.GetCount("timeline"); m < months; ++m) {
+    std::string month = "timeline[" + std::to_string(m) + "].posts";
+    for (int i = 0, n = expected.GetCount(month); i < n; ++i)
+      removed += expected.RemoveMember(month + "[" + std::to_string(i) + "]", "content");
+  }
+  EXPECT_EQ(removed, 2 * expected.GetCount("posts"));
+  EXPECT_EQ(page, "<p>{{title}}</p>|" + expected.ToText());
+  EXPECT_EQ(builder.site_data().ToText(), whole);
+}
+
 // The build writes through its output tree alone: into a folder in memory
 // it writes exactly the files and bytes it writes to public/ on disk.
 TEST_F(SiteBuilderTest, BuildsTheSameSiteIntoAnyTree) {

@@ -62,11 +62,66 @@ std::string FormatSeconds(double seconds) {
 
 }  // namespace
 
+// An on-demand library's file, run by its stand-in on the first call.
+struct DeferredScript {
+  std::string code;
+  std::string file;
+  bool ran = false;
+};
+
+namespace {
+
+// The stand-in's way to run its file: once, with a thrown error passed on
+// to the caller of the library.
+JSValueRef RunDeferred(JSContextRef ctx, JSObjectRef function, JSObjectRef, size_t,
+                       const JSValueRef[], JSValueRef* exception) {
+  auto* deferred = static_cast<DeferredScript*>(JSObjectGetPrivate(function));
+  if (deferred && !deferred->ran) {
+    deferred->ran = true;
+    JSStringRef source = NewJsString(deferred->code);
+    JSStringRef url = NewJsString(deferred->file);
+    JSEvaluateScript(ctx, source, nullptr, url, 1, exception);
+    JSStringRelease(source);
+    JSStringRelease(url);
+  }
+  return JSValueMakeUndefined(ctx);
+}
+
+// The name of the on-demand library that code is, or "" (see the header).
+std::string OnDemandName(std::string_view code) {
+  constexpr std::string_view kHead = "(globalThis.tarnOnDemand = globalThis.tarnOnDemand || {}).";
+  constexpr std::string_view kOpen = " = function () {\n";
+  if (!code.starts_with(kHead)) return "";
+  std::size_t end = kHead.size();
+  while (end < code.size() && (g_ascii_isalnum(code[end]) || code[end] == '_' || code[end] == '$'))
+    ++end;
+  std::string name(code.substr(kHead.size(), end - kHead.size()));
+  if (name.empty() || g_ascii_isdigit(name[0]) || code.substr(end, kOpen.size()) != kOpen)
+    return "";
+  std::string tail = ";return " + name + ";\n};\n";
+  return code.size() > end + kOpen.size() + tail.size() && code.ends_with(tail) ? name : "";
+}
+
+// Makes tarnOnDemand.NAME the stand-in, given the function that runs the
+// library's file (which defines the real tarnOnDemand.NAME).
+constexpr char kStandIn[] = R"JS((function (name, run) {
+  var demand = globalThis.tarnOnDemand = globalThis.tarnOnDemand || {};
+  var standIn = demand[name] = function () {
+    run();
+    if (demand[name] === standIn) throw new Error(name + ': the on-demand library did not load');
+    return demand[name].apply(this, arguments);
+  };
+}))JS";
+
+}  // namespace
+
 struct JscScriptHost::Engine {
   JSContextGroupRef group = nullptr;
   JSGlobalContextRef context = nullptr;
   JSObjectRef global = nullptr;
   JSClassRef reporter_class = nullptr;
+  JSClassRef deferred_class = nullptr;
+  JSObjectRef stand_in = nullptr;         // kStandIn, protected
   JSObjectRef string_function = nullptr;  // the engine's own String, protected
   std::unordered_map<std::string, JSStringRef> names;
   std::atomic<bool> timed_out{false};
@@ -74,11 +129,13 @@ struct JscScriptHost::Engine {
   ~Engine() {
     if (context) {
       if (string_function) JSValueUnprotect(context, string_function);
+      if (stand_in) JSValueUnprotect(context, stand_in);
       for (auto& entry : names) JSStringRelease(entry.second);
       JSGlobalContextRelease(context);
     }
     if (group) JSContextGroupRelease(group);
     if (reporter_class) JSClassRelease(reporter_class);
+    if (deferred_class) JSClassRelease(deferred_class);
   }
 
   JSStringRef Name(const std::string& name) {
@@ -216,6 +273,17 @@ bool JscScriptHost::CreateEngine() {
   engine->reporter_class = JSClassCreate(&definition);
   JSObjectRef reporter = JSObjectMake(ctx, engine->reporter_class, &console_sink_);
 
+  JSClassDefinition run_deferred = kJSClassDefinitionEmpty;
+  run_deferred.className = "TarnRunDeferred";
+  run_deferred.callAsFunction = RunDeferred;
+  engine->deferred_class = JSClassCreate(&run_deferred);
+  JSStringRef stand_in_code = NewJsString(kStandIn);
+  JSValueRef stand_in = JSEvaluateScript(ctx, stand_in_code, nullptr, nullptr, 1, &exception);
+  JSStringRelease(stand_in_code);
+  if (!stand_in || exception || !JSValueIsObject(ctx, stand_in)) return false;
+  engine->stand_in = JSValueToObject(ctx, stand_in, nullptr);
+  JSValueProtect(ctx, engine->stand_in);
+
   JSStringRef code = NewJsString(kBootstrap);
   JSValueRef setup = JSEvaluateScript(ctx, code, nullptr, nullptr, 1, &exception);
   JSStringRelease(code);
@@ -276,6 +344,7 @@ std::size_t JscScriptHost::RunScripts(bool quiet, std::set<std::size_t>* spoken)
   pass.quiet = quiet;
   pass.spoken = spoken;
   pass.checksum = g_checksum_new(G_CHECKSUM_SHA256);
+  deferred_.clear();  // the stand-ins of an engine that is gone
   std::vector<PageScript> scripts = ExtractPageScripts(html_);
   std::vector<std::size_t> deferred;
   for (std::size_t index = 0; index < scripts.size(); ++index) {
@@ -342,6 +411,8 @@ void JscScriptHost::RunClassic(const PageScript& script, std::size_t index, Pass
   }
   if (skipped_scripts_.count(index)) {
     ++scripts_failed_;  // ran away before: not run again
+  } else if (script.has_src && Defer(code, file)) {
+    ++scripts_run_;
   } else if (!RunScript(code, file, line)) {
     pass->stopped = index;
   }
@@ -394,6 +465,20 @@ bool JscScriptHost::RunScript(const std::string& code, const std::string& file, 
   }
   ++scripts_run_;
   return true;
+}
+
+bool JscScriptHost::Defer(const std::string& code, const std::string& file) {
+  std::string name = OnDemandName(code);
+  if (name.empty()) return false;
+  JSGlobalContextRef ctx = engine_->context;
+  deferred_.push_back(std::make_unique<DeferredScript>(DeferredScript{code, file}));
+  JSStringRef name_string = NewJsString(name);
+  JSValueRef args[] = {JSValueMakeString(ctx, name_string),
+                       JSObjectMake(ctx, engine_->deferred_class, deferred_.back().get())};
+  JSStringRelease(name_string);
+  JSValueRef exception = nullptr;
+  JSObjectCallAsFunction(ctx, engine_->stand_in, nullptr, 2, args, &exception);
+  return !exception;
 }
 
 bool JscScriptHost::HasFunction(const std::string& name) {

@@ -14,6 +14,14 @@
 // are skipped silently. A script that throws is reported as
 // "FILE:LINE: message" and the next one still runs.
 //
+// A library the build copies in for use on demand (vendor/on-demand/: one
+// statement, `(globalThis.tarnOnDemand = globalThis.tarnOnDemand || {}).NAME
+// = function () {` ... `;return NAME;\n};`) is not even parsed at load: a
+// stand-in for tarnOnDemand.NAME runs the file when it is first called, then
+// calls what the file defined. Parsing the highlighter and the maths
+// typesetter costs more than the rest of the page, and most builds use
+// neither. The digest covers the file all the same.
+//
 // Every entry into the engine (one script, one call) is bounded by a time
 // limit, so a page that loops forever makes that script or call fail
 // instead of hanging the build. An engine that has once stopped a script
@@ -39,6 +47,7 @@ namespace tarn {
 
 struct PageScript;
 struct ScriptAddress;
+struct DeferredScript;
 
 class JscScriptHost : public ScriptHost {
  public:
@@ -105,6 +114,9 @@ class JscScriptHost : public ScriptHost {
   bool LoadSource(const ScriptAddress& address, int tag_line, std::string* code);
   // False when the script threw because it ran out of time.
   bool RunScript(const std::string& code, const std::string& file, int line);
+  // Defines the stand-in for code when it is an on-demand library (see
+  // above); false when it is not, and must run now.
+  bool Defer(const std::string& code, const std::string& file);
   // Replaces the engine by a fresh one with no page run; false (reported)
   // when none can be made.
   bool NewEngine();
@@ -114,10 +126,11 @@ class JscScriptHost : public ScriptHost {
   DiagnosticSink sink_;
   DiagnosticSink console_sink_;  // what the page's console.warn/error reach
   double time_limit_seconds_;
-  std::unique_ptr<Engine> engine_;         // null only when a restart failed
-  std::string html_;                       // the page, run again in each new engine
-  std::set<std::size_t> skipped_scripts_;  // ran out of time at load: not run again
-  bool quiet_ = false;                     // Report says nothing (a page run again)
+  std::unique_ptr<Engine> engine_;                         // null only when a restart failed
+  std::string html_;                                       // the page, run again in each new engine
+  std::set<std::size_t> skipped_scripts_;                  // ran out of time at load: not run again
+  std::vector<std::unique_ptr<DeferredScript>> deferred_;  // this engine's stand-ins' files
+  bool quiet_ = false;                                     // Report says nothing (a page run again)
   std::string digest_;
   int scripts_run_ = 0;
   int scripts_failed_ = 0;

@@ -259,6 +259,48 @@ TEST_F(JscScriptHostTest, DigestFollowsTheCodeThatRuns) {
   EXPECT_NE(LoadPage(page + "<script></script>")->ScriptsDigest(), changed);
 }
 
+// An on-demand library behaves as if run at load: the same results, call
+// after call, as an eagerly run copy; but a fault in it shows only when it
+// is used, which is how it can be seen not to have been parsed at load.
+TEST_F(JscScriptHostTest, OnDemandLibrariesRunOnFirstUse) {
+  auto library = [](const std::string& name, const std::string& body) {
+    return "(globalThis.tarnOnDemand = globalThis.tarnOnDemand || {})." + name +
+           " = function () {\n" + body + "\n;return " + name + ";\n};\n";
+  };
+  const std::string body =
+      "var calls = (globalThis.calls = (globalThis.calls || 0) + 1);\n"
+      "var NAME = { answer: function (x) { return x * 2 + ':' + calls; } };";
+  auto with_name = [&](const std::string& name) {
+    std::string text = body;
+    for (std::size_t at; (at = text.find("NAME")) != std::string::npos;) text.replace(at, 4, name);
+    return text;
+  };
+  Write("vendor/lazy.js", library("lazy", with_name("lazy")));
+  Write("vendor/eager.js",
+        "// not in the on-demand form: runs at load\n" + library("eager", with_name("eager")));
+  Write("vendor/broken.js", library("broken", "var broken = {;"));
+  auto host = LoadPage(
+      "<script src=vendor/lazy.js></script><script src=vendor/eager.js></script>"
+      "<script src=vendor/broken.js></script><script>\n"
+      "function use(name) { var a = tarnOnDemand[name]().answer(1);\n"
+      "  return a + ' ' + tarnOnDemand[name]().answer(2); }\n"
+      "function reset() { globalThis.calls = 0; return ''; }</script>");
+  ASSERT_NE(host, nullptr);
+  EXPECT_TRUE(messages_.empty()) << AllMessages();
+  EXPECT_EQ(host->scripts_run(), 4);
+  std::string lazy = Call(host.get(), "use", {"lazy"});
+  Call(host.get(), "reset");
+  EXPECT_EQ(lazy, Call(host.get(), "use", {"eager"}));
+  EXPECT_EQ(lazy, "2:1 4:2");
+
+  std::string result, error;
+  EXPECT_FALSE(host->CallFunction("use", {"broken"}, &result, &error));
+  EXPECT_NE(error.find("broken.js"), std::string::npos) << error;
+  EXPECT_NE(error.find("SyntaxError"), std::string::npos) << error;
+  EXPECT_FALSE(host->CallFunction("use", {"broken"}, &result, &error));
+  EXPECT_NE(error.find("did not load"), std::string::npos) << error;
+}
+
 TEST_F(JscScriptHostTest, HostsOnSeparateThreadsRunIndependently) {
   std::string page = Write("index copy.html",
                            "<script>var calls = 0;\n"
