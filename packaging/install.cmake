@@ -8,6 +8,8 @@ set(_pkg ${CMAKE_SOURCE_DIR}/packaging)
 # The conversion worker and the desktop program go beside tarn, where tarn
 # looks for them.
 install(TARGETS tarn tarn-convert-worker RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
+# The image module in tarn's library folder, where tarn looks for it.
+install(TARGETS tarn-images LIBRARY DESTINATION ${CMAKE_INSTALL_LIBDIR}/tarn)
 if(TARN_GUI)
   install(TARGETS tarn-desktop RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
 endif()

@@ -14,6 +14,7 @@ import socket
 import struct
 import subprocess
 import sys
+import zlib
 import tempfile
 import threading
 import time
@@ -24,6 +25,18 @@ import gui_harness  # noqa: E402
 
 APP_ID = "org.tarnblog.Tarn"
 ARGS = None
+
+
+def write_png(path, width, height):
+    """A grey RGB PNG of that size, made without an image library."""
+    def chunk(kind, data):
+        body = kind + data
+        return struct.pack(">I", len(data)) + body + struct.pack(">I", zlib.crc32(body))
+    rows = b"".join(b"\0" + b"\x80" * (3 * width) for _ in range(height))
+    with open(path, "wb") as f:
+        f.write(b"\x89PNG\r\n\x1a\n" + chunk(b"IHDR", struct.pack(">IIBBBBB", width, height,
+                                                                    8, 2, 0, 0, 0))
+                + chunk(b"IDAT", zlib.compress(rows)) + chunk(b"IEND", b""))
 
 
 def run(argv, env=None, **kwargs):
@@ -146,8 +159,12 @@ class Installed(unittest.TestCase):
         # The source and build trees are covered by empty folders in a mount
         # namespace of this command's own, where the system allows one.
         hide = " ".join("mount -t tmpfs none '%s';" % d for d in {ARGS.source, ARGS.build})
-        script = "%s '%s' init '%s' && '%s' -w '%s' build" % (hide, self.exe, blog, self.exe,
-                                                              blog)
+        # A photo, which the installed image module (not the build tree's)
+        # must process.
+        photo = os.path.join(home, "photo.png")
+        write_png(photo, 8, 6)
+        script = ("%s '%s' init '%s' && mkdir -p '%s/static' && cp '%s' '%s/static/' && "
+                  "'%s' -w '%s' build" % (hide, self.exe, blog, blog, photo, blog, self.exe, blog))
         unshare = ["unshare", "--mount", "--propagation", "private"]
         if os.getuid() != 0:
             unshare.insert(1, "--map-root-user")
@@ -159,7 +176,8 @@ class Installed(unittest.TestCase):
         self.assertEqual(built.returncode, 0, built.stdout + built.stderr)
         self.assertIn("渲染完成", built.stdout)
         for made in ("public/index.html", "public/articles/Hello Tarn.html", "public/atom.xml",
-                     "template/vendor/markdown-it.min.js", ".gitignore", "config/conf.ini"):
+                     "template/vendor/markdown-it.min.js", ".gitignore", "config/conf.ini",
+                     "public/photo.png", "public/photo.8.webp"):
             self.assertTrue(os.path.isfile(os.path.join(blog, made)), made)
         self.assertEqual([n for n in os.listdir(home) if n.startswith(".tarn-init")], [])
         for beside in ("tarn-convert-worker", "tarn-desktop"):
@@ -499,6 +517,8 @@ class Package(unittest.TestCase):
 
         listing = run(["dpkg-deb", "-c", deb])
         files = {line.split(None, 5)[5] for line in listing.stdout.splitlines()}
+        self.assertTrue(any(f.startswith("./usr/lib/") and f.endswith("/tarn/tarn-images.so")
+                            for f in files), "no image module in the package")
         for path in ("./usr/bin/tarn", "./usr/bin/tarn-convert-worker", "./usr/bin/tarn-desktop",
                      "./usr/share/applications/%s.desktop" % APP_ID,
                      "./usr/share/metainfo/%s.metainfo.xml" % APP_ID,

@@ -12,7 +12,7 @@
 #include "app/browser_view.h"
 #include "data/text_file.h"
 #include "data/translation.h"
-#include "image/vips_image_processor.h"
+#include "image/module_image_processor.h"
 #include "workspace/image_store.h"
 
 namespace tarn {
@@ -35,7 +35,7 @@ void EditorImages::Insert(const std::string& original_name, const std::string& b
   std::string error;
   std::string shrunk;
   std::string done;
-  VipsImageProcessor processor;
+  ModuleImageProcessor processor;
   const bool scaled = processor.Shrink(bytes, kLongSide, kMaxBytes, &shrunk, &done);
   if (!ImageStore::Save(images_dir_, original_name, scaled ? shrunk : bytes, std::time(nullptr),
                         &name, &error)) {

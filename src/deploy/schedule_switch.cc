@@ -3,6 +3,7 @@
 #include <filesystem>
 #include <vector>
 
+#include "data/self_executable.h"
 #include "data/text_file.h"
 #include "deploy/command_runner.h"
 
@@ -25,9 +26,10 @@ ScheduleSwitch ScheduleSwitch::ForBlog(const std::string& root) {
   std::error_code ec;
   std::filesystem::path canonical = std::filesystem::canonical(root, ec);
   std::string blog = ec ? root : canonical.string();
-  std::filesystem::path self = std::filesystem::read_symlink("/proc/self/exe", ec);
-  return ScheduleSwitch(
-      ScheduleUnits(ScheduleUnits::UserUnitDir(), blog, ec ? "tarn" : self.string()));
+  // tarn itself, also when the desktop program (beside it) asks.
+  std::string folder = SelfExecutableFolder();
+  std::string tarn = folder.empty() ? "tarn" : folder + "/tarn";
+  return ScheduleSwitch(ScheduleUnits(ScheduleUnits::UserUnitDir(), blog, tarn));
 }
 
 ScheduleSwitch::Outcome ScheduleSwitch::On() const {

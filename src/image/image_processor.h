@@ -3,8 +3,9 @@
 // the largest of them, with its orientation applied and, unless asked to
 // keep it, every piece of metadata but the colour profile removed (no
 // position, no camera serial). The build asks through this interface; the
-// libvips implementation does the work (VipsImageProcessor), and a caller's
-// unit test may hand in a fake.
+// libvips implementation does the work (VipsImageProcessor, in a module
+// that ModuleImageProcessor loads on first use), and a caller's unit test
+// may hand in a fake.
 //
 // What is not processed comes back as a typed outcome, never a message to
 // search: a file to pass through untouched (animated, or a format the
@@ -67,6 +68,13 @@ struct ImageResult {
 class ImageProcessor {
  public:
   virtual ~ImageProcessor() = default;
+
+  // False with *error (when given) when the processor cannot work here (its
+  // library cannot be loaded or started); Process then reports every image
+  // as kUnavailable and Shrink does nothing. Any thread.
+  virtual bool ready(std::string* error) const = 0;
+  // True when it can write AVIF (else it writes WebP copies alone).
+  virtual bool CanWriteAvif() const = 0;
 
   // Processes the image file at source, whose name ends in extension
   // ("jpg", lower case), writing its variants into the existing folder

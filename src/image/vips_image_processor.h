@@ -14,6 +14,9 @@
 // never starts it); its operation cache is switched off (every image is
 // read once per build).
 //
+// It is built into the module tarn-images (with vips_module.cc), which
+// links libvips; tarn's executables reach it through ModuleImageProcessor.
+//
 // Thread safety: Process may be called from many threads at once.
 #pragma once
 
@@ -25,11 +28,10 @@ namespace tarn {
 
 class VipsImageProcessor : public ImageProcessor {
  public:
-  // False with *error when libvips could not be started; Process then
-  // reports every image as kUnavailable. Any thread.
-  bool ready(std::string* error) const;
+  // False with *error when libvips could not be started.
+  bool ready(std::string* error) const override;
   // True when this libvips can write AVIF (libheif with an AV1 encoder).
-  bool CanWriteAvif() const;
+  bool CanWriteAvif() const override;
 
   ImageResult Process(const std::string& source, const std::string& extension,
                       const ImageSettings& settings, const std::string& folder) override;

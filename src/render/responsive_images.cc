@@ -14,7 +14,7 @@
 #include "data/regex_object.h"
 #include "data/text_file.h"
 #include "image/image_cache.h"
-#include "image/vips_image_processor.h"
+#include "image/module_image_processor.h"
 #include "render/site_render.h"
 
 namespace tarn {
@@ -231,8 +231,8 @@ bool ResponsiveImages::Write(SiteRender& site) {
   self.sizes_ = site.config().theme().GetText("images.sizes");
   if (self.sizes_.empty()) self.sizes_ = kDefaultSizes;
   std::vector<Job> jobs = FindImages(workspace);
-  // libvips starts only when an image is not in the cache.
-  VipsImageProcessor processor;
+  // libvips is loaded and started only when an image is not in the cache.
+  ModuleImageProcessor processor;
   ImageSettings settings;
   settings.keep_metadata = features.keep_image_metadata;
   ImageCache cache(workspace.StatePath(kCacheFolder));

@@ -12,6 +12,7 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "data/self_executable.h"
 #include "script/jsc_script_host.h"
 
 extern char** environ;
@@ -82,12 +83,7 @@ WorkerProcessHost::~WorkerProcessHost() {
   }
 }
 
-std::string WorkerProcessHost::SelfExecutable() {
-  char path[4096];
-  ssize_t n = ::readlink("/proc/self/exe", path, sizeof path - 1);
-  if (n <= 0) return "";
-  return std::string(path, static_cast<std::size_t>(n));
-}
+std::string WorkerProcessHost::SelfExecutable() { return tarn::SelfExecutable(); }
 
 std::string WorkerProcessHost::WorkerExecutable() {
   std::string self = SelfExecutable();

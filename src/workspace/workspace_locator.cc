@@ -8,6 +8,7 @@
 #include <filesystem>
 
 #include "data/ini_file.h"
+#include "data/self_executable.h"
 #include "workspace/workspace.h"
 
 namespace tarn {
@@ -88,11 +89,7 @@ std::string WorkspaceLocator::DefaultFolder() {
   return Absolute(documents + "/" + kDefaultName);
 }
 
-std::string WorkspaceLocator::ExecutableFolder() {
-  std::error_code ec;
-  std::filesystem::path exe = std::filesystem::read_symlink("/proc/self/exe", ec);
-  return ec ? "" : exe.parent_path().string();
-}
+std::string WorkspaceLocator::ExecutableFolder() { return SelfExecutableFolder(); }
 
 std::string WorkspaceLocator::Absolute(const std::string& path) {
   std::error_code ec;
