@@ -29,7 +29,18 @@ int Finish(const DeployOutcome& outcome) {
 constexpr OptionRule kOptions[] = {
     {.name = "replace",
      .help = "go on over an earlier site on the remote that public/'s history does not share"},
+    {.name = "target",
+     .kind = OptionKind::kText,
+     .help = "publish only to the target of that name in system.deploy",
+     .value_name = "NAME",
+     .needs = "the name of a target"},
 };
+
+// Both commands' options: --replace, --target.
+void SetOptions(Publisher* publisher, const ParsedArgs& args) {
+  publisher->set_replace(args.Has("replace"));
+  publisher->set_target(args.Text("target"));
+}
 
 // Sets git up in public/, reasons and git's output going where the
 // commands send them.
@@ -61,7 +72,7 @@ int RunPush(const CommandContext& context) {
   GitDeployer git;
   SetUpGit(&git, Workspace(context.workspace));
   Publisher publisher(&site, &git, PrintReason);
-  publisher.set_replace(context.args.Has("replace"));
+  SetOptions(&publisher, context.args);
   return Finish(publisher.Push());
 }
 
@@ -76,7 +87,7 @@ int RunPublish(const CommandContext& context) {
   GitDeployer git;
   SetUpGit(&git, workspace);
   Publisher publisher(&site, &git, PrintReason);
-  publisher.set_replace(context.args.Has("replace"));
+  SetOptions(&publisher, context.args);
   // The same build as tarn build's. Without the page it still runs and
   // fails at the first post it cannot convert, saying why.
   publisher.set_build([&site] { return ParallelBuild::Run(&site, {}, PrintReason); });
@@ -86,10 +97,12 @@ int RunPublish(const CommandContext& context) {
   return status;
 }
 
-const Command kPush("push", "push [--replace]", "commit public/ and push it to system.deployUrl",
+const Command kPush("push", "push [--replace] [--target NAME]",
+                    "commit public/ and push it to system.deployUrl or system.deploy's targets",
                     RunPush, {.options = kOptions});
-const Command kPublish("publish", "publish [--replace]", "render the site, then commit and push it",
-                       RunPublish, {.options = kOptions});
+const Command kPublish("publish", "publish [--replace] [--target NAME]",
+                       "render the site, then commit and push it", RunPublish,
+                       {.options = kOptions});
 
 }  // namespace
 }  // namespace tarn

@@ -1,0 +1,46 @@
+// RcloneTarget: publishes public/ to any remote rclone knows (S3 and its
+// kin, SFTP, WebDAV, FTP, B2, Azure, ...): {"type": "rclone", "remote":
+// "r2:bucket/blog"}. The remote's credentials live in the user's own rclone
+// configuration (rclone config; RCLONE_CONFIG names another file), never in
+// base.json.
+//
+// The same order as RsyncTarget's, in four runs with --checksum: copy all
+// but the *.html pages; copy the pages but the home page; sync (the home
+// page, then stale files deleted, as rclone sync deletes after copying);
+// copyto the marker (SiteMarker), which the sync leaves alone. rclone sends
+// each file whole (to a temporary name where the backend allows), so a
+// stopped publish leaves each file old or new. Progress is rclone's
+// one-line statistics every second and a line per file sent. rclone sets
+// Content-Type from the file's extension on backends that store it (S3).
+//
+// Before the first run the remote folder is listed (rclone lsf): files and
+// no marker are someone else's site.
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "deploy/folder_target.h"
+
+namespace tarn {
+
+class RcloneTarget : public FolderTarget {
+ public:
+  explicit RcloneTarget(std::string remote);
+
+  const char* kind() const override { return "rclone"; }
+  std::string address() const override;
+  // Refuses an empty remote, one that starts with "-", one without
+  // "NAME:", and a path that is empty, "/" or holds "..": the remote's root
+  // would be synced, deleting what else it holds.
+  bool Check(const std::string& workspace, std::string* error) const override;
+  std::vector<std::vector<std::string>> Passes(const std::string& public_dir,
+                                               const SiteMarker& marker) const override;
+
+ private:
+  bool ListRemote(const TargetRun& run, RemoteFolder* state) const override;
+
+  std::string remote_;
+};
+
+}  // namespace tarn
