@@ -11,7 +11,7 @@ TargetResult FolderTarget::Publish(const TargetRun& run) {
     return TargetResult::kRefused;
   }
   RemoteFolder state;
-  if (!ListRemote(run, &state)) return TargetResult::kFailed;
+  if (!Inspect(run, &state)) return TargetResult::kFailed;
   if (state == RemoteFolder::kForeign && !run.replace) return TargetResult::kForeignSite;
   SiteMarker marker(&error);
   if (marker.folder().empty()) {

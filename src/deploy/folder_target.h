@@ -23,9 +23,10 @@ class FolderTarget : public DeployTarget {
                                                        const SiteMarker& marker) const = 0;
 
  protected:
-  // What the target folder holds; false when it could not be listed (the
-  // tool's output, masked, has gone to run.output).
-  virtual bool ListRemote(const TargetRun& run, RemoteFolder* state) const = 0;
+  // Learns what the target folder holds (and what else the passes need to
+  // know of the remote); false when it could not be listed (the tool's
+  // output, masked, has gone to run.output).
+  virtual bool Inspect(const TargetRun& run, RemoteFolder* state) = 0;
   // Runs argv for a listing, quietly; false when it did not start or
   // exited otherwise than with 0 or allowed_status (its output, masked,
   // then goes to run.output). *output: what it printed on success.

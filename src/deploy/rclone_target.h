@@ -4,10 +4,11 @@
 // configuration (rclone config; RCLONE_CONFIG names another file), never in
 // base.json.
 //
-// The same order as RsyncTarget's, in four runs with --checksum: copy all
-// but the *.html pages; copy the pages but the home page; sync (the home
-// page, then stale files deleted, as rclone sync deletes after copying);
-// copyto the marker (SiteMarker), which the sync leaves alone. rclone sends
+// The same order as RsyncTarget's, in five runs: copy all but the *.html
+// pages; copy the pages but the home page; copyto the home page; sync with
+// --ignore-existing, which sends nothing more and deletes the files public/
+// no longer has; copyto the marker (SiteMarker), which the sync leaves
+// alone. rclone sends
 // each file whole (to a temporary name where the backend allows), so a
 // stopped publish leaves each file old or new. Progress is rclone's
 // one-line statistics every second and a line per file sent. rclone sets
@@ -38,9 +39,17 @@ class RcloneTarget : public FolderTarget {
                                                const SiteMarker& marker) const override;
 
  private:
-  bool ListRemote(const TargetRun& run, RemoteFolder* state) const override;
+  bool Inspect(const TargetRun& run, RemoteFolder* state) override;
+
+  // How rclone tells changed files, from the remote's features (rclone
+  // backend features): checksums where the remote has a hash, else size
+  // and modification time, else (neither) every file is sent: rclone's
+  // fallback to sizes alone would miss a page whose length stayed the same.
+  // False when the features could not be read (reported).
+  bool ReadComparison(const TargetRun& run);
 
   std::string remote_;
+  std::string comparison_ = "--checksum";  // "": rclone's default
 };
 
 }  // namespace tarn

@@ -152,7 +152,8 @@ std::string RsyncTarget::RemoteShell() const {
 }
 
 std::vector<std::string> RsyncTarget::Command() const {
-  return {"rsync",           "--archive", "--checksum", "--itemize-changes",
+  // --mkpath: the target's missing parent folders are made, as rclone does.
+  return {"rsync",           "--archive", "--checksum", "--mkpath", "--itemize-changes",
           "--exclude=/.git", "-e",        RemoteShell()};
 }
 
@@ -171,7 +172,7 @@ std::vector<std::vector<std::string>> RsyncTarget::Passes(const std::string& pub
   return passes;
 }
 
-bool RsyncTarget::ListRemote(const TargetRun& run, RemoteFolder* state) const {
+bool RsyncTarget::Inspect(const TargetRun& run, RemoteFolder* state) {
   // A folder that does not exist ends the listing with kPartialTransfer;
   // the first pass makes it.
   std::string listing;

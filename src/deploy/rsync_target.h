@@ -11,7 +11,8 @@
 // message.
 //
 // A publish is three runs with --archive --checksum (files whose contents
-// are unchanged are not sent), so that a reader never gets a page whose
+// are unchanged are not sent) --mkpath (missing parent folders are made),
+// so that a reader never gets a page whose
 // assets are not there yet and stale files go only at the end:
 //   1. everything but the *.html pages;
 //   2. the pages, but the home page (index.html at the root);
@@ -61,7 +62,7 @@ class RsyncTarget : public FolderTarget {
   std::string Folder() const;
   bool CheckRemotePath(const std::string& path, std::string* error) const;
   bool CheckLocalPath(const std::string& workspace, std::string* error) const;
-  bool ListRemote(const TargetRun& run, RemoteFolder* state) const override;
+  bool Inspect(const TargetRun& run, RemoteFolder* state) override;
 
   std::string target_;
   std::string port_;

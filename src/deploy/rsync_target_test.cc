@@ -76,10 +76,11 @@ TEST(RsyncTarget, SshCommandAndThePassesInTheirOrder) {
       {"--delete-after", "/ws/public/", marker.folder() + "/", "ann@host:/srv/blog/"},
   };
   for (std::size_t i = 0; i < passes.size(); ++i) {
-    EXPECT_EQ(std::vector<std::string>(passes[i].begin(), passes[i].begin() + 7),
-              (std::vector<std::string>{"rsync", "--archive", "--checksum", "--itemize-changes",
-                                        "--exclude=/.git", "-e", target.RemoteShell()}));
-    EXPECT_EQ(std::vector<std::string>(passes[i].begin() + 7, passes[i].end()), tails[i]) << i;
+    EXPECT_EQ(std::vector<std::string>(passes[i].begin(), passes[i].begin() + 8),
+              (std::vector<std::string>{"rsync", "--archive", "--checksum", "--mkpath",
+                                        "--itemize-changes", "--exclude=/.git", "-e",
+                                        target.RemoteShell()}));
+    EXPECT_EQ(std::vector<std::string>(passes[i].begin() + 8, passes[i].end()), tails[i]) << i;
   }
 }
 
