@@ -46,4 +46,7 @@ set(CPACK_DEBIAN_PACKAGE_SECTION editors)
 set(CPACK_DEBIAN_PACKAGE_HOMEPAGE "https://github.com/tarn-blog/tarn")
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 set(CPACK_DEBIAN_PACKAGE_DEPENDS "git, xdg-utils")
+# The publish targets of system.deploy besides git: recommended, not
+# required, since a blog that publishes with git (the default) needs none.
+set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "rsync, openssh-client, rclone")
 include(CPack)

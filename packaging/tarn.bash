@@ -56,7 +56,7 @@ _tarn() {
     import) _filedir -d ;;
     build) COMPREPLY=($(compgen -W '-j --no-cache --drafts -w' -- "$cur")) ;;
     serve) COMPREPLY=($(compgen -W '--port --drafts -w' -- "$cur")) ;;
-    push | publish) COMPREPLY=($(compgen -W '--replace -w' -- "$cur")) ;;
+    push | publish) COMPREPLY=($(compgen -W '--replace --target -w' -- "$cur")) ;;
     *) COMPREPLY=($(compgen -W '-w --help' -- "$cur")) ;;
   esac
 } &&

@@ -53,6 +53,9 @@ test_packages=(
   chromium default-jre-headless
   # the feeds test reads every feed the build writes as readers do
   python3-feedparser
+  # the publish targets' test: rsync over an sshd of its own, rclone into
+  # SFTP and WebDAV folders
+  rsync rclone openssh-server openssh-client
 )
 
 packages=("${run_packages[@]}")
