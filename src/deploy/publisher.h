@@ -90,6 +90,10 @@ class Publisher {
   // Push's.
   DeployOutcome RenderingAndPush();
 
+  // The last push's outcome of each target, one line each ("NAME (KIND
+  // ADDRESS): published"); "" when it pushed to system.deployUrl alone.
+  const std::string& report() const { return report_; }
+
   // The README.md published with the site.
   static const char* ReadmeText();
 
