@@ -94,6 +94,9 @@ bool RsyncTarget::Check(const std::string& workspace, std::string* error) const 
     std::string host = target_.substr(0, colon);
     if (host.empty() || host.back() == '@' || host.find_first_of(" \t") != std::string::npos)
       return refuse("no host before \":\"");
+    // ssh takes the host after its options: "-oProxyCommand=..." would be one.
+    if (host[host.rfind('@') + 1] == '-')
+      return refuse("the host starts with \"-\", which ssh would read as an option");
     return CheckRemotePath(target_.substr(colon + 1), error) || refuse(*error);
   }
   return CheckLocalPath(workspace, error) || refuse(*error);

@@ -42,7 +42,8 @@ class RsyncTarget : public FolderTarget {
 
   const char* kind() const override { return "rsync"; }
   std::string address() const override;
-  // Refuses an empty target, one that starts with "-", an rsync daemon
+  // Refuses an empty target, one that starts with "-" (or whose host does),
+  // an rsync daemon
   // address ("::", "rsync://"), a remote path that is empty, "/", ".", a home
   // folder ("~", "~user", /home/NAME, /root, /Users/NAME) or holds "..";
   // a local target that is not absolute, is "/" or the home folder, is the

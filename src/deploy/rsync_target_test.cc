@@ -31,6 +31,7 @@ TEST(RsyncTarget, RefusesTargetsThatCouldDeleteTooMuchOrReadAsOptions) {
       {"host:/root", "", "", "a home folder"},
       {"host:/srv/../", "", "", "\"..\""},
       {"@:/srv/blog", "", "", "no host"},
+      {"ann@-oProxyCommand=x:/srv/blog", "", "", "the host starts with \"-\""},
       {"host::module/blog", "", "", "daemon"},
       {"rsync://host/blog", "", "", "daemon"},
       {"blog/out", "", "", "absolute path"},
