@@ -1,16 +1,16 @@
 """tarn push to the targets of system.deploy, with the real tools against
 services the test starts itself: rsync over a real sshd (Debian's
 openssh-server, on 127.0.0.1, a free port, a throw-away host key and user
-key), rclone into an SFTP folder on the same sshd and into a WebDAV folder
-(rclone serve webdav).
+key), rclone into an SFTP folder on the same sshd, into a WebDAV folder
+(rclone serve webdav) and into an S3 bucket (s3rver, from npm in tests/s3).
 
 Covered: files sent, stale files deleted inside the target folder only, the
 order (assets, then pages, then the home page, deletes last), refused
 targets, the .tarn-site marker and --replace, a transfer killed midway that
 leaves every file old or new and is completed by the next push, several
 targets with one failing (an outcome per target, exit 1), --target NAME,
-secrets masked in the output, public/.git never sent, and the Content-Type
-the WebDAV server gives.
+secrets masked in the output, public/.git never sent, the Content-Type rclone
+stores with each file on S3 and the one the WebDAV server gives.
 
 Run by ctest: publish_targets_test.py --tarn BUILD_DIR/tarn --source SRC.
 """
@@ -171,12 +171,27 @@ class Services:
                 return found.group(1)
         raise AssertionError("rclone serve webdav did not start")
 
+    def start_s3(self, folder):
+        """s3rver (tests/s3, npm) on folder with the bucket "site"; returns
+        its address, or None when it is not installed."""
+        server = os.path.join(ARGS.source, "tests/s3/node_modules/s3rver/bin/s3rver.js")
+        if not (shutil.which("node") and os.path.exists(server)):
+            return None
+        self.s3 = subprocess.Popen(
+            ["node", server, "-d", folder, "-a", "127.0.0.1", "-p", "0", "--configure-bucket",
+             "site"], stdout=subprocess.PIPE, text=True)
+        for line in self.s3.stdout:
+            found = re.search(r"listening on (127\.0\.0\.1:\d+)", line)
+            if found:
+                return "http://" + found.group(1)
+        raise AssertionError("s3rver did not start")
+
     def stop(self):
-        for process in (self.sshd, getattr(self, "dav", None)):
+        for process in (self.sshd, getattr(self, "dav", None), getattr(self, "s3", None)):
             if process:
                 process.terminate()
                 process.wait()
-                process.stderr.close()
+                (process.stderr or process.stdout).close()
 
 
 class PublishTargetsTest(unittest.TestCase):
@@ -211,6 +226,8 @@ class PublishTargetsTest(unittest.TestCase):
                         LC_ALL="C", GIT_CONFIG_NOSYSTEM="1",
                         GIT_CONFIG_GLOBAL=os.path.join(self.dir, "gitconfig"),
                         RCLONE_CONFIG=os.path.join(self.dir, "rclone.conf"))
+        # rclone's S3 client cannot take a CA bundle on its own transport.
+        self.env.pop("AWS_CA_BUNDLE", None)
         write(self.env["GIT_CONFIG_GLOBAL"], "[user]\n\tname = T\n\temail = t@example.invalid\n")
         write(self.env["RCLONE_CONFIG"], "")
 
@@ -461,6 +478,31 @@ class PublishTargetsTest(unittest.TestCase):
                 types[path] = response.headers.get_content_type()
         self.assertEqual(types, {"index.html": "text/html", "css/site.css": "text/css",
                                  "atom.xml": "text/xml", "data.json": "application/json"})
+
+    def test_rclone_to_s3_stores_each_files_content_type(self):
+        endpoint = self.services.start_s3(os.path.join(self.dir, "s3"))
+        if not endpoint:
+            self.skipTest("s3rver is not installed (scripts/setup.sh test: npm ci in tests/s3)")
+        write(self.env["RCLONE_CONFIG"],
+              "[s3]\ntype = s3\nprovider = Other\naccess_key_id = S3RVER\n"
+              "secret_access_key = S3RVER\nendpoint = %s\nforce_path_style = true\n" % endpoint)
+        self.deploy([{"type": "rclone", "name": "s3", "remote": "s3:site/blog"}])
+        first = self.tarn()
+        self.assertEqual(first.returncode, 0, first.stdout + first.stderr)
+        self.assertIn("INFO  : index.html: Copied (new)", first.stdout)
+        # S3 keeps an MD5 of each file: checksums find nothing changed.
+        again = self.tarn()
+        self.assertEqual(again.returncode, 0, again.stdout + again.stderr)
+        self.assertEqual(re.findall(r"INFO  : (\S+): Copied", again.stdout), [])
+        types = {}
+        for path in files(self.public):
+            with urllib.request.urlopen("%s/site/blog/%s" % (endpoint, path)) as response:
+                self.assertEqual(response.read(), files(self.public)[path], path)
+                types[path] = response.headers.get_content_type()
+        self.assertEqual(types, {"index.html": "text/html", "about.html": "text/html",
+                                 "css/site.css": "text/css", "atom.xml": "text/xml",
+                                 "data.json": "application/json",
+                                 "img/a.bin": "application/octet-stream"})
 
 
 def main():
