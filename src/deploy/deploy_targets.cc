@@ -83,6 +83,10 @@ void DeployTargets::Add(std::string name, const std::string& type,
     std::string base = type.empty() ? "target" : type;
     name = base;
     for (int n = 2; Has(name); ++n) name = base + "-" + std::to_string(n);
+  } else if (Has(name)) {
+    // --target NAME must name one target.
+    target.reset();
+    error = "config/base.json: system.deploy names two targets \"" + name + "\"; rename one";
   }
   entries_.push_back({std::move(name), std::move(target), std::move(error)});
 }

@@ -8,7 +8,8 @@
 // this publishes exactly as before. A target is called by its "name", or
 // by its type (the second of a type "rsync-2", and so on).
 //
-// An entry that cannot be used (not an object, an unknown type) stays in
+// An entry that cannot be used (not an object, an unknown type, a name an
+// earlier entry has) stays in
 // the list as a refused target, so the others are still published and the
 // outcome names it.
 //

@@ -38,21 +38,23 @@ TEST(DeployTargets, RefusedEntriesAreReportedAndTheOthersStillRun) {
   GitDeployer git;
   DeployTargets targets(
       Settings(R"({"system":{"deploy":[{"type":"ftp"},{"type":"rsync","target":"/"},
-                  {"type":"rclone","remote":"r2:"},{"type":"git"}]}})"),
+                  {"type":"rclone","remote":"r2:"},{"type":"git"},
+                  {"type":"git","name":"git","url":"https://h/r.git"}]}})"),
       &git);
   std::vector<std::string> reasons;
   TargetRun run;
   run.workspace = "/nonexistent/ws";
   run.sink = [&](const std::string& reason) { reasons.push_back(reason); };
   std::vector<TargetOutcome> outcomes = targets.Publish(run, "");
-  ASSERT_EQ(outcomes.size(), 4u);
+  ASSERT_EQ(outcomes.size(), 5u);
   for (const TargetOutcome& outcome : outcomes)
     EXPECT_EQ(outcome.result, TargetResult::kRefused) << outcome.label;
-  ASSERT_EQ(reasons.size(), 4u);
+  ASSERT_EQ(reasons.size(), 5u);
   EXPECT_NE(reasons[0].find("system.deploy[0]: unknown \"type\" \"ftp\""), std::string::npos);
   EXPECT_NE(reasons[1].find("the root folder"), std::string::npos);
   EXPECT_NE(reasons[2].find("the remote's root"), std::string::npos);
   EXPECT_NE(reasons[3].find("no \"url\""), std::string::npos);
+  EXPECT_NE(reasons[4].find("names two targets \"git\""), std::string::npos);
   EXPECT_EQ(DeployTargets::Describe({outcomes[1]}),
             "rsync (rsync /): refused; nothing was sent (the reason is above)\n");
   // Only the target named runs.
