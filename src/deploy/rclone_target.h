@@ -8,10 +8,12 @@
 // pages; copy the pages but the home page; copyto the home page; sync with
 // --ignore-existing, which sends nothing more and deletes the files public/
 // no longer has; copyto the marker (SiteMarker), which the sync leaves
-// alone. rclone sends
-// each file whole (to a temporary name where the backend allows), so a
-// stopped publish leaves each file old or new. Progress is rclone's
-// one-line statistics every second and a line per file sent. rclone sets
+// alone. On object stores (S3 and its kin) an upload replaces an object
+// only once it is complete, so a stopped publish leaves each file old or
+// new; on SFTP and WebDAV the rclone of Debian 12 writes a file in place,
+// so a file being sent when the publish stops may be left partly written
+// until the next publish sends it again. Progress is rclone's one-line
+// statistics every second and a line per file sent. rclone sets
 // Content-Type from the file's extension on backends that store it (S3).
 //
 // Before the first run the remote folder is listed (rclone lsf): files and
