@@ -54,4 +54,7 @@ set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 # libvips comes through the shared-library dependencies; AVIF needs libheif's
 # encoder, which libheif1 brings (libaom).
 set(CPACK_DEBIAN_PACKAGE_DEPENDS "git, xdg-utils, libheif1")
+# The publish targets of system.deploy besides git: recommended, not
+# required, since a blog that publishes with git (the default) needs none.
+set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "rsync, openssh-client, rclone")
 include(CPack)

@@ -56,8 +56,8 @@ _tarn() {
     import) _filedir -d ;;
     build) COMPREPLY=($(compgen -W '-j --no-cache --drafts --future -w' -- "$cur")) ;;
     serve) COMPREPLY=($(compgen -W '--port --drafts --future -w' -- "$cur")) ;;
-    push) COMPREPLY=($(compgen -W '--replace -w' -- "$cur")) ;;
-    publish) COMPREPLY=($(compgen -W '--replace --due --force-check -w' -- "$cur")) ;;
+    push) COMPREPLY=($(compgen -W '--replace --target -w' -- "$cur")) ;;
+    publish) COMPREPLY=($(compgen -W '--replace --target --due --force-check -w' -- "$cur")) ;;
     schedule) COMPREPLY=($(compgen -W 'on off status -w' -- "$cur")) ;;
     check) COMPREPLY=($(compgen -W '--external --json -w' -- "$cur")) ;;
     *) COMPREPLY=($(compgen -W '-w --help' -- "$cur")) ;;

@@ -59,6 +59,9 @@ test_packages=(
   python3-feedparser
   # the image tests read back the metadata of every published photo
   libimage-exiftool-perl
+  # the publish targets' test: rsync over an sshd of its own, rclone into
+  # SFTP and WebDAV folders
+  rsync rclone openssh-server openssh-client
 )
 
 packages=("${run_packages[@]}")
@@ -105,10 +108,15 @@ if [[ $what == test ]]; then
   fi
 fi
 
-if [[ -f web/package-lock.json ]]; then
-  stamp=web/node_modules/.tarn-stamp
-  if [[ ! -f $stamp || web/package-lock.json -nt $stamp ]]; then
-    (cd web && npm ci --no-audit --no-fund --loglevel=error)
+# The pages' libraries; for the tests also the S3 server the publish
+# targets' test sends to (tests/s3).
+npm_folders=(web)
+[[ $what == test ]] && npm_folders+=(tests/s3)
+for folder in "${npm_folders[@]}"; do
+  [[ -f $folder/package-lock.json ]] || continue
+  stamp=$folder/node_modules/.tarn-stamp
+  if [[ ! -f $stamp || $folder/package-lock.json -nt $stamp ]]; then
+    (cd "$folder" && npm ci --no-audit --no-fund --loglevel=error)
     touch "$stamp"
   fi
-fi
+done

@@ -48,10 +48,13 @@ const UsageCase kCases[] = {
     {false, "serve extra --drafts", 2,
      std::string("tarn serve: unexpected argument 'extra'\n") + kServeUsage},
     {false, "push --replace x", 2,
-     "tarn push: unexpected argument 'x'\nusage: tarn [-w DIR] push [--replace]\n"},
+     "tarn push: unexpected argument 'x'\nusage: tarn [-w DIR] push [--replace] [--target NAME]\n"},
+    {false, "push --target", 2,
+     "tarn push: --target needs the name of a target\n"
+     "usage: tarn [-w DIR] push [--replace] [--target NAME]\n"},
     {false, "publish -r", 2,
-     "tarn publish: unexpected argument '-r'\nusage: tarn [-w DIR] publish [--replace] [--due] "
-     "[--force-check]\n"},
+     "tarn publish: unexpected argument '-r'\n"
+     "usage: tarn [-w DIR] publish [--replace] [--target NAME] [--due] [--force-check]\n"},
     {false, "schedule", 2,
      "tarn schedule: on, off or status is needed\nusage: tarn [-w DIR] schedule on|off|status\n"},
     {false, "schedule now", 2,

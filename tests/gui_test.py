@@ -391,6 +391,37 @@ class DeployTest(GuiTest):
         # Nothing answered "no" showed an outcome box of its own.
         self.assertFalse([line for line in s.seen if line.startswith("message: Error")])
 
+    def test_render_and_push_goes_to_each_target_and_asks_before_replacing_a_folder(self):
+        s = Session(self, conf={"ShowDOS": "1", "Mini": "0"})
+        self.addCleanup(s.stop)
+        folders = {name: os.path.join(s.tmp, "srv", name) for name in ("a", "b")}
+        os.makedirs(folders["a"])
+        with open(os.path.join(folders["a"], "index.html"), "w") as f:
+            f.write("<p>someone's site</p>\n")
+        set_system(s.root, "deploy", [{"type": "rsync", "name": name, "target": folder + "/"}
+                                      for name, folder in folders.items()])
+        window = s.start().wait_started()
+        console = s.wait_window("Dos View")
+        s.click(window, 385, 80)  # "Render and push"
+        s.wait_line(r"^message: 替换已发布的站点: 有发布目标的文件夹.*"
+                    r"a \(rsync .*\): stopped: .* b \(rsync .*\): published")
+        s.answer("替换已发布的站点", "alt+y")
+        s.wait_line(r"^message: Succeed: a \(rsync .*\): published b \(rsync .*\): published "
+                    r"渲染完成并已经自动推送$")
+        for folder in folders.values():
+            self.assertTrue(os.path.exists(os.path.join(folder, ".tarn-site")))
+            self.assertTrue(os.path.exists(os.path.join(folder, "articles", "second.html")))
+            self.assertFalse(os.path.exists(os.path.join(folder, ".git")))
+        # Each target's progress is in the console (raised above the main
+        # window, which the clicks brought up), once the modal box is gone.
+        s.wait_window("Succeed")
+        s.wait_window("Succeed", visible=False)
+        xdotool("windowraise", str(console))
+        s.shot("targets_console")
+        text = ConsoleTest.console_text(self, s, console)
+        self.assertIn("Publishing to b (rsync %s/)" % folders["b"], text)
+        self.assertRegex(text, r">f\+* articles/second\.html")
+
 
     def test_a_broken_link_is_shown_before_the_push_and_answered_both_ways(self):
         def broken_post(root):

@@ -105,11 +105,20 @@ void SiteCommands::Push() {
 }
 
 bool SiteCommands::AskToReplaceSite(Publisher* publisher) {
-  const char* question =
+  std::string question =
       _("远程仓库的 master 上已经发布过一个站点，而本地 public/ 的历史里没有它"
         "（重装系统或换了电脑之后常会这样）。\n\n"
         "是否用现在的站点替换它？旧站点会留在 git 历史中，不会强制推送。\n"
         "选「否」则什么都不推送；也可以先用 tarn init DIR --from URL 从备份恢复博客。");
+  // With system.deploy the report names the target whose folder holds
+  // someone else's files.
+  if (!publisher->report().empty()) {
+    question =
+        Translation::Format(_("有发布目标的文件夹里已经有不是 tarn 发布的文件（没有 .tarn-site），"
+                              "这次没有向它发送任何文件：\n\n%s\n"
+                              "是否用现在的站点替换这些文件？选「否」则什么都不再发送。"),
+                            publisher->report().c_str());
+  }
   if (MessageBox::Ask(parent_(), question, _(kReplaceSiteCaption), false) != MessageAnswer::kYes) {
     return false;
   }

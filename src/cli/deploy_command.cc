@@ -37,13 +37,25 @@ int Finish(const DeployOutcome& outcome) {
 constexpr OptionRule kReplace = {
     .name = "replace",
     .help = "go on over an earlier site on the remote that public/'s history does not share"};
-constexpr OptionRule kOptions[] = {kReplace};
+constexpr OptionRule kTarget = {.name = "target",
+                                .kind = OptionKind::kText,
+                                .help = "publish only to the target of that name in system.deploy",
+                                .value_name = "NAME",
+                                .needs = "the name of a target"};
+constexpr OptionRule kOptions[] = {kReplace, kTarget};
 constexpr OptionRule kPublishOptions[] = {
     kReplace,
+    kTarget,
     {.name = "due",
      .help = "publish only when a scheduled post has become due since the last publish"},
     {.name = "force-check", .help = "publish even when the check after the build finds errors"},
 };
+
+// Both commands' options: --replace, --target.
+void SetOptions(Publisher* publisher, const ParsedArgs& args) {
+  publisher->set_replace(args.Has("replace"));
+  publisher->set_target(args.Text("target"));
+}
 
 // Sets git up in public/, reasons and git's output going where the
 // commands send them.
@@ -75,7 +87,7 @@ int RunPush(const CommandContext& context) {
   GitDeployer git;
   SetUpGit(&git, Workspace(context.workspace));
   Publisher publisher(&site, &git, PrintReason);
-  publisher.set_replace(context.args.Has("replace"));
+  SetOptions(&publisher, context.args);
   return Finish(publisher.Push());
 }
 
@@ -91,7 +103,7 @@ int Publish(const CommandContext& context, std::string* message) {
   GitDeployer git;
   SetUpGit(&git, workspace);
   Publisher publisher(&site, &git, PrintReason);
-  publisher.set_replace(context.args.Has("replace"));
+  SetOptions(&publisher, context.args);
   // The same build as tarn build's. Without the page it still runs and
   // fails at the first post it cannot convert, saying why. Then tarn
   // check's internal part, which stops the publish on errors unless forced;
@@ -121,9 +133,10 @@ int RunPublish(const CommandContext& context) {
                  [&context](std::string* message) { return Publish(context, message) == 0; });
 }
 
-const Command kPush("push", "push [--replace]", "commit public/ and push it to system.deployUrl",
+const Command kPush("push", "push [--replace] [--target NAME]",
+                    "commit public/ and push it to system.deployUrl or system.deploy's targets",
                     RunPush, {.options = kOptions});
-const Command kPublish("publish", "publish [--replace] [--due] [--force-check]",
+const Command kPublish("publish", "publish [--replace] [--target NAME] [--due] [--force-check]",
                        "render and check the site, then commit and push it", RunPublish,
                        {.options = kPublishOptions});
 

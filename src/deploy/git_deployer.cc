@@ -206,7 +206,8 @@ CommandResult GitDeployer::RunInWorkDir(const std::vector<std::string>& argv) {
 
 CommandResult GitDeployer::RunStreamed(const std::vector<std::string>& argv,
                                        const ProgramOptions& options,
-                                       const OutputCallback& callback) {
+                                       const OutputCallback& callback,
+                                       std::string (*mask)(std::string_view)) {
   if (!callback) return CommandRunner::RunProgram(argv, options);
   // Held back until its line ends: a read may stop in the middle of an
   // address, where neither half shows what to mask.
@@ -215,12 +216,12 @@ CommandResult GitDeployer::RunStreamed(const std::vector<std::string>& argv,
     pending += chunk;
     std::size_t end = pending.find_last_of("\r\n");
     if (end == std::string::npos) return 0;
-    std::string lines = WithoutPassword(std::string_view(pending).substr(0, end + 1));
+    std::string lines = mask(std::string_view(pending).substr(0, end + 1));
     pending.erase(0, end + 1);
     return callback(lines);
   };
   CommandResult result = CommandRunner::RunProgram(argv, options, whole_lines);
-  if (!pending.empty() && !result.stopped) callback(WithoutPassword(pending));
+  if (!pending.empty() && !result.stopped) callback(mask(pending));
   return result;
 }
 

@@ -145,9 +145,11 @@ class GitDeployer {
   // is masked all the same. The last line without an end follows when the
   // program is done. The result's output is git's own, unmasked, for the
   // caller to examine. Every git command whose output tarn shows runs
-  // through it; same thread rules as RunProgram.
+  // through it; same thread rules as RunProgram. mask replaces
+  // WithoutPassword for tools whose output may hold other secrets.
   static CommandResult RunStreamed(const std::vector<std::string>& argv,
-                                   const ProgramOptions& options, const OutputCallback& callback);
+                                   const ProgramOptions& options, const OutputCallback& callback,
+                                   std::string (*mask)(std::string_view) = WithoutPassword);
 
   // How every git command of tarn runs in work_dir: no prompt, no editor,
   // none of a calling git hook's variables that would point git at another
@@ -155,6 +157,8 @@ class GitDeployer {
   static ProgramOptions GitOptions(const std::string& work_dir);
 
   const std::string& work_dir() const { return work_dir_; }
+  // The output callback InitRepository set (null when none).
+  const OutputCallback& output() const { return callback_; }
   const std::string& remote_url() const { return remote_url_; }
 
  private:

@@ -7,7 +7,9 @@
 
 #include "data/text_file.h"
 #include "data/translation.h"
+#include "deploy/deploy_targets.h"
 #include "deploy/git_deployer.h"
+#include "deploy/git_target.h"
 #include "render/public_record.h"
 #include "render/site_builder.h"
 
@@ -67,24 +69,64 @@ std::string Publisher::ForeignSiteText() {
 }
 
 Publisher::PushResult Publisher::CommitAndPush() {
-  bool committed = git_->Commit();
+  report_.clear();
+  if (!target_.empty() || DeployTargets::Configured(site_->config().settings()))
+    return PublishTargets();
   std::string url = site_->config().Setting("system.deployUrl");
-  if (url.empty()) return PushResult::kNoUrl;
-  // A failed commit is not pushed: the remote would get the previous state
-  // while the user believes the new one went out.
-  if (!committed || !git_->SetRemote(url)) return PushResult::kFailed;
-  switch (git_->CheckRemoteSite()) {
-    case RemoteSite::kUnknown:
-      return PushResult::kFailed;
-    case RemoteSite::kForeign:
-      if (!replace_) return PushResult::kForeignSite;
-      if (!git_->ReplaceRemoteSite()) return PushResult::kFailed;
-      break;
-    case RemoteSite::kJoinable:
-    case RemoteSite::kUnreachable:  // the push says why, in git's words
+  if (url.empty()) {
+    git_->Commit();
+    return PushResult::kNoUrl;
+  }
+  TargetRun run;
+  run.replace = replace_;
+  switch (GitTarget(git_, url).Publish(run)) {
+    case TargetResult::kPublished:
+      return PushResult::kPushed;
+    case TargetResult::kForeignSite:
+      return PushResult::kForeignSite;
+    case TargetResult::kFailed:
+    case TargetResult::kRefused:
       break;
   }
-  return git_->Push() ? PushResult::kPushed : PushResult::kFailed;
+  return PushResult::kFailed;
+}
+
+Publisher::PushResult Publisher::PublishTargets() {
+  DeployTargets targets(site_->config().settings(), git_);
+  if (!target_.empty() && !targets.Has(target_)) {
+    std::string names;
+    for (const std::string& name : targets.names()) names += (names.empty() ? "" : ", ") + name;
+    report_ = "No deploy target is named \"" + target_ + "\" (system.deploy in config/base.json; " +
+              (names.empty() ? std::string("there are none") : "the targets: " + names) + ")\n";
+    return PushResult::kFailed;
+  }
+  if (targets.empty()) return PushResult::kNoUrl;
+  TargetRun run;
+  run.workspace = site_->config().workspace().root();
+  run.public_dir = site_->config().workspace().public_dir();
+  run.replace = replace_;
+  run.output = git_->output();
+  run.sink = sink_;
+  std::vector<TargetOutcome> outcomes = targets.Publish(run, target_);
+  report_ = DeployTargets::Describe(outcomes);
+  bool foreign = false;
+  for (const TargetOutcome& outcome : outcomes) {
+    if (outcome.result == TargetResult::kFailed || outcome.result == TargetResult::kRefused)
+      return PushResult::kFailed;
+    foreign = foreign || outcome.result == TargetResult::kForeignSite;
+  }
+  return foreign ? PushResult::kForeignSite : PushResult::kPushed;
+}
+
+DeployOutcome Publisher::Outcome(PushResult result, bool rendered) const {
+  DeployOutcome outcome = Describe(result, rendered);
+  if (report_.empty()) return outcome;
+  // The report says which target holds a site tarn did not publish and how
+  // to go on; the git remote's text would not fit a folder.
+  if (result == PushResult::kForeignSite)
+    outcome.message = Describe(PushResult::kFailed, rendered).message;
+  outcome.message = report_ + outcome.message;
+  return outcome;
 }
 
 DeployOutcome Publisher::Describe(PushResult result, bool rendered) {
@@ -112,7 +154,7 @@ DeployOutcome Publisher::Describe(PushResult result, bool rendered) {
 DeployOutcome Publisher::Push() {
   DeployOutcome refused;
   if (RefuseLinkedSite(&refused) || RefuseDrafts(&refused)) return refused;
-  return Describe(CommitAndPush(), false);
+  return Outcome(CommitAndPush(), false);
 }
 
 bool Publisher::RefuseDrafts(DeployOutcome* outcome) const {
@@ -146,7 +188,7 @@ bool Publisher::RefuseLinkedSite(DeployOutcome* outcome) const {
   return true;
 }
 
-DeployOutcome Publisher::PushRendered() { return Describe(CommitAndPush(), true); }
+DeployOutcome Publisher::PushRendered() { return Outcome(CommitAndPush(), true); }
 
 DeployOutcome Publisher::RenderingAndPush() {
   DeployOutcome refused;

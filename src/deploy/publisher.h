@@ -13,6 +13,10 @@
 // says so with foreign_site set, and set_replace(true) lets a second
 // attempt join that site's history and replace its files.
 //
+// With system.deploy in base.json, the push goes to each target it lists
+// (DeployTargets) and the outcome's message names each target's outcome
+// before the summary; ok only when every target was published.
+//
 // The SiteBuilder must have loaded its configuration, and the GitDeployer
 // must have been initialised on the workspace's public/ folder.
 //
@@ -63,6 +67,10 @@ class Publisher {
   // forced push). Off by default: such a push stops with foreign_site set.
   void set_replace(bool replace) { replace_ = replace; }
 
+  // Publishes only to the target of that name (DeployTargets); "" for all.
+  // A name no target has fails the push, naming the targets there are.
+  void set_target(std::string name) { target_ = std::move(name); }
+
   // Commit; read system.deployUrl; when set, SetRemote, check the remote's
   // site and Push. "推送成功" on success, "推送地址未设置，无法推送" without
   // a deploy URL, "推送失败，请查看控制台输出" when the commit or a git step
@@ -82,6 +90,10 @@ class Publisher {
   // when the commit or a git step failed, and a foreign_site outcome as
   // Push's.
   DeployOutcome RenderingAndPush();
+
+  // The last push's outcome of each target, one line each ("NAME (KIND
+  // ADDRESS): published"); "" when it pushed to system.deployUrl alone.
+  const std::string& report() const { return report_; }
 
   // The README.md published with the site.
   static const char* ReadmeText();
@@ -104,6 +116,12 @@ class Publisher {
   // Commit, then push to the deploy URL unless the remote holds a foreign
   // site and replace_ is off.
   PushResult CommitAndPush();
+  // Publishes to the targets of DeployTargets, their outcomes into
+  // report_. Called for system.deploy or a target named.
+  PushResult PublishTargets();
+  // Describe's outcome, with the targets' report (report_) before its
+  // message.
+  DeployOutcome Outcome(PushResult result, bool rendered) const;
   // What the front end shows for result: Push's texts, or RenderingAndPush's
   // when rendered.
   static DeployOutcome Describe(PushResult result, bool rendered);
@@ -113,6 +131,8 @@ class Publisher {
   GitDeployer* git_;
   DiagnosticSink sink_;
   bool replace_ = false;
+  std::string target_;
+  std::string report_;
 };
 
 }  // namespace tarn

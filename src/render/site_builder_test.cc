@@ -158,6 +158,24 @@ TEST_F(SiteBuilderTest, PostIndexIsTheSiteDataWithoutPrivateSettings) {
   EXPECT_EQ(index.GetText("assetsPath"), "./assets");
 }
 
+// system.deploy (the publish targets) may name secrets as deployUrl may:
+// no generated file holds it.
+TEST_F(SiteBuilderTest, DeployTargetsStayOutOfTheGeneratedSite) {
+  Put("config/base.json",
+      "{\"system\":{\"title\":\"My Blog\",\"theme\":\"t\",\"deploy\":[{\"type\":\"rclone\","
+      "\"remote\":\":s3,secret_access_key=SECRET1:b/blog\"}]}}");
+  FakeScriptHost host;
+  SiteBuilder builder = Make(&host);
+  ASSERT_TRUE(builder.LoadConfig());
+  ASSERT_TRUE(builder.Build()) << Messages();
+  for (const auto& file : fs::recursive_directory_iterator(root_ + "/public"))
+    if (file.is_regular_file()) {
+      EXPECT_EQ(Read(fs::relative(file.path(), root_).string()).find("SECRET1"), std::string::npos)
+          << file.path();
+    }
+  EXPECT_TRUE(builder.site_data().Exists("system.deploy"));
+}
+
 TEST_F(SiteBuilderTest, ConverterFailuresFailTheBuild) {
   FakeScriptHost host;
   host.functions["markToHtml"] = [](const std::vector<std::string>& a, std::string* r,

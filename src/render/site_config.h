@@ -65,7 +65,7 @@ class SiteConfig {
  public:
   // Settings under "system" that may hold credentials (a token in a push
   // URL): the program's own pages get them, the generated site never does.
-  static constexpr const char* kPrivateSettings[] = {"deployUrl", "sourceUrl"};
+  static constexpr const char* kPrivateSettings[] = {"deployUrl", "sourceUrl", "deploy"};
   // The language of a blog and theme that name none: the feed's, and the
   // page's where the theme names none either.
   static constexpr char kDefaultLanguage[] = "zh-CN";
