@@ -84,14 +84,18 @@ int MarkdownConverter::EffectiveJobs(int jobs) {
 }
 
 MarkdownConverter::HostFactory MarkdownConverter::WorkerFactory(std::string page_path,
-                                                                std::string digest) {
+                                                                std::string digest,
+                                                                bool optimizing_tier) {
   // Each extra host is a process of its own: script engines in threads of
   // one process slow each other down with every page of memory they give
   // back. Without a way to start one, they are threads.
-  return [page = std::move(page_path), digest = std::move(digest),
+  std::vector<std::string> environment;
+  if (!optimizing_tier) environment.push_back(JscScriptHost::kNoOptimizingTier);
+  return [page = std::move(page_path), digest = std::move(digest), environment,
           worker = WorkerProcessHost::WorkerExecutable()](
              DiagnosticSink sink) -> std::unique_ptr<ScriptHost> {
-    if (!worker.empty()) return WorkerProcessHost::Start(worker, page, digest, std::move(sink));
+    if (!worker.empty())
+      return WorkerProcessHost::Start(worker, page, digest, std::move(sink), environment);
     std::unique_ptr<JscScriptHost> host = JscScriptHost::Load(page, std::move(sink));
     if (host && host->ScriptsDigest() != digest) host.reset();
     return host;

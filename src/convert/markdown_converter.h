@@ -112,7 +112,9 @@ class MarkdownConverter {
   // (WorkerProcessHost::WorkerExecutable()) loaded with page_path, or an
   // in-process host when no executable can be found. A host whose scripts'
   // digest is not digest (the page changed since the build began) is refused.
-  static HostFactory WorkerFactory(std::string page_path, std::string digest);
+  // optimizing_tier: see JscScriptHost::UseOptimizingTier.
+  static HostFactory WorkerFactory(std::string page_path, std::string digest,
+                                   bool optimizing_tier = true);
 
  private:
   struct Job;

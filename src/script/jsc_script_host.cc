@@ -2,6 +2,7 @@
 
 #include <JavaScriptCore/JavaScript.h>
 #include <glib.h>
+#include <jsc/jsc.h>
 
 #include <atomic>
 #include <cmath>
@@ -217,6 +218,8 @@ double JscScriptHost::DefaultTimeLimitSeconds() {
     return kDefaultTimeLimitSeconds;
   return seconds;
 }
+
+void JscScriptHost::UseOptimizingTier(bool on) { jsc_options_set_boolean(JSC_OPTIONS_USE_DFG, on); }
 
 std::unique_ptr<JscScriptHost> JscScriptHost::Load(const std::string& page_path,
                                                    DiagnosticSink sink, double time_limit_seconds) {

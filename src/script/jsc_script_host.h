@@ -59,6 +59,17 @@ class JscScriptHost : public ScriptHost {
   // malformed value is ignored. Any thread.
   static double DefaultTimeLimitSeconds();
 
+  // Whether engines compile hot code with JavaScriptCore's optimizing tier
+  // (DFG). It pays only when one engine converts many megabytes: on a small
+  // build or a one-post edit, compiling markdown-it's large functions costs
+  // more CPU than the faster code saves (measured: a fifth of a 250-post
+  // build, a third of an edit of a 10,000-post one). Takes effect only
+  // before the process's first engine is made; later calls change nothing.
+  // Main thread, before any host. A worker process gets the choice through
+  // its environment: kNoOptimizingTier.
+  static void UseOptimizingTier(bool on);
+  static constexpr char kNoOptimizingTier[] = "JSC_useDFGJIT=false";
+
   // Reads the page at page_path and runs its scripts. Returns null, after
   // telling the sink why, when the page cannot be read or the engine cannot
   // be created; script failures are reported and do not make it fail.

@@ -93,10 +93,9 @@ std::string WorkerProcessHost::WorkerExecutable() {
   return ::access(lean.c_str(), X_OK) == 0 ? lean : self;
 }
 
-std::unique_ptr<WorkerProcessHost> WorkerProcessHost::Start(const std::string& executable,
-                                                            const std::string& page_path,
-                                                            const std::string& expected_digest,
-                                                            DiagnosticSink sink) {
+std::unique_ptr<WorkerProcessHost> WorkerProcessHost::Start(
+    const std::string& executable, const std::string& page_path, const std::string& expected_digest,
+    DiagnosticSink sink, const std::vector<std::string>& environment) {
   auto report = [&](const std::string& why) {
     if (sink) sink("tarn: cannot start a conversion worker: " + why);
   };
@@ -115,8 +114,13 @@ std::unique_ptr<WorkerProcessHost> WorkerProcessHost::Start(const std::string& e
   std::vector<char*> argv;
   for (std::string& w : words) argv.push_back(w.data());
   argv.push_back(nullptr);
+  std::vector<char*> envp;
+  for (char** e = environ; *e; ++e) envp.push_back(*e);
+  std::vector<std::string> added = environment;
+  for (std::string& e : added) envp.push_back(e.data());
+  envp.push_back(nullptr);
   pid_t pid;
-  int rc = ::posix_spawn(&pid, executable.c_str(), &actions, nullptr, argv.data(), environ);
+  int rc = ::posix_spawn(&pid, executable.c_str(), &actions, nullptr, argv.data(), envp.data());
   posix_spawn_file_actions_destroy(&actions);
   ::close(fds[1]);
   if (rc != 0) {

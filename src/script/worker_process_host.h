@@ -34,14 +34,16 @@ namespace tarn {
 
 class WorkerProcessHost : public ScriptHost {
  public:
-  // Starts `executable convert-worker page_path` and waits for its digest.
+  // Starts `executable convert-worker page_path` (with environment, when
+  // given, added to this process's) and waits for its digest.
   // Returns null, after telling the sink why, when the child cannot be
   // started or dies before answering; returns null silently when its
   // scripts' digest differs from expected_digest ("" takes any digest).
   static std::unique_ptr<WorkerProcessHost> Start(const std::string& executable,
                                                   const std::string& page_path,
                                                   const std::string& expected_digest,
-                                                  DiagnosticSink sink);
+                                                  DiagnosticSink sink,
+                                                  const std::vector<std::string>& environment = {});
 
   // Closes the socket, which ends the child, and reaps it.
   ~WorkerProcessHost() override;
