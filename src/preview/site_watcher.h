@@ -26,7 +26,9 @@ namespace tarn {
 
 class SiteWatcher {
  public:
-  static constexpr int kDefaultQuietMs = 100;
+  // An editor's save (a temporary file written, then renamed) takes a few
+  // milliseconds; the quiet time is what a save waits before its rebuild.
+  static constexpr int kDefaultQuietMs = 30;
   static constexpr int kMaxDelayMs = 2000;
 
   // changed: the paths that changed, relative to the workspace root
