@@ -42,7 +42,8 @@ int RunBuild(const CommandContext& context) {
   builder.set_include_future(context.args.Has("future"));
   builder.LoadConfig();
   int jobs = static_cast<int>(context.args.Number("jobs", 0));  // 0: one per processor
-  bool built = ParallelBuild::Run(&builder, {jobs, !context.args.Has("no-cache")}, sink);
+  bool built = ParallelBuild::Run(
+      &builder, {.jobs = jobs, .cache = !context.args.Has("no-cache"), .first_engine = true}, sink);
   std::fputs(built ? _("渲染完成\n") : _("渲染出错\n"), stdout);
   std::fflush(stdout);
   return built ? 0 : 1;

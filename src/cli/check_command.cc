@@ -40,7 +40,7 @@ int RunCheck(const CommandContext& context) {
   SiteBuilder site(context.workspace, nullptr, PrintReason);
   site.LoadConfig();
   if (SiteCheck::NeedsBuild(workspace, site.config().theme_dir())) {
-    if (!ParallelBuild::Run(&site, {}, PrintReason)) {
+    if (!ParallelBuild::Run(&site, {.first_engine = true}, PrintReason)) {
       PrintReason("tarn check: the site did not build (see above); nothing was checked");
       return 1;
     }

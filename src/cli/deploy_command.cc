@@ -113,7 +113,7 @@ int Publish(const CommandContext& context, std::string* message) {
   bool check_stopped = false;
   std::string found;
   publisher.set_build([&] {
-    if (!ParallelBuild::Run(&site, {}, PrintReason)) return false;
+    if (!ParallelBuild::Run(&site, {.first_engine = true}, PrintReason)) return false;
     check_stopped = PublishCheckStops(workspace, due || context.args.Has("force-check"), &found);
     return !check_stopped;
   });

@@ -46,7 +46,7 @@ bool ParallelBuild::Run(SiteBuilder* site, const Options& options, const Diagnos
   const std::string page = PagePath(site->root());
   const bool optimizing_tier =
       ChangedMarkdownBytes(site->root(), options.cache) >= kOptimizingTierBytes;
-  JscScriptHost::UseOptimizingTier(optimizing_tier);
+  if (options.first_engine) JscScriptHost::UseOptimizingTier(optimizing_tier);
   std::unique_ptr<JscScriptHost> host = JscScriptHost::Load(page, sink);
   std::unique_ptr<MarkdownConverter> converter;
   if (host) {

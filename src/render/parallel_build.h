@@ -26,6 +26,9 @@ class ParallelBuild {
   struct Options {
     int jobs = 0;       // script hosts in all; 0: one per processor
     bool cache = true;  // false: neither read nor write the cache
+    // The process has started no JavaScript engine yet (the command line):
+    // the build chooses its JIT tier too, not only its workers'.
+    bool first_engine = false;
   };
 
   // Markdown to convert from which the script engines compile hot code with

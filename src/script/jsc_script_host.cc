@@ -219,7 +219,13 @@ double JscScriptHost::DefaultTimeLimitSeconds() {
   return seconds;
 }
 
-void JscScriptHost::UseOptimizingTier(bool on) { jsc_options_set_boolean(JSC_OPTIONS_USE_DFG, on); }
+namespace {
+std::atomic<bool> engine_made{false};  // JavaScriptCore has taken its options
+}  // namespace
+
+void JscScriptHost::UseOptimizingTier(bool on) {
+  if (!engine_made) jsc_options_set_boolean(JSC_OPTIONS_USE_DFG, on);
+}
 
 std::unique_ptr<JscScriptHost> JscScriptHost::Load(const std::string& page_path,
                                                    DiagnosticSink sink, double time_limit_seconds) {
@@ -252,6 +258,7 @@ void JscScriptHost::Report(const std::string& message) const {
 }
 
 bool JscScriptHost::CreateEngine() {
+  engine_made = true;
   auto engine = std::make_unique<Engine>();
   engine->group = JSContextGroupCreate();
   if (!engine->group) return false;

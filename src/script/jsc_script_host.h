@@ -63,10 +63,12 @@ class JscScriptHost : public ScriptHost {
   // (DFG). It pays only when one engine converts many megabytes: on a small
   // build or a one-post edit, compiling markdown-it's large functions costs
   // more CPU than the faster code saves (measured: a fifth of a 250-post
-  // build, a third of an edit of a 10,000-post one). Takes effect only
-  // before the process's first engine is made; later calls change nothing.
-  // Main thread, before any host. A worker process gets the choice through
-  // its environment: kNoOptimizingTier.
+  // build, a third of an edit of a 10,000-post one). JavaScriptCore takes
+  // its options once, when it starts: call this only in a process where
+  // nothing has started it (no host made, no WebKit: the command line), on
+  // the main thread; after a host of this class was made it does nothing.
+  // A worker process gets the choice through its environment:
+  // kNoOptimizingTier.
   static void UseOptimizingTier(bool on);
   static constexpr char kNoOptimizingTier[] = "JSC_useDFGJIT=false";
 
