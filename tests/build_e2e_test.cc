@@ -13,6 +13,7 @@
 
 #include "data/json_document.h"
 #include "data/text_file.h"
+#include "support/expect_text.h"
 #include "support/workspace_test.h"
 
 namespace tarn {
@@ -26,9 +27,6 @@ class BuildCommandTest : public WorkspaceTest {
  protected:
   Outcome Build() { return RunTarn(ws_, "build"); }
 };
-
-#define EXPECT_CONTAINS(haystack, needle) \
-  EXPECT_NE((haystack).find(needle), std::string::npos) << "missing: " << (needle)
 
 TEST_F(BuildCommandTest, WritesTheWholeSite) {
   // Left from an earlier build: a page of a deleted post, and files of the

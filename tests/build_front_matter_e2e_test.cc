@@ -15,6 +15,7 @@
 
 #include "data/json_document.h"
 #include "data/text_file.h"
+#include "support/expect_text.h"
 #include "support/saved_tree.h"
 #include "support/workspace_test.h"
 
@@ -103,9 +104,6 @@ class FrontMatterBuildTest : public WorkspaceTest {
     Put("static/index.html", "mine");
   }
 };
-
-#define EXPECT_CONTAINS(haystack, needle) \
-  EXPECT_NE((haystack).find(needle), std::string::npos) << "missing: " << (needle)
 
 TEST_F(FrontMatterBuildTest, WorkspaceWithoutFrontMatterBuildsAsBefore) {
   Outcome built = Build();

@@ -16,6 +16,7 @@
 
 #include "data/text_file.h"
 #include "deploy/command_runner.h"
+#include "support/expect_text.h"
 #include "support/temp_dir.h"
 
 namespace tarn {
@@ -67,9 +68,6 @@ class BuildHardeningTest : public ::testing::Test {
   std::string ws_;
   std::vector<std::pair<std::string, std::string>> env_;
 };
-
-#define EXPECT_CONTAINS(haystack, needle) \
-  EXPECT_NE((haystack).find(needle), std::string::npos) << "missing: " << (needle)
 
 int Occurrences(const std::string& text, const std::string& part) {
   int n = 0;

@@ -13,6 +13,7 @@
 
 #include "data/text_file.h"
 #include "deploy/command_runner.h"
+#include "support/expect_text.h"
 #include "support/test_photo.h"
 #include "support/workspace_test.h"
 
@@ -20,11 +21,6 @@ namespace tarn {
 namespace {
 
 namespace fs = std::filesystem;
-
-#define EXPECT_CONTAINS(haystack, needle) \
-  EXPECT_NE((haystack).find(needle), std::string::npos) << "missing: " << (needle)
-#define EXPECT_LACKS(haystack, needle) \
-  EXPECT_EQ((haystack).find(needle), std::string::npos) << "present: " << (needle)
 
 constexpr char kProcessed[] = " images processed";
 

@@ -12,6 +12,7 @@
 #include <set>
 #include <string>
 
+#include "support/expect_text.h"
 #include "support/saved_tree.h"
 #include "support/workspace_test.h"
 
@@ -19,9 +20,6 @@ namespace tarn {
 namespace {
 
 namespace fs = std::filesystem;
-
-#define EXPECT_CONTAINS(haystack, needle) \
-  EXPECT_NE((haystack).find(needle), std::string::npos) << "missing: " << (needle)
 
 class LanguageBuildTest : public WorkspaceTest {
  protected:

@@ -9,6 +9,7 @@
 #include <filesystem>
 #include <string>
 
+#include "support/expect_text.h"
 #include "support/workspace_test.h"
 
 namespace tarn {
@@ -37,9 +38,6 @@ class MarkdownExtensionsBuildTest : public WorkspaceTest {
     return Read("public/articles/" + name + ".html");
   }
 };
-
-#define EXPECT_CONTAINS(haystack, needle) \
-  EXPECT_NE((haystack).find(needle), std::string::npos) << "missing: " << (needle)
 
 TEST_F(MarkdownExtensionsBuildTest, EveryExtensionReachesTheArticleFromEveryHost) {
   Put("_posts/every.md",

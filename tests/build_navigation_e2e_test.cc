@@ -15,6 +15,7 @@
 
 #include "data/json_document.h"
 #include "data/text_file.h"
+#include "support/expect_text.h"
 #include "support/saved_tree.h"
 #include "support/workspace_test.h"
 
@@ -22,9 +23,6 @@ namespace tarn {
 namespace {
 
 namespace fs = std::filesystem;
-
-#define EXPECT_CONTAINS(haystack, needle) \
-  EXPECT_NE((haystack).find(needle), std::string::npos) << "missing: " << (needle)
 
 class NavigationTest : public WorkspaceTest {
  protected:

@@ -9,6 +9,7 @@
 #include <string>
 
 #include "data/json_document.h"
+#include "support/expect_text.h"
 #include "support/saved_tree.h"
 #include "support/workspace_test.h"
 
@@ -16,11 +17,6 @@ namespace tarn {
 namespace {
 
 namespace fs = std::filesystem;
-
-#define EXPECT_CONTAINS(haystack, needle) \
-  EXPECT_NE((haystack).find(needle), std::string::npos) << "missing: " << (needle)
-#define EXPECT_LACKS(haystack, needle) \
-  EXPECT_EQ((haystack).find(needle), std::string::npos) << "present: " << (needle)
 
 class PagesBuildTest : public WorkspaceTest {
  protected:

@@ -13,15 +13,13 @@
 #include <string>
 
 #include "data/text_file.h"
+#include "support/expect_text.h"
 #include "support/workspace_test.h"
 
 namespace tarn {
 namespace {
 
 namespace fs = std::filesystem;
-
-#define EXPECT_CONTAINS(haystack, needle) \
-  EXPECT_NE((haystack).find(needle), std::string::npos) << "missing: " << (needle)
 
 constexpr char kAsks[] = R"({"render": {"code": "build", "maths": "build"}})";
 constexpr char kFrontMatter[] = "---\ntitle: Rendered\ndate: 2020-01-02 03:04:05\n---\n";

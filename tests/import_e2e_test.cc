@@ -16,6 +16,7 @@
 #include "data/json_document.h"
 #include "data/text_file.h"
 #include "import/post_links.h"
+#include "support/expect_text.h"
 #include "support/test_photo.h"
 #include "support/workspace_test.h"
 
@@ -79,9 +80,6 @@ class ImportCommandTest : public WorkspaceTest {
   // pages; false when it has not been built.
   bool UseShippedPages() { return UseShippedTemplate(); }
 };
-
-#define EXPECT_CONTAINS(haystack, needle) \
-  EXPECT_NE((haystack).find(needle), std::string::npos) << "missing: " << (needle)
 
 // text as markdown-it writes it into a page.
 std::string Escaped(const std::string& text) {

@@ -13,6 +13,7 @@
 #include <string>
 
 #include "data/text_file.h"
+#include "support/expect_text.h"
 #include "support/saved_tree.h"
 #include "support/temp_dir.h"
 
@@ -20,9 +21,6 @@ namespace tarn {
 namespace {
 
 namespace fs = std::filesystem;
-
-#define EXPECT_CONTAINS(haystack, needle) \
-  EXPECT_NE((haystack).find(needle), std::string::npos) << "missing: " << (needle)
 
 // Runs tarn with locale (shell assignments) in place of the caller's locale
 // variables, settings kept in dir; returns the exit status.
