@@ -804,6 +804,69 @@ class ImageTest(ListTest):
         self.assertIn("sRGB", tags)
         s.wait_copy("trip.md", lambda text: "![lake](../images/%s)" % saved.split()[3] in text)
 
+    def test_an_inserted_image_asks_for_its_alt_text(self):
+        s = self.session()
+        path = self.post(s, "pets.md", "Pets\n")
+        main = s.wait_listed()
+        editor = s.open_listed(main, "pets", "pets.md")
+        names = []
+        # Enter puts the text typed into the link; Esc keeps the link as it
+        # was put in. Either way the keys that follow go to the text.
+        for stem, keys, alt, after in (("cat", "A [grey] cat", "A \\[grey\\] cat", "purrs"),
+                                       ("dog", None, "dog", "barks")):
+            image = s.path(stem + ".png")
+            with open(image, "wb") as f:
+                f.write(PNG)
+            g = geometry(editor)
+            s.drag(image, g["X"] + 300, g["Y"] + 300)
+            name = s.wait_line(r"^editor: image saved .*/static/images/\d{4}-\d\d-\d\d-%s\.png$"
+                               % stem).split("/")[-1]
+            names.append(name)
+            # The link is in: the prompt, opened with it, has the keys.
+            s.wait_copy("pets.md", lambda text: "![%s](../images/%s)" % (stem, name) in text)
+            if keys:
+                s.type_text(editor, keys)
+                s.key(editor, "Return")
+            else:
+                s.key(editor, "Escape")
+            s.type_text(editor, after)
+            s.wait_copy("pets.md", lambda text: "![%s](../images/%s)%s" % (alt, name, after)
+                        in text)
+        s.key(editor, "ctrl+s")
+        s.wait_line(r"^editor: saved ")
+        text = read(path)
+        self.assertIn("![A \\[grey\\] cat](../images/%s)purrs" % names[0], text)
+        self.assertIn("![dog](../images/%s)barks" % names[1], text)
+
+    # The image notice's button, first in the notice below the toolbar.
+    KEEP_ORIGINAL_AT = (40, 62)
+
+    def test_the_original_of_a_scaled_photo_can_be_kept_instead(self):
+        s = self.session()
+        self.post(s, "peak.md", "Peak\n")
+        main = s.wait_listed()
+        editor = s.open_listed(main, "peak", "peak.md")
+        photo = s.path("peak.jpg")
+        subprocess.run(["convert", "-size", "3000x2000", "gradient:white-navy", photo], check=True)
+        with open(photo, "rb") as f:
+            original = f.read()
+        g = geometry(editor)
+        s.drag(photo, g["X"] + 300, g["Y"] + 300)
+        name = s.wait_line(r"^editor: image scaled \S+ ").split()[3]
+        stored = s.path("static", "images", name)
+        with open(stored, "rb") as f:
+            self.assertNotEqual(f.read(), original)
+        with open(s.path(".tarn", "originals", name), "rb") as f:
+            self.assertEqual(f.read(), original)
+        s.wait_copy("peak.md", lambda text: "](../images/%s)" % name in text)
+        s.shot("editor_image_notice")
+        s.key(editor, "Escape")
+        s.click(editor, *self.KEEP_ORIGINAL_AT)
+        s.wait_line(r"^editor: image original kept %s$" % re.escape(name))
+        with open(stored, "rb") as f:
+            self.assertEqual(f.read(), original)
+        self.assertFalse(os.path.exists(s.path(".tarn", "originals", name)))
+
 
 READER_POST = "---\ntitle: For Readers\nslug: for-readers\n---\nHello\n"
 

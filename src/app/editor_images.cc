@@ -17,10 +17,12 @@
 
 namespace tarn {
 
-EditorImages::EditorImages(std::string images_dir, std::function<BrowserView*()> view,
+EditorImages::EditorImages(std::string images_dir, std::string originals_dir,
+                           std::function<BrowserView*()> view,
                            std::function<void(const std::string&)> fail,
                            std::function<void(const std::string&)> notice)
     : images_dir_(std::move(images_dir)),
+      originals_dir_(std::move(originals_dir)),
       view_(std::move(view)),
       fail_(std::move(fail)),
       notice_(std::move(notice)) {}
@@ -45,8 +47,10 @@ void EditorImages::Insert(const std::string& original_name, const std::string& b
   std::printf("editor: image saved %s/%s\n", images_dir_.c_str(), name.c_str());
   if (scaled) {
     std::printf("editor: image scaled %s (%s)\n", name.c_str(), done.c_str());
-    notice_(Translation::Format(_("%s: a large photo, saved smaller and without its metadata (%s)"),
-                                name.c_str(), done.c_str()));
+    OfferOriginal(
+        name, bytes,
+        Translation::Format(_("%s: a large photo, saved smaller and without its metadata (%s)"),
+                            name.c_str(), done.c_str()));
   }
   std::fflush(stdout);
   std::string alt = std::filesystem::path(original_name).stem().string();
@@ -57,6 +61,44 @@ void EditorImages::Insert(const std::string& original_name, const std::string& b
     fail_(Translation::Format(_("图片已保存为 %s/%s，但无法插入链接\n%s"), images_dir_.c_str(),
                               name.c_str(), error.c_str()));
   }
+}
+
+void EditorImages::OfferOriginal(const std::string& name, const std::string& bytes,
+                                 const std::string& text) {
+  std::error_code ignored_code;
+  std::filesystem::create_directories(originals_dir_, ignored_code);
+  std::string error;
+  if (!WriteTextFile((std::filesystem::path(originals_dir_) / name).string(), bytes, &error)) {
+    notice_(text + "\n" + Translation::Format(_("The original is not kept: %s"), error.c_str()));
+    return;
+  }
+  std::string ignored;
+  BrowserView* view = view_();
+  if (!view || !view->CallFunction("offerOriginal", {text, name}, &ignored, &error)) {
+    notice_(text);
+  }
+}
+
+void EditorImages::KeepOriginal(const std::string& name) {
+  // Only a plain name from originals_dir_: the page must not reach elsewhere.
+  if (name.empty() || name != std::filesystem::path(name).filename().string() || name == "." ||
+      name == "..") {
+    return;
+  }
+  const std::string kept = (std::filesystem::path(originals_dir_) / name).string();
+  std::string bytes;
+  std::string error;
+  if (!ReadTextFile(kept, &bytes, &error) ||
+      !WriteTextFile((std::filesystem::path(images_dir_) / name).string(), bytes, &error)) {
+    fail_(_("图片保存失败\n") + error);
+    return;
+  }
+  std::error_code ignored;
+  std::filesystem::remove(kept, ignored);  // kept in static/images/ from here on
+  std::printf("editor: image original kept %s\n", name.c_str());
+  std::fflush(stdout);
+  notice_(
+      Translation::Format(_("%s: the original photo is kept, with its metadata"), name.c_str()));
 }
 
 void EditorImages::Paste() {

@@ -37,6 +37,10 @@ constexpr char kSaveFunction[] = "tarnSavePost";
 // The page's preview button, and its paste of something that is no text.
 constexpr char kPreviewFunction[] = "tarnPreviewPost";
 constexpr char kPasteImageFunction[] = "tarnPasteImage";
+// The page's offer to keep a scaled photo's original, and where originals
+// wait in the workspace's state.
+constexpr char kKeepOriginalFunction[] = "tarnKeepOriginal";
+constexpr char kOriginalsDir[] = "originals";
 // The page's history button, and its choice of one version.
 constexpr char kHistoryFunction[] = "tarnListHistory";
 constexpr char kRestoreFunction[] = "tarnRestoreVersion";
@@ -77,7 +81,8 @@ std::string WithoutFragment(const char* uri) {
 EditorWindow::EditorWindow(AppState* state)
     : state_(state),
       images_(
-          state->workspace.images_dir(), [this] { return view_.get(); },
+          state->workspace.images_dir(), state->workspace.StatePath(kOriginalsDir),
+          [this] { return view_.get(); },
           [this](const std::string& message) { ShowFailure(message); },
           [this](const std::string& message) { ShowInPage(message, kPageSuccess); }),
       history_(
@@ -413,6 +418,10 @@ void EditorWindow::BindPageFunctions() {
                       BrowserView::ArgumentFunction([this](const std::vector<std::string>& args) {
                         if (!saving_ && !awaiting_text_)
                           history_.Restore(args.empty() ? "" : args[0]);
+                      }));
+  view_->BindFunction(kKeepOriginalFunction,
+                      BrowserView::ArgumentFunction([this](const std::vector<std::string>& args) {
+                        if (!args.empty()) images_.KeepOriginal(args[0]);
                       }));
   // Files dropped on the text are taken before the page sees them.
   images_.TakeDrops(view_.get());

@@ -63,6 +63,8 @@ constexpr PageText kTexts[] = {
     {"saveHint", N_("Ctrl+S 保存")},
     {"lines", N_("行")},
     {"words", N_("字")},
+    {"keepOriginal", N_("保留原图")},
+    {"altPrompt", N_("图片说明（替代文字）：Enter 确认，Esc 跳过")},
     {"tool.bold", N_("粗体 Bold (Ctrl-B)")},
     {"tool.italic", N_("斜体 Italic (Ctrl-I)")},
     {"tool.strikethrough", N_("删除线 Strikethrough")},
