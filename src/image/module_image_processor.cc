@@ -77,6 +77,17 @@ ImageResult ModuleImageProcessor::Process(const std::string& source, const std::
   return processor->Process(source, extension, settings, folder);
 }
 
+ImageResult ModuleImageProcessor::StripMetadata(const std::string& source,
+                                                const std::string& target) {
+  ImageResult result;
+  ImageProcessor* processor = Loaded(&result.reason);
+  if (!processor) {
+    result.outcome = ImageResult::Outcome::kUnavailable;
+    return result;
+  }
+  return processor->StripMetadata(source, target);
+}
+
 bool ModuleImageProcessor::Shrink(const std::string& bytes, int max_side, std::size_t max_bytes,
                                   std::string* out, std::string* done) {
   ImageProcessor* processor = Loaded(nullptr);
