@@ -44,6 +44,9 @@ class ModuleImageProcessor : public ImageProcessor {
   // The module's processor, loaded on the first call; null when it cannot
   // be, with *error (when given) saying why.
   static ImageProcessor* Loaded(std::string* error);
+  // Loaded, for a call that returns an ImageResult: null with *unavailable
+  // kUnavailable and its reason when the module cannot be loaded.
+  static ImageProcessor* LoadedOr(ImageResult* unavailable);
 };
 
 }  // namespace tarn

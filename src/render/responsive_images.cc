@@ -298,13 +298,7 @@ void ResponsiveImages::Publish(SiteRender& site, const std::string& relative,
     const std::string target =
         original ? relative
                  : Stem(relative) + "." + std::to_string(variant.width) + "." + variant.format;
-    std::string error;
-    site.out().ClearWayFor(target);
-    if (!site.out().PutCopy(entry + "/" + variant.file, target, &error)) {
-      site.Fail(error + " (" + shown + ")");
-      continue;
-    }
-    published_.insert(target);
+    if (!PutCopy(site, entry + "/" + variant.file, target, shown)) continue;
     if (original) {
       image.width = variant.width;
       image.height = variant.height;
@@ -324,13 +318,19 @@ void ResponsiveImages::PublishStripped(SiteRender& site, const std::string& rela
   }
   // Nothing to remove (or no processor): the static copy publishes it.
   if (result.outcome != Outcome::kProcessed || result.variants.empty()) return;
+  PutCopy(site, entry + "/" + result.original, relative, shown);
+}
+
+bool ResponsiveImages::PutCopy(SiteRender& site, const std::string& file, const std::string& target,
+                               const std::string& shown) {
   std::string error;
-  site.out().ClearWayFor(relative);
-  if (!site.out().PutCopy(entry + "/" + result.original, relative, &error)) {
+  site.out().ClearWayFor(target);
+  if (!site.out().PutCopy(file, target, &error)) {
     site.Fail(error + " (" + shown + ")");
-    return;
+    return false;
   }
-  published_.insert(relative);
+  published_.insert(target);
+  return true;
 }
 
 std::string ResponsiveImages::PublicPath(std::string_view src, std::string_view site_url) {

@@ -90,6 +90,11 @@ class ResponsiveImages {
   void PublishStripped(SiteRender& site, const std::string& relative, const std::string& entry,
                        const struct ImageResult& result);
 
+  // Publishes the cache's file as public/target, noting it; false when it
+  // cannot be written (the build fails, naming shown, the source).
+  bool PutCopy(SiteRender& site, const std::string& file, const std::string& target,
+               const std::string& shown);
+
   std::map<std::string, PictureMarkup::Image, std::less<>> images_;  // by public/ path
   std::set<std::string> published_;
   // Images that could not be processed, by public/ path: why, and whether
