@@ -51,8 +51,8 @@ set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
 set(CPACK_DEBIAN_PACKAGE_SECTION editors)
 set(CPACK_DEBIAN_PACKAGE_HOMEPAGE "https://github.com/tarn-blog/tarn")
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
-# libvips comes through the shared-library dependencies; AVIF needs libheif's
-# encoder, which libheif1 brings (libaom).
+# libvips and exiv2 (the image module's) come through the shared-library
+# dependencies; AVIF needs libheif's encoder, which libheif1 brings (libaom).
 set(CPACK_DEBIAN_PACKAGE_DEPENDS "git, xdg-utils, libheif1")
 # The publish targets of system.deploy besides git: recommended, not
 # required, since a blog that publishes with git (the default) needs none.

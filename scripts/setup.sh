@@ -29,6 +29,8 @@ run_packages=(
   libxml2-dev
   # the image pipeline: libvips, whose libheif writes AVIF
   libvips-dev libheif1
+  # static/ images published without their metadata, pixels untouched
+  libexiv2-dev
   # the message catalogues: msgfmt compiles po/*.po, xgettext takes tarn.pot
   gettext
   # the pages' libraries come from npm

@@ -202,7 +202,7 @@ TEST_F(BuildImagesTest, FilesThatAreNoPhotoToVaryPassThroughUntouched) {
 }
 
 TEST_F(BuildImagesTest, WithoutTheKeyTheSiteIsAsWithoutTheStep) {
-  TestPhoto::MakeCameraJpeg(Path("static/images/lake.jpg"), 1000, 800);
+  TestPhoto::Make(Path("static/images/lake.jpg"), 1000, 800);
   Post("Photos", "![The lake](../images/lake.jpg)");
   Responsive(false);
   TarnOutcome built = Build();
@@ -210,16 +210,16 @@ TEST_F(BuildImagesTest, WithoutTheKeyTheSiteIsAsWithoutTheStep) {
   std::map<std::string, std::string> plain = Tree();
   std::string photo;
   ASSERT_TRUE(ReadTextFile(Path("static/images/lake.jpg"), &photo));
-  EXPECT_EQ(plain["images/lake.jpg"], photo);  // metadata and all, as before
+  EXPECT_EQ(plain["images/lake.jpg"], photo);  // no metadata: byte for byte
   EXPECT_CONTAINS(plain["articles/Photos.html"],
                   "<img src=\"../images/lake.jpg\" alt=\"The lake\">");
-  EXPECT_FALSE(Exists(".tarn/images"));
+  EXPECT_FALSE(Exists("public/images/lake.480.webp"));
 
   // On, then off again: the copies go and the site is as it was, the feed
   // (which says when it was built) aside.
   Responsive(true);
   Build();
-  ASSERT_TRUE(Exists("public/images/lake.800.webp"));
+  ASSERT_TRUE(Exists("public/images/lake.480.webp"));
   Responsive(false);
   Build();
   std::map<std::string, std::string> again = Tree();
@@ -231,6 +231,80 @@ TEST_F(BuildImagesTest, WithoutTheKeyTheSiteIsAsWithoutTheStep) {
   }
   for (const auto& [path, bytes] : plain) EXPECT_TRUE(again[path] == bytes) << path;
   EXPECT_EQ(again.size(), plain.size());
+}
+
+TEST_F(BuildImagesTest, WithoutTheKeyPhotosGoOutWithoutTheirMetadataAndPixelsUntouched) {
+  Responsive(false);
+  TestPhoto::MakeCameraJpeg(Path("static/images/lake.jpg"), 600, 400);
+  for (const char* name : {"shot.png", "shot.webp", "plain.jpg"})
+    TestPhoto::Make(Path("static/images/") + name, 300, 200);
+  TestPhoto::AddCameraTags(Path("static/images/shot.png"), false);
+  TestPhoto::AddCameraTags(Path("static/images/shot.webp"), true);
+  Put("static/images/broken.jpg", "no photo at all");
+  Post("Photos", "![The lake](../images/lake.jpg)");
+  TarnOutcome built = Build();
+  EXPECT_CONTAINS(built.err, "static/: 5 images read for metadata to remove");
+  EXPECT_CONTAINS(built.err, "static/images/broken.jpg: ");
+  EXPECT_CONTAINS(built.err, "; published as it is, with its metadata");
+  EXPECT_CONTAINS(Read("public/articles/Photos.html"),
+                  "<img src=\"../images/lake.jpg\" alt=\"The lake\">");
+
+  const struct {
+    const char* file;
+    bool stripped;            // else byte for byte the source
+    const char* orientation;  // as exiftool reads it; "" for none
+    const char* profile;
+  } published[] = {
+      {"lake.jpg", true, "Rotate 90 CW", "sRGB"},
+      {"shot.png", true, "", ""},
+      {"shot.webp", true, "Rotate 90 CW", ""},
+      {"plain.jpg", false, "", ""},
+      {"broken.jpg", false, "", ""},
+  };
+  for (const auto& file : published) {
+    const std::string source = Path("static/images/") + file.file;
+    const std::string copy = Path("public/images/") + file.file;
+    EXPECT_EQ(Read(std::string("public/images/") + file.file) ==
+                  Read(std::string("static/images/") + file.file),
+              !file.stripped)
+        << file.file;
+    if (!file.stripped) continue;
+    EXPECT_TRUE(TestPhoto::SamePixels(source, copy)) << file.file;
+    std::map<std::string, std::string> tags = TestPhoto::Metadata(copy);
+    for (const char* tag : {"GPSLatitude", "GPSPosition", "SerialNumber", "Title"})
+      EXPECT_EQ(tags.count(tag), 0u) << file.file << " keeps " << tag;
+    EXPECT_EQ(tags["Orientation"], file.orientation) << file.file;
+    EXPECT_EQ(tags["ProfileDescription"], file.profile) << file.file;
+  }
+
+  // Nothing changed: nothing is read again, and the copies stay.
+  const std::map<std::string, std::string> first = Tree("public/images");
+  built = Build();
+  EXPECT_LACKS(built.err, "images read");
+  EXPECT_CONTAINS(built.err, "static/images/broken.jpg: ");
+  EXPECT_TRUE(Tree("public/images") == first);
+}
+
+TEST_F(BuildImagesTest, WithoutTheKeyKeepMetadataKeepsTheCamerasTags) {
+  const struct {
+    const char* theme;
+    const char* front;
+    bool kept;  // the post's photo
+  } cases[] = {
+      {"{\"name\": \"plain\", \"images\": {\"keepMetadata\": true}}", "", true},
+      {"{\"name\": \"plain\"}", "keepImageMetadata: true\n", true},
+      {"{\"name\": \"plain\"}", "", false},
+  };
+  for (const auto& c : cases) {
+    Put("themes/plain/_conf.json", c.theme);
+    TestPhoto::MakeCameraJpeg(Path("static/images/lake.jpg"), 600, 400);
+    Put("_posts/Kept.md",
+        std::string("---\ntitle: Kept\n") + c.front + "---\n\n![The lake](../images/lake.jpg)\n");
+    Build();
+    std::map<std::string, std::string> tags = TestPhoto::Metadata(Path("public/images/lake.jpg"));
+    EXPECT_EQ(tags["SerialNumber"], c.kept ? "CAM-0042-SERIAL" : "") << c.theme << c.front;
+    EXPECT_EQ(tags.count("GPSLatitude"), c.kept ? 1u : 0u) << c.theme << c.front;
+  }
 }
 
 TEST_F(BuildImagesTest, ExcerptsAndFullFeedsGetTheMarkupWithTheirAddresses) {

@@ -838,6 +838,24 @@ class ImageTest(ListTest):
         self.assertIn("![A \\[grey\\] cat](../images/%s)purrs" % names[0], text)
         self.assertIn("![dog](../images/%s)barks" % names[1], text)
 
+    # The toolbar's image button, after the link button.
+    IMAGE_BUTTON_AT = (387, 20)
+
+    def test_the_toolbars_image_asks_for_its_alt_text_too(self):
+        s = self.session()
+        path = self.post(s, "birds.md", "Birds\n")
+        main = s.wait_listed()
+        editor = s.open_listed(main, "birds", "birds.md")
+        s.click(editor, *self.IMAGE_BUTTON_AT)
+        s.wait_copy("birds.md", lambda text: "![](https://)" in text)
+        s.shot("editor_toolbar_image_alt")
+        s.type_text(editor, "A heron")
+        s.key(editor, "Return")
+        s.wait_copy("birds.md", lambda text: "![A heron](https://)" in text)
+        s.key(editor, "ctrl+s")
+        s.wait_line(r"^editor: saved ")
+        self.assertIn("![A heron](https://)", read(path))
+
     # The image notice's button, first in the notice below the toolbar.
     KEEP_ORIGINAL_AT = (40, 62)
 

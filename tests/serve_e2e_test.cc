@@ -15,10 +15,12 @@
 #include <chrono>
 #include <cstdlib>
 #include <filesystem>
+#include <map>
 #include <string>
 #include <vector>
 
 #include "data/text_file.h"
+#include "support/test_photo.h"
 #include "support/workspace_test.h"
 
 extern char** environ;
@@ -377,6 +379,19 @@ TEST_F(ServeCommandTest, AddressesAreDecodedOnceAsAStaticServerDoes) {
     EXPECT_EQ(r.status, c.status) << c.path;
     EXPECT_TRUE(Contains(r.body, c.body)) << c.path << ": " << r.body;
   }
+}
+
+TEST_F(ServeCommandTest, PhotosAreServedWithoutWhereTheyWereTaken) {
+  // The preview shares the build: what a push would publish.
+  TestPhoto::MakeCameraJpeg(ws_ + "/static/images/lake.jpg", 300, 200);
+  Start();
+  Response r = Get(port_, "/images/lake.jpg");
+  ASSERT_EQ(r.status, 200);
+  std::string error;
+  ASSERT_TRUE(WriteTextFile(tmp_ + "/served.jpg", r.body, &error)) << error;
+  std::map<std::string, std::string> tags = TestPhoto::Metadata(tmp_ + "/served.jpg");
+  EXPECT_EQ(tags.count("GPSLatitude"), 0u);
+  EXPECT_EQ(tags["Orientation"], "Rotate 90 CW");
 }
 
 TEST_F(ServeCommandTest, ABrokenTemplateKeepsTheLastGoodSiteAndSaysWhy) {

@@ -25,7 +25,9 @@ EditorImages::EditorImages(std::string images_dir, std::string originals_dir,
       originals_dir_(std::move(originals_dir)),
       view_(std::move(view)),
       fail_(std::move(fail)),
-      notice_(std::move(notice)) {}
+      notice_(std::move(notice)) {
+  ImageStore::RemoveStaleOriginals(originals_dir_, images_dir_, std::time(nullptr));
+}
 
 void EditorImages::TakeDrops(BrowserView* view) {
   g_signal_connect(view->widget(), "drag-drop", G_CALLBACK(OnDragDrop), this);

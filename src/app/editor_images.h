@@ -8,7 +8,9 @@
 // goes out with it), and the page's notice says so and offers to keep the
 // original: its bytes wait in originals_dir (the workspace's
 // .tarn/originals/) under the stored image's name until KeepOriginal puts
-// them in the scaled copy's place.
+// them in the scaled copy's place, or until the editor starts after the
+// scaled copy is deleted or ImageStore::kOriginalDays have passed
+// (ImageStore::RemoveStaleOriginals).
 //
 // Every failure (an unreadable file, no image, no room, a page that takes
 // no link) is shown through the fail function; nothing is returned.

@@ -5,6 +5,7 @@
 namespace tarn {
 
 std::string ImageSettings::Key() const {
+  if (strip_only) return "metadata stripped; pixels as they are";
   std::string key = "widths";
   for (int width : widths) key += " " + std::to_string(width);
   key += "; quality " + std::to_string(quality);

@@ -2,7 +2,9 @@
 // same picture at a few widths in AVIF and WebP, and in its own format at
 // the largest of them, with its orientation applied and, unless asked to
 // keep it, every piece of metadata but the colour profile removed (no
-// position, no camera serial). The build asks through this interface; the
+// position, no camera serial); or, for a site that publishes its images as
+// they are, the same file with its metadata removed and its pixels as they
+// were (StripMetadata). The build asks through this interface; the
 // libvips implementation does the work (VipsImageProcessor, in a module
 // that ModuleImageProcessor loads on first use), and a caller's unit test
 // may hand in a fake.
@@ -13,7 +15,8 @@
 // not what its name says, and one refused before decoding for its size (a
 // decompression bomb).
 //
-// Thread safety: Process may be called from many threads at once.
+// Thread safety: Process and StripMetadata may be called from many threads
+// at once.
 #pragma once
 
 #include <cstddef>
@@ -27,6 +30,8 @@ struct ImageSettings {
   std::vector<int> widths = {480, 960, 1600};  // ascending; never upscaled
   int quality = 75;                            // AVIF, WebP and JPEG
   bool keep_metadata = false;                  // keep EXIF, XMP, IPTC as they are
+  // No copies made: the file's metadata removed alone (StripMetadata).
+  bool strip_only = false;
   // Images with more pixels than this are refused before decoding.
   long long max_pixels = 100LL * 1000 * 1000;
 
@@ -82,6 +87,16 @@ class ImageProcessor {
   // kUndecodable with the reason; the folder may then hold some files.
   virtual ImageResult Process(const std::string& source, const std::string& extension,
                               const ImageSettings& settings, const std::string& folder) = 0;
+
+  // Writes to target (a file in an existing folder) the JPEG, PNG or WebP
+  // file at source with its EXIF, XMP and IPTC metadata removed, keeping
+  // its pixels byte for byte, its ICC colour profile and its EXIF
+  // Orientation tag: for a site that publishes its images as they are.
+  // kProcessed with the one variant target's file name; kPassThrough when
+  // there is nothing to remove (target not written); kUndecodable with the
+  // reason when the file cannot be parsed or target not written;
+  // kUnavailable when the processor cannot run here. Any thread.
+  virtual ImageResult StripMetadata(const std::string& source, const std::string& target) = 0;
 
   // A photo put into the editor (bytes of a JPEG, PNG or WebP file), made
   // fit to keep: when its long side is over max_side pixels or it has more

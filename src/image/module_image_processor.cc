@@ -55,6 +55,12 @@ ImageProcessor* ModuleImageProcessor::Loaded(std::string* error) {
   return module.processor;
 }
 
+ImageProcessor* ModuleImageProcessor::LoadedOr(ImageResult* unavailable) {
+  ImageProcessor* processor = Loaded(&unavailable->reason);
+  if (!processor) unavailable->outcome = ImageResult::Outcome::kUnavailable;
+  return processor;
+}
+
 bool ModuleImageProcessor::ready(std::string* error) const {
   ImageProcessor* processor = Loaded(error);
   return processor && processor->ready(error);
@@ -69,12 +75,15 @@ ImageResult ModuleImageProcessor::Process(const std::string& source, const std::
                                           const ImageSettings& settings,
                                           const std::string& folder) {
   ImageResult result;
-  ImageProcessor* processor = Loaded(&result.reason);
-  if (!processor) {
-    result.outcome = ImageResult::Outcome::kUnavailable;
-    return result;
-  }
-  return processor->Process(source, extension, settings, folder);
+  ImageProcessor* processor = LoadedOr(&result);
+  return processor ? processor->Process(source, extension, settings, folder) : result;
+}
+
+ImageResult ModuleImageProcessor::StripMetadata(const std::string& source,
+                                                const std::string& target) {
+  ImageResult result;
+  ImageProcessor* processor = LoadedOr(&result);
+  return processor ? processor->StripMetadata(source, target) : result;
 }
 
 bool ModuleImageProcessor::Shrink(const std::string& bytes, int max_side, std::size_t max_bytes,

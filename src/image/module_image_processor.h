@@ -12,7 +12,8 @@
 // processor (null for another version: a module left from another build).
 //
 // When no module can be loaded, ready() says why and the processor behaves
-// as one whose library cannot start: Process gives kUnavailable, Shrink
+// as one whose library cannot start: Process and StripMetadata give
+// kUnavailable, Shrink
 // does nothing.
 //
 // Thread safety: any method from any thread; the module is loaded once per
@@ -28,13 +29,14 @@ namespace tarn {
 class ModuleImageProcessor : public ImageProcessor {
  public:
   // Changes whenever ImageProcessor's virtual functions change.
-  static constexpr int kInterfaceVersion = 1;
+  static constexpr int kInterfaceVersion = 2;
   static constexpr char kModuleName[] = "tarn-images.so";
 
   bool ready(std::string* error) const override;
   bool CanWriteAvif() const override;
   ImageResult Process(const std::string& source, const std::string& extension,
                       const ImageSettings& settings, const std::string& folder) override;
+  ImageResult StripMetadata(const std::string& source, const std::string& target) override;
   bool Shrink(const std::string& bytes, int max_side, std::size_t max_bytes, std::string* out,
               std::string* done) override;
 
@@ -42,6 +44,9 @@ class ModuleImageProcessor : public ImageProcessor {
   // The module's processor, loaded on the first call; null when it cannot
   // be, with *error (when given) saying why.
   static ImageProcessor* Loaded(std::string* error);
+  // Loaded, for a call that returns an ImageResult: null with *unavailable
+  // kUnavailable and its reason when the module cannot be loaded.
+  static ImageProcessor* LoadedOr(ImageResult* unavailable);
 };
 
 }  // namespace tarn

@@ -8,6 +8,8 @@
 #include <mutex>
 #include <string_view>
 
+#include "image/metadata_stripper.h"
+
 namespace tarn {
 namespace {
 
@@ -103,7 +105,7 @@ std::string FormatOf(std::string_view loader) {
 
 // Removes what may say where, when and with what a photo was taken; the
 // ICC profile stays, so colours show as taken.
-void StripMetadata(VipsImage* image) {
+void RemoveMetadata(VipsImage* image) {
   gchar** fields = vips_image_get_fields(image);
   for (gchar** field = fields; *field; ++field) {
     std::string_view name(*field);
@@ -191,7 +193,7 @@ bool Decode(const std::string& source, const ImageSettings& settings, Image* upr
     *reason = "cannot be decoded: " + VipsError();
     return false;
   }
-  if (!settings.keep_metadata) StripMetadata(upright->image);
+  if (!settings.keep_metadata) RemoveMetadata(upright->image);
   return true;
 }
 
@@ -251,6 +253,11 @@ ImageResult VipsImageProcessor::Process(const std::string& source, const std::st
   return result;
 }
 
+ImageResult VipsImageProcessor::StripMetadata(const std::string& source,
+                                              const std::string& target) {
+  return MetadataStripper::Strip(source, target);
+}
+
 bool VipsImageProcessor::Shrink(const std::string& bytes, int max_side, std::size_t max_bytes,
                                 std::string* out, std::string* done) {
   if (!ready(nullptr)) return false;
@@ -274,7 +281,7 @@ bool VipsImageProcessor::Shrink(const std::string& bytes, int max_side, std::siz
     vips_error_clear();
     return false;
   }
-  StripMetadata(small.image);
+  RemoveMetadata(small.image);
   void* buffer = nullptr;
   size_t length = 0;
   int failed = format == "jpeg" ? vips_jpegsave_buffer(small.image, &buffer, &length, "Q", 85,

@@ -35,6 +35,8 @@ class VipsImageProcessor : public ImageProcessor {
 
   ImageResult Process(const std::string& source, const std::string& extension,
                       const ImageSettings& settings, const std::string& folder) override;
+  // Without libvips: MetadataStripper (exiv2) does it.
+  ImageResult StripMetadata(const std::string& source, const std::string& target) override;
   bool Shrink(const std::string& bytes, int max_side, std::size_t max_bytes, std::string* out,
               std::string* done) override;
 };

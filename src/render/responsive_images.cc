@@ -111,7 +111,9 @@ void RunOne(Job* job, const std::string& key, ImageCache* cache, ImageProcessor*
     return;
   }
   job->decoded = true;
-  job->result = processor->Process(job->source, job->extension, job->settings, folder);
+  job->result = job->settings.strip_only
+                    ? processor->StripMetadata(job->source, folder + "/original." + job->extension)
+                    : processor->Process(job->source, job->extension, job->settings, folder);
   // Not the image's fault: tried again by the next build.
   if (job->result.outcome == Outcome::kUnavailable) return;
   if (!cache->Commit(key, job->result, &error))
@@ -224,20 +226,29 @@ bool ResponsiveImages::Write(SiteRender& site) {
   ResponsiveImages& self = site.images();
   const ThemeFeatures& features = site.features();
   const Workspace& workspace = site.config().workspace();
-  if (!features.responsive_images) {
+  const bool responsive = features.responsive_images;
+  if (responsive) {
+    self.sizes_ = site.config().theme().GetText("images.sizes");
+    if (self.sizes_.empty()) self.sizes_ = kDefaultSizes;
+  }
+  std::vector<Job> jobs;
+  // Without the key an image is published as it is but for its metadata,
+  // which a theme or a post may keep.
+  if (responsive || !features.keep_image_metadata) jobs = FindImages(workspace);
+  const std::set<std::string> kept = KeptByPosts(site.posts());
+  if (!responsive)
+    std::erase_if(jobs, [&kept](const Job& job) { return kept.count(job.relative) > 0; });
+  if (jobs.empty()) {
     KeepBooks(site, {});
     return true;
   }
-  self.sizes_ = site.config().theme().GetText("images.sizes");
-  if (self.sizes_.empty()) self.sizes_ = kDefaultSizes;
-  std::vector<Job> jobs = FindImages(workspace);
-  // libvips is loaded and started only when an image is not in the cache.
+  // libvips and exiv2 are loaded only when an image is not in the cache.
   ModuleImageProcessor processor;
   ImageSettings settings;
   settings.keep_metadata = features.keep_image_metadata;
+  settings.strip_only = !responsive;
   ImageCache cache(workspace.StatePath(kCacheFolder));
   cache.Load();
-  const std::set<std::string> kept = KeptByPosts(site.posts());
   for (Job& job : jobs) {
     job.settings = settings;
     job.settings.keep_metadata = settings.keep_metadata || kept.count(job.relative) > 0;
@@ -248,16 +259,25 @@ bool ResponsiveImages::Write(SiteRender& site) {
   std::string error;
   if (decoded > 0 && !processor.ready(&error))
     site.Report(error + "; images are published as they are");
-  else if (decoded > 0 && !processor.CanWriteAvif())
+  else if (responsive && decoded > 0 && !processor.CanWriteAvif())
     site.Report(
         "libvips cannot write AVIF here (libheif has no AV1 encoder); images get WebP "
         "copies only");
-  for (const Job& job : jobs) self.Publish(site, job.relative, job.entry, job.result);
+  for (const Job& job : jobs) {
+    if (responsive)
+      self.Publish(site, job.relative, job.entry, job.result);
+    else
+      self.PublishStripped(site, job.relative, job.entry, job.result);
+  }
   if (!cache.Finish(&error)) site.Report(error);
   KeepBooks(site, self.published_);
-  if (decoded > 0)
+  if (responsive && decoded > 0)
     site.Report(std::string(Workspace::kStaticDir) + "/: " + std::to_string(decoded) +
                 " images processed, " + std::to_string(jobs.size() - decoded) +
+                " taken unchanged from .tarn/images");
+  else if (decoded > 0)
+    site.Report(std::string(Workspace::kStaticDir) + "/: " + std::to_string(decoded) +
+                " images read for metadata to remove, " + std::to_string(jobs.size() - decoded) +
                 " taken unchanged from .tarn/images");
   return true;
 }
@@ -278,13 +298,7 @@ void ResponsiveImages::Publish(SiteRender& site, const std::string& relative,
     const std::string target =
         original ? relative
                  : Stem(relative) + "." + std::to_string(variant.width) + "." + variant.format;
-    std::string error;
-    site.out().ClearWayFor(target);
-    if (!site.out().PutCopy(entry + "/" + variant.file, target, &error)) {
-      site.Fail(error + " (" + shown + ")");
-      continue;
-    }
-    published_.insert(target);
+    if (!PutCopy(site, entry + "/" + variant.file, target, shown)) continue;
     if (original) {
       image.width = variant.width;
       image.height = variant.height;
@@ -293,6 +307,30 @@ void ResponsiveImages::Publish(SiteRender& site, const std::string& relative,
     }
   }
   if (published_.count(relative)) images_.emplace(relative, std::move(image));
+}
+
+void ResponsiveImages::PublishStripped(SiteRender& site, const std::string& relative,
+                                       const std::string& entry, const ImageResult& result) {
+  const std::string shown = site.config().workspace().StaticPath(relative);
+  if (result.outcome == Outcome::kUndecodable) {
+    site.Report(shown + ": " + result.reason + "; published as it is, with its metadata");
+    return;
+  }
+  // Nothing to remove (or no processor): the static copy publishes it.
+  if (result.outcome != Outcome::kProcessed || result.variants.empty()) return;
+  PutCopy(site, entry + "/" + result.original, relative, shown);
+}
+
+bool ResponsiveImages::PutCopy(SiteRender& site, const std::string& file, const std::string& target,
+                               const std::string& shown) {
+  std::string error;
+  site.out().ClearWayFor(target);
+  if (!site.out().PutCopy(file, target, &error)) {
+    site.Fail(error + " (" + shown + ")");
+    return false;
+  }
+  published_.insert(target);
+  return true;
 }
 
 std::string ResponsiveImages::PublicPath(std::string_view src, std::string_view site_url) {

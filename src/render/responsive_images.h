@@ -22,8 +22,16 @@
 // cannot be decoded, is not what its name says or has too many pixels to
 // decode, with a warning naming it.
 //
-// Without the theme's key the step does nothing but remove what an earlier
-// build published, and every page is written as without it.
+// Without the theme's key no copies are made and every page is written as
+// without the step, but no image goes out with where it was taken: each
+// JPEG, PNG and WebP file of static/ that holds EXIF, XMP or IPTC metadata
+// is published as public/DIR/NAME.EXT with that metadata removed and its
+// pixels, ICC colour profile and EXIF Orientation tag as they were
+// (ImageProcessor::StripMetadata), cached in .tarn/images/ alike. A file
+// with none is left to the static copy, byte for byte; so, with a warning
+// naming it, is one whose metadata cannot be parsed. The same opt-outs
+// keep the metadata: the theme's "keepMetadata", a post's
+// keepImageMetadata.
 //
 // Thread safety: one thread, the build's (the step runs its own workers).
 #pragma once
@@ -77,6 +85,15 @@ class ResponsiveImages {
  private:
   void Publish(SiteRender& site, const std::string& relative, const std::string& entry,
                const struct ImageResult& result);
+  // Publishes the image's copy without its metadata (a theme without the
+  // key); an image with none is left to the static copy.
+  void PublishStripped(SiteRender& site, const std::string& relative, const std::string& entry,
+                       const struct ImageResult& result);
+
+  // Publishes the cache's file as public/target, noting it; false when it
+  // cannot be written (the build fails, naming shown, the source).
+  bool PutCopy(SiteRender& site, const std::string& file, const std::string& target,
+               const std::string& shown);
 
   std::map<std::string, PictureMarkup::Image, std::less<>> images_;  // by public/ path
   std::set<std::string> published_;

@@ -150,4 +150,21 @@ std::string ImageStore::MarkdownLink(std::string_view file_name, std::string_vie
   return link;
 }
 
+int ImageStore::RemoveStaleOriginals(const std::string& originals_dir,
+                                     const std::string& images_dir, std::time_t now) {
+  namespace fs = std::filesystem;
+  const std::time_t oldest = now - static_cast<std::time_t>(kOriginalDays) * 24 * 60 * 60;
+  int removed = 0;
+  std::error_code ec;
+  for (fs::directory_iterator it(originals_dir, ec), end; !ec && it != end; it.increment(ec)) {
+    struct stat info;
+    const std::string path = it->path().string();
+    if (lstat(path.c_str(), &info) != 0 || !S_ISREG(info.st_mode)) continue;
+    const bool gone = !fs::exists(fs::path(images_dir) / it->path().filename());
+    std::error_code remove_ec;
+    if ((gone || info.st_mtime < oldest) && fs::remove(it->path(), remove_ec)) ++removed;
+  }
+  return removed;
+}
+
 }  // namespace tarn

@@ -34,6 +34,19 @@ class ImageStore {
   // with characters that would end the link percent-encoded.
   static std::string MarkdownLink(std::string_view file_name, std::string_view alt);
 
+  // Days an original of a scaled photo is kept for the editor's "keep the
+  // original" offer.
+  static constexpr int kOriginalDays = 30;
+
+  // Removes from originals_dir (the editor's .tarn/originals/) each kept
+  // original whose scaled photo of the same name is gone from images_dir,
+  // or whose file was written more than kOriginalDays before now. One
+  // folder listing: cheap enough for the editor's start. Returns how many
+  // were removed; a file that cannot be removed stays for the next time,
+  // and a missing folder removes nothing.
+  static int RemoveStaleOriginals(const std::string& originals_dir, const std::string& images_dir,
+                                  std::time_t now);
+
   // The extension ("png", "jpg", ...) of image data; "" when bytes are no
   // image this store keeps.
   static std::string SniffExtension(std::string_view bytes);

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 #include <unistd.h>
+#include <utime.h>
 
 #include <filesystem>
 
@@ -75,6 +76,38 @@ TEST_F(ImageStoreTest, RefusesWhatIsNoImage) {
   ASSERT_TRUE(WriteTextFile(images_, "a file"));
   EXPECT_FALSE(ImageStore::Save(images_, "a.png", kPng, now_, &file, &error));
   EXPECT_NE(error.find(images_), std::string::npos) << error;
+}
+
+TEST_F(ImageStoreTest, OriginalsGoWithTheirPhotoOrAfterThirtyDays) {
+  const std::string originals = (dir_ / ".tarn" / "originals").string();
+  EXPECT_EQ(ImageStore::RemoveStaleOriginals(originals, images_, now_), 0);  // no folder yet
+  const struct {
+    const char* name;
+    bool photo;  // its scaled copy still in static/images/
+    int days;    // since the original was kept
+    bool kept;
+  } cases[] = {
+      {"fresh.jpg", true, 1, true},
+      {"month.jpg", true, 29, true},
+      {"old.jpg", true, 31, false},
+      {"deleted.jpg", false, 1, false},
+  };
+  fs::create_directories(originals);
+  fs::create_directories(images_);
+  for (const auto& c : cases) {
+    const std::string original = originals + "/" + c.name;
+    ASSERT_TRUE(WriteTextFile(original, "original bytes"));
+    const struct utimbuf times = {now_ - c.days * 86400, now_ - c.days * 86400};
+    ASSERT_EQ(utime(original.c_str(), &times), 0);
+    if (c.photo) {
+      ASSERT_TRUE(WriteTextFile(images_ + "/" + c.name, "scaled bytes"));
+    }
+  }
+  EXPECT_EQ(ImageStore::RemoveStaleOriginals(originals, images_, now_), 2);
+  for (const auto& c : cases) {
+    EXPECT_EQ(fs::exists(originals + "/" + c.name), c.kept) << c.name;
+    EXPECT_EQ(fs::exists(images_ + "/" + c.name), c.photo) << c.name;
+  }
 }
 
 TEST(ImageStoreLinkTest, LinkIsRelativeToTheArticlePage) {

@@ -60,9 +60,22 @@ void TestPhoto::MakeCameraJpeg(const std::string& path, int width, int height) {
   Make(plain, width, height);
   Run({"vips", "icc_transform", plain, path + "[Q=85]", "srgb", "--input-profile", "srgb"});
   std::remove(plain.c_str());
-  Run({"exiftool", "-q", "-overwrite_original", "-GPSLatitude=48.8584", "-GPSLatitudeRef=N",
-       "-GPSLongitude=2.2945", "-GPSLongitudeRef=E", "-Orientation#=6",
-       "-SerialNumber=CAM-0042-SERIAL", path});
+  AddCameraTags(path, true);
+}
+
+void TestPhoto::AddCameraTags(const std::string& path, bool turned) {
+  std::vector<std::string> argv = {"exiftool",
+                                   "-q",
+                                   "-overwrite_original",
+                                   "-GPSLatitude=48.8584",
+                                   "-GPSLatitudeRef=N",
+                                   "-GPSLongitude=2.2945",
+                                   "-GPSLongitudeRef=E",
+                                   "-SerialNumber=CAM-0042-SERIAL",
+                                   "-XMP-dc:Title=At home"};
+  if (turned) argv.push_back("-Orientation#=6");
+  argv.push_back(path);
+  Run(argv);
 }
 
 void TestPhoto::Make(const std::string& path, int width, int height) {
@@ -79,9 +92,9 @@ void TestPhoto::MakePngHeader(const std::string& path, int width, int height) {
   // The start of the pixels: a zlib stream with one stored block of 1000
   // zero bytes, cut short there.
   std::string pixels = std::string("\x78\x01\x00\xe8\x03\x17\xfc", 7) + std::string(1000, '\0');
-  std::ofstream(path, std::ios::binary) << "\x89PNG\r\n\x1a\n"
-                                        << Chunk("IHDR", header) << Chunk("IDAT", pixels)
-                                        << Chunk("IEND", "");
+  std::ofstream(path, std::ios::binary)
+      << "\x89PNG\r\n\x1a\n"
+      << Chunk("IHDR", header) << Chunk("IDAT", pixels) << Chunk("IEND", "");
 }
 
 std::map<std::string, std::string> TestPhoto::Metadata(const std::string& path) {
@@ -98,6 +111,12 @@ std::map<std::string, std::string> TestPhoto::Metadata(const std::string& path) 
     tags[tag] = line.substr(colon + 3);
   }
   return tags;
+}
+
+bool TestPhoto::SamePixels(const std::string& a, const std::string& b) {
+  // compare exits 0 when no pixel differs, 1 when some do.
+  return CommandRunner::RunProgram({"compare", "-metric", "AE", a, b, "null:"}, ProgramOptions{})
+             .exit_status == 0;
 }
 
 std::string TestPhoto::Size(const std::string& path) {
