@@ -45,6 +45,8 @@ test_packages=(
   fonts-noto-cjk dbus-x11
   # a window manager, which grants the editor's focus mode its full screen
   openbox
+  # the editor's spell checking in English (enchant's Hunspell dictionaries)
+  hunspell-en-us
   # the program in English and Chinese: gettext translates only in a
   # generated locale (see test_locales below)
   locales

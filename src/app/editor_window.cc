@@ -15,6 +15,7 @@
 
 #include "app/app_state.h"
 #include "app/browser_view.h"
+#include "app/editor_spelling.h"
 #include "app/message_box.h"
 #include "app/page_texts.h"
 #include "app/post_save_dialog.h"
@@ -181,6 +182,7 @@ bool EditorWindow::LoadPost(const std::string& path) {
   std::string error;
   bool ok = loaded && ReadTextFile(path, &text, &error);
   if (loaded && ok) {
+    SaySpelling(EditorSpelling::Apply(state_->workspace.root(), text));
     std::string ignored;
     ok = view->CallFunction("setValue", {text}, &ignored, &error);
     if (view_.get() != view) return false;
@@ -337,9 +339,17 @@ bool EditorWindow::StartNewPost() {
   }
   // The starting text is no change of the writer's.
   if (view_.get() != view) return true;
+  SaySpelling(EditorSpelling::Apply(state_->workspace.root(), ""));
   PageText(&saved_text_, &error);
   SayEditing("");
   return true;
+}
+
+void EditorWindow::SaySpelling(const std::vector<std::string>& languages) {
+  std::string list;
+  for (const std::string& language : languages) list += (list.empty() ? "" : " ") + language;
+  std::printf("editor: spelling %s\n", list.empty() ? "off" : list.c_str());
+  std::fflush(stdout);
 }
 
 void EditorWindow::SayEditing(const std::string& path) {
@@ -436,6 +446,7 @@ void EditorWindow::BindPageFunctions() {
                           gtk_window_unfullscreen(GTK_WINDOW(window_));
                       }));
   if (g_getenv("TARN_PAGE_TRACE")) {
+    EditorSpelling::TraceContextMenus(view_->widget());
     view_->BindFunction(kTraceFunction,
                         BrowserView::ArgumentFunction([](const std::vector<std::string>& args) {
                           std::printf("page: %s\n", args.empty() ? "" : args[0].c_str());

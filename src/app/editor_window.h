@@ -47,6 +47,7 @@
 #include <functional>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "app/editor_history.h"
 #include "app/editor_images.h"
@@ -182,6 +183,8 @@ class EditorWindow {
   // beside the program's other progress lines: the text is in the editor,
   // and keys typed from now on edit it.
   static void SayEditing(const std::string& path);
+  // Says which dictionaries check the post ("editor: spelling en_US").
+  static void SaySpelling(const std::vector<std::string>& languages);
   // The timer's turn: copies a changed text, or drops a copy no longer
   // needed.
   void AutosaveTick();

@@ -125,6 +125,7 @@ constexpr PageText kTexts[] = {
     {"shortcut.toggleCheckList", N_("任务列表 Checklist")},
     {"tool.find", N_("查找和替换 Find and replace (Ctrl-F, Ctrl-H)")},
     {"tool.focus", N_("专注模式 Focus mode (F11)")},
+    {"tool.spelling", N_("拼写检查 Spell checking")},
 };
 
 constexpr char kLookup[] = R"(

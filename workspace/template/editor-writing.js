@@ -1,7 +1,8 @@
 // The post editor's writing tools: find and replace, the counts in the
-// status bar, focus mode and the keyboard map. editor.html loads this file
+// status bar, focus mode, the keyboard map and spell checking. editor.html loads this file
 // after EasyMDE and calls tarnWriting.attach(editor, fit) once its editor
-// exists; the toolbar's find and focus buttons call find and focus.
+// exists; the toolbar's find, focus and spelling buttons call find, focus
+// and spelling.
 //
 // Every key these tools answer to is in one table (KEYS): the keys are
 // bound from it and the keyboard map (F1) lists it, together with EasyMDE's
@@ -491,6 +492,67 @@
   }
   function keymapOpen() { return help && !help.hidden; }
 
+  // --- Spell checking --------------------------------------------------------
+
+  // WebKit checks the text in the languages the program chose for the post
+  // (EditorSpelling). The switch is the page's, kept in its localStorage;
+  // on unless turned off. Front matter, code, addresses and CJK text carry
+  // spellcheck="false", so WebKit leaves them alone whatever the language.
+  var SPELLING_KEY = 'tarn.spellcheck';
+  var CJK_RUN = /^[\p{Script=Han}\p{Script=Hiragana}\p{Script=Katakana}]+/u;
+  var UNCHECKED = '.cm-comment, .cm-url, .cm-link, .cm-tarn-cjk, .cm-formatting-code-block';
+  var frontLines = 0;   // the lines of the front matter, fences included
+
+  function spellingOn() {
+    try { return root.localStorage.getItem(SPELLING_KEY) !== 'off'; } catch (e) { return true; }
+  }
+  function setSpelling(on) {
+    try { root.localStorage.setItem(SPELLING_KEY, on ? 'on' : 'off'); } catch (e) { /* kept for this page only */ }
+    cm.setOption('spellcheck', on);
+    var button = editor.toolbarElements && editor.toolbarElements.spelling;
+    if (button) button.classList.toggle('active', on);
+    trace('spelling ' + (on ? 'on' : 'off'));
+  }
+
+  // Runs of CJK characters get a class of their own (cm-tarn-cjk).
+  var cjkOverlay = {
+    token: function (stream) {
+      if (stream.match(CJK_RUN)) return 'tarn-cjk';
+      stream.next();
+      while (!stream.eol() && !CJK.test(stream.peek())) stream.next();
+      return null;
+    }
+  };
+
+  function countFrontLines() {
+    var text = cm.getRange({ line: 0, ch: 0 }, { line: Math.min(cm.lastLine(), 400), ch: 0 });
+    var body = withoutFrontMatter(text);
+    var lines = body === text ? 0 : text.slice(0, text.length - body.length).split('\n').length - 1;
+    if (lines !== frontLines) {
+      frontLines = lines;
+      cm.refresh();
+    }
+  }
+
+  function markUnchecked(instance, line, elt) {
+    var no = line.lineNo();
+    if (no !== null && no < frontLines) {
+      elt.setAttribute('spellcheck', 'false');
+      return;
+    }
+    Array.prototype.forEach.call(elt.querySelectorAll(UNCHECKED), function (span) {
+      span.setAttribute('spellcheck', 'false');
+    });
+  }
+
+  function attachSpelling() {
+    cm.addOverlay(cjkOverlay);
+    cm.on('renderLine', markUnchecked);
+    cm.on('changes', countFrontLines);
+    countFrontLines();
+    setSpelling(spellingOn());
+  }
+
   // --- The keys --------------------------------------------------------------
 
   // Each key of the writing tools: what it reads as (also how it is
@@ -543,6 +605,7 @@
   }
 
   root.tarnWriting.find = function () { openFind(false); };
+  root.tarnWriting.spelling = function () { setSpelling(!spellingOn()); };
   root.tarnWriting.focus = function () { setFocus(!focusState); };
 
   // Takes the page's EasyMDE editor and its layout function (fit).
@@ -556,6 +619,7 @@
     cm.on('cursorActivity', queueCounts);
     cm.on('cursorActivity', function () { if (focusState) markParagraph(); });
     if (typeof root.tarnTrace === 'function') watchPreview();
+    attachSpelling();
     showCounts();
   };
 })(typeof window !== 'undefined' ? window : globalThis);
