@@ -1,7 +1,6 @@
 #include "app/editor_spelling.h"
 
 #include <algorithm>
-#include <cctype>
 #include <cstdio>
 #include <cstring>
 
@@ -9,65 +8,10 @@
 #include <webkit2/webkit2.h>
 
 #include "content/front_matter.h"
+#include "data/spelling_dictionaries.h"
 #include "render/site_config.h"
 
 namespace tarn {
-namespace {
-
-// The region a bare language's dictionary is usually named with.
-constexpr std::pair<const char*, const char*> kUsualRegion[] = {
-    {"en", "US"}, {"de", "DE"}, {"fr", "FR"}, {"es", "ES"}, {"it", "IT"},
-    {"pt", "PT"}, {"nl", "NL"}, {"ru", "RU"}, {"sv", "SE"}, {"pl", "PL"},
-};
-
-bool Has(const std::vector<std::string>& list, const std::string& name) {
-  return std::find(list.begin(), list.end(), name) != list.end();
-}
-
-}  // namespace
-
-std::string EditorSpelling::Match(std::string_view tag, const std::vector<std::string>& installed) {
-  // "en-US", "en_US.UTF-8", "en_US@euro" all name language "en", region "US".
-  std::string_view name = tag.substr(0, tag.find_first_of(".@"));
-  std::size_t cut = name.find_first_of("-_");
-  std::string language(name.substr(0, cut));
-  std::transform(language.begin(), language.end(), language.begin(),
-                 [](unsigned char c) { return std::tolower(c); });
-  if (language.empty() || language == "c" || language == "posix") return "";
-  if (cut != std::string_view::npos) {
-    std::string region(name.substr(cut + 1, 2));
-    std::transform(region.begin(), region.end(), region.begin(),
-                   [](unsigned char c) { return std::toupper(c); });
-    if (Has(installed, language + "_" + region)) return language + "_" + region;
-  }
-  for (const auto& [bare, region] : kUsualRegion) {
-    std::string usual = language + "_" + region;
-    if (language == bare && Has(installed, usual)) return usual;
-  }
-  if (Has(installed, language)) return language;
-  for (const std::string& name_installed : installed) {
-    if (name_installed.rfind(language + "_", 0) == 0) return name_installed;
-  }
-  return "";
-}
-
-std::vector<std::string> EditorSpelling::Languages(std::string_view post_lang,
-                                                   std::string_view blog_lang,
-                                                   const std::vector<std::string>& system_langs,
-                                                   const std::vector<std::string>& installed) {
-  for (std::string_view chosen : {post_lang, blog_lang}) {
-    if (chosen.empty()) continue;
-    std::string found = Match(chosen, installed);
-    return found.empty() ? std::vector<std::string>{} : std::vector<std::string>{found};
-  }
-  std::vector<std::string> languages;
-  for (const std::string& name : system_langs) {
-    std::string found = Match(name, installed);
-    if (!found.empty() && !Has(languages, found)) languages.push_back(found);
-  }
-  return languages;
-}
-
 std::vector<std::string> EditorSpelling::Installed(const std::string& folder) {
   std::vector<std::string> names;
   GDir* dir = g_dir_open(folder.c_str(), 0, nullptr);
@@ -88,8 +32,8 @@ std::vector<std::string> EditorSpelling::Apply(const std::string& root, std::str
   config.Load(quiet);
   std::vector<std::string> system;
   for (const char* const* name = g_get_language_names(); *name; ++name) system.emplace_back(*name);
-  std::vector<std::string> languages = Languages(front.present() ? front.GetText("lang") : "",
-                                                 config.language(), system, Installed());
+  std::vector<std::string> languages = SpellingDictionaries::Choose(
+      front.present() ? front.GetText("lang") : "", config.language(), system, Installed());
 
   std::vector<const char*> list;
   for (const std::string& language : languages) list.push_back(language.c_str());
