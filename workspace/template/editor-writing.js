@@ -134,8 +134,7 @@
   // EasyMDE's status bar item for the counts.
   root.tarnWriting.countsStatus = {
     className: 'counts',
-    defaultValue: function (el) { countsEl = el; },
-    onUpdate: function () {}
+    defaultValue: function (el) { countsEl = el; }
   };
 
   // --- Find and replace: the panel -------------------------------------------
@@ -286,17 +285,22 @@
     return b;
   }
 
+  function textBox(id, label) {
+    var box = element('input');
+    box.type = 'text';
+    box.id = id;
+    box.placeholder = label;
+    box.setAttribute('aria-label', label);
+    return box;
+  }
+
   function buildPanel() {
     panel = element('div', 'find-panel');
     panel.id = 'find-panel';
     panel.setAttribute('role', 'search');
     panel.hidden = true;
     var findRow = element('div', 'find-row');
-    findInput = element('input');
-    findInput.type = 'text';
-    findInput.id = 'find-input';
-    findInput.placeholder = pageText('findPlaceholder', '查找');
-    findInput.setAttribute('aria-label', findInput.placeholder);
+    findInput = textBox('find-input', pageText('findPlaceholder', '查找'));
     findRow.appendChild(findInput);
     findRow.appendChild(optionButton('caseSensitive', 'Aa', 'Alt+C', pageText('findCase', '区分大小写')));
     findRow.appendChild(optionButton('wholeWord', 'W', 'Alt+W', pageText('findWord', '全字匹配')));
@@ -305,11 +309,7 @@
     findRow.appendChild(actionButton('↓', pageText('findNext', '下一个') + ' (Enter)', function () { go(false); }));
     findRow.appendChild(actionButton('×', pageText('historyClose', '关闭 Close (Esc)'), closeFind));
     var replaceRow = element('div', 'replace-row');
-    replaceInput = element('input');
-    replaceInput.type = 'text';
-    replaceInput.id = 'replace-input';
-    replaceInput.placeholder = pageText('replacePlaceholder', '替换为');
-    replaceInput.setAttribute('aria-label', replaceInput.placeholder);
+    replaceInput = textBox('replace-input', pageText('replacePlaceholder', '替换为'));
     replaceRow.appendChild(replaceInput);
     replaceRow.appendChild(actionButton(pageText('replaceOne', '替换'), 'Enter', replaceOne));
     replaceRow.appendChild(actionButton(pageText('replaceAll', '全部替换'), 'Ctrl+Enter', replaceAll));
