@@ -200,6 +200,21 @@ class SpellingTest(WritingCase):
         self.assertIn("Helo", read(learnt).split())
         self.assertEqual(self.menu_of_selection(s, editor, 5, 0, word), [])
 
+    # The toolbar's spell-check switch, the third button from the right.
+    SPELLING_BUTTON_AT = (617, 20)
+
+    def test_the_toolbar_switch_turns_checking_off_and_on(self):
+        s, path, editor = self.open(self.POST, "spelling.md")
+        s.wait_line(r"^page: spelling on$", earlier=True)
+        for state, offered in (("off", []), ("on", ["Help", "Hello"])):
+            s.click(editor, *self.SPELLING_BUTTON_AT)
+            s.wait_line(r"^page: spelling %s$" % state)
+            items = self.menu_of_selection(s, editor, 5, 0, "ctrl+shift+Right")
+            for guess in offered:
+                self.assertIn("guess " + guess, items)
+            if not offered:
+                self.assertEqual(items, [])
+
     def test_a_post_in_a_language_without_a_dictionary_is_not_checked(self):
         s, path, editor = self.open(self.POST.replace("lang: en", "lang: zh-CN"), "zh.md")
         s.wait_line(r"^editor: spelling off$", earlier=True)

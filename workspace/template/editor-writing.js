@@ -605,7 +605,10 @@
   }
 
   root.tarnWriting.find = function () { openFind(false); };
-  root.tarnWriting.spelling = function () { setSpelling(!spellingOn()); };
+  root.tarnWriting.spelling = function () {
+    setSpelling(!spellingOn());
+    cm.focus();
+  };
   root.tarnWriting.focus = function () { setFocus(!focusState); };
 
   // Takes the page's EasyMDE editor and its layout function (fit).
