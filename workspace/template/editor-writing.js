@@ -160,12 +160,13 @@
     while (cursor.findNext() && found.length < 100000) {
       var from = cursor.from();
       var to = cursor.to();
-      if (CodeMirrorPos(from) === CodeMirrorPos(to)) continue;
+      if (posKey(from) === posKey(to)) continue;
       found.push({ from: from, to: to, match: cursor.pos.match });
     }
     return found;
   }
-  function CodeMirrorPos(pos) { return pos.line + ':' + pos.ch; }
+  // A position as a string, to compare two at once.
+  function posKey(pos) { return pos.line + ':' + pos.ch; }
 
   function highlight(query) {
     if (overlay) cm.removeOverlay(overlay);
@@ -203,8 +204,8 @@
     } else {
       var head = cm.getCursor('from');
       var at = found.findIndex(function (f) {
-        return CodeMirrorPos(f.from) === CodeMirrorPos(head) &&
-            CodeMirrorPos(f.to) === CodeMirrorPos(cm.getCursor('to'));
+        return posKey(f.from) === posKey(head) &&
+            posKey(f.to) === posKey(cm.getCursor('to'));
       });
       statusEl.textContent = found.length
           ? pageText('findCount', '{} 处', (at >= 0 ? (at + 1) + '/' : '') + found.length)
