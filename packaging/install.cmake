@@ -56,5 +56,7 @@ set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 set(CPACK_DEBIAN_PACKAGE_DEPENDS "git, xdg-utils, libheif1")
 # The publish targets of system.deploy besides git: recommended, not
 # required, since a blog that publishes with git (the default) needs none.
-set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "rsync, openssh-client, rclone")
+# The editor's spell checking finds its dictionaries through enchant's
+# Hunspell back end; English is the one most posts need.
+set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "rsync, openssh-client, rclone, hunspell-en-us")
 include(CPack)

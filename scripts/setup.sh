@@ -45,6 +45,10 @@ test_packages=(
   # a display server, input, screenshots, a feed check, fonts, the drag source
   xvfb xauth xdotool imagemagick libxml2-utils python3 python3-gi gir1.2-gtk-3.0
   fonts-noto-cjk dbus-x11
+  # a window manager, which grants the editor's focus mode its full screen
+  openbox
+  # the editor's spell checking in English (enchant's Hunspell dictionaries)
+  hunspell-en-us
   # the program in English and Chinese: gettext translates only in a
   # generated locale (see test_locales below)
   locales

@@ -12,4 +12,11 @@ if(TARN_GUI AND TARN_XVFB_RUN AND TARN_XDOTOOL AND TARN_DBUS_RUN_SESSION AND EXI
                    /usr/bin/python3 ${CMAKE_SOURCE_DIR}/tests/editor_gui_test.py
                    --tarn $<TARGET_FILE:tarn> --workspace ${CMAKE_BINARY_DIR})
   set_tests_properties(editor_gui PROPERTIES TIMEOUT 900)
+  # The editor's writing tools; focus mode's full screen needs a window
+  # manager, which the test starts (openbox).
+  add_test(NAME editor_writing_gui
+           COMMAND ${TARN_XVFB_RUN} -a -s "-screen 0 1280x1024x24"
+                   /usr/bin/python3 ${CMAKE_SOURCE_DIR}/tests/editor_writing_gui_test.py
+                   --tarn $<TARGET_FILE:tarn> --workspace ${CMAKE_BINARY_DIR})
+  set_tests_properties(editor_writing_gui PROPERTIES TIMEOUT 600)
 endif()

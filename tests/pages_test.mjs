@@ -615,3 +615,70 @@ describe('pages in a browser', { skip: chromium ? false : 'no chromium installed
     assert.equal(r.titles.length, samplePosts.length);
   });
 });
+
+describe('the editor\'s writing tools (editor-writing.js)', () => {
+  let tools;
+  before(async () => {
+    const vm = await import('node:vm');
+    const sandbox = {};
+    vm.runInNewContext(read(path.join(lib.templateDir, 'editor-writing.js')), sandbox);
+    tools = sandbox.tarnWriting;
+  });
+
+  it('counts words, characters and reading time in English, Chinese and both', () => {
+    const cases = [
+      // text, words, characters (no white space), minutes
+      ['', 0, 0, 0],
+      ['Hello, world!', 2, 12, 1],
+      ["Don't e-mail me at 10:30", 6, 20, 1],
+      ['水光潋滟晴方好', 7, 7, 1],
+      ['西湖 West Lake，很美。', 6, 14, 1],
+      ['日本語のテキスト', 8, 8, 1],
+      ['한국어 문장', 2, 5, 1],
+      ['café naïve', 2, 9, 1],
+      [Array(251).fill('word').join(' '), 251, 1004, 2],
+      ['字'.repeat(301), 301, 301, 2],
+    ];
+    for (const [text, words, chars, minutes] of cases) {
+      const c = tools.countText(text);
+      assert.deepEqual([c.words, c.chars, c.minutes], [words, chars, minutes], text.slice(0, 30));
+    }
+  });
+
+  it('leaves the front matter out of the counts', () => {
+    const cases = [
+      ['---\ntitle: A long title here\ntags: [x, y]\n---\nTwo words', 'Two words'],
+      ['+++\ntitle = "T"\n+++\r\n正文', '正文'],
+      ['---\ntitle: never closed\nbody', '---\ntitle: never closed\nbody'],
+      ['Text\n---\nmore', 'Text\n---\nmore'],
+    ];
+    for (const [text, body] of cases) assert.equal(tools.withoutFrontMatter(text), body, text);
+  });
+
+  it('builds the find query from its options and names a faulty regular expression', () => {
+    const find = (text, options, subject) => {
+      const q = tools.buildQuery(text, { caseSensitive: false, wholeWord: false, regex: false, ...options });
+      return q.error ? 'error' : (subject.match(q.regexp) || []).join('|');
+    };
+    const cases = [
+      ['a.b', {}, 'a.b axb A.B', 'a.b|A.B'],
+      ['a.b', { caseSensitive: true }, 'a.b axb A.B', 'a.b'],
+      ['a.b', { regex: true }, 'a.b axb', 'a.b|axb'],
+      ['cat', { wholeWord: true }, 'cat concat cat_s cats Cat', 'cat|Cat'],
+      ['(c|d)at', { regex: true, wholeWord: true }, 'cat dat scat', 'cat|dat'],
+      ['湖', { wholeWord: true }, '西湖 湖', '湖'],
+      ['([a-', { regex: true }, 'x', 'error'],
+      ['([a-', {}, '([a-', '([a-'],
+    ];
+    for (const [text, options, subject, expected] of cases) {
+      assert.equal(find(text, options, subject), expected, `${text} ${JSON.stringify(options)}`);
+    }
+    assert.equal(JSON.stringify(tools.buildQuery('', {})), '{}');
+  });
+
+  it('expands a regular expression\'s groups in the replacement only', () => {
+    const match = ['2024-05', '2024', '05'];
+    assert.equal(tools.expandReplacement('$2/$1 ($&) $$ $9', match, true), '05/2024 (2024-05) $ ');
+    assert.equal(tools.expandReplacement('$2/$1', match, false), '$2/$1');
+  });
+});

@@ -15,6 +15,7 @@
 
 #include "app/app_state.h"
 #include "app/browser_view.h"
+#include "app/editor_spelling.h"
 #include "app/message_box.h"
 #include "app/page_texts.h"
 #include "app/post_save_dialog.h"
@@ -44,6 +45,9 @@ constexpr char kOriginalsDir[] = "originals";
 // The page's history button, and its choice of one version.
 constexpr char kHistoryFunction[] = "tarnListHistory";
 constexpr char kRestoreFunction[] = "tarnRestoreVersion";
+// Focus mode's full screen ("1" on, else off), and the page's trace.
+constexpr char kFullscreenFunction[] = "tarnFullscreen";
+constexpr char kTraceFunction[] = "tarnTrace";
 constexpr char kSaveKeyScript[] = R"js(
 window.addEventListener('keydown', function (event) {
   if (!event.ctrlKey || event.altKey || event.metaKey || event.shiftKey || event.isComposing) return;
@@ -122,6 +126,7 @@ void EditorWindow::Open() {
   gtk_window_move(GTK_WINDOW(window_), kLeft, kTop);
   g_signal_connect(window_, "delete-event", G_CALLBACK(OnDeleteEvent), this);
   g_signal_connect(window_, "destroy", G_CALLBACK(OnDestroy), this);
+  g_signal_connect(window_, "window-state-event", G_CALLBACK(OnWindowState), this);
   CreateView();
   gtk_widget_show_all(window_);
   autosave_timer_ = g_timeout_add(
@@ -177,6 +182,7 @@ bool EditorWindow::LoadPost(const std::string& path) {
   std::string error;
   bool ok = loaded && ReadTextFile(path, &text, &error);
   if (loaded && ok) {
+    SaySpelling(EditorSpelling::Apply(state_->workspace.root(), text));
     std::string ignored;
     ok = view->CallFunction("setValue", {text}, &ignored, &error);
     if (view_.get() != view) return false;
@@ -333,9 +339,17 @@ bool EditorWindow::StartNewPost() {
   }
   // The starting text is no change of the writer's.
   if (view_.get() != view) return true;
+  SaySpelling(EditorSpelling::Apply(state_->workspace.root(), ""));
   PageText(&saved_text_, &error);
   SayEditing("");
   return true;
+}
+
+void EditorWindow::SaySpelling(const std::vector<std::string>& languages) {
+  std::string list;
+  for (const std::string& language : languages) list += (list.empty() ? "" : " ") + language;
+  std::printf("editor: spelling %s\n", list.empty() ? "off" : list.c_str());
+  std::fflush(stdout);
 }
 
 void EditorWindow::SayEditing(const std::string& path) {
@@ -423,6 +437,22 @@ void EditorWindow::BindPageFunctions() {
                       BrowserView::ArgumentFunction([this](const std::vector<std::string>& args) {
                         if (!args.empty()) images_.KeepOriginal(args[0]);
                       }));
+  view_->BindFunction(kFullscreenFunction,
+                      BrowserView::ArgumentFunction([this](const std::vector<std::string>& args) {
+                        if (!window_) return;
+                        if (!args.empty() && args[0] == "1")
+                          gtk_window_fullscreen(GTK_WINDOW(window_));
+                        else
+                          gtk_window_unfullscreen(GTK_WINDOW(window_));
+                      }));
+  if (g_getenv("TARN_PAGE_TRACE")) {
+    EditorSpelling::TraceContextMenus(view_->widget());
+    view_->BindFunction(kTraceFunction,
+                        BrowserView::ArgumentFunction([](const std::vector<std::string>& args) {
+                          std::printf("page: %s\n", args.empty() ? "" : args[0].c_str());
+                          std::fflush(stdout);
+                        }));
+  }
   // Files dropped on the text are taken before the page sees them.
   images_.TakeDrops(view_.get());
 }
@@ -449,6 +479,16 @@ void EditorWindow::OnDestroy(GtkWidget*, EditorWindow* self) {
   // next Open: this may run while one of its own waits is on the stack.
   self->retired_ = std::move(self->view_);
   if (self->closed_handler_) self->closed_handler_();
+}
+
+int EditorWindow::OnWindowState(GtkWidget*, void* event, EditorWindow*) {
+  auto* state = static_cast<GdkEventWindowState*>(event);
+  if (state->changed_mask & GDK_WINDOW_STATE_FULLSCREEN) {
+    bool full = state->new_window_state & GDK_WINDOW_STATE_FULLSCREEN;
+    std::printf("editor: full screen %s\n", full ? "on" : "off");
+    std::fflush(stdout);
+  }
+  return FALSE;
 }
 
 int EditorWindow::OnDecidePolicy(void* view, void* decision, int type, EditorWindow* self) {

@@ -24,6 +24,11 @@
 // the post's earlier versions and puts one back (EditorHistory). A new
 // post's save asks where to save it (PostSaveDialog).
 //
+// The page's focus mode (F11) puts the window in full screen and back
+// through tarnFullscreen. With TARN_PAGE_TRACE set in the environment the
+// page may also call tarnTrace(text), written out as "page: TEXT": what its
+// writing tools show, for the GUI tests to wait on.
+//
 // The view only ever shows the editor page: a link clicked in the preview
 // or a file dropped outside the text would otherwise replace the page and
 // lose the text. Web links open in the desktop's browser instead.
@@ -42,6 +47,7 @@
 #include <functional>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "app/editor_history.h"
 #include "app/editor_images.h"
@@ -155,6 +161,9 @@ class EditorWindow {
   static int OnDeleteEvent(GtkWidget* widget, void* event, EditorWindow* self);
   static void OnDestroy(GtkWidget* widget, EditorWindow* self);
   static int OnDecidePolicy(void* view, void* decision, int type, EditorWindow* self);
+  // Says "editor: full screen on|off" when the window enters or leaves
+  // full screen (focus mode asks for it through tarnFullscreen).
+  static int OnWindowState(GtkWidget* widget, void* event, EditorWindow* self);
 
   // The view's page, its layout in the window, its native functions and
   // Ctrl+S's key listener.
@@ -174,6 +183,8 @@ class EditorWindow {
   // beside the program's other progress lines: the text is in the editor,
   // and keys typed from now on edit it.
   static void SayEditing(const std::string& path);
+  // Says which dictionaries check the post ("editor: spelling en_US").
+  static void SaySpelling(const std::vector<std::string>& languages);
   // The timer's turn: copies a changed text, or drops a copy no longer
   // needed.
   void AutosaveTick();
