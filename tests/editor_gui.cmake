@@ -13,3 +13,10 @@ if(TARN_GUI AND TARN_XVFB_RUN AND TARN_XDOTOOL AND TARN_DBUS_RUN_SESSION AND EXI
                    --tarn $<TARGET_FILE:tarn> --workspace ${CMAKE_BINARY_DIR})
   set_tests_properties(editor_gui PROPERTIES TIMEOUT 900)
 endif()
+if(TARN_GUI AND TARN_XVFB_RUN AND TARN_XDOTOOL AND TARN_DBUS_RUN_SESSION AND EXISTS /usr/bin/python3)
+  add_test(NAME editor_structure_gui
+           COMMAND ${TARN_XVFB_RUN} -a -s "-screen 0 1280x1024x24"
+                   /usr/bin/python3 ${CMAKE_SOURCE_DIR}/tests/editor_structure_gui_test.py
+                   --tarn $<TARGET_FILE:tarn> --workspace ${CMAKE_BINARY_DIR})
+  set_tests_properties(editor_structure_gui PROPERTIES TIMEOUT 900)
+endif()

@@ -7,6 +7,7 @@
 import { describe, it, before } from 'node:test';
 import assert from 'node:assert/strict';
 import fs from 'node:fs';
+import vm from 'node:vm';
 import os from 'node:os';
 import path from 'node:path';
 import { execFileSync } from 'node:child_process';
@@ -613,5 +614,44 @@ describe('pages in a browser', { skip: chromium ? false : 'no chromium installed
     assert.match(r.missing, /Push.*只能在 Tarn Blog Editor 程序里使用/);
     assert.equal(r.titles[0], data.posts[1].title);
     assert.equal(r.titles.length, samplePosts.length);
+  });
+});
+
+describe('the editor preview\'s addresses', () => {
+  // The script is pure until it finds a DOM; it runs alone here.
+  const context = vm.createContext({});
+  vm.runInContext(read(path.join(lib.templateDir, 'editor-preview.js')), context);
+  const address = context.tarnPreviewAddress;
+
+  it('leads where the built article page (public/post/) would, never out of public/', () => {
+    const cases = [
+      // theme assets, then static/ for everything else
+      ['../assets/img/lake.svg', 'lake', '../themes/lake/assets/img/lake.svg'],
+      ['../assets/img/lake.svg', '', '../static/assets/img/lake.svg'],
+      ['/assets/css/a.css?v=2#x', 'lake', '../themes/lake/assets/css/a.css?v=2#x'],
+      ['../images/a b.png', 'lake', '../static/images/a b.png'],
+      ['./../images/./x.png', 'lake', '../static/images/x.png'],
+      ['photo.jpg', 'lake', '../static/post/photo.jpg'],
+      ['sub/../photo.jpg', 'lake', '../static/post/photo.jpg'],
+      ['/CNAME', 'lake', '../static/CNAME'],
+      ['..\\assets\\x.png', 'lake', '../themes/lake/assets/x.png'],
+      // a theme name that is no single folder is not used
+      ['../assets/x.png', '../..', '../static/assets/x.png'],
+      ['../assets/x.png', 'a/b', '../static/assets/x.png'],
+      // out of public/: refused
+      ['../../config/base.json', 'lake', ''],
+      ['../%2e%2e/_posts/a.md', 'lake', ''],
+      ['/../x', 'lake', ''],
+      ['..', 'lake', ''],
+      // not relative: as written
+      ['https://example.com/a.png', 'lake', 'https://example.com/a.png'],
+      ['data:image/png;base64,AA', 'lake', 'data:image/png;base64,AA'],
+      ['//cdn.example/x.png', 'lake', '//cdn.example/x.png'],
+      ['#top', 'lake', '#top'],
+      ['', 'lake', ''],
+    ];
+    for (const [src, theme, want] of cases) {
+      assert.equal(address(src, theme), want, `${src} (theme ${theme})`);
+    }
   });
 });

@@ -87,7 +87,8 @@ EditorWindow::EditorWindow(AppState* state)
           [this](const std::string& message) { ShowInPage(message, kPageSuccess); }),
       history_(
           state, [this] { return view_.get(); },
-          [this](const std::string& message) { ShowFailure(message); }) {}
+          [this](const std::string& message) { ShowFailure(message); }),
+      probe_([this] { return view_.get(); }) {}
 
 EditorWindow::~EditorWindow() {
   if (autosave_timer_) g_source_remove(autosave_timer_);

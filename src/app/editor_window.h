@@ -45,6 +45,7 @@
 
 #include "app/editor_history.h"
 #include "app/editor_images.h"
+#include "app/page_probe.h"
 
 typedef struct _GtkWidget GtkWidget;
 typedef struct _GtkWindow GtkWindow;
@@ -202,6 +203,7 @@ class EditorWindow {
   bool awaiting_text_ = false;  // a post is being put into the editor
   EditorImages images_;
   EditorHistory history_;
+  PageProbe probe_;  // the tests' look into the page (TARN_PAGE_PROBE)
 };
 
 }  // namespace tarn

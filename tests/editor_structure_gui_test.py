@@ -1,0 +1,91 @@
+#!/usr/bin/python3
+"""The post editor's preview, outline and front matter as a writer meets
+them: the real `tarn gui` on a copy of the bundled workspace under an X
+server (run through xvfb-run), driven with xdotool. What the page shows is
+read from the page itself (gui_harness's evaluate), never from pixels.
+
+usage: editor_structure_gui_test.py --tarn PATH --workspace DIR [--shots DIR]
+       [unittest options]
+"""
+
+import os
+import sys
+import unittest
+
+sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))  # the shared harness
+sys.dont_write_bytecode = True  # no __pycache__ in the source tree
+import editor_gui_test  # noqa: E402
+import gui_harness  # noqa: E402
+
+PREVIEW = "document.querySelector('.editor-preview-active-side')"
+CM = "tarnEditor.codemirror"
+
+
+class Session(editor_gui_test.Session):
+    def __init__(self, test, **kwargs):
+        super().__init__(test, **kwargs)
+        self.watch_page()
+
+    def open_text(self, name, text):
+        """Writes a post named name and opens it in the editor; returns the
+        editor's window once the page has its text."""
+        path = self.path("_posts", name)
+        editor_gui_test.write(path, text)
+        return self.open_post(path)
+
+
+class StructureTest(unittest.TestCase):
+    def session(self):
+        s = Session(self)
+        self.addCleanup(s.stop)
+        s.start()
+        s.wait_started()
+        return s
+
+
+class PreviewTest(StructureTest):
+    def test_the_welcome_posts_theme_image_shows_in_the_preview(self):
+        s = self.session()
+        s.open_post(s.path("_posts", "Hello Tarn.md"))
+        src = s.wait_page(
+            "(function () { var i = %s.querySelector('img[alt^=\"A mountain lake\"]');"
+            " return i && i.complete && i.naturalWidth > 0 && i.getAttribute('src'); })()"
+            % PREVIEW, "the lake image loaded")
+        self.assertEqual(src, "../themes/lake/assets/img/lake.svg")
+        s.shot("preview_welcome_post")
+
+    def test_fenced_code_is_highlighted_in_the_preview(self):
+        s = self.session()
+        s.open_text("code.md", "# Code\n\n```js\nlet a = 1; // one\n```\n")
+        classes = s.wait_page(
+            "(function () { var k = %s.querySelector('pre code .hljs-keyword');"
+            " return k && [k.parentNode.className, k.textContent]; })()" % PREVIEW,
+            "a highlighted keyword")
+        self.assertEqual(classes, ["hljs language-js", "let"])
+
+    def test_the_preview_follows_the_source_to_the_end_of_a_long_post(self):
+        s = self.session()
+        lines = ["# Long", ""]
+        for i in range(1, 150):
+            lines += ["Paragraph %d of a long post, long enough to wrap in the pane." % i, ""]
+        editor = s.open_text("long.md", "\n".join(lines))
+        s.wait_page("%s.scrollHeight > 3 * %s.clientHeight" % (PREVIEW, PREVIEW),
+                    "a preview taller than its pane")
+        s.click(editor, 150, 300)  # into the source
+        s.key(editor, "ctrl+End")
+        s.wait_page("%s.getScrollInfo().top > 0" % CM, "the source scrolled")
+        s.wait_page("(function (p) { return p.scrollTop + p.clientHeight > 0.95 * p.scrollHeight; })"
+                    "(%s)" % PREVIEW, "the preview at its end")
+        s.key(editor, "ctrl+Home")
+        s.wait_page("%s.scrollTop < 0.05 * %s.scrollHeight" % (PREVIEW, PREVIEW),
+                    "the preview back at its start")
+
+
+def main():
+    args, argv = gui_harness.parse_arguments("workspace")
+    editor_gui_test.TARN, editor_gui_test.WORKSPACE = args.tarn, args.workspace
+    unittest.main(argv=argv, verbosity=2, warnings="ignore")
+
+
+if __name__ == "__main__":
+    main()
