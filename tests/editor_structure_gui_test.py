@@ -81,6 +81,54 @@ class PreviewTest(StructureTest):
                     "the preview back at its start")
 
 
+# Front matter with a comment, a list and, right above the closing fence,
+# a line that Markdown would take for a setext heading's text.
+FRONT = ("---\ntitle: Lake notes  # a comment\ntags:\n  - lake\n"
+         "description: A morning by the water\n---\n\n# Lake notes\n\nText.\n")
+TOML = "+++\ntitle = \"Lake\"\ndescription = \"Water\"\n+++\n\nText\n---\n"
+
+# The classes of the source pane's line starting with a text:
+LINE_CLASSES = ("(function (start) { var found = null; %s.getWrapperElement()"
+                ".querySelectorAll('.CodeMirror-line').forEach(function (l) {"
+                " if (!found && l.textContent.indexOf(start) === 0) found = Array.prototype.map.call("
+                "l.querySelectorAll('[class]'), function (e) { return e.className; }).join(' '); });"
+                " return found; })" % CM)
+
+
+class FrontMatterTest(StructureTest):
+    def test_the_front_matter_is_drawn_as_front_matter_and_folds(self):
+        s = self.session()
+        editor = s.open_text("front.md", FRONT)
+        classes = s.wait_page(LINE_CLASSES + "('description:')", "the description line")
+        self.assertNotIn("cm-header", classes)
+        self.assertIn("cm-fm-key", classes)
+        self.assertIn("cm-header", s.evaluate(LINE_CLASSES + "('# Lake notes')"))
+        self.assertIn("cm-fm-comment", s.evaluate(LINE_CLASSES + "('title:')"))
+        s.shot("front_matter_highlighted")
+        # The control folds the block into one line; a click opens it.
+        s.wait_page("document.querySelector('.fm-fold') !== null", "the fold control")
+        s.evaluate("document.querySelector('.fm-fold').dispatchEvent("
+                   "new MouseEvent('mousedown', {bubbles: true}))")
+        s.wait_page("document.querySelector('.fm-folded') !== null", "the folded block")
+        self.assertIsNone(s.evaluate(LINE_CLASSES + "('description:')"))
+        s.shot("front_matter_folded")
+        s.evaluate("document.querySelector('.fm-folded').dispatchEvent("
+                   "new MouseEvent('mousedown', {bubbles: true}))")
+        s.wait_page(LINE_CLASSES + "('description:')", "the block open again")
+        s.key(editor, "ctrl+s")
+        s.wait_line(r"^editor: saved ")
+        self.assertEqual(editor_gui_test.read(s.path("_posts", "front.md")), FRONT)
+
+    def test_toml_front_matter_too(self):
+        s = self.session()
+        s.open_text("toml.md", TOML)
+        classes = s.wait_page(LINE_CLASSES + "('description =')", "the description line")
+        self.assertNotIn("cm-header", classes)
+        self.assertIn("cm-fm-key", classes)
+        # After the block, Markdown again: "Text" above "---" is a heading.
+        self.assertIn("cm-header", s.evaluate(LINE_CLASSES + "('Text')"))
+
+
 def main():
     args, argv = gui_harness.parse_arguments("workspace")
     editor_gui_test.TARN, editor_gui_test.WORKSPACE = args.tarn, args.workspace

@@ -655,3 +655,27 @@ describe('the editor preview\'s addresses', () => {
     }
   });
 });
+
+describe('the editor\'s front matter lines', () => {
+  // Without an editor on the page the script only defines the function.
+  const context = vm.createContext({});
+  vm.runInContext(read(path.join(lib.templateDir, 'editor-front-matter.js')), context);
+  const styles = (line) => JSON.parse(JSON.stringify(context.tarnFrontMatterLine(line)));
+
+  it('splits a YAML or TOML line into key, value and comment, covering it whole', () => {
+    const cases = [
+      ['title: Lake', [[5, 'fm fm-key'], [1, 'fm'], [5, 'fm fm-value']]],
+      ['title = "Lake" # home', [[5, 'fm fm-key'], [2, 'fm'], [7, 'fm fm-value'], [7, 'fm fm-comment']]],
+      ['  - lake', [[8, 'fm fm-value']]],
+      ['# a comment', [[11, 'fm fm-comment']]],
+      ['url: "http://a/#x"', [[3, 'fm fm-key'], [1, 'fm'], [14, 'fm fm-value']]],
+      ['"a b": 1', [[5, 'fm fm-key'], [1, 'fm'], [2, 'fm fm-value']]],
+      ['', []],
+    ];
+    for (const [line, want] of cases) {
+      const got = styles(line);
+      assert.deepEqual(got, want, line);
+      assert.equal(got.reduce((sum, [n]) => sum + n, 0), line.length, line);
+    }
+  });
+});
