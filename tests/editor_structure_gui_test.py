@@ -129,6 +129,69 @@ class FrontMatterTest(StructureTest):
         self.assertIn("cm-header", s.evaluate(LINE_CLASSES + "('Text')"))
 
 
+# The centre of the first element a CSS selector finds, in the window.
+CENTRE = ("(function (e) { var r = e.getBoundingClientRect();"
+          " return [Math.round(r.left + r.width / 2), Math.round(r.top + r.height / 2)]; })"
+          "(document.querySelector(%s))")
+# Where the heading the cursor is on shows in the source, and where the
+# preview's heading of that text shows in the preview (0: at the top).
+SOURCE_LINE = "%s.getCursor().line" % CM
+PREVIEW_TOP = ("(function (text) { var p = %s; var h = Array.prototype.filter.call("
+               "p.querySelectorAll('h1, h2, h3'), function (e) { return e.textContent === text; })[0];"
+               " return Math.round(h.getBoundingClientRect().top - p.getBoundingClientRect().top); })"
+               % PREVIEW)
+
+
+def long_post(sections):
+    lines = ["---", "title: Long", "description: many sections", "---", ""]
+    for n in range(1, sections + 1):
+        lines += ["## Section %d" % n, ""]
+        lines += ["Line %d of section %d, long enough to wrap in a narrow pane." % (i, n)
+                  for i in range(12)]
+        lines += ["", "```", "# not a heading %d" % n, "```", ""]
+    return "\n".join(lines)
+
+
+class OutlineTest(StructureTest):
+    def click_at(self, s, editor, selector):
+        s.click(editor, *s.evaluate(CENTRE % repr(selector)))
+
+    def test_a_click_in_the_outline_jumps_in_both_panes_and_it_follows_edits(self):
+        s = self.session()
+        editor = s.open_text("sections.md", long_post(12))
+        self.click_at(s, editor, ".editor-toolbar button.outline")
+        items = s.wait_page("document.querySelector('#outline').hidden === false &&"
+                            " Array.prototype.map.call(document.querySelectorAll('.outline-item'),"
+                            " function (e) { return e.textContent; })", "the outline")
+        self.assertEqual(items, ["Section %d" % n for n in range(1, 13)])
+        # Outline, source and preview side by side, in one row.
+        boxes = s.evaluate("['#outline', '.CodeMirror', '.editor-preview-active-side'].map(function (q) {"
+                           " var r = document.querySelector(q).getBoundingClientRect();"
+                           " return [r.left, r.right, r.top]; })")
+        self.assertLessEqual(boxes[0][1], boxes[1][0] + 1)
+        self.assertLessEqual(boxes[1][1], boxes[2][0] + 1)
+        self.assertEqual(boxes[1][2], boxes[2][2])
+        s.shot("outline_panel")
+        self.click_at(s, editor, ".outline-item:nth-child(9)")
+        line = s.wait_page("%s === 5 + 8 * 19 && %s" % (SOURCE_LINE, SOURCE_LINE), "the cursor on Section 9")
+        # The heading is at the top of the source and of the preview.
+        s.wait_page("Math.abs(%s.charCoords({line: %d, ch: 0}, 'local').top - %s.getScrollInfo().top) < 30"
+                    % (CM, line, CM), "Section 9 at the top of the source")
+        s.wait_page("Math.abs(%s('Section 9')) < 30" % PREVIEW_TOP, "Section 9 at the top of the preview")
+        s.shot("outline_jumped")
+        # Back up: the preview follows too.
+        self.click_at(s, editor, ".outline-item:nth-child(2)")
+        s.wait_page("%s === 5 + 19" % SOURCE_LINE, "the cursor on Section 2")
+        s.wait_page("Math.abs(%s('Section 2')) < 30" % PREVIEW_TOP, "Section 2 at the top of the preview")
+        # A heading typed in shows in the list.
+        s.key(editor, "ctrl+End")
+        s.type_text(editor, "\n# Added\n")
+        s.wait_page("document.querySelector('.outline-item:last-child').textContent === 'Added'",
+                    "the new heading in the outline")
+        self.click_at(s, editor, ".editor-toolbar button.outline")
+        s.wait_page("document.querySelector('#outline').hidden", "the outline closed")
+
+
 def main():
     args, argv = gui_harness.parse_arguments("workspace")
     editor_gui_test.TARN, editor_gui_test.WORKSPACE = args.tarn, args.workspace

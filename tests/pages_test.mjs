@@ -679,3 +679,29 @@ describe('the editor\'s front matter lines', () => {
     }
   });
 });
+
+describe('the editor\'s outline', () => {
+  const context = vm.createContext({});
+  vm.runInContext(read(path.join(lib.templateDir, 'editor-outline.js')), context);
+  const headings = (text) => JSON.parse(JSON.stringify(context.tarnListHeadings(text)))
+    .map((h) => `${h.line}:${h.level}:${h.text}`);
+
+  it('lists ATX and setext headings with their levels and lines, and nothing else', () => {
+    const cases = [
+      ['# One\n\n## Two ##\ntext\n###### Six', ['0:1:One', '2:2:Two', '4:6:Six']],
+      ['Title\n=====\n\nSub\ntitle\n---\n', ['0:1:Title', '3:2:Sub title']],
+      // the front matter's last line is no setext underline, its keys no headings
+      ['---\ntitle: A\ndescription: B\n---\n# Body', ['4:1:Body']],
+      ['+++\n# x = 1\n+++\n## Body', ['3:2:Body']],
+      // fenced code, closed only by a fence as long and of the same kind
+      ['````\n# not\n~~~~\n# not\n```\n# not\n`````\n# Yes', ['7:1:Yes']],
+      ['~~~~md\n# not\n~~~~\nText\n---', ['3:2:Text']],
+      // no heading: "#hash", indented code, empty, a break, a list item
+      ['#hash\n\n    # code\n\n#\n\n---\n\n- item\n---', []],
+      // attributes and CR LF line ends
+      ['## Title {#id .c}\r\n# Closing #   \r\n', ['0:2:Title', '1:1:Closing']],
+      ['> # Quoted', ['0:1:Quoted']],
+    ];
+    for (const [text, want] of cases) assert.deepEqual(headings(text), want, text);
+  });
+});

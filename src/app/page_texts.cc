@@ -68,6 +68,8 @@ constexpr PageText kTexts[] = {
     {"frontMatterFold", N_("折叠文章信息")},
     {"frontMatterUnfold", N_("展开文章信息")},
     {"frontMatterFolded", N_("…… {} 行 ……")},
+    {"outline", N_("大纲")},
+    {"outlineEmpty", N_("没有标题")},
     {"tool.bold", N_("粗体 Bold (Ctrl-B)")},
     {"tool.italic", N_("斜体 Italic (Ctrl-I)")},
     {"tool.strikethrough", N_("删除线 Strikethrough")},
@@ -86,6 +88,7 @@ constexpr PageText kTexts[] = {
     {"tool.history", N_("历史版本 Earlier versions (from the backups)")},
     {"tool.undo", N_("撤销 Undo")},
     {"tool.redo", N_("重做 Redo")},
+    {"tool.outline", N_("大纲 Outline")},
 };
 
 constexpr char kLookup[] = R"(
