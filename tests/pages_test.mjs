@@ -662,6 +662,20 @@ describe('the editor\'s front matter lines', () => {
   vm.runInContext(read(path.join(lib.templateDir, 'editor-front-matter.js')), context);
   const styles = (line) => JSON.parse(JSON.stringify(context.tarnFrontMatterLine(line)));
 
+  it('reads the values the form shows: texts, lists and blocks, without quotes or comments', () => {
+    const values = (text) => JSON.parse(JSON.stringify(context.tarnFrontMatterValues(text.split('\n'))));
+    assert.deepEqual(values([
+      'title: Lake   # the title', 'date: 2020-01-02 08:00:00', 'tags: [lake, "a, b", \'c\']',
+      'categories:', '  - Notes  # first', '- "Two"', 'description: >', '  A morning', '  by the water',
+      'draft: true', 'quoted: "say \\"hi\\" # not a comment"', 'empty: []',
+      'slug = "toml-style"',
+    ].join('\n')), {
+      title: 'Lake', date: '2020-01-02 08:00:00', tags: ['lake', 'a, b', 'c'],
+      categories: ['Notes', 'Two'], description: 'A morning by the water', draft: 'true',
+      quoted: 'say "hi" # not a comment', empty: [], slug: 'toml-style',
+    });
+  });
+
   it('splits a YAML or TOML line into key, value and comment, covering it whole', () => {
     const cases = [
       ['title: Lake', [[5, 'fm fm-key'], [1, 'fm'], [5, 'fm fm-value']]],

@@ -88,6 +88,9 @@ EditorWindow::EditorWindow(AppState* state)
       history_(
           state, [this] { return view_.get(); },
           [this](const std::string& message) { ShowFailure(message); }),
+      front_matter_(
+          state, [this] { return view_.get(); },
+          [this](const std::string& message) { ShowFailure(message); }),
       probe_([this] { return view_.get(); }) {}
 
 EditorWindow::~EditorWindow() {
@@ -424,6 +427,7 @@ void EditorWindow::BindPageFunctions() {
                       BrowserView::ArgumentFunction([this](const std::vector<std::string>& args) {
                         if (!args.empty()) images_.KeepOriginal(args[0]);
                       }));
+  front_matter_.Bind(view_.get());
   // Files dropped on the text are taken before the page sees them.
   images_.TakeDrops(view_.get());
 }

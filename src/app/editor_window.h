@@ -43,6 +43,7 @@
 #include <memory>
 #include <string>
 
+#include "app/editor_front_matter.h"
 #include "app/editor_history.h"
 #include "app/editor_images.h"
 #include "app/page_probe.h"
@@ -203,6 +204,7 @@ class EditorWindow {
   bool awaiting_text_ = false;  // a post is being put into the editor
   EditorImages images_;
   EditorHistory history_;
+  EditorFrontMatter front_matter_;
   PageProbe probe_;  // the tests' look into the page (TARN_PAGE_PROBE)
 };
 

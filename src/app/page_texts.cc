@@ -70,6 +70,18 @@ constexpr PageText kTexts[] = {
     {"frontMatterFolded", N_("…… {} 行 ……")},
     {"outline", N_("大纲")},
     {"outlineEmpty", N_("没有标题")},
+    {"fmForm", N_("文章信息")},
+    {"fmTitle", N_("标题")},
+    {"fmDate", N_("日期")},
+    {"fmUpdated", N_("更新日期")},
+    {"fmTags", N_("标签")},
+    {"fmCategories", N_("分类")},
+    {"fmDraft", N_("草稿")},
+    {"fmDescription", N_("描述")},
+    {"fmSlug", N_("网址名 slug")},
+    {"fmCover", N_("封面图片")},
+    {"fmNow", N_("现在")},
+    {"fmTomlReadOnly", N_("TOML 文章信息只在文本里修改")},
     {"tool.bold", N_("粗体 Bold (Ctrl-B)")},
     {"tool.italic", N_("斜体 Italic (Ctrl-I)")},
     {"tool.strikethrough", N_("删除线 Strikethrough")},
@@ -89,6 +101,7 @@ constexpr PageText kTexts[] = {
     {"tool.undo", N_("撤销 Undo")},
     {"tool.redo", N_("重做 Redo")},
     {"tool.outline", N_("大纲 Outline")},
+    {"tool.frontMatter", N_("文章信息 Front matter")},
 };
 
 constexpr char kLookup[] = R"(

@@ -59,6 +59,58 @@
   }
   global.tarnFrontMatterLine = frontMatterLine;
 
+  // The block at the start of a post's lines: { fence, end (the closing
+  // line) }, or null when the post opens with none.
+  function frontMatterBlock(lines) {
+    var fence = openingFence(lines[0] || '');
+    for (var i = 1; fence && i < lines.length; i++) {
+      if (closes(fence, lines[i])) return { fence: fence, end: i };
+    }
+    return null;
+  }
+  global.tarnFrontMatterBlock = frontMatterBlock;
+
+  // The values of a front matter block's top-level keys as the form shows
+  // them: a text for a scalar (quotes and comments off), an array of texts
+  // for a list (block or flow). lines are the block's lines, fences left out.
+  function frontMatterValues(lines) {
+    var values = {};
+    var list = null;
+    function plain(text) {
+      var value = text.replace(/^\s+|\s+$/g, '');
+      var quoted = /^"((?:\\.|[^"\\])*)"|^'((?:''|[^'])*)'/.exec(value);
+      if (quoted) {
+        return quoted[1] !== undefined ? JSON.parse('"' + quoted[1] + '"') : quoted[2].replace(/''/g, "'");
+      }
+      return value.replace(/\s+#.*$/, '');
+    }
+    for (var i = 0; i < lines.length; i++) {
+      var item = /^\s*-\s+(.*)$/.exec(lines[i]);
+      if (item && list) {
+        list.push(plain(item[1]));
+        continue;
+      }
+      var pair = /^([A-Za-z_][\w-]*)\s*[:=]\s*(.*)$/.exec(lines[i]);
+      list = null;
+      if (!pair) continue;
+      var value = pair[2].replace(/\s+#.*$/, '');
+      if (/^[|>][+-]?\d*$/.test(value)) {   // a block of text on the lines below
+        var block = [];
+        while (i + 1 < lines.length && /^(\s+|$)/.test(lines[i + 1])) block.push(lines[++i].trim());
+        values[pair[1]] = block.join(value.charAt(0) === '>' ? ' ' : '\n').trim();
+      } else if (value === '') {
+        list = values[pair[1]] = [];
+      } else if (/^\[.*\]$/.test(value)) {
+        var items = value.slice(1, -1).match(/"(?:\\.|[^"\\])*"|'(?:''|[^'])*'|[^,\s][^,]*/g) || [];
+        values[pair[1]] = items.map(plain);
+      } else {
+        values[pair[1]] = plain(pair[2]);
+      }
+    }
+    return values;
+  }
+  global.tarnFrontMatterValues = frontMatterValues;
+
   var editor = global.tarnEditor;
   if (!editor || !global.document) return;
   var cm = editor.codemirror;
@@ -133,12 +185,8 @@
 
   // The block's closing line, or -1 when the text opens with none.
   function closingLine() {
-    var fence = openingFence(cm.getLine(0) || '');
-    if (!fence) return -1;
-    for (var i = 1, n = cm.lineCount(); i < n; i++) {
-      if (closes(fence, cm.getLine(i))) return i;
-    }
-    return -1;
+    var block = frontMatterBlock(cm.getValue().split('\n'));
+    return block ? block.end : -1;
   }
 
   var fold = null;     // the mark that folds the block
