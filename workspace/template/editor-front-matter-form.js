@@ -19,9 +19,7 @@
   var cm = editor.codemirror;
   var document = global.document;
 
-  function text(key, fallback) {
-    return typeof global.tarnText === 'function' ? global.tarnText(key, fallback) : fallback;
-  }
+  var text = global.tarnEditorParts.text;
 
   // The fields: key, kind (text, date, list, flag) and label.
   var kFields = [
@@ -259,18 +257,6 @@
     toggle();
   });
 
-  var toolbar = document.querySelector('.editor-toolbar');
-  if (toolbar) {
-    button = document.createElement('button');
-    button.type = 'button';
-    button.className = 'front-matter no-disable';
-    button.title = text('tool.frontMatter', '文章信息 Front matter');
-    button.setAttribute('aria-label', button.title);
-    var icon = document.createElement('i');
-    icon.className = 'fa-solid fa-sliders';
-    button.appendChild(icon);
-    button.addEventListener('click', toggle);
-    var after = editor.toolbarElements && editor.toolbarElements.history;
-    toolbar.insertBefore(button, after ? after.nextSibling : null);
-  }
+  button = global.tarnEditorParts.toolbarButton('front-matter', 'sliders', 'tool.frontMatter',
+                                                '文章信息 Front matter', toggle);
 })(this);

@@ -191,9 +191,7 @@
 
   var fold = null;     // the mark that folds the block
   var control = null;  // the bookmark of the fold control
-  function text(key, fallback, value) {
-    return typeof global.tarnText === 'function' ? global.tarnText(key, fallback, value) : fallback;
-  }
+  var text = global.tarnEditorParts.text;
 
   function folded(end) {
     var span = document.createElement('span');

@@ -84,9 +84,7 @@
   var cm = editor.codemirror;
   var document = global.document;
 
-  function text(key, fallback) {
-    return typeof global.tarnText === 'function' ? global.tarnText(key, fallback) : fallback;
-  }
+  var text = global.tarnEditorParts.text;
 
   var panel = document.createElement('nav');
   panel.className = 'outline-panel';
@@ -191,19 +189,5 @@
     if (!panel.hidden) place();
   });
 
-  // The toolbar's button, after the history button.
-  var toolbar = document.querySelector('.editor-toolbar');
-  if (toolbar) {
-    button = document.createElement('button');
-    button.type = 'button';
-    button.className = 'outline no-disable';
-    button.title = text('tool.outline', '大纲 Outline');
-    button.setAttribute('aria-label', button.title);
-    var icon = document.createElement('i');
-    icon.className = 'fa-solid fa-list';
-    button.appendChild(icon);
-    button.addEventListener('click', toggle);
-    var after = editor.toolbarElements && editor.toolbarElements.history;
-    toolbar.insertBefore(button, after ? after.nextSibling : null);
-  }
+  button = global.tarnEditorParts.toolbarButton('outline', 'list', 'tool.outline', '大纲 Outline', toggle);
 })(this);
