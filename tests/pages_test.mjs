@@ -696,7 +696,9 @@ describe('the editor\'s front matter lines', () => {
 
 describe('the editor\'s outline', () => {
   const context = vm.createContext({});
-  vm.runInContext(read(path.join(lib.templateDir, 'editor-outline.js')), context);
+  for (const file of ['editor-front-matter.js', 'editor-outline.js']) {
+    vm.runInContext(read(path.join(lib.templateDir, file)), context);
+  }
   const headings = (text) => JSON.parse(JSON.stringify(context.tarnListHeadings(text)))
     .map((h) => `${h.line}:${h.level}:${h.text}`);
 

@@ -4,8 +4,9 @@
 // shows it at the top of the source and shows the same heading in the
 // preview. The list follows edits a moment after the last one.
 //
-// listHeadings is a pure function (tested in node); the rest needs the
-// editor page (window.tarnEditor).
+// Needs editor-front-matter.js (tarnFrontMatterBlock). listHeadings is a
+// pure function (tested in node); the rest needs the editor page
+// (window.tarnEditor).
 (function (global) {
   'use strict';
 
@@ -16,18 +17,6 @@
   // item, a quote, a thematic break, an HTML block or indented code (a
   // line of "-" alone is a thematic break too).
   var kNoParagraph = /^(?: {4}|\t| {0,3}(?:[-+*]|\d{1,9}[.)])(?:[ \t]|$)| {0,3}>| {0,3}<| {0,3}(?:(?:\*[ \t]*){3,}|(?:_[ \t]*){3,})$)/;
-
-  // The front matter's last line (its closing fence), or -1 when the text
-  // opens with none; the rules of the build (and of editor-front-matter.js).
-  function frontMatterEnd(lines) {
-    var fence = (lines[0] || '').replace(/^\uFEFF/, '').replace(/[\r \t]+$/, '');
-    if (fence !== '---' && fence !== '+++') return -1;
-    for (var i = 1; i < lines.length; i++) {
-      var line = lines[i].replace(/[\r \t]+$/, '');
-      if (fence === '+++' ? line === '+++' : line === '---' || line === '...') return i;
-    }
-    return -1;
-  }
 
   // A heading's text as the outline shows it: without its attributes
   // ({#id .class}) and surrounding space.
@@ -44,7 +33,8 @@
     var headings = [];
     var fence = '';          // the open code fence, '' outside code
     var paragraph = -1;      // the first line of the open paragraph
-    for (var i = frontMatterEnd(lines) + 1; i < lines.length; i++) {
+    var front = global.tarnFrontMatterBlock(lines);   // editor-front-matter.js
+    for (var i = front ? front.end + 1 : 0; i < lines.length; i++) {
       var line = lines[i];
       var opening = kFence.exec(line);
       if (fence) {
