@@ -101,6 +101,11 @@ std::vector<std::string> YamlTopKeys(const YAML::Node& root) {
   return keys;
 }
 
+std::set<std::string> YamlKeySet(const YAML::Node& root) {
+  std::vector<std::string> keys = YamlTopKeys(root);
+  return std::set<std::string>(keys.begin(), keys.end());
+}
+
 // The strings of a list value (a single string counts as one); false for
 // anything else.
 bool YamlStrings(const YAML::Node& node, std::vector<std::string>* values) {
@@ -350,8 +355,7 @@ bool FrontMatterEditor::ApplyYaml(std::string* out, std::string* error) {
     *error = e.what();
     return false;
   }
-  std::vector<std::string> keys = YamlTopKeys(root);
-  std::set<std::string> expected_keys(keys.begin(), keys.end());
+  std::set<std::string> expected_keys = YamlKeySet(root);
   std::string appended;
   std::vector<std::pair<std::string, std::string>> added_scalars;
   for (const auto& [key, literal] : scalars_) {
