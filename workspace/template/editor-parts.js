@@ -27,6 +27,9 @@
     button.addEventListener('click', action);
     var after = editor.toolbarElements && editor.toolbarElements.history;
     toolbar.insertBefore(button, after ? after.nextSibling : null);
+    // The toolbar may take another row now: the page fits the text to the
+    // window again on a resize.
+    global.dispatchEvent(new global.Event('resize'));
     return button;
   }
 
