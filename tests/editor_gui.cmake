@@ -7,16 +7,15 @@ find_program(TARN_XVFB_RUN xvfb-run)
 find_program(TARN_XDOTOOL xdotool)
 find_program(TARN_DBUS_RUN_SESSION dbus-run-session)
 if(TARN_GUI AND TARN_XVFB_RUN AND TARN_XDOTOOL AND TARN_DBUS_RUN_SESSION AND EXISTS /usr/bin/python3)
-  add_test(NAME editor_gui
-           COMMAND ${TARN_XVFB_RUN} -a -s "-screen 0 1280x1024x24"
-                   /usr/bin/python3 ${CMAKE_SOURCE_DIR}/tests/editor_gui_test.py
-                   --tarn $<TARGET_FILE:tarn> --workspace ${CMAKE_BINARY_DIR})
-  set_tests_properties(editor_gui PROPERTIES TIMEOUT 900)
-  # The editor's writing tools; focus mode's full screen needs a window
-  # manager, which the test starts (openbox).
-  add_test(NAME editor_writing_gui
-           COMMAND ${TARN_XVFB_RUN} -a -s "-screen 0 1280x1024x24"
-                   /usr/bin/python3 ${CMAKE_SOURCE_DIR}/tests/editor_writing_gui_test.py
-                   --tarn $<TARGET_FILE:tarn> --workspace ${CMAKE_BINARY_DIR})
-  set_tests_properties(editor_writing_gui PROPERTIES TIMEOUT 600)
+  # The editor's saving, images and windows; its preview, outline and front
+  # matter; its writing tools (focus mode's full screen needs a window
+  # manager, which that suite starts: openbox).
+  foreach(suite editor_gui editor_structure_gui editor_writing_gui)
+    string(REPLACE "_gui" "_gui_test.py" script ${suite})
+    add_test(NAME ${suite}
+             COMMAND ${TARN_XVFB_RUN} -a -s "-screen 0 1280x1024x24"
+                     /usr/bin/python3 ${CMAKE_SOURCE_DIR}/tests/${script}
+                     --tarn $<TARGET_FILE:tarn> --workspace ${CMAKE_BINARY_DIR})
+    set_tests_properties(${suite} PROPERTIES TIMEOUT 900)
+  endforeach()
 endif()

@@ -10,6 +10,7 @@ Each suite subclasses Session for its own workspace and command line.
 
 import argparse
 import ctypes
+import json
 import os
 import queue
 import re
@@ -421,6 +422,40 @@ class Session:
         self.wait_line(r"^message: 提示: ")
         self.answer("提示", "Escape")
         self.wait_window("提示", visible=False)
+
+    def watch_page(self):
+        """Lets evaluate look into the program's page (TARN_PAGE_PROBE);
+        call before start."""
+        self.probe_dir = os.path.join(self.tmp, "probe")
+        os.makedirs(self.probe_dir)
+        self.env["TARN_PAGE_PROBE"] = self.probe_dir
+        self.probes = 0
+
+    def evaluate(self, expression):
+        """The value of a JavaScript expression in the program's page, as
+        JSON.stringify gives it back, decoded; fails the test when the
+        expression throws."""
+        self.probes += 1
+        name = "p%d" % self.probes
+        staged = os.path.join(self.tmp, name)
+        with open(staged, "w") as f:
+            f.write("JSON.stringify(%s)" % expression)
+        os.rename(staged, os.path.join(self.probe_dir, name))  # whole, at once
+        line = self.wait_line(r"^probe: %s " % name)
+        value = line[len("probe: %s " % name):]
+        if value.startswith("error: "):
+            self.test.fail("%s: %s" % (expression, value))
+        return json.loads(value) if value != "undefined" else None
+
+    def wait_page(self, expression, what=None):
+        """Until the expression is true in the page; returns its value."""
+        deadline = time.time() + self.wait
+        while time.time() < deadline:
+            value = self.evaluate(expression)
+            if value:
+                return value
+            time.sleep(0.1)
+        self.test.fail("the page never showed %s" % (what or expression))
 
     def shot(self, name):
         """A screenshot for a person to look at; nothing is compared."""

@@ -7,6 +7,7 @@
 import { describe, it, before } from 'node:test';
 import assert from 'node:assert/strict';
 import fs from 'node:fs';
+import vm from 'node:vm';
 import os from 'node:os';
 import path from 'node:path';
 import { execFileSync } from 'node:child_process';
@@ -680,5 +681,109 @@ describe('the editor\'s writing tools (editor-writing.js)', () => {
     const match = ['2024-05', '2024', '05'];
     assert.equal(tools.expandReplacement('$2/$1 ($&) $$ $9', match, true), '05/2024 (2024-05) $ ');
     assert.equal(tools.expandReplacement('$2/$1', match, false), '$2/$1');
+  });
+
+describe('the editor preview\'s addresses', () => {
+  // The script is pure until it finds a DOM; it runs alone here.
+  const context = vm.createContext({});
+  vm.runInContext(read(path.join(lib.templateDir, 'editor-preview.js')), context);
+  const address = context.tarnPreviewAddress;
+
+  it('leads where the built article page (public/post/) would, never out of public/', () => {
+    const cases = [
+      // theme assets, then static/ for everything else
+      ['../assets/img/lake.svg', 'lake', '../themes/lake/assets/img/lake.svg'],
+      ['../assets/img/lake.svg', '', '../static/assets/img/lake.svg'],
+      ['/assets/css/a.css?v=2#x', 'lake', '../themes/lake/assets/css/a.css?v=2#x'],
+      ['../images/a b.png', 'lake', '../static/images/a b.png'],
+      ['./../images/./x.png', 'lake', '../static/images/x.png'],
+      ['photo.jpg', 'lake', '../static/post/photo.jpg'],
+      ['sub/../photo.jpg', 'lake', '../static/post/photo.jpg'],
+      ['/CNAME', 'lake', '../static/CNAME'],
+      ['..\\assets\\x.png', 'lake', '../themes/lake/assets/x.png'],
+      // a theme name that is no single folder is not used
+      ['../assets/x.png', '../..', '../static/assets/x.png'],
+      ['../assets/x.png', 'a/b', '../static/assets/x.png'],
+      // out of public/: refused
+      ['../../config/base.json', 'lake', ''],
+      ['../%2e%2e/_posts/a.md', 'lake', ''],
+      ['/../x', 'lake', ''],
+      ['..', 'lake', ''],
+      // not relative: as written
+      ['https://example.com/a.png', 'lake', 'https://example.com/a.png'],
+      ['data:image/png;base64,AA', 'lake', 'data:image/png;base64,AA'],
+      ['//cdn.example/x.png', 'lake', '//cdn.example/x.png'],
+      ['#top', 'lake', '#top'],
+      ['', 'lake', ''],
+    ];
+    for (const [src, theme, want] of cases) {
+      assert.equal(address(src, theme), want, `${src} (theme ${theme})`);
+    }
+  });
+});
+
+describe('the editor\'s front matter lines', () => {
+  // Without an editor on the page the script only defines the function.
+  const context = vm.createContext({});
+  vm.runInContext(read(path.join(lib.templateDir, 'editor-front-matter.js')), context);
+  const styles = (line) => JSON.parse(JSON.stringify(context.tarnFrontMatterLine(line)));
+
+  it('reads the values the form shows: texts, lists and blocks, without quotes or comments', () => {
+    const values = (text) => JSON.parse(JSON.stringify(context.tarnFrontMatterValues(text.split('\n'))));
+    assert.deepEqual(values([
+      'title: Lake   # the title', 'date: 2020-01-02 08:00:00', 'tags: [lake, "a, b", \'c\']',
+      'categories:', '  - Notes  # first', '- "Two"', 'description: >', '  A morning', '  by the water',
+      'draft: true', 'quoted: "say \\"hi\\" # not a comment"', 'empty: []',
+      'slug = "toml-style"',
+    ].join('\n')), {
+      title: 'Lake', date: '2020-01-02 08:00:00', tags: ['lake', 'a, b', 'c'],
+      categories: ['Notes', 'Two'], description: 'A morning by the water', draft: 'true',
+      quoted: 'say "hi" # not a comment', empty: [], slug: 'toml-style',
+    });
+  });
+
+  it('splits a YAML or TOML line into key, value and comment, covering it whole', () => {
+    const cases = [
+      ['title: Lake', [[5, 'fm fm-key'], [1, 'fm'], [5, 'fm fm-value']]],
+      ['title = "Lake" # home', [[5, 'fm fm-key'], [2, 'fm'], [7, 'fm fm-value'], [7, 'fm fm-comment']]],
+      ['  - lake', [[8, 'fm fm-value']]],
+      ['# a comment', [[11, 'fm fm-comment']]],
+      ['url: "http://a/#x"', [[3, 'fm fm-key'], [1, 'fm'], [14, 'fm fm-value']]],
+      ['"a b": 1', [[5, 'fm fm-key'], [1, 'fm'], [2, 'fm fm-value']]],
+      ['', []],
+    ];
+    for (const [line, want] of cases) {
+      const got = styles(line);
+      assert.deepEqual(got, want, line);
+      assert.equal(got.reduce((sum, [n]) => sum + n, 0), line.length, line);
+    }
+  });
+});
+
+describe('the editor\'s outline', () => {
+  const context = vm.createContext({});
+  for (const file of ['editor-front-matter.js', 'editor-outline.js']) {
+    vm.runInContext(read(path.join(lib.templateDir, file)), context);
+  }
+  const headings = (text) => JSON.parse(JSON.stringify(context.tarnListHeadings(text)))
+    .map((h) => `${h.line}:${h.level}:${h.text}`);
+
+  it('lists ATX and setext headings with their levels and lines, and nothing else', () => {
+    const cases = [
+      ['# One\n\n## Two ##\ntext\n###### Six', ['0:1:One', '2:2:Two', '4:6:Six']],
+      ['Title\n=====\n\nSub\ntitle\n---\n', ['0:1:Title', '3:2:Sub title']],
+      // the front matter's last line is no setext underline, its keys no headings
+      ['---\ntitle: A\ndescription: B\n---\n# Body', ['4:1:Body']],
+      ['+++\n# x = 1\n+++\n## Body', ['3:2:Body']],
+      // fenced code, closed only by a fence as long and of the same kind
+      ['````\n# not\n~~~~\n# not\n```\n# not\n`````\n# Yes', ['7:1:Yes']],
+      ['~~~~md\n# not\n~~~~\nText\n---', ['3:2:Text']],
+      // no heading: "#hash", indented code, empty, a break, a list item
+      ['#hash\n\n    # code\n\n#\n\n---\n\n- item\n---', []],
+      // attributes and CR LF line ends
+      ['## Title {#id .c}\r\n# Closing #   \r\n', ['0:2:Title', '1:1:Closing']],
+      ['> # Quoted', ['0:1:Quoted']],
+    ];
+    for (const [text, want] of cases) assert.deepEqual(headings(text), want, text);
   });
 });

@@ -91,7 +91,11 @@ EditorWindow::EditorWindow(AppState* state)
           [this](const std::string& message) { ShowInPage(message, kPageSuccess); }),
       history_(
           state, [this] { return view_.get(); },
-          [this](const std::string& message) { ShowFailure(message); }) {}
+          [this](const std::string& message) { ShowFailure(message); }),
+      front_matter_(
+          state, [this] { return view_.get(); },
+          [this](const std::string& message) { ShowFailure(message); }),
+      probe_([this] { return view_.get(); }) {}
 
 EditorWindow::~EditorWindow() {
   if (autosave_timer_) g_source_remove(autosave_timer_);
@@ -437,6 +441,7 @@ void EditorWindow::BindPageFunctions() {
                       BrowserView::ArgumentFunction([this](const std::vector<std::string>& args) {
                         if (!args.empty()) images_.KeepOriginal(args[0]);
                       }));
+  front_matter_.Bind(view_.get());
   view_->BindFunction(kFullscreenFunction,
                       BrowserView::ArgumentFunction([this](const std::vector<std::string>& args) {
                         if (!window_) return;

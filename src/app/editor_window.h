@@ -49,8 +49,10 @@
 #include <string>
 #include <vector>
 
+#include "app/editor_front_matter.h"
 #include "app/editor_history.h"
 #include "app/editor_images.h"
+#include "app/page_probe.h"
 
 typedef struct _GtkWidget GtkWidget;
 typedef struct _GtkWindow GtkWindow;
@@ -213,6 +215,8 @@ class EditorWindow {
   bool awaiting_text_ = false;  // a post is being put into the editor
   EditorImages images_;
   EditorHistory history_;
+  EditorFrontMatter front_matter_;
+  PageProbe probe_;  // the tests' look into the page (TARN_PAGE_PROBE)
 };
 
 }  // namespace tarn

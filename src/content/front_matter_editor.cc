@@ -101,6 +101,11 @@ std::vector<std::string> YamlTopKeys(const YAML::Node& root) {
   return keys;
 }
 
+std::set<std::string> YamlKeySet(const YAML::Node& root) {
+  std::vector<std::string> keys = YamlTopKeys(root);
+  return std::set<std::string>(keys.begin(), keys.end());
+}
+
 // The strings of a list value (a single string counts as one); false for
 // anything else.
 bool YamlStrings(const YAML::Node& node, std::vector<std::string>* values) {
@@ -160,6 +165,17 @@ bool YamlEditKeeps(const std::string& block, const std::set<std::string>& expect
   } catch (const YAML::Exception&) {
     return false;
   }
+}
+
+// True when key of the edited YAML is what was set: removed (empty), the
+// text or literal, or the list.
+bool YamlHolds(const YAML::Node& edited, const std::string& key, bool list,
+               const std::string& value, const std::vector<std::string>& values) {
+  YAML::Node node = edited[key];
+  if (list ? values.empty() : value.empty()) return !node.IsDefined();
+  std::vector<std::string> now;
+  if (list) return node.IsSequence() && YamlStrings(node, &now) && now == values;
+  return node.IsScalar() && node.Scalar() == value;
 }
 
 // Replaces the whole lines of block that where stands on by text.
@@ -229,6 +245,18 @@ void FrontMatterEditor::AddToList(const std::string& key, const std::vector<std:
   lists_.push_back({key, values});
 }
 
+void FrontMatterEditor::SetText(const std::string& key, const std::string& value) {
+  sets_.push_back({Setting::Kind::kText, key, value, {}});
+}
+
+void FrontMatterEditor::SetLiteral(const std::string& key, const std::string& literal) {
+  sets_.push_back({Setting::Kind::kLiteral, key, literal, {}});
+}
+
+void FrontMatterEditor::SetList(const std::string& key, const std::vector<std::string>& values) {
+  sets_.push_back({Setting::Kind::kList, key, "", values});
+}
+
 bool FrontMatterEditor::Has(const std::string& key) {
   std::string ignored;
   if (!Parse(&ignored)) return false;
@@ -274,16 +302,60 @@ bool FrontMatterEditor::Apply(std::string* out, std::string* error) {
   return ApplyYaml(out, error);
 }
 
+bool FrontMatterEditor::SetYaml(std::string* block, std::string* error) const {
+  const YAML::Node original = YAML::Load(*block);
+  std::set<std::string> set_keys;
+  for (const Setting& setting : sets_) {
+    bool list = setting.kind == Setting::Kind::kList;
+    std::string emitted;
+    if (list && !setting.values.empty()) {
+      emitted = setting.key + ":" + newline_;
+      for (const std::string& value : setting.values) emitted += "  - " + Quoted(value) + newline_;
+    } else if (!list && !setting.value.empty()) {
+      bool text = setting.kind == Setting::Kind::kText;
+      emitted = setting.key + ": " + (text ? Quoted(setting.value) : setting.value) + newline_;
+    }
+    size_t begin, end;
+    if (FindYamlKey(*block, setting.key, &begin, &end)) {
+      block->replace(begin, end - begin, emitted);
+    } else if (!emitted.empty()) {
+      if (!block->empty() && block->back() != '\n') *block += newline_;
+      *block += emitted;
+    }
+    set_keys.insert(setting.key);
+  }
+  try {
+    const YAML::Node edited = YAML::Load(*block);
+    bool same = edited.IsMap() || edited.IsNull();
+    for (const Setting& setting : sets_) {
+      same = same && YamlHolds(edited, setting.key, setting.kind == Setting::Kind::kList,
+                               setting.value, setting.values);
+    }
+    std::vector<std::string> before = YamlTopKeys(original);
+    std::vector<std::string> after = YamlTopKeys(edited);
+    for (const std::string& key : before) {
+      if (!set_keys.count(key)) same = same && YAML::Dump(original[key]) == YAML::Dump(edited[key]);
+    }
+    for (const std::string& key : after) same = same && (set_keys.count(key) || original[key]);
+    if (same) return true;
+  } catch (const YAML::Exception&) {
+  }
+  *error = kCannotExtend;
+  return false;
+}
+
 bool FrontMatterEditor::ApplyYaml(std::string* out, std::string* error) {
-  std::string block = text_.substr(block_begin_, block_end_ - block_begin_);
+  const std::string before = text_.substr(block_begin_, block_end_ - block_begin_);
+  std::string block = before;
   YAML::Node root;
   try {
+    if (!sets_.empty() && !SetYaml(&block, error)) return false;
     root = YAML::Load(block);
   } catch (const YAML::Exception& e) {
     *error = e.what();
     return false;
   }
-  std::set<std::string> expected_keys(keys_.begin(), keys_.end());
+  std::set<std::string> expected_keys = YamlKeySet(root);
   std::string appended;
   std::vector<std::pair<std::string, std::string>> added_scalars;
   for (const auto& [key, literal] : scalars_) {
@@ -315,7 +387,7 @@ bool FrontMatterEditor::ApplyYaml(std::string* out, std::string* error) {
       expected_keys.insert(list.key);
     }
   }
-  if (appended.empty() && !replaced) {
+  if (appended.empty() && !replaced && block == before) {
     *out = text_;
     return true;
   }
@@ -334,6 +406,10 @@ bool FrontMatterEditor::ApplyYaml(std::string* out, std::string* error) {
 }
 
 bool FrontMatterEditor::ApplyToml(std::string* out, std::string* error) {
+  if (!sets_.empty()) {
+    *error = "TOML front matter is not edited in place";
+    return false;
+  }
   std::string block = text_.substr(block_begin_, block_end_ - block_begin_);
   toml::table original;
   try {

@@ -40,6 +40,15 @@ class FrontMatterEditor {
   // of one.
   void AddToList(const std::string& key, const std::vector<std::string>& values);
 
+  // Sets key to value in place: the lines of the key already there are
+  // replaced, else the key is added; an empty value removes the key. Text
+  // is written quoted, a literal (true, 2019-03-05 10:00:00) as it stands.
+  // YAML front matter (or none) only: Apply refuses TOML with settings.
+  void SetText(const std::string& key, const std::string& value);
+  void SetLiteral(const std::string& key, const std::string& literal);
+  // Sets the list under key to values in place; an empty list removes it.
+  void SetList(const std::string& key, const std::vector<std::string>& values);
+
   // True when the front matter holds key (false without front matter).
   // Meaningful after Apply or before it; parses on first use.
   bool Has(const std::string& key);
@@ -47,7 +56,8 @@ class FrontMatterEditor {
   // Makes the edited post. Returns false, setting *error to the reason,
   // when the front matter cannot be read (it does not parse, is larger than
   // kMaxBlockBytes, is JSON, or its list key holds something other than
-  // strings) or the edit would change more than it should; *out is then
+  // strings, or it is TOML and keys are set) or the edit would change more
+  // than it should; *out is then
   // untouched. With nothing to add, *out is the text as it was.
   bool Apply(std::string* out, std::string* error);
 
@@ -57,9 +67,18 @@ class FrontMatterEditor {
     std::string key;
     std::vector<std::string> values;
   };
+  // A key set: to a text, a literal or a list (kind), or removed (empty).
+  struct Setting {
+    enum class Kind { kText, kLiteral, kList } kind;
+    std::string key;
+    std::string value;
+    std::vector<std::string> values;
+  };
 
   bool Parse(std::string* error);
   bool ApplyYaml(std::string* out, std::string* error);
+  // Puts sets_ into block (YAML) and checks that nothing else changed.
+  bool SetYaml(std::string* block, std::string* error) const;
   bool ApplyToml(std::string* out, std::string* error);
 
   std::string text_;
@@ -74,6 +93,7 @@ class FrontMatterEditor {
   std::vector<std::string> keys_;  // top-level keys, as parsed
   std::vector<std::pair<std::string, std::string>> scalars_;
   std::vector<ListAddition> lists_;
+  std::vector<Setting> sets_;
 };
 
 }  // namespace tarn

@@ -78,5 +78,51 @@ TEST(FrontMatterEditorTest, RefusesWhatItCannotEditSafely) {
   EXPECT_NE(error.find("larger"), std::string::npos);
 }
 
+// The text a form's settings make of a post: tags, draft, a cleared
+// description and a new title; every other line as it was.
+std::string Set(const std::string& text, std::string* error = nullptr) {
+  FrontMatterEditor editor(text);
+  editor.SetList("tags", {"lake", "湖 \"north\""});
+  editor.SetLiteral("draft", "true");
+  editor.SetText("description", "");
+  editor.SetText("title", "New: title");
+  std::string out = "untouched";
+  std::string ignored;
+  bool ok = editor.Apply(&out, error ? error : &ignored);
+  if (!error) {
+    EXPECT_TRUE(ok) << ignored;
+  }
+  return out;
+}
+
+TEST(FrontMatterEditorTest, SettingReplacesKeysInPlaceAndKeepsEveryOtherLine) {
+  const std::string tags = "tags:\n  - \"lake\"\n  - \"湖 \\\"north\\\"\"\n";
+  const std::string crlf_tags = "tags:\r\n  - \"lake\"\r\n  - \"湖 \\\"north\\\"\"\r\n";
+  const std::pair<std::string, std::string> cases[] = {
+      // block list, comments, a folded description and the order kept
+      {"---\n# top\ntitle: Old  # old\ntags:\n- a\n- b\ndate: 2020-01-02 # when\n"
+       "description: >\n  two\n  lines\ndraft: false\nslug: s # mine\n---\nBody\n",
+       "---\n# top\ntitle: \"New: title\"\n" + tags +
+           "date: 2020-01-02 # when\ndraft: true\nslug: s # mine\n---\nBody\n"},
+      // flow list and missing keys; CR LF stays
+      {"---\r\ntags: [a, b]\r\ncover: c.png\r\n---\r\nB\r\n",
+       "---\r\n" + crlf_tags +
+           "cover: c.png\r\ndraft: true\r\ntitle: \"New: title\"\r\n---\r\nB\r\n"},
+      // no front matter: a new block
+      {"Just text.\n", "---\n" + tags + "draft: true\ntitle: \"New: title\"\n---\nJust text.\n"},
+  };
+  for (const auto& [text, want] : cases) EXPECT_EQ(Set(text), want) << text;
+}
+
+TEST(FrontMatterEditorTest, SettingRefusesTomlAndWhatItCannotKeep) {
+  for (const char* text : {"+++\ntitle = \"T\"\n+++\n", "---\ntitle: [unclosed\n---\n",
+                           // an anchor another key refers to would go with the key
+                           "---\ntitle: &t Old\nslug: *t\n---\n"}) {
+    std::string error;
+    EXPECT_EQ(Set(text, &error), "untouched") << text;
+    EXPECT_FALSE(error.empty()) << text;
+  }
+}
+
 }  // namespace
 }  // namespace tarn
