@@ -682,6 +682,7 @@ describe('the editor\'s writing tools (editor-writing.js)', () => {
     assert.equal(tools.expandReplacement('$2/$1 ($&) $$ $9', match, true), '05/2024 (2024-05) $ ');
     assert.equal(tools.expandReplacement('$2/$1', match, false), '$2/$1');
   });
+});
 
 describe('the editor preview\'s addresses', () => {
   // The script is pure until it finds a DOM; it runs alone here.
