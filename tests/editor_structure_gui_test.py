@@ -129,10 +129,6 @@ class FrontMatterTest(StructureTest):
         self.assertIn("cm-header", s.evaluate(LINE_CLASSES + "('Text')"))
 
 
-# The centre of the first element a CSS selector finds, in the window.
-CENTRE = ("(function (e) { var r = e.getBoundingClientRect();"
-          " return [Math.round(r.left + r.width / 2), Math.round(r.top + r.height / 2)]; })"
-          "(document.querySelector(%s))")
 # Where the heading the cursor is on shows in the source, and where the
 # preview's heading of that text shows in the preview (0: at the top).
 SOURCE_LINE = "%s.getCursor().line" % CM
@@ -154,7 +150,7 @@ def long_post(sections):
 
 class OutlineTest(StructureTest):
     def click_at(self, s, editor, selector):
-        s.click(editor, *s.evaluate(CENTRE % repr(selector)))
+        s.click(editor, *s.centre_of(selector))
 
     def test_a_click_in_the_outline_jumps_in_both_panes_and_it_follows_edits(self):
         s = self.session()

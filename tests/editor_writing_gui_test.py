@@ -35,6 +35,7 @@ class Session(editor_gui_test.Session):
     def __init__(self, test, **kwargs):
         super().__init__(test, **kwargs)
         self.env["TARN_PAGE_TRACE"] = "1"
+        self.watch_page()
 
 
 def start_window_manager(s):
@@ -201,13 +202,11 @@ class SpellingTest(WritingCase):
         self.assertEqual(self.menu_of_selection(s, editor, 5, 0, word), [])
 
     # The toolbar's spell-check switch, the third button from the right.
-    SPELLING_BUTTON_AT = (617, 20)
-
     def test_the_toolbar_switch_turns_checking_off_and_on(self):
         s, path, editor = self.open(self.POST, "spelling.md")
         s.wait_line(r"^page: spelling on$", earlier=True)
         for state, offered in (("off", []), ("on", ["Help", "Hello"])):
-            s.click(editor, *self.SPELLING_BUTTON_AT)
+            s.click(editor, *s.centre_of(".editor-toolbar button.spelling"))
             s.wait_line(r"^page: spelling %s$" % state)
             items = self.menu_of_selection(s, editor, 5, 0, "ctrl+shift+Right")
             for guess in offered:

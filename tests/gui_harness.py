@@ -447,6 +447,14 @@ class Session:
             self.test.fail("%s: %s" % (expression, value))
         return json.loads(value) if value != "undefined" else None
 
+    def centre_of(self, selector):
+        """Where in the page's window the element selector finds is
+        centred, for a click."""
+        return self.evaluate("(function (e) { var r = e.getBoundingClientRect();"
+                             " return [Math.round(r.left + r.width / 2),"
+                             " Math.round(r.top + r.height / 2)]; })"
+                             "(document.querySelector(%r))" % selector)
+
     def wait_page(self, expression, what=None):
         """Until the expression is true in the page; returns its value."""
         deadline = time.time() + self.wait

@@ -346,6 +346,9 @@
     }
     var selected = cm.getSelection();
     if (selected && selected.indexOf('\n') < 0) findInput.value = selected;
+    // Below the toolbar, which wraps to a second row in a narrow window.
+    var toolbar = document.querySelector('.editor-toolbar');
+    if (toolbar) panel.style.top = Math.round(toolbar.getBoundingClientRect().bottom + 4) + 'px';
     panel.hidden = false;
     panel.classList.toggle('replace', !!replace);
     findInput.focus();
