@@ -1084,6 +1084,8 @@ class AutosaveTest(ListTest):
 
 
 def main():
+    """Runs the tests of the script started (this one, or an editor suite
+    that builds on it) with the program and workspace its arguments name."""
     global TARN, WORKSPACE
     args, argv = gui_harness.parse_arguments("workspace")
     TARN, WORKSPACE = args.tarn, args.workspace

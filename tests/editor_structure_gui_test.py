@@ -15,7 +15,6 @@ import unittest
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))  # the shared harness
 sys.dont_write_bytecode = True  # no __pycache__ in the source tree
 import editor_gui_test  # noqa: E402
-import gui_harness  # noqa: E402
 
 PREVIEW = "document.querySelector('.editor-preview-active-side')"
 CM = "tarnEditor.codemirror"
@@ -249,11 +248,5 @@ class FormTest(StructureTest):
             ["Lake", True])
 
 
-def main():
-    args, argv = gui_harness.parse_arguments("workspace")
-    editor_gui_test.TARN, editor_gui_test.WORKSPACE = args.tarn, args.workspace
-    unittest.main(argv=argv, verbosity=2, warnings="ignore")
-
-
 if __name__ == "__main__":
-    main()
+    editor_gui_test.main()  # runs this file's tests with the editor suite's arguments
