@@ -3,6 +3,8 @@
 #include <glib.h>
 #include <sys/stat.h>
 
+#include <algorithm>
+#include <charconv>
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
@@ -56,30 +58,54 @@ std::string EntryText(const ImageResult& result) {
 }
 
 // Parses an entry file; false when it is not one of this version.
-bool ParseEntry(const std::string& text, ImageResult* result) {
-  std::istringstream lines(text);
-  std::string line;
-  if (!std::getline(lines, line) || line != kMagic) return false;
+// The line's words, split at single spaces (the entry file's own form).
+std::vector<std::string_view> WordsOf(std::string_view line) {
+  std::vector<std::string_view> words;
+  for (std::size_t at = 0; at <= line.size();) {
+    std::size_t end = std::min(line.find(' ', at), line.size());
+    if (end > at) words.push_back(line.substr(at, end - at));
+    at = end + 1;
+  }
+  return words;
+}
+
+bool ToInt(std::string_view word, int* value) {
+  auto [end, ec] = std::from_chars(word.data(), word.data() + word.size(), *value);
+  return ec == std::errc() && end == word.data() + word.size();
+}
+
+// Read on every build for every image, so without streams.
+bool ParseEntry(std::string_view text, ImageResult* result) {
+  std::size_t next = text.find('\n');
+  if (text.substr(0, next) != kMagic) return false;
   bool outcome = false;
-  while (std::getline(lines, line)) {
-    std::istringstream words(line);
-    std::string what;
-    words >> what;
-    if (what == "outcome") {
+  while (next != std::string_view::npos) {
+    const std::size_t start = next + 1;
+    next = text.find('\n', start);
+    const std::string_view line =
+        text.substr(start, next == std::string_view::npos ? next : next - start);
+    const std::vector<std::string_view> words = WordsOf(line);
+    if (words.empty()) continue;
+    if (words[0] == "outcome") {
       int n = -1;
-      words >> n >> result->width >> result->height;
+      if (words.size() != 4 || !ToInt(words[1], &n) || !ToInt(words[2], &result->width) ||
+          !ToInt(words[3], &result->height))
+        return false;
       if (n < 0 || n > static_cast<int>(ImageResult::Outcome::kRefused)) return false;
       result->outcome = static_cast<ImageResult::Outcome>(n);
       outcome = true;
-    } else if (what == "variant") {
+    } else if (words[0] == "variant") {
       ImageVariant v;
-      words >> v.file >> v.format >> v.width >> v.height;
-      if (words.fail() || v.file.empty()) return false;
+      if (words.size() != 5 || !ToInt(words[3], &v.width) || !ToInt(words[4], &v.height))
+        return false;
+      v.file = words[1];
+      v.format = words[2];
       result->variants.push_back(v);
-    } else if (what == "original") {
-      words >> result->original;
-    } else if (what == "reason") {
-      result->reason = line.substr(std::string("reason ").size());
+    } else if (words[0] == "original" && words.size() == 2) {
+      result->original = words[1];
+    } else if (words[0] == "reason") {
+      const std::size_t skip = std::string_view("reason ").size();
+      result->reason = line.size() > skip ? line.substr(skip) : std::string_view();
     }
   }
   return outcome;

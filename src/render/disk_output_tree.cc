@@ -64,6 +64,10 @@ bool DiskOutputTree::CopyFile(const std::string& source, std::string_view relati
   return CopyOutputFile(source, Shown(relative), error);
 }
 
+bool DiskOutputTree::IsCopyOf(const std::string& source, std::string_view relative) const {
+  return IsOutputCopyOf(source, Shown(relative));
+}
+
 bool DiskOutputTree::CopyFolder(const std::string& source, std::string_view relative,
                                 std::string* error) {
   std::error_code ec;

@@ -101,6 +101,23 @@ bool CopyBeside(int in, const struct stat& from, const std::string& path, std::s
 
 }  // namespace
 
+namespace {
+
+bool SameFileTimes(const struct stat& there, const struct stat& from) {
+  return S_ISREG(there.st_mode) && there.st_size == from.st_size &&
+         there.st_mtim.tv_sec == from.st_mtim.tv_sec &&
+         there.st_mtim.tv_nsec == from.st_mtim.tv_nsec;
+}
+
+}  // namespace
+
+bool IsOutputCopyOf(const std::string& source, const std::string& path) {
+  struct stat from {};
+  struct stat there {};
+  return ::stat(source.c_str(), &from) == 0 && S_ISREG(from.st_mode) &&
+         ::lstat(path.c_str(), &there) == 0 && SameFileTimes(there, from);
+}
+
 bool CopyOutputFile(const std::string& source, const std::string& path, std::string* error) {
   // Non-blocking: a FIFO put in the source's place must not stall the build.
   int in = ::open(source.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
@@ -116,9 +133,7 @@ bool CopyOutputFile(const std::string& source, const std::string& path, std::str
     return false;
   }
   struct stat there {};
-  if (::lstat(path.c_str(), &there) == 0 && S_ISREG(there.st_mode) &&
-      there.st_size == from.st_size && there.st_mtim.tv_sec == from.st_mtim.tv_sec &&
-      there.st_mtim.tv_nsec == from.st_mtim.tv_nsec) {
+  if (::lstat(path.c_str(), &there) == 0 && SameFileTimes(there, from)) {
     ::close(in);
     return true;  // the copy an earlier build made
   }

@@ -35,6 +35,12 @@ bool WriteOutputFile(const std::string& path, std::string_view contents,
 bool CopyOutputFile(const std::string& source, const std::string& path,
                     std::string* error = nullptr);
 
+// True when path (not followed if a link) is a regular file with the size
+// and modification time of the regular file at source: the copy
+// CopyOutputFile made and would leave alone. False otherwise, also when
+// either cannot be read.
+bool IsOutputCopyOf(const std::string& source, const std::string& path);
+
 // True when nothing on the way from root down to path (root itself left
 // out, path's own name included) is a symbolic link, so that writing path,
 // or removing it, stays inside root. False, setting *error ("LINK: is a

@@ -110,5 +110,26 @@ TEST_F(OutputFileTest, CopiesKeepTheModeOrSayWhy) {
   ExpectAlone();
 }
 
+// What lets a build count an earlier copy as made without copying: the
+// same size and time, a plain file in the copy's place.
+TEST_F(OutputFileTest, AnEarlierCopyIsKnownByItsSizeAndTime) {
+  std::string source = temp_.Write("source.bin", "photo bytes");
+  EXPECT_FALSE(IsOutputCopyOf(source, path_));  // no copy yet
+  ASSERT_TRUE(CopyOutputFile(source, path_));
+  EXPECT_TRUE(IsOutputCopyOf(source, path_));
+
+  struct utimbuf later {};
+  later.actime = later.modtime = Stat().st_mtime + 10;
+  ASSERT_EQ(::utime(source.c_str(), &later), 0);
+  EXPECT_FALSE(IsOutputCopyOf(source, path_));  // the source changed
+  ASSERT_TRUE(CopyOutputFile(source, path_));
+  EXPECT_TRUE(IsOutputCopyOf(source, path_));
+
+  fs::remove(path_);
+  fs::create_symlink(source, path_);  // a link to the source is no copy
+  EXPECT_FALSE(IsOutputCopyOf(source, path_));
+  EXPECT_FALSE(IsOutputCopyOf(source + ".missing", path_));
+}
+
 }  // namespace
 }  // namespace tarn

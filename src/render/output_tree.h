@@ -61,6 +61,13 @@ class OutputTree {
   virtual bool CopyFile(const std::string& source, std::string_view relative,
                         std::string* error) = 0;
 
+  // True when the file relative is already the copy of the plain file at
+  // source that CopyFile would leave alone. A tree that cannot tell says
+  // false, and the caller copies.
+  virtual bool IsCopyOf(const std::string& /*source*/, std::string_view /*relative*/) const {
+    return false;
+  }
+
   // Copies the folder at source (outside the tree; links in it followed)
   // onto relative, merging with what is there and overwriting files. False
   // with only the reason in *error at the first failure.

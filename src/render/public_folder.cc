@@ -86,6 +86,16 @@ bool PublicFolder::PutCopy(const std::string& source, const std::string& relativ
   return ReadyFor(relative, error) && tree_->CopyFile(source, relative, error);
 }
 
+bool PublicFolder::HoldsCopyOf(const std::string& source, const std::string& relative) {
+  if (InGitFolder(relative)) return false;
+  const std::string folder(FolderOf(relative));
+  if (!contained_folders_.count(folder)) {
+    if (!folder.empty() && !tree_->Contained(folder, nullptr)) return false;
+    contained_folders_.insert(folder);
+  }
+  return tree_->IsCopyOf(source, relative);
+}
+
 bool PublicFolder::GeneratedWithin(std::string_view relative) const {
   if (generated_.count(relative)) return true;
   std::string inside = std::string(relative) + '/';

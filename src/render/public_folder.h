@@ -63,6 +63,12 @@ class PublicFolder {
   bool Put(const std::string& relative, std::string_view contents, std::string* error);
   // As Put, with a copy of the plain file at source (OutputTree::CopyFile).
   bool PutCopy(const std::string& source, const std::string& relative, std::string* error);
+  // True when relative already holds the copy of source an earlier build
+  // made (OutputTree::IsCopyOf), in a folder found Contained: the caller
+  // may count it as put without ClearWayFor and PutCopy, which look at
+  // every folder on the way each time. A folder's check is made once per
+  // build, as the build alone writes into public/ while it runs.
+  bool HoldsCopyOf(const std::string& source, const std::string& relative);
   // Makes way for a file Put at relative: a plain file standing where one
   // of its folders goes, or a folder standing where it goes that holds
   // only plain files and folders, is what an earlier build left there (a
@@ -135,6 +141,7 @@ class PublicFolder {
   DiagnosticSink sink_;
   bool failed_ = false;
   std::set<std::string, std::less<>> generated_;
+  std::set<std::string, std::less<>> contained_folders_;  // HoldsCopyOf's checks
   SitemapBuilder sitemap_;
   std::vector<std::string> earlier_aliases_;
   std::optional<std::vector<std::string>> aliases_;

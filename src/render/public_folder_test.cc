@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "support/memory_output_tree.h"
+#include "support/temp_dir.h"
 
 namespace tarn {
 namespace {
@@ -45,6 +46,10 @@ TEST_F(PublicFolderTest, NothingGoesThroughALink) {
   EXPECT_TRUE(out_.Write("index.html", "home"));
   EXPECT_TRUE(out_.Put("img/a.png", "png", &error));
   EXPECT_EQ(tree_.files().at("img/a.png"), "png");
+  // An earlier copy counts as made, unless it lies behind a link.
+  TempDir sources("public-folder");
+  EXPECT_TRUE(out_.HoldsCopyOf(sources.Write("a.png", "png"), "img/a.png"));
+  EXPECT_FALSE(out_.HoldsCopyOf(sources.Write("empty", ""), "tags/x/index.html"));
   // Written or refused, the build's own files are noted; Put's are not.
   EXPECT_TRUE(out_.IsGenerated("tags/index.html"));
   EXPECT_TRUE(out_.IsGenerated("index.html"));

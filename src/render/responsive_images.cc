@@ -324,6 +324,10 @@ void ResponsiveImages::PublishStripped(SiteRender& site, const std::string& rela
 bool ResponsiveImages::PutCopy(SiteRender& site, const std::string& file, const std::string& target,
                                const std::string& shown) {
   std::string error;
+  if (site.out().HoldsCopyOf(file, target)) {
+    published_.insert(target);
+    return true;
+  }
   site.out().ClearWayFor(target);
   if (!site.out().PutCopy(file, target, &error)) {
     site.Fail(error + " (" + shown + ")");

@@ -153,6 +153,14 @@ bool MemoryOutputTree::CopyFile(const std::string& source, std::string_view rela
   return Write(relative, contents, error);
 }
 
+bool MemoryOutputTree::IsCopyOf(const std::string& source, std::string_view relative) const {
+  std::string contents;
+  if (!ReadTextFile(source, &contents)) return false;
+  std::lock_guard<std::mutex> lock(mutex_);
+  auto file = files_.find(std::string(relative));
+  return file != files_.end() && file->second == contents;
+}
+
 bool MemoryOutputTree::CopyFolder(const std::string& source, std::string_view relative,
                                   std::string* error) {
   namespace fs = std::filesystem;
