@@ -45,8 +45,9 @@ test_packages=(
   # a display server, input, screenshots, a feed check, fonts, the drag source
   xvfb xauth xdotool imagemagick libxml2-utils python3 python3-gi gir1.2-gtk-3.0
   fonts-noto-cjk dbus-x11
-  # a window manager, which grants the editor's focus mode its full screen
-  openbox
+  # a window manager, which grants the editor's focus mode its full screen,
+  # and the tools that tell when it has taken a window in
+  openbox x11-utils
   # the editor's spell checking in English (enchant's Hunspell dictionaries)
   hunspell-en-us
   # the program in English and Chinese: gettext translates only in a

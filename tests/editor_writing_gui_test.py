@@ -53,6 +53,22 @@ def start_window_manager(s):
     s.test.fail("openbox did not start")
 
 
+def wait_managed(s, window):
+    """Returns once the window manager has taken window in (its frame is
+    set) and shows it again: taking in a window that exists unmaps and maps
+    it, and focus cannot go to it meanwhile."""
+    deadline = time.time() + s.wait
+    while time.time() < deadline:
+        frame = subprocess.run(["xprop", "-id", str(window), "_NET_FRAME_EXTENTS"],
+                               capture_output=True, text=True).stdout
+        state = subprocess.run(["xwininfo", "-id", str(window)],
+                               capture_output=True, text=True).stdout
+        if "=" in frame and "IsViewable" in state:
+            return
+        time.sleep(0.05)
+    s.test.fail("openbox did not take in the editor window")
+
+
 class WritingCase(unittest.TestCase):
     def open(self, text=POST, name="cats.md"):
         s = Session(self)
@@ -113,6 +129,7 @@ class WritingTest(WritingCase):
     def test_f11_focus_mode_is_full_screen_without_the_preview_and_esc_leaves(self):
         s, path, editor = self.open()
         start_window_manager(s)
+        wait_managed(s, editor)
         before = geometry(editor)
         for _ in range(2):   # in and out twice: the layout comes back each time
             s.key(editor, "F11")
