@@ -52,6 +52,24 @@ size_t DecodeReference(std::string_view html, size_t at, std::string* out) {
   return end - at + 1;
 }
 
+// The bytes from html[at] on that copy as they are: whole UTF-8
+// characters, the first whatever it is, up to the next tag, white space or
+// character reference, at most max_chars of them (counted into *chars).
+// Copied as one piece: a post's text is mostly such runs.
+size_t WordRun(std::string_view html, size_t at, size_t max_chars, size_t* chars) {
+  size_t end = at + 1;
+  *chars = 1;
+  while (end < html.size()) {
+    unsigned char b = static_cast<unsigned char>(html[end]);
+    if ((b & 0xC0) != 0x80) {
+      if (b == '<' || b == '&' || std::isspace(b) || *chars >= max_chars) break;
+      ++*chars;
+    }
+    ++end;
+  }
+  return end - at;
+}
+
 }  // namespace
 
 SearchIndex::SearchIndex() { entries_.Parse("[]"); }
@@ -88,13 +106,10 @@ std::string SearchIndex::PlainText(std::string_view html, size_t max_chars) {
     space = false;
     size_t used = c == '&' ? DecodeReference(html, i, &out) : 0;
     if (used == 0) {
-      // One whole UTF-8 character.
-      size_t length = 1;
-      while (i + length < html.size() &&
-             (static_cast<unsigned char>(html[i + length]) & 0xC0) == 0x80)
-        ++length;
-      out.append(html.substr(i, length));
-      used = length;
+      size_t run = 0;
+      used = WordRun(html, i, max_chars - chars, &run);
+      out.append(html.substr(i, used));
+      chars += run - 1;
     }
     i += used;
     ++chars;
