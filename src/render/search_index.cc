@@ -1,5 +1,7 @@
 #include "render/search_index.h"
 
+#include <algorithm>
+#include <array>
 #include <cctype>
 #include <cstdlib>
 #include <cstring>
@@ -53,19 +55,31 @@ size_t DecodeReference(std::string_view html, size_t at, std::string* out) {
 }
 
 // The bytes from html[at] on that copy as they are: whole UTF-8
-// characters, the first whatever it is, up to the next tag, white space or
-// character reference, at most max_chars of them (counted into *chars).
+// characters, the first whatever it is, up to the next tag, character
+// reference or white space other than one space between words, at most
+// max_chars of them (counted into *chars).
 // Copied as one piece: a post's text is mostly such runs.
 size_t WordRun(std::string_view html, size_t at, size_t max_chars, size_t* chars) {
+  // Per byte: 0 continues a character, 1 starts one, 2 parts words (a
+  // tag, a character reference, white space).
+  static const std::array<unsigned char, 256> kKind = [] {
+    std::array<unsigned char, 256> kind{};
+    for (int b = 0; b < 256; ++b)
+      kind[b] = (b & 0xC0) == 0x80 ? 0 : (b == '<' || b == '&' || std::isspace(b)) ? 2 : 1;
+    return kind;
+  }();
   size_t end = at + 1;
   *chars = 1;
-  while (end < html.size()) {
-    unsigned char b = static_cast<unsigned char>(html[end]);
-    if ((b & 0xC0) != 0x80) {
-      if (b == '<' || b == '&' || std::isspace(b) || *chars >= max_chars) break;
-      ++*chars;
-    }
-    ++end;
+  for (; end < html.size(); ++end) {
+    unsigned char kind = kKind[static_cast<unsigned char>(html[end])];
+    if (kind == 0) continue;
+    // One space between two words is copied as it is, counted as one
+    // character; any other white space is made one space by the caller.
+    if (kind == 2 && (html[end] != ' ' || end + 1 == html.size() ||
+                      kKind[static_cast<unsigned char>(html[end + 1])] != 1))
+      break;
+    if (*chars >= max_chars) break;
+    ++*chars;
   }
   return end - at;
 }
@@ -76,6 +90,9 @@ SearchIndex::SearchIndex() { entries_.Parse("[]"); }
 
 std::string SearchIndex::PlainText(std::string_view html, size_t max_chars) {
   std::string out;
+  // The text is never longer than the HTML, nor than max_chars characters
+  // of at most four bytes.
+  out.reserve(std::min(html.size() / 4, max_chars) * 4);
   size_t chars = 0;
   bool space = false;
   for (size_t i = 0; i < html.size() && chars < max_chars;) {

@@ -41,6 +41,17 @@ TEST(SearchIndexTest, PlainTextCutsAndPartsWordsByCharacter) {
        "b",
        1, "é\x80"},
       {"tab\tnew\nline", 100, "tab new line"},
+      {"a  b \n c d ", 100, "a b c d"},
+      {"a b c", 2, "a "},
+      {"a &amp; b<i> c</i>", 100, "a & b c"},
+      {"a \x80"
+       "b",
+       3, "a \x80"},
+      {"a \x80"
+       "b",
+       4,
+       "a \x80"
+       "b"},
   };
   for (const auto& c : kCases)
     EXPECT_EQ(SearchIndex::PlainText(c.html, c.max_chars), c.text) << c.html << " " << c.max_chars;
