@@ -62,7 +62,11 @@ std::string TableOfContents(const std::vector<Heading>& headings) {
       }
       toc += "</li>";
     }
-    toc += "<li><a href=\"#" + h.id + "\">" + EscapeMarkup(h.text, MarkupSlot::kText) + "</a>";
+    toc += "<li><a href=\"#";
+    toc += h.id;
+    toc += "\">";
+    toc += EscapeMarkup(h.text, MarkupSlot::kText);
+    toc += "</a>";
   }
   for (size_t i = 0; i < open.size(); ++i) toc += "</li></ul>";
   return toc;
@@ -88,24 +92,30 @@ std::string HeadingAnchors::IdOf(std::string_view text) {
 
 std::string HeadingAnchors::Add(std::string_view html, std::string* toc, int min_headings) {
   std::vector<Heading> headings;
-  // The headings' own ids are taken before any is made.
+  // Every heading tag, found in one pass; their own ids are taken before
+  // any is made.
+  std::vector<std::pair<size_t, Tag>> tags;
   std::set<std::string> used;
   for (size_t at = html.find("<h"); at != std::string_view::npos; at = html.find("<h", at + 1)) {
-    if (std::optional<Tag> tag = TagAt(html, at); tag && !tag->id.empty()) used.insert(tag->id);
+    if (std::optional<Tag> tag = TagAt(html, at)) {
+      if (!tag->id.empty()) used.insert(tag->id);
+      tags.emplace_back(at, std::move(*tag));
+    }
   }
   // Per id, the suffix to try next: every one below it is taken, so a
   // thousand headings of one name cost a thousand tries, not half a million.
   std::map<std::string, int> next;
   std::size_t added = 0;
-  for (size_t at = html.find("<h"); at != std::string_view::npos; at = html.find("<h", at + 1)) {
-    std::optional<Tag> tag = TagAt(html, at);
-    if (!tag) continue;
-    std::string close = std::string("</h") + html[at + 2] + ">";
-    size_t end = html.find(close, tag->end);
+  size_t resume = 0;  // a heading inside another's text is that text
+  for (const auto& [at, tag] : tags) {
+    if (at < resume) continue;
+    const char close[] = {'<', '/', 'h', html[at + 2], '>', '\0'};
+    size_t end = html.find(close, tag.end);
     if (end == std::string_view::npos) continue;
-    std::string text = SearchIndex::PlainText(
-        RenderedHtml::Unrendered(html.substr(tag->end, end - tag->end)), 200);
-    std::string id = tag->id;
+    resume = end + 1;
+    std::string text =
+        SearchIndex::PlainText(RenderedHtml::Unrendered(html.substr(tag.end, end - tag.end)), 200);
+    std::string id = tag.id;
     if (id.empty()) {
       std::string base = IdOf(text);
       int& n = next[base];
@@ -114,9 +124,8 @@ std::string HeadingAnchors::Add(std::string_view html, std::string* toc, int min
       ++n;
       added += kIdAttribute.size() + id.size() + 1;
     }
-    const size_t id_at = tag->id.empty() ? at + 3 : std::string_view::npos;
+    const size_t id_at = tag.id.empty() ? at + 3 : std::string_view::npos;
     headings.push_back(Heading{html[at + 2] - '0', std::move(id), std::move(text), id_at});
-    at = end;
   }
   // Sized once: an article can be tens of megabytes.
   std::string out;

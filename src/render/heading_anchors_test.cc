@@ -62,5 +62,29 @@ TEST(HeadingAnchorsTest, OwnIdsAreKeptAndTaken) {
             "<li><a href=\"#mine-2\">Mine</a></li></ul>");
 }
 
+// A heading written inside another's text is part of that text: it gets
+// no id, yet an id of its own is taken; a heading never closed is left
+// alone and the next one is found.
+TEST(HeadingAnchorsTest, HeadingsInsideHeadingsAreText) {
+  const struct {
+    std::string_view html;
+    std::string_view anchored;
+    std::string_view toc;
+  } kCases[] = {
+      {"<h2>A <h3>B</h3> C</h2><h3>D</h3>",
+       "<h2 id=\"a-b-c\">A <h3>B</h3> C</h2><h3 id=\"d\">D</h3>",
+       "<ul><li><a href=\"#a-b-c\">A B C</a><ul><li><a href=\"#d\">D</a></li></ul></li></ul>"},
+      {"<h2>A <h3 id=\"b\">B</h3></h2><h2>B</h2>",
+       "<h2 id=\"a-b\">A <h3 id=\"b\">B</h3></h2><h2 id=\"b-1\">B</h2>",
+       "<ul><li><a href=\"#a-b\">A B</a></li><li><a href=\"#b-1\">B</a></li></ul>"},
+      {"<h4>X<h2>Y</h2>", "<h4>X<h2 id=\"y\">Y</h2>", "<ul><li><a href=\"#y\">Y</a></li></ul>"},
+  };
+  for (const auto& c : kCases) {
+    std::string toc;
+    EXPECT_EQ(HeadingAnchors::Add(c.html, &toc, 1), c.anchored) << c.html;
+    EXPECT_EQ(toc, c.toc) << c.html;
+  }
+}
+
 }  // namespace
 }  // namespace tarn

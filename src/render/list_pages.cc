@@ -32,7 +32,7 @@ std::string RenderIndexPage(SiteRender& site, const std::string& text, const std
   overlay.SetEmptyArray("posts");
   std::vector<int> shown;
   for (int i = (page - 1) * per; i < end; ++i) {
-    overlay.Append("posts", site.view().Record(posts[static_cast<size_t>(i)], false));
+    overlay.Append("posts", site.ListRecord(static_cast<size_t>(i)));
     shown.push_back(i);
   }
   int depth = page == 1 ? 0 : 2;

@@ -1,5 +1,7 @@
 #include "render/search_index.h"
 
+#include <algorithm>
+#include <array>
 #include <cctype>
 #include <cstdlib>
 #include <cstring>
@@ -52,12 +54,45 @@ size_t DecodeReference(std::string_view html, size_t at, std::string* out) {
   return end - at + 1;
 }
 
+// The bytes from html[at] on that copy as they are: whole UTF-8
+// characters, the first whatever it is, up to the next tag, character
+// reference or white space other than one space between words, at most
+// max_chars of them (counted into *chars).
+// Copied as one piece: a post's text is mostly such runs.
+size_t WordRun(std::string_view html, size_t at, size_t max_chars, size_t* chars) {
+  // Per byte: 0 continues a character, 1 starts one, 2 parts words (a
+  // tag, a character reference, white space).
+  static const std::array<unsigned char, 256> kKind = [] {
+    std::array<unsigned char, 256> kind{};
+    for (int b = 0; b < 256; ++b)
+      kind[b] = (b & 0xC0) == 0x80 ? 0 : (b == '<' || b == '&' || std::isspace(b)) ? 2 : 1;
+    return kind;
+  }();
+  size_t end = at + 1;
+  *chars = 1;
+  for (; end < html.size(); ++end) {
+    unsigned char kind = kKind[static_cast<unsigned char>(html[end])];
+    if (kind == 0) continue;
+    // One space between two words is copied as it is, counted as one
+    // character; any other white space is made one space by the caller.
+    if (kind == 2 && (html[end] != ' ' || end + 1 == html.size() ||
+                      kKind[static_cast<unsigned char>(html[end + 1])] != 1))
+      break;
+    if (*chars >= max_chars) break;
+    ++*chars;
+  }
+  return end - at;
+}
+
 }  // namespace
 
 SearchIndex::SearchIndex() { entries_.Parse("[]"); }
 
 std::string SearchIndex::PlainText(std::string_view html, size_t max_chars) {
   std::string out;
+  // The text is never longer than the HTML, nor than max_chars characters
+  // of at most four bytes.
+  out.reserve(std::min(html.size() / 4, max_chars) * 4);
   size_t chars = 0;
   bool space = false;
   for (size_t i = 0; i < html.size() && chars < max_chars;) {
@@ -88,13 +123,10 @@ std::string SearchIndex::PlainText(std::string_view html, size_t max_chars) {
     space = false;
     size_t used = c == '&' ? DecodeReference(html, i, &out) : 0;
     if (used == 0) {
-      // One whole UTF-8 character.
-      size_t length = 1;
-      while (i + length < html.size() &&
-             (static_cast<unsigned char>(html[i + length]) & 0xC0) == 0x80)
-        ++length;
-      out.append(html.substr(i, length));
-      used = length;
+      size_t run = 0;
+      used = WordRun(html, i, max_chars - chars, &run);
+      out.append(html.substr(i, used));
+      chars += run - 1;
     }
     i += used;
     ++chars;

@@ -69,6 +69,13 @@ std::string SiteRender::PageLink(std::string_view path, int depth) const {
   return link;
 }
 
+const JsonDocument& SiteRender::ListRecord(std::size_t index) {
+  list_records_.resize(posts_->size());
+  std::optional<JsonDocument>& record = list_records_[index];
+  if (!record) record = view_.Record((*posts_)[index], false);
+  return *record;
+}
+
 OutputWriter& SiteRender::index_writer() {
   if (!index_writer_) index_writer_ = out_->NewWriter();
   return *index_writer_;

@@ -12,6 +12,7 @@
 #pragma once
 
 #include <memory>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <utility>
@@ -91,6 +92,12 @@ class SiteRender {
     return PostView::NewestUpdate(*posts_, which, started_);
   }
 
+  // posts()[index] as a list page shows it (PostView::Record without its
+  // content), made once per render: a post shows on its index page and on
+  // the page of each of its tags and categories. Call once the posts are
+  // final (after database.json's step, which fills in their excerpts).
+  const JsonDocument& ListRecord(std::size_t index);
+
   // The time the site is built as of, as post times are written.
   const std::string& started() const { return started_; }
 
@@ -125,6 +132,7 @@ class SiteRender {
   bool failed_ = false;
   std::vector<WrittenPage> written_pages_;
   std::vector<std::string> plain_texts_;
+  std::vector<std::optional<JsonDocument>> list_records_;  // by ListRecord
   std::unique_ptr<OutputWriter> index_writer_;
 };
 

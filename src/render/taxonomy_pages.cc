@@ -31,8 +31,7 @@ std::set<std::string> WriteTermPages(SiteRender& site, const Kind& kind, const T
     overlay.SetInt(one + ".count", static_cast<int>(group.posts.size()));
     overlay.SetEmptyArray(one + ".posts");
     for (int i : group.posts)
-      overlay.Append(one + ".posts",
-                     site.view().Record(site.posts()[static_cast<size_t>(i)], false));
+      overlay.Append(one + ".posts", site.ListRecord(static_cast<size_t>(i)));
     const std::string link_folder =
         std::string(kind.folder) + "/" + PostIndex::LinkName(group.folder);
     TemplateData view = site.PageView(&overlay, 2);
