@@ -100,16 +100,16 @@
     box.insertBefore(chip, inputs[key]);
   }
 
-  function field(spec) {
-    var key = spec[0];
-    var kind = spec[1];
+  function field(fieldDef) {
+    var key = fieldDef[0];
+    var kind = fieldDef[1];
     // A row is no <label>: a click on a chip's button would reach the
     // label's first button too.
     var row = document.createElement('div');
     row.className = 'fm-row fm-' + kind;
     var name = document.createElement('label');
     name.className = 'fm-label';
-    name.textContent = text(spec[2], spec[3]);
+    name.textContent = text(fieldDef[2], fieldDef[3]);
     name.htmlFor = 'fm-' + key;
     row.appendChild(name);
     var input = document.createElement(key === 'description' ? 'textarea' : 'input');
@@ -173,17 +173,17 @@
     var values = block ? global.tarnFrontMatterValues(lines.slice(1, block.end)) : {};
     var locked = !!block && block.fence === '+++';
     note.hidden = !locked;
-    kFields.forEach(function (spec) {
-      var key = spec[0];
+    kFields.forEach(function (fieldDef) {
+      var key = fieldDef[0];
       var input = inputs[key];
       var value = values[key];
       input.disabled = locked;
       if (input === document.activeElement) return;
-      if (spec[1] === 'flag') {
+      if (fieldDef[1] === 'flag') {
         input.checked = value === 'true';
-      } else if (spec[1] === 'date') {
+      } else if (fieldDef[1] === 'date') {
         input.value = toInput(typeof value === 'string' ? value : '');
-      } else if (spec[1] === 'list') {
+      } else if (fieldDef[1] === 'list') {
         Array.prototype.slice.call(chips[key].querySelectorAll('.fm-chip')).forEach(function (c) {
           chips[key].removeChild(c);
         });

@@ -121,8 +121,8 @@
   var kInside = 1;
   var kBody = 2;
 
-  CodeMirror.defineMode('tarn-front-matter', function (config, spec) {
-    var base = CodeMirror.getMode(config, spec.base);
+  CodeMirror.defineMode('tarn-front-matter', function (config, options) {
+    var base = CodeMirror.getMode(config, options.base);
     function body(state) {
       state.phase = kBody;
     }
