@@ -242,15 +242,7 @@
   }
   global.tarnToggleFrontMatterForm = toggle;
 
-  var pending = 0;
-  cm.on('changes', function () {
-    if (form.hidden) return;
-    clearTimeout(pending);
-    pending = setTimeout(fill, 300);
-  });
-  global.addEventListener('resize', function () {
-    if (!form.hidden) place();
-  });
+  global.tarnEditorParts.followWhileShown(cm, form, fill, place);
   form.addEventListener('keydown', function (event) {
     if (event.key !== 'Escape') return;
     event.preventDefault();   // the key must not reach the text it returns to

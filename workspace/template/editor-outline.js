@@ -169,15 +169,7 @@
   }
   global.tarnToggleOutline = toggle;
 
-  var pending = 0;
-  cm.on('changes', function () {
-    if (panel.hidden) return;
-    clearTimeout(pending);
-    pending = setTimeout(render, 300);
-  });
-  global.addEventListener('resize', function () {
-    if (!panel.hidden) place();
-  });
+  global.tarnEditorParts.followWhileShown(cm, panel, render, place);
 
   button = global.tarnEditorParts.toolbarButton('outline', 'list', 'tool.outline', '大纲 Outline', toggle);
 })(this);

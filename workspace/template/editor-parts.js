@@ -1,6 +1,7 @@
 // What the editor page's own parts (editor-front-matter.js,
 // editor-outline.js, editor-front-matter-form.js) share: the program's
-// translation of a text the page shows, and a toolbar button of their own.
+// translation of a text the page shows, a toolbar button of their own, and
+// a panel that follows the text.
 (function (global) {
   'use strict';
 
@@ -33,5 +34,23 @@
     return button;
   }
 
-  global.tarnEditorParts = { text: text, toolbarButton: toolbarButton };
+  // A panel that follows the text while it is shown: refresh runs 300 ms
+  // after the last change, place on every resize of the window.
+  function followWhileShown(cm, panel, refresh, place) {
+    var pending = 0;
+    cm.on('changes', function () {
+      if (panel.hidden) return;
+      clearTimeout(pending);
+      pending = setTimeout(refresh, 300);
+    });
+    global.addEventListener('resize', function () {
+      if (!panel.hidden) place();
+    });
+  }
+
+  global.tarnEditorParts = {
+    text: text,
+    toolbarButton: toolbarButton,
+    followWhileShown: followWhileShown
+  };
 })(this);
