@@ -1,15 +1,14 @@
 #include "template/template_engine.h"
 
 #include <algorithm>
-#include <cctype>
 #include <optional>
 #include <vector>
 
 #include "data/regex_object.h"
 #include "data/text_file.h"
+#include "template/loop_pass.h"
 #include "template/sealed_values.h"
 #include "template/sequential_replacer.h"
-#include "template/template_tree.h"
 
 namespace tarn {
 namespace {
@@ -20,9 +19,6 @@ namespace {
 constexpr std::string_view kExtendPattern = R"re({-extend name="(.*?)"})re";
 constexpr std::string_view kBlockPattern = R"re({-block name="(.*?)"}([\s\S]*?){-block\/})re";
 constexpr std::string_view kSlotPattern = R"re({-block name="(.*?)"})re";
-constexpr std::string_view kLoopPattern =
-    R"re({-volist name="(.*?)" key="(.*?)"}([\s\S]*?){-volist\/})re";
-constexpr std::string_view kLoopOpenPattern = R"re({-volist name="(.*?)" key="(.*?)"})re";
 constexpr std::string_view kVariablePattern = R"re({\$(.*?)})re";
 
 std::string ReplaceAll(std::string_view text, std::string_view from, std::string_view to) {
@@ -37,18 +33,6 @@ std::string ReplaceAll(std::string_view text, std::string_view from, std::string
   }
   out.append(text.substr(pos));
   return out;
-}
-
-int LineOf(std::string_view text, size_t position) {
-  return 1 + static_cast<int>(std::count(text.begin(), text.begin() + position, '\n'));
-}
-
-bool ContainsIgnoringCase(std::string_view text, std::string_view needle) {
-  auto it = std::search(text.begin(), text.end(), needle.begin(), needle.end(), [](char a, char b) {
-    return std::tolower(static_cast<unsigned char>(a)) ==
-           std::tolower(static_cast<unsigned char>(b));
-  });
-  return it != text.end();
 }
 
 }  // namespace
@@ -144,89 +128,19 @@ std::string TemplateEngine::ReplaceVariables(std::string_view text, const Templa
 
 std::string TemplateEngine::ExpandLoops(std::string_view text, const TemplateData& data,
                                         std::string_view name, SealedValues* sealed) {
-  if (TemplateTree::Needed(text)) {
-    TemplateTree tree(text, name, [this](const std::string& message) { Warn(message); });
-    return tree.Expand(data, sealed);
-  }
-  RegexObject loops;
-  loops.Execute(kLoopPattern, text);
-  int count = loops.GetMatchCount();
-  if (ContainsIgnoringCase(text, "{-volist")) {
-    std::vector<size_t> starts;
-    for (int i = 1; i <= count; ++i) starts.push_back(loops.MatchPosition(i));
-    WarnLoneOpenings(text, starts, name);
-  }
-  if (count == 0) return std::string(text);
-
-  SequentialReplacer replacer(loops.MatchViews());
-
-  // A loop's expansion depends on its text only; work it out once per text.
-  std::vector<std::optional<std::string>> expansions(replacer.distinct_count());
-  auto expand = [&](int step) -> std::string_view {
-    std::optional<std::string>& done = expansions[replacer.distinct_id(step)];
-    if (!done) {
-      int match = step + 1;
-      done = ExpandLoop(std::string(loops.SubMatchView(match, 1)),
-                        std::string(loops.SubMatchView(match, 2)), loops.SubMatchView(match, 3),
-                        data, name, sealed);
-    }
-    return *done;
-  };
-  return replacer.Apply(std::string(text), expand);
+  DiagnosticSink warn = [this](const std::string& message) { Warn(message); };
+  return PassFor(text, name, warn).Expand(data, sealed, warn);
 }
 
-void TemplateEngine::WarnLoneOpenings(std::string_view text, const std::vector<size_t>& loop_starts,
-                                      std::string_view name) {
-  RegexObject opens;
-  opens.Execute(kLoopOpenPattern, text);
-  for (int i = 1; i <= opens.GetMatchCount(); ++i) {
-    size_t position = opens.MatchPosition(i);
-    if (std::find(loop_starts.begin(), loop_starts.end(), position) == loop_starts.end()) {
-      Warn(std::string(name) + ":" + std::to_string(LineOf(text, position)) + ": loop \"" +
-           std::string(opens.SubMatchView(i, 1)) + "\" has no {-volist/} of its own; left as text");
-    }
-  }
-}
-
-std::string TemplateEngine::ExpandLoop(const std::string& list, const std::string& key,
-                                       std::string_view body, const TemplateData& data,
-                                       std::string_view name, SealedValues* sealed) {
-  int n = data.GetCount(list);
-  int type = data.GetType(list);
-  if (type != JsonDocument::kArray && type != JsonDocument::kObject) {
-    Warn(std::string(name) + ": loop over \"" + list + "\", which is " +
-         (type == JsonDocument::kMissing ? "missing" : "not a list") + "; it renders as nothing");
-  }
-  std::string acc;
-  if (n <= 0) return acc;
-  RegexObject fields;
-  if (!fields.Execute("{\\$" + key + "\\.(.*?)}", body)) {
-    Warn(std::string(name) + ": loop key \"" + key +
-         "\" cannot be used to find fields: " + fields.error());
-  }
-  int field_count = fields.GetMatchCount();
-  std::vector<std::string_view> field_texts;
-  std::vector<std::string> field_paths;
-  for (int f = 1; f <= field_count; ++f) {
-    field_texts.push_back(fields.MatchView(f));
-    field_paths.emplace_back(fields.SubMatchView(f, 1));
-  }
-  SequentialReplacer fill(field_texts);
-  acc.reserve(static_cast<size_t>(n) * (body.size() + 2));
-  std::string value;
-  for (int j = 0; j < n; ++j) {
-    std::string prefix = list + "[" + std::to_string(j) + "].";
-    if (field_count == 0) {
-      acc.append(body);
-    } else {
-      acc += fill.Apply(std::string(body), [&](int f) -> std::string_view {
-        value = sealed->Value(prefix + field_paths[f], data);
-        return value;
-      });
-    }
-    acc += "\r\n";
-  }
-  return acc;
+const LoopPass& TemplateEngine::PassFor(std::string_view text, std::string_view name,
+                                        const DiagnosticSink& warn) {
+  auto held =
+      std::find_if(passes_.begin(), passes_.end(),
+                   [&](const std::unique_ptr<LoopPass>& pass) { return pass->Holds(text, name); });
+  if (held != passes_.end()) return **held;
+  if (passes_.size() >= kPassLimit) passes_.erase(passes_.begin());
+  passes_.push_back(std::make_unique<LoopPass>(text, name, warn));
+  return *passes_.back();
 }
 
 std::string TemplateEngine::ReplaceVariables(std::string_view text, const TemplateData& data,

@@ -34,12 +34,15 @@
 // which callers take as failure; it and other suspicious input (a loop over
 // something that is not a list, a loop key that is no valid pattern, a loop
 // that is never closed) are reported to the sink, each message once per
-// engine. Layout files are read once per engine and kept.
+// engine. Layout files are read once per engine and kept, and so is what
+// the loop pass makes of each template text (LoopPass): a text rendered for
+// many pages is read once.
 //
 // Thread safety: none.
 #pragma once
 
 #include <map>
+#include <memory>
 #include <optional>
 #include <set>
 #include <string>
@@ -48,6 +51,7 @@
 
 #include "data/diagnostics.h"
 #include "data/json_document.h"
+#include "template/loop_pass.h"
 #include "template/sealed_values.h"
 #include "template/template_data.h"
 
@@ -91,20 +95,19 @@ class TemplateEngine {
   static std::string ReplaceVariables(std::string_view text, const TemplateData& data,
                                       SealedValues* sealed);
   void Warn(const std::string& message);
-  // Warns of each loop opening tag in text that starts none of the loops
-  // found (at loop_starts): it stays as text.
-  void WarnLoneOpenings(std::string_view text, const std::vector<size_t>& loop_starts,
-                        std::string_view name);
-  // One loop's expansion: body once per member of list, fields "{$key.x}"
-  // filled in, each copy followed by "\r\n"; "" for an empty or missing list.
-  std::string ExpandLoop(const std::string& list, const std::string& key, std::string_view body,
-                         const TemplateData& data, std::string_view name, SealedValues* sealed);
+  // The loop pass of text (sealed) under name: made on first use and kept,
+  // the most recent kPassLimit texts; reports about the text go to warn.
+  const LoopPass& PassFor(std::string_view text, std::string_view name, const DiagnosticSink& warn);
+
+  // A build renders a handful of templates, each for many pages.
+  static constexpr size_t kPassLimit = 16;
 
   std::string theme_dir_;
   std::string base_dir_;
   DiagnosticSink sink_;
   std::map<std::string, std::optional<std::string>> layouts_;  // path -> text, none when unreadable
   std::set<std::string> warned_;
+  std::vector<std::unique_ptr<LoopPass>> passes_;  // oldest first
 };
 
 }  // namespace tarn
