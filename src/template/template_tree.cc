@@ -143,6 +143,7 @@ TemplateTree::TemplateTree(std::string_view text, std::string_view name,
   }
   add_text(tags.TextBefore(count + 1));
   while (!stack.empty()) unwind();
+  FindPlaceholders(&nodes_, false);
 }
 
 std::string TemplateTree::Expand(const TemplateData& data, SealedValues* sealed) const {
@@ -161,25 +162,41 @@ std::string TemplateTree::Resolve(std::string_view path, const Scope* scope) {
   return std::string(path);
 }
 
-void TemplateTree::ExpandText(std::string_view text, const TemplateData& data, const Scope* scope,
+void TemplateTree::FindPlaceholders(std::vector<Node>* nodes, bool in_loop) {
+  for (Node& node : *nodes) {
+    if (node.kind != Node::kText) {
+      FindPlaceholders(&node.children, in_loop || node.kind == Node::kLoop);
+      FindPlaceholders(&node.otherwise, in_loop);
+      continue;
+    }
+    if (!in_loop || node.text.find("{$") == std::string::npos) continue;
+    RegexObject variables;
+    variables.Execute(kVariablePattern, node.text);
+    for (int i = 1; i <= variables.GetMatchCount(); ++i)
+      node.placeholders.push_back({variables.MatchPosition(i), variables.MatchView(i).size()});
+  }
+}
+
+void TemplateTree::ExpandText(const Node& node, const TemplateData& data, const Scope* scope,
                               SealedValues* sealed, std::string* out) {
-  if (!scope || text.find("{$") == std::string_view::npos) {
+  std::string_view text = node.text;
+  if (!scope || node.placeholders.empty()) {
     out->append(text);
     return;
   }
-  RegexObject variables;
-  variables.Execute(kVariablePattern, text);
-  const int count = variables.GetMatchCount();
-  for (int i = 1; i <= count; ++i) {
-    std::string_view path = variables.SubMatchView(i, 1);
+  size_t pos = 0;
+  for (const Placeholder& placeholder : node.placeholders) {
+    std::string_view match = text.substr(placeholder.at, placeholder.length);
+    std::string_view path = match.substr(2, match.size() - 3);  // "{$" PATH "}"
     std::string resolved = Resolve(path, scope);
-    out->append(variables.TextBefore(i));
+    out->append(text, pos, placeholder.at - pos);
     if (resolved.size() == path.size() && resolved == path)
-      out->append(variables.MatchView(i));  // for the variables pass
+      out->append(match);  // for the variables pass
     else
       out->append(sealed->Value(resolved, data));
+    pos = placeholder.at + placeholder.length;
   }
-  out->append(variables.TextBefore(count + 1));
+  out->append(text, pos);
 }
 
 void TemplateTree::Expand(const std::vector<Node>& nodes, const TemplateData& data,
@@ -187,7 +204,7 @@ void TemplateTree::Expand(const std::vector<Node>& nodes, const TemplateData& da
   for (const Node& node : nodes) {
     switch (node.kind) {
       case Node::kText:
-        ExpandText(node.text, data, scope, sealed, out);
+        ExpandText(node, data, scope, sealed, out);
         break;
       case Node::kIf:
         Expand(data.IsTrue(Resolve(node.text, scope)) ? node.children : node.otherwise, data, scope,

@@ -45,12 +45,19 @@ class TemplateTree {
   static bool Needed(std::string_view text);
 
  private:
+  // A placeholder "{$PATH}" in a text node: its byte offset and length.
+  struct Placeholder {
+    size_t at;
+    size_t length;
+  };
   struct Node {
     enum Kind { kText, kLoop, kIf } kind = kText;
     std::string text;  // kText: the text; kLoop: list path; kIf: condition path
     std::string key;   // kLoop: the loop key
     std::vector<Node> children;
     std::vector<Node> otherwise;  // kIf: the {-else/} part
+    // kText inside a loop: the placeholders of text, in order, found once.
+    std::vector<Placeholder> placeholders;
   };
   struct Scope {
     const Scope* outer;
@@ -60,8 +67,10 @@ class TemplateTree {
 
   void Expand(const std::vector<Node>& nodes, const TemplateData& data, const Scope* scope,
               SealedValues* sealed, std::string* out) const;
-  static void ExpandText(std::string_view text, const TemplateData& data, const Scope* scope,
+  static void ExpandText(const Node& node, const TemplateData& data, const Scope* scope,
                          SealedValues* sealed, std::string* out);
+  // Finds the placeholders of the text nodes in nodes that lie in a loop.
+  static void FindPlaceholders(std::vector<Node>* nodes, bool in_loop);
   // path with a leading loop key replaced by its element's path; path
   // unchanged when it starts with no key in scope.
   static std::string Resolve(std::string_view path, const Scope* scope);
