@@ -46,6 +46,10 @@ class RegexObject {
   // with zero matches; false when the engine rejects the pattern, in which
   // case the counts are 0, the getters give "" and error() says why.
   bool Execute(std::string_view pattern, std::string_view subject, Options options = {});
+  // Execute without a copy of subject, for hot paths: the object reads
+  // subject itself, which the caller keeps alive and unchanged until the
+  // next Execute or the object's end.
+  bool ExecuteView(std::string_view pattern, std::string_view subject, Options options = {});
 
   // The pattern of the last Execute (after quote-marker substitution); ""
   // before the first.
@@ -87,8 +91,11 @@ class RegexObject {
     std::size_t start;
     std::size_t end;  // start == npos when the group took no part
   };
+  bool Run(std::string_view pattern, Options options);
+
   std::string pattern_;
-  std::string subject_;
+  std::string owned_subject_;  // the copy Execute keeps
+  std::string_view subject_;   // owned_subject_, or the caller's text
   Options options_;
   int group_count_ = 0;
   bool compiled_ = false;

@@ -2,7 +2,9 @@
 
 #include <gtest/gtest.h>
 
+#include <optional>
 #include <string>
+#include <vector>
 
 namespace tarn {
 namespace {
@@ -234,6 +236,45 @@ TEST(RegexObjectTest, InvalidUtf8SubjectStillMatches) {
   EXPECT_EQ(re.GetMatchCount(), 1);  // only the escape names the stand-in
   ASSERT_TRUE(re.Execute("caf.", "caf\xe9"));
   EXPECT_EQ(re.GetMatch(1), "caf\xe9");
+}
+
+TEST(RegexObjectTest, InvalidBytesAreFoundAtAnyOffsetInAsciiRuns) {
+  // ASCII is passed over in words: a stray byte, or a valid sequence, at
+  // each offset of a word and across the end of one.
+  const std::vector<std::string> odd_ones = {"\xff", "\xe4\xb8", "\xc3\xa9", "\xf0\x9f\x98\x80"};
+  for (const std::string& odd : odd_ones) {
+    for (std::size_t at = 0; at < 18; ++at) {
+      const std::string subject = std::string(at, 'a') + odd + "{$x}" + std::string(at % 5, 'b');
+      RegexObject re;
+      ASSERT_TRUE(re.Execute("([^{a]*){\\$x}", subject));
+      ASSERT_EQ(re.GetMatchCount(), 1) << at;
+      EXPECT_EQ(re.GetSubMatch(1, 1), odd) << at;
+    }
+  }
+}
+
+TEST(RegexObjectTest, ExecuteViewReadsTheCallersText) {
+  std::string subject = "<p>{$a}</p>{$b}";
+  RegexObject view;
+  ASSERT_TRUE(view.ExecuteView("{\\$(.*?)}", subject));
+  ASSERT_EQ(view.GetMatchCount(), 2);
+  EXPECT_EQ(view.MatchView(2).data(), subject.data() + 11);  // no copy
+  EXPECT_EQ(view.TextBefore(2), "</p>");
+  EXPECT_EQ(view.Replace("_"), "<p>_</p>_");
+  // A copy of a view reads the same text; a copy of an owning object
+  // keeps reading its own once the original is gone.
+  RegexObject copy_of_view = view;
+  EXPECT_EQ(copy_of_view.MatchView(1).data(), subject.data() + 3);
+  std::optional<RegexObject> owner(std::in_place);
+  ASSERT_TRUE(owner->Execute("{\\$(.*?)}", subject));
+  RegexObject copy_of_owner = *owner;
+  owner.reset();
+  subject.assign(subject.size(), '-');
+  EXPECT_EQ(copy_of_owner.GetSubMatch(2, 1), "b");
+  EXPECT_EQ(copy_of_owner.Replace("[$1]"), "<p>[a]</p>[b]");
+  // Execute after ExecuteView owns its subject again.
+  ASSERT_TRUE(view.Execute("-+", subject));
+  EXPECT_NE(view.MatchView(1).data(), subject.data());
 }
 
 TEST(RegexObjectTest, CopiesAreIndependentAndTheCacheKeepsOptionsApart) {

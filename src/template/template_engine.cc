@@ -112,7 +112,7 @@ std::string TemplateEngine::Expand(std::string_view text, const TemplateData& da
                                    std::string_view name) {
   SealedValues sealed;
   std::string looped = ExpandLoops(sealed.Seal(text), data, name, &sealed);
-  return sealed.Open(ReplaceVariables(looped, data, &sealed));
+  return sealed.Open(ReplaceVariables(std::move(looped), data, &sealed));
 }
 
 std::string TemplateEngine::ExpandLoops(std::string_view text, const TemplateData& data,
@@ -143,15 +143,16 @@ const LoopPass& TemplateEngine::PassFor(std::string_view text, std::string_view 
   return *passes_.back();
 }
 
-std::string TemplateEngine::ReplaceVariables(std::string_view text, const TemplateData& data,
+std::string TemplateEngine::ReplaceVariables(std::string text, const TemplateData& data,
                                              SealedValues* sealed) {
   RegexObject variables;
-  variables.Execute(kVariablePattern, text);
+  variables.ExecuteView(kVariablePattern, text);
   int count = variables.GetMatchCount();
-  if (count == 0) return std::string(text);
+  if (count == 0) return text;
+  // The replacer keeps its own copies of the matches' texts: text may go.
   SequentialReplacer replacer(variables.MatchViews());
   std::vector<std::optional<std::string>> values(replacer.distinct_count());
-  return replacer.Apply(std::string(text), [&](int step) -> std::string_view {
+  return replacer.Apply(std::move(text), [&](int step) -> std::string_view {
     int id = replacer.distinct_id(step);
     if (!values[id]) {
       // The match is "{$" PATH "}", PATH holding no "}".

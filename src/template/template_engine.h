@@ -92,7 +92,7 @@ class TemplateEngine {
   // that later passes must not read.
   std::string ExpandLoops(std::string_view text, const TemplateData& data, std::string_view name,
                           SealedValues* sealed);
-  static std::string ReplaceVariables(std::string_view text, const TemplateData& data,
+  static std::string ReplaceVariables(std::string text, const TemplateData& data,
                                       SealedValues* sealed);
   void Warn(const std::string& message);
   // The loop pass of text (sealed) under name: made on first use and kept,
