@@ -3,9 +3,11 @@
 #include <gtest/gtest.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <random>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "data/text_file.h"
@@ -287,6 +289,63 @@ TEST_F(TemplateEngineTest, EscapedAndVerbatimValuesAreNeverReadAgain) {
   marked_page.SetVerbatimMembers({"content"});
   EXPECT_EQ(engine_->Render(mark + "0" + mark + "{$m}{$post.content}{$m|e}", marked_page, "p"),
             mark + "0" + mark + mark + "0" + mark + "{" + mark + "1" + mark + mark + "0" + mark);
+}
+
+TEST_F(TemplateEngineTest, OneEngineRendersEveryPageAsAFreshEngineWould) {
+  // What the engine keeps per template text must not leak from one
+  // template, name or page's data into another: each render through one
+  // engine equals that of a fresh engine, and the messages are the fresh
+  // engines' messages, each once, in order.
+  const std::string mark = "\xEF\xB7\x90";
+  const std::vector<std::string> texts = {
+      "{-volist name=\"posts\" key=\"p\"}<li>{$p.title}</li>{-volist/}{$site}",
+      "{-volist name=\"posts\" key=\"p\"}{-if name=\"p.tags\"}{-volist name=\"p.tags\" "
+      "key=\"t\"}#{$t.n}@{$p.title}{-volist/}{-else/}-{-if/}{-volist/}{$site}",
+      "{-volist name=\"posts\" key=\"p\"}[{$p.title}]{-volist/}{-volist name=\"x\" key=\"q\"}",
+      "{-if name=\"site\"}{-volist name=\"posts\" key=\"p\"}{$p.title}{$site}",
+      mark + "{-volist name=\"posts\" key=\"p\"}" + mark + "{$p.title|e}{-volist/}" + mark + "0" +
+          mark + "{$site}",
+      "{-volist name=\"posts\" key=\"(\"}x{-volist/}{-volist name=\"nope\" key=\"p\"}y{-volist/}",
+      "plain {$site} text",
+  };
+  const std::vector<JsonDocument> pages = {
+      Data(R"({"site":"S","posts":[{"title":"a","tags":[{"n":"x"}]},{"title":"<b>"}]})"),
+      Data(R"({"site":"T","posts":[{"title":"c"}]})"),
+      Data(R"({"posts":[]})"),
+  };
+  // More distinct texts than the engine keeps, and one text under two names.
+  std::vector<std::pair<std::string, std::string>> templates;  // name, text
+  for (int copy = 0; copy < 3; ++copy)
+    for (size_t t = 0; t < texts.size(); ++t)
+      templates.emplace_back("t" + std::to_string(t) + ".mtpl",
+                             texts[t] + "<!--" + std::to_string(copy) + "-->");
+  templates.emplace_back("other.mtpl", templates[2].second);
+
+  std::vector<std::string> expected_messages;
+  for (int round = 0; round < 2; ++round) {
+    for (const JsonDocument& page : pages) {
+      for (const auto& [name, text] : templates) {
+        std::vector<std::string> fresh_messages;
+        TemplateEngine fresh(dir_, dir_,
+                             [&](const std::string& m) { fresh_messages.push_back(m); });
+        std::string want = fresh.Render(text, page, name);
+        EXPECT_EQ(engine_->Render(text, page, name), want) << name << " round " << round;
+        for (const std::string& m : fresh_messages)
+          if (std::find(expected_messages.begin(), expected_messages.end(), m) ==
+              expected_messages.end())
+            expected_messages.push_back(m);
+      }
+    }
+  }
+  EXPECT_EQ(messages_, expected_messages);
+  // The cases above say what they mean to.
+  EXPECT_TRUE(Reported("t2.mtpl:1: loop \"x\" has no {-volist/}"));
+  EXPECT_TRUE(Reported("other.mtpl:1: loop \"x\" has no {-volist/}"));
+  EXPECT_TRUE(Reported("t3.mtpl:1: {-if name=\"site\"} is never closed"));
+  EXPECT_TRUE(Reported("t5.mtpl: loop key \"(\""));
+  EXPECT_TRUE(Reported("t5.mtpl: loop over \"nope\", which is missing"));
+  EXPECT_EQ(engine_->Render(templates[4].second, pages[0], "t4.mtpl"),
+            mark + mark + "a\r\n" + mark + "&lt;b&gt;\r\n" + mark + "0" + mark + "S<!--0-->");
 }
 
 TEST_F(TemplateEngineTest, FastVariablesPassEqualsTheLiteralOne) {
