@@ -17,13 +17,17 @@ size_t Find(std::string_view haystack, std::string_view needle, size_t from) {
 }  // namespace
 
 SequentialReplacer::SequentialReplacer(const std::vector<std::string_view>& texts) {
-  std::unordered_map<std::string_view, int> first;
+  // distinct_ never grows past texts.size(), so the map's keys, views into
+  // its strings, stay valid.
+  distinct_.reserve(texts.size());
+  ids_.reserve(texts.size());
   steps_.reserve(texts.size());
   for (std::string_view text : texts) {
-    auto it = first.find(text);
-    if (it == first.end()) {
-      it = first.emplace(text, static_cast<int>(distinct_.size())).first;
+    auto it = ids_.find(text);
+    if (it == ids_.end()) {
       distinct_.emplace_back(text);
+      it = ids_.emplace(std::string_view(distinct_.back()), static_cast<int>(distinct_.size() - 1))
+               .first;
     }
     steps_.push_back(it->second);
   }
@@ -33,10 +37,8 @@ SequentialReplacer::SequentialReplacer(const std::vector<std::string_view>& text
     last_step_[steps_[k]] = static_cast<int>(k);
     if (++seen[steps_[k]] == 2) repeated_.push_back(steps_[k]);
   }
-  // The map keys point into distinct_, which no longer grows.
   for (size_t id = 0; id < distinct_.size(); ++id) {
     const std::string& text = distinct_[id];
-    ids_.emplace(std::string_view(text), static_cast<int>(id));
     longest_ = std::max(longest_, text.size());
     if (text.size() < 2 || text.front() != '{' || text.find('}') != text.size() - 1)
       braced_ = false;
@@ -97,7 +99,9 @@ void SequentialReplacer::MarkNewOccurrences(const std::string& text,
       size_t lo = x + 1 >= longest_ ? x + 1 - longest_ : 0;
       size_t hi = x + value_size;  // exclusive bound for i (x itself for an empty value)
       for (size_t i = lo; i < hi; ++i) {
-        if (text[i] != '{') continue;
+        const void* open = std::memchr(text.data() + i, '{', hi - i);
+        if (!open) break;
+        i = static_cast<const char*>(open) - text.data();
         size_t limit = std::min(text.size(), i + longest_);
         const void* close = std::memchr(text.data() + i + 1, '}', limit - (i + 1));
         if (!close) continue;
