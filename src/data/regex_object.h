@@ -55,7 +55,7 @@ class RegexObject {
   // before the first.
   std::string GetPattern() const;
 
-  // The stored subject with the matches replaced (every match when global).
+  // The subject with the matches replaced (every match when global).
   // The replacement may use $1..$99, $&, $`, $' and $$; a reference to a group
   // that does not exist is kept literally, one that took no part gives "".
   std::string Replace(std::string_view replacement) const;
@@ -71,8 +71,8 @@ class RegexObject {
   // nothing matched.
   int GetSubMatchCount() const;
 
-  // Views into the stored subject, for hot paths; valid until the next
-  // Execute or destruction.
+  // Views into the subject (the stored copy, or the caller's text after
+  // ExecuteView), for hot paths; valid until the next Execute or destruction.
   std::string_view MatchView(int match) const;
   std::string_view SubMatchView(int match, int group) const;
   // The 0-based byte offset of match `match` (from 1); npos when out of range.

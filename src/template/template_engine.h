@@ -88,15 +88,15 @@ class TemplateEngine {
   std::string LayoutPath(std::string_view layout) const;
 
  private:
-  // Passes 2 and 3 on text whose marks are sealed, sealing the values
-  // that later passes must not read.
+  // Pass 2 (and pass 3 below) on text whose marks are sealed, sealing the
+  // values that later passes must not read.
   std::string ExpandLoops(std::string_view text, const TemplateData& data, std::string_view name,
                           SealedValues* sealed);
   static std::string ReplaceVariables(std::string text, const TemplateData& data,
                                       SealedValues* sealed);
   void Warn(const std::string& message);
   // The loop pass of text (sealed) under name: made on first use and kept,
-  // the most recent kPassLimit texts; reports about the text go to warn.
+  // the kPassLimit made last; reports about the text go to warn.
   const LoopPass& PassFor(std::string_view text, std::string_view name, const DiagnosticSink& warn);
 
   // A build renders a handful of templates, each for many pages.
