@@ -152,14 +152,18 @@ std::string TemplateTree::Expand(const TemplateData& data, SealedValues* sealed)
   return out;
 }
 
-std::string TemplateTree::Resolve(std::string_view path, const Scope* scope) {
+std::string_view TemplateTree::Resolve(std::string_view path, const Scope* scope,
+                                       std::string* buffer) {
   size_t end = path.find_first_of(".[");
   std::string_view first = path.substr(0, end);
   for (const Scope* s = scope; s; s = s->outer) {
-    if (SameKey(first, s->key))
-      return s->item + std::string(end == std::string_view::npos ? "" : path.substr(end));
+    if (SameKey(first, s->key)) {
+      buffer->assign(s->item);
+      if (end != std::string_view::npos) buffer->append(path.substr(end));
+      return *buffer;
+    }
   }
-  return std::string(path);
+  return path;
 }
 
 void TemplateTree::FindPlaceholders(std::vector<Node>* nodes, bool in_loop) {
@@ -185,12 +189,13 @@ void TemplateTree::ExpandText(const Node& node, const TemplateData& data, const 
     return;
   }
   size_t pos = 0;
+  std::string buffer;
   for (const Placeholder& placeholder : node.placeholders) {
     std::string_view match = text.substr(placeholder.at, placeholder.length);
     std::string_view path = match.substr(2, match.size() - 3);  // "{$" PATH "}"
-    std::string resolved = Resolve(path, scope);
+    std::string_view resolved = Resolve(path, scope, &buffer);
     out->append(text, pos, placeholder.at - pos);
-    if (resolved.size() == path.size() && resolved == path)
+    if (resolved.data() == path.data())
       out->append(match);  // for the variables pass
     else
       out->append(sealed->Value(resolved, data));
@@ -206,15 +211,23 @@ void TemplateTree::Expand(const std::vector<Node>& nodes, const TemplateData& da
       case Node::kText:
         ExpandText(node, data, scope, sealed, out);
         break;
-      case Node::kIf:
-        Expand(data.IsTrue(Resolve(node.text, scope)) ? node.children : node.otherwise, data, scope,
-               sealed, out);
+      case Node::kIf: {
+        std::string buffer;
+        bool yes = data.IsTrue(Resolve(node.text, scope, &buffer));
+        Expand(yes ? node.children : node.otherwise, data, scope, sealed, out);
         break;
+      }
       case Node::kLoop: {
-        std::string list = Resolve(node.text, scope);
-        int n = data.GetCount(list);
+        std::string buffer;
+        std::string item(Resolve(node.text, scope, &buffer));  // the list, then its elements
+        int n = data.GetCount(item);
+        item += '[';
+        const size_t stem = item.size();
         for (int j = 0; j < n; ++j) {
-          Scope inner{scope, node.key, list + "[" + std::to_string(j) + "]"};
+          item.resize(stem);
+          item += std::to_string(j);
+          item += ']';
+          Scope inner{scope, node.key, item};
           Expand(node.children, data, &inner, sealed, out);
           out->append("\r\n");
         }

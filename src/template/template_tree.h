@@ -62,7 +62,7 @@ class TemplateTree {
   struct Scope {
     const Scope* outer;
     std::string_view key;
-    std::string item;  // "posts[3]"
+    std::string_view item;  // "posts[3]"
   };
 
   void Expand(const std::vector<Node>& nodes, const TemplateData& data, const Scope* scope,
@@ -71,9 +71,9 @@ class TemplateTree {
                          SealedValues* sealed, std::string* out);
   // Finds the placeholders of the text nodes in nodes that lie in a loop.
   static void FindPlaceholders(std::vector<Node>* nodes, bool in_loop);
-  // path with a leading loop key replaced by its element's path; path
-  // unchanged when it starts with no key in scope.
-  static std::string Resolve(std::string_view path, const Scope* scope);
+  // path with a leading loop key replaced by its element's path, written
+  // into *buffer; path itself when it starts with no key in scope.
+  static std::string_view Resolve(std::string_view path, const Scope* scope, std::string* buffer);
 
   std::vector<Node> nodes_;
 };
