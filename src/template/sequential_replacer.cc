@@ -1,6 +1,8 @@
 #include "template/sequential_replacer.h"
 
+#include <algorithm>
 #include <cstring>
+#include <iterator>
 
 namespace tarn {
 namespace {
@@ -46,6 +48,7 @@ SequentialReplacer::SequentialReplacer(const std::vector<std::string_view>& text
 }
 
 std::string SequentialReplacer::Apply(std::string subject, const ValueFunction& value) const {
+  if (braced_) return ApplyBraced(std::move(subject), value);
   // present[id]: the text may occur in the current subject. Starts true for
   // all; a step that finds nothing clears it, and MarkNewOccurrences sets it
   // again for every text that an insertion brings back.
@@ -92,27 +95,6 @@ void SequentialReplacer::MarkNewOccurrences(const std::string& text,
   bool any = false;
   for (size_t i = 0; i < repeated_.size() && !any; ++i) any = wanted(repeated_[i]);
   if (!any) return;
-  if (braced_) {
-    // An occurrence [i, j] starts with "{" and ends at the first "}" after
-    // it; it is new when i < x + value_size and j >= x.
-    for (size_t x : inserts) {
-      size_t lo = x + 1 >= longest_ ? x + 1 - longest_ : 0;
-      size_t hi = x + value_size;  // exclusive bound for i (x itself for an empty value)
-      for (size_t i = lo; i < hi; ++i) {
-        const void* open = std::memchr(text.data() + i, '{', hi - i);
-        if (!open) break;
-        i = static_cast<const char*>(open) - text.data();
-        size_t limit = std::min(text.size(), i + longest_);
-        const void* close = std::memchr(text.data() + i + 1, '}', limit - (i + 1));
-        if (!close) continue;
-        size_t j = static_cast<const char*>(close) - text.data();
-        if (j < x) continue;
-        auto it = ids_.find(std::string_view(text).substr(i, j - i + 1));
-        if (it != ids_.end() && wanted(it->second)) (*present)[it->second] = 1;
-      }
-    }
-    return;
-  }
   for (int id : repeated_) {
     if (!wanted(id)) continue;
     const std::string& t = distinct_[id];
@@ -129,6 +111,85 @@ void SequentialReplacer::MarkNewOccurrences(const std::string& text,
       }
     }
   }
+}
+
+void SequentialReplacer::FindBraced(std::string_view text, size_t lo, size_t hi, size_t min_end,
+                                    std::vector<Occurrence>* found) const {
+  for (size_t i = lo; i < hi; ++i) {
+    const void* open = std::memchr(text.data() + i, '{', hi - i);
+    if (!open) break;
+    i = static_cast<const char*>(open) - text.data();
+    size_t limit = std::min(text.size(), i + longest_);
+    const void* close = std::memchr(text.data() + i + 1, '}', limit - (i + 1));
+    if (!close) continue;
+    size_t j = static_cast<const char*>(close) - text.data();
+    if (j < min_end) continue;
+    auto it = ids_.find(text.substr(i, j - i + 1));
+    if (it != ids_.end()) found->push_back({i, it->second});
+  }
+}
+
+// Every text is a placeholder: an occurrence starts at a "{" and ends at the
+// first "}" after it, so two occurrences overlap only when they end at the
+// same "}". The occurrences of all texts are found once; a step replaces its
+// own, drops those that overlapped them, moves the rest by the change in
+// length before them, and adds the occurrences that touch an inserted value
+// (the only ones that can be new, as in MarkNewOccurrences).
+std::string SequentialReplacer::ApplyBraced(std::string subject, const ValueFunction& value) const {
+  std::vector<Occurrence> occurrences, kept, found;
+  FindBraced(subject, 0, subject.size(), 0, &occurrences);
+  std::vector<int> count(distinct_.size(), 0);
+  for (const Occurrence& o : occurrences) ++count[o.id];
+  std::string out;
+  std::vector<size_t> replaced, inserts;
+  for (int k = 0; k < step_count(); ++k) {
+    const int id = steps_[k];
+    if (count[id] == 0) continue;
+    const std::string_view replacement = value(k);
+    const size_t length = distinct_[id].size();
+    out.clear();
+    out.reserve(subject.size() + static_cast<size_t>(count[id]) * replacement.size());
+    replaced.clear();
+    inserts.clear();
+    size_t pos = 0;
+    for (const Occurrence& o : occurrences) {
+      if (o.id != id) continue;
+      out.append(subject, pos, o.at - pos);
+      replaced.push_back(o.at);
+      inserts.push_back(out.size());
+      out.append(replacement);
+      pos = o.at + length;
+    }
+    out.append(subject, pos, std::string::npos);
+    subject.swap(out);
+    count[id] = 0;
+
+    kept.clear();
+    size_t m = 0;  // replaced[m]: the first replaced occurrence not wholly before o
+    for (const Occurrence& o : occurrences) {
+      if (o.id == id) continue;
+      while (m < replaced.size() && replaced[m] + length <= o.at) ++m;
+      if (m < replaced.size() && replaced[m] < o.at + distinct_[o.id].size()) {
+        --count[o.id];
+        continue;
+      }
+      kept.push_back({o.at - m * length + m * replacement.size(), o.id});
+    }
+    found.clear();
+    size_t scanned = 0;
+    for (size_t x : inserts) {
+      size_t lo = std::max(scanned, x + 1 >= longest_ ? x + 1 - longest_ : 0);
+      size_t hi = x + replacement.size();  // exclusive bound for a start (x for an empty value)
+      FindBraced(subject, lo, hi, x, &found);
+      scanned = std::max(scanned, hi);
+    }
+    for (const Occurrence& o : found) ++count[o.id];
+    occurrences.clear();
+    std::merge(kept.begin(), kept.end(), found.begin(), found.end(),
+               std::back_inserter(occurrences),
+               [](const Occurrence& a, const Occurrence& b) { return a.at < b.at; });
+  }
+  return subject;
 }
 
 }  // namespace tarn

@@ -47,6 +47,16 @@ class SequentialReplacer {
   const std::string& distinct_text(int id) const { return distinct_[id]; }
 
  private:
+  struct Occurrence {
+    size_t at;
+    int id;
+  };
+  // Apply when every text is a placeholder (braced_).
+  std::string ApplyBraced(std::string subject, const ValueFunction& value) const;
+  // Appends to found each occurrence of a text in text that starts in
+  // [lo, hi) and ends at or after min_end, in order; for braced_ texts.
+  void FindBraced(std::string_view text, size_t lo, size_t hi, size_t min_end,
+                  std::vector<Occurrence>* found) const;
   void MarkNewOccurrences(const std::string& text, const std::vector<size_t>& inserts,
                           size_t value_size, int step, std::vector<char>* present) const;
 
