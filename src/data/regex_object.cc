@@ -197,37 +197,12 @@ bool MakeValidForMatching(std::string_view subject, std::string* copy) {
 
 RegexObject::RegexObject() = default;
 RegexObject::~RegexObject() = default;
-RegexObject::RegexObject(const RegexObject& other) { *this = other; }
-
-RegexObject& RegexObject::operator=(const RegexObject& other) {
-  if (this == &other) return *this;
-  pattern_ = other.pattern_;
-  owned_subject_ = other.owned_subject_;
-  // A copy of a copy reads its own; a view stays a view of the caller's text.
-  bool owned = other.subject_.data() == other.owned_subject_.data();
-  subject_ = owned ? std::string_view(owned_subject_) : other.subject_;
-  options_ = other.options_;
-  group_count_ = other.group_count_;
-  compiled_ = other.compiled_;
-  spans_ = other.spans_;
-  error_ = other.error_;
-  return *this;
-}
+RegexObject::RegexObject(const RegexObject&) = default;
+RegexObject& RegexObject::operator=(const RegexObject&) = default;
 
 bool RegexObject::Execute(std::string_view pattern, std::string_view subject, Options options) {
-  owned_subject_.assign(subject);
-  subject_ = owned_subject_;
-  return Run(pattern, options);
-}
-
-bool RegexObject::ExecuteView(std::string_view pattern, std::string_view subject, Options options) {
-  owned_subject_.clear();
-  subject_ = subject;
-  return Run(pattern, options);
-}
-
-bool RegexObject::Run(std::string_view pattern, Options options) {
   pattern_ = options.quote_marker ? ReplaceQuoteMarkers(pattern) : std::string(pattern);
+  subject_.assign(subject);
   options_ = options;
   group_count_ = 0;
   compiled_ = false;
@@ -239,8 +214,8 @@ bool RegexObject::Run(std::string_view pattern, Options options) {
   if (compiled == nullptr) return false;
 
   std::string valid_copy;
-  const std::string_view engine_subject =
-      MakeValidForMatching(subject_, &valid_copy) ? std::string_view(valid_copy) : subject_;
+  const std::string& engine_subject =
+      MakeValidForMatching(subject_, &valid_copy) ? valid_copy : subject_;
   const auto* data = reinterpret_cast<PCRE2_SPTR>(engine_subject.data());
   const std::size_t length = subject_.size();
   const int groups = compiled->group_count;
@@ -341,8 +316,8 @@ std::string RegexObject::GetSubMatch(int match, int group, std::size_t* position
 
 std::string RegexObject::Replace(std::string_view replacement) const {
   const int count = GetMatchCount();
+  if (count == 0) return subject_;
   const std::string_view subject = subject_;
-  if (count == 0) return std::string(subject);
   const std::size_t stride = static_cast<std::size_t>(group_count_ + 1);
   std::string out;
   out.reserve(subject.size());

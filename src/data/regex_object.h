@@ -46,16 +46,12 @@ class RegexObject {
   // with zero matches; false when the engine rejects the pattern, in which
   // case the counts are 0, the getters give "" and error() says why.
   bool Execute(std::string_view pattern, std::string_view subject, Options options = {});
-  // Execute without a copy of subject, for hot paths: the object reads
-  // subject itself, which the caller keeps alive and unchanged until the
-  // next Execute or the object's end.
-  bool ExecuteView(std::string_view pattern, std::string_view subject, Options options = {});
 
   // The pattern of the last Execute (after quote-marker substitution); ""
   // before the first.
   std::string GetPattern() const;
 
-  // The subject with the matches replaced (every match when global).
+  // The stored subject with the matches replaced (every match when global).
   // The replacement may use $1..$99, $&, $`, $' and $$; a reference to a group
   // that does not exist is kept literally, one that took no part gives "".
   std::string Replace(std::string_view replacement) const;
@@ -71,8 +67,8 @@ class RegexObject {
   // nothing matched.
   int GetSubMatchCount() const;
 
-  // Views into the subject (the stored copy, or the caller's text after
-  // ExecuteView), for hot paths; valid until the next Execute or destruction.
+  // Views into the stored subject, for hot paths; valid until the next
+  // Execute or destruction.
   std::string_view MatchView(int match) const;
   std::string_view SubMatchView(int match, int group) const;
   // The 0-based byte offset of match `match` (from 1); npos when out of range.
@@ -91,11 +87,8 @@ class RegexObject {
     std::size_t start;
     std::size_t end;  // start == npos when the group took no part
   };
-  bool Run(std::string_view pattern, Options options);
-
   std::string pattern_;
-  std::string owned_subject_;  // the copy Execute keeps
-  std::string_view subject_;   // owned_subject_, or the caller's text
+  std::string subject_;
   Options options_;
   int group_count_ = 0;
   bool compiled_ = false;

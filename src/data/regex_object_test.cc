@@ -2,7 +2,6 @@
 
 #include <gtest/gtest.h>
 
-#include <optional>
 #include <string>
 #include <vector>
 
@@ -251,30 +250,6 @@ TEST(RegexObjectTest, InvalidBytesAreFoundAtAnyOffsetInAsciiRuns) {
       EXPECT_EQ(re.GetSubMatch(1, 1), odd) << at;
     }
   }
-}
-
-TEST(RegexObjectTest, ExecuteViewReadsTheCallersText) {
-  std::string subject = "<p>{$a}</p>{$b}";
-  RegexObject view;
-  ASSERT_TRUE(view.ExecuteView("{\\$(.*?)}", subject));
-  ASSERT_EQ(view.GetMatchCount(), 2);
-  EXPECT_EQ(view.MatchView(2).data(), subject.data() + 11);  // no copy
-  EXPECT_EQ(view.TextBefore(2), "</p>");
-  EXPECT_EQ(view.Replace("_"), "<p>_</p>_");
-  // A copy of a view reads the same text; a copy of an owning object
-  // keeps reading its own once the original is gone.
-  RegexObject copy_of_view = view;
-  EXPECT_EQ(copy_of_view.MatchView(1).data(), subject.data() + 3);
-  std::optional<RegexObject> owner(std::in_place);
-  ASSERT_TRUE(owner->Execute("{\\$(.*?)}", subject));
-  RegexObject copy_of_owner = *owner;
-  owner.reset();
-  subject.assign(subject.size(), '-');
-  EXPECT_EQ(copy_of_owner.GetSubMatch(2, 1), "b");
-  EXPECT_EQ(copy_of_owner.Replace("[$1]"), "<p>[a]</p>[b]");
-  // Execute after ExecuteView owns its subject again.
-  ASSERT_TRUE(view.Execute("-+", subject));
-  EXPECT_NE(view.MatchView(1).data(), subject.data());
 }
 
 TEST(RegexObjectTest, CopiesAreIndependentAndTheCacheKeepsOptionsApart) {

@@ -19,7 +19,6 @@ namespace {
 constexpr std::string_view kExtendPattern = R"re({-extend name="(.*?)"})re";
 constexpr std::string_view kBlockPattern = R"re({-block name="(.*?)"}([\s\S]*?){-block\/})re";
 constexpr std::string_view kSlotPattern = R"re({-block name="(.*?)"})re";
-constexpr std::string_view kVariablePattern = R"re({\$(.*?)})re";
 
 std::string ReplaceAll(std::string_view text, std::string_view from, std::string_view to) {
   std::string out;
@@ -33,6 +32,28 @@ std::string ReplaceAll(std::string_view text, std::string_view from, std::string
   }
   out.append(text.substr(pos));
   return out;
+}
+
+// The matches of the variables pattern, {\$(.*?)}, in text, in order: "{$",
+// then the shortest run up to a "}" that holds no line break ("." stops at
+// CR and at LF; it crosses every other byte). A scan for "{$" finds them
+// without the regular-expression engine, which a page's variables pass
+// would otherwise run once per placeholder.
+std::vector<std::string_view> Placeholders(std::string_view text) {
+  std::vector<std::string_view> found;
+  size_t from = 0;
+  for (size_t open = text.find("{$"); open != std::string_view::npos;
+       open = text.find("{$", from)) {
+    size_t end = open + 2;
+    while (end < text.size() && text[end] != '}' && text[end] != '\r' && text[end] != '\n') ++end;
+    if (end < text.size() && text[end] == '}') {
+      found.push_back(text.substr(open, end - open + 1));
+      from = end + 1;
+    } else {
+      from = open + 1;
+    }
+  }
+  return found;
 }
 
 }  // namespace
@@ -145,12 +166,10 @@ const LoopPass& TemplateEngine::PassFor(std::string_view text, std::string_view 
 
 std::string TemplateEngine::ReplaceVariables(std::string text, const TemplateData& data,
                                              SealedValues* sealed) {
-  RegexObject variables;
-  variables.ExecuteView(kVariablePattern, text);
-  int count = variables.GetMatchCount();
-  if (count == 0) return text;
+  std::vector<std::string_view> placeholders = Placeholders(text);
+  if (placeholders.empty()) return text;
   // The replacer keeps its own copies of the matches' texts: text may go.
-  SequentialReplacer replacer(variables.MatchViews());
+  SequentialReplacer replacer(placeholders);
   std::vector<std::optional<std::string>> values(replacer.distinct_count());
   return replacer.Apply(std::move(text), [&](int step) -> std::string_view {
     int id = replacer.distinct_id(step);
