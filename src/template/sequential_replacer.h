@@ -6,10 +6,13 @@
 // text, in match order. Done literally that costs one scan of the whole text
 // per match, which is quadratic on a big page (an index whose loop writes
 // {$assetsPath} ten thousand times). This class gives the same output in
-// time close to linear: a step is skipped when its text cannot occur in the
+// time close to linear. When every text is a placeholder ("{" ... "}" with no
+// other "}"), the occurrences of all texts are found in one scan and the list
+// is kept up to date around each step's insertions, so no step scans the
+// page. Otherwise a step is skipped when its text cannot occur in the
 // current text, which it knows by tracking, after each step that changed
 // something, which of the texts still to come could have appeared around the
-// inserted values. Only steps that can change the text do a scan.
+// inserted values; only steps that can change the text do a scan.
 //
 // The result is identical to the literal sequence for any texts and values,
 // including values that contain texts of later steps (they are replaced
