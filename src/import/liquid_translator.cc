@@ -16,24 +16,35 @@ namespace {
 // proportion to the text it walks, and posts may hold long lines.
 constexpr size_t kLongestConstruct = 2000;
 
-// A Liquid tag "{% name args %}" or output "{{ expression }}", with
-// Liquid's whitespace-trimming dashes.
-const std::regex kTag(R"(^\{%-?\s*(\w+)\s*(.*?)\s*-?%\})");
-const std::regex kOutput(R"(^\{\{-?\s*(.*?)\s*-?\}\})");
-const std::regex kUrlFilter(
-    R"(^(['"])([^'"]*)\1\s*\|\s*(relative_url|absolute_url|prepend:\s*site\.(baseurl|url))$)");
-const std::regex kHighlight(R"(^(\s*)\{%-?\s*highlight\s+([\w+#.-]*)([^%]*)-?%\}(.*)$)");
-const std::regex kEndHighlight(R"(\{%-?\s*endhighlight\s*-?%\})");
-const std::regex kEndRaw(R"(\{%-?\s*endraw\s*-?%\})");
-const std::regex kEndComment(R"(\{%-?\s*endcomment\s*-?%\})");
-const std::regex kFence(R"(^ {0,3}(`{3,}|~{3,}).*$)");
 // What ends a path written after {{ site.baseurl }}.
 constexpr char kPathEnd[] = " \t\r\n)\"'<>{";
-const std::regex kTocItem(R"(^\s*(?:[*+-]|1\.)\s+TOC\s*$)");
-const std::regex kTocList(R"(^\s*\{:\s*\.?toc\s*\}\s*$)");
-const std::regex kBlockAttributes(R"(^\s*\{:([^}]*)\}\s*$)");
-const std::regex kHeading(R"(^(#{1,6}\s.*?)\s*(?:\{:([^}]*)\})?\s*$)");
-const std::regex kIdsAndClasses(R"(^\s*([#.][\w-]+\s*)+$)");
+
+// The patterns, compiled when an import first needs them: every tarn
+// command loads this code, and compiling them costs more than a
+// command's start.
+struct Patterns {
+  static const Patterns& Get() {
+    static const Patterns patterns;
+    return patterns;
+  }
+
+  // A Liquid tag "{% name args %}" or output "{{ expression }}", with
+  // Liquid's whitespace-trimming dashes.
+  std::regex tag{R"(^\{%-?\s*(\w+)\s*(.*?)\s*-?%\})"};
+  std::regex output{R"(^\{\{-?\s*(.*?)\s*-?\}\})"};
+  std::regex url_filter{
+      R"(^(['"])([^'"]*)\1\s*\|\s*(relative_url|absolute_url|prepend:\s*site\.(baseurl|url))$)"};
+  std::regex highlight{R"(^(\s*)\{%-?\s*highlight\s+([\w+#.-]*)([^%]*)-?%\}(.*)$)"};
+  std::regex end_highlight{R"(\{%-?\s*endhighlight\s*-?%\})"};
+  std::regex end_raw{R"(\{%-?\s*endraw\s*-?%\})"};
+  std::regex end_comment{R"(\{%-?\s*endcomment\s*-?%\})"};
+  std::regex fence{R"(^ {0,3}(`{3,}|~{3,}).*$)"};
+  std::regex toc_item{R"(^\s*(?:[*+-]|1\.)\s+TOC\s*$)"};
+  std::regex toc_list{R"(^\s*\{:\s*\.?toc\s*\}\s*$)"};
+  std::regex block_attributes{R"(^\s*\{:([^}]*)\}\s*$)"};
+  std::regex heading{R"(^(#{1,6}\s.*?)\s*(?:\{:([^}]*)\})?\s*$)"};
+  std::regex ids_and_classes{R"(^\s*([#.][\w-]+\s*)+$)"};
+};
 
 class Translation {
  public:
@@ -94,7 +105,7 @@ std::string Chomped(std::string line) {
 
 // "{#id .class}" for kramdown's "#id .class"; "" when it holds more.
 std::string HeadingForm(const std::string& attributes) {
-  if (!std::regex_match(attributes, kIdsAndClasses)) return "";
+  if (!std::regex_match(attributes, Patterns::Get().ids_and_classes)) return "";
   std::string trimmed = std::regex_replace(attributes, std::regex(R"(^\s+|\s+$)"), "");
   return "{" + std::regex_replace(trimmed, std::regex(R"(\s+)"), " ") + "}";
 }
@@ -133,7 +144,7 @@ bool Translation::Block(const std::vector<std::string>& lines, size_t* i) {
     return ++*i, true;
   }
   if (comment_) {
-    if (std::regex_search(line, match, kEndComment)) {
+    if (std::regex_search(line, match, Patterns::Get().end_comment)) {
       comment_ = false;
       Prose(match.suffix().str());
     }
@@ -144,10 +155,11 @@ bool Translation::Block(const std::vector<std::string>& lines, size_t* i) {
     out() += line;  // indented code is shown as written
     return ++*i, true;
   }
-  if (!fence_.empty() || std::regex_match(head, match, kFence)) {
+  if (!fence_.empty() || std::regex_match(head, match, Patterns::Get().fence)) {
     if (fence_.empty()) {
       fence_ = match[1].str();
-    } else if (std::regex_match(head, match, kFence) && match[1].str().rfind(fence_, 0) == 0 &&
+    } else if (std::regex_match(head, match, Patterns::Get().fence) &&
+               match[1].str().rfind(fence_, 0) == 0 &&
                bare.find_first_not_of(" `~") == std::string::npos) {
       fence_.clear();  // a closing fence: as long a run, nothing after it
     }
@@ -155,24 +167,25 @@ bool Translation::Block(const std::vector<std::string>& lines, size_t* i) {
     return ++*i, true;
   }
   if (bare.size() > kLongestConstruct) return false;
-  if (std::regex_match(bare, kTocItem) && *i + 1 < lines.size() &&
-      std::regex_match(Chomped(lines[*i + 1]).substr(0, kLongestConstruct), kTocList)) {
+  if (std::regex_match(bare, Patterns::Get().toc_item) && *i + 1 < lines.size() &&
+      std::regex_match(Chomped(lines[*i + 1]).substr(0, kLongestConstruct),
+                       Patterns::Get().toc_list)) {
     Remember("* TOC {:toc}", "dropped: the theme shows the table of contents");
     ++result_->translated;
     ++line_;
     return *i += 2, true;
   }
-  if (std::regex_match(bare, match, kBlockAttributes)) {
+  if (std::regex_match(bare, match, Patterns::Get().block_attributes)) {
     if (!HeadingAttributes(match[1].str())) Remember(bare, "dropped");
     return ++*i, true;
   }
-  if (!std::regex_match(bare, match, kHighlight)) return false;
+  if (!std::regex_match(bare, match, Patterns::Get().highlight)) return false;
   const std::string indent = match[1].str();
   const std::string language = match[2].str();
   std::string code = match[4].str().empty() ? "" : match[4].str() + "\n";
   for (size_t j = *i + 1; j < lines.size(); ++j) {
     std::smatch end;
-    if (!std::regex_search(lines[j], end, kEndHighlight)) {
+    if (!std::regex_search(lines[j], end, Patterns::Get().end_highlight)) {
       code += lines[j];
       continue;
     }
@@ -207,7 +220,7 @@ bool Translation::HeadingAttributes(const std::string& attributes) {
 bool Translation::RawLine(const std::string& line, size_t from) {
   std::smatch end;
   std::string rest = line.substr(from);
-  if (!std::regex_search(rest, end, kEndRaw)) {
+  if (!std::regex_search(rest, end, Patterns::Get().end_raw)) {
     out() += rest;
     return false;
   }
@@ -221,7 +234,7 @@ void Translation::Prose(const std::string& whole) {
   std::smatch match;
   const std::string bare = Chomped(whole);
   std::string line = whole;
-  if (bare.size() <= kLongestConstruct && std::regex_match(bare, match, kHeading) &&
+  if (bare.size() <= kLongestConstruct && std::regex_match(bare, match, Patterns::Get().heading) &&
       match[2].matched) {
     std::string form = HeadingForm(match[2].str());
     if (form.empty()) Remember("{:" + match[2].str() + "}", "dropped");
@@ -252,8 +265,8 @@ void Translation::Prose(const std::string& whole) {
 size_t Translation::Construct(const std::string& line, size_t at) {
   const std::string rest = line.substr(at, kLongestConstruct);
   std::smatch match;
-  if (std::regex_search(rest, match, kTag)) return Tag(line, at, match);
-  if (std::regex_search(rest, match, kOutput)) {
+  if (std::regex_search(rest, match, Patterns::Get().tag)) return Tag(line, at, match);
+  if (std::regex_search(rest, match, Patterns::Get().output)) {
     std::string_view after = std::string_view(line).substr(at + match.length(0));
     size_t taken = 0;
     std::optional<std::string> value = Output(match[1].str(), after, &taken);
@@ -293,7 +306,7 @@ size_t Translation::Tag(const std::string& line, size_t at, const std::smatch& t
     ++result_->translated;
     std::smatch end;
     std::string rest = line.substr(after);
-    if (std::regex_search(rest, end, kEndComment)) {
+    if (std::regex_search(rest, end, Patterns::Get().end_comment)) {
       comment_ = false;
       return after + end.position(0) + end.length(0);
     }
@@ -334,7 +347,7 @@ std::optional<std::string> Translation::Output(const std::string& expression,
     return "";
   }
   std::smatch match;
-  if (!std::regex_match(expression, match, kUrlFilter)) return std::nullopt;
+  if (!std::regex_match(expression, match, Patterns::Get().url_filter)) return std::nullopt;
   std::string path = match[2].str();
   if (path.find("://") != std::string::npos) return path;
   path = path.empty() || path[0] != '/' ? "/" + path : path;
