@@ -4,9 +4,7 @@
 #include <set>
 #include <string>
 
-#include "render/heading_anchors.h"
 #include "render/rendered_html.h"
-#include "render/search_index.h"
 #include "render/site_render.h"
 
 namespace tarn {
@@ -63,16 +61,15 @@ bool ArticleHtml(SiteRender& site, std::size_t index, std::string* storage, std:
       site.Report(post.path + ": a formula does not parse (" + reason +
                   "); its page shows the formula as written, marked in red");
   }
-  if (features.search) {
-    site.plain_texts().resize(site.posts().size());
-    site.plain_texts()[index] = SearchIndex::PlainText(
-        features.code_at_build || features.maths_at_build ? RenderedHtml::Unrendered(*html) : *html,
-        SearchIndex::kTextLength);
-  }
-  if (site.features().Any()) {
-    std::string anchored = HeadingAnchors::Add(*html, toc);
-    *storage = std::move(anchored);
+  if (features.Any()) {
+    ArticleTextCache::Made made = site.article_texts().Of(*html);
+    if (features.search) {
+      site.plain_texts().resize(site.posts().size());
+      site.plain_texts()[index] = std::move(made.text);
+    }
+    *storage = std::move(made.html);
     *html = *storage;
+    *toc = std::move(made.toc);
   }
   return true;
 }

@@ -22,6 +22,7 @@
 #include "content/post_view.h"
 #include "data/diagnostics.h"
 #include "data/json_document.h"
+#include "render/article_text_cache.h"
 #include "render/output_writer.h"
 #include "render/post_conversion.h"
 #include "render/public_folder.h"
@@ -110,6 +111,11 @@ class SiteRender {
   // as the articles render when the theme has search.
   std::vector<std::string>& plain_texts() { return plain_texts_; }
 
+  // The articles' plain text, heading ids and contents, kept between
+  // builds (SiteBuilder's, set before the steps run).
+  ArticleTextCache& article_texts() { return *article_texts_; }
+  void set_article_texts(ArticleTextCache* texts) { article_texts_ = texts; }
+
   // database.json goes to disk on this writer while the pages render;
   // Finish waits for it.
   OutputWriter& index_writer();
@@ -132,6 +138,7 @@ class SiteRender {
   bool failed_ = false;
   std::vector<WrittenPage> written_pages_;
   std::vector<std::string> plain_texts_;
+  ArticleTextCache* article_texts_ = nullptr;
   std::vector<std::optional<JsonDocument>> list_records_;  // by ListRecord
   std::unique_ptr<OutputWriter> index_writer_;
 };
