@@ -300,6 +300,39 @@ TEST_F(SiteBuilderTest, BuildsTheSameSiteIntoAnyTree) {
     EXPECT_EQ(files.count(made), 1u) << made;
 }
 
+// A post's list record goes onto each page that lists it (index pages,
+// tag and category pages) in turn: every page shows it whole, in order,
+// whichever pages came before.
+TEST_F(SiteBuilderTest, EveryListPageShowsItsPostsWhole) {
+  Put("themes/t/_conf.json", "{\"paginate\": 2}");
+  const std::string list = "{-volist name=\"posts\" key=\"p\"}[{$p.title}|{$p.url}]{-volist/}";
+  Put("themes/t/index.mtpl", list);
+  Put("themes/t/tag.mtpl",
+      "{$tag.name}:{-volist name=\"tag.posts\" key=\"p\"}[{$p.title}|{$p.url}]{-volist/}");
+  Put("themes/t/category.mtpl",
+      "{$category.name}:{-volist name=\"category.posts\" key=\"p\"}[{$p.title}]{-volist/}");
+  Put("_posts/Hello.MD", "---\ndate: 2026-01-03\ntags: [x, y, X]\ncategories: [c]\n---\nhi");
+  Put("_posts/a b.md", "---\ndate: 2026-01-02\ntags: [y]\ncategories: [c]\n---\nab");
+  Put("_posts/c.md", "---\ndate: 2026-01-01\ntags: [x]\n---\nc");
+  FakeScriptHost host;
+  MemoryOutputTree memory;
+  SiteBuilder builder = Make(&host);
+  builder.set_output_tree(&memory);
+  ASSERT_TRUE(builder.LoadConfig());
+  ASSERT_TRUE(builder.Build()) << Messages();
+  std::map<std::string, std::string> files = memory.files();
+  // Each item of a list ends its line.
+  const std::string hello = "[Hello|../../articles/Hello.html]\r\n";
+  const std::string ab = "[a b|../../articles/a%20b.html]\r\n";
+  const std::string c = "[c|../../articles/c.html]\r\n";
+  EXPECT_EQ(files["index.html"],
+            "[Hello|./articles/Hello.html]\r\n[a b|./articles/a%20b.html]\r\n");
+  EXPECT_EQ(files["page/2/index.html"], c);
+  EXPECT_EQ(files["tags/x/index.html"], "x:" + hello + c);
+  EXPECT_EQ(files["tags/y/index.html"], "y:" + hello + ab);
+  EXPECT_EQ(files["categories/c/index.html"], "c:[Hello]\r\n[a b]\r\n");
+}
+
 // A symbolic link in public/ is the blogger's: nothing is written or
 // removed through it, even when no post is left to write there.
 TEST_F(SiteBuilderTest, NothingIsRemovedThroughALinkedArticlesFolder) {

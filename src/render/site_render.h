@@ -98,6 +98,13 @@ class SiteRender {
   // the page of each of its tags and categories. Call once the posts are
   // final (after database.json's step, which fills in their excerpts).
   const JsonDocument& ListRecord(std::size_t index);
+  // The list records of the posts at the indices in which, moved in
+  // order onto the end of the array at path of *page for one page to
+  // render, and taken back off it by ReturnListRecords (same which, same
+  // path) once it has: a record is never copied per page. In between,
+  // neither ListRecord nor another lending may ask for these posts.
+  void LendListRecords(const std::vector<int>& which, JsonDocument* page, std::string_view path);
+  void ReturnListRecords(const std::vector<int>& which, JsonDocument* page, std::string_view path);
 
   // The time the site is built as of, as post times are written.
   const std::string& started() const { return started_; }
