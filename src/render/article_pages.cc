@@ -45,13 +45,15 @@ bool ArticleHtml(SiteRender& site, std::size_t index, std::string* storage, std:
                  std::string* toc) {
   const PostFile& post = site.posts()[index];
   std::string error;
-  if (!site.html().Get(index, storage, html, &error)) {
+  std::optional<ConversionCache::Key> converted_from;  // while html is the converter's
+  if (!site.html().Get(index, storage, html, &error, &converted_from)) {
     site.Fail(post.path + ": markToHtml failed: " + error + " (its article page is not written)");
     return false;
   }
   if (site.images().Marks()) {
     *storage = site.images().Markup(site, post, *html, ResponsiveImages::Place::kArticle);
     *html = *storage;
+    converted_from.reset();
   }
   const ThemeFeatures& features = site.features();
   // A formula that does not parse is reported by every build until it is
@@ -62,7 +64,8 @@ bool ArticleHtml(SiteRender& site, std::size_t index, std::string* storage, std:
                   "); its page shows the formula as written, marked in red");
   }
   if (features.Any()) {
-    ArticleTextCache::Made made = site.article_texts().Of(*html);
+    ArticleTextCache::Made made =
+        site.article_texts().Of(*html, converted_from ? &*converted_from : nullptr);
     if (features.search) {
       site.plain_texts().resize(site.posts().size());
       site.plain_texts()[index] = std::move(made.text);

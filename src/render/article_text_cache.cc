@@ -51,34 +51,49 @@ class ValueReader {
   std::string_view bytes_;
 };
 
+// Goes before the converter's key in what an entry keyed by it hashes: an
+// article's HTML hashed to the same key would have to be these bytes, a
+// NUL first, followed by 32 bytes of a digest.
+constexpr char kConvertedMark[] = "\0tarn: converted from the text with the key ";
+
 }  // namespace
 
 ArticleTextCache::ArticleTextCache(std::string path, const ThemeFeatures& features,
-                                   DiagnosticSink sink)
-    : store_(std::move(path), Digest(features), "heading and search text cache",
+                                   const std::string& scripts_digest, DiagnosticSink sink)
+    : store_(std::move(path), Digest(features, scripts_digest), "heading and search text cache",
              "the articles after it are read again"),
       sink_(std::move(sink)),
       search_(features.search),
       unrendered_(features.code_at_build || features.maths_at_build) {}
 
-std::string ArticleTextCache::Digest(const ThemeFeatures& features) {
+std::string ArticleTextCache::Digest(const ThemeFeatures& features,
+                                     const std::string& scripts_digest) {
   return "tarn article text " + std::to_string(kVersion) +
          "; search: " + (features.search ? "yes" : "no") +
          "; code at build: " + (features.code_at_build ? "yes" : "no") +
          "; formulas at build: " + (features.maths_at_build ? "yes" : "no") +
-         "; text length: " + std::to_string(SearchIndex::kTextLength);
+         "; text length: " + std::to_string(SearchIndex::kTextLength) +
+         "; scripts: " + scripts_digest;
 }
 
 std::string ArticleTextCache::PathIn(const std::string& root) {
   return Workspace(root).StatePath("article-text-cache.bin");
 }
 
-ArticleTextCache::Made ArticleTextCache::Of(std::string_view html) {
+ArticleTextCache::Made ArticleTextCache::Of(std::string_view html,
+                                            const ConversionCache::Key* converted_from) {
   if (!loaded_) {
     store_.Load(sink_);
     loaded_ = true;
   }
-  const ConversionCache::Key key = ConversionCache::KeyOf(html);
+  ConversionCache::Key key;
+  if (converted_from) {
+    std::string source(kConvertedMark, sizeof kConvertedMark - 1);
+    source.append(reinterpret_cast<const char*>(converted_from->data()), converted_from->size());
+    key = ConversionCache::KeyOf(source);
+  } else {
+    key = ConversionCache::KeyOf(html);
+  }
   std::string_view value;
   Made made;
   if (store_.Find(key, &value) && Decode(html, value, &made)) {

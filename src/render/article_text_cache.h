@@ -4,13 +4,18 @@
 // them reads the whole article; an edit changes one post, so a build
 // makes them again for the posts whose HTML changed only.
 //
-// An entry is keyed by the SHA-256 of the article's HTML as its page shows
-// it (after the image markup): the results depend on nothing else but the
-// theme's features (search; code and formulas typeset at build, whose
-// markup the plain text reads as written) and the code that makes them. A
-// digest of those (Digest) is the cache's, as the scripts digest is the
-// conversion cache's: another feature set or another kVersion finds the
-// file stale and uses none of it. The file is ConversionCache's log
+// The results depend on the article's HTML as its page shows it (after the
+// image markup), the theme's features (search; code and formulas typeset
+// at build, whose markup the plain text reads as written) and the code
+// that makes them. A digest of the last two and of the converting scripts
+// (Digest) is the cache's, as the scripts digest is the conversion
+// cache's: another feature set, other scripts or another kVersion find the
+// file stale and use none of it. An entry is keyed by the SHA-256 of the
+// HTML; or, for HTML exactly as the converter gave it, by the SHA-256 of
+// the converter's own key of the Markdown it converted (which with the
+// scripts fixes the HTML, as the conversion cache relies on) and a mark
+// of that kind of key: hashing each article's HTML again on every build
+// would cost more than a third of what the cache saves. The file is ConversionCache's log
 // (convert/conversion_cache.h says what Load believes, what Save writes
 // and what a crash leaves: a damaged or foreign file is ignored, noted and
 // rewritten; writes are atomic or checked appends), in .tarn/ beside the
@@ -53,13 +58,17 @@ class ArticleTextCache {
   };
 
   // path: the cache file ("": kept in memory only, as `--no-cache`
-  // builds). The file is read at the first Of. Damage found is noted on
-  // sink (which may be null).
-  ArticleTextCache(std::string path, const ThemeFeatures& features, DiagnosticSink sink);
+  // builds). scripts_digest: the converting scripts' (MarkdownConverter),
+  // "" without a converter. The file is read at the first Of. Damage
+  // found is noted on sink (which may be null).
+  ArticleTextCache(std::string path, const ThemeFeatures& features,
+                   const std::string& scripts_digest, DiagnosticSink sink);
 
   // What html gives under the features: from the cache when it holds the
-  // entry, else made and kept. Never fails.
-  Made Of(std::string_view html);
+  // entry, else made and kept. converted_from: the converter's key of the
+  // text html was converted from (PostConversion::Get), when html is
+  // exactly what the converter gave; null otherwise. Never fails.
+  Made Of(std::string_view html, const ConversionCache::Key* converted_from = nullptr);
 
   // Writes the entries this build used to the file (ConversionCache::Save),
   // when any article asked; false, noted on the sink, when it cannot be
@@ -70,7 +79,7 @@ class ArticleTextCache {
   std::size_t reused() const { return reused_; }
 
   // The digest of what, besides the HTML, the results depend on.
-  static std::string Digest(const ThemeFeatures& features);
+  static std::string Digest(const ThemeFeatures& features, const std::string& scripts_digest);
   // The cache file of the workspace at root.
   static std::string PathIn(const std::string& root);
 

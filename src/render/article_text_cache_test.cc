@@ -50,12 +50,18 @@ void ExpectMade(const ArticleTextCache::Made& made, std::string_view html,
   EXPECT_EQ(made.text, want.text);
 }
 
-// One build: the cache at path under features, asked for each html in
-// turn; returns how many it answered. Notes go into *notes.
+// One build: the cache at path under features and scripts, asked for each
+// html in turn, by the HTML itself or (converted) by a key of the text it
+// stands converted from; returns how many it answered. Notes go into *notes.
 std::size_t Build(const std::string& path, const ThemeFeatures& features,
-                  const std::vector<std::string>& htmls, std::vector<std::string>* notes) {
-  ArticleTextCache cache(path, features, [notes](const std::string& m) { notes->push_back(m); });
-  for (const std::string& html : htmls) ExpectMade(cache.Of(html), html, features);
+                  const std::vector<std::string>& htmls, std::vector<std::string>* notes,
+                  bool converted = false, const std::string& scripts = "scripts") {
+  ArticleTextCache cache(path, features, scripts,
+                         [notes](const std::string& m) { notes->push_back(m); });
+  for (const std::string& html : htmls) {
+    ConversionCache::Key from = ConversionCache::KeyOf("Markdown of " + html);
+    ExpectMade(cache.Of(html, converted ? &from : nullptr), html, features);
+  }
   EXPECT_TRUE(cache.Save());
   return cache.reused();
 }
@@ -67,22 +73,32 @@ TEST(ArticleTextCacheTest, ReusesOnlyWhatTheSameHtmlAndFeaturesMade) {
     ThemeFeatures first, second;
     std::vector<std::string> then;
     std::size_t reused;
+    const char* scripts;  // of the second build
   } kCases[] = {
-      {"the same articles", plain, plain, {kFirst, kFormula}, 2},
+      {"the same articles", plain, plain, {kFirst, kFormula}, 2, "scripts"},
       // The headings changed while the cache holds the old ones.
-      {"an edited article", plain, plain, {kEdited, kFormula}, 1},
-      {"search turned on", Features(false, false), plain, {kFirst, kFormula}, 0},
-      {"formulas typeset at build", plain, Features(true, true), {kFirst, kFormula}, 0},
+      {"an edited article", plain, plain, {kEdited, kFormula}, 1, "scripts"},
+      {"search turned on", Features(false, false), plain, {kFirst, kFormula}, 0, "scripts"},
+      {"formulas typeset at build", plain, Features(true, true), {kFirst, kFormula}, 0, "scripts"},
+      {"other scripts", plain, plain, {kFirst, kFormula}, 0, "new scripts"},
   };
-  for (const auto& c : kCases) {
-    SCOPED_TRACE(c.name);
-    TempDir dir;
-    const std::string path = (dir / "cache.bin").string();
-    std::vector<std::string> notes;
-    EXPECT_EQ(Build(path, c.first, {kFirst, kFormula}, &notes), 0u);
-    EXPECT_EQ(Build(path, c.second, c.then, &notes), c.reused);
-    EXPECT_TRUE(notes.empty());
+  for (bool converted : {false, true}) {
+    for (const auto& c : kCases) {
+      SCOPED_TRACE(std::string(c.name) + (converted ? ", converted" : ", by its HTML"));
+      TempDir dir;
+      const std::string path = (dir / "cache.bin").string();
+      std::vector<std::string> notes;
+      EXPECT_EQ(Build(path, c.first, {kFirst, kFormula}, &notes, converted), 0u);
+      EXPECT_EQ(Build(path, c.second, c.then, &notes, converted, c.scripts), c.reused);
+      EXPECT_TRUE(notes.empty());
+    }
   }
+  // An entry keyed by the HTML is not one keyed by the text converted.
+  TempDir dir;
+  const std::string path = (dir / "cache.bin").string();
+  std::vector<std::string> notes;
+  Build(path, plain, {kFirst}, &notes, false);
+  EXPECT_EQ(Build(path, plain, {kFirst}, &notes, true), 0u);
 }
 
 TEST(ArticleTextCacheTest, ADamagedOrForeignFileIsRebuiltAndNoPathWritesNone) {

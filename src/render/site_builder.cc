@@ -5,6 +5,7 @@
 
 #include "content/clock.h"
 #include "content/post_index.h"
+#include "convert/markdown_converter.h"
 #include "data/text_file.h"
 #include "render/alias_pages.h"
 #include "render/article_pages.h"
@@ -269,7 +270,7 @@ bool SiteBuilder::RunStepsInto(PublicFolder* out, std::vector<PostFile>* posts,
   html.Start();
   SiteRender site(config_, &data_, posts, &pages, out, &html, sink_, started);
   ArticleTextCache texts(keep_article_texts_ ? ArticleTextCache::PathIn(root()) : "", features,
-                         sink_);
+                         converter_ ? converter_->scripts_digest() : "", sink_);
   site.set_article_texts(&texts);
   bool built = true;
   for (const Step& step : kSteps) {
