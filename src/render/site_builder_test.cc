@@ -44,6 +44,16 @@ class SiteBuilderTest : public ::testing::Test {
   SiteBuilder Make(ScriptHost* host) {
     return SiteBuilder(root_, host, [this](const std::string& m) { messages_.push_back(m); });
   }
+  // The files a build writes into a tree in memory; a test failure when
+  // it does not build.
+  std::map<std::string, std::string> BuildInMemory(ScriptHost* host) {
+    MemoryOutputTree memory;
+    SiteBuilder builder = Make(host);
+    builder.set_output_tree(&memory);
+    EXPECT_TRUE(builder.LoadConfig());
+    EXPECT_TRUE(builder.Build()) << Messages();
+    return memory.files();
+  }
   std::string Messages() const {
     std::string all;
     for (const std::string& m : messages_) all += m + "\n";
@@ -280,12 +290,7 @@ TEST_F(SiteBuilderTest, BuildsTheSameSiteIntoAnyTree) {
   ASSERT_TRUE(disk.LoadConfig());
   ASSERT_TRUE(disk.Build()) << Messages();
 
-  MemoryOutputTree memory;
-  SiteBuilder builder = Make(&host);
-  builder.set_output_tree(&memory);
-  ASSERT_TRUE(builder.LoadConfig());
-  ASSERT_TRUE(builder.Build()) << Messages();
-  std::map<std::string, std::string> files = memory.files();
+  std::map<std::string, std::string> files = BuildInMemory(&host);
   std::size_t on_disk = 0;
   for (auto it = fs::recursive_directory_iterator(root_ + "/public");
        it != fs::recursive_directory_iterator(); ++it) {
@@ -315,12 +320,7 @@ TEST_F(SiteBuilderTest, EveryListPageShowsItsPostsWhole) {
   Put("_posts/a b.md", "---\ndate: 2026-01-02\ntags: [y]\ncategories: [c]\n---\nab");
   Put("_posts/c.md", "---\ndate: 2026-01-01\ntags: [x]\n---\nc");
   FakeScriptHost host;
-  MemoryOutputTree memory;
-  SiteBuilder builder = Make(&host);
-  builder.set_output_tree(&memory);
-  ASSERT_TRUE(builder.LoadConfig());
-  ASSERT_TRUE(builder.Build()) << Messages();
-  std::map<std::string, std::string> files = memory.files();
+  std::map<std::string, std::string> files = BuildInMemory(&host);
   // Each item of a list ends its line.
   const std::string hello = "[Hello|../../articles/Hello.html]\r\n";
   const std::string ab = "[a b|../../articles/a%20b.html]\r\n";
