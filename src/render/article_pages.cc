@@ -1,9 +1,11 @@
 #include "render/article_pages.h"
 
 #include <map>
+#include <optional>
 #include <set>
 #include <string>
 
+#include "render/article_text_cache.h"
 #include "render/rendered_html.h"
 #include "render/site_render.h"
 

@@ -93,7 +93,7 @@ void SiteRender::ReturnListRecords(const std::vector<int>& which, JsonDocument* 
   std::vector<JsonDocument::Handle> lent;
   page->GetChildHandles(path, &lent);
   if (lent.size() < which.size()) return;
-  // From the end: each is unlinked from the end of the array.
+  // The page's array ends with the records lent, in the order of which.
   for (std::size_t k = which.size(); k-- > 0;) {
     JsonDocument& record = *list_records_[static_cast<std::size_t>(which[k])];
     if (!record.HasTree()) record.SetRootHandle(lent[lent.size() - which.size() + k]);
