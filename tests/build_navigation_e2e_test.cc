@@ -345,6 +345,47 @@ TEST_F(NavigationTest, BundledThemeLinksEverythingAndValidates) {
   EXPECT_EQ(checked, 0) << errors;
 }
 
+// Each article's plain text, heading ids and contents are kept between
+// builds: an edited post gets its own while the cache holds the old ones,
+// a damaged cache is rebuilt, and the pages are byte for byte what a
+// build without the cache writes.
+TEST_F(NavigationTest, KeptArticleTextsFollowEditsAndMatchABuildWithoutThem) {
+  UseTheme("nav");
+  std::string post = Read("themes/nav/post.mtpl");
+  Put("themes/nav/post.mtpl",
+      std::regex_replace(post, std::regex(R"(\{\$post\.content\})"), "<nav>{$post.toc}</nav>$&"));
+  MakePosts(3);
+  const std::string cache = ".tarn/article-text-cache.bin";
+  const struct {
+    const char* name;
+    const char* post;    // p02.md's new text, if any
+    const char* damage;  // the cache's new bytes, if any
+    const char* shown;   // in p02's page
+  } kSteps[] = {
+      {"first build", "# First\n\nsome words\n\n# Second\n", nullptr, "<h1 id=\"second\">"},
+      {"headings edited", "# First\n\nother words\n\n# Third\n\n# Third\n", nullptr,
+       "<a href=\"#third-1\">Third</a>"},
+      {"cache damaged", nullptr, "not a cache file", "<h1 id=\"third-1\">"},
+  };
+  for (const auto& step : kSteps) {
+    SCOPED_TRACE(step.name);
+    if (step.post) Put("_posts/p02.md", step.post);
+    if (step.damage) Put(cache, step.damage);
+    ASSERT_EQ(Build(), 0) << err_;
+    EXPECT_TRUE(Exists(cache));
+    if (step.damage) {
+      EXPECT_CONTAINS(err_, cache);
+    }
+    const std::string page = Read("public/articles/p02.html");
+    const std::string search = Read("public/search.json");
+    EXPECT_CONTAINS(page, step.shown);
+    ASSERT_EQ(RunTarn(ws_, "build --no-cache").status, 0);
+    EXPECT_EQ(Read("public/articles/p02.html"), page);
+    EXPECT_EQ(Read("public/search.json"), search);
+  }
+  EXPECT_CONTAINS(Read("public/search.json"), "other words Third Third");
+}
+
 // What an old-style theme wrote before themes could ask for more, with times
 // and month names masked; the post index is left out.
 TEST_F(NavigationTest, OldStyleThemeBuildsAsBefore) {
@@ -354,6 +395,7 @@ TEST_F(NavigationTest, OldStyleThemeBuildsAsBefore) {
           "<ul>{-volist name=\"posts\" key=\"p\"}<li><a href=\"{$p.url}\">{$p.title}</a></li>"
           "{-volist/}</ul>\n");
   ASSERT_EQ(Build(), 0) << err_;
+  EXPECT_FALSE(Exists(".tarn/article-text-cache.bin")) << "a theme without search or pages";
   // The same saved output the front matter tests compare with.
   SavedTree::Tree saved =
       SavedTree::Load(TARN_SOURCE_DIR "/tests/fixtures/build/blog-public.saved");

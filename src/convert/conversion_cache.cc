@@ -144,11 +144,12 @@ FileRead ReadFile(const std::string& path, std::string* bytes, struct stat* st,
 // Reads the header: kLoaded when it is sound and made by the scripts with
 // `digest`; kStale for another format version or other scripts; kDamaged,
 // with *reason set, for anything else.
-ConversionCache::LoadResult ReadHeader(Reader* in, std::string_view digest, std::string* reason) {
+ConversionCache::LoadResult ReadHeader(Reader* in, std::string_view digest, std::string_view name,
+                                       std::string* reason) {
   std::string_view magic;
   std::uint32_t version = 0;
   if (!in->Bytes(kMagic.size(), &magic) || magic != kMagic || !in->U32(&version)) {
-    *reason = "is not a Markdown cache file";
+    *reason = "is not a " + std::string(name) + " file";
     return ConversionCache::LoadResult::kDamaged;
   }
   if (version != kVersion) return ConversionCache::LoadResult::kStale;
@@ -166,8 +167,12 @@ ConversionCache::LoadResult ReadHeader(Reader* in, std::string_view digest, std:
 
 }  // namespace
 
-ConversionCache::ConversionCache(std::string path, std::string scripts_digest)
-    : path_(std::move(path)), digest_(std::move(scripts_digest)) {}
+ConversionCache::ConversionCache(std::string path, std::string scripts_digest, std::string name,
+                                 std::string redone)
+    : path_(std::move(path)),
+      digest_(std::move(scripts_digest)),
+      name_(std::move(name)),
+      redone_(std::move(redone)) {}
 
 std::size_t ConversionCache::KeyHash::operator()(const Key& key) const {
   // The key is already a uniform hash; any eight bytes of it will do.
@@ -229,17 +234,17 @@ ConversionCache::LoadResult ConversionCache::Load(const DiagnosticSink& sink) {
   if (read == FileRead::kMissing) return LoadResult::kMissing;
   LoadResult header = LoadResult::kDamaged;
   Reader in(file_);
-  if (read == FileRead::kRead) header = ReadHeader(&in, digest_, &reason);
+  if (read == FileRead::kRead) header = ReadHeader(&in, digest_, name_, &reason);
   if (header != LoadResult::kLoaded) {
     file_.clear();
     file_.shrink_to_fit();
     if (header == LoadResult::kDamaged && sink) {
-      sink(path_ + ": " + reason + "; the Markdown cache is rebuilt");
+      sink(path_ + ": " + reason + "; the " + name_ + " is rebuilt");
     }
     return header;
   }
   bool clean = ParseEntries(std::string_view(file_).substr(in.pos()), &reason);
-  if (!clean && sink) sink(path_ + ": " + reason + "; the posts after it are converted again");
+  if (!clean && sink) sink(path_ + ": " + reason + "; " + redone_);
   if (clean) {
     appendable_ = true;
     file_id_ = FileId{st.st_dev, st.st_ino, file_.size()};
@@ -309,13 +314,13 @@ bool ConversionCache::Save(const DiagnosticSink& sink) {
       if (fresh.empty()) return true;
       if (Append(fresh, &error)) return true;
       if (!error.empty()) {
-        if (sink) sink(error + " (the Markdown cache is not kept)");
+        if (sink) sink(error + " (the " + name_ + " is not kept)");
         return false;
       }
     }
   }
   if (!Rewrite(&error)) {
-    if (sink) sink(error + " (the Markdown cache is not kept)");
+    if (sink) sink(error + " (the " + name_ + " is not kept)");
     return false;
   }
   return true;

@@ -68,7 +68,11 @@ class ConversionCache {
 
   // scripts_digest: the digest of the scripts whose results this cache
   // holds. path: the cache file ("" keeps the cache in memory only).
-  ConversionCache(std::string path, std::string scripts_digest);
+  // name: what messages call the cache; redone: what a damaged entry
+  // costs, as messages say it. (Other results kept the same way, such as
+  // render/article_text_cache.h, give a digest of what makes them.)
+  ConversionCache(std::string path, std::string scripts_digest, std::string name = "Markdown cache",
+                  std::string redone = "the posts after it are converted again");
 
   // Reads the file. A damaged file or entry is noted on the sink (which may
   // be null); what cannot be trusted is left out. Never fails otherwise.
@@ -127,6 +131,8 @@ class ConversionCache {
 
   std::string path_;
   std::string digest_;
+  std::string name_;
+  std::string redone_;
   std::unordered_map<Key, Entry, KeyHash> entries_;
   std::string file_;               // the loaded file; entries point into it
   std::deque<std::string> added_;  // HTML added since; a deque keeps it in place

@@ -182,6 +182,7 @@ int MarkdownConverter::ListJobs(const std::vector<std::string_view>& texts,
     if (cache_.Find(key, &html)) {
       (*results)[i].ok = true;
       (*results)[i].html = html;
+      (*results)[i].key = key;
       ++reused;
       continue;
     }
@@ -275,7 +276,7 @@ MarkdownConverter::Result MarkdownConverter::Get(std::size_t i) {
   if (j == kFromCache) return run->results[i];
   for (;;) {
     Job& job = run->jobs[j];
-    if (job.state == Job::State::kDone) return Result{job.ok, job.html, job.error};
+    if (job.state == Job::State::kDone) return Result{job.ok, job.html, job.error, job.key};
     bool others_may = job.state == Job::State::kTaken ||
                       (job.state == Job::State::kWaiting && run->workers_alive > 0);
     if (job.state != Job::State::kTaken && host_) {
@@ -316,6 +317,7 @@ std::vector<MarkdownConverter::Result> MarkdownConverter::Finish() {
     if (j == kFromCache) continue;
     const Job& job = run->jobs[j];
     results[i].ok = job.ok;
+    results[i].key = job.key;
     if (job.ok) {
       results[i].html = stored[j];
     } else {

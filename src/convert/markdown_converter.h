@@ -70,6 +70,9 @@ class MarkdownConverter {
     bool ok = false;
     std::string_view html;  // valid while the converter lives
     std::string error;      // why markToHtml failed, when !ok
+    // The cache's key of the text converted (ConversionCache::KeyOf): the
+    // HTML depends on nothing else but the scripts.
+    ConversionCache::Key key{};
   };
 
   // host: the caller's host, used on the calling thread (may be null: then
@@ -104,6 +107,9 @@ class MarkdownConverter {
   int converted() const { return converted_; }
   int reused() const { return reused_; }
   int hosts_used() const { return hosts_used_; }
+
+  // The digest of the scripts that convert (Options::scripts_digest).
+  const std::string& scripts_digest() const { return options_.scripts_digest; }
 
   // The number of hosts for a jobs option: jobs, or the processors when 0.
   static int EffectiveJobs(int jobs);

@@ -1,12 +1,12 @@
 #include "render/article_pages.h"
 
 #include <map>
+#include <optional>
 #include <set>
 #include <string>
 
-#include "render/heading_anchors.h"
+#include "render/article_text_cache.h"
 #include "render/rendered_html.h"
-#include "render/search_index.h"
 #include "render/site_render.h"
 
 namespace tarn {
@@ -47,13 +47,15 @@ bool ArticleHtml(SiteRender& site, std::size_t index, std::string* storage, std:
                  std::string* toc) {
   const PostFile& post = site.posts()[index];
   std::string error;
-  if (!site.html().Get(index, storage, html, &error)) {
+  std::optional<ConversionCache::Key> converted_from;  // while html is the converter's
+  if (!site.html().Get(index, storage, html, &error, &converted_from)) {
     site.Fail(post.path + ": markToHtml failed: " + error + " (its article page is not written)");
     return false;
   }
   if (site.images().Marks()) {
     *storage = site.images().Markup(site, post, *html, ResponsiveImages::Place::kArticle);
     *html = *storage;
+    converted_from.reset();
   }
   const ThemeFeatures& features = site.features();
   // A formula that does not parse is reported by every build until it is
@@ -63,16 +65,16 @@ bool ArticleHtml(SiteRender& site, std::size_t index, std::string* storage, std:
       site.Report(post.path + ": a formula does not parse (" + reason +
                   "); its page shows the formula as written, marked in red");
   }
-  if (features.search) {
-    site.plain_texts().resize(site.posts().size());
-    site.plain_texts()[index] = SearchIndex::PlainText(
-        features.code_at_build || features.maths_at_build ? RenderedHtml::Unrendered(*html) : *html,
-        SearchIndex::kTextLength);
-  }
-  if (site.features().Any()) {
-    std::string anchored = HeadingAnchors::Add(*html, toc);
-    *storage = std::move(anchored);
+  if (features.Any()) {
+    ArticleTextCache::Made made =
+        site.article_texts().Of(*html, converted_from ? &*converted_from : nullptr);
+    if (features.search) {
+      site.plain_texts().resize(site.posts().size());
+      site.plain_texts()[index] = std::move(made.text);
+    }
+    *storage = std::move(made.html);
     *html = *storage;
+    *toc = std::move(made.toc);
   }
   return true;
 }

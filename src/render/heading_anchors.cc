@@ -91,6 +91,12 @@ std::string HeadingAnchors::IdOf(std::string_view text) {
 }
 
 std::string HeadingAnchors::Add(std::string_view html, std::string* toc, int min_headings) {
+  Anchors anchors = Find(html, min_headings);
+  *toc = std::move(anchors.toc);
+  return Insert(html, anchors);
+}
+
+HeadingAnchors::Anchors HeadingAnchors::Find(std::string_view html, int min_headings) {
   std::vector<Heading> headings;
   // Every heading tag, found in one pass; their own ids are taken before
   // any is made.
@@ -105,7 +111,6 @@ std::string HeadingAnchors::Add(std::string_view html, std::string* toc, int min
   // Per id, the suffix to try next: every one below it is taken, so a
   // thousand headings of one name cost a thousand tries, not half a million.
   std::map<std::string, int> next;
-  std::size_t added = 0;
   size_t resume = 0;  // a heading inside another's text is that text
   for (const auto& [at, tag] : tags) {
     if (at < resume) continue;
@@ -122,25 +127,32 @@ std::string HeadingAnchors::Add(std::string_view html, std::string* toc, int min
       id = n == 0 ? base : base + "-" + std::to_string(n);
       for (; !used.insert(id).second; id = base + "-" + std::to_string(n)) ++n;
       ++n;
-      added += kIdAttribute.size() + id.size() + 1;
     }
     const size_t id_at = tag.id.empty() ? at + 3 : std::string_view::npos;
     headings.push_back(Heading{html[at + 2] - '0', std::move(id), std::move(text), id_at});
   }
+  Anchors anchors;
+  anchors.toc = static_cast<int>(headings.size()) >= min_headings ? TableOfContents(headings) : "";
+  for (Heading& h : headings)
+    if (h.at != std::string_view::npos) anchors.ids.emplace_back(h.at, std::move(h.id));
+  return anchors;
+}
+
+std::string HeadingAnchors::Insert(std::string_view html, const Anchors& anchors) {
+  size_t added = 0;
+  for (const auto& [at, id] : anchors.ids) added += kIdAttribute.size() + id.size() + 1;
   // Sized once: an article can be tens of megabytes.
   std::string out;
   out.reserve(html.size() + added);
   size_t done = 0;
-  for (const Heading& h : headings) {
-    if (h.at == std::string_view::npos) continue;
-    out.append(html.substr(done, h.at - done));
+  for (const auto& [at, id] : anchors.ids) {
+    out.append(html.substr(done, at - done));
     out.append(kIdAttribute);
-    out.append(h.id);
+    out.append(id);
     out.push_back('"');
-    done = h.at;
+    done = at;
   }
   out.append(html.substr(done));
-  *toc = static_cast<int>(headings.size()) >= min_headings ? TableOfContents(headings) : "";
   return out;
 }
 

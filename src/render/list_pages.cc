@@ -31,10 +31,8 @@ std::string RenderIndexPage(SiteRender& site, const std::string& text, const std
   JsonDocument overlay = JsonDocument::NewObject();
   overlay.SetEmptyArray("posts");
   std::vector<int> shown;
-  for (int i = (page - 1) * per; i < end; ++i) {
-    overlay.Append("posts", site.ListRecord(static_cast<size_t>(i)));
-    shown.push_back(i);
-  }
+  for (int i = (page - 1) * per; i < end; ++i) shown.push_back(i);
+  site.LendListRecords(shown, &overlay, "posts");
   int depth = page == 1 ? 0 : 2;
   overlay.SetInt("pager.current", page);
   overlay.SetInt("pager.total", total);
@@ -42,6 +40,7 @@ std::string RenderIndexPage(SiteRender& site, const std::string& text, const std
   overlay.SetText("pager.next_url",
                   page < total ? site.PageLink(IndexPagePath(page + 1), depth) : "");
   std::string html = site.engine().Render(text, site.PageView(&overlay, depth), path);
+  site.ReturnListRecords(shown, &overlay, "posts");
   if (!html.empty()) site.out().Listed(IndexPagePath(page), site.NewestUpdate(shown));
   return html;
 }

@@ -3,7 +3,8 @@
 // manager page (template/index copy.html) on the calling thread and by up
 // to jobs - 1 worker processes loaded with the same page, reusing the HTML
 // of posts that have not changed since the last build with the same scripts
-// (the conversion cache in .tarn/). The command line and the desktop
+// (the conversion cache in .tarn/), and the articles' plain text, heading
+// ids and contents likewise (ArticleTextCache). The command line and the desktop
 // program both build this way, so the same workspace gives the same bytes
 // whichever of them builds it.
 //
@@ -25,7 +26,7 @@ class ParallelBuild {
  public:
   struct Options {
     int jobs = 0;       // script hosts in all; 0: one per processor
-    bool cache = true;  // false: neither read nor write the cache
+    bool cache = true;  // false: neither read nor write the caches
     // The process has started no JavaScript engine yet (the command line):
     // the build chooses its JIT tier too, not only its workers'.
     bool first_engine = false;

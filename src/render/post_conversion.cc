@@ -55,11 +55,13 @@ void PostConversion::Start() {
 }
 
 bool PostConversion::Get(std::size_t index, std::string* storage, std::string_view* html,
-                         std::string* error) {
+                         std::string* error, std::optional<ConversionCache::Key>* source) {
+  if (source) source->reset();
   if (started_) {
     MarkdownConverter::Result result = converter_->Get(index);
     *html = result.html;
     *error = result.error;
+    if (source) *source = result.key;
     return result.ok;
   }
   bool ok = false;

@@ -20,11 +20,13 @@
 #pragma once
 
 #include <cstddef>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
 
 #include "content/post_index.h"
+#include "convert/conversion_cache.h"
 #include "data/diagnostics.h"
 
 namespace tarn {
@@ -67,8 +69,11 @@ class PostConversion {
 
   // The HTML of posts[index]: from the converter once started (a view into
   // what it holds), else from the page's markToHtml (kept in *storage).
-  // False with *error when the post did not convert.
-  bool Get(std::size_t index, std::string* storage, std::string_view* html, std::string* error);
+  // False with *error when the post did not convert. *source (when given)
+  // gets the converter's key of the text it converted
+  // (MarkdownConverter::Result::key), nullopt without the converter.
+  bool Get(std::size_t index, std::string* storage, std::string_view* html, std::string* error,
+           std::optional<ConversionCache::Key>* source = nullptr);
 
   // Waits for the converter to finish what it has; the views Get gave are
   // gone then.

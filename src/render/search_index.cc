@@ -158,9 +158,15 @@ bool SearchIndex::Write(SiteRender& site) {
     index.Add(post.title, post.Url(site.config().url_prefix()), post.post_time, post.tags,
               i < texts.size() ? texts[i] : "");
   }
-  std::string json = index.Json();
+  const std::string json = index.Json();
   site.out().Write("search.json", json);
-  site.out().Write("search.js", "window.tarnSearchIndex = " + json + ";\n");
+  // The index once more inside the script, copied once: it is the size of
+  // the posts' text.
+  constexpr std::string_view kBefore = "window.tarnSearchIndex = ", kAfter = ";\n";
+  std::string script;
+  script.reserve(kBefore.size() + json.size() + kAfter.size());
+  script.append(kBefore).append(json).append(kAfter);
+  site.out().Write("search.js", script);
   return true;
 }
 

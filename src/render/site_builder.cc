@@ -5,6 +5,7 @@
 
 #include "content/clock.h"
 #include "content/post_index.h"
+#include "convert/markdown_converter.h"
 #include "data/text_file.h"
 #include "render/alias_pages.h"
 #include "render/article_pages.h"
@@ -268,9 +269,19 @@ bool SiteBuilder::RunStepsInto(PublicFolder* out, std::vector<PostFile>* posts,
   html.RenderWhileConverting(features.code_at_build, features.maths_at_build, sink_);
   html.Start();
   SiteRender site(config_, &data_, posts, &pages, out, &html, sink_, started);
-  for (const Step& step : kSteps)
-    if (!step.run(site) && step.required) return false;
-  return site.Finish();
+  ArticleTextCache texts(keep_article_texts_ ? ArticleTextCache::PathIn(root()) : "", features,
+                         converter_ ? converter_->scripts_digest() : "", sink_);
+  site.set_article_texts(&texts);
+  bool built = true;
+  for (const Step& step : kSteps) {
+    if (!step.run(site) && step.required) {
+      built = false;
+      break;
+    }
+  }
+  // What the articles made holds whether the build went on or not.
+  texts.Save();
+  return built && site.Finish();
 }
 
 void SiteBuilder::SaveRecord(const PublicRecord& record) const {

@@ -62,6 +62,10 @@ class SiteBuilder {
   // the site as it will be once they are due. By default they are left
   // out everywhere, as drafts are.
   void set_include_future(bool include) { include_future_ = include; }
+  // Whether the articles' plain text, heading ids and contents are kept
+  // between builds in .tarn/ (ArticleTextCache); by default each build
+  // makes them afresh and writes no file.
+  void set_keep_article_texts(bool keep) { keep_article_texts_ = keep; }
 
   // Where the site is written: public/ on disk unless given another tree
   // (a test's folder in memory). Not owned; null for public/.
@@ -128,6 +132,7 @@ class SiteBuilder {
   JsonDocument data_;
   bool include_drafts_ = false;
   bool include_future_ = false;
+  bool keep_article_texts_ = false;
   bool in_build_ = false;
   OutputTree* output_tree_ = nullptr;
 };

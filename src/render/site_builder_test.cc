@@ -44,6 +44,16 @@ class SiteBuilderTest : public ::testing::Test {
   SiteBuilder Make(ScriptHost* host) {
     return SiteBuilder(root_, host, [this](const std::string& m) { messages_.push_back(m); });
   }
+  // The files a build writes into a tree in memory; a test failure when
+  // it does not build.
+  std::map<std::string, std::string> BuildInMemory(ScriptHost* host) {
+    MemoryOutputTree memory;
+    SiteBuilder builder = Make(host);
+    builder.set_output_tree(&memory);
+    EXPECT_TRUE(builder.LoadConfig());
+    EXPECT_TRUE(builder.Build()) << Messages();
+    return memory.files();
+  }
   std::string Messages() const {
     std::string all;
     for (const std::string& m : messages_) all += m + "\n";
@@ -280,12 +290,7 @@ TEST_F(SiteBuilderTest, BuildsTheSameSiteIntoAnyTree) {
   ASSERT_TRUE(disk.LoadConfig());
   ASSERT_TRUE(disk.Build()) << Messages();
 
-  MemoryOutputTree memory;
-  SiteBuilder builder = Make(&host);
-  builder.set_output_tree(&memory);
-  ASSERT_TRUE(builder.LoadConfig());
-  ASSERT_TRUE(builder.Build()) << Messages();
-  std::map<std::string, std::string> files = memory.files();
+  std::map<std::string, std::string> files = BuildInMemory(&host);
   std::size_t on_disk = 0;
   for (auto it = fs::recursive_directory_iterator(root_ + "/public");
        it != fs::recursive_directory_iterator(); ++it) {
@@ -298,6 +303,34 @@ TEST_F(SiteBuilderTest, BuildsTheSameSiteIntoAnyTree) {
   for (const char* made : {"tags/x/index.html", "page/2/index.html", "old/hello/index.html",
                            "CNAME", "assets/css/site.css", "search.js", "sitemap.xml"})
     EXPECT_EQ(files.count(made), 1u) << made;
+}
+
+// A post's list record goes onto each page that lists it (index pages,
+// tag and category pages) in turn: every page shows it whole, in order,
+// whichever pages came before.
+TEST_F(SiteBuilderTest, EveryListPageShowsItsPostsWhole) {
+  Put("themes/t/_conf.json", "{\"paginate\": 2}");
+  const std::string list = "{-volist name=\"posts\" key=\"p\"}[{$p.title}|{$p.url}]{-volist/}";
+  Put("themes/t/index.mtpl", list);
+  Put("themes/t/tag.mtpl",
+      "{$tag.name}:{-volist name=\"tag.posts\" key=\"p\"}[{$p.title}|{$p.url}]{-volist/}");
+  Put("themes/t/category.mtpl",
+      "{$category.name}:{-volist name=\"category.posts\" key=\"p\"}[{$p.title}]{-volist/}");
+  Put("_posts/Hello.MD", "---\ndate: 2026-01-03\ntags: [x, y, X]\ncategories: [c]\n---\nhi");
+  Put("_posts/a b.md", "---\ndate: 2026-01-02\ntags: [y]\ncategories: [c]\n---\nab");
+  Put("_posts/c.md", "---\ndate: 2026-01-01\ntags: [x]\n---\nc");
+  FakeScriptHost host;
+  std::map<std::string, std::string> files = BuildInMemory(&host);
+  // Each item of a list ends its line.
+  const std::string hello = "[Hello|../../articles/Hello.html]\r\n";
+  const std::string ab = "[a b|../../articles/a%20b.html]\r\n";
+  const std::string c = "[c|../../articles/c.html]\r\n";
+  EXPECT_EQ(files["index.html"],
+            "[Hello|./articles/Hello.html]\r\n[a b|./articles/a%20b.html]\r\n");
+  EXPECT_EQ(files["page/2/index.html"], c);
+  EXPECT_EQ(files["tags/x/index.html"], "x:" + hello + c);
+  EXPECT_EQ(files["tags/y/index.html"], "y:" + hello + ab);
+  EXPECT_EQ(files["categories/c/index.html"], "c:[Hello]\r\n[a b]\r\n");
 }
 
 // A symbolic link in public/ is the blogger's: nothing is written or

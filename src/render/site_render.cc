@@ -76,6 +76,30 @@ const JsonDocument& SiteRender::ListRecord(std::size_t index) {
   return *record;
 }
 
+void SiteRender::LendListRecords(const std::vector<int>& which, JsonDocument* page,
+                                 std::string_view path) {
+  for (int i : which) {
+    const std::size_t index = static_cast<std::size_t>(i);
+    ListRecord(index);
+    JsonDocument& record = *list_records_[index];
+    // A post listed twice on one page: the second is a record of its own.
+    if (!record.HasTree() || !page->Append(path, std::move(record)))
+      page->Append(path, view_.Record((*posts_)[index], false));
+  }
+}
+
+void SiteRender::ReturnListRecords(const std::vector<int>& which, JsonDocument* page,
+                                   std::string_view path) {
+  std::vector<JsonDocument::Handle> lent;
+  page->GetChildHandles(path, &lent);
+  if (lent.size() < which.size()) return;
+  // The page's array ends with the records lent, in the order of which.
+  for (std::size_t k = which.size(); k-- > 0;) {
+    JsonDocument& record = *list_records_[static_cast<std::size_t>(which[k])];
+    if (!record.HasTree()) record.SetRootHandle(lent[lent.size() - which.size() + k]);
+  }
+}
+
 OutputWriter& SiteRender::index_writer() {
   if (!index_writer_) index_writer_ = out_->NewWriter();
   return *index_writer_;

@@ -22,6 +22,7 @@
 #include "content/post_view.h"
 #include "data/diagnostics.h"
 #include "data/json_document.h"
+#include "render/article_text_cache.h"
 #include "render/output_writer.h"
 #include "render/post_conversion.h"
 #include "render/public_folder.h"
@@ -97,6 +98,13 @@ class SiteRender {
   // the page of each of its tags and categories. Call once the posts are
   // final (after database.json's step, which fills in their excerpts).
   const JsonDocument& ListRecord(std::size_t index);
+  // The list records of the posts at the indices in which, moved in
+  // order onto the end of the array at path of *page for one page to
+  // render, and taken back off it by ReturnListRecords (same which, same
+  // path) once it has: a record is never copied per page. In between,
+  // neither ListRecord nor another lending may ask for these posts.
+  void LendListRecords(const std::vector<int>& which, JsonDocument* page, std::string_view path);
+  void ReturnListRecords(const std::vector<int>& which, JsonDocument* page, std::string_view path);
 
   // The time the site is built as of, as post times are written.
   const std::string& started() const { return started_; }
@@ -109,6 +117,11 @@ class SiteRender {
   // The plain text of each post's article, for the search index; filled in
   // as the articles render when the theme has search.
   std::vector<std::string>& plain_texts() { return plain_texts_; }
+
+  // The articles' plain text, heading ids and contents, kept between
+  // builds (SiteBuilder's, set before the steps run).
+  ArticleTextCache& article_texts() { return *article_texts_; }
+  void set_article_texts(ArticleTextCache* texts) { article_texts_ = texts; }
 
   // database.json goes to disk on this writer while the pages render;
   // Finish waits for it.
@@ -132,6 +145,7 @@ class SiteRender {
   bool failed_ = false;
   std::vector<WrittenPage> written_pages_;
   std::vector<std::string> plain_texts_;
+  ArticleTextCache* article_texts_ = nullptr;
   std::vector<std::optional<JsonDocument>> list_records_;  // by ListRecord
   std::unique_ptr<OutputWriter> index_writer_;
 };

@@ -30,8 +30,7 @@ std::set<std::string> WriteTermPages(SiteRender& site, const Kind& kind, const T
     overlay.SetText(one + ".name", group.name);
     overlay.SetInt(one + ".count", static_cast<int>(group.posts.size()));
     overlay.SetEmptyArray(one + ".posts");
-    for (int i : group.posts)
-      overlay.Append(one + ".posts", site.ListRecord(static_cast<size_t>(i)));
+    site.LendListRecords(group.posts, &overlay, one + ".posts");
     const std::string link_folder =
         std::string(kind.folder) + "/" + PostIndex::LinkName(group.folder);
     TemplateData view = site.PageView(&overlay, 2);
@@ -39,6 +38,7 @@ std::set<std::string> WriteTermPages(SiteRender& site, const Kind& kind, const T
     overlay.SetText("feedLinks", FeedBuilder::Links(site.features(), SiteRender::RootPath(2),
                                                     link_folder, group.name));
     std::string html = site.engine().Expand(page, view, path);
+    site.ReturnListRecords(group.posts, &overlay, one + ".posts");
     if (html.empty()) {
       site.Report(path + ": renders to empty text for \"" + group.name + "\"");
       continue;
