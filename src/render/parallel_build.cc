@@ -64,7 +64,9 @@ bool ParallelBuild::Run(SiteBuilder* site, const Options& options, const Diagnos
   ScriptHost* previous = site->script_host();
   site->set_script_host(host.get());
   site->set_markdown_converter(converter.get());
+  site->set_render_memo(options.cache);
   bool built = site->Build();
+  site->set_render_memo(false);
   site->set_markdown_converter(nullptr);
   site->set_script_host(previous);
   return built;

@@ -24,8 +24,10 @@ class SiteBuilder;
 class ParallelBuild {
  public:
   struct Options {
-    int jobs = 0;       // script hosts in all; 0: one per processor
-    bool cache = true;  // false: neither read nor write the cache
+    int jobs = 0;  // script hosts in all; 0: one per processor
+    // false: neither read nor write the conversion cache, and keep no
+    // RenderMemo (every page renders)
+    bool cache = true;
     // The process has started no JavaScript engine yet (the command line):
     // the build chooses its JIT tier too, not only its workers'.
     bool first_engine = false;

@@ -17,6 +17,7 @@
 #include "render/post_index_file.h"
 #include "render/public_folder.h"
 #include "render/public_record.h"
+#include "render/render_memo.h"
 #include "render/responsive_images.h"
 #include "render/search_index.h"
 #include "render/site_render.h"
@@ -29,6 +30,9 @@
 
 namespace tarn {
 namespace {
+
+// The pages' RenderMemo, in the workspace's state folder.
+constexpr char kMemoFile[] = "render-memo.bin";
 
 constexpr char kHead[] =
     "<meta name=\"generator\" content=\"TarnBlogEditor\">\r\n"
@@ -267,10 +271,14 @@ bool SiteBuilder::RunStepsInto(PublicFolder* out, std::vector<PostFile>* posts,
   const ThemeFeatures& features = config_.features();
   html.RenderWhileConverting(features.code_at_build, features.maths_at_build, sink_);
   html.Start();
-  SiteRender site(config_, &data_, posts, &pages, out, &html, sink_, started);
+  RenderMemo memo(render_memo_ && !output_tree_ ? config_.workspace().StatePath(kMemoFile) : "");
+  memo.Load(sink_);
+  SiteRender site(config_, &data_, posts, &pages, out, &html, sink_, started, &memo);
   for (const Step& step : kSteps)
     if (!step.run(site) && step.required) return false;
-  return site.Finish();
+  if (!site.Finish()) return false;
+  memo.Save(*out, sink_);
+  return true;
 }
 
 void SiteBuilder::SaveRecord(const PublicRecord& record) const {

@@ -63,6 +63,13 @@ class SiteBuilder {
   // out everywhere, as drafts are.
   void set_include_future(bool include) { include_future_ = include; }
 
+  // Whether a build into public/ on disk keeps the pages' RenderMemo in
+  // the workspace's state folder and skips expanding the pages whose
+  // inputs did not change since the last build. Off by default (every
+  // page renders; a build into another tree never keeps one); the front
+  // ends that keep the conversion cache turn it on with it.
+  void set_render_memo(bool keep) { render_memo_ = keep; }
+
   // Where the site is written: public/ on disk unless given another tree
   // (a test's folder in memory). Not owned; null for public/.
   void set_output_tree(OutputTree* tree) { output_tree_ = tree; }
@@ -129,6 +136,7 @@ class SiteBuilder {
   bool include_drafts_ = false;
   bool include_future_ = false;
   bool in_build_ = false;
+  bool render_memo_ = false;
   OutputTree* output_tree_ = nullptr;
 };
 

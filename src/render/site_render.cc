@@ -10,13 +10,14 @@ namespace tarn {
 
 SiteRender::SiteRender(const SiteConfig& config, JsonDocument* data, std::vector<PostFile>* posts,
                        const std::vector<PostFile>* pages, PublicFolder* out, PostConversion* html,
-                       DiagnosticSink sink, std::time_t started)
+                       DiagnosticSink sink, std::time_t started, RenderMemo* memo)
     : config_(config),
       data_(data),
       posts_(posts),
       pages_(pages),
       out_(out),
       html_(html),
+      memo_(memo),
       sink_(std::move(sink)),
       engine_(config.theme_dir(), config.workspace().root(), sink_),
       view_(config.url_prefix(), data->GetText("system.url"), data->GetText("system.author"),

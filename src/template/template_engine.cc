@@ -57,6 +57,7 @@ TemplateEngine::TemplateEngine(std::string theme_dir, std::string base_dir, Diag
     : theme_dir_(std::move(theme_dir)), base_dir_(std::move(base_dir)), sink_(std::move(sink)) {}
 
 void TemplateEngine::Warn(const std::string& message) {
+  ++warnings_;
   if (!sink_ || !warned_.insert(message).second) return;
   sink_(message);
 }

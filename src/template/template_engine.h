@@ -79,6 +79,12 @@ class TemplateEngine {
   // Pass 3 alone.
   static std::string ReplaceVariables(std::string_view text, const TemplateData& data);
 
+  // How many warnings the engine has met, each time it met one, whether
+  // or not the sink was told (a message goes to it once): a caller that
+  // compares the count before and after a render knows whether the render
+  // would have warned on its own.
+  int warnings() const { return warnings_; }
+
   // The file a layout path names: every "./" becomes theme_dir + "/"; a
   // path that is still relative is taken from base_dir.
   std::string LayoutPath(std::string_view layout) const;
@@ -105,6 +111,7 @@ class TemplateEngine {
   DiagnosticSink sink_;
   std::map<std::string, std::optional<std::string>> layouts_;  // path -> text, none when unreadable
   std::set<std::string> warned_;
+  int warnings_ = 0;
 };
 
 }  // namespace tarn
