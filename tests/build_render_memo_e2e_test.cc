@@ -71,8 +71,27 @@ TEST_F(RenderMemoBuildTest, AnEditRewritesThePagesItChanges) {
   Put("_posts/one.md", "---\ntitle: Title won\n---\n\nThe text of one.\n");
   Build();
   EXPECT_CONTAINS(Read(one), "Title won");
+  EXPECT_CONTAINS(Read("public/index.html"), "Title won");
   EXPECT_NE(Time(one), one_time);
   EXPECT_EQ(Time(two), two_time);
+  auto with_memo = Public();
+  Build("--no-cache");
+  EXPECT_EQ(Public(), with_memo);
+}
+
+// With a theme of tag pages and a paginated index: the pages that show
+// the title are written anew, a tag page that does not is left alone.
+TEST_F(RenderMemoBuildTest, AnEditRewritesTheListsThatShowIt) {
+  std::string config = Read("config/base.json");
+  Put("config/base.json", std::regex_replace(config, std::regex("\"plain\""), "\"nav\""));
+  Put("_posts/one.md", "---\ntitle: Title one\ntags: [odd]\n---\n\nOne.\n");
+  Put("_posts/two.md", "---\ntitle: Title two\ntags: [even]\n---\n\nTwo.\n");
+  Build();
+  const fs::file_time_type even_time = Time("public/tags/even/index.html");
+  Put("_posts/one.md", "---\ntitle: Title won\ntags: [odd]\n---\n\nOne.\n");
+  Build();
+  EXPECT_CONTAINS(Read("public/tags/odd/index.html"), "Title won");
+  EXPECT_EQ(Time("public/tags/even/index.html"), even_time);
   auto with_memo = Public();
   Build("--no-cache");
   EXPECT_EQ(Public(), with_memo);

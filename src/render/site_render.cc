@@ -82,6 +82,17 @@ OutputWriter& SiteRender::index_writer() {
   return *index_writer_;
 }
 
+bool SiteRender::RenderPage(const std::string& relative, std::string_view text,
+                            const TemplateData& view, std::string_view name, std::string* page) {
+  bool ok = true;
+  const std::string resolved = engine_.ResolveInheritance(text, name, &ok);
+  if (!ok) {
+    page->clear();
+    return true;
+  }
+  return ExpandPage(relative, resolved, view, name, page);
+}
+
 bool SiteRender::Finish() {
   if (index_writer_) out_->Flush(index_writer_.get());
   index_writer_.reset();

@@ -69,6 +69,11 @@ class SiteRender {
                   std::string_view name, std::string* page) {
     return memo_->Expand(engine_, *out_, relative, text, view, name, page);
   }
+  // As ExpandPage, for text whose layout is not resolved yet: all of
+  // TemplateEngine::Render's passes. A layout that cannot be read gives
+  // true and an empty page.
+  bool RenderPage(const std::string& relative, std::string_view text, const TemplateData& view,
+                  std::string_view name, std::string* page);
 
   void Report(const std::string& message) const;
   // Reports message and marks the build failed.
