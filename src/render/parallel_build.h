@@ -3,9 +3,11 @@
 // manager page (template/index copy.html) on the calling thread and by up
 // to jobs - 1 worker processes loaded with the same page, reusing the HTML
 // of posts that have not changed since the last build with the same scripts
-// (the conversion cache in .tarn/). The command line and the desktop
-// program both build this way, so the same workspace gives the same bytes
-// whichever of them builds it.
+// (the conversion cache in .tarn/), and leaving alone the pages whose
+// inputs did not change (the render memo, SiteBuilder::set_render_memo).
+// The command line and the desktop program both build this way, so the
+// same workspace gives the same bytes whichever of them builds it; tarn
+// serve's staged builds keep no memo.
 //
 // Thread safety: Run may be called on any thread (the desktop program calls
 // it off its window's thread); nothing else may use the SiteBuilder until
