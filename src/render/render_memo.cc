@@ -198,10 +198,13 @@ RenderMemo::Digest RenderMemo::FixedDigest(std::string_view text, std::string_vi
 }
 
 std::uint32_t RenderMemo::PathId(std::string_view path) {
-  auto [it, fresh] =
-      path_ids_.emplace(std::string(path), static_cast<std::uint32_t>(paths_.size()));
-  if (fresh) paths_.emplace_back(path);
-  return it->second;
+  // Most reads are of paths met before: looked up without a copy.
+  auto it = path_ids_.find(path);
+  if (it != path_ids_.end()) return it->second;
+  const auto id = static_cast<std::uint32_t>(paths_.size());
+  path_ids_.emplace(std::string(path), id);
+  paths_.emplace_back(path);
+  return id;
 }
 
 bool RenderMemo::Replays(const std::vector<Read>& reads, const TemplateData& data) const {

@@ -52,6 +52,7 @@
 
 #include <array>
 #include <cstdint>
+#include <functional>
 #include <set>
 #include <string>
 #include <string_view>
@@ -132,7 +133,14 @@ class RenderMemo {
 
   std::string path_;
   std::vector<std::string> paths_;  // what Read::path indexes
-  std::unordered_map<std::string, std::uint32_t> path_ids_;
+  // Found by a string_view, without making a string.
+  struct PathHash {
+    using is_transparent = void;
+    std::size_t operator()(std::string_view path) const {
+      return std::hash<std::string_view>()(path);
+    }
+  };
+  std::unordered_map<std::string, std::uint32_t, PathHash, std::equal_to<>> path_ids_;
   std::unordered_map<std::string, Page> pages_;
   std::set<std::string, std::less<>> seen_;  // the files this build has asked for
   bool changed_ = false;                     // the file no longer says what pages_ holds
