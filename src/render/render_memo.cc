@@ -246,7 +246,6 @@ bool RenderMemo::Expand(TemplateEngine& engine, PublicFolder& out, const std::st
     out.Generated(relative);
     return false;
   }
-  changed_ = true;
   if (!first) {
     // Written twice in one build: the later page wins and is written.
     pages_.erase(relative);
@@ -282,17 +281,17 @@ RenderMemo::LoadResult RenderMemo::Load(const DiagnosticSink& sink) {
   path_ids_.clear();
   pages_.clear();
   seen_.clear();
-  changed_ = true;
   if (!on()) return LoadResult::kMissing;
   std::error_code ec;
   if (!std::filesystem::exists(path_, ec)) return LoadResult::kMissing;
   std::string bytes;
   std::string reason = "cannot be read";
   LoadResult result = ReadTextFile(path_, &bytes) ? Believe(bytes, &reason) : LoadResult::kDamaged;
-  if (result == LoadResult::kLoaded) {
-    changed_ = false;
-    return result;
-  }
+  // Gone until Save: once this build has written a page, the file no
+  // longer vouches for public/ (where a file's time is coarse, a page
+  // written again can keep its size and time).
+  std::filesystem::remove(path_, ec);
+  if (result == LoadResult::kLoaded) return result;
   paths_.clear();
   path_ids_.clear();
   pages_.clear();
@@ -400,14 +399,12 @@ bool RenderMemo::Save(PublicFolder& out, const DiagnosticSink& sink) {
     if (page.state == State::kLoaded ||
         (page.state == State::kRendered && !out.tree().StampOf(it->first, &page.stamp))) {
       it = pages_.erase(it);
-      changed_ = true;
       continue;
     }
     page.state = State::kLoaded;
     ++it;
   }
   seen_.clear();
-  if (!changed_) return true;
   std::string file = Header();
   std::size_t start = file.size();
   file += Body();
@@ -422,7 +419,6 @@ bool RenderMemo::Save(PublicFolder& out, const DiagnosticSink& sink) {
     if (sink) sink(error + " (the page memo is not kept; the next build renders every page)");
     return false;
   }
-  changed_ = false;
   return true;
 }
 

@@ -43,9 +43,10 @@
 // (integers little-endian; digests are XXH3's 128 bits, canonical form). What Load
 // believes: a file of another format version or program is stale, one
 // whose header or body is damaged is not a memo; nothing of either is used
-// and every page renders. A crash while saving leaves the earlier file
-// (the rename did not happen); a crash between a page's write and Save
-// leaves an entry whose stamp no longer matches, and the page renders.
+// and every page renders. Load removes the file it read, and only Save,
+// at the end of a build that succeeded, writes one: a build that failed
+// or crashed, having written pages the file does not describe, leaves
+// none, and the next build renders every page.
 //
 // Thread safety: none; the build's thread.
 #pragma once
@@ -88,8 +89,8 @@ class RenderMemo {
   // nothing is kept or saved).
   explicit RenderMemo(std::string path);
 
-  // Reads the file. A damaged file is noted on the sink (which may be
-  // null) and ignored; never fails otherwise.
+  // Reads the file and removes it (see above). A damaged file is noted
+  // on the sink (which may be null) and ignored; never fails otherwise.
   LoadResult Load(const DiagnosticSink& sink);
 
   // The page relative (under public/) that engine.Expand(text, data, name)
@@ -101,10 +102,9 @@ class RenderMemo {
               std::string* page);
 
   // Takes the stamps of the pages rendered since Load, which must be on
-  // disk by now (their writers flushed), and writes the file when anything
-  // changed, creating its folder. Pages this build did not make are left
-  // out. False, with the reason on the sink, when it cannot be written;
-  // the build does not depend on it.
+  // disk by now (their writers flushed), and writes the file, creating
+  // its folder. Pages this build did not make are left out. False, with the reason on the sink,
+  // when it cannot be written; the build does not depend on it.
   bool Save(PublicFolder& out, const DiagnosticSink& sink);
 
   bool on() const { return !path_.empty(); }
@@ -143,7 +143,6 @@ class RenderMemo {
   std::unordered_map<std::string, std::uint32_t, PathHash, std::equal_to<>> path_ids_;
   std::unordered_map<std::string, Page> pages_;
   std::set<std::string, std::less<>> seen_;  // the files this build has asked for
-  bool changed_ = false;                     // the file no longer says what pages_ holds
   std::string text_;                         // the text FixedDigest hashed last
   Digest text_digest_{};
 };

@@ -148,6 +148,15 @@ TEST_F(RenderMemoTest, AnythingUntrustedIsExpanded) {
   }
   EXPECT_TRUE(Build(kFlat, kData, ""));
   EXPECT_TRUE(Build(kFlat, kData, ""));
+
+  // A build that ends without Save (it failed) leaves no memo behind.
+  EXPECT_FALSE(Build(kFlat, kData));
+  {
+    RenderMemo unsaved(Memo());
+    EXPECT_EQ(unsaved.Load(Sink()), RenderMemo::LoadResult::kLoaded);
+  }
+  EXPECT_FALSE(std::filesystem::exists(Memo()));
+  EXPECT_TRUE(Build(kFlat, kData));
 }
 
 // A render that warns, or renders empty, is expanded by every build, so
