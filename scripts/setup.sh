@@ -21,6 +21,8 @@ esac
 run_packages=(
   build-essential cmake pkg-config git ca-certificates
   libpcre2-dev libglib2.0-dev libcurl4-openssl-dev libsoup-3.0-dev libssl-dev
+  # the pages' render memo: xxHash, its header only
+  libxxhash-dev
   libjavascriptcoregtk-4.1-dev libwebkit2gtk-4.1-dev libgtk-3-dev
   libkeybinder-3.0-dev libayatana-appindicator3-dev libnotify-dev
   # post front matter

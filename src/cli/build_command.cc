@@ -27,7 +27,8 @@ constexpr OptionRule kOptions[] = {
      .max = 64,
      .invalid = "-j takes a number from 1 to 64, not '{}'"},
     {.name = "no-cache",
-     .help = "convert every post, neither reading nor writing the workspace's Markdown cache"},
+     .help = "convert and render every page, neither reading nor writing the workspace's "
+             "Markdown cache and page memo"},
     {.name = "drafts", .help = "build drafts too"},
     {.name = "future", .help = "build posts dated later too, as they will be once due"},
 };

@@ -97,13 +97,16 @@ bool Render(SiteRender& site, std::size_t index, Articles* run) {
   std::string().swap(storage);
   view.LinkTerms(post, features.tag_pages, features.category_pages, &run->data);
   if (features.Any()) run->data.SetText("post.toc", toc);
-  std::string page = site.engine().Expand(run->page, site.PageView(&run->data, 1), run->path);
-  if (page.empty()) {
-    site.Report(run->path + ": renders to empty text for " + post.path);
-    return false;
+  const std::string file = post.ArticleFile();
+  std::string page;
+  if (site.ExpandPage(file, run->page, site.PageView(&run->data, 1), run->path, &page)) {
+    if (page.empty()) {
+      site.Report(run->path + ": renders to empty text for " + post.path);
+      return false;
+    }
+    if (!site.out().WriteLater(run->writer.get(), file, std::move(page))) return false;
   }
-  if (!site.out().WriteLater(run->writer.get(), post.ArticleFile(), std::move(page))) return false;
-  site.out().Listed(post.ArticleFile(), post.update_time);
+  site.out().Listed(file, post.update_time);
   return true;
 }
 

@@ -1,5 +1,7 @@
 #include "render/disk_output_tree.h"
 
+#include <sys/stat.h>
+
 #include <filesystem>
 #include <utility>
 
@@ -66,6 +68,13 @@ bool DiskOutputTree::CopyFile(const std::string& source, std::string_view relati
 
 bool DiskOutputTree::IsCopyOf(const std::string& source, std::string_view relative) const {
   return IsOutputCopyOf(source, Shown(relative));
+}
+
+bool DiskOutputTree::StampOf(std::string_view relative, Stamp* stamp) const {
+  struct stat st {};
+  if (::lstat(Shown(relative).c_str(), &st) != 0 || !S_ISREG(st.st_mode)) return false;
+  *stamp = Stamp{static_cast<std::uint64_t>(st.st_size), st.st_mtim.tv_sec, st.st_mtim.tv_nsec};
+  return true;
 }
 
 bool DiskOutputTree::CopyFolder(const std::string& source, std::string_view relative,

@@ -28,6 +28,7 @@ class DiskOutputTree : public OutputTree {
   bool Write(std::string_view relative, std::string_view contents, std::string* error) override;
   bool CopyFile(const std::string& source, std::string_view relative, std::string* error) override;
   bool IsCopyOf(const std::string& source, std::string_view relative) const override;
+  bool StampOf(std::string_view relative, Stamp* stamp) const override;
   bool CopyFolder(const std::string& source, std::string_view relative,
                   std::string* error) override;
   bool Remove(std::string_view relative, std::string* error) override;

@@ -21,10 +21,11 @@ int PageCount(SiteRender& site) {
   return std::max(1, (n + per - 1) / per);
 }
 
-// Page `page` of `total` of the paginated index; its sitemap entry when it
-// renders.
-std::string RenderIndexPage(SiteRender& site, const std::string& text, const std::string& path,
-                            int page, int total) {
+// Page `page` of `total` of the paginated index into *html, noted for the
+// sitemap unless it renders empty. False when public/ holds it already
+// (SiteRender::RenderPage).
+bool RenderIndexPage(SiteRender& site, const std::string& text, const std::string& path, int page,
+                     int total, std::string* html) {
   const std::vector<PostFile>& posts = site.posts();
   int per = site.features().paginate;
   int end = std::min(static_cast<int>(posts.size()), page * per);
@@ -39,36 +40,44 @@ std::string RenderIndexPage(SiteRender& site, const std::string& text, const std
   overlay.SetText("pager.prev_url", page > 1 ? site.PageLink(IndexPagePath(page - 1), depth) : "");
   overlay.SetText("pager.next_url",
                   page < total ? site.PageLink(IndexPagePath(page + 1), depth) : "");
-  std::string html = site.engine().Render(text, site.PageView(&overlay, depth), path);
+  bool fresh =
+      site.RenderPage(IndexPagePath(page), text, site.PageView(&overlay, depth), path, html);
   site.ReturnListRecords(shown, &overlay, "posts");
-  if (!html.empty()) site.out().Listed(IndexPagePath(page), site.NewestUpdate(shown));
-  return html;
+  if (!fresh || !html->empty()) site.out().Listed(IndexPagePath(page), site.NewestUpdate(shown));
+  return fresh;
 }
 
-// The theme's page NAME.mtpl over all posts (the first index page only
-// when paginated); "" when it is missing (the reason names what the theme
-// needs) or renders empty.
-std::string RenderPostList(SiteRender& site, const std::string& name, const std::string& what,
-                           bool paginated) {
+// Writes the theme's page NAME.mtpl over all posts (the first index page
+// only when paginated), unless public/ holds it already. False when it is
+// missing (the reason names what the theme needs) or renders empty.
+bool WritePostList(SiteRender& site, const std::string& name, const std::string& what,
+                   bool paginated) {
   std::string path;
   std::string text;
   std::string error;
   if (!site.ReadTemplate(name, &path, &text, &error)) {
     site.Report(error + " (the theme needs " + what + ")");
-    return "";
+    return false;
   }
   // Each list page shows when it was made.
   site.data().SetText("create_time", PostIndex::FormatCreateTime(Clock::Now()));
+  const std::string file = name + ".html";
   std::string html;
+  bool fresh = true;
   if (paginated && site.features().paginate > 0) {
-    html = RenderIndexPage(site, text, path, 1, PageCount(site));
+    fresh = RenderIndexPage(site, text, path, 1, PageCount(site), &html);
   } else {
     JsonDocument overlay;
-    html = site.engine().Render(text, site.PageView(&overlay, 0), path);
-    site.out().Listed(name + ".html", site.NewestUpdate());
+    fresh = site.RenderPage(file, text, site.PageView(&overlay, 0), path, &html);
+    site.out().Listed(file, site.NewestUpdate());
   }
-  if (html.empty()) site.Report(path + ": renders to empty text");
-  return html;
+  if (!fresh) return true;
+  if (html.empty()) {
+    site.Report(path + ": renders to empty text");
+    return false;
+  }
+  site.out().Write(file, html);
+  return true;
 }
 
 // Index pages 2.. of a paginated theme; removes those of earlier builds
@@ -81,14 +90,16 @@ void WriteLaterIndexPages(SiteRender& site) {
   if (site.features().paginate > 0 && site.ReadTemplate("index", &path, &text, &error)) {
     int total = PageCount(site);
     for (int page = 2; page <= total; ++page) {
-      std::string html = RenderIndexPage(site, text, path, page, total);
-      if (html.empty()) {
-        site.Fail(path + ": renders to empty text for page " + std::to_string(page));
-        continue;
+      std::string html;
+      const std::string out = IndexPagePath(page);
+      if (RenderIndexPage(site, text, path, page, total, &html)) {
+        if (html.empty()) {
+          site.Fail(path + ": renders to empty text for page " + std::to_string(page));
+          continue;
+        }
+        if (!site.out().MakeFoldersFor(out)) continue;
+        site.out().Write(out, html);
       }
-      std::string out = IndexPagePath(page);
-      if (!site.out().MakeFoldersFor(out)) continue;
-      site.out().Write(out, html);
       keep.insert(std::to_string(page));
     }
   }
@@ -98,18 +109,13 @@ void WriteLaterIndexPages(SiteRender& site) {
 }  // namespace
 
 bool ListPages::WriteIndex(SiteRender& site) {
-  std::string html = RenderPostList(site, "index", "an index page", true);
-  if (html.empty()) return false;
-  site.out().Write("index.html", html);
+  if (!WritePostList(site, "index", "an index page", true)) return false;
   WriteLaterIndexPages(site);
   return true;
 }
 
 bool ListPages::WriteTimeline(SiteRender& site) {
-  std::string html = RenderPostList(site, "timeline", "a timeline page", false);
-  if (html.empty()) return false;
-  site.out().Write("timeline.html", html);
-  return true;
+  return WritePostList(site, "timeline", "a timeline page", false);
 }
 
 }  // namespace tarn

@@ -12,6 +12,7 @@
 // writer) while the build's thread uses the rest.
 #pragma once
 
+#include <cstdint>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -25,6 +26,15 @@ class OutputTree {
   struct Entry {
     std::string name;
     Kind kind;
+  };
+
+  // What tells one version of a file from another without reading it:
+  // its size and modification time.
+  struct Stamp {
+    std::uint64_t size = 0;
+    std::int64_t seconds = 0;
+    std::int64_t nanoseconds = 0;
+    bool operator==(const Stamp&) const = default;
   };
 
   virtual ~OutputTree() = default;
@@ -67,6 +77,11 @@ class OutputTree {
   virtual bool IsCopyOf(const std::string& /*source*/, std::string_view /*relative*/) const {
     return false;
   }
+
+  // True with *stamp set when relative is a plain file (a link is not
+  // followed). A tree that cannot tell says false, and a caller that would
+  // trust an earlier file by its stamp writes it instead.
+  virtual bool StampOf(std::string_view /*relative*/, Stamp* /*stamp*/) const { return false; }
 
   // Copies the folder at source (outside the tree; links in it followed)
   // onto relative, merging with what is there and overwriting files. False

@@ -65,7 +65,9 @@ bool ParallelBuild::Run(SiteBuilder* site, const Options& options, const Diagnos
   site->set_script_host(host.get());
   site->set_markdown_converter(converter.get());
   site->set_keep_article_texts(options.cache);
+  site->set_render_memo(options.cache);
   bool built = site->Build();
+  site->set_render_memo(false);
   site->set_keep_article_texts(false);
   site->set_markdown_converter(nullptr);
   site->set_script_host(previous);

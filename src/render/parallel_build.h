@@ -3,10 +3,12 @@
 // manager page (template/index copy.html) on the calling thread and by up
 // to jobs - 1 worker processes loaded with the same page, reusing the HTML
 // of posts that have not changed since the last build with the same scripts
-// (the conversion cache in .tarn/), and the articles' plain text, heading
-// ids and contents likewise (ArticleTextCache). The command line and the desktop
-// program both build this way, so the same workspace gives the same bytes
-// whichever of them builds it.
+// (the conversion cache in .tarn/), keeping the articles' plain text,
+// heading ids and contents likewise (ArticleTextCache), and leaving alone
+// the pages whose inputs did not change (the render memo,
+// SiteBuilder::set_render_memo). The command line and the desktop program
+// both build this way, so the same workspace gives the same bytes
+// whichever of them builds it; tarn serve's staged builds keep neither.
 //
 // Thread safety: Run may be called on any thread (the desktop program calls
 // it off its window's thread); nothing else may use the SiteBuilder until
@@ -25,8 +27,10 @@ class SiteBuilder;
 class ParallelBuild {
  public:
   struct Options {
-    int jobs = 0;       // script hosts in all; 0: one per processor
-    bool cache = true;  // false: neither read nor write the caches
+    int jobs = 0;  // script hosts in all; 0: one per processor
+    // false: neither read nor write the caches, and keep no RenderMemo
+    // (every page renders)
+    bool cache = true;
     // The process has started no JavaScript engine yet (the command line):
     // the build chooses its JIT tier too, not only its workers'.
     bool first_engine = false;

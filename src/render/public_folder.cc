@@ -86,14 +86,23 @@ bool PublicFolder::PutCopy(const std::string& source, const std::string& relativ
   return ReadyFor(relative, error) && tree_->CopyFile(source, relative, error);
 }
 
-bool PublicFolder::HoldsCopyOf(const std::string& source, const std::string& relative) {
+bool PublicFolder::InContainedFolder(const std::string& relative) {
   if (InGitFolder(relative)) return false;
   const std::string folder(FolderOf(relative));
   if (!contained_folders_.count(folder)) {
     if (!folder.empty() && !tree_->Contained(folder, nullptr)) return false;
     contained_folders_.insert(folder);
   }
-  return tree_->IsCopyOf(source, relative);
+  return true;
+}
+
+bool PublicFolder::HoldsCopyOf(const std::string& source, const std::string& relative) {
+  return InContainedFolder(relative) && tree_->IsCopyOf(source, relative);
+}
+
+bool PublicFolder::HoldsStamped(const std::string& relative, const OutputTree::Stamp& stamp) {
+  OutputTree::Stamp found;
+  return InContainedFolder(relative) && tree_->StampOf(relative, &found) && found == stamp;
 }
 
 bool PublicFolder::GeneratedWithin(std::string_view relative) const {

@@ -69,6 +69,10 @@ class PublicFolder {
   // every folder on the way each time. A folder's check is made once per
   // build, as the build alone writes into public/ while it runs.
   bool HoldsCopyOf(const std::string& source, const std::string& relative);
+  // True when relative, in a folder found Contained as for HoldsCopyOf, is
+  // a plain file with the given stamp (OutputTree::StampOf): the page an
+  // earlier build wrote there, untouched since. Notes nothing.
+  bool HoldsStamped(const std::string& relative, const OutputTree::Stamp& stamp);
   // Makes way for a file Put at relative: a plain file standing where one
   // of its folders goes, or a folder standing where it goes that holds
   // only plain files and folders, is what an earlier build left there (a
@@ -131,6 +135,8 @@ class PublicFolder {
   void Report(const std::string& message) const;
   // Contained, then the folders above relative made; false with *error.
   bool ReadyFor(const std::string& relative, std::string* error);
+  // False when relative lies in .git or in a folder that is not Contained.
+  bool InContainedFolder(const std::string& relative);
   // True when the build generated relative or something inside it.
   bool GeneratedWithin(std::string_view relative) const;
   // True when folder holds plain files and folders only; removes them and

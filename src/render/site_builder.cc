@@ -18,6 +18,7 @@
 #include "render/post_index_file.h"
 #include "render/public_folder.h"
 #include "render/public_record.h"
+#include "render/render_memo.h"
 #include "render/responsive_images.h"
 #include "render/search_index.h"
 #include "render/site_render.h"
@@ -30,6 +31,9 @@
 
 namespace tarn {
 namespace {
+
+// The pages' RenderMemo, in the workspace's state folder.
+constexpr char kMemoFile[] = "render-memo.bin";
 
 constexpr char kHead[] =
     "<meta name=\"generator\" content=\"TarnBlogEditor\">\r\n"
@@ -268,7 +272,9 @@ bool SiteBuilder::RunStepsInto(PublicFolder* out, std::vector<PostFile>* posts,
   const ThemeFeatures& features = config_.features();
   html.RenderWhileConverting(features.code_at_build, features.maths_at_build, sink_);
   html.Start();
-  SiteRender site(config_, &data_, posts, &pages, out, &html, sink_, started);
+  RenderMemo memo(render_memo_ && !output_tree_ ? config_.workspace().StatePath(kMemoFile) : "");
+  memo.Load(sink_);
+  SiteRender site(config_, &data_, posts, &pages, out, &html, sink_, started, &memo);
   ArticleTextCache texts(keep_article_texts_ ? ArticleTextCache::PathIn(root()) : "", features,
                          converter_ ? converter_->scripts_digest() : "", sink_);
   site.set_article_texts(&texts);
@@ -281,7 +287,9 @@ bool SiteBuilder::RunStepsInto(PublicFolder* out, std::vector<PostFile>* posts,
   }
   // What the articles made holds whether the build went on or not.
   texts.Save();
-  return built && site.Finish();
+  if (!built || !site.Finish()) return false;
+  memo.Save(*out, sink_);
+  return true;
 }
 
 void SiteBuilder::SaveRecord(const PublicRecord& record) const {

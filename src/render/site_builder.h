@@ -67,6 +67,13 @@ class SiteBuilder {
   // makes them afresh and writes no file.
   void set_keep_article_texts(bool keep) { keep_article_texts_ = keep; }
 
+  // Whether a build into public/ on disk keeps the pages' RenderMemo in
+  // the workspace's state folder and skips expanding the pages whose
+  // inputs did not change since the last build. Off by default (every
+  // page renders; a build into another tree never keeps one); the front
+  // ends that keep the conversion cache turn it on with it.
+  void set_render_memo(bool keep) { render_memo_ = keep; }
+
   // Where the site is written: public/ on disk unless given another tree
   // (a test's folder in memory). Not owned; null for public/.
   void set_output_tree(OutputTree* tree) { output_tree_ = tree; }
@@ -134,6 +141,7 @@ class SiteBuilder {
   bool include_future_ = false;
   bool keep_article_texts_ = false;
   bool in_build_ = false;
+  bool render_memo_ = false;
   OutputTree* output_tree_ = nullptr;
 };
 

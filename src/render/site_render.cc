@@ -10,13 +10,14 @@ namespace tarn {
 
 SiteRender::SiteRender(const SiteConfig& config, JsonDocument* data, std::vector<PostFile>* posts,
                        const std::vector<PostFile>* pages, PublicFolder* out, PostConversion* html,
-                       DiagnosticSink sink, std::time_t started)
+                       DiagnosticSink sink, std::time_t started, RenderMemo* memo)
     : config_(config),
       data_(data),
       posts_(posts),
       pages_(pages),
       out_(out),
       html_(html),
+      memo_(memo),
       sink_(std::move(sink)),
       engine_(config.theme_dir(), config.workspace().root(), sink_),
       view_(config.url_prefix(), data->GetText("system.url"), data->GetText("system.author"),
@@ -103,6 +104,17 @@ void SiteRender::ReturnListRecords(const std::vector<int>& which, JsonDocument* 
 OutputWriter& SiteRender::index_writer() {
   if (!index_writer_) index_writer_ = out_->NewWriter();
   return *index_writer_;
+}
+
+bool SiteRender::RenderPage(const std::string& relative, std::string_view text,
+                            const TemplateData& view, std::string_view name, std::string* page) {
+  bool ok = true;
+  const std::string resolved = engine_.ResolveInheritance(text, name, &ok);
+  if (!ok) {
+    page->clear();
+    return true;
+  }
+  return ExpandPage(relative, resolved, view, name, page);
 }
 
 bool SiteRender::Finish() {

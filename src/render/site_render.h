@@ -26,6 +26,7 @@
 #include "render/output_writer.h"
 #include "render/post_conversion.h"
 #include "render/public_folder.h"
+#include "render/render_memo.h"
 #include "render/responsive_images.h"
 #include "render/site_config.h"
 #include "template/template_data.h"
@@ -40,10 +41,10 @@ class SiteRender {
   // the Markdown pages of _pages/ to build (no drafts unless the build
   // takes them), which are not posts. started: the time the site is built
   // as of (SiteBuilder: now, or when the last scheduled post it builds is
-  // due).
+  // due). memo: the pages of the last build (off: every page renders).
   SiteRender(const SiteConfig& config, JsonDocument* data, std::vector<PostFile>* posts,
              const std::vector<PostFile>* pages, PublicFolder* out, PostConversion* html,
-             DiagnosticSink sink, std::time_t started);
+             DiagnosticSink sink, std::time_t started, RenderMemo* memo);
   ~SiteRender();
 
   const SiteConfig& config() const { return config_; }
@@ -60,6 +61,20 @@ class SiteRender {
   const PostView& view() const { return view_; }
   // The images the build published, for the pages' markup.
   ResponsiveImages& images() { return images_; }
+
+  // The page relative (under public/) that the engine expands from text
+  // (its layout resolved) against view: true with it in *page, for the
+  // caller to write; false when public/ holds those bytes already, and
+  // the page counts as written (RenderMemo::Expand).
+  bool ExpandPage(const std::string& relative, std::string_view text, const TemplateData& view,
+                  std::string_view name, std::string* page) {
+    return memo_->Expand(engine_, *out_, relative, text, view, name, page);
+  }
+  // As ExpandPage, for text whose layout is not resolved yet: all of
+  // TemplateEngine::Render's passes. A layout that cannot be read gives
+  // true and an empty page.
+  bool RenderPage(const std::string& relative, std::string_view text, const TemplateData& view,
+                  std::string_view name, std::string* page);
 
   void Report(const std::string& message) const;
   // Reports message and marks the build failed.
@@ -137,6 +152,7 @@ class SiteRender {
   const std::vector<PostFile>* pages_;
   PublicFolder* out_;
   PostConversion* html_;
+  RenderMemo* memo_;
   DiagnosticSink sink_;
   TemplateEngine engine_;
   PostView view_;

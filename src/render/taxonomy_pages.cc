@@ -37,15 +37,18 @@ std::set<std::string> WriteTermPages(SiteRender& site, const Kind& kind, const T
     // The site's feeds, and the term's own beside its page.
     overlay.SetText("feedLinks", FeedBuilder::Links(site.features(), SiteRender::RootPath(2),
                                                     link_folder, group.name));
-    std::string html = site.engine().Expand(page, view, path);
+    const std::string relative = std::string(kind.folder) + "/" + group.folder + "/index.html";
+    std::string html;
+    const bool fresh = site.ExpandPage(relative, page, view, path, &html);
     site.ReturnListRecords(group.posts, &overlay, one + ".posts");
-    if (html.empty()) {
-      site.Report(path + ": renders to empty text for \"" + group.name + "\"");
-      continue;
+    if (fresh) {
+      if (html.empty()) {
+        site.Report(path + ": renders to empty text for \"" + group.name + "\"");
+        continue;
+      }
+      if (!site.out().MakeFoldersFor(relative)) continue;
+      site.out().Write(relative, html);
     }
-    std::string relative = std::string(kind.folder) + "/" + group.folder + "/index.html";
-    if (!site.out().MakeFoldersFor(relative)) continue;
-    site.out().Write(relative, html);
     site.out().Listed(relative, site.NewestUpdate(group.posts));
     FeedBuilder::WriteTermFeeds(site, std::string(kind.folder) + "/" + group.folder, link_folder,
                                 group.name, group.posts);
@@ -74,13 +77,15 @@ void WriteListPage(SiteRender& site, const Kind& kind, const Taxonomy& taxonomy,
     entry.SetText("url", linked ? site.view().TermPageLink(kind.folder, group.folder) : "");
     overlay.Append(kind.all, std::move(entry));
   }
-  std::string html = site.engine().Render(text, site.PageView(&overlay, 1), path);
-  if (html.empty()) {
-    site.Report(path + ": renders to empty text; page skipped");
-    return;
+  std::string html;
+  if (site.RenderPage(list_page, text, site.PageView(&overlay, 1), path, &html)) {
+    if (html.empty()) {
+      site.Report(path + ": renders to empty text; page skipped");
+      return;
+    }
+    if (!site.out().MakeFoldersFor(list_page)) return;
+    site.out().Write(list_page, html);
   }
-  if (!site.out().MakeFoldersFor(list_page)) return;
-  site.out().Write(list_page, html);
   site.out().Listed(list_page, site.NewestUpdate());
 }
 

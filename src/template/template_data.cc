@@ -47,14 +47,29 @@ std::string TemplateData::GetText(std::string_view path) const {
   std::string text = Source(path).GetText(path);
   if (!root_path_.empty() && text.rfind("./", 0) == 0 && IsUrlMember(path))
     text.replace(0, 1, root_path_);
+  if (reads_) reads_->Text(path, text);
   return text;
 }
 
-int TemplateData::GetCount(std::string_view path) const { return Source(path).GetCount(path); }
+int TemplateData::GetCount(std::string_view path) const {
+  int count = Source(path).GetCount(path);
+  if (reads_) reads_->Value(TemplateReads::Read::kCount, path, count);
+  return count;
+}
 
-int TemplateData::GetType(std::string_view path) const { return Source(path).GetType(path); }
+int TemplateData::GetType(std::string_view path) const {
+  int type = Source(path).GetType(path);
+  if (reads_) reads_->Value(TemplateReads::Read::kType, path, type);
+  return type;
+}
 
 bool TemplateData::IsTrue(std::string_view path) const {
+  bool truth = Truth(path);
+  if (reads_) reads_->Value(TemplateReads::Read::kTruth, path, truth ? 1 : 0);
+  return truth;
+}
+
+bool TemplateData::Truth(std::string_view path) const {
   const JsonDocument& source = Source(path);
   switch (source.GetType(path)) {
     case JsonDocument::kBool:

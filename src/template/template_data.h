@@ -12,6 +12,11 @@
 // a post's HTML) are put into the page as they are: the engine never reads
 // placeholders in them (SealedValues).
 //
+// A view can tell a TemplateReads of every value read through it (set_reads):
+// GetText, GetCount, GetType and IsTrue are the only ways a template's
+// expansion sees the data; IsVerbatim depends on the path and the names
+// set here alone, as the root path does.
+//
 // Both documents must outlive the view. Thread safety: as JsonDocument.
 #pragma once
 
@@ -20,6 +25,7 @@
 #include <vector>
 
 #include "data/json_document.h"
+#include "template/template_reads.h"
 
 namespace tarn {
 
@@ -40,14 +46,22 @@ class TemplateData {
   // The value at a path whose last member is one of names is verbatim.
   void SetVerbatimMembers(std::vector<std::string> names) { verbatim_ = std::move(names); }
   bool IsVerbatim(std::string_view path) const;
+  const std::vector<std::string>& verbatim_members() const { return verbatim_; }
+  const std::string& root_path() const { return root_path_; }
+
+  // Each read from here on is told to reads (null: none, the default),
+  // which must outlive the reads. Copies of the view share it.
+  void set_reads(TemplateReads* reads) { reads_ = reads; }
 
  private:
   const JsonDocument& Source(std::string_view path) const;
+  bool Truth(std::string_view path) const;  // IsTrue, untold
 
   const JsonDocument& base_;
   const JsonDocument* overlay_ = nullptr;
   std::string root_path_;
   std::vector<std::string> verbatim_;
+  TemplateReads* reads_ = nullptr;
 };
 
 }  // namespace tarn

@@ -62,6 +62,7 @@ TemplateEngine::TemplateEngine(std::string theme_dir, std::string base_dir, Diag
     : theme_dir_(std::move(theme_dir)), base_dir_(std::move(base_dir)), sink_(std::move(sink)) {}
 
 void TemplateEngine::Warn(const std::string& message) {
+  ++warnings_;
   if (!sink_ || !warned_.insert(message).second) return;
   sink_(message);
 }
@@ -155,13 +156,18 @@ std::string TemplateEngine::ExpandLoops(std::string_view text, const TemplateDat
 
 const LoopPass& TemplateEngine::PassFor(std::string_view text, std::string_view name,
                                         const DiagnosticSink& warn) {
-  auto held =
-      std::find_if(passes_.begin(), passes_.end(),
-                   [&](const std::unique_ptr<LoopPass>& pass) { return pass->Holds(text, name); });
-  if (held != passes_.end()) return **held;
+  auto held = std::find_if(passes_.begin(), passes_.end(),
+                           [&](const HeldPass& entry) { return entry.pass->Holds(text, name); });
+  if (held != passes_.end()) {
+    // A page that uses the pass meets its warnings, told or not.
+    warnings_ += held->warnings;
+    return *held->pass;
+  }
   if (passes_.size() >= kPassLimit) passes_.erase(passes_.begin());
-  passes_.push_back(std::make_unique<LoopPass>(text, name, warn));
-  return *passes_.back();
+  const int before = warnings_;
+  auto pass = std::make_unique<LoopPass>(text, name, warn);
+  passes_.push_back({std::move(pass), warnings_ - before});
+  return *passes_.back().pass;
 }
 
 std::string TemplateEngine::ReplaceVariables(std::string text, const TemplateData& data,

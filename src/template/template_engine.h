@@ -83,6 +83,12 @@ class TemplateEngine {
   // Pass 3 alone.
   static std::string ReplaceVariables(std::string_view text, const TemplateData& data);
 
+  // How many warnings the engine has met, each time it met one, whether
+  // or not the sink was told (a message goes to it once): a caller that
+  // compares the count before and after a render knows whether the render
+  // would have warned on its own.
+  int warnings() const { return warnings_; }
+
   // The file a layout path names: every "./" becomes theme_dir + "/"; a
   // path that is still relative is taken from base_dir.
   std::string LayoutPath(std::string_view layout) const;
@@ -96,7 +102,8 @@ class TemplateEngine {
                                       SealedValues* sealed);
   void Warn(const std::string& message);
   // The loop pass of text (sealed) under name: made on first use and kept,
-  // the kPassLimit made last; reports about the text go to warn.
+  // the kPassLimit made last; reports about the text go to warn when it is
+  // made, and count in warnings() each time it is used.
   const LoopPass& PassFor(std::string_view text, std::string_view name, const DiagnosticSink& warn);
 
   // A build renders a handful of templates, each for many pages.
@@ -107,7 +114,12 @@ class TemplateEngine {
   DiagnosticSink sink_;
   std::map<std::string, std::optional<std::string>> layouts_;  // path -> text, none when unreadable
   std::set<std::string> warned_;
-  std::vector<std::unique_ptr<LoopPass>> passes_;  // oldest first
+  struct HeldPass {
+    std::unique_ptr<LoopPass> pass;
+    int warnings = 0;  // what making it reported
+  };
+  std::vector<HeldPass> passes_;  // oldest first
+  int warnings_ = 0;
 };
 
 }  // namespace tarn
