@@ -13,8 +13,10 @@ namespace tarn {
 
 // Appends text to *out in double quotes, with " / \ and the control
 // characters \b \t \n \r \f escaped by a backslash; every other byte
-// (other control characters among them) is written as it is. The bytes
-// JsonDocument::ToText writes for a string it holds. Cannot fail.
+// (other control characters among them) is written as it is: the bytes
+// JsonDocument::ToText writes for a string it holds (ToText then turns a
+// lone surrogate kept as WTF-8 into U+FFFD; text here is taken as it is).
+// Cannot fail.
 void AppendJsonString(std::string_view text, std::string* out);
 
 // The same for text taken from outside: a byte that is not part of
