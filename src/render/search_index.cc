@@ -6,6 +6,7 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "data/json_string.h"
 #include "data/utf8.h"
 #include "render/site_render.h"
 
@@ -86,8 +87,6 @@ size_t WordRun(std::string_view html, size_t at, size_t max_chars, size_t* chars
 
 }  // namespace
 
-SearchIndex::SearchIndex() { entries_.Parse("[]"); }
-
 std::string SearchIndex::PlainText(std::string_view html, size_t max_chars) {
   std::string out;
   // The text is never longer than the HTML, nor than max_chars characters
@@ -136,17 +135,23 @@ std::string SearchIndex::PlainText(std::string_view html, size_t max_chars) {
 
 void SearchIndex::Add(std::string_view title, std::string_view url, std::string_view date,
                       const std::vector<std::string>& tags, std::string_view text) {
-  JsonDocument entry = JsonDocument::NewObject();
-  entry.SetText("title", title);
-  entry.SetText("url", url);
-  entry.SetText("date", date);
-  entry.SetEmptyArray("tags");
-  for (const std::string& tag : tags) entry.Append("tags", JsonDocument::NewText(tag));
-  entry.SetText("text", text);
-  entries_.Append("", std::move(entry));
+  entries_.append(entries_.empty() ? "[{\"title\":" : ",{\"title\":");
+  AppendJsonText(title, &entries_);
+  entries_.append(",\"url\":");
+  AppendJsonText(url, &entries_);
+  entries_.append(",\"date\":");
+  AppendJsonText(date, &entries_);
+  entries_.append(",\"tags\":[");
+  for (std::size_t i = 0; i < tags.size(); ++i) {
+    if (i > 0) entries_.push_back(',');
+    AppendJsonText(tags[i], &entries_);
+  }
+  entries_.append("],\"text\":");
+  AppendJsonText(text, &entries_);
+  entries_.push_back('}');
 }
 
-std::string SearchIndex::Json() const { return entries_.ToText("", false, true); }
+std::string SearchIndex::Json() const { return entries_.empty() ? "[]" : entries_ + "]"; }
 
 bool SearchIndex::Write(SiteRender& site) {
   if (!site.features().search) return true;

@@ -14,8 +14,6 @@
 #include <string_view>
 #include <vector>
 
-#include "data/json_document.h"
-
 namespace tarn {
 
 class SiteRender;
@@ -31,20 +29,22 @@ class SearchIndex {
 
   static constexpr size_t kTextLength = 2000;
 
-  SearchIndex();
-
   // text: the post's plain text (PlainText).
   void Add(std::string_view title, std::string_view url, std::string_view date,
            const std::vector<std::string>& tags, std::string_view text);
 
-  // The entries as a JSON array (compact).
+  // The entries as a JSON array: the compact text JsonDocument::ToText
+  // writes for the same entries (objects with title, url, date, tags and
+  // text in that order), byte for byte.
   std::string Json() const;
 
   // At most max_chars characters of html's plain text.
   static std::string PlainText(std::string_view html, size_t max_chars);
 
  private:
-  JsonDocument entries_;
+  // "[" and the entries written so far, the closing "]" left off; empty
+  // before the first.
+  std::string entries_;
 };
 
 }  // namespace tarn

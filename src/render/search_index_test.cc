@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include "data/json_document.h"
+
 namespace tarn {
 namespace {
 
@@ -57,14 +59,40 @@ TEST(SearchIndexTest, PlainTextCutsAndPartsWordsByCharacter) {
     EXPECT_EQ(SearchIndex::PlainText(c.html, c.max_chars), c.text) << c.html << " " << c.max_chars;
 }
 
-TEST(SearchIndexTest, EntriesAreJson) {
-  SearchIndex index;
-  index.Add("T \"q\"", "./articles/T.html", "2024-01-02 03:04:05", {"a", "b"}, "text\n");
-  JsonDocument doc;
-  ASSERT_TRUE(doc.Parse(index.Json()));
-  EXPECT_EQ(doc.GetText("[0].title"), "T \"q\"");
-  EXPECT_EQ(doc.GetCount("[0].tags"), 2);
-  EXPECT_EQ(doc.GetText("[0].tags[1]"), "b");
+// The entries as a JsonDocument writes them, field by field.
+std::string DocumentJson(const std::vector<std::vector<std::string>>& entries) {
+  JsonDocument all = JsonDocument::NewArray();
+  for (const std::vector<std::string>& e : entries) {
+    JsonDocument entry = JsonDocument::NewObject();
+    entry.SetText("title", e[0]);
+    entry.SetText("url", e[1]);
+    entry.SetText("date", e[2]);
+    entry.SetEmptyArray("tags");
+    for (std::size_t i = 4; i < e.size(); ++i) entry.Append("tags", JsonDocument::NewText(e[i]));
+    entry.SetText("text", e[3]);
+    all.Append("", std::move(entry));
+  }
+  return all.ToText();
+}
+
+TEST(SearchIndexTest, EntriesAreTheBytesAJsonDocumentWrites) {
+  // title, url, date, text, tags...
+  const std::vector<std::vector<std::string>> kEntries[] = {
+      {},
+      {{"T \"q\"", "./articles/T.html", "2024-01-02 03:04:05", "text\n"}},
+      {{"a\\b/c", "./x y.html", "", "tab\there\r\n\b\f", "t\"1", "t\\2"},
+       {"\x01\x1f\x7f ctl", "u", "d", "", ""}},
+      {{"sep\xE2\x80\xA8 and \xE2\x80\xA9", "u", "d", "emoji \xF0\x9F\x98\x80 \xE4\xB8\xAD",
+        "\xF0\x9F\x8F\xB7"}},
+      {{"bad \xFF\xFE", "\xC3", "\xE0\x80\xAF overlong", "lone \xED\xA0\x80 surrogate",
+        "cut \xE4\xB8"}},
+  };
+  for (const auto& entries : kEntries) {
+    SearchIndex index;
+    for (const std::vector<std::string>& e : entries)
+      index.Add(e[0], e[1], e[2], std::vector<std::string>(e.begin() + 4, e.end()), e[3]);
+    EXPECT_EQ(index.Json(), DocumentJson(entries)) << (entries.empty() ? "" : entries[0][0]);
+  }
 }
 
 }  // namespace

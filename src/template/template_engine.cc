@@ -75,10 +75,23 @@ std::string TemplateEngine::LayoutPath(std::string_view layout) const {
 
 std::string TemplateEngine::Render(std::string_view text, const TemplateData& data,
                                    std::string_view name) {
+  const std::optional<std::string>& resolved = ResolvedFor(text, name);
+  if (!resolved) return "";
+  return Expand(*resolved, data, name);
+}
+
+const std::optional<std::string>& TemplateEngine::ResolvedFor(std::string_view text,
+                                                              std::string_view name) {
+  auto held = std::find_if(resolved_.begin(), resolved_.end(), [&](const Resolved& r) {
+    return text.size() == r.text.size() && name == r.name && text == r.text;
+  });
+  if (held != resolved_.end()) return held->result;
+  if (resolved_.size() >= kPassLimit) resolved_.erase(resolved_.begin());
   bool ok = true;
-  std::string resolved = ResolveInheritance(text, name, &ok);
-  if (!ok) return "";
-  return Expand(resolved, data, name);
+  std::string result = ResolveInheritance(text, name, &ok);
+  resolved_.push_back({std::string(text), std::string(name),
+                       ok ? std::optional<std::string>(std::move(result)) : std::nullopt});
+  return resolved_.back().result;
 }
 
 std::string TemplateEngine::ResolveInheritance(std::string_view text, std::string_view name,

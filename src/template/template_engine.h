@@ -34,13 +34,14 @@
 // which callers take as failure; it and other suspicious input (a loop over
 // something that is not a list, a loop key that is no valid pattern, a loop
 // that is never closed) are reported to the sink, each message once per
-// engine. Layout files are read once per engine and kept, and so is what
-// the loop pass makes of each template text (LoopPass): a text rendered for
-// many pages is read once.
+// engine. Layout files are read once per engine and kept, and so are each
+// template text's resolved inheritance and what the loop pass makes of it
+// (LoopPass): a text rendered for many pages is read once.
 //
 // Thread safety: none.
 #pragma once
 
+#include <deque>
 #include <map>
 #include <memory>
 #include <optional>
@@ -105,6 +106,9 @@ class TemplateEngine {
   // the kPassLimit made last; reports about the text go to warn when it is
   // made, and count in warnings() each time it is used.
   const LoopPass& PassFor(std::string_view text, std::string_view name, const DiagnosticSink& warn);
+  // Pass 1 of text under name: worked out on first use and kept, the
+  // kPassLimit made last; none when the layout cannot be read or is empty.
+  const std::optional<std::string>& ResolvedFor(std::string_view text, std::string_view name);
 
   // A build renders a handful of templates, each for many pages.
   static constexpr size_t kPassLimit = 16;
@@ -120,6 +124,13 @@ class TemplateEngine {
   };
   std::vector<HeldPass> passes_;  // oldest first
   int warnings_ = 0;
+  // A template text under its name with its inheritance resolved.
+  struct Resolved {
+    std::string text;
+    std::string name;
+    std::optional<std::string> result;
+  };
+  std::deque<Resolved> resolved_;  // oldest first
 };
 
 }  // namespace tarn

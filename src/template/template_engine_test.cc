@@ -296,6 +296,8 @@ TEST_F(TemplateEngineTest, OneEngineRendersEveryPageAsAFreshEngineWould) {
   // template, name or page's data into another: each render through one
   // engine equals that of a fresh engine, and the messages are the fresh
   // engines' messages, each once, in order.
+  Put("a.mtpl", "<a>{-block name=\"m\"}</a>");
+  Put("b.mtpl", "<b>{-block name=\"m\"}</b>{-block name=\"n\"}");
   const std::string mark = "\xEF\xB7\x90";
   const std::vector<std::string> texts = {
       "{-volist name=\"posts\" key=\"p\"}<li>{$p.title}</li>{-volist/}{$site}",
@@ -307,6 +309,10 @@ TEST_F(TemplateEngineTest, OneEngineRendersEveryPageAsAFreshEngineWould) {
           mark + "{$site}",
       "{-volist name=\"posts\" key=\"(\"}x{-volist/}{-volist name=\"nope\" key=\"p\"}y{-volist/}",
       "plain {$site} text",
+      "{-extend name=\"./a.mtpl\"}{-block name=\"m\"}A {$site}{-block/}",
+      "{-extend name=\"./b.mtpl\"}{-block name=\"m\"}{-volist name=\"posts\" "
+      "key=\"p\"}{$p.title}{-volist/}{-block/}",
+      "{-extend name=\"./gone.mtpl\"}{-block name=\"m\"}{$site}{-block/}",
   };
   const std::vector<JsonDocument> pages = {
       Data(R"({"site":"S","posts":[{"title":"a","tags":[{"n":"x"}]},{"title":"<b>"}]})"),
@@ -344,6 +350,13 @@ TEST_F(TemplateEngineTest, OneEngineRendersEveryPageAsAFreshEngineWould) {
   EXPECT_TRUE(Reported("t3.mtpl:1: {-if name=\"site\"} is never closed"));
   EXPECT_TRUE(Reported("t5.mtpl: loop key \"(\""));
   EXPECT_TRUE(Reported("t5.mtpl: loop over \"nope\", which is missing"));
+  EXPECT_EQ(std::count_if(
+                messages_.begin(), messages_.end(),
+                [](const std::string& m) { return m.find("t9.mtpl: layout cannot be read") == 0; }),
+            1);
+  EXPECT_EQ(engine_->Render(templates[7].second, pages[0], "t7.mtpl"), "<a>A S</a>");
+  EXPECT_EQ(engine_->Render(templates[8].second, pages[0], "t8.mtpl"), "<b>a\r\n<b>\r\n</b>");
+  EXPECT_EQ(engine_->Render(templates[9].second, pages[0], "t9.mtpl"), "");
   EXPECT_EQ(engine_->Render(templates[4].second, pages[0], "t4.mtpl"),
             mark + mark + "a\r\n" + mark + "&lt;b&gt;\r\n" + mark + "0" + mark + "S<!--0-->");
 }
