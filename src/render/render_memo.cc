@@ -8,6 +8,7 @@
 #include <filesystem>
 #include <system_error>
 
+#include "data/hex_text.h"
 #include "data/text_file.h"
 #include "render/public_folder.h"
 #include "template/template_data.h"
@@ -129,12 +130,7 @@ int AppendBuildId(struct dl_phdr_info* info, std::size_t /*size*/, void* id_out)
       const char* desc = name + ((note->n_namesz + 3) & ~3u);
       if (note->n_type == NT_GNU_BUILD_ID && note->n_namesz == 4 &&
           std::memcmp(name, "GNU", 4) == 0 && desc + note->n_descsz <= end) {
-        static constexpr char kHex[] = "0123456789abcdef";
-        for (unsigned j = 0; j < note->n_descsz; ++j) {
-          const auto byte = static_cast<unsigned char>(desc[j]);
-          *id += kHex[byte >> 4];
-          *id += kHex[byte & 15];
-        }
+        AppendHexText(reinterpret_cast<const unsigned char*>(desc), note->n_descsz, id);
         return 1;
       }
       at = desc + ((note->n_descsz + 3) & ~3u);

@@ -3,6 +3,7 @@
 #include <JavaScriptCore/JavaScript.h>
 #include <glib.h>
 #include <jsc/jsc.h>
+#include <openssl/evp.h>
 
 #include <atomic>
 #include <cmath>
@@ -13,6 +14,7 @@
 #include <unordered_map>
 #include <utility>
 
+#include "data/hex_text.h"
 #include "data/text_file.h"
 #include "data/utf8.h"
 #include "script/jsc_support.h"
@@ -332,9 +334,12 @@ bool JscScriptHost::NewEngine() {
 
 // One pass over the page's scripts: what RunScripts keeps between them.
 struct JscScriptHost::Pass {
-  bool quiet = false;                       // say nothing at all (the page runs again)
-  std::set<std::size_t>* spoken;            // scripts reported on by an earlier pass
-  GChecksum* checksum = nullptr;            // over what the page runs, for ScriptsDigest
+  bool quiet = false;             // say nothing at all (the page runs again)
+  std::set<std::size_t>* spoken;  // scripts reported on by an earlier pass
+  // SHA-256 over what the page runs, for ScriptsDigest. OpenSSL's rather
+  // than GLib's: it uses the CPU's SHA instructions, and every build hashes
+  // the page's libraries (the on-demand ones too), about a megabyte.
+  EVP_MD_CTX* checksum = nullptr;
   std::size_t stopped = std::string::npos;  // the script that ran out of time
 
   // Makes Report quiet for a script an earlier pass has reported on.
@@ -342,10 +347,10 @@ struct JscScriptHost::Pass {
     host->quiet_ = quiet || !spoken->insert(index).second;
   }
   void AddToDigest(std::string_view name, std::string_view code) {
-    g_checksum_update(checksum, reinterpret_cast<const guchar*>(name.data()), name.size());
-    g_checksum_update(checksum, reinterpret_cast<const guchar*>("\0"), 1);
-    g_checksum_update(checksum, reinterpret_cast<const guchar*>(code.data()), code.size());
-    g_checksum_update(checksum, reinterpret_cast<const guchar*>("\0"), 1);
+    EVP_DigestUpdate(checksum, name.data(), name.size());
+    EVP_DigestUpdate(checksum, "\0", 1);
+    EVP_DigestUpdate(checksum, code.data(), code.size());
+    EVP_DigestUpdate(checksum, "\0", 1);
   }
 };
 
@@ -353,7 +358,8 @@ std::size_t JscScriptHost::RunScripts(bool quiet, std::set<std::size_t>* spoken)
   Pass pass;
   pass.quiet = quiet;
   pass.spoken = spoken;
-  pass.checksum = g_checksum_new(G_CHECKSUM_SHA256);
+  pass.checksum = EVP_MD_CTX_new();
+  EVP_DigestInit_ex(pass.checksum, EVP_sha256(), nullptr);
   deferred_.clear();  // the stand-ins of an engine that is gone
   std::vector<PageScript> scripts = ExtractPageScripts(html_);
   std::vector<std::size_t> deferred;
@@ -374,8 +380,12 @@ std::size_t JscScriptHost::RunScripts(bool quiet, std::set<std::size_t>* spoken)
     if (pass.stopped != std::string::npos) break;
     RunClassic(scripts[index], index, &pass);
   }
-  digest_ = g_checksum_get_string(pass.checksum);
-  g_checksum_free(pass.checksum);
+  unsigned char sum[EVP_MAX_MD_SIZE];
+  unsigned int size = 0;
+  EVP_DigestFinal_ex(pass.checksum, sum, &size);
+  EVP_MD_CTX_free(pass.checksum);
+  digest_.clear();
+  AppendHexText(sum, size, &digest_);
   return pass.stopped;
 }
 
