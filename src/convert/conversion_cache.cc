@@ -11,6 +11,7 @@
 #include <filesystem>
 #include <system_error>
 
+#include "data/byte_reader.h"
 #include "data/text_file.h"
 
 namespace tarn {
@@ -29,61 +30,20 @@ constexpr std::uint32_t kMaxDigestSize = 1024;
 // The bytes an entry takes in the file.
 std::uint64_t EntrySize(std::string_view html) { return kKeySize + 8 + html.size() + kSumSize; }
 
-void PutU32(std::string* out, std::uint32_t v) {
-  for (int i = 0; i < 4; ++i) out->push_back(static_cast<char>((v >> (8 * i)) & 0xff));
-}
-
-void PutU64(std::string* out, std::uint64_t v) {
-  for (int i = 0; i < 8; ++i) out->push_back(static_cast<char>((v >> (8 * i)) & 0xff));
-}
-
 void PutSumOf(std::string* out, std::size_t from) {
   ConversionCache::Key sum = ConversionCache::KeyOf(std::string_view(*out).substr(from));
   out->append(reinterpret_cast<const char*>(sum.data()), sum.size());
 }
 
-// Reads from a byte range, refusing to step past its end: every length in
-// the file is checked against what is left before it is believed.
-class Reader {
- public:
-  explicit Reader(std::string_view bytes) : bytes_(bytes) {}
-
-  bool Bytes(std::uint64_t n, std::string_view* out) {
-    if (n > left()) return false;
-    *out = bytes_.substr(pos_, static_cast<std::size_t>(n));
-    pos_ += static_cast<std::size_t>(n);
-    return true;
-  }
-  bool U32(std::uint32_t* v) {
-    std::string_view b;
-    if (!Bytes(4, &b)) return false;
-    *v = 0;
-    for (int i = 3; i >= 0; --i) *v = (*v << 8) | static_cast<unsigned char>(b[i]);
-    return true;
-  }
-  bool U64(std::uint64_t* v) {
-    std::string_view b;
-    if (!Bytes(8, &b)) return false;
-    *v = 0;
-    for (int i = 7; i >= 0; --i) *v = (*v << 8) | static_cast<unsigned char>(b[i]);
-    return true;
-  }
-  // True when the next kSumSize bytes are the SHA-256 of the bytes from
-  // `from` up to here; consumes them either way (when there are enough).
-  bool SumOf(std::size_t from) {
-    std::string_view covered = bytes_.substr(from, pos_ - from);
-    std::string_view sum;
-    if (!Bytes(kSumSize, &sum)) return false;
-    ConversionCache::Key expected = ConversionCache::KeyOf(covered);
-    return std::memcmp(expected.data(), sum.data(), kSumSize) == 0;
-  }
-  std::size_t pos() const { return pos_; }
-  std::size_t left() const { return bytes_.size() - pos_; }
-
- private:
-  std::string_view bytes_;
-  std::size_t pos_ = 0;
-};
+// True when the next kSumSize bytes are the SHA-256 of the bytes from
+// `from` up to them; consumes them either way (when there are enough).
+bool SumOf(ByteReader* in, std::size_t from) {
+  std::string_view covered = in->consumed(from);
+  std::string_view sum;
+  if (!in->Bytes(kSumSize, &sum)) return false;
+  ConversionCache::Key expected = ConversionCache::KeyOf(covered);
+  return std::memcmp(expected.data(), sum.data(), kSumSize) == 0;
+}
 
 // Closes a descriptor when it goes out of scope.
 class Fd {
@@ -144,8 +104,8 @@ FileRead ReadFile(const std::string& path, std::string* bytes, struct stat* st,
 // Reads the header: kLoaded when it is sound and made by the scripts with
 // `digest`; kStale for another format version or other scripts; kDamaged,
 // with *reason set, for anything else.
-ConversionCache::LoadResult ReadHeader(Reader* in, std::string_view digest, std::string_view name,
-                                       std::string* reason) {
+ConversionCache::LoadResult ReadHeader(ByteReader* in, std::string_view digest,
+                                       std::string_view name, std::string* reason) {
   std::string_view magic;
   std::uint32_t version = 0;
   if (!in->Bytes(kMagic.size(), &magic) || magic != kMagic || !in->U32(&version)) {
@@ -156,7 +116,7 @@ ConversionCache::LoadResult ReadHeader(Reader* in, std::string_view digest, std:
   std::uint32_t digest_size = 0;
   std::string_view found;
   if (!in->U32(&digest_size) || digest_size > kMaxDigestSize || !in->Bytes(digest_size, &found) ||
-      !in->SumOf(0)) {
+      !SumOf(in, 0)) {
     *reason = "has a broken header";
     return ConversionCache::LoadResult::kDamaged;
   }
@@ -205,9 +165,8 @@ ConversionCache::Key ConversionCache::KeyOf(std::string_view text) {
 
 std::string ConversionCache::Header() const {
   std::string out(kMagic);
-  PutU32(&out, kVersion);
-  PutU32(&out, static_cast<std::uint32_t>(digest_.size()));
-  out.append(digest_);
+  AppendInt(&out, kVersion);
+  AppendSized(&out, digest_);
   PutSumOf(&out, 0);
   return out;
 }
@@ -215,7 +174,7 @@ std::string ConversionCache::Header() const {
 void ConversionCache::AppendEntry(const Key& key, std::string_view html, std::string* out) {
   std::size_t start = out->size();
   out->append(reinterpret_cast<const char*>(key.data()), kKeySize);
-  PutU64(out, html.size());
+  AppendInt<std::uint64_t>(out, html.size());
   out->append(html);
   PutSumOf(out, start);
 }
@@ -233,7 +192,7 @@ ConversionCache::LoadResult ConversionCache::Load(const DiagnosticSink& sink) {
   FileRead read = ReadFile(path_, &file_, &st, &reason);
   if (read == FileRead::kMissing) return LoadResult::kMissing;
   LoadResult header = LoadResult::kDamaged;
-  Reader in(file_);
+  ByteReader in(file_);
   if (read == FileRead::kRead) header = ReadHeader(&in, digest_, name_, &reason);
   if (header != LoadResult::kLoaded) {
     file_.clear();
@@ -253,7 +212,7 @@ ConversionCache::LoadResult ConversionCache::Load(const DiagnosticSink& sink) {
 }
 
 bool ConversionCache::ParseEntries(std::string_view bytes, std::string* reason) {
-  Reader in(bytes);
+  ByteReader in(bytes);
   for (std::size_t count = 0; in.left() > 0; ++count) {
     std::size_t start = in.pos();
     std::string_view key_bytes, html;
@@ -263,7 +222,7 @@ bool ConversionCache::ParseEntries(std::string_view bytes, std::string* reason) 
       *reason = "is cut short after " + std::to_string(count) + " entries";
       return false;
     }
-    if (!in.SumOf(start)) {
+    if (!SumOf(&in, start)) {
       *reason = "has a damaged entry after " + std::to_string(count) + " good ones";
       return false;
     }

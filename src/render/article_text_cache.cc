@@ -3,6 +3,7 @@
 #include <cstdint>
 #include <utility>
 
+#include "data/byte_reader.h"
 #include "render/heading_anchors.h"
 #include "render/rendered_html.h"
 #include "render/search_index.h"
@@ -10,46 +11,6 @@
 
 namespace tarn {
 namespace {
-
-template <typename Int>
-void PutInt(std::string* out, Int v) {
-  for (std::size_t i = 0; i < sizeof(Int); ++i)
-    out->push_back(static_cast<char>((static_cast<std::uint64_t>(v) >> (8 * i)) & 0xff));
-}
-
-template <typename Int>
-void PutSized(std::string* out, std::string_view bytes) {
-  PutInt<Int>(out, bytes.size());
-  out->append(bytes);
-}
-
-// Reads a value, refusing to step past its end.
-class ValueReader {
- public:
-  explicit ValueReader(std::string_view bytes) : bytes_(bytes) {}
-
-  template <typename Int>
-  bool Get(Int* v) {
-    if (bytes_.size() < sizeof(Int)) return false;
-    std::uint64_t read = 0;
-    for (std::size_t i = sizeof(Int); i-- > 0;)
-      read = (read << 8) | static_cast<unsigned char>(bytes_[i]);
-    *v = static_cast<Int>(read);
-    bytes_.remove_prefix(sizeof(Int));
-    return true;
-  }
-  bool Sized(std::string* out) {
-    std::uint32_t size = 0;
-    if (!Get(&size) || size > bytes_.size()) return false;
-    out->assign(bytes_.substr(0, size));
-    bytes_.remove_prefix(size);
-    return true;
-  }
-  std::string_view rest() const { return bytes_; }
-
- private:
-  std::string_view bytes_;
-};
 
 // Goes before the converter's key in what an entry keyed by it hashes: an
 // article's HTML hashed to the same key would have to be these bytes, a
@@ -116,11 +77,11 @@ ArticleTextCache::Made ArticleTextCache::Make(std::string_view html, std::string
   }
   HeadingAnchors::Anchors anchors = HeadingAnchors::Find(html);
   made.html = HeadingAnchors::Insert(html, anchors);
-  PutSized<std::uint32_t>(value, anchors.toc);
-  PutInt<std::uint32_t>(value, anchors.ids.size());
+  AppendSized(value, anchors.toc);
+  AppendInt(value, static_cast<std::uint32_t>(anchors.ids.size()));
   for (const auto& [at, id] : anchors.ids) {
-    PutInt<std::uint64_t>(value, at);
-    PutSized<std::uint32_t>(value, id);
+    AppendInt(value, static_cast<std::uint64_t>(at));
+    AppendSized(value, id);
   }
   value->append(made.text);
   made.toc = std::move(anchors.toc);
@@ -128,17 +89,21 @@ ArticleTextCache::Made ArticleTextCache::Make(std::string_view html, std::string
 }
 
 bool ArticleTextCache::Decode(std::string_view html, std::string_view value, Made* made) const {
-  ValueReader in(value);
+  ByteReader in(value);
   HeadingAnchors::Anchors anchors;
   std::uint32_t count = 0;
-  if (!in.Sized(&anchors.toc) || !in.Get(&count)) return false;
+  std::string_view toc;
+  if (!in.Sized(&toc) || !in.U32(&count)) return false;
+  anchors.toc.assign(toc);
   // Each id takes at least 12 bytes: a count beyond that is damage.
-  if (count > in.rest().size() / 12) return false;
+  if (count > in.left() / 12) return false;
   anchors.ids.resize(count);
   std::uint64_t last = 0;
   for (auto& [at, id] : anchors.ids) {
     std::uint64_t where = 0;
-    if (!in.Get(&where) || where < last || where > html.size() || !in.Sized(&id)) return false;
+    std::string_view text;
+    if (!in.U64(&where) || where < last || where > html.size() || !in.Sized(&text)) return false;
+    id.assign(text);
     at = static_cast<std::size_t>(where);
     last = where;
   }

@@ -8,6 +8,7 @@
 #include <filesystem>
 #include <system_error>
 
+#include "data/byte_reader.h"
 #include "data/hex_text.h"
 #include "data/text_file.h"
 #include "render/public_folder.h"
@@ -25,19 +26,6 @@ constexpr std::uint32_t kVersion = 1;
 constexpr std::size_t kSumSize = std::tuple_size_v<RenderMemo::Digest>;
 // A longer identity is not one of ours.
 constexpr std::uint32_t kMaxIdentitySize = 1024;
-
-void PutU32(std::string* out, std::uint32_t v) {
-  for (int i = 0; i < 4; ++i) out->push_back(static_cast<char>((v >> (8 * i)) & 0xff));
-}
-
-void PutU64(std::string* out, std::uint64_t v) {
-  for (int i = 0; i < 8; ++i) out->push_back(static_cast<char>((v >> (8 * i)) & 0xff));
-}
-
-void PutText(std::string* out, std::string_view text) {
-  PutU32(out, static_cast<std::uint32_t>(text.size()));
-  out->append(text);
-}
 
 // XXH3's 128 bits, which hashes a page's reads many times faster than
 // SHA-256 (on a processor without SHA instructions, tenfold): the memo
@@ -65,54 +53,20 @@ RenderMemo::Digest DigestOf(int value) {
 
 bool IsText(TemplateReads::Read op) { return op == TemplateReads::Read::kText; }
 
-// Reads from a byte range, refusing to step past its end.
-class Reader {
- public:
-  explicit Reader(std::string_view bytes) : bytes_(bytes) {}
+// The digest at the reader's position into *out.
+bool ReadDigest(ByteReader* in, RenderMemo::Digest* out) {
+  std::string_view bytes;
+  if (!in->Bytes(out->size(), &bytes)) return false;
+  std::memcpy(out->data(), bytes.data(), out->size());
+  return true;
+}
 
-  bool Bytes(std::uint64_t n, std::string_view* out) {
-    if (n > bytes_.size() - pos_) return false;
-    *out = bytes_.substr(pos_, static_cast<std::size_t>(n));
-    pos_ += static_cast<std::size_t>(n);
-    return true;
-  }
-  bool U64(std::uint64_t* v, int size = 8) {
-    std::string_view b;
-    if (!Bytes(size, &b)) return false;
-    *v = 0;
-    for (int i = size - 1; i >= 0; --i) *v = (*v << 8) | static_cast<unsigned char>(b[i]);
-    return true;
-  }
-  bool U32(std::uint32_t* v) {
-    std::uint64_t wide = 0;
-    if (!U64(&wide, 4)) return false;
-    *v = static_cast<std::uint32_t>(wide);
-    return true;
-  }
-  bool Text(std::string_view* text) {
-    std::uint32_t size = 0;
-    return U32(&size) && Bytes(size, text);
-  }
-  template <typename Array>
-  bool Fill(Array* out) {
-    std::string_view b;
-    if (!Bytes(out->size(), &b)) return false;
-    std::memcpy(out->data(), b.data(), out->size());
-    return true;
-  }
-  // True when the next kSumSize bytes are the digest of the bytes before them.
-  bool Sum() {
-    std::string_view covered = bytes_.substr(0, pos_);
-    RenderMemo::Digest sum;
-    return Fill(&sum) && DigestOf(covered) == sum;
-  }
-  std::size_t pos() const { return pos_; }
-  bool done() const { return pos_ == bytes_.size(); }
-
- private:
-  std::string_view bytes_;
-  std::size_t pos_ = 0;
-};
+// True when the next kSumSize bytes are the digest of the bytes before them.
+bool SumOf(ByteReader* in) {
+  std::string_view covered = in->consumed();
+  RenderMemo::Digest sum;
+  return ReadDigest(in, &sum) && DigestOf(covered) == sum;
+}
 
 // Appends to *id the hex of the GNU build ID of the object info describes,
 // found in its notes; returns 1 (done) once it has looked at the first
@@ -187,9 +141,9 @@ RenderMemo::Digest RenderMemo::FixedDigest(std::string_view text, std::string_vi
     text_digest_ = DigestOf(text);
   }
   std::string fixed(reinterpret_cast<const char*>(text_digest_.data()), text_digest_.size());
-  PutText(&fixed, name);
-  PutText(&fixed, data.root_path());
-  for (const std::string& member : data.verbatim_members()) PutText(&fixed, member);
+  AppendSized(&fixed, name);
+  AppendSized(&fixed, data.root_path());
+  for (const std::string& member : data.verbatim_members()) AppendSized(&fixed, member);
   return DigestOf(fixed);
 }
 
@@ -266,8 +220,8 @@ bool RenderMemo::Expand(TemplateEngine& engine, PublicFolder& out, const std::st
 
 std::string RenderMemo::Header() const {
   std::string out(kMagic);
-  PutU32(&out, kVersion);
-  PutText(&out, ProgramIdentity());
+  AppendInt(&out, kVersion);
+  AppendSized(&out, ProgramIdentity());
   PutSumOf(&out, 0);
   return out;
 }
@@ -297,7 +251,7 @@ RenderMemo::LoadResult RenderMemo::Load(const DiagnosticSink& sink) {
 }
 
 RenderMemo::LoadResult RenderMemo::Believe(std::string_view bytes, std::string* reason) {
-  Reader in(bytes);
+  ByteReader in(bytes);
   std::string_view magic, identity;
   std::uint32_t version = 0;
   if (!in.Bytes(kMagic.size(), &magic) || magic != kMagic || !in.U32(&version)) {
@@ -305,7 +259,7 @@ RenderMemo::LoadResult RenderMemo::Believe(std::string_view bytes, std::string* 
     return LoadResult::kDamaged;
   }
   if (version != kVersion) return LoadResult::kStale;
-  if (!in.Text(&identity) || identity.size() > kMaxIdentitySize || !in.Sum()) {
+  if (!in.Sized(&identity) || identity.size() > kMaxIdentitySize || !SumOf(&in)) {
     *reason = "has a broken header";
     return LoadResult::kDamaged;
   }
@@ -321,12 +275,12 @@ RenderMemo::LoadResult RenderMemo::Believe(std::string_view bytes, std::string* 
 }
 
 bool RenderMemo::Parse(std::string_view body) {
-  Reader in(body);
+  ByteReader in(body);
   std::uint32_t count = 0;
   if (!in.U32(&count)) return false;
   for (std::uint32_t i = 0; i < count; ++i) {
     std::string_view path;
-    if (!in.Text(&path)) return false;
+    if (!in.Sized(&path)) return false;
     PathId(path);
   }
   if (paths_.size() != count || !in.U32(&count)) return false;
@@ -335,19 +289,19 @@ bool RenderMemo::Parse(std::string_view body) {
     Page page;
     std::uint64_t size = 0, seconds = 0, nanoseconds = 0;
     std::uint32_t reads = 0;
-    if (!in.Text(&relative) || !in.Fill(&page.fixed) || !in.U64(&size) || !in.U64(&seconds) ||
-        !in.U64(&nanoseconds) || !in.U32(&reads))
+    if (!in.Sized(&relative) || !ReadDigest(&in, &page.fixed) || !in.U64(&size) ||
+        !in.U64(&seconds) || !in.U64(&nanoseconds) || !in.U32(&reads))
       return false;
     page.stamp = {size, static_cast<std::int64_t>(seconds), static_cast<std::int64_t>(nanoseconds)};
     for (std::uint32_t r = 0; r < reads; ++r) {
       std::string_view op;
       Read read{};
-      std::uint64_t value = 0;
+      std::uint32_t value = 0;
       if (!in.Bytes(1, &op) || !in.U32(&read.path) || read.path >= paths_.size()) return false;
       read.op = static_cast<TemplateReads::Read>(op[0]);
       if (read.op < TemplateReads::Read::kText || read.op > TemplateReads::Read::kTruth)
         return false;
-      if (IsText(read.op) ? !in.Fill(&read.result) : !in.U64(&value, 4)) return false;
+      if (IsText(read.op) ? !ReadDigest(&in, &read.result) : !in.U32(&value)) return false;
       if (!IsText(read.op)) read.result = DigestOf(static_cast<int>(value));
       page.reads.push_back(read);
     }
@@ -356,34 +310,35 @@ bool RenderMemo::Parse(std::string_view body) {
   return in.done();
 }
 
-std::string RenderMemo::Body() const {
-  // Only the paths the kept pages read, renumbered in order of use.
+void RenderMemo::AppendBody(std::string* out) const {
+  // Only the paths the kept pages read, renumbered in order of use. Two
+  // passes over the pages, so that the file is the only copy of a large
+  // memo in memory.
   std::vector<std::int64_t> renumbered(paths_.size(), -1);
   std::vector<std::uint32_t> order;
-  std::string pages;
-  PutU32(&pages, static_cast<std::uint32_t>(pages_.size()));
   for (const auto& [relative, page] : pages_) {
-    PutText(&pages, relative);
-    pages.append(reinterpret_cast<const char*>(page.fixed.data()), page.fixed.size());
-    PutU64(&pages, page.stamp.size);
-    PutU64(&pages, static_cast<std::uint64_t>(page.stamp.seconds));
-    PutU64(&pages, static_cast<std::uint64_t>(page.stamp.nanoseconds));
-    PutU32(&pages, static_cast<std::uint32_t>(page.reads.size()));
     for (const Read& read : page.reads) {
-      if (renumbered[read.path] < 0) {
-        renumbered[read.path] = static_cast<std::int64_t>(order.size());
-        order.push_back(read.path);
-      }
-      pages.push_back(static_cast<char>(read.op));
-      PutU32(&pages, static_cast<std::uint32_t>(renumbered[read.path]));
-      pages.append(reinterpret_cast<const char*>(read.result.data()), IsText(read.op) ? 16 : 4);
+      if (renumbered[read.path] >= 0) continue;
+      renumbered[read.path] = static_cast<std::int64_t>(order.size());
+      order.push_back(read.path);
     }
   }
-  std::string body;
-  PutU32(&body, static_cast<std::uint32_t>(order.size()));
-  for (std::uint32_t id : order) PutText(&body, paths_[id]);
-  body += pages;
-  return body;
+  AppendInt(out, static_cast<std::uint32_t>(order.size()));
+  for (std::uint32_t id : order) AppendSized(out, paths_[id]);
+  AppendInt(out, static_cast<std::uint32_t>(pages_.size()));
+  for (const auto& [relative, page] : pages_) {
+    AppendSized(out, relative);
+    out->append(reinterpret_cast<const char*>(page.fixed.data()), page.fixed.size());
+    AppendInt<std::uint64_t>(out, page.stamp.size);
+    AppendInt(out, static_cast<std::uint64_t>(page.stamp.seconds));
+    AppendInt(out, static_cast<std::uint64_t>(page.stamp.nanoseconds));
+    AppendInt(out, static_cast<std::uint32_t>(page.reads.size()));
+    for (const Read& read : page.reads) {
+      out->push_back(static_cast<char>(read.op));
+      AppendInt(out, static_cast<std::uint32_t>(renumbered[read.path]));
+      out->append(reinterpret_cast<const char*>(read.result.data()), IsText(read.op) ? 16 : 4);
+    }
+  }
 }
 
 bool RenderMemo::Save(PublicFolder& out, const DiagnosticSink& sink) {
@@ -403,7 +358,7 @@ bool RenderMemo::Save(PublicFolder& out, const DiagnosticSink& sink) {
   seen_.clear();
   std::string file = Header();
   std::size_t start = file.size();
-  file += Body();
+  AppendBody(&file);
   PutSumOf(&file, start);
   std::error_code ec;
   std::filesystem::path folder = std::filesystem::path(path_).parent_path();

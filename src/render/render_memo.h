@@ -129,7 +129,8 @@ class RenderMemo {
   // What Load makes of the file's bytes; *reason says why it is damaged.
   LoadResult Believe(std::string_view bytes, std::string* reason);
   bool Parse(std::string_view body);
-  std::string Body() const;
+  // The body as the file holds it, appended to *out.
+  void AppendBody(std::string* out) const;
 
   std::string path_;
   std::vector<std::string> paths_;  // what Read::path indexes
