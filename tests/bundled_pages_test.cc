@@ -74,9 +74,10 @@ TEST_F(BundledPagesTest, TplRenderRendersTheManagerPage) {
       {"<h1>{{system.title}}</h1>{{#posts}}<li>{{title}} {{update_time}}</li>{{/posts}}",
        R"({"system":{"title":"湖边 & 小记"},"posts":[{"title":"A","update_time":"2020-02-05 14:03:09"},)"
        R"({"title":"你好","update_time":"2020-03-01 08:00:00"}]})"});
+  // The list shows the most recently edited post first.
   EXPECT_EQ(page,
-            "<h1>湖边 &amp; 小记</h1><li>A 2020-02-05 14:03:09</li>"
-            "<li>你好 2020-03-01 08:00:00</li>");
+            "<h1>湖边 &amp; 小记</h1><li>你好 2020-03-01 08:00:00</li>"
+            "<li>A 2020-02-05 14:03:09</li>");
 
   std::string result, error;
   EXPECT_FALSE(host_->CallFunction("TplRender", {"x", "{not json"}, &result, &error));

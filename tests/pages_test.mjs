@@ -257,6 +257,16 @@ describe('TplRender on the manager page', () => {
     assert.ok(!html.includes('class="empty"'));
   });
 
+  it('lists the most recently edited post first, posts edited at the same time in file order', () => {
+    const posts = ['a', 'b', 'c', 'd'].map((name) => ({ ...samplePosts[0], file: 'T-' + name + '.md' }));
+    const data = lib.siteData(base, themeConf, posts);
+    const times = ['2020-01-01 10:00:00', '2024-05-05 09:00:00', '2020-01-01 10:00:00', '2024-05-05 09:00:00'];
+    data.posts.forEach((p, i) => { p.update_time = times[i]; });
+    const html = render(data);
+    const order = [...html.matchAll(/<span class="post-title">(T-\w)<\/span>/g)].map((m) => m[1]);
+    assert.deepEqual(order, ['T-b', 'T-d', 'T-a', 'T-c']);
+  });
+
   it('shows a hint when the post index is not there yet', () => {
     const data = structuredClone(base);
     data.system.articleCount = '3';
