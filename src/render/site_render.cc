@@ -108,13 +108,12 @@ OutputWriter& SiteRender::index_writer() {
 
 bool SiteRender::RenderPage(const std::string& relative, std::string_view text,
                             const TemplateData& view, std::string_view name, std::string* page) {
-  bool ok = true;
-  const std::string resolved = engine_.ResolveInheritance(text, name, &ok);
-  if (!ok) {
+  const std::optional<std::string>& resolved = engine_.ResolvedFor(text, name);
+  if (!resolved) {
     page->clear();
     return true;
   }
-  return ExpandPage(relative, resolved, view, name, page);
+  return ExpandPage(relative, *resolved, view, name, page);
 }
 
 bool SiteRender::Finish() {

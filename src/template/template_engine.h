@@ -73,6 +73,12 @@ class TemplateEngine {
   // by the inheritance tag cannot be read.
   std::string ResolveInheritance(std::string_view text, std::string_view name, bool* ok);
 
+  // Pass 1 of text under name, worked out on first use and kept (the
+  // kPassLimit texts resolved last): for pages of one template. None when
+  // the layout cannot be read or is empty (reported once). Valid until the
+  // next call.
+  const std::optional<std::string>& ResolvedFor(std::string_view text, std::string_view name);
+
   // Passes 2 and 3, for text whose inheritance is already resolved.
   std::string Expand(std::string_view text, const TemplateData& data,
                      std::string_view name = "template");
@@ -106,9 +112,6 @@ class TemplateEngine {
   // the kPassLimit made last; reports about the text go to warn when it is
   // made, and count in warnings() each time it is used.
   const LoopPass& PassFor(std::string_view text, std::string_view name, const DiagnosticSink& warn);
-  // Pass 1 of text under name: worked out on first use and kept, the
-  // kPassLimit made last; none when the layout cannot be read or is empty.
-  const std::optional<std::string>& ResolvedFor(std::string_view text, std::string_view name);
 
   // A build renders a handful of templates, each for many pages.
   static constexpr size_t kPassLimit = 16;
